@@ -1,0 +1,14 @@
+# One place for the warning level of every target of ours.
+add_library(tidwen_warnings INTERFACE)
+target_compile_options(tidwen_warnings INTERFACE
+  $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Wpedantic -Wno-unused-parameter>)
+
+# A static library made of every source below its folder. Sources are globbed so that adding a
+# file needs no edit here; CONFIGURE_DEPENDS makes the build notice new files.
+function(tidwen_add_library name dir)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS "${dir}/*.cpp" "${dir}/*.h")
+  add_library(${name} STATIC ${_srcs})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE tidwen_warnings)
+endfunction()

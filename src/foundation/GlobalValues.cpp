@@ -1,0 +1,4 @@
+#include "foundation/GlobalValues.h"
+
+std::atomic<bool> gbThinFont{false};
+GuardedText gAvatarHost;

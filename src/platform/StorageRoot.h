@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Where the program keeps its files. The desktop original lived in a sandbox container with
+// Documents, Caches and Preferences folders; here they sit under the XDG data, cache and config
+// folders. Tests move all three under one temporary folder with setRoot().
+class StorageRoot
+{
+public:
+    // "$XDG_DATA_HOME/tidwen/Documents", or "<root>/Documents" after setRoot().
+    static QString documentsPath();
+    // "$XDG_CACHE_HOME/tidwen", or "<root>/Caches".
+    static QString cachesPath();
+    // "$XDG_CONFIG_HOME/tidwen", or "<root>/Preferences".
+    static QString preferencesPath();
+
+    // Puts every folder under root; an empty root goes back to the XDG folders.
+    static void setRoot(const QString& root);
+
+    // Creates the folder and its parents, the new ones with mode 0700. True when it exists after.
+    static bool ensureFolder(const QString& path);
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+// Every test runs with the storage root in a fresh temporary folder and a running clock.
+class TestEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override;
+    void TearDown() override;
+
+    static QString rootPath();
+
+private:
+    QTemporaryDir* m_root = nullptr;
+};
+
+// Spins the Qt event loop until the condition holds or the time runs out; true when it held.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
