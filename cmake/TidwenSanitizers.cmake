@@ -4,3 +4,8 @@ if(TIDWEN_SANITIZE)
   add_compile_options(${_tidwen_san})
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Fuzz builds instrument all our code for coverage, not only the harness.
+if(TIDWEN_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
