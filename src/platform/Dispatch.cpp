@@ -1,0 +1,237 @@
+#include "platform/Dispatch.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <chrono>
+#include <vector>
+
+namespace dispatch {
+
+namespace {
+
+QCoreApplication* mainApp()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        qFatal("dispatch: the main queue needs a QCoreApplication");
+    return app;
+}
+
+// Waits on the condition for at most timeoutMs (kForever or any negative value: no limit).
+template <typename Predicate>
+bool waitFor(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, int64_t timeoutMs, Predicate done)
+{
+    if (timeoutMs < 0) {
+        cv.wait(lock, done);
+        return true;
+    }
+    return cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
+}
+
+}  // namespace
+
+bool isMainThread()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+void asyncMain(Block block)
+{
+    QMetaObject::invokeMethod(mainApp(), std::move(block), Qt::QueuedConnection);
+}
+
+void syncMain(const Block& block)
+{
+    if (isMainThread()) {
+        block();
+        return;
+    }
+    QMetaObject::invokeMethod(mainApp(), block, Qt::BlockingQueuedConnection);
+}
+
+void asyncGlobal(Block block)
+{
+    QThreadPool::globalInstance()->start(std::move(block));
+}
+
+void after(int milliseconds, Block block)
+{
+    if (isMainThread()) {
+        QTimer::singleShot(milliseconds, mainApp(), std::move(block));
+        return;
+    }
+    // The timer must be started on the thread whose loop fires it.
+    asyncMain([milliseconds, block = std::move(block)]() mutable {
+        QTimer::singleShot(milliseconds, mainApp(), std::move(block));
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+
+SerialQueue::SerialQueue(const QString& label) : m_label(label)
+{
+    m_thread = QThread::create([this] { run(); });
+    m_thread->setObjectName(label);
+    m_thread->start();
+}
+
+SerialQueue::~SerialQueue()
+{
+    if (isCurrent())
+        qFatal("SerialQueue %s destroyed by one of its own blocks", qPrintable(m_label));
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_ready.notify_one();
+    }
+    m_thread->wait();
+    delete m_thread;
+}
+
+void SerialQueue::async(Block block)
+{
+    std::lock_guard lock(m_mutex);
+    m_blocks.push_back(std::move(block));
+    m_ready.notify_one();
+}
+
+void SerialQueue::sync(const Block& block)
+{
+    if (isCurrent()) {
+        block();
+        return;
+    }
+    Semaphore done;
+    async([&block, &done] {
+        block();
+        done.signal();
+    });
+    done.wait();
+}
+
+bool SerialQueue::isCurrent() const
+{
+    return QThread::currentThread() == m_thread;
+}
+
+void SerialQueue::run()
+{
+    for (;;) {
+        Block block;
+        {
+            std::unique_lock lock(m_mutex);
+            m_ready.wait(lock, [this] { return m_stopping || !m_blocks.empty(); });
+            if (m_blocks.empty())
+                return;  // stopping, and everything queued has run
+            block = std::move(m_blocks.front());
+            m_blocks.pop_front();
+        }
+        block();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void Semaphore::signal()
+{
+    // Notified under the lock: a waiter that wakes may destroy the semaphore as soon as the lock
+    // is free (SerialQueue::sync keeps one on its stack).
+    std::lock_guard lock(m_mutex);
+    ++m_value;
+    m_changed.notify_one();
+}
+
+bool Semaphore::wait(int64_t timeoutMs)
+{
+    std::unique_lock lock(m_mutex);
+    if (!waitFor(m_changed, lock, timeoutMs, [this] { return m_value > 0; }))
+        return false;
+    --m_value;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct Group::State
+{
+    std::mutex mutex;
+    std::condition_variable zero;
+    int64_t count = 0;             // guarded by mutex
+    std::vector<Block> notifiers;  // guarded by mutex
+};
+
+Group::Group() : m_state(std::make_shared<State>()) {}
+
+Group::~Group() = default;
+
+void Group::enter()
+{
+    std::lock_guard lock(m_state->mutex);
+    ++m_state->count;
+}
+
+void Group::leave()
+{
+    leaveState(*m_state);
+}
+
+void Group::leaveState(State& state)
+{
+    std::vector<Block> notifiers;
+    {
+        std::lock_guard lock(state.mutex);
+        if (state.count == 0) {
+            qWarning("dispatch::Group: leave() without enter()");
+            return;
+        }
+        if (--state.count > 0)
+            return;
+        notifiers.swap(state.notifiers);
+        state.zero.notify_all();
+    }
+    for (Block& block : notifiers)
+        asyncMain(std::move(block));
+}
+
+void Group::async(SerialQueue& queue, Block block)
+{
+    enter();
+    // The block holds the group's state, not the group: the group may go before its work ends.
+    queue.async([state = m_state, block = std::move(block)] {
+        block();
+        leaveState(*state);
+    });
+}
+
+void Group::async(Block block)
+{
+    enter();
+    asyncGlobal([state = m_state, block = std::move(block)] {
+        block();
+        leaveState(*state);
+    });
+}
+
+bool Group::wait(int64_t timeoutMs)
+{
+    std::unique_lock lock(m_state->mutex);
+    return waitFor(m_state->zero, lock, timeoutMs, [this] { return m_state->count == 0; });
+}
+
+void Group::notify(Block block)
+{
+    {
+        std::lock_guard lock(m_state->mutex);
+        if (m_state->count > 0) {
+            m_state->notifiers.push_back(std::move(block));
+            return;
+        }
+    }
+    asyncMain(std::move(block));
+}
+
+}  // namespace dispatch
