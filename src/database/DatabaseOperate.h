@@ -1,0 +1,183 @@
+#pragma once
+
+#include "database/StoreConnection.h"
+#include "foundation/models/NewsListData.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class FMDatabase;
+
+// The content store: channels, server URLs, update times, read marks, favourites and the small
+// state tables, all in the one database file. One instance, one connection, one lock.
+//
+// Every use is a bracket on one thread: getInstance (takes the lock), operations on the
+// instance, revertInstance (gives it back). The system's own code holds a Lease instead, which
+// gives the lock back however its scope ends:
+//
+//     DatabaseOperate::Lease store;
+//     if (!store)
+//         return;  // this thread already holds the store
+//     store->UrlList_get();
+//
+// The lock is not re-entrant: a thread inside a bracket must not take it again (the request is
+// logged and refused, never waited on), and the operations call each other without it.
+//
+// Operations report failure by their result (NO, null, -1 or 0) and never show a message. Each
+// begins with the connection step and, where it has a table, makes the table on first use
+// (StoreConnection). Values are bound, never put into the statement text.
+class DatabaseOperate
+{
+public:
+    // Holds the store's lock for its scope. Null (false) when this thread already holds it.
+    class Lease
+    {
+    public:
+        Lease() : m_store(DatabaseOperate::enterScope()) {}
+        ~Lease()
+        {
+            if (m_store)
+                DatabaseOperate::leaveScope();
+        }
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+
+        explicit operator bool() const { return m_store != nullptr; }
+        DatabaseOperate* operator->() const { return m_store; }
+        DatabaseOperate& operator*() const { return *m_store; }
+        DatabaseOperate* get() const { return m_store; }
+
+    private:
+        DatabaseOperate* m_store;
+    };
+
+    // Takes the lock, blocking while another thread holds it, and returns the one instance
+    // (made on first use). Null, at once and logged, when this thread already holds it.
+    static DatabaseOperate* getInstance();
+    // Gives the lock back. After a refused getInstance it gives nothing back, so the pair may be
+    // written as usual.
+    static void revertInstance();
+
+    // Makes the refresh stamps of CommonFunction (getWebFileLastUpdateTime and the rest) use
+    // this store. Start-up calls it once before anything asks for a stamp.
+    static void installWebFileStampStore();
+
+    DatabaseOperate(const DatabaseOperate&) = delete;
+    DatabaseOperate& operator=(const DatabaseOperate&) = delete;
+
+    // ---- Connection ----
+
+    // Opens a new connection on Documents/fileName in place of the current one; the opened
+    // connection, or null (the unopened one is kept and fails every statement).
+    std::shared_ptr<FMDatabase> loadDB(const QString& fileName);
+    // Drops the connection when it no longer answers.
+    void CheckConnection();
+    // Closes and drops the connection; the next operation opens the file again (used when the
+    // storage folder moves).
+    void closeDB();
+
+    // ---- LastUpdateTime: time of the last download of each web file ----
+
+    // True when the row of the tag holds the time afterwards.
+    bool setLastUpdateTime(const QString& time, int64_t tableIndex);
+    // The stored time, or null.
+    QString getLastUpdateTime(int64_t tableIndex);
+    // True when a row with this time has the tag. Does not open the file.
+    bool updateSuccess(const QString& time, int64_t tableIndex);
+
+    // ---- UrlList1: the server URLs (see ServerUrls.h) ----
+
+    // Makes the table with its 100 built-in rows (and "UrlsVersion1" = "1"), or re-adds a
+    // missing u100 row. False when the file cannot be opened or the table made.
+    bool UrlList_check();
+    // Gives every URL global its built-in value, then the stored one. False (every global at its
+    // built-in value) when the table cannot be used or holds an empty value. Called once, at
+    // start-up, before any global is read.
+    bool UrlList_get();
+    // Writes item i to key u(i+1) for i = 1 ... 99 (u1 is never written) in one transaction. False
+    // and nothing changed when there are fewer than 100 items or any write fails. The running
+    // globals keep their values until the next start.
+    bool UrlList_update(const QStringList& urls);
+
+    // ---- CategoryList: the news channels ----
+
+    bool NewsList_check();
+    // The server's channel list: replaces the table, or merges it into the user's arrangement
+    // when "NewListEdit" is set (then the kept channels are taken out of list).
+    bool NewsList_update(QList<NewsListDataPtr>& list);
+    // Append the shown channels by order / the hidden ones by id; channels without a list address
+    // are left out.
+    bool NewsList_getCurrentDisplayNewsList(QList<NewsListDataPtr>& list);
+    bool NewsList_getCurrentNoDisplayNewsList(QList<NewsListDataPtr>& list);
+    bool NewsList_getAllNewsList(QList<NewsListDataPtr>& list, bool orderByNewsID);
+    // The channel editor's write of each channel's shown state and order.
+    bool NewsList_OnlyUpdateNewsListByNewsListID(const QList<NewsListDataPtr>& list);
+    // Adds the hot-comments channel 153 at the fourth place, or renames it when present.
+    bool HotComment_insert(const QString& name, const QString& url);
+    void HotComment_delete();
+
+    // ---- Channel tag maps: channel id -> the tags of its stored state ----
+
+    bool WebFileLastUpdateTime_check();
+    bool WebFileLastUpdateTime_insert(int64_t listId);
+    bool WebFileLastUpdateTime_delete(int64_t listId);
+    int64_t WebFileLastUpdateTime_getWebFileLastUpdateTimeTypeByListType(int64_t listId);
+
+    bool WebFileLastModifyTime_check();
+    bool WebFileLastModifyTime_insert(int64_t listId);
+    bool WebFileLastModifyTime_delete(int64_t listId);
+    int64_t WebFileLastModifyTime_getWebFileLastModifyTimeTypeByListType(int64_t listId, bool isSlide);
+
+    bool ListMaxNewsID_check();
+    bool ListMaxNewsID_insert(int64_t listId);
+    bool ListMaxNewsID_delete(int64_t listId);
+    int64_t ListMaxNewsID_getListMaxNewsIDByListType(int64_t listId);
+
+    // ---- Update-time and max-id tables ----
+
+    void setCurrentMaxNewsID(int64_t newsId, int64_t newsType);
+    // The stored id, or -1.
+    int64_t getCurrentMaxNewsIDforNewsType(int64_t newsType);
+    // The Last-Modified text of a downloaded file, by file tag.
+    void setWebFileLastModifyTime(const QString& text, int64_t fileType);
+    QString getWebFileLastModifyTimeforFileType(int64_t fileType);
+    // Article page times, under "<guid>_<type>".
+    void setNewsLastUpdateTime(const QString& time, int64_t newsType, const QString& newsGuid);
+    QString getNewsLastUpdateTimeforNewsType(int64_t newsType, const QString& newsGuid);
+    // Clear operations never make their table: YES when it is missing.
+    bool clearNewsLastUpdateTimeDB();
+    bool autoClearNewsLastUpdateTimeDB(const QStringList& keys);
+    void setForumLastUpdateTime(const QString& time, const QString& forumGuid);
+    QString getForumLastUpdateTimeforForumGuid(const QString& forumGuid);
+    bool clearForumLastUpdateTimeDB();
+    bool autoClearForumLastUpdateTimeDB(const QStringList& keys);
+
+private:
+    DatabaseOperate() = default;
+    ~DatabaseOperate() = default;
+
+    // The bracket of a Lease (see StoreLock).
+    static DatabaseOperate* enterScope();
+    static void leaveScope();
+    static DatabaseOperate* instance();
+    // The connection step and the create-on-first-use step of a table without default rows.
+    bool openTable(const QString& table, const QString& createStatement);
+    // The common part of the two clear and the two auto-clear operations.
+    bool clearTable(const QString& table, const QString& deleteStatement, const QVariantList& arguments);
+    // The channel rows of a query, read as the getters read them (no NewsList_check).
+    void readChannels(const QString& condition, const QVariantList& arguments, QList<NewsListDataPtr>& list);
+    // One server channel's row with the field rules of the channel list update.
+    void insertServerChannel(const NewsListData& channel, int64_t displayOrder);
+    void mapChannel(int64_t listId);
+    // The check of one tag map: drop the table of the earlier layout, make the map with its rows.
+    bool checkMap(const QString& oldTable, const QString& table, const QString& createStatement,
+                  const std::function<void(FMDatabase&)>& insertDefaults);
+
+    StoreConnection m_connection;
+};

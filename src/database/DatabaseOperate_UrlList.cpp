@@ -1,0 +1,103 @@
+#include "database/DatabaseOperate.h"
+
+#include "Library/FMDB/FMDatabase.h"
+#include "Library/FMDB/FMResultSet.h"
+#include "database/ServerUrls.h"
+#include "database/StoreStatements.h"
+#include "platform/UserDefaults.h"
+
+#include <QHash>
+
+namespace {
+
+const QString kInsertUrl = QStringLiteral("INSERT INTO UrlList1 (UrlName, ListUrl) VALUES (?,?)");
+
+BoundStatement insertBuiltInRow(int number)
+{
+    return {kInsertUrl, {ServerUrls::keyName(number), ServerUrls::builtInValue(number)}};
+}
+
+}  // namespace
+
+bool DatabaseOperate::UrlList_check()
+{
+    if (!m_connection.connect())
+        return false;
+    bool created = false;
+    if (!m_connection.ensureTable(QStringLiteral("UrlList1"),
+                                  QStringLiteral("CREATE TABLE UrlList1 (UrlName text PRIMARY KEY, ListUrl text)"),
+                                  &created))
+        return false;
+    FMDatabase& db = *m_connection.db();
+    if (!created) {
+        // A table from an older version may lack the last key; a stored row stays as it is
+        // (the insert fails on the key).
+        StoreStatements::run(db, insertBuiltInRow(ServerUrls::kKeyCount));
+        return true;
+    }
+    for (int number = 1; number <= ServerUrls::kKeyCount; ++number)
+        StoreStatements::run(db, insertBuiltInRow(number));
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setString(QStringLiteral("1"), QStringLiteral("UrlsVersion1"));
+    defaults.synchronize();
+    return true;
+}
+
+bool DatabaseOperate::UrlList_get()
+{
+    for (int number = 1; number <= ServerUrls::kKeyCount; ++number) {
+        if (QString* global = ServerUrls::global(number))
+            *global = ServerUrls::builtInValue(number);
+    }
+    if (!UrlList_check())
+        return false;
+
+    QHash<QString, QString> stored;
+    bool complete = true;
+    const bool ran = StoreStatements::eachRow(
+        *m_connection.db(), {QStringLiteral("SELECT UrlName, ListUrl FROM UrlList1"), {}}, [&](FMResultSet& row) {
+            const QString value = row.stringForColumn(QStringLiteral("ListUrl"));
+            if (value.isEmpty()) {
+                complete = false;  // one empty address: the whole table is set aside for this run
+                return false;
+            }
+            stored.insert(row.stringForColumn(QStringLiteral("UrlName")), value);
+            return true;
+        });
+    if (!ran || !complete)
+        return false;
+
+    // A key without a row keeps its built-in value.
+    for (int number = 1; number <= ServerUrls::kKeyCount; ++number) {
+        QString* global = ServerUrls::global(number);
+        const auto found = stored.constFind(ServerUrls::keyName(number));
+        if (global && found != stored.cend())
+            *global = *found;
+    }
+    return true;
+}
+
+bool DatabaseOperate::UrlList_update(const QStringList& urls)
+{
+    if (!UrlList_check())
+        return false;
+    // Item i goes to key u(i+1); item 0 (key u1) is not written.
+    if (urls.size() < ServerUrls::kKeyCount)
+        return false;
+    FMDatabase& db = *m_connection.db();
+    if (!db.beginTransaction())
+        return false;
+    for (int i = 1; i < ServerUrls::kKeyCount; ++i) {
+        const BoundStatement update{QStringLiteral("UPDATE UrlList1 SET ListUrl = ? where UrlName = ?"),
+                                    {urls.at(i), ServerUrls::keyName(i + 1)}};
+        if (!StoreStatements::run(db, update)) {
+            db.rollback();
+            return false;
+        }
+    }
+    if (!db.commit()) {
+        db.rollback();
+        return false;
+    }
+    return true;
+}

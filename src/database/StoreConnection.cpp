@@ -1,0 +1,140 @@
+#include "database/StoreConnection.h"
+
+#include "Library/FMDB/FMDBLog.h"
+#include "Library/FMDB/FMDatabase.h"
+#include "Library/FMDB/FMResultSet.h"
+#include "foundation/CommonFunction.h"
+#include "platform/StorageRoot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
+#include <algorithm>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<int64_t> gBusyTimeLimitMs{StoreConnection::kDefaultBusyTimeLimit.count()};
+
+int64_t steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// SQLite would create the file with the process's umask; the database holds the user's
+// accounts, so it is made private before SQLite first touches it. SQLite gives its journal
+// files the database file's mode.
+void createPrivateFile(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+}  // namespace
+
+StoreConnection::~StoreConnection()
+{
+    drop();
+}
+
+std::chrono::milliseconds StoreConnection::busyTimeLimit()
+{
+    return std::chrono::milliseconds(gBusyTimeLimitMs.load());
+}
+
+void StoreConnection::setBusyTimeLimit(std::chrono::milliseconds limit)
+{
+    gBusyTimeLimitMs.store(std::max<int64_t>(0, limit.count()));
+}
+
+std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
+{
+    const QString path = QDir(StorageRoot::documentsPath()).filePath(fileName);
+    drop();
+    m_db = FMDatabase::databaseWithPath(path);
+    createPrivateFile(path);
+    if (!m_db->open())
+        return nullptr;
+    // The access layer retries a busy statement on its own; our handler does the waiting, so it
+    // is told to give up as soon as the handler has (at its third busy result in a row).
+    m_db->setBusyRetryTimeout(1);
+    sqlite3_busy_handler(m_db->sqliteHandle(), &StoreConnection::busyHandler, &m_busyWait);
+    CommonFunction::addSkipBackupAttributeToItemAtURL(QUrl::fromLocalFile(path));
+    return m_db;
+}
+
+bool StoreConnection::connect()
+{
+    startBusyBudget();
+    if (!m_db)
+        loadDB(QString::fromLatin1(kDatabaseFileName));
+    return m_db != nullptr;
+}
+
+bool StoreConnection::ensureTable(const QString& table, const QString& createStatement, bool* created)
+{
+    if (created)
+        *created = false;
+    const std::optional<bool> exists = tableState(table);
+    if (exists.value_or(false))
+        return true;
+    if (!exists || !m_db->executeUpdate(createStatement)) {
+        drop();
+        return false;
+    }
+    if (created)
+        *created = true;
+    return true;
+}
+
+std::optional<bool> StoreConnection::tableState(const QString& table)
+{
+    if (!m_db || !m_db->goodConnection())
+        return std::nullopt;
+    const std::shared_ptr<FMResultSet> rs = m_db->executeQuery(
+        QStringLiteral("select [sql] from sqlite_master where [type] = 'table' and lower(name) = ?"), {table.toLower()});
+    if (!rs)
+        return std::nullopt;
+    const bool found = rs->next();
+    rs->close();
+    if (!found && m_db->hadError())
+        return std::nullopt;
+    return found;
+}
+
+void StoreConnection::drop()
+{
+    if (!m_db)
+        return;
+    m_db->close();
+    m_db.reset();
+}
+
+void StoreConnection::startBusyBudget()
+{
+    m_busyWait.deadlineMs.store(steadyMs() + busyTimeLimit().count());
+    m_busyWait.logged.store(false);
+}
+
+int StoreConnection::busyHandler(void* context, int count)
+{
+    auto* wait = static_cast<BusyWait*>(context);
+    const int64_t remaining = wait->deadlineMs.load() - steadyMs();
+    if (remaining <= 0) {
+        if (!wait->logged.exchange(true))
+            FMDBLog::write(QStringLiteral("Database busy"));
+        return 0;
+    }
+    // Short sleeps first: most waits are for one short write of the other store.
+    const int64_t step = std::min<int64_t>({remaining, int64_t(count) + 1, 25});
+    std::this_thread::sleep_for(std::chrono::milliseconds(step));
+    return 1;
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class FMDatabase;
+
+// The one database file both stores keep their tables in, in the Documents folder.
+inline constexpr auto kDatabaseFileName = "tidwenMAC.db";
+
+// The connection one store keeps to the database file, and the first two steps every operation
+// of a store begins with: open the file when there is no connection, and make the operation's
+// table when it is missing. Used only inside the store's lock.
+//
+// A connection whose open failed is kept (every statement on it fails); the next failed CREATE
+// drops it, and the operation after that opens the file again.
+//
+// Waiting on a busy file: another connection (the other store, or another process) may hold the
+// file's lock. An operation waits for it up to busyTimeLimit() in all, counted from its
+// connection step; then each of its statements fails at once, "Database busy" is logged, and the
+// operation returns its failure value.
+class StoreConnection
+{
+public:
+    StoreConnection() = default;
+    StoreConnection(const StoreConnection&) = delete;
+    StoreConnection& operator=(const StoreConnection&) = delete;
+    ~StoreConnection();
+
+    static constexpr std::chrono::milliseconds kDefaultBusyTimeLimit{10000};
+    static std::chrono::milliseconds busyTimeLimit();
+    // Process-wide; tests shorten it.
+    static void setBusyTimeLimit(std::chrono::milliseconds limit);
+
+    // The connection, or null before the first use and after it was dropped.
+    const std::shared_ptr<FMDatabase>& db() const { return m_db; }
+
+    // A new connection on Documents/fileName replaces the current one and is opened. A missing
+    // file is created first with mode 0600, so the database is never readable by other users.
+    // Returns the opened connection, or null when the open failed (db() then keeps the unopened
+    // one).
+    std::shared_ptr<FMDatabase> loadDB(const QString& fileName);
+
+    // Connection step: starts the operation's busy budget and opens the file when there is no
+    // connection. False when there is still none.
+    bool connect();
+
+    // Whether the table exists; nothing when the connection cannot tell (it never opened, or the
+    // file stayed busy), which is not taken for "missing".
+    std::optional<bool> tableState(const QString& table);
+
+    // Create-on-first-use step: true when the table exists or was created (*created tells which).
+    // When the table cannot be looked up or the CREATE fails, the connection is closed and
+    // dropped.
+    bool ensureTable(const QString& table, const QString& createStatement, bool* created = nullptr);
+
+    // Closes the connection and forgets it; the next operation opens the file again.
+    void drop();
+
+private:
+    static int busyHandler(void* wait, int count);
+    void startBusyBudget();
+
+    struct BusyWait
+    {
+        std::atomic<int64_t> deadlineMs{0};  // steady-clock milliseconds
+        std::atomic<bool> logged{false};
+    };
+
+    std::shared_ptr<FMDatabase> m_db;
+    BusyWait m_busyWait;
+};

@@ -1,0 +1,92 @@
+#include "database/StoreStatements.h"
+
+#include "Library/FMDB/FMDatabase.h"
+#include "Library/FMDB/FMResultSet.h"
+
+#include <QStringList>
+
+namespace StoreStatements {
+
+bool run(FMDatabase& db, const BoundStatement& statement)
+{
+    return db.executeUpdate(statement.sql, statement.arguments);
+}
+
+bool eachRow(FMDatabase& db, const BoundStatement& query, const std::function<bool(FMResultSet& row)>& row)
+{
+    const std::shared_ptr<FMResultSet> rs = db.executeQuery(query.sql, query.arguments);
+    if (!rs)
+        return false;
+    while (rs->next()) {
+        if (!row(*rs))
+            break;
+    }
+    rs->close();
+    return true;
+}
+
+QString firstString(FMDatabase& db, const BoundStatement& query, const QString& column)
+{
+    QString value;
+    eachRow(db, query, [&](FMResultSet& rs) {
+        value = rs.stringForColumn(column);
+        return false;
+    });
+    return value;
+}
+
+std::optional<int64_t> firstInteger(FMDatabase& db, const BoundStatement& query, const QString& column)
+{
+    std::optional<int64_t> value;
+    eachRow(db, query, [&](FMResultSet& rs) {
+        value = rs.longLongIntForColumn(column);
+        return false;
+    });
+    return value;
+}
+
+bool hasRow(FMDatabase& db, const BoundStatement& query)
+{
+    bool found = false;
+    eachRow(db, query, [&](FMResultSet&) {
+        found = true;
+        return false;
+    });
+    return found;
+}
+
+QString parameterList(qsizetype count)
+{
+    QStringList marks;
+    marks.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        marks.append(QStringLiteral("?"));
+    return QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+bool updateConfirmInsert(FMDatabase& db, const BoundStatement& update, const BoundStatement& insert,
+                         const std::function<bool()>& confirm)
+{
+    if (run(db, update) && confirm())
+        return true;
+    return run(db, insert) && confirm();
+}
+
+bool selectThenWrite(FMDatabase& db, const BoundStatement& select, const BoundStatement& update,
+                     const BoundStatement& insert)
+{
+    return hasRow(db, select) ? run(db, update) : run(db, insert);
+}
+
+bool insertElseUpdate(FMDatabase& db, const BoundStatement& insert, const BoundStatement& update)
+{
+    return run(db, insert) || run(db, update);
+}
+
+bool deleteThenInsert(FMDatabase& db, const BoundStatement& remove, const BoundStatement& insert)
+{
+    run(db, remove);
+    return run(db, insert);
+}
+
+}  // namespace StoreStatements
