@@ -1,0 +1,872 @@
+#include "networking/URLSession.h"
+
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+
+#include <QAuthenticator>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The reply property that leads an authentication request back to its task.
+constexpr auto kTaskIdentifierProperty = "URLSessionTaskIdentifier";
+// A paused transfer stops reading from the network once this much is buffered.
+constexpr qint64 kPausedReadBufferBytes = 64 * 1024;
+
+QString descriptionForCode(qint64 code)
+{
+    switch (code) {
+    case NSURLErrorCancelled: return QStringLiteral("cancelled");
+    case NSURLErrorTimedOut: return QStringLiteral("The request timed out.");
+    case NSURLErrorUnsupportedURL: return QStringLiteral("unsupported URL");
+    case NSURLErrorCannotFindHost: return QStringLiteral("A server with the specified hostname could not be found.");
+    case NSURLErrorCannotConnectToHost: return QStringLiteral("Could not connect to the server.");
+    case NSURLErrorNetworkConnectionLost: return QStringLiteral("The network connection was lost.");
+    case NSURLErrorHTTPTooManyRedirects: return QStringLiteral("too many HTTP redirects");
+    case NSURLErrorNotConnectedToInternet: return QStringLiteral("The Internet connection appears to be offline.");
+    case NSURLErrorCannotParseResponse: return QStringLiteral("cannot parse response");
+    case NSURLErrorSecureConnectionFailed:
+        return QStringLiteral("An SSL error has occurred and a secure connection to the server cannot be made.");
+    case NSURLErrorServerCertificateUntrusted: return QStringLiteral("The certificate for this server is invalid.");
+    default: return QStringLiteral("unknown error");
+    }
+}
+
+Error urlError(qint64 code, const QUrl& url, const QString& detail = QString())
+{
+    QVariantMap info{{QLatin1String(Error::kLocalizedDescriptionKey), descriptionForCode(code)},
+                     {QLatin1String(Error::kURLErrorFailingURLErrorKey), url},
+                     {QStringLiteral("NSErrorFailingURLStringKey"), url.toString()}};
+    if (!detail.isEmpty())
+        info.insert(QLatin1String(Error::kLocalizedFailureReasonKey), detail);
+    return Error(QLatin1String(Error::kURLErrorDomain), code, info);
+}
+
+// The URL-loading code of a transport failure Qt reports. Qt says OperationCanceledError both for
+// abort() and for its transfer timeout; every abort of ours is recorded before it happens, so an
+// unexplained cancel is the timeout.
+qint64 codeForReplyError(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::OperationCanceledError:
+    case QNetworkReply::TimeoutError: return NSURLErrorTimedOut;
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError: return NSURLErrorCannotConnectToHost;
+    case QNetworkReply::HostNotFoundError: return NSURLErrorCannotFindHost;
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::TemporaryNetworkFailureError: return NSURLErrorNetworkConnectionLost;
+    case QNetworkReply::NetworkSessionFailedError: return NSURLErrorNotConnectedToInternet;
+    case QNetworkReply::SslHandshakeFailedError: return NSURLErrorSecureConnectionFailed;
+    case QNetworkReply::TooManyRedirectsError:
+    case QNetworkReply::InsecureRedirectError: return NSURLErrorHTTPTooManyRedirects;
+    case QNetworkReply::ProtocolUnknownError:
+    case QNetworkReply::ProtocolInvalidOperationError: return NSURLErrorUnsupportedURL;
+    case QNetworkReply::ProtocolFailure: return NSURLErrorCannotParseResponse;
+    default: return NSURLErrorUnknown;
+    }
+}
+
+// True when the reply is a whole HTTP answer: no error, or only Qt's judgement of the status
+// (4xx and 5xx), which belongs to the response serializer. A reply cut off after its status line
+// (timeout, lost connection) is a transport failure even though it has a status.
+bool isCompleteHTTPAnswer(const QNetworkReply& reply)
+{
+    const QNetworkReply::NetworkError error = reply.error();
+    if (error == QNetworkReply::NoError)
+        return true;
+    if (!reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+        return false;
+    const int code = static_cast<int>(error);
+    return (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError) ||
+           (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError) ||
+           error == QNetworkReply::ProtocolInvalidOperationError;
+}
+
+bool methodSendsNoBodyByDefault(const QString& method)
+{
+    return method == QLatin1String("GET") || method == QLatin1String("HEAD") || method == QLatin1String("DELETE");
+}
+
+// The request a redirection proposes: a 303, and a 301 or 302 after a POST, become a GET without
+// a body, as browsers do.
+URLRequest redirectedRequest(const URLRequest& current, const QUrl& url, int status)
+{
+    URLRequest next = current;
+    next.URL = url;
+    const bool toGet = status == 303 || ((status == 301 || status == 302) && current.HTTPMethod == QLatin1String("POST"));
+    if (toGet && current.HTTPMethod != QLatin1String("HEAD")) {
+        next.HTTPMethod = QStringLiteral("GET");
+        next.HTTPBody.clear();
+        next.HTTPBodyStream.reset();
+        next.allHTTPHeaderFields.remove(QStringLiteral("Content-Type"));
+        next.allHTTPHeaderFields.remove(QStringLiteral("Content-Length"));
+    }
+    return next;
+}
+
+}  // namespace
+
+Error FeatureUnsupportedError(const QString& what)
+{
+    return Error(QLatin1String(Error::kCocoaErrorDomain), NSFeatureUnsupportedError,
+                 {{QLatin1String(Error::kLocalizedDescriptionKey), QStringLiteral("%1 is not supported.").arg(what)}});
+}
+
+URLSessionConfiguration URLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(const QString& identifier)
+{
+    URLSessionConfiguration configuration;
+    configuration.identifier = identifier;
+    return configuration;
+}
+
+URLCredential URLCredential::credentialForTrust(const ServerTrust& trust)
+{
+    URLCredential credential;
+    credential.serverTrust = trust;
+    return credential;
+}
+
+// --- tasks -----------------------------------------------------------------------------------
+
+URLSessionTask::URLSessionTask(Kind kind, quint64 identifier, URLRequest request, std::weak_ptr<URLSession> session)
+    : m_kind(kind), m_taskIdentifier(identifier), m_originalRequest(std::move(request)), m_session(std::move(session)),
+      m_currentRequest(m_originalRequest)
+{
+}
+
+URLRequest URLSessionTask::currentRequest() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_currentRequest;
+}
+
+std::optional<HTTPURLResponse> URLSessionTask::response() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_response;
+}
+
+URLSessionTaskState URLSessionTask::state() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_state;
+}
+
+std::optional<Error> URLSessionTask::error() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_error;
+}
+
+QString URLSessionTask::taskDescription() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_taskDescription;
+}
+
+void URLSessionTask::setTaskDescription(const QString& description)
+{
+    std::lock_guard lock(m_mutex);
+    m_taskDescription = description;
+}
+
+void URLSessionTask::resume()
+{
+    URLSessionTaskState before;
+    {
+        std::lock_guard lock(m_mutex);
+        before = m_state;
+        if (before == URLSessionTaskState::Suspended)
+            m_state = URLSessionTaskState::Running;
+    }
+    std::shared_ptr<URLSessionTask> self = shared_from_this();
+    if (before == URLSessionTaskState::Suspended) {
+        dispatch::asyncMain([session = m_session, self] {
+            if (std::shared_ptr<URLSession> s = session.lock())
+                s->startOrContinue(self);
+        });
+    }
+    if (before != URLSessionTaskState::Running)
+        NotificationCenter::defaultCenter().post(QLatin1String(kTaskResumeNotification), NotificationObject::from(self));
+}
+
+void URLSessionTask::suspend()
+{
+    URLSessionTaskState before;
+    {
+        std::lock_guard lock(m_mutex);
+        before = m_state;
+        if (before == URLSessionTaskState::Running)
+            m_state = URLSessionTaskState::Suspended;
+    }
+    std::shared_ptr<URLSessionTask> self = shared_from_this();
+    if (before == URLSessionTaskState::Running) {
+        dispatch::asyncMain([session = m_session, self] {
+            if (std::shared_ptr<URLSession> s = session.lock())
+                s->pause(self);
+        });
+    }
+    if (before != URLSessionTaskState::Suspended)
+        NotificationCenter::defaultCenter().post(QLatin1String(kTaskSuspendNotification), NotificationObject::from(self));
+}
+
+void URLSessionTask::cancel()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_state != URLSessionTaskState::Running && m_state != URLSessionTaskState::Suspended)
+            return;
+        m_state = URLSessionTaskState::Canceling;
+    }
+    dispatch::asyncMain([session = m_session, self = shared_from_this()] {
+        if (std::shared_ptr<URLSession> s = session.lock())
+            s->cancelTask(self);
+    });
+}
+
+// --- delegate defaults -----------------------------------------------------------------------
+
+void URLSessionDelegate::didBecomeInvalidWithError(URLSession&, const std::optional<Error>&) {}
+
+URLSessionChallengeAnswer URLSessionDelegate::didReceiveChallenge(URLSession&, const URLAuthenticationChallenge&)
+{
+    return {};
+}
+
+URLSessionChallengeAnswer URLSessionDelegate::taskDidReceiveChallenge(URLSession&, URLSessionTask&,
+                                                                      const URLAuthenticationChallenge&)
+{
+    return {};
+}
+
+std::optional<URLRequest> URLSessionDelegate::willPerformHTTPRedirection(URLSession&, URLSessionTask&,
+                                                                         const HTTPURLResponse&, const URLRequest& newRequest)
+{
+    return newRequest;
+}
+
+void URLSessionDelegate::didSendBodyData(URLSession&, URLSessionTask&, qint64, qint64, qint64) {}
+
+void URLSessionDelegate::didCompleteWithError(URLSession&, URLSessionTask&, const std::optional<Error>&) {}
+
+URLSessionResponseDisposition URLSessionDelegate::didReceiveResponse(URLSession&, URLSessionDataTask&,
+                                                                     const HTTPURLResponse&)
+{
+    return URLSessionResponseDisposition::Allow;
+}
+
+void URLSessionDelegate::didReceiveData(URLSession&, URLSessionDataTask&, const QByteArray&) {}
+
+void URLSessionDelegate::didFinishDownloadingToURL(URLSession&, URLSessionDownloadTask&, const QUrl&) {}
+
+void URLSessionDelegate::didWriteData(URLSession&, URLSessionDownloadTask&, qint64, qint64, qint64) {}
+
+// --- session ---------------------------------------------------------------------------------
+
+// The main-thread state of a task that has started.
+struct URLSession::Transfer
+{
+    QPointer<QNetworkReply> reply;
+    std::shared_ptr<QIODevice> body;
+    std::unique_ptr<QTemporaryFile> downloadFile;
+    StopReason stopReason = StopReason::None;
+    bool paused = false;
+    bool finishPending = false;  // the reply finished while paused
+    bool responseDelivered = false;
+    bool trustAnswered = false;
+    bool trustAccepted = false;
+    int authenticationFailures = 0;
+};
+
+std::shared_ptr<URLSession> URLSession::create(const URLSessionConfiguration& configuration)
+{
+    // The session belongs to the main thread; whoever lets it go last, wherever, it is deleted
+    // there once the current event is done (a session may be let go from inside its own event).
+    std::shared_ptr<URLSession> session(new URLSession(configuration), [](URLSession* s) { s->deleteLater(); });
+    session->m_self = session;
+    return session;
+}
+
+URLSession::URLSession(const URLSessionConfiguration& configuration)
+    : m_configuration(configuration), m_networkAccessManager(new QNetworkAccessManager(this))
+{
+    connect(m_networkAccessManager, &QNetworkAccessManager::authenticationRequired, this,
+            [this](QNetworkReply* reply, QAuthenticator* authenticator) {
+                const quint64 identifier = reply->property(kTaskIdentifierProperty).toULongLong();
+                const std::shared_ptr<Transfer> transfer = m_transfers.value(identifier);
+                std::shared_ptr<URLSessionTask> task;
+                {
+                    std::lock_guard lock(m_mutex);
+                    task = m_tasks.value(identifier);
+                }
+                if (!transfer || !task)
+                    return;
+                URLAuthenticationChallenge challenge;
+                challenge.authenticationMethod = QLatin1String(NSURLAuthenticationMethodDefault);
+                challenge.host = reply->url().host();
+                challenge.port = reply->url().port(reply->url().scheme() == QLatin1String("https") ? 443 : 80);
+                challenge.previousFailureCount = transfer->authenticationFailures++;
+                const std::shared_ptr<URLSessionDelegate> d = delegate();
+                const URLSessionChallengeAnswer answer =
+                    d ? d->taskDidReceiveChallenge(*this, *task, challenge) : URLSessionChallengeAnswer();
+                if (answer.disposition == URLSessionAuthChallengeDisposition::UseCredential && answer.credential) {
+                    authenticator->setUser(answer.credential->user);
+                    authenticator->setPassword(answer.credential->password);
+                } else if (answer.disposition == URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge) {
+                    stop(identifier, StopReason::Cancelled);
+                }
+                // Otherwise the authenticator stays empty and the 401 reply is delivered.
+            });
+}
+
+URLSession::~URLSession()
+{
+    // Replies go with the access manager; none of their last signals may reach this half-gone
+    // session, and tasks still waiting end as cancelled without a word to anyone.
+    for (const std::shared_ptr<Transfer>& transfer : std::as_const(m_transfers)) {
+        if (transfer->reply)
+            disconnect(transfer->reply, nullptr, this, nullptr);
+    }
+    disconnect(m_networkAccessManager, nullptr, this, nullptr);
+    delete m_networkAccessManager;
+    std::lock_guard lock(m_mutex);
+    for (const std::shared_ptr<URLSessionTask>& task : std::as_const(m_tasks)) {
+        std::lock_guard taskLock(task->m_mutex);
+        task->m_state = URLSessionTaskState::Completed;
+        task->m_error = urlError(NSURLErrorCancelled, task->m_currentRequest.URL);
+    }
+}
+
+void URLSession::setDelegate(std::weak_ptr<URLSessionDelegate> delegate)
+{
+    std::lock_guard lock(m_mutex);
+    m_delegate = std::move(delegate);
+}
+
+std::shared_ptr<URLSessionDelegate> URLSession::delegate() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_delegate.lock();
+}
+
+template <typename Task>
+std::shared_ptr<Task> URLSession::makeTask(URLSessionTask::Kind kind, const URLRequest& request)
+{
+    if (isBackgroundSession())
+        return nullptr;
+    quint64 identifier;
+    {
+        std::lock_guard lock(m_mutex);
+        identifier = ++m_lastIdentifier;
+    }
+    // The constructors are for the session alone.
+    std::shared_ptr<Task> task(new Task(kind, identifier, request, m_self));
+    return task;
+}
+
+std::shared_ptr<URLSessionDataTask> URLSession::dataTaskWithRequest(const URLRequest& request)
+{
+    std::shared_ptr<URLSessionDataTask> task = makeTask<URLSessionDataTask>(URLSessionTask::Kind::Data, request);
+    if (task) {
+        task->m_bytesExpectedToSend = request.HTTPBodyStream ? NSURLSessionTransferSizeUnknown : request.HTTPBody.size();
+        std::lock_guard lock(m_mutex);
+        m_tasks.insert(task->taskIdentifier(), task);
+    }
+    return task;
+}
+
+std::shared_ptr<URLSessionUploadTask> URLSession::uploadTaskWithRequest(const URLRequest& request, const QByteArray& bodyData)
+{
+    std::shared_ptr<URLSessionUploadTask> task = makeTask<URLSessionUploadTask>(URLSessionTask::Kind::Upload, request);
+    if (task) {
+        task->m_uploadData = bodyData;
+        task->m_bytesExpectedToSend = bodyData.size();
+        std::lock_guard lock(m_mutex);
+        m_tasks.insert(task->taskIdentifier(), task);
+    }
+    return task;
+}
+
+std::shared_ptr<URLSessionUploadTask> URLSession::uploadTaskWithRequest(const URLRequest& request, const QUrl& fileURL)
+{
+    std::shared_ptr<URLSessionUploadTask> task = makeTask<URLSessionUploadTask>(URLSessionTask::Kind::Upload, request);
+    if (task) {
+        task->m_uploadFilePath = fileURL.toLocalFile();
+        task->m_bytesExpectedToSend = QFileInfo(task->m_uploadFilePath).size();
+        std::lock_guard lock(m_mutex);
+        m_tasks.insert(task->taskIdentifier(), task);
+    }
+    return task;
+}
+
+std::shared_ptr<URLSessionUploadTask> URLSession::uploadTaskWithStreamedRequest(const URLRequest& request)
+{
+    std::shared_ptr<URLSessionUploadTask> task = makeTask<URLSessionUploadTask>(URLSessionTask::Kind::Upload, request);
+    if (task) {
+        task->m_bytesExpectedToSend = NSURLSessionTransferSizeUnknown;
+        std::lock_guard lock(m_mutex);
+        m_tasks.insert(task->taskIdentifier(), task);
+    }
+    return task;
+}
+
+std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithRequest(const URLRequest& request)
+{
+    std::shared_ptr<URLSessionDownloadTask> task =
+        makeTask<URLSessionDownloadTask>(URLSessionTask::Kind::Download, request);
+    if (task) {
+        std::lock_guard lock(m_mutex);
+        m_tasks.insert(task->taskIdentifier(), task);
+    }
+    return task;
+}
+
+QList<std::shared_ptr<URLSessionTask>> URLSession::allTasks() const
+{
+    std::lock_guard lock(m_mutex);
+    QList<std::shared_ptr<URLSessionTask>> tasks = m_tasks.values();
+    std::sort(tasks.begin(), tasks.end(),
+              [](const auto& a, const auto& b) { return a->taskIdentifier() < b->taskIdentifier(); });
+    return tasks;
+}
+
+void URLSession::finishTasksAndInvalidate()
+{
+    dispatch::asyncMain([self = m_self.lock()] {
+        if (self)
+            self->invalidate(false);
+    });
+}
+
+void URLSession::invalidateAndCancel()
+{
+    dispatch::asyncMain([self = m_self.lock()] {
+        if (self)
+            self->invalidate(true);
+    });
+}
+
+void URLSession::invalidate(bool cancelTasks)
+{
+    QList<std::shared_ptr<URLSessionTask>> tasks;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_invalidated)
+            m_delegateUntilInvalid = m_delegate.lock();
+        m_invalidated = true;
+        if (cancelTasks)
+            tasks = m_tasks.values();
+    }
+    for (const std::shared_ptr<URLSessionTask>& task : std::as_const(tasks)) {
+        {
+            std::lock_guard lock(task->m_mutex);
+            if (task->m_state == URLSessionTaskState::Completed)
+                continue;
+            task->m_state = URLSessionTaskState::Canceling;
+        }
+        stop(task->taskIdentifier(), StopReason::Cancelled);
+    }
+    finishInvalidationIfDone();
+}
+
+void URLSession::finishInvalidationIfDone()
+{
+    std::shared_ptr<URLSessionDelegate> d;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_invalidated || m_invalidationReported || !m_tasks.isEmpty())
+            return;
+        m_invalidationReported = true;
+        d = std::move(m_delegateUntilInvalid);
+    }
+    if (d)
+        d->didBecomeInvalidWithError(*this, std::nullopt);
+}
+
+void URLSession::startOrContinue(const std::shared_ptr<URLSessionTask>& task)
+{
+    if (task->state() != URLSessionTaskState::Running)
+        return;  // suspended or cancelled again before this ran
+    const quint64 identifier = task->taskIdentifier();
+    if (const std::shared_ptr<Transfer> transfer = m_transfers.value(identifier)) {
+        if (!transfer->paused)
+            return;
+        transfer->paused = false;
+        if (transfer->reply)
+            transfer->reply->setReadBufferSize(0);
+        onReadyRead(task);
+        if (transfer->finishPending && m_transfers.contains(identifier))
+            onFinished(task, transfer->reply);
+        return;
+    }
+    bool invalidated;
+    {
+        std::lock_guard lock(m_mutex);
+        invalidated = m_invalidated;
+    }
+    if (invalidated) {
+        qWarning("URLSession: a task was resumed after its session was invalidated");
+        complete(task, urlError(NSURLErrorCancelled, task->originalRequest().URL));
+        return;
+    }
+
+    auto transfer = std::make_shared<Transfer>();
+    const URLRequest& request = task->originalRequest();
+    if (task->m_uploadData) {
+        auto buffer = std::make_shared<QBuffer>();
+        buffer->setData(*task->m_uploadData);
+        transfer->body = buffer;
+    } else if (!task->m_uploadFilePath.isEmpty()) {
+        transfer->body = std::make_shared<QFile>(task->m_uploadFilePath);
+    }
+    if (task->kind() == URLSessionTask::Kind::Download) {
+        transfer->downloadFile = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("URLSessionDownload-XXXXXX")));
+        if (!transfer->downloadFile->open()) {
+            complete(task, urlError(NSURLErrorUnknown, request.URL, transfer->downloadFile->errorString()));
+            return;
+        }
+    }
+    m_transfers.insert(identifier, transfer);
+    send(task, *transfer, request);
+}
+
+void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer, const URLRequest& request)
+{
+    const QString method = request.HTTPMethod.isEmpty() ? QStringLiteral("GET") : request.HTTPMethod;
+    // An upload's own body wins; otherwise the request's stream, then its bytes.
+    if (!transfer.body) {
+        if (request.HTTPBodyStream) {
+            transfer.body = request.HTTPBodyStream;
+        } else if (!request.HTTPBody.isEmpty() || !methodSendsNoBodyByDefault(method)) {
+            auto buffer = std::make_shared<QBuffer>();
+            buffer->setData(request.HTTPBody);
+            transfer.body = buffer;
+        }
+    }
+    if (transfer.body && !transfer.body->isOpen() && !transfer.body->open(QIODevice::ReadOnly)) {
+        complete(task, urlError(NSURLErrorUnknown, request.URL,
+                                QStringLiteral("The body cannot be read: %1").arg(transfer.body->errorString())));
+        return;
+    }
+
+    QNetworkRequest networkRequest = request.networkRequest();
+    if (networkRequest.transferTimeout() == 0) {
+        const double ms = std::ceil(m_configuration.timeoutIntervalForRequest * 1000.0);
+        networkRequest.setTransferTimeout(ms >= std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
+                                                                                : std::max(1, static_cast<int>(ms)));
+    }
+    // Every redirection is put to the delegate first.
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+
+    QNetworkReply* reply = nullptr;
+    if (method == QLatin1String("HEAD"))
+        reply = m_networkAccessManager->head(networkRequest);  // a custom "HEAD" would wait for a body
+    else if (transfer.body)
+        reply = m_networkAccessManager->sendCustomRequest(networkRequest, method.toLatin1(), transfer.body.get());
+    else if (method == QLatin1String("GET"))
+        reply = m_networkAccessManager->get(networkRequest);
+    else
+        reply = m_networkAccessManager->sendCustomRequest(networkRequest, method.toLatin1());
+    reply->setProperty(kTaskIdentifierProperty, QVariant::fromValue(task->taskIdentifier()));
+    transfer.reply = reply;
+    connectReply(task, reply);
+}
+
+void URLSession::connectReply(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply)
+{
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, task, reply] { onMetaData(task, reply); });
+    connect(reply, &QNetworkReply::readyRead, this, [this, task] { onReadyRead(task); });
+    connect(reply, &QNetworkReply::uploadProgress, this,
+            [this, task](qint64 sent, qint64 total) { onUploadProgress(task, sent, total); });
+    connect(reply, &QNetworkReply::redirected, this, [this, task, reply](const QUrl& url) { onRedirected(task, reply, url); });
+    connect(reply, &QNetworkReply::sslErrors, this, [this, task, reply](const QList<QSslError>& errors) {
+        // The chain is taken from the errors when the reply does not carry it yet.
+        if (reply->sslConfiguration().peerCertificateChain().isEmpty()) {
+            QList<QSslCertificate> chain;
+            for (const QSslError& error : errors) {
+                if (!error.certificate().isNull() && !chain.contains(error.certificate()))
+                    chain.append(error.certificate());
+            }
+            reply->setProperty("URLSessionErrorChain", QVariant::fromValue(chain));
+        }
+        answerServerTrust(task, reply, true);
+    });
+    connect(reply, &QNetworkReply::encrypted, this, [this, task, reply] { answerServerTrust(task, reply, false); });
+    connect(reply, &QNetworkReply::finished, this, [this, task, reply] { onFinished(task, reply); });
+}
+
+bool URLSession::answerServerTrust(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply, bool qtFoundErrors)
+{
+    const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
+    if (!transfer || transfer->reply != reply)
+        return false;
+    if (transfer->trustAnswered) {
+        if (transfer->trustAccepted && qtFoundErrors)
+            reply->ignoreSslErrors();
+        return transfer->trustAccepted;
+    }
+    transfer->trustAnswered = true;
+
+    URLAuthenticationChallenge challenge;
+    challenge.authenticationMethod = QLatin1String(NSURLAuthenticationMethodServerTrust);
+    challenge.host = reply->url().host();
+    challenge.port = reply->url().port(443);
+    challenge.serverTrust.chain = reply->sslConfiguration().peerCertificateChain();
+    if (challenge.serverTrust.chain.isEmpty())
+        challenge.serverTrust.chain = reply->property("URLSessionErrorChain").value<QList<QSslCertificate>>();
+
+    const std::shared_ptr<URLSessionDelegate> d = delegate();
+    const URLSessionChallengeAnswer answer = d ? d->didReceiveChallenge(*this, challenge) : URLSessionChallengeAnswer();
+    bool accepted = false;
+    switch (answer.disposition) {
+    case URLSessionAuthChallengeDisposition::UseCredential:
+        accepted = (answer.credential && answer.credential->serverTrust) || !qtFoundErrors;
+        break;
+    case URLSessionAuthChallengeDisposition::PerformDefaultHandling:
+        accepted = !qtFoundErrors;
+        break;
+    case URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge:
+        stop(task->taskIdentifier(), StopReason::Cancelled);
+        return false;
+    case URLSessionAuthChallengeDisposition::RejectProtectionSpace:
+        break;
+    }
+    transfer->trustAccepted = accepted;
+    if (!accepted) {
+        stop(task->taskIdentifier(), StopReason::TrustRefused);
+        return false;
+    }
+    if (qtFoundErrors)
+        reply->ignoreSslErrors();
+    return true;
+}
+
+void URLSession::onMetaData(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply)
+{
+    if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+        return;
+    HTTPURLResponse response = HTTPURLResponse::fromNetworkReply(*reply);
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    task->m_bytesExpectedToReceive = length.isValid() ? length.toLongLong() : NSURLSessionTransferSizeUnknown;
+    std::lock_guard lock(task->m_mutex);
+    task->m_response = std::move(response);
+}
+
+bool URLSession::deliverResponse(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer)
+{
+    if (transfer.responseDelivered)
+        return true;
+    transfer.responseDelivered = true;
+    const std::optional<HTTPURLResponse> response = task->response();
+    if (!response || task->kind() == URLSessionTask::Kind::Download)
+        return true;
+    const std::shared_ptr<URLSessionDelegate> d = delegate();
+    if (!d)
+        return true;
+    auto& dataTask = static_cast<URLSessionDataTask&>(*task);
+    if (d->didReceiveResponse(*this, dataTask, *response) != URLSessionResponseDisposition::Cancel)
+        return true;
+    stop(task->taskIdentifier(), StopReason::Cancelled);
+    return false;
+}
+
+void URLSession::onReadyRead(const std::shared_ptr<URLSessionTask>& task)
+{
+    const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
+    if (!transfer || transfer->paused || !transfer->reply || transfer->stopReason != StopReason::None)
+        return;
+    const QByteArray data = transfer->reply->readAll();
+    if (data.isEmpty())
+        return;
+    if (!deliverResponse(task, *transfer))
+        return;
+    const qint64 total = task->m_bytesReceived += data.size();
+    const std::shared_ptr<URLSessionDelegate> d = delegate();
+    if (task->kind() == URLSessionTask::Kind::Download) {
+        if (transfer->downloadFile->write(data) != data.size()) {
+            qWarning("URLSession: cannot write the download file: %s", qPrintable(transfer->downloadFile->errorString()));
+            stop(task->taskIdentifier(), StopReason::Cancelled);
+            return;
+        }
+        if (d)
+            d->didWriteData(*this, static_cast<URLSessionDownloadTask&>(*task), data.size(), total,
+                            task->countOfBytesExpectedToReceive());
+    } else if (d) {
+        d->didReceiveData(*this, static_cast<URLSessionDataTask&>(*task), data);
+    }
+}
+
+void URLSession::onUploadProgress(const std::shared_ptr<URLSessionTask>& task, qint64 sent, qint64 total)
+{
+    const qint64 before = task->m_bytesSent;
+    if (sent <= before)
+        return;  // Qt also reports (0, 0) for requests without a body
+    task->m_bytesSent = sent;
+    if (total > 0)
+        task->m_bytesExpectedToSend = total;
+    if (const std::shared_ptr<URLSessionDelegate> d = delegate())
+        d->didSendBodyData(*this, *task, sent - before, sent, task->countOfBytesExpectedToSend());
+}
+
+void URLSession::onRedirected(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply, const QUrl& url)
+{
+    const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
+    if (!transfer || transfer->reply != reply)
+        return;
+    const HTTPURLResponse response = HTTPURLResponse::fromNetworkReply(*reply);
+    const URLRequest proposed = redirectedRequest(task->currentRequest(), url, response.statusCode);
+    const std::shared_ptr<URLSessionDelegate> d = delegate();
+    const std::optional<URLRequest> next = d ? d->willPerformHTTPRedirection(*this, *task, response, proposed) : proposed;
+    if (!next) {
+        // The task ends with the redirection reply as its response.
+        {
+            std::lock_guard lock(task->m_mutex);
+            task->m_response = response;
+        }
+        stop(task->taskIdentifier(), StopReason::RedirectRefused);
+        return;
+    }
+    {
+        std::lock_guard lock(task->m_mutex);
+        task->m_currentRequest = *next;
+    }
+    if (next->URL == proposed.URL && next->HTTPMethod == proposed.HTTPMethod) {
+        emit reply->redirectAllowed();
+        return;
+    }
+    // Qt can only follow to the URL it was given; anything else is sent as a request of its own.
+    disconnect(reply, nullptr, this, nullptr);
+    reply->abort();
+    reply->deleteLater();
+    transfer->body.reset();
+    transfer->responseDelivered = false;
+    send(task, *transfer, *next);
+}
+
+void URLSession::stop(quint64 identifier, StopReason reason)
+{
+    std::shared_ptr<URLSessionTask> task;
+    {
+        std::lock_guard lock(m_mutex);
+        task = m_tasks.value(identifier);
+    }
+    if (!task)
+        return;
+    const std::shared_ptr<Transfer> transfer = m_transfers.value(identifier);
+    if (!transfer || !transfer->reply) {
+        complete(task, urlError(NSURLErrorCancelled, task->currentRequest().URL));
+        return;
+    }
+    if (transfer->stopReason != StopReason::None)
+        return;
+    transfer->stopReason = reason;
+    transfer->paused = false;
+    QNetworkReply* reply = transfer->reply;
+    if (!reply->isFinished())
+        reply->abort();
+    // abort() normally finishes the reply at once; a reply that was already done ends here.
+    if (m_transfers.contains(identifier))
+        onFinished(task, reply);
+}
+
+void URLSession::onFinished(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply)
+{
+    const quint64 identifier = task->taskIdentifier();
+    const std::shared_ptr<Transfer> transfer = m_transfers.value(identifier);
+    if (!transfer || transfer->reply != reply)
+        return;
+    if (transfer->paused && transfer->stopReason == StopReason::None) {
+        transfer->finishPending = true;
+        return;
+    }
+    const QUrl url = task->currentRequest().URL;
+    std::optional<Error> error;
+    switch (transfer->stopReason) {
+    case StopReason::Cancelled:
+        error = urlError(NSURLErrorCancelled, url);
+        break;
+    case StopReason::TrustRefused:
+        error = urlError(NSURLErrorServerCertificateUntrusted, url);
+        break;
+    case StopReason::RedirectRefused:
+        break;
+    case StopReason::None:
+        onMetaData(task, reply);
+        if (isCompleteHTTPAnswer(*reply)) {
+            onReadyRead(task);
+            if (!m_transfers.contains(identifier))
+                return;  // the delegate cancelled it meanwhile
+            if (!deliverResponse(task, *transfer))
+                return;
+        } else {
+            error = urlError(codeForReplyError(reply->error()), url, reply->errorString());
+        }
+        break;
+    }
+
+    if (!error && transfer->stopReason == StopReason::None && task->kind() == URLSessionTask::Kind::Download) {
+        transfer->downloadFile->close();
+        if (const std::shared_ptr<URLSessionDelegate> d = delegate())
+            d->didFinishDownloadingToURL(*this, static_cast<URLSessionDownloadTask&>(*task),
+                                         QUrl::fromLocalFile(transfer->downloadFile->fileName()));
+    }
+    complete(task, error);
+}
+
+void URLSession::complete(const std::shared_ptr<URLSessionTask>& task, const std::optional<Error>& error)
+{
+    const quint64 identifier = task->taskIdentifier();
+    {
+        std::lock_guard lock(task->m_mutex);
+        if (task->m_state == URLSessionTaskState::Completed)
+            return;
+        task->m_state = URLSessionTaskState::Completed;
+        task->m_error = error;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_tasks.remove(identifier);
+    }
+    // The transfer (its reply, body and temporary file) goes once the delegate has heard.
+    const std::shared_ptr<Transfer> transfer = m_transfers.take(identifier);
+    if (transfer && transfer->reply) {
+        disconnect(transfer->reply, nullptr, this, nullptr);
+        transfer->reply->deleteLater();
+    }
+    if (const std::shared_ptr<URLSessionDelegate> d = delegate())
+        d->didCompleteWithError(*this, *task, error);
+    finishInvalidationIfDone();
+}
+
+void URLSession::pause(const std::shared_ptr<URLSessionTask>& task)
+{
+    if (task->state() != URLSessionTaskState::Suspended)
+        return;
+    const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
+    if (!transfer || !transfer->reply)
+        return;  // not started: nothing to hold back
+    transfer->paused = true;
+    transfer->reply->setReadBufferSize(kPausedReadBufferBytes);
+}
+
+void URLSession::cancelTask(const std::shared_ptr<URLSessionTask>& task)
+{
+    if (task->state() == URLSessionTaskState::Completed)
+        return;
+    stop(task->taskIdentifier(), StopReason::Cancelled);
+}
