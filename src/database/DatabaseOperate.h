@@ -2,7 +2,15 @@
 
 #include "database/StoreConnection.h"
 #include "foundation/models/NewsListData.h"
+#include "foundation/models/CommentFeed.h"
+#include "foundation/models/Feed.h"
+#include "foundation/models/ForumFeed.h"
+#include "foundation/models/HotProductModel.h"
+#include "foundation/models/NSAppInfo.h"
+#include "foundation/models/NSListADInfo.h"
+#include "foundation/models/SearchInfo.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -11,6 +19,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <variant>
 
 class FMDatabase;
 
@@ -157,6 +167,134 @@ public:
     QString getForumLastUpdateTimeforForumGuid(const QString& forumGuid);
     bool clearForumLastUpdateTimeDB();
     bool autoClearForumLastUpdateTimeDB(const QStringList& keys);
+
+    // ---- Read-mark tables (DatabaseOperate_ReadMarks.cpp) ----
+    //
+    // Lists draw an item opened before in the read colour and leave out ads the user closed. The
+    // getters set isHaveRead on the records that are marked, and never clear it.
+
+    // What the nesting getters walk: records, and arrays of records one level deep (a ranking
+    // list's sections). A deeper array cannot be expressed, so it is never walked; null records
+    // are skipped.
+    template <class Record>
+    using ReadMarkItem = std::variant<std::shared_ptr<Record>, QList<std::shared_ptr<Record>>>;
+    template <class Record>
+    using ReadMarkList = QList<ReadMarkItem<Record>>;
+
+    // NewsState: articles opened. Records once: a second call answers false and keeps the first
+    // title. News ids are compared as numbers written without quotes would be: "123456" finds the
+    // row of 123456; a key that is not a decimal number finds nothing and records nothing.
+    bool setNewsState(const QString& guid, bool haveread, const QString& title);
+    // False only when the file cannot be opened or the table made.
+    bool getNewsState(const ReadMarkList<Feed>& list);
+    // True when a row of the id holds the mark. Never opens the file.
+    bool updateSuccessHaveread(const QString& guid, bool haveread);
+    // Ids up to and including guid, compared as numbers.
+    bool autoClearNewsStateDB(const QString& guid);
+    bool clearNewsStateDB();
+
+    // NewsADState: own list ads opened, by URL. Only ads of list type 1 are marked. An older table
+    // keeping "readtime" texts gains "freadtime" on the first of these two calls.
+    bool setListADState(const QString& adUrl, bool haveread);
+    bool getListADState(const ReadMarkList<NSListADInfo>& list);
+    bool clearListADStateDB();
+    bool autoClearListADStateDB();  // read 30 days ago or earlier
+
+    // NewsADDeleteState: ads the user closed, under the URL (own ads) or the title (isTg: ads of
+    // outside networks).
+    bool setListADDeleteState(const QString& key, bool haveDelete);
+    // The stored mark of the ad's title (isTg) or URL; false when there is no row or no ad.
+    bool isListADDelete(const NSListADInfoPtr& ad, bool isTg);
+    bool clearListADDeleteStateDB();
+    bool autoClearListADDeleteStateDB();  // closed 365 days ago or earlier
+
+    // ForumState: community threads opened, with the last-reply time seen. A second record
+    // renews the times.
+    bool setForumState(int64_t forumId, bool haveread, double replyTime);
+    // byReplyTime: a thread with a newer reply than the one recorded reads as unread.
+    bool getForumState(const ReadMarkList<ForumFeed>& list, bool byReplyTime);
+    bool clearForumStateDB();
+    bool autoClearForumStateDB();
+
+    // ZefupState: deals opened, by product id (compared as a number, like the news ids). A second
+    // record renews the time.
+    bool setZefupState(const QString& productId, bool haveread);
+    bool getZefupState(const QList<HotProductModelPtr>& list);
+    bool clearZefupStateDB();
+    bool autoClearZefupStateDB();
+
+    // HotCommentState: hot comments opened, by comment id as decimal text. Records with an id of
+    // 0 or less are skipped.
+    bool setHotCommentState(const QString& commentId, bool haveread);
+    bool getHotCommentState(const QList<CommentFeedPtr>& list);
+    bool clearHotCommentStateDB();
+    bool autoClearHotCommentStateDB();
+
+    // ---- Small state tables (DatabaseOperate_SmallTables.cpp) ----
+
+    // UserReadNews: an article is counted once per user. The number of articles the user read on
+    // the date's day (UTC+8 with BJtimeZone, else local), this one included; 0 when it was
+    // recorded before or could not be added.
+    int64_t addReadedNews(const QString& guid, int64_t userID, const QDateTime& readedDate, bool BJtimeZone);
+    bool clearReadedNewsDB();
+
+    // ADClickDate: the last click day of each ad URL; URLs match in any letter case.
+    bool addADUrl(const QString& url, const QDateTime& clickDate);
+    // Whether the URL was clicked today, in UTC+8 days (BJZone) or local days.
+    bool IsClickToday(const QString& url, bool BJZone);
+    // The URLs clicked today (lower case); empty when the store fails.
+    QStringList GetHaveClickTodayBJZone(bool BJZone);
+
+    // CommentManageMaxId / ForumManageMaxId, per account (matched in any letter case): the newest
+    // reply id seen and whether a reminder is pending. Storing an id clears the reminder; setting
+    // the reminder of an unknown account stores id 0 with it.
+    bool CommentManageMaxId_check();
+    bool CommentManageMaxId_setMaxId(int maxId, const QString& userAccount);
+    bool CommentManageMaxId_setRemind(bool remind, const QString& userAccount);
+    int CommentManageMaxId_getMaxId(const QString& userAccount);      // 0 when none
+    bool CommentManageMaxId_hasRemind(const QString& userAccount);
+    bool ForumManageMaxId_check();
+    bool ForumManageMaxId_setMaxId(int maxId, const QString& userAccount);
+    bool ForumManageMaxId_setRemind(bool remind, const QString& userAccount);
+    int ForumManageMaxId_getMaxId(const QString& userAccount);
+    bool ForumManageMaxId_hasRemind(const QString& userAccount);
+
+    // AppManage / AppManageTX: recommended apps per app type and their reminder flags.
+    bool AppManage_check();
+    // Replaces the apps of the type; an empty list leaves the type without apps.
+    bool AppManage_setData(const QList<NSAppInfoPtr>& apps, int type);
+    QList<NSAppInfoPtr> AppManage_getData(int type);
+    // True when some given app name is not stored for the type; false for an empty list.
+    bool AppManage_hasNewData(int type, const QList<NSAppInfoPtr>& apps);
+    bool AppManageTX_check();
+    bool AppManageTX_setRemind(bool remind, int type);
+    bool AppManageTX_hasRemind(int type);
+
+    // SearchHistory: texts per search kind, matched exactly (letter case included).
+    bool SearchHistory_check();
+    // Newest first; nothing when the table cannot be used.
+    std::optional<QList<SearchInfoPtr>> SearchHistory_get(int64_t searchType);
+    // A repeated text moves to the front.
+    bool SearchHistory_insert(const SearchInfo& info);
+    bool SearchHistory_delete(const SearchInfo& info);
+    bool SearchHistory_clear(int64_t searchType);
+
+    // ZhiChiFanDui / ZhiChiFanDuiVund: the user's vote on a comment / community reply (decimal
+    // id). A new vote replaces the old one; 0 reads as no vote.
+    bool ZhiChiFanDui_check();
+    int64_t ZhiChiFanDui_get(const QString& commentId);
+    bool ZhiChiFanDui_insert(const QString& commentId, int64_t type);
+    bool ZhiChiFanDui_delete(const QString& commentId);
+    bool ZhiChiFanDuiVund_check();
+    int64_t ZhiChiFanDuiVund_get(const QString& commentId);
+    bool ZhiChiFanDuiVund_insert(const QString& commentId, int64_t type);
+    bool ZhiChiFanDuiVund_delete(const QString& commentId);
+
+    // NewsScore: the user's own score of an article; user and article match in any letter case.
+    bool NewsScore_check();
+    bool NewsScore_setScore(const QString& newsId, const QString& userId, const QString& score);
+    // "-1" when the article was not scored by the user.
+    QString NewsScore_getScore(const QString& newsId, const QString& userId);
 
 private:
     DatabaseOperate() = default;
