@@ -1,6 +1,7 @@
 #pragma once
 
 #include "database/StoreConnection.h"
+#include "database/StoreLock.h"
 #include "foundation/models/NewsListData.h"
 #include "foundation/models/CommentFeed.h"
 #include "foundation/models/Feed.h"
@@ -46,26 +47,7 @@ class DatabaseOperate
 {
 public:
     // Holds the store's lock for its scope. Null (false) when this thread already holds it.
-    class Lease
-    {
-    public:
-        Lease() : m_store(DatabaseOperate::enterScope()) {}
-        ~Lease()
-        {
-            if (m_store)
-                DatabaseOperate::leaveScope();
-        }
-        Lease(const Lease&) = delete;
-        Lease& operator=(const Lease&) = delete;
-
-        explicit operator bool() const { return m_store != nullptr; }
-        DatabaseOperate* operator->() const { return m_store; }
-        DatabaseOperate& operator*() const { return *m_store; }
-        DatabaseOperate* get() const { return m_store; }
-
-    private:
-        DatabaseOperate* m_store;
-    };
+    using Lease = StoreLease<DatabaseOperate>;
 
     // Takes the lock, blocking while another thread holds it, and returns the one instance
     // (made on first use). Null, at once and logged, when this thread already holds it.
@@ -301,6 +283,7 @@ private:
     ~DatabaseOperate() = default;
 
     // The bracket of a Lease (see StoreLock).
+    friend class StoreLease<DatabaseOperate>;
     static DatabaseOperate* enterScope();
     static void leaveScope();
     static DatabaseOperate* instance();

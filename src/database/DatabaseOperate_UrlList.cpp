@@ -85,19 +85,13 @@ bool DatabaseOperate::UrlList_update(const QStringList& urls)
     if (urls.size() < ServerUrls::kKeyCount)
         return false;
     FMDatabase& db = *m_connection.db();
-    if (!db.beginTransaction())
-        return false;
-    for (int i = 1; i < ServerUrls::kKeyCount; ++i) {
-        const BoundStatement update{QStringLiteral("UPDATE UrlList1 SET ListUrl = ? where UrlName = ?"),
-                                    {urls.at(i), ServerUrls::keyName(i + 1)}};
-        if (!StoreStatements::run(db, update)) {
-            db.rollback();
-            return false;
+    return StoreStatements::inTransaction(db, [&] {
+        for (int i = 1; i < ServerUrls::kKeyCount; ++i) {
+            const BoundStatement update{QStringLiteral("UPDATE UrlList1 SET ListUrl = ? where UrlName = ?"),
+                                        {urls.at(i), ServerUrls::keyName(i + 1)}};
+            if (!StoreStatements::run(db, update))
+                return false;
         }
-    }
-    if (!db.commit()) {
-        db.rollback();
-        return false;
-    }
-    return true;
+        return true;
+    });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/StoreLock.h"
 #include "database/StoreConnection.h"
 #include "foundation/models/UserLandData.h"
 
@@ -45,26 +46,7 @@ class SettingsDatabaseOperate
 {
 public:
     // Holds the settings store's lock for its scope. Null (false) when this thread already holds it.
-    class Lease
-    {
-    public:
-        Lease() : m_store(SettingsDatabaseOperate::enterScope()) {}
-        ~Lease()
-        {
-            if (m_store)
-                SettingsDatabaseOperate::leaveScope();
-        }
-        Lease(const Lease&) = delete;
-        Lease& operator=(const Lease&) = delete;
-
-        explicit operator bool() const { return m_store != nullptr; }
-        SettingsDatabaseOperate* operator->() const { return m_store; }
-        SettingsDatabaseOperate& operator*() const { return *m_store; }
-        SettingsDatabaseOperate* get() const { return m_store; }
-
-    private:
-        SettingsDatabaseOperate* m_store;
-    };
+    using Lease = StoreLease<SettingsDatabaseOperate>;
 
     // Takes the lock, blocking while another thread holds it, and returns the one instance (made
     // on first use). Null, at once and logged, when this thread already holds it.
@@ -216,6 +198,7 @@ private:
     SettingsDatabaseOperate() = default;
     ~SettingsDatabaseOperate() = default;
 
+    friend class StoreLease<SettingsDatabaseOperate>;
     static SettingsDatabaseOperate* enterScope();
     static void leaveScope();
     static SettingsDatabaseOperate* instance();
@@ -258,8 +241,6 @@ private:
     static UserLandDataPtr accountRecord(FMResultSet& row, bool withUserID);
     // The first account of the query, or null (also when the table cannot be used).
     UserLandDataPtr firstAccount(const BoundStatement& query, bool withUserID);
-    // Runs the statements in one transaction: commit when all succeed, else roll back.
-    bool runInTransaction(const std::function<bool()>& statements);
 
     // Connection step and ScoreManageTable.
     bool ScoreManage_check();

@@ -41,22 +41,6 @@ bool SettingsDatabaseOperate::runRetried(const BoundStatement& statement)
     return StoreStatements::run(db, statement) || StoreStatements::run(db, statement);
 }
 
-bool SettingsDatabaseOperate::runInTransaction(const std::function<bool()>& statements)
-{
-    FMDatabase& db = *m_connection.db();
-    if (!db.beginTransaction())
-        return false;
-    if (!statements()) {
-        db.rollback();
-        return false;
-    }
-    if (!db.commit()) {
-        db.rollback();
-        return false;
-    }
-    return true;
-}
-
 UserLandDataPtr SettingsDatabaseOperate::accountRecord(FMResultSet& row, bool withUserID)
 {
     auto record = std::make_shared<UserLandData>();
@@ -120,7 +104,7 @@ bool SettingsDatabaseOperate::UserLandData_setNewsUserData(const UserLandData& r
                              {record.UserAccount, password, flag(record.bRememberPassWord), flag(record.bCurrentAccount),
                               flag(record.bHaveLand), record.UserID}};
     const bool takesMarks = record.bCurrentAccount || record.bHaveLand;
-    return runInTransaction([&] { return (!takesMarks || runRetried(kClearMarks)) && runRetried(write); });
+    return StoreStatements::inTransaction(*m_connection.db(), [&] { return (!takesMarks || runRetried(kClearMarks)) && runRetried(write); });
 }
 
 bool SettingsDatabaseOperate::UserLandData_getAllUserData(QList<UserLandDataPtr>& list)
@@ -165,7 +149,7 @@ bool SettingsDatabaseOperate::UserLandData_updateCurrentUserByUserName(const QSt
 {
     if (!UserLandData_check())
         return false;
-    return runInTransaction([&] {
+    return StoreStatements::inTransaction(*m_connection.db(), [&] {
         return runRetried(kClearMarks) &&
                runRetried({QStringLiteral("UPDATE UserLandData SET bCurrentAccount = 1 WHERE upper(UserAccount) = upper(?) "),
                            {account}});

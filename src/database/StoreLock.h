@@ -45,3 +45,31 @@ private:
     std::atomic<std::thread::id> m_owner{};
     int m_refusedWhileHeld = 0;  // raw acquires refused and not yet released; only the holder touches it
 };
+
+// Holds a store's lock for its scope: Store::enterScope() takes it (null when this thread holds it
+// already) and Store::leaveScope() gives it back however the scope ends.
+//
+//     DatabaseOperate::Lease store;
+//     if (!store)
+//         return;  // this thread already holds the store
+template <typename Store>
+class StoreLease
+{
+public:
+    StoreLease() : m_store(Store::enterScope()) {}
+    ~StoreLease()
+    {
+        if (m_store)
+            Store::leaveScope();
+    }
+    StoreLease(const StoreLease&) = delete;
+    StoreLease& operator=(const StoreLease&) = delete;
+
+    explicit operator bool() const { return m_store != nullptr; }
+    Store* operator->() const { return m_store; }
+    Store& operator*() const { return *m_store; }
+    Store* get() const { return m_store; }
+
+private:
+    Store* m_store;
+};

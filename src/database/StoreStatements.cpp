@@ -90,3 +90,14 @@ bool deleteThenInsert(FMDatabase& db, const BoundStatement& remove, const BoundS
 }
 
 }  // namespace StoreStatements
+
+bool StoreStatements::inTransaction(FMDatabase& db, const std::function<bool()>& statements)
+{
+    if (!db.beginTransaction())
+        return false;
+    if (!statements() || !db.commit()) {
+        db.rollback();
+        return false;
+    }
+    return true;
+}

@@ -30,6 +30,10 @@ inline QVariant integer(int64_t value)
 
 bool run(FMDatabase& db, const BoundStatement& statement);
 
+// Runs statements inside one transaction: commits when they answer true, rolls back otherwise
+// (and when the commit fails). True only when the commit went through.
+bool inTransaction(FMDatabase& db, const std::function<bool()>& statements);
+
 // Calls row for every row of the query (until it returns false); the result set is closed
 // before this returns. False when the query could not run.
 bool eachRow(FMDatabase& db, const BoundStatement& query, const std::function<bool(FMResultSet& row)>& row);
