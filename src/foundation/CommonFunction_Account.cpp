@@ -130,12 +130,11 @@ NSMyUserInfoPtr CommonFunction::parseXML(const QByteArray& data)
     TTXMLParser parser(data);
     parser.parse();
     const QVariantMap root = parser.rootObject().value_or(QVariantMap());
-    if (root.contains(QStringLiteral("soap:Body"))) {
-        if (const QVariantMap* body = childMap(root, QStringLiteral("soap:Body"))) {
-            if (const QVariantMap* response = childMap(*body, QStringLiteral("GResponse"))) {
-                if (const QVariantMap* result = childMap(*response, QStringLiteral("GResult")))
-                    applyFields(*info, *result);
-            }
+    // Only an element makes the envelope; a root attribute of that name leaves the plain form.
+    if (const QVariantMap* body = childMap(root, QStringLiteral("soap:Body"))) {
+        if (const QVariantMap* response = childMap(*body, QStringLiteral("GResponse"))) {
+            if (const QVariantMap* result = childMap(*response, QStringLiteral("GResult")))
+                applyFields(*info, *result);
         }
     } else {
         applyFields(*info, root);

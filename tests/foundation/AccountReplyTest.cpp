@@ -36,6 +36,11 @@ TEST(AccountReply, EnvelopedReplyAndLevel)
     const auto hollow = CommonFunction::parseXML(
         "<Envelope><soap:Body><Other><GResult><UserID>5</UserID></GResult></Other></soap:Body><UserID>6</UserID></Envelope>");
     EXPECT_EQ(hollow->userID, 99999);
+
+    // A root attribute of that name is no envelope: the fields under the root count.
+    const auto attributeOnly = CommonFunction::parseXML(
+        R"(<r xmlns:soap="http://schemas.xmlsoap.org/soap/envelope/" soap:Body="x"><UserID>6</UserID></r>)");
+    EXPECT_EQ(attributeOnly->userID, 6);
 }
 
 TEST(AccountReply, EveryFieldOfAPlainReply)
@@ -166,4 +171,45 @@ TEST(ClientCodes, ClassesAndLabels)
     EXPECT_TRUE(CommonFunction::htmlDeviceName(1, QString()).isNull());
     const QString empty = CommonFunction::htmlDeviceName(8, QStringLiteral(""));
     EXPECT_TRUE(empty.isEmpty() && !empty.isNull());
+}
+
+TEST(ClientCodes, EveryCodeOfTheTable)
+{
+    struct Row { int32_t code; const char* cssClass; const char* labelWhenNoName; };
+    // A null label: the comment's own (null or empty) device text comes back.
+    const Row rows[] = {
+        {0, "", nullptr},
+        {1, "mobile wp", nullptr},          {2, "", nullptr},
+        {3, "mobile iphone", nullptr},      {4, "mobile ipad", nullptr},
+        {5, "mobile itouch", nullptr},      {6, "mobile wap", "WAP版"},
+        {7, "mobile windows8", nullptr},    {8, "mobile android", nullptr},
+        {9, "mobile windows8", nullptr},    {10, "mobile windows8", nullptr},
+        {11, "mobile win10", nullptr},      {12, "mobile brevel", "Brevel浏览器WP版"},
+        {13, "mobile watch", nullptr},      {14, "mobile imac", "iMac"},
+        {15, "mobile macbook", "MacBook"},  {16, "", nullptr},
+        {17, "", nullptr},                  {18, "", nullptr},
+        {19, "", nullptr},                  {20, "", nullptr},
+        {21, "mobile brevel", "Brevel浏览器"}, {22, "mobile brevel", "Brevel浏览器安卓版"},
+        {23, "mobile brevel", "Brevel浏览器iOS版"}, {24, "", nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.code);
+        const QString cssClass = CommonFunction::htmlDeviceClass(row.code);
+        EXPECT_EQ(cssClass, QString::fromUtf8(row.cssClass));
+        EXPECT_FALSE(cssClass.isNull());
+
+        const QString fixed = QString::fromUtf8(row.labelWhenNoName);
+        const QString empty = CommonFunction::htmlDeviceName(row.code, QStringLiteral(""));
+        const QString null = CommonFunction::htmlDeviceName(row.code, QString());
+        if (row.labelWhenNoName) {
+            EXPECT_EQ(empty, fixed);
+            EXPECT_EQ(null, fixed);
+        } else {
+            EXPECT_TRUE(empty.isEmpty() && !empty.isNull());
+            EXPECT_TRUE(null.isNull());
+        }
+        // Only the WAP code replaces a device text the comment has.
+        EXPECT_EQ(CommonFunction::htmlDeviceName(row.code, QStringLiteral("Dev")),
+                  row.code == 6 ? QStringLiteral("WAP版") : QStringLiteral("Dev"));
+    }
 }
