@@ -10,6 +10,10 @@
 #include "foundation/models/NSAppInfo.h"
 #include "foundation/models/NSListADInfo.h"
 #include "foundation/models/SearchInfo.h"
+#include "foundation/models/Favrite_Data.h"
+#include "foundation/models/FavriteUserAndContents.h"
+#include "foundation/models/NSVundCategoryInfo.h"
+#include "foundation/models/NSVundListInfo.h"
 
 #include <QDateTime>
 #include <QList>
@@ -101,7 +105,8 @@ public:
 
     bool NewsList_check();
     // The server's channel list: replaces the table, or merges it into the user's arrangement
-    // when "NewListEdit" is set (then the kept channels are taken out of list).
+    // when "NewListEdit" is set (then the kept channels are taken out of list). False, the table
+    // as it was, when the transaction does not commit (a tag map that cannot be made ends it).
     bool NewsList_update(QList<NewsListDataPtr>& list);
     // Append the shown channels by order / the hidden ones by id; channels without a list address
     // are left out.
@@ -278,6 +283,87 @@ public:
     // "-1" when the article was not scored by the user.
     QString NewsScore_getScore(const QString& newsId, const QString& userId);
 
+    // ---- Forum lists, deal categories and forum categories (DatabaseOperate_ForumLists.cpp) ----
+
+    // ForumList1: the community circles, laid out like the channel table with ListCount added.
+    // Made with the built-in circles 21, 25, 22 and 23.
+    bool ForumList_check();
+    // Appended to list: the shown circles by place (never one named "全部"), the hidden ones by id,
+    // or all of them by id or by place. The "nohave" marker reads as "".
+    bool ForumList_getCurrentDisplayForumList(QList<NewsListDataPtr>& list);
+    bool ForumList_getCurrentNoDisplayForumList(QList<NewsListDataPtr>& list);
+    bool ForumList_getAllForumList(QList<NewsListDataPtr>& list, bool orderByForumID);
+    // Writes only the shown flag and the place of each given circle. False for an empty list.
+    bool ForumList_OnlyUpdateForumListByForumListID(const QList<NewsListDataPtr>& list);
+    // The server's circles replace all rows in one transaction, shown and numbered 1, 2, ... in
+    // list order; an empty list empties the table. False, nothing changed, when the delete or
+    // the commit fails.
+    bool ForumList_ReplaceForumList(const QList<NSVundListInfoPtr>& list);
+
+    // HotProductList: the deals channel's category names. Made with "全部", "爆品", "白菜价", "福利".
+    bool HotProduct_check();
+    // "全部" followed by the non-empty names, in one transaction. False, old names kept, when the
+    // old names cannot be removed or the commit fails.
+    bool HotProduct_update(const QStringList& names);
+    // Appends the names in their stored order.
+    bool HotProduct_getList(QStringList& list);
+
+    // ForumCategory: the sub-categories of each circle.
+    bool ForumCategory_check();
+    // Appends the circle's sub-categories whose id is above 0.
+    bool ForumCategory_getCategoryList(QList<NSVundCategoryInfoPtr>& list, int64_t categoryId);
+    // The circle's sub-categories are replaced in one transaction; other circles keep theirs.
+    // False, nothing changed, when the delete or the commit fails.
+    bool ForumCategory_setCategoryList(const QList<NSVundCategoryInfoPtr>& list, int64_t categoryId);
+
+    // ---- Favourites tables (DatabaseOperate_Favourites.cpp) ----
+    //
+    // Favrite_Data: saved articles per account (kFavriteNoUserAccount while nobody is logged in).
+    // FavriteUserAndContents: per account, the version of its favourites file, whether the local
+    // favourites changed since the last upload, and the time of the last change or sync. Accounts
+    // match in any letter case (folded as SQLite's upper() folds them); times are stored in whole
+    // seconds. A write that fails is tried once more before it counts as failed.
+
+    // The table is ready (an older one gains ffavritetime) and the account has a sync row (made
+    // with version 0 when missing).
+    bool Favrite_Data_check(const QString& userAccount);
+    // Saves the article once per account (true when it was saved already). A local save
+    // (cloudSyn false) marks the account changed.
+    bool Favrite_Data_setNewsFavriteData(const Favrite_Data& data, bool cloudSyn);
+    // Adds every item as it is, duplicates included, in one transaction; the commit's result.
+    bool Favrite_Data_setNewsFavriteDataArray(const QList<Favrite_DataPtr>& array);
+    // What a download does: the account's favourites become the items, in one transaction. False,
+    // the old favourites kept, when any statement fails. The sync row is not touched.
+    bool Favrite_Data_replaceAllFavriteDataByUserAccount(const QString& userAccount,
+                                                         const QList<Favrite_DataPtr>& array);
+    // Appended to array, newest first: the account's favourites with the logged-out ones / the
+    // account's own.
+    bool Favrite_Data_getCurrentAccountAndNoAccountAllFavriteURLAndTitleData(QList<Favrite_DataPtr>& array,
+                                                                             const QString& userAccount);
+    bool Favrite_Data_getAllFavriteURLAndTitleData(QList<Favrite_DataPtr>& array, const QString& userAccount);
+    // Distinct articles of the account and the logged-out favourites; 0 when the store fails.
+    int Favrite_Data_getCurrentAccountAndNoAccountAllFavriteCountByUserAccount(const QString& userAccount);
+    // The sync row is not touched.
+    bool Favrite_Data_deleteAllFavriteDataByUserAccount(const QString& userAccount);
+    // The row id alone picks the row, whoever owns it; userAccount is marked changed.
+    bool Favrite_Data_deleteFavriteDataWithFavriteDataId(int64_t favriteDataTag, const QString& userAccount);
+    bool Favrite_Data_deleteFavriteDataWithNewsId(const QString& newsID, const QString& userAccount);
+    bool Favrite_Data_isHaveSaveFavriteData(const QString& newsID, const QString& userAccount);
+
+    // The table is ready; an older one gains flastUpdateTime.
+    bool FavriteUserAndContents_check();
+    // Stores the record, the account text in its letter case; writes nothing when the row equals it.
+    bool FavriteUserAndContents_setNewsData(const FavriteUserAndContents& data);
+    // Null when the account has no row.
+    FavriteUserAndContentsPtr FavriteUserAndContents_getDataByUser(const QString& userAccount);
+    bool FavriteUserAndContents_deleteDataByUser(const QString& userAccount);
+    // A local change at date: marks the account changed, raising the version at the first change
+    // after an upload. False, nothing made, when the account has no row.
+    bool FavriteUserAndContents_updateLastDate(const QDateTime& date, const QString& userAccount);
+    bool FavriteUserAndContents_bhaveModifiedByUser(const QString& userAccount);
+    // After an upload: clears the changed mark; version and time stay.
+    bool FavriteUserAndContents_setModifiedNoUser(const QString& userAccount);
+
 private:
     DatabaseOperate() = default;
     ~DatabaseOperate() = default;
@@ -295,7 +381,6 @@ private:
     void readChannels(const QString& condition, const QVariantList& arguments, QList<NewsListDataPtr>& list);
     // One server channel's row with the field rules of the channel list update.
     void insertServerChannel(const NewsListData& channel, int64_t displayOrder);
-    void mapChannel(int64_t listId);
     // The check of one tag map: drop the table of the earlier layout, make the map with its rows.
     bool checkMap(const QString& oldTable, const QString& table, const QString& createStatement,
                   const std::function<void(FMDatabase&)>& insertDefaults);

@@ -198,20 +198,27 @@ void DatabaseOperate::insertServerChannel(const NewsListData& channel, int64_t d
                                            !first, channel.bDisplay, !first, channel.bDisplay ? displayOrder : 0)});
 }
 
-void DatabaseOperate::mapChannel(int64_t listId)
-{
-    WebFileLastModifyTime_insert(listId);
-    WebFileLastUpdateTime_insert(listId);
-    ListMaxNewsID_insert(listId);
-}
-
 bool DatabaseOperate::NewsList_update(QList<NewsListDataPtr>& list)
 {
     if (!NewsList_check())
         return false;
-    FMDatabase& db = *m_connection.db();
+    // Held, not borrowed: a map step may drop the store's connection.
+    const std::shared_ptr<FMDatabase> transaction = m_connection.db();
+    FMDatabase& db = *transaction;
     if (!db.beginTransaction())
         return false;
+    // Runs the map steps of a channel in order. A map that cannot be made closes the connection,
+    // and the open transaction with it: false then, before a later step opens the file again and
+    // writes outside the transaction.
+    using MapStep = bool (DatabaseOperate::*)(int64_t);
+    const auto updateMaps = [&](std::initializer_list<MapStep> steps, int64_t listId) {
+        for (const MapStep step : steps) {
+            (this->*step)(listId);
+            if (m_connection.db() != transaction)
+                return false;
+        }
+        return true;
+    };
 
     // Shown channels are numbered on from this place, in list order.
     int64_t order = 0;
@@ -244,9 +251,10 @@ bool DatabaseOperate::NewsList_update(QList<NewsListDataPtr>& list)
         // What is left of the stored channels is no longer on the server's list.
         for (const NewsListDataPtr& gone : std::as_const(stored)) {
             StoreStatements::run(db, {QStringLiteral("DELETE FROM CategoryList WHERE ListId = ?"), {integer(gone->iListID)}});
-            WebFileLastModifyTime_delete(gone->iListID);
-            WebFileLastUpdateTime_delete(gone->iListID);
-            ListMaxNewsID_delete(gone->iListID);
+            if (!updateMaps({&DatabaseOperate::WebFileLastModifyTime_delete, &DatabaseOperate::WebFileLastUpdateTime_delete,
+                             &DatabaseOperate::ListMaxNewsID_delete},
+                            gone->iListID))
+                return false;
         }
     }
 
@@ -255,7 +263,10 @@ bool DatabaseOperate::NewsList_update(QList<NewsListDataPtr>& list)
         if (channel->bDisplay)
             ++order;
         insertServerChannel(*channel, order);
-        mapChannel(channel->iListID);
+        if (!updateMaps({&DatabaseOperate::WebFileLastModifyTime_insert, &DatabaseOperate::WebFileLastUpdateTime_insert,
+                         &DatabaseOperate::ListMaxNewsID_insert},
+                        channel->iListID))
+            return false;
     }
 
     if (merge) {
@@ -305,8 +316,8 @@ bool DatabaseOperate::NewsList_OnlyUpdateNewsListByNewsListID(const QList<NewsLi
         orderArguments << integer(channel->iListID) << integer(channel->iDisplayOrder);
         ids << integer(channel->iListID);
     }
-    const QString sql = QStringLiteral("UPDATE CategoryList SET bDisplay = CASE ListId %1END, displayOrder = CASE ListId "
-                                       "%2END WHERE ListId IN %3")
+    const QString sql = QStringLiteral("UPDATE CategoryList SET bDisplay = CASE ListId %1 END, displayOrder = CASE ListId "
+                                       "%2 END WHERE ListId IN %3")
                             .arg(shownCases, orderCases, StoreStatements::parameterList(ids.size()));
     return StoreStatements::run(db, {sql, shownArguments + orderArguments + ids});
 }

@@ -272,3 +272,39 @@ TEST_F(NewsListTest, TheHotCommentChannelIsNotAddedToAFileWithoutChannels)
     EXPECT_FALSE(store->HotComment_insert(QStringLiteral("热评"), kServer + QStringLiteral("hot")));
     EXPECT_FALSE(file().tableExists(QStringLiteral("CategoryList")));
 }
+
+TEST_F(NewsListTest, AChannelMapThatCannotBeMadeAbandonsTheWholeUpdate)
+{
+    DatabaseOperate::Lease store;
+    ASSERT_TRUE(store->NewsList_check());
+    // An index holds the name of the first map, so that map cannot be made: its check closes the
+    // connection, and the open transaction with it.
+    ASSERT_TRUE(file().executeUpdate(
+        QStringLiteral("CREATE INDEX NewWebFileLastModifyTime ON CategoryList (ListName)")));
+
+    QList<NewsListDataPtr> list = {
+        serverChannel(101, QStringLiteral("最新"), kServer + QStringLiteral("news.xml"), QString(), true),
+        serverChannel(120, QStringLiteral("新"), kServer + QStringLiteral("new.xml"), QString(), true),
+    };
+    EXPECT_FALSE(store->NewsList_update(list));
+
+    // Nothing of the new list was kept, and nothing was written outside the transaction.
+    EXPECT_EQ(rowCount(QStringLiteral("CategoryList")), 17);
+    EXPECT_EQ(column(120, QStringLiteral("ListId")), QVariant());
+    EXPECT_FALSE(file().tableExists(QStringLiteral("NewWebFileLastUpdateTime")));
+    EXPECT_FALSE(file().tableExists(QStringLiteral("NewListMaxNewsID")));
+
+    // The same in a merge, where the first map step removes a channel that left the list.
+    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("NewListEdit"));
+    QList<NewsListDataPtr> merged = list;
+    EXPECT_FALSE(store->NewsList_update(merged));
+    EXPECT_EQ(rowCount(QStringLiteral("CategoryList")), 17);
+    EXPECT_EQ(column(101, QStringLiteral("ListUrl")).toString(), ServerUrls::builtInValue(16));
+    EXPECT_FALSE(file().tableExists(QStringLiteral("NewWebFileLastUpdateTime")));
+    UserDefaults::standardUserDefaults().setBool(false, QStringLiteral("NewListEdit"));
+
+    // The next operation opens the file again.
+    ASSERT_TRUE(file().executeUpdate(QStringLiteral("DROP INDEX NewWebFileLastModifyTime")));
+    EXPECT_TRUE(store->NewsList_update(list));
+    EXPECT_EQ(ids(shown(*store)), (QList<int64_t>{101, 120}));
+}

@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <memory>
 
+// The account that favourites saved while nobody is logged in belong to.
+inline constexpr auto kFavriteNoUserAccount = "n_o_u_s_e_r";
+
 // One favourite article: one row of the favourites table.
 struct Favrite_Data
 {
