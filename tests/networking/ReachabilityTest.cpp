@@ -303,7 +303,7 @@ TEST(AFNetworkReachabilityManagerTest, SharedManagerFeedsTheCommonNetworkQueries
     gCachedNetType.store(-1);
     EXPECT_EQ(CommonFunction::getNetType(), -1);  // monitoring started; nothing reported yet
     EXPECT_EQ(shared->networkReachabilityStatus(), -1);
-    ASSERT_TRUE(waitUntil([] { return CommonFunction::getNetType() != -1; }));
+    ASSERT_TRUE(waitUntil([] { return CommonFunction::getNetType() != -1; }, 20000));
     const int64_t status = shared->networkReachabilityStatus();
     EXPECT_TRUE(status == 0 || status == 2) << status;
     EXPECT_EQ(CommonFunction::getNetType(), status == 2 ? 5 : 0);
