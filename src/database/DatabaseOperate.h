@@ -375,6 +375,9 @@ private:
     static DatabaseOperate* instance();
     // The connection step and the create-on-first-use step of a table without default rows.
     bool openTable(const QString& table, const QString& createStatement);
+    // The editor's write of the shown flags and orders of a channel table (CategoryList or
+    // ForumList1): one plain UPDATE per entry when fewer than two, else one CASE statement.
+    bool updateShownAndOrder(const QString& table, const QList<NewsListDataPtr>& list);
     // The common part of the two clear and the two auto-clear operations.
     bool clearTable(const QString& table, const QString& deleteStatement, const QVariantList& arguments);
     // The channel rows of a query, read as the getters read them (no NewsList_check).

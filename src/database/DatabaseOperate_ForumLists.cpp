@@ -151,34 +151,7 @@ bool DatabaseOperate::ForumList_OnlyUpdateForumListByForumListID(const QList<New
 {
     if (!ForumList_check())
         return false;
-    FMDatabase& db = *m_connection.db();
-    if (list.size() < 2) {
-        bool result = false;
-        for (const NewsListDataPtr& circle : list) {
-            result = StoreStatements::run(
-                db, {QStringLiteral("UPDATE ForumList1 SET bDisplay = ?,displayOrder = ? WHERE ListId = ?"),
-                     {circle->bDisplay, integer(circle->iDisplayOrder), integer(circle->iListID)}});
-        }
-        return result;
-    }
-
-    // Two or more circles in one statement.
-    QString shownCases;
-    QString orderCases;
-    QVariantList shownArguments;
-    QVariantList orderArguments;
-    QVariantList ids;
-    for (const NewsListDataPtr& circle : list) {
-        shownCases += QStringLiteral("WHEN ? THEN ? ");
-        shownArguments << integer(circle->iListID) << circle->bDisplay;
-        orderCases += QStringLiteral("WHEN ? THEN ? ");
-        orderArguments << integer(circle->iListID) << integer(circle->iDisplayOrder);
-        ids << integer(circle->iListID);
-    }
-    const QString sql = QStringLiteral("UPDATE ForumList1 SET bDisplay = CASE ListId %1END, displayOrder = CASE ListId "
-                                       "%2END WHERE ListId IN %3")
-                            .arg(shownCases, orderCases, StoreStatements::parameterList(ids.size()));
-    return StoreStatements::run(db, {sql, shownArguments + orderArguments + ids});
+    return updateShownAndOrder(QStringLiteral("ForumList1"), list);
 }
 
 bool DatabaseOperate::ForumList_ReplaceForumList(const QList<NSVundListInfoPtr>& list)

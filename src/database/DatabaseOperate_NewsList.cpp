@@ -292,12 +292,17 @@ bool DatabaseOperate::NewsList_OnlyUpdateNewsListByNewsListID(const QList<NewsLi
 {
     if (!NewsList_check())
         return false;
+    return updateShownAndOrder(QStringLiteral("CategoryList"), list);
+}
+
+bool DatabaseOperate::updateShownAndOrder(const QString& table, const QList<NewsListDataPtr>& list)
+{
     FMDatabase& db = *m_connection.db();
     if (list.size() < 2) {
         bool result = false;
         for (const NewsListDataPtr& channel : list) {
             result = StoreStatements::run(
-                db, {QStringLiteral("UPDATE CategoryList SET bDisplay = ?,displayOrder = ? WHERE ListId = ?"),
+                db, {QStringLiteral("UPDATE %1 SET bDisplay = ?,displayOrder = ? WHERE ListId = ?").arg(table),
                      {channel->bDisplay, integer(channel->iDisplayOrder), integer(channel->iListID)}});
         }
         return result;
@@ -316,9 +321,9 @@ bool DatabaseOperate::NewsList_OnlyUpdateNewsListByNewsListID(const QList<NewsLi
         orderArguments << integer(channel->iListID) << integer(channel->iDisplayOrder);
         ids << integer(channel->iListID);
     }
-    const QString sql = QStringLiteral("UPDATE CategoryList SET bDisplay = CASE ListId %1 END, displayOrder = CASE ListId "
-                                       "%2 END WHERE ListId IN %3")
-                            .arg(shownCases, orderCases, StoreStatements::parameterList(ids.size()));
+    const QString sql = QStringLiteral("UPDATE %1 SET bDisplay = CASE ListId %2 END, displayOrder = CASE ListId "
+                                       "%3 END WHERE ListId IN %4")
+                            .arg(table, shownCases, orderCases, StoreStatements::parameterList(ids.size()));
     return StoreStatements::run(db, {sql, shownArguments + orderArguments + ids});
 }
 
