@@ -12,12 +12,11 @@ namespace dispatch {
 
 namespace {
 
+// The main queue lives as long as the application object. Work queued after it is gone (a
+// worker finishing while the process shuts down) would never run, so it is dropped.
 QCoreApplication* mainApp()
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        qFatal("dispatch: the main queue needs a QCoreApplication");
-    return app;
+    return QCoreApplication::instance();
 }
 
 // Waits on the condition for at most timeoutMs (kForever or any negative value: no limit).
@@ -41,7 +40,8 @@ bool isMainThread()
 
 void asyncMain(Block block)
 {
-    QMetaObject::invokeMethod(mainApp(), std::move(block), Qt::QueuedConnection);
+    if (QCoreApplication* app = mainApp())
+        QMetaObject::invokeMethod(app, std::move(block), Qt::QueuedConnection);
 }
 
 void syncMain(const Block& block)
@@ -50,7 +50,8 @@ void syncMain(const Block& block)
         block();
         return;
     }
-    QMetaObject::invokeMethod(mainApp(), block, Qt::BlockingQueuedConnection);
+    if (QCoreApplication* app = mainApp())
+        QMetaObject::invokeMethod(app, block, Qt::BlockingQueuedConnection);
 }
 
 void asyncGlobal(Block block)
@@ -61,12 +62,13 @@ void asyncGlobal(Block block)
 void after(int milliseconds, Block block)
 {
     if (isMainThread()) {
-        QTimer::singleShot(milliseconds, mainApp(), std::move(block));
+        if (QCoreApplication* app = mainApp())
+            QTimer::singleShot(milliseconds, app, std::move(block));
         return;
     }
     // The timer must be started on the thread whose loop fires it.
     asyncMain([milliseconds, block = std::move(block)]() mutable {
-        QTimer::singleShot(milliseconds, mainApp(), std::move(block));
+        QTimer::singleShot(milliseconds, QCoreApplication::instance(), std::move(block));
     });
 }
 

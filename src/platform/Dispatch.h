@@ -20,7 +20,8 @@ inline constexpr int64_t kForever = -1;
 
 bool isMainThread();
 
-// Runs the block later on the main thread's event loop.
+// Runs the block later on the main thread's event loop. Once the application object is gone
+// the main queue has ended: blocks sent to it then (and by syncMain and after) are dropped.
 void asyncMain(Block block);
 // Runs the block on the main thread and waits for it; runs it at once when already there.
 void syncMain(const Block& block);

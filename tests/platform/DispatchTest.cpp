@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QThread>
 
 #include <atomic>
@@ -196,4 +197,14 @@ TEST(Dispatch, GroupWorkMayOutliveTheGroup)
     }
     gate.signal();
     ASSERT_TRUE(waitUntil([&] { return done == 1; }));
+}
+
+TEST(Dispatch, MainQueueWorkAfterTheApplicationEndedIsDropped)
+{
+    QProcess probe;
+    probe.start(QStringLiteral(TIDWEN_DISPATCH_PROBE), {});
+    ASSERT_TRUE(probe.waitForFinished(30000));
+    EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(probe.exitCode(), 0);
+    EXPECT_EQ(probe.readAllStandardOutput().trimmed(), QByteArray("dropped"));
 }
