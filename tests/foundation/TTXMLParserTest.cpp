@@ -192,3 +192,62 @@ TEST(TTXMLParser, DictionaryAdditions)
     EXPECT_EQ(arrayForKey(array, kArray).size(), 1);
     EXPECT_TRUE(arrayForKey(plain, "missing").isEmpty());
 }
+
+TEST(TTXMLParser, ReplacedAndDroppedChildrenLeaveNoTrace)
+{
+    // The first b and everything in it is replaced; what is built after it must not pick up any
+    // of its pieces.
+    const QVariantMap root = parseRoot(
+        R"(<r><b id="1"><c>1</c><d x="y">2</d></b><b><c>3</c></b>x<e><f a="4">4</f></e>)"
+        R"(<g type="integer">4<h>9</h>2</g></r>)");
+    const QVariantMap b = child(root, "b");
+    EXPECT_EQ(child(b, "c").value(kValue).toString(), "3");
+    EXPECT_FALSE(b.contains("d"));
+    EXPECT_FALSE(b.contains("id"));
+    EXPECT_EQ(child(child(root, "e"), "f"), (QVariantMap{{kName, "f"}, {kType, kUnknownType}, {"a", "4"}, {kValue, "4"}}));
+    EXPECT_EQ(root.value(kValue).toString(), "x");
+    // The children of a typed element are dropped with their text.
+    EXPECT_EQ(child(root, "g").value(kValue), QVariant(42));
+
+    // Text around children that have text of their own stays with its element.
+    const QVariantMap nested = parseRoot("<a>1<b>2<c>3</c>4</b>5</a>");
+    EXPECT_EQ(nested.value(kValue).toString(), "15");
+    EXPECT_EQ(child(nested, "b").value(kValue).toString(), "24");
+    EXPECT_EQ(child(child(nested, "b"), "c").value(kValue).toString(), "3");
+
+    const QVariantList outer = parseRoot(R"(<a type="array"><b type="array"><c>1</c></b><d type="integer">7</d></a>)")
+                                   .value(kArray)
+                                   .toList();
+    ASSERT_EQ(outer.size(), 2);
+    EXPECT_EQ(outer[0].toMap().value(kArray).toList().value(0).toMap().value(kValue).toString(), "1");
+    EXPECT_EQ(outer[1].toMap().value(kValue), QVariant(7));
+}
+
+TEST(TTXMLParser, ManyChildrenAndAttributes)
+{
+    QByteArray xml = "<r";
+    for (int i = 0; i < 30; ++i)
+        xml += " a" + QByteArray::number(i) + "=\"" + QByteArray::number(i) + "\"";
+    xml += ">";
+    for (int i = 0; i < 40; ++i)
+        xml += "<n" + QByteArray::number(i) + ">" + QByteArray::number(i) + "</n" + QByteArray::number(i) + ">";
+    xml += "<n5>again</n5><a7>child</a7></r>";
+
+    const QVariantMap root = parseRoot(xml);
+    EXPECT_EQ(root.size(), 30 + 40 + 2);
+    EXPECT_EQ(root.value("a3").toString(), "3");
+    EXPECT_EQ(child(root, "n39").value(kValue).toString(), "39");
+    EXPECT_EQ(child(root, "n5").value(kValue).toString(), "again");
+    EXPECT_EQ(child(root, "a7").value(kValue).toString(), "child");  // a child replaces an attribute
+
+    TTXMLParser gathering(xml);
+    gathering.setTreatDuplicateKeysAsArrayItems(true);
+    ASSERT_TRUE(gathering.parse());
+    const QVariantList n5 = gathering.rootObject()->value("n5").toList();
+    ASSERT_EQ(n5.size(), 2);
+    EXPECT_EQ(n5[0].toMap().value(kValue).toString(), "5");
+    EXPECT_EQ(n5[1].toMap().value(kValue).toString(), "again");
+    const QVariantList a7 = gathering.rootObject()->value("a7").toList();
+    ASSERT_EQ(a7.size(), 2);
+    EXPECT_EQ(a7[0].toString(), "7");
+}

@@ -133,3 +133,50 @@ TEST(XMLEventParser, WorksWithoutADelegateAndRestoresTheThreadsErrorHook)
     EXPECT_EQ(strayErrors, 0);
     xmlSetStructuredErrorFunc(nullptr, nullptr);
 }
+
+TEST(XMLEventParser, RawEventsNumberNamesAndKeepTextAsBytes)
+{
+    struct Raw : XMLEventParserDelegate
+    {
+        QStringList events;
+        QList<int> open;
+        void didStartElementRaw(XMLEventParser& parser, int nameId, const XMLEventAttributes& attributes) override
+        {
+            QString event = QStringLiteral("start %1=%2").arg(nameId).arg(parser.nameText(nameId));
+            for (int i = 0; i < attributes.count(); ++i)
+                event += QStringLiteral(" %1=%2:%3").arg(attributes.nameId(i)).arg(parser.nameText(attributes.nameId(i)),
+                                                          attributes.value(i));
+            events.append(event);
+            open.append(nameId);
+        }
+        void didEndElementRaw(XMLEventParser&, int nameId) override
+        {
+            events.append(QStringLiteral("end %1%2").arg(nameId).arg(open.takeLast() == nameId ? "" : " unmatched"));
+        }
+        void foundCharactersRaw(XMLEventParser&, QByteArrayView text) override
+        {
+            events.append(QStringLiteral("text ") + QString::fromLatin1(text.toByteArray().toHex()));
+        }
+        void foundCDATARaw(XMLEventParser&, QByteArrayView block) override
+        {
+            events.append(QStringLiteral("cdata ") + QString::fromUtf8(block));
+        }
+        // The converted forms are not also called for a delegate that reads the raw ones.
+        void didStartElement(XMLEventParser&, const QString&, const QString&, const QString&, const QVariantMap&) override
+        {
+            events.append(QStringLiteral("converted"));
+        }
+        void foundCharacters(XMLEventParser&, const QString&) override { events.append(QStringLiteral("converted")); }
+    };
+
+    XMLEventParser parser("<p:r a=\"1&amp;2&#38;3\" b=\"\"><i a=\"x\"/><i/>\xE4\xB8\xAD<![CDATA[<c>]]></p:r>");
+    Raw raw;
+    parser.setDelegate(&raw);
+    ASSERT_TRUE(parser.parse());
+    EXPECT_EQ(raw.events,
+              (QStringList{QStringLiteral("start 0=p:r 1=a:1&2&3 2=b:"), QStringLiteral("start 3=i 1=a:x"),
+                           QStringLiteral("end 3"), QStringLiteral("start 3=i"), QStringLiteral("end 3"),
+                           QStringLiteral("text e4b8ad"), QStringLiteral("cdata <c>"), QStringLiteral("end 0")}));
+    // The names stay readable after the parse.
+    EXPECT_EQ(parser.nameText(3), QStringLiteral("i"));
+}

@@ -6,13 +6,7 @@
 #include <QDateTime>
 #include <QTime>
 
-#include <libxml/parser.h>
-#include <libxml/xmlerror.h>
-
-#include <algorithm>
-#include <climits>
-#include <cstring>
-#include <map>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -105,304 +99,525 @@ std::optional<QDateTime> readDateTime(const QString& text)
 }
 
 // ---- building the dictionaries ----
+//
+// While the parse runs every element is gathered into a light tree: flat arrays of nodes, map
+// entries and UTF-8 text, with names as the event parser's name numbers. The duplicate, array and
+// typed-element rules act on that tree, and only what is still reachable from the root when the
+// root ends becomes QVariantMaps. A reply that repeats an element under an untyped parent keeps
+// only the last one, so most of what a long list builds never turns into Qt values.
 
-enum class Kind { Unknown, Array, Integer, DateTime, OtherType };
+enum class Kind : std::uint8_t { Unknown, Array, Integer, DateTime, OtherType };
 
-QString utf8(const xmlChar* text)
+// Map keys: a name number of the parse, or one of these for the parser's own keys. An element or
+// attribute of the same name as one of them maps to it, so it lands on the same entry.
+constexpr int kNameKey = -1;
+constexpr int kTypeKey = -2;
+constexpr int kValueKey = -3;
+constexpr int kArrayKey = -4;
+
+struct Value
 {
-    return QString::fromUtf8(reinterpret_cast<const char*>(text));
+    enum class Tag : std::uint8_t { String, ElementName, UnknownType, Text, Node, List };
+    Tag tag = Tag::String;
+    int c = -1;      // Text: string index of the attribute the text is appended to, or -1
+    qsizetype a = 0;  // String: string index; ElementName: name number; Text: offset in the text
+                      // arena; Node: node index; List: list index
+    qsizetype b = 0;  // Text: length in bytes
+};
+
+int indexOf(const Value& value)
+{
+    return static_cast<int>(value.a);
 }
 
-// The name as written in the document: "prefix:local" or "local".
-QString qualifiedName(const xmlChar* localName, const xmlChar* prefix)
+// One key and value of an element. The entries of an element are linked in the order they were
+// made, so a finished element keeps them where they are.
+struct Entry
 {
-    if (prefix == nullptr)
-        return utf8(localName);
-    return utf8(prefix) + u':' + utf8(localName);
-}
+    int key;
+    int next;  // the element's next entry, or -1
+    Value value;
+};
 
-// The dictionary of an open element. Built as the standard map underneath a QVariantMap, so that
-// keys known to come last are placed without a search and the finished map is handed over whole.
-using NodeMap = std::map<QString, QVariant>;
-
-struct OpenElement
+// A finished element.
+struct Node
 {
-    QString name;
-    NodeMap node;
-    QVariantList array;  // the children of an "array" element
     Kind kind = Kind::Unknown;
-    // Character data gathers as UTF-8 and becomes text once, when the element ends (or when a
-    // child of the value's name takes its place).
+    int firstEntry = -1;
+    int firstItem = 0;  // an "array" element's children, in the items arena
+    int itemCount = 0;
+};
+
+// An open element. Frames above the open depth are kept for their buffers.
+struct Frame
+{
+    int nameId = 0;
+    int key = 0;
+    Kind kind = Kind::Unknown;
+    int firstEntry = -1;
+    int lastEntry = -1;
+    int entryCount = 0;
+    // One bit per key modulo 64: most keys are not there yet, and a clear bit says so at once.
+    std::uint64_t keyBits = 0;
+    // Keys to entries, built once the element has more entries than a scan should visit.
+    std::unordered_map<int, int> index;
+    int lastIndexed = -1;
+    std::vector<int> items;
+    // The character data so far. It is written straight to the end of the text arena while
+    // nothing else lands there; once a child's text has, it continues in `spill`.
     bool hasText = false;
-    QString textBase;  // an attribute of the value's name, which the text is appended to
-    std::string text;
-    // The value key sorts right after the type key unless some other key falls between them.
-    NodeMap::iterator typeEntry;
+    bool spilled = false;
+    qsizetype textStart = 0;
+    qsizetype textLength = 0;
+    std::string spill;
+    int textBase = -1;  // string index of an attribute of the value's name, which the text extends
 
-    void reset(QString elementName)
+    void reset(int name, int mapKey)
     {
-        name = std::move(elementName);
-        node.clear();
-        array = QVariantList();
+        nameId = name;
+        key = mapKey;
         kind = Kind::Unknown;
+        firstEntry = -1;
+        lastEntry = -1;
+        entryCount = 0;
+        keyBits = 0;
+        if (lastIndexed != -1) {
+            index.clear();
+            lastIndexed = -1;
+        }
+        items.clear();
         hasText = false;
-        textBase = QString();
-        text.clear();  // keeps its capacity for the next element at this depth
-    }
-
-    void flushText()
-    {
-        if (!hasText)
-            return;
-        QString value = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-        if (!textBase.isEmpty())
-            value.prepend(textBase);
-        node.try_emplace(std::next(typeEntry), kValue)->second = QVariant(value);
-        hasText = false;
-        textBase = QString();
-        text.clear();
+        spilled = false;
+        spill.clear();
+        textBase = -1;
     }
 };
 
-struct NamePointersHash
+constexpr int kScanLimit = 16;
+
+std::uint64_t keyBit(int key)
 {
-    size_t operator()(const std::pair<const xmlChar*, const xmlChar*>& key) const noexcept
-    {
-        return std::hash<const void*>()(key.first) * 31 + std::hash<const void*>()(key.second);
-    }
-};
-
-struct Builder
-{
-    // Open elements, innermost last; frames above `depth` are kept for their buffers.
-    std::vector<OpenElement> frames;
-    size_t depth = 0;
-    std::optional<TTXMLNodeDictionary>* root = nullptr;
-    bool rootEnded = false;
-    bool gatherDuplicates = false;
-    // The parser hands every name out of its own dictionary, so one pointer pair is one name for
-    // the whole parse; the texts are made once.
-    std::unordered_map<std::pair<const xmlChar*, const xmlChar*>, QString, NamePointersHash> names;
-
-    const QString& name(const xmlChar* localName, const xmlChar* prefix)
-    {
-        auto [it, added] = names.try_emplace({localName, prefix});
-        if (added)
-            it->second = qualifiedName(localName, prefix);
-        return it->second;
-    }
-
-    void addChild(OpenElement& parent, const QString& key, NodeMap&& childMap)
-    {
-        if (parent.kind != Kind::Array && parent.kind != Kind::Unknown)
-            return;  // a typed element keeps no children
-        QVariant child(TTXMLNodeDictionary(std::move(childMap)));
-        if (parent.kind == Kind::Array) {
-            parent.array.append(child);
-            return;
-        }
-        if (key == kValue) {
-            // The child takes the place of the text so far; later text starts afresh.
-            parent.flushText();
-            parent.textBase = QString();
-        } else if (key == kType) {
-            parent.kind = Kind::OtherType;  // the element's type is no longer "unknown"
-        }
-        if (!gatherDuplicates) {
-            parent.node.insert_or_assign(key, std::move(child));
-            return;
-        }
-        const auto [it, added] = parent.node.try_emplace(key, child);
-        if (added)
-            return;
-        QVariant& earlier = it->second;
-        if (earlier.typeId() == QMetaType::QVariantList && !earlier.toList().isEmpty())
-            static_cast<QVariantList*>(earlier.data())->append(child);
-        else
-            earlier = QVariantList{earlier, child};
-    }
-
-    void start(const xmlChar* localName, const xmlChar* prefix, const xmlChar** namespaces, int namespaceCount,
-               const xmlChar** attributes, int attributeCount)
-    {
-        if (depth == frames.size())
-            frames.emplace_back();
-        OpenElement& element = frames[depth++];
-        element.reset(name(localName, prefix));
-        // Namespace declarations are ordinary attributes when namespaces are not processed.
-        for (int i = 0; i < namespaceCount; ++i) {
-            const xmlChar* nsPrefix = namespaces[2 * i];
-            const QString key = nsPrefix == nullptr ? QStringLiteral("xmlns") : QStringLiteral("xmlns:") + utf8(nsPrefix);
-            element.node.insert_or_assign(key, QVariant(utf8(namespaces[2 * i + 1])));
-        }
-        QString type;
-        for (int i = 0; i < attributeCount; ++i) {
-            const xmlChar* const* a = attributes + 5 * i;  // local name, prefix, URI, value, value end
-            QString value = QString::fromUtf8(reinterpret_cast<const char*>(a[3]), a[4] - a[3]);
-            // Without entity replacement the parser hands an "&" on as "&#38;".
-            if (value.contains(u'&'))
-                value.replace(QStringLiteral("&#38;"), QStringLiteral("&"));
-            const QString& key = name(a[0], a[1]);
-            if (key == u"type")
-                type = value;
-            else if (key == kValue)
-                element.textBase = value;
-            element.node.insert_or_assign(key, QVariant(value));
-        }
-        if (type.isEmpty())
-            type = kUnknownType;
-        if (type == kUnknownType)
-            element.kind = Kind::Unknown;
-        else if (type == u"array")
-            element.kind = Kind::Array;
-        else if (type == u"integer")
-            element.kind = Kind::Integer;
-        else if (type == u"datetime")
-            element.kind = Kind::DateTime;
-        else
-            element.kind = Kind::OtherType;
-        // The parser's own keys replace attributes of the same names.
-        element.typeEntry = element.node.try_emplace(element.node.end(), kType);
-        element.typeEntry->second = QVariant(type);
-        element.node.try_emplace(element.typeEntry, kName)->second = QVariant(element.name);
-    }
-
-    void characters(const xmlChar* chars, int length)
-    {
-        if (depth == 0 || length <= 0)
-            return;
-        OpenElement& top = frames[depth - 1];
-        top.hasText = true;
-        top.text.append(reinterpret_cast<const char*>(chars), static_cast<size_t>(length));
-    }
-
-    void end()
-    {
-        if (depth == 0)
-            return;
-        OpenElement& top = frames[depth - 1];
-        top.flushText();
-        if (top.kind == Kind::Array) {
-            top.node.insert_or_assign(kArray, QVariant(std::exchange(top.array, QVariantList())));
-        } else if (top.kind == Kind::Integer) {
-            const auto it = top.node.find(kValue);
-            const QString text = it == top.node.end() ? QString() : it->second.toString();
-            top.node.insert_or_assign(kValue, QVariant(NSStringValues::intValue(text)));
-        } else if (top.kind == Kind::DateTime) {
-            const auto it = top.node.find(kValue);
-            if (it != top.node.end() && it->second.typeId() == QMetaType::QString) {
-                if (const std::optional<QDateTime> date = readDateTime(it->second.toString()))
-                    it->second = *date;
-            }
-        }
-        --depth;
-        if (depth == 0) {
-            *root = TTXMLNodeDictionary(std::exchange(top.node, NodeMap()));
-            rootEnded = true;
-        } else {
-            addChild(frames[depth - 1], top.name, std::exchange(top.node, NodeMap()));
-        }
-    }
-};
-
-void onStartElement(void* ctx, const xmlChar* localName, const xmlChar* prefix, const xmlChar*, int namespaceCount,
-                    const xmlChar** namespaces, int attributeCount, int, const xmlChar** attributes)
-{
-    static_cast<Builder*>(ctx)->start(localName, prefix, namespaces, namespaceCount, attributes, attributeCount);
+    return std::uint64_t(1) << (static_cast<unsigned>(key) & 63u);
 }
-
-void onEndElement(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*)
-{
-    static_cast<Builder*>(ctx)->end();
-}
-
-void onCharacters(void* ctx, const xmlChar* chars, int length)
-{
-    static_cast<Builder*>(ctx)->characters(chars, length);
-}
-
-// Errors end the parse through the well-formedness flag; nothing is printed.
-void onStructuredError(void*, xmlErrorPtr) {}
-
-void ignoreGenericError(void*, const char*, ...) {}
-
-// A few input-buffer failures (an undecodable byte sequence, say) are told only to the thread's
-// generic error function, which would print them. Silenced while one parse runs on this thread.
-class GenericErrorSilencer
-{
-public:
-    GenericErrorSilencer()
-        : m_function(xmlGenericError), m_context(xmlGenericErrorContext)
-    {
-        xmlSetGenericErrorFunc(nullptr, ignoreGenericError);
-    }
-    ~GenericErrorSilencer() { xmlSetGenericErrorFunc(m_context, m_function); }
-    GenericErrorSilencer(const GenericErrorSilencer&) = delete;
-    GenericErrorSilencer& operator=(const GenericErrorSilencer&) = delete;
-
-private:
-    xmlGenericErrorFunc m_function;
-    void* m_context;
-};
 
 }  // namespace
 
+struct TTXMLParser::Build
+{
+    Build(XMLEventParser& parser_, bool gather, qsizetype dataSize)
+        : parser(parser_), gatherDuplicates(gather)
+    {
+        texts.reserve(static_cast<size_t>(dataSize));
+    }
+
+    XMLEventParser& parser;
+    const bool gatherDuplicates;
+    std::vector<Frame> frames;
+    size_t depth = 0;
+    // Elements opened inside a typed element: they and their contents are dropped unseen.
+    size_t skipped = 0;
+    bool rootEnded = false;
+
+    std::vector<Node> nodes;
+    std::vector<Entry> entries;
+    std::vector<int> items;
+    std::string texts;
+    std::vector<QString> strings;
+    std::vector<std::vector<Value>> lists;
+    // Nodes and entries of replaced subtrees, linked through firstEntry and next, are reused, so
+    // a long list that keeps only its last item needs the room of about one item.
+    int freeNodes = -1;
+    int freeEntries = -1;
+    std::vector<int> releasing;
+
+    // The map key of each name number, filled as numbers appear; "type" is remembered apart.
+    std::vector<int> keys;
+    int typeNameId = -1;
+
+    int keyOf(int nameId)
+    {
+        while (keys.size() <= static_cast<size_t>(nameId)) {
+            const int id = static_cast<int>(keys.size());
+            const QString& text = parser.nameText(id);
+            int key = id;
+            if (text == kName)
+                key = kNameKey;
+            else if (text == kType)
+                key = kTypeKey;
+            else if (text == kValue)
+                key = kValueKey;
+            else if (text == kArray)
+                key = kArrayKey;
+            else if (text == u"type")
+                typeNameId = id;
+            keys.push_back(key);
+        }
+        return keys[static_cast<size_t>(nameId)];
+    }
+
+    Entry* find(Frame& frame, int key)
+    {
+        if ((frame.keyBits & keyBit(key)) == 0)
+            return nullptr;
+        return search(frame, key);
+    }
+
+    Q_NEVER_INLINE Entry* search(Frame& frame, int key)
+    {
+        if (frame.entryCount <= kScanLimit) {
+            for (int i = frame.firstEntry; i != -1; i = entries[static_cast<size_t>(i)].next) {
+                if (entries[static_cast<size_t>(i)].key == key)
+                    return &entries[static_cast<size_t>(i)];
+            }
+            return nullptr;
+        }
+        int i = frame.lastIndexed == -1 ? frame.firstEntry : entries[static_cast<size_t>(frame.lastIndexed)].next;
+        for (; i != -1; i = entries[static_cast<size_t>(i)].next) {
+            frame.index[entries[static_cast<size_t>(i)].key] = i;
+            frame.lastIndexed = i;
+        }
+        const auto it = frame.index.find(key);
+        return it == frame.index.end() ? nullptr : &entries[static_cast<size_t>(it->second)];
+    }
+
+    void append(Frame& frame, int key, const Value& value)
+    {
+        int at = freeEntries;
+        if (at != -1) {
+            freeEntries = entries[static_cast<size_t>(at)].next;
+            entries[static_cast<size_t>(at)] = {key, -1, value};
+        } else {
+            at = static_cast<int>(entries.size());
+            entries.push_back({key, -1, value});
+        }
+        if (frame.lastEntry == -1)
+            frame.firstEntry = at;
+        else
+            entries[static_cast<size_t>(frame.lastEntry)].next = at;
+        frame.lastEntry = at;
+        ++frame.entryCount;
+        frame.keyBits |= keyBit(key);
+    }
+
+    void set(Frame& frame, int key, const Value& value)
+    {
+        if (Entry* entry = find(frame, key)) {
+            release(entry->value);
+            entry->value = value;
+        } else {
+            append(frame, key, value);
+        }
+    }
+
+    // The strings of a replaced node's entries belong to that node alone. A replaced value on its
+    // own may still lend its string to the text that replaces it, so its strings stay.
+    void releaseLater(const Value& value, bool withStrings)
+    {
+        if (value.tag == Value::Tag::Node) {
+            releasing.push_back(indexOf(value));
+        } else if (value.tag == Value::Tag::List) {
+            for (const Value& item : lists[static_cast<size_t>(indexOf(value))])
+                releaseLater(item, withStrings);
+        } else if (value.tag == Value::Tag::String && withStrings) {
+            strings[static_cast<size_t>(indexOf(value))] = QString();
+        }
+    }
+
+    // A value that nothing refers to any more: its nodes and their entries go to the free lists.
+    void release(const Value& value)
+    {
+        releaseLater(value, false);
+        while (!releasing.empty()) {
+            const int index = releasing.back();
+            releasing.pop_back();
+            Node& node = nodes[static_cast<size_t>(index)];
+            for (int i = node.firstEntry; i != -1;) {
+                Entry& entry = entries[static_cast<size_t>(i)];
+                const int next = entry.next;
+                releaseLater(entry.value, true);
+                entry.next = freeEntries;
+                freeEntries = i;
+                i = next;
+            }
+            for (int i = node.firstItem; i < node.firstItem + node.itemCount; ++i)
+                releasing.push_back(items[static_cast<size_t>(i)]);
+            node = Node();
+            node.firstEntry = freeNodes;
+            freeNodes = index;
+        }
+    }
+
+    int addNode(const Node& node)
+    {
+        int at = freeNodes;
+        if (at != -1) {
+            freeNodes = nodes[static_cast<size_t>(at)].firstEntry;
+            nodes[static_cast<size_t>(at)] = node;
+        } else {
+            at = static_cast<int>(nodes.size());
+            nodes.push_back(node);
+        }
+        return at;
+    }
+
+    int addString(QString text)
+    {
+        strings.push_back(std::move(text));
+        return static_cast<int>(strings.size() - 1);
+    }
+
+    // The text so far becomes the element's value.
+    void flushText(Frame& frame)
+    {
+        if (!frame.hasText)
+            return;
+        if (frame.spilled) {
+            frame.textStart = static_cast<qsizetype>(texts.size());
+            frame.textLength = static_cast<qsizetype>(frame.spill.size());
+            texts.append(frame.spill);
+            frame.spill.clear();
+            frame.spilled = false;
+        }
+        set(frame, kValueKey, Value{Value::Tag::Text, frame.textBase, frame.textStart, frame.textLength});
+        frame.hasText = false;
+        frame.textBase = -1;
+    }
+
+    void addChild(Frame& parent, int key, int child)
+    {
+        const Value node{Value::Tag::Node, -1, child};
+        if (parent.kind == Kind::Array) {
+            parent.items.push_back(child);
+            return;
+        }
+        if (parent.kind != Kind::Unknown)
+            return;  // a typed element keeps no children
+        if (key == kValueKey) {
+            // The child takes the place of the text so far; later text starts afresh.
+            flushText(parent);
+            parent.textBase = -1;
+        } else if (key == kTypeKey) {
+            parent.kind = Kind::OtherType;  // the element's type is no longer "unknown"
+        }
+        if (!gatherDuplicates) {
+            set(parent, key, node);
+            return;
+        }
+        Entry* earlier = find(parent, key);
+        if (earlier == nullptr) {
+            append(parent, key, node);
+        } else if (earlier->value.tag == Value::Tag::List) {
+            lists[static_cast<size_t>(indexOf(earlier->value))].push_back(node);
+        } else {
+            lists.push_back({earlier->value, node});
+            earlier->value = Value{Value::Tag::List, -1, static_cast<qsizetype>(lists.size() - 1)};
+        }
+    }
+
+    void start(int nameId, const XMLEventAttributes& attributes)
+    {
+        if (skipped > 0 || (depth > 0 && frames[depth - 1].kind != Kind::Unknown && frames[depth - 1].kind != Kind::Array)) {
+            ++skipped;
+            return;
+        }
+        if (depth == frames.size())
+            frames.emplace_back();
+        Frame& element = frames[depth++];
+        element.reset(nameId, keyOf(nameId));
+        int type = -1;
+        const int count = attributes.count();
+        for (int i = 0; i < count; ++i) {
+            const int attributeId = attributes.nameId(i);
+            const int key = keyOf(attributeId);
+            const int value = addString(attributes.value(i));
+            if (attributeId == typeNameId)
+                type = value;
+            else if (key == kValueKey)
+                element.textBase = value;
+            append(element, key, Value{Value::Tag::String, -1, value});
+        }
+        Value typeValue{Value::Tag::UnknownType};
+        if (type >= 0 && !strings[static_cast<size_t>(type)].isEmpty()) {
+            const QString& text = strings[static_cast<size_t>(type)];
+            if (text == kUnknownType)
+                element.kind = Kind::Unknown;
+            else if (text == u"array")
+                element.kind = Kind::Array;
+            else if (text == u"integer")
+                element.kind = Kind::Integer;
+            else if (text == u"datetime")
+                element.kind = Kind::DateTime;
+            else
+                element.kind = Kind::OtherType;
+            typeValue = Value{Value::Tag::String, -1, type};
+        }
+        // The parser's own keys replace attributes of the same names.
+        set(element, kTypeKey, typeValue);
+        set(element, kNameKey, Value{Value::Tag::ElementName, -1, nameId});
+    }
+
+    void characters(QByteArrayView text)
+    {
+        if (skipped > 0 || depth == 0 || text.isEmpty())
+            return;
+        Frame& top = frames[depth - 1];
+        if (!top.hasText) {
+            top.hasText = true;
+            top.textStart = static_cast<qsizetype>(texts.size());
+            top.textLength = 0;
+        }
+        if (!top.spilled && top.textStart + top.textLength == static_cast<qsizetype>(texts.size())) {
+            texts.append(text.data(), static_cast<size_t>(text.size()));
+            top.textLength += text.size();
+            return;
+        }
+        if (!top.spilled) {
+            top.spill.assign(texts, static_cast<size_t>(top.textStart), static_cast<size_t>(top.textLength));
+            top.spilled = true;
+        }
+        top.spill.append(text.data(), static_cast<size_t>(text.size()));
+    }
+
+    void end(std::optional<TTXMLNodeDictionary>& root)
+    {
+        if (skipped > 0) {
+            --skipped;
+            return;
+        }
+        if (depth == 0)
+            return;
+        Frame& top = frames[depth - 1];
+        flushText(top);
+        Node node;
+        node.kind = top.kind;
+        node.firstEntry = top.firstEntry;
+        if (top.kind == Kind::Array) {
+            node.firstItem = static_cast<int>(items.size());
+            node.itemCount = static_cast<int>(top.items.size());
+            items.insert(items.end(), top.items.begin(), top.items.end());
+        }
+        const int index = addNode(node);
+        --depth;
+        if (depth == 0) {
+            root = dictionary(index);
+            rootEnded = true;
+        } else {
+            addChild(frames[depth - 1], top.key, index);
+        }
+    }
+
+    // ---- what survives, as Qt values ----
+
+    const QString& keyText(int key) const
+    {
+        switch (key) {
+        case kNameKey:
+            return kName;
+        case kTypeKey:
+            return kType;
+        case kValueKey:
+            return kValue;
+        case kArrayKey:
+            return kArray;
+        default:
+            return parser.nameText(key);
+        }
+    }
+
+    QVariant variant(const Value& value) const
+    {
+        switch (value.tag) {
+        case Value::Tag::String:
+            return strings[static_cast<size_t>(value.a)];
+        case Value::Tag::ElementName:
+            return parser.nameText(indexOf(value));
+        case Value::Tag::UnknownType:
+            return kUnknownType;
+        case Value::Tag::Text: {
+            QString text = QString::fromUtf8(texts.data() + value.a, value.b);
+            if (value.c >= 0)
+                text.prepend(strings[static_cast<size_t>(value.c)]);
+            return text;
+        }
+        case Value::Tag::Node:
+            return dictionary(indexOf(value));
+        case Value::Tag::List: {
+            QVariantList list;
+            const std::vector<Value>& values = lists[static_cast<size_t>(value.a)];
+            list.reserve(static_cast<qsizetype>(values.size()));
+            for (const Value& item : values)
+                list.append(variant(item));
+            return list;
+        }
+        }
+        return QVariant();
+    }
+
+    TTXMLNodeDictionary dictionary(int index) const
+    {
+        const Node& node = nodes[static_cast<size_t>(index)];
+        TTXMLNodeDictionary map;
+        for (int i = node.firstEntry; i != -1; i = entries[static_cast<size_t>(i)].next) {
+            const Entry& entry = entries[static_cast<size_t>(i)];
+            map.insert(keyText(entry.key), variant(entry.value));
+        }
+        if (node.kind == Kind::Array) {
+            QVariantList children;
+            children.reserve(node.itemCount);
+            for (int i = node.firstItem; i < node.firstItem + node.itemCount; ++i)
+                children.append(dictionary(items[static_cast<size_t>(i)]));
+            map.insert(kArray, children);
+        } else if (node.kind == Kind::Integer) {
+            map.insert(kValue, NSStringValues::intValue(map.value(kValue).toString()));
+        } else if (node.kind == Kind::DateTime) {
+            const auto it = map.find(kValue);
+            if (it != map.end() && it->typeId() == QMetaType::QString) {
+                if (const std::optional<QDateTime> date = readDateTime(it->toString()))
+                    *it = *date;
+            }
+        }
+        return map;
+    }
+};
+
 TTXMLParser::TTXMLParser(QByteArray data)
-    : m_data(std::move(data))
+    : XMLEventParser(std::move(data))
 {
 }
 
+TTXMLParser::~TTXMLParser() = default;
+
 bool TTXMLParser::parse()
 {
-    static const bool initialised = [] {
-        xmlInitParser();
-        return true;
-    }();
-    (void)initialised;
+    Build build(*this, m_treatDuplicateKeysAsArrayItems, data().size());
+    m_build = &build;
+    setDelegate(this);
+    const bool wellFormed = XMLEventParser::parse();
+    setDelegate(nullptr);
+    m_build = nullptr;
+    // A document whose root never ended is not well-formed either.
+    return wellFormed && build.rootEnded && build.depth == 0 && build.skipped == 0;
+}
 
-    Builder builder;
-    builder.root = &m_rootObject;
-    builder.gatherDuplicates = m_treatDuplicateKeysAsArrayItems;
+void TTXMLParser::didStartElementRaw(XMLEventParser&, int nameId, const XMLEventAttributes& attributes)
+{
+    m_build->start(nameId, attributes);
+}
 
-    // Only element and text callbacks: no handler exists to declare, resolve or load an entity or
-    // a DTD. Names are put back together as written ("soap:Body"); namespace URIs are not used.
-    xmlSAXHandler handler;
-    std::memset(&handler, 0, sizeof handler);
-    handler.initialized = XML_SAX2_MAGIC;
-    handler.startElementNs = onStartElement;
-    handler.endElementNs = onEndElement;
-    handler.characters = onCharacters;
-    handler.ignorableWhitespace = onCharacters;
-    handler.cdataBlock = onCharacters;
-    handler.serror = onStructuredError;
+void TTXMLParser::didEndElementRaw(XMLEventParser&, int)
+{
+    m_build->end(m_rootObject);
+}
 
-    const GenericErrorSilencer silencer;
-    const char* bytes = m_data.constData();
-    qsizetype left = m_data.size();
-    // The first bytes let the parser detect the encoding before the body arrives.
-    const int head = static_cast<int>(std::min<qsizetype>(left, 4));
-    xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&handler, &builder, bytes, head, nullptr);
-    if (ctxt == nullptr)
-        return false;
-    xmlCtxtUseOptions(ctxt, XML_PARSE_NONET);
-    bytes += head;
-    left -= head;
-    constexpr qsizetype kMaxChunk = INT_MAX / 2;
-    do {
-        const int chunk = static_cast<int>(std::min(left, kMaxChunk));
-        const bool last = chunk == left;
-        xmlParseChunk(ctxt, bytes, chunk, last ? 1 : 0);  // after a fatal error it ignores the rest
-        bytes += chunk;
-        left -= chunk;
-    } while (left > 0);
-    // A negative error number is an input failure that stopped the parser without marking the
-    // document malformed; a document whose root never ended is not well-formed either.
-    const bool wellFormed = ctxt->wellFormed != 0 && ctxt->errNo >= 0 && builder.rootEnded && builder.depth == 0;
-    // Entity declarations of an internal subset make the parser keep a document of its own.
-    if (ctxt->myDoc != nullptr)
-        xmlFreeDoc(ctxt->myDoc);
-    xmlFreeParserCtxt(ctxt);
-    return wellFormed;
+void TTXMLParser::foundCharactersRaw(XMLEventParser&, QByteArrayView text)
+{
+    m_build->characters(text);
+}
+
+// CDATA is character data like any other here.
+void TTXMLParser::foundCDATARaw(XMLEventParser&, QByteArrayView block)
+{
+    m_build->characters(block);
 }
 
 namespace TTXMLAdditions {

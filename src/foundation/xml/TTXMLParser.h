@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/xml/XMLEventParser.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
@@ -30,11 +32,13 @@ inline const QString kUnknownType = QStringLiteral("unknown");
 // type="array" element are listed in order under "___Array___", and children of any other type are
 // dropped.
 //
-// One parser serves one document: construct it with the bytes, call parse() once, read rootObject().
-class TTXMLParser
+// The parser is its own delegate. One parser serves one document: construct it with the bytes,
+// call parse() once, read rootObject().
+class TTXMLParser : public XMLEventParser, private XMLEventParserDelegate
 {
 public:
     explicit TTXMLParser(QByteArray data);
+    ~TTXMLParser() override;
 
     // True when the document was well-formed to its end. On an error parsing stops there.
     bool parse();
@@ -48,9 +52,17 @@ public:
     void setTreatDuplicateKeysAsArrayItems(bool on) { m_treatDuplicateKeysAsArrayItems = on; }
 
 private:
-    QByteArray m_data;
+    struct Build;
+
+    void didStartElementRaw(XMLEventParser& parser, int nameId, const XMLEventAttributes& attributes) override;
+    void didEndElementRaw(XMLEventParser& parser, int nameId) override;
+    void foundCharactersRaw(XMLEventParser& parser, QByteArrayView text) override;
+    void foundCDATARaw(XMLEventParser& parser, QByteArrayView block) override;
+
     std::optional<TTXMLNodeDictionary> m_rootObject;
     bool m_treatDuplicateKeysAsArrayItems = false;
+    // The open elements and what they have gathered; exists only while parse() runs.
+    Build* m_build = nullptr;
 };
 
 // Readers of a node dictionary.

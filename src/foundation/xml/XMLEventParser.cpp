@@ -1,5 +1,7 @@
 #include "foundation/xml/XMLEventParser.h"
 
+#include <QHash>
+
 #include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -8,6 +10,9 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 void XMLEventParserDelegate::didStartElement(XMLEventParser&, const QString&, const QString&, const QString&,
                                              const QVariantMap&)
@@ -17,6 +22,55 @@ void XMLEventParserDelegate::didEndElement(XMLEventParser&, const QString&, cons
 void XMLEventParserDelegate::foundCharacters(XMLEventParser&, const QString&) {}
 void XMLEventParserDelegate::foundCDATA(XMLEventParser&, const QByteArray&) {}
 void XMLEventParserDelegate::parseErrorOccurred(XMLEventParser&, const Error&) {}
+
+void XMLEventParserDelegate::didStartElementRaw(XMLEventParser& parser, int nameId,
+                                                const XMLEventAttributes& attributes)
+{
+    didStartElement(parser, parser.nameText(nameId), QString(), QString(), attributes.toMap());
+}
+
+void XMLEventParserDelegate::didEndElementRaw(XMLEventParser& parser, int nameId)
+{
+    didEndElement(parser, parser.nameText(nameId), QString(), QString());
+}
+
+void XMLEventParserDelegate::foundCharactersRaw(XMLEventParser& parser, QByteArrayView text)
+{
+    foundCharacters(parser, QString::fromUtf8(text));
+}
+
+void XMLEventParserDelegate::foundCDATARaw(XMLEventParser& parser, QByteArrayView block)
+{
+    foundCDATA(parser, block.toByteArray());
+}
+
+// Every element and attribute name of a parse, converted once.
+struct XMLEventParser::Names
+{
+    std::vector<QString> texts;
+    QHash<QString, int> byText;
+    // The same names by the address libxml2 hands them out at. Only names owned by the parse's
+    // dictionary are entered: they keep their address until the parse ends, when this is emptied.
+    std::unordered_map<const xmlChar*, int> byAddress;
+    xmlDictPtr dictionary = nullptr;
+    // The open elements' names, innermost last, for their end tags.
+    std::vector<std::pair<const xmlChar*, int>> open;
+
+    int intern(const xmlChar* name)
+    {
+        if (const auto it = byAddress.find(name); it != byAddress.end())
+            return it->second;
+        const QString text = QString::fromUtf8(reinterpret_cast<const char*>(name));
+        auto it = byText.constFind(text);
+        if (it == byText.constEnd()) {
+            it = byText.insert(text, static_cast<int>(texts.size()));
+            texts.push_back(text);
+        }
+        if (dictionary != nullptr && xmlDictOwns(dictionary, name) == 1)
+            byAddress.emplace(name, *it);
+        return *it;
+    }
+};
 
 namespace {
 
@@ -66,45 +120,81 @@ private:
 // libxml2 takes its input in int-sized pieces.
 constexpr qsizetype kChunkSize = 1 << 20;
 
+// Without entity substitution libxml2 keeps an ampersand of an attribute value as "&#38;" (for a
+// tree writer to escape again); nothing else can produce that text.
+QString attributeValue(const xmlChar* raw)
+{
+    QString value = fromXml(raw);
+    if (value.isEmpty())
+        return QStringLiteral("");
+    if (value.contains(u'&'))
+        value.replace(QLatin1String("&#38;"), QLatin1String("&"));
+    return value;
+}
+
 }  // namespace
+
+int XMLEventAttributes::nameId(int index) const
+{
+    return m_parser.m_names->intern(m_pairs[2 * index]);
+}
+
+QString XMLEventAttributes::value(int index) const
+{
+    return attributeValue(m_pairs[2 * index + 1]);
+}
+
+QVariantMap XMLEventAttributes::toMap() const
+{
+    QVariantMap attributes;
+    for (int i = 0; i < m_count; ++i)
+        attributes.insert(m_parser.nameText(nameId(i)), value(i));
+    return attributes;
+}
 
 struct XMLEventParserCallbacks
 {
     static void startElement(void* ctx, const xmlChar* name, const xmlChar** atts)
     {
         XMLEventParser* parser = parserOf(ctx);
+        XMLEventParser::Names& names = *parser->m_names;
+        const int nameId = names.intern(name);
+        names.open.emplace_back(name, nameId);
         if (parser->m_delegate == nullptr)
             return;
-        QVariantMap attributes;
-        for (const xmlChar** a = atts; a != nullptr && a[0] != nullptr; a += 2) {
-            // Without entity substitution libxml2 keeps an ampersand of a value as "&#38;"
-            // (for a tree writer to escape again); nothing else can produce that text.
-            QString value = fromXml(a[1]);
-            value.replace(QLatin1String("&#38;"), QLatin1String("&"));
-            attributes.insert(fromXml(a[0]), value.isNull() ? QStringLiteral("") : value);
-        }
-        parser->m_delegate->didStartElement(*parser, fromXml(name), QString(), QString(), attributes);
+        int count = 0;
+        while (atts != nullptr && atts[2 * count] != nullptr)
+            ++count;
+        parser->m_delegate->didStartElementRaw(*parser, nameId, XMLEventAttributes(*parser, atts, count));
     }
 
     static void endElement(void* ctx, const xmlChar* name)
     {
         XMLEventParser* parser = parserOf(ctx);
+        XMLEventParser::Names& names = *parser->m_names;
+        int nameId = 0;
+        if (!names.open.empty() && names.open.back().first == name)
+            nameId = names.open.back().second;
+        else
+            nameId = names.intern(name);
+        if (!names.open.empty())
+            names.open.pop_back();
         if (parser->m_delegate != nullptr)
-            parser->m_delegate->didEndElement(*parser, fromXml(name), QString(), QString());
+            parser->m_delegate->didEndElementRaw(*parser, nameId);
     }
 
     static void characters(void* ctx, const xmlChar* ch, int len)
     {
         XMLEventParser* parser = parserOf(ctx);
         if (parser->m_delegate != nullptr && len > 0)
-            parser->m_delegate->foundCharacters(*parser, QString::fromUtf8(reinterpret_cast<const char*>(ch), len));
+            parser->m_delegate->foundCharactersRaw(*parser, QByteArrayView(ch, len));
     }
 
     static void cdataBlock(void* ctx, const xmlChar* value, int len)
     {
         XMLEventParser* parser = parserOf(ctx);
         if (parser->m_delegate != nullptr)
-            parser->m_delegate->foundCDATA(*parser, QByteArray(reinterpret_cast<const char*>(value), len));
+            parser->m_delegate->foundCDATARaw(*parser, QByteArrayView(value, len));
     }
 
     static void structuredError(void* ctx, xmlErrorPtr error)
@@ -117,7 +207,14 @@ struct XMLEventParserCallbacks
     }
 };
 
-XMLEventParser::XMLEventParser(QByteArray data) : m_data(std::move(data)) {}
+XMLEventParser::XMLEventParser(QByteArray data) : m_data(std::move(data)), m_names(std::make_unique<Names>()) {}
+
+XMLEventParser::~XMLEventParser() = default;
+
+const QString& XMLEventParser::nameText(int nameId) const
+{
+    return m_names->texts.at(static_cast<size_t>(nameId));
+}
 
 void XMLEventParser::reportError(int code, const QString& message, int line, int column)
 {
@@ -139,6 +236,7 @@ bool XMLEventParser::parse()
     std::call_once(initialised, [] { xmlInitParser(); });
 
     m_parserError.reset();
+    *m_names = Names();
     ThreadErrorHooks hooks(this, XMLEventParserCallbacks::structuredError);
 
     // A version-1 handler with the plain element callbacks: libxml2 then reports names as
@@ -160,6 +258,7 @@ bool XMLEventParser::parse()
         return false;
     }
     xmlCtxtUseOptions(ctxt, XML_PARSE_NONET);
+    m_names->dictionary = ctxt->dict;
 
     const char* bytes = m_data.constData();
     qsizetype left = m_data.size();
@@ -173,9 +272,11 @@ bool XMLEventParser::parse()
             break;
     } while (left > 0);
 
-    const bool wellFormed = ctxt->wellFormed != 0 && !m_parserError.has_value();
+    // A negative error number is an input failure that halted the parser without marking the
+    // document malformed.
+    const bool wellFormed = ctxt->wellFormed != 0 && ctxt->errNo >= 0 && !m_parserError.has_value();
     if (!wellFormed && !m_parserError.has_value())
-        reportError(ctxt->errNo != 0 ? ctxt->errNo : XML_ERR_INTERNAL_ERROR,
+        reportError(ctxt->errNo > 0 ? ctxt->errNo : XML_ERR_INTERNAL_ERROR,
                     QStringLiteral("The document is not well-formed"), 0, 0);
     // Declarations of a DTD land in a document libxml2 makes on the side; the context does not
     // free it.
@@ -184,5 +285,9 @@ bool XMLEventParser::parse()
         ctxt->myDoc = nullptr;
     }
     xmlFreeParserCtxt(ctxt);
+    // The dictionary that owned the addresses is gone; the texts stay for nameText().
+    m_names->byAddress.clear();
+    m_names->dictionary = nullptr;
+    m_names->open.clear();
     return wellFormed;
 }
