@@ -1,5 +1,6 @@
 // DES-ECB throughput of our cipher beside OpenSSL's on the same buffer, and the cost of one
 // enciphered request parameter. Ends with the ratio ours/OpenSSL measured in this run.
+#include "BenchSupport.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/DES.h"
 #include "foundation/EncryptionKeys.h"
@@ -118,27 +119,11 @@ void BM_EncrypteUTF8_64Bytes(benchmark::State& state)
 }
 BENCHMARK(BM_EncrypteUTF8_64Bytes);
 
-// Bytes per second of `pass` over the buffer: the best of several half-second runs, so a
-// momentary stall of the machine does not decide the ratio.
+// Bytes per second of pass over the buffer.
 template <typename Pass>
 double bestThroughput(Pass pass)
 {
-    using Clock = std::chrono::steady_clock;
-    double best = 0;
-    for (int trial = 0; trial < 5; ++trial) {
-        int64_t passes = 0;
-        const auto start = Clock::now();
-        auto now = start;
-        do {
-            for (int i = 0; i < 16; ++i)
-                pass();
-            passes += 16;
-            now = Clock::now();
-        } while (now - start < std::chrono::milliseconds(500));
-        const double seconds = std::chrono::duration<double>(now - start).count();
-        best = std::max(best, static_cast<double>(passes) * kBufferBytes / seconds);
-    }
-    return best;
+    return kBufferBytes / bench::bestSecondsPerCall(pass, std::chrono::milliseconds(500));
 }
 
 }  // namespace

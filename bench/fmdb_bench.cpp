@@ -2,6 +2,7 @@
 // one transaction, and 10,000 selects by key. Both sides start from the same QString values and
 // hand back QStrings, as a caller in this program would. The file is written without a disk flush
 // per commit (synchronous = OFF) so that the statements, not the disk, are measured.
+#include "BenchSupport.h"
 #include "Library/FMDB/FMDatabase.h"
 #include "Library/FMDB/FMResultSet.h"
 
@@ -188,35 +189,12 @@ FMDB_BENCHMARK(BM_Bare_Select);
 FMDB_BENCHMARK(BM_Layer_Select);
 FMDB_BENCHMARK(BM_LayerUncached_Select);
 
-// Prints the runs as usual and keeps each benchmark's fastest time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter
+void printRatio(const bench::FastestRunReporter& reporter, const char* label, const std::string& layer,
+                const std::string& bare)
 {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.iterations <= 0)
-                continue;
-            const std::string name = run.benchmark_name().substr(0, run.benchmark_name().find('/'));
-            const double time = run.real_accumulated_time / double(run.iterations);
-            const auto known = times.find(name);
-            if (known == times.end() || time < known->second)
-                times[name] = time;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void printRatio(const char* label, const std::string& layer, const std::string& bare) const
-    {
-        const auto l = times.find(layer);
-        const auto b = times.find(bare);
-        if (l == times.end() || b == times.end() || b->second <= 0)
-            return;
-        std::printf("%s: %.2fx the bare sqlite3 time\n", label, l->second / b->second);
-    }
-
-    std::map<std::string, double> times;
-};
+    if (const double ratio = reporter.ratio(layer, bare); ratio > 0)
+        std::printf("%s: %.2fx the bare sqlite3 time\n", label, ratio);
+}
 
 }  // namespace
 
@@ -225,14 +203,14 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    RatioReporter reporter;
+    bench::FastestRunReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatio("FMDatabase, 10,000 inserts in one transaction (statement cache on)", "BM_Layer_Insert",
+    printRatio(reporter, "FMDatabase, 10,000 inserts in one transaction (statement cache on)", "BM_Layer_Insert",
                         "BM_Bare_Insert");
-    reporter.printRatio("FMDatabase, 10,000 keyed selects (statement cache on)", "BM_Layer_Select", "BM_Bare_Select");
-    reporter.printRatio("FMDatabase, 10,000 inserts in one transaction (cache off, as the stores run)",
+    printRatio(reporter, "FMDatabase, 10,000 keyed selects (statement cache on)", "BM_Layer_Select", "BM_Bare_Select");
+    printRatio(reporter, "FMDatabase, 10,000 inserts in one transaction (cache off, as the stores run)",
                         "BM_LayerUncached_Insert", "BM_Bare_Insert");
-    reporter.printRatio("FMDatabase, 10,000 keyed selects (cache off, as the stores run)", "BM_LayerUncached_Select",
+    printRatio(reporter, "FMDatabase, 10,000 keyed selects (cache off, as the stores run)", "BM_LayerUncached_Select",
                         "BM_Bare_Select");
     benchmark::Shutdown();
     return 0;

@@ -1,6 +1,7 @@
 // Match-and-capture on a 2 KB text: the cached string functions against ICU called directly on an
 // expression compiled once. Both sides build the same array of capture arrays, so the difference is
 // what the cache, the lock and the argument handling cost.
+#include "BenchSupport.h"
 #include "Library/RegexKitLite-4.0/RegexKitLite.h"
 
 #include <QList>
@@ -80,35 +81,17 @@ void BM_RawICUCaptures(benchmark::State& state)
 }
 BENCHMARK(BM_RawICUCaptures);
 
-// Keeps each benchmark's time per iteration so the ratio can be printed after the run.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> times;
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::FastestRunReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double cached = reporter.times["BM_RegexKitLiteCaptures"];
-    const double raw = reporter.times["BM_RawICUCaptures"];
-    if (cached > 0 && raw > 0) {
+    if (const double speed = reporter.ratio("BM_RawICUCaptures", "BM_RegexKitLiteCaptures"); speed > 0)
         std::printf("regex match+capture, 2 KB text: cached functions run at %.2f of raw ICU's speed (goal >= 0.80)\n",
-                    raw / cached);
-    }
+                    speed);
     benchmark::Shutdown();
     return 0;
 }

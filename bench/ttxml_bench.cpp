@@ -1,6 +1,7 @@
 // The dictionary parser over a 200-item news list (about 100 KB of mostly Chinese text) beside a
 // plain libxml2 SAX pass over the same bytes whose callbacks do nothing. Ends with the time ratio
 // ours/plain measured in this run.
+#include "BenchSupport.h"
 #include "foundation/xml/TTXMLParser.h"
 
 #include <QByteArray>
@@ -108,27 +109,6 @@ void BM_BareLibxml2SaxNewsList(benchmark::State& state)
 }
 BENCHMARK(BM_BareLibxml2SaxNewsList);
 
-// Seconds per pass: the best of several half-second runs, so a momentary stall of the machine
-// does not decide the ratio.
-template <typename Pass>
-double bestSecondsPerPass(Pass pass)
-{
-    using Clock = std::chrono::steady_clock;
-    double best = 1e9;
-    for (int trial = 0; trial < 5; ++trial) {
-        int64_t passes = 0;
-        const auto start = Clock::now();
-        auto now = start;
-        do {
-            for (int i = 0; i < 8; ++i)
-                pass();
-            passes += 8;
-            now = Clock::now();
-        } while (now - start < std::chrono::milliseconds(500));
-        best = std::min(best, std::chrono::duration<double>(now - start).count() / static_cast<double>(passes));
-    }
-    return best;
-}
 
 }  // namespace
 
@@ -156,8 +136,8 @@ int main(int argc, char** argv)
     double ours = 1e9;
     double bare = 1e9;
     for (int round = 0; round < 2; ++round) {
-        ours = std::min(ours, bestSecondsPerPass([&] { oursPass(xml); }));
-        bare = std::min(bare, bestSecondsPerPass([&] { barePass(xml); }));
+        ours = std::min(ours, bench::bestSecondsPerCall([&] { oursPass(xml); }));
+        bare = std::min(bare, bench::bestSecondsPerCall([&] { barePass(xml); }));
     }
     std::printf("news list: %d items, %lld bytes\n", kItems, static_cast<long long>(xml.size()));
     std::printf("TTXMLParser %.1f us, bare libxml2 SAX %.1f us per pass\n", ours * 1e6, bare * 1e6);

@@ -1,6 +1,7 @@
 // The element reader beside libxml2's xmlReadMemory on the same 200-item channel list: parsing
 // alone, and parsing plus reading every item's id and title as the list readers do. Ends with
 // the ratio libxml2 time / reader time measured in this run.
+#include "BenchSupport.h"
 #include "foundation/xml/TBXML.h"
 
 #include <QByteArray>
@@ -137,26 +138,6 @@ void BM_Libxml2ReadMemoryAndReadItems(benchmark::State& state)
 }
 BENCHMARK(BM_Libxml2ReadMemoryAndReadItems);
 
-// Seconds per document: the best of several quarter-second runs, so that a momentary stall of the
-// machine does not decide the ratio.
-template <typename Parse>
-double bestSecondsPerDocument(Parse parse)
-{
-    using Clock = std::chrono::steady_clock;
-    double best = 1e9;
-    for (int trial = 0; trial < 5; ++trial) {
-        int documents = 0;
-        const auto start = Clock::now();
-        auto elapsed = Clock::duration::zero();
-        while (elapsed < std::chrono::milliseconds(250)) {
-            benchmark::DoNotOptimize(parse());
-            ++documents;
-            elapsed = Clock::now() - start;
-        }
-        best = std::min(best, std::chrono::duration<double>(elapsed).count() / documents);
-    }
-    return best;
-}
 
 }  // namespace
 
@@ -181,10 +162,13 @@ int main(int argc, char** argv)
     // Alternate the two so that both see the same machine state.
     double tbxmlParse = 1e9, libxml2Parse = 1e9, tbxmlRead = 1e9, libxml2Read = 1e9;
     for (int round = 0; round < 2; ++round) {
-        tbxmlParse = std::min(tbxmlParse, bestSecondsPerDocument([] { return readWithTBXML(false); }));
-        libxml2Parse = std::min(libxml2Parse, bestSecondsPerDocument([] { return readWithLibxml2(false); }));
-        tbxmlRead = std::min(tbxmlRead, bestSecondsPerDocument([] { return readWithTBXML(true); }));
-        libxml2Read = std::min(libxml2Read, bestSecondsPerDocument([] { return readWithLibxml2(true); }));
+        const auto best = [](bool readItems, auto reader) {
+            return bench::bestSecondsPerCall([&] { benchmark::DoNotOptimize(reader(readItems)); });
+        };
+        tbxmlParse = std::min(tbxmlParse, best(false, readWithTBXML));
+        libxml2Parse = std::min(libxml2Parse, best(false, readWithLibxml2));
+        tbxmlRead = std::min(tbxmlRead, best(true, readWithTBXML));
+        libxml2Read = std::min(libxml2Read, best(true, readWithLibxml2));
     }
     std::printf("XML %d-item list (%lld bytes): TBXML %.1f us, xmlReadMemory %.1f us per parse\n", kItems,
                 static_cast<long long>(document().size()), tbxmlParse * 1e6, libxml2Parse * 1e6);

@@ -1,0 +1,72 @@
+#pragma once
+
+// What the benchmark programs share: the timing loop behind their printed ratios and a reporter
+// that keeps each benchmark's fastest run.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Seconds per call of job: the best of several short runs, so that a momentary stall of the
+// machine does not decide a ratio. Callers alternate the two sides of a comparison between calls
+// of this so that both see the same machine state.
+template <typename Job>
+double bestSecondsPerCall(Job job, std::chrono::milliseconds runLength = std::chrono::milliseconds(250), int runs = 5)
+{
+    using Clock = std::chrono::steady_clock;
+    double best = 1e9;
+    for (int run = 0; run < runs; ++run) {
+        long long calls = 0;
+        const auto start = Clock::now();
+        auto elapsed = Clock::duration::zero();
+        while (elapsed < runLength) {
+            job();
+            ++calls;
+            elapsed = Clock::now() - start;
+        }
+        best = std::min(best, std::chrono::duration<double>(elapsed).count() / static_cast<double>(calls));
+    }
+    return best;
+}
+
+// Prints the runs as usual and keeps each benchmark's fastest time per iteration (the name up to
+// its first '/'), for ratios printed after the run.
+class FastestRunReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.iterations <= 0 || run.error_occurred)
+                continue;
+            const std::string name = run.benchmark_name().substr(0, run.benchmark_name().find('/'));
+            const double time = run.real_accumulated_time / static_cast<double>(run.iterations);
+            const auto known = m_times.find(name);
+            if (known == m_times.end() || time < known->second)
+                m_times[name] = time;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    // Time of numerator / time of denominator, or 0 when either did not run.
+    double ratio(const std::string& numerator, const std::string& denominator) const
+    {
+        const auto n = m_times.find(numerator);
+        const auto d = m_times.find(denominator);
+        if (n == m_times.end() || d == m_times.end() || d->second <= 0)
+            return 0;
+        return n->second / d->second;
+    }
+
+private:
+    std::map<std::string, double> m_times;
+};
+
+}  // namespace bench
