@@ -69,4 +69,18 @@ private:
     std::map<std::string, double> m_times;
 };
 
+// Runs the registered benchmarks as BENCHMARK_MAIN would; false on arguments it does not know.
+inline bool runRegisteredBenchmarks(int* argc, char** argv, benchmark::BenchmarkReporter* reporter = nullptr)
+{
+    benchmark::Initialize(argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(*argc, argv))
+        return false;
+    if (reporter)
+        benchmark::RunSpecifiedBenchmarks(reporter);
+    else
+        benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return true;
+}
+
 }  // namespace bench

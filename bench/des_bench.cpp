@@ -130,11 +130,8 @@ double bestThroughput(Pass pass)
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench::runRegisteredBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
 
     if (!openssl().ready()) {
         std::printf("DES-ECB throughput ratio ours/openssl: unavailable (no OpenSSL DES-ECB)\n");

@@ -78,17 +78,13 @@ void BM_Libxml2ParseAndDump(benchmark::State& state)
 }
 BENCHMARK(BM_Libxml2ParseAndDump);
 
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     xmlInitParser();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench::runRegisteredBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
 
     // Both must write the same text (the tree trims the final line end) before a ratio means anything.
     if (throughTree() != throughLibxml2().trimmed() || throughTree().isEmpty()) {

@@ -109,17 +109,13 @@ void BM_BareLibxml2SaxNewsList(benchmark::State& state)
 }
 BENCHMARK(BM_BareLibxml2SaxNewsList);
 
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     xmlInitParser();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench::runRegisteredBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
 
     const QByteArray& xml = newsList();
     TTXMLParser check(xml);

@@ -138,17 +138,13 @@ void BM_Libxml2ReadMemoryAndReadItems(benchmark::State& state)
 }
 BENCHMARK(BM_Libxml2ReadMemoryAndReadItems);
 
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     xmlInitParser();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench::runRegisteredBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
 
     const Read ours = readWithTBXML(true);
     const Read theirs = readWithLibxml2(true);
