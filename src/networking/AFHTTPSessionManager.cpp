@@ -2,9 +2,6 @@
 
 #include "platform/Dispatch.h"
 
-#include <QCoreApplication>
-#include <QThread>
-
 #include <utility>
 
 namespace {
@@ -49,11 +46,6 @@ AFHTTPSessionManager::AFHTTPSessionManager(const QUrl& baseURL, const std::optio
       m_baseURL(withTrailingSlash(baseURL)),
       m_requestSerializer(AFHTTPRequestSerializer::serializer())
 {
-    // Transfers run on the main thread's event loop; a session made on a worker thread would
-    // belong to a thread that may never run one, so it is handed to the main thread at once.
-    QCoreApplication* const app = QCoreApplication::instance();
-    if (app != nullptr && session()->thread() != app->thread())
-        session()->moveToThread(app->thread());
 }
 
 std::shared_ptr<AFHTTPRequestSerializer> AFHTTPSessionManager::requestSerializer() const

@@ -123,8 +123,10 @@ QString userAgentValue()
     QString name = QCoreApplication::applicationName();
     if (name.isEmpty())
         name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    // The system's name is read from a file; it does not change while the program runs.
+    static const QString productName = QSysInfo::prettyProductName();
     const QString userAgent = QStringLiteral("%1/%2 (Mac OS X %3)")
-                                  .arg(name, QCoreApplication::applicationVersion(), QSysInfo::prettyProductName());
+                                  .arg(name, QCoreApplication::applicationVersion(), productName);
     if (isASCII(userAgent))
         return userAgent;
     const QString transliterated = transliteratedToASCII(userAgent);

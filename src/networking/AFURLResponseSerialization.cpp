@@ -33,9 +33,13 @@ QVariantMap responseErrorInfo(const HTTPURLResponse& response, const QByteArray&
 
 QSet<int> successStatusCodes()
 {
-    QSet<int> codes;
-    for (int code = 200; code < 300; ++code)
-        codes.insert(code);
+    // Built once: every serializer starts with it, and a copy only shares it.
+    static const QSet<int> codes = [] {
+        QSet<int> built;
+        for (int code = 200; code < 300; ++code)
+            built.insert(code);
+        return built;
+    }();
     return codes;
 }
 

@@ -5,8 +5,11 @@
 #include <QFile>
 
 #include <algorithm>
+#include <typeinfo>
 
 namespace {
+
+constexpr qint64 kMaxReservedBodyBytes = 16 * 1024 * 1024;
 
 // Completions of managers without a group of their own join this one.
 std::shared_ptr<dispatch::Group> sharedCompletionGroup()
@@ -98,8 +101,15 @@ void AFURLSessionManagerTaskDelegate::updateProgressForTask(const URLSessionTask
     uploadProgress->setCompletedUnitCount(task.countOfBytesSent());
 }
 
-void AFURLSessionManagerTaskDelegate::didReceiveData(URLSession&, URLSessionDataTask&, const QByteArray& data)
+void AFURLSessionManagerTaskDelegate::didReceiveData(URLSession&, URLSessionDataTask& task, const QByteArray& data)
 {
+    // A body of announced length grows in one allocation; the announcement is only the server's
+    // word, so a large one is not taken up front.
+    if (mutableData.isEmpty()) {
+        const qint64 expected = task.countOfBytesExpectedToReceive();
+        if (expected > data.size() && expected <= kMaxReservedBodyBytes)
+            mutableData.reserve(expected);
+    }
     mutableData.append(data);
 }
 
@@ -159,8 +169,8 @@ void AFURLSessionManagerTaskDelegate::didCompleteWithError(URLSession&, URLSessi
     }
 
     const QUrl fileURL = downloadFileURL;
-    dispatch::asyncGlobal([keep = std::move(strongManager), serializer, completion, response, data, fileURL, task,
-                           userInfo]() mutable {
+    auto serializeAndComplete = [keep = std::move(strongManager), serializer, completion, response, data, fileURL,
+                                 task, userInfo]() mutable {
         std::optional<Error> serializationError;
         QVariant responseObject;
         if (serializer)
@@ -183,7 +193,14 @@ void AFURLSessionManagerTaskDelegate::didCompleteWithError(URLSession&, URLSessi
                 completion(response, responseObject, serializationError);
             postOnMainQueue(AFURLSessionManager::kTaskDidCompleteNotification, task, userInfo);
         });
-    });
+    };
+    // Raw bodies (no serializer, or the plain HTTP one, which only checks the status and the
+    // content type) are not parsed: a trip through the processing pool and back would cost more
+    // than the work. The completion still runs later, on the completion queue.
+    if (!serializer || typeid(*serializer) == typeid(AFHTTPResponseSerializer))
+        serializeAndComplete();
+    else
+        dispatch::asyncGlobal(std::move(serializeAndComplete));
 }
 
 // --- manager ---------------------------------------------------------------------------------
@@ -191,6 +208,7 @@ void AFURLSessionManagerTaskDelegate::didCompleteWithError(URLSession&, URLSessi
 AFURLSessionManager::AFURLSessionManager(const std::optional<URLSessionConfiguration>& configuration)
     : m_sessionConfiguration(configuration.value_or(URLSessionConfiguration::defaultSessionConfiguration())),
       m_session(URLSession::create(m_sessionConfiguration)),
+      m_taskDescriptionForSessionTasks(QString::asprintf("%p", static_cast<const void*>(this))),
       m_responseSerializer(AFJSONResponseSerializer::serializer()),
       m_securityPolicy(AFSecurityPolicy::defaultPolicy()),
       m_reachabilityManager(AFNetworkReachabilityManager::sharedManager())
@@ -257,7 +275,7 @@ void AFURLSessionManager::setCompletionGroup(std::shared_ptr<dispatch::Group> gr
 
 QString AFURLSessionManager::taskDescriptionForSessionTasks() const
 {
-    return QString::asprintf("%p", static_cast<const void*>(this));
+    return m_taskDescriptionForSessionTasks;
 }
 
 QString AFURLSessionManager::description() const
@@ -367,9 +385,9 @@ void AFURLSessionManager::removeDelegateForTask(const URLSessionTask& task)
         if (m_mutableTaskDelegatesKeyedByTaskIdentifier.isEmpty())
             lastHold = std::move(m_selfWhileTasksRun);
     }
-    // Let go later, on the main queue: this runs inside the session's own event.
-    if (lastHold)
-        dispatch::asyncMain([lastHold = std::move(lastHold)]() mutable { lastHold.reset(); });
+    // Let go outside the lock. That never ends the manager inside this call: the session holds
+    // its delegate while it reports the completion, and the task's completion, already on its way
+    // to the completion queue, holds the manager until it has run.
 }
 
 QList<std::shared_ptr<URLSessionTask>> AFURLSessionManager::tasksOfKind(std::optional<URLSessionTask::Kind> kind) const

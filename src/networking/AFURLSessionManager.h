@@ -69,11 +69,13 @@ public:
 };
 
 // Runs requests on its own URL session and hands each task's result, parsed by the response
-// serializer off the main thread, to the task's completion handler on the main thread.
+// serializer off the main thread (raw bodies, which need no parsing, are only checked, on the
+// main thread), to the task's completion handler on the main thread.
 //
-// Managers live in std::shared_ptr (std::make_shared). While a task of the manager has not
-// ended, the manager keeps itself alive, so a caller may let it go after starting its requests;
-// it is released once the last task has ended and its completion has run.
+// Managers live in std::shared_ptr (std::make_shared) and may be created on any thread; their
+// session belongs to the main thread either way. While a task of the manager has not ended, the
+// manager keeps itself alive, so a caller may let it go after starting its requests; it is
+// released once the last task has ended and its completion has run.
 class AFURLSessionManager : public URLSessionDelegate, public std::enable_shared_from_this<AFURLSessionManager>
 {
 public:
@@ -258,6 +260,7 @@ private:
 
     const URLSessionConfiguration m_sessionConfiguration;
     const std::shared_ptr<URLSession> m_session;
+    const QString m_taskDescriptionForSessionTasks;
 
     mutable std::mutex m_lock;
     QHash<quint64, Registration> m_mutableTaskDelegatesKeyedByTaskIdentifier;  // guarded by m_lock

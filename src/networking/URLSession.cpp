@@ -5,10 +5,12 @@
 
 #include <QAuthenticator>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QPointer>
 #include <QSslConfiguration>
@@ -21,8 +23,6 @@
 
 namespace {
 
-// The reply property that leads an authentication request back to its task.
-constexpr auto kTaskIdentifierProperty = "URLSessionTaskIdentifier";
 // A paused transfer stops reading from the network once this much is buffered.
 constexpr qint64 kPausedReadBufferBytes = 64 * 1024;
 
@@ -95,6 +95,20 @@ bool isCompleteHTTPAnswer(const QNetworkReply& reply)
     return (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError) ||
            (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError) ||
            error == QNetworkReply::ProtocolInvalidOperationError;
+}
+
+// The access manager of the main thread, which every session's plain requests share. Made on
+// first use, it belongs to the application object and goes with it; from then on there is none.
+// Main thread only.
+QNetworkAccessManager* sharedAccessManager()
+{
+    static QPointer<QNetworkAccessManager> shared;
+    QCoreApplication* const app = QCoreApplication::instance();
+    if (app == nullptr)
+        return nullptr;
+    if (shared.isNull())
+        shared = new QNetworkAccessManager(app);
+    return shared.data();
 }
 
 bool methodSendsNoBodyByDefault(const QString& method)
@@ -288,6 +302,7 @@ struct URLSession::Transfer
     bool paused = false;
     bool finishPending = false;  // the reply finished while paused
     bool responseDelivered = false;
+    bool metaDataSeen = false;  // the reply announced its headers
     bool trustAnswered = false;
     bool trustAccepted = false;
     int authenticationFailures = 0;
@@ -295,61 +310,114 @@ struct URLSession::Transfer
 
 std::shared_ptr<URLSession> URLSession::create(const URLSessionConfiguration& configuration)
 {
-    // The session belongs to the main thread; whoever lets it go last, wherever, it is deleted
-    // there once the current event is done (a session may be let go from inside its own event).
-    std::shared_ptr<URLSession> session(new URLSession(configuration), [](URLSession* s) { s->deleteLater(); });
+    auto* const raw = new URLSession(configuration);
+    // Transfers run on the main thread's event loop. A session made on another thread (which may
+    // never run an event loop, or may end first) is handed to the main thread at once, so that
+    // its replies' signals and its own deletion are handled there.
+    QCoreApplication* const app = QCoreApplication::instance();
+    if (app != nullptr && raw->thread() != app->thread())
+        raw->moveToThread(app->thread());
+    // Whoever lets it go last, wherever, it is deleted on the main thread once the current event
+    // is done (a session may be let go from inside its own event).
+    std::shared_ptr<URLSession> session(raw, [](URLSession* s) { s->deleteLater(); });
     session->m_self = session;
     return session;
 }
 
-URLSession::URLSession(const URLSessionConfiguration& configuration)
-    : m_configuration(configuration), m_networkAccessManager(new QNetworkAccessManager(this))
-{
-    connect(m_networkAccessManager, &QNetworkAccessManager::authenticationRequired, this,
-            [this](QNetworkReply* reply, QAuthenticator* authenticator) {
-                const quint64 identifier = reply->property(kTaskIdentifierProperty).toULongLong();
-                const std::shared_ptr<Transfer> transfer = m_transfers.value(identifier);
-                std::shared_ptr<URLSessionTask> task;
-                {
-                    std::lock_guard lock(m_mutex);
-                    task = m_tasks.value(identifier);
-                }
-                if (!transfer || !task)
-                    return;
-                URLAuthenticationChallenge challenge;
-                challenge.authenticationMethod = QLatin1String(NSURLAuthenticationMethodDefault);
-                challenge.host = reply->url().host();
-                challenge.port = reply->url().port(reply->url().scheme() == QLatin1String("https") ? 443 : 80);
-                challenge.previousFailureCount = transfer->authenticationFailures++;
-                const std::shared_ptr<URLSessionDelegate> d = delegate();
-                const URLSessionChallengeAnswer answer =
-                    d ? d->taskDidReceiveChallenge(*this, *task, challenge) : URLSessionChallengeAnswer();
-                if (answer.disposition == URLSessionAuthChallengeDisposition::UseCredential && answer.credential) {
-                    authenticator->setUser(answer.credential->user);
-                    authenticator->setPassword(answer.credential->password);
-                } else if (answer.disposition == URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge) {
-                    stop(identifier, StopReason::Cancelled);
-                }
-                // Otherwise the authenticator stays empty and the 401 reply is delivered.
-            });
-}
+URLSession::URLSession(const URLSessionConfiguration& configuration) : m_configuration(configuration) {}
 
 URLSession::~URLSession()
 {
-    // Replies go with the access manager; none of their last signals may reach this half-gone
-    // session, and tasks still waiting end as cancelled without a word to anyone.
+    // The shared access manager outlives the session, so the replies still running are stopped
+    // here; none of their last signals may reach this half-gone session, and tasks still waiting
+    // end as cancelled without a word to anyone. (Replies whose access manager went with the
+    // application are gone already.)
     for (const std::shared_ptr<Transfer>& transfer : std::as_const(m_transfers)) {
-        if (transfer->reply)
-            disconnect(transfer->reply, nullptr, this, nullptr);
+        if (QNetworkReply* const reply = transfer->reply) {
+            disconnect(reply, nullptr, this, nullptr);
+            reply->abort();
+            reply->deleteLater();
+        }
     }
-    disconnect(m_networkAccessManager, nullptr, this, nullptr);
-    delete m_networkAccessManager;
+    if (m_secureAccessManager != nullptr) {
+        disconnect(m_secureAccessManager, nullptr, this, nullptr);
+        delete m_secureAccessManager;
+    }
     std::lock_guard lock(m_mutex);
     for (const std::shared_ptr<URLSessionTask>& task : std::as_const(m_tasks)) {
         std::lock_guard taskLock(task->m_mutex);
         task->m_state = URLSessionTaskState::Completed;
         task->m_error = urlError(NSURLErrorCancelled, task->m_currentRequest.URL);
     }
+}
+
+QNetworkAccessManager* URLSession::accessManagerFor(const QUrl& url)
+{
+    QNetworkAccessManager* const shared = sharedAccessManager();
+    if (shared == nullptr)
+        return nullptr;
+    if (url.scheme() != QLatin1String("https")) {  // QUrl keeps schemes in lower case
+        if (!m_listensToSharedAccessManager) {
+            connect(shared, &QNetworkAccessManager::authenticationRequired, this,
+                    [this](QNetworkReply* reply, QAuthenticator* authenticator) {
+                        onAuthenticationRequired(reply, authenticator);
+                    });
+            m_listensToSharedAccessManager = true;
+        }
+        return shared;
+    }
+    if (m_secureAccessManager == nullptr) {
+        m_secureAccessManager = new QNetworkAccessManager(this);
+        // Connections stay this session's; the cookies are everyone's.
+        QNetworkCookieJar* const jar = shared->cookieJar();
+        m_secureAccessManager->setCookieJar(jar);
+        jar->setParent(shared);
+        m_cookieJarOwner = shared;
+        connect(m_secureAccessManager, &QNetworkAccessManager::authenticationRequired, this,
+                [this](QNetworkReply* reply, QAuthenticator* authenticator) {
+                    onAuthenticationRequired(reply, authenticator);
+                });
+    } else if (m_cookieJarOwner != shared) {
+        return nullptr;  // its cookie jar went with an earlier application object
+    }
+    return m_secureAccessManager;
+}
+
+void URLSession::onAuthenticationRequired(QNetworkReply* reply, QAuthenticator* authenticator)
+{
+    // Every session hears the shared access manager; only the reply's own session answers.
+    quint64 identifier = 0;
+    std::shared_ptr<Transfer> transfer;
+    for (auto it = m_transfers.cbegin(); it != m_transfers.cend() && !transfer; ++it) {
+        if (it.value()->reply == reply) {
+            identifier = it.key();
+            transfer = it.value();
+        }
+    }
+    if (!transfer)
+        return;
+    std::shared_ptr<URLSessionTask> task;
+    {
+        std::lock_guard lock(m_mutex);
+        task = m_tasks.value(identifier);
+    }
+    if (!task)
+        return;
+    URLAuthenticationChallenge challenge;
+    challenge.authenticationMethod = QLatin1String(NSURLAuthenticationMethodDefault);
+    challenge.host = reply->url().host();
+    challenge.port = reply->url().port(reply->url().scheme() == QLatin1String("https") ? 443 : 80);
+    challenge.previousFailureCount = transfer->authenticationFailures++;
+    const std::shared_ptr<URLSessionDelegate> d = delegate();
+    const URLSessionChallengeAnswer answer =
+        d ? d->taskDidReceiveChallenge(*this, *task, challenge) : URLSessionChallengeAnswer();
+    if (answer.disposition == URLSessionAuthChallengeDisposition::UseCredential && answer.credential) {
+        authenticator->setUser(answer.credential->user);
+        authenticator->setPassword(answer.credential->password);
+    } else if (answer.disposition == URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge) {
+        stop(identifier, StopReason::Cancelled);
+    }
+    // Otherwise the authenticator stays empty and the 401 reply is delivered.
 }
 
 void URLSession::setDelegate(std::weak_ptr<URLSessionDelegate> delegate)
@@ -573,27 +641,45 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
     // Every redirection is put to the delegate first.
     networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
 
+    QNetworkAccessManager* const manager = accessManagerFor(request.URL);
+    if (manager == nullptr) {
+        complete(task, urlError(NSURLErrorUnknown, request.URL, QStringLiteral("The application has ended.")));
+        return;
+    }
     QNetworkReply* reply = nullptr;
     if (method == QLatin1String("HEAD"))
-        reply = m_networkAccessManager->head(networkRequest);  // a custom "HEAD" would wait for a body
+        reply = manager->head(networkRequest);  // a custom "HEAD" would wait for a body
     else if (transfer.body)
-        reply = m_networkAccessManager->sendCustomRequest(networkRequest, method.toLatin1(), transfer.body.get());
+        reply = manager->sendCustomRequest(networkRequest, method.toLatin1(), transfer.body.get());
     else if (method == QLatin1String("GET"))
-        reply = m_networkAccessManager->get(networkRequest);
+        reply = manager->get(networkRequest);
     else
-        reply = m_networkAccessManager->sendCustomRequest(networkRequest, method.toLatin1());
-    reply->setProperty(kTaskIdentifierProperty, QVariant::fromValue(task->taskIdentifier()));
+        reply = manager->sendCustomRequest(networkRequest, method.toLatin1());
     transfer.reply = reply;
-    connectReply(task, reply);
+    // A new reply: its headers and its server's certificate are still to be seen.
+    transfer.metaDataSeen = false;
+    transfer.trustAnswered = false;
+    transfer.trustAccepted = false;
+    connectReply(task, reply, transfer.body != nullptr);
 }
 
-void URLSession::connectReply(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply)
+void URLSession::connectReply(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply, bool sendsBody)
 {
-    connect(reply, &QNetworkReply::metaDataChanged, this, [this, task, reply] { onMetaData(task, reply); });
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, task, reply] {
+        if (const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier()))
+            transfer->metaDataSeen = true;
+        onMetaData(task, reply);
+    });
     connect(reply, &QNetworkReply::readyRead, this, [this, task] { onReadyRead(task); });
-    connect(reply, &QNetworkReply::uploadProgress, this,
-            [this, task](qint64 sent, qint64 total) { onUploadProgress(task, sent, total); });
     connect(reply, &QNetworkReply::redirected, this, [this, task, reply](const QUrl& url) { onRedirected(task, reply, url); });
+    connect(reply, &QNetworkReply::finished, this, [this, task, reply] { onFinished(task, reply); });
+    // Only what a request can report is listened to: connections cost on every request.
+    if (sendsBody) {
+        connect(reply, &QNetworkReply::uploadProgress, this,
+                [this, task](qint64 sent, qint64 total) { onUploadProgress(task, sent, total); });
+    }
+    if (reply->url().scheme() != QLatin1String("https"))
+        return;
     connect(reply, &QNetworkReply::sslErrors, this, [this, task, reply](const QList<QSslError>& errors) {
         // The chain is taken from the errors when the reply does not carry it yet.
         if (reply->sslConfiguration().peerCertificateChain().isEmpty()) {
@@ -607,7 +693,6 @@ void URLSession::connectReply(const std::shared_ptr<URLSessionTask>& task, QNetw
         answerServerTrust(task, reply, true);
     });
     connect(reply, &QNetworkReply::encrypted, this, [this, task, reply] { answerServerTrust(task, reply, false); });
-    connect(reply, &QNetworkReply::finished, this, [this, task, reply] { onFinished(task, reply); });
 }
 
 bool URLSession::answerServerTrust(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply, bool qtFoundErrors)
@@ -690,7 +775,8 @@ void URLSession::onReadyRead(const std::shared_ptr<URLSessionTask>& task)
     const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
     if (!transfer || transfer->paused || !transfer->reply || transfer->stopReason != StopReason::None)
         return;
-    const QByteArray data = transfer->reply->readAll();
+    // What has arrived, taken whole when it is one block (readAll would grow and trim a copy).
+    const QByteArray data = transfer->reply->read(transfer->reply->bytesAvailable());
     if (data.isEmpty())
         return;
     if (!deliverResponse(task, *transfer))
@@ -745,11 +831,17 @@ void URLSession::onRedirected(const std::shared_ptr<URLSessionTask>& task, QNetw
         std::lock_guard lock(task->m_mutex);
         task->m_currentRequest = *next;
     }
-    if (next->URL == proposed.URL && next->HTTPMethod == proposed.HTTPMethod) {
+    // Qt follows on the reply's own access manager; a redirection between "http" and "https"
+    // changes managers, so it is sent as a request of its own like any other change Qt cannot
+    // follow.
+    if (next->URL == proposed.URL && next->HTTPMethod == proposed.HTTPMethod &&
+        accessManagerFor(next->URL) == reply->manager()) {
+        // A new server's certificate is judged on its own, not by the answer the last one had.
+        transfer->trustAnswered = false;
+        transfer->trustAccepted = false;
         emit reply->redirectAllowed();
         return;
     }
-    // Qt can only follow to the URL it was given; anything else is sent as a request of its own.
     disconnect(reply, nullptr, this, nullptr);
     reply->abort();
     reply->deleteLater();
@@ -806,7 +898,10 @@ void URLSession::onFinished(const std::shared_ptr<URLSessionTask>& task, QNetwor
     case StopReason::RedirectRefused:
         break;
     case StopReason::None:
-        onMetaData(task, reply);
+        // Every set of headers Qt announces has been read already; a reply that ends without
+        // announcing any (a failure) is read here.
+        if (!transfer->metaDataSeen)
+            onMetaData(task, reply);
         if (isCompleteHTTPAnswer(*reply)) {
             onReadyRead(task);
             if (!m_transfers.contains(identifier))

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 
@@ -17,6 +18,7 @@
 #include <mutex>
 #include <optional>
 
+class QAuthenticator;
 class QNetworkAccessManager;
 class QNetworkReply;
 class URLSession;
@@ -224,9 +226,16 @@ public:
                               qint64 totalBytesWritten, qint64 totalBytesExpectedToWrite);
 };
 
-// Runs tasks over one QNetworkAccessManager on the main thread and reports them to its delegate
-// (held weakly). Create and destroy it on the main thread; hold it in a std::shared_ptr made by
-// create(), which may drop its last reference on any thread.
+// Runs tasks on the main thread and reports them to its delegate (held weakly). Plain requests
+// go through the process's one shared QNetworkAccessManager, so that sessions share its network
+// thread and its kept-alive connections; "https" requests go through an access manager of the
+// session's own, because Qt asks about a server's trust only when a connection is made, and a
+// connection that another session's policy accepted must not carry this session's requests.
+// Cookies are the process's, as with the platform's default session, and so are the HTTP
+// credentials Qt remembers for plain requests.
+//
+// Hold it in the std::shared_ptr made by create(), which may be called on any thread (the session
+// belongs to the main thread from then on) and may drop its last reference on any thread.
 class URLSession : public QObject
 {
 public:
@@ -234,7 +243,6 @@ public:
     ~URLSession() override;
 
     const URLSessionConfiguration& configuration() const { return m_configuration; }
-    QNetworkAccessManager* networkAccessManager() const { return m_networkAccessManager; }
     bool isBackgroundSession() const { return !m_configuration.identifier.isEmpty(); }
 
     void setDelegate(std::weak_ptr<URLSessionDelegate> delegate);
@@ -273,7 +281,10 @@ private:
     void invalidate(bool cancelTasks);
 
     void send(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer, const URLRequest& request);
-    void connectReply(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply);
+    // The access manager for the URL (main thread); null once the application has ended.
+    QNetworkAccessManager* accessManagerFor(const QUrl& url);
+    void onAuthenticationRequired(QNetworkReply* reply, QAuthenticator* authenticator);
+    void connectReply(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply, bool sendsBody);
     void stop(quint64 identifier, StopReason reason);
     void onMetaData(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply);
     void onReadyRead(const std::shared_ptr<URLSessionTask>& task);
@@ -290,7 +301,6 @@ private:
     std::shared_ptr<URLSessionDelegate> delegate() const;
 
     const URLSessionConfiguration m_configuration;
-    QNetworkAccessManager* m_networkAccessManager;  // child of this session
     std::weak_ptr<URLSession> m_self;
 
     mutable std::mutex m_mutex;
@@ -305,4 +315,7 @@ private:
     // Main thread only.
     QHash<quint64, std::shared_ptr<Transfer>> m_transfers;
     bool m_invalidationReported = false;
+    QNetworkAccessManager* m_secureAccessManager = nullptr;  // child of this session, made on first use
+    QPointer<QNetworkAccessManager> m_cookieJarOwner;         // the shared manager it took its cookies from
+    bool m_listensToSharedAccessManager = false;
 };

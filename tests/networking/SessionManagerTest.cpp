@@ -7,13 +7,16 @@
 #include "TestEnvironment.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 namespace {
 
@@ -494,6 +497,155 @@ TEST(SessionManager, RedirectsAreFollowedUnlessTheBlockRefuses)
     EXPECT_EQ(server.requestCount(), 1);
 }
 
+TEST(SessionManager, AManagerMadeOnAWorkerThreadRunsItsTasksOnTheMainThread)
+{
+    LoopbackHttpServer server;
+    server.route("GET", QStringLiteral("/w"), LoopbackReply::text(200, "from a worker"));
+    std::shared_ptr<AFURLSessionManager> manager;
+    QPointer<QObject> droppedSession;
+    auto outcome = std::make_shared<Outcome>();
+    // The worker makes the manager and starts the task, then ends before anything arrives.
+    std::thread worker([&] {
+        manager = rawManager();
+        manager->dataTaskWithRequest(request(server.url(QStringLiteral("/w"))), recordInto(outcome))->resume();
+        auto dropped = std::make_shared<AFURLSessionManager>();
+        droppedSession = dropped->session().get();
+    });
+    worker.join();
+    EXPECT_EQ(manager->session()->thread(), QCoreApplication::instance()->thread());
+    ASSERT_TRUE(waitForCompletion(outcome));
+    EXPECT_FALSE(outcome->error);
+    EXPECT_TRUE(outcome->onMainThread);
+    EXPECT_EQ(outcome->object.toByteArray(), "from a worker");
+    // A session let go on the worker is deleted on the main thread. (Outside a running event loop
+    // deletions wait until asked for.)
+    EXPECT_TRUE(waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return droppedSession.isNull();
+    }));
+}
+
+TEST(SessionManager, ManagersSharingTheAccessManagerStopOnlyTheirOwnRequests)
+{
+    LoopbackHttpServer server;
+    LoopbackReply slow = LoopbackReply::text(200, "slow body");
+    slow.delayMs = 300;
+    server.route("GET", QStringLiteral("/slow"), slow);
+    server.route("GET", QStringLiteral("/silent"), LoopbackReply::silent());
+    auto cancelled = rawManager();
+    auto timing = rawManager();
+    auto survivor = rawManager();
+
+    // Each manager's first task has identifier 1 in its own session.
+    auto cancelledOutcome = std::make_shared<Outcome>();
+    auto timedOutOutcome = std::make_shared<Outcome>();
+    auto survivorOutcome = std::make_shared<Outcome>();
+    cancelled->dataTaskWithRequest(request(server.url(QStringLiteral("/silent"))), recordInto(cancelledOutcome))->resume();
+    URLRequest shortWait = request(server.url(QStringLiteral("/silent")));
+    shortWait.settings.timeoutInterval = 0.2;
+    timing->dataTaskWithRequest(shortWait, recordInto(timedOutOutcome))->resume();
+    survivor->dataTaskWithRequest(request(server.url(QStringLiteral("/slow"))), recordInto(survivorOutcome))->resume();
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 3; }));
+    cancelled->invalidateSessionCancelingTasks(true);
+
+    ASSERT_TRUE(waitUntil([&] { return cancelledOutcome->calls && timedOutOutcome->calls && survivorOutcome->calls; }));
+    EXPECT_EQ(cancelledOutcome->error->code, NSURLErrorCancelled);
+    EXPECT_EQ(timedOutOutcome->error->code, NSURLErrorTimedOut);
+    EXPECT_FALSE(survivorOutcome->error);
+    EXPECT_EQ(survivorOutcome->object.toByteArray(), "slow body");
+
+    // The survivor's session is still valid and sends again.
+    auto again = std::make_shared<Outcome>();
+    survivor->dataTaskWithRequest(request(server.url(QStringLiteral("/slow"))), recordInto(again))->resume();
+    ASSERT_TRUE(waitForCompletion(again));
+    EXPECT_FALSE(again->error);
+}
+
+TEST(SessionManager, OnlyTheRepliesOwnManagerAnswersItsHttpChallenge)
+{
+    LoopbackHttpServer server;
+    server.route("GET", QStringLiteral("/private"), [](const LoopbackRequest& r) {
+        if (r.header("Authorization") == "Basic " + QByteArray("own:pw").toBase64())
+            return LoopbackReply::text(200, "welcome");
+        return LoopbackReply::text(401, "who?").withHeader("WWW-Authenticate", "Basic realm=\"own\"");
+    });
+    server.route("GET", QStringLiteral("/silent"), LoopbackReply::silent());
+
+    // The bystander's task 1 is running while the owner's task 1 is challenged.
+    auto bystander = rawManager();
+    int bystanderChallenges = 0;
+    bystander->setTaskDidReceiveAuthenticationChallengeBlock(
+        [&](URLSession&, URLSessionTask&, const URLAuthenticationChallenge&, std::optional<URLCredential>&) {
+            ++bystanderChallenges;
+            return URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge;
+        });
+    auto waiting = std::make_shared<Outcome>();
+    bystander->dataTaskWithRequest(request(server.url(QStringLiteral("/silent"))), recordInto(waiting))->resume();
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; }));
+
+    auto owner = rawManager();
+    int ownerChallenges = 0;
+    owner->setTaskDidReceiveAuthenticationChallengeBlock(
+        [&](URLSession&, URLSessionTask&, const URLAuthenticationChallenge&, std::optional<URLCredential>& credential) {
+            ++ownerChallenges;
+            credential = URLCredential{QStringLiteral("own"), QStringLiteral("pw"), std::nullopt};
+            return URLSessionAuthChallengeDisposition::UseCredential;
+        });
+    auto admitted = std::make_shared<Outcome>();
+    owner->dataTaskWithRequest(request(server.url(QStringLiteral("/private"))), recordInto(admitted))->resume();
+    ASSERT_TRUE(waitForCompletion(admitted));
+    EXPECT_FALSE(admitted->error);
+    EXPECT_EQ(admitted->object.toByteArray(), "welcome");
+    EXPECT_EQ(ownerChallenges, 1);
+    EXPECT_EQ(bystanderChallenges, 0);
+    EXPECT_EQ(waiting->calls, 0);  // the bystander's own request was left alone
+
+    bystander->invalidateSessionCancelingTasks(true);
+    ASSERT_TRUE(waitForCompletion(waiting));
+    EXPECT_EQ(waiting->error->code, NSURLErrorCancelled);
+}
+
+TEST(SessionManager, CookiesAreSharedByAllManagersAndSchemes)
+{
+    LoopbackHttpServer plain;
+    plain.route("GET", QStringLiteral("/login"),
+                LoopbackReply::text(200, "hi").withHeader("Set-Cookie", "sessionCookieTest=abc; Path=/"));
+    plain.route("GET", QStringLiteral("/logout"),
+                LoopbackReply::text(200, "bye").withHeader("Set-Cookie", "sessionCookieTest=; Path=/; Max-Age=0"));
+    plain.route("GET", QStringLiteral("/echo"), LoopbackReply::text(200, "echo"));
+    const testcerts::CertificateSet& certs = testcerts::certificates();
+    LoopbackHttpServer secure({certs.selfSigned.certificate}, certs.selfSigned.privateKey);
+    secure.route("GET", QStringLiteral("/echo"), LoopbackReply::text(200, "echo"));
+
+    auto first = std::make_shared<Outcome>();
+    rawManager()->dataTaskWithRequest(request(plain.url(QStringLiteral("/login"))), recordInto(first))->resume();
+    ASSERT_TRUE(waitForCompletion(first));
+
+    auto second = std::make_shared<Outcome>();
+    rawManager()->dataTaskWithRequest(request(plain.url(QStringLiteral("/echo"))), recordInto(second))->resume();
+    ASSERT_TRUE(waitForCompletion(second));
+    EXPECT_EQ(plain.requests().last().header("Cookie"), "sessionCookieTest=abc");
+
+    auto secureManager = rawManager();
+    AFSecurityPolicy pinned = AFSecurityPolicy::policyWithPinningMode(
+        AFSecurityPolicy::kSSLPinningModeCertificate, QSet<QByteArray>{certs.selfSigned.certificate.toDer()});
+    pinned.setAllowInvalidCertificates(true);
+    secureManager->setSecurityPolicy(pinned);
+    auto third = std::make_shared<Outcome>();
+    secureManager->dataTaskWithRequest(request(secure.url(QStringLiteral("/echo"))), recordInto(third))->resume();
+    ASSERT_TRUE(waitForCompletion(third));
+    ASSERT_FALSE(third->error) << third->error->localizedDescription().toStdString();
+    EXPECT_EQ(secure.requests().last().header("Cookie"), "sessionCookieTest=abc");
+
+    // Removed through one manager, gone for the others (and for the tests after this one).
+    for (const QString& path : {QStringLiteral("/logout"), QStringLiteral("/echo")}) {
+        auto outcome = std::make_shared<Outcome>();
+        rawManager()->dataTaskWithRequest(request(plain.url(path)), recordInto(outcome))->resume();
+        ASSERT_TRUE(waitForCompletion(outcome));
+    }
+    EXPECT_TRUE(plain.requests().last().header("Cookie").isNull());
+}
+
 TEST(SessionManager, UnsupportedPiecesSaySo)
 {
     auto background = std::make_shared<AFURLSessionManager>(
@@ -619,4 +771,83 @@ TEST(SessionManagerTrust, ThePolicyDecidesEvenWhereQtWouldDisagree)
     plain->dataTaskWithRequest(request(server.url(QStringLiteral("/s"))), recordInto(ok))->resume();
     ASSERT_TRUE(waitForCompletion(ok));
     EXPECT_FALSE(ok->error) << ok->error->localizedDescription().toStdString();
+}
+
+TEST(SessionManagerTrust, AConnectionAnotherManagerAcceptedIsNotReusedWithoutAsking)
+{
+    const testcerts::CertificateSet& certs = testcerts::certificates();
+    LoopbackHttpServer secure({certs.selfSigned.certificate}, certs.selfSigned.privateKey);
+    secure.route("GET", QStringLiteral("/s"), LoopbackReply::text(200, "secret"));
+    // Plain requests redirected to the TLS server: Qt would follow on the access manager that
+    // every manager shares.
+    LoopbackHttpServer plain;
+    plain.route("GET", QStringLiteral("/go"),
+                LoopbackReply::text(302, "").withHeader("Location", secure.url(QStringLiteral("/s")).toEncoded()));
+
+    auto lenient = rawManager();
+    AFSecurityPolicy pinned = AFSecurityPolicy::policyWithPinningMode(
+        AFSecurityPolicy::kSSLPinningModeCertificate, QSet<QByteArray>{certs.selfSigned.certificate.toDer()});
+    pinned.setAllowInvalidCertificates(true);
+    lenient->setSecurityPolicy(pinned);
+    for (const QString& path : {QStringLiteral("/go"), QStringLiteral("/s")}) {
+        auto accepted = std::make_shared<Outcome>();
+        const QUrl url = path == QStringLiteral("/go") ? plain.url(path) : secure.url(path);
+        lenient->dataTaskWithRequest(request(url), recordInto(accepted))->resume();
+        ASSERT_TRUE(waitForCompletion(accepted));
+        ASSERT_FALSE(accepted->error) << accepted->error->localizedDescription().toStdString();
+        EXPECT_EQ(accepted->object.toByteArray(), "secret");
+    }
+    ASSERT_EQ(secure.requestCount(), 2);
+
+    // Another manager with the default policy, directly and through the redirection, while the
+    // accepted connections are still open.
+    auto strict = rawManager();
+    for (const QUrl& url : {secure.url(QStringLiteral("/s")), plain.url(QStringLiteral("/go"))}) {
+        auto refused = std::make_shared<Outcome>();
+        strict->dataTaskWithRequest(request(url), recordInto(refused))->resume();
+        ASSERT_TRUE(waitForCompletion(refused));
+        ASSERT_TRUE(refused->error) << url.toString().toStdString();
+        EXPECT_EQ(refused->error->code, NSURLErrorServerCertificateUntrusted);
+    }
+    EXPECT_EQ(secure.requestCount(), 2);  // nothing of the strict manager reached the server
+}
+
+TEST(SessionManagerTrust, ARedirectionToAnotherServerIsJudgedAgain)
+{
+    const testcerts::CertificateSet& certs = testcerts::certificates();
+    LoopbackHttpServer untrusted(certs.localhostChain(), certs.localhost.privateKey);
+    untrusted.route("GET", QStringLiteral("/s"), LoopbackReply::text(200, "secret"));
+    LoopbackHttpServer pinnedServer({certs.selfSigned.certificate}, certs.selfSigned.privateKey);
+    pinnedServer.route("GET", QStringLiteral("/go"),
+                       LoopbackReply::text(302, "").withHeader("Location", untrusted.url(QStringLiteral("/s")).toEncoded()));
+
+    // The policy accepts the first server only; Qt follows the redirection on the same reply.
+    auto manager = rawManager();
+    AFSecurityPolicy pinned = AFSecurityPolicy::policyWithPinningMode(
+        AFSecurityPolicy::kSSLPinningModeCertificate, QSet<QByteArray>{certs.selfSigned.certificate.toDer()});
+    pinned.setAllowInvalidCertificates(true);
+    manager->setSecurityPolicy(pinned);
+    auto outcome = std::make_shared<Outcome>();
+    manager->dataTaskWithRequest(request(pinnedServer.url(QStringLiteral("/go"))), recordInto(outcome))->resume();
+    ASSERT_TRUE(waitForCompletion(outcome));
+    EXPECT_EQ(pinnedServer.requestCount(), 1);
+    ASSERT_TRUE(outcome->error);
+    EXPECT_EQ(outcome->error->code, NSURLErrorServerCertificateUntrusted);
+
+    // The same when the redirection block sends the task somewhere Qt cannot follow by itself
+    // (a new manager, whose first reply makes its own connection to the first server).
+    manager = rawManager();
+    manager->setSecurityPolicy(pinned);
+    manager->setTaskWillPerformHTTPRedirectionBlock(
+        [](URLSession&, URLSessionTask&, const HTTPURLResponse&, const URLRequest& proposed) -> std::optional<URLRequest> {
+            URLRequest changed = proposed;
+            changed.URL.setQuery(QStringLiteral("changed=1"));
+            return changed;
+        });
+    auto changed = std::make_shared<Outcome>();
+    manager->dataTaskWithRequest(request(pinnedServer.url(QStringLiteral("/go"))), recordInto(changed))->resume();
+    ASSERT_TRUE(waitForCompletion(changed));
+    ASSERT_TRUE(changed->error);
+    EXPECT_EQ(changed->error->code, NSURLErrorServerCertificateUntrusted);
+    EXPECT_EQ(untrusted.requestCount(), 0);
 }
