@@ -5,6 +5,7 @@
 #include "Library/FMDB/FMDatabase.h"
 #include "Library/FMDB/FMStatement.h"
 #include "platform/Clock.h"
+#include "platform/DateTimeText.h"
 
 #include <QObject>
 
@@ -14,49 +15,6 @@ namespace {
 
 constexpr auto kNextPlace = "-[FMResultSet next]";
 constexpr int kNextLine = 184;
-
-// Reads one to maxDigits decimal digits at pos.
-bool readField(const QString& text, qsizetype& pos, int maxDigits, int& value)
-{
-    value = 0;
-    int digits = 0;
-    while (pos < text.size() && digits < maxDigits && text.at(pos).isDigit() && text.at(pos).unicode() < 128) {
-        value = value * 10 + (text.at(pos).unicode() - '0');
-        ++pos;
-        ++digits;
-    }
-    return digits > 0;
-}
-
-bool readSeparator(const QString& text, qsizetype& pos, char16_t separator)
-{
-    if (pos >= text.size() || text.at(pos) != separator)
-        return false;
-    ++pos;
-    return true;
-}
-
-// "yyyy-MM-dd HH:mm:ss" in zone. Fields of one digit ("2015-1-5 3:4:5") are read as well, as the
-// stored texts of older versions have them; anything else, or a day or time that does not exist,
-// gives an invalid date.
-QDateTime parseDateTime(const QString& text, const QTimeZone& zone)
-{
-    qsizetype pos = 0;
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    const bool shaped = readField(text, pos, 4, year) && readSeparator(text, pos, u'-') &&
-                        readField(text, pos, 2, month) && readSeparator(text, pos, u'-') &&
-                        readField(text, pos, 2, day) && readSeparator(text, pos, u' ') &&
-                        readField(text, pos, 2, hour) && readSeparator(text, pos, u':') &&
-                        readField(text, pos, 2, minute) && readSeparator(text, pos, u':') &&
-                        readField(text, pos, 2, second) && pos == text.size();
-    if (!shaped)
-        return {};
-    const QDate date(year, month, day);
-    const QTime time(hour, minute, second);
-    if (!date.isValid() || !time.isValid())
-        return {};
-    return QDateTime(date, time, zone);
-}
 
 }  // namespace
 
@@ -252,7 +210,7 @@ QDateTime FMResultSet::dateFromText(int columnIdx, const QTimeZone& zone) const
 {
     if (columnIndexIsNull(columnIdx))
         return QDateTime();
-    return parseDateTime(stringForColumnIndex(columnIdx), zone);
+    return DateTimeText::parseLenient(stringForColumnIndex(columnIdx), zone);
 }
 
 QDateTime FMResultSet::dateForColumnIndexFromDateTime(int columnIdx) const
