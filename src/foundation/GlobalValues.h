@@ -36,6 +36,30 @@ private:
 // Avatar host from the remote configuration element "//avd"; "" until a configuration sets it.
 extern GuardedText gAvatarHost;
 
+// Start-up switches. Start-up sets them from the settings store (initGlobalVar); the remote
+// configuration may replace the second group later in the run; the settings pages flip a few.
+// Atomic, because the automatic login and background parsers read or clear some off the main thread.
+extern std::atomic<bool> gbAutoNightMode;        // only chooses gThemeMode
+extern std::atomic<int32_t> gThemeMode;          // 1 day, 2 night; fixed for the run
+extern std::atomic<bool> gbReplyRemind;          // reply reminders on
+extern std::atomic<bool> gbUpdateNewsCountTiShi; // a list refresh ends with a count tip
+extern std::atomic<bool> gbLoadAllData;          // 1 after start-up: no keyword filter, related news on
+extern std::atomic<bool> gbDouZaiMai;            // the deals block under articles
+
+extern std::atomic<bool> gbApiRandom;            // "?r=" on load-more and article requests
+extern std::atomic<bool> gbOwnAdReport;          // own list-ad reports
+extern std::atomic<long> gRelatedNewsCount;      // most related-news rows (3)
+extern std::atomic<long> gNewsScoreMax;          // full article score (5)
+extern std::atomic<long> gNewsScoreMinRaters;    // fewer raters hide the score (5)
+extern GuardedText gCoinShopVersion;             // "1"
+extern std::atomic<bool> gbZefupHitReport;       // the deal page's hit report
+extern std::atomic<bool> gbConfigReportOn;       // report of the configuration download
+extern GuardedText gConfigReportUrl;             // target of that report
+extern std::atomic<bool> gbAdImageCleanEnabled;  // 0, and nothing sets it to 1
+
+// A login request is in flight; the automatic login clears it from its own thread.
+extern std::atomic<bool> gbLoginInProgress;
+
 // Numbering of downloaded web files, shared by the refresh stamps and the stored Last-Modified
 // texts. A news channel's file uses the tag from the channel maps; the rest are fixed.
 namespace WebFileType {

@@ -4,11 +4,18 @@
 
 #include <gtest/gtest.h>
 
+// A test program that must act before the application object exists (registering a URL scheme,
+// for one) defines this; the others get the empty default.
+__attribute__((weak)) void tidwenBeforeApplication() {}
+
 int main(int argc, char** argv)
 {
     // Widgets, fonts and alert sheets need a GUI application; tests never need a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The web view shares its GL contexts with the widgets; Qt wants this before the application.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    tidwenBeforeApplication();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new TestEnvironment);
