@@ -321,7 +321,8 @@ public:
     // Favrite_Data: saved articles per account (kFavriteNoUserAccount while nobody is logged in).
     // FavriteUserAndContents: per account, the version of its favourites file, whether the local
     // favourites changed since the last upload, and the time of the last change or sync. Accounts
-    // match in any letter case (folded as SQLite's upper() folds them); times are stored in whole
+    // match in any letter case (folded as SQLite's upper() folds them), except in
+    // Favrite_Data_isHaveSaveFavriteData; times are stored in whole
     // seconds. A write that fails is tried once more before it counts as failed.
 
     // The table is ready (an older one gains ffavritetime) and the account has a sync row (made
@@ -348,6 +349,7 @@ public:
     // The row id alone picks the row, whoever owns it; userAccount is marked changed.
     bool Favrite_Data_deleteFavriteDataWithFavriteDataId(int64_t favriteDataTag, const QString& userAccount);
     bool Favrite_Data_deleteFavriteDataWithNewsId(const QString& newsID, const QString& userAccount);
+    // Whether the article is saved under exactly this account (letter case included).
     bool Favrite_Data_isHaveSaveFavriteData(const QString& newsID, const QString& userAccount);
 
     // The table is ready; an older one gains flastUpdateTime.

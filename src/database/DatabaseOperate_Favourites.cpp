@@ -399,9 +399,10 @@ bool DatabaseOperate::Favrite_Data_isHaveSaveFavriteData(const QString& newsID, 
 {
     if (!Favrite_Data_check(userAccount))
         return false;
-    // Accounts match in any letter case here too, as everywhere else in these tables.
+    // Unlike the other operations of these tables, the account is compared exactly: "User" and
+    // "user" are two accounts here.
     return StoreStatements::hasRow(*m_connection.db(),
                                    {QStringLiteral("select favriteDataTag,newsID,newsTitle,ffavritetime,userAccount from "
-                                                   "Favrite_Data WHERE newsID = ? and upper(userAccount) = upper(?)"),
+                                                   "Favrite_Data WHERE newsID = ? and userAccount = ?"),
                                     {newsID, userAccount}});
 }

@@ -64,7 +64,6 @@ TEST_F(FavouritesTest, AnArticleIsSavedOncePerAccountInAnyLetterCase)
     EXPECT_FALSE(store->FavriteUserAndContents_bhaveModifiedByUser("Alice"));
     EXPECT_EQ(rowCount("FavriteUserAndContents"), 1);
 
-    EXPECT_TRUE(store->Favrite_Data_isHaveSaveFavriteData("100", "aLiCe"));
     EXPECT_FALSE(store->Favrite_Data_isHaveSaveFavriteData("101", "Alice"));
 
     // Stored as whole seconds.
@@ -263,6 +262,20 @@ TEST_F(FavouritesTest, OlderTablesGainTheirTimeColumns)
     // The old columns stay.
     EXPECT_TRUE(file().columnExists("Favrite_Data", "favritetime"));
     EXPECT_TRUE(file().columnExists("FavriteUserAndContents", "lastUpdateTime"));
+}
+
+TEST_F(FavouritesTest, TheSavedCheckComparesTheAccountExactly)
+{
+    DatabaseOperate::Lease store;
+    ASSERT_TRUE(store);
+    ASSERT_TRUE(store->Favrite_Data_setNewsFavriteData(*favourite("100", "User"), true));
+    EXPECT_TRUE(store->Favrite_Data_isHaveSaveFavriteData("100", "User"));
+    EXPECT_FALSE(store->Favrite_Data_isHaveSaveFavriteData("100", "user"));
+    EXPECT_FALSE(store->Favrite_Data_isHaveSaveFavriteData("100", "USER"));
+    // The other operations still take "user" for the same account.
+    QList<Favrite_DataPtr> items;
+    ASSERT_TRUE(store->Favrite_Data_getAllFavriteURLAndTitleData(items, "user"));
+    EXPECT_EQ(items.size(), 1);
 }
 
 TEST_F(FavouritesTest, AnUnusableStoreAnswersNo)
