@@ -12,6 +12,7 @@
 #include <minizip/zip.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <memory>
@@ -25,6 +26,15 @@
 namespace {
 
 constexpr unsigned kPieceSize = 4096;
+// The entry's name is UTF-8 (general-purpose flag bit 11).
+constexpr uLong kUtf8NameFlag = 1u << 11;
+// "Made by" the DOS attribute scheme, as every entry here has always been written.
+constexpr uLong kVersionMadeBy = 0;
+
+bool isAscii(const QByteArray& bytes)
+{
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
 // A file descriptor that is closed when it goes out of scope.
 class Descriptor
@@ -505,9 +515,13 @@ bool ZipArchive::addFileToZip(const QString& file, const QString& newname)
         return false;
 
     const QByteArray name = newname.toUtf8();
+    // Names are written in UTF-8. One that is not plain ASCII says so (general-purpose bit 11);
+    // without the mark other tools read its bytes in an old DOS code page.
+    const uLong nameFlag = isAscii(name) ? 0 : kUtf8NameFlag;
     if (m_password.isEmpty()) {
-        if (zipOpenNewFileInZip(m_zipFile, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                Z_DEFAULT_COMPRESSION) != ZIP_OK)
+        if (zipOpenNewFileInZip4_64(m_zipFile, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                    Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                    kVersionMadeBy, nameFlag, 0) != ZIP_OK)
             return false;
         if (zipWriteInFileInZip(m_zipFile, data.constData(), static_cast<unsigned>(data.size())) != ZIP_OK) {
             zipCloseFileInZip(m_zipFile);
@@ -534,7 +548,8 @@ bool ZipArchive::addFileToZip(const QString& file, const QString& newname)
     ZipCipher(*password).encrypt(sealed.data(), sealed.size());
 
     if (zipOpenNewFileInZip4_64(m_zipFile, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, 0, 1, 0) != ZIP_OK)
+                                Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                kVersionMadeBy, 1 | nameFlag, 0) != ZIP_OK)
         return false;
     if (zipWriteInFileInZip(m_zipFile, sealed.constData(), static_cast<unsigned>(sealed.size())) != ZIP_OK) {
         zipCloseFileInZipRaw64(m_zipFile, static_cast<ZPOS64_T>(data.size()), crc);

@@ -5,6 +5,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -363,4 +365,86 @@ TEST_F(ZipArchiveTest, DestructorClosesBothHandles)
     // The archive was finished by the destructor, so it reads back whole.
     EXPECT_TRUE(unzip(path("open.zip"), path("x")));
     EXPECT_EQ(readFile(path("x/in.txt")), "data");
+}
+
+namespace {
+
+// Name and general-purpose flags of every entry, as the archive's central directory holds them.
+QList<std::pair<QByteArray, uLong>> entryNamesAndFlags(const QString& archive)
+{
+    QList<std::pair<QByteArray, uLong>> entries;
+    unzFile raw = unzOpen64(QFile::encodeName(archive).constData());
+    if (!raw)
+        return entries;
+    for (int rc = unzGoToFirstFile(raw); rc == UNZ_OK; rc = unzGoToNextFile(raw)) {
+        unz_file_info64 info{};
+        char name[512] = {};
+        if (unzGetCurrentFileInfo64(raw, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
+            break;
+        entries.append({QByteArray(name), info.flag});
+    }
+    unzClose(raw);
+    return entries;
+}
+
+}  // namespace
+
+TEST_F(ZipArchiveTest, NamesBeyondAsciiCarryTheUtf8Flag)
+{
+    writeFile(path("in/a.jpg"), "picture");
+    const struct
+    {
+        QString password;
+        const char* zipName;
+    } archives[] = {{QString(), "plain.zip"}, {QStringLiteral("s3cret"), "sealed.zip"}};
+    for (const auto& archive : archives) {
+        ZipArchive writer;
+        ASSERT_TRUE(writer.CreateZipFile2(path(QString::fromLatin1(archive.zipName)), archive.password));
+        ASSERT_TRUE(writer.addFileToZip(path("in/a.jpg"), QStringLiteral("新闻/图片.jpg")));
+        ASSERT_TRUE(writer.addFileToZip(path("in/a.jpg"), QStringLiteral("plain/name.jpg")));
+        ASSERT_TRUE(writer.CloseZipFile2());
+
+        const auto entries = entryNamesAndFlags(path(QString::fromLatin1(archive.zipName)));
+        ASSERT_EQ(entries.size(), 2) << archive.zipName;
+        EXPECT_EQ(entries[0].first, QStringLiteral("新闻/图片.jpg").toUtf8());
+        EXPECT_EQ(entries[0].second & (1u << 11), 1u << 11) << archive.zipName;
+        // Plain ASCII names keep the flags they always had.
+        EXPECT_EQ(entries[1].second & (1u << 11), 0u) << archive.zipName;
+        EXPECT_EQ(entries[0].second & 1u, archive.password.isEmpty() ? 0u : 1u) << archive.zipName;
+
+        // Unpacking still gives the name as written.
+        const QString target = path(QStringLiteral("out-") + QString::fromLatin1(archive.zipName));
+        EXPECT_TRUE(unzip(path(QString::fromLatin1(archive.zipName)), target, false, archive.password));
+        EXPECT_EQ(readFile(target + QStringLiteral("/新闻/图片.jpg")), "picture");
+    }
+
+    // Archives of tools that write UTF-8 names without the flag still unpack under those names.
+    writeRawArchive(path("unflagged.zip"), {{QStringLiteral("新闻/旧.txt").toUtf8(), "old"}});
+    ASSERT_EQ(entryNamesAndFlags(path("unflagged.zip")).value(0).second & (1u << 11), 0u);
+    EXPECT_TRUE(unzip(path("unflagged.zip"), path("out-unflagged")));
+    EXPECT_EQ(readFile(path("out-unflagged/新闻/旧.txt")), "old");
+}
+
+// Another reader of archives, where the machine has one: Python's zipfile decodes a name without
+// the flag as code page 437, so it only lists the name as written when the flag is set.
+TEST_F(ZipArchiveTest, OtherToolsListTheNameAsWritten)
+{
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    if (python.isEmpty())
+        GTEST_SKIP() << "no python3 on this machine";
+    writeFile(path("in/a.jpg"), "picture");
+    ZipArchive writer;
+    ASSERT_TRUE(writer.CreateZipFile2(path("names.zip")));
+    ASSERT_TRUE(writer.addFileToZip(path("in/a.jpg"), QStringLiteral("新闻/图片.jpg")));
+    ASSERT_TRUE(writer.CloseZipFile2());
+
+    QProcess process;
+    process.start(python, {QStringLiteral("-c"),
+                           QStringLiteral("import sys, zipfile\n"
+                                          "sys.stdout.buffer.write('\\n'.join(zipfile.ZipFile(sys.argv[1]).namelist())"
+                                          ".encode('utf-8'))"),
+                           path("names.zip")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()), QStringLiteral("新闻/图片.jpg"));
 }
