@@ -55,32 +55,6 @@ Error urlError(qint64 code, const QUrl& url, const QString& detail = QString())
     return Error(QLatin1String(Error::kURLErrorDomain), code, info);
 }
 
-// The URL-loading code of a transport failure Qt reports. Qt says OperationCanceledError both for
-// abort() and for its transfer timeout; every abort of ours is recorded before it happens, so an
-// unexplained cancel is the timeout.
-qint64 codeForReplyError(QNetworkReply::NetworkError error)
-{
-    switch (error) {
-    case QNetworkReply::OperationCanceledError:
-    case QNetworkReply::TimeoutError: return NSURLErrorTimedOut;
-    case QNetworkReply::ConnectionRefusedError:
-    case QNetworkReply::ProxyConnectionRefusedError:
-    case QNetworkReply::ProxyNotFoundError: return NSURLErrorCannotConnectToHost;
-    case QNetworkReply::HostNotFoundError: return NSURLErrorCannotFindHost;
-    case QNetworkReply::RemoteHostClosedError:
-    case QNetworkReply::ProxyConnectionClosedError:
-    case QNetworkReply::TemporaryNetworkFailureError: return NSURLErrorNetworkConnectionLost;
-    case QNetworkReply::NetworkSessionFailedError: return NSURLErrorNotConnectedToInternet;
-    case QNetworkReply::SslHandshakeFailedError: return NSURLErrorSecureConnectionFailed;
-    case QNetworkReply::TooManyRedirectsError:
-    case QNetworkReply::InsecureRedirectError: return NSURLErrorHTTPTooManyRedirects;
-    case QNetworkReply::ProtocolUnknownError:
-    case QNetworkReply::ProtocolInvalidOperationError: return NSURLErrorUnsupportedURL;
-    case QNetworkReply::ProtocolFailure: return NSURLErrorCannotParseResponse;
-    default: return NSURLErrorUnknown;
-    }
-}
-
 // True when the reply is a whole HTTP answer: no error, or only Qt's judgement of the status
 // (4xx and 5xx), which belongs to the response serializer. A reply cut off after its status line
 // (timeout, lost connection) is a transport failure even though it has a status.
@@ -909,7 +883,7 @@ void URLSession::onFinished(const std::shared_ptr<URLSessionTask>& task, QNetwor
             if (!deliverResponse(task, *transfer))
                 return;
         } else {
-            error = urlError(codeForReplyError(reply->error()), url, reply->errorString());
+            error = urlError(URLErrorCodeForNetworkError(reply->error()), url, reply->errorString());
         }
         break;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/URLErrorCodes.h"
 #include "networking/HTTPURLResponse.h"
 #include "networking/ServerTrust.h"
 #include "networking/URLRequest.h"
@@ -22,22 +23,6 @@ class QAuthenticator;
 class QNetworkAccessManager;
 class QNetworkReply;
 class URLSession;
-
-// Codes of the URL-loading error domain (Error::kURLErrorDomain) that requests end with.
-enum : qint64 {
-    NSURLErrorUnknown = -1,
-    NSURLErrorCancelled = -999,
-    NSURLErrorUnsupportedURL = -1002,
-    NSURLErrorCannotFindHost = -1003,
-    NSURLErrorTimedOut = -1001,
-    NSURLErrorCannotConnectToHost = -1004,
-    NSURLErrorNetworkConnectionLost = -1005,
-    NSURLErrorHTTPTooManyRedirects = -1007,
-    NSURLErrorNotConnectedToInternet = -1009,
-    NSURLErrorCannotParseResponse = -1017,
-    NSURLErrorSecureConnectionFailed = -1200,
-    NSURLErrorServerCertificateUntrusted = -1202,
-};
 
 // What has no counterpart here (background sessions, resume data) answers with this error of
 // Error::kCocoaErrorDomain.

@@ -1,5 +1,6 @@
 #include "foundation/xml/TBXML_HTTP.h"
 
+#include "foundation/URLErrorCodes.h"
 #include "foundation/xml/TBXML.h"
 
 #include <QEventLoop>
@@ -13,23 +14,6 @@ namespace {
 
 // A request without a timeout of its own gives up after a minute, as the platform's default did.
 constexpr int kDefaultTimeoutMs = 60 * 1000;
-
-int urlErrorCode(QNetworkReply::NetworkError error)
-{
-    switch (error) {
-    case QNetworkReply::ConnectionRefusedError: return -1004;  // cannot connect to host
-    case QNetworkReply::HostNotFoundError: return -1003;
-    // Nobody else can cancel this reply: a cancel is its transfer timeout.
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::OperationCanceledError: return -1001;
-    case QNetworkReply::RemoteHostClosedError: return -1005;  // connection lost
-    case QNetworkReply::SslHandshakeFailedError: return -1200;
-    case QNetworkReply::NetworkSessionFailedError:
-    case QNetworkReply::TemporaryNetworkFailureError: return -1009;  // not connected
-    case QNetworkReply::ProtocolUnknownError: return -1002;  // unsupported URL
-    default: return -1;  // unknown
-    }
-}
 
 // Sends the request and waits for its end on the calling thread; exactly one of success and
 // failure is called.
@@ -58,7 +42,7 @@ void sendSynchronousRequest(const TBXML_HTTP::URLRequest& request, const TBXML_H
         return;
     }
     if (failure) {
-        failure(data, Error(QLatin1String(Error::kURLErrorDomain), urlErrorCode(reply->error()),
+        failure(data, Error(QLatin1String(Error::kURLErrorDomain), URLErrorCodeForNetworkError(reply->error()),
                             {{QLatin1String(Error::kLocalizedDescriptionKey), reply->errorString()},
                              {QLatin1String(Error::kURLErrorFailingURLErrorKey), networkRequest.url().toString()}}));
     }
