@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QByteArray>
+#include "HttpMessage.h"
+
 #include <QList>
-#include <QPair>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QString>
@@ -11,47 +11,12 @@
 #include <functional>
 #include <memory>
 
-// Header fields as they travel: names and values as bytes, in order, repeats kept.
-using LoopbackHeaders = QList<QPair<QByteArray, QByteArray>>;
+class HttpServer;
 
-// One request as the server received it.
-struct LoopbackRequest
-{
-    QByteArray method;
-    QString path;   // the target before '?', still percent-encoded as sent
-    QString query;  // the target after '?', as sent; null when there is no '?'
-    LoopbackHeaders headers;
-    QByteArray body;  // decoded from chunks when the request was chunked
-
-    // The first field of that name, ignoring case; null when absent.
-    QByteArray header(const QByteArray& name) const;
-};
-
-// What the server does with a request.
-struct LoopbackReply
-{
-    enum class Mode {
-        Answer,  // send the scripted reply
-        Silent,  // read the request and never answer
-        Close,   // read the request and close the connection without a word
-    };
-
-    int status = 200;
-    // Sent as given. The server adds Content-Length (or Transfer-Encoding for chunked replies)
-    // and Connection unless the script sets them.
-    LoopbackHeaders headers;
-    QByteArray body;
-    int delayMs = 0;       // wait before the status line
-    int chunkSize = 0;     // above 0: a chunked body in pieces of this many bytes
-    int chunkDelayMs = 0;  // wait between two pieces of a chunked body
-    Mode mode = Mode::Answer;
-
-    static LoopbackReply text(int status, const QByteArray& body,
-                              const QByteArray& contentType = "text/plain; charset=utf-8");
-    static LoopbackReply silent();
-    static LoopbackReply closeConnection();
-    LoopbackReply& withHeader(const QByteArray& name, const QByteArray& value);
-};
+// The tests' names for the HTTP core's messages (tools/httpcore).
+using LoopbackHeaders = HttpHeaders;
+using LoopbackRequest = HttpRequest;
+using LoopbackReply = HttpReply;
 
 // An HTTP/1.1 server on 127.0.0.1 (never any other address), on a free port, running on its own
 // thread so that the test's thread can spin its event loop waiting for clients. Replies are
@@ -92,13 +57,9 @@ public:
 
 private:
     struct Shared;
-    class Worker;
 
-    void start(const QList<QSslCertificate>& chain, const QSslKey& key);
+    void start(const QList<QSslCertificate>& chain, const QSslKey& key, bool tls);
 
     std::shared_ptr<Shared> m_shared;
-    class QThread* m_thread = nullptr;
-    Worker* m_worker = nullptr;
-    quint16 m_port = 0;
-    bool m_tls = false;
+    std::unique_ptr<HttpServer> m_server;
 };
