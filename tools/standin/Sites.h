@@ -1,0 +1,42 @@
+#pragma once
+
+#include "StandinContent.h"
+#include "httpcore/HttpMessage.h"
+#include "foundation/EncryptionKeys.h"
+
+#include <QUrlQuery>
+
+class HttpRouter;
+
+// The routes of the service's hosts and the small helpers they share. Handlers run on the
+// server's thread under the service's lock, so they read the content directly.
+namespace standin::sites {
+
+void addNewsRoutes(HttpRouter& router, const StandinContent& content);
+void addServiceRoutes(HttpRouter& router, const StandinContent& content);
+
+// Field name of the notes a handler leaves for the request log; the service removes them
+// before the reply is sent.
+inline constexpr const char* kNoteHeader = "X-Standin-Note";
+// A deciphered request field for the log.
+void note(HttpReply& reply, const QString& name, const QString& value);
+
+HttpReply xmlReply(const QByteArray& body);
+HttpReply jsonReply(const QByteArray& body);
+HttpReply textReply(const QByteArray& body);
+HttpReply htmlReply(const QString& title, const QString& body);
+HttpReply notFound();
+
+// Query and form fields together (form fields win), percent-decoded.
+QUrlQuery parameters(const HttpRequest& request);
+// The last path segment without its extension.
+QString fileStem(const QString& path);
+// A news id's cache folder and stem: "0"/n up to three digits, else all but the last three / the last three.
+QString idFolder(qint64 id);
+QString idStem(qint64 id);
+// The id of folder and stem when they follow that rule; 0 otherwise.
+qint64 idFromFolderStem(const QString& folder, const QString& stem);
+// The text of DES-hex under key; null when it does not decipher to text.
+QString decipher(const QString& hex, const DesKey& key);
+
+}  // namespace standin::sites
