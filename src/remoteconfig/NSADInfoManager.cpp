@@ -1,0 +1,324 @@
+#include "remoteconfig/NSADInfoManager.h"
+
+#include "database/DatabaseOperate.h"
+#include "database/ServerUrls.h"
+#include "foundation/CommonFunction.h"
+#include "foundation/GlobalValues.h"
+#include "networking/AFNetManager.h"
+#include "platform/NotificationCenter.h"
+#include "platform/StorageRoot.h"
+#include "platform/UserDefaults.h"
+#include "remoteconfig/NSListADInfoManager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+
+namespace {
+
+constexpr auto kUrlsVersionKey = "UrlsVersion1";
+constexpr auto kNewsListVersionKey = "NewsListVersion";
+constexpr auto kReloadNewList = "reloadNewList";
+constexpr auto kLastModified = "Last-Modified";
+// The server URL table holds 100 keys; a shorter list is not a table.
+constexpr qsizetype kUrlListMinimum = 100;
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    StorageRoot::ensureFolder(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(bytes);
+    return file.commit();
+}
+
+QString storedLastModified()
+{
+    DatabaseOperate::Lease store;
+    return store ? store->getWebFileLastModifyTimeforFileType(WebFileType::kRemoteConfig) : QString();
+}
+
+QString lastModifiedOf(const std::shared_ptr<URLSessionDataTask>& task)
+{
+    if (!task)
+        return {};
+    const auto response = task->response();
+    return response ? response->valueForHTTPHeaderField(QString::fromLatin1(kLastModified)) : QString();
+}
+
+// A new version that differs from the stored one, both present.
+bool newVersion(const QString& version, const QString& stored)
+{
+    return !version.isEmpty() && !stored.isEmpty() && version != stored;
+}
+
+void applyUrlList(const RemoteConfig::UrlList& list)
+{
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    if (!newVersion(list.version, defaults.stringForKey(QString::fromLatin1(kUrlsVersionKey))))
+        return;
+    if (list.urls.size() < kUrlListMinimum)
+        return;
+    bool updated = false;
+    {
+        DatabaseOperate::Lease store;
+        updated = store && store->UrlList_update(list.urls);
+    }
+    if (updated) {
+        defaults.setString(list.version, QString::fromLatin1(kUrlsVersionKey));
+        defaults.synchronize();
+    }
+}
+
+void applyChannelList(const RemoteConfig::ChannelList& list)
+{
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    if (!newVersion(list.version, defaults.stringForKey(QString::fromLatin1(kNewsListVersionKey))))
+        return;
+    if (list.channels.isEmpty())
+        return;
+    QList<NewsListDataPtr> channels = list.channels;
+    bool updated = false;
+    {
+        DatabaseOperate::Lease store;
+        updated = store && store->NewsList_update(channels);
+    }
+    if (updated) {
+        NotificationCenter::defaultCenter().post(QString::fromLatin1(kReloadNewList));
+        defaults.setString(list.version, QString::fromLatin1(kNewsListVersionKey));
+        defaults.synchronize();
+    }
+}
+
+}  // namespace
+
+NSADInfoManager& NSADInfoManager::getInstance()
+{
+    static NSADInfoManager manager;
+    return manager;
+}
+
+NSADInfoManager::NSADInfoManager(NSListADInfoManager* listAds)
+    : m_listAds(listAds ? listAds : &NSListADInfoManager::getInstance())
+{
+}
+
+NSADInfoManager::~NSADInfoManager()
+{
+    *m_alive = false;
+    if (m_session)
+        m_session->invalidateSessionCancelingTasks(true);
+}
+
+QString NSADInfoManager::adInfoFolder()
+{
+    return QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tmp/ADInfo"));
+}
+
+QString NSADInfoManager::cacheFilePath()
+{
+    return QDir(adInfoFolder()).filePath(QStringLiteral("ADInfo.dat"));
+}
+
+QString NSADInfoManager::adImageFolder()
+{
+    return QDir(adInfoFolder()).filePath(QStringLiteral("ADImageIpad"));
+}
+
+QString NSADInfoManager::adImageFileName(const QString& imageUrl)
+{
+    return CommonFunction::md5(imageUrl) + QStringLiteral(".png");
+}
+
+QByteArray NSADInfoManager::DecypteData(const QByteArray& data)
+{
+    return RemoteConfig::DecypteData(data);
+}
+
+void NSADInfoManager::reloadADInfo()
+{
+    if (m_downloading)
+        return;
+    if (!m_applied)
+        applyCacheFile();
+    m_downloading = true;
+    downloadHttps();
+}
+
+void NSADInfoManager::applyCacheFile()
+{
+    QFile file(cacheFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    // Only a download from the https address is ever cached.
+    if (const auto config = RemoteConfig::fromEnciphered(file.readAll()))
+        getADDataFrom(*config, true);
+}
+
+void NSADInfoManager::downloadHttps()
+{
+    std::weak_ptr<bool> alive = m_alive;
+    m_session = AFNetManager::requestWithUrlString(
+        kUrlRemoteConfig, false, QVariant(), 1, nullptr, std::shared_ptr<AFHTTPSessionManager>(),
+        [this, alive](const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
+            if (alive.expired())
+                return;
+            const QString lastModified = lastModifiedOf(task);
+            if (!lastModified.isEmpty() && lastModified == storedLastModified()) {
+                finish();
+                return;
+            }
+            m_session = AFNetManager::requestWithUrlString(
+                kUrlRemoteConfig, true, QVariant(), 1, nullptr, m_session,
+                [this, alive, lastModified](const std::shared_ptr<URLSessionDataTask>& task, const QVariant& body) {
+                    if (alive.expired())
+                        return;
+                    const QString modified = lastModifiedOf(task);
+                    takeDownload(body.toByteArray(), modified.isEmpty() ? lastModified : modified, true);
+                },
+                [this, alive](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+                    if (!alive.expired() && error.code != -999)
+                        downloadHttp();
+                });
+        },
+        [this, alive](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+            if (!alive.expired() && error.code != -999)
+                downloadHttp();
+        });
+}
+
+void NSADInfoManager::downloadHttp()
+{
+    std::weak_ptr<bool> alive = m_alive;
+    m_session = AFNetManager::requestWithUrlString(
+        kUrlRemoteConfigHttp, true, QVariant(), 1, nullptr, std::shared_ptr<AFHTTPSessionManager>(),
+        [this, alive](const std::shared_ptr<URLSessionDataTask>&, const QVariant& body) {
+            if (!alive.expired())
+                takeDownload(body.toByteArray(), QString(), false);
+        },
+        [this, alive](const std::shared_ptr<URLSessionDataTask>&, const Error&) {
+            if (!alive.expired())
+                finish();
+        });
+}
+
+void NSADInfoManager::takeDownload(const QByteArray& body, const QString& lastModified, bool trusted)
+{
+    const auto config = RemoteConfig::fromEnciphered(body);
+    if (!config) {
+        // A garbled file: the cache and its stored time stay, so the next run tries again.
+        finish();
+        return;
+    }
+    if (trusted && writeFile(cacheFilePath(), body)) {
+        {
+            DatabaseOperate::Lease store;
+            if (store && !lastModified.isEmpty())
+                store->setWebFileLastModifyTime(lastModified, WebFileType::kRemoteConfig);
+        }
+        CommonFunction::saveWebFileLastUpdateTime(WebFileType::kRemoteConfig);
+    }
+    getADDataFrom(*config, trusted);
+    finish();
+}
+
+void NSADInfoManager::finish()
+{
+    m_downloading = false;
+}
+
+void NSADInfoManager::getADDataFrom(const RemoteConfig& config, bool trusted)
+{
+    m_listAds->beginApply();
+    if (config.avatarHost)
+        gAvatarHost.set(*config.avatarHost);
+    if (config.relatedNewsCount)
+        gRelatedNewsCount = *config.relatedNewsCount;
+    if (config.newsScoreMax)
+        gNewsScoreMax = *config.newsScoreMax;
+    if (config.newsScoreMinRaters)
+        gNewsScoreMinRaters = *config.newsScoreMinRaters;
+    if (config.apiRandom)
+        gbApiRandom = *config.apiRandom;
+    if (config.ownAdReport)
+        gbOwnAdReport = *config.ownAdReport;
+    if (config.coinShopVersion)
+        gCoinShopVersion.set(*config.coinShopVersion);
+    if (config.zefupHitReport)
+        gbZefupHitReport = *config.zefupHitReport;
+    if (config.configReportOn)
+        gbConfigReportOn = *config.configReportOn;
+    if (config.configReportUrl && !config.configReportUrl->isEmpty())
+        gConfigReportUrl.set(*config.configReportUrl);
+    if (config.loadAllData)
+        gbLoadAllData = true;
+
+    if (trusted && config.urlList)
+        applyUrlList(*config.urlList);
+    if (trusted && config.channelList)
+        applyChannelList(*config.channelList);
+    {
+        DatabaseOperate::Lease store;
+        if (store) {
+            if (config.hotCommentChannelCount == 1) {
+                if (!config.hotCommentName.isEmpty() && !config.hotCommentUrl.isEmpty())
+                    store->HotComment_insert(config.hotCommentName, config.hotCommentUrl);
+            } else {
+                store->HotComment_delete();
+            }
+            if (config.dealCategories)
+                store->HotProduct_update(*config.dealCategories);
+        }
+    }
+    if (config.listADSlots)
+        m_listAds->setADSlots(*config.listADSlots);
+    m_applied = true;
+    m_listAds->endApply();
+    downloadImages();
+}
+
+void NSADInfoManager::downloadImages()
+{
+    // One load for each ad picture not on disk yet; the list hears of the ads when the last ends.
+    auto pending = std::make_shared<int>(0);
+    NSListADInfoManager* listAds = m_listAds;
+    auto done = [listAds, pending]() {
+        if (--*pending == 0) {
+            listAds->endApply();
+            NotificationCenter::defaultCenter().post(QString::fromLatin1(NSListADInfoManager::kReloadTableTuiguangAD));
+        }
+    };
+    ++*pending;
+    listAds->beginApply();
+    for (const QString& url : m_listAds->adImageUrls()) {
+        const QString path = QDir(adImageFolder()).filePath(adImageFileName(url));
+        if (QFileInfo::exists(path))
+            continue;
+        ++*pending;
+        AFNetManager::requestWithUrlString(
+            url, true, QVariant(), 1, nullptr,
+            [path, done](const std::shared_ptr<URLSessionDataTask>&, const QVariant& body) {
+                writeFile(path, body.toByteArray());
+                done();
+            },
+            [done](const std::shared_ptr<URLSessionDataTask>&, const Error&) { done(); });
+    }
+    done();
+}
+
+void NSADInfoManager::clearDisk()
+{
+    if (!gbAdImageCleanEnabled)
+        return;
+    QSet<QString> keep;
+    for (const QString& url : m_listAds->adImageUrls())
+        keep.insert(adImageFileName(url));
+    QDir folder(adImageFolder());
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        if (!keep.contains(name))
+            folder.remove(name);
+    }
+}

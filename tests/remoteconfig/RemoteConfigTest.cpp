@@ -1,0 +1,470 @@
+#include "RemoteConfigTestSupport.h"
+
+#include "Library/FMDB/FMDatabase.h"
+#include "database/ServerUrls.h"
+#include "foundation/CommonFunction.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "remoteconfig/ListADGoldCoinTask.h"
+#include "remoteconfig/NSADInfoManager.h"
+#include "remoteconfig/NSListADInfoManager.h"
+#include "remoteconfig/RemoteConfig.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+// Every element name of the configuration this client reads, as the data server writes them.
+QByteArray configXml(const QString& extra = QString(), const QString& related = QStringLiteral("6"))
+{
+    return QStringLiteral(
+               "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config>"
+               "<avd>avatars.cfg.test</avd>"
+               "<rcount o2=\"%1\"/>"
+               "<newscore>10</newscore>"
+               "<scorecount>7</scorecount>"
+               "<apirandom>yes</apirandom>"
+               "<ownadreport>yes</ownadreport>"
+               "<coinshop>3</coinshop>"
+               "<zefuphit>yes</zefuphit>"
+               "<cfgreport>yes</cfgreport>"
+               "<cfgreporturl>http://report.cfg.test/kv</cfgreporturl>"
+               "<loadall>yes</loadall>"
+               "<zqcategory>数码|家电||</zqcategory>"
+               "<srp n=\"上热评\" lu=\"http://api.tidwen.example/api/comment/hotcommentlist\"/>"
+               "<listad><slot sp=\"3\" ep=\"6\">"
+               "<ad w=\"1\" url=\"http://ads.cfg.test/a\" title=\"A\" t=\"广告\"/>"
+               "<ad w=\"3\" url=\"http://ads.cfg.test/b\" title=\"B\" t=\"推广\"/>"
+               "</slot><slot sp=\"12\" ep=\"12\"><ad url=\"http://ads.cfg.test/c\"/></slot></listad>"
+               "%2</config>")
+        .arg(related, extra)
+        .toUtf8();
+}
+
+QString urlListElement(const QString& version, const QString& host, int count = 100)
+{
+    QString xml = QStringLiteral("<us v=\"%1\">").arg(version);
+    for (int i = 1; i <= count; ++i)
+        xml += QStringLiteral("<u>https://%1/u%2</u>").arg(host).arg(i);
+    return xml + QStringLiteral("</us>");
+}
+
+QString channelListElement(const QString& version)
+{
+    return QStringLiteral("<cgs v=\"%1\"><cg n=\"资讯\" id=\"101\" s=\"1\" lu=\"http://api.tidwen.example/xml/newslist/news.xml\" "
+                          "su=\"http://api.tidwen.example/xml/slide/slide.xml\"/>"
+                          "<cg n=\"新频道\" id=\"160\" s=\"1\" lu=\"http://api.tidwen.example/xml/newslist/new.xml\" su=\"\"/></cgs>")
+        .arg(version);
+}
+
+LoopbackReply configReply(const QByteArray& body, const QByteArray& lastModified)
+{
+    return LoopbackReply::text(200, body, "application/octet-stream").withHeader("Last-Modified", lastModified);
+}
+
+int count(const QList<LoopbackRequest>& requests, const QByteArray& method)
+{
+    int n = 0;
+    for (const LoopbackRequest& request : requests)
+        n += request.method == method;
+    return n;
+}
+
+}  // namespace
+
+// ---- parsing ----------------------------------------------------------------------------------
+
+TEST(RemoteConfigParse, ReadsEveryValueOfTheFile)
+{
+    const auto config = RemoteConfig::fromXml(configXml(urlListElement(QStringLiteral("2"), QStringLiteral("h.test"))));
+    ASSERT_TRUE(config);
+    EXPECT_EQ(config->avatarHost, QStringLiteral("avatars.cfg.test"));
+    EXPECT_EQ(config->relatedNewsCount, 6);
+    EXPECT_EQ(config->newsScoreMax, 10);
+    EXPECT_EQ(config->newsScoreMinRaters, 7);
+    EXPECT_EQ(config->apiRandom, true);
+    EXPECT_EQ(config->coinShopVersion, QStringLiteral("3"));
+    EXPECT_EQ(config->configReportUrl, QStringLiteral("http://report.cfg.test/kv"));
+    EXPECT_TRUE(config->loadAllData);
+    EXPECT_EQ(config->dealCategories, (QStringList{QStringLiteral("数码"), QStringLiteral("家电")}));
+    EXPECT_EQ(config->hotCommentChannelCount, 1);
+    EXPECT_EQ(config->hotCommentName, QStringLiteral("上热评"));
+    ASSERT_TRUE(config->urlList);
+    EXPECT_EQ(config->urlList->version, QStringLiteral("2"));
+    EXPECT_EQ(config->urlList->urls.size(), 100);
+    EXPECT_EQ(config->urlList->urls.first(), QStringLiteral("https://h.test/u1"));
+    ASSERT_TRUE(config->listADSlots);
+    ASSERT_EQ(config->listADSlots->size(), 2);
+    EXPECT_EQ(config->listADSlots->at(0).weights, (QList<int64_t>{1, 3}));
+    EXPECT_EQ(config->listADSlots->at(1).startPos, 12);
+}
+
+TEST(RemoteConfigParse, OddValuesLeaveTheRunningOnesAlone)
+{
+    struct Case
+    {
+        const char* xml;
+        std::optional<long> related;
+        std::optional<long> scoreMax;
+        std::optional<bool> apiRandom;
+    };
+    const Case cases[] = {
+        {"<c><rcount o2=\"x\"/></c>", std::nullopt, std::nullopt, std::nullopt},
+        {"<c><rcount o2=\"-2\"/><newscore>0</newscore></c>", std::nullopt, std::nullopt, std::nullopt},
+        {"<c><rcount/><newscore>5x</newscore><apirandom>YES</apirandom></c>", std::nullopt, std::nullopt, false},
+        {"<c><x><rcount o2=\"4\"/></x><rcount o2=\"9\"/><apirandom> yes </apirandom></c>", 4, std::nullopt, true},
+    };
+    for (const Case& c : cases) {
+        const auto config = RemoteConfig::fromXml(c.xml);
+        ASSERT_TRUE(config) << c.xml;
+        EXPECT_EQ(config->relatedNewsCount, c.related) << c.xml;
+        EXPECT_EQ(config->newsScoreMax, c.scoreMax) << c.xml;
+        EXPECT_EQ(config->apiRandom, c.apiRandom) << c.xml;
+    }
+}
+
+TEST(RemoteConfigParse, RefusesBrokenFilesAndNeverExpandsEntities)
+{
+    for (const QByteArray& bad : {QByteArray(), QByteArray("<config><avd>x</config>"), QByteArray("\x01\x02garbage")})
+        EXPECT_FALSE(RemoteConfig::fromXml(bad)) << bad.toStdString();
+
+    const auto config = RemoteConfig::fromXml(
+        "<!DOCTYPE c [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><c><avd>&x;</avd></c>");
+    if (config && config->avatarHost)
+        EXPECT_FALSE(config->avatarHost->contains(QStringLiteral("root")));
+}
+
+TEST(RemoteConfigParse, DecipheringCutsTheZeroFill)
+{
+    const QByteArray plain = configXml();
+    const QByteArray enciphered = encipherConfig(plain);
+    EXPECT_NE(enciphered.left(5), plain.left(5));
+    EXPECT_EQ(NSADInfoManager::DecypteData(enciphered), plain);
+    EXPECT_TRUE(RemoteConfig::fromEnciphered(enciphered));
+    // The plain file is not a configuration: it deciphers to noise.
+    EXPECT_FALSE(RemoteConfig::fromEnciphered(plain));
+}
+
+// ---- download and apply -------------------------------------------------------------------------
+
+class RemoteConfigDownload : public LoopbackStoreTest
+{
+protected:
+    void SetUp() override
+    {
+        LoopbackStoreTest::SetUp();
+        ASSERT_NE(m_https.port(), 0);
+        ASSERT_NE(m_http.port(), 0);
+        pointUrls({{99, m_https.url(QStringLiteral("/tidwen/v2/mac.xml")).toString()},
+                   {59, m_http.url(QStringLiteral("/tidwen/v2/mac.xml")).toString()}});
+        {
+            DatabaseOperate::Lease store;
+            ASSERT_TRUE(store);
+            ASSERT_TRUE(store->NewsList_check());
+        }
+        m_reloadNewList = NotificationCenter::defaultCenter().addObserver(
+            QStringLiteral("reloadNewList"), nullptr, [this](const Notification&) { ++m_newListPosts; });
+        m_listAds.setRandomSource({});
+    }
+    void TearDown() override
+    {
+        NotificationCenter::defaultCenter().removeObserver(m_reloadNewList);
+        LoopbackStoreTest::TearDown();
+    }
+
+    void reload(NSADInfoManager& manager)
+    {
+        manager.reloadADInfo();
+        ASSERT_TRUE(waitUntil([&] { return !manager.isDownloading(); }, 10000));
+    }
+
+    QString storedUrl(int number)
+    {
+        auto db = FMDatabase::databaseWithPath(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")));
+        EXPECT_TRUE(db->open());
+        const QString value = db->stringForQuery(QStringLiteral("SELECT ListUrl FROM UrlList1 WHERE UrlName = ?"),
+                                                 {ServerUrls::keyName(number)});
+        db->close();
+        return value;
+    }
+
+    QString storedLastModified()
+    {
+        DatabaseOperate::Lease store;
+        return store->getWebFileLastModifyTimeforFileType(WebFileType::kRemoteConfig);
+    }
+
+    testcerts::ScopedTrustedRootCA m_trusted;
+    LoopbackHttpServer m_https{testcerts::certificates().localhostChain(), testcerts::certificates().localhost.privateKey};
+    LoopbackHttpServer m_http;
+    NSListADInfoManager m_listAds;
+    NotificationCenter::Token m_reloadNewList = 0;
+    int m_newListPosts = 0;
+};
+
+TEST_F(RemoteConfigDownload, TheHttpsFileSetsTheSwitchesAndRewritesTheTablesForTheNextStart)
+{
+    const QString runningConfigUrl = kUrlRemoteConfig;
+    const QString runningNewsList = kUrlNewsListXml;
+    const QByteArray file =
+        encipherConfig(configXml(urlListElement(QStringLiteral("2"), QStringLiteral("next.test")) + channelListElement(QStringLiteral("2"))));
+    m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(file, "Mon, 07 Dec 2026 08:00:00 GMT"));
+
+    NSADInfoManager manager(&m_listAds);
+    reload(manager);
+
+    EXPECT_EQ(gAvatarHost.get(), QStringLiteral("avatars.cfg.test"));
+    EXPECT_EQ(gRelatedNewsCount.load(), 6);
+    EXPECT_EQ(gNewsScoreMax.load(), 10);
+    EXPECT_EQ(gNewsScoreMinRaters.load(), 7);
+    EXPECT_TRUE(gbApiRandom);
+    EXPECT_TRUE(gbOwnAdReport);
+    EXPECT_EQ(gCoinShopVersion.get(), QStringLiteral("3"));
+    EXPECT_TRUE(gbZefupHitReport);
+    EXPECT_TRUE(gbConfigReportOn);
+    EXPECT_EQ(gConfigReportUrl.get(), QStringLiteral("http://report.cfg.test/kv"));
+
+    // The table and its version change; the running addresses stay until the next start.
+    EXPECT_EQ(storedUrl(16), QStringLiteral("https://next.test/u16"));
+    EXPECT_EQ(storedUrl(100), QStringLiteral("https://next.test/u100"));
+    EXPECT_EQ(UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("UrlsVersion1")), QStringLiteral("2"));
+    EXPECT_EQ(kUrlRemoteConfig, runningConfigUrl);
+    EXPECT_EQ(kUrlNewsListXml, runningNewsList);
+
+    EXPECT_EQ(m_newListPosts, 1);
+    EXPECT_EQ(UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("NewsListVersion")), QStringLiteral("2"));
+    QStringList categories;
+    {
+        DatabaseOperate::Lease store;
+        store->HotProduct_getList(categories);
+    }
+    EXPECT_EQ(categories, (QStringList{QStringLiteral("全部"), QStringLiteral("数码"), QStringLiteral("家电")}));
+
+    EXPECT_EQ(m_listAds.getUsedADCount(), 2);
+    EXPECT_EQ(storedLastModified(), QStringLiteral("Mon, 07 Dec 2026 08:00:00 GMT"));
+    QFile cache(NSADInfoManager::cacheFilePath());
+    ASSERT_TRUE(cache.open(QIODevice::ReadOnly));
+    EXPECT_EQ(cache.readAll(), file);
+    EXPECT_EQ(count(m_http.requests(), "GET"), 0);
+}
+
+TEST_F(RemoteConfigDownload, AnUnchangedFileIsNotFetchedAgain)
+{
+    m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(encipherConfig(configXml()), "Tue, 01 Dec 2026 00:00:00 GMT"));
+    NSADInfoManager manager(&m_listAds);
+    reload(manager);
+    ASSERT_EQ(count(m_https.requests(), "GET"), 1);
+
+    m_https.clearRequests();
+    reload(manager);
+    EXPECT_EQ(count(m_https.requests(), "HEAD"), 1);
+    EXPECT_EQ(count(m_https.requests(), "GET"), 0);
+}
+
+TEST_F(RemoteConfigDownload, AGarbledFileKeepsTheCacheAndItsTime)
+{
+    const QByteArray good = encipherConfig(configXml());
+    m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(good, "Tue, 01 Dec 2026 00:00:00 GMT"));
+    NSADInfoManager manager(&m_listAds);
+    reload(manager);
+    gRelatedNewsCount = 3;
+
+    QByteArray garbled = good;
+    garbled[16] = char(garbled[16] ^ 0x5a);
+    garbled.chop(40);
+    m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(garbled, "Wed, 02 Dec 2026 00:00:00 GMT"));
+    reload(manager);
+
+    QFile cache(NSADInfoManager::cacheFilePath());
+    ASSERT_TRUE(cache.open(QIODevice::ReadOnly));
+    EXPECT_EQ(cache.readAll(), good);
+    EXPECT_EQ(storedLastModified(), QStringLiteral("Tue, 01 Dec 2026 00:00:00 GMT"));
+    EXPECT_EQ(gRelatedNewsCount.load(), 3);
+
+    // A later start applies the good cache before anything is downloaded.
+    m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), LoopbackReply::text(503, "down"));
+    m_http.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), LoopbackReply::text(503, "down"));
+    NSADInfoManager nextStart(&m_listAds);
+    reload(nextStart);
+    EXPECT_EQ(gRelatedNewsCount.load(), 6);
+}
+
+TEST_F(RemoteConfigDownload, ThePlainHttpCopyCannotMoveServersOrChannels)
+{
+    m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), LoopbackReply::text(404, "none"));
+    const QByteArray file = encipherConfig(
+        configXml(urlListElement(QStringLiteral("7"), QStringLiteral("evil.test")) + channelListElement(QStringLiteral("7")),
+                  QStringLiteral("8")));
+    m_http.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(file, "Thu, 03 Dec 2026 00:00:00 GMT"));
+
+    NSADInfoManager manager(&m_listAds);
+    reload(manager);
+
+    EXPECT_EQ(count(m_http.requests(), "GET"), 1);
+    EXPECT_EQ(gRelatedNewsCount.load(), 8);  // the rest applies
+    EXPECT_EQ(storedUrl(16), ServerUrls::builtInValue(16));
+    EXPECT_EQ(UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("UrlsVersion1")), QStringLiteral("1"));
+    EXPECT_EQ(m_newListPosts, 0);
+    EXPECT_EQ(UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("NewsListVersion")), QStringLiteral("1"));
+    EXPECT_FALSE(QFile::exists(NSADInfoManager::cacheFilePath()));
+}
+
+TEST_F(RemoteConfigDownload, ListAdsWaitForTheirPicturesThenTheListHears)
+{
+    const QString image = m_http.url(QStringLiteral("/ad.png")).toString();
+    m_http.route("GET", QStringLiteral("/ad.png"), [](const LoopbackRequest&) {
+        LoopbackReply reply = LoopbackReply::text(200, "PNGDATA", "image/png");
+        reply.delayMs = 600;
+        return reply;
+    });
+    const QByteArray xml = QStringLiteral("<c><listad><slot sp=\"1\" ep=\"4\"><ad url=\"http://ads.cfg.test/x\" img=\"%1\"/></slot></listad></c>")
+                               .arg(image)
+                               .toUtf8();
+    m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(encipherConfig(xml), "Fri, 04 Dec 2026 00:00:00 GMT"));
+    int heard = 0;
+    const auto token = NotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("reloadTableTuiguangAD"), nullptr, [&](const Notification&) { ++heard; });
+
+    NSADInfoManager manager(&m_listAds);
+    reload(manager);
+    EXPECT_FALSE(m_listAds.isAdDownloaded());
+    EXPECT_EQ(heard, 0);
+    ASSERT_TRUE(waitUntil([&] { return heard == 1; }));
+    EXPECT_TRUE(m_listAds.isAdDownloaded());
+    QFile picture(QDir(NSADInfoManager::adImageFolder()).filePath(NSADInfoManager::adImageFileName(image)));
+    ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
+    EXPECT_EQ(picture.readAll(), QByteArray("PNGDATA"));
+    NotificationCenter::defaultCenter().removeObserver(token);
+}
+
+TEST_F(RemoteConfigDownload, ClearDiskKeepsOnlyTheCurrentAdPicturesAndOnlyWhenEnabled)
+{
+    ListADSlot slot;
+    auto ad = std::make_shared<NSListADInfo>();
+    ad->adUrl = QStringLiteral("http://ads.cfg.test/k");
+    ad->adImageUrl = QStringLiteral("http://img.cfg.test/keep.png");
+    slot.ads = {ad};
+    slot.weights = {1};
+    m_listAds.setADSlots({slot});
+    const QDir folder(NSADInfoManager::adImageFolder());
+    ASSERT_TRUE(StorageRoot::ensureFolder(folder.path()));
+    const QString keep = NSADInfoManager::adImageFileName(ad->adImageUrl);
+    EXPECT_EQ(keep, CommonFunction::md5(ad->adImageUrl) + QStringLiteral(".png"));
+    for (const QString& name : {keep, QStringLiteral("old.png")}) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    NSADInfoManager manager(&m_listAds);
+    gbAdImageCleanEnabled = false;
+    manager.clearDisk();
+    EXPECT_EQ(folder.entryList(QDir::Files).size(), 2);
+    gbAdImageCleanEnabled = true;
+    manager.clearDisk();
+    EXPECT_EQ(folder.entryList(QDir::Files), QStringList{keep});
+}
+
+// ---- list ads -------------------------------------------------------------------------------------
+
+namespace {
+ListADSlot weightedSlot()
+{
+    ListADSlot slot;
+    slot.startPos = 2;
+    slot.endPos = 5;
+    for (const char* url : {"http://ads.cfg.test/one", "http://ads.cfg.test/three", "http://ads.cfg.test/last"}) {
+        auto ad = std::make_shared<NSListADInfo>();
+        ad->adUrl = QString::fromLatin1(url);
+        slot.ads.append(ad);
+    }
+    slot.weights = {1, 3, 0};  // a weight below 1 counts as 1
+    return slot;
+}
+}  // namespace
+
+class ListADChoice : public LoopbackStoreTest
+{
+};
+
+TEST_F(ListADChoice, FirstChoiceFollowsTheWeights)
+{
+    ListADSlot slot = weightedSlot();
+    slot.ads.removeLast();
+    slot.weights.removeLast();
+    NSListADInfoManager manager;
+    int first = 0;
+    constexpr int kRuns = 4000;
+    for (int run = 0; run < kRuns; ++run) {
+        manager.setADSlots({slot});
+        first += manager.getUsedADForOrder(0)->adUrl.endsWith(QStringLiteral("one"));
+    }
+    const double share = double(first) / kRuns;
+    EXPECT_NEAR(share, 0.25, 0.03);
+}
+
+TEST_F(ListADChoice, LaterChoicesRotateInOrder)
+{
+    NSListADInfoManager manager;
+    manager.setRandomSource([](int64_t bound) {
+        EXPECT_EQ(bound, 5);
+        return 3;  // past the first ad's weight: the second ad
+    });
+    manager.setADSlots({weightedSlot()});
+    QStringList order;
+    for (int i = 0; i < 5; ++i)
+        order.append(manager.getUsedADForOrder(0)->adUrl.section(QLatin1Char('/'), -1));
+    EXPECT_EQ(order, (QStringList{QStringLiteral("three"), QStringLiteral("last"), QStringLiteral("one"),
+                                  QStringLiteral("three"), QStringLiteral("last")}));
+}
+
+TEST_F(ListADChoice, SlotsDescribeTheirRangeAndOutOfRangeGivesNothing)
+{
+    NSListADInfoManager manager;
+    EXPECT_EQ(manager.getUsedADCount(), 0);
+    EXPECT_EQ(manager.getUsedADForOrder(0), nullptr);
+    manager.setADSlots({weightedSlot(), ListADSlot{}});
+    EXPECT_EQ(manager.getUsedADCount(), 2);
+    const auto info = manager.getUsedADInfo(0);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->startPos, 2);
+    EXPECT_EQ(info->endPos, 5);
+    for (const int64_t bad : {int64_t(-1), int64_t(2), int64_t(1000)}) {
+        EXPECT_EQ(manager.getUsedADInfo(bad), nullptr) << bad;
+        EXPECT_EQ(manager.getUsedADForOrder(bad), nullptr) << bad;
+    }
+    EXPECT_EQ(manager.getUsedADForOrder(1), nullptr);  // a slot without ads
+    EXPECT_TRUE(manager.isAdDownloaded());
+}
+
+TEST_F(ListADChoice, ClosedAdsAreLeftOut)
+{
+    {
+        DatabaseOperate::Lease store;
+        ASSERT_TRUE(store->setListADDeleteState(QStringLiteral("http://ads.cfg.test/three"), true));
+    }
+    NSListADInfoManager manager;
+    manager.setADSlots({weightedSlot()});
+    for (int i = 0; i < 6; ++i)
+        EXPECT_FALSE(manager.getUsedADForOrder(0)->adUrl.endsWith(QStringLiteral("three")));
+}
+
+namespace {
+class CountingTask : public ListADGoldCoinTask
+{
+public:
+    void postAdvertiseTask() override { ++posts; }
+    int posts = 0;
+};
+}  // namespace
+
+TEST_F(ListADChoice, TheAdClickTaskGoesThroughTheInstalledTask)
+{
+    NSListADInfoManager manager;
+    manager.postAdvertiseTask();  // nothing installed: nothing happens
+    auto task = std::make_shared<CountingTask>();
+    ListADGoldCoinTask::install(task);
+    manager.postAdvertiseTask();
+    manager.postbackAd(weightedSlot().ads.first(), false);
+    ListADGoldCoinTask::install(nullptr);
+    EXPECT_EQ(task->posts, 1);
+}
