@@ -44,6 +44,12 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs) {
+            // With repetitions the library also reports their median, kept for medianRatio().
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" && run.iterations > 0) {
+                const std::string name = run.run_name.function_name;
+                m_medians[name] = run.real_accumulated_time / static_cast<double>(run.iterations);
+                continue;
+            }
             if (run.run_type != Run::RT_Iteration || run.iterations <= 0 || run.error_occurred)
                 continue;
             const std::string name = run.benchmark_name().substr(0, run.benchmark_name().find('/'));
@@ -65,8 +71,19 @@ public:
         return n->second / d->second;
     }
 
+    // The same over the medians of the repetitions; 0 when either ran without repetitions.
+    double medianRatio(const std::string& numerator, const std::string& denominator) const
+    {
+        const auto n = m_medians.find(numerator);
+        const auto d = m_medians.find(denominator);
+        if (n == m_medians.end() || d == m_medians.end() || d->second <= 0)
+            return 0;
+        return n->second / d->second;
+    }
+
 private:
     std::map<std::string, double> m_times;
+    std::map<std::string, double> m_medians;
 };
 
 // Runs the registered benchmarks as BENCHMARK_MAIN would; false on arguments it does not know.
