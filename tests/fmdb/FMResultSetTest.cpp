@@ -1,6 +1,7 @@
 #include "FMDBTestSupport.h"
 #include "Library/FMDB/FMDatabase.h"
 #include "Library/FMDB/FMResultSet.h"
+#include "Library/FMDB/FMStatement.h"
 #include "platform/Clock.h"
 
 #include <QObject>
@@ -136,4 +137,44 @@ TEST_F(FMResultSetTest, RowDictionariesAndPropertyFilling)
     EXPECT_FALSE(rs->resultDictionary());
     EXPECT_FALSE(rs->resultDict());
     EXPECT_EQ(log.count(QStringLiteral("Warning: There seem to be no columns in this set.")), 2);
+}
+
+// A cached statement keeps its column names between result sets; when another connection changes
+// the table under it, SQLite prepares it anew and the names follow the new columns.
+TEST(FMResultSetColumns, NamesFollowAStatementPreparedAnew)
+{
+    const QString path = freshDatabasePath(QStringLiteral("columns"));
+    auto db = FMDatabase::databaseWithPath(path);
+    auto other = FMDatabase::databaseWithPath(path);
+    ASSERT_TRUE(db->open());
+    ASSERT_TRUE(other->open());
+    db->setShouldCacheStatements(true);
+    ASSERT_TRUE(db->executeUpdate(QStringLiteral("CREATE TABLE t (name text, score int)")));
+    ASSERT_TRUE(db->executeUpdate(QStringLiteral("INSERT INTO t VALUES ('a', 1)")));
+
+    const QString query = QStringLiteral("SELECT * FROM t");
+    const auto read = [&] {
+        std::pair<QString, int> values;
+        auto rs = db->executeQuery(query);
+        EXPECT_TRUE(rs && rs->next());
+        if (rs) {
+            values = {rs->stringForColumn(QStringLiteral("name")), rs->intForColumn(QStringLiteral("score"))};
+            rs->close();
+        }
+        return values;
+    };
+    EXPECT_EQ(read(), std::make_pair(QStringLiteral("a"), 1));
+    const std::shared_ptr<FMStatement> cached = db->cachedStatementForQuery(query);
+    ASSERT_TRUE(cached);
+    EXPECT_EQ(read(), std::make_pair(QStringLiteral("a"), 1));
+    EXPECT_EQ(db->cachedStatementForQuery(query), cached);  // the same statement both times
+
+    // The same names in the other order, and a column more.
+    ASSERT_TRUE(other->executeUpdate(QStringLiteral("DROP TABLE t")));
+    ASSERT_TRUE(other->executeUpdate(QStringLiteral("CREATE TABLE t (extra text, score int, name text)")));
+    ASSERT_TRUE(other->executeUpdate(QStringLiteral("INSERT INTO t VALUES ('x', 2, 'b')")));
+    EXPECT_EQ(read(), std::make_pair(QStringLiteral("b"), 2));
+    EXPECT_EQ(db->cachedStatementForQuery(query), cached);
+    db->close();
+    other->close();
 }

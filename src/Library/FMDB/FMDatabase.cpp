@@ -8,6 +8,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -367,17 +368,22 @@ void FMDatabase::closeOpenResultSets()
 {
     // A result set may hold the last reference to this connection.
     const std::shared_ptr<FMDatabase> keepAlive = weak_from_this().lock();
-    const QSet<FMResultSet*> sets = m_openResultSets;
+    const std::vector<FMResultSet*> sets = m_openResultSets;
     for (FMResultSet* rs : sets) {
         rs->setParentDB(nullptr);
         rs->close();
-        m_openResultSets.remove(rs);
+        resultSetDidClose(rs);
     }
 }
 
 void FMDatabase::resultSetDidClose(FMResultSet* resultSet)
 {
-    m_openResultSets.remove(resultSet);
+    // The newest set is the one usually closed first.
+    const auto found = std::find(m_openResultSets.rbegin(), m_openResultSets.rend(), resultSet);
+    if (found == m_openResultSets.rend())
+        return;
+    *found = m_openResultSets.back();
+    m_openResultSets.pop_back();
 }
 
 std::shared_ptr<FMStatement> FMDatabase::cachedStatementForQuery(const QString& query) const
@@ -625,7 +631,7 @@ std::shared_ptr<FMResultSet> FMDatabase::executeQueryImpl(const QString& sql, co
     const std::shared_ptr<FMStatement> statement = cached ? cached : wrapStatement(handle, sql);
     std::shared_ptr<FMResultSet> rs = FMResultSet::resultSetWithStatement(statement, shared_from_this());
     rs->setQuery(sql);
-    m_openResultSets.insert(rs.get());
+    m_openResultSets.push_back(rs.get());
     statement->setUseCount(statement->useCount() + 1);
     m_isExecutingStatement = false;
     return rs;

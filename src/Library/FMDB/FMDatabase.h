@@ -70,7 +70,7 @@ public:
 
     void clearCachedStatements();
     void closeOpenResultSets();
-    bool hasOpenResultSets() const { return !m_openResultSets.isEmpty(); }
+    bool hasOpenResultSets() const { return !m_openResultSets.empty(); }
     std::shared_ptr<FMStatement> cachedStatementForQuery(const QString& query) const;
     void setCachedStatement(const std::shared_ptr<FMStatement>& statement, const QString& query);
     bool shouldCacheStatements() const { return m_cachedStatements.has_value(); }
@@ -204,7 +204,8 @@ private:
     std::optional<QHash<QString, std::shared_ptr<FMStatement>>> m_cachedStatements;
     mutable QString m_lastCachedQuery;                         // the cache's last hit, looked up again cheaply
     mutable std::shared_ptr<FMStatement> m_lastCachedStatement;
-    QSet<FMResultSet*> m_openResultSets;                       // not owned
+    // Not owned. Seldom more than one or two at a time, so a plain list beats a hash set.
+    std::vector<FMResultSet*> m_openResultSets;
     QSet<FMStatement*> m_statements;                           // every unfinalized statement made here
     std::vector<std::unique_ptr<FunctionBlock>> m_openFunctions;  // user data of registered functions
 };

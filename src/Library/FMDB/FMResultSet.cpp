@@ -114,9 +114,9 @@ int FMResultSet::columnCount() const
 
 void FMResultSet::setupColumnNames()
 {
-    const int count = columnCount();
-    for (int i = 0; i < count; ++i)
-        m_columnNameToIndexMap.insert(columnNameForIndex(i).toLower(), i);
+    // Of two columns with the same name the later index wins, as the map is filled in order.
+    if (m_statement)
+        m_columnNameToIndexMap = m_statement->columnNameToIndexMap();  // shared, not copied
     m_columnNamesSetup = true;
 }
 

@@ -19,6 +19,25 @@ void FMStatement::close()
     }
 }
 
+const QHash<QString, int>& FMStatement::columnNameToIndexMap()
+{
+    if (!m_statement) {
+        m_columnNameToIndexMap.clear();
+        m_columnMapPreparation = -1;
+        return m_columnNameToIndexMap;
+    }
+    const int preparation = sqlite3_stmt_status(m_statement, SQLITE_STMTSTATUS_REPREPARE, 0);
+    if (preparation != m_columnMapPreparation) {
+        QHash<QString, int> map;
+        const int count = sqlite3_column_count(m_statement);
+        for (int i = 0; i < count; ++i)
+            map.insert(QString::fromUtf8(sqlite3_column_name(m_statement, i)).toLower(), i);
+        m_columnNameToIndexMap = std::move(map);
+        m_columnMapPreparation = preparation;
+    }
+    return m_columnNameToIndexMap;
+}
+
 void FMStatement::reset()
 {
     if (m_statement)

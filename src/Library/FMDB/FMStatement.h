@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include <sqlite3.h>
@@ -40,6 +41,11 @@ public:
     bool inUse() const { return m_inUse; }
     void setInUse(bool inUse) { m_inUse = inUse; }
 
+    // Lower-cased column name -> index, as the statement's result columns stand now. Made once
+    // and shared by every result set of the statement; made again when SQLite prepared the
+    // statement anew (after a schema change its columns may differ).
+    const QHash<QString, int>& columnNameToIndexMap();
+
 private:
     friend class FMDatabase;
 
@@ -47,5 +53,7 @@ private:
     QString m_query;
     qint64 m_useCount = 0;
     bool m_inUse = false;
+    QHash<QString, int> m_columnNameToIndexMap;
+    int m_columnMapPreparation = -1;  // SQLITE_STMTSTATUS_REPREPARE when the map was made
     FMDatabase* m_owner = nullptr;  // the connection that prepared it, until it is finalized
 };
