@@ -69,7 +69,8 @@ bool DatabaseOperate::openTable(const QString& table, const QString& createState
     return m_connection.connect() && m_connection.ensureTable(table, createStatement);
 }
 
-bool DatabaseOperate::clearTable(const QString& table, const QString& deleteStatement, const QVariantList& arguments)
+bool DatabaseOperate::clearTable(const QString& table, const QString& deleteStatement, const QVariantList& arguments,
+                                 bool reusable)
 {
     if (!m_connection.connect())
         return false;
@@ -80,7 +81,7 @@ bool DatabaseOperate::clearTable(const QString& table, const QString& deleteStat
     }
     if (!*exists)
         return true;
-    return StoreStatements::run(*m_connection.db(), {deleteStatement, arguments});
+    return StoreStatements::run(*m_connection.db(), {deleteStatement, arguments, reusable});
 }
 
 // ---- LastUpdateTime ----

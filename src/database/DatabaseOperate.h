@@ -381,7 +381,9 @@ private:
     // ForumList1): one plain UPDATE per entry when fewer than two, else one CASE statement.
     bool updateShownAndOrder(const QString& table, const QList<NewsListDataPtr>& list);
     // The common part of the two clear and the two auto-clear operations.
-    bool clearTable(const QString& table, const QString& deleteStatement, const QVariantList& arguments);
+    // A deleteStatement made for this call only (reusable false) does not stay in the cache.
+    bool clearTable(const QString& table, const QString& deleteStatement, const QVariantList& arguments,
+                    bool reusable = true);
     // The channel rows of a query, read as the getters read them (no NewsList_check).
     void readChannels(const QString& condition, const QVariantList& arguments, QList<NewsListDataPtr>& list);
     // One server channel's row with the field rules of the channel list update.

@@ -110,7 +110,7 @@ void addSyncSeconds(FMDatabase& db)
     const QString sql =
         QStringLiteral("UPDATE FavriteUserAndContents SET flastUpdateTime = CASE UserAccount %1END WHERE UserAccount IN %2")
             .arg(cases, StoreStatements::parameterList(accounts.size()));
-    if (!StoreStatements::run(db, {sql, caseArguments + accounts}))
+    if (!StoreStatements::run(db, {sql, caseArguments + accounts, false}))
         qInfo("no");
 }
 

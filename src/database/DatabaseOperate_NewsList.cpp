@@ -324,7 +324,7 @@ bool DatabaseOperate::updateShownAndOrder(const QString& table, const QList<News
     const QString sql = QStringLiteral("UPDATE %1 SET bDisplay = CASE ListId %2 END, displayOrder = CASE ListId "
                                        "%3 END WHERE ListId IN %4")
                             .arg(table, shownCases, orderCases, StoreStatements::parameterList(ids.size()));
-    return StoreStatements::run(db, {sql, shownArguments + orderArguments + ids});
+    return StoreStatements::run(db, {sql, shownArguments + orderArguments + ids, false});
 }
 
 bool DatabaseOperate::HotComment_insert(const QString& name, const QString& url)

@@ -134,7 +134,7 @@ bool addReadTimeColumn(FMDatabase& db)
         }
         copied = run(db, {QStringLiteral("UPDATE NewsADState SET freadtime = CASE guid ") + cases +
                               QStringLiteral("END WHERE guid IN ") + StoreStatements::parameterList(count),
-                          times + keys});
+                          times + keys, false});
     }
     if (copied)
         copied = db.commit();

@@ -340,7 +340,7 @@ bool DatabaseOperate::AppManage_hasNewData(int type, const QList<NSAppInfoPtr>& 
         *m_connection.db(),
         {QStringLiteral("SELECT count(AppName) FROM AppManage where AppName IN ") +
              StoreStatements::parameterList(names.size()) + QStringLiteral(" and AppType = ?"),
-         names + QVariantList{integer(type)}},
+         names + QVariantList{integer(type)}, false},
         QStringLiteral("count(AppName)"));
     return stored.value_or(0) < names.size();
 }

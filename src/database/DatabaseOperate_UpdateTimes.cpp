@@ -103,7 +103,7 @@ bool DatabaseOperate::autoClearNewsLastUpdateTimeDB(const QStringList& keys)
     return clearTable(QStringLiteral("SingleNewsLastUpdateTime"),
                       QStringLiteral("DELETE FROM SingleNewsLastUpdateTime WHERE newguid IN ") +
                           StoreStatements::parameterList(keys.size()),
-                      QVariantList(keys.cbegin(), keys.cend()));
+                      QVariantList(keys.cbegin(), keys.cend()), false);
 }
 
 // ---- SingleForumLastUpdateTime: community thread times ----
@@ -139,5 +139,5 @@ bool DatabaseOperate::autoClearForumLastUpdateTimeDB(const QStringList& keys)
     return clearTable(QStringLiteral("SingleForumLastUpdateTime"),
                       QStringLiteral("DELETE FROM SingleForumLastUpdateTime WHERE forumguid IN ") +
                           StoreStatements::parameterList(keys.size()),
-                      QVariantList(keys.cbegin(), keys.cend()));
+                      QVariantList(keys.cbegin(), keys.cend()), false);
 }

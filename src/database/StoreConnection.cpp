@@ -3,6 +3,7 @@
 #include "Library/FMDB/FMDBLog.h"
 #include "Library/FMDB/FMDatabase.h"
 #include "Library/FMDB/FMResultSet.h"
+#include "database/StoreStatements.h"
 #include "foundation/CommonFunction.h"
 #include "platform/StorageRoot.h"
 
@@ -63,6 +64,9 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
     createPrivateFile(path);
     if (!m_db->open())
         return nullptr;
+    // Every operation runs a handful of fixed statement texts, many of them once per row of a
+    // list: each is prepared once per connection.
+    m_db->setShouldCacheStatements(true);
     // The access layer retries a busy statement on its own; our handler does the waiting, so it
     // is told to give up as soon as the handler has (at its third busy result in a row).
     m_db->setBusyRetryTimeout(1);
@@ -86,7 +90,7 @@ bool StoreConnection::ensureTable(const QString& table, const QString& createSta
     const std::optional<bool> exists = tableState(table);
     if (exists.value_or(false))
         return true;
-    if (!exists || !m_db->executeUpdate(createStatement)) {
+    if (!exists || !StoreStatements::run(*m_db, {createStatement, {}})) {
         drop();
         return false;
     }

@@ -5,11 +5,39 @@
 
 #include <QStringList>
 
+namespace {
+
+bool changesSchema(const QString& sql)
+{
+    const QStringView text = QStringView(sql).trimmed();
+    for (const QLatin1StringView keyword : {QLatin1StringView("create"), QLatin1StringView("drop"),
+                                           QLatin1StringView("alter")}) {
+        if (text.startsWith(keyword, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 namespace StoreStatements {
+
+void forgetCachedStatements(FMDatabase& db)
+{
+    if (!db.shouldCacheStatements())
+        return;
+    // Turning the cache off drops the connection's references without finalizing statements a
+    // result set may still be reading from.
+    db.setShouldCacheStatements(false);
+    db.setShouldCacheStatements(true);
+}
 
 bool run(FMDatabase& db, const BoundStatement& statement)
 {
-    return db.executeUpdate(statement.sql, statement.arguments);
+    const bool done = db.executeUpdate(statement.sql, statement.arguments);
+    if (!statement.reusable || changesSchema(statement.sql))
+        forgetCachedStatements(db);
+    return done;
 }
 
 bool eachRow(FMDatabase& db, const BoundStatement& query, const std::function<bool(FMResultSet& row)>& row)
@@ -22,6 +50,8 @@ bool eachRow(FMDatabase& db, const BoundStatement& query, const std::function<bo
             break;
     }
     rs->close();
+    if (!query.reusable)
+        forgetCachedStatements(db);
     return true;
 }
 

@@ -13,10 +13,16 @@ class FMResultSet;
 
 // One SQL statement with its values. Values are always bound to "?" parameters, never put into
 // the text, so a value holding a quote is stored as it is and cannot change the statement.
+//
+// The stores keep their connection's statement cache on, so a statement text runs from one
+// prepared statement however often it is used. A text made for one call (its number of values
+// varies with a list) is not reusable: it leaves the cache after it ran, which would otherwise
+// keep one statement for every length ever seen.
 struct BoundStatement
 {
     QString sql;
     QVariantList arguments;
+    bool reusable = true;
 };
 
 // The statement helpers and write shapes shared by the stores' table operations.
@@ -28,7 +34,13 @@ inline QVariant integer(int64_t value)
     return QVariant(qint64(value));
 }
 
+// Runs the update. A statement that changes the schema (CREATE, DROP, ALTER) or is not reusable
+// empties the statement cache afterwards.
 bool run(FMDatabase& db, const BoundStatement& statement);
+
+// Drops every statement of the connection's cache; one still read by an open result set lives on
+// until that set closes, then goes.
+void forgetCachedStatements(FMDatabase& db);
 
 // Runs statements inside one transaction: commits when they answer true, rolls back otherwise
 // (and when the commit fails). True only when the commit went through.
