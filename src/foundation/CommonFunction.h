@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/AlertPresenter.h"
 #include "foundation/EncryptionKeys.h"
 #include "foundation/models/NSMyUserInfo.h"
 
@@ -11,6 +12,7 @@
 #include <QUrl>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 class QWidget;
@@ -62,8 +64,11 @@ public:
     // The bold system font of that size; the regular one when the thin font is chosen.
     static QFont boldFontWithSize(float size);
     // A window-modal information box "提示" with the informative text and one button; returns at
-    // once and does nothing when dismissed. Without a window it stands on its own.
+    // once and does nothing when dismissed. Without a window it stands on its own. It is shown by
+    // the installed AlertPresenter; before one is installed the texts are only logged.
     static void alert(const QString& buttonTitle, const QString& informative, QWidget* window);
+    // Installs the presenter of alert() (null: log only) and returns the one installed before.
+    static std::shared_ptr<AlertPresenter> setAlertPresenter(std::shared_ptr<AlertPresenter> presenter);
     // Backups have no exclusion mark here: true exactly when something exists at the file URL.
     static bool addSkipBackupAttributeToItemAtURL(const QUrl& url);
 

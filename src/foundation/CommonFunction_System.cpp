@@ -5,13 +5,18 @@
 #include "platform/NSStringValues.h"
 
 #include <QFileInfo>
+#include <QDebug>
 #include <QFontDatabase>
-#include <QMessageBox>
+
+#include <mutex>
 
 namespace {
 
 // The first generation with the light system font.
 constexpr float kEICapitanVersion = 10.11f;
+
+std::mutex gAlertMutex;
+std::shared_ptr<AlertPresenter> gAlertPresenter;
 
 bool thinFontInEffect()
 {
@@ -52,15 +57,26 @@ QFont CommonFunction::boldFontWithSize(float size)
     return systemFontOfSize(size, thinFontInEffect() ? QFont::Normal : QFont::Bold);
 }
 
+std::shared_ptr<AlertPresenter> CommonFunction::setAlertPresenter(std::shared_ptr<AlertPresenter> presenter)
+{
+    std::lock_guard lock(gAlertMutex);
+    std::swap(gAlertPresenter, presenter);
+    return presenter;
+}
+
 void CommonFunction::alert(const QString& buttonTitle, const QString& informative, QWidget* window)
 {
-    auto* box = new QMessageBox(window);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setIcon(QMessageBox::Information);
-    box->setText(QStringLiteral("提示"));
-    box->setInformativeText(informative);
-    box->addButton(buttonTitle, QMessageBox::AcceptRole);
-    box->open();  // window-modal on its window, returns at once
+    const QString messageText = QStringLiteral("提示");
+    std::shared_ptr<AlertPresenter> presenter;
+    {
+        std::lock_guard lock(gAlertMutex);
+        presenter = gAlertPresenter;
+    }
+    if (!presenter) {
+        qInfo().noquote() << messageText << informative;
+        return;
+    }
+    presenter->presentAlert(messageText, informative, buttonTitle, window);
 }
 
 bool CommonFunction::addSkipBackupAttributeToItemAtURL(const QUrl& url)

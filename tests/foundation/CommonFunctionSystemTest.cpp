@@ -1,4 +1,5 @@
 #include "FakeDeviceFacts.h"
+#include "ScopeGuard.h"
 #include "TestEnvironment.h"
 
 #include "foundation/CommonFunction.h"
@@ -6,9 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -29,7 +27,7 @@ TEST(CommonFunctionSystem, VersionReadsAsDecimalAndComparesInSinglePrecision)
 TEST(CommonFunctionSystem, FontsFollowThinFlagOnlyFrom10_11)
 {
     FakeDeviceFacts::Installed facts;
-    const bool saved = gbThinFont.load();
+    const auto restore = restoreOnScopeExit(gbThinFont);
     const struct { const char* version; bool thin; QFont::Weight regular; QFont::Weight bold; } cases[] = {
         {"10.15", true, QFont::Light, QFont::Normal},
         {"10.15", false, QFont::Normal, QFont::Bold},
@@ -45,28 +43,49 @@ TEST(CommonFunctionSystem, FontsFollowThinFlagOnlyFrom10_11)
         EXPECT_DOUBLE_EQ(regular.pointSizeF(), 13.0);
         EXPECT_DOUBLE_EQ(bold.pointSizeF(), 12.5);
     }
-    gbThinFont = saved;
     EXPECT_GT(CommonFunction::fontWithSize(0).pointSizeF(), 0.0);  // the standard size
 }
 
-TEST(CommonFunctionSystem, AlertIsAWindowModalSheetThatReturnsAtOnce)
+namespace {
+
+class RecordingAlertPresenter : public AlertPresenter
 {
-    QWidget window;
-    window.show();
-    CommonFunction::alert(QStringLiteral("确定"), QStringLiteral("网络不给力啊"), &window);
+public:
+    void presentAlert(const QString& messageText, const QString& informativeText, const QString& buttonTitle,
+                      QWidget* window) override
+    {
+        shown.append({messageText, informativeText, buttonTitle});
+        windows.append(window);
+    }
 
-    auto* box = window.findChild<QMessageBox*>();
-    ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->isVisible());
-    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(box->icon(), QMessageBox::Information);
-    EXPECT_EQ(box->text(), QStringLiteral("提示"));
-    EXPECT_EQ(box->informativeText(), QStringLiteral("网络不给力啊"));
-    ASSERT_EQ(box->buttons().size(), 1);
-    EXPECT_EQ(box->buttons().first()->text(), QStringLiteral("确定"));
+    QList<QStringList> shown;
+    QList<QWidget*> windows;
+};
 
-    box->buttons().first()->click();
-    EXPECT_TRUE(waitUntil([&] { return window.findChild<QMessageBox*>() == nullptr; }));
+}  // namespace
+
+TEST(CommonFunctionSystem, AlertGoesToTheInstalledPresenterAndIsOnlyLoggedBefore)
+{
+    const auto restore = onScopeExit([previous = CommonFunction::setAlertPresenter(nullptr)] {
+        CommonFunction::setAlertPresenter(previous);
+    });
+    {
+        const MessageCapture log;
+        CommonFunction::alert(QStringLiteral("确定"), QStringLiteral("网络不给力啊"), nullptr);
+        EXPECT_TRUE(log.contains(QStringLiteral("网络不给力啊")));
+    }
+
+    auto presenter = std::make_shared<RecordingAlertPresenter>();
+    EXPECT_EQ(CommonFunction::setAlertPresenter(presenter), nullptr);
+    auto* window = reinterpret_cast<QWidget*>(quintptr(0x1000));  // handed on, never used here
+    CommonFunction::alert(QStringLiteral("确定"), QStringLiteral("网络不给力啊"), window);
+    CommonFunction::alert(QStringLiteral("好"), QString(), nullptr);
+    ASSERT_EQ(presenter->shown.size(), 2);
+    EXPECT_EQ(presenter->shown[0], QStringList({"提示", "网络不给力啊", "确定"}));
+    EXPECT_EQ(presenter->windows[0], window);
+    EXPECT_EQ(presenter->shown[1], QStringList({"提示", "", "好"}));
+    EXPECT_EQ(presenter->windows[1], nullptr);
+    EXPECT_EQ(CommonFunction::setAlertPresenter(nullptr), presenter);
 }
 
 TEST(CommonFunctionSystem, BackupExclusionSucceedsExactlyForExistingPaths)

@@ -1,25 +1,12 @@
 #include "foundation/xml/TFHpple.h"
 #include "foundation/xml/XPathQuery.h"
+#include "ScopeGuard.h"
 
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// Collects the lines logged while it lives.
-class LogCapture
-{
-public:
-    LogCapture() { s_lines.clear(); m_previous = qInstallMessageHandler(&LogCapture::handle); }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    QStringList lines() const { return s_lines; }
-
-private:
-    static void handle(QtMsgType, const QMessageLogContext&, const QString& message) { s_lines << message; }
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous = nullptr;
-};
 
 const QByteArray kPage = R"(<html><head><title>News</title></head><body>
 <div class="story"><p>First <b>bold</b> words</p>
@@ -114,20 +101,20 @@ TEST(XPathQueryTest, NodeDictionariesFoldAttributeText)
 
 TEST(XPathQueryTest, MalformedPagesAndNonNodeResults)
 {
-    LogCapture log;
+    MessageCapture log;
     const TFHpple broken = TFHpple::hppleWithHTMLData("<div><p>one<p>two</div></span><img src=x.png");
     EXPECT_EQ(broken.searchWithXPathQuery("//p").size(), 2);
-    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join("|").toStdString();
+    EXPECT_TRUE(log.messages().isEmpty()) << log.messages().join("|").toStdString();
 
     const TFHpple page = TFHpple::hppleWithHTMLData(kPage);
     EXPECT_TRUE(page.searchWithXPathQuery("count(//a)").isEmpty());
     EXPECT_TRUE(page.searchWithXPathQuery("string(//title)").isEmpty());
-    EXPECT_EQ(log.lines(), QStringList({"Nodes was nil.", "Nodes was nil."}));
+    EXPECT_EQ(log.messages(), QStringList({"Nodes was nil.", "Nodes was nil."}));
 
     EXPECT_FALSE(PerformHTMLXPathQuery(kPage, "//[").has_value());
     EXPECT_FALSE(PerformHTMLXPathQuery(QByteArray(), "//p").has_value());
     EXPECT_FALSE(PerformHTMLXPathQuery(kPage, QString()).has_value());
-    EXPECT_EQ(log.lines().mid(2), QStringList({"Unable to evaluate XPath.", "Unable to parse."}));
+    EXPECT_EQ(log.messages().mid(2), QStringList({"Unable to evaluate XPath.", "Unable to parse."}));
 
     // Malformed XML is recovered as far as the parser can.
     const TFHpple xml = TFHpple::hppleWithXMLData("<r><i>1</i><i>2</r>");

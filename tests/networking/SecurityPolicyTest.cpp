@@ -1,3 +1,4 @@
+#include "ScopeGuard.h"
 #include "TestCertificates.h"
 #include "TestEnvironment.h"
 
@@ -20,24 +21,6 @@ using testcerts::certificates;
 
 const QString kLocalhost = QStringLiteral("localhost");
 const QString kOtherHost = QString::fromLatin1(testcerts::kOtherHostName);
-
-// Collects what is logged while it lives.
-class LogCapture
-{
-public:
-    LogCapture() : m_previous(qInstallMessageHandler(&LogCapture::handler)) { s_lines.clear(); }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    QStringList lines() const { return s_lines; }
-    void clear() { s_lines.clear(); }
-
-private:
-    static void handler(QtMsgType, const QMessageLogContext&, const QString& message) { s_lines.append(message); }
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous;
-};
 
 // The trust a server presents, ending at the test root.
 ServerTrust anchoredAtTestRoot(const QList<QSslCertificate>& chain)
@@ -129,13 +112,13 @@ TEST(AFSecurityPolicyTest, TheSystemsRootsAreTrustedByDefault)
 TEST(AFSecurityPolicyTest, AllowingInvalidCertificatesWithDomainValidationNeedsPinning)
 {
     const testcerts::CertificateSet& set = certificates();
-    LogCapture log;
+    MessageCapture log;
 
     AFSecurityPolicy policy;
     policy.setAllowInvalidCertificates(true);
     EXPECT_FALSE(policy.evaluateServerTrust(anchoredAtTestRoot(set.localhostChain()), kLocalhost));
-    EXPECT_EQ(log.lines(), QStringList{QString::fromLatin1(AFSecurityPolicy::kSelfSignedNeedsPinningMessage)});
-    EXPECT_EQ(log.lines().value(0),
+    EXPECT_EQ(log.messages(), QStringList{QString::fromLatin1(AFSecurityPolicy::kSelfSignedNeedsPinningMessage)});
+    EXPECT_EQ(log.messages().value(0),
               "In order to validate a domain name for self signed certificates, you MUST use pinning.");
 
     // A pinning mode with nothing pinned is no pinning.
@@ -143,7 +126,7 @@ TEST(AFSecurityPolicyTest, AllowingInvalidCertificatesWithDomainValidationNeedsP
     policy.setSSLPinningMode(AFSecurityPolicy::kSSLPinningModeCertificate);
     policy.setPinnedCertificates(QSet<QByteArray>{});
     EXPECT_FALSE(policy.evaluateServerTrust(presented({set.selfSigned.certificate}), kLocalhost));
-    EXPECT_EQ(log.lines().size(), 1);
+    EXPECT_EQ(log.messages().size(), 1);
 
     // No domain, or no domain validation: anything goes, silently.
     log.clear();
@@ -152,7 +135,7 @@ TEST(AFSecurityPolicyTest, AllowingInvalidCertificatesWithDomainValidationNeedsP
     policy.setValidatesDomainName(false);
     EXPECT_TRUE(policy.evaluateServerTrust(presented({set.selfSigned.certificate}), kLocalhost));
     EXPECT_TRUE(policy.evaluateServerTrust(presented(set.otherHostChain()), kLocalhost));
-    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_TRUE(log.messages().isEmpty());
 }
 
 TEST(AFSecurityPolicyTest, CertificatePinningAcceptsAChainEndingInThePinnedRoot)
