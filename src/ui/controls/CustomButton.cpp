@@ -1,0 +1,79 @@
+#include "ui/controls/CustomButton.h"
+
+#include <QPixmap>
+
+CustomButton::CustomButton(QWidget* parent) : QPushButton(parent) {}
+
+CustomButton* CustomButton::initWithTitle(const QString& title, QWidget* parent)
+{
+    auto* button = new CustomButton(parent);
+    button->setText(title);
+    button->setBordered(false);
+    button->setBezelStyle(1);
+    button->setButtonType(NSMomentaryLightButton);
+    return button;
+}
+
+CustomButton* CustomButton::initWithAttributedTitle(const QString& attributedTitle, QWidget* parent)
+{
+    auto* button = new CustomButton(parent);
+    button->setText(attributedTitle);
+    button->setBordered(false);
+    button->setBezelStyle(1);
+    button->setButtonType(NSToggleButton);
+    return button;
+}
+
+CustomButton* CustomButton::initWithTitleBest(const QString& title, QWidget* parent)
+{
+    auto* button = new CustomButton(parent);
+    button->setText(title);
+    button->setBezelStyle(1);
+    return button;
+}
+
+CustomButton* CustomButton::initWithImagePosition(int imagePosition, const QString& imageName, bool bordered,
+                                                  int bezelStyle, QWidget* parent)
+{
+    auto* button = new CustomButton(parent);
+    button->setImagePosition(imagePosition);
+    button->setImageNamed(imageName);
+    button->setBordered(bordered);
+    button->setBezelStyle(bezelStyle);
+    button->setButtonType(NSMomentaryLightButton);
+    return button;
+}
+
+void CustomButton::addTarget(QObject* target, std::function<void()> action)
+{
+    if (m_actionConnection)
+        disconnect(m_actionConnection);
+    m_target = target;
+    if (!target || !action)
+        return;
+    // The target is the connection's context: once it is gone, clicks reach nobody.
+    m_actionConnection = connect(this, &QPushButton::clicked, target, [action = std::move(action)] { action(); });
+}
+
+void CustomButton::setButtonType(int type)
+{
+    m_buttonType = type;
+    setCheckable(type == NSToggleButton);
+}
+
+void CustomButton::setImageNamed(const QString& name)
+{
+    m_imageName = name;
+    const QPixmap pixmap(QStringLiteral(":/images/%1.png").arg(name));
+    if (pixmap.isNull()) {
+        setIcon(QIcon());
+        return;
+    }
+    setIcon(QIcon(pixmap));
+    setIconSize(pixmap.deviceIndependentSize().toSize());
+}
+
+void CustomButton::paintEvent(QPaintEvent* event)
+{
+    QPushButton::paintEvent(event);
+}

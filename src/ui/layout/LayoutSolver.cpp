@@ -1,0 +1,545 @@
+#include "ui/layout/LayoutSolver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace {
+constexpr double kEpsilon = 1.0e-8;
+bool nearZero(double v) { return v < 0 ? -v < kEpsilon : v < kEpsilon; }
+}  // namespace
+
+// One row of the tableau: basic symbol = constant + sum(coefficient x symbol), cells sorted by
+// symbol id so that adding one row to another is a merge.
+class LayoutSolver::Row
+{
+public:
+    using Cell = std::pair<Symbol, double>;
+
+    Row() = default;
+    explicit Row(double c) : constant(c) {}
+
+    double constant = 0;
+    std::vector<Cell> cells;
+
+    double coefficientFor(const Symbol& s) const
+    {
+        auto it = find(s);
+        return it != cells.end() && it->first.id == s.id ? it->second : 0.0;
+    }
+    void insert(const Symbol& s, double coefficient)
+    {
+        auto it = std::lower_bound(cells.begin(), cells.end(), s,
+                                   [](const Cell& c, const Symbol& sym) { return c.first.id < sym.id; });
+        if (it != cells.end() && it->first.id == s.id) {
+            it->second += coefficient;
+            if (nearZero(it->second))
+                cells.erase(it);
+        } else if (!nearZero(coefficient)) {
+            cells.insert(it, Cell{s, coefficient});
+        }
+    }
+    // this += other x coefficient
+    void insert(const Row& other, double coefficient)
+    {
+        constant += other.constant * coefficient;
+        std::vector<Cell> merged;
+        merged.reserve(cells.size() + other.cells.size());
+        auto a = cells.begin();
+        auto b = other.cells.begin();
+        while (a != cells.end() || b != other.cells.end()) {
+            if (b == other.cells.end() || (a != cells.end() && a->first.id < b->first.id)) {
+                merged.push_back(*a++);
+            } else if (a == cells.end() || b->first.id < a->first.id) {
+                const double v = b->second * coefficient;
+                if (!nearZero(v))
+                    merged.emplace_back(b->first, v);
+                ++b;
+            } else {
+                const double v = a->second + b->second * coefficient;
+                if (!nearZero(v))
+                    merged.emplace_back(a->first, v);
+                ++a;
+                ++b;
+            }
+        }
+        cells.swap(merged);
+    }
+    void remove(const Symbol& s)
+    {
+        auto it = find(s);
+        if (it != cells.end() && it->first.id == s.id)
+            cells.erase(it);
+    }
+    void reverseSign()
+    {
+        constant = -constant;
+        for (auto& c : cells)
+            c.second = -c.second;
+    }
+    // Rewrites "0 = constant + ... + a s + ..." as "s = ...".
+    void solveFor(const Symbol& s)
+    {
+        const double coefficient = -1.0 / coefficientFor(s);
+        remove(s);
+        constant *= coefficient;
+        for (auto& c : cells)
+            c.second *= coefficient;
+    }
+    // "lhs = ... + a rhs + ..." rewritten as "rhs = ...".
+    void solveFor(const Symbol& lhs, const Symbol& rhs)
+    {
+        insert(lhs, -1.0);
+        solveFor(rhs);
+    }
+    void substitute(const Symbol& s, const Row& row)
+    {
+        auto it = find(s);
+        if (it == cells.end() || it->first.id != s.id)
+            return;
+        const double coefficient = it->second;
+        cells.erase(it);
+        insert(row, coefficient);
+    }
+
+private:
+    std::vector<Cell>::const_iterator find(const Symbol& s) const
+    {
+        return std::lower_bound(cells.begin(), cells.end(), s,
+                                [](const Cell& c, const Symbol& sym) { return c.first.id < sym.id; });
+    }
+    std::vector<Cell>::iterator find(const Symbol& s)
+    {
+        return std::lower_bound(cells.begin(), cells.end(), s,
+                                [](const Cell& c, const Symbol& sym) { return c.first.id < sym.id; });
+    }
+};
+
+struct LayoutSolver::Impl
+{
+    std::unordered_map<Symbol, Row, SymbolHash> rows;
+    std::vector<Symbol> variableSymbols;  // by variable
+    Row objective;
+    std::unique_ptr<Row> artificial;
+};
+
+double LayoutSolver::weightForPriority(float priority)
+{
+    if (priority >= 1000)
+        return kRequired;
+    if (priority < 1)
+        priority = 1;
+    // 999 -> ~1e8, 750 -> 1e6, 250 -> 1e2, 1 -> ~1.
+    return std::pow(10.0, priority / 125.0);
+}
+
+LayoutSolver::LayoutSolver() : d(new Impl) {}
+
+LayoutSolver::~LayoutSolver()
+{
+    delete d;
+}
+
+LayoutSolver::Symbol LayoutSolver::makeSymbol(SymbolType type)
+{
+    return Symbol{m_nextSymbol++, type};
+}
+
+LayoutSolver::Variable LayoutSolver::newVariable()
+{
+    const auto v = static_cast<Variable>(d->variableSymbols.size());
+    d->variableSymbols.push_back(makeSymbol(SymbolType::External));
+    m_values.push_back(0.0);
+    return v;
+}
+
+LayoutSolver::Symbol LayoutSolver::externalSymbol(Variable v)
+{
+    while (v >= d->variableSymbols.size())
+        newVariable();
+    return d->variableSymbols[v];
+}
+
+LayoutSolver::Row LayoutSolver::createRow(const Expression& e, Relation relation, double weight, bool required, Tag& tag)
+{
+    Row row(e.constant);
+    for (const auto& [variable, coefficient] : e.terms) {
+        if (nearZero(coefficient))
+            continue;
+        const Symbol symbol = externalSymbol(variable);
+        auto basic = d->rows.find(symbol);
+        if (basic != d->rows.end())
+            row.insert(basic->second, coefficient);
+        else
+            row.insert(symbol, coefficient);
+    }
+    switch (relation) {
+    case Relation::LessOrEqual:
+    case Relation::GreaterOrEqual: {
+        const double coefficient = relation == Relation::LessOrEqual ? 1.0 : -1.0;
+        const Symbol slack = makeSymbol(SymbolType::Slack);
+        tag.marker = slack;
+        row.insert(slack, coefficient);
+        if (!required) {
+            const Symbol error = makeSymbol(SymbolType::Error);
+            tag.other = error;
+            row.insert(error, -coefficient);
+            d->objective.insert(error, weight);
+        }
+        break;
+    }
+    case Relation::Equal:
+        if (!required) {
+            const Symbol plus = makeSymbol(SymbolType::Error);
+            const Symbol minus = makeSymbol(SymbolType::Error);
+            tag.marker = plus;
+            tag.other = minus;
+            row.insert(plus, -1.0);
+            row.insert(minus, 1.0);
+            d->objective.insert(plus, weight);
+            d->objective.insert(minus, weight);
+        } else {
+            const Symbol dummy = makeSymbol(SymbolType::Dummy);
+            tag.marker = dummy;
+            row.insert(dummy, 1.0);
+        }
+        break;
+    }
+    if (row.constant < 0)
+        row.reverseSign();
+    return row;
+}
+
+LayoutSolver::Symbol LayoutSolver::chooseSubject(const Row& row, const Tag& tag) const
+{
+    for (const auto& cell : row.cells)
+        if (cell.first.type == SymbolType::External)
+            return cell.first;
+    auto pivotable = [](const Symbol& s) { return s.type == SymbolType::Slack || s.type == SymbolType::Error; };
+    if (pivotable(tag.marker) && row.coefficientFor(tag.marker) < 0)
+        return tag.marker;
+    if (pivotable(tag.other) && row.coefficientFor(tag.other) < 0)
+        return tag.other;
+    return {};
+}
+
+bool LayoutSolver::allDummies(const Row& row)
+{
+    return std::all_of(row.cells.begin(), row.cells.end(),
+                       [](const Row::Cell& c) { return c.first.type == SymbolType::Dummy; });
+}
+
+std::pair<LayoutSolver::Status, LayoutSolver::ConstraintId>
+LayoutSolver::addConstraint(const Expression& expression, Relation relation, double weight)
+{
+    const bool required = weight < 0;
+    Tag tag;
+    tag.weight = weight;
+    tag.required = required;
+    Row row = createRow(expression, relation, weight, required, tag);
+    Symbol subject = chooseSubject(row, tag);
+    if (!subject.valid() && allDummies(row)) {
+        if (!nearZero(row.constant))
+            return {Status::Unsatisfiable, 0};
+        subject = tag.marker;
+    }
+    if (!subject.valid()) {
+        // The artificial-variable phase may leave the tableau changed when it fails: keep a copy
+        // to return to, so that a refused constraint leaves no trace.
+        auto savedRows = d->rows;
+        Row savedObjective = d->objective;
+        if (!addWithArtificialVariable(row)) {
+            d->rows = std::move(savedRows);
+            d->objective = std::move(savedObjective);
+            m_infeasibleRows.clear();
+            return {Status::Unsatisfiable, 0};
+        }
+    } else {
+        row.solveFor(subject);
+        substitute(subject, row);
+        d->rows[subject] = std::move(row);
+    }
+    const ConstraintId id = m_nextConstraint++;
+    m_constraints.emplace(id, tag);
+    optimize(d->objective);
+    return {Status::Ok, id};
+}
+
+bool LayoutSolver::addWithArtificialVariable(const Row& row)
+{
+    const Symbol art = makeSymbol(SymbolType::Slack);
+    d->rows[art] = row;
+    d->artificial = std::make_unique<Row>(row);
+    if (!optimize(*d->artificial)) {
+        d->artificial.reset();
+        return false;
+    }
+    const bool success = nearZero(d->artificial->constant);
+    d->artificial.reset();
+    auto it = d->rows.find(art);
+    if (it != d->rows.end()) {
+        Row basic = std::move(it->second);
+        d->rows.erase(it);
+        if (basic.cells.empty())
+            return success;
+        const Symbol entering = anyPivotableSymbol(basic);
+        if (!entering.valid())
+            return false;
+        basic.solveFor(art, entering);
+        substitute(entering, basic);
+        d->rows[entering] = std::move(basic);
+    }
+    for (auto& [symbol, r] : d->rows)
+        r.remove(art);
+    d->objective.remove(art);
+    return success;
+}
+
+void LayoutSolver::substitute(const Symbol& symbol, const Row& row)
+{
+    for (auto& [basic, r] : d->rows) {
+        r.substitute(symbol, row);
+        if (basic.type != SymbolType::External && r.constant < 0)
+            m_infeasibleRows.push_back(basic);
+    }
+    d->objective.substitute(symbol, row);
+    if (d->artificial)
+        d->artificial->substitute(symbol, row);
+}
+
+bool LayoutSolver::optimize(Row& objective)
+{
+    for (;;) {
+        const Symbol entering = enteringSymbol(objective);
+        if (!entering.valid())
+            return true;
+        const Symbol leaving = leavingRow(entering);
+        if (!leaving.valid())
+            return false;  // unbounded objective: cannot happen with non-negative weights
+        auto it = d->rows.find(leaving);
+        Row row = std::move(it->second);
+        d->rows.erase(it);
+        row.solveFor(leaving, entering);
+        substitute(entering, row);
+        d->rows[entering] = std::move(row);
+    }
+}
+
+void LayoutSolver::dualOptimize()
+{
+    while (!m_infeasibleRows.empty()) {
+        const Symbol leaving = m_infeasibleRows.back();
+        m_infeasibleRows.pop_back();
+        auto it = d->rows.find(leaving);
+        if (it == d->rows.end() || nearZero(it->second.constant) || it->second.constant >= 0)
+            continue;
+        const Symbol entering = dualEnteringSymbol(it->second);
+        if (!entering.valid())
+            continue;  // dual unbounded: leave the row as it is
+        Row row = std::move(it->second);
+        d->rows.erase(it);
+        row.solveFor(leaving, entering);
+        substitute(entering, row);
+        d->rows[entering] = std::move(row);
+    }
+}
+
+LayoutSolver::Symbol LayoutSolver::enteringSymbol(const Row& objective) const
+{
+    for (const auto& cell : objective.cells)
+        if (cell.first.type != SymbolType::Dummy && cell.second < 0)
+            return cell.first;
+    return {};
+}
+
+LayoutSolver::Symbol LayoutSolver::dualEnteringSymbol(const Row& row) const
+{
+    Symbol entering;
+    double ratio = std::numeric_limits<double>::max();
+    for (const auto& cell : row.cells) {
+        if (cell.second > 0 && cell.first.type != SymbolType::Dummy) {
+            const double r = d->objective.coefficientFor(cell.first) / cell.second;
+            if (r < ratio) {
+                ratio = r;
+                entering = cell.first;
+            }
+        }
+    }
+    return entering;
+}
+
+LayoutSolver::Symbol LayoutSolver::anyPivotableSymbol(const Row& row) const
+{
+    for (const auto& cell : row.cells)
+        if (cell.first.type == SymbolType::Slack || cell.first.type == SymbolType::Error)
+            return cell.first;
+    return {};
+}
+
+LayoutSolver::Symbol LayoutSolver::leavingRow(const Symbol& entering) const
+{
+    double ratio = std::numeric_limits<double>::max();
+    Symbol found;
+    for (const auto& [basic, row] : d->rows) {
+        if (basic.type == SymbolType::External)
+            continue;
+        const double c = row.coefficientFor(entering);
+        if (c < 0) {
+            const double r = -row.constant / c;
+            if (r < ratio || (r == ratio && basic.id < found.id)) {
+                ratio = r;
+                found = basic;
+            }
+        }
+    }
+    return found;
+}
+
+LayoutSolver::Symbol LayoutSolver::markerLeavingRow(const Symbol& marker) const
+{
+    const double max = std::numeric_limits<double>::max();
+    double r1 = max, r2 = max;
+    Symbol first, second, third;
+    for (const auto& [basic, row] : d->rows) {
+        const double c = row.coefficientFor(marker);
+        if (c == 0)
+            continue;
+        if (basic.type == SymbolType::External) {
+            third = basic;
+        } else if (c < 0) {
+            const double r = -row.constant / c;
+            if (r < r1) {
+                r1 = r;
+                first = basic;
+            }
+        } else {
+            const double r = row.constant / c;
+            if (r < r2) {
+                r2 = r;
+                second = basic;
+            }
+        }
+    }
+    if (first.valid())
+        return first;
+    if (second.valid())
+        return second;
+    return third;
+}
+
+void LayoutSolver::removeMarkerEffects(const Symbol& marker, double weight)
+{
+    auto it = d->rows.find(marker);
+    if (it != d->rows.end())
+        d->objective.insert(it->second, -weight);
+    else
+        d->objective.insert(marker, -weight);
+}
+
+void LayoutSolver::removeConstraintEffects(const Tag& tag)
+{
+    if (tag.marker.type == SymbolType::Error)
+        removeMarkerEffects(tag.marker, tag.weight);
+    if (tag.other.type == SymbolType::Error)
+        removeMarkerEffects(tag.other, tag.weight);
+}
+
+LayoutSolver::Status LayoutSolver::removeConstraint(ConstraintId id)
+{
+    auto found = m_constraints.find(id);
+    if (found == m_constraints.end())
+        return Status::Unknown;
+    const Tag tag = found->second;
+    m_constraints.erase(found);
+    removeConstraintEffects(tag);
+    auto it = d->rows.find(tag.marker);
+    if (it != d->rows.end()) {
+        d->rows.erase(it);
+    } else {
+        const Symbol leaving = markerLeavingRow(tag.marker);
+        if (leaving.valid()) {
+            auto lit = d->rows.find(leaving);
+            Row row = std::move(lit->second);
+            d->rows.erase(lit);
+            row.solveFor(leaving, tag.marker);
+            substitute(tag.marker, row);
+        }
+    }
+    optimize(d->objective);
+    return Status::Ok;
+}
+
+LayoutSolver::Status LayoutSolver::addEditVariable(Variable v, double weight)
+{
+    if (m_edits.count(v))
+        return Status::Duplicate;
+    if (weight < 0)
+        return Status::BadStrength;
+    Expression e;
+    e.add(v, 1.0);
+    auto [status, id] = addConstraint(e, Relation::Equal, weight);
+    if (status != Status::Ok)
+        return status;
+    EditInfo info;
+    info.constraint = id;
+    info.tag = m_constraints.at(id);
+    m_edits.emplace(v, info);
+    return Status::Ok;
+}
+
+LayoutSolver::Status LayoutSolver::removeEditVariable(Variable v)
+{
+    auto it = m_edits.find(v);
+    if (it == m_edits.end())
+        return Status::Unknown;
+    const ConstraintId id = it->second.constraint;
+    m_edits.erase(it);
+    return removeConstraint(id);
+}
+
+LayoutSolver::Status LayoutSolver::suggestValue(Variable v, double value)
+{
+    auto found = m_edits.find(v);
+    if (found == m_edits.end())
+        return Status::Unknown;
+    EditInfo& info = found->second;
+    const double delta = value - info.constant;
+    info.constant = value;
+    if (delta == 0)
+        return Status::Ok;
+    auto it = d->rows.find(info.tag.marker);
+    if (it != d->rows.end()) {
+        it->second.constant -= delta;
+        if (it->second.constant < 0)
+            m_infeasibleRows.push_back(it->first);
+        dualOptimize();
+        return Status::Ok;
+    }
+    it = d->rows.find(info.tag.other);
+    if (it != d->rows.end()) {
+        it->second.constant += delta;
+        if (it->second.constant < 0)
+            m_infeasibleRows.push_back(it->first);
+        dualOptimize();
+        return Status::Ok;
+    }
+    for (auto& [basic, row] : d->rows) {
+        const double c = row.coefficientFor(info.tag.marker);
+        if (c != 0) {
+            row.constant += delta * c;
+            if (row.constant < 0 && basic.type != SymbolType::External)
+                m_infeasibleRows.push_back(basic);
+        }
+    }
+    dualOptimize();
+    return Status::Ok;
+}
+
+void LayoutSolver::updateVariables()
+{
+    for (size_t v = 0; v < d->variableSymbols.size(); ++v) {
+        auto it = d->rows.find(d->variableSymbols[v]);
+        m_values[v] = it != d->rows.end() ? it->second.constant : 0.0;
+    }
+}
