@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
-// The number readers of the original string class. Callers read counters, flags and ids out of
-// texts that came from the servers or from the user defaults, and rely on these exact forgiving
-// rules: leading white space is skipped, trailing text is ignored, nothing readable gives 0, and
-// an out-of-range integer saturates instead of wrapping. None of them depends on the user's locale.
+// How the program reads numbers out of texts. Callers read counters, flags and ids out of texts
+// that came from the servers or from the user defaults, and rely on these exact forgiving rules:
+// leading white space is skipped, trailing text is ignored, nothing readable gives 0, and an
+// out-of-range integer saturates instead of wrapping. None of them depends on the user's locale.
 namespace NSStringValues {
 
 // Skips white space, takes one optional sign and the decimal digits that follow.

@@ -35,7 +35,8 @@ bool readFile(QIODevice& device, QSettings::SettingsMap& map)
         in >> read;
     if (magic != kFileMagic || in.status() != QDataStream::Ok) {
         // A damaged file would otherwise block every later write (QSettings refuses to replace
-        // a file it cannot read); start afresh instead, as the original store does.
+        // a file it cannot read); the user's settings are lost either way, so start afresh and
+        // keep the program able to save again.
         const auto* file = qobject_cast<QFileDevice*>(&device);
         qWarning("UserDefaults: unreadable preferences file %s, starting empty",
                  qPrintable(file ? file->fileName() : QString()));
@@ -306,7 +307,7 @@ void UserDefaults::setDouble(double value, const QString& key)
 
 void UserDefaults::setString(const QString& value, const QString& key)
 {
-    // A null text is "no object", as a nil string removes the key in the original store.
+    // A null text is "no object": storing it removes the key, so a later read gets the default.
     setObject(value.isNull() ? QVariant() : QVariant(value), key);
 }
 
