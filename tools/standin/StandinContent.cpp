@@ -212,6 +212,16 @@ StandinContent::StandinContent(uint64_t seed, const QDateTime& now, const Corpus
         deal.tag = 1 + i % 3;
         m_deals.append(deal);
     }
+    // Slides are made once: publishing adds news, not slides.
+    for (const ChannelName& c : kChannels) {
+        if (c.slide)
+            m_slides.insert(c.channel, makeSlides(c.channel));
+    }
+}
+
+QList<Slide> StandinContent::slides(int channel) const
+{
+    return m_slides.value(channel);
 }
 
 QList<const NewsItem*> StandinContent::channelItems(int channel) const
@@ -264,7 +274,7 @@ QList<QList<const NewsItem*>> StandinContent::rankSections() const
     return sections;
 }
 
-QList<Slide> StandinContent::slides(int channel) const
+QList<Slide> StandinContent::makeSlides(int channel) const
 {
     const QList<const NewsItem*> items = channelItems(channel);
     bool hasSlideFeed = false;

@@ -161,6 +161,7 @@ private:
     NewsItem makeItem(Random& random, qint64 id, int channel, const QDateTime& postDate);
     QString fill(Random& random, const QString& pattern) const;
     Comment makeComment(Random& random, qint64 id, const NewsItem* news, int floor) const;
+    QList<Slide> makeSlides(int channel) const;
 
     uint64_t m_seed;
     QDateTime m_now;
@@ -168,6 +169,7 @@ private:
     QHash<qint64, NewsItem> m_items;
     QMap<int, QList<qint64>> m_channels;  // newest first
     QList<Deal> m_deals;
+    QMap<int, QList<Slide>> m_slides;
     int m_published = 0;
 };
 
