@@ -4,6 +4,7 @@
 #include "foundation/CommonFunction.h"
 #include "foundation/NetworkStateSource.h"
 #include "foundation/PublicAddressPages.h"
+#include "ScopeGuard.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -94,6 +95,10 @@ struct PagesRestorer
 
 TEST(CommonFunctionNetwork, NetTypeStartsMonitoringUntilTheFirstStatus)
 {
+    const auto restore = onScopeExit([] {
+        NetworkStateSource::setInstance(nullptr);
+        gCachedNetType = -1;
+    });
     auto source = std::make_shared<FakeNetworkStateSource>();
     NetworkStateSource::setInstance(source);
     gCachedNetType = -1;

@@ -16,6 +16,7 @@
 #include "foundation/models/UserLandData.h"
 #include "foundation/models/slideData.h"
 #include "platform/Clock.h"
+#include "ScopeGuard.h"
 
 #include <QThread>
 
@@ -108,6 +109,7 @@ TEST(SharedRecords, FieldsThatStartNullOrNonZero)
 TEST(SharedRecords, DatesAreTheMomentOfCreation)
 {
     const QDateTime fixed = QDateTime::fromString(QStringLiteral("2016-03-01T08:00:00Z"), Qt::ISODate);
+    const auto restoreClock = onScopeExit([] { Clock::reset(); });
     Clock::setNow(fixed);
     const Favrite_Data favourite;
     const FavriteUserAndContents sync;

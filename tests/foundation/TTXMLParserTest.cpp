@@ -1,6 +1,7 @@
 #include "foundation/xml/TTXMLParser.h"
 
 #include "platform/Clock.h"
+#include "ScopeGuard.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -113,6 +114,7 @@ TEST(TTXMLParser, DateTimeValues)
 {
     // Trailing Z is UTC whatever the local zone; a reader that took it as local time would be
     // off by the zone's eight hours here.
+    const auto restoreZone = onScopeExit([] { Clock::resetLocalZone(); });
     Clock::setLocalZone(QTimeZone(8 * 3600));
     const QDateTime utc(QDate(2015, 1, 5), QTime(3, 4, 5), Qt::UTC);
     const auto dateOf = [](const char* text) {

@@ -8,6 +8,7 @@
 #include "networking/Reachability.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
+#include "ScopeGuard.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -299,6 +300,10 @@ TEST(AFNetworkReachabilityManagerTest, SharedManagerFeedsTheCommonNetworkQueries
     EXPECT_EQ(shared->networkReachabilityStatus(), -1);
     EXPECT_FALSE(shared->isReachable());
 
+    const auto restore = onScopeExit([] {
+        NetworkStateSource::setInstance(nullptr);
+        gCachedNetType.store(-1);
+    });
     Manager::installAsNetworkStateSource();
     gCachedNetType.store(-1);
     EXPECT_EQ(CommonFunction::getNetType(), -1);  // monitoring started; nothing reported yet
@@ -317,8 +322,6 @@ TEST(AFNetworkReachabilityManagerTest, SharedManagerFeedsTheCommonNetworkQueries
     EXPECT_TRUE(CommonFunction::checkNetworkState());
     fake.setFlags(std::nullopt);
     EXPECT_FALSE(CommonFunction::checkNetworkState());
-
-    NetworkStateSource::setInstance(nullptr);
 }
 
 // Builds the system state of a machine with a loopback and one Ethernet interface.

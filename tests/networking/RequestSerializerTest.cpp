@@ -1,5 +1,6 @@
 #include "networking/AFURLRequestSerialization.h"
 #include "networking/PropertyListSerialization.h"
+#include "ScopeGuard.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -63,8 +64,11 @@ TEST(RequestSerializerDefaults, AcceptLanguageWeighsAtMostSixLanguages)
 
 TEST(RequestSerializerDefaults, UserAgentNamesTheApplicationInASCII)
 {
-    const QString savedName = QCoreApplication::applicationName();
-    const QString savedVersion = QCoreApplication::applicationVersion();
+    const auto restore = onScopeExit([name = QCoreApplication::applicationName(),
+                                      version = QCoreApplication::applicationVersion()] {
+        QCoreApplication::setApplicationName(name);
+        QCoreApplication::setApplicationVersion(version);
+    });
     QCoreApplication::setApplicationName(QStringLiteral("Tidwen"));
     QCoreApplication::setApplicationVersion(QStringLiteral("2.1"));
     const QString plain = AFHTTPRequestSerializer().valueForHTTPHeaderField(QStringLiteral("User-Agent"));
@@ -77,9 +81,6 @@ TEST(RequestSerializerDefaults, UserAgentNamesTheApplicationInASCII)
     EXPECT_TRUE(transliterated.startsWith(QStringLiteral("Tidwen zhonge/2.1 (Mac OS X "))) << transliterated.toStdString();
     for (const QChar c : transliterated)
         EXPECT_LT(c.unicode(), 0x80);
-
-    QCoreApplication::setApplicationName(savedName);
-    QCoreApplication::setApplicationVersion(savedVersion);
 }
 
 TEST(QueryString, FlattensNestedValuesInOrdinalKeyOrder)

@@ -1,4 +1,5 @@
 #include "platform/NSStringValues.h"
+#include "ScopeGuard.h"
 
 #include <QLocale>
 
@@ -69,8 +70,10 @@ TEST(NSStringValues, BoolsLookAtTheFirstSignificantCharacter)
 
 TEST(NSStringValues, ReadersIgnoreTheUserLocale)
 {
-    const QLocale previousLocale;
-    const std::string previousNumeric = std::setlocale(LC_NUMERIC, nullptr);
+    const auto restore = onScopeExit([locale = QLocale(), numeric = std::string(std::setlocale(LC_NUMERIC, nullptr))] {
+        std::setlocale(LC_NUMERIC, numeric.c_str());
+        QLocale::setDefault(locale);
+    });
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     // Present only on machines with that locale; the checks hold either way.
     std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
@@ -79,7 +82,4 @@ TEST(NSStringValues, ReadersIgnoreTheUserLocale)
     EXPECT_DOUBLE_EQ(doubleValue("3,5"), 3.0);
     EXPECT_EQ(intValue("1.234"), 1);
     EXPECT_EQ(longLongValue("1.234.567"), 1);
-
-    std::setlocale(LC_NUMERIC, previousNumeric.c_str());
-    QLocale::setDefault(previousLocale);
 }

@@ -2,6 +2,7 @@
 #include "platform/StorageRoot.h"
 
 #include "TestEnvironment.h"
+#include "ScopeGuard.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,11 +30,11 @@ TEST(StorageRoot, FoldersAreCreatedPrivateWithTheirParents)
 {
     QTemporaryDir temp;
     const QString root = temp.path() + QStringLiteral("/new/root");
+    const auto restoreRoot = onScopeExit([] { StorageRoot::setRoot(TestEnvironment::rootPath()); });
     StorageRoot::setRoot(root);
     const QString documents = StorageRoot::documentsPath();
     const QString caches = StorageRoot::cachesPath();
     const QString preferences = StorageRoot::preferencesPath();
-    StorageRoot::setRoot(TestEnvironment::rootPath());
 
     EXPECT_EQ(documents, root + QStringLiteral("/Documents"));
     EXPECT_EQ(caches, root + QStringLiteral("/Caches"));
@@ -60,6 +61,10 @@ TEST(StorageRoot, FoldersAreCreatedPrivateWithTheirParents)
 TEST(Clock, SetAdvanceAndReset)
 {
     const QDateTime fixed = QDateTime::fromMSecsSinceEpoch(1420000000000, Qt::UTC);
+    const auto restoreClock = onScopeExit([] {
+        Clock::reset();
+        Clock::resetLocalZone();
+    });
     Clock::setNow(fixed);
     EXPECT_EQ(Clock::now(), fixed);
     EXPECT_DOUBLE_EQ(Clock::nowSeconds(), 1420000000.0);
