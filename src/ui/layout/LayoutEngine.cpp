@@ -309,8 +309,14 @@ void LayoutEngine::collect()
             continue;
         if (!state->translatesAutoresizingMaskIntoConstraints && inWindow(w))
             varsFor(w);
-        for (const auto& c : state->held)
-            current.push_back(c);
+        for (const auto& c : state->held) {
+            // Statements about widgets that are gone or elsewhere take no part.
+            QWidget* first = c->firstItem();
+            QWidget* second = c->secondItem();
+            const bool secondGone = !second && c->secondAttribute() != NSLayoutAttributeNotAnAttribute;
+            if (first && inWindow(first) && inWindow(w) && !secondGone && (!second || inWindow(second)))
+                current.push_back(c);
+        }
     }
 
     // Take out what went away or changed first, then add: the solver never holds both.

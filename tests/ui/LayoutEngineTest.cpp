@@ -1,0 +1,128 @@
+#include "ui/layout/LayoutEngine.h"
+#include "ui/layout/MASAdditions.h"
+
+#include "TestEnvironment.h"
+
+#include <QLabel>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace MASAdditions;
+
+TEST(LayoutEngine, PlacedLabelsTakeTheirSizeHintAndBaselinesAlign)
+{
+    QWidget root;
+    root.resize(300, 100);
+    auto* label = new QLabel(QStringLiteral("Hello"), &root);
+    auto* big = new QLabel(QStringLiteral("World"), &root);
+    QFont font = big->font();
+    font.setPointSize(font.pointSize() * 2);
+    big->setFont(font);
+    mas_makeConstraints(label, [&](MASConstraintMaker& make) {
+        make.left().top().equalTo(&root).offset(10);
+    });
+    mas_makeConstraints(big, [&](MASConstraintMaker& make) {
+        make.left().equalTo(mas_right(label)).offset(5);
+        make.baseline().equalTo(mas_baseline(label));
+    });
+    Layout::layoutSubtreeIfNeeded(&root);
+    EXPECT_EQ(label->size(), label->sizeHint());
+    EXPECT_EQ(big->size(), big->sizeHint());
+    const double labelBaseline = label->y() + label->height() / 2.0
+                                 + (QFontMetricsF(label->font()).ascent() - QFontMetricsF(label->font()).descent()) / 2;
+    const double bigBaseline = big->y() + big->height() / 2.0
+                               + (QFontMetricsF(big->font()).ascent() - QFontMetricsF(big->font()).descent()) / 2;
+    EXPECT_NEAR(labelBaseline, bigBaseline, 1.0);
+    EXPECT_LT(big->y(), label->y()) << "the larger text starts higher to share the baseline";
+}
+
+TEST(LayoutEngine, CompressionResistanceLosesOnlyToRequiredConstraints)
+{
+    QWidget root;
+    root.resize(300, 100);
+    auto* label = new QLabel(QStringLiteral("A rather long text for a small box"), &root);
+    mas_makeConstraints(label, [&](MASConstraintMaker& make) {
+        make.left().top().equalTo(&root);
+        make.width().lessThanOrEqualTo(40).priority(500);
+    });
+    Layout::layoutSubtreeIfNeeded(&root);
+    EXPECT_EQ(label->width(), label->sizeHint().width()) << "500 is below the hint's 750";
+    mas_makeConstraints(label, [&](MASConstraintMaker& make) { make.width().lessThanOrEqualTo(40); });
+    Layout::layoutSubtreeIfNeeded(&root);
+    EXPECT_EQ(label->width(), 40);
+}
+
+TEST(LayoutEngine, WidgetsKeepingTheirGeometryMoveWithPlacedParents)
+{
+    QWidget root;
+    root.resize(300, 200);
+    auto* panel = new QWidget(&root);
+    auto* fixed = new QWidget(panel);   // keeps its geometry inside the placed panel
+    fixed->setGeometry(5, 6, 20, 10);
+    auto* follower = new QWidget(&root);
+    mas_makeConstraints(panel, [&](MASConstraintMaker& make) {
+        make.left().equalTo(&root).offset(100);
+        make.top().equalTo(&root).offset(50);
+        make.size().equalTo(QSizeF(80, 80));
+    });
+    mas_makeConstraints(follower, [&](MASConstraintMaker& make) {
+        make.left().equalTo(mas_right(fixed));
+        make.top().equalTo(mas_bottom(fixed));
+        make.size().equalTo(QSizeF(1, 1));
+    });
+    Layout::layoutSubtreeIfNeeded(&root);
+    EXPECT_EQ(panel->geometry(), QRect(100, 50, 80, 80));
+    EXPECT_EQ(fixed->geometry(), QRect(5, 6, 20, 10));
+    EXPECT_EQ(follower->geometry(), QRect(125, 66, 1, 1));
+}
+
+TEST(LayoutEngine, DestroyedAndReparentedWidgetsLeaveTheSolver)
+{
+    QWidget root;
+    root.resize(200, 200);
+    auto* a = new QWidget(&root);
+    auto* b = new QWidget(&root);
+    mas_makeConstraints(a, [&](MASConstraintMaker& make) { make.edges().equalTo(&root); });
+    mas_makeConstraints(b, [&](MASConstraintMaker& make) {
+        make.top().equalTo(mas_bottom(a));
+        make.left().width().equalTo(a);
+        make.height().equalTo(10);
+    });
+    Layout::layoutSubtreeIfNeeded(&root);
+    LayoutEngine* engine = LayoutEngine::existingForWindow(&root);
+    ASSERT_TRUE(engine);
+    const int before = engine->solverConstraintCount();
+    delete a;
+    Layout::layoutSubtreeIfNeeded(&root);
+    // Only b's height is left: a's edges, b's three statements about a and the root's edit
+    // variables (nothing refers to the root any more) are gone.
+    EXPECT_EQ(before, 12);
+    EXPECT_EQ(engine->solverConstraintCount(), 1);
+    EXPECT_EQ(b->height(), 10);
+
+    QWidget other;
+    b->setParent(&other);
+    Layout::layoutSubtreeIfNeeded(&root);
+    EXPECT_EQ(engine->solverConstraintCount(), 0);
+}
+
+TEST(LayoutEngine, ChangesPostOneCoalescedPass)
+{
+    QWidget root;
+    root.resize(200, 200);
+    auto* a = new QWidget(&root);
+    mas_makeConstraints(a, [&](MASConstraintMaker& make) {
+        make.left().top().equalTo(&root);
+        make.width().height().equalTo(10);
+    });
+    LayoutEngine* engine = LayoutEngine::existingForWindow(&root);
+    ASSERT_TRUE(engine);
+    EXPECT_TRUE(engine->needsLayout());
+    const int passes = engine->passCount();
+    ASSERT_TRUE(waitUntil([&] { return !engine->needsLayout(); }, 2000));
+    EXPECT_EQ(engine->passCount(), passes + 1);
+    EXPECT_EQ(a->geometry(), QRect(0, 0, 10, 10));
+}
