@@ -216,7 +216,14 @@ bool StandinService::writeReadyFile(const QString& path) const
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(QStringLiteral("port=%1\nca=%2\n").arg(port()).arg(QDir(m_caFolder).absolutePath()).toUtf8());
+    // The web view trusts no folder of authorities, only a server key named on its command line.
+    const QByteArray spki = QCryptographicHash::hash(m_state->tunnelTls.localCertificate().publicKey().toDer(),
+                                                     QCryptographicHash::Sha256)
+                                .toBase64();
+    file.write(QStringLiteral("port=%1\nca=%2\nspki=%3\n")
+                   .arg(port())
+                   .arg(QDir(m_caFolder).absolutePath(), QString::fromLatin1(spki))
+                   .toUtf8());
     return file.commit();
 }
 

@@ -56,7 +56,8 @@ public:
     QString caFolder() const { return m_caFolder; }
     QDateTime now() const;
 
-    // Writes "port=<port>\nca=<folder>\n" atomically; false when it cannot.
+    // Writes "port=<port>\nca=<folder>\nspki=<base64 SHA-256 of the server key>\n" atomically;
+    // false when it cannot.
     bool writeReadyFile(const QString& path) const;
 
     // The same as the control requests, for a test on the same process.
