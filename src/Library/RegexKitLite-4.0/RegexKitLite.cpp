@@ -86,7 +86,7 @@ std::optional<QList<QStringList>> rkl_arrayOfCaptures(const RKLOpRequest& reques
         captures.reserve(perMatch);
         for (qsizetype i = first; i < first + perMatch; ++i)
             captures.append(rkl_substring(*request.subject, outcome.ranges[i]));
-        matches.append(captures);
+        matches.append(std::move(captures));
     }
     rkl_reportWarning(request, outcome, matches.isEmpty());
     return matches;

@@ -59,7 +59,9 @@ struct RKLCloseRegex
 };
 using RKLRegexHandle = std::unique_ptr<URegularExpression, RKLCloseRegex>;
 
-using RKLRangeList = QVarLengthArray<NSRange, 128>;
+// Room for the ranges of a typical page (a few hundred captures) without going to the heap; a
+// list that outgrows it moves there once and keeps doubling.
+using RKLRangeList = QVarLengthArray<NSRange, 512>;
 
 struct RKLOpOutcome
 {
