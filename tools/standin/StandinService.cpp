@@ -53,6 +53,18 @@ struct Version
     qint64 modified = 0;  // seconds since 1970
 };
 
+// A dated reply as the routes made it, kept until the content changes.
+struct CachedReply
+{
+    quint64 generation = 0;
+    HttpReply reply;
+    QJsonObject fields;
+};
+
+// Cached replies above this many bytes (pictures) are not worth their memory.
+constexpr qsizetype kMaxCachedBody = 256 * 1024;
+constexpr qsizetype kMaxCachedReplies = 4096;
+
 }  // namespace
 
 QStringList servedHosts()
@@ -78,14 +90,16 @@ struct StandinService::State
     FaultList faults;
     QList<QJsonObject> log;
     QHash<QString, Version> versions;
+    QHash<QString, CachedReply> cache;
+    quint64 generation = 1;  // raised whenever the content changes
     QSslConfiguration tunnelTls;
     qint64 sequence = 0;
 
     // Dates the reply's bytes: one Last-Modified per version of the resource.
-    void stamp(const HttpRequest& request, HttpReply& reply)
+    void stamp(const QString& key, HttpReply& reply)
     {
         const QByteArray digest = QCryptographicHash::hash(reply.body, QCryptographicHash::Md5);
-        Version& version = versions[resourceKey(request)];
+        Version& version = versions[key];
         if (version.digest.isEmpty())
             version.modified = content.now().toSecsSinceEpoch() - kFirstVersionAgeSeconds;
         else if (version.digest != digest)
@@ -230,12 +244,14 @@ bool StandinService::writeReadyFile(const QString& path) const
 QList<qint64> StandinService::publish(int n)
 {
     QMutexLocker lock(&m_state->mutex);
+    ++m_state->generation;
     return m_state->content.publish(std::clamp(n, 0, 100));
 }
 
 bool StandinService::touch(qint64 id)
 {
     QMutexLocker lock(&m_state->mutex);
+    ++m_state->generation;
     return m_state->content.touch(id);
 }
 
@@ -283,29 +299,41 @@ HttpReply StandinService::handle(const HttpRequest& request)
         return handleControl(request);
 
     QMutexLocker lock(&m_state->mutex);
+    const bool readOnly = request.method == "GET" || request.method == "HEAD";
+    const QString key = readOnly ? resourceKey(request) : QString();
     HttpReply reply;
-    if (!servedHosts().contains(request.host)) {
-        // Nothing here ever connects out.
-        reply = HttpReply::text(502, "Bad Gateway: the stand-in serves only the service's hosts");
-    } else if (std::optional<HttpReply> routed = m_state->router.dispatch(request)) {
-        reply = *routed;
-    } else {
-        reply = sites::notFound();
-    }
-
     QJsonObject fields;
-    for (const auto& field : reply.headers) {
-        if (field.first == sites::kNoteHeader) {
-            const QByteArray name = field.second.left(field.second.indexOf('='));
-            const QByteArray value = field.second.mid(field.second.indexOf('=') + 1);
-            fields.insert(QUrl::fromPercentEncoding(name), QUrl::fromPercentEncoding(value));
+    const auto cached = readOnly ? m_state->cache.constFind(key) : m_state->cache.constEnd();
+    if (cached != m_state->cache.constEnd() && cached->generation == m_state->generation) {
+        reply = cached->reply;
+        fields = cached->fields;
+    } else {
+        if (!servedHosts().contains(request.host)) {
+            // Nothing here ever connects out.
+            reply = HttpReply::text(502, "Bad Gateway: the stand-in serves only the service's hosts");
+        } else if (std::optional<HttpReply> routed = m_state->router.dispatch(request)) {
+            reply = *routed;
+        } else {
+            reply = sites::notFound();
+        }
+        for (const auto& field : reply.headers) {
+            if (field.first == sites::kNoteHeader) {
+                const QByteArray name = field.second.left(field.second.indexOf('='));
+                const QByteArray value = field.second.mid(field.second.indexOf('=') + 1);
+                fields.insert(QUrl::fromPercentEncoding(name), QUrl::fromPercentEncoding(value));
+            }
+        }
+        reply.setHeader(sites::kNoteHeader, QByteArray());
+        if (readOnly && reply.status == 200) {
+            m_state->stamp(key, reply);
+            if (m_state->cache.size() >= kMaxCachedReplies)
+                m_state->cache.clear();  // signed deals requests make a new key each second
+            if (reply.body.size() <= kMaxCachedBody)
+                m_state->cache.insert(key, CachedReply{m_state->generation, reply, fields});
         }
     }
-    reply.setHeader(sites::kNoteHeader, QByteArray());
 
-    const bool versioned = (request.method == "GET" || request.method == "HEAD") && reply.status == 200;
-    if (versioned) {
-        m_state->stamp(request, reply);
+    if (readOnly && reply.status == 200) {
         const QByteArray since = request.header("If-Modified-Since");
         if (!since.isNull()) {
             const QDateTime sinceDate = parseHttpDate(since);
