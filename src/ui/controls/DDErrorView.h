@@ -1,11 +1,11 @@
 #pragma once
 
+#include "ui/controls/CustomButton.h"
+#include "ui/controls/UILabel.h"
+
 #include <QPointer>
 #include <QString>
 #include <QWidget>
-
-class CustomButton;
-class UILabel;
 
 // The panel a list or page shows in place of its content when loading failed with nothing cached:
 // two centred grey lines and, once added, a reload button below them.

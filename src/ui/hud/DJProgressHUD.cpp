@@ -90,11 +90,30 @@ DJProgressHUD* DJProgressHUD::instance()
     if (!instance) {
         instance = new DJProgressHUD(qApp);
         instance->initializePopup();
+        // Hidden, the HUD's widgets belong to no window: let them go while widgets still work,
+        // before the application object is torn down.
+        qAddPostRoutine([] {
+            if (DJProgressHUD* hud = theInstance())
+                hud->deleteUnparentedParts();
+        });
     }
     return instance;
 }
 
 DJProgressHUD::DJProgressHUD(QObject* parent) : QObject(parent) {}
+
+DJProgressHUD::~DJProgressHUD()
+{
+    deleteUnparentedParts();
+}
+
+void DJProgressHUD::deleteUnparentedParts()
+{
+    if (m_hudView && !m_hudView->parentWidget())
+        delete m_hudView;
+    if (m_backgroundMask && !m_backgroundMask->parentWidget())
+        delete m_backgroundMask;
+}
 
 void DJProgressHUD::showStatus(const QString& status, QWidget* view)
 {

@@ -1,20 +1,18 @@
 #pragma once
 
+#include "ui/hud/DJActivityIndicator.h"
+#include "ui/hud/DJProgressIndicator.h"
+
+#include <QLabel>
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
 #include <QRectF>
 #include <QSizeF>
+#include <QPushButton>
 #include <QString>
 
 #include <cstdint>
-
-class QFont;
-class QLabel;
-class QPushButton;
-class QWidget;
-class DJActivityIndicator;
-class DJProgressIndicator;
 
 // The one heads-up display of the process: over a given widget it shows a spinner with a status
 // text, a progress ring with a status text, or a short text toast, dims the widget and swallows
@@ -93,8 +91,11 @@ public:
     // Makes the parts (hidden) when they are missing.
     void initializePopup();
 
+    ~DJProgressHUD() override;
+
 private:
     explicit DJProgressHUD(QObject* parent);
+    void deleteUnparentedParts();
     // The box placed at a rectangle given y-up in the HUD view's coordinates.
     void placeBox(const QRectF& yUpRect);
     void setBoxOpacity(double opacity);
