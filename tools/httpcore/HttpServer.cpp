@@ -1,5 +1,7 @@
 #include "HttpServer.h"
 
+#include "HttpRequestReader.h"
+
 #include <QHostAddress>
 #include <QPointer>
 #include <QSslSocket>
@@ -12,41 +14,14 @@
 
 namespace {
 
-// A request head larger than this is no client's request; the connection is dropped.
-constexpr qsizetype kMaxHeadBytes = 64 * 1024;
-
-// Splits "host[:port]" (IPv6 literals in brackets) into a lower-case host and a port (-1: none).
-void splitAuthority(const QString& authority, QString& host, int& port)
-{
-    port = -1;
-    QString rest = authority.trimmed();
-    if (rest.startsWith(QLatin1Char('['))) {
-        const qsizetype close = rest.indexOf(QLatin1Char(']'));
-        host = rest.mid(1, close - 1).toLower();
-        rest = close < 0 ? QString() : rest.mid(close + 1);
-        if (rest.startsWith(QLatin1Char(':')))
-            port = rest.mid(1).toInt();
-        return;
-    }
-    const qsizetype colon = rest.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        bool ok = false;
-        const int value = rest.mid(colon + 1).toInt(&ok);
-        if (ok) {
-            port = value;
-            rest = rest.left(colon);
-        }
-    }
-    host = rest.toLower();
-}
-
 // One client connection: reads requests one after another and answers each in turn.
 class Connection : public QObject
 {
 public:
     Connection(QSslSocket* socket, const HttpServer::Options& options, bool tls, QObject* parent)
-        : QObject(parent), m_socket(socket), m_options(options), m_tls(tls)
+        : QObject(parent), m_socket(socket), m_options(options) 
     {
+        m_reader.setTls(tls);
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this] { onReadyRead(); });
         connect(socket, &QTcpSocket::disconnected, this, [this] { deleteLater(); });
@@ -73,129 +48,24 @@ private:
         }
     }
 
-    // Reads the target into path, query, host and port.
-    void readTarget(HttpRequest& request)
-    {
-        QByteArray target = request.target;
-        if (request.method == "CONNECT") {
-            splitAuthority(QString::fromLatin1(target), request.host, request.port);
-            request.path = QString::fromLatin1(target);
-            return;
-        }
-        const qsizetype schemeEnd = target.indexOf("://");
-        if (!target.startsWith('/') && schemeEnd > 0) {
-            request.absoluteForm = true;
-            request.scheme = QString::fromLatin1(target.left(schemeEnd)).toLower();
-            const qsizetype authorityStart = schemeEnd + 3;
-            qsizetype pathStart = target.indexOf('/', authorityStart);
-            const qsizetype queryStart = target.indexOf('?', authorityStart);
-            if (pathStart < 0 || (queryStart >= 0 && queryStart < pathStart))
-                pathStart = queryStart;
-            const QByteArray authority =
-                pathStart < 0 ? target.mid(authorityStart) : target.mid(authorityStart, pathStart - authorityStart);
-            splitAuthority(QString::fromLatin1(authority.mid(authority.indexOf('@') + 1)), request.host, request.port);
-            target = pathStart < 0 ? QByteArray("/") : target.mid(pathStart);
-            if (target.startsWith('?'))
-                target.prepend('/');
-        } else {
-            splitAuthority(QString::fromLatin1(request.header("Host")), request.host, request.port);
-            if (m_tunnelHost.size()) {
-                // Inside a tunnel the host is the one the tunnel was opened to.
-                request.host = m_tunnelHost;
-                request.port = m_tunnelPort;
-            }
-        }
-        const qsizetype q = target.indexOf('?');
-        request.path = QString::fromLatin1(q < 0 ? target : target.left(q));
-        if (q >= 0)
-            request.query = QString::fromLatin1(target.mid(q + 1));
-    }
-
     // The next whole request from the buffer, or nothing yet. A malformed one ends the connection.
     std::optional<HttpRequest> takeRequest()
     {
-        const qsizetype headEnd = m_buffer.indexOf("\r\n\r\n");
-        if (headEnd < 0) {
-            if (m_buffer.size() > kMaxHeadBytes)
-                fail();
+        HttpRequest request;
+        switch (m_reader.take(m_buffer, request)) {
+        case HttpRequestReader::Result::Incomplete:
             return std::nullopt;
-        }
-        const QList<QByteArray> lines = m_buffer.left(headEnd).split('\n');
-        const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
-        if (requestLine.size() != 3) {
+        case HttpRequestReader::Result::Malformed:
             fail();
             return std::nullopt;
-        }
-        HttpRequest request;
-        request.method = requestLine[0];
-        request.target = requestLine[1];
-        request.tunneled = !m_tunnelHost.isEmpty();
-        request.scheme = (m_tls || request.tunneled) ? QStringLiteral("https") : QStringLiteral("http");
-        for (qsizetype i = 1; i < lines.size(); ++i) {
-            const QByteArray line = lines[i].trimmed();
-            const qsizetype colon = line.indexOf(':');
-            if (colon > 0)
-                request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
-        }
-        readTarget(request);
-
-        const qsizetype bodyStart = headEnd + 4;
-        if (request.header("Transfer-Encoding").toLower().contains("chunked")) {
-            std::optional<qsizetype> end = decodeChunkedBody(bodyStart, request.body);
-            if (!end)
-                return std::nullopt;
-            m_buffer.remove(0, *end);
-        } else {
-            bool ok = true;
-            const QByteArray lengthText = request.header("Content-Length");
-            const qsizetype length = lengthText.isNull() ? 0 : lengthText.toLongLong(&ok);
-            if (!ok || length < 0) {
-                fail();
-                return std::nullopt;
-            }
-            if (m_buffer.size() < bodyStart + length)
-                return std::nullopt;
-            request.body = m_buffer.mid(bodyStart, length);
-            m_buffer.remove(0, bodyStart + length);
+        case HttpRequestReader::Result::Complete:
+            break;
         }
         const QByteArray connection =
             (request.header("Connection").isNull() ? request.header("Proxy-Connection") : request.header("Connection"))
                 .toLower();
         m_closeAfterReply = connection == "close";
         return request;
-    }
-
-    // Decodes a chunked body starting at `from`; the offset just past it, or nothing when it is
-    // not complete yet.
-    std::optional<qsizetype> decodeChunkedBody(qsizetype from, QByteArray& body)
-    {
-        QByteArray decoded;
-        qsizetype pos = from;
-        for (;;) {
-            const qsizetype lineEnd = m_buffer.indexOf("\r\n", pos);
-            if (lineEnd < 0)
-                return std::nullopt;
-            bool ok = false;
-            const qsizetype size =
-                m_buffer.mid(pos, lineEnd - pos).split(';').first().trimmed().toLongLong(&ok, 16);
-            if (!ok || size < 0) {
-                fail();
-                return std::nullopt;
-            }
-            pos = lineEnd + 2;
-            if (size == 0) {
-                // Trailer fields, then an empty line.
-                const qsizetype end = m_buffer.indexOf("\r\n\r\n", pos - 2);
-                if (end < 0)
-                    return std::nullopt;
-                body = decoded;
-                return end + 4;
-            }
-            if (m_buffer.size() < pos + size + 2)
-                return std::nullopt;
-            decoded.append(m_buffer.mid(pos, size));
-            pos += size + 2;
-        }
     }
 
     void fail()
@@ -209,7 +79,7 @@ private:
     {
         std::optional<QSslConfiguration> tls;
         // A tunnel inside a tunnel, or bytes already sent behind the CONNECT, are no client's doing.
-        if (m_options.tunnelPolicy && !m_tls && m_tunnelHost.isEmpty() && m_buffer.isEmpty() && !request.host.isEmpty())
+        if (m_options.tunnelPolicy && !m_reader.tls() && m_reader.tunnelHost().isEmpty() && m_buffer.isEmpty() && !request.host.isEmpty())
             tls = m_options.tunnelPolicy(request.host, request.port < 0 ? 443 : request.port);
         if (m_options.tunnelObserver)
             m_options.tunnelObserver(request, tls ? 200 : 502);
@@ -219,8 +89,7 @@ private:
             m_socket->disconnectFromHost();
             return;
         }
-        m_tunnelHost = request.host;
-        m_tunnelPort = request.port < 0 ? 443 : request.port;
+        m_reader.setTunnel(request.host, request.port < 0 ? 443 : request.port);
         m_socket->write("HTTP/1.1 200 Connection established\r\n\r\n");
         m_socket->flush();
         m_socket->setSslConfiguration(*tls);
@@ -328,10 +197,8 @@ private:
 
     QSslSocket* m_socket;
     const HttpServer::Options& m_options;
-    bool m_tls;
     QByteArray m_buffer;
-    QString m_tunnelHost;            // set once a CONNECT tunnel is open
-    int m_tunnelPort = -1;
+    HttpRequestReader m_reader;      // knows the tunnel once a CONNECT opened one
     bool m_busy = false;             // a reply is being sent
     bool m_done = false;             // nothing more is answered on this connection
     bool m_closeAfterReply = false;  // the client asked for Connection: close

@@ -21,6 +21,9 @@ ConverterPtr openGb18030()
     return converter;
 }
 
+// Numbers of an action (milliseconds, bytes) above this are no test's intent.
+constexpr int kMaxNumber = 3600000;
+
 bool knownAction(const QString& action)
 {
     const QString name = action.section(QLatin1Char(':'), 0, 0);
@@ -34,7 +37,7 @@ bool knownAction(const QString& action)
     for (qsizetype i = 1; i < parts.size(); ++i) {
         bool ok = false;
         const int value = parts[i].toInt(&ok);
-        if (!ok || value < 0)
+        if (!ok || value < 0 || value > kMaxNumber)
             return false;
     }
     if (name == QLatin1String("status")) {
@@ -127,7 +130,7 @@ void FaultRule::apply(HttpReply& reply) const
         const QStringList parts = action.split(QLatin1Char(':'));
         const QString& name = parts[0];
         if (name == QLatin1String("delay")) {
-            reply.delayMs += parts.value(1).toInt();
+            reply.delayMs = std::min(reply.delayMs + parts.value(1).toInt(), kMaxNumber);
         } else if (name == QLatin1String("drip")) {
             reply.dripSize = parts.size() > 1 ? std::max(1, parts[1].toInt()) : 64;
             reply.dripDelayMs = parts.size() > 2 ? parts[2].toInt() : 50;
