@@ -67,7 +67,9 @@ std::optional<uint32_t> PortalAppearanceSource::readColorScheme()
     for (const QString& method : {QStringLiteral("ReadOne"), QStringLiteral("Read")}) {
         QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
         call << kNamespace << kKey;
-        const QDBusMessage reply = d->bus.call(call, QDBus::Block, kTimeoutMs);
+        // Events other than user input go on while waiting: a portal served by this very process
+        // (or one that answers late) cannot freeze the window.
+        const QDBusMessage reply = d->bus.call(call, QDBus::BlockWithGui, kTimeoutMs);
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
             continue;
         if (auto scheme = unwrapScheme(reply.arguments().first()))
