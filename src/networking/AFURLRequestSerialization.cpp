@@ -104,11 +104,18 @@ bool isASCII(const QString& text)
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
-QString acceptLanguageValue()
+// Every serializer starts from these; a shared set costs a new serializer nothing to copy.
+const QSet<QString>& defaultMethodsInURI()
+{
+    static const QSet<QString> methods{QStringLiteral("GET"), QStringLiteral("HEAD"), QStringLiteral("DELETE")};
+    return methods;
+}
+
+QString formattedAcceptLanguage(const QStringList& languages)
 {
     QStringList entries;
     int index = 0;
-    for (const QString& language : AFHTTPRequestSerializer::preferredLanguages()) {
+    for (const QString& language : languages) {
         const float q = 1.0f - 0.1f * static_cast<float>(index);
         entries.append(language + QString::asprintf(";q=%0.1g", static_cast<double>(q)));
         if (q <= 0.5f)
@@ -116,6 +123,22 @@ QString acceptLanguageValue()
         ++index;
     }
     return entries.join(QStringLiteral(", "));
+}
+
+// A serializer is made for every request; the languages seldom change between two of them, so
+// the last list and its header value are kept.
+QString acceptLanguageValue()
+{
+    static QMutex mutex;
+    static QStringList lastLanguages;
+    static QString lastValue;
+    const QStringList languages = AFHTTPRequestSerializer::preferredLanguages();
+    QMutexLocker lock(&mutex);
+    if (lastValue.isNull() || languages != lastLanguages) {
+        lastLanguages = languages;
+        lastValue = formattedAcceptLanguage(languages);
+    }
+    return lastValue;
 }
 
 QString userAgentValue()
@@ -260,8 +283,7 @@ std::shared_ptr<AFHTTPRequestSerializer> AFHTTPRequestSerializer::serializer()
 }
 
 AFHTTPRequestSerializer::AFHTTPRequestSerializer()
-    : m_stringEncoding(TextEncoding::kUTF8),
-      m_methodsInURI{QStringLiteral("GET"), QStringLiteral("HEAD"), QStringLiteral("DELETE")}
+    : m_stringEncoding(TextEncoding::kUTF8), m_methodsInURI(defaultMethodsInURI())
 {
     m_headers.setValue(acceptLanguageValue(), QStringLiteral("Accept-Language"));
     m_headers.setValue(userAgentValue(), QStringLiteral("User-Agent"));

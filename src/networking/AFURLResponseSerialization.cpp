@@ -208,8 +208,10 @@ std::shared_ptr<AFJSONResponseSerializer> AFJSONResponseSerializer::serializerWi
 
 AFJSONResponseSerializer::AFJSONResponseSerializer()
 {
-    setAcceptableContentTypes(
-        QSet<QString>{QStringLiteral("application/json"), QStringLiteral("text/json"), QStringLiteral("text/javascript")});
+    // Shared by every JSON serializer (each session manager makes one).
+    static const QSet<QString> types{QStringLiteral("application/json"), QStringLiteral("text/json"),
+                                     QStringLiteral("text/javascript")};
+    setAcceptableContentTypes(types);
 }
 
 QVariant AFJSONResponseSerializer::responseObjectForResponse(const HTTPURLResponse* response, const QByteArray& data,

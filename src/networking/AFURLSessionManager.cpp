@@ -208,7 +208,8 @@ void AFURLSessionManagerTaskDelegate::didCompleteWithError(URLSession&, URLSessi
 AFURLSessionManager::AFURLSessionManager(const std::optional<URLSessionConfiguration>& configuration)
     : m_sessionConfiguration(configuration.value_or(URLSessionConfiguration::defaultSessionConfiguration())),
       m_session(URLSession::create(m_sessionConfiguration)),
-      m_taskDescriptionForSessionTasks(QString::asprintf("%p", static_cast<const void*>(this))),
+      // The object's address as "%p" writes it, without a trip through printf.
+      m_taskDescriptionForSessionTasks(QStringLiteral("0x") + QString::number(quintptr(this), 16)),
       m_responseSerializer(AFJSONResponseSerializer::serializer()),
       m_securityPolicy(AFSecurityPolicy::defaultPolicy()),
       m_reachabilityManager(AFNetworkReachabilityManager::sharedManager())
