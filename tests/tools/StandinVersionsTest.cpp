@@ -7,6 +7,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkDiskCache>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -169,4 +171,35 @@ TEST(StandinVersions, TwoServicesWithOneSeedAndClockAnswerByteForByteAlike)
         differentSeed += c.get(address).body != x.body;
     }
     EXPECT_GE(differentSeed, 20);  // the seed matters
+}
+
+TEST(StandinVersions, AClientDiskCacheRevalidatesAndSeesAPublishAtOnce)
+{
+    standin::StandinService service(testOptions());
+    QTemporaryDir dir;
+    QNetworkAccessManager manager;
+    manager.setProxy(service.proxy());
+    auto* cache = new QNetworkDiskCache(&manager);
+    cache->setCacheDirectory(dir.path());
+    manager.setCache(cache);
+    const auto get = [&] {
+        QNetworkReply* reply = manager.get(QNetworkRequest(QUrl(kNews)));
+        EXPECT_TRUE(waitUntil([&] { return reply->isFinished(); }));
+        reply->deleteLater();
+        return std::make_pair(reply->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool(), reply->readAll());
+    };
+    const auto first = get();
+    const auto second = get();
+    EXPECT_FALSE(first.first);
+    EXPECT_EQ(second.second, first.second);  // from the cache after a 304
+    const QList<QJsonObject> log = service.requestLog();
+    ASSERT_EQ(log.size(), 2);  // the cache asked again
+    EXPECT_EQ(log[1].value(QStringLiteral("status")).toInt(), 304);
+    EXPECT_EQ(log[1].value(QStringLiteral("ifModifiedSince")).toString(), log[0].value(QStringLiteral("lastModified")).toString());
+
+    service.publish(2);
+    const auto third = get();
+    EXPECT_FALSE(third.first);
+    EXPECT_NE(third.second, first.second);
+    EXPECT_EQ(ids(third.second).size(), 20);
 }

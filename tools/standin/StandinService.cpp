@@ -106,6 +106,10 @@ struct StandinService::State
             version.modified += kVersionStepSeconds;
         version.digest = digest;
         reply.setHeader("Last-Modified", httpDate(QDateTime::fromSecsSinceEpoch(version.modified, Qt::UTC)));
+        // Caches (the client's disk cache, the web view's) ask again every time, answered 304
+        // while the bytes stand: a restarted stand-in or a publish never hides behind a freshness
+        // a cache guessed from the date.
+        reply.setHeader("Cache-Control", "no-cache");
     }
 
     void record(const HttpRequest& request, int status, const QByteArray& lastModified, const QJsonObject& fields,
