@@ -1,0 +1,274 @@
+#include "newslist/CenterTableModel.h"
+
+#include "foundation/CommonFunction.h"
+#include "foundation/GlobalValues.h"
+#include "networking/AFHTTPSessionManager.h"
+#include "newslist/NewsListLinks.h"
+
+#include <QSize>
+
+CenterTableModel::CenterTableModel(const NewsListData& channel, QObject* parent)
+    : QAbstractListModel(parent), m_channel(channel)
+{
+    for (QString* text : {&m_channel.ListName, &m_channel.ListUrl, &m_channel.SlideUrl, &m_channel.LoadMoreUrl}) {
+        if (text->isNull())
+            *text = QStringLiteral("");
+    }
+}
+
+CenterTableModel::~CenterTableModel()
+{
+    // Cancelled requests still call their failed blocks later; the blocks hold this model weakly.
+    for (const Manager& manager : {m_listManager, m_slideManager}) {
+        if (manager)
+            manager->invalidateSessionCancelingTasks(true);
+    }
+    for (const auto& weak : m_pageManagers) {
+        if (const Manager manager = weak.lock())
+            manager->invalidateSessionCancelingTasks(true);
+    }
+}
+
+// ---- Rows ----
+
+int CenterTableModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return int(NewsListRows::rowCount(m_newsListArray, m_channel.iLoadType, hasSlideRow()));
+}
+
+NewsListRow CenterTableModel::rowAt(qsizetype row) const
+{
+    return NewsListRows::rowAt(row, m_newsListArray, m_channel.iLoadType, hasSlideRow());
+}
+
+QVariant CenterTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const NewsListRow row = rowAt(index.row());
+    switch (role) {
+    case Qt::SizeHintRole:
+        return QSize(300, row.height);
+    case Qt::DisplayRole:
+        if (row.kind == NewsListRow::SectionHeader)
+            return row.headerTitle;
+        if (row.kind == NewsListRow::LoadMore)
+            return QStringLiteral("加载更多");
+        if (row.kind == NewsListRow::Item) {
+            const NewsListEntry& entry = m_newsListArray.at(row.index);
+            if (const FeedPtr feed = feedOf(entry))
+                return feed->title;
+            if (const NSListADInfoPtr ad = adOf(entry))
+                return ad->adTitle;
+        }
+        return {};
+    case RowKindRole:
+        return int(row.kind);
+    case ItemIndexRole:
+        return qlonglong(row.index);
+    case HeaderTitleRole:
+        return row.headerTitle;
+    case LastPinnedRole:
+        return row.lastPinned;
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags CenterTableModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    const NewsListRow row = rowAt(index.row());
+    // The "加载更多" row acts on a click; headers and empty ranking rows ignore it.
+    if (row.kind == NewsListRow::Item || row.kind == NewsListRow::LoadMore)
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    return Qt::NoItemFlags;
+}
+
+void CenterTableModel::reloadTable()
+{
+    if (rowCount() > 0)
+        emit dataChanged(index(0), index(rowCount() - 1));
+}
+
+void CenterTableModel::setListEntries(NewsListEntries entries)
+{
+    beginResetModel();
+    m_newsListArray = std::move(entries);
+    endResetModel();
+}
+
+void CenterTableModel::setSlides(QList<slideDataPtr> slides)
+{
+    beginResetModel();
+    m_slideDataArray = std::move(slides);
+    endResetModel();
+    emit slidesChanged();
+}
+
+// ---- Showing a channel ----
+
+void CenterTableModel::showByClick(bool byClick)
+{
+    if (m_firstLoadView) {
+        loadData(false);
+        return;
+    }
+    m_lastSelectIndex = 0;
+    const int64_t type = CommonFunction::getWebFileLastUpdateTimeTypeByListType(m_channel.iListID);
+    if (CommonFunction::needReloadWebFile(type)) {
+        loadData(false);
+        emit scrollToTopRequested();
+        return;
+    }
+    if (!byClick)
+        didFinishLoadDataWithDescribe(QStringLiteral("本栏目暂无更新"));
+    showLastSelectIndex();
+}
+
+// ---- Selection ----
+
+void CenterTableModel::tableViewSelectionDidChange(qsizetype row)
+{
+    const qsizetype n = m_newsListArray.size();
+    if (m_channel.iLoadType == 1) {
+        if (!m_channel.SlideUrl.isEmpty() && !m_slideDataArray.isEmpty()) {
+            if (row == 0)
+                return;
+            if (row < 0 || row >= n + 1) {
+                loadMore();
+                return;
+            }
+            ADselectCellRow(row - 1, row - 1);
+            return;
+        }
+        // No selection reads as past the end.
+        if (row >= 0 && row < n)
+            selectCellRow(row, row);
+        else
+            loadMore();
+        return;
+    }
+    const NewsListRow layout = rowAt(row);
+    if (layout.kind == NewsListRow::Item)
+        selectCellRow(row, layout.index);
+}
+
+void CenterTableModel::selectCellRow(qsizetype row, qsizetype index)
+{
+    Q_UNUSED(row);
+    if (index < 0 || index >= m_newsListArray.size())
+        return;
+    const FeedPtr feed = feedOf(m_newsListArray.at(index));
+    if (!feed)
+        return;
+    if (m_lastSelectIndex >= 0 && m_lastSelectIndex < m_newsListArray.size()) {
+        const NewsListEntry& previous = m_newsListArray.at(m_lastSelectIndex);
+        if (const FeedPtr old = feedOf(previous))
+            old->isSelected = false;
+        else if (const NSListADInfoPtr ad = adOf(previous))
+            ad->isSelected = false;
+    }
+    feed->isSelected = true;
+    if (const auto pane = ArticlePaneLink::instance()) {
+        pane->emptyRecordNewsAndHot();
+        pane->show(feed);
+    }
+    m_lastSelectIndex = index;
+    reloadTable();
+}
+
+void CenterTableModel::ADselectCellRow(qsizetype row, qsizetype index)
+{
+    if (index < 0 || index >= m_newsListArray.size())
+        return;
+    const NSListADInfoPtr ad = adOf(m_newsListArray.at(index));
+    if (!ad) {
+        selectCellRow(row, index);
+        return;
+    }
+    if (m_lastSelectIndex >= 0 && m_lastSelectIndex < m_newsListArray.size()) {
+        const NewsListEntry& previous = m_newsListArray.at(m_lastSelectIndex);
+        if (const FeedPtr old = feedOf(previous))
+            old->isSelected = false;
+        else if (const NSListADInfoPtr oldAd = adOf(previous))
+            oldAd->isSelected = false;
+    }
+    ad->isSelected = true;
+    if (const auto hook = ListAdHook::instance())
+        hook->adClicked(ad, m_newsListArray);
+    m_lastSelectIndex = index;
+    reloadTable();
+}
+
+void CenterTableModel::showLastSelectIndex()
+{
+    if (const auto push = PushNewsFlag::instance(); push && push->isPushNews()) {
+        push->setIsPushNews(false);
+        return;
+    }
+    if (m_lastSelectIndex >= 0 && m_lastSelectIndex < m_newsListArray.size())
+        selectCellRow(m_lastSelectIndex, m_lastSelectIndex);
+}
+
+// ---- Outcomes ----
+
+void CenterTableModel::didFinishLoadDataWithCacheData(bool fromCache)
+{
+    emit spinnerHidden();
+    emit errorViewRequested(false);
+    reloadTable();
+    showLastSelectIndex();
+    m_firstLoadView = false;
+    if (!fromCache)
+        CommonFunction::saveWebFileLastUpdateTime(CommonFunction::getWebFileLastUpdateTimeTypeByListType(m_channel.iListID));
+}
+
+void CenterTableModel::didFinishLoadDataWithNoNeedLoad()
+{
+    emit spinnerHidden();
+    emit hudDismissRequested();
+}
+
+void CenterTableModel::didFinishLoadDataWithNeedReloadTable()
+{
+    reloadTable();
+}
+
+void CenterTableModel::didFinishLoadDataWithDescribe(const QString& text)
+{
+    if (!m_newsListArray.isEmpty())
+        emit toastRequested(text);
+}
+
+void CenterTableModel::tip(const QString& text)
+{
+    if (gbUpdateNewsCountTiShi.load())
+        didFinishLoadDataWithDescribe(text);
+}
+
+void CenterTableModel::didFailedLoadData(const Error* error)
+{
+    Q_UNUSED(error);
+    emit spinnerHidden();
+    emit toastRequested(QStringLiteral("新闻加载失败，请查看网络设置"));
+    if (!m_haveLocalData)
+        emit errorViewRequested(true);
+}
+
+void CenterTableModel::didFinishLoadMoreData(bool fromCache)
+{
+    emit spinnerHidden();
+    reloadTable();
+    if (!fromCache)
+        CommonFunction::saveWebFileLastUpdateTime(CommonFunction::getWebFileLastUpdateTimeTypeByListType(m_channel.iListID));
+}
+
+void CenterTableModel::didFailedLoadMoreData(const Error* error)
+{
+    Q_UNUSED(error);
+    emit spinnerHidden();
+}

@@ -1,0 +1,171 @@
+#pragma once
+
+#include "foundation/models/NewsListData.h"
+#include "foundation/models/slideData.h"
+#include "newslist/ChannelState.h"
+#include "newslist/NewsListEntry.h"
+#include "newslist/NewsListRows.h"
+#include "platform/Error.h"
+
+#include <QAbstractListModel>
+#include <QDateTime>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class AFHTTPSessionManager;
+class URLSessionDataTask;
+
+// The news list of one channel without its widgets: the rows, the refresh with its
+// Last-Modified check and new-item count, the cached list, load more, and selection. The list
+// view (CenterTableView) shows this model and forwards its events here; what the view must draw
+// or say comes back through the signals below.
+//
+// Main thread only; only the load-more parse runs on a pool thread and comes back here.
+class CenterTableModel : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    enum Role {
+        RowKindRole = Qt::UserRole + 1,  // NewsListRow::Kind
+        ItemIndexRole,                   // index into newsListArray, -1 for other rows
+        HeaderTitleRole,
+        LastPinnedRole,
+    };
+
+    // Slide outcome of one refresh.
+    enum SlideOutcome { kSlideNone = 0, kSlideUnchanged = 1, kSlideNew = 2, kSlideFailed = 3 };
+
+    static constexpr qint64 kRefreshThrottleSeconds = 180;
+    static constexpr qsizetype kBottomPagingLimit = 200;
+    static constexpr int64_t kFirstChannel = 101;
+    static constexpr int64_t kRankingChannel = 102;
+
+    // initWithNewsListData: keeps its own copy of the channel.
+    explicit CenterTableModel(const NewsListData& channel, QObject* parent = nullptr);
+    // Cancels the view's requests; their late replies find nobody.
+    ~CenterTableModel() override;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    NewsListRow rowAt(qsizetype row) const;
+
+    // ---- Showing and refreshing ----
+    // YES from a tab choice or the error view's reload button, NO from the refresh button.
+    void showByClick(bool byClick);
+    void loadData(bool forClick);
+    void loadLocalData(bool showWithoutSlides);
+    void jiashua();
+    void reloadDataByErrorBtn() { showByClick(true); }
+
+    // ---- Selection ----
+    void tableViewSelectionDidChange(qsizetype row);
+    void selectCellRow(qsizetype row, qsizetype index);
+    void ADselectCellRow(qsizetype row, qsizetype index);
+    void showLastSelectIndex();
+
+    // ---- Load more ----
+    // The list has been scrolled to its bottom (the bounds-change handler of the list).
+    void myBoundsChangeNotificationHandler();
+    void loadMore();
+    // The page URL for the last news item, or null when there is nothing to page from.
+    QString loadMoreUrl() const;
+
+    // ---- State ----
+    const NewsListData& newslistData() const { return m_channel; }
+    const NewsListEntries& newsListArray() const { return m_newsListArray; }
+    const QList<slideDataPtr>& slideDataArray() const { return m_slideDataArray; }
+    bool hasSlideRow() const { return m_channel.iLoadType == 1 && !m_slideDataArray.isEmpty(); }
+    bool firstLoadView() const { return m_firstLoadView; }
+    bool isLoading() const { return m_isLoading; }
+    bool isLoadSlide() const { return m_isLoadSlide; }
+    bool isLoadMore() const { return m_isLoadMore; }
+    bool haveLocalData() const { return m_haveLocalData; }
+    int64_t startS() const { return m_startS; }
+    int64_t stopS() const { return m_stopS; }
+    qsizetype lastSelectIndex() const { return m_lastSelectIndex; }
+    QDateTime preRefreshDate() const { return m_preRefreshDate; }
+    const ChannelState& channelState() const { return m_state; }
+
+signals:
+    // A short note on the strip over the list's top; the view removes it after a second.
+    void toastRequested(const QString& text);
+    // The offline note shown on the list itself.
+    void offlineToastRequested(const QString& text);
+    // The first-load spinner goes for good.
+    void spinnerHidden();
+    // didFinishLoadDataWithNoNeedLoad: any note on show goes.
+    void hudDismissRequested();
+    void errorViewRequested(bool shown);
+    void scrollToTopRequested();
+    // slideDataArray was replaced: the strip of row 0 is made anew.
+    void slidesChanged();
+
+private:
+    using Completion = std::function<void(int slideOutcome)>;
+    using Manager = std::shared_ptr<AFHTTPSessionManager>;
+    using Task = std::shared_ptr<URLSessionDataTask>;
+
+    // Outcomes.
+    void didFinishLoadDataWithCacheData(bool fromCache);
+    void didFinishLoadDataWithNoNeedLoad();
+    void didFinishLoadDataWithNeedReloadTable();
+    void didFinishLoadDataWithDescribe(const QString& text);
+    void didFailedLoadData(const Error* error);
+    void didFinishLoadMoreData(bool fromCache);
+    void didFailedLoadMoreData(const Error* error);
+    void tip(const QString& text);
+
+    // Refresh steps.
+    QString withCacheBuster(const QString& url, bool firstRefresh) const;
+    void onListHead(const Task& task, bool firstRefresh);
+    void onListHeadFailed(const Task& task, const Error& error, bool firstRefresh);
+    void sendListGet(const QString& url, bool firstRefresh);
+    void onListReply(const QByteArray& bytes);
+    void onListFailed(const Error& error);
+    void onSlideHead(const Task& task, bool firstRefresh);
+    void onSlideReply(const QByteArray& bytes);
+    void deliverSlideOutcome(int outcome);
+    // Runs the completion now when the slides are done, or leaves it for them.
+    void completeOrWait(Completion completion);
+    void showNewList(const NewsListEntries& entries, const QString& lastModified, bool offline, int slideOutcome);
+    int newItemCount(int64_t storedMaxId) const;
+    void setListEntries(NewsListEntries entries);
+    void setSlides(QList<slideDataPtr> slides);
+    void reloadTable();
+    NewsListEntries readListEntries(const QByteArray& bytes) const;
+
+    // Load-more steps.
+    void onPageParsed(const QList<FeedPtr>& page);
+    void LoadMoreNewsDataIfNeed(const QList<FeedPtr>& page);
+
+    NewsListData m_channel;
+    ChannelState m_state{m_channel};
+
+    bool m_firstLoadView = true;
+    bool m_firstMore = false;
+    bool m_isLoadMore = false;
+    bool m_isLoading = false;
+    bool m_isLoadSlide = false;
+    int64_t m_startS = 0;
+    int64_t m_stopS = 1;
+    bool m_bLoadMoreUseCache = false;
+    qsizetype m_lastSelectIndex = 0;
+    QList<slideDataPtr> m_slideDataArray;
+    QString m_lastTimeStr;
+    QString m_slideLastTimeStr;
+    int m_bLoadSlideSuc = kSlideNone;
+    bool m_bHaveLocalSlideData = false;
+    Completion m_downLoadComplate;
+    QDateTime m_preRefreshDate;
+    bool m_bLoadDataForClick = false;
+    bool m_haveLocalData = false;
+    NewsListEntries m_newsListArray;
+
+    Manager m_listManager;
+    Manager m_slideManager;
+    QList<std::weak_ptr<AFHTTPSessionManager>> m_pageManagers;
+};

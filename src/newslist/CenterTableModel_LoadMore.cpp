@@ -1,0 +1,129 @@
+#include "newslist/CenterTableModel.h"
+
+#include "database/DatabaseOperate.h"
+#include "foundation/CommonFunction.h"
+#include "foundation/EncryptionKeys.h"
+#include "foundation/GlobalValues.h"
+#include "networking/AFNetManager.h"
+#include "newslist/NewsListFeeds.h"
+#include "newslist/NewsListLinks.h"
+#include "platform/Dispatch.h"
+
+void CenterTableModel::myBoundsChangeNotificationHandler()
+{
+    if (m_channel.iListID == kRankingChannel)
+        return;
+    if (m_channel.iListID == kFirstChannel && !m_firstMore) {
+        m_firstMore = true;
+        return;
+    }
+    if (m_stopS > m_startS && m_newsListArray.size() <= kBottomPagingLimit) {
+        ++m_startS;
+        loadMore();
+    }
+}
+
+QString CenterTableModel::loadMoreUrl() const
+{
+    FeedPtr last;
+    for (qsizetype i = m_newsListArray.size() - 1; i >= 0 && !last; --i)
+        last = feedOf(m_newsListArray.at(i));
+    if (!last || m_channel.LoadMoreUrl.isEmpty())
+        return {};
+    const QString page = CommonFunction::EncrypteUTF8(last->guid, kDesKeyNextPage).toLower();
+    const QString random = gbApiRandom.load() ? QStringLiteral("?r=%1").arg(CommonFunction::getRandom()) : QString();
+    return QStringLiteral("%1%2.xml%3").arg(m_channel.LoadMoreUrl, page, random);
+}
+
+void CenterTableModel::loadMore()
+{
+    if (m_newsListArray.isEmpty())
+        return;
+    const QString url = loadMoreUrl();
+    if (url.isEmpty()) {
+        m_isLoadMore = false;
+        didFailedLoadMoreData(nullptr);
+        return;
+    }
+    m_isLoadMore = true;
+    m_lastTimeStr.clear();
+    m_slideLastTimeStr.clear();
+    QPointer<CenterTableModel> self(this);
+    const auto manager = AFNetManager::requestWithUrlString(
+        url, true, QVariant(), 1, nullptr, AFNetManager::ProgressBlock(),
+        [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
+            if (!self)
+                return;
+            CommonFunction::checkNetworkState();
+            const QByteArray bytes = reply.toByteArray();
+            // The parse reads nothing but the bytes; the result comes back to the main thread.
+            dispatch::asyncGlobal([self, bytes] {
+                QList<FeedPtr> page = parserNewsListXmlData(bytes);
+                dispatch::asyncMain([self, page = std::move(page)] {
+                    if (self)
+                        self->onPageParsed(page);
+                });
+            });
+        },
+        [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+            if (!self || error.code == -999)
+                return;
+            CommonFunction::checkNetworkState();
+            self->m_isLoadMore = false;
+            self->didFailedLoadMoreData(&error);
+        });
+    m_pageManagers.removeIf([](const std::weak_ptr<AFHTTPSessionManager>& weak) { return weak.expired(); });
+    m_pageManagers.append(manager);
+}
+
+void CenterTableModel::onPageParsed(const QList<FeedPtr>& parsed)
+{
+    QList<FeedPtr> page = parsed;
+    if (!page.isEmpty()) {
+        DatabaseOperate::ReadMarkList<Feed> marks;
+        for (const FeedPtr& feed : page)
+            marks.append(feed);
+        DatabaseOperate::Lease store;
+        if (store)
+            store->getNewsState(marks);
+    }
+    filerData(page);
+    if (page.isEmpty()) {
+        m_isLoadMore = false;
+        didFailedLoadMoreData(nullptr);
+        return;
+    }
+    m_bLoadMoreUseCache = false;
+    LoadMoreNewsDataIfNeed(page);
+}
+
+void CenterTableModel::LoadMoreNewsDataIfNeed(const QList<FeedPtr>& page)
+{
+    m_isLoadMore = false;
+    NewsListEntries list = m_newsListArray;
+    const auto ads = ListAdHook::instance();
+    const bool placeAds = m_channel.iListID == kFirstChannel && gbLoadAllData.load() && page.size() > 6 && ads
+                          && ads->isAdDownloaded();
+    int adsBefore = 0;
+    for (const NewsListEntry& entry : list)
+        adsBefore += adOf(entry) ? 1 : 0;
+    for (const FeedPtr& feed : page)
+        list.append(feed);
+    if (placeAds)
+        ads->insertAds(list, adsBefore);
+
+    // Rows are appended in place when the list only grew at its end, so the view keeps its
+    // scroll position; anything else reloads the model.
+    const qsizetype oldCount = m_newsListArray.size();
+    bool onlyAppended = !placeAds && oldCount > 0 && m_channel.iLoadType == 1;
+    if (onlyAppended) {
+        const int firstNew = int(oldCount + (hasSlideRow() ? 1 : 0));
+        beginInsertRows(QModelIndex(), firstNew, firstNew + int(page.size()) - 1);
+        m_newsListArray = std::move(list);
+        endInsertRows();
+    } else {
+        setListEntries(std::move(list));
+    }
+    didFinishLoadMoreData(m_bLoadMoreUseCache);
+    ++m_stopS;
+}

@@ -1,0 +1,459 @@
+#include "newslist/CenterTableModel.h"
+
+#include "database/DatabaseOperate.h"
+#include "database/ServerUrls.h"
+#include "foundation/CommonFunction.h"
+#include "foundation/GlobalValues.h"
+#include "networking/AFNetManager.h"
+#include "newslist/ListCacheFile.h"
+#include "newslist/NewsListFeeds.h"
+#include "newslist/NewsListLinks.h"
+#include "platform/Clock.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+
+namespace {
+
+constexpr qint64 kCancelled = -999;
+constexpr int kNotFound = 404;
+
+QString lastModifiedOf(const std::shared_ptr<URLSessionDataTask>& task)
+{
+    if (!task)
+        return {};
+    const auto response = task->response();
+    if (!response)
+        return {};
+    const QString value = response->valueForHTTPHeaderField(QStringLiteral("Last-Modified"));
+    return value.isEmpty() ? QString() : value;
+}
+
+void markRead(const QList<FeedPtr>& feeds)
+{
+    if (feeds.isEmpty())
+        return;
+    DatabaseOperate::ReadMarkList<Feed> list;
+    list.reserve(feeds.size());
+    for (const FeedPtr& feed : feeds)
+        list.append(feed);
+    DatabaseOperate::Lease store;
+    if (store)
+        store->getNewsState(list);
+}
+
+// The list paths whose missing HEAD falls back to the feed folder.
+bool hasFallbackPrefix(const QString& url)
+{
+    for (const QString* prefix : {&kUrlNewsListXml, &kUrlNewsListMorePrefix, &kUrlIosListXml, &kUrlIosListMorePrefix,
+                                  &kUrlRankListXml}) {
+        if (!prefix->isEmpty() && url.startsWith(*prefix))
+            return true;
+    }
+    return false;
+}
+
+void postHotForumReload(int64_t listId, int number)
+{
+    if (listId == 0)
+        NotificationCenter::defaultCenter().post(QStringLiteral("reloadHotForumTable"), {},
+                                                 {{QStringLiteral("number"), number}});
+}
+
+}  // namespace
+
+NewsListEntries CenterTableModel::readListEntries(const QByteArray& bytes) const
+{
+    QList<FeedPtr> feeds;
+    if (m_channel.iLoadType == 1) {
+        feeds = parserNewsListXmlData(bytes);
+    } else {
+        for (const QList<FeedPtr>& section : parserRankNewsListXmlData(bytes))
+            feeds.append(section);
+    }
+    markRead(feeds);
+    filerData(feeds);
+    NewsListEntries entries;
+    entries.reserve(feeds.size());
+    for (const FeedPtr& feed : feeds)
+        entries.append(feed);
+    if (m_channel.iListID == kFirstChannel && gbLoadAllData.load() && entries.size() >= 10) {
+        if (const auto ads = ListAdHook::instance(); ads && ads->isAdDownloaded())
+            ads->insertAds(entries, 0);
+    }
+    return entries;
+}
+
+QString CenterTableModel::withCacheBuster(const QString& url, bool firstRefresh) const
+{
+    if (firstRefresh)
+        return url;
+    return url + QStringLiteral("?r=%1").arg(CommonFunction::getRandom());
+}
+
+// ---- loadData ----
+
+void CenterTableModel::loadData(bool forClick)
+{
+    if (m_channel.ListUrl.isEmpty()) {
+        m_isLoading = false;
+        m_isLoadSlide = false;
+        didFailedLoadData(nullptr);
+        return;
+    }
+    // A second refresh while one runs would replace the completion the first one left behind.
+    if (m_isLoading || m_isLoadSlide)
+        return;
+    m_isLoading = true;
+    m_isLoadSlide = true;
+    m_bLoadDataForClick = forClick;
+
+    if (!m_newsListArray.isEmpty() && m_preRefreshDate.isValid()
+        && m_preRefreshDate.secsTo(Clock::now()) < kRefreshThrottleSeconds) {
+        QPointer<CenterTableModel> self(this);
+        dispatch::after(100, [self] {
+            if (self)
+                self->jiashua();
+        });
+        if (m_channel.iListID == kFirstChannel && m_newsListArray.size() >= 10) {
+            if (const auto ads = ListAdHook::instance(); ads && ads->isAdDownloaded())
+                ads->rotateAds(m_newsListArray);
+        }
+        return;
+    }
+
+    m_bLoadSlideSuc = kSlideNone;
+    m_downLoadComplate = nullptr;
+    const bool firstRefresh = m_newsListArray.isEmpty();
+    if (firstRefresh)
+        loadLocalData(false);
+    m_lastTimeStr.clear();
+    m_slideLastTimeStr.clear();
+
+    QPointer<CenterTableModel> self(this);
+    m_listManager = AFNetManager::requestWithUrlString(
+        withCacheBuster(m_channel.ListUrl, firstRefresh), false, QVariant(), 1, nullptr, std::shared_ptr<AFHTTPSessionManager>(),
+        AFNetManager::ProgressBlock(),
+        [self, firstRefresh](const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
+            if (self)
+                self->onListHead(task, firstRefresh);
+        },
+        [self, firstRefresh](const std::shared_ptr<URLSessionDataTask>& task, const Error& error) {
+            if (self)
+                self->onListHeadFailed(task, error, firstRefresh);
+        });
+
+    if (m_channel.SlideUrl.isEmpty()) {
+        m_isLoadSlide = false;
+        m_bLoadSlideSuc = kSlideUnchanged;
+        return;
+    }
+    m_slideManager = AFNetManager::requestWithUrlString(
+        withCacheBuster(m_channel.SlideUrl, firstRefresh), false, QVariant(), 1, nullptr,
+        std::shared_ptr<AFHTTPSessionManager>(),
+        [self, firstRefresh](const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
+            if (self)
+                self->onSlideHead(task, firstRefresh);
+        },
+        [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+            if (!self || error.code == kCancelled)
+                return;
+            self->m_isLoadSlide = false;
+            self->deliverSlideOutcome(kSlideFailed);
+        });
+}
+
+// ---- The list ----
+
+void CenterTableModel::onListHead(const Task& task, bool firstRefresh)
+{
+    m_lastTimeStr = lastModifiedOf(task);
+    const QString stored = m_state.getNewListLastUpdateTime();
+    if (!stored.isNull() && !m_lastTimeStr.isNull() && stored == m_lastTimeStr && !m_newsListArray.isEmpty()) {
+        m_preRefreshDate = Clock::now();
+        m_isLoading = false;
+        QPointer<CenterTableModel> self(this);
+        completeOrWait([self](int outcome) {
+            if (!self)
+                return;
+            if (!self->m_bLoadDataForClick)
+                self->didFinishLoadDataWithNoNeedLoad();
+            if (outcome == kSlideNew)
+                self->didFinishLoadDataWithNeedReloadTable();
+            if (outcome == kSlideFailed)
+                self->tip(QStringLiteral("更新列表失败"));
+            else if (outcome == kSlideNew)
+                self->tip(QStringLiteral("更新列表成功"));
+            else
+                self->tip(QStringLiteral("本栏目暂无更新"));
+        });
+        if (!firstRefresh)
+            loadLocalData(true);
+        return;
+    }
+    sendListGet(withCacheBuster(m_channel.ListUrl, firstRefresh), firstRefresh);
+}
+
+void CenterTableModel::sendListGet(const QString& url, bool firstRefresh)
+{
+    Q_UNUSED(firstRefresh);
+    QPointer<CenterTableModel> self(this);
+    m_listManager = AFNetManager::requestWithUrlString(
+        url, true, QVariant(), 1, nullptr, m_listManager, AFNetManager::ProgressBlock(),
+        [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
+            if (self)
+                self->onListReply(reply.toByteArray());
+        },
+        [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+            if (self)
+                self->onListFailed(error);
+        });
+}
+
+void CenterTableModel::onListHeadFailed(const Task& task, const Error& error, bool firstRefresh)
+{
+    if (error.code == kCancelled)
+        return;
+    const auto response = task ? task->response() : std::nullopt;
+    if (response && response->statusCode == kNotFound) {
+        const QString sent = task->originalRequest().URL.toString();
+        if (hasFallbackPrefix(sent) && !kUrlNewsListBase.isEmpty()) {
+            QString fallback = sent;
+            fallback.replace(kUrlNewsListBase, kUrlRss);
+            sendListGet(fallback, firstRefresh);
+            return;
+        }
+    }
+    // Every other failed HEAD, a 404 outside the fallback paths included, ends the refresh here.
+    onListFailed(error);
+}
+
+void CenterTableModel::onListFailed(const Error& error)
+{
+    if (error.code == kCancelled)
+        return;
+    const bool online = CommonFunction::checkNetworkState();
+    m_isLoading = false;
+    QPointer<CenterTableModel> self(this);
+    completeOrWait([self, error, online](int outcome) {
+        if (!self)
+            return;
+        self->didFailedLoadData(&error);
+        if (outcome == kSlideNew)
+            self->didFinishLoadDataWithNeedReloadTable();
+        if (online)
+            self->tip(QStringLiteral("更新列表失败"));
+    });
+}
+
+void CenterTableModel::onListReply(const QByteArray& bytes)
+{
+    const bool offline = !CommonFunction::checkNetworkState();
+    if (offline)
+        emit offlineToastRequested(QStringLiteral("网络不给力啊"));
+    const NewsListEntries entries = readListEntries(bytes);
+    if (entries.isEmpty()) {
+        m_isLoading = false;
+        QPointer<CenterTableModel> self(this);
+        completeOrWait([self, offline](int outcome) {
+            if (!self)
+                return;
+            self->didFailedLoadData(nullptr);
+            if (outcome == kSlideNew)
+                self->didFinishLoadDataWithNeedReloadTable();
+            if (!offline)
+                self->tip(QStringLiteral("更新列表失败"));
+        });
+        return;
+    }
+    m_preRefreshDate = Clock::now();
+    m_isLoading = false;
+    if (!offline)
+        ListCacheFile::write(ListCacheFile::filePathForUrl(m_channel.ListUrl), bytes);
+    QPointer<CenterTableModel> self(this);
+    const QString lastModified = m_lastTimeStr;
+    completeOrWait([self, entries, lastModified, offline](int outcome) {
+        if (self)
+            self->showNewList(entries, lastModified, offline, outcome);
+    });
+}
+
+void CenterTableModel::showNewList(const NewsListEntries& entries, const QString& lastModified, bool offline,
+                                   int slideOutcome)
+{
+    setListEntries(entries);
+    didFinishLoadDataWithCacheData(false);
+    if (offline)
+        return;
+    if (m_channel.iLoadType != 1) {
+        m_state.setNewListLastUpdateTime(lastModified);
+        tip(slideOutcome == kSlideFailed ? QStringLiteral("更新列表失败") : QStringLiteral("更新列表成功"));
+        return;
+    }
+    const int64_t storedMaxId = m_state.getCurrentMaxNewsID();
+    if (storedMaxId >= 0) {
+        const int count = newItemCount(storedMaxId);
+        if (slideOutcome == kSlideFailed)
+            tip(QStringLiteral("更新列表失败"));
+        else if (count >= 1)
+            tip(QStringLiteral("为您更新了%1篇文章").arg(count));
+        else if (slideOutcome == kSlideNew)
+            tip(QStringLiteral("更新列表成功"));
+        else
+            tip(QStringLiteral("本栏目暂无更新"));
+    }
+    // The highest id is the first unpinned item's; a list of pinned items and ads alone keeps
+    // the stored one.
+    for (const NewsListEntry& entry : m_newsListArray) {
+        const FeedPtr feed = feedOf(entry);
+        if (!feed || feed->isTop)
+            continue;
+        bool ok = false;
+        const qlonglong id = feed->guid.toLongLong(&ok);
+        if (ok)
+            m_state.setCurrentMaxNewsID(id);
+        break;
+    }
+    m_state.setNewListLastUpdateTime(lastModified);
+}
+
+int CenterTableModel::newItemCount(int64_t storedMaxId) const
+{
+    int count = 0;
+    for (const NewsListEntry& entry : m_newsListArray) {
+        const FeedPtr feed = feedOf(entry);
+        if (!feed)
+            continue;
+        if (feed->guid.toLongLong() > storedMaxId)
+            ++count;
+        else if (!feed->isTop)
+            break;
+    }
+    return count;
+}
+
+// ---- The slides ----
+
+void CenterTableModel::onSlideHead(const Task& task, bool firstRefresh)
+{
+    m_slideLastTimeStr = lastModifiedOf(task);
+    const QString stored = m_state.getSlideDataLastUpdateTime();
+    if (!stored.isNull() && !m_slideLastTimeStr.isNull() && stored == m_slideLastTimeStr
+        && (m_bHaveLocalSlideData || !m_slideDataArray.isEmpty())) {
+        m_isLoadSlide = false;
+        deliverSlideOutcome(kSlideUnchanged);
+        return;
+    }
+    QPointer<CenterTableModel> self(this);
+    m_slideManager = AFNetManager::requestWithUrlString(
+        withCacheBuster(m_channel.SlideUrl, firstRefresh), true, QVariant(), 1, nullptr, m_slideManager,
+        [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
+            if (self)
+                self->onSlideReply(reply.toByteArray());
+        },
+        [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+            if (!self || error.code == kCancelled)
+                return;
+            self->m_isLoadSlide = false;
+            self->deliverSlideOutcome(kSlideFailed);
+        });
+}
+
+void CenterTableModel::onSlideReply(const QByteArray& bytes)
+{
+    const bool online = CommonFunction::checkNetworkState();
+    QList<slideDataPtr> newSlides;
+    bool parsed = false;
+    if (!bytes.isEmpty()) {
+        parsed = parserSlideXmlData(bytes, newSlides);
+        if (parsed && online) {
+            ListCacheFile::write(ListCacheFile::slideFilePathForUrl(m_channel.SlideUrl), bytes);
+            m_state.setSlideDataLastUpdateTime(m_slideLastTimeStr);
+            m_bHaveLocalSlideData = true;
+        }
+    }
+    m_isLoadSlide = false;
+    if (!parsed) {
+        deliverSlideOutcome(kSlideFailed);
+        return;
+    }
+    setSlides(newSlides);
+    deliverSlideOutcome(kSlideNew);
+}
+
+void CenterTableModel::deliverSlideOutcome(int outcome)
+{
+    m_bLoadSlideSuc = outcome;
+    if (!m_isLoading && !m_isLoadSlide && m_downLoadComplate) {
+        Completion completion = std::move(m_downLoadComplate);
+        m_downLoadComplate = nullptr;
+        completion(outcome);
+    }
+}
+
+void CenterTableModel::completeOrWait(Completion completion)
+{
+    if (m_isLoadSlide)
+        m_downLoadComplate = std::move(completion);
+    else
+        completion(m_bLoadSlideSuc);
+}
+
+// ---- The cached list and the pretend refresh ----
+
+void CenterTableModel::loadLocalData(bool showWithoutSlides)
+{
+    m_bHaveLocalSlideData = false;
+    bool mayShow = showWithoutSlides;
+    if (m_channel.SlideUrl.isEmpty()) {
+        mayShow = true;
+    } else if (m_slideDataArray.isEmpty()) {
+        const QByteArray slides = ListCacheFile::read(ListCacheFile::slideFilePathForUrl(m_channel.SlideUrl));
+        if (!slides.isEmpty()) {
+            m_bHaveLocalSlideData = true;
+            QList<slideDataPtr> cached;
+            if (parserSlideXmlData(slides, cached)) {
+                mayShow = true;
+                setSlides(m_slideDataArray + cached);
+            }
+        }
+    }
+    const QByteArray list = ListCacheFile::read(ListCacheFile::filePathForUrl(m_channel.ListUrl));
+    if (list.isEmpty() || !mayShow) {
+        m_haveLocalData = false;
+        return;
+    }
+    QList<FeedPtr> feeds = parserNewsListXmlData(list);
+    markRead(feeds);
+    filerData(feeds);
+    if (feeds.isEmpty()) {
+        m_haveLocalData = true;
+        return;
+    }
+    NewsListEntries entries;
+    for (const FeedPtr& feed : feeds)
+        entries.append(feed);
+    if (m_channel.iListID == kFirstChannel && gbLoadAllData.load() && entries.size() >= 10) {
+        if (const auto ads = ListAdHook::instance(); ads && ads->isAdDownloaded())
+            ads->insertAds(entries, 0);
+    }
+    setListEntries(entries);
+    didFinishLoadDataWithCacheData(true);
+    m_haveLocalData = true;
+}
+
+void CenterTableModel::jiashua()
+{
+    m_isLoading = false;
+    m_isLoadSlide = false;
+    if (!m_bLoadDataForClick)
+        didFinishLoadDataWithNoNeedLoad();
+    if (!CommonFunction::checkNetworkState()) {
+        postHotForumReload(m_channel.iListID, 3);
+        return;
+    }
+    if (gbUpdateNewsCountTiShi.load()) {
+        didFinishLoadDataWithDescribe(QStringLiteral("本栏目暂无更新"));
+        showLastSelectIndex();
+        postHotForumReload(m_channel.iListID, 2);
+    }
+}

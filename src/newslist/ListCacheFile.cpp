@@ -1,0 +1,80 @@
+#include "newslist/ListCacheFile.h"
+
+#include "platform/StorageRoot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace ListCacheFile {
+
+namespace {
+
+QString folder(const char* name)
+{
+    const QString path = QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tmp/") + QLatin1String(name));
+    StorageRoot::ensureFolder(path);
+    return path;
+}
+
+QString hashName(const QString& url)
+{
+    return QString::number(urlHash(url), 16);
+}
+
+}  // namespace
+
+QString listFolder()
+{
+    return folder(kListFolderName);
+}
+
+QString slideFolder()
+{
+    return folder(kSlideFolderName);
+}
+
+uint64_t urlHash(const QString& url)
+{
+    uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const QChar unit : url) {
+        const char16_t code = unit.unicode();
+        hash = (hash ^ (code & 0xffu)) * 0x100000001b3ULL;
+        hash = (hash ^ (code >> 8)) * 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+QString filePathForUrl(const QString& url)
+{
+    return QDir(listFolder()).filePath(hashName(url));
+}
+
+QString slideFilePathForUrl(const QString& url)
+{
+    return QDir(slideFolder()).filePath(hashName(url));
+}
+
+QByteArray read(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+bool write(const QString& path, const QByteArray& bytes)
+{
+    StorageRoot::ensureFolder(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+}  // namespace ListCacheFile

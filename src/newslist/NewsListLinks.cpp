@@ -1,0 +1,41 @@
+#include "newslist/NewsListLinks.h"
+
+#include <QMutex>
+
+namespace {
+
+template <class Link>
+struct Slot
+{
+    QMutex mutex;
+    std::shared_ptr<Link> link;
+
+    std::shared_ptr<Link> get()
+    {
+        QMutexLocker lock(&mutex);
+        return link;
+    }
+    void set(std::shared_ptr<Link> value)
+    {
+        QMutexLocker lock(&mutex);
+        link = std::move(value);
+    }
+};
+
+template <class Link>
+Slot<Link>& slot()
+{
+    static Slot<Link> instance;
+    return instance;
+}
+
+}  // namespace
+
+std::shared_ptr<ArticlePaneLink> ArticlePaneLink::instance() { return slot<ArticlePaneLink>().get(); }
+void ArticlePaneLink::install(std::shared_ptr<ArticlePaneLink> link) { slot<ArticlePaneLink>().set(std::move(link)); }
+
+std::shared_ptr<PushNewsFlag> PushNewsFlag::instance() { return slot<PushNewsFlag>().get(); }
+void PushNewsFlag::install(std::shared_ptr<PushNewsFlag> flag) { slot<PushNewsFlag>().set(std::move(flag)); }
+
+std::shared_ptr<ListAdHook> ListAdHook::instance() { return slot<ListAdHook>().get(); }
+void ListAdHook::install(std::shared_ptr<ListAdHook> hook) { slot<ListAdHook>().set(std::move(hook)); }

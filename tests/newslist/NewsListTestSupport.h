@@ -1,0 +1,214 @@
+#pragma once
+
+#include "LoopbackHttpServer.h"
+#include "TestEnvironment.h"
+#include "database/DatabaseOperate.h"
+#include "database/ServerUrls.h"
+#include "foundation/GlobalValues.h"
+#include "foundation/NetworkStateSource.h"
+#include "newslist/NewsListLinks.h"
+#include "platform/Clock.h"
+#include "platform/StorageRoot.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+// One item of a feed written by a test.
+struct FeedItem
+{
+    QString id;
+    bool top = false;
+    QString title = QStringLiteral("标题");
+    QString date = QStringLiteral("2026-12-07 10:00:00");
+    QString v;
+};
+
+inline QByteArray itemXml(const FeedItem& item)
+{
+    QString xml = item.top ? QStringLiteral("<item t=\"1\">") : QStringLiteral("<item>");
+    xml += QStringLiteral("<newsid>%1</newsid><title>%2</title><postdate>%3</postdate>"
+                          "<image>http://img.test/%1.jpg</image><commentcount>7</commentcount>")
+               .arg(item.id, item.title, item.date);
+    if (!item.v.isNull())
+        xml += QStringLiteral("<v>%1</v>").arg(item.v);
+    xml += QStringLiteral("</item>");
+    return xml.toUtf8();
+}
+
+inline QByteArray newsFeed(const QList<FeedItem>& items)
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss><channel>";
+    for (const FeedItem& item : items)
+        xml += itemXml(item);
+    return xml + "</channel></rss>";
+}
+
+// Items with ids from first downwards.
+inline QList<FeedItem> descendingItems(int count, int first)
+{
+    QList<FeedItem> items;
+    for (int i = 0; i < count; ++i)
+        items.append({QString::number(first - i)});
+    return items;
+}
+
+inline QByteArray slideFeed(int count, const QString& device = QString())
+{
+    QByteArray xml = "<rss><channel>";
+    for (int i = 0; i < count; ++i)
+        xml += QStringLiteral("<item><title>焦点%1</title><link>%1</link><opentype>1</opentype>"
+                              "<image>http://img.test/s%1.jpg</image><device>%2</device></item>")
+                   .arg(i)
+                   .arg(device)
+                   .toUtf8();
+    return xml + "</channel></rss>";
+}
+
+inline LoopbackReply xmlReply(const QByteArray& body, const QByteArray& lastModified = QByteArray())
+{
+    LoopbackReply reply = LoopbackReply::text(200, body, "text/xml; charset=utf-8");
+    if (!lastModified.isEmpty())
+        reply.withHeader("Last-Modified", lastModified);
+    return reply;
+}
+
+class FakeNetwork : public NetworkStateSource
+{
+public:
+    std::atomic<bool> reachable{true};
+    bool isReachable() override { return reachable.load(); }
+    void startMonitoring(StatusHandler) override {}
+};
+
+class FakeArticlePane : public ArticlePaneLink
+{
+public:
+    QStringList shown;      // guids, in order
+    QStringList deals;      // product ids
+    int emptied = 0;
+    void show(const FeedPtr& feed) override { shown.append(feed ? feed->guid : QString()); }
+    void emptyRecordNewsAndHot() override { ++emptied; }
+    void showDealByClick(const QString& productId, bool) override { deals.append(productId); }
+};
+
+class FakePushFlag : public PushNewsFlag
+{
+public:
+    bool flag = false;
+    bool isPushNews() const override { return flag; }
+    void setIsPushNews(bool value) override { flag = value; }
+};
+
+// Lets the event loop run for a while (to show that nothing more happens).
+inline void spin(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// A fresh store, the list URLs of the URL table on the loopback server, fakes for the neighbours,
+// the clock fixed and every switch a test may flip restored afterwards.
+class NewsListTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        StorageRoot::setRoot(m_root.path());
+        {
+            DatabaseOperate::Lease store;
+            ASSERT_TRUE(store);
+            store->closeDB();
+        }
+        DatabaseOperate::installWebFileStampStore();
+        ASSERT_NE(server.port(), 0);
+        QStringList urls;
+        const QString base = server.url(QStringLiteral("/")).toString().chopped(1);
+        for (int number = 1; number <= ServerUrls::kKeyCount; ++number) {
+            QString value = ServerUrls::builtInValue(number);
+            if ((number >= 16 && number <= 22) || number == 76)
+                value.replace(QStringLiteral("http://") + QLatin1String(ServerHosts::kNewsApi), base);
+            urls.append(value);
+        }
+        {
+            DatabaseOperate::Lease store;
+            ASSERT_TRUE(store->UrlList_update(urls));
+            ASSERT_TRUE(store->UrlList_get());
+        }
+        Clock::setNow(QDateTime(QDate(2026, 12, 7), QTime(12, 0), QTimeZone::utc()));
+        NetworkStateSource::setInstance(network);
+        ArticlePaneLink::install(pane);
+        PushNewsFlag::install(push);
+        m_tips = gbUpdateNewsCountTiShi.load();
+        m_random = gbApiRandom.load();
+        m_loadAll = gbLoadAllData.load();
+        gbUpdateNewsCountTiShi = true;
+        gbApiRandom = false;
+        gbLoadAllData = true;
+    }
+
+    void TearDown() override
+    {
+        // Requests cancelled by models that went with the test end on the event loop.
+        spin(50);
+        gbUpdateNewsCountTiShi = m_tips;
+        gbApiRandom = m_random;
+        gbLoadAllData = m_loadAll;
+        NetworkStateSource::setInstance(nullptr);
+        ArticlePaneLink::install(nullptr);
+        PushNewsFlag::install(nullptr);
+        ListAdHook::install(nullptr);
+        {
+            DatabaseOperate::Lease store;
+            if (store)
+                store->closeDB();
+        }
+        StorageRoot::setRoot(TestEnvironment::rootPath());
+        Clock::reset();
+    }
+
+    QString base() const { return server.url(QStringLiteral("/")).toString().chopped(1); }
+
+    NewsListData channel(int64_t id, const QString& list, const QString& slide = QString(), const QString& more = QString(),
+                         int64_t loadType = 1) const
+    {
+        NewsListData data;
+        data.iListID = id;
+        data.ListName = QStringLiteral("频道");
+        data.ListUrl = base() + list;
+        data.SlideUrl = slide.isEmpty() ? QStringLiteral("") : base() + slide;
+        data.LoadMoreUrl = more.isEmpty() ? QStringLiteral("") : base() + more;
+        data.iLoadType = loadType;
+        data.bDisplay = true;
+        return data;
+    }
+
+    // The requests as "METHOD path?query".
+    QStringList sent() const
+    {
+        QStringList lines;
+        for (const LoopbackRequest& request : server.requests())
+            lines.append(QString::fromLatin1(request.method) + QLatin1Char(' ') + request.path
+                         + (request.query.isNull() ? QString() : QLatin1Char('?') + request.query));
+        return lines;
+    }
+
+    LoopbackHttpServer server;
+    std::shared_ptr<FakeNetwork> network = std::make_shared<FakeNetwork>();
+    std::shared_ptr<FakeArticlePane> pane = std::make_shared<FakeArticlePane>();
+    std::shared_ptr<FakePushFlag> push = std::make_shared<FakePushFlag>();
+
+private:
+    QTemporaryDir m_root;
+    bool m_tips = true;
+    bool m_random = false;
+    bool m_loadAll = true;
+};
