@@ -1,0 +1,139 @@
+#include "article/ArticleCacheFile.h"
+
+#include "database/ServerUrls.h"
+#include "foundation/CommonFunction.h"
+#include "platform/StorageRoot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace ArticleIds {
+
+bool isNewsId(const QString& id)
+{
+    if (id.isEmpty())
+        return false;
+    for (const QChar c : id) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+bool isDealId(const QString& id)
+{
+    return isNewsId(id);
+}
+
+bool isVoteId(const QString& id)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_/]+$"));
+    return !id.isEmpty() && pattern.match(id).hasMatch();
+}
+
+}  // namespace ArticleIds
+
+NewsIdPath NewsIdPath::forNewsId(const QString& newsId)
+{
+    const qsizetype n = newsId.size();
+    if (n <= 3)
+        return {QStringLiteral("0"), newsId};
+    return {newsId.left(n - 3), newsId.right(3)};
+}
+
+namespace ArticleUrls {
+
+QString newsContentUrl(const QString& newsId)
+{
+    if (!ArticleIds::isNewsId(newsId))
+        return {};
+    return QStringLiteral("%1/%2").arg(kUrlNewsContent, NewsIdPath::forNewsId(newsId).xmlPath());
+}
+
+QString feedUrl(const QString& newsId)
+{
+    if (!ArticleIds::isNewsId(newsId))
+        return {};
+    return QStringLiteral("%1/%2.xml").arg(kUrlRss, newsId);
+}
+
+int64_t kindOfUrl(const QString& url)
+{
+    if (!kUrlNewsContent.isEmpty() && url.startsWith(kUrlNewsContent))
+        return ArticleKind::kNewsContent;
+    if (!kUrlRss.isEmpty() && url.startsWith(kUrlRss))
+        return ArticleKind::kFeed;
+    return 0;
+}
+
+QString hotCommentUrl(const QString& newsId)
+{
+    if (!ArticleIds::isNewsId(newsId))
+        return {};
+    const QString stem = CommonFunction::EncrypteUTF8(newsId, kDesKeyRequest).toUpper();
+    const QString folder = NewsIdPath::forNewsId(newsId).folder;
+    return QStringLiteral("%1/%2/%3.json").arg(kUrlHotCommentList, folder, stem);
+}
+
+QString relatedNewsUrl(const QString& newsId)
+{
+    if (!ArticleIds::isNewsId(newsId))
+        return {};
+    // Ids too long for a 64-bit number still give a path; only their thousands are printed.
+    bool ok = false;
+    const qulonglong value = newsId.toULongLong(&ok);
+    const QString thousands = ok ? QStringLiteral("%1").arg(value / 1000, 4, 10, QLatin1Char('0'))
+                                 : newsId.left(newsId.size() - 3);
+    return QStringLiteral("%1/%2/%3.json").arg(kUrlTags, thousands, newsId);
+}
+
+QString voteUrl(const QString& voteId, int64_t userId)
+{
+    if (!ArticleIds::isVoteId(voteId))
+        return {};
+    return QStringLiteral("%1/%2_%3.xml").arg(kUrlVoteXml, voteId).arg(userId);
+}
+
+}  // namespace ArticleUrls
+
+QString ArticleCacheFile::folderPath()
+{
+    const QString path = QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tmp/tidwensinglenewspath"));
+    StorageRoot::ensureFolder(path);
+    return path;
+}
+
+QString ArticleCacheFile::filePathForGuid(const QString& newsId, int64_t kind)
+{
+    if (!ArticleIds::isNewsId(newsId))
+        return {};
+    return QDir(folderPath()).filePath(QStringLiteral("%1_%2.xml").arg(newsId).arg(kind));
+}
+
+bool ArticleCacheFile::write(const QString& newsId, int64_t kind, const QByteArray& bytes)
+{
+    const QString path = filePathForGuid(newsId, kind);
+    if (path.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+QByteArray ArticleCacheFile::read(const QString& newsId, int64_t kind)
+{
+    const QString path = filePathForGuid(newsId, kind);
+    if (path.isEmpty())
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}

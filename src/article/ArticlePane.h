@@ -1,0 +1,178 @@
+#pragma once
+
+#include "article/ArticlePageBuilder.h"
+#include "foundation/models/Feed.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class AFHTTPSessionManager;
+class URLSessionDataTask;
+struct Error;
+
+// What the pane's view does for the pane: the web page, the spinner, the error view, the
+// toolbar and the neighbouring pages. RightViewController implements it; tests record it.
+class ArticlePaneHost
+{
+public:
+    virtual ~ArticlePaneHost() = default;
+
+    // Loads the blank page of clearContent.
+    virtual void clearContent() = 0;
+    // Loads a built article page; the host answers page loads through ArticlePane::pageLoadFinished.
+    virtual void loadArticlePage(const QString& html) = 0;
+    // Runs a script in the article page; the result is ignored.
+    virtual void evaluateScript(const QString& script) = 0;
+    virtual void showLogo() = 0;
+    virtual void hideLogo() = 0;
+    // The error view "新闻加载失败" / "点击刷新按钮重新加载" over the page, made once.
+    virtual void showErrorView() = 0;
+    virtual void removeErrorView() = 0;
+    // Toolbar.
+    virtual void setCommentCount(const QString& count) = 0;
+    virtual void setBackButtonVisible(bool visible) = 0;
+    virtual void changeForNews() = 0;
+    // Shows the article page, hides the comment and deal pages.
+    virtual void showArticlePage() = 0;
+    // Loads the deal into the deal page (by a click) and shows it instead of the others.
+    virtual void showDealPage(const QString& dealId) = 0;
+    // The comment page of the article on screen.
+    virtual void openComment() = 0;
+    // An information sheet "提示" with the text and one button.
+    virtual void alert(const QString& buttonTitle, const QString& informative) = 0;
+    // "文章打分" with the login invitation; closing it opens the login window.
+    virtual void showLoginPrompt() = 0;
+};
+
+// One entry of the back history: ("news", item) or ("hot", deal id).
+struct ArticleHistoryEntry
+{
+    QString kind;
+    FeedPtr feed;
+    QString dealId;
+};
+
+// The detail pane's logic without its widgets: the item on screen and the back history, the
+// article road (HEAD, cache or download, page build), the side blocks and their hand-over to the
+// page, and the answers to the page's bridge calls. Main thread only.
+class ArticlePane : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ArticlePane(ArticlePaneHost* host, QObject* parent = nullptr);
+    ~ArticlePane() override;
+
+    // ---- Items and history ----
+    void show(const FeedPtr& f);
+    const FeedPtr& feed() const { return m_feed; }
+    QList<ArticleHistoryEntry>& recordNewsAndHot() { return m_recordNewsAndHot; }
+    void showHotProductAndhideSelf();
+    void updateCommentCount();
+    void updateCanComment() {}
+
+    // ---- Loading ----
+    void openNews();
+    void refreshNews(bool byUser);
+    bool loadLocalDataRefresh(bool refresh, int64_t kind);
+    // The parsed document; starts the score query when the document asks for a score block.
+    FeedPtr parseXML(const QByteArray& data);
+    ArticlePageResult complateHtmlCode(const QString& html, const QString& author, const QString& postDate,
+                                       const QString& newsSource, const QString& newsID, const QString& commentCount,
+                                       bool refresh, bool yuanChuang, const QString& newsAuthor,
+                                       const QString& newsZeBian);
+    QString getNewsLastUpdateTimeByType(int64_t kind) const;
+    void setNewsLastUpdateTime(const QString& time, int64_t kind);
+    void getVoteById(const QString& voteId);
+    // True while an article road runs (from openNews to its page, cache or error view).
+    bool isLoading() const { return m_loading; }
+    const QStringList& currentNewsImageArray() const { return m_currentNewsImageArray; }
+    // Bumped by every page load request: the host tags its article page with it.
+    quint64 pageGeneration() const { return m_pageGeneration; }
+
+    // ---- Page blocks ----
+    void insertScore(const QString& html, const QString& newsId);
+    void insertReward(const QString& html, const QString& newsId);
+    void insertRelateNews(const QString& html, const QString& newsId);
+    void insertHotComment(const QString& html, const QString& newsId);
+    void insertDouZaiMai(const QString& html, const QString& newsId);
+    void insertVote(const QString& html, const QString& voteId);
+    // The host reports the end of a load of the current article page.
+    void pageLoadFinished();
+    bool bSucLoad() const { return m_bSucLoad; }
+
+    // ---- Bridge (window.external) ----
+    void postScore(long grade);
+    void postVote(const QString& voteId, const QString& items);
+    void postVoteempty();
+    void showpagecomment();
+    void showRelatedNews(const QString& newsId);
+    void openNewsInNews(const QString& newsId);
+    void openHot(const QString& dealId);
+    const QVariantMap& scoreDic() const { return m_scoreDic; }
+    bool isScoring() const { return m_bScoring; }
+
+    // The fragment minus its identifier when it belongs to that identifier; else nothing.
+    static std::optional<QString> handOff(const QString& fragment, const QString& identifier);
+
+private:
+    struct Session;
+
+    void cancelSessions();
+    void sendSideRequests(bool refresh);
+    void sendArticleGet(const QString& url);
+    void articleHeadReplied(const std::shared_ptr<URLSessionDataTask>& task, const QString& url, quint64 road,
+                            bool refresh);
+    void articleHeadFailed(const std::shared_ptr<URLSessionDataTask>& task, const Error& error, const QString& url,
+                           quint64 road, bool refresh);
+    void articleReplied(const QByteArray& bytes, const QString& url);
+    void articleFailed(const Error& error, const QString& url);
+    void fallBackToCache(int64_t kind);
+    void buildAndLoadPage(bool refresh);
+    void loadHTMLString(const QString& html, const QString& guid);
+    void requestScore();
+    void scoreReplied(const QByteArray& bytes, const QString& userId);
+    void hotCommentReplied(const QByteArray& bytes);
+    void relatedNewsReplied(const QByteArray& bytes);
+    void dealsReplied(const QByteArray& bytes);
+    void voteReplied(const QByteArray& bytes, const QString& voteId);
+    void scoreSubmitted(const QByteArray& bytes, const QString& newsId, const QString& grade, int64_t userId);
+    void restoreScoreBlock();
+    void injectSlot(const char* function, const QString& html, const QString& id);
+    // Runs a fragment build off the main thread, then hands the result back here.
+    void buildOffMainThread(std::function<QString()> build, std::function<void(ArticlePane*, const QString&)> done);
+    QString currentGuid() const { return m_feed ? m_feed->guid : QString(); }
+
+    ArticlePaneHost* m_host;
+    FeedPtr m_feed;
+    QList<ArticleHistoryEntry> m_recordNewsAndHot;
+    QStringList m_currentNewsImageArray;
+
+    std::shared_ptr<AFHTTPSessionManager> loadSession;
+    std::shared_ptr<AFHTTPSessionManager> hotCommentLoadSession;
+    std::shared_ptr<AFHTTPSessionManager> relatedNewsLoadSession;
+    std::shared_ptr<AFHTTPSessionManager> mySession;
+    std::shared_ptr<AFHTTPSessionManager> zefupSession;
+    std::shared_ptr<AFHTTPSessionManager> scoreSession;
+    QString lastTimeStr;
+
+    QString hotCommentStr, hotCommentNewsID;
+    QString _relatedNewsStr, _relatedNewsNewsID;
+    QString _douZaiMaiStr, _douZaiMaiID;
+    QString _scoreStr, _scoreID;
+    QString _rewardStr, _rewardID;
+    QVariantMap m_scoreDic;
+    bool m_bSucLoad = false;
+    bool m_bScoring = false;
+    bool m_loading = false;
+    // Every road (openNews, refreshNews) gets a number; replies of an older road are dropped.
+    quint64 m_road = 0;
+    quint64 m_pageGeneration = 0;
+};
