@@ -203,3 +203,28 @@ TEST(StandinVersions, AClientDiskCacheRevalidatesAndSeesAPublishAtOnce)
     EXPECT_NE(third.second, first.second);
     EXPECT_EQ(ids(third.second).size(), 20);
 }
+
+TEST(StandinVersions, TheLogShowsDecipheredFieldsButNeverThePassword)
+{
+    standin::StandinService service(testOptions());
+    ProxyClient client(service, service.caCertificate());
+    const QString hash = CommonFunction::EncrypteUTF8(QStringLiteral("tidwen_demo\fdemo2026"), kDesKeyRequest);
+    const QByteArray form = "userHash=" + hash.toLatin1() + "&city=" +
+                            CommonFunction::EncrypteGB2312(QStringLiteral("北京"), kDesKeyRequest).toLatin1() +
+                            "&strNewsID=" + CommonFunction::EncrypteUTF8(QStringLiteral("712007"), kDesKeyRequest).toLatin1() +
+                            "&content=plain%20text";
+    EXPECT_EQ(client.fetch("POST", QStringLiteral("https://comment.tidwen.example/tidwen/postComment.aspx"), {}, form).status, 200);
+    client.get(QStringLiteral("http://report.tidwen.example/receive/postdata.aspx?uid=%1")
+                   .arg(CommonFunction::EncrypteUTF8(QStringLiteral("version:1.0;business:ponwel;"), kDesKeyLaunchReportUid)));
+
+    const QList<QJsonObject> log = service.requestLog();
+    ASSERT_EQ(log.size(), 3);  // CONNECT, POST, GET
+    const QJsonObject posted = log[1].value(QStringLiteral("fields")).toObject();
+    EXPECT_EQ(posted.value(QStringLiteral("city")).toString(), QStringLiteral("北京"));
+    EXPECT_EQ(posted.value(QStringLiteral("userHash")).toString(), QStringLiteral("tidwen_demo"));
+    EXPECT_EQ(posted.value(QStringLiteral("strNewsID")).toString(), QStringLiteral("712007"));
+    EXPECT_FALSE(posted.contains(QStringLiteral("content")));
+    EXPECT_EQ(log[2].value(QStringLiteral("fields")).toObject().value(QStringLiteral("uid")).toString(),
+              QStringLiteral("version:1.0;business:ponwel;"));
+    EXPECT_FALSE(service.requestLogJsonLines().contains("demo2026"));
+}

@@ -1,5 +1,7 @@
 #include "Sites.h"
 
+#include "Faults.h"
+
 #include "foundation/CommonFunction.h"
 
 namespace standin::sites {
@@ -80,6 +82,32 @@ QString decipher(const QString& hex, const DesKey& key)
 {
     const QString text = CommonFunction::DecypteUTF8(hex, key);
     return text.isEmpty() ? QString() : text;
+}
+
+QString decipherGb18030(const QString& hex, const DesKey& key)
+{
+    const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+    if (bytes.isEmpty() || bytes.size() % 8 != 0 || bytes.toHex() != hex.toLower().toLatin1())
+        return QString();
+    QByteArray plain = CommonFunction::DecypteData(bytes, key);
+    const qsizetype zero = plain.indexOf('\0');
+    if (zero >= 0)
+        plain.truncate(zero);
+    const QString text = fromGb18030(plain);
+    return text.isEmpty() ? QString() : text;
+}
+
+void noteEncipheredFields(HttpReply& reply, const QUrlQuery& fields)
+{
+    for (const auto& item : fields.queryItems(QUrl::FullyDecoded)) {
+        const bool city = item.first.contains(QLatin1String("city"), Qt::CaseInsensitive);
+        QString text = city ? decipherGb18030(item.second, kDesKeyRequest) : decipher(item.second, kDesKeyRequest);
+        if (text.isNull())
+            continue;
+        if (item.first.compare(QLatin1String("userHash"), Qt::CaseInsensitive) == 0)
+            text = text.section(QChar(0x0C), 0, 0);  // never the password
+        note(reply, item.first, text);
+    }
 }
 
 }  // namespace standin::sites

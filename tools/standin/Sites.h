@@ -38,5 +38,10 @@ QString idStem(qint64 id);
 qint64 idFromFolderStem(const QString& folder, const QString& stem);
 // The text of DES-hex under key; null when it does not decipher to text.
 QString decipher(const QString& hex, const DesKey& key);
+// The GB 18030 text of DES-hex under key (search words, the city); null when it is none.
+QString decipherGb18030(const QString& hex, const DesKey& key);
+// Notes every field that deciphers under the main key (a "city" field as GB 18030), the
+// account and password pair of a userHash reduced to the account.
+void noteEncipheredFields(HttpReply& reply, const QUrlQuery& fields);
 
 }  // namespace standin::sites

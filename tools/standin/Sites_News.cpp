@@ -57,14 +57,7 @@ HttpReply searchReply(const StandinContent& content, const QString& stem)
         if (!ok)
             return notFound();
     }
-    const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
-    if (bytes.isEmpty() || bytes.size() % 8 != 0 || bytes.toHex() != hex.toLower().toLatin1())
-        return notFound();
-    QByteArray plain = CommonFunction::DecypteData(bytes, kDesKeyRequest);
-    const qsizetype zero = plain.indexOf('\0');
-    if (zero >= 0)
-        plain.truncate(zero);
-    const QString word = fromGb18030(plain);
+    const QString word = decipherGb18030(hex, kDesKeyRequest);
     if (word.isEmpty())
         return notFound();
     HttpReply reply = xmlReply(documents::newsListFeed(content.search(word, cursor, 10)));

@@ -97,13 +97,7 @@ HttpReply accountCall(const HttpRequest& request)
         reply = xmlReply(documents::xmlValue(QStringLiteral("string"), account ? QStringLiteral("true") : QStringLiteral("false")));
     else
         reply = xmlReply(documents::xmlValue(QStringLiteral("string"), QStringLiteral("true")));
-    if (!plain.isNull())
-        note(reply, QStringLiteral("userHash"), plain.section(QChar(0x0C), 0, 0));
-    for (const char* field : {"strTaskID", "strUserID"}) {
-        const QString value = q.queryItemValue(QString::fromLatin1(field));
-        if (!value.isEmpty())
-            note(reply, QString::fromLatin1(field), decipher(value, kDesKeyRequest));
-    }
+    noteEncipheredFields(reply, q);
     return reply;
 }
 
@@ -148,9 +142,8 @@ void addServiceRoutes(HttpRouter& router, const StandinContent& content)
     router.add("GET", comment, QStringLiteral("/json/commentlist/*/*.json"), [c](const HttpRequest& r) { return commentPage(*c, r); });
     router.add("GET", comment, QStringLiteral("/json/commentlatest/*/*.json"), [c](const HttpRequest& r) { return commentPage(*c, r); });
     router.add("*", comment, QStringLiteral("/tidwen/postComment.aspx"), [](const HttpRequest& r) {
-        const QUrlQuery q = parameters(r);
         HttpReply reply = xmlReply(documents::xmlValue(QStringLiteral("string"), QStringLiteral("1")));
-        note(reply, QStringLiteral("userHash"), decipher(q.queryItemValue(QStringLiteral("userHash")), kDesKeyRequest).section(QChar(0x0C), 0, 0));
+        noteEncipheredFields(reply, parameters(r));
         return reply;
     });
     router.add("GET", comment, QStringLiteral("/tidwen/hitcount.aspx"), [](const HttpRequest&) { return htmlReply(QStringLiteral("hit"), QString()); });
