@@ -7,6 +7,8 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QImage>
 #include <QImageWriter>
 #include <QTemporaryDir>
@@ -103,9 +105,26 @@ inline QByteArray gif(int width, int height, const QList<QColor>& frameColors)
     return out;
 }
 
+// Lets the main queue run what is posted to it, deferred deletions included: a session let go
+// at the end of a test is deleted there, and must not be left for the application's teardown.
+inline void settleEvents()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
 // A manager with its own downloader and a cache in its own temporary folder.
 struct IsolatedManager
 {
+    ~IsolatedManager()
+    {
+        manager.reset();
+        downloader.reset();
+        settleEvents();
+    }
+
     QTemporaryDir folder;
     std::shared_ptr<SDImageCache> cache = std::make_shared<SDImageCache>(QStringLiteral("test"), folder.path());
     std::shared_ptr<SDWebImageDownloader> downloader = SDWebImageDownloader::create();
