@@ -285,6 +285,24 @@ TEST_F(StandinReaders, DealsAccountAndConfigurationReplies)
     TBXMLElement* srp = TBXML::childElementNamed(QStringLiteral("srp"), xml.rootXMLElement());
     EXPECT_EQ(TBXML::valueOfAttributeNamed(QStringLiteral("lu"), srp),
               QStringLiteral("http://api.tidwen.example/api/comment/hotcommentlist"));
+    EXPECT_EQ(countElements(xml.rootXMLElement(), QStringLiteral("slot")), 0);  // no list ads unless asked
     // The plain http fallback address serves the same bytes.
     EXPECT_EQ(client.get(QStringLiteral("http://data.tidwen.example/tidwen/v2/mac.xml")).body, config.body);
+}
+
+TEST(StandinConfiguration, ListAdSlotsOnlyWhenAsked)
+{
+    standin::StandinOptions options = testOptions();
+    options.listAds = true;
+    standin::StandinService service(options);
+    ProxyClient client(service);
+    const QByteArray plain =
+        CommonFunction::DecypteData(client.get(QStringLiteral("http://data.tidwen.example/tidwen/v2/mac.xml")).body, kDesKeyRemoteConfig);
+    TBXML xml;
+    Error error;
+    xml.initWithXMLData(plain, &error);
+    ASSERT_TRUE(xml.rootXMLElement());
+    EXPECT_EQ(countElements(xml.rootXMLElement(), QStringLiteral("slot")), 2);
+    EXPECT_EQ(countElements(xml.rootXMLElement(), QStringLiteral("ad")), 4);
+    EXPECT_EQ(countElements(xml.rootXMLElement(), QStringLiteral("srp")), 1);
 }

@@ -326,7 +326,7 @@ QByteArray accountReply(const QString& operation, const Account* account)
     return xml.finish();
 }
 
-QByteArray configurationXml()
+QByteArray configurationXml(bool listAds)
 {
     Xml xml;
     QXmlStreamWriter& w = xml.w();
@@ -341,6 +341,27 @@ QByteArray configurationXml()
     w.writeAttribute(QStringLiteral("n"), QStringLiteral("上热评"));
     w.writeAttribute(QStringLiteral("lu"), QStringLiteral("http://api.tidwen.example/api/comment/hotcommentlist"));
     w.writeEndElement();
+    if (listAds) {
+        // Two slots of the own ad server, each with two ads to choose from by weight.
+        w.writeStartElement(QStringLiteral("listad"));
+        for (int slot = 0; slot < 2; ++slot) {
+            w.writeStartElement(QStringLiteral("slot"));
+            w.writeAttribute(QStringLiteral("sp"), QString::number(3 + slot * 8));
+            w.writeAttribute(QStringLiteral("ep"), QString::number(5 + slot * 8));
+            for (int ad = 1; ad <= 2; ++ad) {
+                const int n = slot * 2 + ad;
+                w.writeStartElement(QStringLiteral("ad"));
+                w.writeAttribute(QStringLiteral("w"), QString::number(ad));
+                w.writeAttribute(QStringLiteral("url"), QStringLiteral("http://www.tidwen.example/special/ad%1.htm").arg(n));
+                w.writeAttribute(QStringLiteral("img"), QStringLiteral("http://img.tidwen.example/ad/%1_240.jpg").arg(n));
+                w.writeAttribute(QStringLiteral("title"), QStringLiteral("示例推广 %1").arg(n));
+                w.writeAttribute(QStringLiteral("t"), QStringLiteral("推广"));
+                w.writeEndElement();
+            }
+            w.writeEndElement();
+        }
+        w.writeEndElement();
+    }
     w.writeEndElement();
     return xml.finish();
 }

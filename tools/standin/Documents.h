@@ -44,8 +44,9 @@ const Account& demoAccount();
 // result when account is null.
 QByteArray accountReply(const QString& operation, const Account* account);
 
-// The configuration file in plain text: no URL table, no channel list, one hot-comments row.
-QByteArray configurationXml();
+// The configuration file in plain text: no URL table, no channel list, one hot-comments row;
+// list-ad slots only when asked.
+QByteArray configurationXml(bool listAds = false);
 QByteArray medalXml();
 // Enciphered whole (single DES, ECB) after padding with blanks to whole blocks, so that a
 // reader that deciphers it and strips zero padding still gets well-formed XML.

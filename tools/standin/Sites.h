@@ -13,7 +13,8 @@ class HttpRouter;
 namespace standin::sites {
 
 void addNewsRoutes(HttpRouter& router, const StandinContent& content);
-void addServiceRoutes(HttpRouter& router, const StandinContent& content);
+// listAds: the configuration names list-ad slots.
+void addServiceRoutes(HttpRouter& router, const StandinContent& content, bool listAds);
 
 // Field name of the notes a handler leaves for the request log; the service removes them
 // before the reply is sent.

@@ -133,7 +133,7 @@ HttpReply ipReply(const HttpRequest&)
 
 }  // namespace
 
-void addServiceRoutes(HttpRouter& router, const StandinContent& content)
+void addServiceRoutes(HttpRouter& router, const StandinContent& content, bool listAds)
 {
     const StandinContent* c = &content;
 
@@ -180,8 +180,8 @@ void addServiceRoutes(HttpRouter& router, const StandinContent& content)
 
     // Configuration and medal files.
     const QString data = QStringLiteral("data.tidwen.example");
-    router.add("GET", data, QStringLiteral("/tidwen/v2/mac.xml"), [](const HttpRequest&) {
-        return HttpReply::text(200, documents::encipherFile(documents::configurationXml(), kDesKeyRemoteConfig),
+    router.add("GET", data, QStringLiteral("/tidwen/v2/mac.xml"), [listAds](const HttpRequest&) {
+        return HttpReply::text(200, documents::encipherFile(documents::configurationXml(listAds), kDesKeyRemoteConfig),
                                "application/octet-stream");
     });
     router.add("GET", data, QStringLiteral("/quibex/medal.xml"), [](const HttpRequest&) {

@@ -30,6 +30,7 @@ struct StandinOptions
     quint16 port = 0;        // 0: any free port on 127.0.0.1
     QStringList faults;      // fault rules in force from the start (see FaultRule)
     QString caFolder;        // where the CA is written (PEM named by subject hash); empty: a temporary folder
+    bool listAds = false;    // the configuration names list-ad slots
 };
 
 // The local stand-in of the service's hosts: an HTTP proxy on 127.0.0.1 that answers every

@@ -44,7 +44,8 @@ int main(int argc, char** argv)
                                    QStringLiteral("file"));
     const QCommandLineOption caDir(QStringLiteral("ca-dir"), QStringLiteral("Folder for the CA certificate (default: temporary)."),
                                    QStringLiteral("folder"));
-    parser.addOptions({seed, now, port, fault, ready, caDir});
+    const QCommandLineOption listAds(QStringLiteral("list-ads"), QStringLiteral("The configuration names list-ad slots."));
+    parser.addOptions({seed, now, port, fault, ready, caDir, listAds});
     parser.process(app);
 
     standin::StandinOptions options;
@@ -68,6 +69,7 @@ int main(int argc, char** argv)
     }
     options.faults = parser.values(fault);
     options.caFolder = parser.value(caDir);
+    options.listAds = parser.isSet(listAds);
 
     standin::StandinService service(options);
     if (!service.isListening()) {
