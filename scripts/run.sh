@@ -10,6 +10,7 @@
 # Settings (environment):
 #   TIDWEN_SERVICE=live           no stand-in
 #   TIDWEN_STANDIN_SEED, TIDWEN_STANDIN_NOW (ISO 8601), TIDWEN_STANDIN_FAULTS (rules, one per line)
+#   TIDWEN_STANDIN_LIST_ADS=1     the configuration names list-ad slots
 #   TIDWEN_STANDIN_WARN_AFTER     seconds to wait for the first request before warning (15)
 #   TIDWEN_SKIP_BUILD=1           use the programs as built; TIDWEN_CLIENT, TIDWEN_STANDIN name them
 set -euo pipefail
@@ -52,6 +53,7 @@ trap 'exit 143' TERM
 standin_args=(--ready-file "$workdir/ready" --ca-dir "$workdir/ca")
 [ -n "${TIDWEN_STANDIN_SEED:-}" ] && standin_args+=(--seed "$TIDWEN_STANDIN_SEED")
 [ -n "${TIDWEN_STANDIN_NOW:-}" ] && standin_args+=(--now "$TIDWEN_STANDIN_NOW")
+[ "${TIDWEN_STANDIN_LIST_ADS:-0}" = 1 ] && standin_args+=(--list-ads)
 if [ -n "${TIDWEN_STANDIN_FAULTS:-}" ]; then
   while IFS= read -r rule; do
     [ -n "$rule" ] && standin_args+=(--fault "$rule")
