@@ -6,6 +6,7 @@
 
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
+#include "database/SettingsDatabaseOperate.h"
 #include "foundation/DES.h"
 #include "foundation/EncryptionKeys.h"
 #include "foundation/GlobalValues.h"
@@ -71,19 +72,26 @@ protected:
     {
         ASSERT_TRUE(m_root.isValid());
         StorageRoot::setRoot(m_root.path());
-        DatabaseOperate::Lease store;
-        ASSERT_TRUE(store);
-        store->closeDB();
+        closeStores();
     }
 
     void TearDown() override
     {
+        closeStores();
+        StorageRoot::setRoot(TestEnvironment::rootPath());
+    }
+
+    // Both stores open their file again under the current root.
+    static void closeStores()
+    {
         {
             DatabaseOperate::Lease store;
-            if (store)
-                store->closeDB();
+            ASSERT_TRUE(store);
+            store->closeDB();
         }
-        StorageRoot::setRoot(TestEnvironment::rootPath());
+        SettingsDatabaseOperate::Lease settings;
+        ASSERT_TRUE(settings);
+        settings->closeDB();
     }
 
     // Key number -> URL; every other key keeps its built-in value. Loads the table into the globals.

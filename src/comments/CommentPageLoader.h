@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+
+#include <memory>
+
+class AFHTTPSessionManager;
+
+// The requests behind the comment page: the article's comment list file, fetched when an article
+// is opened and, on a refresh, after a HEAD whose "Last-Modified" differs from the shown list's
+// (or at once when the user asked). Each finished list becomes the page's HTML.
+class CommentPageLoader : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CommentPageLoader(QObject* parent = nullptr);
+    ~CommentPageLoader() override;
+
+    // Shows the comments of this article; a news id that is not digits shows an empty page.
+    void openNewsComment(const QString& newsId, const QString& title, const QString& link);
+    // Reloads the open article's comments after the freshness check; userAsked skips the check.
+    void refreshComment(bool userAsked);
+
+    QString newsId() const { return m_newsId; }
+    const QVariantList& comments() const { return m_comments; }
+    QString html() const { return m_html; }
+    bool isLoading() const { return m_loading; }
+
+signals:
+    // The page to show (also after a failed load: the last list, or an empty one).
+    void pageReady(const QString& html);
+
+private:
+    void get(const QString& url, const QString& lastModified);
+    void render();
+
+    QString m_newsId;
+    QString m_title;
+    QString m_link;
+    QString m_lastModified;
+    QVariantList m_comments;
+    QString m_html;
+    bool m_loading = false;
+    std::shared_ptr<AFHTTPSessionManager> m_session;
+};

@@ -1,0 +1,113 @@
+#include "comments/CommentWriter.h"
+
+#include "comments/CommentFeedJsonp.h"
+#include "comments/CommentsShell.h"
+#include "database/ServerUrls.h"
+#include "database/SettingsDatabaseOperate.h"
+#include "foundation/CommonFunction.h"
+#include "networking/AFNetManager.h"
+
+#include <QPointer>
+#include <QVariantMap>
+
+#include <mutex>
+
+namespace {
+std::mutex gShellMutex;
+std::shared_ptr<CommentsShell> gShell;  // guarded by gShellMutex
+}  // namespace
+
+std::shared_ptr<CommentsShell> CommentsShell::installed()
+{
+    std::lock_guard lock(gShellMutex);
+    return gShell;
+}
+
+void CommentsShell::install(std::shared_ptr<CommentsShell> shell)
+{
+    std::lock_guard lock(gShellMutex);
+    gShell = std::move(shell);
+}
+
+CommentWriter::CommentWriter(QObject* parent) : QObject(parent) {}
+
+CommentWriter::~CommentWriter()
+{
+    if (m_session)
+        m_session->invalidateSessionCancelingTasks(true);
+}
+
+void CommentWriter::show(const QString& newsId, const QString& parentCommentId, const QString& floorId,
+                         const QString& currentCommentId, const QString& userName)
+{
+    m_newsId = newsId;
+    m_parentId = parentCommentId;
+    m_floorId = floorId;
+    m_currentId = currentCommentId;
+    m_userName = userName;
+}
+
+void CommentWriter::post(const QString& text)
+{
+    if (m_posting) {
+        emit finished(Outcome::Busy);
+        return;
+    }
+    if (!CommentUrls::isDigitsId(m_newsId) || !CommentUrls::isDigitsId(m_parentId)) {
+        emit finished(Outcome::BadIds);
+        return;
+    }
+    const QString content = text.trimmed();
+    if (content.isEmpty()) {
+        emit finished(Outcome::EmptyText);
+        return;
+    }
+    UserLandDataPtr account;
+    {
+        SettingsDatabaseOperate::Lease settings;
+        if (settings)
+            account = settings->UserLandData_getCurrentUserData();
+    }
+    const auto shell = CommentsShell::installed();
+    if (!account || !account->bHaveLand || !account->bRememberPassWord || account->UserAccount.isEmpty() ||
+        account->UserPassWord.isEmpty()) {
+        if (shell)
+            shell->openLogin();
+        emit finished(Outcome::NeedLogin);
+        return;
+    }
+    namespace F = CommentPostFields;
+    QVariantMap fields;
+    fields.insert(QString::fromLatin1(F::kNewsId), m_newsId);
+    fields.insert(QString::fromLatin1(F::kParentId), m_parentId);
+    fields.insert(QString::fromLatin1(F::kContent), content);
+    fields.insert(QString::fromLatin1(F::kUserHash),
+                  CommonFunction::EncrypteUTF8(account->UserAccount + QChar(0x0C) + account->UserPassWord, kDesKeyRequest));
+    fields.insert(QString::fromLatin1(F::kCity), shell ? shell->city() : QString());
+    fields.insert(QString::fromLatin1(F::kClient), QString::fromLatin1(F::kClientCode));
+
+    m_posting = true;
+    QPointer<CommentWriter> self(this);
+    m_session = AFNetManager::requestWithUrlString(
+        kUrlPostComment, false, fields, 1, nullptr,
+        [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant&) {
+            // The session reports every status outside 200..299 as a failure.
+            postCommentAndReplyTask();
+            if (!self)
+                return;
+            self->m_posting = false;
+            emit self->finished(Outcome::Posted);
+        },
+        [self](const std::shared_ptr<URLSessionDataTask>&, const Error&) {
+            if (!self)
+                return;
+            self->m_posting = false;
+            emit self->finished(Outcome::Failed);
+        });
+}
+
+void CommentWriter::postCommentAndReplyTask()
+{
+    if (const auto shell = CommentsShell::installed())
+        shell->postCommentAndReplyTask();
+}

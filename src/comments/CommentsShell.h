@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+// What the comment pages need of folders they may not include: the located city of the
+// application delegate, the login window of the account folder and the comment gold-coin task of
+// the article folder. Start-up installs the implementation; without one, the city is "" and the
+// other two do nothing.
+class CommentsShell
+{
+public:
+    virtual ~CommentsShell() = default;
+    // The located city, already enciphered; "" until located.
+    virtual QString city() = 0;
+    // Opens the login window (modal for the caller).
+    virtual void openLogin() = 0;
+    // Sends the comment gold-coin task (id "1") for the remembered current account.
+    virtual void postCommentAndReplyTask() = 0;
+
+    static std::shared_ptr<CommentsShell> installed();
+    static void install(std::shared_ptr<CommentsShell> shell);
+};

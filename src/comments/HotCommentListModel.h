@@ -1,0 +1,59 @@
+#pragma once
+
+#include "foundation/models/CommentFeed.h"
+#include "foundation/models/NewsListData.h"
+
+#include <QAbstractListModel>
+#include <QByteArray>
+#include <QList>
+
+#include <memory>
+#include <optional>
+
+class AFHTTPSessionManager;
+
+// The rows of the hot-comments channel: one CommentFeed per JSON object of the channel's list
+// reply (a JSON array, or the same array in the comment envelope). Read-only rows.
+class HotCommentListModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    enum Role {
+        NewsTitleRole = Qt::UserRole + 1,  // T
+        CommentRole,                       // C
+        UserNameRole,                      // N
+        SupportRole,                       // S
+        NewsIdRole,                        // I
+    };
+
+    explicit HotCommentListModel(NewsListDataPtr channel, QObject* parent = nullptr);
+    ~HotCommentListModel() override;
+
+    // The list reply's records; nothing when the reply is not a list of objects.
+    static std::optional<QList<CommentFeedPtr>> parse(const QByteArray& reply);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    const NewsListDataPtr& newslistData() const { return m_channel; }
+    const QList<CommentFeedPtr>& comments() const { return m_comments; }
+    bool isLoading() const { return m_loading; }
+
+    // Loads when a tab was chosen (byClick) and the channel's stamp says the list is due, or
+    // always for the refresh button (byClick NO) and the first show.
+    void showByClick(bool byClick);
+    void setComments(const QList<CommentFeedPtr>& comments);
+
+signals:
+    void loadFinished(bool ok);
+
+private:
+    void load();
+
+    NewsListDataPtr m_channel;
+    QList<CommentFeedPtr> m_comments;
+    bool m_loading = false;
+    bool m_shownOnce = false;
+    std::shared_ptr<AFHTTPSessionManager> m_session;
+};

@@ -1,0 +1,78 @@
+#include "comments/views/HotCommntTableViewController.h"
+
+#include "comments/HotCommentListModel.h"
+#include "foundation/GlobalValues.h"
+
+#include <QListView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+namespace {
+
+// Title (bold), comment, then "name  支持(n)".
+class HotCommentDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const bool night = gThemeMode == 2;
+        painter->save();
+        painter->fillRect(option.rect, night ? QColor(0x26, 0x26, 0x26) : QColor(Qt::white));
+        const QRect area = option.rect.adjusted(12, 8, -12, -8);
+        QFont bold = option.font;
+        bold.setBold(true);
+        painter->setFont(bold);
+        painter->setPen(night ? QColor(0xd0, 0xd0, 0xd0) : QColor(0x22, 0x22, 0x22));
+        const QFontMetrics boldMetrics(bold);
+        painter->drawText(QRect(area.left(), area.top(), area.width(), boldMetrics.height()), Qt::AlignLeft,
+                          boldMetrics.elidedText(index.data(HotCommentListModel::NewsTitleRole).toString(),
+                                                 Qt::ElideRight, area.width()));
+        painter->setFont(option.font);
+        const QFontMetrics metrics(option.font);
+        const QRect text(area.left(), area.top() + boldMetrics.height() + 6, area.width(),
+                         area.height() - boldMetrics.height() - metrics.height() - 12);
+        painter->drawText(text, Qt::TextWordWrap, index.data(HotCommentListModel::CommentRole).toString());
+        painter->setPen(QColor(0x88, 0x88, 0x88));
+        painter->drawText(QRect(area.left(), area.bottom() - metrics.height(), area.width(), metrics.height()),
+                          Qt::AlignLeft,
+                          QStringLiteral("%1  支持(%2)")
+                              .arg(index.data(HotCommentListModel::UserNameRole).toString())
+                              .arg(index.data(HotCommentListModel::SupportRole).toLongLong()));
+        painter->setPen(night ? QColor(0x33, 0x33, 0x33) : QColor(0xe5, 0xe5, 0xe5));
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
+    {
+        return {option.rect.width(), 120};
+    }
+};
+
+}  // namespace
+
+HotCommntTableViewController::HotCommntTableViewController(NewsListDataPtr newsListData, QWidget* parent)
+    : QWidget(parent), m_model(new HotCommentListModel(std::move(newsListData), this)), m_list(new QListView(this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_list);
+    m_list->setModel(m_model);
+    m_list->setItemDelegate(new HotCommentDelegate(m_list));
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+}
+
+void HotCommntTableViewController::showByClick(bool byClick)
+{
+    m_model->showByClick(byClick);
+}
+
+NewsListDataPtr HotCommntTableViewController::newslistData() const
+{
+    return m_model->newslistData();
+}

@@ -1,0 +1,244 @@
+#include "CommentsTestSupport.h"
+
+#include "comments/CommentFeedJsonp.h"
+#include "comments/CommentPageBuilder.h"
+#include "comments/CommentPageLoader.h"
+#include "comments/CommentWriter.h"
+#include "comments/HotCommentListModel.h"
+#include "foundation/CommonFunction.h"
+
+#include <QUrlQuery>
+
+TEST(CommentFeedJsonp, TakesTheArrayOutOfTheEnvelope)
+{
+    struct Case
+    {
+        QByteArray bytes;
+        int count;  // -1: refused
+    };
+    const Case cases[] = {
+        {"showcomment([])", 0},
+        {"  showcomment([{\"C\":\"a\"},{\"C\":\"b\"}])\n", 2},
+        {"showcomment({\"C\":\"a\"})", -1},
+        {"showcomment([1,2", -1},
+        {"showcomment([1,2]);", -1},
+        {"callback([1])", -1},
+        {"[1,2]", -1},
+        {"showcomment()", -1},
+        {"", -1},
+    };
+    for (const Case& c : cases) {
+        const auto list = CommentFeedJsonp::parse(c.bytes);
+        if (c.count < 0)
+            EXPECT_FALSE(list) << c.bytes.toStdString();
+        else
+            EXPECT_EQ(list ? int(list->size()) : -1, c.count) << c.bytes.toStdString();
+    }
+}
+
+TEST(CommentUrls, FolderAndEncipheredStemOfDigitIdsOnly)
+{
+    const QString hex = CommonFunction::EncrypteUTF8(QStringLiteral("123456"), kDesKeyRequest).toUpper();
+    EXPECT_EQ(CommentUrls::commentListUrl(QStringLiteral("https://c.test/json/commentlist"), QStringLiteral("123456")),
+              QStringLiteral("https://c.test/json/commentlist/123/%1.json").arg(hex));
+    EXPECT_TRUE(CommentUrls::commentListUrl(QStringLiteral("b"), QStringLiteral("12")).startsWith(QStringLiteral("b/0/")));
+    for (const char* bad : {"", "12a", "../1", "1 2", "-5", "1234567890123456789"})
+        EXPECT_TRUE(CommentUrls::commentListUrl(QStringLiteral("b"), QString::fromLatin1(bad)).isEmpty()) << bad;
+}
+
+TEST(CommentPageBuilder, EscapesEveryServiceText)
+{
+    const QVariantList comments = QJsonArray{commentObject(1, QStringLiteral("<b>me</b>"), QStringLiteral("<script>alert(1)</script>&"))}
+                                      .toVariantList();
+    const QString html = CommentPageBuilder::pageHtml(QStringLiteral("\"><img src=x onerror=1>"),
+                                                      QStringLiteral("javascript:alert(1)"), comments, 1);
+    EXPECT_FALSE(html.contains(QStringLiteral("<script>alert")));
+    EXPECT_TRUE(html.contains(QStringLiteral("&lt;script&gt;alert(1)&lt;/script&gt;&amp;")));
+    EXPECT_TRUE(html.contains(QStringLiteral("&lt;b&gt;me&lt;/b&gt;")));
+    EXPECT_FALSE(html.contains(QStringLiteral("<img src=x")));
+    EXPECT_FALSE(html.contains(QStringLiteral("javascript:")));
+    EXPECT_TRUE(html.contains(QStringLiteral("iMac")));  // client 14 without a device text
+    EXPECT_TRUE(html.contains(CommonFunction::GetAvatarAddress(QStringLiteral("1001"))));
+}
+
+// ---- requests ---------------------------------------------------------------------------------------
+
+class CommentRequests : public LoopbackStoreTest
+{
+protected:
+    void SetUp() override
+    {
+        LoopbackStoreTest::SetUp();
+        pointUrls({{23, m_server.url(QStringLiteral("/json/commentlist")).toString()},
+                   {46, m_server.url(QStringLiteral("/tidwen/postComment.aspx")).toString()}});
+        CommentsShell::install(m_shell);
+    }
+    void TearDown() override
+    {
+        CommentsShell::install(nullptr);
+        LoopbackStoreTest::TearDown();
+    }
+
+    QString listPath(const QString& id) const
+    {
+        return QUrl(CommentUrls::commentListUrl(kUrlCommentList, id)).path();
+    }
+
+    int count(const QByteArray& method)
+    {
+        int n = 0;
+        for (const LoopbackRequest& r : m_server.requests())
+            n += r.method == method;
+        return n;
+    }
+
+    LoopbackHttpServer m_server;
+    std::shared_ptr<RecordingCommentsShell> m_shell = std::make_shared<RecordingCommentsShell>();
+};
+
+TEST_F(CommentRequests, RefreshFetchesOnlyAChangedListUnlessTheUserAsks)
+{
+    QJsonArray comments{commentObject(1, QStringLiteral("甲"), QStringLiteral("一"))};
+    m_server.route("GET", listPath(QStringLiteral("123456")), [&comments](const LoopbackRequest&) {
+        return LoopbackReply::text(200, commentJsonp(comments)).withHeader("Last-Modified", "A");
+    });
+    CommentPageLoader loader;
+    SignalLog pages(&loader, &CommentPageLoader::pageReady);
+    loader.openNewsComment(QStringLiteral("123456"), QStringLiteral("标题"), QStringLiteral("http://www.tidwen.example/a.htm"));
+    ASSERT_TRUE(waitUntil([&] { return pages.size() == 1; }));
+    EXPECT_EQ(loader.comments().size(), 1);
+    EXPECT_EQ(count("GET"), 1);
+
+    loader.refreshComment(false);
+    ASSERT_TRUE(waitUntil([&] { return !loader.isLoading() && count("HEAD") == 1; }));
+    EXPECT_EQ(count("GET"), 1);
+    EXPECT_EQ(pages.size(), 1);
+
+    loader.refreshComment(true);
+    ASSERT_TRUE(waitUntil([&] { return pages.size() == 2; }));
+    EXPECT_EQ(count("GET"), 2);
+    EXPECT_EQ(count("HEAD"), 1);
+
+    m_server.route("GET", listPath(QStringLiteral("123456")), LoopbackReply::text(200, commentJsonp(QJsonArray{
+        commentObject(1, QStringLiteral("甲"), QStringLiteral("一")), commentObject(2, QStringLiteral("乙"), QStringLiteral("二"))}))
+                                                                  .withHeader("Last-Modified", "B"));
+    loader.refreshComment(false);
+    ASSERT_TRUE(waitUntil([&] { return pages.size() == 3; }));
+    EXPECT_EQ(loader.comments().size(), 2);
+
+    // A broken reply keeps the list that is shown.
+    m_server.route("GET", listPath(QStringLiteral("123456")), LoopbackReply::text(200, "showcomment([{").withHeader("Last-Modified", "C"));
+    loader.refreshComment(false);
+    ASSERT_TRUE(waitUntil([&] { return pages.size() == 4; }));
+    EXPECT_EQ(loader.comments().size(), 2);
+}
+
+TEST_F(CommentRequests, AnIdThatIsNotDigitsSendsNothing)
+{
+    CommentPageLoader loader;
+    SignalLog pages(&loader, &CommentPageLoader::pageReady);
+    loader.openNewsComment(QStringLiteral("../../x"), QStringLiteral("t"), QString());
+    EXPECT_EQ(pages.size(), 1);
+    loader.refreshComment(true);
+    waitUntil([] { return false; }, 100);
+    EXPECT_EQ(m_server.requestCount(), 0);
+}
+
+TEST_F(CommentRequests, WithoutARememberedLoginTheWriterAsksForTheLogin)
+{
+    struct Case
+    {
+        bool hasAccount;
+        bool loggedIn;
+        bool remember;
+    };
+    for (const Case c : {Case{false, false, false}, Case{true, false, true}, Case{true, true, false}}) {
+        if (c.hasAccount)
+            rememberAccount(QStringLiteral("reader"), QStringLiteral("pw"), c.loggedIn, c.remember);
+        CommentWriter writer;
+        SignalLog done(&writer, &CommentWriter::finished);
+        writer.show(QStringLiteral("123456"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), QString());
+        writer.post(QStringLiteral("好文"));
+        ASSERT_EQ(done.size(), 1);
+        EXPECT_EQ(std::get<0>(done.at(0)), CommentWriter::Outcome::NeedLogin);
+    }
+    EXPECT_EQ(m_shell->logins, 3);
+    EXPECT_EQ(m_server.requestCount(), 0);
+}
+
+TEST_F(CommentRequests, AnAcceptedPostCarriesTheFieldsAndRunsTheTask)
+{
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("p@ss"), true, true);
+    m_server.route("POST", QStringLiteral("/tidwen/postComment.aspx"), LoopbackReply::text(200, "<string>1</string>"));
+    CommentWriter writer;
+    SignalLog done(&writer, &CommentWriter::finished);
+    writer.show(QStringLiteral("123456"), QStringLiteral("778"), QStringLiteral("3"), QStringLiteral("779"), QStringLiteral("甲"));
+    EXPECT_TRUE(writer.isReply());
+    writer.post(QStringLiteral("  同意 & <b>  "));
+    ASSERT_TRUE(waitUntil([&] { return done.size() == 1; }));
+    EXPECT_EQ(std::get<0>(done.at(0)), CommentWriter::Outcome::Posted);
+    EXPECT_EQ(m_shell->tasks, 1);
+
+    ASSERT_EQ(m_server.requestCount(), 1);
+    const QUrlQuery form(QString::fromUtf8(m_server.requests().first().body).replace(QLatin1Char('+'), QLatin1Char(' ')));
+    EXPECT_EQ(form.queryItemValue(QStringLiteral("newsid")), QStringLiteral("123456"));
+    EXPECT_EQ(form.queryItemValue(QStringLiteral("parentid")), QStringLiteral("778"));
+    EXPECT_EQ(form.queryItemValue(QStringLiteral("content"), QUrl::FullyDecoded), QStringLiteral("同意 & <b>"));
+    EXPECT_EQ(form.queryItemValue(QStringLiteral("city")), QStringLiteral("c0ffee"));
+    EXPECT_EQ(form.queryItemValue(QStringLiteral("client")), QStringLiteral("14"));
+    EXPECT_EQ(CommonFunction::DecypteUTF8(form.queryItemValue(QStringLiteral("userHash")), kDesKeyRequest),
+              QStringLiteral("reader") + QChar(0x0C) + QStringLiteral("p@ss"));
+}
+
+TEST_F(CommentRequests, ARefusedPostRunsNoTaskAndOddInputSendsNothing)
+{
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("pw"), true, true);
+    m_server.route("POST", QStringLiteral("/tidwen/postComment.aspx"), LoopbackReply::text(500, "no"));
+    CommentWriter writer;
+    SignalLog done(&writer, &CommentWriter::finished);
+    writer.show(QStringLiteral("123456"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), QString());
+    writer.post(QStringLiteral("x"));
+    ASSERT_TRUE(waitUntil([&] { return done.size() == 1; }));
+    EXPECT_EQ(std::get<0>(done.at(0)), CommentWriter::Outcome::Failed);
+    EXPECT_EQ(m_shell->tasks, 0);
+
+    writer.post(QStringLiteral("   "));
+    EXPECT_EQ(std::get<0>(done.last()), CommentWriter::Outcome::EmptyText);
+    writer.show(QStringLiteral("12;drop"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), QString());
+    writer.post(QStringLiteral("x"));
+    EXPECT_EQ(std::get<0>(done.last()), CommentWriter::Outcome::BadIds);
+    EXPECT_EQ(m_server.requestCount(), 1);
+}
+
+TEST_F(CommentRequests, HotCommentRowsComeFromTheChannelList)
+{
+    auto channel = std::make_shared<NewsListData>();
+    channel->iListID = 153;
+    channel->ListUrl = m_server.url(QStringLiteral("/api/comment/hotcommentlist")).toString();
+    QJsonArray rows{commentObject(5, QStringLiteral("甲"), QStringLiteral("一")), QJsonValue(7),
+                    commentObject(6, QStringLiteral("乙"), QStringLiteral("二"))};
+    m_server.route("GET", QStringLiteral("/api/comment/hotcommentlist"),
+                   LoopbackReply::text(200, QJsonDocument(rows).toJson(), "application/json"));
+    HotCommentListModel model(channel);
+    SignalLog finished(&model, &HotCommentListModel::loadFinished);
+    model.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 1; }));
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.data(model.index(1), HotCommentListModel::CommentRole).toString(), QStringLiteral("二"));
+    EXPECT_EQ(model.data(model.index(1), HotCommentListModel::UserNameRole).toString(), QStringLiteral("乙"));
+    EXPECT_EQ(model.data(model.index(0), HotCommentListModel::SupportRole).toLongLong(), 10);
+    EXPECT_EQ(model.comments().at(1)->rank, 2);
+    EXPECT_EQ(model.newslistData()->iListID, 153);
+
+    // Channel 153 has no stamp of its own, so every show loads.
+    model.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 2; }));
+    EXPECT_EQ(m_server.requestCount(), 2);
+
+    // A reply that is not a list keeps the rows.
+    m_server.route("GET", QStringLiteral("/api/comment/hotcommentlist"), LoopbackReply::text(200, "{\"a\":1}"));
+    model.showByClick(false);
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 3; }));
+    EXPECT_FALSE(std::get<0>(finished.last()));
+    EXPECT_EQ(model.rowCount(), 2);
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "../remoteconfig/RemoteConfigTestSupport.h"
+
+#include "comments/CommentsShell.h"
+#include "database/SettingsDatabaseOperate.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+// A shell that records what the comment pages asked of it.
+class RecordingCommentsShell : public CommentsShell
+{
+public:
+    QString city() override { return cityText; }
+    void openLogin() override { ++logins; }
+    void postCommentAndReplyTask() override { ++tasks; }
+
+    QString cityText = QStringLiteral("c0ffee");
+    int logins = 0;
+    int tasks = 0;
+};
+
+inline QJsonObject commentObject(int id, const QString& name, const QString& text)
+{
+    return QJsonObject{{QStringLiteral("I"), 123456}, {QStringLiteral("T"), QStringLiteral("标题")},
+                       {QStringLiteral("CI"), id},       {QStringLiteral("C"), text},
+                       {QStringLiteral("Ui"), 1000 + id}, {QStringLiteral("N"), name},
+                       {QStringLiteral("Y"), QStringLiteral("北京")}, {QStringLiteral("D"), QStringLiteral("2026-12-07 08:00:00")},
+                       {QStringLiteral("Ta"), QString()}, {QStringLiteral("Cl"), 14},
+                       {QStringLiteral("S"), id * 2},    {QStringLiteral("A"), 1},
+                       {QStringLiteral("SF"), QStringLiteral("%1楼").arg(id)}};
+}
+
+inline QByteArray commentJsonp(const QJsonArray& comments)
+{
+    return "showcomment(" + QJsonDocument(comments).toJson(QJsonDocument::Compact) + ")";
+}
+
+inline void rememberAccount(const QString& account, const QString& password, bool loggedIn, bool remember)
+{
+    UserLandData record;
+    record.UserAccount = account;
+    record.UserPassWord = password;
+    record.bCurrentAccount = true;
+    record.bHaveLand = loggedIn;
+    record.bRememberPassWord = remember;
+    SettingsDatabaseOperate::Lease settings;
+    ASSERT_TRUE(settings);
+    ASSERT_TRUE(settings->UserLandData_setNewsUserData(record));
+}
+
+// Records every emission of a signal with its arguments.
+template <typename Sender, typename... Args>
+class SignalLog
+{
+public:
+    SignalLog(Sender* sender, void (Sender::*signal)(Args...))
+    {
+        QObject::connect(sender, signal, &m_context, [this](Args... args) { m_calls.append(std::make_tuple(args...)); });
+    }
+    qsizetype size() const { return m_calls.size(); }
+    bool isEmpty() const { return m_calls.isEmpty(); }
+    const std::tuple<std::decay_t<Args>...>& at(qsizetype i) const { return m_calls.at(i); }
+    const std::tuple<std::decay_t<Args>...>& last() const { return m_calls.last(); }
+
+private:
+    QObject m_context;
+    QList<std::tuple<std::decay_t<Args>...>> m_calls;
+};

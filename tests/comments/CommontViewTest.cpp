@@ -1,0 +1,112 @@
+#include "CommentsTestSupport.h"
+
+#include "comments/CommentFeedJsonp.h"
+#include "comments/CommentPageLoader.h"
+#include "comments/views/CommontView.h"
+#include "comments/views/HotCommntTableViewController.h"
+#include "comments/views/WriteCommentWD.h"
+#include "comments/HotCommentListModel.h"
+
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QWebEnginePage>
+
+namespace {
+
+QVariant evaluate(QWebEngineView& view, const QString& script)
+{
+    QVariant result;
+    bool done = false;
+    view.page()->runJavaScript(script, [&](const QVariant& value) {
+        result = value;
+        done = true;
+    });
+    EXPECT_TRUE(waitUntil([&] { return done; }, 10000));
+    return result;
+}
+
+}  // namespace
+
+class CommontViewPage : public LoopbackStoreTest
+{
+protected:
+    void SetUp() override
+    {
+        LoopbackStoreTest::SetUp();
+        pointUrls({{23, m_server.url(QStringLiteral("/json/commentlist")).toString()}});
+    }
+    LoopbackHttpServer m_server;
+};
+
+TEST_F(CommontViewPage, RowsAreTheCommentsServedAndMarkupShowsAsText)
+{
+    const QJsonArray comments{commentObject(1, QStringLiteral("甲"), QStringLiteral("第一")),
+                              commentObject(2, QStringLiteral("乙"), QStringLiteral("<script>document.title='x'</script>")),
+                              commentObject(3, QStringLiteral("<i>丙</i>"), QStringLiteral("第三"))};
+    m_server.route("GET", QUrl(CommentUrls::commentListUrl(kUrlCommentList, QStringLiteral("4321"))).path(),
+                   LoopbackReply::text(200, commentJsonp(comments)));
+    CommontView view;
+    view.resize(600, 500);
+    view.show();
+    SignalLog shown(&view, &CommontView::commentPageShown);
+    view.openNewsComment(QStringLiteral("4321"), QStringLiteral("文章"), QStringLiteral("http://www.tidwen.example/4321.htm"));
+    ASSERT_TRUE(waitUntil([&] { return !shown.isEmpty(); }, 15000));
+
+    EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('#comments .comment').length")).toInt(), 3);
+    EXPECT_EQ(evaluate(view, QStringLiteral("Array.from(document.querySelectorAll('.comment .name')).map(e => e.textContent).join('|')"))
+                  .toString(),
+              QStringLiteral("甲|乙|<i>丙</i>"));
+    EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('.comment')[1].querySelector('.text').textContent")).toString(),
+              QStringLiteral("<script>document.title='x'</script>"));
+    EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('#comments script, #comments i').length")).toInt(), 0);
+    EXPECT_NE(evaluate(view, QStringLiteral("document.title")).toString(), QStringLiteral("x"));
+
+    view.SetFontFamily(QStringLiteral("Noto Serif"));
+    EXPECT_TRUE(evaluate(view, QStringLiteral("document.body.style.fontFamily")).toString().contains(QStringLiteral("Noto Serif")));
+}
+
+TEST_F(CommontViewPage, WriteWindowClosesOnlyAfterAnAcceptedPost)
+{
+    auto shell = std::make_shared<RecordingCommentsShell>();
+    CommentsShell::install(shell);
+    pointUrls({{46, m_server.url(QStringLiteral("/post")).toString()}});
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("pw"), true, true);
+    m_server.route("POST", QStringLiteral("/post"), LoopbackReply::text(503, "busy"));
+    WriteCommentWD window;
+    window.show(QStringLiteral("4321"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), QString());
+    window.textBox()->setPlainText(QStringLiteral("好"));
+    window.sendButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return !window.statusText().isEmpty(); }));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(shell->tasks, 0);
+
+    m_server.route("POST", QStringLiteral("/post"), LoopbackReply::text(200, "<string>1</string>"));
+    window.sendButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return !window.isVisible(); }));
+    EXPECT_EQ(shell->tasks, 1);
+    CommentsShell::install(nullptr);
+}
+
+TEST_F(CommontViewPage, HotCommentListDrawsItsRows)
+{
+    auto channel = std::make_shared<NewsListData>();
+    channel->iListID = 153;
+    HotCommntTableViewController* list = HotCommntTableViewController::initWithNewsListData(channel);
+    list->resize(320, 300);
+    list->model()->setComments(*HotCommentListModel::parse(
+        QJsonDocument(QJsonArray{commentObject(1, QStringLiteral("甲"), QStringLiteral("一")),
+                                 commentObject(2, QStringLiteral("乙"), QStringLiteral("二"))})
+            .toJson()));
+    list->show();
+    const QImage image = list->grab().toImage();
+    // Text pixels in the first row, a plain background below the last row.
+    bool ink = false;
+    for (int y = 8; y < 40 && !ink; ++y)
+        for (int x = 12; x < 200 && !ink; ++x)
+            ink = qGray(image.pixel(x, y)) < 128;
+    EXPECT_TRUE(ink);
+    EXPECT_EQ(list->listView()->model()->rowCount(), 2);
+    EXPECT_EQ(list->newslistData(), channel);
+    delete list;
+}
