@@ -306,3 +306,16 @@ TEST(StandinConfiguration, ListAdSlotsOnlyWhenAsked)
     EXPECT_EQ(countElements(xml.rootXMLElement(), QStringLiteral("ad")), 4);
     EXPECT_EQ(countElements(xml.rootXMLElement(), QStringLiteral("srp")), 1);
 }
+
+TEST(StandinCertificate, TheLeafNamesEveryServedHost)
+{
+    standin::StandinService service(testOptions());
+    ProxyClient client(service, service.caCertificate());
+    const QStringList hosts = standin::servedHosts();
+    EXPECT_EQ(hosts.size(), 17);
+    for (const QString& host : hosts) {
+        const Fetched reply = client.get(QStringLiteral("https://%1/").arg(host));
+        EXPECT_NE(reply.error, QNetworkReply::SslHandshakeFailedError) << qPrintable(host);
+        EXPECT_GT(reply.status, 0) << qPrintable(host);  // an HTTP answer came through the tunnel
+    }
+}
