@@ -163,8 +163,10 @@ void addConstraint(QWidget* view, const LayoutConstraintPtr& constraint)
 {
     if (!view || !constraint || constraint->m_holder)
         return;
+    static uint64_t nextSequence = 1;
     LayoutViewStates::of(view).held.push_back(constraint);
     constraint->m_holder = view;
+    constraint->m_sequence = nextSequence++;
     scheduleFor(view);
 }
 

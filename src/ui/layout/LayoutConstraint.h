@@ -86,6 +86,10 @@ public:
     // "<Class:key-or-address first.attr == second.attr * m + c ^priority>".
     QString description() const;
 
+    // Rises with every constraint added to a widget: the engine adds constraints to its solver in
+    // the order they were stated.
+    uint64_t sequence() const { return m_sequence; }
+
 private:
     friend struct LayoutViewState;
     friend void Layout::addConstraint(QWidget*, const std::shared_ptr<LayoutConstraint>&);
@@ -99,6 +103,7 @@ private:
     double m_constant;
     NSLayoutPriority m_priority = NSLayoutPriorityRequired;
     QPointer<QWidget> m_holder;
+    uint64_t m_sequence = 0;
 };
 
 using LayoutConstraintPtr = std::shared_ptr<LayoutConstraint>;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -160,6 +161,9 @@ LayoutEngine::ItemVars& LayoutEngine::varsFor(QWidget* widget)
     watch(widget);
     auto& stored = m_vars[widget];
     stored = vars;
+    // Widgets that keep their geometry get their edit variables before any statement uses
+    // them: the statements then read them as known values.
+    updateEditing(stored, widget == m_window);
     return stored;
 }
 
@@ -355,6 +359,8 @@ void LayoutEngine::collect()
             ++it;
         }
     }
+    std::sort(toAdd.begin(), toAdd.end(),
+              [](const LayoutConstraintPtr& a, const LayoutConstraintPtr& b) { return a->sequence() < b->sequence(); });
     for (const auto& c : toAdd) {
         Entry entry;
         entry.constraint = c;
@@ -455,7 +461,11 @@ void LayoutEngine::place()
 
 void LayoutEngine::layout()
 {
-    m_pending = false;
+    if (m_pending) {
+        // Run now: the request posted for later has nothing left to do.
+        QCoreApplication::removePostedEvents(this, kLayoutPassEvent);
+        m_pending = false;
+    }
     if (!m_window || m_inPass)
         return;
     m_inPass = true;

@@ -22,7 +22,13 @@ public:
 
     double constant = 0;
     std::vector<Cell> cells;
+    mutable uint32_t mark = 0;  // visit stamp, to skip repeated holders in one pass
 
+    bool contains(const Symbol& s) const
+    {
+        auto it = find(s);
+        return it != cells.end() && it->first.id == s.id;
+    }
     double coefficientFor(const Symbol& s) const
     {
         auto it = find(s);
@@ -40,10 +46,28 @@ public:
             cells.insert(it, Cell{s, coefficient});
         }
     }
-    // this += other x coefficient
-    void insert(const Row& other, double coefficient)
+    // this += other x coefficient; the symbols this row did not hold before go to `added`.
+    void insert(const Row& other, double coefficient, std::vector<Symbol>* added = nullptr)
     {
         constant += other.constant * coefficient;
+        if (other.cells.size() <= 4) {
+            // Short rows (the usual case) go in cell by cell, without a new vector.
+            for (const auto& cell : other.cells) {
+                const double v = cell.second * coefficient;
+                auto it = std::lower_bound(cells.begin(), cells.end(), cell.first,
+                                           [](const Cell& c, const Symbol& sym) { return c.first.id < sym.id; });
+                if (it != cells.end() && it->first.id == cell.first.id) {
+                    it->second += v;
+                    if (nearZero(it->second))
+                        cells.erase(it);
+                } else if (!nearZero(v)) {
+                    cells.insert(it, Cell{cell.first, v});
+                    if (added)
+                        added->push_back(cell.first);
+                }
+            }
+            return;
+        }
         std::vector<Cell> merged;
         merged.reserve(cells.size() + other.cells.size());
         auto a = cells.begin();
@@ -53,8 +77,11 @@ public:
                 merged.push_back(*a++);
             } else if (a == cells.end() || b->first.id < a->first.id) {
                 const double v = b->second * coefficient;
-                if (!nearZero(v))
+                if (!nearZero(v)) {
                     merged.emplace_back(b->first, v);
+                    if (added)
+                        added->push_back(b->first);
+                }
                 ++b;
             } else {
                 const double v = a->second + b->second * coefficient;
@@ -93,14 +120,14 @@ public:
         insert(lhs, -1.0);
         solveFor(rhs);
     }
-    void substitute(const Symbol& s, const Row& row)
+    void substitute(const Symbol& s, const Row& row, std::vector<Symbol>* added = nullptr)
     {
         auto it = find(s);
         if (it == cells.end() || it->first.id != s.id)
             return;
         const double coefficient = it->second;
         cells.erase(it);
-        insert(row, coefficient);
+        insert(row, coefficient, added);
     }
 
 private:
@@ -119,9 +146,46 @@ private:
 struct LayoutSolver::Impl
 {
     std::unordered_map<Symbol, Row, SymbolHash> rows;
+    // For each symbol, the basic symbols whose rows may hold it (a superset: entries go stale
+    // when a row changes, and are checked on use). Substituting a fresh variable then touches
+    // no row at all, so building a layout is not quadratic.
+    std::unordered_map<uint32_t, std::vector<Symbol>> columns;
     std::vector<Symbol> variableSymbols;  // by variable
+    std::vector<int32_t> variableOfSymbol; // by symbol id; -1 for internal symbols
     Row objective;
     std::unique_ptr<Row> artificial;
+    uint32_t epoch = 0;
+    std::vector<Symbol> added;             // scratch
+
+    void store(const Symbol& basic, Row&& row)
+    {
+        for (const auto& cell : row.cells)
+            columns[cell.first.id].push_back(basic);
+        rows[basic] = std::move(row);
+    }
+    // The rows that hold the symbol now, each once; the column is compacted on the way.
+    template <typename Visit>
+    void forEachHolder(const Symbol& symbol, Visit&& visit)
+    {
+        auto it = columns.find(symbol.id);
+        if (it == columns.end())
+            return;
+        ++epoch;
+        std::vector<Symbol>& holders = it->second;
+        size_t kept = 0;
+        for (size_t i = 0; i < holders.size(); ++i) {
+            auto r = rows.find(holders[i]);
+            if (r == rows.end() || r->second.mark == epoch || !r->second.contains(symbol))
+                continue;
+            r->second.mark = epoch;
+            holders[kept++] = holders[i];
+        }
+        holders.resize(kept);
+        for (size_t i = 0; i < holders.size(); ++i) {
+            auto r = rows.find(holders[i]);
+            visit(r->first, r->second);
+        }
+    }
 };
 
 double LayoutSolver::weightForPriority(float priority)
@@ -149,7 +213,11 @@ LayoutSolver::Symbol LayoutSolver::makeSymbol(SymbolType type)
 LayoutSolver::Variable LayoutSolver::newVariable()
 {
     const auto v = static_cast<Variable>(d->variableSymbols.size());
-    d->variableSymbols.push_back(makeSymbol(SymbolType::External));
+    const Symbol symbol = makeSymbol(SymbolType::External);
+    d->variableSymbols.push_back(symbol);
+    if (d->variableOfSymbol.size() <= symbol.id)
+        d->variableOfSymbol.resize(symbol.id + 1 + d->variableOfSymbol.size() / 2, -1);
+    d->variableOfSymbol[symbol.id] = static_cast<int32_t>(v);
     m_values.push_back(0.0);
     return v;
 }
@@ -213,9 +281,24 @@ LayoutSolver::Row LayoutSolver::createRow(const Expression& e, Relation relation
 
 LayoutSolver::Symbol LayoutSolver::chooseSubject(const Row& row, const Tag& tag) const
 {
-    for (const auto& cell : row.cells)
-        if (cell.first.type == SymbolType::External)
-            return cell.first;
+    // Of the variables, the one fewest rows hold: a fresh variable needs no substitution at all,
+    // and rows stay short when statements arrive in an unlucky order.
+    Symbol best;
+    size_t bestHolders = 0;
+    for (const auto& cell : row.cells) {
+        if (cell.first.type != SymbolType::External)
+            continue;
+        auto it = d->columns.find(cell.first.id);
+        const size_t holders = it == d->columns.end() ? 0 : it->second.size();
+        if (!best.valid() || holders < bestHolders) {
+            best = cell.first;
+            bestHolders = holders;
+            if (holders == 0)
+                break;
+        }
+    }
+    if (best.valid())
+        return best;
     auto pivotable = [](const Symbol& s) { return s.type == SymbolType::Slack || s.type == SymbolType::Error; };
     if (pivotable(tag.marker) && row.coefficientFor(tag.marker) < 0)
         return tag.marker;
@@ -248,9 +331,11 @@ LayoutSolver::addConstraint(const Expression& expression, Relation relation, dou
         // The artificial-variable phase may leave the tableau changed when it fails: keep a copy
         // to return to, so that a refused constraint leaves no trace.
         auto savedRows = d->rows;
+        auto savedColumns = d->columns;
         Row savedObjective = d->objective;
         if (!addWithArtificialVariable(row)) {
             d->rows = std::move(savedRows);
+            d->columns = std::move(savedColumns);
             d->objective = std::move(savedObjective);
             m_infeasibleRows.clear();
             return {Status::Unsatisfiable, 0};
@@ -258,7 +343,7 @@ LayoutSolver::addConstraint(const Expression& expression, Relation relation, dou
     } else {
         row.solveFor(subject);
         substitute(subject, row);
-        d->rows[subject] = std::move(row);
+        d->store(subject, std::move(row));
     }
     const ConstraintId id = m_nextConstraint++;
     m_constraints.emplace(id, tag);
@@ -269,7 +354,7 @@ LayoutSolver::addConstraint(const Expression& expression, Relation relation, dou
 bool LayoutSolver::addWithArtificialVariable(const Row& row)
 {
     const Symbol art = makeSymbol(SymbolType::Slack);
-    d->rows[art] = row;
+    d->store(art, Row(row));
     d->artificial = std::make_unique<Row>(row);
     if (!optimize(*d->artificial)) {
         d->artificial.reset();
@@ -288,21 +373,30 @@ bool LayoutSolver::addWithArtificialVariable(const Row& row)
             return false;
         basic.solveFor(art, entering);
         substitute(entering, basic);
-        d->rows[entering] = std::move(basic);
+        d->store(entering, std::move(basic));
     }
-    for (auto& [symbol, r] : d->rows)
-        r.remove(art);
+    d->forEachHolder(art, [&](const Symbol&, Row& r) { r.remove(art); });
+    d->columns.erase(art.id);
     d->objective.remove(art);
     return success;
 }
 
 void LayoutSolver::substitute(const Symbol& symbol, const Row& row)
 {
-    for (auto& [basic, r] : d->rows) {
-        r.substitute(symbol, row);
+    std::vector<std::pair<Symbol, std::vector<Symbol>>> grown;
+    d->forEachHolder(symbol, [&](const Symbol& basic, Row& r) {
+        d->added.clear();
+        r.substitute(symbol, row, &d->added);
+        if (!d->added.empty())
+            grown.emplace_back(basic, d->added);
         if (basic.type != SymbolType::External && r.constant < 0)
             m_infeasibleRows.push_back(basic);
-    }
+    });
+    // No row holds the symbol any more.
+    d->columns.erase(symbol.id);
+    for (const auto& [basic, symbols] : grown)
+        for (const Symbol& s : symbols)
+            d->columns[s.id].push_back(basic);
     d->objective.substitute(symbol, row);
     if (d->artificial)
         d->artificial->substitute(symbol, row);
@@ -322,7 +416,7 @@ bool LayoutSolver::optimize(Row& objective)
         d->rows.erase(it);
         row.solveFor(leaving, entering);
         substitute(entering, row);
-        d->rows[entering] = std::move(row);
+        d->store(entering, std::move(row));
     }
 }
 
@@ -341,7 +435,7 @@ void LayoutSolver::dualOptimize()
         d->rows.erase(it);
         row.solveFor(leaving, entering);
         substitute(entering, row);
-        d->rows[entering] = std::move(row);
+        d->store(entering, std::move(row));
     }
 }
 
@@ -381,9 +475,9 @@ LayoutSolver::Symbol LayoutSolver::leavingRow(const Symbol& entering) const
 {
     double ratio = std::numeric_limits<double>::max();
     Symbol found;
-    for (const auto& [basic, row] : d->rows) {
+    d->forEachHolder(entering, [&](const Symbol& basic, const Row& row) {
         if (basic.type == SymbolType::External)
-            continue;
+            return;
         const double c = row.coefficientFor(entering);
         if (c < 0) {
             const double r = -row.constant / c;
@@ -392,7 +486,7 @@ LayoutSolver::Symbol LayoutSolver::leavingRow(const Symbol& entering) const
                 found = basic;
             }
         }
-    }
+    });
     return found;
 }
 
@@ -401,10 +495,10 @@ LayoutSolver::Symbol LayoutSolver::markerLeavingRow(const Symbol& marker) const
     const double max = std::numeric_limits<double>::max();
     double r1 = max, r2 = max;
     Symbol first, second, third;
-    for (const auto& [basic, row] : d->rows) {
+    d->forEachHolder(marker, [&](const Symbol& basic, const Row& row) {
         const double c = row.coefficientFor(marker);
         if (c == 0)
-            continue;
+            return;
         if (basic.type == SymbolType::External) {
             third = basic;
         } else if (c < 0) {
@@ -420,7 +514,7 @@ LayoutSolver::Symbol LayoutSolver::markerLeavingRow(const Symbol& marker) const
                 second = basic;
             }
         }
-    }
+    });
     if (first.valid())
         return first;
     if (second.valid())
@@ -524,22 +618,23 @@ LayoutSolver::Status LayoutSolver::suggestValue(Variable v, double value)
         dualOptimize();
         return Status::Ok;
     }
-    for (auto& [basic, row] : d->rows) {
+    d->forEachHolder(info.tag.marker, [&](const Symbol& basic, Row& row) {
         const double c = row.coefficientFor(info.tag.marker);
         if (c != 0) {
             row.constant += delta * c;
             if (row.constant < 0 && basic.type != SymbolType::External)
                 m_infeasibleRows.push_back(basic);
         }
-    }
+    });
     dualOptimize();
     return Status::Ok;
 }
 
 void LayoutSolver::updateVariables()
 {
-    for (size_t v = 0; v < d->variableSymbols.size(); ++v) {
-        auto it = d->rows.find(d->variableSymbols[v]);
-        m_values[v] = it != d->rows.end() ? it->second.constant : 0.0;
-    }
+    // A variable that is not basic is 0.
+    std::fill(m_values.begin(), m_values.end(), 0.0);
+    for (const auto& [basic, row] : d->rows)
+        if (basic.type == SymbolType::External)
+            m_values[d->variableOfSymbol[basic.id]] = row.constant;
 }
