@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+// A view showing one picture, scaled down proportionally to fit and centred (never scaled up).
+// No picture: nothing is drawn.
+class ImageView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ImageView(QWidget* parent = nullptr);
+
+    QImage image() const { return m_image; }
+    // A null image clears the view. Call on the main thread.
+    void setImage(const QImage& image);
+    // Asks for a new layout pass and a repaint.
+    void setNeedsLayout(bool needsLayout);
+
+    QSize sizeHint() const override;
+
+signals:
+    // Every time a picture (or nothing) is set, the same one included.
+    void imageChanged(const QImage& image);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage m_image;
+};
