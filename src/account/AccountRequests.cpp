@@ -1,0 +1,123 @@
+#include "account/AccountRequests.h"
+
+#include "account/AccountShell.h"
+#include "database/ServerUrls.h"
+#include "database/SettingsDatabaseOperate.h"
+#include "foundation/CommonFunction.h"
+#include "foundation/xml/TTXMLParser.h"
+#include "networking/AFNetManager.h"
+#include "platform/StorageRoot.h"
+#include "platform/UserDefaults.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QVariantMap>
+
+#include <mutex>
+
+namespace {
+std::mutex gShellMutex;
+std::shared_ptr<AccountShell> gShell;  // guarded by gShellMutex
+constexpr int64_t kNobody = 99999;
+}  // namespace
+
+std::shared_ptr<AccountShell> AccountShell::installed()
+{
+    std::lock_guard lock(gShellMutex);
+    return gShell;
+}
+
+void AccountShell::install(std::shared_ptr<AccountShell> shell)
+{
+    std::lock_guard lock(gShellMutex);
+    gShell = std::move(shell);
+}
+
+QString AccountRequests::userHash(const QString& account, const QString& password)
+{
+    return CommonFunction::EncrypteUTF8(account + QChar(0x0C) + password, kDesKeyRequest);
+}
+
+AccountRequests::Reply AccountRequests::classify(const QByteArray& bytes, NSMyUserInfoPtr* user)
+{
+    TTXMLParser parser(bytes);
+    if (bytes.isEmpty() || !parser.parse())
+        return Reply::Garbled;
+    NSMyUserInfoPtr info = CommonFunction::parseXML(bytes);
+    if (!info || info->userID == kNobody || info->userID <= 0)
+        return Reply::NoUser;
+    if (user)
+        *user = info;
+    return Reply::User;
+}
+
+std::shared_ptr<AFHTTPSessionManager> AccountRequests::postUserInfo(const QString& account, const QString& password,
+                                                                    std::function<void(const QByteArray&)> finished,
+                                                                    std::function<void(qint64)> failed)
+{
+    QVariantMap fields;
+    fields.insert(QStringLiteral("userHash"), userHash(account, password));
+    return AFNetManager::requestWithUrlString(
+        kUrlUserInfo, false, fields, 1, nullptr,
+        [finished](const std::shared_ptr<URLSessionDataTask>&, const QVariant& body) { finished(body.toByteArray()); },
+        [failed](const std::shared_ptr<URLSessionDataTask>&, const Error& error) { failed(error.code); });
+}
+
+bool AccountRequests::storeLastUserInfo(const QByteArray& bytes)
+{
+    const QString path = CommonFunction::getLastUserInfoPath();
+    StorageRoot::ensureFolder(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(bytes);
+    return file.commit();
+}
+
+NSMyUserInfoPtr AccountRequests::lastUserInfo()
+{
+    QFile file(CommonFunction::getLastUserInfoPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr;
+    NSMyUserInfoPtr user;
+    return classify(file.readAll(), &user) == Reply::User ? user : nullptr;
+}
+
+UserLandDataPtr AccountRequests::rememberedLogin()
+{
+    UserLandDataPtr account;
+    {
+        SettingsDatabaseOperate::Lease settings;
+        if (settings)
+            account = settings->UserLandData_getCurrentUserData();
+    }
+    if (!account || !account->bHaveLand || !account->bRememberPassWord || account->UserAccount.isEmpty() ||
+        account->UserPassWord.isEmpty())
+        return nullptr;
+    return account;
+}
+
+QStringList AccountRequests::goldCoinKeys()
+{
+    return {QStringLiteral("coinRead"),      QStringLiteral("coinNewsLastTime"),      QStringLiteral("coinComment"),
+            QStringLiteral("coinCommentLastTime"), QStringLiteral("coinAdvertise"), QStringLiteral("coinAdvertiseLastTime"),
+            QStringLiteral("coinShare"),     QStringLiteral("coinShareLastTime")};
+}
+
+void AccountRequests::logOut()
+{
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    for (const QString& key : goldCoinKeys())
+        defaults.removeObjectForKey(key);
+    defaults.synchronize();
+    {
+        SettingsDatabaseOperate::Lease settings;
+        if (settings)
+            settings->UserLandData_logOut();
+    }
+    if (const auto shell = AccountShell::installed()) {
+        shell->cancelCurrLandUser();
+        shell->reloadAvatar();
+    }
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "foundation/models/NSMyUserInfo.h"
+#include "foundation/models/UserLandData.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class AFHTTPSessionManager;
+
+// The account service's user-information call and what the account windows share around it.
+namespace AccountRequests {
+
+// The credential field: account, form feed, password, enciphered with the main request key.
+QString userHash(const QString& account, const QString& password);
+
+// What a user-information reply means.
+enum class Reply {
+    User,      // a profile with a user id: logged in
+    NoUser,    // a well-formed reply without a user: refused
+    Garbled,   // not a well-formed reply: means nothing
+};
+Reply classify(const QByteArray& bytes, NSMyUserInfoPtr* user);
+
+// POSTs "userHash" to the user-information address; finished gets the reply bytes, failed the
+// error code. Both run on the main thread.
+std::shared_ptr<AFHTTPSessionManager> postUserInfo(const QString& account, const QString& password,
+                                                   std::function<void(const QByteArray&)> finished,
+                                                   std::function<void(qint64)> failed);
+
+// Keeps the raw reply as the last user-information file; false when it could not be written.
+bool storeLastUserInfo(const QByteArray& bytes);
+// The profile of the last user-information file; null when there is none with a user.
+NSMyUserInfoPtr lastUserInfo();
+
+// The current remembered account when it is logged in with a remembered password; null otherwise.
+UserLandDataPtr rememberedLogin();
+
+// The user-defaults keys of the gold-coin tasks, removed whenever the user logs out.
+QStringList goldCoinKeys();
+// Log-out: removes the gold-coin keys, marks nobody logged in and reloads the avatar.
+void logOut();
+
+}  // namespace AccountRequests

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "foundation/models/NSMyUserInfo.h"
+
+#include <memory>
+
+// What the account windows need of the application delegate and the left bar, a floor above:
+// the logged-in profile and the avatar. Start-up installs the implementation.
+class AccountShell
+{
+public:
+    virtual ~AccountShell() = default;
+    // Stores the profile as the logged-in user (the delegate then reloads the left bar's avatar;
+    // newData also stamps the user-info date).
+    virtual void setCurrLandUser(const NSMyUserInfoPtr& user, bool newData) = 0;
+    virtual NSMyUserInfoPtr getCurrLandUser() = 0;
+    // Nobody is logged in any more.
+    virtual void cancelCurrLandUser() = 0;
+    // The left bar shows the current account's avatar again.
+    virtual void reloadAvatar() = 0;
+
+    static std::shared_ptr<AccountShell> installed();
+    static void install(std::shared_ptr<AccountShell> shell);
+};

@@ -1,0 +1,61 @@
+#include "account/AutoLandOperation.h"
+
+#include "account/AccountRequests.h"
+#include "account/AccountShell.h"
+#include "database/SettingsDatabaseOperate.h"
+#include "foundation/GlobalValues.h"
+
+void AutoLandOperation::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    const UserLandDataPtr account = AccountRequests::rememberedLogin();
+    if (!account) {
+        finish();
+        return;
+    }
+    const auto shell = AccountShell::installed();
+    if (!m_bUpdateOnlySuss && shell) {
+        if (const NSMyUserInfoPtr stored = AccountRequests::lastUserInfo())
+            shell->setCurrLandUser(stored, false);
+    }
+    auto self = shared_from_this();
+    m_session = AccountRequests::postUserInfo(
+        account->UserAccount, account->UserPassWord,
+        [self, account](const QByteArray& bytes) {
+            NSMyUserInfoPtr user;
+            switch (AccountRequests::classify(bytes, &user)) {
+            case AccountRequests::Reply::User: {
+                AccountRequests::storeLastUserInfo(bytes);
+                UserLandData record = *account;
+                record.UserID = QString::number(user->userID);
+                {
+                    SettingsDatabaseOperate::Lease settings;
+                    if (settings)
+                        settings->UserLandData_setNewsUserData(record);
+                }
+                if (const auto shell = AccountShell::installed())
+                    shell->setCurrLandUser(user, true);
+                break;
+            }
+            case AccountRequests::Reply::NoUser:
+                if (!self->m_bUpdateOnlySuss)
+                    AccountRequests::logOut();
+                break;
+            case AccountRequests::Reply::Garbled:
+                break;
+            }
+            self->finish();
+        },
+        [self](qint64) { self->finish(); });
+}
+
+void AutoLandOperation::finish()
+{
+    gbLoginInProgress = false;
+    m_finished = true;
+    m_session.reset();
+    if (m_completion)
+        m_completion();
+}

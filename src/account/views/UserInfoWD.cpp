@@ -1,0 +1,43 @@
+#include "account/views/UserInfoWD.h"
+
+#include "account/AccountRequests.h"
+#include "account/AccountShell.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+UserInfoWD::UserInfoWD(QWidget* parent)
+    : QDialog(parent), m_profile(new QLabel(this)), m_logOut(new QPushButton(QStringLiteral("退出登录"), this))
+{
+    setWindowTitle(QStringLiteral("个人信息"));
+    m_profile->setTextFormat(Qt::PlainText);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_profile);
+    layout->addWidget(m_logOut);
+    connect(m_logOut, &QPushButton::clicked, this, [this] {
+        AccountRequests::logOut();
+        close();
+    });
+    reload();
+}
+
+void UserInfoWD::reload()
+{
+    const auto shell = AccountShell::installed();
+    const NSMyUserInfoPtr user = shell ? shell->getCurrLandUser() : nullptr;
+    if (!user) {
+        m_profile->setText(QStringLiteral("未登录"));
+        m_logOut->setEnabled(false);
+        return;
+    }
+    m_profile->setText(QStringLiteral("%1\n账号：%2\n等级：%3（还差%4天升级）\n金币：%5")
+                           .arg(user->userName, user->userAccount, QString::number(user->nLevel),
+                                QString::number(user->fLeftDays, 'f', 1), user->userCoinCount));
+    m_logOut->setEnabled(true);
+}
+
+QString UserInfoWD::profileText() const
+{
+    return m_profile->text();
+}
