@@ -1,0 +1,217 @@
+#include "../images/ImageFixtures.h"
+
+#include "LoopbackHttpServer.h"
+#include "TestEnvironment.h"
+#include "images/SDWebImageManager.h"
+#include "ui/imageview/ImageView.h"
+#include "ui/imageview/WebCache.h"
+#include "ui/imageview/WebCacheOperation.h"
+
+
+#include <gtest/gtest.h>
+
+using namespace imagefixtures;
+
+namespace {
+
+LoopbackReply pngReply(const QColor& color, int delayMs = 0)
+{
+    LoopbackReply reply;
+    reply.body = png(16, 16, color);
+    reply.delayMs = delayMs;
+    reply.withHeader("Content-Type", "image/png");
+    return reply;
+}
+
+QColor centreColour(QWidget& view)
+{
+    const QImage shot = view.grab().toImage();
+    return QColor(shot.pixel(shot.width() / 2, shot.height() / 2));
+}
+
+struct Completion
+{
+    int calls = 0;
+    QImage image;
+    std::optional<Error> error;
+    ImageCacheType cacheType = SDImageCacheTypeNone;
+    QUrl url;
+};
+
+SDExternalCompletionBlock record(const std::shared_ptr<Completion>& c)
+{
+    return [c](const QImage& image, const std::optional<Error>& error, ImageCacheType type, const QUrl& url) {
+        ++c->calls;
+        c->image = image;
+        c->error = error;
+        c->cacheType = type;
+        c->url = url;
+    };
+}
+
+class ImageViewTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        WebCache::setImageManager(isolated.manager);
+        view.resize(64, 64);
+        view.show();
+    }
+    void TearDown() override { WebCache::setImageManager(nullptr); }
+
+    LoopbackHttpServer server;
+    IsolatedManager isolated;
+    ImageView view;
+    const QImage blue = filled(64, 64, Qt::blue);
+};
+
+TEST_F(ImageViewTest, PlaceholderFirstThenThePicture)
+{
+    server.route("GET", "/red.png", pngReply(Qt::red, 100));
+    WebCache::sd_setImageWithURL(&view, server.url("/red.png"), blue);
+    EXPECT_EQ(centreColour(view), QColor(Qt::blue));
+    EXPECT_EQ(WebCache::sd_imageURL(&view), server.url("/red.png"));
+    ASSERT_TRUE(waitUntil([&] { return view.image().size() == QSize(16, 16); }));
+    EXPECT_EQ(centreColour(view), QColor(Qt::red));
+}
+
+TEST_F(ImageViewTest, OnlyTheLastOfTwoLoadsIsEverShown)
+{
+    server.route("GET", "/green.png", pngReply(Qt::green, 300));
+    server.route("GET", "/red.png", pngReply(Qt::red));
+    QList<QColor> shown;
+    QObject::connect(&view, &ImageView::imageChanged, [&shown](const QImage& image) {
+        shown << (image.isNull() ? QColor() : QColor(image.pixel(0, 0)));
+    });
+    auto first = std::make_shared<Completion>();
+    WebCache::sd_setImageWithURL(&view, server.url("/green.png"), record(first));
+    WebCache::sd_setImageWithURL(&view, server.url("/red.png"));
+    ASSERT_TRUE(waitUntil([&] { return shown.contains(QColor(Qt::red)); }));
+    waitUntil([] { return false; }, 500);
+    EXPECT_FALSE(shown.contains(QColor(Qt::green)));
+    EXPECT_EQ(first->calls, 0) << "a cancelled load never calls back";
+    EXPECT_EQ(QColor(view.image().pixel(0, 0)), QColor(Qt::red));
+}
+
+TEST_F(ImageViewTest, FailureKeepsThePlaceholderDelayedPlaceholderComesWithTheFailure)
+{
+    server.route("GET", "/missing.png", LoopbackReply::text(404, "no"));
+    auto failed = std::make_shared<Completion>();
+    WebCache::sd_setImageWithURL(&view, server.url("/missing.png"), blue, record(failed));
+    ASSERT_TRUE(waitUntil([&] { return failed->calls > 0; }));
+    EXPECT_EQ(failed->error->code, 404);
+    EXPECT_EQ(view.image(), blue);
+
+    ImageView other;
+    const QImage yellow = filled(8, 8, Qt::yellow);
+    other.setImage(yellow);
+    LoopbackReply slow = LoopbackReply::text(404, "no");
+    slow.delayMs = 200;
+    server.route("GET", "/slow-missing.png", slow);
+    auto delayed = std::make_shared<Completion>();
+    WebCache::sd_setImageWithURL(&other, server.url("/slow-missing.png"), blue, SDLoadDelayPlaceholder, record(delayed));
+    waitUntil([] { return false; }, 100);
+    EXPECT_EQ(other.image(), yellow) << "unchanged until the failure";
+    ASSERT_TRUE(waitUntil([&] { return delayed->calls > 0; }));
+    EXPECT_EQ(other.image(), blue);
+}
+
+TEST_F(ImageViewTest, EmptyURLShowsThePlaceholderAndReportsIt)
+{
+    auto completion = std::make_shared<Completion>();
+    WebCache::sd_setImageWithURL(&view, QUrl(), blue, record(completion));
+    EXPECT_EQ(view.image(), blue);
+    ASSERT_EQ(completion->calls, 1);
+    EXPECT_EQ(completion->error->domain, QLatin1String(SDWebImageErrorDomain));
+    EXPECT_EQ(completion->error->code, -1);
+    EXPECT_EQ(completion->error->localizedDescription(), QStringLiteral("Trying to load a nil url"));
+    EXPECT_TRUE(WebCache::sd_imageURL(&view).isEmpty());
+    EXPECT_TRUE(WebCacheOperation::operationDictionary(&view).isEmpty());
+}
+
+TEST_F(ImageViewTest, AvoidAutoSetImageLeavesTheViewToTheCaller)
+{
+    server.route("GET", "/red.png", pngReply(Qt::red));
+    auto completion = std::make_shared<Completion>();
+    WebCache::sd_setImageWithURL(&view, server.url("/red.png"), blue, SDLoadAvoidAutoSetImage, record(completion));
+    ASSERT_TRUE(waitUntil([&] { return completion->calls > 0; }));
+    EXPECT_EQ(completion->image.size(), QSize(16, 16));
+    EXPECT_EQ(view.image(), blue);
+
+    // Without a completion block the picture is set as usual (from memory now).
+    WebCache::sd_setImageWithURL(&view, server.url("/red.png"), blue, SDLoadAvoidAutoSetImage);
+    EXPECT_EQ(view.image().size(), QSize(16, 16));
+}
+
+TEST_F(ImageViewTest, PreviousCachedImageServesAsThePlaceholder)
+{
+    server.route("GET", "/cached.png", pngReply(Qt::red, 200));
+    const QUrl url = server.url("/cached.png");
+    const QImage green = filled(10, 10, Qt::green);
+    isolated.cache->storeImageDataToDisk(png(10, 10, Qt::green), isolated.manager->cacheKeyForURL(url));
+    QList<QSize> shown;
+    QObject::connect(&view, &ImageView::imageChanged, [&shown](const QImage& image) { shown << image.size(); });
+    auto completion = std::make_shared<Completion>();
+    WebCache::sd_setImageWithPreviousCachedImageWithURL(&view, url, blue, 0, nullptr, record(completion));
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown.first(), QSize(10, 10));
+    ASSERT_EQ(completion->calls, 1) << "the synchronous read put it into memory";
+    EXPECT_EQ(completion->cacheType, SDImageCacheTypeMemory);
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
+class CountingOperation : public SDWebImageOperation
+{
+public:
+    void cancel() override { ++cancels; }
+    int cancels = 0;
+};
+
+TEST(WebCacheOperationTest, OneOperationPerKeyTheOldOneCancelled)
+{
+    QObject object;
+    const QString key = QStringLiteral("k");
+    auto first = std::make_shared<CountingOperation>();
+    auto second = std::make_shared<CountingOperation>();
+    WebCacheOperation::sd_setImageLoadOperation(&object, first, key);
+    WebCacheOperation::sd_setImageLoadOperation(&object, second, key);
+    EXPECT_EQ(first->cancels, 1);
+    EXPECT_EQ(second->cancels, 0);
+
+    WebCacheOperation::sd_removeImageLoadOperationWithKey(&object, key);
+    EXPECT_EQ(second->cancels, 0) << "removing does not cancel";
+    EXPECT_TRUE(WebCacheOperation::operationDictionary(&object).isEmpty());
+
+    auto a = std::make_shared<CountingOperation>();
+    auto b = std::make_shared<CountingOperation>();
+    WebCacheOperation::sd_setImageLoadOperations(&object, {a, b}, key);
+    WebCacheOperation::sd_cancelImageLoadOperationWithKey(&object, key);
+    WebCacheOperation::sd_cancelImageLoadOperationWithKey(&object, key);
+    EXPECT_EQ(a->cancels, 1);
+    EXPECT_EQ(b->cancels, 1);
+
+    WebCacheOperation::sd_setImageLoadOperation(&object, a, QString());
+    EXPECT_TRUE(WebCacheOperation::operationDictionary(&object).isEmpty()) << "a null key stores nothing";
+    WebCacheOperation::sd_setImageLoadOperation(&object, nullptr, key);
+    EXPECT_TRUE(WebCacheOperation::operationDictionary(&object).isEmpty());
+}
+
+TEST(ImageViewPaintTest, PicturesAreScaledDownProportionallyAndCentred)
+{
+    ImageView view;
+    view.resize(60, 60);
+    view.setImage(filled(120, 40, Qt::red));  // 60 x 20 once scaled, rows 20..39
+    QImage shot = view.grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(30, 30)), QColor(Qt::red));
+    EXPECT_EQ(QColor(shot.pixel(1, 21)), QColor(Qt::red));
+    EXPECT_NE(QColor(shot.pixel(30, 5)), QColor(Qt::red));
+    EXPECT_NE(QColor(shot.pixel(30, 55)), QColor(Qt::red));
+
+    view.setImage(filled(10, 10, Qt::blue));  // small pictures keep their size
+    shot = view.grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(30, 30)), QColor(Qt::blue));
+    EXPECT_NE(QColor(shot.pixel(10, 10)), QColor(Qt::blue));
+}
+
+}  // namespace
