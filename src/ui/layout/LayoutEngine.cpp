@@ -359,6 +359,8 @@ void LayoutEngine::collect()
             ++it;
         }
     }
+    m_solver.reserve(toAdd.size());
+    m_entries.reserve(m_entries.size() + toAdd.size());
     std::sort(toAdd.begin(), toAdd.end(),
               [](const LayoutConstraintPtr& a, const LayoutConstraintPtr& b) { return a->sequence() < b->sequence(); });
     for (const auto& c : toAdd) {

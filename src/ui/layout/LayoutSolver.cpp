@@ -149,42 +149,70 @@ struct LayoutSolver::Impl
     // For each symbol, the basic symbols whose rows may hold it (a superset: entries go stale
     // when a row changes, and are checked on use). Substituting a fresh variable then touches
     // no row at all, so building a layout is not quadratic.
-    std::unordered_map<uint32_t, std::vector<Symbol>> columns;
+    std::vector<std::vector<Symbol>> columns;  // by symbol id
+
+    std::vector<Symbol>& column(uint32_t id)
+    {
+        if (id >= columns.size())
+            columns.resize(id + 1 + columns.size() / 2);
+        return columns[id];
+    }
     std::vector<Symbol> variableSymbols;  // by variable
     std::vector<int32_t> variableOfSymbol; // by symbol id; -1 for internal symbols
     Row objective;
     std::unique_ptr<Row> artificial;
     uint32_t epoch = 0;
     std::vector<Symbol> added;             // scratch
+    std::vector<std::pair<const Symbol, Row>*> visiting;  // scratch
+
+    // For each variable, its row while it is basic (node addresses in `rows` are stable).
+    std::vector<Row*> variableRow;
 
     void store(const Symbol& basic, Row&& row)
     {
         for (const auto& cell : row.cells)
-            columns[cell.first.id].push_back(basic);
-        rows[basic] = std::move(row);
+            column(cell.first.id).push_back(basic);
+        Row& stored = rows[basic];
+        stored = std::move(row);
+        if (basic.type == SymbolType::External)
+            variableRow[variableOfSymbol[basic.id]] = &stored;
     }
+    // Takes the row out of the tableau.
+    Row take(std::unordered_map<Symbol, Row, SymbolHash>::iterator it)
+    {
+        if (it->first.type == SymbolType::External)
+            variableRow[variableOfSymbol[it->first.id]] = nullptr;
+        Row row = std::move(it->second);
+        rows.erase(it);
+        return row;
+    }
+    void erase(std::unordered_map<Symbol, Row, SymbolHash>::iterator it) { take(it); }
     // The rows that hold the symbol now, each once; the column is compacted on the way.
     template <typename Visit>
     void forEachHolder(const Symbol& symbol, Visit&& visit)
     {
-        auto it = columns.find(symbol.id);
-        if (it == columns.end())
+        if (symbol.id >= columns.size() || columns[symbol.id].empty())
             return;
         ++epoch;
-        std::vector<Symbol>& holders = it->second;
+        std::vector<Symbol>& holders = columns[symbol.id];
         size_t kept = 0;
+        visiting.clear();
         for (size_t i = 0; i < holders.size(); ++i) {
             auto r = rows.find(holders[i]);
             if (r == rows.end() || r->second.mark == epoch || !r->second.contains(symbol))
                 continue;
             r->second.mark = epoch;
             holders[kept++] = holders[i];
+            visiting.push_back(&*r);
         }
         holders.resize(kept);
-        for (size_t i = 0; i < holders.size(); ++i) {
-            auto r = rows.find(holders[i]);
-            visit(r->first, r->second);
-        }
+        // The visits change rows, never the map: the addresses stay good.
+        std::vector<std::pair<const Symbol, Row>*> batch;
+        batch.swap(visiting);
+        for (auto* entry : batch)
+            visit(entry->first, entry->second);
+        batch.clear();
+        visiting.swap(batch);
     }
 };
 
@@ -218,6 +246,7 @@ LayoutSolver::Variable LayoutSolver::newVariable()
     if (d->variableOfSymbol.size() <= symbol.id)
         d->variableOfSymbol.resize(symbol.id + 1 + d->variableOfSymbol.size() / 2, -1);
     d->variableOfSymbol[symbol.id] = static_cast<int32_t>(v);
+    d->variableRow.push_back(nullptr);
     m_values.push_back(0.0);
     return v;
 }
@@ -288,8 +317,7 @@ LayoutSolver::Symbol LayoutSolver::chooseSubject(const Row& row, const Tag& tag)
     for (const auto& cell : row.cells) {
         if (cell.first.type != SymbolType::External)
             continue;
-        auto it = d->columns.find(cell.first.id);
-        const size_t holders = it == d->columns.end() ? 0 : it->second.size();
+        const size_t holders = cell.first.id < d->columns.size() ? d->columns[cell.first.id].size() : 0;
         if (!best.valid() || holders < bestHolders) {
             best = cell.first;
             bestHolders = holders;
@@ -336,6 +364,11 @@ LayoutSolver::addConstraint(const Expression& expression, Relation relation, dou
         if (!addWithArtificialVariable(row)) {
             d->rows = std::move(savedRows);
             d->columns = std::move(savedColumns);
+            // The restored rows live at new addresses.
+            std::fill(d->variableRow.begin(), d->variableRow.end(), nullptr);
+            for (auto& [basic, r] : d->rows)
+                if (basic.type == SymbolType::External)
+                    d->variableRow[d->variableOfSymbol[basic.id]] = &r;
             d->objective = std::move(savedObjective);
             m_infeasibleRows.clear();
             return {Status::Unsatisfiable, 0};
@@ -364,8 +397,7 @@ bool LayoutSolver::addWithArtificialVariable(const Row& row)
     d->artificial.reset();
     auto it = d->rows.find(art);
     if (it != d->rows.end()) {
-        Row basic = std::move(it->second);
-        d->rows.erase(it);
+        Row basic = d->take(it);
         if (basic.cells.empty())
             return success;
         const Symbol entering = anyPivotableSymbol(basic);
@@ -376,7 +408,7 @@ bool LayoutSolver::addWithArtificialVariable(const Row& row)
         d->store(entering, std::move(basic));
     }
     d->forEachHolder(art, [&](const Symbol&, Row& r) { r.remove(art); });
-    d->columns.erase(art.id);
+    d->column(art.id).clear();
     d->objective.remove(art);
     return success;
 }
@@ -393,10 +425,10 @@ void LayoutSolver::substitute(const Symbol& symbol, const Row& row)
             m_infeasibleRows.push_back(basic);
     });
     // No row holds the symbol any more.
-    d->columns.erase(symbol.id);
+    d->column(symbol.id).clear();
     for (const auto& [basic, symbols] : grown)
         for (const Symbol& s : symbols)
-            d->columns[s.id].push_back(basic);
+            d->column(s.id).push_back(basic);
     d->objective.substitute(symbol, row);
     if (d->artificial)
         d->artificial->substitute(symbol, row);
@@ -411,9 +443,7 @@ bool LayoutSolver::optimize(Row& objective)
         const Symbol leaving = leavingRow(entering);
         if (!leaving.valid())
             return false;  // unbounded objective: cannot happen with non-negative weights
-        auto it = d->rows.find(leaving);
-        Row row = std::move(it->second);
-        d->rows.erase(it);
+        Row row = d->take(d->rows.find(leaving));
         row.solveFor(leaving, entering);
         substitute(entering, row);
         d->store(entering, std::move(row));
@@ -431,8 +461,7 @@ void LayoutSolver::dualOptimize()
         const Symbol entering = dualEnteringSymbol(it->second);
         if (!entering.valid())
             continue;  // dual unbounded: leave the row as it is
-        Row row = std::move(it->second);
-        d->rows.erase(it);
+        Row row = d->take(it);
         row.solveFor(leaving, entering);
         substitute(entering, row);
         d->store(entering, std::move(row));
@@ -549,13 +578,11 @@ LayoutSolver::Status LayoutSolver::removeConstraint(ConstraintId id)
     removeConstraintEffects(tag);
     auto it = d->rows.find(tag.marker);
     if (it != d->rows.end()) {
-        d->rows.erase(it);
+        d->erase(it);
     } else {
         const Symbol leaving = markerLeavingRow(tag.marker);
         if (leaving.valid()) {
-            auto lit = d->rows.find(leaving);
-            Row row = std::move(lit->second);
-            d->rows.erase(lit);
+            Row row = d->take(d->rows.find(leaving));
             row.solveFor(leaving, tag.marker);
             substitute(tag.marker, row);
         }
@@ -630,11 +657,15 @@ LayoutSolver::Status LayoutSolver::suggestValue(Variable v, double value)
     return Status::Ok;
 }
 
+void LayoutSolver::reserve(size_t constraints)
+{
+    d->rows.reserve(d->rows.size() + constraints);
+    m_constraints.reserve(m_constraints.size() + constraints);
+}
+
 void LayoutSolver::updateVariables()
 {
     // A variable that is not basic is 0.
-    std::fill(m_values.begin(), m_values.end(), 0.0);
-    for (const auto& [basic, row] : d->rows)
-        if (basic.type == SymbolType::External)
-            m_values[d->variableOfSymbol[basic.id]] = row.constant;
+    for (size_t v = 0; v < m_values.size(); ++v)
+        m_values[v] = d->variableRow[v] ? d->variableRow[v]->constant : 0.0;
 }

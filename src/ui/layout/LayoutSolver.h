@@ -60,6 +60,9 @@ public:
     bool hasEditVariable(Variable v) const { return m_edits.count(v) != 0; }
     Status suggestValue(Variable v, double value);
 
+    // Room for that many more constraints (building a large layout at once).
+    void reserve(size_t constraints);
+
     // Copies the solution into the variables' values.
     void updateVariables();
 
