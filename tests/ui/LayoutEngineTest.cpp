@@ -126,3 +126,33 @@ TEST(LayoutEngine, ChangesPostOneCoalescedPass)
     EXPECT_EQ(engine->passCount(), passes + 1);
     EXPECT_EQ(a->geometry(), QRect(0, 0, 10, 10));
 }
+
+TEST(LayoutEngine, ViewsConstrainedBeforeJoiningAWindowAreLaidOutThere)
+{
+    QWidget window;
+    window.resize(300, 200);
+    auto* panel = new QWidget;  // no parent yet
+    auto* child = new QWidget(panel);
+    mas_makeConstraints(child, [&](MASConstraintMaker& make) {
+        make.left().top().equalTo(panel).offset(3);
+        make.size().equalTo(QSizeF(20, 10));
+    });
+    mas_makeConstraints(panel, [](MASConstraintMaker& make) { make.size().equalTo(QSizeF(100, 50)); });
+    // Joins the window before any pass ran, then once more after a pass.
+    panel->setParent(&window);
+    mas_makeConstraints(panel, [&](MASConstraintMaker& make) { make.left().top().equalTo(&window).offset(7); });
+    ASSERT_TRUE(waitUntil([&] { return child->geometry() == QRect(3, 3, 20, 10); }, 2000));
+    EXPECT_EQ(panel->geometry(), QRect(7, 7, 100, 50));
+
+    QWidget other;
+    other.resize(300, 200);
+    panel->setParent(&other);
+    mas_makeConstraints(panel, [&](MASConstraintMaker& make) {
+        make.left().equalTo(&other).offset(40);
+        make.top().equalTo(&other).offset(60);
+    });
+    Layout::layoutSubtreeIfNeeded(&other);
+    // The statements held by the first window take no part: no conflict with 7.
+    EXPECT_EQ(panel->geometry(), QRect(40, 60, 100, 50));
+    EXPECT_EQ(child->geometry(), QRect(3, 3, 20, 10));
+}

@@ -470,6 +470,12 @@ void LayoutEngine::layout()
     }
     if (!m_window || m_inPass)
         return;
+    if (m_window->window() != m_window) {
+        // Our window was put into another one before its pass ran: that window lays it out.
+        bumpGeneration();
+        LayoutEngine::forWindow(m_window->window())->layout();
+        return;
+    }
     m_inPass = true;
     ++m_passCount;
     if (m_seenGeneration != g_generation.load(std::memory_order_relaxed))
