@@ -2,6 +2,8 @@
 
 // Pictures made in memory for the image tests, and a manager over a cache of its own.
 
+#include "LoopbackHttpServer.h"
+#include "TestEnvironment.h"
 #include "images/SDWebImageManager.h"
 
 #include <QBuffer>
@@ -113,6 +115,22 @@ inline void settleEvents()
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
     }
+}
+
+// A 200 reply carrying the bytes as the given type, after the delay.
+inline LoopbackReply imageReply(const QByteArray& body, const QByteArray& type = "image/png", int delayMs = 0)
+{
+    LoopbackReply reply;
+    reply.body = body;
+    reply.delayMs = delayMs;
+    reply.withHeader("Content-Type", type);
+    return reply;
+}
+
+// Lets the event loop run for a while, for "nothing happens within" checks.
+inline void spin(int ms)
+{
+    waitUntil([] { return false; }, ms);
 }
 
 // A manager with its own downloader and a cache in its own temporary folder.

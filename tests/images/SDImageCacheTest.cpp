@@ -235,7 +235,7 @@ TEST_F(SDImageCacheTest, QueryCancelledWhileTheQueueIsBusyNeverAnswers)
     handle->cancel();
     release.signal();
     drainIoQueue();
-    waitUntil([] { return false; }, 200);
+    spin(200);
     EXPECT_FALSE(called);
 }
 
@@ -249,7 +249,7 @@ TEST_F(SDImageCacheTest, QueryCancelledAfterTheReadStillNeverAnswers)
     // The io queue has read the file and queued the answer; the main thread has not run it yet.
     drainIoQueue();
     handle->cancel();
-    waitUntil([] { return false; }, 200);
+    spin(200);
     EXPECT_FALSE(called);
 }
 

@@ -14,20 +14,6 @@ using namespace imagefixtures;
 
 namespace {
 
-LoopbackReply imageReply(const QByteArray& body, const QByteArray& type = "image/png", int delayMs = 0)
-{
-    LoopbackReply reply;
-    reply.body = body;
-    reply.delayMs = delayMs;
-    reply.withHeader("Content-Type", type);
-    return reply;
-}
-
-void spin(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
 class SDWebImageManagerTest : public ::testing::Test
 {
 protected:

@@ -10,15 +10,6 @@ using namespace imagefixtures;
 
 namespace {
 
-LoopbackReply imageReply(int delayMs)
-{
-    LoopbackReply reply;
-    reply.body = png(4, 4, Qt::red);
-    reply.delayMs = delayMs;
-    reply.withHeader("Content-Type", "image/png");
-    return reply;
-}
-
 class CountingDelegate : public SDWebImagePrefetcherDelegate
 {
 public:
@@ -46,7 +37,7 @@ protected:
         QList<QUrl> list;
         for (int i = 0; i < count; ++i) {
             const QString path = prefix + QString::number(i) + QStringLiteral(".png");
-            server.route("GET", path, imageReply(delayMs));
+            server.route("GET", path, imageReply(png(4, 4, Qt::red), "image/png", delayMs));
             list << server.url(path);
         }
         return list;
@@ -66,7 +57,7 @@ TEST_F(SDWebImagePrefetcherTest, ThreeAtATimeThenTheRestAndACountAtTheEnd)
     prefetcher->prefetchURLs(
         list, [&progress](quint64 done, quint64 total) { progress.append({done, total}); },
         [&completed](quint64 done, quint64 skipped) { completed = {done, skipped}; });
-    waitUntil([] { return false; }, 150);
+    spin(150);
     EXPECT_EQ(server.requestCount(), 3);
     ASSERT_TRUE(waitUntil([&] { return completed.has_value(); }));
     EXPECT_EQ(*completed, (std::pair<quint64, quint64>(5, 1)));
@@ -91,7 +82,7 @@ TEST_F(SDWebImagePrefetcherTest, ANewRunCancelsTheRunningLoads)
                              [&secondCompleted](quint64 done, quint64 skipped) { secondCompleted = {done, skipped}; });
     ASSERT_TRUE(waitUntil([&] { return secondCompleted.has_value(); }));
     EXPECT_EQ(*secondCompleted, (std::pair<quint64, quint64>(2, 0)));
-    waitUntil([] { return false; }, 600);
+    spin(600);
     EXPECT_FALSE(firstCompleted) << "the cancelled run reports nothing";
     EXPECT_FALSE(isolated.manager->isRunning());
     for (int i = 0; i < 3; ++i)

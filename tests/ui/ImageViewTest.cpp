@@ -14,15 +14,6 @@ using namespace imagefixtures;
 
 namespace {
 
-LoopbackReply pngReply(const QColor& color, int delayMs = 0)
-{
-    LoopbackReply reply;
-    reply.body = png(16, 16, color);
-    reply.delayMs = delayMs;
-    reply.withHeader("Content-Type", "image/png");
-    return reply;
-}
-
 QColor centreColour(QWidget& view)
 {
     const QImage shot = view.grab().toImage();
@@ -68,7 +59,7 @@ protected:
 
 TEST_F(ImageViewTest, PlaceholderFirstThenThePicture)
 {
-    server.route("GET", "/red.png", pngReply(Qt::red, 100));
+    server.route("GET", "/red.png", imageReply(png(16, 16, Qt::red), "image/png", 100));
     WebCache::sd_setImageWithURL(&view, server.url("/red.png"), blue);
     EXPECT_EQ(centreColour(view), QColor(Qt::blue));
     EXPECT_EQ(WebCache::sd_imageURL(&view), server.url("/red.png"));
@@ -78,8 +69,8 @@ TEST_F(ImageViewTest, PlaceholderFirstThenThePicture)
 
 TEST_F(ImageViewTest, OnlyTheLastOfTwoLoadsIsEverShown)
 {
-    server.route("GET", "/green.png", pngReply(Qt::green, 300));
-    server.route("GET", "/red.png", pngReply(Qt::red));
+    server.route("GET", "/green.png", imageReply(png(16, 16, Qt::green), "image/png", 300));
+    server.route("GET", "/red.png", imageReply(png(16, 16, Qt::red), "image/png"));
     QList<QColor> shown;
     QObject::connect(&view, &ImageView::imageChanged, [&shown](const QImage& image) {
         shown << (image.isNull() ? QColor() : QColor(image.pixel(0, 0)));
@@ -88,7 +79,7 @@ TEST_F(ImageViewTest, OnlyTheLastOfTwoLoadsIsEverShown)
     WebCache::sd_setImageWithURL(&view, server.url("/green.png"), record(first));
     WebCache::sd_setImageWithURL(&view, server.url("/red.png"));
     ASSERT_TRUE(waitUntil([&] { return shown.contains(QColor(Qt::red)); }));
-    waitUntil([] { return false; }, 500);
+    spin(500);
     EXPECT_FALSE(shown.contains(QColor(Qt::green)));
     EXPECT_EQ(first->calls, 0) << "a cancelled load never calls back";
     EXPECT_EQ(QColor(view.image().pixel(0, 0)), QColor(Qt::red));
@@ -111,7 +102,7 @@ TEST_F(ImageViewTest, FailureKeepsThePlaceholderDelayedPlaceholderComesWithTheFa
     server.route("GET", "/slow-missing.png", slow);
     auto delayed = std::make_shared<Completion>();
     WebCache::sd_setImageWithURL(&other, server.url("/slow-missing.png"), blue, SDLoadDelayPlaceholder, record(delayed));
-    waitUntil([] { return false; }, 100);
+    spin(100);
     EXPECT_EQ(other.image(), yellow) << "unchanged until the failure";
     ASSERT_TRUE(waitUntil([&] { return delayed->calls > 0; }));
     EXPECT_EQ(other.image(), blue);
@@ -132,7 +123,7 @@ TEST_F(ImageViewTest, EmptyURLShowsThePlaceholderAndReportsIt)
 
 TEST_F(ImageViewTest, AvoidAutoSetImageLeavesTheViewToTheCaller)
 {
-    server.route("GET", "/red.png", pngReply(Qt::red));
+    server.route("GET", "/red.png", imageReply(png(16, 16, Qt::red), "image/png"));
     auto completion = std::make_shared<Completion>();
     WebCache::sd_setImageWithURL(&view, server.url("/red.png"), blue, SDLoadAvoidAutoSetImage, record(completion));
     ASSERT_TRUE(waitUntil([&] { return completion->calls > 0; }));
@@ -146,7 +137,7 @@ TEST_F(ImageViewTest, AvoidAutoSetImageLeavesTheViewToTheCaller)
 
 TEST_F(ImageViewTest, PreviousCachedImageServesAsThePlaceholder)
 {
-    server.route("GET", "/cached.png", pngReply(Qt::red, 200));
+    server.route("GET", "/cached.png", imageReply(png(16, 16, Qt::red), "image/png", 200));
     const QUrl url = server.url("/cached.png");
     const QImage green = filled(10, 10, Qt::green);
     isolated.cache->storeImageDataToDisk(png(10, 10, Qt::green), isolated.manager->cacheKeyForURL(url));
