@@ -179,8 +179,7 @@ void BM_Bare_Select(benchmark::State& state)
     sqlite3_close(db);
 }
 
-// Each runs five times; the ratios compare the fastest runs, which other work on the machine
-// disturbed least.
+// Each runs five times; the ratios compare the medians of the five.
 #define FMDB_BENCHMARK(name) BENCHMARK(name)->Unit(benchmark::kMillisecond)->Repetitions(5)
 FMDB_BENCHMARK(BM_Bare_Insert);
 FMDB_BENCHMARK(BM_Layer_Insert);
@@ -192,8 +191,8 @@ FMDB_BENCHMARK(BM_LayerUncached_Select);
 void printRatio(const bench::FastestRunReporter& reporter, const char* label, const std::string& layer,
                 const std::string& bare)
 {
-    if (const double ratio = reporter.ratio(layer, bare); ratio > 0)
-        std::printf("%s: %.2fx the bare sqlite3 time\n", label, ratio);
+    if (const double ratio = reporter.medianRatio(layer, bare); ratio > 0)
+        std::printf("%s: %.2fx the bare sqlite3 time (medians of 5)\n", label, ratio);
 }
 
 }  // namespace

@@ -124,6 +124,10 @@ int FMResultSet::columnIndexForName(const QString& columnName)
 {
     if (!m_columnNamesSetup)
         setupColumnNames();
+    // Callers mostly spell the names in lower case already, which finds them without a copy.
+    const auto exact = m_columnNameToIndexMap.constFind(columnName);
+    if (exact != m_columnNameToIndexMap.cend())
+        return *exact;
     const QString lowered = columnName.toLower();
     const auto found = m_columnNameToIndexMap.constFind(lowered);
     if (found != m_columnNameToIndexMap.cend())
