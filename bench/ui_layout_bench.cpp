@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -137,38 +138,33 @@ void BM_BuildDirectGeometry(benchmark::State& state)
 }
 BENCHMARK(BM_BuildDirectGeometry)->Unit(benchmark::kMicrosecond);
 
-void BM_RelayoutConstraints(benchmark::State& state)
+// A built layout and the step that lays it out again at the other width (400 <-> 401).
+struct Relayout
 {
-    Built b = buildConstraints();
+    Built built;
+    void (*step)(Built&, int);
     int width = 400;
-    for (auto _ : state) {
+    void operator()()
+    {
         width = width == 400 ? 401 : 400;
-        relayoutConstraints(b, width);
+        step(built, width);
     }
-}
-BENCHMARK(BM_RelayoutConstraints)->Unit(benchmark::kMicrosecond);
+};
 
-void BM_RelayoutQVBoxLayout(benchmark::State& state)
-{
-    Built b = buildBox();
-    int width = 400;
-    for (auto _ : state) {
-        width = width == 400 ? 401 : 400;
-        relayoutBox(b, width);
-    }
-}
-BENCHMARK(BM_RelayoutQVBoxLayout)->Unit(benchmark::kMicrosecond);
+Relayout relayoutOfConstraints() { return {buildConstraints(), relayoutConstraints}; }
+Relayout relayoutOfBox() { return {buildBox(), relayoutBox}; }
+Relayout relayoutOfDirect() { return {buildDirect(), placeDirectly}; }
 
-void BM_RelayoutDirectGeometry(benchmark::State& state)
+template <Relayout (*Make)()>
+void BM_Relayout(benchmark::State& state)
 {
-    Built b = buildDirect();
-    int width = 400;
-    for (auto _ : state) {
-        width = width == 400 ? 401 : 400;
-        placeDirectly(b, width);
-    }
+    Relayout relayout = Make();
+    for (auto _ : state)
+        relayout();
 }
-BENCHMARK(BM_RelayoutDirectGeometry)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Relayout<relayoutOfConstraints>)->Name("BM_RelayoutConstraints")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Relayout<relayoutOfBox>)->Name("BM_RelayoutQVBoxLayout")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Relayout<relayoutOfDirect>)->Name("BM_RelayoutDirectGeometry")->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
@@ -201,25 +197,15 @@ int main(int argc, char** argv)
     // The printed ratios come from alternating runs of the three, so all see the same machine.
     double buildOurs = 1e9, buildBoxTime = 1e9, buildFloor = 1e9;
     double relayoutOurs = 1e9, relayoutBoxTime = 1e9, relayoutFloor = 1e9;
-    Built ours = buildConstraints(), box = buildBox(), direct = buildDirect();
-    int wOurs = 400, wBox = 400, wDirect = 400;
+    Relayout ours = relayoutOfConstraints(), box = relayoutOfBox(), direct = relayoutOfDirect();
     for (int round = 0; round < 3; ++round) {
         const auto shortRun = std::chrono::milliseconds(150);
         buildOurs = std::min(buildOurs, bench::bestSecondsPerCall([] { buildConstraints(); }, shortRun, 2));
         buildBoxTime = std::min(buildBoxTime, bench::bestSecondsPerCall([] { buildBox(); }, shortRun, 2));
         buildFloor = std::min(buildFloor, bench::bestSecondsPerCall([] { buildDirect(); }, shortRun, 2));
-        relayoutOurs = std::min(relayoutOurs, bench::bestSecondsPerCall([&] {
-                                    wOurs = wOurs == 400 ? 401 : 400;
-                                    relayoutConstraints(ours, wOurs);
-                                }, shortRun, 2));
-        relayoutBoxTime = std::min(relayoutBoxTime, bench::bestSecondsPerCall([&] {
-                                       wBox = wBox == 400 ? 401 : 400;
-                                       relayoutBox(box, wBox);
-                                   }, shortRun, 2));
-        relayoutFloor = std::min(relayoutFloor, bench::bestSecondsPerCall([&] {
-                                     wDirect = wDirect == 400 ? 401 : 400;
-                                     placeDirectly(direct, wDirect);
-                                 }, shortRun, 2));
+        relayoutOurs = std::min(relayoutOurs, bench::bestSecondsPerCall(std::ref(ours), shortRun, 2));
+        relayoutBoxTime = std::min(relayoutBoxTime, bench::bestSecondsPerCall(std::ref(box), shortRun, 2));
+        relayoutFloor = std::min(relayoutFloor, bench::bestSecondsPerCall(std::ref(direct), shortRun, 2));
     }
     std::printf("200 rows build+first layout: constraints %.1f us, QVBoxLayout %.1f us, direct setGeometry %.1f us\n",
                 buildOurs * 1e6, buildBoxTime * 1e6, buildFloor * 1e6);

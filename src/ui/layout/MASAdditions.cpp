@@ -139,31 +139,48 @@ QWidget* mas_commonSuperviewOfViews(const QList<QWidget*>& views)
     return common;
 }
 
+namespace {
+
+// The three attributes an axis works with: left, right, width across; top, bottom, height down.
+struct Axis
+{
+    using Accessor = MASConstraint& (MASConstraintMaker::*)();
+    Accessor lead, tail, length;
+    MASViewAttribute (*tailOf)(QWidget*);
+
+    explicit Axis(int axisType)
+    {
+        const bool horizontal = axisType == MASAxisTypeHorizontal;
+        lead = horizontal ? &MASConstraintMaker::left : &MASConstraintMaker::top;
+        tail = horizontal ? &MASConstraintMaker::right : &MASConstraintMaker::bottom;
+        length = horizontal ? &MASConstraintMaker::width : &MASConstraintMaker::height;
+        tailOf = horizontal ? &mas_right : &mas_bottom;
+    }
+};
+
+}  // namespace
+
 void mas_distributeViewsAlongAxisWithFixedSpacing(const QList<QWidget*>& views, int axisType, double fixedSpacing,
                                                   double leadSpacing, double tailSpacing)
 {
     if (views.size() < 2)
         return;
     QWidget* superview = mas_commonSuperviewOfViews(views);
-    const bool horizontal = axisType == MASAxisTypeHorizontal;
+    const Axis axis(axisType);
     QWidget* previous = nullptr;
     for (int i = 0; i < views.size(); ++i) {
-        QWidget* view = views[i];
         const bool last = i == views.size() - 1;
-        mas_makeConstraints(view, [&](MASConstraintMaker& make) {
-            MASConstraint& (MASConstraintMaker::*lead)() = horizontal ? &MASConstraintMaker::left : &MASConstraintMaker::top;
-            MASConstraint& (MASConstraintMaker::*tail)() = horizontal ? &MASConstraintMaker::right : &MASConstraintMaker::bottom;
-            MASConstraint& (MASConstraintMaker::*length)() = horizontal ? &MASConstraintMaker::width : &MASConstraintMaker::height;
+        mas_makeConstraints(views[i], [&](MASConstraintMaker& make) {
             if (!previous) {
-                (make.*lead)().equalTo(superview).offset(leadSpacing);
+                (make.*axis.lead)().equalTo(superview).offset(leadSpacing);
             } else {
-                (make.*length)().equalTo(previous);
-                (make.*lead)().equalTo(horizontal ? mas_right(previous) : mas_bottom(previous)).offset(fixedSpacing);
+                (make.*axis.length)().equalTo(previous);
+                (make.*axis.lead)().equalTo(axis.tailOf(previous)).offset(fixedSpacing);
             }
             if (last)
-                (make.*tail)().equalTo(superview).offset(-tailSpacing);
+                (make.*axis.tail)().equalTo(superview).offset(-tailSpacing);
         });
-        previous = view;
+        previous = views[i];
     }
 }
 
@@ -173,22 +190,19 @@ void mas_distributeViewsAlongAxisWithFixedItemLength(const QList<QWidget*>& view
     if (views.size() < 2)
         return;
     QWidget* superview = mas_commonSuperviewOfViews(views);
-    const bool horizontal = axisType == MASAxisTypeHorizontal;
+    const Axis axis(axisType);
     const double steps = static_cast<double>(views.size() - 1);
     for (int i = 0; i < views.size(); ++i) {
         mas_makeConstraints(views[i], [&](MASConstraintMaker& make) {
-            MASConstraint& (MASConstraintMaker::*lead)() = horizontal ? &MASConstraintMaker::left : &MASConstraintMaker::top;
-            MASConstraint& (MASConstraintMaker::*tail)() = horizontal ? &MASConstraintMaker::right : &MASConstraintMaker::bottom;
-            MASConstraint& (MASConstraintMaker::*length)() = horizontal ? &MASConstraintMaker::width : &MASConstraintMaker::height;
-            (make.*length)().equalTo(fixedItemLength);
+            (make.*axis.length)().equalTo(fixedItemLength);
             if (i == 0) {
-                (make.*lead)().equalTo(superview).offset(leadSpacing);
+                (make.*axis.lead)().equalTo(superview).offset(leadSpacing);
             } else if (i == views.size() - 1) {
-                (make.*tail)().equalTo(superview).offset(-tailSpacing);
+                (make.*axis.tail)().equalTo(superview).offset(-tailSpacing);
             } else {
                 const double ratio = i / steps;
                 const double offset = (1 - ratio) * (fixedItemLength + leadSpacing) - i * tailSpacing / steps;
-                (make.*tail)().equalTo(superview).multipliedBy(ratio).offset(offset);
+                (make.*axis.tail)().equalTo(superview).multipliedBy(ratio).offset(offset);
             }
         });
     }
