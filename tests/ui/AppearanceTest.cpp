@@ -11,6 +11,8 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -250,6 +252,18 @@ TEST(PortalAppearanceSourceTest, WithoutAPortalThePaletteDecides)
     EXPECT_EQ(source.readColorScheme(), std::nullopt);
     EXPECT_EQ(source.isDark(), PortalAppearanceSource::paletteIsDark());
     EXPECT_FALSE(PortalAppearanceSource::paletteIsDark()) << "the default palette is light";
+
+    // A palette change of the application is a notice too.
+    int notices = 0;
+    source.setChangeCallback([&] { ++notices; });
+    const QPalette light = QGuiApplication::palette();
+    const auto restore = onScopeExit([light] { QGuiApplication::setPalette(light); });
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    QGuiApplication::setPalette(dark);
+    EXPECT_GE(notices, 1);
+    EXPECT_TRUE(source.isDark());
 }
 
 #include "AppearanceTest.moc"
