@@ -26,7 +26,7 @@
 namespace {
 
 constexpr int kRequests = 500;
-constexpr int kRounds = 5;
+constexpr int kRounds = 15;
 constexpr qsizetype kBodyBytes = 100 * 1024;
 
 // Answers every request on a connection with the same 100 KB body and keeps the connection open.
