@@ -14,6 +14,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -115,10 +116,13 @@ TEST_F(SDImageCacheTest, LargeStoreIsNeverSeenHalfWritten)
     std::atomic<bool> writing{true};
     std::atomic<int> partialSeen{0};
     std::atomic<int> looks{0};
+    const std::string nativePath = path.toStdString();
     std::thread watcher([&] {
         while (writing) {
-            const QFileInfo info(path);
-            if (info.exists() && info.size() != bytes.size())
+            // One look at the file (a second could see the next round's removal).
+            std::error_code error;
+            const auto size = std::filesystem::file_size(nativePath, error);
+            if (!error && size != static_cast<std::uintmax_t>(bytes.size()))
                 ++partialSeen;
             ++looks;
         }

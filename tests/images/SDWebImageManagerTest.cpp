@@ -53,11 +53,19 @@ TEST_F(SDWebImageManagerTest, TwoLoadsOfOneURLShareOneRequest)
         EXPECT_FALSE(r->error);
     }
     EXPECT_FALSE(manager.isRunning());
-    // The downloaded bytes are what lands on disk.
+}
+
+TEST_F(SDWebImageManagerTest, DownloadedBytesAreStoredAsTheyCame)
+{
+    const QByteArray animated = gif(6, 4, {Qt::red, Qt::green, Qt::blue});
+    server.route("GET", "/anim.gif", imageReply(animated, "image/gif"));
+    const auto record = loadAndWait(server.url("/anim.gif"));
+    EXPECT_EQ(record->image.size(), QSize(6, 4));
+    EXPECT_EQ(record->data, animated);
     isolated.cache->ioQueue().sync([] {});
-    QFile file(isolated.cache->defaultCachePathForKey(manager.cacheKeyForURL(server.url("/a.png"))));
+    QFile file(isolated.cache->defaultCachePathForKey(manager.cacheKeyForURL(server.url("/anim.gif"))));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), png(16, 16, Qt::red));
+    EXPECT_EQ(file.readAll(), animated);
 }
 
 TEST_F(SDWebImageManagerTest, WithdrawingOneOfTwoLeavesTheOtherWithdrawingBothStopsAll)
@@ -183,7 +191,7 @@ TEST_F(SDWebImageManagerTest, FailuresReportTheirErrorAndOnlyLastingOnesBlockThe
         server.route("GET", path, c.reply());
         isolated.downloader->setDownloadTimeout(c.timeout);
         const QUrl url = server.url(path);
-        const auto record = loadAndWait(url, 0, 3000);
+        const auto record = loadAndWait(url, 0, 2000);
         ASSERT_TRUE(record->error);
         EXPECT_EQ(record->code(), c.code);
         if (c.description)
@@ -196,7 +204,7 @@ TEST_F(SDWebImageManagerTest, FailuresReportTheirErrorAndOnlyLastingOnesBlockThe
         // The next load asks again, or is refused without a request. (Qt itself may repeat a
         // request once when the server closes on it.)
         const qsizetype afterFirst = server.requestCount();
-        const auto again = loadAndWait(url, 0, 3000);
+        const auto again = loadAndWait(url, 0, 2000);
         if (c.blocksURL) {
             EXPECT_EQ(again->code(), -1100);
             EXPECT_EQ(server.requestCount(), afterFirst);
