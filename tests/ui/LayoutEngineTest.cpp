@@ -156,3 +156,19 @@ TEST(LayoutEngine, ViewsConstrainedBeforeJoiningAWindowAreLaidOutThere)
     EXPECT_EQ(panel->geometry(), QRect(40, 60, 100, 50));
     EXPECT_EQ(child->geometry(), QRect(3, 3, 20, 10));
 }
+
+TEST(LayoutEngine, AWindowPlacedByItsStatementsTakesTheirSizeAndKeepsItsPlace)
+{
+    QWidget window;
+    window.setGeometry(30, 40, 10, 10);
+    auto* content = new QWidget(&window);
+    mas_makeConstraints(content, [&](MASConstraintMaker& make) {
+        make.edges().equalTo(&window).insets(NSEdgeInsetsMake(5, 5, 5, 5));
+        make.size().equalTo(QSizeF(110, 70));
+    });
+    mas_makeConstraints(&window, [](MASConstraintMaker&) {});  // the window's own flag goes off
+    Layout::layoutSubtreeIfNeeded(&window);
+    EXPECT_EQ(window.size(), QSize(120, 80));
+    EXPECT_EQ(window.pos(), QPoint(30, 40));
+    EXPECT_EQ(content->geometry(), QRect(5, 5, 110, 70));
+}
