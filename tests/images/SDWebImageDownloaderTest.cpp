@@ -217,4 +217,33 @@ TEST_F(SDWebImageDownloaderTest, ProgressStartsUnknownAndEndsAtTheLength)
     EXPECT_EQ(record->data, body);
 }
 
+TEST_F(SDWebImageDownloaderTest, ProgressiveLoadsShowPartialPicturesBeforeTheWhole)
+{
+    // Noise, so that most of the bytes are picture data after the header.
+    QImage noise(120, 90, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * y) % 256, (x * 5 + y * 71) % 256));
+    const QByteArray jpeg = encoded(noise, "jpeg", 90);
+    ASSERT_GT(jpeg.size(), 4000);
+    LoopbackReply reply = imageReply(jpeg, "image/jpeg");
+    reply.dripSize = static_cast<int>(jpeg.size() / 3 + 1);
+    reply.dripDelayMs = 150;
+    server.route("GET", "/progressive.jpg", reply);
+    QList<QPair<QSize, bool>> calls;
+    auto record = std::make_shared<LoadRecord>();
+    downloader->downloadImageWithURL(server.url("/progressive.jpg"), SDDownloadProgressive, nullptr,
+                                     [&calls, record](const QImage& image, const QByteArray& data,
+                                                      const std::optional<Error>& error, bool finished) {
+                                         calls.append({image.size(), finished});
+                                         if (finished)
+                                             recordDownload(record)(image, data, error, finished);
+                                     });
+    ASSERT_TRUE(waitUntil([&] { return record->done(); }));
+    ASSERT_GE(calls.size(), 2);
+    EXPECT_EQ(calls.first(), (QPair<QSize, bool>(QSize(120, 90), false))) << "a partial picture at full size";
+    EXPECT_EQ(calls.last(), (QPair<QSize, bool>(QSize(120, 90), true)));
+    EXPECT_EQ(record->data, jpeg);
+}
+
 }  // namespace
