@@ -135,3 +135,53 @@ TEST(LayoutSolver, RandomChainsAgreeWithDirectArithmetic)
         ASSERT_NEAR(s.value(tops[i]), y, 1e-6) << i;
     }
 }
+
+TEST(LayoutSolver, RandomAddsAndRemovesKeepEveryRequiredConstraintSatisfied)
+{
+    struct Active
+    {
+        LayoutSolver::ConstraintId id;
+        LayoutSolver::Expression e;
+        Relation relation;
+    };
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        std::mt19937 random(seed);
+        LayoutSolver s;
+        std::vector<LayoutSolver::Variable> vars;
+        for (int i = 0; i < 12; ++i)
+            vars.push_back(s.newVariable());
+        s.addEditVariable(vars[0], 1e9);
+        std::vector<Active> active;
+        for (int step = 0; step < 120; ++step) {
+            if (!active.empty() && random() % 4 == 0) {
+                const size_t victim = random() % active.size();
+                ASSERT_EQ(s.removeConstraint(active[victim].id), Status::Ok);
+                active.erase(active.begin() + long(victim));
+            } else {
+                LayoutSolver::Expression e;
+                const auto a = vars[random() % vars.size()], b = vars[random() % vars.size()];
+                e.add(a, 1.0 + random() % 3);
+                e.add(b, -(1.0 + random() % 2));
+                e.constant = double(int(random() % 200) - 100);
+                const auto relation = static_cast<Relation>(int(random() % 3) - 1);
+                const bool required = random() % 3 != 0;
+                const double weight = required ? LayoutSolver::kRequired : LayoutSolver::weightForPriority(1 + random() % 998);
+                auto [status, id] = s.addConstraint(e, relation, weight);
+                if (status == Status::Ok && required)
+                    active.push_back({id, e, relation});
+            }
+            if (step % 10 == 0)
+                s.suggestValue(vars[0], double(int(random() % 500)));
+            s.updateVariables();
+            for (const Active& c : active) {
+                double value = c.e.constant;
+                for (const auto& [v, coefficient] : c.e.terms)
+                    value += coefficient * s.value(v);
+                const bool holds = c.relation == Relation::Equal          ? std::abs(value) < 1e-6
+                                   : c.relation == Relation::LessOrEqual ? value < 1e-6
+                                                                         : value > -1e-6;
+                ASSERT_TRUE(holds) << "seed " << seed << " step " << step << " value " << value;
+            }
+        }
+    }
+}

@@ -170,8 +170,11 @@ struct LayoutSolver::Impl
 
     void store(const Symbol& basic, Row&& row)
     {
+        // Dummy markers never enter the basis; only the removal of their constraint looks for
+        // them, by a scan (see forEachHolder), so they are not indexed.
         for (const auto& cell : row.cells)
-            column(cell.first.id).push_back(basic);
+            if (cell.first.type != SymbolType::Dummy)
+                column(cell.first.id).push_back(basic);
         Row& stored = rows[basic];
         stored = std::move(row);
         if (basic.type == SymbolType::External)
@@ -191,6 +194,17 @@ struct LayoutSolver::Impl
     template <typename Visit>
     void forEachHolder(const Symbol& symbol, Visit&& visit)
     {
+        if (symbol.type == SymbolType::Dummy) {
+            visiting.clear();
+            for (auto& entry : rows)
+                if (entry.second.contains(symbol))
+                    visiting.push_back(&entry);
+            std::vector<std::pair<const Symbol, Row>*> batch;
+            batch.swap(visiting);
+            for (auto* entry : batch)
+                visit(entry->first, entry->second);
+            return;
+        }
         if (symbol.id >= columns.size() || columns[symbol.id].empty())
             return;
         ++epoch;
@@ -428,7 +442,8 @@ void LayoutSolver::substitute(const Symbol& symbol, const Row& row)
     d->column(symbol.id).clear();
     for (const auto& [basic, symbols] : grown)
         for (const Symbol& s : symbols)
-            d->column(s.id).push_back(basic);
+            if (s.type != SymbolType::Dummy)
+                d->column(s.id).push_back(basic);
     d->objective.substitute(symbol, row);
     if (d->artificial)
         d->artificial->substitute(symbol, row);
