@@ -28,8 +28,11 @@ namespace {
 constexpr unsigned kPieceSize = 4096;
 // The entry's name is UTF-8 (general-purpose flag bit 11).
 constexpr uLong kUtf8NameFlag = 1u << 11;
-// "Made by" the DOS attribute scheme, as every entry here has always been written.
-constexpr uLong kVersionMadeBy = 0;
+// "Made by" a Unix system, format 2.0, with a plain file's mode (rw-r--r--) in the attributes.
+// Unzip tools take the names of entries made by DOS for its old code page and re-encode them,
+// the UTF-8 flag notwithstanding; for Unix-made entries they follow the flag.
+constexpr uLong kVersionMadeBy = (3u << 8) | 20u;
+constexpr uLong kRegularFileAttributes = 0100644u << 16;
 
 bool isAscii(const QByteArray& bytes)
 {
@@ -503,7 +506,8 @@ bool ZipArchive::addFileToZip(const QString& file, const QString& newname)
 {
     if (!m_zipFile)
         return false;
-    zip_fileinfo info{};  // no file attributes are stored
+    zip_fileinfo info{};
+    info.external_fa = kRegularFileAttributes;
     info.tmz_date = zipDate(file);
 
     // A file that cannot be read must not turn into an empty entry.

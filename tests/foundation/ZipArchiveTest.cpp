@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -369,10 +370,18 @@ TEST_F(ZipArchiveTest, DestructorClosesBothHandles)
 
 namespace {
 
-// Name and general-purpose flags of every entry, as the archive's central directory holds them.
-QList<std::pair<QByteArray, uLong>> entryNamesAndFlags(const QString& archive)
+struct CentralEntry
 {
-    QList<std::pair<QByteArray, uLong>> entries;
+    QByteArray first;   // the name
+    uLong second = 0;   // the general-purpose flags
+    uLong versionMadeBy = 0;
+    uLong externalAttributes = 0;
+};
+
+// Every entry as the archive's central directory holds it.
+QList<CentralEntry> entryNamesAndFlags(const QString& archive)
+{
+    QList<CentralEntry> entries;
     unzFile raw = unzOpen64(QFile::encodeName(archive).constData());
     if (!raw)
         return entries;
@@ -381,7 +390,7 @@ QList<std::pair<QByteArray, uLong>> entryNamesAndFlags(const QString& archive)
         char name[512] = {};
         if (unzGetCurrentFileInfo64(raw, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
             break;
-        entries.append({QByteArray(name), info.flag});
+        entries.append({QByteArray(name), info.flag, info.version, info.external_fa});
     }
     unzClose(raw);
     return entries;
@@ -411,6 +420,9 @@ TEST_F(ZipArchiveTest, NamesBeyondAsciiCarryTheUtf8Flag)
         // Plain ASCII names keep the flags they always had.
         EXPECT_EQ(entries[1].second & (1u << 11), 0u) << archive.zipName;
         EXPECT_EQ(entries[0].second & 1u, archive.password.isEmpty() ? 0u : 1u) << archive.zipName;
+        // Made by Unix, as a plain file readable by all.
+        EXPECT_EQ(entries[0].versionMadeBy >> 8, 3u) << archive.zipName;
+        EXPECT_EQ(entries[0].externalAttributes >> 16, 0100644u) << archive.zipName;
 
         // Unpacking still gives the name as written.
         const QString target = path(QStringLiteral("out-") + QString::fromLatin1(archive.zipName));
@@ -425,26 +437,48 @@ TEST_F(ZipArchiveTest, NamesBeyondAsciiCarryTheUtf8Flag)
     EXPECT_EQ(readFile(path("out-unflagged/新闻/旧.txt")), "old");
 }
 
-// Another reader of archives, where the machine has one: Python's zipfile decodes a name without
-// the flag as code page 437, so it only lists the name as written when the flag is set.
+// Other readers of archives, where the machine has them: Python's zipfile decodes a name without
+// the flag as code page 437, and unzip re-encodes the names of DOS-made entries whatever the flag
+// says, so both list the name as written only with the flag on a Unix-made entry.
 TEST_F(ZipArchiveTest, OtherToolsListTheNameAsWritten)
 {
-    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
-    if (python.isEmpty())
-        GTEST_SKIP() << "no python3 on this machine";
     writeFile(path("in/a.jpg"), "picture");
     ZipArchive writer;
     ASSERT_TRUE(writer.CreateZipFile2(path("names.zip")));
     ASSERT_TRUE(writer.addFileToZip(path("in/a.jpg"), QStringLiteral("新闻/图片.jpg")));
     ASSERT_TRUE(writer.CloseZipFile2());
 
-    QProcess process;
-    process.start(python, {QStringLiteral("-c"),
-                           QStringLiteral("import sys, zipfile\n"
-                                          "sys.stdout.buffer.write('\\n'.join(zipfile.ZipFile(sys.argv[1]).namelist())"
-                                          ".encode('utf-8'))"),
-                           path("names.zip")});
-    ASSERT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()), QStringLiteral("新闻/图片.jpg"));
+    const struct
+    {
+        const char* program;
+        QStringList arguments;
+    } tools[] = {
+        {"python3",
+         {QStringLiteral("-c"),
+          QStringLiteral("import sys, zipfile\n"
+                         "sys.stdout.buffer.write('\\n'.join(zipfile.ZipFile(sys.argv[1]).namelist()).encode('utf-8'))"),
+          path("names.zip")}},
+        {"unzip", {QStringLiteral("-l"), path("names.zip")}},
+    };
+    int ran = 0;
+    for (const auto& tool : tools) {
+        const QString program = QStandardPaths::findExecutable(QString::fromLatin1(tool.program));
+        if (program.isEmpty())
+            continue;
+        ++ran;
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        process.setProcessEnvironment(environment);
+        process.start(program, tool.arguments);
+        ASSERT_TRUE(process.waitForFinished(30000)) << tool.program;
+        EXPECT_EQ(process.exitCode(), 0) << tool.program << process.readAllStandardError().toStdString();
+        const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n');
+        EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(),
+                                [](const QString& line) { return line.trimmed().endsWith(QStringLiteral(" 新闻/图片.jpg")) ||
+                                                                 line.trimmed() == QStringLiteral("新闻/图片.jpg"); }))
+            << tool.program << ": " << lines.join(u'|').toStdString();
+    }
+    if (ran == 0)
+        GTEST_SKIP() << "neither python3 nor unzip on this machine";
 }
