@@ -1,0 +1,227 @@
+#include "deals/DealsApi.h"
+
+#include "database/ServerUrls.h"
+#include "deals/DealPageBlocks.h"
+#include "foundation/CommonFunction.h"
+#include "platform/Clock.h"
+#include "platform/StorageRoot.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <cmath>
+#include <mutex>
+
+namespace {
+
+std::mutex gBlocksMutex;
+std::shared_ptr<DealPageBlocks> gBlocks;  // guarded by gBlocksMutex
+
+void sign(QVariantMap& parameters)
+{
+    const double timestamp = std::floor(Clock::nowSeconds());
+    parameters.insert(QStringLiteral("signature"), CommonFunction::getHotProductSignature(timestamp));
+    parameters.insert(QStringLiteral("timestamp"), qlonglong(timestamp));
+}
+
+std::optional<QJsonValue> content(const QByteArray& reply)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(reply, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    const QJsonValue success = object.value(QStringLiteral("success"));
+    const bool ok = success.isBool() ? success.toBool() : success.toVariant().toString() == QStringLiteral("1");
+    if (!ok)
+        return std::nullopt;
+    return object.value(QStringLiteral("content"));
+}
+
+QString text(const QJsonObject& object, const char* key)
+{
+    const QJsonValue value = object.value(QLatin1String(key));
+    return value.isString() ? value.toString() : QStringLiteral("");
+}
+
+std::optional<DealItem> item(const QJsonObject& object)
+{
+    const QJsonValue id = object.value(QStringLiteral("productid"));
+    const double number = id.toDouble(-1);
+    if (!id.isDouble() || number < 1 || number > 1e15 || number != std::floor(number))
+        return std::nullopt;
+    DealItem deal;
+    deal.model->pro_productid = QString::number(qlonglong(number));
+    deal.model->pro_productName = text(object, "ProductName");
+    deal.model->pro_createTime = text(object, "CreateTime").replace(QLatin1Char('T'), QLatin1Char(' '));
+    deal.model->pro_detail = text(object, "Detail");
+    deal.model->pro_shareUrl = text(object, "ShareUrl");
+    deal.model->pro_buyUrl = text(object, "BuyUrl");
+    deal.storeName = text(object, "OriginStoreName");
+    deal.picture = text(object, "Picture");
+    deal.promotion = text(object, "PromotionInfo");
+    return deal;
+}
+
+bool isWebLink(const QString& link)
+{
+    const QUrl url(link);
+    return url.isValid() && (url.scheme() == QStringLiteral("http") || url.scheme() == QStringLiteral("https"));
+}
+
+QString page(const QString& body, int themeMode)
+{
+    const bool night = themeMode == 2;
+    return QStringLiteral(
+               "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"
+               "body{margin:0;padding:16px 20px;background:%1;color:%2;font-size:15px}"
+               "h1{font-size:20px;margin:0 0 8px}.meta{color:%3;font-size:12px;margin-bottom:12px}"
+               ".promotion{color:#e4393c;margin:8px 0}.picture{max-width:100%;margin:8px 0}"
+               ".detail{line-height:1.7}.buy{display:inline-block;margin:12px 0;padding:6px 18px;"
+               "background:#e4393c;color:#fff;border-radius:4px;text-decoration:none}"
+               "</style><script>function SetFontFamily(f){document.body.style.fontFamily=f;}</script></head>"
+               "<body>%4</body></html>")
+        .arg(night ? QStringLiteral("#1e1e1e") : QStringLiteral("#ffffff"),
+             night ? QStringLiteral("#c8c8c8") : QStringLiteral("#222222"),
+             night ? QStringLiteral("#8a8a8a") : QStringLiteral("#888888"), body);
+}
+
+}  // namespace
+
+std::shared_ptr<DealPageBlocks> DealPageBlocks::installed()
+{
+    std::lock_guard lock(gBlocksMutex);
+    return gBlocks;
+}
+
+void DealPageBlocks::install(std::shared_ptr<DealPageBlocks> blocks)
+{
+    std::lock_guard lock(gBlocksMutex);
+    gBlocks = std::move(blocks);
+}
+
+QVariantMap DealsApi::listParameters(qint64 cursor, const QString& tag)
+{
+    QVariantMap parameters{{QStringLiteral("productid"), cursor},
+                           {QStringLiteral("count"), kPageSize},
+                           {QStringLiteral("platform"), QStringLiteral("mac")}};
+    if (!tag.isEmpty())
+        parameters.insert(QStringLiteral("tag"), tag);
+    sign(parameters);
+    return parameters;
+}
+
+QVariantMap DealsApi::detailParameters(const QString& productId)
+{
+    QVariantMap parameters{{QStringLiteral("productid"), productId}};
+    sign(parameters);
+    return parameters;
+}
+
+QVariantMap DealsApi::alsoBuyingParameters()
+{
+    QVariantMap parameters{{QStringLiteral("count"), 3}};
+    sign(parameters);
+    return parameters;
+}
+
+std::optional<QList<DealItem>> DealsApi::parseList(const QByteArray& reply)
+{
+    const auto value = content(reply);
+    if (!value || !value->isArray())
+        return std::nullopt;
+    QList<DealItem> deals;
+    for (const QJsonValue& entry : value->toArray()) {
+        if (const auto deal = entry.isObject() ? item(entry.toObject()) : std::nullopt)
+            deals.append(*deal);
+    }
+    return deals;
+}
+
+std::optional<QVariantList> DealsApi::listItems(const QByteArray& reply)
+{
+    const auto value = content(reply);
+    if (!value || !value->isArray())
+        return std::nullopt;
+    return value->toArray().toVariantList();
+}
+
+std::optional<DealItem> DealsApi::parseDetail(const QByteArray& reply)
+{
+    const auto value = content(reply);
+    if (!value || !value->isObject())
+        return std::nullopt;
+    return item(value->toObject());
+}
+
+bool DealsApi::isProductId(const QString& id)
+{
+    if (id.isEmpty() || id.size() > 18)
+        return false;
+    for (const QChar c : id) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+QString DealsApi::detailCachePath(const QString& productId)
+{
+    if (!isProductId(productId))
+        return QStringLiteral("");
+    return QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tmp/tidwenhotproductdetailpath/%1.json").arg(productId));
+}
+
+QString DealsApi::detailText(const QString& detailHtml)
+{
+    static const QRegularExpression hidden(QStringLiteral("<(script|style)\\b[^>]*>.*?</\\1\\s*>"),
+                                           QRegularExpression::CaseInsensitiveOption |
+                                               QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression breaks(QStringLiteral("<(br|/p|/div|/li)\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    QString plain = detailHtml;
+    plain.replace(hidden, QString());
+    plain.replace(breaks, QStringLiteral("\n"));
+    plain.replace(tags, QString());
+    plain.replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
+    plain.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
+    plain.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+    plain.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
+    plain.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    QStringList lines;
+    for (const QString& line : plain.split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty())
+            lines.append(line.trimmed().toHtmlEscaped());
+    }
+    return lines.join(QStringLiteral("<br>"));
+}
+
+QString DealsApi::detailPageHtml(const DealItem& deal, const QString& alsoBuyingHtml, int themeMode)
+{
+    const HotProductModel& model = *deal.model;
+    QString body = QStringLiteral("<h1 id=\"title\">%1</h1><div class=\"meta\">%2 %3</div>")
+                       .arg(model.pro_productName.toHtmlEscaped(), deal.storeName.toHtmlEscaped(),
+                            model.pro_createTime.toHtmlEscaped());
+    if (!deal.promotion.isEmpty())
+        body += QStringLiteral("<div class=\"promotion\">%1</div>").arg(deal.promotion.toHtmlEscaped());
+    if (!deal.picture.isEmpty() && !kUrlProductPictures.isEmpty()) {
+        const QString picture = deal.picture.startsWith(QLatin1Char('/')) ? deal.picture : QLatin1Char('/') + deal.picture;
+        body += QStringLiteral("<img class=\"picture\" src=\"%1\" alt=\"\">")
+                    .arg(QUrl(kUrlProductPictures + picture).toString(QUrl::FullyEncoded).toHtmlEscaped());
+    }
+    body += QStringLiteral("<div class=\"detail\" id=\"detail\">%1</div>").arg(detailText(model.pro_detail));
+    if (isWebLink(model.pro_buyUrl))
+        body += QStringLiteral("<a class=\"buy\" href=\"%1\" target=\"_blank\">去购买</a>")
+                    .arg(QUrl(model.pro_buyUrl).toString(QUrl::FullyEncoded).toHtmlEscaped());
+    body += QStringLiteral("<div id=\"haizaimai\">%1</div>").arg(alsoBuyingHtml);
+    return page(body, themeMode);
+}
+
+QString DealsApi::emptyPageHtml(int themeMode)
+{
+    return page(QString(), themeMode);
+}

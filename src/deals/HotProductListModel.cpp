@@ -1,0 +1,80 @@
+#include "deals/HotProductListModel.h"
+
+#include "database/DatabaseOperate.h"
+#include "database/ServerUrls.h"
+#include "networking/AFNetManager.h"
+
+#include <QPointer>
+
+HotProductListModel::HotProductListModel(QObject* parent) : QAbstractListModel(parent)
+{
+    QStringList names;
+    {
+        DatabaseOperate::Lease store;
+        if (store)
+            store->HotProduct_getList(names);
+    }
+    m_categories = names;
+}
+
+HotProductListModel::~HotProductListModel()
+{
+    if (m_session)
+        m_session->invalidateSessionCancelingTasks(true);
+}
+
+void HotProductListModel::selectCategory(int index)
+{
+    if (index < 0 || index >= m_categories.size())
+        return;
+    m_selected = index;
+    if (m_session)
+        m_session->invalidateSessionCancelingTasks(true);
+    const bool all = index == 0;
+    const QString url = all ? kUrlZefupIndexList : kUrlZefupTag;
+    QPointer<HotProductListModel> self(this);
+    m_session = AFNetManager::requestWithUrlString(
+        url, true, DealsApi::listParameters(0, all ? QString() : m_categories[index]), 1, nullptr,
+        [self, index](const std::shared_ptr<URLSessionDataTask>&, const QVariant& body) {
+            if (!self || self->m_selected != index)
+                return;
+            const auto deals = DealsApi::parseList(body.toByteArray());
+            if (deals) {
+                self->beginResetModel();
+                self->m_deals = *deals;
+                self->endResetModel();
+            }
+            emit self->loadFinished(deals.has_value());
+        },
+        [self, index](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+            if (self && self->m_selected == index && error.code != -999)
+                emit self->loadFinished(false);
+        });
+}
+
+int HotProductListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_deals.size());
+}
+
+QVariant HotProductListModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const DealItem& deal = m_deals[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+    case NameRole:
+        return deal.model->pro_productName;
+    case ProductIdRole:
+        return deal.model->pro_productid;
+    case StoreRole:
+        return deal.storeName;
+    case TimeRole:
+        return deal.model->pro_createTime;
+    case PromotionRole:
+        return deal.promotion;
+    default:
+        return {};
+    }
+}

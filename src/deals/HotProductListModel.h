@@ -1,0 +1,48 @@
+#pragma once
+
+#include "deals/DealsApi.h"
+
+#include <QAbstractListModel>
+#include <QStringList>
+
+#include <memory>
+
+class AFHTTPSessionManager;
+
+// The deals view's state: the category names (the first is the whole list) and the deals of
+// the selected category. The first category asks the index list, the others the category list
+// with its name as "tag".
+class HotProductListModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    enum Role {
+        ProductIdRole = Qt::UserRole + 1,
+        NameRole,
+        StoreRole,
+        TimeRole,
+        PromotionRole,
+    };
+
+    explicit HotProductListModel(QObject* parent = nullptr);
+    ~HotProductListModel() override;
+
+    // The stored category names, read once.
+    const QStringList& categories() const { return m_categories; }
+    int selectedIndex() const { return m_selected; }
+    // Selects a category and loads its first page; an index out of range does nothing.
+    void selectCategory(int index);
+
+    const QList<DealItem>& deals() const { return m_deals; }
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+signals:
+    void loadFinished(bool ok);
+
+private:
+    QStringList m_categories;
+    int m_selected = -1;
+    QList<DealItem> m_deals;
+    std::shared_ptr<AFHTTPSessionManager> m_session;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+class HotProductListModel;
+class QListView;
+class QPushButton;
+
+// The deals view: a bar of category buttons over the selected category's deals.
+class HotProductScrollView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit HotProductScrollView(QWidget* parent = nullptr);
+    static HotProductScrollView* init(QWidget* parent = nullptr) { return new HotProductScrollView(parent); }
+
+    // Selects the remembered category again, as a click on its button.
+    void showLastSelectedIndex();
+
+    HotProductListModel* model() const { return m_model; }
+    const QList<QPushButton*>& categoryButtons() const { return m_buttons; }
+    QListView* listView() const { return m_list; }
+
+signals:
+    // A deal row was clicked.
+    void dealChosen(const QString& productId);
+
+private:
+    void select(int index);
+
+    HotProductListModel* m_model;
+    QList<QPushButton*> m_buttons;
+    QListView* m_list;
+    int m_lastSelected = 0;
+};

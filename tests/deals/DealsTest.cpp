@@ -1,0 +1,240 @@
+#include "../comments/CommentsTestSupport.h"
+
+#include "deals/DealPageBlocks.h"
+#include "deals/DealPageLoader.h"
+#include "deals/DealsApi.h"
+#include "deals/HotProductListModel.h"
+#include "deals/views/HotProductScrollView.h"
+#include "deals/views/HotProductWebView.h"
+#include "foundation/CommonFunction.h"
+#include "platform/Clock.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QUrlQuery>
+#include <QWebEnginePage>
+
+namespace {
+
+QJsonObject dealObject(qint64 id, const QString& name, const QString& promotion = QStringLiteral("满减"))
+{
+    return QJsonObject{{QStringLiteral("productid"), id},
+                       {QStringLiteral("ProductName"), name},
+                       {QStringLiteral("CreateTime"), QStringLiteral("2026-12-07T08:30:00")},
+                       {QStringLiteral("OriginStoreName"), QStringLiteral("商城")},
+                       {QStringLiteral("Picture"), QStringLiteral("/2026/12/%1.jpg").arg(id)},
+                       {QStringLiteral("PromotionInfo"), promotion}};
+}
+
+QByteArray detailReply(qint64 id, const QString& name, const QString& detail)
+{
+    QJsonObject object = dealObject(id, name);
+    object.insert(QStringLiteral("Detail"), detail);
+    object.insert(QStringLiteral("BuyUrl"), QStringLiteral("http://www.tidwen.example/deal/%1.htm").arg(id));
+    object.insert(QStringLiteral("ShareUrl"), QStringLiteral("http://www.tidwen.example/deal/%1.htm").arg(id));
+    return QJsonDocument(QJsonObject{{QStringLiteral("success"), 1}, {QStringLiteral("content"), object}}).toJson();
+}
+
+QByteArray listReply(const QJsonArray& items)
+{
+    return QJsonDocument(QJsonObject{{QStringLiteral("success"), 1}, {QStringLiteral("content"), items}}).toJson();
+}
+
+QVariant evaluate(QWebEngineView& view, const QString& script)
+{
+    QVariant result;
+    bool done = false;
+    view.page()->runJavaScript(script, [&](const QVariant& value) {
+        result = value;
+        done = true;
+    });
+    EXPECT_TRUE(waitUntil([&] { return done; }, 10000));
+    return result;
+}
+
+class FakeBlocks : public DealPageBlocks
+{
+public:
+    QString GetNewsPageHaiZaiMaiBody(const QVariantList& items, const QString& newsId) override
+    {
+        given = items.size();
+        return newsId + QStringLiteral("<div class=\"also\">大家还在买%1</div>").arg(items.size());
+    }
+    qsizetype given = -1;
+};
+
+}  // namespace
+
+TEST(DealsApi, ListAndDetailRepliesBecomeDeals)
+{
+    const auto deals = DealsApi::parseList(listReply(QJsonArray{dealObject(9, QStringLiteral("甲")), QJsonValue(3),
+                                                                dealObject(0, QStringLiteral("零")),
+                                                                QJsonObject{{QStringLiteral("productid"), QStringLiteral("8")}},
+                                                                dealObject(7, QStringLiteral("乙"))}));
+    ASSERT_TRUE(deals);
+    ASSERT_EQ(deals->size(), 2);
+    EXPECT_EQ(deals->at(0).model->pro_productid, QStringLiteral("9"));
+    EXPECT_EQ(deals->at(0).model->pro_createTime, QStringLiteral("2026-12-07 08:30:00"));
+    EXPECT_EQ(deals->at(1).storeName, QStringLiteral("商城"));
+
+    for (const QByteArray& bad : {QByteArray("{\"success\":0,\"content\":[]}"), QByteArray("[]"), QByteArray("{"),
+                                  QByteArray("{\"success\":1,\"content\":{}}")})
+        EXPECT_FALSE(DealsApi::parseList(bad)) << bad.toStdString();
+    EXPECT_TRUE(DealsApi::parseList("{\"success\":true,\"content\":[]}"));
+
+    const auto detail = DealsApi::parseDetail(detailReply(12, QStringLiteral("丙"), QStringLiteral("<p>好</p>")));
+    ASSERT_TRUE(detail);
+    EXPECT_EQ(detail->model->pro_buyUrl, QStringLiteral("http://www.tidwen.example/deal/12.htm"));
+    EXPECT_FALSE(DealsApi::parseDetail(listReply({})));
+}
+
+TEST(DealsApi, RequestsAreSignedWithTheirTimestamp)
+{
+    Clock::setNow(QDateTime::fromSecsSinceEpoch(1765000000));
+    const QVariantMap list = DealsApi::listParameters(0, QStringLiteral("爆品"));
+    EXPECT_EQ(list.value(QStringLiteral("productid")).toLongLong(), 0);
+    EXPECT_EQ(list.value(QStringLiteral("count")).toInt(), 20);
+    EXPECT_EQ(list.value(QStringLiteral("platform")).toString(), QStringLiteral("mac"));
+    EXPECT_EQ(list.value(QStringLiteral("tag")).toString(), QStringLiteral("爆品"));
+    EXPECT_EQ(list.value(QStringLiteral("timestamp")).toLongLong(), 1765000000);
+    EXPECT_EQ(list.value(QStringLiteral("signature")).toString(), CommonFunction::getHotProductSignature(1765000000));
+    EXPECT_FALSE(DealsApi::listParameters(5).contains(QStringLiteral("tag")));
+    const QVariantMap detail = DealsApi::detailParameters(QStringLiteral("42"));
+    EXPECT_EQ(detail.keys(), (QStringList{QStringLiteral("productid"), QStringLiteral("signature"), QStringLiteral("timestamp")}));
+    Clock::reset();
+}
+
+TEST(DealsApi, PagesEscapeTheServiceTextsAndIdsAreDigitsOnly)
+{
+    DealItem deal;
+    deal.model->pro_productName = QStringLiteral("<script>alert(1)</script>");
+    deal.model->pro_detail = QStringLiteral("<p>第一 &amp; 二</p><script>evil()</script><img src=x onerror=y><p>&lt;b&gt;</p>");
+    deal.model->pro_buyUrl = QStringLiteral("javascript:alert(2)");
+    deal.storeName = QStringLiteral("\"><i>");
+    const QString html = DealsApi::detailPageHtml(deal, QString(), 1);
+    EXPECT_FALSE(html.contains(QStringLiteral("<script>alert")));
+    EXPECT_FALSE(html.contains(QStringLiteral("evil")));
+    EXPECT_FALSE(html.contains(QStringLiteral("onerror")));
+    EXPECT_FALSE(html.contains(QStringLiteral("javascript:")));
+    EXPECT_FALSE(html.contains(QStringLiteral("\"><i>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("第一 &amp; 二<br>&lt;b&gt;")));
+
+    EXPECT_TRUE(DealsApi::detailCachePath(QStringLiteral("123")).endsWith(QStringLiteral("tmp/tidwenhotproductdetailpath/123.json")));
+    for (const char* bad : {"", "1/2", "..", "12a", "-1", " 1"})
+        EXPECT_TRUE(DealsApi::detailCachePath(QString::fromLatin1(bad)).isEmpty()) << bad;
+}
+
+class DealsRequests : public LoopbackStoreTest
+{
+protected:
+    void SetUp() override
+    {
+        LoopbackStoreTest::SetUp();
+        pointUrls({{36, m_server.url(QStringLiteral("/api/apps/indexlistsegbyid")).toString()},
+                   {38, m_server.url(QStringLiteral("/api/apps/tag")).toString()},
+                   {39, m_server.url(QStringLiteral("/api/apps/detail")).toString()},
+                   {54, m_server.url(QStringLiteral("/api/apps/douzaimai")).toString()}});
+    }
+    QUrlQuery lastQuery(const QString& path)
+    {
+        QUrlQuery query;
+        for (const LoopbackRequest& r : m_server.requests()) {
+            if (r.path == path)
+                query = QUrlQuery(r.query);
+        }
+        return query;
+    }
+    LoopbackHttpServer m_server;
+};
+
+TEST_F(DealsRequests, CategoriesAskTheIndexListFirstThenTheTaggedList)
+{
+    m_server.route("GET", QStringLiteral("/api/apps/indexlistsegbyid"), LoopbackReply::text(200, listReply({dealObject(5, QStringLiteral("全"))})));
+    m_server.route("GET", QStringLiteral("/api/apps/tag"), LoopbackReply::text(200, listReply({dealObject(6, QStringLiteral("爆")), dealObject(4, QStringLiteral("品"))})));
+    HotProductScrollView* view = HotProductScrollView::init();
+    ASSERT_EQ(view->categoryButtons().size(), 4);  // the store's built-in names
+    EXPECT_EQ(view->categoryButtons().at(0)->text(), QStringLiteral("全部"));
+    int loads = 0;
+    QObject::connect(view->model(), &HotProductListModel::loadFinished, view, [&](bool) { ++loads; });
+
+    view->categoryButtons().at(1)->click();
+    ASSERT_TRUE(waitUntil([&] { return loads == 1; }));
+    EXPECT_EQ(view->model()->rowCount(), 2);
+    const QUrlQuery tagged = lastQuery(QStringLiteral("/api/apps/tag"));
+    EXPECT_EQ(tagged.queryItemValue(QStringLiteral("tag"), QUrl::FullyDecoded), view->categoryButtons().at(1)->text());
+    EXPECT_EQ(tagged.queryItemValue(QStringLiteral("productid")), QStringLiteral("0"));
+    EXPECT_EQ(tagged.queryItemValue(QStringLiteral("count")), QStringLiteral("20"));
+    EXPECT_EQ(tagged.queryItemValue(QStringLiteral("platform")), QStringLiteral("mac"));
+    EXPECT_EQ(tagged.queryItemValue(QStringLiteral("signature")),
+              CommonFunction::getHotProductSignature(tagged.queryItemValue(QStringLiteral("timestamp")).toDouble()));
+
+    view->categoryButtons().at(0)->click();
+    ASSERT_TRUE(waitUntil([&] { return loads == 2; }));
+    EXPECT_EQ(view->model()->rowCount(), 1);
+    EXPECT_FALSE(lastQuery(QStringLiteral("/api/apps/indexlistsegbyid")).hasQueryItem(QStringLiteral("tag")));
+
+    // The remembered category again: the first.
+    view->showLastSelectedIndex();
+    ASSERT_TRUE(waitUntil([&] { return loads == 3; }));
+    EXPECT_TRUE(view->categoryButtons().at(0)->isChecked());
+    EXPECT_FALSE(view->categoryButtons().at(1)->isChecked());
+    delete view;
+}
+
+TEST_F(DealsRequests, TheCachedDetailShowsBeforeASlowReplyThenTheNewOne)
+{
+    auto blocks = std::make_shared<FakeBlocks>();
+    DealPageBlocks::install(blocks);
+    m_server.route("GET", QStringLiteral("/api/apps/douzaimai"),
+                   LoopbackReply::text(200, listReply({dealObject(1, QStringLiteral("a")), dealObject(2, QStringLiteral("b"))})));
+    // A first visit caches the detail.
+    m_server.route("GET", QStringLiteral("/api/apps/detail"), LoopbackReply::text(200, detailReply(77, QStringLiteral("旧的"), QStringLiteral("<p>旧</p>"))));
+    HotProductWebView view;
+    view.resize(600, 500);
+    view.QWebEngineView::show();
+    int finished = 0;
+    QObject::connect(view.loader(), &DealPageLoader::detailFinished, &view, [&](bool) { ++finished; });
+    view.show(QStringLiteral("77"), true);
+    ASSERT_TRUE(waitUntil([&] { return finished == 1; }));
+    ASSERT_TRUE(QFile::exists(DealsApi::detailCachePath(QStringLiteral("77"))));
+
+    LoopbackReply slow = LoopbackReply::text(200, detailReply(77, QStringLiteral("新的<script>x()</script>"), QStringLiteral("<p>新</p>")));
+    slow.delayMs = 2000;
+    m_server.route("GET", QStringLiteral("/api/apps/detail"), slow);
+    QElapsedTimer clock;
+    clock.start();
+    view.show(QStringLiteral("77"), true);
+    auto title = [&] { return evaluate(view, QStringLiteral("(document.getElementById('title')||{}).textContent||''")).toString(); };
+    ASSERT_TRUE(waitUntil([&] { return title() == QStringLiteral("旧的"); }, 1500));
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(finished, 1);
+    ASSERT_TRUE(waitUntil([&] { return title() == QStringLiteral("新的<script>x()</script>"); }, 8000));
+    EXPECT_GE(clock.elapsed(), 2000);
+    EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('#title script').length")).toInt(), 0);
+    EXPECT_EQ(evaluate(view, QStringLiteral("(document.querySelector('.also')||{}).textContent||''")).toString(),
+              QStringLiteral("大家还在买2"));
+    EXPECT_EQ(blocks->given, 2);
+    EXPECT_EQ(view.recordHot(), (QStringList{QStringLiteral("77"), QStringLiteral("77")}));
+    EXPECT_EQ(view.productModel()->pro_shareUrl, QStringLiteral("http://www.tidwen.example/deal/77.htm"));
+    DealPageBlocks::install(nullptr);
+}
+
+TEST_F(DealsRequests, ABadIdOrABrokenReplyKeepsWhatIsShown)
+{
+    m_server.route("GET", QStringLiteral("/api/apps/detail"), LoopbackReply::text(200, "{\"success\":0}"));
+    DealPageLoader loader;
+    QList<bool> results;
+    QObject::connect(&loader, &DealPageLoader::detailFinished, &loader, [&](bool ok) { results.append(ok); });
+    loader.show(QStringLiteral("../9"), false);
+    EXPECT_EQ(results, QList<bool>{false});
+    EXPECT_EQ(m_server.requestCount(), 0);
+    EXPECT_TRUE(loader.recordHot().isEmpty());
+
+    loader.show(QStringLiteral("9"), false);
+    ASSERT_TRUE(waitUntil([&] { return results.size() == 2; }));
+    EXPECT_FALSE(results.last());
+    EXPECT_FALSE(QFile::exists(DealsApi::detailCachePath(QStringLiteral("9"))));
+    EXPECT_EQ(loader.productModel()->pro_productid, QStringLiteral("9"));
+    EXPECT_TRUE(loader.productModel()->pro_productName.isEmpty());
+}
