@@ -11,6 +11,11 @@
 
 namespace {
 
+bool isWebURL(const QUrl& url)
+{
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
 Error httpStatusError(int status)
 {
     return Error(QLatin1String(Error::kURLErrorDomain), status);
@@ -81,7 +86,10 @@ void SDWebImageDownloaderOperation::start()
                 m_ownedSession->setDelegate(weak_from_this());
                 session = m_ownedSession;
             }
-            task = session->dataTaskWithRequest(m_request);
+            // Pictures come from web servers only: an address from a feed must not make the
+            // program read local files (file:///dev/zero would never end).
+            if (isWebURL(m_request.URL))
+                task = session->dataTaskWithRequest(m_request);
             m_dataTask = task;
             m_executing = true;
         }
@@ -98,8 +106,11 @@ void SDWebImageDownloaderOperation::start()
         return;
     }
     const QList<SDCallbacksDictionary> handlers = activeHandlers();
-    const Error error(QLatin1String(Error::kURLErrorDomain), 0,
-                      {{QLatin1String(Error::kLocalizedDescriptionKey), QStringLiteral("Connection can't be initialized")}});
+    const Error error = isWebURL(m_request.URL)
+        ? Error(QLatin1String(Error::kURLErrorDomain), 0,
+                {{QLatin1String(Error::kLocalizedDescriptionKey), QStringLiteral("Connection can't be initialized")}})
+        : Error(QLatin1String(Error::kURLErrorDomain), NSURLErrorUnsupportedURL,
+                {{QLatin1String(Error::kLocalizedDescriptionKey), QStringLiteral("unsupported URL")}});
     markFinished(false);
     dispatch::asyncMain([self = shared_from_this(), handlers, error] {
         self->deliverToAll(handlers, QImage(), QByteArray(), error, true);

@@ -6,6 +6,9 @@
 #include "images/SDWebImageDownloader.h"
 #include "platform/NotificationCenter.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 using namespace imagefixtures;
@@ -50,6 +53,21 @@ TEST_F(SDWebImageDownloaderTest, EmptyURLHearsNothingFinishedNo)
     EXPECT_EQ(record->calls, 1);
     EXPECT_FALSE(record->finished);
     EXPECT_FALSE(record->error);
+}
+
+TEST_F(SDWebImageDownloaderTest, OnlyWebAddressesAreFetched)
+{
+    QTemporaryDir folder;
+    QFile local(folder.filePath(QStringLiteral("local.png")));
+    ASSERT_TRUE(local.open(QIODevice::WriteOnly));
+    local.write(png(2, 2, Qt::red));
+    local.close();
+    auto record = std::make_shared<LoadRecord>();
+    downloader->downloadImageWithURL(QUrl::fromLocalFile(local.fileName()), 0, nullptr, recordDownload(record));
+    ASSERT_TRUE(waitUntil([&] { return record->done(); }));
+    EXPECT_TRUE(record->image.isNull());
+    EXPECT_EQ(record->code(), -1002);
+    EXPECT_TRUE(record->finished);
 }
 
 TEST_F(SDWebImageDownloaderTest, SevenTransfersRunSixAtATime)
