@@ -181,6 +181,12 @@ TEST(DDErrorViewTest, LabelsAndButtonSitAroundTheCentre)
     EXPECT_EQ(view->titleView()->palette().color(QPalette::WindowText), QColor(96, 103, 111));
     EXPECT_TRUE(view->titleView()->alignment() & Qt::AlignHCenter);
 
+    // The reload image is drawn: its ring's left side is darker than the background.
+    view->fitColor(1);
+    const QImage image = view->grab().toImage();
+    EXPECT_LT(qGray(image.pixel(137, 135)), 200);
+    EXPECT_EQ(image.pixelColor(150, 135), QColor(248, 248, 248)) << "the ring's middle is empty";
+
     int reloads = 0;
     QObject owner;
     button->addTarget(&owner, [&] { ++reloads; });

@@ -80,6 +80,12 @@ TEST_F(DJProgressHUDTest, ToastIsCentredTwentyHighAndTwentyPerCharacterWide)
     EXPECT_NEAR(grey(image, 20, 20), 153, 3);
     EXPECT_NEAR(grey(image, 390, 290), 153, 3);
     EXPECT_LE(grey(image, 140, 150), 60);
+    // The text is drawn light on the box.
+    int brightest = 0;
+    for (int x = 170; x < 230; ++x)
+        for (int y = 140; y < 160; ++y)
+            brightest = std::max(brightest, grey(image, x, y));
+    EXPECT_GT(brightest, 150);
 }
 
 TEST_F(DJProgressHUDTest, ToastWhileSomethingShowsIsDropped)
