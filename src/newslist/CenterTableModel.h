@@ -89,6 +89,8 @@ public:
     qsizetype lastSelectIndex() const { return m_lastSelectIndex; }
     QDateTime preRefreshDate() const { return m_preRefreshDate; }
     const ChannelState& channelState() const { return m_state; }
+    // Replaces the rows' items and reloads the table.
+    void setListEntries(NewsListEntries entries);
 
 signals:
     // A short note on the strip over the list's top; the view removes it after a second.
@@ -133,7 +135,6 @@ private:
     void completeOrWait(Completion completion);
     void showNewList(const NewsListEntries& entries, const QString& lastModified, bool offline, int slideOutcome);
     int newItemCount(int64_t storedMaxId) const;
-    void setListEntries(NewsListEntries entries);
     void setSlides(QList<slideDataPtr> slides);
     void reloadTable();
     NewsListEntries readListEntries(const QByteArray& bytes) const;

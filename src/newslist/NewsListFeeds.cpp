@@ -4,6 +4,7 @@
 #include "foundation/GlobalValues.h"
 #include "foundation/xml/TBXML.h"
 #include "platform/Clock.h"
+#include "platform/DateTimeText.h"
 
 #include <cstring>
 
@@ -52,23 +53,35 @@ TBXMLElement* nextNamed(TBXMLElement* from, const char* name)
     return nullptr;
 }
 
+// The zone and the moment one document is read in: asking the system zone per item costs a file
+// look-up each time.
+struct FeedTimes
+{
+    QTimeZone zone = Clock::localZone();
+    QDateTime now = Clock::now();
+    bool keepText = zone.offsetFromUtc(now) == Clock::kBeijingOffsetSeconds;
+    QDateTime commentCutoff = now.addSecs(-kCommentWindowSeconds);
+};
+
 // The post date in local time: a machine at UTC+8 keeps the text; elsewhere it is re-expressed,
 // and a text that does not read as a date stays as it came.
-QString localPostDate(const QString& text)
+QString localPostDate(const QString& text, const FeedTimes& times)
 {
-    if (Clock::localZone().offsetFromUtc(Clock::now()) == Clock::kBeijingOffsetSeconds)
+    if (times.keepText)
         return text;
-    const QString local = CommonFunction::TransformCSTTimeZoneStrToLocalTimeZoneStr(text);
-    return local.isNull() ? text : local;
+    const QDateTime beijing = DateTimeText::parseLenient(text, Clock::beijingZone());
+    if (!beijing.isValid())
+        return text;
+    return beijing.toTimeZone(times.zone).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 // Comments close 30 days after posting, and for a date that cannot be read.
-void applyCommentWindow(Feed& feed)
+void applyCommentWindow(Feed& feed, const FeedTimes& times)
 {
     if (feed.forbidcomment.toLower() == QStringLiteral("true") || feed.postDate.isEmpty())
         return;
-    const QDateTime posted = CommonFunction::dateFromLocalDateTimeString(feed.postDate);
-    if (!posted.isValid() || posted <= Clock::now().addSecs(-kCommentWindowSeconds))
+    const QDateTime posted = DateTimeText::parseLenient(feed.postDate, times.zone);
+    if (!posted.isValid() || posted <= times.commentCutoff)
         feed.forbidcomment = QStringLiteral("true");
 }
 
@@ -79,10 +92,13 @@ void applyFlags(Feed& feed, const QString& flags)
     feed.isYuanChuang = flags.size() > 2 && flags.at(2) == QLatin1Char('1');
 }
 
+FeedPtr readItem(TBXMLElement* item, const FeedTimes& times);
+
 void appendItems(TBXMLElement* parent, QList<FeedPtr>& out)
 {
+    const FeedTimes times;
     for (TBXMLElement* item = firstChildNamed(parent, "item"); item; item = nextNamed(item, "item")) {
-        FeedPtr feed = parserSingleNewsXmlData(item);
+        FeedPtr feed = readItem(item, times);
         if (feed && !feed->guid.isEmpty())
             out.append(std::move(feed));
     }
@@ -109,9 +125,7 @@ bool holdsFilterWord(const QString& title)
     return false;
 }
 
-}  // namespace
-
-FeedPtr parserSingleNewsXmlData(TBXMLElement* item)
+FeedPtr readItem(TBXMLElement* item, const FeedTimes& times)
 {
     if (!item)
         return nullptr;
@@ -187,7 +201,7 @@ FeedPtr parserSingleNewsXmlData(TBXMLElement* item)
             break;
         }
     }
-    feed->postDate = postDate.isEmpty() ? postDate : localPostDate(postDate);
+    feed->postDate = postDate.isEmpty() ? postDate : localPostDate(postDate, times);
     applyFlags(*feed, flags);
     if (feed->imgurl.contains(QStringLiteral(".jpg")))
         feed->imgurl.replace(QStringLiteral(".jpg"), QStringLiteral("_240.jpg"));
@@ -197,8 +211,15 @@ FeedPtr parserSingleNewsXmlData(TBXMLElement* item)
             break;
         }
     }
-    applyCommentWindow(*feed);
+    applyCommentWindow(*feed, times);
     return feed;
+}
+
+}  // namespace
+
+FeedPtr parserSingleNewsXmlData(TBXMLElement* item)
+{
+    return item ? readItem(item, FeedTimes()) : nullptr;
 }
 
 QList<FeedPtr> parserNewsListXmlData(const QByteArray& data)

@@ -27,14 +27,17 @@ struct FeedItem
     QString title = QStringLiteral("标题");
     QString date = QStringLiteral("2026-12-07 10:00:00");
     QString v;
+    QString color;  // element c
 };
 
 inline QByteArray itemXml(const FeedItem& item)
 {
     QString xml = item.top ? QStringLiteral("<item t=\"1\">") : QStringLiteral("<item>");
     xml += QStringLiteral("<newsid>%1</newsid><title>%2</title><postdate>%3</postdate>"
-                          "<image>http://img.test/%1.jpg</image><commentcount>7</commentcount>")
+                          "<commentcount>7</commentcount>")
                .arg(item.id, item.title, item.date);
+    if (!item.color.isEmpty())
+        xml += QStringLiteral("<c>%1</c>").arg(item.color);
     if (!item.v.isNull())
         xml += QStringLiteral("<v>%1</v>").arg(item.v);
     xml += QStringLiteral("</item>");
@@ -63,7 +66,7 @@ inline QByteArray slideFeed(int count, const QString& device = QString())
     QByteArray xml = "<rss><channel>";
     for (int i = 0; i < count; ++i)
         xml += QStringLiteral("<item><title>焦点%1</title><link>%1</link><opentype>1</opentype>"
-                              "<image>http://img.test/s%1.jpg</image><device>%2</device></item>")
+                              "<device>%2</device></item>")
                    .arg(i)
                    .arg(device)
                    .toUtf8();

@@ -1,0 +1,191 @@
+// The news list's two hot paths against the plain libraries doing the same work:
+// - reading a 200-item list feed (TBXML, as the list does) vs libxml2 building a document and
+//   reading the same item children;
+// - a model reset, layout and one 300 x 700 paint of 200 rows vs a bare QListView whose
+//   QStyledItemDelegate paints the titles.
+#include "BenchSupport.h"
+
+#include "newslist/NewsListFeeds.h"
+#include "newslist/views/CenterTableView.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QListView>
+#include <QPainter>
+#include <QStringListModel>
+#include <QStyledItemDelegate>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int kItems = 200;
+
+QByteArray makeFeed()
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel>\n";
+    for (int i = 0; i < kItems; ++i) {
+        xml += QStringLiteral("<item%1><newsid>%2</newsid><title>第%3条新闻：一台新机器今天发布，价格与配置全面公开</title>"
+                              "<url>http://www.tidwen.example/html/2026/12/%2.htm</url><postdate>2026-12-07 10:%4:00</postdate>"
+                              "<newssource>编辑部</newssource><z>小编</z><c></c><v>010</v><newsauthor>作者</newsauthor>"
+                              "<image>http://img.tidwen.example/newsuploadfiles/thumbnail/2026/12/%2.jpg</image>"
+                              "<description>这是一段新闻摘要，讲述了发布会上的主要内容与现场的情况。</description>"
+                              "<detail></detail><hitcount>%5</hitcount><commentcount>%6</commentcount>"
+                              "<forbidcomment>false</forbidcomment></item>\n")
+                   .arg(i < 2 ? QStringLiteral(" t=\"1\"") : QString())
+                   .arg(1000000 - i)
+                   .arg(i)
+                   .arg(i % 60, 2, 10, QLatin1Char('0'))
+                   .arg(i * 37)
+                   .arg(i % 90)
+                   .toUtf8();
+    }
+    return xml + "</channel></rss>\n";
+}
+
+const QByteArray& feed()
+{
+    static const QByteArray xml = makeFeed();
+    return xml;
+}
+
+// libxml2 doing the list's reading: the tree, every child text of every item, the attribute.
+int bareRead(const QByteArray& xml)
+{
+    xmlDocPtr doc = xmlReadMemory(xml.constData(), int(xml.size()), nullptr, nullptr, XML_PARSE_NONET);
+    if (!doc)
+        return 0;
+    int items = 0;
+    xmlNodePtr root = xmlDocGetRootElement(doc);
+    for (xmlNodePtr channel = root ? root->children : nullptr; channel; channel = channel->next) {
+        if (channel->type != XML_ELEMENT_NODE || std::strcmp(reinterpret_cast<const char*>(channel->name), "channel"))
+            continue;
+        for (xmlNodePtr item = channel->children; item; item = item->next) {
+            if (item->type != XML_ELEMENT_NODE)
+                continue;
+            QStringList fields;
+            for (xmlNodePtr child = item->children; child; child = child->next) {
+                if (child->type != XML_ELEMENT_NODE)
+                    continue;
+                xmlChar* text = xmlNodeGetContent(child);
+                fields.append(QString::fromUtf8(reinterpret_cast<const char*>(text)));
+                xmlFree(text);
+            }
+            if (xmlChar* top = xmlGetProp(item, BAD_CAST "t"))
+                xmlFree(top);
+            benchmark::DoNotOptimize(fields);
+            ++items;
+        }
+    }
+    xmlFreeDoc(doc);
+    return items;
+}
+
+void BM_NewsListFeedRead(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(parserNewsListXmlData(feed()));
+}
+BENCHMARK(BM_NewsListFeedRead);
+
+void BM_BareLibxml2TreeRead(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(bareRead(feed()));
+}
+BENCHMARK(BM_BareLibxml2TreeRead);
+
+NewsListEntries entries()
+{
+    NewsListEntries list;
+    for (const FeedPtr& feed : parserNewsListXmlData(feed()))
+        list.append(feed);
+    return list;
+}
+
+class TitleDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return {300, 70}; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    xmlInitParser();
+    if (!bench::runRegisteredBenchmarks(&argc, argv))
+        return 1;
+    if (parserNewsListXmlData(feed()).size() != kItems || bareRead(feed()) != kItems) {
+        std::printf("the feed did not read as %d items; no ratio\n", kItems);
+        return 1;
+    }
+
+    NewsListData channel;
+    channel.iListID = 103;
+    channel.ListUrl = QStringLiteral("http://127.0.0.1:9/none.xml");
+    CenterTableView ours(channel);
+    ours.resize(300, 700);
+    const NewsListEntries list = entries();
+    QImage oursImage(300, 700, QImage::Format_ARGB32_Premultiplied);
+    auto oursPass = [&] {
+        ours.tableModel()->setListEntries(list);
+        ours.doItemsLayout();
+        ours.viewport()->render(&oursImage);
+    };
+
+    QListView bare;
+    bare.resize(300, 700);
+    QStringListModel titles;
+    bare.setModel(&titles);
+    bare.setItemDelegate(new TitleDelegate(&bare));
+    bare.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    QStringList texts;
+    for (const NewsListEntry& entry : list)
+        texts.append(feedOf(entry)->title);
+    QImage bareImage(300, 700, QImage::Format_ARGB32_Premultiplied);
+    auto barePass = [&] {
+        titles.setStringList(texts);
+        bare.doItemsLayout();
+        bare.viewport()->render(&bareImage);
+    };
+
+    // The same pass with every rendered row forgotten first: a list of items never drawn before.
+    auto* delegate = static_cast<CenterTableDelegate*>(ours.itemDelegate());
+    auto oursColdPass = [&] {
+        delegate->clearRows();
+        oursPass();
+    };
+    oursPass();
+    int inked = 0;
+    for (int y = 0; y < 700; y += 3)
+        for (int x = 0; x < 300; x += 3)
+            inked += qGray(oursImage.pixel(x, y)) < 128 ? 1 : 0;
+    if (inked < 100) {
+        std::printf("the list painted no rows; no ratio\n");
+        return 1;
+    }
+
+    double oursRead = 1e9, bareReadTime = 1e9, oursPaint = 1e9, barePaint = 1e9, oursCold = 1e9;
+    for (int round = 0; round < 2; ++round) {
+        oursCold = std::min(oursCold, bench::bestSecondsPerCall(oursColdPass));
+        oursRead = std::min(oursRead, bench::bestSecondsPerCall([] { benchmark::DoNotOptimize(parserNewsListXmlData(feed())); }));
+        bareReadTime = std::min(bareReadTime, bench::bestSecondsPerCall([] { benchmark::DoNotOptimize(bareRead(feed())); }));
+        oursPaint = std::min(oursPaint, bench::bestSecondsPerCall(oursPass));
+        barePaint = std::min(barePaint, bench::bestSecondsPerCall(barePass));
+    }
+    std::printf("feed: %d items, %lld bytes\n", kItems, static_cast<long long>(feed().size()));
+    std::printf("parserNewsListXmlData %.1f us, libxml2 tree read %.1f us\n", oursRead * 1e6, bareReadTime * 1e6);
+    std::printf("feed read time ratio ours/libxml2: %.2f (goal: at most 1.5)\n", oursRead / bareReadTime);
+    std::printf("list reset+layout+paint %.1f us, bare QListView %.1f us\n", oursPaint * 1e6, barePaint * 1e6);
+    std::printf("list paint time ratio ours/bare QListView: %.2f (goal: at most 1.5)\n", oursPaint / barePaint);
+    std::printf("the same with no row drawn before %.1f us, ratio %.2f\n", oursCold * 1e6, oursCold / barePaint);
+    return 0;
+}

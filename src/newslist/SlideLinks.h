@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// What the focus slide strip does without its widgets: where the arrows and the timer turn to,
+// and what a click on a slide opens.
+namespace SlideLinks {
+
+// The slide after / before current in a circle of count slides; current itself when there are
+// none.
+int64_t nextPosition(int64_t current, int64_t count);
+int64_t previousPosition(int64_t current, int64_t count);
+
+// The deal id of a deals item link (".../item/2015/1234.htm" gives 20151234); 0 when the link
+// is none or its digits read as 0.
+int64_t dealIdFromLink(const QString& link);
+// The post id of a community thread link; 0 when none.
+int64_t communityPostIdFromLink(const QString& link);
+
+// Opens the target of a slide: "1" an article by news id, "2" a web page (a deals item link
+// opens the deal page instead, a community thread link opens nothing), "3" a deal by id. Only
+// absolute http and https addresses reach the browser. Answers whether something was opened.
+bool clickLink(const QString& link, const QString& linkType);
+
+}  // namespace SlideLinks

@@ -1,0 +1,229 @@
+#include "newslist/views/CenterTableCell.h"
+
+#include "foundation/CommonFunction.h"
+#include "newslist/NewsRowStyle.h"
+#include "newslist/views/NewsListImages.h"
+#include "platform/NotificationCenter.h"
+#include "ui/controls/UILabel.h"
+
+#include <QLabel>
+
+#include <algorithm>
+
+namespace {
+
+void setTextColour(QLabel* label, const QColor& colour)
+{
+    if (label->palette().color(QPalette::WindowText) == colour)
+        return;
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    label->setPalette(palette);
+}
+
+UILabel* smallLabel(QWidget* parent, const QString& text = QString())
+{
+    auto* label = new UILabel(text, parent);
+    label->setFont(CommonFunction::fontWithSize(10));
+    return label;
+}
+
+}  // namespace
+
+CenterTableCell::CenterTableCell(QWidget* parent) : QWidget(parent)
+{
+    setControls();
+    layoutRow(70);
+    if (CommonFunction::isEICapitanLater())
+        NotificationCenter::defaultCenter().addObserver(this, QStringLiteral("fontChanged"), nullptr,
+                                                        [this](const Notification&) { fontChanged(); });
+}
+
+void CenterTableCell::setControls()
+{
+    setAttribute(Qt::WA_DontShowOnScreen);
+    // Added first, so behind everything.
+    m_selectedV = new QLabel(this);
+    m_selectedV->setScaledContents(true);
+    m_selectedV->setPixmap(newsListImage(QStringLiteral("CellNOSelectedBg")));
+
+    m_titleLabel = new UILabel(this);
+    m_titleLabel->setFont(CommonFunction::fontWithSize(13));
+    m_titleLabel->setWordWrap(true);
+    m_titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_postdate = smallLabel(this);
+    m_commentCount = smallLabel(this);
+    m_commentCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    m_coverImageView = new QLabel(this);
+    m_coverImageView->setScaledContents(true);
+    m_coverImageView->setPixmap(newsListImage(QStringLiteral("browserIOS7_ipad_toolbar_refreshACTIVE")));
+
+    m_pinglunImageView = new QLabel(this);
+    m_pinglunImageView->setPixmap(newsListImage(QStringLiteral("iPadTable_hadReadCell_CommentCount_night")));
+
+    m_toupiaoLabel = smallLabel(this, QStringLiteral("投票"));
+    m_shipinLabel = smallLabel(this, QStringLiteral("视频"));
+    m_adLabel = smallLabel(this);
+    for (UILabel* tag : {m_toupiaoLabel, m_shipinLabel, m_adLabel})
+        tag->setAlignment(Qt::AlignCenter);
+    m_toupiaoLabel->hide();
+    m_shipinLabel->hide();
+    m_adLabel->hide();
+
+    m_typeLabel = new UILabel(this);
+    m_typeLabel->hide();
+
+    m_crackView = new QWidget(this);
+    m_crackView->setAutoFillBackground(true);
+    QPalette bar = m_crackView->palette();
+    bar.setColor(QPalette::Window, NewsRowStyle::kSeparator);
+    m_crackView->setPalette(bar);
+    m_crackView->hide();
+}
+
+void CenterTableCell::layoutRow(int height)
+{
+    resize(kWidth, height);
+    const int coverRight = 10 + 70;
+    m_selectedV->setGeometry(0, 0, kWidth, height);
+    m_coverImageView->setGeometry(10, 10, 70, 50);
+    m_titleLabel->setGeometry(coverRight + 5, 5, kWidth - 10 - (coverRight + 5), 45);
+    m_postdate->setGeometry(coverRight + 5, 50, m_dateWidth, 15);
+    m_commentCount->setGeometry(kWidth - 5 - 30, 50, 30, 15);
+    m_pinglunImageView->setGeometry(m_commentCount->x() - 3 - 12, 53, 12, 10);
+    m_toupiaoLabel->setGeometry(m_postdate->geometry().right() + 1 + 2, 50, 21, 13);
+    m_shipinLabel->setGeometry(m_toupiaoLabel->geometry());
+    m_adLabel->setGeometry(m_titleLabel->x(), m_titleLabel->geometry().bottom() + 1, 21, 13);
+    m_typeLabel->setGeometry(kWidth - 12 - 50, 50, 50, 15);
+    m_crackView->setGeometry(0, height - 10, 310, 10);
+    if (m_taglable)
+        m_taglable->setGeometry(coverRight + 5, 6, 25, 16);
+}
+
+void CenterTableCell::setTitle(const QString& title)
+{
+    m_titleLabel->setText(title);
+}
+
+void CenterTableCell::setCommentCountText(const QString& text)
+{
+    m_commentCount->setText(text);
+}
+
+void CenterTableCell::setPostDateText(const QString& text)
+{
+    m_postdate->setText(text);
+}
+
+void CenterTableCell::setCoverImage(const QPixmap& picture)
+{
+    m_coverImageView->setPixmap(picture);
+}
+
+void CenterTableCell::setCrackVisible(bool visible)
+{
+    m_crackView->setVisible(visible);
+}
+
+void CenterTableCell::colourTag(UILabel* label, const QColor& colour)
+{
+    // Style sheets are costly to apply; the shared row applies each colour only when it changes.
+    if (label->property("tagColour").value<QColor>() == colour)
+        return;
+    label->setProperty("tagColour", colour);
+    label->setStyleSheet(QStringLiteral("color: %1; border: 1px solid %1; background: transparent;").arg(colour.name()));
+}
+
+void CenterTableCell::updateCellTextColor()
+{
+    // The rule's width, widened when this platform's font needs more room for the text.
+    m_dateWidth = std::max(NewsRowStyle::dateWidth(m_postdate->text()),
+                           m_postdate->fontMetrics().horizontalAdvance(m_postdate->text()) + 2);
+    layoutRow(height());
+    if (iOdd == 1) {
+        setTextColour(m_titleLabel, NewsRowStyle::adTitleColor(currentAd && currentAd->isHaveRead));
+        colourTag(m_adLabel, NewsRowStyle::adTypeColor(m_adLabel->text()));
+        setTextColour(m_typeLabel, NewsRowStyle::kNote);
+        return;
+    }
+    setTextColour(m_titleLabel, NewsRowStyle::newsTitleColor(currentFeed != nullptr,
+                                                             currentFeed && currentFeed->isHaveRead, isSelected,
+                                                             titlecolor));
+    setTextColour(m_postdate, NewsRowStyle::kNote);
+    setTextColour(m_commentCount, NewsRowStyle::kNote);
+    colourTag(m_toupiaoLabel, NewsRowStyle::kVoteTag);
+    colourTag(m_shipinLabel, NewsRowStyle::kVideoTag);
+    m_shipinLabel->setVisible(NewsRowStyle::showsVideoTag(isShiPin, isTouPiao));
+    m_toupiaoLabel->setVisible(NewsRowStyle::showsVoteTag(isShiPin, isTouPiao));
+    // A cell that showed an ad before shows the news parts again.
+    m_adLabel->hide();
+    m_typeLabel->hide();
+    m_pinglunImageView->show();
+}
+
+void CenterTableCell::updateCellBgImage()
+{
+    m_selectedV->setPixmap(newsListImage(NewsRowStyle::backgroundImage(isSelected)));
+    const bool pinned = currentFeed && currentFeed->isTop;
+    // One pinned tag per row, however often the row is refreshed.
+    if (pinned && !m_taglable) {
+        m_taglable = new UILabel(QStringLiteral("置顶"), this);
+        m_taglable->setFont(CommonFunction::fontWithSize(10));
+        m_taglable->setAlignment(Qt::AlignCenter);
+        m_taglable->setStyleSheet(QStringLiteral("color: white; background: %1; border-radius: 3px;")
+                                      .arg(NewsRowStyle::kPinnedTag.name()));
+        m_taglable->setGeometry(10 + 70 + 5, 6, 25, 16);
+    }
+    if (m_taglable) {
+        m_taglable->setText(QStringLiteral("置顶"));
+        m_taglable->setVisible(pinned);
+    }
+}
+
+int CenterTableCell::pinnedTagCount() const
+{
+    int count = 0;
+    for (const QObject* child : children()) {
+        const auto* label = qobject_cast<const QLabel*>(child);
+        count += label && label->text() == QStringLiteral("置顶") ? 1 : 0;
+    }
+    return count;
+}
+
+void CenterTableCell::setupWithAdData(const NSListADInfoPtr& ad)
+{
+    if (!ad)
+        return;
+    if (m_taglable) {
+        m_taglable->setText(QStringLiteral(""));
+        m_taglable->hide();
+    }
+    m_coverImageView->show();
+    m_selectedV->show();
+    m_titleLabel->setText(ad->adTitle);
+    m_adLabel->setText(ad->adType);
+    m_adLabel->show();
+    m_postdate->setText(QStringLiteral(""));
+    m_commentCount->setText(QStringLiteral(""));
+    QFont note = QFont();
+    note.setPointSizeF(11);
+    note.setWeight(QFont::Light);
+    m_typeLabel->setFont(note);
+    m_typeLabel->setText(QStringLiteral("查看详情"));
+    setTextColour(m_typeLabel, QColor(0, 0, 0, 128));
+    m_typeLabel->show();
+    m_shipinLabel->hide();
+    m_toupiaoLabel->hide();
+    m_pinglunImageView->hide();
+    m_selectedV->setPixmap(newsListImage(NewsRowStyle::backgroundImage(ad->isSelected)));
+}
+
+void CenterTableCell::fontChanged()
+{
+    m_titleLabel->setFont(CommonFunction::fontWithSize(13));
+    for (UILabel* label : {m_postdate, m_commentCount, m_toupiaoLabel, m_shipinLabel, m_adLabel})
+        label->setFont(CommonFunction::fontWithSize(10));
+}

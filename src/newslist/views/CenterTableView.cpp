@@ -1,0 +1,291 @@
+#include "newslist/views/CenterTableView.h"
+
+#include "foundation/CommonFunction.h"
+#include "foundation/GlobalValues.h"
+#include "images/SDWebImageManager.h"
+#include "platform/Clock.h"
+#include "newslist/views/CenterTableCell.h"
+#include "newslist/views/NewsListImages.h"
+#include "newslist/views/SlideView.h"
+#include "ui/controls/CustomButton.h"
+#include "ui/controls/DDErrorView.h"
+#include "ui/hud/DJActivityIndicator.h"
+#include "ui/hud/DJProgressHUD.h"
+
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace {
+
+constexpr int kToastMs = 1000;
+constexpr int kRowCacheSize = 300;
+
+// A rendered row stays good while its item, its state, its picture and the minute (the relative
+// date) stay the same.
+QString rowKey(const CenterTableModel& model, const NewsListRow& row, bool coverShown)
+{
+    const NewsListEntry& entry = model.newsListArray().at(row.index);
+    if (const FeedPtr feed = feedOf(entry))
+        return QStringLiteral("f%1:%2:%3%4%5:%6:%7:%8")
+            .arg(quintptr(feed.get()))
+            .arg(feed->guid)
+            .arg(Clock::now().toSecsSinceEpoch() / 60)
+            .arg(int(feed->isSelected))
+            .arg(int(feed->isHaveRead))
+            .arg(int(coverShown))
+            .arg(row.height)
+            .arg(feed->commentCount);
+    const NSListADInfoPtr ad = adOf(entry);
+    return QStringLiteral("a%1:%2%3%4").arg(quintptr(ad.get())).arg(int(ad && ad->isSelected)).arg(int(ad && ad->isHaveRead)).arg(int(coverShown));
+}
+
+}  // namespace
+
+// ---- Delegate ----
+
+CenterTableDelegate::CenterTableDelegate(CenterTableView* list)
+    : QStyledItemDelegate(list), m_list(list), m_newsCell(new CenterTableCell), m_adCell(new CenterTableCell), m_rows(kRowCacheSize)
+{
+}
+
+CenterTableDelegate::~CenterTableDelegate()
+{
+    delete m_newsCell;
+    delete m_adCell;
+}
+
+QSize CenterTableDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const
+{
+    return index.data(Qt::SizeHintRole).toSize();
+}
+
+CenterTableCell* CenterTableDelegate::fillCell(const CenterTableModel& model, const NewsListRow& row) const
+{
+    const NewsListEntry& entry = model.newsListArray().at(row.index);
+    const bool ranking = model.newslistData().iLoadType != 1;
+    if (const NSListADInfoPtr ad = adOf(entry)) {
+        CenterTableCell* cell = m_adCell;
+        cell->layoutRow(row.height);
+        cell->setIOdd(1);
+        cell->setCurrentAd(ad);
+        cell->setIsSelected(ad->isSelected);
+        cell->setupWithAdData(ad);
+        const QPixmap cover = m_list->coverFor(ad->adImageUrl);
+        cell->setCoverImage(cover.isNull() ? newsListImage(QStringLiteral("placeholder_iphone")) : cover);
+        cell->currentImageLink = ad->adImageUrl;
+        cell->updateCellTextColor();
+        return cell;
+    }
+    const FeedPtr feed = feedOf(entry);
+    CenterTableCell* cell = m_newsCell;
+    cell->layoutRow(row.height);
+    cell->setIOdd(0);
+    cell->setCrackVisible(row.lastPinned);
+    // The last pinned row makes room for its tag with nine blanks.
+    cell->setTitle(row.lastPinned ? QStringLiteral("         %1").arg(feed->title) : feed->title);
+    cell->setCommentCountText(feed->commentCount);
+    cell->setPostDateText(CommonFunction::intervalSinceNow(feed->postDate));
+    const QPixmap cover = m_list->coverFor(feed->imgurl);
+    cell->setCoverImage(!cover.isNull() ? cover : ranking ? QPixmap() : newsListImage(QStringLiteral("placeholder")));
+    cell->setCurrentFeed(feed);
+    cell->setIsSelected(feed->isSelected);
+    cell->setIsShiPin(!ranking && feed->isShiPin);
+    cell->setIsTouPiao(!ranking && feed->isTouPiao);
+    cell->setIsYuanChuang(!ranking && feed->isYuanChuang);
+    cell->setTitlecolor(ranking ? QStringLiteral("") : feed->titlecolor);
+    cell->updateCellTextColor();
+    cell->updateCellBgImage();
+    return cell;
+}
+
+QPixmap CenterTableDelegate::renderRow(const CenterTableModel& model, const NewsListRow& row) const
+{
+    const NewsListEntry& entry = model.newsListArray().at(row.index);
+    const FeedPtr feed = feedOf(entry);
+    const NSListADInfoPtr ad = adOf(entry);
+    const QString url = feed ? feed->imgurl : ad ? ad->adImageUrl : QString();
+    const QString key = rowKey(model, row, !m_list->coverFor(url).isNull());
+    if (const QPixmap* cached = m_rows.object(key))
+        return *cached;
+    CenterTableCell* cell = fillCell(model, row);
+    const qreal ratio = m_list->devicePixelRatioF();
+    QPixmap pixmap(QSize(CenterTableCell::kWidth, row.height) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::white);
+    cell->render(&pixmap, QPoint(), QRegion(), QWidget::DrawChildren);
+    m_rows.insert(key, new QPixmap(pixmap));
+    return pixmap;
+}
+
+void CenterTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const auto* model = qobject_cast<const CenterTableModel*>(index.model());
+    if (!model)
+        return;
+    const NewsListRow row = model->rowAt(index.row());
+    const QRect rect = option.rect;
+    switch (row.kind) {
+    case NewsListRow::Item:
+        painter->drawPixmap(rect.topLeft(), renderRow(*model, row));
+        break;
+    case NewsListRow::SectionHeader: {
+        painter->fillRect(rect, QColor(244, 244, 244));
+        painter->setPen(QColor(25, 25, 25));
+        painter->setFont(CommonFunction::fontWithSize(13));
+        painter->drawText(rect, Qt::AlignCenter, row.headerTitle);
+        break;
+    }
+    case NewsListRow::LoadMore: {
+        // A disabled square-bezel button.
+        const QRect button = rect.adjusted(1, 1, -2, -2);
+        painter->fillRect(button, QColor(240, 240, 240));
+        painter->setPen(QColor(200, 200, 200));
+        painter->drawRect(button);
+        painter->setPen(QColor(150, 150, 150));
+        painter->setFont(CommonFunction::fontWithSize(20));
+        painter->drawText(rect, Qt::AlignCenter, QStringLiteral("加载更多"));
+        break;
+    }
+    case NewsListRow::SlideStrip:
+    case NewsListRow::Nothing:
+        break;
+    }
+}
+
+// ---- List ----
+
+CenterTableView::CenterTableView(const NewsListData& channel, QWidget* parent)
+    : QListView(parent), m_model(new CenterTableModel(channel, this)), m_delegate(new CenterTableDelegate(this))
+{
+    setControls();
+}
+
+CenterTableView::~CenterTableView()
+{
+    // The model goes first, so no late reply reaches a half-destroyed view.
+    setModel(nullptr);
+    delete m_model;
+}
+
+void CenterTableView::setControls()
+{
+    setModel(m_model);
+    setItemDelegate(m_delegate);
+    setFrameShape(QFrame::NoFrame);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setMinimumWidth(300);
+    setUniformItemSizes(false);
+    setMouseTracking(false);
+
+    m_firstLoadIndicatorView = new DJActivityIndicator(this);
+    m_firstLoadIndicatorView->resize(94, 94);
+    m_firstLoadIndicatorView->startAnimation();
+
+    connect(this, &QListView::clicked, this, [this](const QModelIndex& index) {
+        m_model->tableViewSelectionDidChange(index.isValid() ? index.row() : -1);
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (value > 0 && value >= verticalScrollBar()->maximum())
+            m_model->myBoundsChangeNotificationHandler();
+    });
+    // Rendered rows are kept across resets: their keys name the item and its state.
+    connect(m_model, &QAbstractItemModel::modelReset, this, &CenterTableView::replaceStrip);
+    connect(m_model, &CenterTableModel::toastRequested, this, &CenterTableView::didFinishLoadDataWithDescribe);
+    connect(m_model, &CenterTableModel::offlineToastRequested, this, &CenterTableView::showOfflineNote);
+    connect(m_model, &CenterTableModel::errorViewRequested, this, &CenterTableView::showErrorView);
+    connect(m_model, &CenterTableModel::spinnerHidden, this, &CenterTableView::hideLogo);
+    connect(m_model, &CenterTableModel::hudDismissRequested, this, [] { DJProgressHUD::dismiss(); });
+    connect(m_model, &CenterTableModel::scrollToTopRequested, this, [this] { scrollToTop(); });
+}
+
+void CenterTableView::replaceStrip()
+{
+    // The view deletes index widgets on a reset; a new strip (and timer) stands in row 0.
+    if (!m_model->hasSlideRow()) {
+        if (m_strip)
+            delete m_strip;
+        return;
+    }
+    auto* strip = new SlideView(m_model->slideDataArray());
+    setIndexWidget(m_model->index(0), strip);
+    m_strip = strip;
+}
+
+QPixmap CenterTableView::coverFor(const QString& url)
+{
+    if (url.isEmpty())
+        return {};
+    const auto found = m_covers.constFind(url);
+    if (found != m_covers.constEnd())
+        return found.value();
+    if (!m_coversAsked.contains(url)) {
+        m_coversAsked.insert(url);
+        QPointer<CenterTableView> self(this);
+        SDWebImageManager::sharedManager()->loadImageWithURL(
+            url, ImageLoadOptions(), nullptr,
+            [self, url](const QImage& image, const QByteArray&, const std::optional<Error>&, ImageCacheType, bool finished,
+                        const QUrl&) {
+                if (!self || !finished || image.isNull())
+                    return;
+                self->m_covers.insert(url, QPixmap::fromImage(image));
+                self->viewport()->update();
+            });
+    }
+    return {};
+}
+
+void CenterTableView::didFinishLoadDataWithDescribe(const QString& text)
+{
+    if (!m_toastStrip) {
+        m_toastStrip = new QWidget(this);
+        m_toastStrip->setGeometry(0, 0, 300, 20);
+    }
+    m_toastStrip->show();
+    m_toastStrip->raise();
+    DJProgressHUD::showMessage(text, m_toastStrip);
+    QPointer<QWidget> strip = m_toastStrip;
+    QTimer::singleShot(kToastMs, this, [strip] {
+        DJProgressHUD::dismiss();
+        if (strip)
+            strip->deleteLater();
+    });
+}
+
+void CenterTableView::showOfflineNote(const QString& text)
+{
+    DJProgressHUD::showMessage(text, this);
+    // Left on screen, the note would make the HUD drop every later toast.
+    QTimer::singleShot(kToastMs, this, [] { DJProgressHUD::dismiss(); });
+}
+
+void CenterTableView::showErrorView(bool shown)
+{
+    if (!shown) {
+        if (m_errorView)
+            m_errorView->hide();
+        return;
+    }
+    if (!m_errorView) {
+        m_errorView = new DDErrorView(rect(), this);
+        m_errorView->setTitle(QStringLiteral("新闻加载失败"));
+        m_errorView->setSubtitle(QStringLiteral("点击刷新按钮重新加载"));
+        m_errorView->addReloadButton();
+        m_errorView->reloadButton()->addTarget(m_model, &CenterTableModel::reloadDataByErrorBtn);
+    }
+    m_errorView->setGeometry(rect());
+    m_errorView->fitColor(gThemeMode.load());
+    m_errorView->show();
+    m_errorView->raise();
+}
+
+void CenterTableView::hideLogo()
+{
+    if (!m_firstLoadIndicatorView)
+        return;
+    m_firstLoadIndicatorView->stopAnimation();
+    m_firstLoadIndicatorView->hide();
+    m_firstLoadIndicatorView->deleteLater();
+}

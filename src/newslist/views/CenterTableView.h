@@ -1,0 +1,86 @@
+#pragma once
+
+#include "newslist/CenterTableModel.h"
+#include "newslist/views/ChannelListView.h"
+#include "newslist/views/SlideView.h"
+#include "ui/controls/DDErrorView.h"
+#include "ui/hud/DJActivityIndicator.h"
+
+#include <QCache>
+#include <QHash>
+#include <QListView>
+#include <QPointer>
+#include <QSet>
+#include <QStyledItemDelegate>
+
+class CenterTableCell;
+class CenterTableView;
+
+// Paints the rows of a news list: item rows through one off-screen CenterTableCell per row kind,
+// kept as pixmaps until their item or picture changes; headers and the "加载更多" row directly.
+class CenterTableDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    explicit CenterTableDelegate(CenterTableView* list);
+    ~CenterTableDelegate() override;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    // Forgets every rendered row (a new list, or a picture that arrived).
+    void clearRows() { m_rows.clear(); }
+    // Fills the off-screen row as the list shows item index of the model (tests look at it).
+    CenterTableCell* fillCell(const CenterTableModel& model, const NewsListRow& row) const;
+
+private:
+    QPixmap renderRow(const CenterTableModel& model, const NewsListRow& row) const;
+
+    CenterTableView* m_list;
+    CenterTableCell* m_newsCell;
+    CenterTableCell* m_adCell;
+    mutable QCache<QString, QPixmap> m_rows;
+};
+
+// The news list of one channel (initWithNewsListData:). The model does the work; this view shows
+// rows, the slide strip of row 0, the first-load spinner, the toast strip and the error view, and
+// hands clicks and the bottom of the scroll range back to the model.
+class CenterTableView : public QListView, public ChannelListView
+{
+    Q_OBJECT
+
+public:
+    explicit CenterTableView(const NewsListData& channel, QWidget* parent = nullptr);
+    ~CenterTableView() override;
+
+    CenterTableModel* tableModel() const { return m_model; }
+    SlideView* slideStrip() const { return m_strip; }
+    DDErrorView* errorView() const { return m_errorView; }
+    QWidget* toastStrip() const { return m_toastStrip; }
+
+    // ChannelListView
+    QWidget* listWidget() override { return this; }
+    const NewsListData& newslistData() const override { return m_model->newslistData(); }
+    void showByClick(bool byClick) override { m_model->showByClick(byClick); }
+
+    // The cover picture of a URL when it has arrived; asks for it once otherwise.
+    QPixmap coverFor(const QString& url);
+
+private:
+    void setControls();
+    void replaceStrip();
+    void didFinishLoadDataWithDescribe(const QString& text);
+    void showOfflineNote(const QString& text);
+    void showErrorView(bool shown);
+    void hideLogo();
+
+    CenterTableModel* m_model;
+    CenterTableDelegate* m_delegate;
+    QPointer<SlideView> m_strip;
+    QPointer<DDErrorView> m_errorView;
+    QPointer<DJActivityIndicator> m_firstLoadIndicatorView;
+    QPointer<QWidget> m_toastStrip;
+    QHash<QString, QPixmap> m_covers;
+    QSet<QString> m_coversAsked;
+};

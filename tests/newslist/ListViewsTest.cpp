@@ -1,0 +1,257 @@
+#include "ModelProbe.h"
+#include "NewsListTestSupport.h"
+#include "Library/FMDB/FMDatabase.h"
+#include "newslist/views/CenterTableCell.h"
+#include "newslist/views/CenterTableView.h"
+#include "newslist/views/CenterViewController.h"
+#include "newslist/views/SlideView.h"
+#include "platform/NotificationCenter.h"
+#include "ui/controls/CustomButton.h"
+#include "ui/hud/DJProgressHUD.h"
+
+#include <QDir>
+#include <QImage>
+#include <QScrollArea>
+#include <QStackedWidget>
+
+namespace {
+
+class FakeHotList : public QWidget, public ChannelListView
+{
+public:
+    FakeHotList(const NewsListData& channel, QWidget* parent) : QWidget(parent), m_channel(channel) {}
+    QWidget* listWidget() override { return this; }
+    const NewsListData& newslistData() const override { return m_channel; }
+    void showByClick(bool byClick) override { shows.append(byClick); }
+    bool isHotCommentList() const override { return true; }
+    QList<bool> shows;
+
+private:
+    NewsListData m_channel;
+};
+
+class FakeDeals : public QWidget, public DealsColumnView
+{
+public:
+    using QWidget::QWidget;
+    QWidget* dealsWidget() override { return this; }
+    void showLastSelectedIndex() override { ++reselected; }
+    int reselected = 0;
+};
+
+}  // namespace
+
+class ListViewsTest : public NewsListTest
+{
+protected:
+    void SetUp() override
+    {
+        NewsListTest::SetUp();
+        // The built-in channels, moved onto the loopback server.
+        {
+            QList<NewsListDataPtr> shown;
+            DatabaseOperate::Lease store;
+            ASSERT_TRUE(store->NewsList_getCurrentDisplayNewsList(shown));
+        }
+        auto db = FMDatabase::databaseWithPath(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")));
+        ASSERT_TRUE(db->open());
+        const QString from = QStringLiteral("http://") + QLatin1String(ServerHosts::kNewsApi);
+        for (const char* column : {"ListUrl", "SlideUrl", "LoadMoreUrl"})
+            ASSERT_TRUE(db->executeUpdate(QStringLiteral("UPDATE CategoryList SET %1 = replace(%1, ?, ?)").arg(QLatin1String(column)),
+                                          {from, base()}));
+        db->close();
+        ListColumnNeighbours::installHotCommentListMaker([this](const NewsListData& channel, QWidget* parent) {
+            auto* list = new FakeHotList(channel, parent);
+            hotLists.append(list);
+            return list;
+        });
+        ListColumnNeighbours::installDealsViewMaker([this](QWidget* parent) {
+            deals = new FakeDeals(parent);
+            return deals;
+        });
+    }
+
+    void TearDown() override
+    {
+        ListColumnNeighbours::installHotCommentListMaker(nullptr);
+        ListColumnNeighbours::installDealsViewMaker(nullptr);
+        NewsListTest::TearDown();
+    }
+
+    QList<FakeHotList*> hotLists;
+    FakeDeals* deals = nullptr;
+};
+
+TEST_F(ListViewsTest, TheColumnLaysOutTabsAndSwitchesLists)
+{
+    server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
+    CenterViewController column;
+    column.resize(300, 600);
+    const QList<CustomButton*>& tabs = column.tabButtons();
+    ASSERT_EQ(tabs.size(), 11);
+    EXPECT_EQ(column.backView()->width(), 625);
+    EXPECT_EQ(tabs[0]->property("tag").toInt(), 111);
+    EXPECT_EQ(tabs[0]->x(), 15);
+    int x = 15;
+    for (CustomButton* tab : tabs) {
+        const qsizetype letters = tab->text().size();
+        const int expected = letters == 3 ? 55 : letters == 4 ? 70 : 40;
+        EXPECT_EQ(tab->width(), expected) << tab->text().toStdString();
+        EXPECT_EQ(tab->x(), x) << tab->text().toStdString();
+        x += expected + 5;
+    }
+    // The first tab is chosen and its list loads.
+    EXPECT_TRUE(tabs[0]->isChecked());
+    EXPECT_EQ(column.bottomLineView()->x(), 15);
+    EXPECT_EQ(column.bottomLineView()->width(), 32);
+    ASSERT_TRUE(column.currentTableV());
+    ASSERT_TRUE(waitUntil([&] { return column.currentTableV()->tableModel()->rowCount() >= 4; }));
+
+    // Channel 153 gets the installed hot-comment list.
+    ASSERT_EQ(hotLists.size(), 1);
+    CustomButton* hot = nullptr;
+    for (CustomButton* tab : tabs)
+        hot = tab->property("tag").toInt() == 163 ? tab : hot;
+    ASSERT_TRUE(hot);
+    column.itemBtnClick(hot);
+    EXPECT_EQ(hotLists[0]->shows, QList<bool>{true});
+    EXPECT_EQ(column.currentHotTableV(), hotLists[0]);
+    EXPECT_EQ(column.currentTableV(), nullptr);
+    EXPECT_FALSE(tabs[0]->isChecked());
+    column.refreshNews();
+    EXPECT_EQ(hotLists[0]->shows, (QList<bool>{true, false}));
+
+    // Deals and back re-selects the remembered tab.
+    NotificationCenter::defaultCenter().post(QStringLiteral("ZQ"));
+    ASSERT_TRUE(deals);
+    EXPECT_EQ(deals->reselected, 1);
+    EXPECT_TRUE(column.centerScrollV()->isHidden());
+    EXPECT_TRUE(column.scrollViewNews()->isHidden());
+    NotificationCenter::defaultCenter().post(QStringLiteral("NEWS"));
+    EXPECT_EQ(hotLists[0]->shows, (QList<bool>{true, false, true}));
+    EXPECT_TRUE(deals->isHidden());
+    EXPECT_FALSE(column.centerScrollV()->isHidden());
+
+    // A rebuilt strip without the remembered channel: "NEWS" chooses the first tab.
+    QList<NewsListDataPtr> fewer;
+    {
+        DatabaseOperate::Lease store;
+        store->NewsList_getCurrentDisplayNewsList(fewer);
+    }
+    fewer.removeIf([](const NewsListDataPtr& c) { return c->iListID == 153; });
+    column.createNewsItemNewsListArray(fewer);
+    EXPECT_EQ(column.tabButtons().size(), 10);
+    EXPECT_EQ(column.backView()->width(), 12 * 40 + 30 * 2 + 15 * 2);
+    column.showNEWS();
+    EXPECT_TRUE(column.tabButtons().first()->isChecked());
+    EXPECT_EQ(column.lastSelectIndex(), 111);
+}
+
+TEST_F(ListViewsTest, LongListsKeepNoWidgetPerRow)
+{
+    const QString list = QStringLiteral("/xml/newslist/news.xml");
+    const QString slides = QStringLiteral("/xml/slide/slide.xml");
+    server.route("GET", list, xmlReply(newsFeed(descendingItems(260, 5000)), "N"));
+    server.route("GET", slides, xmlReply(slideFeed(3), "S"));
+    CenterTableView view(channel(101, list, slides));
+    view.resize(300, 700);
+    view.show();
+    view.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() == 262; }));
+    ASSERT_TRUE(view.slideStrip());
+    EXPECT_EQ(view.slideStrip()->SlideCount(), 3);
+    view.viewport()->repaint();
+    const QList<QWidget*> children = view.viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    EXPECT_EQ(children, QList<QWidget*>{view.slideStrip()});
+
+    // New slides replace the strip and its timer.
+    QPointer<SlideView> old = view.slideStrip();
+    server.route("GET", slides, xmlReply(slideFeed(1), "S2"));
+    server.route("GET", list, xmlReply(newsFeed(descendingItems(260, 6000)), "N2"));
+    Clock::advance(181 * 1000);
+    view.showByClick(false);
+    ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.slideStrip() && view.slideStrip()->SlideCount() == 1; }));
+    spin(50);
+    EXPECT_TRUE(old.isNull());
+}
+
+TEST_F(ListViewsTest, TheOfflineNoteLeavesRoomForLaterToasts)
+{
+    network->reachable = false;
+    const QString list = QStringLiteral("/xml/newslist/phone.xml");
+    server.route("GET", list, xmlReply(newsFeed(descendingItems(4, 40)), "P"));
+    CenterTableView view(channel(103, list));
+    view.resize(300, 500);
+    view.show();
+    view.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() == 5; }));
+    spin(2000);
+    network->reachable = true;
+    view.showByClick(false);  // within 180 s: "本栏目暂无更新"
+    ASSERT_TRUE(view.toastStrip());
+    DJProgressHUD* hud = DJProgressHUD::instance();
+    EXPECT_TRUE(hud->displaying());
+    ASSERT_TRUE(hud->label());
+    EXPECT_EQ(hud->label()->text(), QStringLiteral("本栏目暂无更新"));
+    EXPECT_EQ(hud->parentView(), view.toastStrip());
+    // The strip goes a second later.
+    ASSERT_TRUE(waitUntil([&] { return view.toastStrip() == nullptr; }, 2000));
+}
+
+TEST_F(ListViewsTest, TheSlideStripTurnsInACircle)
+{
+    QList<slideDataPtr> slides;
+    for (int i = 0; i < 3; ++i) {
+        slides.append(std::make_shared<slideData>());
+        slides.last()->slideTitle = QStringLiteral("s%1").arg(i);
+        slides.last()->slideLinkUrl = QStringLiteral(" 12%1 ").arg(i);
+        slides.last()->slideOpenType = QStringLiteral("1");
+    }
+    SlideView strip(slides);
+    strip.resize(300, 150);
+    EXPECT_EQ(strip.titleText(), QStringLiteral("s0"));
+    EXPECT_TRUE(strip.timer().isActive());
+    EXPECT_EQ(strip.timer().interval(), 6000);
+    strip.leftSlide();
+    EXPECT_EQ(strip.currentPosition(), 2);
+    EXPECT_EQ(strip.titleText(), QStringLiteral("s2"));
+    strip.rightSlide();
+    EXPECT_EQ(strip.currentPosition(), 0);
+    strip.rightArrow()->click();
+    EXPECT_EQ(strip.titleText(), QStringLiteral("s1"));
+    strip.clickLink(slides[1]->slideLinkUrl, slides[1]->slideOpenType);
+    EXPECT_EQ(pane->shown, QStringList{QStringLiteral("121")});
+
+    SlideView empty({});
+    EXPECT_FALSE(empty.timer().isActive());
+    empty.rightSlide();
+    empty.leftSlide();
+    EXPECT_EQ(empty.currentPosition(), 0);
+}
+
+TEST(CenterTableCell, OnePinnedTagHoweverOftenTheRowIsRefreshed)
+{
+    CenterTableCell cell;
+    auto feed = std::make_shared<Feed>();
+    feed->isTop = true;
+    cell.setCurrentFeed(feed);
+    for (int i = 0; i < 3; ++i) {
+        cell.updateCellTextColor();
+        cell.updateCellBgImage();
+    }
+    EXPECT_EQ(cell.pinnedTagCount(), 1);
+    feed->isTop = false;
+    cell.updateCellBgImage();
+    EXPECT_TRUE(cell.pinnedTag()->isHidden());
+
+    cell.setIsShiPin(true);
+    cell.setIsTouPiao(true);
+    cell.setPostDateText(QStringLiteral("12月3日"));
+    cell.updateCellTextColor();
+    EXPECT_TRUE(cell.videoTag()->isHidden());
+    EXPECT_TRUE(cell.voteTag()->isHidden());
+    EXPECT_GE(cell.dateLabel()->width(), 50);
+    cell.setPostDateText(QStringLiteral(""));
+    cell.updateCellTextColor();
+    EXPECT_EQ(cell.dateLabel()->width(), 30);
+}

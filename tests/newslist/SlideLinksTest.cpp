@@ -1,0 +1,88 @@
+#include "NewsListTestSupport.h"
+#include "newslist/SlideLinks.h"
+
+namespace {
+
+class FakeUrlOpener : public NewsBrowserLink
+{
+public:
+    QList<QUrl> opened;
+    bool openURL(const QUrl& url) override
+    {
+        opened.append(url);
+        return true;
+    }
+};
+
+class SlideLinksTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ArticlePaneLink::install(pane);
+        NewsBrowserLink::install(opener);
+    }
+    void TearDown() override
+    {
+        ArticlePaneLink::install(nullptr);
+        NewsBrowserLink::install(nullptr);
+    }
+    std::shared_ptr<FakeArticlePane> pane = std::make_shared<FakeArticlePane>();
+    std::shared_ptr<FakeUrlOpener> opener = std::make_shared<FakeUrlOpener>();
+};
+
+}  // namespace
+
+TEST(SlidePositions, TurnInACircleAndStandStillWithoutSlides)
+{
+    EXPECT_EQ(SlideLinks::nextPosition(2, 3), 0);
+    EXPECT_EQ(SlideLinks::nextPosition(0, 3), 1);
+    EXPECT_EQ(SlideLinks::previousPosition(0, 3), 2);
+    EXPECT_EQ(SlideLinks::previousPosition(2, 3), 1);
+    EXPECT_EQ(SlideLinks::nextPosition(0, 1), 0);
+    EXPECT_EQ(SlideLinks::previousPosition(0, 1), 0);
+    EXPECT_EQ(SlideLinks::nextPosition(0, 0), 0);
+    EXPECT_EQ(SlideLinks::previousPosition(0, 0), 0);
+}
+
+TEST_F(SlideLinksTest, EachLinkTypeOpensItsTarget)
+{
+    const QString dealHost = QStringLiteral("http://www.zefup.tidwen.example");
+    struct Case
+    {
+        QString link;
+        QString type;
+        QStringList articles;
+        QStringList deals;
+        QStringList web;
+    };
+    const Case cases[] = {
+        {QStringLiteral(" 123 "), QStringLiteral("1"), {QStringLiteral("123")}, {}, {}},
+        {QStringLiteral("\t77\t"), QStringLiteral("1"), {QStringLiteral("77")}, {}, {}},
+        {QStringLiteral("12a3"), QStringLiteral("1"), {}, {}, {}},
+        {QStringLiteral("123"), QString(), {}, {}, {}},
+        {QStringLiteral("  "), QStringLiteral("1"), {}, {}, {}},
+        {dealHost + QStringLiteral("/item/2015/1234.htm"), QStringLiteral("2"), {}, {QStringLiteral("20151234")}, {}},
+        {dealHost + QStringLiteral("/item/0/0.htm"), QStringLiteral("2"), {}, {}, {dealHost + QStringLiteral("/item/0/0.htm")}},
+        {QStringLiteral("https://www.tidwen.example/a.htm"), QStringLiteral("2"), {}, {}, {QStringLiteral("https://www.tidwen.example/a.htm")}},
+        {QStringLiteral("http://community.tidwen.example/t/2016/1/2.htm"), QStringLiteral("2"), {}, {}, {}},
+        {QStringLiteral("file:///etc/passwd"), QStringLiteral("2"), {}, {}, {}},
+        {QStringLiteral("javascript:alert(1)"), QStringLiteral("2"), {}, {}, {}},
+        {QStringLiteral("www.tidwen.example"), QStringLiteral("2"), {}, {}, {}},
+        {QStringLiteral("4567"), QStringLiteral("3"), {}, {QStringLiteral("4567")}, {}},
+        {QStringLiteral("45x"), QStringLiteral("3"), {}, {}, {}},
+        {QStringLiteral("1"), QStringLiteral("4"), {}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        pane->shown.clear();
+        pane->deals.clear();
+        opener->opened.clear();
+        SlideLinks::clickLink(c.link, c.type);
+        QStringList web;
+        for (const QUrl& url : opener->opened)
+            web.append(url.toString());
+        EXPECT_EQ(pane->shown, c.articles) << c.link.toStdString();
+        EXPECT_EQ(pane->deals, c.deals) << c.link.toStdString();
+        EXPECT_EQ(web, c.web) << c.link.toStdString();
+    }
+}
