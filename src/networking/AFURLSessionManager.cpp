@@ -107,7 +107,12 @@ void AFURLSessionManagerTaskDelegate::didReceiveData(URLSession&, URLSessionData
     // word, so a large one is not taken up front.
     if (mutableData.isEmpty()) {
         const qint64 expected = task.countOfBytesExpectedToReceive();
-        if (expected > data.size() && expected <= kMaxReservedBodyBytes)
+        // A body that came in one piece is shared, not copied.
+        if (expected <= data.size()) {
+            mutableData = data;
+            return;
+        }
+        if (expected <= kMaxReservedBodyBytes)
             mutableData.reserve(expected);
     }
     mutableData.append(data);
