@@ -1,0 +1,49 @@
+#pragma once
+
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+// The deal page of the deals channel as the pane uses it.
+class ArticleDealPage
+{
+public:
+    virtual ~ArticleDealPage() = default;
+    virtual QWidget* widget() = 0;
+    // Loads the deal (opened by a click when byClick).
+    virtual void show(const QString& productId, bool byClick) = 0;
+    // Runs a page function such as SetFontFamily.
+    virtual void runScript(const QString& script) = 0;
+};
+
+// The comment page of the comments subsystem as the pane uses it.
+class ArticleCommentPage
+{
+public:
+    virtual ~ArticleCommentPage() = default;
+    virtual QWidget* widget() = 0;
+    virtual void openNewsComment(const QString& newsId, const QString& title, const QString& link) = 0;
+    virtual void refreshComment(bool byUser) = 0;
+    virtual void runScript(const QString& script) = 0;
+};
+
+// The pages and windows of the neighbouring subsystems that the pane shows. src/app/main.cpp
+// installs the real ones (deal page, comment page, login window, write-comment window); without
+// an installation the pane shows none of them.
+class ArticleNeighbours
+{
+public:
+    virtual ~ArticleNeighbours() = default;
+    virtual std::unique_ptr<ArticleDealPage> makeDealPage(QWidget* parent) = 0;
+    virtual std::unique_ptr<ArticleCommentPage> makeCommentPage(QWidget* parent) = 0;
+    // Orders the login window front and runs it modally.
+    virtual void showLoginWindow(QWidget* window) = 0;
+    // The write-comment window: "0", "0", "0", "" for a new top-level comment.
+    virtual void showWriteComment(const QString& newsId, const QString& parentCommentId, const QString& floorId,
+                                  const QString& currentCommentId, const QString& userName) = 0;
+
+    static std::shared_ptr<ArticleNeighbours> instance();
+    static void install(std::shared_ptr<ArticleNeighbours> neighbours);
+};

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QPointer>
+#include <QUrl>
+#include <QVariant>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <functional>
+
+class ArticlePane;
+class QWebChannel;
+
+// The object behind the page's window.external. It answers only while the page shows the
+// current article page; calls from any other page (an outside page loaded in the view, or a
+// script talking to the channel directly) are dropped.
+class ArticleBridge : public QObject
+{
+    Q_OBJECT
+
+public:
+    ArticleBridge(ArticlePane* pane, std::function<bool()> isArticlePage, QObject* parent = nullptr);
+
+public slots:
+    void clickNewScore(const QVariant& grade);
+    void showpagecomment(const QVariant& ignored);
+    void clickRelateNews(const QVariant& newsId);
+    void opennewsinnews(const QVariant& newsId);
+    void clickDouZaiMai(const QVariant& dealId);
+    void votesucess(const QVariant& voteId, const QVariant& items);
+    void voteempty(const QVariant& ignored);
+
+private:
+    bool answering() const;
+
+    QPointer<ArticlePane> m_pane;
+    std::function<bool()> m_isArticlePage;
+};
+
+// The article page: the bridge shim in the main frame, new windows sent to the browser, no
+// unknown schemes.
+class ArticleWebPage : public QWebEnginePage
+{
+    Q_OBJECT
+
+public:
+    ArticleWebPage(ArticlePane* pane, QObject* parent = nullptr);
+
+    // The address of the article page on screen; the bridge answers only there.
+    void setArticleUrl(const QUrl& url) { m_articleUrl = url; }
+    const QUrl& articleUrl() const { return m_articleUrl; }
+    bool showsArticlePage() const { return m_articleUrl.isValid() && url() == m_articleUrl; }
+
+    // The script that makes window.external in every main-frame document.
+    static QString shimSource();
+
+protected:
+    QWebEnginePage* createWindow(WebWindowType type) override;
+
+private:
+    QUrl m_articleUrl;
+    QWebChannel* m_channel = nullptr;
+};
+
+// The view: no menu on the bare page; Copy asks the page for its selection.
+class ArticleWebView : public QWebEngineView
+{
+    Q_OBJECT
+
+public:
+    explicit ArticleWebView(QWidget* parent = nullptr);
+
+    // Evaluates getSelectedContents() and puts the answer on the clipboard.
+    void copySelection();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+};

@@ -1,0 +1,397 @@
+#include "article/views/RightViewController.h"
+
+#include "article/views/ArticleNeighbours.h"
+#include "article/views/ArticleSchemeHandler.h"
+#include "article/views/ArticleWebPage.h"
+#include "foundation/CommonFunction.h"
+#include "foundation/GlobalValues.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+#include "ui/controls/CustomButton.h"
+#include "ui/controls/DDErrorView.h"
+#include "ui/hud/DJActivityIndicator.h"
+#include "ui/hud/DJProgressHUD.h"
+#include "ui/layout/MASAdditions.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+
+using namespace MASAdditions;
+
+namespace {
+
+QString fontFamilyScript()
+{
+    return QStringLiteral("SetFontFamily('%1')")
+        .arg(gbThinFont.load() ? QStringLiteral("PingFangSC-Light") : QStringLiteral("PingFangSC-Regular"));
+}
+
+class NoNeighbours : public ArticleNeighbours
+{
+public:
+    std::unique_ptr<ArticleDealPage> makeDealPage(QWidget*) override { return nullptr; }
+    std::unique_ptr<ArticleCommentPage> makeCommentPage(QWidget*) override { return nullptr; }
+    void showLoginWindow(QWidget*) override {}
+    void showWriteComment(const QString&, const QString&, const QString&, const QString&, const QString&) override {}
+};
+
+std::shared_ptr<ArticleNeighbours>& installedNeighbours()
+{
+    static std::shared_ptr<ArticleNeighbours> neighbours;
+    return neighbours;
+}
+
+}  // namespace
+
+std::shared_ptr<ArticleNeighbours> ArticleNeighbours::instance()
+{
+    auto& neighbours = installedNeighbours();
+    if (!neighbours)
+        neighbours = std::make_shared<NoNeighbours>();
+    return neighbours;
+}
+
+void ArticleNeighbours::install(std::shared_ptr<ArticleNeighbours> neighbours)
+{
+    installedNeighbours() = std::move(neighbours);
+}
+
+QString RightViewController::blankPage()
+{
+    return QStringLiteral("<style type=\"text/css\">html,body{-webkit-touch-callout: none;}body{margin: 0;padding: 0; "
+                          "color:#f8f8f8; background:#f8f8f8;}</style><html><body></body></html>");
+}
+
+RightViewController::RightViewController(QWidget* parent) : QWidget(parent)
+{
+    m_pane = new ArticlePane(this, this);
+    viewDidLoad();
+}
+
+RightViewController::~RightViewController()
+{
+    NotificationCenter::defaultCenter().removeObserver(this);
+    // The pane's requests end before the view they report to.
+    delete m_pane;
+    m_pane = nullptr;
+}
+
+void RightViewController::viewDidLoad()
+{
+    setAutoFillBackground(true);
+    m_toolBar = new ToolBarView(this);
+    m_toolBar->setDelegate(this);
+    mas_makeConstraints(m_toolBar, [this](MASConstraintMaker& make) {
+        make.left().equalTo(mas_left(this));
+        make.bottom().equalTo(mas_bottom(this));
+        make.right().equalTo(mas_right(this));
+        make.height().equalTo(50);
+    });
+
+    m_topWhiteBar = new QWidget(this);
+    mas_makeConstraints(m_topWhiteBar, [this](MASConstraintMaker& make) {
+        make.left().equalTo(mas_left(this));
+        make.right().equalTo(mas_right(this));
+        make.top().equalTo(mas_top(this));
+        make.height().equalTo(28);
+    });
+
+    m_webView = new ArticleWebView(this);
+    m_page = new ArticleWebPage(m_pane, m_webView);
+    m_webView->setPage(m_page);
+    ArticleSchemeHandler::forProfile(m_page->profile());
+    connect(m_page, &QWebEnginePage::loadFinished, this, &RightViewController::pageLoadFinished);
+    mas_makeConstraints(m_webView, [this](MASConstraintMaker& make) {
+        make.left().equalTo(mas_left(this));
+        make.right().equalTo(mas_right(this));
+        make.top().equalTo(mas_bottom(m_topWhiteBar));
+        make.bottom().equalTo(mas_top(m_toolBar));
+    });
+
+    auto* topBar = new QLabel(m_webView);
+    topBar->setPixmap(QPixmap(QStringLiteral(":/article/webViewTopBar.png")));
+    topBar->setScaledContents(true);
+    topBar->setAttribute(Qt::WA_TransparentForMouseEvents);
+    mas_makeConstraints(topBar, [this](MASConstraintMaker& make) {
+        make.left().equalTo(mas_left(m_webView));
+        make.right().equalTo(mas_right(m_webView));
+        make.top().equalTo(mas_top(m_webView));
+        make.height().equalTo(12);
+    });
+
+    m_hotProductView = ArticleNeighbours::instance()->makeDealPage(this);
+    if (m_hotProductView && m_hotProductView->widget()) {
+        QWidget* deal = m_hotProductView->widget();
+        mas_makeConstraints(deal, [this](MASConstraintMaker& make) {
+            make.left().equalTo(mas_left(this));
+            make.right().equalTo(mas_right(this));
+            make.top().equalTo(mas_bottom(m_topWhiteBar));
+            make.bottom().equalTo(mas_top(m_toolBar));
+        });
+        deal->hide();
+    }
+
+    m_logoView = new DJActivityIndicator(this);
+    m_logoView->setGeometry(0, 0, 50, 50);
+    m_logoView->hide();
+    mas_makeConstraints(m_logoView, [this](MASConstraintMaker& make) {
+        make.centerX().equalTo(mas_centerX(this));
+        make.centerY().equalTo(mas_centerY(this));
+        make.width().equalTo(50);
+        make.height().equalTo(50);
+    });
+
+    m_tipsView = new QWidget(this);
+    m_tipsView->hide();
+    mas_makeConstraints(m_tipsView, [this](MASConstraintMaker& make) {
+        make.centerX().equalTo(mas_centerX(this)).offset(-20);
+        make.centerY().equalTo(mas_centerY(this)).offset(40);
+        make.width().equalTo(200);
+        make.height().equalTo(20);
+    });
+
+    if (CommonFunction::isEICapitanLater()) {
+        NotificationCenter::defaultCenter().addObserver(this, QStringLiteral("fontChanged"), nullptr,
+                                                        [this](const Notification&) { fontChanged(); });
+    }
+    NotificationCenter::defaultCenter().addObserver(this, QStringLiteral("sentCommentSuc"), nullptr,
+                                                    [this](const Notification&) { sentCommentSuc(); });
+}
+
+void RightViewController::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_errorView)
+        m_errorView->setGeometry(rect());
+}
+
+void RightViewController::pageLoadFinished(bool)
+{
+    // Only the article page on screen counts: the blank page's end must not let a block in.
+    if (m_page->showsArticlePage()) {
+        m_isClearingContent = false;
+        m_pane->pageLoadFinished();
+    }
+}
+
+void RightViewController::clearContent()
+{
+    m_isClearingContent = true;
+    m_page->setArticleUrl(QUrl());
+    m_page->setHtml(blankPage(), QUrl());
+}
+
+void RightViewController::loadArticlePage(const QString& html)
+{
+    const QUrl url = ArticleSchemeHandler::forProfile(m_page->profile())->publishPage(m_pane->pageGeneration(), html);
+    m_page->setArticleUrl(url);
+    m_page->load(url);
+}
+
+void RightViewController::evaluateScript(const QString& script)
+{
+    m_page->runJavaScript(script, QWebEngineScript::MainWorld);
+}
+
+void RightViewController::showLogo()
+{
+    m_logoView->show();
+    m_logoView->raise();
+    m_logoView->startAnimation(this);
+    m_webView->hide();
+}
+
+void RightViewController::hideLogo()
+{
+    m_webView->show();
+    m_logoView->hide();
+    m_logoView->stopAnimation(this);
+}
+
+void RightViewController::showErrorView()
+{
+    if (!m_errorView) {
+        m_errorView = new DDErrorView(m_webView->geometry(), this);
+        m_errorView->setTitle(QStringLiteral("新闻加载失败"));
+        m_errorView->setSubtitle(QStringLiteral("点击刷新按钮重新加载"));
+        m_errorView->addReloadButton();
+        m_errorView->reloadButton()->addTarget(m_pane, &ArticlePane::openNews);
+        m_errorView->fitColor(gThemeMode.load());
+    }
+    m_errorView->setGeometry(m_webView->parentWidget()->rect());
+    m_errorView->show();
+    m_errorView->raise();
+}
+
+void RightViewController::removeErrorView()
+{
+    if (m_errorView) {
+        m_errorView->hide();
+        m_errorView->deleteLater();
+        m_errorView = nullptr;
+    }
+}
+
+void RightViewController::setCommentCount(const QString& count)
+{
+    m_toolBar->setCommentCount(count);
+}
+
+void RightViewController::setBackButtonVisible(bool visible)
+{
+    m_toolBar->backBtn->setVisible(visible);
+}
+
+void RightViewController::changeForNews()
+{
+    m_toolBar->changeForNews();
+}
+
+void RightViewController::showArticlePage()
+{
+    m_webView->show();
+    if (m_commentView && m_commentView->widget())
+        m_commentView->widget()->hide();
+    if (m_hotProductView && m_hotProductView->widget())
+        m_hotProductView->widget()->hide();
+}
+
+void RightViewController::showDealPage(const QString& dealId)
+{
+    if (m_hotProductView && !dealId.isEmpty())
+        m_hotProductView->show(dealId, true);
+    m_webView->hide();
+    if (m_commentView && m_commentView->widget())
+        m_commentView->widget()->hide();
+    if (m_hotProductView && m_hotProductView->widget())
+        m_hotProductView->widget()->show();
+    m_toolBar->changForHotProduct();
+}
+
+void RightViewController::showHotProductAndhideSelf()
+{
+    showDealPage(QString());
+}
+
+void RightViewController::alert(const QString& buttonTitle, const QString& informative)
+{
+    CommonFunction::alert(buttonTitle, informative, window());
+}
+
+void RightViewController::showLoginPrompt()
+{
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("文章打分"),
+                                QStringLiteral("登录Korvask通行证后才可以进行此操作"), QMessageBox::NoButton, window());
+    box->setObjectName(QStringLiteral("loginPrompt"));
+    box->addButton(QStringLiteral("我要去登录"), QMessageBox::AcceptRole);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    QPointer<RightViewController> self(this);
+    connect(box, &QMessageBox::finished, this, [self] {
+        if (self)
+            ArticleNeighbours::instance()->showLoginWindow(self->window());
+    });
+    box->open();
+}
+
+void RightViewController::fontChanged()
+{
+    const QString script = fontFamilyScript();
+    m_page->runJavaScript(script);
+    if (m_commentView)
+        m_commentView->runScript(script);
+    if (m_hotProductView)
+        m_hotProductView->runScript(script);
+}
+
+void RightViewController::tips(const QString& text)
+{
+    m_tipsView->show();
+    DJProgressHUD::showMessage(text, m_tipsView);
+    QPointer<RightViewController> self(this);
+    dispatch::after(1000, [self] {
+        DJProgressHUD::dismiss();
+        if (self)
+            self->m_tipsView->hide();
+    });
+}
+
+void RightViewController::sentCommentSuc()
+{
+    tips(QStringLiteral("评论成功"));
+}
+
+void RightViewController::cleanCacheAndCookie()
+{
+    QWebEngineProfile* profile = m_page->profile();
+    profile->cookieStore()->deleteAllCookies();
+    profile->clearHttpCache();
+}
+
+// ---- Toolbar ----
+
+void RightViewController::openComment()
+{
+    const FeedPtr& f = m_pane->feed();
+    if (!f)
+        return;
+    if (!m_commentView) {
+        m_commentView = ArticleNeighbours::instance()->makeCommentPage(this);
+        if (m_commentView && m_commentView->widget()) {
+            QWidget* page = m_commentView->widget();
+            mas_makeConstraints(page, [this](MASConstraintMaker& make) {
+                make.left().equalTo(mas_left(this));
+                make.right().equalTo(mas_right(this));
+                make.top().equalTo(mas_bottom(m_topWhiteBar));
+                make.bottom().equalTo(mas_top(m_toolBar));
+            });
+        }
+    }
+    if (!m_commentView || !m_commentView->widget())
+        return;
+    m_commentView->openNewsComment(f->guid, f->title, f->link);
+    m_webView->hide();
+    if (m_hotProductView && m_hotProductView->widget())
+        m_hotProductView->widget()->hide();
+    m_commentView->widget()->show();
+    m_commentView->widget()->raise();
+}
+
+void RightViewController::refresh()
+{
+    m_pane->refreshNews(true);
+}
+
+void RightViewController::back()
+{
+    QList<ArticleHistoryEntry>& history = m_pane->recordNewsAndHot();
+    if (history.size() < 2)
+        return;
+    history.removeLast();
+    const ArticleHistoryEntry previous = history.takeLast();
+    if (previous.kind == QStringLiteral("hot")) {
+        history.append(previous);
+        showDealPage(previous.dealId);
+    } else {
+        m_pane->show(previous.feed);
+    }
+    m_toolBar->backBtn->setVisible(history.size() >= 2);
+}
+
+void RightViewController::writeComment()
+{
+    const FeedPtr& f = m_pane->feed();
+    if (f)
+        ArticleNeighbours::instance()->showWriteComment(f->guid, QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                                                        QStringLiteral(""));
+}
+
+// The font and share popovers, the favourites and the deal's buy page belong to the toolbar
+// actions that follow this pane; until then these buttons do nothing.
+void RightViewController::adjustFont() {}
+void RightViewController::collect() {}
+void RightViewController::share() {}
+void RightViewController::instantGO() {}

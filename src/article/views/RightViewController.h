@@ -1,0 +1,99 @@
+#pragma once
+
+#include "article/ArticlePane.h"
+#include "article/views/ToolBarView.h"
+
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+
+class ArticleCommentPage;
+class ArticleDealPage;
+class ArticleWebPage;
+class ArticleWebView;
+#include "ui/controls/DDErrorView.h"
+class DJActivityIndicator;
+
+// The detail pane of the main window: the article page in a web view, the comment page or a
+// deal page, with the toolbar below. The logic lives in ArticlePane; this widget is its view.
+class RightViewController : public QWidget, public ArticlePaneHost, public ToolBarDelegate
+{
+    Q_OBJECT
+
+public:
+    explicit RightViewController(QWidget* parent = nullptr);
+    ~RightViewController() override;
+
+    // Shows a news item: records it in the back history, marks it read and opens it.
+    void show(const FeedPtr& f) { m_pane->show(f); }
+    using QWidget::show;
+    QList<ArticleHistoryEntry>& recordNewsAndHot() { return m_pane->recordNewsAndHot(); }
+    const FeedPtr& feed() const { return m_pane->feed(); }
+    ArticlePane* pane() const { return m_pane; }
+
+    void fontChanged();
+    void sentCommentSuc();
+    // Deletes the web view's cookies and empties its HTTP cache.
+    void cleanCacheAndCookie();
+    void updateCommentCount() { m_pane->updateCommentCount(); }
+    void showHotProductAndhideSelf();
+
+    ArticleWebView* webView() const { return m_webView; }
+    ArticleWebPage* webPage() const { return m_page; }
+    ToolBarView* toolBar() const { return m_toolBar; }
+    DDErrorView* errorView() const { return m_errorView; }
+    DJActivityIndicator* logoView() const { return m_logoView; }
+    bool isClearingContent() const { return m_isClearingContent.load(); }
+
+    // ArticlePaneHost
+    void clearContent() override;
+    void loadArticlePage(const QString& html) override;
+    void evaluateScript(const QString& script) override;
+    void showLogo() override;
+    void hideLogo() override;
+    void showErrorView() override;
+    void removeErrorView() override;
+    void setCommentCount(const QString& count) override;
+    void setBackButtonVisible(bool visible) override;
+    void changeForNews() override;
+    void showArticlePage() override;
+    void showDealPage(const QString& dealId) override;
+    void alert(const QString& buttonTitle, const QString& informative) override;
+    void showLoginPrompt() override;
+
+    // ToolBarDelegate
+    void openComment() override;
+    void refresh() override;
+    void adjustFont() override;
+    void collect() override;
+    void share() override;
+    void writeComment() override;
+    void back() override;
+    void instantGO() override;
+
+    // The exact page of clearContent.
+    static QString blankPage();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void viewDidLoad();
+    void pageLoadFinished(bool ok);
+    void tips(const QString& text);
+
+    ArticlePane* m_pane = nullptr;
+    ToolBarView* m_toolBar = nullptr;
+    QWidget* m_topWhiteBar = nullptr;
+    ArticleWebView* m_webView = nullptr;
+    ArticleWebPage* m_page = nullptr;
+    DJActivityIndicator* m_logoView = nullptr;
+    QWidget* m_tipsView = nullptr;
+    QPointer<DDErrorView> m_errorView;
+    std::unique_ptr<ArticleDealPage> m_hotProductView;
+    std::unique_ptr<ArticleCommentPage> m_commentView;
+    std::atomic<bool> m_isClearingContent = false;
+};

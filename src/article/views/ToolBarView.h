@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class CustomButton;
+
+// The pane's answers to its toolbar.
+class ToolBarDelegate
+{
+public:
+    virtual ~ToolBarDelegate() = default;
+    virtual void openComment() = 0;
+    virtual void refresh() = 0;
+    virtual void adjustFont() = 0;
+    virtual void collect() = 0;
+    virtual void share() = 0;
+    virtual void writeComment() = 0;
+    virtual void back() = 0;
+    virtual void instantGO() = 0;
+};
+
+// The strip of buttons under the article: the news set (refresh, font, share, write comment,
+// comment icon with its count badge) or the deal set (share, "立即前往"); back alone on the left.
+class ToolBarView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ToolBarView(QWidget* parent = nullptr);
+
+    void setDelegate(ToolBarDelegate* delegate) { m_delegate = delegate; }
+    ToolBarDelegate* delegate() const { return m_delegate; }
+
+    void changeForNews();
+    void changForHotProduct();
+    // Pads the count to four characters on the badge and posts "touchBarCommentCount" with the
+    // count; an empty count changes nothing.
+    void setCommentCount(const QString& count);
+    // The badge text as shown.
+    QString commentCountText() const;
+
+    CustomButton* fontBtn = nullptr;
+    CustomButton* shareBtn = nullptr;
+    CustomButton* shareLPBtn = nullptr;
+    CustomButton* backBtn = nullptr;
+    CustomButton* commentBtn = nullptr;
+    CustomButton* commentCountBtn = nullptr;
+    CustomButton* refreshBtn = nullptr;
+    CustomButton* writeCommentBtn = nullptr;
+    CustomButton* instantGOBtn = nullptr;
+
+private:
+    void setControls();
+    void setLayout();
+    void send(void (ToolBarDelegate::*operation)());
+
+    ToolBarDelegate* m_delegate = nullptr;
+    QWidget* m_lineView = nullptr;
+    const int HW = 45;
+};

@@ -1,0 +1,251 @@
+#include "ArticleTestSupport.h"
+
+#include "article/ArticleCacheFile.h"
+#include "database/ServerUrls.h"
+#include "article/views/ArticleSchemeHandler.h"
+#include "article/views/ArticleWebPage.h"
+#include "article/views/RightViewController.h"
+#include "foundation/CommonFunction.h"
+#include "ui/hud/DJActivityIndicator.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QDirIterator>
+#include <QUrl>
+
+// The article page's scheme must exist before the application object.
+void tidwenBeforeApplication()
+{
+    ArticleSchemeHandler::registerScheme();
+}
+
+namespace {
+
+QVariant runScript(RightViewController& view, const QString& script)
+{
+    QVariant result;
+    bool done = false;
+    view.webPage()->runJavaScript(script, [&](const QVariant& value) {
+        result = value;
+        done = true;
+    });
+    waitUntil([&] { return done; }, 5000);
+    return result;
+}
+
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+const QString kArticlePath = QStringLiteral("/xml/newscontent/123/456.xml");
+
+}  // namespace
+
+class RightViewControllerTest : public ArticleFixture
+{
+protected:
+    void SetUp() override
+    {
+        ArticleFixture::SetUp();
+        view = std::make_unique<RightViewController>();
+        view->resize(900, 700);
+        view->show();
+    }
+    void TearDown() override
+    {
+        view.reset();
+        ArticleFixture::TearDown();
+    }
+    void routeArticle(const QString& title, const QString& body, const QString& path = kArticlePath,
+                      const QString& id = QStringLiteral("123456"))
+    {
+        server.route("GET", path, LoopbackReply::text(200, articleXml(id, title, body), "text/xml; charset=utf-8")
+                                      .withHeader("Last-Modified", "Mon, 07 Dec 2026 08:00:00 GMT"));
+    }
+    bool openAndWait(const QString& id = QStringLiteral("123456"))
+    {
+        view->show(item(id));
+        return waitUntil([&] { return view->pane()->bSucLoad(); }, 15000);
+    }
+    QString text(const QString& selector)
+    {
+        return runScript(*view, QStringLiteral("(function(){var e=document.querySelector(%1);return e?e.textContent:null;})()")
+                                    .arg(HtmlTextLiteral(selector)))
+            .toString();
+    }
+    static QString HtmlTextLiteral(const QString& text) { return QStringLiteral("'") + text + QStringLiteral("'"); }
+    qsizetype historySize() { return view->recordNewsAndHot().size(); }
+
+    std::unique_ptr<RightViewController> view;
+};
+
+TEST_F(RightViewControllerTest, AnArticlePageWithItsBlocks)
+{
+    const QString hostile = QStringLiteral("it's \\ </script> ") + QChar(0x2028) + QStringLiteral(" <img src=x onerror=window.bad=1>");
+    routeArticle(QStringLiteral("<b>x</b>&'\""), QStringLiteral("<p>正文</p>"));
+    server.route("GET", QStringLiteral("/api/newsgrade/get"), LoopbackReply::text(200, "{\"g1\":1,\"g2\":2,\"g3\":3,\"Grade\":\"4.5\"}"));
+    server.route("GET", QStringLiteral("/json/tags/0123/123456.json"),
+                 LoopbackReply::text(200, QStringLiteral("[{\"newsid\":\"654321\",\"newstitle\":\"%1\",\"postdate\":\"d\"}]")
+                                              .arg(QString(hostile).replace(QStringLiteral("\\"), QStringLiteral("\\\\")))
+                                              .toUtf8()));
+    server.route("GET", QUrl(ArticleUrls::hotCommentUrl(QStringLiteral("123456"))).path(),
+                 LoopbackReply::text(200, QStringLiteral("showcomment([{\"Ui\":1,\"N\":\"n\",\"C\":\"%1\",\"S\":3}])")
+                                              .arg(QString(hostile).replace(QStringLiteral("\\"), QStringLiteral("\\\\")))
+                                              .toUtf8()));
+    server.route("GET", QStringLiteral("/api/apps/douzaimai"),
+                 LoopbackReply::text(200, "{\"success\":true,\"content\":[{\"productid\":5,\"ProductName\":\"耳机\"}]}"));
+    ASSERT_TRUE(openAndWait());
+    EXPECT_EQ(text(QStringLiteral("h1")), QStringLiteral("<b>x</b>&'\""));
+    ASSERT_TRUE(waitUntil([&] {
+        return !text(QStringLiteral("#newscore")).isEmpty() && !text(QStringLiteral("#related")).isEmpty()
+            && !text(QStringLiteral("#douzaimai")).isEmpty() && !text(QStringLiteral("#newshotcomment")).isEmpty();
+    }, 10000));
+    EXPECT_EQ(text(QStringLiteral("#related li a")), hostile);
+    EXPECT_EQ(text(QStringLiteral("#newshotcomment .hccontent")), hostile);
+    EXPECT_FALSE(runScript(*view, QStringLiteral("window.bad === 1")).toBool());
+    EXPECT_FALSE(view->logoView()->isVisible());
+    EXPECT_TRUE(view->webView()->isVisible());
+    // The bridge shim has exactly its seven names.
+    EXPECT_EQ(runScript(*view, QStringLiteral("Object.keys(window.external).sort().join(',')")).toString(),
+              QStringLiteral("clickDouZaiMai,clickNewScore,clickRelateNews,opennewsinnews,showpagecomment,voteempty,votesucess"));
+
+    // A related row opens its article in the pane, one history entry more, back shown.
+    // An item known only by its id has no date: it opens the feed document.
+    routeArticle(QStringLiteral("相关文章"), QStringLiteral("<p>r</p>"), QStringLiteral("/rss/654321.xml"), QStringLiteral("654321"));
+    runScript(*view, QStringLiteral("document.querySelector('#related li').click()"));
+    ASSERT_TRUE(waitUntil([&] { return historySize() == 2; }));
+    EXPECT_TRUE(view->toolBar()->backBtn->isVisible());
+    ASSERT_TRUE(waitUntil([&] { return view->pane()->bSucLoad() && text(QStringLiteral("h1")) == QStringLiteral("相关文章"); }, 10000));
+}
+
+TEST_F(RightViewControllerTest, InPageLinksOpenInThePaneAndOthersGoToTheBrowser)
+{
+    UrlCatcher catcher;
+    struct HandlerScope
+    {
+        explicit HandlerScope(UrlCatcher* catcher)
+        {
+            for (const char* scheme : {"http", "file", "smb"})
+                QDesktopServices::setUrlHandler(QLatin1String(scheme), catcher, "open");
+        }
+        ~HandlerScope()
+        {
+            for (const char* scheme : {"http", "file", "smb"})
+                QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+        }
+    } handlers(&catcher);
+    const QString outside = server.url(QStringLiteral("/outside.html")).toString();
+    routeArticle(QStringLiteral("t"), QStringLiteral("<p><a href=\"%1/2026/12/654321.htm\" target=\"_blank\">in</a>"
+                                                     "<a id=\"web\" href=\"%2\" target=\"_blank\">web</a>"
+                                                     "<a id=\"file\" href=\"file:///etc/passwd\" target=\"_blank\">f</a>"
+                                                     "<a id=\"smb\" href=\"smb://host/share\" target=\"_blank\">s</a></p>")
+                                          .arg(kUrlWwwHtmlBase, outside));
+    routeArticle(QStringLiteral("链接文章"), QStringLiteral("<p>l</p>"), QStringLiteral("/rss/654321.xml"), QStringLiteral("654321"));
+    ASSERT_TRUE(openAndWait());
+    runScript(*view, QStringLiteral("document.querySelector('a[href^=\"javascript:\"]').click()"));
+    ASSERT_TRUE(waitUntil([&] { return historySize() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return view->pane()->bSucLoad(); }, 10000));
+    view->recordNewsAndHot().removeFirst();
+
+    // Back on the first article: an http link goes to the browser, file: and smb: go nowhere.
+    view->show(item(QStringLiteral("123456")));
+    ASSERT_TRUE(waitUntil([&] { return view->pane()->bSucLoad() && text(QStringLiteral("h1")) == QStringLiteral("t"); }, 10000));
+    for (const char* id : {"file", "smb", "web"})
+        runScript(*view, QStringLiteral("document.getElementById('%1').click()").arg(QLatin1String(id)));
+    EXPECT_TRUE(waitUntil([&] { return !catcher.urls.isEmpty(); }, 5000));
+    waitUntil([] { return false; }, 300);
+    ASSERT_EQ(catcher.urls.size(), 1);
+    EXPECT_EQ(catcher.urls.first().toString(), outside);
+}
+
+TEST_F(RightViewControllerTest, OnlyTheArticlePageReachesThePane)
+{
+    const QByteArray caller = "<html><body><script>"
+                              "try { window.external.opennewsinnews('654321'); } catch (e) {}"
+                              "try { new QWebChannel(qt.webChannelTransport, function (c) { c.objects.external.opennewsinnews('654321'); }); } catch (e) {}"
+                              "try { parent.external.opennewsinnews('654321'); } catch (e) {}"
+                              "document.title = 'ran';</script></body></html>";
+    server.route("GET", QStringLiteral("/caller.html"), LoopbackReply::text(200, caller, "text/html"));
+    routeArticle(QStringLiteral("t"), QStringLiteral("<p>x</p><iframe src=\"%1\"></iframe>").arg(server.url(QStringLiteral("/caller.html")).toString()));
+    ASSERT_TRUE(openAndWait());
+    ASSERT_TRUE(waitUntil([&] { return !requestsTo(QStringLiteral("/caller.html")).isEmpty(); }));
+    // A path outside the cache is no news id: nothing is requested, nothing written.
+    runScript(*view, QStringLiteral("window.external.opennewsinnews('../../x')"));
+    waitUntil([] { return false; }, 800);
+    EXPECT_EQ(historySize(), 1);
+
+    // An outside page loaded into the view.
+    view->webPage()->load(server.url(QStringLiteral("/caller.html")));
+    ASSERT_TRUE(waitUntil([&] { return view->webPage()->title() == QStringLiteral("ran"); }, 10000));
+    waitUntil([] { return false; }, 800);
+    EXPECT_EQ(historySize(), 1);
+    EXPECT_TRUE(requestsTo(QStringLiteral("/xml/newscontent/654/")).isEmpty());
+    EXPECT_TRUE(requestsTo(QStringLiteral("/xml/newscontent/../")).isEmpty());
+    QDirIterator files(TestEnvironment::rootPath(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        EXPECT_FALSE(path.endsWith(QStringLiteral("x_1.xml"))) << path.toStdString();
+    }
+}
+
+TEST_F(RightViewControllerTest, BlocksBeforeTheLoadEndArriveAtIt)
+{
+    routeArticle(QStringLiteral("t"), QStringLiteral("<p>x</p>"));
+    view->show(item(QStringLiteral("123456")));
+    // Early: the blank page is up, the article page is not.
+    view->pane()->insertReward(QStringLiteral("<div id=\"early\">赏</div>"), QStringLiteral("123456"));
+    ASSERT_TRUE(waitUntil([&] { return view->pane()->bSucLoad(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return text(QStringLiteral("#early")) == QStringLiteral("赏"); }));
+    // Late: at once.
+    view->pane()->insertRelateNews(QStringLiteral("<b id=\"late\">晚</b>"), QStringLiteral("123456"));
+    EXPECT_TRUE(waitUntil([&] { return text(QStringLiteral("#late")) == QStringLiteral("晚"); }));
+}
+
+TEST_F(RightViewControllerTest, AVoteFromThePage)
+{
+    rememberAccount();
+    server.route("POST", QStringLiteral("/api/vote.asmx/PostVote"), LoopbackReply::text(200, "<string>ok</string>"));
+    routeArticle(QStringLiteral("t"), QStringLiteral("<p>x</p><div id=\"vote77\"></div>"));
+    ASSERT_TRUE(openAndWait());
+    view->pane()->insertVote(QStringLiteral("<input type=\"checkbox\" name=\"checkbox77[]\" value=\"3\" checked/>"
+                                            "<input type=\"checkbox\" name=\"checkbox77[]\" value=\"4\" checked/>"
+                                            "<a id=\"votebutton\">提交</a>"),
+                             QStringLiteral("77"));
+    ASSERT_TRUE(waitUntil([&] { return text(QStringLiteral("#votebutton")) == QStringLiteral("提交"); }));
+    runScript(*view, QStringLiteral("submitVote('77',2)"));
+    ASSERT_TRUE(waitUntil([&] { return !requestsTo(QStringLiteral("/api/vote.asmx/PostVote")).isEmpty(); }));
+    EXPECT_TRUE(requestsTo(QStringLiteral("/api/vote.asmx/PostVote")).first().body.contains("items=3%2C4&"));
+    EXPECT_TRUE(waitUntil([&] { return text(QStringLiteral("#votebutton")) == QStringLiteral("投票"); }));
+}
+
+TEST_F(RightViewControllerTest, ALargeArticleLoadsWhole)
+{
+    QString body;
+    while (body.size() < 3 * 1024 * 1024)
+        body += QStringLiteral("<p>这是一段很长的正文，用来检查大页面能完整地显示出来。</p>");
+    body += QStringLiteral("<p id=\"last\">末尾</p>");
+    routeArticle(QStringLiteral("长文"), body);
+    ASSERT_TRUE(openAndWait());
+    EXPECT_EQ(text(QStringLiteral("#last")), QStringLiteral("末尾"));
+}
+
+TEST_F(RightViewControllerTest, NothingToShowGivesTheErrorView)
+{
+    view->show(item(QStringLiteral("123456")));
+    ASSERT_TRUE(waitUntil([&] { return view->errorView() && view->errorView()->isVisible(); }, 3000));
+    EXPECT_EQ(view->errorView()->title(), QStringLiteral("新闻加载失败"));
+    EXPECT_EQ(view->errorView()->subtitle(), QStringLiteral("点击刷新按钮重新加载"));
+    EXPECT_FALSE(view->logoView()->isVisible());
+    // The error view covers the page: sample its middle.
+    const QImage shot = view->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(shot.width() / 2, 60), view->errorView()->backgroundColor());
+}
+
+#include "RightViewControllerTest.moc"
