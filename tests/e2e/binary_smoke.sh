@@ -73,6 +73,9 @@ declare -A gate_line=(
   [side]="main window: no panes installed"
 )
 
+# Every part of the road needs the start-up sequence, which logs the main window it shows.
+started_line="main window: shown"
+
 work_dir=""
 failures=0
 skips=0
@@ -121,6 +124,8 @@ check() {
   shift 2
   if [ -n "${gated[$group]:-}" ]; then
     reason=${gated[$group]}
+  elif [ "$group" != base ] && ! grep -qF "$started_line" "$work_dir/client.log" 2>/dev/null; then
+    reason="the program never logs \"$started_line\": the start-up sequence is not in the program"
   elif [ -n "${gate_line[$group]:-}" ] && grep -qF "${gate_line[$group]}" "$work_dir/client.log" 2>/dev/null; then
     reason="the program logs \"${gate_line[$group]}\""
   fi
@@ -272,18 +277,22 @@ say "--- program log (last 40 lines)"
 tail -n 40 "$work_dir/client.log"
 say "--- $(wc -l <"$work_dir/requests.jsonl") requests reached the stand-in"
 
-program_healthy() {
-  local status
-  status=$(cat "$work_dir/client.status" 2>/dev/null)
+program_clean() {
   if grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer)|runtime error:' "$work_dir/client.log"; then
     grep -m3 -E 'ERROR: (AddressSanitizer|LeakSanitizer)|runtime error:' "$work_dir/client.log"
     return 1
   fi
   grep -q 'did not end within' "$work_dir/client.log" && { echo "the program hung on SIGTERM"; return 1; }
+  echo "(no sanitizer report)"
+}
+program_ended() {
+  local status
+  status=$(cat "$work_dir/client.status" 2>/dev/null)
   [ "$status" = 0 ] || { echo "the program ended with status $status"; return 1; }
   echo "(ended with 0 after SIGTERM)"
 }
-check base "program ran cleanly and ended on SIGTERM" program_healthy
+check base "program ran without a sanitizer report and did not hang" program_clean
+check exit "program ended normally on SIGTERM" program_ended
 check config "start-up: CONNECT to the configuration host, configuration fetched" config_fetched
 check report "start-up: launch report whose uid deciphers to the record" launch_report
 check list "list: HEAD then GET of news.xml without ?r=" feed_head_then_get '/xml/newslist/news\.xml'
