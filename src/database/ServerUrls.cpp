@@ -47,6 +47,7 @@ QString kUrlVoteXml;
 QString kUrlPostVote;
 QString kUrlRemoteConfigHttp;
 QString kUrlOwnAdReport;
+QString kUrlVundCategory;
 QString kUrlAlipayTradeNo;
 QString kUrlAlipayNotify;
 QString kUrlWeixinNotify;
@@ -151,7 +152,7 @@ const std::array<KeyRow, ServerUrls::kKeyCount> kRows = {{
     {&kUrlPostVote, "http", ServerHosts::kNewsApi, "/api/vote.asmx/PostVote"},  // u58
     {&kUrlRemoteConfigHttp, "http", ServerHosts::kDataFile, "/tidwen/v2/mac.xml"},  // u59
     {&kUrlOwnAdReport, "http", ServerHosts::kReport, "/receive/tidwenads.aspx"},  // u60
-    {nullptr, "http", ServerHosts::kCommunityApi, "/api/category"},  // u61
+    {&kUrlVundCategory, "http", ServerHosts::kCommunityApi, "/api/category"},  // u61
     {nullptr, "http", ServerHosts::kCommunityWeb, "/statics/ueditor/net/controller.ashx?action=uploadimage"},  // u62
     {nullptr, "http", ServerHosts::kCommunityApi, "/s/reply.asmx/Post"},  // u63
     {nullptr, "http", ServerHosts::kCommunityApi, "/api/post"},  // u64

@@ -74,6 +74,7 @@ extern QString kUrlVoteXml;  // u57: vote XML base
 extern QString kUrlPostVote;  // u58: vote submission
 extern QString kUrlRemoteConfigHttp;  // u59: remote configuration file (plain http fallback)
 extern QString kUrlOwnAdReport;  // u60: own ad report
+extern QString kUrlVundCategory;  // u61: community circle list and sub-categories
 extern QString kUrlAlipayTradeNo;  // u66: payment trade number (Alipay)
 extern QString kUrlAlipayNotify;  // u67: payment notification (Alipay)
 extern QString kUrlWeixinNotify;  // u68: payment notification (WeChat)
@@ -106,7 +107,7 @@ extern QString kUrlOpenPlatformCallback;  // u97: open-platform login callback
 extern QString kUrlRemoteConfig;  // u99: remote configuration file (https)
 extern QString kUrlModifyPassword;  // u100: password change
 
-// The keys "u1" ... "u100" of the table UrlList1 and their built-in values. 24 keys are stored
+// The keys "u1" ... "u100" of the table UrlList1 and their built-in values. 23 keys are stored
 // and updated but have no global.
 namespace ServerUrls {
 

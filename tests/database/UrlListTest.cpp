@@ -65,7 +65,7 @@ TEST(ServerUrls, BuiltInValuesFollowTheKeyTable)
         EXPECT_TRUE(url.scheme() == QStringLiteral("http") || url.scheme() == QStringLiteral("https")) << number;
         EXPECT_TRUE(url.host().endsWith(QStringLiteral("tidwen.example"))) << value.toStdString();
     }
-    EXPECT_EQ(withGlobal, 76);
+    EXPECT_EQ(withGlobal, 77);
     EXPECT_EQ(ServerUrls::builtInValue(27), ServerUrls::builtInValue(64));
     for (const int root : {42, 45, 90, 91})
         EXPECT_TRUE(QUrl(ServerUrls::builtInValue(root)).path().isEmpty()) << root;
