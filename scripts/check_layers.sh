@@ -8,6 +8,8 @@
 #
 # Usage: scripts/check_layers.sh [SRC_DIR]     (default: the src/ next to this script)
 #        scripts/check_layers.sh --self-test   (plants faults in a scratch tree and expects them found)
+#        scripts/check_layers.sh --lower-build (configures and builds platform ... database alone, with
+#                                               no Qt Widgets package found, and checks their link lines)
 # Prints every offending line as file:line: reason and exits 1 when there is one.
 set -uo pipefail
 
@@ -92,6 +94,63 @@ self_test() {
   return $status
 }
 
+# The libraries below the toolkit as a project of their own: Qt Widgets is not even looked for,
+# so any use of it fails the configure or the build; then no link line may name it.
+lower_build() {
+  local repo scratch status=0
+  repo=$(cd "$(dirname "$0")/.." && pwd)
+  scratch=$(mktemp -d)
+  trap 'rm -rf "$scratch"' RETURN
+  cat >"$scratch/CMakeLists.txt" <<CMAKE
+cmake_minimum_required(VERSION 3.25)
+project(LowerLayers LANGUAGES C CXX)
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_AUTOMOC ON)
+find_program(CCACHE_PROGRAM ccache)
+if(CCACHE_PROGRAM)
+  set(CMAKE_CXX_COMPILER_LAUNCHER "\${CCACHE_PROGRAM}")
+endif()
+set(PROJECT_SOURCE_DIR "$repo")
+include("$repo/cmake/TidwenWarnings.cmake")
+include("$repo/cmake/TidwenSanitizers.cmake")
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Network DBus)
+find_package(LibXml2 REQUIRED)
+find_package(ZLIB REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
+pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
+pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+foreach(folder platform Library foundation networking database)
+  add_subdirectory("$repo/src/\${folder}" "\${folder}")
+endforeach()
+file(WRITE "\${CMAKE_BINARY_DIR}/probe.cpp" "#include \"database/DatabaseOperate.h\"\n#include \"networking/AFNetManager.h\"\nint main() { return DatabaseOperate::getInstance() && AFHTTPSessionManager::manager() ? 0 : 1; }\n")
+add_executable(probe "\${CMAKE_BINARY_DIR}/probe.cpp")
+target_link_libraries(probe PRIVATE tidwen_database tidwen_networking)
+CMAKE
+  if ! cmake -S "$scratch" -B "$scratch/build" -G Ninja >"$scratch/configure.log" 2>&1; then
+    cat "$scratch/configure.log"
+    return 1
+  fi
+  if ! cmake --build "$scratch/build" -j 4 >"$scratch/build.log" 2>&1; then
+    tail -40 "$scratch/build.log"
+    return 1
+  fi
+  if grep -n 'Widgets' "$scratch/build/build.ninja"; then
+    echo "lower build: a link or compile line names Qt Widgets"
+    status=1
+  fi
+  if ldd "$scratch/build/probe" | grep -i widgets; then
+    echo "lower build: the probe loads Qt Widgets"
+    status=1
+  fi
+  [[ $status -eq 0 ]] && echo "lower build: platform, Library, foundation, networking and database build and link without Qt Widgets"
+  return $status
+}
+
+if [[ ${1:-} == --lower-build ]]; then
+  lower_build
+  exit $?
+fi
 if [[ ${1:-} == --self-test ]]; then
   self_test
   exit $?
