@@ -4,6 +4,7 @@
 #include "foundation/GlobalValues.h"
 #include "networking/AFHTTPSessionManager.h"
 #include "newslist/NewsListLinks.h"
+#include "platform/NotificationCenter.h"
 
 #include <QSize>
 
@@ -14,10 +15,20 @@ CenterTableModel::CenterTableModel(const NewsListData& channel, QObject* parent)
         if (text->isNull())
             *text = QStringLiteral("");
     }
+    if (m_channel.iListID == kFirstChannel) {
+        // Bound to this model: a post from the ad manager's thread runs here on the main thread.
+        auto& center = NotificationCenter::defaultCenter();
+        center.addObserver(this, QStringLiteral("reloadTableTuiguangAD"), nullptr,
+                           [this](const Notification&) { reloadTableTuiguangAD(); });
+        center.addObserver(this, QStringLiteral("replaceTableTuiguangAD"), nullptr, [this](const Notification& note) {
+            replaceTableTuiguangAD(note.object.sharedPtr<NSListADInfo>());
+        });
+    }
 }
 
 CenterTableModel::~CenterTableModel()
 {
+    NotificationCenter::defaultCenter().removeObserver(this);
     // Cancelled requests still call their failed blocks later; the blocks hold this model weakly.
     for (const Manager& manager : {m_listManager, m_slideManager}) {
         if (manager)
@@ -198,8 +209,7 @@ void CenterTableModel::ADselectCellRow(qsizetype row, qsizetype index)
             oldAd->isSelected = false;
     }
     ad->isSelected = true;
-    if (const auto hook = ListAdHook::instance())
-        hook->adClicked(ad, m_newsListArray);
+    adClicked(ad);
     m_lastSelectIndex = index;
     reloadTable();
 }

@@ -67,6 +67,12 @@ public:
     void ADselectCellRow(qsizetype row, qsizetype index);
     void showLastSelectIndex();
 
+    // ---- List ads (channel 101) ----
+    // Late ads: places the slots' ads into a shown list that has none in their ranges.
+    void reloadTableTuiguangAD();
+    // Swaps a clicked ad for the next ad of its slot.
+    void replaceTableTuiguangAD(const NSListADInfoPtr& clicked);
+
     // ---- Load more ----
     // The list has been scrolled to its bottom (the bounds-change handler of the list).
     void myBoundsChangeNotificationHandler();
@@ -137,7 +143,14 @@ private:
     int newItemCount(int64_t storedMaxId) const;
     void setSlides(QList<slideDataPtr> slides);
     void reloadTable();
-    NewsListEntries readListEntries(const QByteArray& bytes) const;
+    NewsListEntries readListEntries(const QByteArray& bytes);
+
+    // Ads.
+    bool carriesAds() const;
+    static void placeAds(NewsListEntries& list, int64_t firstSlot);
+    NewsListEntries entriesWithAds(const QList<FeedPtr>& feeds);
+    void rotateAds();
+    void adClicked(const NSListADInfoPtr& ad);
 
     // Load-more steps.
     void onPageParsed(const QList<FeedPtr>& page);

@@ -101,21 +101,19 @@ void CenterTableModel::LoadMoreNewsDataIfNeed(const QList<FeedPtr>& page)
 {
     m_isLoadMore = false;
     NewsListEntries list = m_newsListArray;
-    const auto ads = ListAdHook::instance();
-    const bool placeAds = m_channel.iListID == kFirstChannel && gbLoadAllData.load() && page.size() > 6 && ads
-                          && ads->isAdDownloaded();
+    const bool withAds = carriesAds() && page.size() > 6 && ListADManagerLink::instance()->isAdDownloaded();
     int adsBefore = 0;
     for (const NewsListEntry& entry : list)
         adsBefore += adOf(entry) ? 1 : 0;
     for (const FeedPtr& feed : page)
         list.append(feed);
-    if (placeAds)
-        ads->insertAds(list, adsBefore);
+    if (withAds)
+        placeAds(list, adsBefore);
 
     // Rows are appended in place when the list only grew at its end, so the view keeps its
     // scroll position; anything else reloads the model.
     const qsizetype oldCount = m_newsListArray.size();
-    bool onlyAppended = !placeAds && oldCount > 0 && m_channel.iLoadType == 1;
+    bool onlyAppended = !withAds && oldCount > 0 && m_channel.iLoadType == 1;
     if (onlyAppended) {
         const int firstNew = int(oldCount + (hasSlideRow() ? 1 : 0));
         beginInsertRows(QModelIndex(), firstNew, firstNew + int(page.size()) - 1);

@@ -61,7 +61,7 @@ void postHotForumReload(int64_t listId, int number)
 
 }  // namespace
 
-NewsListEntries CenterTableModel::readListEntries(const QByteArray& bytes) const
+NewsListEntries CenterTableModel::readListEntries(const QByteArray& bytes)
 {
     QList<FeedPtr> feeds;
     if (m_channel.iLoadType == 1) {
@@ -72,15 +72,7 @@ NewsListEntries CenterTableModel::readListEntries(const QByteArray& bytes) const
     }
     markRead(feeds);
     filerData(feeds);
-    NewsListEntries entries;
-    entries.reserve(feeds.size());
-    for (const FeedPtr& feed : feeds)
-        entries.append(feed);
-    if (m_channel.iListID == kFirstChannel && gbLoadAllData.load() && entries.size() >= 10) {
-        if (const auto ads = ListAdHook::instance(); ads && ads->isAdDownloaded())
-            ads->insertAds(entries, 0);
-    }
-    return entries;
+    return entriesWithAds(feeds);
 }
 
 QString CenterTableModel::withCacheBuster(const QString& url, bool firstRefresh) const
@@ -114,10 +106,8 @@ void CenterTableModel::loadData(bool forClick)
             if (self)
                 self->jiashua();
         });
-        if (m_channel.iListID == kFirstChannel && m_newsListArray.size() >= 10) {
-            if (const auto ads = ListAdHook::instance(); ads && ads->isAdDownloaded())
-                ads->rotateAds(m_newsListArray);
-        }
+        if (carriesAds())
+            rotateAds();
         return;
     }
 
@@ -429,14 +419,7 @@ void CenterTableModel::loadLocalData(bool showWithoutSlides)
         m_haveLocalData = true;
         return;
     }
-    NewsListEntries entries;
-    for (const FeedPtr& feed : feeds)
-        entries.append(feed);
-    if (m_channel.iListID == kFirstChannel && gbLoadAllData.load() && entries.size() >= 10) {
-        if (const auto ads = ListAdHook::instance(); ads && ads->isAdDownloaded())
-            ads->insertAds(entries, 0);
-    }
-    setListEntries(entries);
+    setListEntries(entriesWithAds(feeds));
     didFinishLoadDataWithCacheData(true);
     m_haveLocalData = true;
 }

@@ -1,5 +1,7 @@
 #include "newslist/NewsListLinks.h"
 
+#include "remoteconfig/NSListADInfoManager.h"
+
 #include <QMutex>
 
 namespace {
@@ -37,8 +39,6 @@ void ArticlePaneLink::install(std::shared_ptr<ArticlePaneLink> link) { slot<Arti
 std::shared_ptr<PushNewsFlag> PushNewsFlag::instance() { return slot<PushNewsFlag>().get(); }
 void PushNewsFlag::install(std::shared_ptr<PushNewsFlag> flag) { slot<PushNewsFlag>().set(std::move(flag)); }
 
-std::shared_ptr<ListAdHook> ListAdHook::instance() { return slot<ListAdHook>().get(); }
-void ListAdHook::install(std::shared_ptr<ListAdHook> hook) { slot<ListAdHook>().set(std::move(hook)); }
 
 std::shared_ptr<NewsBrowserLink> NewsBrowserLink::instance() { return slot<NewsBrowserLink>().get(); }
 void NewsBrowserLink::install(std::shared_ptr<NewsBrowserLink> link) { slot<NewsBrowserLink>().set(std::move(link)); }
@@ -56,4 +56,39 @@ bool NewsBrowserLink::open(const QUrl& url)
         return false;
     const auto link = instance();
     return link && link->openURL(url);
+}
+
+namespace {
+
+// The process's list-ad manager.
+class ProcessListADManager : public ListADManagerLink
+{
+public:
+    bool isAdDownloaded() override { return NSListADInfoManager::getInstance().isAdDownloaded(); }
+    int64_t getUsedADCount() override { return NSListADInfoManager::getInstance().getUsedADCount(); }
+    NSListADInfoPtr getUsedADInfo(int64_t slot) override { return NSListADInfoManager::getInstance().getUsedADInfo(slot); }
+    NSListADInfoPtr getUsedADForOrder(int64_t slot) override
+    {
+        return NSListADInfoManager::getInstance().getUsedADForOrder(slot);
+    }
+    void postbackAd(const NSListADInfoPtr& ad, bool isReFresh) override
+    {
+        NSListADInfoManager::getInstance().postbackAd(ad, isReFresh);
+    }
+    void postAdvertiseTask() override { NSListADInfoManager::getInstance().postAdvertiseTask(); }
+};
+
+}  // namespace
+
+std::shared_ptr<ListADManagerLink> ListADManagerLink::instance()
+{
+    if (auto link = slot<ListADManagerLink>().get())
+        return link;
+    static const auto process = std::make_shared<ProcessListADManager>();
+    return process;
+}
+
+void ListADManagerLink::install(std::shared_ptr<ListADManagerLink> link)
+{
+    slot<ListADManagerLink>().set(std::move(link));
 }

@@ -55,20 +55,23 @@ public:
     static bool open(const QUrl& url);
 };
 
-// Where the list ads of channel 101 come in. Nothing is placed until one is installed.
-class ListAdHook
+// The list-ad manager of the remote configuration. By default the process's manager; tests
+// install a fake.
+class ListADManagerLink
 {
 public:
-    virtual ~ListAdHook() = default;
-    // No ad load is in flight.
-    virtual bool isAdDownloaded() const = 0;
-    // Places the ads of the slots from fromSlot on into the list.
-    virtual void insertAds(NewsListEntries& list, int fromSlot) = 0;
-    // Swaps the ads of a list kept on a pretend refresh; answers the rows to animate.
-    virtual void rotateAds(NewsListEntries& list) = 0;
-    // A click on an ad row of a list with slides.
-    virtual void adClicked(const NSListADInfoPtr& ad, NewsListEntries& list) = 0;
+    virtual ~ListADManagerLink() = default;
+    virtual bool isAdDownloaded() = 0;
+    virtual int64_t getUsedADCount() = 0;
+    // A slot's description (startPos, endPos), or null.
+    virtual NSListADInfoPtr getUsedADInfo(int64_t slot) = 0;
+    // The ad to show in a slot, or null.
+    virtual NSListADInfoPtr getUsedADForOrder(int64_t slot) = 0;
+    virtual void postbackAd(const NSListADInfoPtr& ad, bool isReFresh) = 0;
+    // The ad-click gold-coin task, sent when the day's gate allows it.
+    virtual void postAdvertiseTask() = 0;
 
-    static std::shared_ptr<ListAdHook> instance();
-    static void install(std::shared_ptr<ListAdHook> hook);
+    static std::shared_ptr<ListADManagerLink> instance();
+    // Null puts the process's manager back.
+    static void install(std::shared_ptr<ListADManagerLink> link);
 };

@@ -168,7 +168,7 @@ protected:
         NetworkStateSource::setInstance(nullptr);
         ArticlePaneLink::install(nullptr);
         PushNewsFlag::install(nullptr);
-        ListAdHook::install(nullptr);
+        ListADManagerLink::install(nullptr);
         {
             DatabaseOperate::Lease store;
             if (store)

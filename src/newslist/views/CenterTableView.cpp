@@ -201,6 +201,15 @@ void CenterTableView::setControls()
     connect(m_model, &CenterTableModel::scrollToTopRequested, this, [this] { scrollToTop(); });
 }
 
+void CenterTableView::resizeEvent(QResizeEvent* event)
+{
+    QListView::resizeEvent(event);
+    if (m_firstLoadIndicatorView)
+        m_firstLoadIndicatorView->move((width() - 94) / 2, (height() - 94) / 2);
+    if (m_errorView)
+        m_errorView->setGeometry(rect());
+}
+
 void CenterTableView::replaceStrip()
 {
     // The view deletes index widgets on a reset; a new strip (and timer) stands in row 0.

@@ -67,6 +67,9 @@ public:
     // The cover picture of a URL when it has arrived; asks for it once otherwise.
     QPixmap coverFor(const QString& url);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void setControls();
     void replaceStrip();
