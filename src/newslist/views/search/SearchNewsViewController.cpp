@@ -1,0 +1,292 @@
+#include "newslist/views/search/SearchNewsViewController.h"
+
+#include "foundation/CommonFunction.h"
+#include "newslist/views/search/SearchHistoryCell.h"
+#include "newslist/views/search/SearchResultCell.h"
+#include "ui/controls/CustomButton.h"
+#include "ui/controls/UILabel.h"
+#include "ui/hud/DJActivityIndicator.h"
+
+#include <QCloseEvent>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QTabBar>
+
+// The window itself: its closing and its resizing go to the controller.
+class SearchWindow : public QWidget
+{
+public:
+    SearchWindow(SearchNewsViewController* controller, QWidget* parent) : QWidget(parent, Qt::Window), m_controller(controller)
+    {
+    }
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        // Only this window's own closing empties it; other windows closing leave it alone.
+        if (m_controller)
+            m_controller->windowWillClose();
+        QWidget::closeEvent(event);
+    }
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QWidget::resizeEvent(event);
+        if (m_controller)
+            m_controller->layoutWindow();
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->matches(QKeySequence::Close) || (event->modifiers() & Qt::ControlModifier && event->key() == Qt::Key_W)) {
+            close();
+            return;
+        }
+        event->ignore();
+    }
+
+private:
+    QPointer<SearchNewsViewController> m_controller;
+};
+
+void SearchResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    if (index.data(SearchResultModel::MoreRowRole).toBool())
+        return;
+    SearchResultCell::paintRow(*painter, option.rect, index.data(Qt::DisplayRole).toString(),
+                               index.data(SearchResultModel::DateRole).toString(),
+                               index.data(SearchResultModel::SelectedRole).toBool());
+}
+
+QSize SearchResultDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    Q_UNUSED(index);
+    return QSize(option.rect.width(), SearchResultCell::kHeight);
+}
+
+SearchNewsViewController::SearchNewsViewController(QObject* parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("SearchNewsViewController"));
+    QWidget* owner = parent && parent->isWidgetType() ? static_cast<QWidget*>(parent) : nullptr;
+    m_window = new SearchWindow(this, owner);
+    windowDidLoad();
+}
+
+SearchNewsViewController::~SearchNewsViewController()
+{
+    if (m_window) {
+        auto* window = m_window.data();
+        m_window.clear();
+        delete window;
+    }
+}
+
+QListView* SearchNewsViewController::makeTable(const QString& identifier)
+{
+    auto* table = new QListView(m_scrollV);
+    table->setObjectName(identifier);
+    table->setFrameShape(QFrame::NoFrame);
+    table->setSpacing(0);
+    table->setFocusPolicy(Qt::NoFocus);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    QPalette palette = table->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Highlight, Qt::transparent);
+    table->setPalette(palette);
+    table->setMinimumWidth(kWindowWidth);
+    table->hide();
+    return table;
+}
+
+void SearchNewsViewController::windowDidLoad()
+{
+    QWidget* window = m_window;
+    window->setObjectName(QStringLiteral("SearchNewsViewController"));
+    window->setWindowTitle(QStringLiteral("搜索"));
+    window->setAutoFillBackground(true);
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    window->setPalette(palette);
+    window->resize(kWindowWidth, kWindowHeight);
+
+    m_searchBar = new QLineEdit(window);
+    m_searchBar->setObjectName(QStringLiteral("searchBar"));
+    m_searchBar->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid rgb(210, 210, 210); border-radius: 5px;"
+                                              " padding: 0 6px; background: white; }"));
+    m_searchBar->setPlaceholderText(QStringLiteral("搜索"));
+    connect(m_searchBar, &QLineEdit::editingFinished, this, &SearchNewsViewController::keywordEditingFinished);
+
+    m_segmentControl = new QTabBar(window);
+    m_segmentControl->setObjectName(QStringLiteral("segmentControl"));
+    m_segmentControl->addTab(QStringLiteral("新闻"));
+    m_segmentControl->addTab(QStringLiteral("商品"));
+    m_segmentControl->setExpanding(true);
+    m_segmentControl->setDrawBase(false);
+    connect(m_segmentControl, &QTabBar::currentChanged, this,
+            [this](int kind) { m_presenter.SwitchBtnActive(kind, m_searchBar->text()); });
+
+    m_lineView = new QWidget(window);
+    m_lineView->setAutoFillBackground(true);
+    QPalette line = m_lineView->palette();
+    line.setColor(QPalette::Window, QColor(0, 0, 0, 26));  // black at 0.1
+    m_lineView->setPalette(line);
+
+    m_scrollV = new QStackedWidget(window);
+    m_scrollV->setObjectName(QStringLiteral("scrollV"));
+    m_searchHistoryTV = makeTable(QStringLiteral("history"));
+    m_searchResultTV = makeTable(QStringLiteral("result"));
+    m_scrollV->addWidget(m_searchHistoryTV);
+    m_scrollV->addWidget(m_searchResultTV);
+    m_searchHistoryTV->setModel(m_presenter.historyModel());
+    m_searchResultTV->setModel(m_presenter.resultModel());
+    m_searchResultTV->setItemDelegate(new SearchResultDelegate(m_searchResultTV));
+    m_searchResultTV->setUniformItemSizes(true);
+    m_scrollV->hide();
+
+    m_tiShiLabel = new UILabel(window);
+    m_tiShiLabel->setObjectName(QStringLiteral("tiShiLabel"));
+    m_tiShiLabel->setFont(CommonFunction::fontWithSize(16));
+    m_tiShiLabel->setWordWrap(CommonFunction::isEICapitanLater());
+    m_tiShiLabel->setAlignment(Qt::AlignCenter);
+    m_tiShiLabel->hide();
+
+    m_logoView = new DJActivityIndicator(window);
+    m_logoView->resize(94, 94);
+    m_logoView->hide();
+
+    auto* close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), window);
+    close->setContext(Qt::WindowShortcut);
+    connect(close, &QShortcut::activated, window, &QWidget::close);
+
+    connect(m_searchHistoryTV->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { selectionChanged(m_searchHistoryTV); });
+    connect(m_searchResultTV->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { selectionChanged(m_searchResultTV); });
+    connect(m_presenter.resultModel(), &QAbstractItemModel::modelReset, this, &SearchNewsViewController::rebuildMoreButton);
+    connect(m_presenter.historyModel(), &QAbstractItemModel::modelReset, this, &SearchNewsViewController::rebuildHistoryRows);
+    connect(&m_presenter, &SearchNewsPresenter::displayChanged, this, &SearchNewsViewController::applyDisplay);
+    connect(&m_presenter, &SearchNewsPresenter::moreTitleChanged, this, [this](const QString& title) {
+        if (m_moreBtn)
+            m_moreBtn->setText(title);
+    });
+    connect(&m_presenter, &SearchNewsPresenter::tipsRequested, this,
+            [this](const QString& text) { CommonFunction::alert(QStringLiteral("确定"), text, m_window); });
+    connect(&m_presenter, &SearchNewsPresenter::keywordFieldChanged, this, [this](const QString& text) {
+        const QSignalBlocker blocker(m_searchBar);
+        m_searchBar->setText(text);
+    });
+    layoutWindow();
+}
+
+void SearchNewsViewController::layoutWindow()
+{
+    if (!m_window || !m_searchBar)
+        return;
+    const int width = m_window->width();
+    const int height = m_window->height();
+    m_searchBar->setGeometry(15, 15, width - 160, 30);
+    m_segmentControl->setGeometry(width - 135, 15, 120, 30);
+    m_lineView->setGeometry(0, 59, width, 1);
+    m_scrollV->setGeometry(0, 60, width, height - 60);
+    m_tiShiLabel->setGeometry((width - 200) / 2, (height - 40) / 2, 200, 40);
+    m_logoView->setGeometry((width - 94) / 2, (height - 94) / 2, 94, 94);
+}
+
+void SearchNewsViewController::showInit()
+{
+    m_presenter.showInit();
+}
+
+void SearchNewsViewController::showWindow()
+{
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void SearchNewsViewController::applyDisplay()
+{
+    const SearchNewsPresenter::Display& display = m_presenter.display();
+    m_scrollV->setCurrentWidget(display.historyIsDocument ? m_searchHistoryTV : m_searchResultTV);
+    m_searchHistoryTV->setVisible(display.historyVisible);
+    m_searchResultTV->setVisible(display.resultVisible);
+    m_scrollV->setVisible(display.scrollVisible);
+    m_tiShiLabel->setText(display.labelText);
+    m_tiShiLabel->setVisible(display.labelVisible);
+    if (display.spinnerVisible) {
+        m_logoView->show();
+        m_logoView->raise();
+        if (!m_logoView->isAnimating())
+            m_logoView->startAnimation();
+    } else if (m_logoView->isVisible() || m_logoView->isAnimating()) {
+        m_logoView->hide();
+        m_logoView->stopAnimation();
+    }
+}
+
+void SearchNewsViewController::rebuildMoreButton()
+{
+    const int rows = m_presenter.resultModel()->rowCount();
+    if (rows == 0) {
+        m_moreBtn.clear();
+        return;
+    }
+    auto* button = CustomButton::initWithTitle(m_presenter.btnTitle());
+    button->setObjectName(QStringLiteral("MoreBtn"));
+    button->addTarget(this, std::function<void()>([this] { m_presenter.loadMoreBtnActive(); }));
+    m_searchResultTV->setIndexWidget(m_presenter.resultModel()->index(rows - 1), button);
+    m_moreBtn = button;
+}
+
+void SearchNewsViewController::rebuildHistoryRows()
+{
+    SearchHistoryModel* model = m_presenter.historyModel();
+    const int width = m_window ? m_window->width() : kWindowWidth;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex index = model->index(row);
+        if (row == 0) {
+            auto* header = new SearchHistoryHeader(width);
+            header->clearButton()->addTarget(this, std::function<void()>([this] { m_presenter.clearAllHistory(); }));
+            m_searchHistoryTV->setIndexWidget(index, header);
+            continue;
+        }
+        auto* cell = new SearchHistoryCell;
+        cell->showText(index.data().toString());
+        m_searchHistoryTV->setIndexWidget(index, cell);
+    }
+}
+
+void SearchNewsViewController::keywordEditingFinished()
+{
+    if (!m_presenter.textShouldEndEditing(m_searchBar->text()))
+        m_searchBar->setFocus();
+}
+
+void SearchNewsViewController::selectionChanged(QListView* table)
+{
+    const QModelIndexList rows = table->selectionModel()->selectedRows();
+    m_presenter.tableViewSelectionDidChange(rows.isEmpty() ? -1 : rows.first().row());
+}
+
+void SearchNewsViewController::windowWillClose()
+{
+    m_presenter.windowWillClose();
+}
+
+SearchNewsViewController* openSearchWindow(QObject* column)
+{
+    auto* controller = column ? column->findChild<SearchNewsViewController*>(QStringLiteral("SearchNewsViewController"),
+                                                                            Qt::FindDirectChildrenOnly)
+                              : nullptr;
+    if (!controller)
+        controller = new SearchNewsViewController(column);
+    controller->showInit();
+    controller->showWindow();
+    return controller;
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "newslist/search/SearchNewsPresenter.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QWidget>
+
+class CustomButton;
+class DJActivityIndicator;
+class QLineEdit;
+class QListView;
+class QStackedWidget;
+class QTabBar;
+class UILabel;
+
+// Paints result rows as SearchResultCell draws them; the more row is left to its button.
+class SearchResultDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+// The search window: a top-level window of its own, not modal, made once by the list column and
+// kept. Before every showing the opener calls showInit, then showWindow. The window shows the
+// presenter's two models and display state and hands the user's actions to it.
+class SearchNewsViewController : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kWindowWidth = 400;
+    static constexpr int kWindowHeight = 600;
+
+    explicit SearchNewsViewController(QObject* parent = nullptr);
+    ~SearchNewsViewController() override;
+
+    void showInit();
+    // Shows the window, raised and active.
+    void showWindow();
+
+    QWidget* window() const { return m_window; }
+    SearchNewsPresenter* presenter() { return &m_presenter; }
+    QLineEdit* searchBar() const { return m_searchBar; }
+    QTabBar* segmentControl() const { return m_segmentControl; }
+    QStackedWidget* scrollV() const { return m_scrollV; }
+    QListView* searchHistoryTV() const { return m_searchHistoryTV; }
+    QListView* searchResultTV() const { return m_searchResultTV; }
+    QWidget* lineView() const { return m_lineView; }
+    UILabel* tiShiLabel() const { return m_tiShiLabel; }
+    DJActivityIndicator* logoView() const { return m_logoView; }
+    CustomButton* MoreBtn() const { return m_moreBtn; }
+
+private:
+    friend class SearchWindow;
+
+    void windowDidLoad();
+    QListView* makeTable(const QString& identifier);
+    void layoutWindow();
+    void applyDisplay();
+    void rebuildMoreButton();
+    void rebuildHistoryRows();
+    void keywordEditingFinished();
+    void selectionChanged(QListView* table);
+    void windowWillClose();
+
+    SearchNewsPresenter m_presenter;
+    QPointer<QWidget> m_window;
+    QLineEdit* m_searchBar = nullptr;
+    QTabBar* m_segmentControl = nullptr;
+    QStackedWidget* m_scrollV = nullptr;
+    QListView* m_searchHistoryTV = nullptr;
+    QListView* m_searchResultTV = nullptr;
+    QWidget* m_lineView = nullptr;
+    UILabel* m_tiShiLabel = nullptr;
+    DJActivityIndicator* m_logoView = nullptr;
+    QPointer<CustomButton> m_moreBtn;
+};
+
+// The list column's search button: the column's one search window (made on first use, kept as
+// the column's child), prepared with showInit and shown.
+SearchNewsViewController* openSearchWindow(QObject* column);

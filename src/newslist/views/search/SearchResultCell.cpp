@@ -1,0 +1,114 @@
+#include "newslist/views/search/SearchResultCell.h"
+
+#include "foundation/CommonFunction.h"
+#include "newslist/views/search/SearchImages.h"
+#include "platform/NotificationCenter.h"
+#include "ui/controls/UILabel.h"
+
+#include <QPainter>
+
+namespace {
+
+const QColor kTitleColor(25, 25, 25);
+const QColor kDateColor(115, 115, 115);
+const QColor kLineColor(0, 0, 0, 15);  // black at 0.06
+
+QString backName(bool selected)
+{
+    return selected ? QStringLiteral("CellSelectedBg") : QStringLiteral("CellNOSelectedBg");
+}
+
+QRect titleRect(const QRect& row)
+{
+    return QRect(row.left() + 15, row.top() + 5, row.width() - 25, 36);
+}
+
+QRect dateRect(const QRect& row)
+{
+    return QRect(row.left() + 10, row.top() + row.height() - 5 - 14, 120, 14);
+}
+
+}  // namespace
+
+SearchResultCell::SearchResultCell(QWidget* parent) : QWidget(parent)
+{
+    setControls();
+    setLayout();
+    if (CommonFunction::isEICapitanLater())
+        NotificationCenter::defaultCenter().addObserver(this, QStringLiteral("fontChanged"), nullptr,
+                                                        [this](const Notification&) { fontChanged(); });
+}
+
+SearchResultCell::~SearchResultCell() = default;
+
+void SearchResultCell::setControls()
+{
+    m_backImageName = backName(false);
+    m_textLabel = new UILabel(this);
+    m_textLabel->setWordWrap(false);
+    m_favdateLabel = new UILabel(this);
+    m_bottomLine = new QWidget(this);
+    m_bottomLine->setAutoFillBackground(true);
+    QPalette line = m_bottomLine->palette();
+    line.setColor(QPalette::Window, kLineColor);
+    m_bottomLine->setPalette(line);
+    QPalette title = m_textLabel->palette();
+    title.setColor(QPalette::WindowText, kTitleColor);
+    m_textLabel->setPalette(title);
+    QPalette date = m_favdateLabel->palette();
+    date.setColor(QPalette::WindowText, kDateColor);
+    m_favdateLabel->setPalette(date);
+    fontChanged();
+}
+
+void SearchResultCell::setLayout()
+{
+    const QRect row = rect();
+    m_textLabel->setGeometry(titleRect(row));
+    m_favdateLabel->setGeometry(dateRect(row));
+    m_bottomLine->setGeometry(0, row.height() - 1, row.width(), 1);
+}
+
+void SearchResultCell::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    setLayout();
+}
+
+void SearchResultCell::fontChanged()
+{
+    m_textLabel->setFont(CommonFunction::fontWithSize(16));
+    m_favdateLabel->setFont(CommonFunction::fontWithSize(10));
+}
+
+void SearchResultCell::setTitle(const QString& title, const QString& searchKey, const QString& date, bool selected)
+{
+    Q_UNUSED(searchKey);
+    m_textLabel->setText(title);
+    m_favdateLabel->setText(date);
+    m_backImageName = backName(selected);
+    update();
+}
+
+void SearchResultCell::paintEvent(QPaintEvent* event)
+{
+    Q_UNUSED(event);
+    QPainter painter(this);
+    painter.drawPixmap(rect(), SearchImages::image(m_backImageName));
+}
+
+void SearchResultCell::paintRow(QPainter& painter, const QRect& rect, const QString& title, const QString& date,
+                                bool selected)
+{
+    painter.drawPixmap(rect, SearchImages::image(backName(selected)));
+    painter.setPen(kTitleColor);
+    const QFont titleFont = CommonFunction::fontWithSize(16);
+    painter.setFont(titleFont);
+    const QRect titleArea = titleRect(rect);
+    const QString shown = QFontMetrics(titleFont).elidedText(title, Qt::ElideRight, titleArea.width());
+    painter.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+    painter.setPen(kDateColor);
+    painter.setFont(CommonFunction::fontWithSize(10));
+    painter.drawText(dateRect(rect), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, date);
+    painter.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), kLineColor);
+}

@@ -1,0 +1,182 @@
+#pragma once
+
+// Shared by the search, editor and community tests: a fresh store, the server URLs of
+// the search, community and task services on the loopback server, the clock fixed at
+// 1700000000 s, fakes for the neighbours, and every process-wide value put back afterwards.
+
+#include "LoopbackHttpServer.h"
+#include "TestEnvironment.h"
+#include "database/DatabaseOperate.h"
+#include "database/ServerUrls.h"
+#include "foundation/AlertPresenter.h"
+#include "foundation/CommonFunction.h"
+#include "foundation/NetworkStateSource.h"
+#include "newslist/NewsListLinks.h"
+#include "platform/Clock.h"
+#include "platform/StorageRoot.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace h24 {
+
+class Network : public NetworkStateSource
+{
+public:
+    std::atomic<bool> reachable{true};
+    bool isReachable() override { return reachable.load(); }
+    void startMonitoring(StatusHandler) override {}
+};
+
+class Pane : public ArticlePaneLink
+{
+public:
+    QList<FeedPtr> shown;
+    QStringList deals;
+    QList<bool> dealsByClick;
+    void show(const FeedPtr& feed) override { shown.append(feed); }
+    void emptyRecordNewsAndHot() override {}
+    void showDealByClick(const QString& productId, bool byClick) override
+    {
+        deals.append(productId);
+        dealsByClick.append(byClick);
+    }
+};
+
+struct ShownAlert
+{
+    QString message;
+    QString informative;
+    QString button;
+    QPointer<QWidget> window;
+};
+
+class Alerts : public AlertPresenter
+{
+public:
+    QList<ShownAlert> shown;
+    void presentAlert(const QString& messageText, const QString& informativeText, const QString& buttonTitle,
+                      QWidget* window) override
+    {
+        shown.append({messageText, informativeText, buttonTitle, window});
+    }
+};
+
+inline void spin(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+inline QByteArray searchItem(const QString& id, const QString& title, const QString& date = QStringLiteral("2023-11-14 10:00:00"))
+{
+    QString xml = QStringLiteral("<item>");
+    if (!id.isNull())
+        xml += QStringLiteral("<newsid>%1</newsid>").arg(id);
+    if (!title.isNull())
+        xml += QStringLiteral("<title>%1</title>").arg(title);
+    xml += QStringLiteral("<postdate>%1</postdate><image>http://img.example/a.jpg</image></item>").arg(date);
+    return xml.toUtf8();
+}
+
+inline QByteArray searchPage(const QList<QByteArray>& items)
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss><channel>";
+    for (const QByteArray& item : items)
+        xml += item;
+    return xml + "</channel></rss>";
+}
+
+inline LoopbackReply xml(const QByteArray& body)
+{
+    return LoopbackReply::text(200, body, "text/xml; charset=utf-8");
+}
+
+inline LoopbackReply json(const QByteArray& body)
+{
+    return LoopbackReply::text(200, body, "application/json; charset=utf-8");
+}
+
+class Fixture : public ::testing::Test
+{
+protected:
+    // Keys whose address is moved onto the loopback server.
+    static bool onLoopback(int number) { return number == 61 || number == 71 || number == 72 || number == 84; }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        StorageRoot::setRoot(m_root.path());
+        {
+            DatabaseOperate::Lease store;
+            ASSERT_TRUE(store);
+            store->closeDB();
+        }
+        DatabaseOperate::installWebFileStampStore();
+        ASSERT_NE(server.port(), 0);
+        QStringList urls;
+        for (int number = 1; number <= ServerUrls::kKeyCount; ++number) {
+            QString value = ServerUrls::builtInValue(number);
+            if (onLoopback(number))
+                value = base() + QUrl(value).path();
+            urls.append(value);
+        }
+        {
+            DatabaseOperate::Lease store;
+            ASSERT_TRUE(store->UrlList_update(urls));
+            ASSERT_TRUE(store->UrlList_get());
+        }
+        Clock::setNow(QDateTime::fromSecsSinceEpoch(1700000000, QTimeZone::utc()));
+        NetworkStateSource::setInstance(network);
+        ArticlePaneLink::install(pane);
+        m_oldAlerts = CommonFunction::setAlertPresenter(alerts);
+    }
+
+    void TearDown() override
+    {
+        spin(30);
+        CommonFunction::setAlertPresenter(m_oldAlerts);
+        NetworkStateSource::setInstance(nullptr);
+        ArticlePaneLink::install(nullptr);
+        {
+            DatabaseOperate::Lease store;
+            if (store)
+                store->closeDB();
+        }
+        StorageRoot::setRoot(TestEnvironment::rootPath());
+        Clock::reset();
+    }
+
+    QString base() const { return server.url(QStringLiteral("/")).toString().chopped(1); }
+
+    // "METHOD path?query" of every request so far.
+    QStringList sent() const
+    {
+        QStringList lines;
+        for (const LoopbackRequest& request : server.requests())
+            lines.append(QString::fromLatin1(request.method) + QLatin1Char(' ') + request.pathAndQuery());
+        return lines;
+    }
+
+    LoopbackHttpServer server;
+    std::shared_ptr<Network> network = std::make_shared<Network>();
+    std::shared_ptr<Pane> pane = std::make_shared<Pane>();
+    std::shared_ptr<Alerts> alerts = std::make_shared<Alerts>();
+
+private:
+    QTemporaryDir m_root;
+    std::shared_ptr<AlertPresenter> m_oldAlerts;
+};
+
+}  // namespace h24

@@ -1,0 +1,381 @@
+#include "SearchTestSupport.h"
+#include "newslist/search/SearchReply.h"
+#include "newslist/views/search/SearchHistoryCell.h"
+#include "newslist/views/search/SearchNewsViewController.h"
+#include "ui/hud/DJActivityIndicator.h"
+#include "ui/controls/CustomButton.h"
+#include "ui/controls/UILabel.h"
+
+#include <QAbstractItemModelTester>
+#include <QLineEdit>
+#include <QListView>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QTest>
+
+using namespace h24;
+
+namespace {
+
+const QString kNewsPage = QStringLiteral("/xml/search/fa4beb691647450f.xml");
+
+class SearchWindowTest : public Fixture
+{
+protected:
+    void SetUp() override
+    {
+        Fixture::SetUp();
+        column = new QWidget;
+        controller = openSearchWindow(column);
+        presenter = controller->presenter();
+        resultTester = std::make_unique<QAbstractItemModelTester>(presenter->resultModel(),
+                                                                   QAbstractItemModelTester::FailureReportingMode::Fatal);
+        historyTester = std::make_unique<QAbstractItemModelTester>(presenter->historyModel(),
+                                                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    }
+    void TearDown() override
+    {
+        resultTester.reset();
+        historyTester.reset();
+        delete column;
+        Fixture::TearDown();
+    }
+
+    // Types the keyword and presses Return, as the user does.
+    void type(const QString& keyword)
+    {
+        controller->searchBar()->setFocus();
+        controller->searchBar()->setText(keyword);
+        QTest::keyClick(controller->searchBar(), Qt::Key_Return);
+    }
+    bool settled() const { return !presenter->requestInFlight(); }
+    QString label() const { return controller->tiShiLabel()->isVisibleTo(controller->window()) ? controller->tiShiLabel()->text() : QString(); }
+    int resultRows() const { return presenter->resultModel()->rowCount(); }
+    QString rowTitle(int row) const { return presenter->resultModel()->index(row).data().toString(); }
+
+    QWidget* column = nullptr;
+    SearchNewsViewController* controller = nullptr;
+    SearchNewsPresenter* presenter = nullptr;
+    std::unique_ptr<QAbstractItemModelTester> resultTester;
+    std::unique_ptr<QAbstractItemModelTester> historyTester;
+};
+
+}  // namespace
+
+TEST_F(SearchWindowTest, NewsSearchDropsIncompleteItemsAndPagesFromTheSmallestId)
+{
+    server.route("GET", kNewsPage,
+                 xml(searchPage({searchItem(QStringLiteral("105"), QStringLiteral("甲")),
+                                 searchItem(QStringLiteral("101"), QString()),  // no title: dropped, no cursor
+                                 searchItem(QString(), QStringLiteral("丙")),    // no id: dropped
+                                 searchItem(QStringLiteral("102"), QStringLiteral("丁"))})));
+    server.route("GET", QStringLiteral("/xml/search/fa4beb691647450f_102.xml"), xml(searchPage({})));
+    ASSERT_TRUE(controller->window()->isVisible());
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() > 0; }));
+
+    const QStringList first = sent();
+    ASSERT_EQ(first.size(), 1);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^GET /xml/search/fa4beb691647450f\\.xml\\?r=\\d+$")).match(first[0]).hasMatch())
+        << first[0].toStdString();
+    EXPECT_EQ(resultRows(), 3);
+    EXPECT_EQ(rowTitle(0), QStringLiteral("甲"));
+    EXPECT_EQ(rowTitle(1), QStringLiteral("丁"));
+    ASSERT_NE(controller->MoreBtn(), nullptr);
+    EXPECT_EQ(controller->MoreBtn()->text(), QStringLiteral("搜索更多"));
+    EXPECT_TRUE(controller->searchResultTV()->isVisibleTo(controller->window()));
+    EXPECT_FALSE(controller->searchHistoryTV()->isVisibleTo(controller->window()));
+    EXPECT_EQ(presenter->cursor(SearchNewsPresenter::kNews), 102);
+
+    controller->MoreBtn()->click();
+    EXPECT_EQ(controller->MoreBtn()->text(), QStringLiteral("正在搜索..."));
+    ASSERT_TRUE(waitUntil([&] { return settled() && server.requestCount() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return controller->MoreBtn()->text() == QStringLiteral("已无更多数据"); }));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^GET /xml/search/fa4beb691647450f_102\\.xml\\?r=searchmore\\d+$"))
+                    .match(sent().at(1))
+                    .hasMatch())
+        << sent().at(1).toStdString();
+    EXPECT_EQ(resultRows(), 3);
+
+    controller->MoreBtn()->click();
+    controller->MoreBtn()->click();
+    spin(100);
+    EXPECT_EQ(server.requestCount(), 2);
+    EXPECT_TRUE(alerts->shown.isEmpty());
+}
+
+TEST_F(SearchWindowTest, EmptyFailedAndOfflineFirstPages)
+{
+    struct Case
+    {
+        LoopbackReply reply;
+        bool online;
+        QString label;
+        QStringList alerts;
+    };
+    const QList<Case> cases = {
+        {xml(searchPage({})), true, QStringLiteral("没有搜索到与\"苹果\"相匹配的数据"), {}},
+        {xml("<html>not a list</html>"), true, QStringLiteral("没有搜索到与\"苹果\"相匹配的数据"), {}},
+        {LoopbackReply::text(500, "oops"), true, QStringLiteral("搜索错误"), {}},
+        {LoopbackReply::text(500, "oops"), false, QStringLiteral("搜索错误"), {QStringLiteral("网络不给力呀")}},
+        // A page that arrives while the network reads down: the note, then the results.
+        {xml(searchPage({searchItem(QStringLiteral("7"), QStringLiteral("甲"))})), false, QString(), {QStringLiteral("网络不给力啊")}},
+    };
+    for (const Case& c : cases) {
+        alerts->shown.clear();
+        server.route("GET", kNewsPage, c.reply);
+        network->reachable = c.online;
+        const qsizetype before = server.requestCount();
+        type(QStringLiteral("苹果"));
+        ASSERT_TRUE(waitUntil([&] { return settled() && server.requestCount() == before + 1; }));
+        spin(20);
+        EXPECT_EQ(label(), c.label) << c.label.toStdString();
+        QStringList texts;
+        for (const ShownAlert& alert : alerts->shown) {
+            texts.append(alert.informative);
+            EXPECT_EQ(alert.window, controller->window());
+            EXPECT_EQ(alert.button, QStringLiteral("确定"));
+        }
+        EXPECT_EQ(texts, c.alerts);
+        if (c.label.isEmpty()) {
+            EXPECT_EQ(resultRows(), 2);
+        } else {
+            EXPECT_EQ(resultRows(), 0);
+            EXPECT_EQ(presenter->searchKey(), QStringLiteral(""));
+            EXPECT_EQ(presenter->cursor(SearchNewsPresenter::kNews), SearchReply::kNoCursor);
+            EXPECT_FALSE(controller->logoView()->isVisibleTo(controller->window()));
+        }
+    }
+}
+
+TEST_F(SearchWindowTest, KeywordLengthRule)
+{
+    server.route("GET", QStringLiteral("/xml/search/") + CommonFunction::EncrypteGB2312(QStringLiteral("ab"), kDesKeyRequest) + ".xml",
+                 xml(searchPage({})));
+    struct Case
+    {
+        QString keyword;
+        bool sends;
+    };
+    const QList<Case> cases = {{QString(), false},
+                               {QStringLiteral("a"), false},
+                               {QString(21, QLatin1Char('x')), false},
+                               {QStringLiteral("ab"), true},
+                               {QString(20, QChar(0x4E2D)), true}};
+    for (const Case& c : cases) {
+        alerts->shown.clear();
+        const qsizetype before = server.requestCount();
+        type(c.keyword);
+        spin(c.sends ? 0 : 50);
+        if (c.sends) {
+            EXPECT_TRUE(waitUntil([&] { return server.requestCount() == before + 1 && settled(); })) << c.keyword.size();
+            EXPECT_TRUE(alerts->shown.isEmpty());
+        } else {
+            EXPECT_EQ(server.requestCount(), before) << c.keyword.size();
+            ASSERT_EQ(alerts->shown.size(), 1) << c.keyword.size();
+            EXPECT_EQ(alerts->shown[0].informative, QStringLiteral("搜索关键词的字数必须在2到20个字之间"));
+            EXPECT_EQ(alerts->shown[0].window, controller->window());
+        }
+    }
+}
+
+TEST_F(SearchWindowTest, HistoryListsDeletesClearsAndSearchesAgain)
+{
+    // No history: an empty window.
+    EXPECT_FALSE(controller->searchHistoryTV()->isVisibleTo(controller->window()));
+    EXPECT_FALSE(controller->searchResultTV()->isVisibleTo(controller->window()));
+
+    for (const QString& keyword : {QStringLiteral("ab"), QStringLiteral("cd"), QStringLiteral("ab")}) {
+        presenter->Search(keyword);
+        ASSERT_TRUE(waitUntil([&] { return settled(); }));
+    }
+    {
+        // A deals keyword stays out of the news history and survives its clearing.
+        DatabaseOperate::Lease store;
+        SearchInfo deal;
+        deal.searchKey = QStringLiteral("ef");
+        deal.searchType = 1;
+        store->SearchHistory_insert(deal);
+    }
+    controller->window()->close();
+    controller = openSearchWindow(column);
+    ASSERT_EQ(presenter->historyModel()->rowCount(), 3);
+    EXPECT_EQ(presenter->historyModel()->index(0).data().toString(), QStringLiteral("搜索历史"));
+    EXPECT_EQ(presenter->historyModel()->index(1).data().toString(), QStringLiteral("ab"));
+    EXPECT_EQ(presenter->historyModel()->index(2).data().toString(), QStringLiteral("cd"));
+    EXPECT_TRUE(controller->searchHistoryTV()->isVisibleTo(controller->window()));
+
+    // The cross on "cd" posts its keyword; the row and the stored entry go.
+    auto* cell = qobject_cast<SearchHistoryCell*>(controller->searchHistoryTV()->indexWidget(presenter->historyModel()->index(2)));
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->selfTitle(), QStringLiteral("cd"));
+    cell->deleteButton()->click();
+    ASSERT_EQ(presenter->historyModel()->rowCount(), 2);
+    {
+        DatabaseOperate::Lease store;
+        const auto news = store->SearchHistory_get(0);
+        ASSERT_TRUE(news);
+        ASSERT_EQ(news->size(), 1);
+        EXPECT_EQ(news->at(0)->searchKey, QStringLiteral("ab"));
+    }
+
+    // Choosing a history keyword searches it (and stores it as the newest).
+    controller->searchHistoryTV()->setCurrentIndex(presenter->historyModel()->index(1));
+    ASSERT_TRUE(waitUntil([&] { return settled() && server.requestCount() == 4; }));
+    EXPECT_EQ(controller->searchBar()->text(), QStringLiteral("ab"));
+    EXPECT_TRUE(sent().last().startsWith(QStringLiteral("GET /xml/search/") +
+                                         CommonFunction::EncrypteGB2312(QStringLiteral("ab"), kDesKeyRequest)));
+
+    controller->window()->close();
+    controller = openSearchWindow(column);
+    auto* header = qobject_cast<SearchHistoryHeader*>(controller->searchHistoryTV()->indexWidget(presenter->historyModel()->index(0)));
+    ASSERT_NE(header, nullptr);
+    header->clearButton()->click();
+    EXPECT_EQ(presenter->historyModel()->rowCount(), 1);
+    EXPECT_FALSE(controller->searchHistoryTV()->isVisibleTo(controller->window()));
+    DatabaseOperate::Lease store;
+    EXPECT_TRUE(store->SearchHistory_get(0)->isEmpty());
+    ASSERT_EQ(store->SearchHistory_get(1)->size(), 1);
+}
+
+TEST_F(SearchWindowTest, HistoryOrderPutsTheRepeatedKeywordFirst)
+{
+    for (const QString& keyword : {QStringLiteral("ab"), QStringLiteral("cd"), QStringLiteral("ab")})
+        presenter->Search(keyword);
+    ASSERT_TRUE(waitUntil([&] { return settled(); }));
+    DatabaseOperate::Lease store;
+    const auto news = store->SearchHistory_get(0);
+    ASSERT_TRUE(news);
+    ASSERT_EQ(news->size(), 2);
+    EXPECT_EQ(news->at(0)->searchKey, QStringLiteral("ab"));
+    EXPECT_EQ(news->at(1)->searchKey, QStringLiteral("cd"));
+}
+
+TEST_F(SearchWindowTest, DealsSearchSendsTheSignedQueryAndPages)
+{
+    server.route("GET", QStringLiteral("/api/apps/search"), [](const LoopbackRequest& request) {
+        if (request.query.contains(QStringLiteral("productid=0")))
+            return json(R"({"success":1,"content":[{"productid":88,"ProductName":"甲","CreateTime":"2023-11-14T10:00:00"},)"
+                        R"({"productid":0,"ProductName":"零"},7,{"productid":"31","ProductName":"乙","CreateTime":"x"}]})");
+        return json(R"({"success":1,"content":[]})");
+    });
+    controller->segmentControl()->setCurrentIndex(1);
+    EXPECT_EQ(presenter->kind(), 1);
+    EXPECT_EQ(server.requestCount(), 0);
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 4; }));
+    ASSERT_EQ(server.requestCount(), 1);
+    EXPECT_EQ(server.requests()[0].query,
+              QStringLiteral("count=20&key=%E8%8B%B9%E6%9E%9C&platform=mac&productid=0&signature=186ABBD9F63CE071A77FD3C1B0F10225"
+                             "&timestamp=1700000000&userid=0"));
+    EXPECT_EQ(presenter->resultModel()->index(0).data(SearchResultModel::DateRole).toString(), QStringLiteral("2023-11-14 10:00:00"));
+    EXPECT_EQ(presenter->cursor(SearchNewsPresenter::kDeals), 31);
+
+    presenter->loadMoreBtnActive();
+    ASSERT_TRUE(waitUntil([&] { return settled() && server.requestCount() == 2; }));
+    EXPECT_EQ(server.requests()[1].query,
+              QStringLiteral("count=20&key=%E8%8B%B9%E6%9E%9C&productid=31&signature=186ABBD9F63CE071A77FD3C1B0F10225"
+                             "&timestamp=1700000000"));
+    EXPECT_EQ(presenter->moreTitle(), QStringLiteral("已无更多数据"));
+
+    // Back to news (no kept news: it searches) and to deals again with the same keyword: the
+    // kept deals, no request; the news reply still on its way is dropped.
+    LoopbackReply slow = xml(searchPage({searchItem(QStringLiteral("7"), QStringLiteral("甲"))}));
+    slow.delayMs = 200;
+    server.route("GET", kNewsPage, slow);
+    controller->segmentControl()->setCurrentIndex(0);
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 3; }));
+    const qsizetype afterNews = server.requestCount();
+    controller->segmentControl()->setCurrentIndex(1);
+    spin(400);
+    EXPECT_EQ(server.requestCount(), afterNews);
+    EXPECT_EQ(resultRows(), 4);
+    EXPECT_TRUE(presenter->resultArray1().isEmpty());
+    EXPECT_TRUE(controller->searchResultTV()->isVisibleTo(controller->window()));
+}
+
+TEST_F(SearchWindowTest, DealsRepliesThatAreNoSuccessShowTheError)
+{
+    const QList<QByteArray> replies = {"not json", "[1,2]", R"({"success":0,"content":[]})", R"({"content":[]})"};
+    controller->segmentControl()->setCurrentIndex(1);
+    for (const QByteArray& body : replies) {
+        server.route("GET", QStringLiteral("/api/apps/search"), json(body));
+        const qsizetype before = server.requestCount();
+        type(QStringLiteral("苹果"));
+        ASSERT_TRUE(waitUntil([&] { return settled() && server.requestCount() == before + 1; }));
+        EXPECT_EQ(label(), QStringLiteral("搜索错误")) << body.constData();
+        EXPECT_FALSE(controller->logoView()->isVisibleTo(controller->window())) << body.constData();
+    }
+    // On a further page the more button comes back instead of spinning for ever.
+    server.route("GET", QStringLiteral("/api/apps/search"), json(R"({"success":1,"content":[{"productid":5,"ProductName":"甲"}]})"));
+    type(QStringLiteral("苹果果"));
+    ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 2; }));
+    server.route("GET", QStringLiteral("/api/apps/search"), json("{"));
+    presenter->loadMoreBtnActive();
+    ASSERT_TRUE(waitUntil([&] { return settled() && presenter->moreTitle() == QStringLiteral("搜索更多"); }));
+    EXPECT_EQ(resultRows(), 2);
+}
+
+TEST_F(SearchWindowTest, ChoosingRowsNeverReadsOutsideTheList)
+{
+    QList<QByteArray> six;
+    for (int i = 0; i < 6; ++i)
+        six.append(searchItem(QString::number(50 - i), QStringLiteral("新闻%1").arg(i)));
+    server.route("GET", kNewsPage, xml(searchPage(six)));
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 7; }));
+    QListView* table = controller->searchResultTV();
+    table->setCurrentIndex(presenter->resultModel()->index(5));
+    ASSERT_EQ(pane->shown.size(), 1);
+    EXPECT_EQ(pane->shown[0]->guid, QStringLiteral("45"));
+    EXPECT_EQ(pane->shown[0]->postDate, QStringLiteral(""));
+    EXPECT_TRUE(presenter->resultModel()->index(5).data(SearchResultModel::SelectedRole).toBool());
+
+    table->clearSelection();                                    // deselecting
+    table->setCurrentIndex(presenter->resultModel()->index(6));  // the more row
+    EXPECT_EQ(pane->shown.size(), 1);
+
+    server.route("GET", kNewsPage, xml(searchPage({six[0], six[1]})));
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 3; }));
+    EXPECT_EQ(presenter->lastSelectedIndex(), 5);
+    table->setCurrentIndex(presenter->resultModel()->index(0));
+    ASSERT_EQ(pane->shown.size(), 2);
+    EXPECT_EQ(presenter->lastSelectedIndex(), 0);
+
+    // A deal row opens the deal, as a click.
+    server.route("GET", QStringLiteral("/api/apps/search"), json(R"({"success":1,"content":[{"productid":9,"ProductName":"甲"}]})"));
+    controller->segmentControl()->setCurrentIndex(1);
+    ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 2; }));
+    table->setCurrentIndex(presenter->resultModel()->index(0));
+    EXPECT_EQ(pane->deals, QStringList{QStringLiteral("9")});
+    EXPECT_EQ(pane->dealsByClick, QList<bool>{true});
+}
+
+TEST_F(SearchWindowTest, OnlyItsOwnClosingEmptiesTheWindowAndLateRepliesFindNobody)
+{
+    server.route("GET", kNewsPage, xml(searchPage({searchItem(QStringLiteral("7"), QStringLiteral("甲"))})));
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 2; }));
+
+    QWidget other;
+    other.show();
+    other.close();
+    spin(20);
+    EXPECT_EQ(resultRows(), 2);
+    EXPECT_EQ(controller->searchBar()->text(), QStringLiteral("苹果"));
+
+    LoopbackReply slow = xml(searchPage({searchItem(QStringLiteral("8"), QStringLiteral("乙"))}));
+    slow.delayMs = 300;
+    server.route("GET", kNewsPage, slow);
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 2; }));
+    QTest::keyClick(controller->searchBar(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(controller->window()->isVisible());
+    EXPECT_EQ(resultRows(), 0);
+    EXPECT_EQ(controller->searchBar()->text(), QString());
+    EXPECT_EQ(presenter->cursor(SearchNewsPresenter::kNews), SearchReply::kNoCursor);
+    spin(500);
+    EXPECT_EQ(resultRows(), 0);
+    EXPECT_FALSE(controller->searchResultTV()->isVisibleTo(controller->window()));
+}
