@@ -2,9 +2,8 @@
 
 #include <QString>
 
-// Where the program keeps its files. The desktop original lived in a sandbox container with
-// Documents, Caches and Preferences folders; here they sit under the XDG data, cache and config
-// folders. Tests move all three under one temporary folder with setRoot().
+// Where the program keeps its files: a Documents, a Caches and a Preferences folder, under the
+// XDG data, cache and config folders. Tests move all three under one temporary folder with setRoot().
 class StorageRoot
 {
 public:
