@@ -1,0 +1,378 @@
+#include "PushTestSupport.h"
+
+#include "app/settings/SettingsModel.h"
+#include "app/views/settings/SettingPages.h"
+#include "app/views/settings/SettingWindowController.h"
+#include "database/CacheLayout.h"
+#include "database/SettingsDatabaseOperate.h"
+#include "database/StoreConnection.h"
+#include "foundation/GlobalValues.h"
+#include "platform/NotificationCenter.h"
+#include "platform/StorageRoot.h"
+#include "platform/UserDefaults.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolBar>
+
+#include <sqlite3.h>
+
+namespace {
+
+void writeFile(const QString& path, qint64 bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(bytes, 'x'));
+}
+
+// Rows of a table, read over a connection of the test's own; -1 when the table is missing.
+int rowCount(const char* table)
+{
+    const QByteArray path = QDir(StorageRoot::documentsPath()).filePath(QLatin1String(kDatabaseFileName)).toUtf8();
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return -1;
+    }
+    sqlite3_stmt* statement = nullptr;
+    const QByteArray sql = QByteArray("SELECT COUNT(*) FROM ") + table;
+    int count = -1;
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        count = sqlite3_column_int(statement, 0);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return count;
+}
+
+bool folderEmpty(const QString& path)
+{
+    const QDir dir(path);
+    return dir.exists() && dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+// A context whose calls the test sees.
+struct RecordingContext
+{
+    std::shared_ptr<SettingsContext> context = std::make_shared<SettingsContext>();
+    NSMyUserInfoPtr user;
+    QStringList polls;
+    int tailPosts = 0;
+    QList<bool> dot;
+
+    RecordingContext()
+    {
+        context->currentUser = [this] { return user; };
+        context->downloadUserRemindCount = [this](const QString& id) { polls.append(id); };
+        context->postShowDevice = [this] { ++tailPosts; };
+        context->setReminderDotVisible = [this](bool shown) { dot.append(shown); };
+    }
+};
+
+std::shared_ptr<CacheCleaner> quietCleaner(QStringList* calls = nullptr)
+{
+    return std::make_shared<CacheCleaner>(CacheCleaner::Owners{
+        [calls] {
+            if (calls)
+                calls->append(QStringLiteral("ads"));
+        },
+        [calls] {
+            if (calls)
+                calls->append(QStringLiteral("images"));
+        }});
+}
+
+}  // namespace
+
+TEST(SettingsCacheSize, Formats)
+{
+    struct Case
+    {
+        int64_t bytes;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {0, "0 Byte"},           {1023, "1023 Byte"},       {1024, "1.00 KB"},
+        {1536, "1.50 KB"},       {1048575, "1024.00 KB"},   {1048576, "1.00 MB"},
+        {1073741823, "1024.00 MB"}, {1073741824, "1.00 GB"}, {5368709120LL, "5.00 GB"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CacheCleaner::formatCacheSize(c.bytes), QLatin1String(c.text)) << c.bytes;
+}
+
+TEST(SettingsCacheSize, CountsTheFilesBelowTheCacheRoot)
+{
+    QDir(CacheLayout::cacheRoot()).removeRecursively();
+    CacheCleaner cleaner = *quietCleaner();
+    EXPECT_EQ(cleaner.countCacheSize(), QStringLiteral("0 Byte")) << "a missing root";
+    QDir().mkpath(CacheLayout::cacheRoot());
+    EXPECT_EQ(cleaner.countCacheSize(), QStringLiteral("0 Byte")) << "an empty root";
+    writeFile(QDir(CacheLayout::cacheRoot()).filePath(QStringLiteral("one")), 1023);
+    EXPECT_EQ(cleaner.countCacheSize(), QStringLiteral("1023 Byte"));
+    EXPECT_EQ(cleaner.getCacheFilePath(), QStringList{QDir(CacheLayout::cacheRoot()).filePath(QStringLiteral("one"))});
+    writeFile(QDir(CacheLayout::cacheRoot()).filePath(QStringLiteral("two")), 1);
+    EXPECT_EQ(cleaner.countCacheSize(), QStringLiteral("1.00 KB"));
+    QDir(CacheLayout::cacheRoot()).removeRecursively();
+}
+
+TEST(SettingsCacheClearing, EmptiesTheFiveFoldersAndNineTablesInOrderAndLeavesTheRest)
+{
+    const QString root = CacheLayout::cacheRoot();
+    for (const QString& folder : CacheLayout::clearedFolders()) {
+        writeFile(QDir(folder).filePath(QStringLiteral("a.xml")), 100);
+        writeFile(QDir(folder).filePath(QStringLiteral("sub/b.xml")), 100);
+    }
+    const QString adImage = QDir(CacheLayout::folderPath(CacheLayout::kAdImageFolder)).filePath(QStringLiteral("ad.png"));
+    const QString other = QDir(root).filePath(QStringLiteral("lastUserInfo/info.xml"));
+    writeFile(adImage, 10);
+    writeFile(other, 10);
+
+    const char* const cleared[] = {"NewsState", "ForumState", "ZefupState", "HotCommentState", "NewsADState",
+                                   "NewsADDeleteState", "SingleNewsLastUpdateTime", "SingleForumLastUpdateTime",
+                                   "UserReadNews"};
+    {
+        DatabaseOperate::Lease store;
+        ASSERT_TRUE(store);
+        store->setNewsState(QStringLiteral("1001"), true, QStringLiteral("t"));
+        store->setForumState(5, true, 1.0);
+        store->setZefupState(QStringLiteral("77"), true);
+        store->setHotCommentState(QStringLiteral("9"), true);
+        store->setListADState(QStringLiteral("http://ad.example/1"), true);
+        store->setListADDeleteState(QStringLiteral("http://ad.example/2"), true);
+        store->setNewsLastUpdateTime(QStringLiteral("Mon"), 1, QStringLiteral("1001"));
+        store->setForumLastUpdateTime(QStringLiteral("Mon"), QStringLiteral("5"));
+        store->addReadedNews(QStringLiteral("1001"), 5, QDateTime::currentDateTime(), true);
+        store->CommentManageMaxId_setMaxId(3, QStringLiteral("kept"));
+        store->NewsScore_setScore(QStringLiteral("1001"), QStringLiteral("5"), QStringLiteral("4"));
+    }
+    for (const char* table : cleared) {
+        if (QLatin1String(table) != QLatin1String("NewsADState"))  // only own ads of list type 1 are marked
+            EXPECT_GT(rowCount(table), 0) << table;
+    }
+    const int keptComments = rowCount("CommentManageMaxId");
+    const int keptScores = rowCount("NewsScore");
+    ASSERT_GT(keptComments, 0);
+    ASSERT_GT(keptScores, 0);
+
+    // What each outside owner finds when it is called shows the order.
+    QStringList calls;
+    CacheCleaner cleaner(CacheCleaner::Owners{
+        [&] {
+            calls.append(QStringLiteral("ads"));
+            EXPECT_TRUE(folderEmpty(CacheLayout::folderPath(CacheLayout::kSlideFolder)));
+            EXPECT_FALSE(folderEmpty(CacheLayout::folderPath(CacheLayout::kCommentManageFolder)));
+        },
+        [&] {
+            calls.append(QStringLiteral("images"));
+            EXPECT_TRUE(folderEmpty(CacheLayout::folderPath(CacheLayout::kCommentManageFolder)));
+            EXPECT_FALSE(folderEmpty(CacheLayout::folderPath(CacheLayout::kSingleNewsFolder)));
+        }});
+    EXPECT_EQ(cleaner.cleanCaches(), QStringLiteral("0.0B"));
+
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("ads"), QStringLiteral("images")}));
+    for (const QString& folder : CacheLayout::clearedFolders())
+        EXPECT_TRUE(folderEmpty(folder)) << folder.toStdString();
+    EXPECT_TRUE(QFile::exists(adImage)) << "ad images are their owner's to clear";
+    EXPECT_TRUE(QFile::exists(other));
+    for (const char* table : cleared)
+        EXPECT_EQ(rowCount(table), 0) << table;
+    EXPECT_EQ(rowCount("CommentManageMaxId"), keptComments);
+    EXPECT_EQ(rowCount("NewsScore"), keptScores);
+    QDir(root).removeRecursively();
+}
+
+class SettingsPageTest : public ::testing::Test
+{
+protected:
+    RecordingContext recording;
+    std::shared_ptr<SettingsModel> model = std::make_shared<SettingsModel>(recording.context, quietCleaner());
+    const decltype(restoreOnScopeExit(gbDouZaiMai)) r1 = restoreOnScopeExit(gbDouZaiMai);
+    const decltype(restoreOnScopeExit(gbReplyRemind)) r2 = restoreOnScopeExit(gbReplyRemind);
+    const decltype(restoreOnScopeExit(gbUpdateNewsCountTiShi)) r3 = restoreOnScopeExit(gbUpdateNewsCountTiShi);
+    const decltype(restoreOnScopeExit(gbThinFont)) r4 = restoreOnScopeExit(gbThinFont);
+    const QString savedVersion = gCoinShopVersion.get();
+    const decltype(onScopeExit(std::function<void()>())) r5 =
+        onScopeExit(std::function<void()>([this] { gCoinShopVersion.set(savedVersion); }));
+};
+
+TEST_F(SettingsPageTest, DeviceTailBoxDoesNothingLoggedOut)
+{
+    CommmonSettingViewController page(model);
+    page.showTail()->click();
+    EXPECT_EQ(recording.tailPosts, 0);
+
+    recording.user = std::make_shared<NSMyUserInfo>();
+    recording.user->iNoShowDevice = 0;
+    CommmonSettingViewController loggedIn(model);
+    EXPECT_TRUE(loggedIn.showTail()->isChecked());
+    loggedIn.showTail()->click();
+    EXPECT_EQ(recording.user->iNoShowDevice, 1);
+    EXPECT_EQ(recording.tailPosts, 1);
+    loggedIn.showTail()->click();
+    EXPECT_EQ(recording.user->iNoShowDevice, 0);
+    EXPECT_EQ(recording.tailPosts, 2);
+}
+
+TEST_F(SettingsPageTest, CoinShopVersionIsStoredOnFirstUseAndANewerOneShowsTheDotUntilTheShopOpens)
+{
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.removeObjectForKey(QStringLiteral("coinShopVersion"));
+    gbReplyRemind = false;
+    gCoinShopVersion.set(QStringLiteral("1"));
+
+    EXPECT_FALSE(model->updateTiXingStatus());
+    EXPECT_EQ(defaults.stringForKey(QStringLiteral("coinShopVersion")), QStringLiteral("1"));
+    EXPECT_EQ(recording.dot, QList<bool>{false});
+
+    gCoinShopVersion.set(QStringLiteral("2"));
+    EXPECT_TRUE(model->updateTiXingStatus());
+    EXPECT_EQ(recording.dot.last(), true);
+
+    SettingWindowController window(model);
+    window.GoldCoinItemClick();
+    EXPECT_EQ(defaults.stringForKey(QStringLiteral("coinShopVersion")), QStringLiteral("2"));
+    EXPECT_EQ(recording.dot.last(), false);
+    EXPECT_FALSE(model->updateTiXingStatus());
+}
+
+TEST_F(SettingsPageTest, PendingReplyShowsTheDotForTheLoggedInUserWithRemindersOn)
+{
+    recording.user = std::make_shared<NSMyUserInfo>();
+    recording.user->userID = 6601;
+    {
+        DatabaseOperate::Lease store;
+        ASSERT_TRUE(store);
+        store->ForumManageMaxId_setRemind(true, QStringLiteral("6601"));
+    }
+    gCoinShopVersion.set(QStringLiteral("1"));
+    UserDefaults::standardUserDefaults().setString(QStringLiteral("1"), QStringLiteral("coinShopVersion"));
+    gbReplyRemind = true;
+    EXPECT_TRUE(model->updateTiXingStatus());
+    gbReplyRemind = false;
+    EXPECT_FALSE(model->updateTiXingStatus());
+
+    // The general page polls the comment replies instead, when it can.
+    gbReplyRemind = true;
+    CommmonSettingViewController page(model);
+    EXPECT_EQ(recording.polls, QStringList{QStringLiteral("6601")});
+}
+
+TEST_F(SettingsPageTest, ThinFontBoxPostsFontChangedAndStoresTheSetting)
+{
+    int posted = 0;
+    const NotificationCenter::Token token = NotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("fontChanged"), nullptr, [&posted](const Notification&) { ++posted; });
+    const auto removeObserver = onScopeExit([token] { NotificationCenter::defaultCenter().removeObserver(token); });
+    {
+        SettingsDatabaseOperate::Lease settings;
+        ASSERT_TRUE(settings);
+        settings->setXiti(0);
+    }
+    gbThinFont = false;
+    SettingViewController popover(model);
+    ASSERT_TRUE(popover.changeFont()->isEnabled());
+    EXPECT_FALSE(popover.changeFont()->isChecked());
+    popover.changeFont()->click();
+    EXPECT_EQ(posted, 1);
+    EXPECT_TRUE(gbThinFont.load());
+    SettingsDatabaseOperate::Lease settings;
+    ASSERT_TRUE(settings);
+    EXPECT_TRUE(settings->getXiti());
+}
+
+TEST_F(SettingsPageTest, SwitchesFollowTheBoxEvenWhenTheRunningSwitchChangedMeanwhile)
+{
+    gbDouZaiMai = true;
+    gbReplyRemind = true;
+    gbUpdateNewsCountTiShi = true;
+    CommmonSettingViewController page(model);
+    ASSERT_TRUE(page.showDouZaiMai()->isChecked());
+    ASSERT_TRUE(page.CommontReport()->isChecked());
+    ASSERT_TRUE(page.updateCountTip()->isChecked());
+    // Something else turned the switches off while the page was open.
+    gbDouZaiMai = false;
+    gbReplyRemind = false;
+    gbUpdateNewsCountTiShi = false;
+
+    page.showDouZaiMai()->click();
+    page.CommontReport()->click();
+    page.updateCountTip()->click();
+    EXPECT_FALSE(page.showDouZaiMai()->isChecked());
+    EXPECT_FALSE(gbDouZaiMai.load());
+    EXPECT_FALSE(gbReplyRemind.load());
+    EXPECT_FALSE(gbUpdateNewsCountTiShi.load());
+    SettingsDatabaseOperate::Lease settings;
+    ASSERT_TRUE(settings);
+    EXPECT_FALSE(settings->getDouZaiMai());
+    EXPECT_FALSE(settings->isReplyRemind());
+    EXPECT_FALSE(settings->getUpdateNewsCountTiShi());
+    settings->setDouZaiMai(1);
+    settings->setReplyRemind(true);
+    settings->setUpdateNewsCountTiShi(true);
+}
+
+TEST_F(SettingsPageTest, PopoverShowsSizeAndVersionAndClears)
+{
+    const QString savedAppVersion = QCoreApplication::applicationVersion();
+    const auto restoreVersion = onScopeExit([&] { QCoreApplication::setApplicationVersion(savedAppVersion); });
+    QCoreApplication::setApplicationVersion(QStringLiteral("3.4.5"));
+    QDir(CacheLayout::cacheRoot()).removeRecursively();
+    writeFile(QDir(CacheLayout::folderPath(CacheLayout::kNewsListFolder)).filePath(QStringLiteral("x")), 2048);
+    SettingViewController popover(model);
+    EXPECT_TRUE(popover.memory()->text().endsWith(QStringLiteral(" KB"))) << popover.memory()->text().toStdString();
+    EXPECT_EQ(popover.version()->text(), QStringLiteral("3.4.5"));
+    popover.clearMemory()->click();
+    EXPECT_EQ(popover.memory()->text(), QStringLiteral("0.0B"));
+    EXPECT_FALSE(QFile::exists(QDir(CacheLayout::folderPath(CacheLayout::kNewsListFolder)).filePath(QStringLiteral("x"))));
+    QDir(CacheLayout::cacheRoot()).removeRecursively();
+}
+
+TEST_F(SettingsPageTest, PagesFitTheWindowAndTheTopLeftCornerStays)
+{
+    SettingWindowController window(model);
+    ASSERT_EQ(window.Controllers().size(), 3);
+    EXPECT_EQ(window.currentVC(), window.CommonSetting());
+    window.move(120, 80);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.isVisible(); }));
+    const QPoint corner = window.frameGeometry().topLeft();
+
+    struct Case
+    {
+        int action;
+        QWidget* page;
+        QSize size;
+    };
+    const std::vector<Case> cases = {
+        {1, window.goldCoinShop(), {600, 475}},
+        {2, window.goldCoinTask(), {480, 375}},
+        {0, window.CommonSetting(), {CommmonSettingViewController::kWidth, CommmonSettingViewController::kHeight + 75}},
+    };
+    const QList<QAction*> actions = window.ToolBar()->actions();
+    ASSERT_EQ(actions.size(), 6);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.action);
+        actions.at(c.action)->trigger();
+        EXPECT_EQ(window.currentVC(), c.page);
+        EXPECT_TRUE(c.page->isVisible());
+        for (QWidget* other : window.Controllers()) {
+            if (other != c.page)
+                EXPECT_FALSE(other->isVisible());
+        }
+        EXPECT_EQ(window.targetFrame(), QRect(corner, c.size));
+        EXPECT_TRUE(waitUntil([&] { return window.frameGeometry() == QRect(corner, c.size); }))
+            << window.frameGeometry().x() << "," << window.frameGeometry().y() << " "
+            << window.frameGeometry().width() << "x" << window.frameGeometry().height();
+    }
+    // The three other toolbar items change nothing.
+    for (int i = 3; i < 6; ++i)
+        actions.at(i)->trigger();
+    EXPECT_EQ(window.currentVC(), window.CommonSetting());
+}
