@@ -2,6 +2,7 @@
 
 #include "app/report/FixedAddresses.h"
 #include "app/report/ServiceReply.h"
+#include "article/ArticleCacheFile.h"
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "networking/AFNetManager.h"
@@ -19,18 +20,6 @@
 #include <limits>
 
 namespace {
-
-// Ids become file names and address paths further on: only plain digits are taken.
-bool isDigitsOnly(const QString& text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
-}
 
 QString describe(const QVariantMap& payload)
 {
@@ -150,7 +139,8 @@ void PushHandler::parserPushData(const QVariantMap& payload)
     }
     if (newsId.isEmpty())
         return;
-    if (!isDigitsOnly(newsId)) {
+    // Ids become file names and address paths further on: only plain digits are taken.
+    if (!ArticleIds::isNewsId(newsId)) {
         qWarning().noquote() << "push: news id is not a number, not opened:" << newsId;
         return;
     }
@@ -166,7 +156,7 @@ void PushHandler::parserProData(const QVariantMap& payload)
     const QString productId = payloadText(payload.value(QStringLiteral("proid")));
     if (productId.isEmpty())
         return;
-    if (!isDigitsOnly(productId)) {
+    if (!ArticleIds::isDealId(productId)) {
         qWarning().noquote() << "push: deal id is not a number, not opened:" << productId;
         return;
     }
