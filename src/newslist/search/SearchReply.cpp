@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -28,7 +29,8 @@ QString numberText(const QJsonValue& value)
 {
     if (value.isDouble()) {
         const double number = value.toDouble();
-        if (number == double(qint64(number)))
+        // Only values a 64-bit integer holds are converted; anything else would be undefined.
+        if (std::fabs(number) < 9.2e18 && number == std::trunc(number))
             return QString::number(qint64(number));
         return QString::number(number, 'g', 17);
     }
