@@ -28,6 +28,11 @@ protected:
         user->userID = userId;
         delegate->user = user;
     }
+    void TearDown() override
+    {
+        pane.reset();
+        ArticleFixture::TearDown();
+    }
     int scoreRequests() const { return static_cast<int>(requestsTo(QStringLiteral("/api/newsgrade/create")).size()); }
 
     std::unique_ptr<ArticlePane> pane;

@@ -7,6 +7,7 @@
 #include "foundation/GlobalValues.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QUrl>
 
@@ -93,6 +94,11 @@ void ArticleFixture::SetUp()
 
 void ArticleFixture::TearDown()
 {
+    // Cancelled requests finish on the event loop; let them end before the next test (and before
+    // the application object goes away, whose teardown cannot take their last events).
+    QCoreApplication::sendPostedEvents();
+    waitUntil([] { return false; }, 100);
+    QCoreApplication::sendPostedEvents();
     urls.reset();
     ArticleAppDelegate::install(nullptr);
     gbApiRandom = m_apiRandom;
