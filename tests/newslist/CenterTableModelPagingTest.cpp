@@ -154,6 +154,14 @@ TEST_F(SelectionTest, RowsOpenTheirItemsAndATabSwitchReopensTheFirst)
     EXPECT_FALSE(feedOf(model.newsListArray().at(2))->isSelected);
     EXPECT_EQ(pane->shown.size(), 2);
 
+    // Indexes outside the list open nothing and un-mark nothing.
+    pane->shown.clear();
+    model.selectCellRow(40, 40);
+    model.selectCellRow(-1, -1);
+    model.ADselectCellRow(9, 9);
+    EXPECT_TRUE(pane->shown.isEmpty());
+    EXPECT_TRUE(feedOf(model.newsListArray().at(0))->isSelected);
+
     pane->shown.clear();
     model.showByClick(true);  // a tab switch within 180 s
     EXPECT_EQ(pane->shown, QStringList{QStringLiteral("50")});

@@ -7,6 +7,7 @@
 #include "newslist/views/SlideView.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/controls/TrackingArea.h"
 #include "ui/hud/DJProgressHUD.h"
 
 #include <QDir>
@@ -141,6 +142,8 @@ TEST_F(ListViewsTest, TheColumnLaysOutTabsAndSwitchesLists)
     fewer.removeIf([](const NewsListDataPtr& c) { return c->iListID == 153; });
     column.createNewsItemNewsListArray(fewer);
     EXPECT_EQ(column.tabButtons().size(), 10);
+    for (CustomButton* tab : column.tabButtons())
+        EXPECT_TRUE(tab->findChild<TrackingArea*>()) << tab->text().toStdString();  // rebuilt tabs hover too
     EXPECT_EQ(column.backView()->width(), 12 * 40 + 30 * 2 + 15 * 2);
     column.showNEWS();
     EXPECT_TRUE(column.tabButtons().first()->isChecked());
