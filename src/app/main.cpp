@@ -1,16 +1,74 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "app/AppDelegate.h"
+#include "app/SharedURLCache.h"
+#include "app/views/DesktopUrlOpener.h"
+#include "app/views/MainWindowController.h"
+#include "platform/UrlOpener.h"
 
+#include <QApplication>
+#include <QNetworkProxyFactory>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(gSignalPipe[0], &byte, 1);
+}
+
+// A session's end (SIGTERM) or Ctrl+C closes the windows, which ends the program normally.
+void closeWindowsOnTerminationSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[1], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t read = ::read(gSignalPipe[1], &byte, 1);
+        QApplication::closeAllWindows();
+        QApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
+
+// The composition root: makes the application and its delegate, installs into each folder's
+// interfaces the implementations of the folders beside it, and queues the start-up sequence for
+// the moment the event loop runs.
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tidwen"));
     QApplication::setOrganizationName(QStringLiteral("Korvask"));
-
+    QApplication::setApplicationVersion(QStringLiteral(TIDWEN_VERSION));
     // Closing the last window ends the process; there is no shutdown work.
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tidwen"));
-    window.resize(1200, 760);
-    window.show();
-    return QApplication::exec();
+    QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
+    // The platform's proxy settings, as the system's own network layer would use them.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+
+    closeWindowsOnTerminationSignals();
+    UrlOpener::install(std::make_shared<DesktopUrlOpener>());
+
+    AppDelegate delegate;
+    auto urlCache = std::make_shared<SharedURLCache>();
+    delegate.setURLCacheInstaller(urlCache);
+    delegate.setMainWindowFactory(std::make_shared<MainWindowControllerFactory>());
+
+    QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
+    const int status = QApplication::exec();
+    qInfo("tidwen: the event loop ended with %d", status);
+    return status;
 }

@@ -1,0 +1,223 @@
+#include "app/AppDelegate.h"
+
+#include "app/GlobalVarInit.h"
+#include "database/DatabaseOperate.h"
+#include "database/SettingsDatabaseOperate.h"
+#include "foundation/GlobalValues.h"
+#include "networking/AFNetworkReachabilityManager.h"
+#include "platform/Clock.h"
+#include "platform/Dispatch.h"
+#include "platform/PushService.h"
+
+#include <QDebug>
+#include <QPointer>
+#include <QThreadPool>
+
+#include <exception>
+
+namespace {
+
+AppDelegate* gSharedDelegate = nullptr;
+
+void missing(const char* what)
+{
+    qInfo("start-up: %s is not installed; step skipped", what);
+}
+
+// The automatic login's queue: one thread, kept for the life of the process. It is never waited
+// for, because a login waits for replies that the main thread delivers.
+QThreadPool* loginQueue()
+{
+    static QThreadPool* const queue = [] {
+        auto* pool = new QThreadPool;
+        pool->setMaxThreadCount(1);
+        return pool;
+    }();
+    return queue;
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate()
+{
+    gSharedDelegate = this;
+}
+
+AppDelegate::~AppDelegate()
+{
+    if (gSharedDelegate == this)
+        gSharedDelegate = nullptr;
+    // The window goes before the services it may still call.
+    m_mainWindowController.reset();
+}
+
+AppDelegate* AppDelegate::shared()
+{
+    return gSharedDelegate;
+}
+
+void AppDelegate::setRemoteConfigurationService(std::shared_ptr<RemoteConfigurationService> service)
+{
+    m_remoteConfiguration = std::move(service);
+}
+void AppDelegate::setAutomaticLoginService(std::shared_ptr<AutomaticLoginService> service)
+{
+    m_automaticLogin = std::move(service);
+}
+void AppDelegate::setMainWindowFactory(std::shared_ptr<MainWindowFactory> factory)
+{
+    m_mainWindowFactory = std::move(factory);
+}
+void AppDelegate::setURLCacheInstaller(std::shared_ptr<URLCacheInstaller> installer)
+{
+    m_urlCacheInstaller = std::move(installer);
+}
+void AppDelegate::setLaunchReporter(std::shared_ptr<LaunchReporter> reporter)
+{
+    m_launchReporter = std::move(reporter);
+}
+void AppDelegate::setLocationLookup(std::shared_ptr<LocationLookup> lookup)
+{
+    m_locationLookup = std::move(lookup);
+}
+void AppDelegate::setPushPayloadRouter(std::shared_ptr<PushPayloadRouter> router)
+{
+    m_pushPayloadRouter = std::move(router);
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    // 1. No login is in flight yet.
+    gbLoginInProgress = false;
+
+    // 2. The lower layers' stores first, then the server URL table.
+    DatabaseOperate::installWebFileStampStore();
+    AFNetworkReachabilityManager::installAsNetworkStateSource();
+    {
+        DatabaseOperate::Lease store;
+        if (store)
+            store->UrlList_get();
+        else
+            qWarning("start-up: the database store is busy on this thread; server URLs not read");
+    }
+
+    // 3. The start-up switches.
+    initGlobalVar();
+
+    // 4. The remote configuration: the cached one now, a fresh one in the background.
+    if (m_remoteConfiguration)
+        m_remoteConfiguration->reloadADInfo();
+    else
+        missing("the remote configuration manager");
+
+    // 5. Push registration with badge, sound and alert.
+    const std::shared_ptr<PushService> push = PushService::shared();
+    push->registerForRemoteNotificationTypes(PushService::kTypeBadge | PushService::kTypeSound |
+                                             PushService::kTypeAlert);
+
+    // 6. Was the program launched by a user notification?
+    const std::optional<QVariantMap> payload = push->launchUserNotificationPayload();
+    if (payload.has_value())
+        m_isPushNews = !payload->isEmpty();
+
+    // 7. The main window.
+    if (MainWindowHost* window = MainWindowController())
+        window->showWindow();
+
+    // 8. The shared URL cache.
+    if (m_urlCacheInstaller)
+        m_urlCacheInstaller->install(kURLCacheMemoryCapacity, kURLCacheDiskCapacity, QLatin1String(kURLCachePath));
+    else
+        missing("the URL cache");
+
+    // 9. Open what the launching notification points to.
+    if (payload.has_value() && !payload->isEmpty()) {
+        if (m_pushPayloadRouter)
+            m_pushPayloadRouter->route(*payload);
+        else
+            missing("the push payload router");
+    }
+
+    // 10. There is no Touch Bar here.
+
+    // 11. The launch report.
+    if (m_launchReporter)
+        m_launchReporter->event(QLatin1String(kLaunchEvent));
+    else
+        missing("the launch report");
+
+    // 12. The location lookup.
+    if (m_locationLookup)
+        m_locationLookup->getLocation();
+    else
+        missing("the location lookup");
+
+    // 13. The automatic login.
+    if (!gbLoginInProgress.load())
+        startAutomaticLogin();
+}
+
+MainWindowHost* AppDelegate::MainWindowController()
+{
+    if (!m_mainWindowController) {
+        if (!m_mainWindowFactory) {
+            missing("the main window");
+            return nullptr;
+        }
+        m_mainWindowController = m_mainWindowFactory->makeMainWindowController();
+    }
+    return m_mainWindowController.get();
+}
+
+void AppDelegate::setCurrLandUser(NSMyUserInfoPtr user, bool newData)
+{
+    if (!dispatch::isMainThread()) {
+        QPointer<AppDelegate> self(this);
+        dispatch::asyncMain([self, user = std::move(user), newData]() mutable {
+            if (self)
+                self->setCurrLandUser(std::move(user), newData);
+        });
+        return;
+    }
+    m_currentLandUser = std::move(user);
+    if (MainWindowHost* window = MainWindowController())
+        window->GetUserAvatar();
+    if (newData) {
+        SettingsDatabaseOperate::Lease settings;
+        if (settings)
+            settings->setUserInfoDate(Clock::now());
+    }
+}
+
+void AppDelegate::startAutomaticLogin()
+{
+    if (!m_automaticLogin) {
+        // Nothing runs, so no login is in flight: the flag stays clear for the login window.
+        missing("the automatic login");
+        return;
+    }
+    gbLoginInProgress = true;
+    std::shared_ptr<AutomaticLoginService> service = m_automaticLogin;
+    QPointer<AppDelegate> self(this);
+    loginQueue()->start([service, self]() {
+        AutoLoginOutcome outcome;
+        try {
+            outcome = service->run();
+        } catch (const std::exception& e) {
+            qWarning("automatic login: %s", e.what());
+            outcome = AutoLoginOutcome{};
+        }
+        dispatch::asyncMain([self, outcome]() {
+            // The flag goes however the login ended, also once the delegate is gone.
+            gbLoginInProgress = false;
+            if (self)
+                self->handleAutoLoginOutcome(outcome);
+        });
+    });
+}
+
+void AppDelegate::handleAutoLoginOutcome(const AutoLoginOutcome& outcome)
+{
+    if (outcome.result == AutoLoginOutcome::Result::LoggedIn && outcome.user)
+        setCurrLandUser(outcome.user, outcome.newData);
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "app/AppNeighbours.h"
+#include "foundation/models/NSMyUserInfo.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+#include <memory>
+#include <optional>
+
+// The application delegate: the start-up sequence, the logged-in user's profile and the main
+// window controller. One lives as long as the program; everything else reaches the main window
+// through it. All members run on the main thread.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    AppDelegate();
+    ~AppDelegate() override;
+
+    // The program's delegate (the one made last and still alive), or null.
+    static AppDelegate* shared();
+
+    // The neighbours start-up calls; main.cpp installs the real ones, tests fakes.
+    void setRemoteConfigurationService(std::shared_ptr<RemoteConfigurationService> service);
+    void setAutomaticLoginService(std::shared_ptr<AutomaticLoginService> service);
+    void setMainWindowFactory(std::shared_ptr<MainWindowFactory> factory);
+    void setURLCacheInstaller(std::shared_ptr<URLCacheInstaller> installer);
+    void setLaunchReporter(std::shared_ptr<LaunchReporter> reporter);
+    void setLocationLookup(std::shared_ptr<LocationLookup> lookup);
+    void setPushPayloadRouter(std::shared_ptr<PushPayloadRouter> router);
+
+    // The start-up sequence; main queues it to run once the event loop starts.
+    void applicationDidFinishLaunching();
+
+    // Closing the main window ends the process.
+    static bool applicationShouldTerminateAfterLastWindowClosed() { return true; }
+
+    // Made on first call from the installed factory; null only when none is installed.
+    MainWindowHost* MainWindowController();
+
+    // Keeps the profile and asks the left bar for the avatar; with newData also stores today as
+    // the profile's date. Callable from any thread: off the main thread it is queued there.
+    void setCurrLandUser(NSMyUserInfoPtr user, bool newData);
+    NSMyUserInfoPtr getCurrLandUser() const { return m_currentLandUser; }
+    void cancelCurrLandUser() { m_currentLandUser.reset(); }
+
+    // YES when a user notification with a non-empty payload launched the program.
+    bool isPushNews() const { return m_isPushNews; }
+    void setIsPushNews(bool on) { m_isPushNews = on; }
+
+    // Push device token (lower-case hexadecimal), null until registration succeeds.
+    QString selfDeviceToken() const { return m_selfDeviceToken; }
+    void setSelfDeviceToken(const QString& token) { m_selfDeviceToken = token; }
+    bool currentPushStatus() const { return m_currentPushStatus; }
+    void setCurrentPushStatus(bool on) { m_currentPushStatus = on; }
+
+    // The located city, enciphered; "" until located.
+    QString gCity() const { return m_gCity; }
+    void setGCity(const QString& city) { m_gCity = city; }
+
+    // Capacities and folder of the shared URL cache.
+    static constexpr qint64 kURLCacheMemoryCapacity = 4194304;
+    static constexpr qint64 kURLCacheDiskCapacity = 33554432;
+    static constexpr auto kURLCachePath = "nsurlcache";
+    // The launch report's event.
+    static constexpr auto kLaunchEvent = "open_TidwenMac";
+
+private:
+    // Step 13: one automatic login on the shell's one-thread queue.
+    void startAutomaticLogin();
+    // The login's outcome, on the main thread.
+    void handleAutoLoginOutcome(const AutoLoginOutcome& outcome);
+
+    QString m_selfDeviceToken;
+    bool m_currentPushStatus = false;
+    bool m_isPushNews = false;
+    std::unique_ptr<MainWindowHost> m_mainWindowController;
+    NSMyUserInfoPtr m_currentLandUser;
+    QString m_gCity = QStringLiteral("");
+
+    std::shared_ptr<RemoteConfigurationService> m_remoteConfiguration;
+    std::shared_ptr<AutomaticLoginService> m_automaticLogin;
+    std::shared_ptr<MainWindowFactory> m_mainWindowFactory;
+    std::shared_ptr<URLCacheInstaller> m_urlCacheInstaller;
+    std::shared_ptr<LaunchReporter> m_launchReporter;
+    std::shared_ptr<LocationLookup> m_locationLookup;
+    std::shared_ptr<PushPayloadRouter> m_pushPayloadRouter;
+};

@@ -1,0 +1,112 @@
+#include "app/GlobalVarInit.h"
+
+#include "app/NightWindow.h"
+#include "database/ServerUrls.h"
+#include "database/SettingsDatabaseOperate.h"
+#include "foundation/CommonFunction.h"
+#include "foundation/GlobalValues.h"
+#include "platform/Clock.h"
+#include "platform/UserDefaults.h"
+
+#include <QDebug>
+
+#include <functional>
+
+namespace {
+
+// One settings call inside its own bracket; the fallback when the store is held by this thread.
+template <typename Result, typename Read>
+Result readSetting(Read read, Result fallback)
+{
+    SettingsDatabaseOperate::Lease settings;
+    if (!settings) {
+        qWarning("initGlobalVar: the settings store is busy on this thread; a default is used");
+        return fallback;
+    }
+    return std::invoke(read, *settings);
+}
+
+int chooseTheme()
+{
+    if (!gbAutoNightMode.load())
+        return NightWindow::validTheme(readSetting(&SettingsDatabaseOperate::themeMode, 1));
+
+    const QDateTime now = Clock::now().toTimeZone(Clock::localZone());
+    const NightWindow::TimeOfDay timeOfDay{now.time().hour(), now.time().minute()};
+    const QString start = readSetting(&SettingsDatabaseOperate::getStartTime, QString());
+    const QString end = readSetting(&SettingsDatabaseOperate::getEndTime, QString());
+    const std::optional<bool> night = NightWindow::isNight(timeOfDay, NightWindow::parse(start, NightWindow::kDefaultStart),
+                                                           NightWindow::parse(end, NightWindow::kDefaultEnd));
+    if (!night.has_value())
+        return NightWindow::validTheme(readSetting(&SettingsDatabaseOperate::themeMode, 1));
+    if (!*night)
+        return 1;
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    if (!defaults.boolForKey(QLatin1String(kAutoNightTipKey))) {
+        defaults.setBool(true, QLatin1String(kAutoNightTipKey));
+        defaults.synchronize();
+    }
+    return 2;
+}
+
+void publishSharedSuite()
+{
+    UserDefaults& suite = UserDefaults::suite(QLatin1String(kSharedSuiteName));
+    suite.setBool(gbLoadAllData.load(), QLatin1String(SharedSuiteKeys::kLoadAllData));
+    suite.setString(kUrlNewsListXml, QLatin1String(SharedSuiteKeys::kGetNews));
+    suite.setBool(gbApiRandom.load(), QLatin1String(SharedSuiteKeys::kApiRandom));
+    suite.setString(kUrlSiteHome, QLatin1String(SharedSuiteKeys::kTidwenUrl));
+    suite.synchronize();
+}
+
+}  // namespace
+
+QString defaultConfigReportUrl()
+{
+    return QStringLiteral("http://%1/receive/kvup.aspx").arg(QLatin1String(ServerHosts::kReport));
+}
+
+void initGlobalVar()
+{
+    gbApiRandom = false;
+    gbOwnAdReport = false;
+    gbAdImageCleanEnabled = false;
+
+    gbAutoNightMode = readSetting(&SettingsDatabaseOperate::autoNightMode, true);
+    gThemeMode = chooseTheme();
+
+    gbReplyRemind = readSetting(&SettingsDatabaseOperate::isReplyRemind, true);
+    // Read for their default rows; nothing uses the values.
+    readSetting(&SettingsDatabaseOperate::onlyShowPictureInWIFI, false);
+    readSetting(&SettingsDatabaseOperate::getFullScreenMode, false);
+    gbUpdateNewsCountTiShi = readSetting(&SettingsDatabaseOperate::getUpdateNewsCountTiShi, true);
+
+    gAvatarHost.set(QStringLiteral(""));
+
+    gbLoadAllData = readSetting(&SettingsDatabaseOperate::isLoadAllData, false);
+    gbLoadAllData = true;
+
+    publishSharedSuite();
+
+    readSetting(&SettingsDatabaseOperate::isShowMainViewTiShi, true);
+    readSetting(&SettingsDatabaseOperate::isShowNewsViewTiShi, true);
+
+    gRelatedNewsCount = 3;
+    gNewsScoreMax = 5;
+    gNewsScoreMinRaters = 5;
+
+    if (CommonFunction::isEICapitanLater())
+        gbThinFont = readSetting(&SettingsDatabaseOperate::getXiti, false);
+
+    gbDouZaiMai = readSetting(&SettingsDatabaseOperate::getDouZaiMai, true);
+    readSetting(&SettingsDatabaseOperate::getAllMute, false);
+    readSetting(&SettingsDatabaseOperate::getClickPlay, true);
+    readSetting(&SettingsDatabaseOperate::getRefreshPlay, true);
+    readSetting(&SettingsDatabaseOperate::getSendPlay, true);
+    readSetting(&SettingsDatabaseOperate::getCoinPlay, true);
+
+    gCoinShopVersion.set(QStringLiteral("1"));
+    gbZefupHitReport = false;
+    gbConfigReportOn = false;
+    gConfigReportUrl.set(defaultConfigReportUrl());
+}

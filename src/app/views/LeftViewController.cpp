@@ -1,0 +1,208 @@
+#include "app/views/LeftViewController.h"
+
+#include "app/AppDelegate.h"
+#include "app/views/AppImages.h"
+#include "app/views/LeftBarButton.h"
+#include "app/views/SettingsPopover.h"
+#include "platform/NotificationCenter.h"
+
+#include <QDebug>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+LeftViewController::LeftViewController(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("LeftViewController"));
+    setFixedWidth(kWidth);
+    m_newsItemSEC = true;
+    m_hotProductItemSEC = false;
+    setControls();
+    setLayout();
+}
+
+LeftViewController::~LeftViewController() = default;
+
+void LeftViewController::setControls()
+{
+    m_closeButton = new WindowControlButton(WindowControlButton::Kind::Close, this);
+    m_minButton = new WindowControlButton(WindowControlButton::Kind::Minimize, this);
+    m_maxButton = new WindowControlButton(WindowControlButton::Kind::Zoom, this);
+    connect(m_closeButton, &QAbstractButton::clicked, this, [this] { window()->close(); });
+    connect(m_minButton, &QAbstractButton::clicked, this, [this] { window()->showMinimized(); });
+    connect(m_maxButton, &QAbstractButton::clicked, this, [this] {
+        QWidget* top = window();
+        if (top->isMaximized())
+            top->showNormal();
+        else
+            top->showMaximized();
+    });
+
+    const auto track = [this](LeftBarButton* button, bool entered) {
+        if (entered)
+            mouseEntered(button);
+        else
+            mouseExited(button);
+    };
+    const auto makeItem = [this, &track](int tag, const QString& image, const QString& tooltip) {
+        auto* button = new LeftBarButton(tag, this);
+        button->setImage(appImage(image), image);
+        if (!tooltip.isEmpty())
+            button->setToolTip(tooltip);
+        connect(button, &QAbstractButton::clicked, this, [this, button] { ItemClick(button); });
+        button->setTrackingHandler(track);
+        return button;
+    };
+
+    m_avatarLoader = std::make_unique<UserAvatarLoader>([this](const QImage& image, const QString& name) {
+        if (!image.isNull())
+            m_headBtn->setImage(QPixmap::fromImage(image), QString());
+        else
+            m_headBtn->setImage(appImage(name), name);
+    });
+    m_headBtn = makeItem(kAvatarTag, QLatin1String(UserAvatarLoader::kLoggedOutImage), QStringLiteral("个人中心"));
+    m_headBtn->setScalesImageToFill(true);
+    m_headBtn->setCornerRadius(25);
+    GetUserAvatar();
+
+    // The reply-reminder dot; the settings page shows it when there is a reply to read.
+    m_tixingImageView = new QWidget(this);
+    m_tixingImageView->setObjectName(QStringLiteral("tixingImageView"));
+    m_tixingImageView->setAttribute(Qt::WA_StyledBackground);
+    m_tixingImageView->setStyleSheet(
+        QStringLiteral("background-color: %1; border-radius: 4px;").arg(reminderColor().name()));
+    m_tixingImageView->hide();
+
+    m_newsItem = makeItem(kNewsTag, QStringLiteral("zixun"), QString());
+    m_newsItem->setLayerColor(selectedColor());
+    m_hotProductItem = makeItem(kDealsTag, QStringLiteral("zefup_selected"), QString());
+    m_feedbackBtn = makeItem(kSettingsTag, QStringLiteral("Setting"), QString());
+
+    m_hoverArray = {m_headBtn, m_newsItem, m_hotProductItem, m_feedbackBtn};
+}
+
+void LeftViewController::setLayout()
+{
+    const int h = height();
+    m_headBtn->setGeometry(10, 50, 50, 50);
+    m_tixingImageView->setGeometry(10 + 50 - 8, 50, 8, 8);
+    m_newsItem->setGeometry(0, 50 + 50 + 78, width(), 80);
+    m_hotProductItem->setGeometry(0, m_newsItem->geometry().bottom() + 1, width(), 80);
+    m_feedbackBtn->setGeometry((width() - 40) / 2, h - 30 - 40, 40, 40);
+    m_closeButton->setGeometry(8, 10, 14, 14);
+    m_minButton->setGeometry(m_closeButton->geometry().right() + 1 + 7, 10, 14, 14);
+    m_maxButton->setGeometry(m_minButton->geometry().right() + 1 + 7, 10, 14, 14);
+}
+
+void LeftViewController::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    setLayout();
+}
+
+void LeftViewController::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), barColor());
+}
+
+void LeftViewController::mousePressEvent(QMouseEvent* event)
+{
+    // The window has no title bar: its background moves it.
+    if (event->button() == Qt::LeftButton && window()->windowHandle() != nullptr) {
+        window()->windowHandle()->startSystemMove();
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void LeftViewController::ItemClick(LeftBarButton* sender)
+{
+    if (sender == nullptr)
+        return;
+    switch (sender->tag()) {
+    case kAvatarTag: {
+        const std::shared_ptr<AccountWindowFactory> factory = AccountWindowFactory::installed();
+        if (!factory) {
+            qInfo("left bar: the account windows are not installed");
+            return;
+        }
+        const AppDelegate* delegate = AppDelegate::shared();
+        if (delegate != nullptr && delegate->getCurrLandUser() != nullptr) {
+            m_userInfoWD = factory->makeUserInfoWD();
+            if (m_userInfoWD)
+                m_userInfoWD->showWindow();
+        } else {
+            if (!m_userLandWD)
+                m_userLandWD = factory->makeUserLandWD();
+            if (m_userLandWD)
+                m_userLandWD->showWindow();
+        }
+        return;
+    }
+    case kNewsTag:
+        m_newsItem->setLayerColor(selectedColor());
+        m_newsItem->setImage(appImage(QStringLiteral("zixun")), QStringLiteral("zixun"));
+        m_hotProductItem->setLayerColor(barColor());
+        m_hotProductItem->setImage(appImage(QStringLiteral("zefup_selected")), QStringLiteral("zefup_selected"));
+        m_newsItemSEC = true;
+        m_hotProductItemSEC = false;
+        NotificationCenter::defaultCenter().post(QStringLiteral("NEWS"));
+        return;
+    case kDealsTag:
+        qInfo("just 2");
+        m_newsItem->setLayerColor(barColor());
+        m_newsItem->setImage(appImage(QStringLiteral("zixun_selected")), QStringLiteral("zixun_selected"));
+        m_hotProductItem->setLayerColor(selectedColor());
+        m_hotProductItem->setImage(appImage(QStringLiteral("zefup")), QStringLiteral("zefup"));
+        m_newsItemSEC = false;
+        m_hotProductItemSEC = true;
+        NotificationCenter::defaultCenter().post(QStringLiteral("ZQ"));
+        return;
+    case kSettingsTag:
+        qInfo("just 4");
+        showSettingsPopover();
+        return;
+    default:
+        return;
+    }
+}
+
+void LeftViewController::showSettingsPopover()
+{
+    if (!m_popover)
+        m_popover = new SettingsPopover(this);
+    // Beside the button's right edge, centred on it.
+    const QPoint anchor = m_feedbackBtn->mapToGlobal(QPoint(m_feedbackBtn->width(), m_feedbackBtn->height() / 2));
+    m_popover->adjustSize();
+    m_popover->move(anchor.x(), anchor.y() - m_popover->height() / 2);
+    m_popover->show();
+}
+
+void LeftViewController::mouseEntered(LeftBarButton* button)
+{
+    if (!m_hoverArray.contains(button))
+        return;
+    if (button == m_feedbackBtn)
+        button->setImage(appImage(QStringLiteral("Setting_hover")), QStringLiteral("Setting_hover"));
+    else
+        button->setLayerColor(hoverColor());
+}
+
+void LeftViewController::mouseExited(LeftBarButton* button)
+{
+    if (!m_hoverArray.contains(button))
+        return;
+    if (button == m_feedbackBtn)
+        button->setImage(appImage(QStringLiteral("Setting")), QStringLiteral("Setting"));
+    else if ((button == m_newsItem && m_newsItemSEC) || (button == m_hotProductItem && m_hotProductItemSEC))
+        button->setLayerColor(selectedColor());
+    else
+        button->setLayerColor(barColor());
+}
+
+void LeftViewController::GetUserAvatar()
+{
+    m_avatarLoader->GetUserAvatar();
+}

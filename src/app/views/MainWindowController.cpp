@@ -1,0 +1,83 @@
+#include "app/views/MainWindowController.h"
+
+#include "app/views/LeftViewController.h"
+#include "app/views/MainViewController.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWindow>
+
+MainWindowController::MainWindowController(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("MainWindowController"));
+    setWindowTitle(QStringLiteral("Tidwen"));
+    windowDidLoad();
+}
+
+MainWindowController::~MainWindowController()
+{
+    qApp->removeEventFilter(this);
+}
+
+void MainWindowController::windowDidLoad()
+{
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    setPalette(palette);
+
+    m_mainVC = new MainViewController(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_mainVC);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    qApp->installEventFilter(this);
+}
+
+void MainWindowController::showWindow()
+{
+    show();
+    raise();
+    activateWindow();
+    qInfo("main window: shown with the left bar and two panes");
+}
+
+void MainWindowController::GetUserAvatar()
+{
+    m_mainVC->leftViewController()->GetUserAvatar();
+}
+
+bool MainWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    // Key equivalents are offered to the window's content before the focused view sees the key.
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        const auto* target = qobject_cast<QWidget*>(watched);
+        if (target != nullptr && target->window() == this &&
+            m_mainVC->performKeyEquivalent(*static_cast<QKeyEvent*>(event))) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindowController::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && windowHandle() != nullptr) {
+        windowHandle()->startSystemMove();
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+std::unique_ptr<MainWindowHost> MainWindowControllerFactory::makeMainWindowController()
+{
+    return std::make_unique<MainWindowController>();
+}

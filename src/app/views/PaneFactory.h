@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+// Makes the two panes of the main window's split view: the list column and the detail pane.
+// main.cpp installs the panes of the list and article folders; without one, each pane is an empty
+// placeholder.
+class PaneFactory
+{
+public:
+    virtual ~PaneFactory() = default;
+    virtual QWidget* makeCenterViewController(QWidget* parent) = 0;
+    virtual QWidget* makeRightViewController(QWidget* parent) = 0;
+
+    static std::shared_ptr<PaneFactory> installed();
+    static void install(std::shared_ptr<PaneFactory> factory);
+};

@@ -1,0 +1,343 @@
+#include "AppTestSupport.h"
+
+#include "TestEnvironment.h"
+#include "app/views/AccountWindows.h"
+#include "app/views/LeftBarButton.h"
+#include "app/views/LeftViewController.h"
+#include "app/views/MainSplitViewController.h"
+#include "app/views/MainViewController.h"
+#include "app/views/MainWindowController.h"
+#include "app/views/PaneFactory.h"
+#include "platform/NotificationCenter.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QFileInfo>
+#include <QImage>
+#include <QKeyEvent>
+
+namespace {
+
+// Counts the keys that reach it.
+class KeyProbe : public QWidget
+{
+public:
+    explicit KeyProbe(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::StrongFocus); }
+    int presses = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        ++presses;
+        event->accept();
+    }
+};
+
+class ProbePanes : public PaneFactory
+{
+public:
+    QWidget* makeCenterViewController(QWidget* parent) override { return new QWidget(parent); }
+    QWidget* makeRightViewController(QWidget* parent) override
+    {
+        probe = new KeyProbe(parent);
+        return probe;
+    }
+    QPointer<KeyProbe> probe;
+};
+
+class FakeAccountWindow : public AccountWindow
+{
+public:
+    explicit FakeAccountWindow(int* shows) : m_shows(shows) {}
+    void showWindow() override { ++*m_shows; }
+
+private:
+    int* m_shows;
+};
+
+class FakeAccountWindows : public AccountWindowFactory
+{
+public:
+    std::unique_ptr<AccountWindow> makeUserInfoWD() override
+    {
+        ++userInfoMade;
+        return std::make_unique<FakeAccountWindow>(&shows);
+    }
+    std::unique_ptr<AccountWindow> makeUserLandWD() override
+    {
+        ++userLandMade;
+        return std::make_unique<FakeAccountWindow>(&shows);
+    }
+    int userInfoMade = 0;
+    int userLandMade = 0;
+    int shows = 0;
+};
+
+QColor sample(QWidget* widget, QPoint point)
+{
+    return widget->grab().toImage().pixelColor(point);
+}
+
+void hover(QWidget* widget, bool enter)
+{
+    if (enter) {
+        QEnterEvent event(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QApplication::sendEvent(widget, &event);
+    } else {
+        QEvent event(QEvent::Leave);
+        QApplication::sendEvent(widget, &event);
+    }
+}
+
+// A key press as the window system delivers it: offered as a shortcut first, then pressed.
+void pressKey(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers, const QString& text)
+{
+    QKeyEvent shortcut(QEvent::ShortcutOverride, key, modifiers, text);
+    QApplication::sendEvent(target, &shortcut);
+    if (shortcut.isAccepted() && shortcut.spontaneous())
+        return;
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(target, &press);
+}
+
+QString fixture(const QString& name)
+{
+    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/fixtures/") + name;
+}
+
+// Largest difference of one channel between two images of one size.
+int largestDifference(const QImage& a, const QImage& b)
+{
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y);
+            const QColor q = b.pixelColor(x, y);
+            worst = std::max({worst, std::abs(p.red() - q.red()), std::abs(p.green() - q.green()),
+                              std::abs(p.blue() - q.blue())});
+        }
+    return worst;
+}
+
+}  // namespace
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        PaneFactory::install(nullptr);
+        AccountWindowFactory::install(nullptr);
+    }
+    decltype(restoreProcessState()) restore = restoreProcessState();
+    AppDelegate delegate;
+};
+
+TEST_F(MainWindowTest, StripListAndDetailWidths)
+{
+    MainWindowController window;
+    window.show();
+    MainSplitViewController* split = window.MainVC()->MainSplitVC();
+    for (int width : {1100, 1600, 2600}) {
+        window.resize(width, 800);
+        QApplication::processEvents();
+        EXPECT_EQ(window.width(), width);
+        EXPECT_EQ(window.MainVC()->leftViewController()->width(), 70) << width;
+        EXPECT_EQ(window.MainVC()->leftViewController()->height(), 800) << width;
+        EXPECT_EQ(split->x(), 70) << width;
+        EXPECT_EQ(split->CenterViewController()->width(), 300) << width;
+        const int detail = split->RightViewController()->width();
+        EXPECT_GE(detail, 635) << width;
+        EXPECT_LE(detail, 2000) << width;
+        // The detail pane takes what the strip, the list and the divider leave, up to 2000.
+        EXPECT_EQ(detail, std::min(2000, width - 70 - 300 - split->handleWidth())) << width;
+    }
+    EXPECT_FALSE(split->isCollapsible(0));
+    EXPECT_FALSE(split->isCollapsible(1));
+}
+
+TEST_F(MainWindowTest, WindowIsFramelessWhiteOnTheAvailableArea)
+{
+    MainWindowController window;
+    EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(window.palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_EQ(window.geometry(), QGuiApplication::primaryScreen()->availableGeometry());
+}
+
+TEST_F(MainWindowTest, KeyEquivalentCharacters)
+{
+    struct Case
+    {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* text;
+        bool consumed;
+    };
+    const Case cases[] = {
+        {Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier, "I", true},
+        {Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier, "\t", true},  // a control character
+        {Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier, "", true},
+        {Qt::Key_I, Qt::ControlModifier, "i", false},
+        {Qt::Key_I, Qt::ControlModifier, "\t", false},
+        {Qt::Key_I, Qt::ShiftModifier, "I", false},  // not a key equivalent
+        {Qt::Key_J, Qt::ControlModifier | Qt::ShiftModifier, "J", false},
+        {Qt::Key_1, Qt::ControlModifier, "1", false},
+    };
+    MainViewController view;
+    for (const Case& c : cases) {
+        const QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers, QString::fromLatin1(c.text));
+        EXPECT_EQ(view.performKeyEquivalent(event), c.consumed) << c.key << " " << c.modifiers.toInt();
+    }
+}
+
+TEST_F(MainWindowTest, CtrlShiftIIsSwallowedBeforeTheFocusedView)
+{
+    auto panes = std::make_shared<ProbePanes>();
+    PaneFactory::install(panes);
+    MainWindowController window;
+    window.show();
+    ASSERT_TRUE(panes->probe);
+    pressKey(panes->probe, Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier, QStringLiteral("\t"));
+    EXPECT_EQ(panes->probe->presses, 0);
+    pressKey(panes->probe, Qt::Key_I, Qt::ControlModifier, QStringLiteral("\t"));
+    EXPECT_EQ(panes->probe->presses, 1);
+    pressKey(panes->probe, Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier, QStringLiteral("K"));
+    EXPECT_EQ(panes->probe->presses, 2);
+}
+
+TEST_F(MainWindowTest, CommentCountFollowsTheToolbar)
+{
+    MainViewController view;
+    EXPECT_TRUE(view.CommentCount().isEmpty());
+    NotificationCenter::defaultCenter().post(QStringLiteral("touchBarCommentCount"),
+                                             NotificationObject::from(std::make_shared<QString>(QStringLiteral("42"))));
+    EXPECT_EQ(view.CommentCount(), QStringLiteral("42"));
+}
+
+TEST_F(MainWindowTest, BarMatchesItsReferenceImage)
+{
+    LeftViewController bar;
+    bar.resize(70, 600);
+    const QImage shot = bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QString path = fixture(QStringLiteral("left_bar.png"));
+    if (qEnvironmentVariableIsSet("TIDWEN_UPDATE_REFERENCES"))
+        shot.save(path);
+    const QImage reference = QImage(path).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(reference.isNull()) << path.toStdString();
+    ASSERT_EQ(shot.size(), reference.size());
+    EXPECT_LE(largestDifference(shot, reference), 24);
+}
+
+TEST_F(MainWindowTest, BarColoursAfterSelectionAndHover)
+{
+    LeftViewController bar;
+    bar.resize(70, 600);
+    LeftBarButton* news = bar.newsItem();
+    LeftBarButton* deals = bar.hotProductItem();
+    const QPoint newsCorner = news->geometry().topLeft() + QPoint(3, 3);
+    const QPoint dealsCorner = deals->geometry().topLeft() + QPoint(3, 3);
+    const QColor bg(210, 34, 34), selected(235, 52, 52), hovered(223, 41, 41);
+
+    EXPECT_EQ(sample(&bar, QPoint(35, 140)), bg);
+    EXPECT_EQ(sample(&bar, newsCorner), selected);
+    EXPECT_EQ(sample(&bar, dealsCorner), bg);
+
+    int newsPosts = 0, dealsPosts = 0;
+    QObject owner;
+    NotificationCenter::defaultCenter().addObserver(&owner, QStringLiteral("NEWS"), nullptr,
+                                                    [&](const Notification&) { ++newsPosts; });
+    NotificationCenter::defaultCenter().addObserver(&owner, QStringLiteral("ZQ"), nullptr,
+                                                    [&](const Notification&) { ++dealsPosts; });
+
+    bar.ItemClick(deals);
+    EXPECT_EQ(dealsPosts, 1);
+    EXPECT_EQ(sample(&bar, newsCorner), bg);
+    EXPECT_EQ(sample(&bar, dealsCorner), selected);
+    EXPECT_EQ(news->imageName(), QStringLiteral("zixun_selected"));
+    EXPECT_EQ(deals->imageName(), QStringLiteral("zefup"));
+
+    // Over and off the news item while deals are selected: back to the bar colour.
+    hover(news, true);
+    EXPECT_EQ(sample(&bar, newsCorner), hovered);
+    hover(news, false);
+    EXPECT_EQ(sample(&bar, newsCorner), bg);
+    EXPECT_EQ(sample(&bar, dealsCorner), selected);
+    hover(deals, true);
+    EXPECT_EQ(sample(&bar, dealsCorner), hovered);
+    hover(deals, false);
+    EXPECT_EQ(sample(&bar, dealsCorner), selected);
+
+    bar.ItemClick(news);
+    bar.ItemClick(news);
+    EXPECT_EQ(newsPosts, 2) << "a click on the selected news item posts again";
+    EXPECT_EQ(sample(&bar, newsCorner), selected);
+    EXPECT_EQ(sample(&bar, dealsCorner), bg);
+
+    // The settings button swaps its picture instead.
+    hover(bar.feedbackBtn(), true);
+    EXPECT_EQ(bar.feedbackBtn()->imageName(), QStringLiteral("Setting_hover"));
+    EXPECT_FALSE(bar.feedbackBtn()->layerColor().has_value());
+    hover(bar.feedbackBtn(), false);
+    EXPECT_EQ(bar.feedbackBtn()->imageName(), QStringLiteral("Setting"));
+}
+
+TEST_F(MainWindowTest, BarLayout)
+{
+    LeftViewController bar;
+    bar.resize(70, 700);
+    bar.show();
+    EXPECT_EQ(bar.HeadBtn()->geometry(), QRect(10, 50, 50, 50));
+    EXPECT_EQ(bar.newsItem()->geometry(), QRect(0, 178, 70, 80));
+    EXPECT_EQ(bar.hotProductItem()->geometry(), QRect(0, 258, 70, 80));
+    EXPECT_EQ(bar.feedbackBtn()->geometry(), QRect(15, 700 - 30 - 40, 40, 40));
+    EXPECT_EQ(bar.closeButton()->geometry(), QRect(8, 10, 14, 14));
+    EXPECT_EQ(bar.minButton()->geometry(), QRect(29, 10, 14, 14));
+    EXPECT_EQ(bar.maxButton()->geometry(), QRect(50, 10, 14, 14));
+    EXPECT_EQ(bar.HeadBtn()->imageName(), QStringLiteral("UserHeadIcon"));
+    EXPECT_EQ(bar.HeadBtn()->toolTip(), QStringLiteral("个人中心"));
+}
+
+TEST_F(MainWindowTest, SettingsPopoverIsMadeOnceAndPopsUp)
+{
+    MainWindowController window;
+    window.show();
+    LeftViewController* bar = window.MainVC()->leftViewController();
+    EXPECT_EQ(bar->popover(), nullptr);
+    bar->ItemClick(bar->feedbackBtn());
+    QWidget* popover = bar->popover();
+    ASSERT_NE(popover, nullptr);
+    EXPECT_TRUE(popover->isVisible());
+    EXPECT_EQ(popover->windowType(), Qt::Popup);
+    // Right of the settings button.
+    EXPECT_GE(popover->x(), bar->feedbackBtn()->mapToGlobal(QPoint(bar->feedbackBtn()->width(), 0)).x());
+    popover->hide();
+    bar->ItemClick(bar->feedbackBtn());
+    EXPECT_EQ(bar->popover(), popover);
+}
+
+TEST_F(MainWindowTest, AvatarOpensLoginOrProfile)
+{
+    auto windows = std::make_shared<FakeAccountWindows>();
+    AccountWindowFactory::install(windows);
+    LeftViewController bar;
+    bar.ItemClick(bar.HeadBtn());
+    bar.ItemClick(bar.HeadBtn());
+    EXPECT_EQ(windows->userLandMade, 1) << "the login window is kept";
+    EXPECT_EQ(windows->shows, 2);
+
+    delegate.setCurrLandUser(std::make_shared<NSMyUserInfo>(), false);
+    bar.ItemClick(bar.HeadBtn());
+    bar.ItemClick(bar.HeadBtn());
+    EXPECT_EQ(windows->userInfoMade, 2) << "a new profile window each time";
+    EXPECT_NE(bar.userInfoWD(), nullptr);
+    EXPECT_EQ(windows->shows, 4);
+}
+
+TEST_F(MainWindowTest, BarClosesItsWindow)
+{
+    MainWindowController window;
+    window.show();
+    ASSERT_TRUE(window.isVisible());
+    window.MainVC()->leftViewController()->closeButton()->click();
+    EXPECT_FALSE(window.isVisible());
+}

@@ -1,0 +1,226 @@
+#include "AppTestSupport.h"
+
+#include "TestEnvironment.h"
+#include "app/GlobalVarInit.h"
+
+namespace {
+
+QStringList builtInTable()
+{
+    QStringList urls;
+    for (int i = 1; i <= ServerUrls::kKeyCount; ++i)
+        urls.append(ServerUrls::builtInValue(i));
+    return urls;
+}
+
+void writeUrlTable(const QStringList& urls)
+{
+    DatabaseOperate::Lease store;
+    ASSERT_TRUE(store);
+    ASSERT_TRUE(store->UrlList_update(urls));
+}
+
+}  // namespace
+
+// A delegate with a fake for every neighbour, all writing to one log.
+class StartupTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        push = std::make_shared<FakePushService>(log);
+        PushService::install(push);
+        remote = std::make_shared<FakeRemoteConfiguration>(log);
+        login = std::make_shared<FakeAutomaticLogin>(log);
+        delegate = std::make_unique<AppDelegate>();
+        delegate->setRemoteConfigurationService(remote);
+        delegate->setAutomaticLoginService(login);
+        delegate->setMainWindowFactory(std::make_shared<FakeMainWindowFactory>(log));
+        delegate->setURLCacheInstaller(std::make_shared<FakeURLCache>(log));
+        delegate->setLaunchReporter(std::make_shared<FakeLaunchReporter>(log));
+        delegate->setLocationLookup(std::make_shared<FakeLocation>(log));
+        delegate->setPushPayloadRouter(std::make_shared<FakeRouter>(log));
+    }
+
+    void TearDown() override
+    {
+        // Let a login that is still waiting end, and its result arrive, before the delegate goes.
+        login->release.signal();
+        waitUntil([] { return !gbLoginInProgress.load(); }, 5000);
+        delegate.reset();
+    }
+
+    // Runs start-up and lets the automatic login end as the test set it up.
+    void launchAndFinishLogin()
+    {
+        delegate->applicationDidFinishLaunching();
+        login->release.signal();
+        ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 5000));
+    }
+
+    decltype(restoreProcessState()) restore = restoreProcessState();
+    std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
+    std::shared_ptr<FakePushService> push;
+    std::shared_ptr<FakeRemoteConfiguration> remote;
+    std::shared_ptr<FakeAutomaticLogin> login;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(StartupTest, StepsInOrder)
+{
+    push->launchPayload = QVariantMap{{QStringLiteral("newsid"), QStringLiteral("7")}};
+    launchAndFinishLogin();
+    EXPECT_EQ(log->all(), (QStringList{
+                              QStringLiteral("reloadADInfo"),
+                              QStringLiteral("register 7"),
+                              QStringLiteral("launchPayload"),
+                              QStringLiteral("makeMainWindow"),
+                              QStringLiteral("showWindow"),
+                              QStringLiteral("urlCache 4194304 33554432 nsurlcache"),
+                              QStringLiteral("route newsid"),
+                              QStringLiteral("event open_TidwenMac"),
+                              QStringLiteral("getLocation"),
+                              QStringLiteral("autoLogin"),
+                          }));
+    EXPECT_TRUE(delegate->isPushNews());
+    EXPECT_FALSE(login->ranOnMainThread.load());
+    EXPECT_TRUE(login->flagWhileRunning.load());
+}
+
+TEST_F(StartupTest, LaunchPayloads)
+{
+    struct Case
+    {
+        std::optional<QVariantMap> payload;
+        bool pushNews;
+        bool routed;
+    };
+    const Case cases[] = {
+        {std::nullopt, false, false},
+        {QVariantMap{}, false, false},
+        {QVariantMap{{QStringLiteral("aps"), QVariantMap{}}}, true, true},
+    };
+    for (const Case& c : cases) {
+        log->calls.clear();
+        push->launchPayload = c.payload;
+        delegate = std::make_unique<AppDelegate>();
+        delegate->setAutomaticLoginService(login);
+        delegate->setPushPayloadRouter(std::make_shared<FakeRouter>(log));
+        launchAndFinishLogin();
+        EXPECT_EQ(delegate->isPushNews(), c.pushNews);
+        EXPECT_EQ(log->all().filter(QStringLiteral("route")).size(), c.routed ? 1 : 0);
+    }
+}
+
+TEST_F(StartupTest, UrlTableReachesTheSwitchesAndTheSharedSuite)
+{
+    auto restoreTable = qScopeGuard([] {
+        writeUrlTable(builtInTable());
+        DatabaseOperate::Lease store;
+        store->UrlList_get();
+    });
+    const QString custom = QStringLiteral("http://127.0.0.1:9/custom/news.xml");
+    writeUrlTable(urlTableWith(16, custom));
+    {
+        SettingsDatabaseOperate::Lease settings;
+        ASSERT_TRUE(settings);
+        settings->setLoadAllData(false);
+    }
+    gbApiRandom = true;
+    UserDefaults& suite = UserDefaults::suite(QLatin1String(kSharedSuiteName));
+    for (const char* key : {"loadAllData", "getNews", "apiRandom", "tidwenUrl"})
+        suite.removeObjectForKey(QLatin1String(key));
+
+    launchAndFinishLogin();
+
+    EXPECT_EQ(kUrlNewsListXml, custom);
+    // The configuration was asked for after the table and the switches were read.
+    EXPECT_EQ(remote->urlAtCall, custom);
+    EXPECT_TRUE(remote->loadAllDataAtCall);
+    EXPECT_TRUE(gbLoadAllData.load());
+
+    EXPECT_EQ(suite.objectForKey(QStringLiteral("getNews")).toString(), custom);
+    EXPECT_EQ(suite.objectForKey(QStringLiteral("loadAllData")), QVariant(true));
+    EXPECT_EQ(suite.objectForKey(QStringLiteral("apiRandom")), QVariant(false));
+    EXPECT_EQ(suite.objectForKey(QStringLiteral("tidwenUrl")).toString(), kUrlSiteHome);
+    EXPECT_FALSE(kUrlSiteHome.isEmpty());
+}
+
+TEST_F(StartupTest, AutomaticLoginOutcomes)
+{
+    struct Case
+    {
+        const char* name;
+        AutoLoginOutcome::Result result;
+        bool withUser;
+        bool throws;
+        bool loggedIn;
+    };
+    const Case cases[] = {
+        {"success", AutoLoginOutcome::Result::LoggedIn, true, false, true},
+        {"refused", AutoLoginOutcome::Result::Refused, false, false, false},
+        {"failed", AutoLoginOutcome::Result::Failed, false, false, false},
+        {"success without a profile", AutoLoginOutcome::Result::LoggedIn, false, false, false},
+        {"thrown", AutoLoginOutcome::Result::LoggedIn, true, true, false},
+    };
+    for (const Case& c : cases) {
+        log->calls.clear();
+        login->outcome = AutoLoginOutcome{};
+        login->outcome.result = c.result;
+        if (c.withUser) {
+            login->outcome.user = std::make_shared<NSMyUserInfo>();
+            login->outcome.user->userID = 123;
+        }
+        login->throws = c.throws;
+        delegate = std::make_unique<AppDelegate>();
+        delegate->setAutomaticLoginService(login);
+        delegate->setMainWindowFactory(std::make_shared<FakeMainWindowFactory>(log));
+
+        delegate->applicationDidFinishLaunching();
+        EXPECT_TRUE(gbLoginInProgress.load()) << c.name;
+        login->release.signal();
+        ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 5000)) << c.name;
+        EXPECT_EQ(delegate->getCurrLandUser() != nullptr, c.loggedIn) << c.name;
+        // The profile reached the bar from the main thread.
+        EXPECT_EQ(log->all().contains(QStringLiteral("GetUserAvatar")), c.loggedIn) << c.name;
+    }
+}
+
+TEST_F(StartupTest, ProfileFromAnotherThreadArrivesOnTheMainThread)
+{
+    delegate->MainWindowController();
+    auto user = std::make_shared<NSMyUserInfo>();
+    user->userID = 5;
+    std::atomic<bool> setBeforeReturn{false};
+    AppDelegate* target = delegate.get();
+    dispatch::Semaphore done;
+    dispatch::asyncGlobal([&] {
+        target->setCurrLandUser(user, false);
+        setBeforeReturn = target->getCurrLandUser() != nullptr;
+        done.signal();
+    });
+    ASSERT_TRUE(waitUntil([&] { return target->getCurrLandUser() != nullptr; }));
+    ASSERT_TRUE(done.wait(5000));
+    EXPECT_FALSE(setBeforeReturn.load()) << "set on the worker instead of the main thread";
+    EXPECT_EQ(target->getCurrLandUser()->userID, 5);
+}
+
+TEST_F(StartupTest, NewProfileStoresItsDate)
+{
+    Clock::setNow(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), QTimeZone::utc()));
+    Clock::setLocalZone(QTimeZone::utc());
+    delegate->setCurrLandUser(std::make_shared<NSMyUserInfo>(), true);
+    SettingsDatabaseOperate::Lease settings;
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(settings->UserInfoDate(), QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), QTimeZone::utc()));
+}
+
+TEST(StartupWithoutNeighbours, MissingStepsAreSkippedAndNoLoginIsInFlight)
+{
+    auto restore = restoreProcessState();
+    AppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    EXPECT_FALSE(gbLoginInProgress.load());
+    EXPECT_EQ(delegate.MainWindowController(), nullptr);
+    EXPECT_FALSE(delegate.isPushNews());
+}
