@@ -5,6 +5,7 @@
 #include "newslist/views/CenterTableView.h"
 #include "newslist/views/CenterViewController.h"
 #include "newslist/views/SlideView.h"
+#include "newslist/views/search/SearchNewsViewController.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/TrackingArea.h"
@@ -148,6 +149,16 @@ TEST_F(ListViewsTest, TheColumnLaysOutTabsAndSwitchesLists)
     column.showNEWS();
     EXPECT_TRUE(column.tabButtons().first()->isChecked());
     EXPECT_EQ(column.lastSelectIndex(), 111);
+
+    // The edit button opens the channel editor; the search button the search window, once each.
+    column.editColumnBtn()->click();
+    QWidget* editor = column.findChild<QWidget*>(QStringLiteral("editColumnPopover"));
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->isVisible());
+    editor->hide();
+    column.searchNews();
+    column.searchNews();
+    EXPECT_EQ(column.findChildren<SearchNewsViewController*>().size(), 1);
 }
 
 TEST_F(ListViewsTest, LongListsKeepNoWidgetPerRow)

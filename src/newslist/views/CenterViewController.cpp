@@ -4,6 +4,8 @@
 #include "foundation/CommonFunction.h"
 #include "newslist/views/CenterTableView.h"
 #include "newslist/views/NewsListImages.h"
+#include "newslist/views/editor/editColumnViewController.h"
+#include "newslist/views/search/SearchNewsViewController.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
 
@@ -259,13 +261,12 @@ void CenterViewController::refreshNews()
 
 void CenterViewController::searchNews()
 {
-    // The search window is not part of the column yet.
+    openSearchWindow(this);
 }
 
 void CenterViewController::editNews(QWidget* sender)
 {
-    Q_UNUSED(sender);
-    // The channel editor is not part of the column yet.
+    openChannelEditor(this, sender);
 }
 
 QWidget* CenterViewController::dealsView() const
