@@ -8,7 +8,7 @@ TIDWEN_PACKAGES=(
   libsqlite3-dev libxml2-dev libicu-dev zlib1g-dev libminizip-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-noto-cjk libjs-jquery libjs-jquery-lazyload
-  qt6-positioning-dev dbus
+  qt6-positioning-dev libqt6positioning6-plugins dbus
 )
 
 tidwen_missing_packages() {
