@@ -370,12 +370,17 @@ void SearchNewsPresenter::showSearchingMore()
 
 void SearchNewsPresenter::showSearchData(bool more)
 {
+    m_btnTitle = more ? kMoreTitle : kNoMoreTitle;
+    reloadResults();
+    showResultTable();
+}
+
+void SearchNewsPresenter::showResultTable()
+{
     m_display.historyVisible = false;
     m_display.resultVisible = true;
     m_display.historyIsDocument = false;
     m_display.labelVisible = false;
-    m_btnTitle = more ? kMoreTitle : kNoMoreTitle;
-    reloadResults();
     hideLogo();
 }
 

@@ -78,6 +78,9 @@ public:
     // The search window is closing.
     void windowWillClose();
 
+    // A first news page with these items has arrived: they replace the news results and show.
+    void showNewsPage(const QList<FeedPtr>& feeds);
+
     // ---- State ----
     int kind() const { return m_kind; }
     const QList<SearchInfoPtr>& historyArray() const { return m_historyArray; }
@@ -132,6 +135,8 @@ private:
     void readHistory(int kind);
     void resetCurrentKind();
     void clearResults(int kind);
+    // The result table shown as the document, the spinner gone (showSearchData without reload).
+    void showResultTable();
 
     // Requests (SearchNewsPresenter_Requests.cpp).
     void sendFirstPage(const QString& keyword);

@@ -103,13 +103,31 @@ void SearchNewsPresenter::onNewsPage(const QByteArray& bytes, bool firstPage)
             showSearchMore(false);
         return;
     }
-    if (firstPage)
-        m_text[kNews] = m_searchKey;
+    if (firstPage) {
+        showNewsPage(feeds);
+        return;
+    }
     appendNews(feeds);
-    if (firstPage)
-        showSearchData(true);
-    else
-        showSearchMore(true);
+    showSearchMore(true);
+}
+
+void SearchNewsPresenter::showNewsPage(const QList<FeedPtr>& feeds)
+{
+    // One reset for the whole page: the table is laid out once.
+    const bool shown = m_kind == kNews;
+    if (shown)
+        m_resultModel.beginReload();
+    m_resultArray1 = feeds;
+    int64_t& cursor = m_currentMinID[kNews];
+    cursor = SearchReply::kNoCursor;
+    for (const FeedPtr& feed : feeds)
+        cursor = SearchReply::lowerCursor(cursor, feed->guid);
+    m_text[kNews] = m_searchKey;
+    m_btnTitle = QStringLiteral("搜索更多");
+    m_moreTitle = m_btnTitle;
+    if (shown)
+        m_resultModel.endReload();
+    showResultTable();
 }
 
 void SearchNewsPresenter::onDealsPage(const QByteArray& bytes, bool firstPage)

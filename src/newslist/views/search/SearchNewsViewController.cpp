@@ -3,6 +3,7 @@
 #include "foundation/CommonFunction.h"
 #include "newslist/views/search/SearchHistoryCell.h"
 #include "newslist/views/search/SearchResultCell.h"
+#include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/UILabel.h"
 #include "ui/hud/DJActivityIndicator.h"
@@ -52,13 +53,20 @@ private:
     QPointer<SearchNewsViewController> m_controller;
 };
 
+SearchResultDelegate::SearchResultDelegate(QObject* parent) : QStyledItemDelegate(parent)
+{
+    if (CommonFunction::isEICapitanLater())
+        NotificationCenter::defaultCenter().addObserver(this, QStringLiteral("fontChanged"), nullptr,
+                                                        [this](const Notification&) { m_style = SearchResultCell::RowStyle::current(); });
+}
+
 void SearchResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     if (index.data(SearchResultModel::MoreRowRole).toBool())
         return;
     SearchResultCell::paintRow(*painter, option.rect, index.data(Qt::DisplayRole).toString(),
                                index.data(SearchResultModel::DateRole).toString(),
-                               index.data(SearchResultModel::SelectedRole).toBool());
+                               index.data(SearchResultModel::SelectedRole).toBool(), m_style);
 }
 
 QSize SearchResultDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "newslist/search/SearchNewsPresenter.h"
+#include "newslist/views/search/SearchResultCell.h"
+#include "ui/controls/CustomButton.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QStyledItemDelegate>
 #include <QWidget>
 
-class CustomButton;
 class DJActivityIndicator;
 class QLineEdit;
 class QListView;
@@ -21,9 +22,12 @@ class SearchResultDelegate : public QStyledItemDelegate
     Q_OBJECT
 
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit SearchResultDelegate(QObject* parent = nullptr);
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    SearchResultCell::RowStyle m_style = SearchResultCell::RowStyle::current();
 };
 
 // The search window: a top-level window of its own, not modal, made once by the list column and

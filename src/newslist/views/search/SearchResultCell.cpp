@@ -5,6 +5,7 @@
 #include "platform/NotificationCenter.h"
 #include "ui/controls/UILabel.h"
 
+#include <QHash>
 #include <QPainter>
 
 namespace {
@@ -97,18 +98,34 @@ void SearchResultCell::paintEvent(QPaintEvent* event)
     painter.drawPixmap(rect(), SearchImages::image(m_backImageName));
 }
 
-void SearchResultCell::paintRow(QPainter& painter, const QRect& rect, const QString& title, const QString& date,
-                                bool selected)
+SearchResultCell::RowStyle SearchResultCell::RowStyle::current()
 {
-    painter.drawPixmap(rect, SearchImages::image(backName(selected)));
+    RowStyle style{CommonFunction::fontWithSize(16), CommonFunction::fontWithSize(10)};
+    style.titleMetrics = QFontMetrics(style.titleFont);
+    return style;
+}
+
+void SearchResultCell::paintRow(QPainter& painter, const QRect& rect, const QString& title, const QString& date,
+                                bool selected, const RowStyle& style)
+{
+    // The background picture stretched to the row once per size, not on every paint.
+    static QHash<QString, QPixmap> stretched;
+    const QString key = backName(selected) + QLatin1Char('/') + QString::number(rect.width()) + QLatin1Char('x')
+                        + QString::number(rect.height());
+    auto found = stretched.constFind(key);
+    if (found == stretched.constEnd()) {
+        const QPixmap source = SearchImages::image(backName(selected));
+        found = stretched.insert(key, source.isNull() ? QPixmap() : source.scaled(rect.size()));
+    }
+    if (!found->isNull())
+        painter.drawPixmap(rect.topLeft(), *found);
     painter.setPen(kTitleColor);
-    const QFont titleFont = CommonFunction::fontWithSize(16);
-    painter.setFont(titleFont);
+    painter.setFont(style.titleFont);
     const QRect titleArea = titleRect(rect);
-    const QString shown = QFontMetrics(titleFont).elidedText(title, Qt::ElideRight, titleArea.width());
-    painter.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+    painter.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     style.titleMetrics.elidedText(title, Qt::ElideRight, titleArea.width()));
     painter.setPen(kDateColor);
-    painter.setFont(CommonFunction::fontWithSize(10));
+    painter.setFont(style.dateFont);
     painter.drawText(dateRect(rect), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, date);
     painter.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), kLineColor);
 }

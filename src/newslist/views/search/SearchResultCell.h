@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFont>
+#include <QFontMetrics>
 #include <QWidget>
 
 class QLabel;
@@ -28,8 +30,18 @@ public:
     UILabel* favdateLabel() const { return m_favdateLabel; }
     QString backImageName() const { return m_backImageName; }
 
+    // The fonts and measures of a painted row, made once and again after "fontChanged".
+    struct RowStyle
+    {
+        QFont titleFont;
+        QFont dateFont;
+        QFontMetrics titleMetrics{titleFont};
+        static RowStyle current();
+    };
+
     // The row as the table shows it, into rect.
-    static void paintRow(QPainter& painter, const QRect& rect, const QString& title, const QString& date, bool selected);
+    static void paintRow(QPainter& painter, const QRect& rect, const QString& title, const QString& date, bool selected,
+                         const RowStyle& style);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

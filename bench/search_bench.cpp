@@ -1,0 +1,168 @@
+// The search window's two hot paths against the plain libraries doing the same work:
+// - reading a 200-item search page (the search reader over TBXML) vs libxml2 building a document
+//   and reading the same item children;
+// - a result-model reset, layout and one 400 x 540 paint of 200 results and the more row vs a
+//   bare QListView whose QStyledItemDelegate paints the titles.
+#include "BenchSupport.h"
+
+#include "newslist/search/SearchReply.h"
+#include "newslist/views/search/SearchNewsViewController.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QListView>
+#include <QStackedWidget>
+#include <QStringListModel>
+#include <QStyledItemDelegate>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int kItems = 200;
+constexpr int kWidth = 400;
+constexpr int kHeight = 540;
+
+QByteArray makePage()
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel>\n";
+    for (int i = 0; i < kItems; ++i) {
+        xml += QStringLiteral("<item><newsid>%1</newsid><title>第%2条结果：苹果发布新机器，价格与配置全面公开</title>"
+                              "<url>http://www.tidwen.example/html/2023/11/%1.htm</url><postdate>2023-11-%3 10:00:00</postdate>"
+                              "<newssource>编辑部</newssource><z>小编</z><c></c><v>010</v><newsauthor>作者</newsauthor>"
+                              "<image>http://img.tidwen.example/newsuploadfiles/thumbnail/2023/11/%1.jpg</image>"
+                              "<description>这是一段搜索结果的摘要。</description><detail></detail>"
+                              "<hitcount>%4</hitcount><commentcount>%5</commentcount><forbidcomment>false</forbidcomment></item>\n")
+                   .arg(700000 - i)
+                   .arg(i)
+                   .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                   .arg(i * 37)
+                   .arg(i % 90)
+                   .toUtf8();
+    }
+    return xml + "</channel></rss>\n";
+}
+
+const QByteArray& page()
+{
+    static const QByteArray xml = makePage();
+    return xml;
+}
+
+// libxml2 doing the search reader's work: the tree, every child text of every item.
+int bareRead(const QByteArray& xml)
+{
+    xmlDocPtr doc = xmlReadMemory(xml.constData(), int(xml.size()), nullptr, nullptr, XML_PARSE_NONET);
+    if (!doc)
+        return 0;
+    int items = 0;
+    xmlNodePtr root = xmlDocGetRootElement(doc);
+    for (xmlNodePtr channel = root ? root->children : nullptr; channel; channel = channel->next) {
+        if (channel->type != XML_ELEMENT_NODE || std::strcmp(reinterpret_cast<const char*>(channel->name), "channel"))
+            continue;
+        for (xmlNodePtr item = channel->children; item; item = item->next) {
+            if (item->type != XML_ELEMENT_NODE)
+                continue;
+            QStringList fields;
+            for (xmlNodePtr child = item->children; child; child = child->next) {
+                if (child->type != XML_ELEMENT_NODE)
+                    continue;
+                xmlChar* text = xmlNodeGetContent(child);
+                fields.append(QString::fromUtf8(reinterpret_cast<const char*>(text)));
+                xmlFree(text);
+            }
+            benchmark::DoNotOptimize(fields);
+            ++items;
+        }
+    }
+    xmlFreeDoc(doc);
+    return items;
+}
+
+void BM_SearchPageRead(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(SearchReply::parserNewsListXmlData(page()));
+}
+BENCHMARK(BM_SearchPageRead);
+
+void BM_BareLibxml2TreeRead(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(bareRead(page()));
+}
+BENCHMARK(BM_BareLibxml2TreeRead);
+
+class TitleDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return {kWidth, 63}; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    xmlInitParser();
+    if (!bench::runRegisteredBenchmarks(&argc, argv))
+        return 1;
+    const QList<FeedPtr> results = SearchReply::parserNewsListXmlData(page());
+    if (results.size() != kItems || bareRead(page()) != kItems) {
+        std::printf("the page did not read as %d items; no ratio\n", kItems);
+        return 1;
+    }
+
+    SearchNewsViewController ours;
+    ours.window()->resize(kWidth, kHeight + 60);
+    QListView* table = ours.searchResultTV();
+    QImage oursImage(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    auto oursPass = [&] {
+        ours.presenter()->showNewsPage(results);
+        table->doItemsLayout();
+        table->viewport()->render(&oursImage);
+    };
+
+    QListView bare;
+    bare.resize(kWidth, kHeight);
+    QStringListModel titles;
+    bare.setModel(&titles);
+    bare.setItemDelegate(new TitleDelegate(&bare));
+    bare.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    QStringList texts;
+    for (const FeedPtr& feed : results)
+        texts.append(feed->title);
+    texts.append(QStringLiteral("搜索更多"));
+    QImage bareImage(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    auto barePass = [&] {
+        titles.setStringList(texts);
+        bare.doItemsLayout();
+        bare.viewport()->render(&bareImage);
+    };
+
+    oursPass();
+    if (table->model()->rowCount() != kItems + 1 || table->viewport()->width() < kWidth / 2) {
+        std::printf("the result table did not show %d rows; no ratio\n", kItems + 1);
+        return 1;
+    }
+
+    double oursRead = 1e9, bareReadTime = 1e9, oursPaint = 1e9, barePaint = 1e9;
+    for (int round = 0; round < 2; ++round) {
+        oursRead = std::min(oursRead, bench::bestSecondsPerCall([] { benchmark::DoNotOptimize(SearchReply::parserNewsListXmlData(page())); }));
+        bareReadTime = std::min(bareReadTime, bench::bestSecondsPerCall([] { benchmark::DoNotOptimize(bareRead(page())); }));
+        oursPaint = std::min(oursPaint, bench::bestSecondsPerCall(oursPass));
+        barePaint = std::min(barePaint, bench::bestSecondsPerCall(barePass));
+    }
+    std::printf("page: %d items, %lld bytes\n", kItems, static_cast<long long>(page().size()));
+    std::printf("search reader %.1f us, libxml2 tree read %.1f us\n", oursRead * 1e6, bareReadTime * 1e6);
+    std::printf("search page read time ratio ours/libxml2: %.2f (goal: at most 1.5)\n", oursRead / bareReadTime);
+    std::printf("results reset+layout+paint %.1f us, bare QListView %.1f us\n", oursPaint * 1e6, barePaint * 1e6);
+    std::printf("result table time ratio ours/bare QListView: %.2f (goal: at most 1.5)\n", oursPaint / barePaint);
+    return 0;
+}
