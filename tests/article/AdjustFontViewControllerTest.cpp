@@ -170,7 +170,7 @@ TEST(AdjustFontViewController, DrawsTheSizeBetweenTheButtons)
     RecordingTarget target;
     AdjustFontViewController popover(&target);
     popover.show();
-    ASSERT_TRUE(waitUntil([&] { return popover.fontSize()->width() > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return popover.fontSize()->x() > 0; }));
     const QRect field = popover.fontSize()->geometry();
     EXPECT_GT(field.left(), popover.subtractButton()->geometry().right());
     EXPECT_LT(field.right(), popover.addButton()->geometry().left());

@@ -215,7 +215,7 @@ TEST_F(ShareTest, ButtonsStackInsideThePopover)
 {
     ShareViewController popover(kArticle, QStringLiteral("t"), QStringLiteral("s"));
     popover.show();
-    ASSERT_TRUE(waitUntil([&] { return popover.copyButton()->height() > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return popover.copyButton()->y() > 0; }));
     const QRect sina = popover.sinaButton()->geometry();
     const QRect qq = popover.qqZoneButton()->geometry();
     const QRect copy = popover.copyButton()->geometry();
