@@ -8,7 +8,10 @@
 #include "foundation/CommonFunction.h"
 #include "ui/hud/DJActivityIndicator.h"
 
+#include <QClipboard>
 #include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMessageBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QUrl>
@@ -246,6 +249,30 @@ TEST_F(RightViewControllerTest, NothingToShowGivesTheErrorView)
     // The error view covers the page: sample its middle.
     const QImage shot = view->grab().toImage();
     EXPECT_EQ(shot.pixelColor(shot.width() / 2, 60), view->errorView()->backgroundColor());
+}
+
+TEST_F(RightViewControllerTest, CopyTakesThePageSelection)
+{
+    routeArticle(QStringLiteral("t"), QStringLiteral("<p id=\"p\">选中的文字</p>"));
+    ASSERT_TRUE(openAndWait());
+    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+    runScript(*view, QStringLiteral("var r=document.createRange();r.selectNodeContents(document.getElementById('p'));"
+                                    "window.getSelection().removeAllRanges();window.getSelection().addRange(r);"));
+    view->webView()->copySelection();
+    EXPECT_TRUE(waitUntil([] { return QGuiApplication::clipboard()->text() == QStringLiteral("选中的文字"); }));
+    runScript(*view, QStringLiteral("window.getSelection().removeAllRanges()"));
+    view->webView()->copySelection();
+    EXPECT_TRUE(waitUntil([] { return QGuiApplication::clipboard()->text().isEmpty(); }));
+}
+
+TEST_F(RightViewControllerTest, LoggedOutScoringAsksToLogIn)
+{
+    view->pane()->postScore(2);
+    QMessageBox* prompt = view->window()->findChild<QMessageBox*>(QStringLiteral("loginPrompt"));
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_EQ(prompt->text(), QStringLiteral("登录Korvask通行证后才可以进行此操作"));
+    EXPECT_EQ(prompt->windowTitle(), QStringLiteral("文章打分"));
+    prompt->close();
 }
 
 #include "RightViewControllerTest.moc"
