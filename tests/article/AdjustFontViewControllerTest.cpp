@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Extreme numbers step without overflow.
                       StepCase{"2147483647", true, 30}, StepCase{"-2147483648", false, 14}));
 
-TEST(AdjustFontViewController, TheLargerButtonTellsThePaneBeforeTheFieldChanges)
+TEST(AdjustFontViewController, StepsFromTheStoredSizeInEachButtonsOrder)
 {
     storeSetting(QStringLiteral("18"));
     RecordingTarget target;
@@ -118,23 +118,15 @@ TEST(AdjustFontViewController, TheLargerButtonTellsThePaneBeforeTheFieldChanges)
     popover.addButton()->click();
     popover.subtractButton()->click();
 
-    ASSERT_EQ(target.calls.size(), 2u);
-    EXPECT_EQ(target.calls[0].fieldAtCall, QStringLiteral("18"));  // pane told first
-    EXPECT_EQ(target.calls[1].fieldAtCall, QStringLiteral("18"));  // field first, then the pane
-    EXPECT_EQ(target.calls[1].size, 18);
-}
-
-TEST(AdjustFontViewController, EveryClickStartsFromTheStoredSize)
-{
-    storeSetting(QStringLiteral("18"));
-    RecordingTarget target;
-    AdjustFontViewController popover(&target);
-    popover.addButton()->click();
     // Someone else changed the size meanwhile (the settings window): the next click steps from it.
     storeSetting(QStringLiteral("25"));
     popover.addButton()->click();
-    EXPECT_EQ(popover.fontSize()->text(), QStringLiteral("26"));
-    EXPECT_EQ(storedSetting(), QStringLiteral("26"));
+
+    ASSERT_EQ(target.calls.size(), 3u);
+    EXPECT_EQ(target.calls[0].fieldAtCall, QStringLiteral("18"));  // pane told first
+    EXPECT_EQ(target.calls[1].fieldAtCall, QStringLiteral("18"));  // field first, then the pane
+    EXPECT_EQ(target.calls[1].size, 18);
+    EXPECT_EQ(target.calls[2].size, 26);
 }
 
 TEST(AdjustFontViewController, ADeletedPaneIsNotTold)
@@ -148,20 +140,6 @@ TEST(AdjustFontViewController, ADeletedPaneIsNotTold)
     popover.addButton()->click();  // ASan reports a call into the deleted pane
     EXPECT_EQ(popover.fontSize()->text(), QStringLiteral("20"));
     EXPECT_EQ(storedSetting(), QStringLiteral("20"));
-}
-
-TEST(AdjustFontViewController, ABusyStoreGivesTheDefaultAndStoresNothing)
-{
-    storeSetting(QStringLiteral("25"));
-    RecordingTarget target;
-    AdjustFontViewController popover(&target);
-    {
-        SettingsDatabaseOperate::Lease held;
-        ASSERT_TRUE(held);
-        EXPECT_EQ(AdjustFontViewController::storedFontSize(), AdjustFontViewController::kDefaultFontSize);
-        EXPECT_FALSE(AdjustFontViewController::storeFontSize(20));
-    }
-    EXPECT_EQ(storedSetting(), QStringLiteral("25"));
 }
 
 TEST(AdjustFontViewController, DrawsTheSizeBetweenTheButtons)
