@@ -7,11 +7,14 @@
 #include "database/SettingsDatabaseOperate.h"
 #include "database/StoreConnection.h"
 #include "foundation/GlobalValues.h"
+#include "images/SDImageCache.h"
 #include "platform/NotificationCenter.h"
 #include "platform/StorageRoot.h"
 #include "platform/UserDefaults.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QShortcut>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -375,4 +378,49 @@ TEST_F(SettingsPageTest, PagesFitTheWindowAndTheTopLeftCornerStays)
     for (int i = 3; i < 6; ++i)
         actions.at(i)->trigger();
     EXPECT_EQ(window.currentVC(), window.CommonSetting());
+}
+
+TEST(SettingsCacheClearing, EmptiesThePictureMemoryOfTheImageCache)
+{
+    const std::shared_ptr<SDImageCache>& images = SDImageCache::sharedImageCache();
+    QImage picture(4, 4, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    images->storeImage(picture, QStringLiteral("http://img.tidwen.example/settings-test.png"), false);
+    ASSERT_FALSE(images->imageFromMemoryCacheForKey(QStringLiteral("http://img.tidwen.example/settings-test.png")).isNull());
+    // The program's own owners: the configuration manager's ad images and the picture memory.
+    CacheCleaner cleaner;
+    EXPECT_EQ(cleaner.cleanCaches(), QStringLiteral("0.0B"));
+    EXPECT_TRUE(images->imageFromMemoryCacheForKey(QStringLiteral("http://img.tidwen.example/settings-test.png")).isNull());
+    for (const QString& folder : CacheLayout::clearedFolders())
+        EXPECT_TRUE(folderEmpty(folder)) << folder.toStdString();
+    QDir(CacheLayout::cacheRoot()).removeRecursively();
+}
+
+TEST(SettingsWindow, PreferencesShortcutOpensOneSettingsWindow)
+{
+    auto main = std::make_unique<QWidget>();
+    main->resize(400, 300);
+    SettingWindowController::installPreferencesShortcut(main.get());
+    main->show();
+    main->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return main->isVisible(); }));
+    auto settingsWindows = [] {
+        int count = 0;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (qobject_cast<SettingWindowController*>(w) != nullptr && w->isVisible())
+                ++count;
+        }
+        return count;
+    };
+    ASSERT_EQ(settingsWindows(), 0);
+    auto* shortcut = main->findChild<QShortcut*>(QStringLiteral("preferencesShortcut"));
+    ASSERT_NE(shortcut, nullptr);
+    EXPECT_EQ(shortcut->key(), QKeySequence(QStringLiteral("Ctrl+,")));
+    emit shortcut->activated();
+    EXPECT_EQ(settingsWindows(), 1);
+    emit shortcut->activated();
+    EXPECT_EQ(settingsWindows(), 1) << "the same window comes to the front";
+    main.reset();
+    settle(50);
+    EXPECT_EQ(settingsWindows(), 0) << "it goes with the main window";
 }
