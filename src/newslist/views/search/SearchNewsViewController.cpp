@@ -53,6 +53,18 @@ private:
     QPointer<SearchNewsViewController> m_controller;
 };
 
+namespace {
+
+// History rows are index widgets; the table itself draws nothing under them.
+class SearchHistoryDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter*, const QStyleOptionViewItem&, const QModelIndex&) const override {}
+};
+
+}  // namespace
+
 SearchResultDelegate::SearchResultDelegate(QObject* parent) : QStyledItemDelegate(parent)
 {
     if (CommonFunction::isEICapitanLater())
@@ -78,13 +90,17 @@ QSize SearchResultDelegate::sizeHint(const QStyleOptionViewItem& option, const Q
 SearchNewsViewController::SearchNewsViewController(QObject* parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("SearchNewsViewController"));
-    QWidget* owner = parent && parent->isWidgetType() ? static_cast<QWidget*>(parent) : nullptr;
-    m_window = new SearchWindow(this, owner);
+    // A window of its own, owned by this controller (not by the column's widget tree), so it goes
+    // with the controller whatever the order in which the column's children are destroyed.
+    m_window = new SearchWindow(this, nullptr);
     windowDidLoad();
 }
 
 SearchNewsViewController::~SearchNewsViewController()
 {
+    // The field losing its focus while the window goes must not start a search.
+    if (m_searchBar)
+        m_searchBar->disconnect(this);
     if (m_window) {
         auto* window = m_window.data();
         m_window.clear();
@@ -154,6 +170,7 @@ void SearchNewsViewController::windowDidLoad()
     m_searchHistoryTV->setModel(m_presenter.historyModel());
     m_searchResultTV->setModel(m_presenter.resultModel());
     m_searchResultTV->setItemDelegate(new SearchResultDelegate(m_searchResultTV));
+    m_searchHistoryTV->setItemDelegate(new SearchHistoryDelegate(m_searchHistoryTV));
     m_searchResultTV->setUniformItemSizes(true);
     m_scrollV->hide();
 
@@ -272,6 +289,9 @@ void SearchNewsViewController::rebuildHistoryRows()
 
 void SearchNewsViewController::keywordEditingFinished()
 {
+    // A window being hidden or closed takes the focus from the field: that is no end of editing.
+    if (!m_window || !m_window->isVisible())
+        return;
     if (!m_presenter.textShouldEndEditing(m_searchBar->text()))
         m_searchBar->setFocus();
 }

@@ -126,6 +126,7 @@ void SearchResultCell::paintRow(QPainter& painter, const QRect& rect, const QStr
                      style.titleMetrics.elidedText(title, Qt::ElideRight, titleArea.width()));
     painter.setPen(kDateColor);
     painter.setFont(style.dateFont);
-    painter.drawText(dateRect(rect), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, date);
+    // The date keeps its whole text even where the font is wider than the label.
+    painter.drawText(dateRect(rect), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip, date);
     painter.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), kLineColor);
 }
