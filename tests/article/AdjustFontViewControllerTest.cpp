@@ -50,6 +50,15 @@ public:
     }
 };
 
+// Puts the stored size back after each test, so the article page tests that run in the same
+// program see the size they expect.
+class AdjustFontTest : public ::testing::Test
+{
+protected:
+    const QString saved = storedSetting();
+    ~AdjustFontTest() override { storeSetting(saved); }
+};
+
 class ObjectTarget : public QObject, public AdjustFontTarget
 {
 public:
@@ -57,7 +66,7 @@ public:
     void setFontSizeEndChange(int, bool) override { ++told; }
 };
 
-TEST(AdjustFontViewController, ShowsTheStoredSizeWhenItOpens)
+TEST_F(AdjustFontTest, ShowsTheStoredSizeWhenItOpens)
 {
     storeSetting(QStringLiteral("22"));
     RecordingTarget target;
@@ -73,7 +82,7 @@ struct StepCase
     int expected;
 };
 
-class AdjustFontStep : public ::testing::TestWithParam<StepCase>
+class AdjustFontStep : public AdjustFontTest, public ::testing::WithParamInterface<StepCase>
 {};
 
 TEST_P(AdjustFontStep, ShowsTellsThePaneAndStores)
@@ -108,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Extreme numbers step without overflow.
                       StepCase{"2147483647", true, 30}, StepCase{"-2147483648", false, 14}));
 
-TEST(AdjustFontViewController, StepsFromTheStoredSizeInEachButtonsOrder)
+TEST_F(AdjustFontTest, StepsFromTheStoredSizeInEachButtonsOrder)
 {
     storeSetting(QStringLiteral("18"));
     RecordingTarget target;
@@ -129,7 +138,7 @@ TEST(AdjustFontViewController, StepsFromTheStoredSizeInEachButtonsOrder)
     EXPECT_EQ(target.calls[2].size, 26);
 }
 
-TEST(AdjustFontViewController, ADeletedPaneIsNotTold)
+TEST_F(AdjustFontTest, ADeletedPaneIsNotTold)
 {
     storeSetting(QStringLiteral("18"));
     auto target = std::make_unique<ObjectTarget>();
@@ -142,7 +151,7 @@ TEST(AdjustFontViewController, ADeletedPaneIsNotTold)
     EXPECT_EQ(storedSetting(), QStringLiteral("20"));
 }
 
-TEST(AdjustFontViewController, DrawsTheSizeBetweenTheButtons)
+TEST_F(AdjustFontTest, DrawsTheSizeBetweenTheButtons)
 {
     storeSetting(QStringLiteral("18"));
     RecordingTarget target;

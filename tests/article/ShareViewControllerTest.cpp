@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QUrlQuery>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -194,18 +195,25 @@ TEST_F(ShareTest, CopyLeavesExactlyTheAddressAndSaysWhetherItDid)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), kArticle);
 }
 
-TEST_F(ShareTest, ButtonsStackInsideThePopover)
+TEST_F(ShareTest, ButtonsStackInsideThePopupThatHostsIt)
 {
-    ShareViewController popover(kArticle, QStringLiteral("t"), QStringLiteral("s"));
-    popover.show();
-    ASSERT_TRUE(waitUntil([&] { return popover.copyButton()->y() > 0; }));
-    const QRect sina = popover.sinaButton()->geometry();
-    const QRect qq = popover.qqZoneButton()->geometry();
-    const QRect copy = popover.copyButton()->geometry();
+    // Hosted the way the pane shows it: a popup whose layout takes the popover's own size.
+    QWidget mainWindow;
+    auto* popup = new QWidget(&mainWindow, Qt::Popup);
+    auto* layout = new QVBoxLayout(popup);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* popover = new ShareViewController(kArticle, QStringLiteral("t"), QStringLiteral("s"));
+    layout->addWidget(popover);
+    popup->show();
+    ASSERT_TRUE(waitUntil([&] { return popover->copyButton()->y() > 0; }));
+    EXPECT_EQ(popup->size(), popover->sizeHint());
+    const QRect sina = popover->sinaButton()->geometry();
+    const QRect qq = popover->qqZoneButton()->geometry();
+    const QRect copy = popover->copyButton()->geometry();
     EXPECT_LT(sina.bottom(), qq.top());
     EXPECT_LT(qq.bottom(), copy.top());
     for (const QRect& r : {sina, qq, copy})
-        EXPECT_TRUE(popover.rect().contains(r)) << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+        EXPECT_TRUE(popover->rect().contains(r)) << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
 }
 
 // ---- The Touch Bar's three shares of the article ----

@@ -70,6 +70,11 @@ AdjustFontViewController::AdjustFontViewController(AdjustFontTarget* target, QWi
     viewDidLoad();
 }
 
+QSize AdjustFontViewController::sizeHint() const
+{
+    return {kPopoverWidth, kPopoverHeight};
+}
+
 void AdjustFontViewController::viewDidLoad()
 {
     m_fontSize->setText(QString::number(storedFontSize()));

@@ -26,6 +26,9 @@ public:
     // QObject, in which case a deleted target is simply no longer told.
     explicit AdjustFontViewController(AdjustFontTarget* target, QWidget* parent = nullptr);
 
+    // The popover's own size, for the popup that hosts it.
+    QSize sizeHint() const override;
+
     // One point smaller, never below the least size; the larger bound does not apply.
     void subtractFontSize();
     // One point larger, never above the most size; the lower bound does not apply.

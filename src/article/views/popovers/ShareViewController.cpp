@@ -17,6 +17,7 @@ namespace {
 constexpr int kPopoverWidth = 150;
 constexpr int kButtonHeight = 30;
 constexpr int kGap = 8;
+constexpr int kPopoverHeight = 3 * kButtonHeight + 4 * kGap;
 
 QUrl sharePage(const char* host, const char* path, const QString& query)
 {
@@ -46,9 +47,8 @@ ShareViewController::ShareViewController(const QString& url, const QString& titl
                                          QWidget* parent)
     : QWidget(parent), m_Purl(url), m_Ptitle(title), m_Psummary(summary)
 {
-    const int height = 3 * kButtonHeight + 4 * kGap;
-    resize(kPopoverWidth, height);
-    setMinimumSize(kPopoverWidth, height);
+    resize(kPopoverWidth, kPopoverHeight);
+    setMinimumSize(kPopoverWidth, kPopoverHeight);
 
     const auto make = [this](const QString& title, const QString& name, void (ShareViewController::*action)()) {
         CustomButton* button = CustomButton::initWithTitle(title, this);
@@ -73,6 +73,11 @@ ShareViewController::ShareViewController(const QString& url, const QString& titl
         });
         above = button;
     }
+}
+
+QSize ShareViewController::sizeHint() const
+{
+    return {kPopoverWidth, kPopoverHeight};
 }
 
 void ShareViewController::shareSina()

@@ -28,6 +28,9 @@ class ShareViewController : public QWidget
 public:
     ShareViewController(const QString& url, const QString& title, const QString& summary, QWidget* parent = nullptr);
 
+    // The popover's own size, for the popup that hosts it.
+    QSize sizeHint() const override;
+
     void shareSina();
     void shareQQZone();
     void shareUrl();
