@@ -61,14 +61,6 @@ TEST_F(PushHandlerTest, TokenBytesBecomeLowerHexRegisteredEncipheredAndNeverCopi
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("what the user copied"));
 }
 
-TEST_F(PushHandlerTest, LongTokenKeepsEveryByteAndLeadingZeros)
-{
-    const QByteArray token = QByteArray::fromHex("00ff10a0b1c2d3e4f5061728394a5b6c7d8e9fa0b1c2d3e4f50617283900ff01");
-    EXPECT_EQ(PushHandler::deviceTokenText(token),
-              QStringLiteral("00ff10a0b1c2d3e4f5061728394a5b6c7d8e9fa0b1c2d3e4f50617283900ff01"));
-    EXPECT_EQ(PushHandler::deviceTokenText(QByteArray()), QString());
-}
-
 TEST_F(PushHandlerTest, RoutingOpensWhatThePayloadPointsTo)
 {
     struct Case
@@ -211,24 +203,6 @@ TEST_F(PushHandlerTest, PushSwitchNeedsATokenAndStoresOnlyAnAcceptedOn)
     ASSERT_TRUE(waitUntil([&] { return pushSetting(); }));
     form = ShellServer::form(shell.server.requests().last());
     EXPECT_EQ(form.value(QStringLiteral("isPush")), QStringLiteral("true"));
-}
-
-TEST_F(PushHandlerTest, RefusedSwitchStoresNothing)
-{
-    ShellServer shell;
-    shell.server.route("POST", QStringLiteral("/push/push.asmx/SaveIosDeviceIsPush"), ShellServer::value("false"));
-    {
-        SettingsDatabaseOperate::Lease settings;
-        ASSERT_TRUE(settings);
-        settings->setNewsPush(false);
-    }
-    handler->didRegisterForRemoteNotificationsWithDeviceToken(QByteArray::fromHex("a1b2"));
-    handler->postEnablePushNotification(true);
-    ASSERT_TRUE(waitUntil([&] { return shell.server.requestCount() == 2; }));
-    settle(200);
-    SettingsDatabaseOperate::Lease settings;
-    ASSERT_TRUE(settings);
-    EXPECT_FALSE(settings->pushSetting());
 }
 
 // The launching notification, through the delegate's start-up with the handler as its router.
