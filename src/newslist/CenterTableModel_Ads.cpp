@@ -3,6 +3,7 @@
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
 #include "newslist/NewsListLinks.h"
+#include "platform/UrlOpener.h"
 #include "newslist/SlideLinks.h"
 
 #include <QDebug>
@@ -135,7 +136,7 @@ void CenterTableModel::adClicked(const NSListADInfoPtr& ad)
 {
     const QUrl target(ad->adUrl, QUrl::StrictMode);
     if (!ad->adUrl.contains(QLatin1Char('.'))) {
-        NewsBrowserLink::open(target);
+        UrlOpener::open(target);
         return;
     }
     const int64_t post = SlideLinks::communityPostIdFromLink(ad->adUrl);
@@ -145,9 +146,9 @@ void CenterTableModel::adClicked(const NSListADInfoPtr& ad)
         return;
     }
     // Only web addresses are opened, reported and counted.
-    if (!NewsBrowserLink::isWebAddress(target))
+    if (!UrlOpener::isWebAddress(target))
         return;
-    NewsBrowserLink::open(target);
+    UrlOpener::open(target);
     const auto ads = ListADManagerLink::instance();
     if (ad->listADType == 3 || ad->listADType == 5)
         ads->postbackAd(ad, false);

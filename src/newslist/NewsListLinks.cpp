@@ -40,24 +40,6 @@ std::shared_ptr<PushNewsFlag> PushNewsFlag::instance() { return slot<PushNewsFla
 void PushNewsFlag::install(std::shared_ptr<PushNewsFlag> flag) { slot<PushNewsFlag>().set(std::move(flag)); }
 
 
-std::shared_ptr<NewsBrowserLink> NewsBrowserLink::instance() { return slot<NewsBrowserLink>().get(); }
-void NewsBrowserLink::install(std::shared_ptr<NewsBrowserLink> link) { slot<NewsBrowserLink>().set(std::move(link)); }
-
-bool NewsBrowserLink::isWebAddress(const QUrl& url)
-{
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.isRelative() && !url.host().isEmpty()
-           && (scheme == QStringLiteral("http") || scheme == QStringLiteral("https"));
-}
-
-bool NewsBrowserLink::open(const QUrl& url)
-{
-    if (!isWebAddress(url))
-        return false;
-    const auto link = instance();
-    return link && link->openURL(url);
-}
-
 namespace {
 
 // The process's list-ad manager.

@@ -39,22 +39,6 @@ public:
     static void install(std::shared_ptr<PushNewsFlag> flag);
 };
 
-// The system browser. The lists hand it only absolute http and https addresses.
-class NewsBrowserLink
-{
-public:
-    virtual ~NewsBrowserLink() = default;
-    // True when the address was handed to the browser.
-    virtual bool openURL(const QUrl& url) = 0;
-
-    static std::shared_ptr<NewsBrowserLink> instance();
-    static void install(std::shared_ptr<NewsBrowserLink> link);
-    // An absolute http or https address with a host.
-    static bool isWebAddress(const QUrl& url);
-    // Opens the address through the installed link when it is a web address.
-    static bool open(const QUrl& url);
-};
-
 // The list-ad manager of the remote configuration. By default the process's manager; tests
 // install a fake.
 class ListADManagerLink

@@ -3,6 +3,7 @@
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
 #include "newslist/NewsListLinks.h"
+#include "platform/UrlOpener.h"
 
 #include <QRegularExpression>
 
@@ -115,7 +116,7 @@ bool clickLink(const QString& rawLink, const QString& linkType)
                 pane->showDealByClick(QString::number(deal), true);
             return pane != nullptr;
         }
-        return NewsBrowserLink::open(QUrl(link, QUrl::StrictMode));
+        return UrlOpener::open(QUrl(link, QUrl::StrictMode));
     }
     if (linkType == QStringLiteral("3")) {
         if (!CommonFunction::isPureInt(link))

@@ -1,5 +1,6 @@
 #include "ModelProbe.h"
 #include "NewsListTestSupport.h"
+#include "platform/UrlOpener.h"
 #include "platform/NotificationCenter.h"
 
 #include <QAbstractItemModelTester>
@@ -54,7 +55,7 @@ public:
     void postAdvertiseTask() override { ++tasks; }
 };
 
-class FakeBrowser : public NewsBrowserLink
+class FakeBrowser : public UrlOpener
 {
 public:
     QList<QUrl> opened;
@@ -83,11 +84,11 @@ protected:
     {
         NewsListTest::SetUp();
         ListADManagerLink::install(ads);
-        NewsBrowserLink::install(browser);
+        UrlOpener::install(browser);
     }
     void TearDown() override
     {
-        NewsBrowserLink::install(nullptr);
+        UrlOpener::install(nullptr);
         NewsListTest::TearDown();
     }
 

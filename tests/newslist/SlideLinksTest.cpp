@@ -1,9 +1,10 @@
 #include "NewsListTestSupport.h"
+#include "platform/UrlOpener.h"
 #include "newslist/SlideLinks.h"
 
 namespace {
 
-class FakeUrlOpener : public NewsBrowserLink
+class FakeUrlOpener : public UrlOpener
 {
 public:
     QList<QUrl> opened;
@@ -20,12 +21,12 @@ protected:
     void SetUp() override
     {
         ArticlePaneLink::install(pane);
-        NewsBrowserLink::install(opener);
+        UrlOpener::install(opener);
     }
     void TearDown() override
     {
         ArticlePaneLink::install(nullptr);
-        NewsBrowserLink::install(nullptr);
+        UrlOpener::install(nullptr);
     }
     std::shared_ptr<FakeArticlePane> pane = std::make_shared<FakeArticlePane>();
     std::shared_ptr<FakeUrlOpener> opener = std::make_shared<FakeUrlOpener>();
