@@ -85,6 +85,11 @@ void AppDelegate::setPushPayloadRouter(std::shared_ptr<PushPayloadRouter> router
     m_pushPayloadRouter = std::move(router);
 }
 
+void AppDelegate::setPushHandler(std::shared_ptr<PushServiceDelegate> handler)
+{
+    m_pushHandler = std::move(handler);
+}
+
 void AppDelegate::applicationDidFinishLaunching()
 {
     // 1. No login is in flight yet.
@@ -112,6 +117,8 @@ void AppDelegate::applicationDidFinishLaunching()
 
     // 5. Push registration with badge, sound and alert.
     const std::shared_ptr<PushService> push = PushService::shared();
+    if (m_pushHandler)
+        push->setDelegate(m_pushHandler);
     push->registerForRemoteNotificationTypes(PushService::kTypeBadge | PushService::kTypeSound |
                                              PushService::kTypeAlert);
 
@@ -218,6 +225,6 @@ void AppDelegate::startAutomaticLogin()
 
 void AppDelegate::handleAutoLoginOutcome(const AutoLoginOutcome& outcome)
 {
-    if (outcome.result == AutoLoginOutcome::Result::LoggedIn && outcome.user)
+    if (!outcome.alreadyApplied && outcome.result == AutoLoginOutcome::Result::LoggedIn && outcome.user)
         setCurrLandUser(outcome.user, outcome.newData);
 }

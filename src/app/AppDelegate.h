@@ -2,6 +2,7 @@
 
 #include "app/AppNeighbours.h"
 #include "foundation/models/NSMyUserInfo.h"
+#include "platform/PushService.h"
 
 #include <QObject>
 #include <QString>
@@ -32,6 +33,8 @@ public:
     void setLaunchReporter(std::shared_ptr<LaunchReporter> reporter);
     void setLocationLookup(std::shared_ptr<LocationLookup> lookup);
     void setPushPayloadRouter(std::shared_ptr<PushPayloadRouter> router);
+    // Hears the push service (token, failures, notifications while running) from step 5 on.
+    void setPushHandler(std::shared_ptr<PushServiceDelegate> handler);
 
     // The start-up sequence; main queues it to run once the event loop starts.
     void applicationDidFinishLaunching();
@@ -89,4 +92,5 @@ private:
     std::shared_ptr<LaunchReporter> m_launchReporter;
     std::shared_ptr<LocationLookup> m_locationLookup;
     std::shared_ptr<PushPayloadRouter> m_pushPayloadRouter;
+    std::shared_ptr<PushServiceDelegate> m_pushHandler;
 };

@@ -27,6 +27,8 @@ struct AutoLoginOutcome
     Result result = Result::Failed;
     NSMyUserInfoPtr user;  // the profile, when logged in
     bool newData = false;  // the profile was fetched anew (its date is then stored)
+    // The login handed its profile to the delegate itself; only the flag is left to clear.
+    bool alreadyApplied = false;
 };
 
 // The automatic login of the remembered account at start-up.

@@ -1,8 +1,6 @@
 #include "app/AppDelegate.h"
-#include "app/SharedURLCache.h"
-#include "app/views/DesktopUrlOpener.h"
-#include "app/views/MainWindowController.h"
-#include "platform/UrlOpener.h"
+#include "app/wiring/ProgramWiring.h"
+#include "article/views/ArticleSchemeHandler.h"
 
 #include <QApplication>
 #include <QNetworkProxyFactory>
@@ -48,8 +46,20 @@ void closeWindowsOnTerminationSignals()
 // The composition root: makes the application and its delegate, installs into each folder's
 // interfaces the implementations of the folders beside it, and queues the start-up sequence for
 // the moment the event loop runs.
+// Runs what is still queued for the main thread (and the deletions it leads to) while the
+// application object still exists, so nothing is left for its teardown to destroy.
+static void drainMainQueue()
+{
+    for (int round = 0; round < 4; ++round) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
 int main(int argc, char* argv[])
 {
+    // The article page's own scheme must be known before the application exists.
+    ArticleSchemeHandler::registerScheme();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tidwen"));
     QApplication::setOrganizationName(QStringLiteral("Korvask"));
@@ -58,17 +68,17 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
     // The platform's proxy settings, as the system's own network layer would use them.
     QNetworkProxyFactory::setUseSystemConfiguration(true);
-
     closeWindowsOnTerminationSignals();
-    UrlOpener::install(std::make_shared<DesktopUrlOpener>());
 
-    AppDelegate delegate;
-    auto urlCache = std::make_shared<SharedURLCache>();
-    delegate.setURLCacheInstaller(urlCache);
-    delegate.setMainWindowFactory(std::make_shared<MainWindowControllerFactory>());
-
-    QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
-    const int status = QApplication::exec();
-    qInfo("tidwen: the event loop ended with %d", status);
+    int status = 0;
+    {
+        AppDelegate delegate;
+        installProgramWiring(delegate);
+        QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
+        status = QApplication::exec();
+        qInfo("tidwen: the event loop ended with %d", status);
+        drainMainQueue();
+    }
+    drainMainQueue();
     return status;
 }

@@ -28,7 +28,8 @@ TEST(ProgramRun, StartsShowsItsWindowAndQuitsCleanly)
     env.insert(QStringLiteral("http_proxy"), QStringLiteral("http://127.0.0.1:9"));
     env.insert(QStringLiteral("https_proxy"), QStringLiteral("http://127.0.0.1:9"));
     env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=%1").arg(
-        QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../support/lsan.supp")));
+        QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/fixtures/program_lsan.supp")));
+    env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
 
     QProcess process;
     process.setProcessEnvironment(env);
@@ -48,6 +49,7 @@ TEST(ProgramRun, StartsShowsItsWindowAndQuitsCleanly)
     EXPECT_TRUE(log.contains("main window: shown with the left bar and two panes")) << log.toStdString();
     EXPECT_TRUE(log.contains("tidwen: the event loop ended with 0")) << log.toStdString();
     EXPECT_FALSE(log.contains("ERROR: AddressSanitizer")) << log.toStdString();
+    EXPECT_FALSE(log.contains("ERROR: LeakSanitizer")) << log.toStdString();
     EXPECT_FALSE(log.contains("runtime error:")) << log.toStdString();
     // Start-up read and wrote its stores in the user's folders.
     EXPECT_TRUE(QFileInfo::exists(home.filePath(QStringLiteral("data/tidwen/Documents/tidwenMAC.db"))));

@@ -1,0 +1,321 @@
+#include "app/wiring/ProgramWiring.h"
+
+#include "account/AccountShell.h"
+#include "account/AutoLandOperation.h"
+#include "account/views/UserInfoWD.h"
+#include "account/views/UserLandWD.h"
+#include "app/AppDelegate.h"
+#include "app/SharedURLCache.h"
+#include "app/location/AppLocation.h"
+#include "app/push/MainWindowPushTargets.h"
+#include "app/push/PushHandler.h"
+#include "app/report/MobClick.h"
+#include "app/views/AccountWindows.h"
+#include "app/views/DesktopUrlOpener.h"
+#include "app/views/MainSplitViewController.h"
+#include "app/views/MainViewController.h"
+#include "app/views/MainWindowController.h"
+#include "app/views/PaneFactory.h"
+#include "article/ArticleServices.h"
+#include "article/CommentHtmlManager.h"
+#include "article/views/ArticleNeighbours.h"
+#include "article/views/RightViewController.h"
+#include "comments/CommentsShell.h"
+#include "comments/views/CommontView.h"
+#include "comments/views/WriteCommentWD.h"
+#include "deals/DealPageBlocks.h"
+#include "deals/views/HotProductWebView.h"
+#include "newslist/NewsListLinks.h"
+#include "newslist/views/CenterViewController.h"
+#include "platform/Dispatch.h"
+#include "platform/PushService.h"
+#include "platform/UrlOpener.h"
+#include "remoteconfig/NSADInfoManager.h"
+
+#include <QDebug>
+#include <QPointer>
+#include <QWebEnginePage>
+
+namespace {
+
+// ---- the main window's panes and the objects reached through it ----
+
+class ProgramPanes : public PaneFactory
+{
+public:
+    QWidget* makeCenterViewController(QWidget* parent) override { return new CenterViewController(parent); }
+    QWidget* makeRightViewController(QWidget* parent) override { return new RightViewController(parent); }
+};
+
+MainWindowController* mainWindow()
+{
+    AppDelegate* delegate = AppDelegate::shared();
+    return delegate != nullptr ? dynamic_cast<MainWindowController*>(delegate->MainWindowController()) : nullptr;
+}
+
+RightViewController* rightViewController()
+{
+    MainWindowController* window = mainWindow();
+    if (window == nullptr)
+        return nullptr;
+    return qobject_cast<RightViewController*>(window->MainVC()->MainSplitVC()->RightViewController());
+}
+
+// ---- the account folder ----
+
+class DialogWindow : public AccountWindow
+{
+public:
+    explicit DialogWindow(QWidget* dialog) : m_dialog(dialog) {}
+    ~DialogWindow() override { delete m_dialog.data(); }
+    void showWindow() override
+    {
+        if (!m_dialog)
+            return;
+        m_dialog->show();
+        m_dialog->raise();
+        m_dialog->activateWindow();
+    }
+
+private:
+    QPointer<QWidget> m_dialog;
+};
+
+class ProgramAccountWindows : public AccountWindowFactory
+{
+public:
+    std::unique_ptr<AccountWindow> makeUserInfoWD() override { return std::make_unique<DialogWindow>(new UserInfoWD); }
+    std::unique_ptr<AccountWindow> makeUserLandWD() override { return std::make_unique<DialogWindow>(new UserLandWD); }
+};
+
+class DelegateAccountShell : public AccountShell
+{
+public:
+    void setCurrLandUser(const NSMyUserInfoPtr& user, bool newData) override
+    {
+        if (AppDelegate* delegate = AppDelegate::shared())
+            delegate->setCurrLandUser(user, newData);
+    }
+    NSMyUserInfoPtr getCurrLandUser() override
+    {
+        const AppDelegate* delegate = AppDelegate::shared();
+        return delegate != nullptr ? delegate->getCurrLandUser() : nullptr;
+    }
+    void cancelCurrLandUser() override
+    {
+        if (AppDelegate* delegate = AppDelegate::shared())
+            delegate->cancelCurrLandUser();
+    }
+    void reloadAvatar() override
+    {
+        AppDelegate* delegate = AppDelegate::shared();
+        if (MainWindowHost* window = delegate != nullptr ? delegate->MainWindowController() : nullptr)
+            window->GetUserAvatar();
+    }
+};
+
+// The automatic login runs on the main thread by itself (its requests end there); the shell's
+// worker waits for it to end. The operation hands its profile to the shell and clears the flag.
+class AutoLandLogin : public AutomaticLoginService
+{
+public:
+    AutoLoginOutcome run() override
+    {
+        auto ended = std::make_shared<dispatch::Semaphore>(0);
+        dispatch::asyncMain([ended] {
+            const std::shared_ptr<AutoLandOperation> operation = AutoLandOperation::create();
+            operation->setBUpdateOnlySuss(false);
+            operation->setCompletionBlock([ended] { ended->signal(); });
+            operation->start();
+        });
+        ended->wait();
+        AutoLoginOutcome outcome;
+        outcome.alreadyApplied = true;
+        return outcome;
+    }
+};
+
+class ConfigurationManager : public RemoteConfigurationService
+{
+public:
+    void reloadADInfo() override { NSADInfoManager::getInstance().reloadADInfo(); }
+};
+
+// ---- the lists, the pane and the comment pages ----
+
+class PaneLink : public ArticlePaneLink
+{
+public:
+    void show(const FeedPtr& feed) override
+    {
+        if (RightViewController* pane = rightViewController())
+            pane->show(feed);
+    }
+    void emptyRecordNewsAndHot() override
+    {
+        if (RightViewController* pane = rightViewController())
+            pane->recordNewsAndHot().clear();
+    }
+    void showDealByClick(const QString& productId, bool) override
+    {
+        if (RightViewController* pane = rightViewController())
+            pane->showDealPage(productId);
+    }
+};
+
+class DelegatePushNewsFlag : public PushNewsFlag
+{
+public:
+    bool isPushNews() const override
+    {
+        const AppDelegate* delegate = AppDelegate::shared();
+        return delegate != nullptr && delegate->isPushNews();
+    }
+    void setIsPushNews(bool value) override
+    {
+        if (AppDelegate* delegate = AppDelegate::shared())
+            delegate->setIsPushNews(value);
+    }
+};
+
+class Browser : public ArticleUrlOpener
+{
+public:
+    void openUrl(const QUrl& url) override { UrlOpener::open(url); }
+};
+
+class DelegateForArticles : public ArticleAppDelegate
+{
+public:
+    NSMyUserInfoPtr getCurrLandUser() override
+    {
+        const AppDelegate* delegate = AppDelegate::shared();
+        return delegate != nullptr ? delegate->getCurrLandUser() : nullptr;
+    }
+};
+
+void runPageScript(QWebEngineView* view, const QString& script)
+{
+    if (view != nullptr && view->page() != nullptr)
+        view->page()->runJavaScript(script);
+}
+
+class DealPage : public ArticleDealPage
+{
+public:
+    explicit DealPage(QWidget* parent) : m_view(new HotProductWebView(parent)) {}
+    QWidget* widget() override { return m_view; }
+    void show(const QString& productId, bool byClick) override
+    {
+        if (m_view)
+            m_view->show(productId, byClick);
+    }
+    void runScript(const QString& script) override { runPageScript(m_view, script); }
+
+private:
+    QPointer<HotProductWebView> m_view;
+};
+
+class CommentPage : public ArticleCommentPage
+{
+public:
+    explicit CommentPage(QWidget* parent) : m_view(new CommontView(parent)) {}
+    QWidget* widget() override { return m_view; }
+    void openNewsComment(const QString& newsId, const QString& title, const QString& link) override
+    {
+        if (m_view)
+            m_view->openNewsComment(newsId, title, link);
+    }
+    void refreshComment(bool byUser) override
+    {
+        if (m_view)
+            m_view->refreshComment(byUser);
+    }
+    void runScript(const QString& script) override { runPageScript(m_view, script); }
+
+private:
+    QPointer<CommontView> m_view;
+};
+
+void showLoginModally(QWidget* parent)
+{
+    UserLandWD login(parent);
+    login.raise();
+    login.exec();
+}
+
+class PaneNeighbours : public ArticleNeighbours
+{
+public:
+    std::unique_ptr<ArticleDealPage> makeDealPage(QWidget* parent) override { return std::make_unique<DealPage>(parent); }
+    std::unique_ptr<ArticleCommentPage> makeCommentPage(QWidget* parent) override
+    {
+        return std::make_unique<CommentPage>(parent);
+    }
+    void showLoginWindow(QWidget* window) override { showLoginModally(window); }
+    void showWriteComment(const QString& newsId, const QString& parentCommentId, const QString& floorId,
+                          const QString& currentCommentId, const QString& userName) override
+    {
+        if (!m_writeComment)
+            m_writeComment = new WriteCommentWD(mainWindow());
+        m_writeComment->show(newsId, parentCommentId, floorId, currentCommentId, userName);
+    }
+
+private:
+    QPointer<WriteCommentWD> m_writeComment;
+};
+
+class ProgramCommentsShell : public CommentsShell
+{
+public:
+    QString city() override
+    {
+        const AppDelegate* delegate = AppDelegate::shared();
+        return delegate != nullptr ? delegate->gCity() : QStringLiteral("");
+    }
+    void openLogin() override { showLoginModally(mainWindow()); }
+    void postCommentAndReplyTask() override { WriteCommentWD::postCommentAndReplyTask(); }
+};
+
+class ArticleDealBlocks : public DealPageBlocks
+{
+public:
+    QString GetNewsPageHaiZaiMaiBody(const QVariantList& items, const QString& newsId) override
+    {
+        return CommentHtmlManager::GetNewsPageHaiZaiMaiBody(items, newsId);
+    }
+};
+
+}  // namespace
+
+void installProgramWiring(AppDelegate& delegate)
+{
+    UrlOpener::install(std::make_shared<DesktopUrlOpener>());
+    ArticleUrlOpener::install(std::make_shared<Browser>());
+
+    PaneFactory::install(std::make_shared<ProgramPanes>());
+    AccountWindowFactory::install(std::make_shared<ProgramAccountWindows>());
+    AccountShell::install(std::make_shared<DelegateAccountShell>());
+    ArticlePaneLink::install(std::make_shared<PaneLink>());
+    PushNewsFlag::install(std::make_shared<DelegatePushNewsFlag>());
+    ArticleAppDelegate::install(std::make_shared<DelegateForArticles>());
+    ArticleNeighbours::install(std::make_shared<PaneNeighbours>());
+    CommentsShell::install(std::make_shared<ProgramCommentsShell>());
+    DealPageBlocks::install(std::make_shared<ArticleDealBlocks>());
+
+    delegate.setMainWindowFactory(std::make_shared<MainWindowControllerFactory>());
+    delegate.setURLCacheInstaller(std::make_shared<SharedURLCache>());
+    delegate.setRemoteConfigurationService(std::make_shared<ConfigurationManager>());
+    delegate.setAutomaticLoginService(std::make_shared<AutoLandLogin>());
+    delegate.setLaunchReporter(std::make_shared<MobClickLaunchReporter>());
+    delegate.setLocationLookup(std::make_shared<AppLocation>());
+
+    // The push handler routes through the main window's pane and tells the delegate its token.
+    auto push = std::make_shared<PushHandler>(std::make_shared<MainWindowPushTargets>(&mainWindow));
+    push->setDeviceTokenObserver([](const QString& token) {
+        if (AppDelegate* shared = AppDelegate::shared())
+            shared->setSelfDeviceToken(token);
+    });
+    delegate.setPushPayloadRouter(push);
+    delegate.setPushHandler(push);
+}
