@@ -268,4 +268,8 @@ TEST(CenterTableCell, OnePinnedTagHoweverOftenTheRowIsRefreshed)
     cell.setPostDateText(QStringLiteral(""));
     cell.updateCellTextColor();
     EXPECT_EQ(cell.dateLabel()->width(), 30);
+
+    // A title from the network is text, not markup.
+    cell.setTitle(QStringLiteral("<img src=\"/etc/passwd\"><b>x</b>"));
+    EXPECT_EQ(cell.titleLabel()->textFormat(), Qt::PlainText);
 }

@@ -25,6 +25,7 @@ void setTextColour(QLabel* label, const QColor& colour)
 UILabel* smallLabel(QWidget* parent, const QString& text = QString())
 {
     auto* label = new UILabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
     label->setFont(CommonFunction::fontWithSize(10));
     return label;
 }
@@ -48,7 +49,9 @@ void CenterTableCell::setControls()
     m_selectedV->setScaledContents(true);
     m_selectedV->setPixmap(newsListImage(QStringLiteral("CellNOSelectedBg")));
 
+    // Titles come from the network: shown as plain text, never as markup.
     m_titleLabel = new UILabel(this);
+    m_titleLabel->setTextFormat(Qt::PlainText);
     m_titleLabel->setFont(CommonFunction::fontWithSize(13));
     m_titleLabel->setWordWrap(true);
     m_titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -74,6 +77,7 @@ void CenterTableCell::setControls()
     m_adLabel->hide();
 
     m_typeLabel = new UILabel(this);
+    m_typeLabel->setTextFormat(Qt::PlainText);
     m_typeLabel->hide();
 
     m_crackView = new QWidget(this);

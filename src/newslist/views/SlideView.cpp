@@ -74,6 +74,7 @@ void SlideView::setControlsWithDataSource(const QList<slideDataPtr>& slides)
     m_band->setGeometry(0, 0, kWidth, 22);
     m_band->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 102);"));
     m_title = new UILabel(m_band);
+    m_title->setTextFormat(Qt::PlainText);
     m_title->setGeometry(0, 2, kWidth, 18);
     m_title->setFont(CommonFunction::fontWithSize(12));
     m_title->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
