@@ -424,3 +424,24 @@ TEST(SettingsWindow, PreferencesShortcutOpensOneSettingsWindow)
     settle(50);
     EXPECT_EQ(settingsWindows(), 0) << "it goes with the main window";
 }
+
+// The page draws its controls: the clear button's title and a checked box differ from the page's
+// own background.
+TEST_F(SettingsPageTest, GeneralPageDrawsItsControls)
+{
+    gbDouZaiMai = true;
+    CommmonSettingViewController page(model);
+    const QImage image = page.grab().toImage();
+    ASSERT_EQ(image.size(), QSize(CommmonSettingViewController::kWidth, CommmonSettingViewController::kHeight));
+    const QColor background = image.pixelColor(CommmonSettingViewController::kWidth - 5, CommmonSettingViewController::kHeight - 5);
+    auto differingPixels = [&](const QRect& area) {
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                count += image.pixelColor(x, y) != background ? 1 : 0;
+        return count;
+    };
+    EXPECT_GT(differingPixels(page.clearMemory()->geometry()), 50);
+    EXPECT_GT(differingPixels(page.showDouZaiMai()->geometry()), 50);
+    EXPECT_EQ(differingPixels(QRect(360, 260, 100, 30)), 0) << "nothing stands in the empty corner";
+}
