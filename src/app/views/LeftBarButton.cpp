@@ -34,11 +34,6 @@ void LeftBarButton::setCornerRadius(qreal radius)
     update();
 }
 
-void LeftBarButton::setTrackingHandler(TrackingHandler handler)
-{
-    m_tracking = std::move(handler);
-}
-
 QSize LeftBarButton::sizeHint() const
 {
     return m_image.isNull() ? QSize(40, 40) : m_image.deviceIndependentSize().toSize();
@@ -66,20 +61,6 @@ void LeftBarButton::paintEvent(QPaintEvent*)
     const QSizeF size = m_image.deviceIndependentSize();
     const QPointF origin((bounds.width() - size.width()) / 2, (bounds.height() - size.height()) / 2);
     painter.drawPixmap(origin, m_image);
-}
-
-void LeftBarButton::enterEvent(QEnterEvent* event)
-{
-    QAbstractButton::enterEvent(event);
-    if (m_tracking)
-        m_tracking(this, true);
-}
-
-void LeftBarButton::leaveEvent(QEvent* event)
-{
-    QAbstractButton::leaveEvent(event);
-    if (m_tracking)
-        m_tracking(this, false);
 }
 
 WindowControlButton::WindowControlButton(Kind kind, QWidget* parent) : QAbstractButton(parent), m_kind(kind)

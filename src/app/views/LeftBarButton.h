@@ -4,19 +4,15 @@
 #include <QColor>
 #include <QPixmap>
 
-#include <functional>
 #include <optional>
 
 // A button of the left bar: a coloured layer (none: the bar shows through), a picture drawn alone
-// in its middle (or scaled to fill), optionally clipped to a rounded shape. A tracked button
-// reports the mouse entering and leaving it to its owner.
+// in its middle (or scaled to fill), optionally clipped to a rounded shape.
 class LeftBarButton : public QAbstractButton
 {
     Q_OBJECT
 
 public:
-    using TrackingHandler = std::function<void(LeftBarButton* button, bool entered)>;
-
     LeftBarButton(int tag, QWidget* parent);
 
     int tag() const { return m_tag; }
@@ -32,15 +28,10 @@ public:
     void setScalesImageToFill(bool on);
     void setCornerRadius(qreal radius);
 
-    // Over the button's bounds, always active: entering and leaving reach the handler.
-    void setTrackingHandler(TrackingHandler handler);
-
     QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
     int m_tag;
@@ -49,7 +40,6 @@ private:
     QString m_imageName;
     bool m_scalesToFill = false;
     qreal m_cornerRadius = 0;
-    TrackingHandler m_tracking;
 };
 
 // The bar's own close, minimise and zoom buttons (the window has no title bar).

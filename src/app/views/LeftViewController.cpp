@@ -38,19 +38,12 @@ void LeftViewController::setControls()
             top->showMaximized();
     });
 
-    const auto track = [this](LeftBarButton* button, bool entered) {
-        if (entered)
-            mouseEntered(button);
-        else
-            mouseExited(button);
-    };
-    const auto makeItem = [this, &track](int tag, const QString& image, const QString& tooltip) {
+    const auto makeItem = [this](int tag, const QString& image, const QString& tooltip) {
         auto* button = new LeftBarButton(tag, this);
         button->setImage(appImage(image), image);
         if (!tooltip.isEmpty())
             button->setToolTip(tooltip);
         connect(button, &QAbstractButton::clicked, this, [this, button] { ItemClick(button); });
-        button->setTrackingHandler(track);
         return button;
     };
 
@@ -79,6 +72,8 @@ void LeftViewController::setControls()
     m_feedbackBtn = makeItem(kSettingsTag, QStringLiteral("Setting"), QString());
 
     m_hoverArray = {m_headBtn, m_newsItem, m_hotProductItem, m_feedbackBtn};
+    for (LeftBarButton* button : m_hoverArray)
+        TrackingArea::add(button, this);
 }
 
 void LeftViewController::setLayout()
@@ -180,9 +175,10 @@ void LeftViewController::showSettingsPopover()
     m_popover->show();
 }
 
-void LeftViewController::mouseEntered(LeftBarButton* button)
+void LeftViewController::mouseEntered(QWidget* sender)
 {
-    if (!m_hoverArray.contains(button))
+    auto* button = qobject_cast<LeftBarButton*>(sender);
+    if (button == nullptr || !m_hoverArray.contains(button))
         return;
     if (button == m_feedbackBtn)
         button->setImage(appImage(QStringLiteral("Setting_hover")), QStringLiteral("Setting_hover"));
@@ -190,9 +186,10 @@ void LeftViewController::mouseEntered(LeftBarButton* button)
         button->setLayerColor(hoverColor());
 }
 
-void LeftViewController::mouseExited(LeftBarButton* button)
+void LeftViewController::mouseExited(QWidget* sender)
 {
-    if (!m_hoverArray.contains(button))
+    auto* button = qobject_cast<LeftBarButton*>(sender);
+    if (button == nullptr || !m_hoverArray.contains(button))
         return;
     if (button == m_feedbackBtn)
         button->setImage(appImage(QStringLiteral("Setting")), QStringLiteral("Setting"));

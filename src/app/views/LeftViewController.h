@@ -2,6 +2,7 @@
 
 #include "app/UserAvatarLoader.h"
 #include "app/views/AccountWindows.h"
+#include "ui/controls/TrackingArea.h"
 
 #include <QColor>
 #include <QList>
@@ -16,7 +17,7 @@ class WindowControlButton;
 
 // The 70-wide red strip at the main window's left edge: the window's own close, minimise and zoom
 // buttons, the avatar button, the news and deals items and the settings button.
-class LeftViewController : public QWidget
+class LeftViewController : public QWidget, public TrackingAreaOwner
 {
     Q_OBJECT
 
@@ -35,8 +36,8 @@ public:
     // The action of the four buttons, by their tag.
     void ItemClick(LeftBarButton* sender);
     // Hover colours of the tracked buttons.
-    void mouseEntered(LeftBarButton* button);
-    void mouseExited(LeftBarButton* button);
+    void mouseEntered(QWidget* sender) override;
+    void mouseExited(QWidget* sender) override;
     // Shows the current account's avatar.
     void GetUserAvatar();
 
