@@ -1,5 +1,8 @@
 // Search replies come from the network: no bytes may crash either reader; every news result has
-// a news id and a title, and the cursor only ever goes down to a positive id.
+// a news id and a title, and the cursor only ever goes down to a positive id. The community
+// channel replies, read by the same folder, go through their reader as well.
+#include "newslist/community/NSVundListInfoManager.h"
+#include "newslist/community/VundCategoryJson.h"
 #include "newslist/search/SearchReply.h"
 
 #include <QByteArray>
@@ -28,5 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 std::abort();
         }
     }
+    const VundCategoryJson::Reply community = VundCategoryJson::read(bytes);
+    if (community.isArray && !community.readable)
+        std::abort();
+    if (NSVundListInfoManager::getVundDataFrom(community.array).size() > community.array.size()
+        || NSVundCategoryInfoManager::getVundDataFrom(community.array).size() > community.array.size())
+        std::abort();
     return 0;
 }

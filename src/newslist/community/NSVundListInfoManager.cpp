@@ -11,6 +11,8 @@
 #include <QJsonValue>
 #include <QPointer>
 
+#include <functional>
+
 #include <mutex>
 
 namespace {
@@ -39,6 +41,32 @@ void storeStamps(const QString& lastTime, int64_t modifyType, int64_t updateType
             store->setWebFileLastModifyTime(lastTime, modifyType);
     }
     CommonFunction::saveWebFileLastUpdateTime(updateType);
+}
+
+// The reply steps both managers share: an unchanged Last-Modified drops the reply; a readable
+// reply replaces the stored rows (with nothing for an empty array or a non-array), and only an
+// array with entries stores the stamps; an unreadable one changes nothing. Returns the
+// Last-Modified text of the reply.
+template <class Record>
+QString takeReply(const std::shared_ptr<URLSessionDataTask>& task, const QByteArray& data, int64_t modifyType,
+                  int64_t updateType, QList<Record> (*records)(const QJsonArray&),
+                  const std::function<void(DatabaseOperate&, const QList<Record>&)>& replace)
+{
+    const QString lastTime = lastModifiedOf(task);
+    if (unchanged(lastTime, modifyType) || data.isEmpty())
+        return lastTime;
+    const VundCategoryJson::Reply reply = VundCategoryJson::read(data);
+    if (!reply.readable)
+        return lastTime;
+    QList<Record> list;
+    if (reply.isArray && !reply.array.isEmpty()) {
+        list = records(reply.array);
+        storeStamps(lastTime, modifyType, updateType);
+    }
+    DatabaseOperate::Lease store;
+    if (store)
+        replace(*store, list);
+    return lastTime;
 }
 
 }  // namespace
@@ -87,24 +115,9 @@ void NSVundListInfoManager::reloadVundInfo()
 
 void NSVundListInfoManager::onReply(const std::shared_ptr<URLSessionDataTask>& task, const QByteArray& data)
 {
-    m_lastTimeStr = lastModifiedOf(task);
-    if (unchanged(m_lastTimeStr, m_iWebFileLastModifyTimeType)) {
-        m_bDownLoading = false;
-        return;
-    }
-    if (!data.isEmpty()) {
-        const VundCategoryJson::Reply reply = VundCategoryJson::read(data);
-        if (reply.readable) {
-            QList<NSVundListInfoPtr> records;
-            if (reply.isArray && !reply.array.isEmpty()) {
-                records = getVundDataFrom(reply.array);
-                storeStamps(m_lastTimeStr, m_iWebFileLastModifyTimeType, m_iWebFileLastUpdateTimeType);
-            }
-            DatabaseOperate::Lease store;
-            if (store)
-                store->ForumList_ReplaceForumList(records);
-        }
-    }
+    m_lastTimeStr = takeReply<NSVundListInfoPtr>(
+        task, data, m_iWebFileLastModifyTimeType, m_iWebFileLastUpdateTimeType, &getVundDataFrom,
+        [](DatabaseOperate& store, const QList<NSVundListInfoPtr>& list) { store.ForumList_ReplaceForumList(list); });
     m_bDownLoading = false;
 }
 
@@ -179,23 +192,11 @@ void NSVundCategoryInfoManager::reloadCategoryInfoForVundId(int64_t vundId)
 void NSVundCategoryInfoManager::onReply(const std::shared_ptr<URLSessionDataTask>& task, const QByteArray& data)
 {
     m_loadSession.reset();
-    m_lastTimeStr = lastModifiedOf(task);
-    if (unchanged(m_lastTimeStr, m_iWebFileLastModifyTimeType)) {
-        m_bDownLoading = false;
-        return;
-    }
-    if (!data.isEmpty()) {
-        const VundCategoryJson::Reply reply = VundCategoryJson::read(data);
-        if (reply.readable) {
-            QList<NSVundCategoryInfoPtr> records;
-            if (reply.isArray && !reply.array.isEmpty()) {
-                records = getVundDataFrom(reply.array);
-                storeStamps(m_lastTimeStr, m_iWebFileLastModifyTimeType, m_iWebFileLastUpdateTimeType);
-            }
-            DatabaseOperate::Lease store;
-            if (store)
-                store->ForumCategory_setCategoryList(records, m_vundId);
-        }
-    }
+    const int64_t vundId = m_vundId;
+    m_lastTimeStr = takeReply<NSVundCategoryInfoPtr>(
+        task, data, m_iWebFileLastModifyTimeType, m_iWebFileLastUpdateTimeType, &getVundDataFrom,
+        [vundId](DatabaseOperate& store, const QList<NSVundCategoryInfoPtr>& list) {
+            store.ForumCategory_setCategoryList(list, vundId);
+        });
     m_bDownLoading = false;
 }
