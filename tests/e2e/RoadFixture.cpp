@@ -1,0 +1,245 @@
+#include "RoadFixture.h"
+
+#include "TestEnvironment.h"
+#include "article/views/RightViewController.h"
+#include "networking/ReachabilityFlagsProvider.h"
+#include "newslist/views/CenterTableView.h"
+#include "newslist/views/CenterViewController.h"
+#include "platform/Clock.h"
+
+#include "article/views/ArticleSchemeHandler.h"
+
+#if __has_include("app/wiring/ProgramWiring.h")
+#include "app/wiring/ProgramWiring.h"
+#define ROAD_HAS_COMPOSITION 1
+#else
+#define ROAD_HAS_COMPOSITION 0
+#endif
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QSslConfiguration>
+#include <QTemporaryDir>
+
+namespace road {
+
+std::unique_ptr<standin::StandinService> Road::s_service;
+std::unique_ptr<AppDelegate> Road::s_delegate;
+QString Road::s_setupProblem;
+QList<FeedEntry> Road::s_feed;
+qint64 Road::s_startMs = -1;
+QStringList Road::s_log;
+
+namespace {
+
+// The network is up: a default route through a live interface, as far as the program can tell.
+class NetworkUp : public ReachabilityFlagsProvider
+{
+public:
+    bool getFlags(SCNetworkReachabilityFlags& flags) override
+    {
+        flags = kSCNetworkReachabilityFlagsReachable;
+        return true;
+    }
+    bool setCallback(ChangeCallback) override { return true; }
+    bool schedule() override { return true; }
+    void unschedule() override {}
+};
+
+QtMessageHandler gPreviousHandler = nullptr;
+
+void keepLogLine(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    Road::s_log.append(text);
+    if (gPreviousHandler)
+        gPreviousHandler(type, context, text);
+}
+
+QByteArray getThroughProxy(const QUrl& url)
+{
+    QNetworkAccessManager manager;
+    manager.setProxy(QNetworkProxy::applicationProxy());
+    std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(url)));
+    waitUntil([&] { return reply->isFinished(); }, 15000);
+    return reply->isFinished() && reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
+}
+
+}  // namespace
+
+void Road::SetUpTestSuite()
+{
+    gPreviousHandler = qInstallMessageHandler(keepLogLine);
+    // main gives the program the project's version, which the launch report names.
+    QCoreApplication::setApplicationVersion(QStringLiteral("0.1"));
+
+    standin::StandinOptions options;
+    options.seed = 7;
+    options.now = QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC);
+    s_service = std::make_unique<standin::StandinService>(options);
+    if (!s_service->isListening()) {
+        s_setupProblem = QStringLiteral("the stand-in did not start: ") + s_service->error();
+        return;
+    }
+
+    // The web view takes its proxy and the stand-in's server key from its command line, read
+    // when the first page is made.
+    QTemporaryDir folder;
+    const QString readyFile = folder.filePath(QStringLiteral("ready"));
+    s_service->writeReadyFile(readyFile);
+    QFile ready(readyFile);
+    QString spki;
+    if (ready.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : ready.readAll().split('\n')) {
+            if (line.startsWith("spki="))
+                spki = QString::fromLatin1(line.mid(5));
+        }
+    }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", QStringLiteral("--proxy-server=http://127.0.0.1:%1 --ignore-certificate-errors-spki-list=%2")
+                                              .arg(s_service->port())
+                                              .arg(spki)
+                                              .toLatin1());
+
+    QNetworkProxy::setApplicationProxy(s_service->proxy());
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.addCaCertificate(s_service->caCertificate());
+    QSslConfiguration::setDefaultConfiguration(tls);
+    ReachabilityFlagsProvider::setFactory(
+        [](const ReachabilityTarget&) -> std::shared_ptr<ReachabilityFlagsProvider> { return std::make_shared<NetworkUp>(); });
+    Clock::setNow(s_service->now());
+
+    s_feed = readFeedTitles(getThroughProxy(QUrl(QStringLiteral("http://api.tidwen.example/xml/newslist/news.xml"))));
+    if (s_feed.size() != 20) {
+        s_setupProblem = QStringLiteral("the stand-in's first channel has %1 items, not 20").arg(s_feed.size());
+        return;
+    }
+    s_service->clearLog();
+
+#if ROAD_HAS_COMPOSITION
+    s_delegate = std::make_unique<AppDelegate>();
+    installProgramWiring(*s_delegate);
+    // The composition asks for the platform's proxy settings; here the proxy is the stand-in.
+    QNetworkProxy::setApplicationProxy(s_service->proxy());
+    QElapsedTimer clock;
+    clock.start();
+    s_delegate->applicationDidFinishLaunching();
+    waitUntil(
+        [&] {
+            CenterTableView* list = channelList(101);
+            return list && list->model()->rowCount() >= 22;
+        },
+        30000);
+    if (CenterTableView* list = channelList(101); list && list->model()->rowCount() >= 22)
+        s_startMs = clock.elapsed();
+#else
+    s_setupProblem = QStringLiteral("main.cpp's wiring is not callable from a test yet (no app/wiring/ProgramWiring.h)");
+#endif
+}
+
+void Road::TearDownTestSuite()
+{
+    s_delegate.reset();
+    // Replies and cancellations still queued for the main thread run now, while the application
+    // object can take the events their clean-up posts.
+    waitUntil([] { return false; }, 300);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ReachabilityFlagsProvider::setFactory({});
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+    Clock::reset();
+    s_service.reset();
+    qInstallMessageHandler(gPreviousHandler);
+}
+
+void Road::SetUp()
+{
+    if (!s_setupProblem.isEmpty())
+        GTEST_SKIP() << qPrintable(s_setupProblem);
+}
+
+QString Road::missingPart(const QStringList& logLines)
+{
+    for (const QString& line : s_log) {
+        for (const QString& wanted : logLines) {
+            if (line.contains(wanted))
+                return line;
+        }
+    }
+    return {};
+}
+
+QWidget* Road::mainWindow()
+{
+    return s_delegate ? dynamic_cast<QWidget*>(s_delegate->MainWindowController()) : nullptr;
+}
+
+CenterViewController* Road::listColumn()
+{
+    QWidget* window = mainWindow();
+    return window ? window->findChild<CenterViewController*>() : nullptr;
+}
+
+CenterTableView* Road::channelList(int64_t listId)
+{
+    QWidget* window = mainWindow();
+    if (!window)
+        return nullptr;
+    for (CenterTableView* list : window->findChildren<CenterTableView*>()) {
+        if (list->newslistData().iListID == listId)
+            return list;
+    }
+    return nullptr;
+}
+
+RightViewController* Road::detailPane()
+{
+    QWidget* window = mainWindow();
+    return window ? window->findChild<RightViewController*>() : nullptr;
+}
+
+int rowOfEntry(CenterTableView* list, qsizetype entryIndex)
+{
+    const QAbstractItemModel* model = list->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex index = model->index(row, 0);
+        if (model->data(index, CenterTableModel::RowKindRole).toInt() == NewsListRow::Item &&
+            model->data(index, CenterTableModel::ItemIndexRole).toLongLong() == entryIndex)
+            return row;
+    }
+    return -1;
+}
+
+void clickRow(CenterTableView* list, int row)
+{
+    const QModelIndex index = list->model()->index(row, 0);
+    list->scrollTo(index);
+    QApplication::processEvents();
+    const QPoint at = list->visualRect(index).center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &release);
+}
+
+QStringList itemTitles(CenterTableView* list)
+{
+    QStringList titles;
+    const QAbstractItemModel* model = list->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex index = model->index(row, 0);
+        if (model->data(index, CenterTableModel::RowKindRole).toInt() == NewsListRow::Item)
+            titles.append(model->data(index, Qt::DisplayRole).toString());
+    }
+    return titles;
+}
+
+}  // namespace road
+
+// As main does: the article page's own scheme is known before the application exists.
+void tidwenBeforeApplication()
+{
+    ArticleSchemeHandler::registerScheme();
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+// The whole program started once for the test program, as main.cpp starts it, against the
+// stand-in service on this process; nothing below the window is faked except the network's
+// reachability (up) and the clock (the stand-in's now).
+
+#include "RoadSupport.h"
+#include "app/AppDelegate.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+class CenterTableView;
+class CenterViewController;
+class RightViewController;
+class QWidget;
+
+namespace road {
+
+class Road : public ::testing::Test
+{
+public:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+
+protected:
+    void SetUp() override;
+
+    static standin::StandinService& service() { return *s_service; }
+    // The main window, its list column, the list of a channel and the detail pane; null while
+    // the program has not made them.
+    static QWidget* mainWindow();
+    static CenterViewController* listColumn();
+    static CenterTableView* channelList(int64_t listId);
+    static RightViewController* detailPane();
+
+    // What keeps a part of the road from being driven: the program's own "not installed" line,
+    // or "" when nothing does.
+    static QString missingPart(const QStringList& logLines);
+
+    // The stand-in's first channel as its feed has it.
+    static QList<FeedEntry> s_feed;
+    static qint64 s_startMs;  // start-up to the first 22 rows; -1 until seen
+
+public:
+    static QStringList s_log;  // every line the program logged
+
+private:
+    static std::unique_ptr<standin::StandinService> s_service;
+    static std::unique_ptr<AppDelegate> s_delegate;
+    static QString s_setupProblem;
+};
+
+// The row of the list that shows the entry of that index (or -1).
+int rowOfEntry(CenterTableView* list, qsizetype entryIndex);
+// A real mouse click on the row's middle.
+void clickRow(CenterTableView* list, int row);
+// The titles of the list's item rows, top down.
+QStringList itemTitles(CenterTableView* list);
+
+}  // namespace road

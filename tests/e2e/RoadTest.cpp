@@ -1,0 +1,499 @@
+// The road of one news item through the whole program, in order: start-up, the first channel's
+// list, the first article opening by itself, clicks on rows, refreshes, new articles and faults.
+// The tests of this file run in the order written and share the one program they drive.
+
+#include "RoadFixture.h"
+
+#include "TestEnvironment.h"
+#include "article/views/ArticleWebPage.h"
+#include "article/views/RightViewController.h"
+#include "newslist/CenterTableModel.h"
+#include "newslist/views/CenterTableView.h"
+#include "newslist/views/CenterViewController.h"
+#include "platform/Clock.h"
+#include "ui/hud/DJProgressHUD.h"
+
+#include <QLabel>
+#include "article/ArticleCacheFile.h"
+#include "newslist/ListCacheFile.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QWebEngineView>
+
+#include <cstdio>
+
+namespace road {
+namespace {
+
+const QString kNewsHost = QStringLiteral("api.tidwen.example");
+
+// "123/456.xml" for 123456, "0/12.xml" for 12.
+QString articlePath(qint64 id)
+{
+    const QString text = QString::number(id);
+    if (text.size() <= 3)
+        return QStringLiteral("/xml/newscontent/0/%1.xml").arg(text);
+    return QStringLiteral("/xml/newscontent/%1/%2.xml").arg(text.left(text.size() - 3), text.right(3));
+}
+
+QString escaped(const QString& text)
+{
+    return QRegularExpression::escape(text);
+}
+
+QWebEnginePage* articlePage(RightViewController* pane)
+{
+    return pane && pane->webView() ? pane->webView()->page() : nullptr;
+}
+
+QString pageText(RightViewController* pane, const QString& script)
+{
+    QWebEnginePage* page = articlePage(pane);
+    return page ? runScript(page, script).toString() : QString();
+}
+
+QString heading(RightViewController* pane)
+{
+    return pageText(pane, QStringLiteral("(function(){var h=document.querySelector('h1');return h?h.innerText:'';})()"));
+}
+
+int countIn(RightViewController* pane, const QString& selector)
+{
+    QWebEnginePage* page = articlePage(pane);
+    return page ? runScript(page, QStringLiteral("document.querySelectorAll('%1').length").arg(selector)).toInt() : -1;
+}
+
+// Waits until the page shows the article with that title and its side blocks are filled.
+bool waitForFilledPage(RightViewController* pane, const QString& title, int timeoutMs = 20000)
+{
+    return waitUntil(
+        [&] {
+            return heading(pane) == title && countIn(pane, QStringLiteral("#related li")) > 0 &&
+                   countIn(pane, QStringLiteral("#douzaimai li")) > 0;
+        },
+        timeoutMs);
+}
+
+void figure(const char* what, double value, const char* unit, double goal)
+{
+    std::printf("[road figure] %s: %.1f %s (goal: under %.1f %s)%s\n", what, value, unit, goal, unit,
+                value < goal ? "" : "  -- goal missed");
+    std::fflush(stdout);
+}
+
+// The row that shows the news item of that id, or -1.
+int rowOfId(CenterTableView* list, qint64 id)
+{
+    const NewsListEntries& entries = list->tableModel()->newsListArray();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (const FeedPtr feed = feedOf(entries.at(i)); feed && feed->guid.toLongLong() == id)
+            return rowOfEntry(list, i);
+    }
+    return -1;
+}
+
+// Lets the event loop run for that long: for checks that something does not happen.
+void settle(int ms)
+{
+    waitUntil([] { return false; }, ms);
+}
+
+const QStringList kShellNotInstalled = {QStringLiteral("main window: no panes installed"),
+                                        QStringLiteral("the main window is not installed")};
+
+}  // namespace
+
+TEST_F(Road, StartUpFetchesTheConfigurationAndSendsTheLaunchReport)
+{
+    if (const QString missing = missingPart({QStringLiteral("the remote configuration manager is not installed")});
+        !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    const auto tunnel = waitForRequest(service(), QStringLiteral("CONNECT"), QStringLiteral("data.tidwen.example"),
+                                       QStringLiteral("data\\.tidwen\\.example:443"));
+    ASSERT_TRUE(tunnel) << "no tunnel to the configuration host";
+    const auto config = waitForRequest(service(), QStringLiteral("GET"), QStringLiteral("data.tidwen.example"),
+                                       QStringLiteral("/tidwen/v2/mac\\.xml"), tunnel->seq);
+    ASSERT_TRUE(config) << "the configuration was not fetched through the tunnel";
+    EXPECT_EQ(config->status, 200);
+
+    if (const QString missing = missingPart({QStringLiteral("the launch report is not installed")}); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    const auto report = waitForRequest(service(), QStringLiteral("GET"), QStringLiteral("report.tidwen.example"),
+                                       QStringLiteral("/receive/postdata\\.aspx\\?uid=[0-9a-f]+"));
+    ASSERT_TRUE(report) << "no launch report";
+    static const QRegularExpression record(QStringLiteral(
+        "^version:[0-9][^;]*;business:ponwel;setup:;cpu:;memory:;disk:;partition:[0-9]+\\.[0-9];"
+        "resolution:[0-9]+\\.[0-9]{6}x[0-9]+\\.[0-9]{6};mac:[^;]*;os:[0-9]+\\.[0-9]{6};ie:;process:;autorun:;browser:;"
+        "defaultbrowser:;enablemainpage:;enablesearch:;protectmainpage:;protectsearch:;$"));
+    EXPECT_TRUE(record.match(report->field(QStringLiteral("uid"))).hasMatch()) << qPrintable(report->field(QStringLiteral("uid")));
+}
+
+TEST_F(Road, FirstChannelShowsSlidesTitlesInFeedOrderAndLoadMore)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    CenterTableView* list = channelList(101);
+    ASSERT_NE(list, nullptr) << "no list of channel 101 in the main window";
+    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() == 22; }, 20000)) << list->model()->rowCount() << " rows";
+
+    // The feed requests of a fresh program: HEAD first, then GET, both without a cache-buster.
+    for (const QString& path : {QStringLiteral("/xml/newslist/news\\.xml"), QStringLiteral("/xml/slide/slide\\.xml")}) {
+        const auto head = waitForRequest(service(), QStringLiteral("HEAD"), kNewsHost, path);
+        ASSERT_TRUE(head) << "no HEAD of " << qPrintable(path) << " without ?r=";
+        const auto get = waitForRequest(service(), QStringLiteral("GET"), kNewsHost, path, head->seq);
+        ASSERT_TRUE(get) << "no GET of " << qPrintable(path) << " without ?r= after its HEAD";
+    }
+
+    const CenterTableModel* model = list->tableModel();
+    EXPECT_EQ(model->slideDataArray().size(), 5);
+    ASSERT_NE(list->slideStrip(), nullptr);
+    EXPECT_TRUE(list->slideStrip()->isVisible());
+    QStringList expected;
+    for (const FeedEntry& entry : s_feed)
+        expected.append(entry.title);
+    EXPECT_EQ(itemTitles(list), expected);
+    EXPECT_EQ(model->data(model->index(model->rowCount() - 1, 0), Qt::DisplayRole).toString(), QStringLiteral("加载更多"));
+
+    if (s_startMs >= 0)
+        figure("start to the first 22 rows", double(s_startMs), "ms", 3000);
+}
+
+TEST_F(Road, FirstItemOpensByItselfWithItsSideRequests)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    RightViewController* pane = detailPane();
+    ASSERT_NE(pane, nullptr);
+    const FeedEntry first = s_feed.first();
+    const QString id = QString::number(first.id);
+
+    const auto head = waitForRequest(service(), QStringLiteral("HEAD"), kNewsHost, escaped(articlePath(first.id)));
+    ASSERT_TRUE(head) << "no article HEAD without ?r= for " << first.id;
+    const auto get = waitForRequest(service(), QStringLiteral("GET"), kNewsHost,
+                                    escaped(articlePath(first.id)) + QStringLiteral("\\?r=[0-9]+"), head->seq);
+    ASSERT_TRUE(get) << "no article GET with ?r=<number>";
+
+    const auto hot = waitForRequest(service(), QStringLiteral("GET"), kNewsHost,
+                                    QStringLiteral("/json/hotcommentlist/[0-9]+/[0-9A-F]+\\.json\\?r=[0-9]+"));
+    ASSERT_TRUE(hot) << "no hot-comment request";
+    EXPECT_EQ(hot->field(QStringLiteral("newsid")), id);
+    const auto related = waitForRequest(service(), QStringLiteral("GET"), kNewsHost,
+                                        QStringLiteral("/json/tags/%1/%2\\.json\\?r=[0-9]+")
+                                            .arg(first.id / 1000, 4, 10, QLatin1Char('0'))
+                                            .arg(id));
+    EXPECT_TRUE(related) << "no related-news request";
+    const auto deals = waitForRequest(service(), QStringLiteral("GET"), QStringLiteral("api.zefup.tidwen.example"),
+                                      QStringLiteral("/api/apps/douzaimai\\?count=3&signature=[0-9A-F]{32}&timestamp=[0-9]+"));
+    ASSERT_TRUE(deals) << "no signed deals-block request";
+    EXPECT_NE(deals->field(QStringLiteral("signature")), QStringLiteral("wrong"));
+    const auto count = waitForRequest(service(), QStringLiteral("POST"), kNewsHost,
+                                      QStringLiteral("/api/comment\\.asmx/GetCommentCount"));
+    ASSERT_TRUE(count) << "no comment-count request";
+    EXPECT_EQ(count->field(QStringLiteral("strNewsID")), id);
+    const auto score = waitForRequest(service(), QStringLiteral("GET"), kNewsHost,
+                                      QStringLiteral("/api/newsgrade/get\\?newsid=%1&userid=[0-9]+&r=[0-9]+").arg(id));
+    EXPECT_TRUE(score) << "no score request";
+
+    ASSERT_TRUE(waitForFilledPage(pane, first.title)) << "the page shows \"" << qPrintable(heading(pane)) << "\"";
+    QImage picture;
+    const QString path = saveScreenshot(mainWindow(), QStringLiteral("road-article"), &picture);
+    ASSERT_FALSE(path.isEmpty());
+    std::printf("[road screenshot] %s\n", qPrintable(path));
+    const QRect web(pane->webView()->mapTo(mainWindow(), QPoint(0, 0)), pane->webView()->size());
+    EXPECT_GT(distinctColours(picture, web), 8) << "the web pane is one colour in " << qPrintable(path);
+}
+
+TEST_F(Road, ClickOnRowTwoOpensItsArticleWithEveryBlock)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    CenterTableView* list = channelList(101);
+    RightViewController* pane = detailPane();
+    ASSERT_TRUE(list && pane);
+    const FeedEntry second = s_feed.at(1);
+    const qint64 before = lastSeq(service());
+
+    QElapsedTimer clock;
+    clock.start();
+    clickRow(list, rowOfEntry(list, 1));
+    ASSERT_TRUE(waitForFilledPage(pane, second.title)) << "the page shows \"" << qPrintable(heading(pane)) << "\"";
+    figure("click to a filled article page from the network", double(clock.elapsed()), "ms", 1500);
+
+    EXPECT_EQ(countIn(pane, QStringLiteral("#related li")), 3);
+    EXPECT_TRUE(pageText(pane, QStringLiteral("document.getElementById('douzaimai').innerText")).contains(QStringLiteral("大家都在买")));
+    EXPECT_EQ(countIn(pane, QStringLiteral("#douzaimai li")), 3);
+    EXPECT_TRUE(waitUntil([&] {
+        return pageText(pane, QStringLiteral("document.getElementById('newshotcomment').innerText")).contains(QStringLiteral("最热评论"));
+    }, 10000));
+
+    // Every picture of the article is fetched once.
+    waitUntil([&] { return !matching(service(), QStringLiteral("GET"), QStringLiteral("img.tidwen.example"), QStringLiteral(".*"), before).isEmpty(); }, 10000);
+    QHash<QString, int> pictures;
+    for (const Request& r : matching(service(), QStringLiteral("GET"), QStringLiteral("img.tidwen.example"), QStringLiteral("/newsuploadfiles/.*"), before))
+        ++pictures[r.target];
+    EXPECT_FALSE(pictures.isEmpty()) << "the article's pictures were not requested";
+    for (auto it = pictures.cbegin(); it != pictures.cend(); ++it)
+        EXPECT_EQ(it.value(), 1) << qPrintable(it.key());
+}
+
+TEST_F(Road, RowOneAgainComesFromTheCacheAfterAHead)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    CenterTableView* list = channelList(101);
+    RightViewController* pane = detailPane();
+    ASSERT_TRUE(list && pane);
+    const FeedEntry first = s_feed.first();
+    const qint64 before = lastSeq(service());
+
+    QElapsedTimer clock;
+    clock.start();
+    clickRow(list, rowOfEntry(list, 0));
+    ASSERT_TRUE(waitForFilledPage(pane, first.title));
+    figure("click to a filled article page from the cache", double(clock.elapsed()), "ms", 300);
+
+    EXPECT_EQ(matching(service(), QStringLiteral("HEAD"), kNewsHost, escaped(articlePath(first.id)), before).size(), 1);
+    EXPECT_TRUE(matching(service(), QStringLiteral("GET"), kNewsHost, escaped(articlePath(first.id)) + QStringLiteral(".*"), before).isEmpty());
+}
+
+TEST_F(Road, RefreshOfTheShownItemOnlyAsksForItsHeaders)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    CenterViewController* column = listColumn();
+    RightViewController* pane = detailPane();
+    ASSERT_TRUE(column && pane);
+    const FeedEntry first = s_feed.first();
+    ASSERT_TRUE(waitForFilledPage(pane, first.title));
+    const qint64 before = lastSeq(service());
+
+    column->refreshNews();
+    const auto head = waitForRequest(service(), QStringLiteral("HEAD"), kNewsHost,
+                                     escaped(articlePath(first.id)) + QStringLiteral("\\?r=shuaxinnoneed[0-9]+"), before);
+    ASSERT_TRUE(head) << "no HEAD with ?r=shuaxinnoneed";
+    settle(1000);  // room for a GET that must not come
+    EXPECT_TRUE(matching(service(), QStringLiteral("GET"), kNewsHost, escaped(articlePath(first.id)) + QStringLiteral(".*"), before).isEmpty());
+    EXPECT_EQ(heading(pane), first.title);
+
+    const QString path = saveScreenshot(mainWindow(), QStringLiteral("road-refresh"));
+    ASSERT_FALSE(path.isEmpty());
+    std::printf("[road screenshot] %s\n", qPrintable(path));
+}
+
+TEST_F(Road, ThreeNewArticlesAppearOnTopWithTheirCount)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    CenterViewController* column = listColumn();
+    CenterTableView* list = channelList(101);
+    ASSERT_TRUE(column && list);
+    ASSERT_TRUE(ToastWatcher::waitUntilHudIdle()) << qPrintable(DJProgressHUD::instance()->label() ? DJProgressHUD::instance()->label()->text() : QStringLiteral("(no label)"));
+    ToastWatcher toasts;
+    const QList<qint64> published = service().publish(3);
+    ASSERT_EQ(published.size(), 3);
+    Clock::advance(181 * 1000);
+    const qint64 before = lastSeq(service());
+
+    column->refreshNews();
+    ASSERT_TRUE(waitForRequest(service(), QStringLiteral("GET"), kNewsHost, QStringLiteral("/xml/newslist/news\\.xml\\?r=[0-9]+"), before))
+        << "the changed list was not fetched";
+    EXPECT_TRUE(toasts.waitFor(QStringLiteral("为您更新了3篇文章"))) << qPrintable(toasts.seen().join(QStringLiteral(" | ")));
+    QList<qint64> expected = published;
+    std::sort(expected.begin(), expected.end(), std::greater<>());
+    const auto topIds = [&] {
+        QList<qint64> top;
+        const NewsListEntries& entries = list->tableModel()->newsListArray();
+        for (qsizetype i = 0; i < std::min<qsizetype>(3, entries.size()); ++i)
+            top.append(feedOf(entries.at(i)) ? feedOf(entries.at(i))->guid.toLongLong() : 0);
+        return top;
+    };
+    ASSERT_TRUE(waitUntil([&] { return topIds() == expected; }, 10000)) << describeRequests(service(), before).toStdString();
+    // The feed holds twenty items: the three new ones on top push the three oldest out.
+    const QStringList titles = itemTitles(list);
+    ASSERT_EQ(titles.size(), 20);
+    EXPECT_EQ(titles.at(3), s_feed.first().title);
+    EXPECT_EQ(titles.last(), s_feed.at(16).title);
+}
+
+// Faults: each one spoils a request of an item not opened yet, so no cache hides it.
+
+TEST_F(Road, SlowArticleLeftForTheNextRowNeverShows)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    CenterTableView* list = channelList(101);
+    RightViewController* pane = detailPane();
+    ASSERT_TRUE(list && pane);
+    const FeedEntry slow = s_feed.at(2);
+    const FeedEntry next = s_feed.at(3);
+    ASSERT_TRUE(service().addFault(QStringLiteral("GET %1 %2 1 delay:2500").arg(kNewsHost, articlePath(slow.id))));
+    const qint64 before = lastSeq(service());
+
+    clickRow(list, rowOfId(list, slow.id));
+    ASSERT_TRUE(waitForRequest(service(), QStringLiteral("HEAD"), kNewsHost, escaped(articlePath(slow.id)), before));
+    clickRow(list, rowOfId(list, next.id));
+    ASSERT_TRUE(waitForFilledPage(pane, next.title));
+    // The slow reply arrives (or is dropped) after the next page stands; the page stays.
+    waitUntil([&] { return !matching(service(), QStringLiteral("GET"), kNewsHost, escaped(articlePath(slow.id)) + QStringLiteral(".*"), before).isEmpty(); }, 10000);
+    settle(1000);
+    EXPECT_EQ(heading(pane), next.title);
+    EXPECT_EQ(pane->feed() ? pane->feed()->guid.toLongLong() : 0, next.id);
+    service().clearFaults();
+}
+
+TEST_F(Road, ListHeadAnswered404FetchesTheFeedFromTheRssFolder)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    CenterViewController* column = listColumn();
+    ASSERT_NE(column, nullptr);
+    ASSERT_TRUE(service().addFault(QStringLiteral("HEAD %1 /xml/newslist/news.xml 1 status:404").arg(kNewsHost)));
+    Clock::advance(181 * 1000);
+    const qint64 before = lastSeq(service());
+
+    column->refreshNews();
+    EXPECT_TRUE(waitForRequest(service(), QStringLiteral("GET"), kNewsHost, QStringLiteral("/rss/news\\.xml(\\?r=[0-9]+)?"), before))
+        << "no GET of /rss/news.xml after the 404";
+    service().clearFaults();
+}
+
+TEST_F(Road, ArticleHeadAnswered404OpensTheFeedDocumentAndCachesIt)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    CenterTableView* list = channelList(101);
+    RightViewController* pane = detailPane();
+    ASSERT_TRUE(list && pane);
+    const FeedEntry item = s_feed.at(4);
+    ASSERT_TRUE(service().addFault(QStringLiteral("HEAD %1 %2 1 status:404").arg(kNewsHost, articlePath(item.id))));
+    const qint64 before = lastSeq(service());
+
+    clickRow(list, rowOfId(list, item.id));
+    EXPECT_TRUE(waitForRequest(service(), QStringLiteral("GET"), kNewsHost,
+                               QStringLiteral("/rss/%1\\.xml(\\?r=[0-9]+)?").arg(item.id), before))
+        << "no GET of the feed document";
+    EXPECT_TRUE(waitUntil([&] { return heading(pane) == item.title; }, 15000));
+    EXPECT_TRUE(QFileInfo::exists(ArticleCacheFile::filePathForGuid(QString::number(item.id), 2)));
+    EXPECT_FALSE(QFileInfo::exists(ArticleCacheFile::filePathForGuid(QString::number(item.id), 1)));
+    service().clearFaults();
+}
+
+TEST_F(Road, TruncatedListSaysSoAndKeepsRowsAndCache)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    CenterViewController* column = listColumn();
+    CenterTableView* list = channelList(101);
+    ASSERT_TRUE(column && list);
+    const QString cacheFile = ListCacheFile::filePathForUrl(QStringLiteral("http://api.tidwen.example/xml/newslist/news.xml"));
+    const QByteArray cachedBefore = ListCacheFile::read(cacheFile);
+    ASSERT_FALSE(cachedBefore.isEmpty()) << "no list cache at " << qPrintable(cacheFile);
+    const QStringList rowsBefore = itemTitles(list);
+    ASSERT_TRUE(ToastWatcher::waitUntilHudIdle()) << qPrintable(DJProgressHUD::instance()->label() ? DJProgressHUD::instance()->label()->text() : QStringLiteral("(no label)"));
+    ToastWatcher toasts;
+    service().publish(1);  // the list changes, so the refresh fetches it
+    ASSERT_TRUE(service().addFault(QStringLiteral("GET %1 /xml/newslist/news.xml 1 truncate").arg(kNewsHost)));
+    Clock::advance(181 * 1000);
+
+    QStringList asked;
+    const QMetaObject::Connection watch = QObject::connect(list->tableModel(), &CenterTableModel::toastRequested,
+                                                           [&](const QString& text) { asked.append(text); });
+    const qint64 before = lastSeq(service());
+    column->refreshNews();
+    // The failure shows its own toast first; the list's "更新列表失败" that follows at once meets
+    // a HUD that is still showing and is dropped, as every toast asked for meanwhile.
+    EXPECT_TRUE(toasts.waitFor(QStringLiteral("新闻加载失败，请查看网络设置")))
+        << qPrintable(toasts.seen().join(QStringLiteral(" | "))) << describeRequests(service(), before).toStdString();
+    EXPECT_TRUE(waitUntil([&] { return asked.contains(QStringLiteral("更新列表失败")); })) << qPrintable(asked.join(QStringLiteral(" | ")));
+    QObject::disconnect(watch);
+    EXPECT_EQ(itemTitles(list), rowsBefore);
+    EXPECT_EQ(ListCacheFile::read(cacheFile), cachedBefore);
+    service().clearFaults();
+}
+
+TEST_F(Road, ArticleFailingWithNothingCachedShowsTheErrorView)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    CenterTableView* list = channelList(101);
+    RightViewController* pane = detailPane();
+    ASSERT_TRUE(list && pane);
+    const FeedEntry item = s_feed.at(5);
+    ASSERT_TRUE(service().addFault(QStringLiteral("* %1 %2 0 status:500").arg(kNewsHost, articlePath(item.id))));
+
+    clickRow(list, rowOfId(list, item.id));
+    ASSERT_TRUE(waitUntil([&] { return pane->errorView() && pane->errorView()->isVisible(); }, 15000));
+    EXPECT_EQ(pane->errorView()->title(), QStringLiteral("新闻加载失败"));
+    service().clearFaults();
+}
+
+TEST_F(Road, SearchFindsRowsThatOpenTheirArticles)
+{
+    GTEST_SKIP() << "the search window is not reachable from the list column yet (search button)";
+}
+
+TEST_F(Road, FontSizePlusEnlargesThePageText)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    GTEST_SKIP() << "the toolbar's font-size popover has not landed (adjustFont does nothing)";
+}
+
+// Figures: the article page against the same HTML in a bare web view, and memory over many opens.
+
+TEST_F(Road, PageFiguresAgainstABareWebViewAndMemoryOverManyOpens)
+{
+    if (const QString missing = missingPart(kShellNotInstalled); !missing.isEmpty())
+        GTEST_SKIP() << qPrintable(missing);
+    CenterTableView* list = channelList(101);
+    RightViewController* pane = detailPane();
+    ASSERT_TRUE(list && pane);
+    service().clearFaults();
+
+    // The floor: the page's own HTML set into a bare web view.
+    const QString html = pageText(pane, QStringLiteral("document.documentElement.outerHTML"));
+    ASSERT_FALSE(html.isEmpty());
+    {
+        QWebEngineView bare;
+        bare.resize(pane->webView()->size());
+        bare.show();
+        bool loaded = false;
+        QObject::connect(&bare, &QWebEngineView::loadFinished, [&](bool) { loaded = true; });
+        QElapsedTimer clock;
+        clock.start();
+        bare.setHtml(html, pane->webPage()->url());
+        ASSERT_TRUE(waitUntil([&] { return loaded; }, 15000));
+        figure("the same page through setHtml into a bare web view (floor)", double(clock.elapsed()), "ms", 300);
+        // Hidden while whole: a view that hides itself in its destructor sends focus events
+        // that the main window's event filter would receive for a half-destroyed object.
+        bare.hide();
+    }
+
+    // Opens cycle through the items the list shows (cached after their first open).
+    QList<FeedPtr> items;
+    for (const NewsListEntry& entry : list->tableModel()->newsListArray()) {
+        if (const FeedPtr feed = feedOf(entry); feed && s_feed.at(5).id != feed->guid.toLongLong())
+            items.append(feed);
+    }
+    ASSERT_GE(items.size(), 10);
+    const auto openMany = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            const FeedPtr feed = items.at(i % items.size());
+            pane->show(feed);
+            if (!waitUntil([&] { return heading(pane) == feed->title; }, 15000))
+                return false;
+        }
+        return true;
+    };
+    ASSERT_TRUE(openMany(0, 20));
+    const qint64 after20 = residentKiB();
+    ASSERT_TRUE(openMany(20, 200));
+    const qint64 after200 = residentKiB();
+    std::printf("[road figure] resident memory: %lld KiB after 20 opens, %lld KiB after 200 (ratio %.2f, goal: within 1.30)\n",
+                static_cast<long long>(after20), static_cast<long long>(after200), double(after200) / double(after20));
+    EXPECT_LT(double(after200), 1.3 * double(after20));
+}
+
+}  // namespace road
