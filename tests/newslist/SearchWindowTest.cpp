@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QRegularExpression>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QTest>
 
@@ -378,4 +379,29 @@ TEST_F(SearchWindowTest, OnlyItsOwnClosingEmptiesTheWindowAndLateRepliesFindNobo
     spin(500);
     EXPECT_EQ(resultRows(), 0);
     EXPECT_FALSE(controller->searchResultTV()->isVisibleTo(controller->window()));
+}
+
+TEST_F(SearchWindowTest, SwitchingKindWithoutAKeywordShowsThatKindsHistory)
+{
+    {
+        DatabaseOperate::Lease store;
+        SearchInfo deal;
+        deal.searchKey = QStringLiteral("耳机");
+        deal.searchType = 1;
+        store->SearchHistory_insert(deal);
+    }
+    controller->segmentControl()->setCurrentIndex(1);
+    ASSERT_EQ(presenter->historyModel()->rowCount(), 2);
+    EXPECT_EQ(presenter->historyModel()->index(1).data().toString(), QStringLiteral("耳机"));
+    EXPECT_TRUE(controller->searchHistoryTV()->isVisibleTo(controller->window()));
+
+    // The news kind has no history: nothing shows, and nothing is sent.
+    controller->searchBar()->setText(QStringLiteral("x"));
+    controller->segmentControl()->setCurrentIndex(0);
+    EXPECT_EQ(presenter->historyModel()->rowCount(), 1);
+    EXPECT_FALSE(controller->searchHistoryTV()->isVisibleTo(controller->window()));
+    EXPECT_FALSE(controller->searchResultTV()->isVisibleTo(controller->window()));
+    EXPECT_FALSE(controller->scrollV()->isVisibleTo(controller->window()));
+    spin(50);
+    EXPECT_EQ(server.requestCount(), 0);
 }
