@@ -2,6 +2,7 @@
 
 #include "article/ArticleCacheFile.h"
 #include "database/ServerUrls.h"
+#include "article/views/ArticleNeighbours.h"
 #include "article/views/ArticleSchemeHandler.h"
 #include "article/views/ArticleWebPage.h"
 #include "article/views/RightViewController.h"
@@ -273,6 +274,63 @@ TEST_F(RightViewControllerTest, LoggedOutScoringAsksToLogIn)
     EXPECT_EQ(prompt->text(), QStringLiteral("登录Korvask通行证后才可以进行此操作"));
     EXPECT_EQ(prompt->windowTitle(), QStringLiteral("文章打分"));
     prompt->close();
+}
+
+namespace {
+
+class FakeDealPage : public ArticleDealPage
+{
+public:
+    explicit FakeDealPage(QWidget* parent) : page(new QWidget(parent)) {}
+    QWidget* widget() override { return page; }
+    void show(const QString& productId, bool byClick) override { shown.append(productId + (byClick ? "/click" : "")); }
+    void runScript(const QString& script) override { scripts.append(script); }
+    QWidget* page;
+    QStringList shown;
+    QStringList scripts;
+};
+
+class FakeNeighbours : public ArticleNeighbours
+{
+public:
+    FakeDealPage* deal = nullptr;
+    std::unique_ptr<ArticleDealPage> makeDealPage(QWidget* parent) override
+    {
+        auto page = std::make_unique<FakeDealPage>(parent);
+        deal = page.get();
+        return page;
+    }
+    std::unique_ptr<ArticleCommentPage> makeCommentPage(QWidget*) override { return nullptr; }
+    void showLoginWindow(QWidget*) override {}
+    void showWriteComment(const QString&, const QString&, const QString&, const QString&, const QString&) override {}
+};
+
+}  // namespace
+
+TEST_F(RightViewControllerTest, DealsOpenInTheDealPage)
+{
+    auto neighbours = std::make_shared<FakeNeighbours>();
+    ArticleNeighbours::install(neighbours);
+    RightViewController pane;
+    pane.resize(900, 700);
+    pane.show();
+    ASSERT_NE(neighbours->deal, nullptr);
+    pane.showDealByClick(QStringLiteral("x1"), true);
+    EXPECT_TRUE(neighbours->deal->shown.isEmpty());
+    pane.showDealByClick(QStringLiteral("88"), false);
+    EXPECT_EQ(neighbours->deal->shown, QStringList{QStringLiteral("88")});
+    EXPECT_TRUE(neighbours->deal->page->isVisible());
+    EXPECT_FALSE(pane.webView()->isVisible());
+    EXPECT_TRUE(pane.toolBar()->instantGOBtn->isVisible());
+    // From a deals block of the page: recorded in the history, back shown.
+    pane.pane()->openHot(QStringLiteral("99"));
+    EXPECT_EQ(neighbours->deal->shown.last(), QStringLiteral("99/click"));
+    ASSERT_EQ(pane.recordNewsAndHot().size(), 1);
+    EXPECT_EQ(pane.recordNewsAndHot().first().kind, QStringLiteral("hot"));
+    EXPECT_TRUE(pane.toolBar()->backBtn->isVisible());
+    pane.fontChanged();
+    EXPECT_EQ(neighbours->deal->scripts, QStringList{QStringLiteral("SetFontFamily('PingFangSC-Regular')")});
+    ArticleNeighbours::install(nullptr);
 }
 
 #include "RightViewControllerTest.moc"

@@ -1,5 +1,6 @@
 #include "article/views/RightViewController.h"
 
+#include "article/ArticleCacheFile.h"
 #include "article/views/ArticleNeighbours.h"
 #include "article/views/ArticleSchemeHandler.h"
 #include "article/views/ArticleWebPage.h"
@@ -274,6 +275,15 @@ void RightViewController::showDealPage(const QString& dealId)
 void RightViewController::showHotProductAndhideSelf()
 {
     showDealPage(QString());
+}
+
+void RightViewController::showDealByClick(const QString& productId, bool byClick)
+{
+    if (!ArticleIds::isDealId(productId))
+        return;
+    if (m_hotProductView)
+        m_hotProductView->show(productId, byClick);
+    showHotProductAndhideSelf();
 }
 
 void RightViewController::alert(const QString& buttonTitle, const QString& informative)

@@ -40,6 +40,8 @@ public:
     void cleanCacheAndCookie();
     void updateCommentCount() { m_pane->updateCommentCount(); }
     void showHotProductAndhideSelf();
+    // Loads a deal into the deal page and shows that page (deal links of the lists and slides).
+    void showDealByClick(const QString& productId, bool byClick);
 
     ArticleWebView* webView() const { return m_webView; }
     ArticleWebPage* webPage() const { return m_page; }
