@@ -12,6 +12,8 @@
 #include "ui/hud/DJActivityIndicator.h"
 #include "ui/hud/DJProgressHUD.h"
 
+#include <QCache>
+#include <QCoreApplication>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
@@ -19,7 +21,20 @@
 namespace {
 
 constexpr int kToastMs = 1000;
-constexpr int kRowCacheSize = 300;
+// Rendered rows kept for all lists together: a few screens' worth (a 300 x 70 row is about 82 KB).
+constexpr int kRowCacheSize = 120;
+
+QCache<QString, QPixmap>& renderedRows()
+{
+    static QCache<QString, QPixmap> rows(kRowCacheSize);
+    // Pixmaps go while the application still exists.
+    static const bool cleared = [] {
+        qAddPostRoutine([] { rows.clear(); });
+        return true;
+    }();
+    Q_UNUSED(cleared);
+    return rows;
+}
 
 // A rendered row stays good while its item, its state, its picture and the minute (the relative
 // date) stay the same.
@@ -45,7 +60,7 @@ QString rowKey(const CenterTableModel& model, const NewsListRow& row, bool cover
 // ---- Delegate ----
 
 CenterTableDelegate::CenterTableDelegate(CenterTableView* list)
-    : QStyledItemDelegate(list), m_list(list), m_newsCell(new CenterTableCell), m_adCell(new CenterTableCell), m_rows(kRowCacheSize)
+    : QStyledItemDelegate(list), m_list(list), m_newsCell(new CenterTableCell), m_adCell(new CenterTableCell)
 {
 }
 
@@ -106,7 +121,7 @@ QPixmap CenterTableDelegate::renderRow(const CenterTableModel& model, const News
     const NSListADInfoPtr ad = adOf(entry);
     const QString url = feed ? feed->imgurl : ad ? ad->adImageUrl : QString();
     const QString key = rowKey(model, row, !m_list->coverFor(url).isNull());
-    if (const QPixmap* cached = m_rows.object(key))
+    if (const QPixmap* cached = renderedRows().object(key))
         return *cached;
     CenterTableCell* cell = fillCell(model, row);
     const qreal ratio = m_list->devicePixelRatioF();
@@ -114,8 +129,13 @@ QPixmap CenterTableDelegate::renderRow(const CenterTableModel& model, const News
     pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::white);
     cell->render(&pixmap, QPoint(), QRegion(), QWidget::DrawChildren);
-    m_rows.insert(key, new QPixmap(pixmap));
+    renderedRows().insert(key, new QPixmap(pixmap));
     return pixmap;
+}
+
+void CenterTableDelegate::clearRows()
+{
+    renderedRows().clear();
 }
 
 void CenterTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const

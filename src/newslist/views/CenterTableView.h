@@ -6,7 +6,6 @@
 #include "ui/controls/DDErrorView.h"
 #include "ui/hud/DJActivityIndicator.h"
 
-#include <QCache>
 #include <QHash>
 #include <QListView>
 #include <QPointer>
@@ -29,8 +28,8 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
-    // Forgets every rendered row (a new list, or a picture that arrived).
-    void clearRows() { m_rows.clear(); }
+    // Forgets every rendered row of every list.
+    static void clearRows();
     // Fills the off-screen row as the list shows item index of the model (tests look at it).
     CenterTableCell* fillCell(const CenterTableModel& model, const NewsListRow& row) const;
 
@@ -40,7 +39,6 @@ private:
     CenterTableView* m_list;
     CenterTableCell* m_newsCell;
     CenterTableCell* m_adCell;
-    mutable QCache<QString, QPixmap> m_rows;
 };
 
 // The news list of one channel (initWithNewsListData:). The model does the work; this view shows
