@@ -7,6 +7,7 @@
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/UILabel.h"
 #include "ui/hud/DJActivityIndicator.h"
+#include "ui/layout/MASAdditions.h"
 
 #include <QCloseEvent>
 #include <QItemSelectionModel>
@@ -33,12 +34,6 @@ protected:
         if (m_controller)
             m_controller->windowWillClose();
         QWidget::closeEvent(event);
-    }
-    void resizeEvent(QResizeEvent* event) override
-    {
-        QWidget::resizeEvent(event);
-        if (m_controller)
-            m_controller->layoutWindow();
     }
     void keyPressEvent(QKeyEvent* event) override
     {
@@ -206,21 +201,47 @@ void SearchNewsViewController::windowDidLoad()
         const QSignalBlocker blocker(m_searchBar);
         m_searchBar->setText(text);
     });
-    layoutWindow();
+    setLayout();
 }
 
-void SearchNewsViewController::layoutWindow()
+void SearchNewsViewController::setLayout()
 {
-    if (!m_window || !m_searchBar)
-        return;
-    const int width = m_window->width();
-    const int height = m_window->height();
-    m_searchBar->setGeometry(15, 15, width - 160, 30);
-    m_segmentControl->setGeometry(width - 135, 15, 120, 30);
-    m_lineView->setGeometry(0, 59, width, 1);
-    m_scrollV->setGeometry(0, 60, width, height - 60);
-    m_tiShiLabel->setGeometry((width - 200) / 2, (height - 40) / 2, 200, 40);
-    m_logoView->setGeometry((width - 94) / 2, (height - 94) / 2, 94, 94);
+    using namespace MASAdditions;
+    QWidget* content = m_window;
+    mas_makeConstraints(m_segmentControl, [content](MASConstraintMaker& make) {
+        make.top().equalTo(mas_top(content)).offset(15);
+        make.right().equalTo(mas_right(content)).offset(-15);
+        make.width().equalTo(120);
+        make.height().equalTo(30);
+    });
+    mas_makeConstraints(m_searchBar, [this, content](MASConstraintMaker& make) {
+        make.top().equalTo(mas_top(content)).offset(15);
+        make.left().equalTo(mas_left(content)).offset(15);
+        make.right().equalTo(mas_left(m_segmentControl)).offset(-10);
+        make.height().equalTo(30);
+    });
+    mas_makeConstraints(m_lineView, [content](MASConstraintMaker& make) {
+        make.top().equalTo(mas_top(content)).offset(59);
+        make.left().equalTo(mas_left(content));
+        make.right().equalTo(mas_right(content));
+        make.height().equalTo(1);
+    });
+    mas_makeConstraints(m_scrollV, [this, content](MASConstraintMaker& make) {
+        make.top().equalTo(mas_bottom(m_lineView));
+        make.left().equalTo(mas_left(content));
+        make.right().equalTo(mas_right(content));
+        make.bottom().equalTo(mas_bottom(content));
+    });
+    mas_makeConstraints(m_tiShiLabel, [content](MASConstraintMaker& make) {
+        make.center().equalTo(content);
+        make.width().equalTo(200);
+        make.height().equalTo(40);
+    });
+    mas_makeConstraints(m_logoView, [content](MASConstraintMaker& make) {
+        make.center().equalTo(content);
+        make.width().equalTo(94);
+        make.height().equalTo(94);
+    });
 }
 
 void SearchNewsViewController::showInit()

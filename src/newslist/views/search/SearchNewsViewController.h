@@ -65,7 +65,7 @@ private:
 
     void windowDidLoad();
     QListView* makeTable(const QString& identifier);
-    void layoutWindow();
+    void setLayout();
     void applyDisplay();
     void rebuildMoreButton();
     void rebuildHistoryRows();
