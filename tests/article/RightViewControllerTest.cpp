@@ -290,22 +290,80 @@ public:
     QStringList scripts;
 };
 
+class FakeCommentPage : public ArticleCommentPage
+{
+public:
+    explicit FakeCommentPage(QWidget* parent) : page(new QWidget(parent)) {}
+    QWidget* widget() override { return page; }
+    void openNewsComment(const QString& newsId, const QString&, const QString&) override { opened.append(newsId); }
+    void refreshComment(bool byUser) override { refreshes += byUser ? 1 : 0; }
+    void runScript(const QString&) override {}
+    QWidget* page;
+    QStringList opened;
+    int refreshes = 0;
+};
+
 class FakeNeighbours : public ArticleNeighbours
 {
 public:
     FakeDealPage* deal = nullptr;
+    FakeCommentPage* comments = nullptr;
     std::unique_ptr<ArticleDealPage> makeDealPage(QWidget* parent) override
     {
         auto page = std::make_unique<FakeDealPage>(parent);
         deal = page.get();
         return page;
     }
-    std::unique_ptr<ArticleCommentPage> makeCommentPage(QWidget*) override { return nullptr; }
+    std::unique_ptr<ArticleCommentPage> makeCommentPage(QWidget* parent) override
+    {
+        auto page = std::make_unique<FakeCommentPage>(parent);
+        comments = page.get();
+        return page;
+    }
     void showLoginWindow(QWidget*) override {}
-    void showWriteComment(const QString&, const QString&, const QString&, const QString&, const QString&) override {}
+    void showWriteComment(const QString& newsId, const QString&, const QString&, const QString&, const QString&) override
+    {
+        written.append(newsId);
+    }
+    QStringList written;
 };
 
 }  // namespace
+
+TEST_F(RightViewControllerTest, BackWalksTheHistoryAndTheCommentPage)
+{
+    auto neighbours = std::make_shared<FakeNeighbours>();
+    ArticleNeighbours::install(neighbours);
+    RightViewController pane;
+    pane.resize(900, 700);
+    pane.show();
+    routeArticle(QStringLiteral("甲"), QStringLiteral("<p>a</p>"));
+    routeArticle(QStringLiteral("乙"), QStringLiteral("<p>b</p>"), QStringLiteral("/rss/654321.xml"), QStringLiteral("654321"));
+    pane.show(item(QStringLiteral("123456")));
+    ASSERT_TRUE(waitUntil([&] { return pane.pane()->bSucLoad(); }, 15000));
+    pane.pane()->openNewsInNews(QStringLiteral("654321"));
+    ASSERT_EQ(pane.recordNewsAndHot().size(), 2);
+    EXPECT_FALSE(pane.toolBar()->backBtn->isHidden());
+
+    pane.openComment();
+    ASSERT_NE(neighbours->comments, nullptr);
+    EXPECT_EQ(neighbours->comments->opened, QStringList{QStringLiteral("654321")});
+    EXPECT_TRUE(pane.webView()->isHidden());
+    pane.refresh();
+    EXPECT_EQ(neighbours->comments->refreshes, 1);
+    pane.openComment();  // again: back to the article
+    EXPECT_FALSE(pane.webView()->isHidden());
+    EXPECT_TRUE(neighbours->comments->page->isHidden());
+    EXPECT_EQ(pane.recordNewsAndHot().size(), 2);
+
+    pane.back();
+    ASSERT_EQ(pane.recordNewsAndHot().size(), 1);
+    EXPECT_EQ(pane.feed()->guid, QStringLiteral("123456"));
+    EXPECT_TRUE(pane.toolBar()->backBtn->isHidden());
+    pane.writeComment();
+    EXPECT_EQ(neighbours->written, QStringList{QStringLiteral("123456")});
+    ArticleNeighbours::install(nullptr);
+}
 
 TEST_F(RightViewControllerTest, DealsOpenInTheDealPage)
 {

@@ -2,6 +2,7 @@
 
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -16,6 +17,10 @@ public:
     virtual void show(const QString& productId, bool byClick) = 0;
     // Runs a page function such as SetFontFamily.
     virtual void runScript(const QString& script) = 0;
+    // The deal page's own list of shown deal ids, oldest first, and the removal of every entry
+    // equal to one id; the back button walks it. A page without such a list has none.
+    virtual QStringList recordHot() const { return {}; }
+    virtual void removeRecordHot(const QString& productId) { Q_UNUSED(productId); }
 };
 
 // The comment page of the comments subsystem as the pane uses it.

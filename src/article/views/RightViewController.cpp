@@ -343,15 +343,24 @@ void RightViewController::cleanCacheAndCookie()
 
 // ---- Toolbar ----
 
+bool RightViewController::commentPageShowing() const
+{
+    return m_commentView && m_commentView->widget() && !m_commentView->widget()->isHidden() && m_webView->isHidden();
+}
+
+bool RightViewController::dealPageShowing() const
+{
+    return m_hotProductView && m_hotProductView->widget() && !m_hotProductView->widget()->isHidden();
+}
+
 void RightViewController::openComment()
 {
     const FeedPtr& f = m_pane->feed();
-    if (!f)
-        return;
     if (!m_commentView) {
         m_commentView = ArticleNeighbours::instance()->makeCommentPage(this);
         if (m_commentView && m_commentView->widget()) {
             QWidget* page = m_commentView->widget();
+            page->hide();
             mas_makeConstraints(page, [this](MASConstraintMaker& make) {
                 make.left().equalTo(mas_left(this));
                 make.right().equalTo(mas_right(this));
@@ -360,35 +369,61 @@ void RightViewController::openComment()
             });
         }
     }
-    if (!m_commentView || !m_commentView->widget())
+    if (!m_commentView || !m_commentView->widget() || !f)
         return;
-    m_commentView->openNewsComment(f->guid, f->title, f->link);
+    if (commentPageShowing()) {
+        back();
+        return;
+    }
     m_webView->hide();
-    if (m_hotProductView && m_hotProductView->widget())
-        m_hotProductView->widget()->hide();
     m_commentView->widget()->show();
     m_commentView->widget()->raise();
+    if (m_hotProductView && m_hotProductView->widget())
+        m_hotProductView->widget()->hide();
+    m_commentView->openNewsComment(f->guid, f->title, f->link);
+    m_toolBar->backBtn->show();
 }
 
 void RightViewController::refresh()
 {
-    m_pane->refreshNews(true);
+    if (commentPageShowing())
+        m_commentView->refreshComment(true);
+    else if (!m_webView->isHidden())
+        m_pane->refreshNews(true);
 }
 
 void RightViewController::back()
 {
     QList<ArticleHistoryEntry>& history = m_pane->recordNewsAndHot();
-    if (history.size() < 2)
-        return;
-    history.removeLast();
-    const ArticleHistoryEntry previous = history.takeLast();
-    if (previous.kind == QStringLiteral("hot")) {
-        history.append(previous);
-        showDealPage(previous.dealId);
+    if (commentPageShowing()) {
+        m_webView->show();
+        m_commentView->widget()->hide();
+    } else if (dealPageShowing() && history.size() <= 1) {
+        const QStringList deals = m_hotProductView->recordHot();
+        if (deals.size() < 2) {
+            m_toolBar->backBtn->hide();
+        } else {
+            m_hotProductView->show(deals.at(deals.size() - 2), true);
+            m_hotProductView->removeRecordHot(deals.last());
+        }
+    } else if (history.size() < 2) {
+        m_toolBar->backBtn->hide();
     } else {
-        m_pane->show(previous.feed);
+        const ArticleHistoryEntry previous = history.at(history.size() - 2);
+        if (previous.kind == QStringLiteral("news")) {
+            m_pane->show(previous.feed);
+            if (history.size() >= 2) {
+                history.removeLast();
+                history.removeLast();
+            }
+        } else {
+            if (m_hotProductView)
+                m_hotProductView->show(previous.dealId, true);
+            history.removeLast();
+        }
     }
-    m_toolBar->backBtn->setVisible(history.size() >= 2);
+    if (history.size() <= 1)
+        m_toolBar->backBtn->hide();
 }
 
 void RightViewController::writeComment()

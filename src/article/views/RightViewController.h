@@ -84,6 +84,8 @@ protected:
 
 private:
     void viewDidLoad();
+    bool commentPageShowing() const;
+    bool dealPageShowing() const;
     void pageLoadFinished(bool ok);
     void tips(const QString& text);
 
