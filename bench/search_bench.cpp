@@ -121,6 +121,8 @@ int main(int argc, char** argv)
 
     SearchNewsViewController ours;
     ours.window()->resize(kWidth, kHeight + 60);
+    ours.showWindow();
+    QCoreApplication::processEvents();
     QListView* table = ours.searchResultTV();
     QImage oursImage(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
     auto oursPass = [&] {
@@ -147,7 +149,10 @@ int main(int argc, char** argv)
     };
 
     oursPass();
-    if (table->model()->rowCount() != kItems + 1 || table->viewport()->width() < kWidth / 2) {
+    QCoreApplication::processEvents();
+    std::printf("result table viewport %d x %d\n", table->viewport()->width(), table->viewport()->height());
+    if (table->model()->rowCount() != kItems + 1 || table->viewport()->width() < kWidth - 20
+        || table->viewport()->height() < kHeight - 20) {
         std::printf("the result table did not show %d rows; no ratio\n", kItems + 1);
         return 1;
     }
