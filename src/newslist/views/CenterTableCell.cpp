@@ -30,6 +30,13 @@ UILabel* smallLabel(QWidget* parent, const QString& text = QString())
     return label;
 }
 
+// Setting a picture drops the label's scaled copy; the shared row keeps it while the picture stays.
+void setPicture(QLabel* label, const QPixmap& picture)
+{
+    if (label->pixmap().cacheKey() != picture.cacheKey())
+        label->setPixmap(picture);
+}
+
 }  // namespace
 
 CenterTableCell::CenterTableCell(QWidget* parent) : QWidget(parent)
@@ -124,7 +131,7 @@ void CenterTableCell::setPostDateText(const QString& text)
 
 void CenterTableCell::setCoverImage(const QPixmap& picture)
 {
-    m_coverImageView->setPixmap(picture);
+    setPicture(m_coverImageView, picture);
 }
 
 void CenterTableCell::setCrackVisible(bool visible)
@@ -170,7 +177,7 @@ void CenterTableCell::updateCellTextColor()
 
 void CenterTableCell::updateCellBgImage()
 {
-    m_selectedV->setPixmap(newsListImage(NewsRowStyle::backgroundImage(isSelected)));
+    setPicture(m_selectedV, newsListImage(NewsRowStyle::backgroundImage(isSelected)));
     const bool pinned = currentFeed && currentFeed->isTop;
     // One pinned tag per row, however often the row is refreshed.
     if (pinned && !m_taglable) {
@@ -222,7 +229,7 @@ void CenterTableCell::setupWithAdData(const NSListADInfoPtr& ad)
     m_shipinLabel->hide();
     m_toupiaoLabel->hide();
     m_pinglunImageView->hide();
-    m_selectedV->setPixmap(newsListImage(NewsRowStyle::backgroundImage(ad->isSelected)));
+    setPicture(m_selectedV, newsListImage(NewsRowStyle::backgroundImage(ad->isSelected)));
 }
 
 void CenterTableCell::fontChanged()
