@@ -82,6 +82,9 @@ public:
     void openNews();
     void refreshNews(bool byUser);
     bool loadLocalDataRefresh(bool refresh, int64_t kind);
+    // Builds the page of the item on screen again (a new font size) and loads it; the page's
+    // load end puts its blocks back. Nothing without an article body.
+    void rebuildPage();
     // The parsed document; starts the score query when the document asks for a score block.
     FeedPtr parseXML(const QByteArray& data);
     ArticlePageResult complateHtmlCode(const QString& html, const QString& author, const QString& postDate,

@@ -324,6 +324,12 @@ void ArticlePane::buildAndLoadPage(bool refresh)
     loadHTMLString(page.page, f.guid);
 }
 
+void ArticlePane::rebuildPage()
+{
+    if (m_feed && !m_feed->detail.isEmpty())
+        buildAndLoadPage(false);
+}
+
 void ArticlePane::loadHTMLString(const QString& html, const QString& guid)
 {
     if (html.isEmpty() || guid.isEmpty())

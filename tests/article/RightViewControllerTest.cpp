@@ -3,6 +3,9 @@
 #include "article/ArticleCacheFile.h"
 #include "database/ServerUrls.h"
 #include "article/views/ArticleNeighbours.h"
+#include "article/views/popovers/AdjustFontViewController.h"
+#include "article/views/popovers/ShareViewController.h"
+#include "database/SettingsDatabaseOperate.h"
 #include "article/views/ArticleSchemeHandler.h"
 #include "article/views/ArticleWebPage.h"
 #include "article/views/RightViewController.h"
@@ -285,7 +288,9 @@ public:
     QWidget* widget() override { return page; }
     void show(const QString& productId, bool byClick) override { shown.append(productId + (byClick ? "/click" : "")); }
     void runScript(const QString& script) override { scripts.append(script); }
+    HotProductModelPtr productModel() const override { return model; }
     QWidget* page;
+    HotProductModelPtr model;
     QStringList shown;
     QStringList scripts;
 };
@@ -388,6 +393,73 @@ TEST_F(RightViewControllerTest, DealsOpenInTheDealPage)
     EXPECT_TRUE(pane.toolBar()->backBtn->isVisible());
     pane.fontChanged();
     EXPECT_EQ(neighbours->deal->scripts, QStringList{QStringLiteral("SetFontFamily('PingFangSC-Regular')")});
+    ArticleNeighbours::install(nullptr);
+}
+
+namespace {
+
+class RecordingOpener : public ArticleUrlOpener
+{
+public:
+    QList<QUrl> opened;
+    void openUrl(const QUrl& url) override { opened.append(url); }
+};
+
+}  // namespace
+
+TEST_F(RightViewControllerTest, FontAndSharePopoversAndTheBuyButton)
+{
+    auto neighbours = std::make_shared<FakeNeighbours>();
+    ArticleNeighbours::install(neighbours);
+    auto opener = std::make_shared<RecordingOpener>();
+    ArticleUrlOpener::install(opener);
+    {
+        RightViewController pane;
+        pane.resize(900, 700);
+        pane.show();
+        routeArticle(QStringLiteral("字"), QStringLiteral("<p>a</p>"));
+        auto article = item(QStringLiteral("123456"));
+        pane.show(article);
+        ASSERT_TRUE(waitUntil([&] { return pane.pane()->bSucLoad(); }, 15000));
+        const quint64 generation = pane.pane()->pageGeneration();
+
+        pane.adjustFont();
+        auto* font = pane.toolBarPopover()->findChild<AdjustFontViewController*>();
+        ASSERT_NE(font, nullptr);
+        const int before = AdjustFontViewController::storedFontSize();
+        font->addFontSize();
+        {
+            SettingsDatabaseOperate::Lease settings;
+            ASSERT_TRUE(settings);
+            EXPECT_EQ(settings->contentFontSize(), QString::number(std::min(before + 1, 30)));
+        }
+        EXPECT_GT(pane.pane()->pageGeneration(), generation);  // built again with the new size
+        ASSERT_TRUE(waitUntil([&] { return pane.pane()->bSucLoad(); }, 15000));
+        AdjustFontViewController::storeFontSize(before);
+
+        article->link = QStringLiteral("/html/2026/12/123456.htm");
+        pane.share();
+        auto* share = pane.toolBarPopover()->findChild<ShareViewController*>();
+        ASSERT_NE(share, nullptr);
+        EXPECT_EQ(share->Purl(), kUrlSiteHome + QStringLiteral("/html/2026/12/123456.htm"));
+        EXPECT_EQ(share->Ptitle(), QStringLiteral("字"));
+
+        auto deal = std::make_shared<HotProductModel>();
+        deal->pro_shareUrl = QStringLiteral("http://deal/share");
+        deal->pro_buyUrl = QStringLiteral("http://deal/buy");
+        neighbours->deal->model = deal;
+        pane.showDealByClick(QStringLiteral("5"), true);
+        pane.share();
+        share = pane.toolBarPopover()->findChild<ShareViewController*>();
+        ASSERT_NE(share, nullptr);
+        EXPECT_EQ(share->Purl(), QStringLiteral("http://deal/share"));
+        pane.instantGO();
+        EXPECT_EQ(opener->opened, QList<QUrl>{QUrl(QStringLiteral("http://deal/buy"))});
+        deal->pro_buyUrl = QStringLiteral("");
+        pane.instantGO();
+        EXPECT_EQ(opener->opened.size(), 1);
+    }
+    ArticleUrlOpener::install(nullptr);
     ArticleNeighbours::install(nullptr);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 
+#include "foundation/models/HotProductModel.h"
+
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -21,6 +23,8 @@ public:
     // equal to one id; the back button walks it. A page without such a list has none.
     virtual QStringList recordHot() const { return {}; }
     virtual void removeRecordHot(const QString& productId) { Q_UNUSED(productId); }
+    // The deal shown, for its share and buy addresses; null when none.
+    virtual HotProductModelPtr productModel() const { return nullptr; }
 };
 
 // The comment page of the comments subsystem as the pane uses it.

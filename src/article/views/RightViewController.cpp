@@ -4,6 +4,11 @@
 #include "article/views/ArticleNeighbours.h"
 #include "article/views/ArticleSchemeHandler.h"
 #include "article/views/ArticleWebPage.h"
+#include "article/views/popovers/AdjustFontViewController.h"
+#include "article/views/popovers/ArticleShare.h"
+#include "article/views/popovers/ShareViewController.h"
+#include "article/ArticleServices.h"
+#include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
 #include "platform/Dispatch.h"
@@ -434,9 +439,63 @@ void RightViewController::writeComment()
                                                         QStringLiteral(""));
 }
 
-// The font and share popovers, the favourites and the deal's buy page belong to the toolbar
-// actions that follow this pane; until then these buttons do nothing.
-void RightViewController::adjustFont() {}
+void RightViewController::showPopover(QWidget* content, QWidget* anchor)
+{
+    if (m_toolBarPopover)
+        m_toolBarPopover->close();
+    auto* popover = new QWidget(this, Qt::Popup);
+    popover->setAttribute(Qt::WA_DeleteOnClose);
+    content->setParent(popover);
+    content->move(0, 0);
+    content->show();
+    const QSize size = content->sizeHint().isValid() ? content->sizeHint() : QSize(200, 100);
+    popover->resize(size);
+    content->resize(size);
+    // Above the button, centred on it: the toolbar runs along the pane's bottom edge.
+    const QPoint top = anchor->mapToGlobal(QPoint(anchor->width() / 2, 0));
+    popover->move(top.x() - size.width() / 2, top.y() - size.height());
+    m_toolBarPopover = popover;
+    popover->show();
+}
+
+void RightViewController::adjustFont()
+{
+    showPopover(new AdjustFontViewController(this), m_toolBar->fontBtn);
+}
+
+void RightViewController::setFontSizeEndChange(int size, bool store)
+{
+    m_page->runJavaScript(QStringLiteral("SetFont(%1)").arg(size));
+    if (store) {
+        SettingsDatabaseOperate::Lease settings;
+        if (settings)
+            settings->setContentFontSize(QString::number(size));
+    }
+    // The page carries its size from when it was built: build it again with the new one.
+    m_pane->rebuildPage();
+}
+
 void RightViewController::collect() {}
-void RightViewController::share() {}
-void RightViewController::instantGO() {}
+
+void RightViewController::share()
+{
+    if (m_webView->isHidden() && dealPageShowing()) {
+        const HotProductModelPtr deal = m_hotProductView->productModel();
+        if (!deal)
+            return;
+        showPopover(new ShareViewController(deal->pro_shareUrl, deal->pro_productName, deal->pro_detail), m_toolBar->shareLPBtn);
+        return;
+    }
+    const FeedPtr& f = m_pane->feed();
+    if (!f)
+        return;
+    showPopover(new ShareViewController(ArticleShare::articleAddress(f->link), f->title, f->description), m_toolBar->shareBtn);
+}
+
+void RightViewController::instantGO()
+{
+    const HotProductModelPtr deal = m_hotProductView ? m_hotProductView->productModel() : nullptr;
+    if (deal && !deal->pro_buyUrl.isEmpty() && ArticleUrlOpener::open(QUrl(deal->pro_buyUrl)))
+        return;
+    tips(QStringLiteral("获取链接失败，无法打开网页"));
+}

@@ -2,6 +2,7 @@
 
 #include "article/ArticlePane.h"
 #include "article/views/ToolBarView.h"
+#include "article/views/popovers/AdjustFontTarget.h"
 
 #include <QPointer>
 #include <QUrl>
@@ -19,7 +20,7 @@ class DJActivityIndicator;
 
 // The detail pane of the main window: the article page in a web view, the comment page or a
 // deal page, with the toolbar below. The logic lives in ArticlePane; this widget is its view.
-class RightViewController : public QWidget, public ArticlePaneHost, public ToolBarDelegate
+class RightViewController : public QWidget, public ArticlePaneHost, public ToolBarDelegate, public AdjustFontTarget
 {
     Q_OBJECT
 
@@ -76,6 +77,13 @@ public:
     void back() override;
     void instantGO() override;
 
+    // AdjustFontTarget: the size at once in the page, stored when asked, then the page built again.
+    void setFontSizeEndChange(int size, bool store) override;
+    // The short tip over the pane ("评论成功", ...): one second.
+    void tips(const QString& text);
+    // The font or share popover while it is open.
+    QWidget* toolBarPopover() const { return m_toolBarPopover; }
+
     // The exact page of clearContent.
     static QString blankPage();
 
@@ -87,7 +95,8 @@ private:
     bool commentPageShowing() const;
     bool dealPageShowing() const;
     void pageLoadFinished(bool ok);
-    void tips(const QString& text);
+    // Shows the content in a popup above the toolbar button (it replaces an open one).
+    void showPopover(QWidget* content, QWidget* anchor);
 
     ArticlePane* m_pane = nullptr;
     ToolBarView* m_toolBar = nullptr;
@@ -100,4 +109,5 @@ private:
     std::unique_ptr<ArticleDealPage> m_hotProductView;
     std::unique_ptr<ArticleCommentPage> m_commentView;
     std::atomic<bool> m_isClearingContent = false;
+    QPointer<QWidget> m_toolBarPopover;
 };
