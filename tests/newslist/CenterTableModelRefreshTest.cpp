@@ -236,3 +236,36 @@ TEST_F(RefreshTest, AnEmptyReplyKeepsTheRowsAndSaysSo)
     // The last read of the cache gave nothing, so the error view comes even over the kept rows.
     EXPECT_TRUE(probe.errorView);
 }
+
+TEST_F(RefreshTest, RankingListsSaySuccessAndKeepNoHighestId)
+{
+    const QString rank = QStringLiteral("/xml/newslist/rank.xml");
+    QByteArray doc = "<rss><channel48rank>" + itemXml({QStringLiteral("30")}) + itemXml({QStringLiteral("29")})
+                     + "</channel48rank><channelmonthrank>" + itemXml({QStringLiteral("5")}) + "</channelmonthrank></rss>";
+    server.route("GET", rank, xmlReply(doc, "R1"));
+    CenterTableModel model(channel(102, rank, QString(), QString(), 2));
+    ModelProbe probe(model);
+    model.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return idle(model) && model.rowCount() == 7; }));
+    EXPECT_EQ(probe.toasts, QStringList{QStringLiteral("更新列表成功")});
+    EXPECT_EQ(model.channelState().getNewListLastUpdateTime(), QStringLiteral("R1"));
+    EXPECT_EQ(model.channelState().getCurrentMaxNewsID(), -1);
+    // The joined sections: row 3 is the month item under the second header.
+    EXPECT_EQ(model.rowAt(1).index, 0);
+    EXPECT_EQ(model.rowAt(3).index, 2);
+    EXPECT_EQ(model.rowAt(4).kind, NewsListRow::Nothing);
+}
+
+TEST_F(RefreshTest, APretendRefreshOfflineSaysNothing)
+{
+    serve(newsFeed(descendingItems(3, 30)), "LM1", QByteArray(), QByteArray());
+    CenterTableModel model(channel(103, kList));
+    ModelProbe probe(model);
+    model.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return idle(model) && model.rowCount() == 4; }));
+    network->reachable = false;
+    model.loadData(false);
+    EXPECT_FALSE(idle(model));  // until the pretend refresh runs
+    ASSERT_TRUE(waitUntil([&] { return idle(model); }));
+    EXPECT_TRUE(probe.toasts.isEmpty());
+}
