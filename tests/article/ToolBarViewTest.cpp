@@ -4,6 +4,7 @@
 
 #include "TestEnvironment.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -77,4 +78,27 @@ TEST(ToolBarView, ButtonSetsAndClicks)
     EXPECT_GT(bar.shareBtn->x(), bar.fontBtn->x());
     EXPECT_GT(bar.fontBtn->x(), bar.refreshBtn->x());
     EXPECT_EQ(bar.commentBtn->geometry().right() + 1, 600 - 10);
+}
+
+TEST(ToolBarView, HoverColours)
+{
+    ToolBarView bar;
+    bar.resize(600, 50);
+    bar.changForHotProduct();
+    bar.show();
+    waitUntil([] { return false; }, 50);
+    ASSERT_EQ(bar.hoverArray().size(), 8);
+    EXPECT_FALSE(bar.hoverArray().contains(bar.commentCountBtn));
+    const auto corner = [](QWidget* button) { return button->grab().toImage().pixelColor(2, 2); };
+    EXPECT_EQ(corner(bar.instantGOBtn), QColor(210, 34, 34));
+    QEvent enter(QEvent::Enter);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(bar.instantGOBtn, &enter);
+    EXPECT_EQ(corner(bar.instantGOBtn), QColor(210, 65, 57));
+    QCoreApplication::sendEvent(bar.instantGOBtn, &leave);
+    EXPECT_EQ(corner(bar.instantGOBtn), QColor(210, 34, 34));
+    QCoreApplication::sendEvent(bar.shareLPBtn, &enter);
+    EXPECT_EQ(corner(bar.shareLPBtn), QColor(244, 244, 244));
+    QCoreApplication::sendEvent(bar.shareLPBtn, &leave);
+    EXPECT_NE(corner(bar.shareLPBtn), QColor(244, 244, 244));
 }

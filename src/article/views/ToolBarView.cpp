@@ -4,7 +4,13 @@
 #include "ui/controls/CustomButton.h"
 #include "ui/layout/MASAdditions.h"
 
+#include <QEvent>
+
 using namespace MASAdditions;
+
+namespace {
+constexpr int kInstantGOTag = 2000;
+}  // namespace
 
 ToolBarView::ToolBarView(QWidget* parent) : QWidget(parent)
 {
@@ -36,7 +42,6 @@ void ToolBarView::setControls()
     writeCommentBtn = make(QStringLiteral("写评论"), &ToolBarDelegate::writeComment, 70, 50);
     backBtn = make(QStringLiteral("返回"), &ToolBarDelegate::back, 50, 50);
     instantGOBtn = make(QStringLiteral("      立即前往"), &ToolBarDelegate::instantGO, 118, 40);
-    instantGOBtn->setStyleSheet(QStringLiteral("background: rgb(210,34,34); color: white;"));
     m_lineView = new QWidget(this);
     m_lineView->setAutoFillBackground(true);
     QPalette line = m_lineView->palette();
@@ -46,6 +51,35 @@ void ToolBarView::setControls()
     shareLPBtn->hide();
     instantGOBtn->hide();
     backBtn->hide();
+    instantGOBtn->setProperty("tag", kInstantGOTag);
+    m_hoverArray = {backBtn, refreshBtn, fontBtn, shareBtn, shareLPBtn, writeCommentBtn, commentBtn, instantGOBtn};
+    for (CustomButton* button : m_hoverArray) {
+        button->setAttribute(Qt::WA_Hover);
+        button->installEventFilter(this);
+        colour(button, false);
+    }
+}
+
+void ToolBarView::colour(CustomButton* button, bool entered)
+{
+    const bool goNow = button->property("tag").toInt() == kInstantGOTag;
+    QString style;
+    if (goNow)
+        style = entered ? QStringLiteral("background: rgb(210,65,57); color: white; border: none;")
+                        : QStringLiteral("background: rgb(210,34,34); color: white; border: none;");
+    else
+        style = entered ? QStringLiteral("background: rgb(244,244,244); border: none;")
+                        : QStringLiteral("background: transparent; border: none;");
+    button->setStyleSheet(style);
+}
+
+bool ToolBarView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Enter || event->type() == QEvent::Leave) {
+        if (auto* button = qobject_cast<CustomButton*>(watched); button && m_hoverArray.contains(button))
+            colour(button, event->type() == QEvent::Enter);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ToolBarView::setLayout()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QPointer>
 #include <QWidget>
 
@@ -50,12 +51,20 @@ public:
     CustomButton* writeCommentBtn = nullptr;
     CustomButton* instantGOBtn = nullptr;
 
+    // The buttons that change colour under the mouse, in their order.
+    const QList<CustomButton*>& hoverArray() const { return m_hoverArray; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void setControls();
+    void colour(CustomButton* button, bool entered);
     void setLayout();
     void send(void (ToolBarDelegate::*operation)());
 
     ToolBarDelegate* m_delegate = nullptr;
     QWidget* m_lineView = nullptr;
+    QList<CustomButton*> m_hoverArray;
     const int HW = 45;
 };
