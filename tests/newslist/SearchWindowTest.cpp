@@ -405,3 +405,21 @@ TEST_F(SearchWindowTest, SwitchingKindWithoutAKeywordShowsThatKindsHistory)
     spin(50);
     EXPECT_EQ(server.requestCount(), 0);
 }
+
+TEST_F(SearchWindowTest, AnotherWindowTakingTheFocusIsNoEndOfEditing)
+{
+    controller->searchBar()->setFocus();
+    QTest::keyClicks(controller->searchBar(), QStringLiteral("a"));
+    QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QCoreApplication::sendEvent(controller->searchBar(), &away);
+    spin(20);
+    EXPECT_TRUE(alerts->shown.isEmpty());
+    EXPECT_EQ(controller->searchBar()->text(), QStringLiteral("a"));
+    // Moving on inside the window does end it: the length rule speaks.
+    controller->searchBar()->setFocus();
+    QTest::keyClicks(controller->searchBar(), QStringLiteral("b"));
+    controller->searchBar()->setText(QStringLiteral("x"));
+    QTest::keyClick(controller->searchBar(), Qt::Key_Return);
+    ASSERT_EQ(alerts->shown.size(), 1);
+    EXPECT_EQ(alerts->shown[0].informative, QStringLiteral("搜索关键词的字数必须在2到20个字之间"));
+}

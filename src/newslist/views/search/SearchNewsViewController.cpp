@@ -10,6 +10,7 @@
 #include "ui/layout/MASAdditions.h"
 
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -140,6 +141,7 @@ void SearchNewsViewController::windowDidLoad()
                                               " padding: 0 6px; background: white; }"));
     m_searchBar->setPlaceholderText(QStringLiteral("搜索"));
     connect(m_searchBar, &QLineEdit::editingFinished, this, &SearchNewsViewController::keywordEditingFinished);
+    m_searchBar->installEventFilter(this);
 
     m_segmentControl = new QTabBar(window);
     m_segmentControl->setObjectName(QStringLiteral("segmentControl"));
@@ -308,10 +310,24 @@ void SearchNewsViewController::rebuildHistoryRows()
     }
 }
 
+bool SearchNewsViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_searchBar && event->type() == QEvent::FocusOut)
+        m_lastFocusOutReason = static_cast<QFocusEvent*>(event)->reason();
+    else if (watched == m_searchBar && event->type() == QEvent::KeyPress)
+        m_lastFocusOutReason = Qt::OtherFocusReason;
+    return QObject::eventFilter(watched, event);
+}
+
 void SearchNewsViewController::keywordEditingFinished()
 {
     // A window being hidden or closed takes the focus from the field: that is no end of editing.
     if (!m_window || !m_window->isVisible())
+        return;
+    // Nor is another window (or a menu) becoming active: the field keeps its text for later.
+    const Qt::FocusReason reason = m_lastFocusOutReason;
+    m_lastFocusOutReason = Qt::OtherFocusReason;
+    if (!m_searchBar->hasFocus() && (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason))
         return;
     if (!m_presenter.textShouldEndEditing(m_searchBar->text()))
         m_searchBar->setFocus();

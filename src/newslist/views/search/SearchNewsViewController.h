@@ -60,6 +60,9 @@ public:
     DJActivityIndicator* logoView() const { return m_logoView; }
     CustomButton* MoreBtn() const { return m_moreBtn; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     friend class SearchWindow;
 
@@ -84,6 +87,7 @@ private:
     UILabel* m_tiShiLabel = nullptr;
     DJActivityIndicator* m_logoView = nullptr;
     QPointer<CustomButton> m_moreBtn;
+    Qt::FocusReason m_lastFocusOutReason = Qt::OtherFocusReason;
 };
 
 // The list column's search button: the column's one search window (made on first use, kept as
