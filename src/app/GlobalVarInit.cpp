@@ -52,11 +52,23 @@ int chooseTheme()
 void publishSharedSuite()
 {
     UserDefaults& suite = UserDefaults::suite(QLatin1String(kSharedSuiteName));
-    suite.setBool(gbLoadAllData.load(), QLatin1String(SharedSuiteKeys::kLoadAllData));
-    suite.setString(kUrlNewsListXml, QLatin1String(SharedSuiteKeys::kGetNews));
-    suite.setBool(gbApiRandom.load(), QLatin1String(SharedSuiteKeys::kApiRandom));
-    suite.setString(kUrlSiteHome, QLatin1String(SharedSuiteKeys::kTidwenUrl));
-    suite.synchronize();
+    const std::pair<const char*, QVariant> values[] = {
+        {SharedSuiteKeys::kLoadAllData, QVariant(gbLoadAllData.load())},
+        {SharedSuiteKeys::kGetNews, QVariant(kUrlNewsListXml)},
+        {SharedSuiteKeys::kApiRandom, QVariant(gbApiRandom.load())},
+        {SharedSuiteKeys::kTidwenUrl, QVariant(kUrlSiteHome)},
+    };
+    // Writing the file costs more than the rest of start-up's reads together; a start whose
+    // values are those of the last one leaves it as it is.
+    bool changed = false;
+    for (const auto& [key, value] : values) {
+        if (suite.objectForKey(QLatin1String(key)) != value) {
+            suite.setObject(value, QLatin1String(key));
+            changed = true;
+        }
+    }
+    if (changed)
+        suite.synchronize();
 }
 
 }  // namespace

@@ -42,25 +42,35 @@ QSize LeftBarButton::sizeHint() const
 void LeftBarButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRectF bounds = rect();
     if (m_cornerRadius > 0) {
-        QPainterPath clip;
-        clip.addRoundedRect(bounds, m_cornerRadius, m_cornerRadius);
-        painter.setClipPath(clip);
+        // A rounded shape filled with the layer, then with the picture as its brush: no clip path.
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        if (m_layerColor.has_value()) {
+            painter.setBrush(*m_layerColor);
+            painter.drawRoundedRect(bounds, m_cornerRadius, m_cornerRadius);
+        }
+        if (!m_image.isNull()) {
+            const QPixmap picture = m_scalesToFill ? m_image.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                                   : m_image;
+            painter.setBrush(QBrush(picture));
+            painter.drawRoundedRect(bounds, m_cornerRadius, m_cornerRadius);
+        }
+        return;
     }
     if (m_layerColor.has_value())
         painter.fillRect(bounds, *m_layerColor);
     if (m_image.isNull())
         return;
     if (m_scalesToFill) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawPixmap(bounds, m_image, QRectF(m_image.rect()));
         return;
     }
-    const QSizeF size = m_image.deviceIndependentSize();
-    const QPointF origin((bounds.width() - size.width()) / 2, (bounds.height() - size.height()) / 2);
-    painter.drawPixmap(origin, m_image);
+    const QSizeF imageSize = m_image.deviceIndependentSize();
+    painter.drawPixmap(QPointF((bounds.width() - imageSize.width()) / 2, (bounds.height() - imageSize.height()) / 2),
+                       m_image);
 }
 
 WindowControlButton::WindowControlButton(Kind kind, QWidget* parent) : QAbstractButton(parent), m_kind(kind)
@@ -109,4 +119,18 @@ void WindowControlButton::leaveEvent(QEvent* event)
     QAbstractButton::leaveEvent(event);
     m_hovered = false;
     update();
+}
+
+DotView::DotView(QColor color, QWidget* parent) : QWidget(parent), m_color(color)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void DotView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(m_color);
+    painter.drawRoundedRect(QRectF(rect()), 4, 4);
 }

@@ -62,3 +62,19 @@ private:
     Kind m_kind;
     bool m_hovered = false;
 };
+
+// A round dot of one colour (the reply-reminder dot).
+class DotView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    DotView(QColor color, QWidget* parent);
+    QColor color() const { return m_color; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor m_color;
+};

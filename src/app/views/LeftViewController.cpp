@@ -59,11 +59,8 @@ void LeftViewController::setControls()
     GetUserAvatar();
 
     // The reply-reminder dot; the settings page shows it when there is a reply to read.
-    m_tixingImageView = new QWidget(this);
+    m_tixingImageView = new DotView(reminderColor(), this);
     m_tixingImageView->setObjectName(QStringLiteral("tixingImageView"));
-    m_tixingImageView->setAttribute(Qt::WA_StyledBackground);
-    m_tixingImageView->setStyleSheet(
-        QStringLiteral("background-color: %1; border-radius: 4px;").arg(reminderColor().name()));
     m_tixingImageView->hide();
 
     m_newsItem = makeItem(kNewsTag, QStringLiteral("zixun"), QString());

@@ -6,14 +6,11 @@
 
 namespace {
 
+// An empty pane: the window's white shows through it.
 QWidget* placeholder(const char* name, QWidget* parent)
 {
     auto* pane = new QWidget(parent);
     pane->setObjectName(QLatin1String(name));
-    pane->setAutoFillBackground(true);
-    QPalette palette = pane->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    pane->setPalette(palette);
     return pane;
 }
 

@@ -24,7 +24,7 @@ MainWindowController::~MainWindowController()
 void MainWindowController::windowDidLoad()
 {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setAutoFillBackground(true);
+    // A window paints its palette's background anyway.
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);
     setPalette(palette);

@@ -1,0 +1,159 @@
+// The shell's two start-up paths against the plain libraries doing the same work:
+// - the server URL table and the start-up switches (UrlList_get + initGlobalVar) on a warm
+//   database vs bare sqlite3 reading the same rows (the 100 URLs and one statement per setting);
+// - building the main window up to its first paint, offscreen, vs a bare QWidget tree of the same
+//   shape (a 70-wide strip with seven buttons beside a splitter of two panes).
+#include "BenchSupport.h"
+
+#include "app/GlobalVarInit.h"
+#include "app/views/MainWindowController.h"
+#include "database/DatabaseOperate.h"
+#include "database/SettingsDatabaseOperate.h"
+#include "platform/StorageRoot.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+namespace {
+
+// The settings keys start-up reads, each in its own statement as the store does.
+const char* const kSettingKeys[] = {
+    "AutoNightMode", "themeMode", "NightStartTime", "NightEndTime", "ReplyRemind", "OnlyShowPictureInWIFI",
+    "NewsFullScreenMode", "UpdateNewsCountTiShi", "ShowMainViewTiShi", "ShowNewsViewTiShiNew", "Xiti",
+    "DouZaiMai", "AllMute", "ClickPlay", "RefreshPlay", "SendPlay", "CoinPlay",
+};
+
+void shellStartupReads()
+{
+    {
+        DatabaseOperate::Lease store;
+        store->UrlList_get();
+    }
+    initGlobalVar();
+}
+
+// The same rows through bare sqlite3 on one open connection.
+class BareReads
+{
+public:
+    explicit BareReads(const QString& file)
+    {
+        sqlite3_open_v2(file.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    }
+    ~BareReads() { sqlite3_close(m_db); }
+
+    long long run()
+    {
+        long long bytes = 0;
+        sqlite3_stmt* urls = nullptr;
+        sqlite3_prepare_v2(m_db, "SELECT UrlName, ListUrl FROM UrlList1", -1, &urls, nullptr);
+        while (sqlite3_step(urls) == SQLITE_ROW)
+            bytes += sqlite3_column_bytes(urls, 1);
+        sqlite3_finalize(urls);
+        for (const char* key : kSettingKeys) {
+            sqlite3_stmt* setting = nullptr;
+            sqlite3_prepare_v2(m_db, "SELECT value FROM Settings where name = ?", -1, &setting, nullptr);
+            sqlite3_bind_text(setting, 1, key, -1, SQLITE_STATIC);
+            while (sqlite3_step(setting) == SQLITE_ROW)
+                bytes += sqlite3_column_bytes(setting, 0);
+            sqlite3_finalize(setting);
+        }
+        return bytes;
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+BareReads& bareReads()
+{
+    static BareReads reads(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")));
+    return reads;
+}
+
+void buildMainWindow()
+{
+    MainWindowController window;
+    window.resize(1280, 800);
+    const QImage shot = window.grab().toImage();
+    benchmark::DoNotOptimize(shot.constBits());
+}
+
+void buildBareTree()
+{
+    QWidget window;
+    auto* layout = new QHBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* strip = new QWidget(&window);
+    strip->setFixedWidth(70);
+    for (int i = 0; i < 7; ++i)
+        new QPushButton(strip);
+    auto* split = new QSplitter(&window);
+    split->addWidget(new QWidget(split));
+    split->addWidget(new QWidget(split));
+    layout->addWidget(strip);
+    layout->addWidget(split, 1);
+    window.resize(1280, 800);
+    const QImage shot = window.grab().toImage();
+    benchmark::DoNotOptimize(shot.constBits());
+}
+
+void BM_ShellStartupReads(benchmark::State& state)
+{
+    for (auto _ : state)
+        shellStartupReads();
+}
+BENCHMARK(BM_ShellStartupReads)->Unit(benchmark::kMicrosecond);
+
+void BM_BareSqliteReads(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(bareReads().run());
+}
+BENCHMARK(BM_BareSqliteReads)->Unit(benchmark::kMicrosecond);
+
+void BM_MainWindowFirstPaint(benchmark::State& state)
+{
+    for (auto _ : state)
+        buildMainWindow();
+}
+BENCHMARK(BM_MainWindowFirstPaint)->Unit(benchmark::kMillisecond);
+
+void BM_BareWidgetTreeFirstPaint(benchmark::State& state)
+{
+    for (auto _ : state)
+        buildBareTree();
+}
+BENCHMARK(BM_BareWidgetTreeFirstPaint)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir root;
+    StorageRoot::setRoot(root.path());
+    // Warm: the tables exist and every default row is stored.
+    shellStartupReads();
+    buildMainWindow();
+
+    bench::FastestRunReporter reporter;
+    if (!bench::runRegisteredBenchmarks(&argc, argv, &reporter))
+        return 1;
+    const double reads = reporter.ratio("BM_ShellStartupReads", "BM_BareSqliteReads");
+    const double paint = reporter.ratio("BM_MainWindowFirstPaint", "BM_BareWidgetTreeFirstPaint");
+    std::printf("URL table + start-up switches / bare sqlite3: %.2fx (target <= 2)\n", reads);
+    std::printf("main window to first paint / bare widget tree: %.2fx (target <= 1.5)\n", paint);
+    return 0;
+}
