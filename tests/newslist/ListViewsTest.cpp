@@ -212,6 +212,25 @@ TEST_F(ListViewsTest, TheOfflineNoteLeavesRoomForLaterToasts)
     ASSERT_TRUE(waitUntil([&] { return view.toastStrip() == nullptr; }, 2000));
 }
 
+TEST_F(ListViewsTest, AnUnchangedRefreshShowsItsTip)
+{
+    const QString list = QStringLiteral("/xml/newslist/phone.xml");
+    server.route("GET", list, xmlReply(newsFeed(descendingItems(4, 40)), "P"));
+    CenterTableView view(channel(103, list));
+    view.resize(300, 500);
+    view.show();
+    view.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() == 5; }));
+    spin(1200);
+    Clock::advance(181 * 1000);
+    view.showByClick(false);  // the HUD is dismissed, then the tip comes
+    ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.toastStrip(); }));
+    DJProgressHUD* hud = DJProgressHUD::instance();
+    EXPECT_TRUE(hud->displaying());
+    ASSERT_TRUE(hud->label());
+    EXPECT_EQ(hud->label()->text(), QStringLiteral("本栏目暂无更新"));
+}
+
 TEST_F(ListViewsTest, TheSlideStripTurnsInACircle)
 {
     QList<slideDataPtr> slides;
