@@ -4,6 +4,7 @@
 #include "app/views/AppImages.h"
 #include "app/views/LeftBarButton.h"
 #include "app/views/SettingsPopover.h"
+#include "app/views/settings/SettingPages.h"
 #include "platform/NotificationCenter.h"
 
 #include <QDebug>
@@ -163,8 +164,11 @@ void LeftViewController::ItemClick(LeftBarButton* sender)
 
 void LeftViewController::showSettingsPopover()
 {
-    if (!m_popover)
-        m_popover = new SettingsPopover(this);
+    if (!m_popover) {
+        auto* popover = new SettingsPopover(this);
+        popover->setContent(new SettingViewController(std::make_shared<SettingsModel>(), popover));
+        m_popover = popover;
+    }
     // Beside the button's right edge, centred on it.
     const QPoint anchor = m_feedbackBtn->mapToGlobal(QPoint(m_feedbackBtn->width(), m_feedbackBtn->height() / 2));
     m_popover->adjustSize();

@@ -9,9 +9,13 @@
 #include "app/location/AppLocation.h"
 #include "app/push/MainWindowPushTargets.h"
 #include "app/push/PushHandler.h"
+#include "app/reminders/ReplyReminders.h"
+#include "app/settings/SettingsModel.h"
 #include "app/report/MobClick.h"
 #include "app/views/AccountWindows.h"
 #include "app/views/DesktopUrlOpener.h"
+#include "app/views/LeftViewController.h"
+#include "app/views/settings/SettingWindowController.h"
 #include "app/views/MainSplitViewController.h"
 #include "app/views/MainViewController.h"
 #include "app/views/MainWindowController.h"
@@ -286,6 +290,39 @@ public:
     }
 };
 
+NSMyUserInfoPtr currentUser()
+{
+    const AppDelegate* delegate = AppDelegate::shared();
+    return delegate != nullptr ? delegate->getCurrLandUser() : nullptr;
+}
+
+// The settings pages reach the delegate's reminder polls and the left bar's reminder dot.
+std::shared_ptr<SettingsContext> settingsContext()
+{
+    auto reminders = std::make_shared<ReplyReminders>(&currentUser);
+    auto context = std::make_shared<SettingsContext>();
+    context->currentUser = &currentUser;
+    context->downloadUserRemindCount = [reminders](const QString& userId) { reminders->downloadUserRemindCount(userId); };
+    context->postShowDevice = [reminders] { reminders->postShowDevice(); };
+    context->setReminderDotVisible = [](bool visible) {
+        if (MainWindowController* window = mainWindow())
+            window->MainVC()->leftViewController()->tixingImageView()->setVisible(visible);
+    };
+    return context;
+}
+
+// Made with the main window: its Preferences shortcut opens the settings window.
+class ProgramMainWindowFactory : public MainWindowControllerFactory
+{
+public:
+    std::unique_ptr<MainWindowHost> makeMainWindowController() override
+    {
+        auto window = std::make_unique<MainWindowController>();
+        SettingWindowController::installPreferencesShortcut(window.get());
+        return window;
+    }
+};
+
 }  // namespace
 
 void installProgramWiring(AppDelegate& delegate)
@@ -302,8 +339,9 @@ void installProgramWiring(AppDelegate& delegate)
     ArticleNeighbours::install(std::make_shared<PaneNeighbours>());
     CommentsShell::install(std::make_shared<ProgramCommentsShell>());
     DealPageBlocks::install(std::make_shared<ArticleDealBlocks>());
+    SettingsContext::install(settingsContext());
 
-    delegate.setMainWindowFactory(std::make_shared<MainWindowControllerFactory>());
+    delegate.setMainWindowFactory(std::make_shared<ProgramMainWindowFactory>());
     delegate.setURLCacheInstaller(std::make_shared<SharedURLCache>());
     delegate.setRemoteConfigurationService(std::make_shared<ConfigurationManager>());
     delegate.setAutomaticLoginService(std::make_shared<AutoLandLogin>());
