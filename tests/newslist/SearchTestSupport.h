@@ -7,6 +7,7 @@
 #include "LoopbackHttpServer.h"
 #include "TestEnvironment.h"
 #include "database/DatabaseOperate.h"
+#include "database/SettingsDatabaseOperate.h"
 #include "database/ServerUrls.h"
 #include "foundation/AlertPresenter.h"
 #include "foundation/CommonFunction.h"
@@ -118,11 +119,7 @@ protected:
     {
         ASSERT_TRUE(m_root.isValid());
         StorageRoot::setRoot(m_root.path());
-        {
-            DatabaseOperate::Lease store;
-            ASSERT_TRUE(store);
-            store->closeDB();
-        }
+        closeStores();
         DatabaseOperate::installWebFileStampStore();
         ASSERT_NE(server.port(), 0);
         QStringList urls;
@@ -149,13 +146,22 @@ protected:
         CommonFunction::setAlertPresenter(m_oldAlerts);
         NetworkStateSource::setInstance(nullptr);
         ArticlePaneLink::install(nullptr);
+        closeStores();
+        StorageRoot::setRoot(TestEnvironment::rootPath());
+        Clock::reset();
+    }
+
+    // Both stores open their files again under the storage root of the moment.
+    static void closeStores()
+    {
         {
             DatabaseOperate::Lease store;
             if (store)
                 store->closeDB();
         }
-        StorageRoot::setRoot(TestEnvironment::rootPath());
-        Clock::reset();
+        SettingsDatabaseOperate::Lease settings;
+        if (settings)
+            settings->closeDB();
     }
 
     QString base() const { return server.url(QStringLiteral("/")).toString().chopped(1); }

@@ -1,4 +1,5 @@
 #include "SearchTestSupport.h"
+#include "database/SettingsDatabaseOperate.h"
 #include "newslist/search/SearchReply.h"
 #include "newslist/views/search/SearchHistoryCell.h"
 #include "newslist/views/search/SearchNewsViewController.h"
@@ -422,4 +423,24 @@ TEST_F(SearchWindowTest, AnotherWindowTakingTheFocusIsNoEndOfEditing)
     QTest::keyClick(controller->searchBar(), Qt::Key_Return);
     ASSERT_EQ(alerts->shown.size(), 1);
     EXPECT_EQ(alerts->shown[0].informative, QStringLiteral("搜索关键词的字数必须在2到20个字之间"));
+}
+
+TEST_F(SearchWindowTest, DealsSearchNamesTheRememberedAccount)
+{
+    {
+        SettingsDatabaseOperate::Lease settings;
+        ASSERT_TRUE(settings);
+        UserLandData account;
+        account.UserAccount = QStringLiteral("user");
+        account.UserPassWord = QStringLiteral("pass");
+        account.bCurrentAccount = true;
+        account.bRememberPassWord = true;
+        account.UserID = QStringLiteral("4321");
+        ASSERT_TRUE(settings->UserLandData_setNewsUserData(account));
+    }
+    server.route("GET", QStringLiteral("/api/apps/search"), json(R"({"success":1,"content":[]})"));
+    controller->segmentControl()->setCurrentIndex(1);
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return settled() && server.requestCount() == 1; }));
+    EXPECT_TRUE(server.requests()[0].query.endsWith(QStringLiteral("&userid=4321"))) << server.requests()[0].query.toStdString();
 }
