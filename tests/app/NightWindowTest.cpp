@@ -3,6 +3,8 @@
 #include "app/GlobalVarInit.h"
 #include "app/NightWindow.h"
 
+#include <QFileInfo>
+
 using NightWindow::TimeOfDay;
 
 TEST(NightWindow, ParsesStoredTimes)
@@ -209,4 +211,26 @@ TEST_F(GlobalVarInitTest, SwitchesAndDefaults)
     EXPECT_TRUE(gbLoadAllData.load());
     EXPECT_TRUE(gbReplyRemind.load());
     EXPECT_TRUE(gbDouZaiMai.load());
+}
+
+TEST_F(GlobalVarInitTest, SharedSuiteIsRewrittenOnlyWhenAValueChanged)
+{
+    UserDefaults& suite = UserDefaults::suite(QLatin1String(kSharedSuiteName));
+    themeAt(12, 0);
+    // Another value under a key of ours is put back; a foreign key is left alone.
+    suite.setString(QStringLiteral("stale"), QLatin1String(SharedSuiteKeys::kGetNews));
+    suite.setString(QStringLiteral("theirs"), QStringLiteral("otherKey"));
+    themeAt(12, 0);
+    EXPECT_EQ(suite.stringForKey(QLatin1String(SharedSuiteKeys::kGetNews)), kUrlNewsListXml);
+    EXPECT_EQ(suite.stringForKey(QStringLiteral("otherKey")), QStringLiteral("theirs"));
+    EXPECT_EQ(suite.objectForKey(QLatin1String(SharedSuiteKeys::kLoadAllData)), QVariant(true));
+    EXPECT_EQ(suite.objectForKey(QLatin1String(SharedSuiteKeys::kApiRandom)), QVariant(false));
+    suite.removeObjectForKey(QStringLiteral("otherKey"));
+    suite.synchronize();
+
+    // An unchanged start leaves the file as it is.
+    const QDateTime written = QFileInfo(suite.filePath()).lastModified();
+    QThread::msleep(30);
+    themeAt(12, 0);
+    EXPECT_EQ(QFileInfo(suite.filePath()).lastModified(), written);
 }

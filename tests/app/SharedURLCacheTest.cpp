@@ -1,0 +1,60 @@
+#include "TestEnvironment.h"
+#include "app/SharedURLCache.h"
+#include "platform/StorageRoot.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QNetworkAccessManager>
+#include <QNetworkDiskCache>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QNetworkDiskCache* diskBehind(QNetworkAccessManager* manager)
+{
+    auto* front = qobject_cast<SharedURLCacheFront*>(manager->cache());
+    return front != nullptr ? front->disk() : nullptr;
+}
+
+}  // namespace
+
+TEST(SharedURLCache, OneDiskCacheForTheManagersOfTheApplication)
+{
+    auto* before = new QNetworkAccessManager(qApp);
+    SharedURLCache cache;
+    cache.install(4194304, 33554432, QStringLiteral("nsurlcache"));
+    ASSERT_NE(cache.diskCache(), nullptr);
+    EXPECT_EQ(cache.diskCache()->maximumCacheSize(), 33554432);
+    EXPECT_EQ(QDir(cache.diskCache()->cacheDirectory()).absolutePath(),
+              QDir(QDir(StorageRoot::cachesPath()).filePath(QStringLiteral("nsurlcache"))).absolutePath());
+    EXPECT_TRUE(QDir(cache.diskCache()->cacheDirectory()).exists());
+    EXPECT_EQ(diskBehind(before), cache.diskCache());
+
+    // A manager made later gets the same cache once it is whole.
+    auto* after = new QNetworkAccessManager(qApp);
+    ASSERT_TRUE(waitUntil([&] { return diskBehind(after) != nullptr; }, 2000));
+    EXPECT_EQ(diskBehind(after), cache.diskCache());
+
+    // A second install keeps each manager's front.
+    QAbstractNetworkCache* const front = before->cache();
+    cache.install(4194304, 33554432, QStringLiteral("nsurlcache"));
+    EXPECT_EQ(before->cache(), front);
+    delete before;
+    delete after;
+}
+
+TEST(SharedURLCache, FrontsStopUsingAGoneCache)
+{
+    auto* manager = new QNetworkAccessManager(qApp);
+    {
+        SharedURLCache cache;
+        cache.install(0, 1024, QStringLiteral("nsurlcache-gone"));
+        ASSERT_NE(diskBehind(manager), nullptr);
+    }
+    // The front is still the manager's, and answers as an empty cache.
+    ASSERT_NE(manager->cache(), nullptr);
+    EXPECT_EQ(manager->cache()->cacheSize(), 0);
+    EXPECT_EQ(manager->cache()->data(QUrl(QStringLiteral("http://example.test/"))), nullptr);
+    delete manager;
+}
