@@ -25,4 +25,15 @@ export QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-ctest --test-dir build/test --output-on-failure -j "$jobs"
+# The whole-road tests leave screenshots in build/test/artifacts; they are named below, and the
+# test summary is repeated as the last word.
+rm -rf build/test/artifacts
+set +e
+ctest --test-dir build/test --output-on-failure -j "$jobs" | tee build/test/ctest-output.txt
+status=${PIPESTATUS[0]}
+set -e
+for shot in build/test/artifacts/*.png; do
+  [ -e "$shot" ] && echo "screenshot: $shot"
+done
+grep -E '^[0-9]+% tests passed' build/test/ctest-output.txt || true
+exit "$status"
