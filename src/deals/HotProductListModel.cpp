@@ -4,6 +4,7 @@
 #include "database/ServerUrls.h"
 #include "networking/AFNetManager.h"
 
+#include <QColor>
 #include <QPointer>
 
 HotProductListModel::HotProductListModel(QObject* parent) : QAbstractListModel(parent)
@@ -40,6 +41,14 @@ void HotProductListModel::selectCategory(int index)
                 return;
             const auto deals = DealsApi::parseList(body.toByteArray());
             if (deals) {
+                QList<HotProductModelPtr> models;
+                for (const DealItem& deal : *deals)
+                    models.append(deal.model);
+                DatabaseOperate::Lease store;
+                if (store)
+                    store->getZefupState(models);
+            }
+            if (deals) {
                 self->beginResetModel();
                 self->m_deals = *deals;
                 self->endResetModel();
@@ -50,6 +59,20 @@ void HotProductListModel::selectCategory(int index)
             if (self && self->m_selected == index && error.code != -999)
                 emit self->loadFinished(false);
         });
+}
+
+void HotProductListModel::markRead(int row)
+{
+    if (row < 0 || row >= m_deals.size())
+        return;
+    const HotProductModelPtr& model = m_deals[row].model;
+    {
+        DatabaseOperate::Lease store;
+        if (store)
+            store->setZefupState(model->pro_productid, true);
+    }
+    model->isHaveRead = true;
+    emit dataChanged(index(row), index(row));
 }
 
 int HotProductListModel::rowCount(const QModelIndex& parent) const
@@ -74,6 +97,10 @@ QVariant HotProductListModel::data(const QModelIndex& index, int role) const
         return deal.model->pro_createTime;
     case PromotionRole:
         return deal.promotion;
+    case ReadRole:
+        return deal.model->isHaveRead;
+    case Qt::ForegroundRole:
+        return deal.model->isHaveRead ? QVariant(QColor(0x99, 0x99, 0x99)) : QVariant();
     default:
         return {};
     }

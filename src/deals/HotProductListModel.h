@@ -22,6 +22,7 @@ public:
         StoreRole,
         TimeRole,
         PromotionRole,
+        ReadRole,  // opened before
     };
 
     explicit HotProductListModel(QObject* parent = nullptr);
@@ -32,6 +33,9 @@ public:
     int selectedIndex() const { return m_selected; }
     // Selects a category and loads its first page; an index out of range does nothing.
     void selectCategory(int index);
+
+    // The user opened the deal of that row: it is marked read, here and in the store.
+    void markRead(int row);
 
     const QList<DealItem>& deals() const { return m_deals; }
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

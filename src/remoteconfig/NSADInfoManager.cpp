@@ -13,8 +13,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
+
+#include <cstdio>
 
 namespace {
 
@@ -25,14 +26,23 @@ constexpr auto kLastModified = "Last-Modified";
 // The server URL table holds 100 keys; a shorter list is not a table.
 constexpr qsizetype kUrlListMinimum = 100;
 
+// Written beside the target and renamed over it, so a reader never sees half a file. Not forced
+// to the disk: a cache lost in a crash is noticed at the next start (see applyCacheFile), which
+// then fetches the file again.
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     StorageRoot::ensureFolder(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    const QString part = path + QStringLiteral(".part");
+    QFile file(part);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    file.write(bytes);
-    return file.commit();
+    const bool written = file.write(bytes) == bytes.size();
+    file.close();
+    if (!written || std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(part);
+        return false;
+    }
+    return true;
 }
 
 QString storedLastModified()
@@ -93,6 +103,39 @@ void applyChannelList(const RemoteConfig::ChannelList& list)
     }
 }
 
+// The hot-comments channel 153: kept (added or renamed) by exactly one element, removed otherwise.
+// A file that says what the table already holds writes nothing.
+void applyHotCommentChannel(DatabaseOperate& store, const RemoteConfig& config)
+{
+    constexpr int64_t kHotCommentChannel = 153;
+    QList<NewsListDataPtr> channels;
+    store.NewsList_getCurrentDisplayNewsList(channels);
+    store.NewsList_getCurrentNoDisplayNewsList(channels);
+    NewsListDataPtr present;
+    for (const NewsListDataPtr& channel : std::as_const(channels)) {
+        if (channel->iListID == kHotCommentChannel)
+            present = channel;
+    }
+    if (config.hotCommentChannelCount == 1) {
+        if (config.hotCommentName.isEmpty() || config.hotCommentUrl.isEmpty())
+            return;
+        if (present && present->ListName == config.hotCommentName && present->ListUrl == config.hotCommentUrl)
+            return;
+        store.HotComment_insert(config.hotCommentName, config.hotCommentUrl);
+    } else if (present) {
+        store.HotComment_delete();
+    }
+}
+
+void applyDealCategories(DatabaseOperate& store, const QStringList& names)
+{
+    QStringList stored;
+    store.HotProduct_getList(stored);
+    if (stored == QStringList{QStringLiteral("全部")} + names)
+        return;
+    store.HotProduct_update(names);
+}
+
 }  // namespace
 
 NSADInfoManager& NSADInfoManager::getInstance()
@@ -151,11 +194,18 @@ void NSADInfoManager::reloadADInfo()
 void NSADInfoManager::applyCacheFile()
 {
     QFile file(cacheFilePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return;
     // Only a download from the https address is ever cached.
-    if (const auto config = RemoteConfig::fromEnciphered(file.readAll()))
-        getADDataFrom(*config, true);
+    if (file.open(QIODevice::ReadOnly)) {
+        if (const auto config = RemoteConfig::fromEnciphered(file.readAll())) {
+            getADDataFrom(*config, true);
+            return;
+        }
+    }
+    // No usable cache: forget the stored time so that the file is fetched again even when the
+    // server's copy has not changed.
+    DatabaseOperate::Lease store;
+    if (store && !store->getWebFileLastModifyTimeforFileType(WebFileType::kRemoteConfig).isEmpty())
+        store->setWebFileLastModifyTime(QStringLiteral(""), WebFileType::kRemoteConfig);
 }
 
 void NSADInfoManager::downloadHttps()
@@ -205,13 +255,13 @@ void NSADInfoManager::downloadHttp()
         });
 }
 
-void NSADInfoManager::takeDownload(const QByteArray& body, const QString& lastModified, bool trusted)
+bool NSADInfoManager::takeDownload(const QByteArray& body, const QString& lastModified, bool trusted)
 {
     const auto config = RemoteConfig::fromEnciphered(body);
     if (!config) {
         // A garbled file: the cache and its stored time stay, so the next run tries again.
         finish();
-        return;
+        return false;
     }
     if (trusted && writeFile(cacheFilePath(), body)) {
         {
@@ -223,6 +273,7 @@ void NSADInfoManager::takeDownload(const QByteArray& body, const QString& lastMo
     }
     getADDataFrom(*config, trusted);
     finish();
+    return true;
 }
 
 void NSADInfoManager::finish()
@@ -263,14 +314,9 @@ void NSADInfoManager::getADDataFrom(const RemoteConfig& config, bool trusted)
     {
         DatabaseOperate::Lease store;
         if (store) {
-            if (config.hotCommentChannelCount == 1) {
-                if (!config.hotCommentName.isEmpty() && !config.hotCommentUrl.isEmpty())
-                    store->HotComment_insert(config.hotCommentName, config.hotCommentUrl);
-            } else {
-                store->HotComment_delete();
-            }
+            applyHotCommentChannel(*store, config);
             if (config.dealCategories)
-                store->HotProduct_update(*config.dealCategories);
+                applyDealCategories(*store, *config.dealCategories);
         }
     }
     if (config.listADSlots)

@@ -38,6 +38,10 @@ public:
     // Applies a parsed configuration; trusted is false for the plain-http copy.
     void getADDataFrom(const RemoteConfig& config, bool trusted);
 
+    // A downloaded file: deciphered and parsed; a good https copy becomes the cache file with its
+    // "Last-Modified", then the file is applied. False (nothing kept or applied) for a garbled file.
+    bool takeDownload(const QByteArray& body, const QString& lastModified, bool trusted);
+
     bool isDownloading() const { return m_downloading; }
     bool hasApplied() const { return m_applied; }
 
@@ -52,7 +56,6 @@ private:
     void applyCacheFile();
     void downloadHttps();
     void downloadHttp();
-    void takeDownload(const QByteArray& body, const QString& lastModified, bool trusted);
     void downloadImages();
     void finish();
 

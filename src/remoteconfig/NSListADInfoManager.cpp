@@ -52,25 +52,44 @@ NSListADInfoPtr NSListADInfoManager::getUsedADForOrder(int64_t index)
         return nullptr;
     SlotState& state = m_slots[index];
     const auto& ads = state.slot.ads;
-    if (ads.isEmpty())
-        return nullptr;
-    if (state.lastChosen >= 0) {
-        state.lastChosen = (state.lastChosen + 1) % ads.size();
-        return ads[state.lastChosen];
+    // Ads the user closed are passed over; the store is asked about this slot's ads only.
+    QList<bool> usable(ads.size(), true);
+    {
+        DatabaseOperate::Lease store;
+        for (qsizetype i = 0; store && i < ads.size(); ++i)
+            usable[i] = !store->isListADDelete(ads[i], false);
     }
-    int64_t total = 0;
-    for (const int64_t weight : state.slot.weights)
-        total += weight;
-    int64_t pick = m_random ? m_random(total) : int64_t(QRandomGenerator::global()->bounded(quint64(total)));
-    pick = std::clamp<int64_t>(pick, 0, total - 1);
-    int64_t chosen = 0;
-    for (; chosen < ads.size() - 1; ++chosen) {
-        if (pick < state.slot.weights[chosen])
-            break;
-        pick -= state.slot.weights[chosen];
+    if (!usable.contains(true))
+        return nullptr;
+    int64_t chosen = -1;
+    if (state.lastChosen >= 0) {
+        chosen = state.lastChosen;
+        do
+            chosen = (chosen + 1) % ads.size();
+        while (!usable[chosen]);
+    } else {
+        int64_t total = 0;
+        for (qsizetype i = 0; i < ads.size(); ++i)
+            total += usable[i] ? state.slot.weights[i] : 0;
+        int64_t pick = m_random ? m_random(total) : int64_t(QRandomGenerator::global()->bounded(quint64(total)));
+        pick = std::clamp<int64_t>(pick, 0, total - 1);
+        for (qsizetype i = 0; i < ads.size(); ++i) {
+            if (!usable[i])
+                continue;
+            chosen = i;
+            if (pick < state.slot.weights[i])
+                break;
+            pick -= state.slot.weights[i];
+        }
     }
     state.lastChosen = chosen;
-    return ads[chosen];
+    const NSListADInfoPtr& ad = ads[chosen];
+    {
+        DatabaseOperate::Lease store;
+        if (store)
+            store->getListADState({ad});
+    }
+    return ad;
 }
 
 void NSListADInfoManager::postbackAd(const NSListADInfoPtr& ad, bool isReFresh)
@@ -89,30 +108,20 @@ void NSListADInfoManager::postAdvertiseTask()
 void NSListADInfoManager::setADSlots(const QList<ListADSlot>& adSlots)
 {
     QList<SlotState> states;
-    DatabaseOperate::ReadMarkList<NSListADInfo> kept;
-    {
-        DatabaseOperate::Lease store;
-        for (const ListADSlot& slot : adSlots) {
-            SlotState state;
-            state.slot.startPos = slot.startPos;
-            state.slot.endPos = slot.endPos;
-            for (qsizetype i = 0; i < slot.ads.size(); ++i) {
-                const NSListADInfoPtr& ad = slot.ads[i];
-                if (store && store->isListADDelete(ad, false))
-                    continue;
-                state.slot.ads.append(ad);
-                state.slot.weights.append(i < slot.weights.size() ? std::max<int64_t>(1, slot.weights[i]) : 1);
-                kept.append(ad);
-            }
-            states.append(state);
+    for (const ListADSlot& slot : adSlots) {
+        SlotState state;
+        state.slot.startPos = slot.startPos;
+        state.slot.endPos = slot.endPos;
+        for (qsizetype i = 0; i < slot.ads.size(); ++i) {
+            if (!slot.ads[i])
+                continue;
+            state.slot.ads.append(slot.ads[i]);
+            state.slot.weights.append(i < slot.weights.size() ? std::max<int64_t>(1, slot.weights[i]) : 1);
         }
-        if (store)
-            store->getListADState(kept);
+        states.append(state);
     }
-    {
-        std::lock_guard lock(m_mutex);
-        m_slots = states;
-    }
+    std::lock_guard lock(m_mutex);
+    m_slots = states;
 }
 
 void NSListADInfoManager::setRandomSource(RandomSource source)

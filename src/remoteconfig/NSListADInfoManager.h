@@ -32,7 +32,8 @@ public:
     int64_t getUsedADCount() const;
     // The slot's description (startPos / endPos), or null when the index is out of range.
     NSListADInfoPtr getUsedADInfo(int64_t index) const;
-    // The ad to show in the slot, or null (index out of range, or the slot has no ad).
+    // The ad to show in the slot, or null (index out of range, or the slot has no ad the user has
+    // not closed). The chosen ad's read mark is set from the store.
     NSListADInfoPtr getUsedADForOrder(int64_t index);
     // Click reports exist only for outside networks; own ads send nothing.
     void postbackAd(const NSListADInfoPtr& ad, bool isReFresh);

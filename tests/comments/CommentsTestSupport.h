@@ -6,6 +6,8 @@
 #include "database/SettingsDatabaseOperate.h"
 
 #include <QJsonArray>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -69,3 +71,16 @@ private:
     QObject m_context;
     QList<std::tuple<std::decay_t<Args>...>> m_calls;
 };
+
+// The value of a script run in the view's page, waited for.
+inline QVariant evaluate(QWebEngineView& view, const QString& script)
+{
+    QVariant result;
+    bool done = false;
+    view.page()->runJavaScript(script, [&](const QVariant& value) {
+        result = value;
+        done = true;
+    });
+    EXPECT_TRUE(waitUntil([&] { return done; }, 10000));
+    return result;
+}

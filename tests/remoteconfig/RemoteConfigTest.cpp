@@ -290,6 +290,30 @@ TEST_F(RemoteConfigDownload, AGarbledFileKeepsTheCacheAndItsTime)
     EXPECT_EQ(gRelatedNewsCount.load(), 6);
 }
 
+TEST_F(RemoteConfigDownload, ALostCacheIsFetchedAgainEvenWhenTheServerCopyIsUnchanged)
+{
+    const QByteArray file = encipherConfig(configXml());
+    m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(file, "Tue, 01 Dec 2026 00:00:00 GMT"));
+    NSADInfoManager first(&m_listAds);
+    reload(first);
+    ASSERT_EQ(count(m_https.requests(), "GET"), 1);
+
+    // The cache file was cut short by a crash: the next start cannot apply it, so it must not
+    // trust the stored time either.
+    QFile cache(NSADInfoManager::cacheFilePath());
+    ASSERT_TRUE(cache.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    cache.write(file.left(24));
+    cache.close();
+    gRelatedNewsCount = 3;
+    m_https.clearRequests();
+    NSADInfoManager nextStart(&m_listAds);
+    reload(nextStart);
+    EXPECT_EQ(count(m_https.requests(), "GET"), 1);
+    EXPECT_EQ(gRelatedNewsCount.load(), 6);
+    ASSERT_TRUE(cache.open(QIODevice::ReadOnly));
+    EXPECT_EQ(cache.readAll(), file);
+}
+
 TEST_F(RemoteConfigDownload, ThePlainHttpCopyCannotMoveServersOrChannels)
 {
     m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), LoopbackReply::text(404, "none"));

@@ -29,6 +29,7 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     m_list->setModel(m_model);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
+        m_model->markRead(index.row());
         emit dealChosen(index.data(HotProductListModel::ProductIdRole).toString());
     });
 }
