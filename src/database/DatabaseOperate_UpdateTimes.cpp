@@ -44,8 +44,9 @@ int64_t DatabaseOperate::getCurrentMaxNewsIDforNewsType(int64_t newsType)
     std::optional<int64_t> id = StoreStatements::firstInteger(
         *m_connection.db(), {QStringLiteral("SELECT newsID FROM CurrentMaxNewsID where newsType = ?"), {integer(newsType)}},
         QStringLiteral("newsID"));
-    // The id is read back as a 32-bit number.
-    return id ? int64_t(int32_t(*id)) : -1;
+    // Read back whole: cutting it to 32 bits would make every item of a channel whose ids pass
+    // 2^31 count as new on each refresh.
+    return id ? *id : -1;
 }
 
 // ---- NewListLastUpdateTime: Last-Modified texts by file tag ----

@@ -69,9 +69,9 @@ TEST_F(DatabaseTest, NewestIdsAreKeptPerTag)
     store->setCurrentMaxNewsID(123460, 101);
     EXPECT_EQ(store->getCurrentMaxNewsIDforNewsType(101), 123460);
     EXPECT_EQ(rowCount(QStringLiteral("CurrentMaxNewsID")), 1);
-    // Read back as a 32-bit number.
+    // Ids past 32 bits come back whole.
     store->setCurrentMaxNewsID(int64_t(1) << 32 | 5, 102);
-    EXPECT_EQ(store->getCurrentMaxNewsIDforNewsType(102), 5);
+    EXPECT_EQ(store->getCurrentMaxNewsIDforNewsType(102), (int64_t(1) << 32) | 5);
 }
 
 TEST_F(DatabaseTest, LastModifiedTextsAndPageTimesKeepOneRowPerKey)
