@@ -22,6 +22,7 @@
 #include "app/views/PaneFactory.h"
 #include "article/ArticleServices.h"
 #include "article/CommentHtmlManager.h"
+#include "article/GoldCoinTask.h"
 #include "article/views/ArticleNeighbours.h"
 #include "article/views/RightViewController.h"
 #include "comments/CommentsShell.h"
@@ -34,6 +35,7 @@
 #include "platform/Dispatch.h"
 #include "platform/PushService.h"
 #include "platform/UrlOpener.h"
+#include "remoteconfig/ListADGoldCoinTask.h"
 #include "remoteconfig/NSADInfoManager.h"
 
 #include <QDebug>
@@ -278,7 +280,8 @@ public:
         return delegate != nullptr ? delegate->gCity() : QStringLiteral("");
     }
     void openLogin() override { showLoginModally(mainWindow()); }
-    void postCommentAndReplyTask() override { WriteCommentWD::postCommentAndReplyTask(); }
+    // The comment writer asks through this shell; the task itself is the article folder's.
+    void postCommentAndReplyTask() override { GoldCoinTask::postCommentAndReplyTask(); }
 };
 
 class ArticleDealBlocks : public DealPageBlocks
@@ -323,6 +326,12 @@ public:
     }
 };
 
+class AdClickTask : public ListADGoldCoinTask
+{
+public:
+    void postAdvertiseTask() override { GoldCoinTask::postAdvertiseTask(); }
+};
+
 }  // namespace
 
 void installProgramWiring(AppDelegate& delegate)
@@ -340,6 +349,7 @@ void installProgramWiring(AppDelegate& delegate)
     CommentsShell::install(std::make_shared<ProgramCommentsShell>());
     DealPageBlocks::install(std::make_shared<ArticleDealBlocks>());
     SettingsContext::install(settingsContext());
+    ListADGoldCoinTask::install(std::make_shared<AdClickTask>());
 
     delegate.setMainWindowFactory(std::make_shared<ProgramMainWindowFactory>());
     delegate.setURLCacheInstaller(std::make_shared<SharedURLCache>());
