@@ -1,15 +1,101 @@
 #include "article/views/ToolBarView.h"
 
+#include "foundation/CommonFunction.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/layout/MASAdditions.h"
 
 #include <QEvent>
+#include <QPainter>
+#include <QPainterPath>
 
 using namespace MASAdditions;
 
 namespace {
+
 constexpr int kInstantGOTag = 2000;
+// Image positions beyond the two the toolkit names.
+constexpr int kImageLeft = 2;
+constexpr int kImageAbove = 5;
+
+const QColor kRed(210, 34, 34);
+const QColor kRedHover(210, 65, 57);
+const QColor kHover(244, 244, 244);
+const QColor kInk(102, 102, 102);
+
+// A toolbar button draws itself: a flat background (the hover colour or the badge's red), its
+// image and its title where the toolbar wants them. No style sheet: the bar is built with every
+// pane and repainted under the mouse.
+class ToolBarButton : public CustomButton
+{
+public:
+    ToolBarButton(QWidget* parent, int imagePosition, const QString& imageName, const QString& title, QSize frame)
+        : CustomButton(parent)
+    {
+        setImagePosition(imagePosition);
+        if (!imageName.isEmpty())
+            setImageNamed(imageName);
+        setText(title);
+        setBordered(false);
+        setBezelStyle(1);
+        setButtonType(imagePosition == NSNoImage ? NSToggleButton : NSMomentaryLightButton);
+        setCheckable(false);
+        setFocusPolicy(Qt::NoFocus);
+        setCursor(Qt::ArrowCursor);
+        resize(frame);
+    }
+
+    QColor background = Qt::transparent;
+    QColor titleColor = kInk;
+    qreal cornerRadius = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        if (background.alpha() > 0) {
+            if (cornerRadius > 0) {
+                QPainterPath path;
+                path.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+                p.fillPath(path, background);
+            } else {
+                p.fillRect(rect(), background);
+            }
+        }
+        const QPixmap image = icon().isNull() ? QPixmap() : icon().pixmap(iconSize());
+        const QSize imageSize = image.isNull() ? QSize() : image.deviceIndependentSize().toSize();
+        p.setPen(titleColor);
+        p.setFont(font());
+        switch (imagePosition()) {
+        case NSImageOnly:
+            p.drawPixmap((width() - imageSize.width()) / 2, (height() - imageSize.height()) / 2, image);
+            break;
+        case kImageAbove:
+            // The image's box is 20 x 20 at 6 from the top, the title under it.
+            p.drawPixmap((width() - 20) / 2, 6, 20, 20, image);
+            p.drawText(QRect(0, 28, width(), height() - 30), Qt::AlignHCenter | Qt::AlignTop, text());
+            break;
+        case kImageLeft: {
+            const int textWidth = fontMetrics().horizontalAdvance(text());
+            const int gap = 4;
+            const int left = (width() - imageSize.width() - gap - textWidth) / 2;
+            p.drawPixmap(left, (height() - imageSize.height()) / 2, image);
+            p.drawText(QRect(left + imageSize.width() + gap, 0, textWidth + 2, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+            break;
+        }
+        default:
+            p.drawText(rect(), Qt::AlignCenter, text());
+            break;
+        }
+    }
+};
+
+ToolBarButton* asToolBarButton(CustomButton* button)
+{
+    return static_cast<ToolBarButton*>(button);
+}
+
 }  // namespace
 
 ToolBarView::ToolBarView(QWidget* parent) : QWidget(parent)
@@ -18,66 +104,111 @@ ToolBarView::ToolBarView(QWidget* parent) : QWidget(parent)
     setLayout();
 }
 
+void ToolBarView::setDelegate(ToolBarDelegate* delegate)
+{
+    m_delegate = delegate;
+    m_delegateObject = dynamic_cast<QObject*>(delegate);
+    m_delegateIsObject = m_delegateObject != nullptr;
+}
+
+ToolBarDelegate* ToolBarView::delegate() const
+{
+    if (m_delegateIsObject && !m_delegateObject)
+        return nullptr;
+    return m_delegate;
+}
+
 void ToolBarView::send(void (ToolBarDelegate::*operation)())
 {
-    if (m_delegate)
-        (m_delegate->*operation)();
+    if (ToolBarDelegate* target = delegate())
+        (target->*operation)();
+}
+
+void ToolBarView::collect()
+{
+    send(&ToolBarDelegate::collect);
 }
 
 void ToolBarView::setControls()
 {
-    const auto make = [this](const QString& title, void (ToolBarDelegate::*operation)(), int width, int height) {
-        CustomButton* button = CustomButton::initWithTitle(title, this);
-        button->resize(width, height);
+    const auto make = [this](int position, const QString& image, const QString& title, QSize frame,
+                             void (ToolBarDelegate::*operation)()) {
+        auto* button = new ToolBarButton(this, position, image, title, frame);
         button->addTarget(this, std::function<void()>([this, operation] { send(operation); }));
         return button;
     };
-    commentBtn = make(QStringLiteral("评论"), &ToolBarDelegate::openComment, 50, 50);
-    commentCountBtn = make(QStringLiteral("   0"), &ToolBarDelegate::openComment, 32, 15);
-    commentCountBtn->setStyleSheet(QStringLiteral("background: rgb(210,34,34); color: white; border-radius: 7px;"));
-    shareBtn = make(QStringLiteral("分享"), &ToolBarDelegate::share, HW, 50);
-    shareLPBtn = make(QStringLiteral("分享"), &ToolBarDelegate::share, HW, 50);
-    refreshBtn = make(QStringLiteral("刷新"), &ToolBarDelegate::refresh, HW, 50);
-    fontBtn = make(QStringLiteral("字体"), &ToolBarDelegate::adjustFont, HW, 50);
-    writeCommentBtn = make(QStringLiteral("写评论"), &ToolBarDelegate::writeComment, 70, 50);
-    backBtn = make(QStringLiteral("返回"), &ToolBarDelegate::back, 50, 50);
-    instantGOBtn = make(QStringLiteral("      立即前往"), &ToolBarDelegate::instantGO, 118, 40);
+    const QString share = QStringLiteral("分享");
+    commentBtn = make(CustomButton::NSImageOnly, QStringLiteral("iPadQuickSetting_CommentNumIOS7_NORMAL"), QString(), {50, 50},
+                      &ToolBarDelegate::openComment);
+    commentCountBtn = make(CustomButton::NSNoImage, QString(), QStringLiteral("   0"), {32, 15}, &ToolBarDelegate::openComment);
+    shareBtn = make(kImageAbove, share, share, {HW, 50}, &ToolBarDelegate::share);
+    shareLPBtn = make(kImageAbove, share, share, {HW, 50}, &ToolBarDelegate::share);
+    refreshBtn = make(kImageAbove, QStringLiteral("刷新"), QStringLiteral("刷新"), {HW, 50}, &ToolBarDelegate::refresh);
+    fontBtn = make(kImageAbove, QStringLiteral("字体"), QStringLiteral("字体"), {HW, 50}, &ToolBarDelegate::adjustFont);
+    writeCommentBtn = make(kImageLeft, QStringLiteral("iPadQuickSetting_WriteCommentIOS7_NORMAL"), QStringLiteral("写评论"),
+                           {70, 50}, &ToolBarDelegate::writeComment);
+    backBtn = make(CustomButton::NSImageOnly, QStringLiteral("iPadQuickSetting_GobackIOS7_NORMAL"), QString(), {50, 50},
+                   &ToolBarDelegate::back);
+    instantGOBtn = make(CustomButton::NSNoImage, QString(), QStringLiteral("      立即前往"), {118, 40}, &ToolBarDelegate::instantGO);
+    // back first clears its own hover colour: the button may vanish under the mouse.
+    backBtn->addTarget(this, std::function<void()>([this] {
+        asToolBarButton(backBtn)->background = Qt::transparent;
+        backBtn->update();
+        send(&ToolBarDelegate::back);
+    }));
+
+    QFont small = font();
+    small.setPixelSize(12);
+    for (CustomButton* button : {shareBtn, shareLPBtn, refreshBtn, fontBtn})
+        button->setFont(small);
+    QFont writeFont = font();
+    writeFont.setPixelSize(13);
+    writeCommentBtn->setFont(writeFont);
+
+    auto* badge = asToolBarButton(commentCountBtn);
+    badge->background = kRed;
+    badge->cornerRadius = 7.5;
+    badge->titleColor = Qt::white;
+    QFont badgeFont = font();
+    badgeFont.setPixelSize(10);
+    badge->setFont(badgeFont);
+
+    auto* goNow = asToolBarButton(instantGOBtn);
+    goNow->background = kRed;
+    goNow->titleColor = Qt::white;
+    // The window system's points are pixels here, as on the platform the sizes were chosen for.
+    QFont goNowFont = CommonFunction::fontWithSize(17);
+    goNowFont.setPixelSize(17);
+    goNow->setFont(goNowFont);
+    goNow->setProperty("tag", kInstantGOTag);
+
     m_lineView = new QWidget(this);
     m_lineView->setAutoFillBackground(true);
     QPalette line = m_lineView->palette();
     line.setColor(QPalette::Window, QColor(230, 230, 230));
     m_lineView->setPalette(line);
     m_lineView->stackUnder(instantGOBtn);
+
     shareLPBtn->hide();
     instantGOBtn->hide();
     backBtn->hide();
-    instantGOBtn->setProperty("tag", kInstantGOTag);
-    m_hoverArray = {backBtn, refreshBtn, fontBtn, shareBtn, shareLPBtn, writeCommentBtn, commentBtn, instantGOBtn};
-    for (CustomButton* button : m_hoverArray) {
-        button->setAttribute(Qt::WA_Hover);
-        button->installEventFilter(this);
-        colour(button, false);
-    }
-}
 
-void ToolBarView::colour(CustomButton* button, bool entered)
-{
-    const bool goNow = button->property("tag").toInt() == kInstantGOTag;
-    QString style;
-    if (goNow)
-        style = entered ? QStringLiteral("background: rgb(210,65,57); color: white; border: none;")
-                        : QStringLiteral("background: rgb(210,34,34); color: white; border: none;");
-    else
-        style = entered ? QStringLiteral("background: rgb(244,244,244); border: none;")
-                        : QStringLiteral("background: transparent; border: none;");
-    button->setStyleSheet(style);
+    m_hoverArray = {backBtn, refreshBtn, fontBtn, shareBtn, shareLPBtn, writeCommentBtn, commentBtn, instantGOBtn};
+    for (CustomButton* button : m_hoverArray)
+        button->installEventFilter(this);
 }
 
 bool ToolBarView::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Enter || event->type() == QEvent::Leave) {
-        if (auto* button = qobject_cast<CustomButton*>(watched); button && m_hoverArray.contains(button))
-            colour(button, event->type() == QEvent::Enter);
+        auto* button = qobject_cast<CustomButton*>(watched);
+        if (button && m_hoverArray.contains(button)) {
+            const bool entered = event->type() == QEvent::Enter;
+            const bool goNow = button->property("tag").toInt() == kInstantGOTag;
+            asToolBarButton(button)->background =
+                goNow ? (entered ? kRedHover : kRed) : (entered ? kHover : QColor(Qt::transparent));
+            button->update();
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -136,8 +267,7 @@ void ToolBarView::setLayout()
 
 void ToolBarView::changeForNews()
 {
-    for (QWidget* news : {static_cast<QWidget*>(refreshBtn), static_cast<QWidget*>(fontBtn), static_cast<QWidget*>(writeCommentBtn),
-                          static_cast<QWidget*>(commentBtn), static_cast<QWidget*>(shareBtn), static_cast<QWidget*>(commentCountBtn)})
+    for (CustomButton* news : {refreshBtn, fontBtn, writeCommentBtn, commentBtn, shareBtn, commentCountBtn})
         news->show();
     shareLPBtn->hide();
     instantGOBtn->hide();
@@ -145,8 +275,7 @@ void ToolBarView::changeForNews()
 
 void ToolBarView::changForHotProduct()
 {
-    for (QWidget* news : {static_cast<QWidget*>(refreshBtn), static_cast<QWidget*>(fontBtn), static_cast<QWidget*>(writeCommentBtn),
-                          static_cast<QWidget*>(commentBtn), static_cast<QWidget*>(shareBtn), static_cast<QWidget*>(commentCountBtn)})
+    for (CustomButton* news : {refreshBtn, fontBtn, writeCommentBtn, commentBtn, shareBtn, commentCountBtn})
         news->hide();
     shareLPBtn->show();
     instantGOBtn->show();
@@ -156,9 +285,11 @@ void ToolBarView::setCommentCount(const QString& count)
 {
     if (count.isEmpty())
         return;
+    // One to four characters are right-aligned in four; a longer count is shown whole.
     const qsizetype pad = std::max<qsizetype>(0, 4 - count.size());
     commentCountBtn->setText(QString(pad, QLatin1Char(' ')) + count);
-    NotificationCenter::defaultCenter().post(QStringLiteral("touchBarCommentCount"), NotificationObject::from(std::make_shared<QString>(count)));
+    NotificationCenter::defaultCenter().post(QStringLiteral("touchBarCommentCount"),
+                                             NotificationObject::from(std::make_shared<QString>(count)));
 }
 
 QString ToolBarView::commentCountText() const

@@ -30,8 +30,9 @@ class ToolBarView : public QWidget
 public:
     explicit ToolBarView(QWidget* parent = nullptr);
 
-    void setDelegate(ToolBarDelegate* delegate) { m_delegate = delegate; }
-    ToolBarDelegate* delegate() const { return m_delegate; }
+    // Not owned. A delegate that is a QObject is dropped when it is destroyed.
+    void setDelegate(ToolBarDelegate* delegate);
+    ToolBarDelegate* delegate() const;
 
     void changeForNews();
     void changForHotProduct();
@@ -54,16 +55,20 @@ public:
     // The buttons that change colour under the mouse, in their order.
     const QList<CustomButton*>& hoverArray() const { return m_hoverArray; }
 
+    // The toolbar's own collect (no button sends it).
+    void collect();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setControls();
-    void colour(CustomButton* button, bool entered);
     void setLayout();
     void send(void (ToolBarDelegate::*operation)());
 
     ToolBarDelegate* m_delegate = nullptr;
+    QPointer<QObject> m_delegateObject;
+    bool m_delegateIsObject = false;
     QWidget* m_lineView = nullptr;
     QList<CustomButton*> m_hoverArray;
     const int HW = 45;
