@@ -83,8 +83,9 @@ public:
     void refreshNews(bool byUser);
     bool loadLocalDataRefresh(bool refresh, int64_t kind);
     // Builds the page of the item on screen again (a new font size) and loads it; the page's
-    // load end puts its blocks back. Nothing without an article body.
-    void rebuildPage();
+    // load end puts its blocks back. Nothing without an article body. A size given here is used
+    // for this page instead of the stored setting (a size tried but not kept).
+    void rebuildPage(const QString& fontSize = QString());
     // The parsed document; starts the score query when the document asks for a score block.
     FeedPtr parseXML(const QByteArray& data);
     ArticlePageResult complateHtmlCode(const QString& html, const QString& author, const QString& postDate,
@@ -126,6 +127,7 @@ public:
     static std::optional<QString> handOff(const QString& fragment, const QString& identifier);
 
 private:
+    QString m_fontSizeOnce;
     struct Session;
 
     void cancelSessions();

@@ -274,8 +274,7 @@ void ArticlePane::articleReplied(const QByteArray& bytes, const QString& url)
 
     buildAndLoadPage(isRefreshUrl(url));
     m_loading = false;
-    if (GoldCoinTask::readTaskDue())
-        GoldCoinTask::postOpenNewsTask();
+    GoldCoinTask::report(GoldCoinTask::Kind::ReadNews);
 }
 
 ArticlePageResult ArticlePane::complateHtmlCode(const QString& html, const QString& author, const QString& postDate,
@@ -303,7 +302,9 @@ ArticlePageResult ArticlePane::complateHtmlCode(const QString& html, const QStri
     input.douZaiMai = gbDouZaiMai.load();
     {
         SettingsDatabaseOperate::Lease settings;
-        if (settings)
+        if (!m_fontSizeOnce.isEmpty())
+            input.fontSize = m_fontSizeOnce;
+        else if (settings)
             input.fontSize = settings->contentFontSize();
     }
     ArticlePageResult result = ArticlePageBuilder::complateHtmlCode(input);
@@ -324,10 +325,13 @@ void ArticlePane::buildAndLoadPage(bool refresh)
     loadHTMLString(page.page, f.guid);
 }
 
-void ArticlePane::rebuildPage()
+void ArticlePane::rebuildPage(const QString& fontSize)
 {
-    if (m_feed && !m_feed->detail.isEmpty())
-        buildAndLoadPage(false);
+    if (!m_feed || m_feed->detail.isEmpty())
+        return;
+    m_fontSizeOnce = fontSize;
+    buildAndLoadPage(false);
+    m_fontSizeOnce.clear();
 }
 
 void ArticlePane::loadHTMLString(const QString& html, const QString& guid)

@@ -119,24 +119,3 @@ TEST_F(ArticleScoringTest, AVoteSendsItsItemsAndRestoresTheButton)
     pane->postVoteempty();
     EXPECT_EQ(host.alerts.last(), QStringLiteral("至少选择一项"));
 }
-
-TEST_F(ArticleScoringTest, ReadTaskGateCountsFourADay)
-{
-    Clock::setNow(QDateTime(QDate(2026, 12, 7), QTime(3, 0), QTimeZone::utc()));
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    EXPECT_TRUE(GoldCoinTask::readTaskDue());
-    for (int i = 0; i < 4; ++i)
-        GoldCoinTask::readTaskReplied("<string>true</string>", QStringLiteral("reader"));
-    EXPECT_EQ(defaults.stringForKey(QStringLiteral("coinRead")), QStringLiteral("4"));
-    EXPECT_EQ(defaults.stringForKey(QStringLiteral("coinNewsLastTime")), QStringLiteral("2026-12-07"));
-    EXPECT_EQ(defaults.stringForKey(QStringLiteral("readercoins_newsTip")), QStringLiteral("qqq"));
-    EXPECT_FALSE(GoldCoinTask::readTaskDue());
-    // Midnight in Beijing is 16:00 UTC: a new day counts again.
-    Clock::setNow(QDateTime(QDate(2026, 12, 7), QTime(16, 0), QTimeZone::utc()));
-    EXPECT_TRUE(GoldCoinTask::readTaskDue());
-    EXPECT_TRUE(defaults.stringForKey(QStringLiteral("coinRead")).isNull());
-    // A "false" reply counts but leaves the day.
-    GoldCoinTask::readTaskReplied("<string>false</string>", QStringLiteral("reader"));
-    EXPECT_EQ(defaults.stringForKey(QStringLiteral("coinNewsLastTime")), QStringLiteral("2026-12-07"));
-    Clock::reset();
-}

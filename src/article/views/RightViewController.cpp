@@ -374,7 +374,7 @@ void RightViewController::openComment()
             });
         }
     }
-    if (!m_commentView || !m_commentView->widget() || !f)
+    if (!m_commentView || !m_commentView->widget() || !f || f->guid.isEmpty())
         return;
     if (commentPageShowing()) {
         back();
@@ -416,14 +416,17 @@ void RightViewController::back()
     } else {
         const ArticleHistoryEntry previous = history.at(history.size() - 2);
         if (previous.kind == QStringLiteral("news")) {
+            // show() appends only when the item differs from the one it holds; going back from a
+            // deal to the article still held, nothing is appended and only the deal goes.
+            const qsizetype before = history.size();
             m_pane->show(previous.feed);
-            if (history.size() >= 2) {
+            if (history.size() > before)
                 history.removeLast();
+            if (!history.isEmpty())
                 history.removeLast();
-            }
         } else {
-            if (m_hotProductView)
-                m_hotProductView->show(previous.dealId, true);
+            // The deal is loaded and its page shown: a hidden deal page would show nothing.
+            showDealPage(previous.dealId);
             history.removeLast();
         }
     }
@@ -434,7 +437,7 @@ void RightViewController::back()
 void RightViewController::writeComment()
 {
     const FeedPtr& f = m_pane->feed();
-    if (f)
+    if (f && !f->guid.isEmpty())
         ArticleNeighbours::instance()->showWriteComment(f->guid, QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
                                                         QStringLiteral(""));
 }
@@ -472,7 +475,7 @@ void RightViewController::setFontSizeEndChange(int size, bool store)
             settings->setContentFontSize(QString::number(size));
     }
     // The page carries its size from when it was built: build it again with the new one.
-    m_pane->rebuildPage();
+    m_pane->rebuildPage(QString::number(size));
 }
 
 void RightViewController::collect() {}
