@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QSslConfiguration>
 #include <QSslError>
+#include <QThread>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -292,8 +293,16 @@ std::shared_ptr<URLSession> URLSession::create(const URLSessionConfiguration& co
     if (app != nullptr && raw->thread() != app->thread())
         raw->moveToThread(app->thread());
     // Whoever lets it go last, wherever, it is deleted on the main thread once the current event
-    // is done (a session may be let go from inside its own event).
-    std::shared_ptr<URLSession> session(raw, [](URLSession* s) { s->deleteLater(); });
+    // is done (a session may be let go from inside its own event). Without an application object
+    // (it is being destroyed, or there never was one) no event will come: on its own thread the
+    // session goes at once, since posting its deletion there may even wait on Qt's posted-event
+    // lock held by the application's clean-up.
+    std::shared_ptr<URLSession> session(raw, [](URLSession* s) {
+        if (QCoreApplication::instance() == nullptr && QThread::currentThread() == s->thread())
+            delete s;
+        else
+            s->deleteLater();
+    });
     session->m_self = session;
     return session;
 }
@@ -310,7 +319,11 @@ URLSession::~URLSession()
         if (QNetworkReply* const reply = transfer->reply) {
             disconnect(reply, nullptr, this, nullptr);
             reply->abort();
-            reply->deleteLater();
+            // Without an application object no deferred deletion would ever run.
+            if (QCoreApplication::instance() != nullptr)
+                reply->deleteLater();
+            else
+                delete reply;
         }
     }
     if (m_secureAccessManager != nullptr) {

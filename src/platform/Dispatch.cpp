@@ -19,6 +19,73 @@ QCoreApplication* mainApp()
     return QCoreApplication::instance();
 }
 
+// The main queue's blocks wait here rather than inside Qt's posted events, which carry only a
+// token that runs the oldest block. When the application object ends with blocks still waiting,
+// Qt deletes its leftover posted events while holding its posted-event lock; a block destroyed
+// there whose captures post an event or delete a QObject with events pending (a session's
+// deferred deletion, for one) would wait on that same lock for good. So the waiting blocks are
+// dropped as soon as the application object announces its end, while nothing is locked.
+struct MainQueue
+{
+    std::mutex mutex;
+    std::deque<Block> blocks;            // guarded by mutex
+    QCoreApplication* watched = nullptr;  // guarded by mutex; the application whose end drops the blocks
+};
+
+MainQueue& mainQueue()
+{
+    // Never destroyed: blocks may still be queued while static objects go.
+    static auto* const queue = new MainQueue;
+    return *queue;
+}
+
+void endMainQueue(QCoreApplication* app)
+{
+    MainQueue& queue = mainQueue();
+    std::deque<Block> dropped;
+    {
+        std::lock_guard lock(queue.mutex);
+        if (queue.watched != app)
+            return;
+        queue.watched = nullptr;
+        dropped.swap(queue.blocks);
+    }
+    // Destroyed here, on the main thread, with the application object already unset: whatever the
+    // blocks held goes now, and anything they queue in turn is dropped at once.
+    dropped.clear();
+}
+
+void runNextMainBlock()
+{
+    MainQueue& queue = mainQueue();
+    Block block;
+    {
+        std::lock_guard lock(queue.mutex);
+        if (queue.blocks.empty())
+            return;
+        block = std::move(queue.blocks.front());
+        queue.blocks.pop_front();
+    }
+    block();
+}
+
+// Queues the block for the application's main thread.
+void enqueueMain(QCoreApplication* app, Block block)
+{
+    MainQueue& queue = mainQueue();
+    std::deque<Block> stale;
+    {
+        std::lock_guard lock(queue.mutex);
+        if (queue.watched != app) {
+            stale.swap(queue.blocks);  // an earlier application's leftovers, if it ended unannounced
+            queue.watched = app;
+            QObject::connect(app, &QObject::destroyed, [app] { endMainQueue(app); });
+        }
+        queue.blocks.push_back(std::move(block));
+    }
+    QMetaObject::invokeMethod(app, &runNextMainBlock, Qt::QueuedConnection);
+}
+
 // Waits on the condition for at most timeoutMs (kForever or any negative value: no limit).
 template <typename Predicate>
 bool waitFor(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, int64_t timeoutMs, Predicate done)
@@ -41,7 +108,7 @@ bool isMainThread()
 void asyncMain(Block block)
 {
     if (QCoreApplication* app = mainApp())
-        QMetaObject::invokeMethod(app, std::move(block), Qt::QueuedConnection);
+        enqueueMain(app, std::move(block));
 }
 
 void syncMain(const Block& block)
@@ -50,8 +117,22 @@ void syncMain(const Block& block)
         block();
         return;
     }
-    if (QCoreApplication* app = mainApp())
-        QMetaObject::invokeMethod(app, block, Qt::BlockingQueuedConnection);
+    QCoreApplication* const app = mainApp();
+    if (app == nullptr)
+        return;
+    // The caller wakes when the wrapper is gone: after the block ran, or when the main queue ended
+    // and dropped it unrun.
+    struct Release
+    {
+        explicit Release(std::shared_ptr<Semaphore> semaphore) : done(std::move(semaphore)) {}
+        Release(const Release&) = delete;
+        Release& operator=(const Release&) = delete;
+        ~Release() { done->signal(); }
+        std::shared_ptr<Semaphore> done;
+    };
+    auto done = std::make_shared<Semaphore>();
+    enqueueMain(app, [&block, release = std::make_shared<Release>(done)] { block(); });
+    done->wait();
 }
 
 void asyncGlobal(Block block)

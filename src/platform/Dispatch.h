@@ -21,9 +21,11 @@ inline constexpr int64_t kForever = -1;
 bool isMainThread();
 
 // Runs the block later on the main thread's event loop. Once the application object is gone
-// the main queue has ended: blocks sent to it then (and by syncMain and after) are dropped.
+// the main queue has ended: blocks sent to it then (and by syncMain and after) are dropped, and
+// blocks still waiting when it ends are destroyed unrun on the main thread as it ends.
 void asyncMain(Block block);
 // Runs the block on the main thread and waits for it; runs it at once when already there.
+// Returns without running it when the main queue ends first.
 void syncMain(const Block& block);
 // Runs the block on a thread of the global pool.
 void asyncGlobal(Block block);
