@@ -1,0 +1,116 @@
+// Ends its application object while main-queue work still holds the last reference to a URL
+// session, as a program quitting right after starting a request does. The process must end on its
+// own; the test that runs it treats a hang as the failure.
+//
+// Arguments: the case to run, and "gui" for a QGuiApplication (the default is QCoreApplication).
+//   queued-session   a main-queue block holding the session is still waiting
+//   queued-manager   a request manager was invalidated with its tasks cancelled, its clean-up
+//                    still queued
+//   delayed-session  a delayed main-queue block holding the session has not fired
+//   running-task     as queued-session, with a task of the session running against a port that
+//                    does not answer
+//   queued-object    a main-queue block holds the last reference to an object that has an event
+//                    of its own still posted
+//   sync-waiter      another thread waits in syncMain for a block the main thread never runs;
+//                    it must be let go, and prints whether its block ran
+#include "networking/AFURLSessionManager.h"
+#include "networking/URLSession.h"
+#include "platform/Dispatch.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTcpServer>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+namespace {
+
+// Sessions whose destructor has run: one let go at the end must be deleted, not just forgotten.
+std::atomic<int> g_sessionsDeleted{0};
+
+void watch(URLSession* session)
+{
+    QObject::connect(session, &QObject::destroyed, [] { ++g_sessionsDeleted; });
+}
+
+void queueSession(const char* what, QTcpServer& silent)
+{
+    std::shared_ptr<URLSession> session = URLSession::create(URLSessionConfiguration::defaultSessionConfiguration());
+    watch(session.get());
+    if (std::strcmp(what, "running-task") == 0) {
+        URLRequest request;
+        request.URL = QUrl(QStringLiteral("http://127.0.0.1:%1/slow").arg(silent.serverPort()));
+        session->dataTaskWithRequest(request)->resume();
+        // Let the task reach the network before the application ends.
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    if (std::strcmp(what, "delayed-session") == 0)
+        dispatch::after(60000, [session = std::move(session)] {});
+    else
+        dispatch::asyncMain([session = std::move(session)] {});
+}
+
+int runCase(const char* what)
+{
+    if (std::strcmp(what, "queued-object") == 0) {
+        auto object = std::make_shared<QObject>();
+        QObject* const raw = object.get();
+        dispatch::asyncMain([object = std::move(object)] {});
+        // Posted after the block, so it is still pending when the block goes.
+        QCoreApplication::postEvent(raw, new QEvent(QEvent::User));
+        return 0;
+    }
+    QTcpServer silent;  // accepts, never answers
+    if (!silent.listen(QHostAddress::LocalHost))
+        return 2;
+    if (std::strcmp(what, "queued-manager") == 0) {
+        auto manager = std::make_shared<AFURLSessionManager>();
+        watch(manager->session().get());
+        manager->invalidateSessionCancelingTasks(true);
+    } else if (std::strcmp(what, "queued-session") == 0 || std::strcmp(what, "delayed-session") == 0 ||
+               std::strcmp(what, "running-task") == 0) {
+        queueSession(what, silent);
+    } else {
+        return 2;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return 2;
+    const bool gui = argc > 2 && std::strcmp(argv[2], "gui") == 0;
+    int result = 0;
+    std::thread waiter;
+    std::atomic<bool> ran{false};
+    {
+        std::unique_ptr<QCoreApplication> app;
+        if (gui)
+            app = std::make_unique<QGuiApplication>(argc, argv);
+        else
+            app = std::make_unique<QCoreApplication>(argc, argv);
+        if (std::strcmp(argv[1], "sync-waiter") == 0) {
+            waiter = std::thread([&ran] { dispatch::syncMain([&ran] { ran = true; }); });
+            // The main thread runs no event from here on; give the block time to be queued.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        } else {
+            result = runCase(argv[1]);
+        }
+    }
+    if (waiter.joinable()) {
+        waiter.join();
+        std::puts(ran ? "ran" : "dropped");
+    }
+    std::printf("sessions deleted: %d\n", g_sessionsDeleted.load());
+    std::puts(result == 0 ? "ended" : "bad case");
+    return result;
+}
