@@ -27,9 +27,15 @@ QCoreApplication* mainApp()
 // dropped as soon as the application object announces its end, while nothing is locked.
 struct MainQueue
 {
+    struct Entry
+    {
+        Block block;
+        bool waiter = false;  // a syncMain caller waits for it
+    };
     std::mutex mutex;
-    std::deque<Block> blocks;            // guarded by mutex
+    std::deque<Entry> blocks;             // guarded by mutex
     QCoreApplication* watched = nullptr;  // guarded by mutex; the application whose end drops the blocks
+    bool waitersEnded = false;            // guarded by mutex
 };
 
 MainQueue& mainQueue()
@@ -42,7 +48,7 @@ MainQueue& mainQueue()
 void endMainQueue(QCoreApplication* app)
 {
     MainQueue& queue = mainQueue();
-    std::deque<Block> dropped;
+    std::deque<MainQueue::Entry> dropped;
     {
         std::lock_guard lock(queue.mutex);
         if (queue.watched != app)
@@ -55,6 +61,28 @@ void endMainQueue(QCoreApplication* app)
     dropped.clear();
 }
 
+// The application object's destructor waits for the global pool before it announces its end; a
+// pool thread waiting in syncMain then would wait for ever. From the start of that destructor on,
+// syncMain callers are let go without their block.
+void releaseSyncWaiters()
+{
+    MainQueue& queue = mainQueue();
+    std::vector<MainQueue::Entry> released;
+    {
+        std::lock_guard lock(queue.mutex);
+        queue.waitersEnded = true;
+        for (auto it = queue.blocks.begin(); it != queue.blocks.end();) {
+            if (it->waiter) {
+                released.push_back(std::move(*it));
+                it = queue.blocks.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    released.clear();
+}
+
 void runNextMainBlock()
 {
     MainQueue& queue = mainQueue();
@@ -62,26 +90,31 @@ void runNextMainBlock()
     {
         std::lock_guard lock(queue.mutex);
         if (queue.blocks.empty())
-            return;
-        block = std::move(queue.blocks.front());
+            return;  // its block was let go unrun
+        block = std::move(queue.blocks.front().block);
         queue.blocks.pop_front();
     }
     block();
 }
 
-// Queues the block for the application's main thread.
-void enqueueMain(QCoreApplication* app, Block block)
+// Queues the block for the application's main thread. A syncMain block is refused (and destroyed
+// by the caller) once the application has begun to end.
+void enqueueMain(QCoreApplication* app, Block block, bool waiter)
 {
     MainQueue& queue = mainQueue();
-    std::deque<Block> stale;
+    std::deque<MainQueue::Entry> stale;
     {
         std::lock_guard lock(queue.mutex);
         if (queue.watched != app) {
             stale.swap(queue.blocks);  // an earlier application's leftovers, if it ended unannounced
             queue.watched = app;
+            queue.waitersEnded = false;
             QObject::connect(app, &QObject::destroyed, [app] { endMainQueue(app); });
+            qAddPostRoutine(&releaseSyncWaiters);
         }
-        queue.blocks.push_back(std::move(block));
+        if (waiter && queue.waitersEnded)
+            return;
+        queue.blocks.push_back({std::move(block), waiter});
     }
     QMetaObject::invokeMethod(app, &runNextMainBlock, Qt::QueuedConnection);
 }
@@ -108,7 +141,7 @@ bool isMainThread()
 void asyncMain(Block block)
 {
     if (QCoreApplication* app = mainApp())
-        enqueueMain(app, std::move(block));
+        enqueueMain(app, std::move(block), false);
 }
 
 void syncMain(const Block& block)
@@ -131,7 +164,7 @@ void syncMain(const Block& block)
         std::shared_ptr<Semaphore> done;
     };
     auto done = std::make_shared<Semaphore>();
-    enqueueMain(app, [&block, release = std::make_shared<Release>(done)] { block(); });
+    enqueueMain(app, [&block, release = std::make_shared<Release>(done)] { block(); }, true);
     done->wait();
 }
 

@@ -65,7 +65,10 @@ INSTANTIATE_TEST_SUITE_P(
         // A block holds an object that still has an event of its own posted.
         ShutdownCase{"queued-object", "core", "sessions deleted: 0\n"},
         // Another thread waits in syncMain for a block that never gets to run.
-        ShutdownCase{"sync-waiter", "core", "dropped\nsessions deleted: 0\n"}),
+        ShutdownCase{"sync-waiter", "core", "dropped\nsessions deleted: 0\n"},
+        // The same from a thread of the global pool, which the application's end waits for.
+        ShutdownCase{"pool-sync-waiter", "core", "dropped\nsessions deleted: 0\n"},
+        ShutdownCase{"pool-sync-waiter", "gui", "dropped\nsessions deleted: 0\n"}),
     [](const testing::TestParamInfo<ShutdownCase>& info) {
         std::string name = std::string(info.param.name) + "_" + info.param.application;
         for (char& ch : name)

@@ -13,6 +13,8 @@
 //                    of its own still posted
 //   sync-waiter      another thread waits in syncMain for a block the main thread never runs;
 //                    it must be let go, and prints whether its block ran
+//   pool-sync-waiter the same from a thread of the global pool, which the application object's
+//                    destructor waits for
 #include "networking/AFURLSessionManager.h"
 #include "networking/URLSession.h"
 #include "platform/Dispatch.h"
@@ -98,18 +100,23 @@ int main(int argc, char** argv)
             app = std::make_unique<QGuiApplication>(argc, argv);
         else
             app = std::make_unique<QCoreApplication>(argc, argv);
-        if (std::strcmp(argv[1], "sync-waiter") == 0) {
-            waiter = std::thread([&ran] { dispatch::syncMain([&ran] { ran = true; }); });
+        const bool pool = std::strcmp(argv[1], "pool-sync-waiter") == 0;
+        if (pool || std::strcmp(argv[1], "sync-waiter") == 0) {
+            auto wait = [&ran] { dispatch::syncMain([&ran] { ran = true; }); };
+            if (pool)
+                dispatch::asyncGlobal(wait);
+            else
+                waiter = std::thread(wait);
             // The main thread runs no event from here on; give the block time to be queued.
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         } else {
             result = runCase(argv[1]);
         }
     }
-    if (waiter.joinable()) {
+    if (waiter.joinable())
         waiter.join();
+    if (std::strstr(argv[1], "sync-waiter") != nullptr)
         std::puts(ran ? "ran" : "dropped");
-    }
     std::printf("sessions deleted: %d\n", g_sessionsDeleted.load());
     std::puts(result == 0 ? "ended" : "bad case");
     return result;
