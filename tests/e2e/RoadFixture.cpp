@@ -9,12 +9,7 @@
 
 #include "article/views/ArticleSchemeHandler.h"
 
-#if __has_include("app/wiring/ProgramWiring.h")
 #include "app/wiring/ProgramWiring.h"
-#define ROAD_HAS_COMPOSITION 1
-#else
-#define ROAD_HAS_COMPOSITION 0
-#endif
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -31,7 +26,6 @@ std::unique_ptr<AppDelegate> Road::s_delegate;
 QString Road::s_setupProblem;
 QList<FeedEntry> Road::s_feed;
 qint64 Road::s_startMs = -1;
-QStringList Road::s_log;
 
 namespace {
 
@@ -49,15 +43,6 @@ public:
     void unschedule() override {}
 };
 
-QtMessageHandler gPreviousHandler = nullptr;
-
-void keepLogLine(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    Road::s_log.append(text);
-    if (gPreviousHandler)
-        gPreviousHandler(type, context, text);
-}
-
 QByteArray getThroughProxy(const QUrl& url)
 {
     QNetworkAccessManager manager;
@@ -71,7 +56,6 @@ QByteArray getThroughProxy(const QUrl& url)
 
 void Road::SetUpTestSuite()
 {
-    gPreviousHandler = qInstallMessageHandler(keepLogLine);
     // main gives the program the project's version, which the launch report names.
     QCoreApplication::setApplicationVersion(QStringLiteral("0.1"));
 
@@ -117,7 +101,6 @@ void Road::SetUpTestSuite()
     }
     s_service->clearLog();
 
-#if ROAD_HAS_COMPOSITION
     s_delegate = std::make_unique<AppDelegate>();
     installProgramWiring(*s_delegate);
     // The composition asks for the platform's proxy settings; here the proxy is the stand-in.
@@ -133,9 +116,6 @@ void Road::SetUpTestSuite()
         30000);
     if (CenterTableView* list = channelList(101); list && list->model()->rowCount() >= 22)
         s_startMs = clock.elapsed();
-#else
-    s_setupProblem = QStringLiteral("main.cpp's wiring is not callable from a test yet (no app/wiring/ProgramWiring.h)");
-#endif
 }
 
 void Road::TearDownTestSuite()
@@ -149,24 +129,12 @@ void Road::TearDownTestSuite()
     QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy));
     Clock::reset();
     s_service.reset();
-    qInstallMessageHandler(gPreviousHandler);
 }
 
 void Road::SetUp()
 {
     if (!s_setupProblem.isEmpty())
         GTEST_SKIP() << qPrintable(s_setupProblem);
-}
-
-QString Road::missingPart(const QStringList& logLines)
-{
-    for (const QString& line : s_log) {
-        for (const QString& wanted : logLines) {
-            if (line.contains(wanted))
-                return line;
-        }
-    }
-    return {};
 }
 
 QWidget* Road::mainWindow()

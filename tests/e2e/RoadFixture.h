@@ -38,16 +38,9 @@ protected:
     static CenterTableView* channelList(int64_t listId);
     static RightViewController* detailPane();
 
-    // What keeps a part of the road from being driven: the program's own "not installed" line,
-    // or "" when nothing does.
-    static QString missingPart(const QStringList& logLines);
-
     // The stand-in's first channel as its feed has it.
     static QList<FeedEntry> s_feed;
     static qint64 s_startMs;  // start-up to the first 22 rows; -1 until seen
-
-public:
-    static QStringList s_log;  // every line the program logged
 
 private:
     static std::unique_ptr<standin::StandinService> s_service;
