@@ -60,6 +60,8 @@ int main(int argc, char* argv[])
 {
     // The article page's own scheme must be known before the application exists.
     ArticleSchemeHandler::registerScheme();
+    // The web views share their GL contexts with the widgets; Qt wants this before the application.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tidwen"));
     QApplication::setOrganizationName(QStringLiteral("Korvask"));

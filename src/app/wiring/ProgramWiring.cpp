@@ -32,10 +32,14 @@
 #include "deals/views/HotProductWebView.h"
 #include "newslist/NewsListLinks.h"
 #include "newslist/views/CenterViewController.h"
+#include "platform/AppearanceSource.h"
 #include "platform/Dispatch.h"
 #include "platform/PushService.h"
 #include "platform/UrlOpener.h"
 #include "remoteconfig/ListADGoldCoinTask.h"
+#include "ui/alert/AlertSheet.h"
+#include "ui/appearance/PortalAppearanceSource.h"
+#include "ui/appearance/WAYTheDarkSide.h"
 #include "remoteconfig/NSADInfoManager.h"
 
 #include <QDebug>
@@ -162,10 +166,10 @@ public:
         if (RightViewController* pane = rightViewController())
             pane->recordNewsAndHot().clear();
     }
-    void showDealByClick(const QString& productId, bool) override
+    void showDealByClick(const QString& productId, bool byClick) override
     {
         if (RightViewController* pane = rightViewController())
-            pane->showDealPage(productId);
+            pane->showDealByClick(productId, byClick);
     }
 };
 
@@ -217,6 +221,8 @@ public:
             m_view->show(productId, byClick);
     }
     void runScript(const QString& script) override { runPageScript(m_view, script); }
+    QStringList recordHot() const override { return m_view ? m_view->recordHot() : QStringList(); }
+    HotProductModelPtr productModel() const override { return m_view ? m_view->productModel() : nullptr; }
 
 private:
     QPointer<HotProductWebView> m_view;
@@ -336,6 +342,12 @@ public:
 
 void installProgramWiring(AppDelegate& delegate)
 {
+    // The toolkit's pieces that lower floors reach: the alert sheet behind CommonFunction::alert
+    // and the desktop's colour scheme.
+    AlertSheet::install();
+    AppearanceSource::setCurrent(std::make_shared<PortalAppearanceSource>());
+    WAYTheDarkSide::initialize();
+
     UrlOpener::install(std::make_shared<DesktopUrlOpener>());
     ArticleUrlOpener::install(std::make_shared<Browser>());
 
@@ -356,7 +368,10 @@ void installProgramWiring(AppDelegate& delegate)
     delegate.setRemoteConfigurationService(std::make_shared<ConfigurationManager>());
     delegate.setAutomaticLoginService(std::make_shared<AutoLandLogin>());
     delegate.setLaunchReporter(std::make_shared<MobClickLaunchReporter>());
-    delegate.setLocationLookup(std::make_shared<AppLocation>());
+    delegate.setLocationLookup(std::make_shared<AppLocation>(nullptr, [](const QString& city) {
+        if (AppDelegate* shared = AppDelegate::shared())
+            shared->setGCity(city);
+    }));
 
     // The push handler routes through the main window's pane and tells the delegate its token.
     auto push = std::make_shared<PushHandler>(std::make_shared<MainWindowPushTargets>(&mainWindow));
