@@ -3,6 +3,7 @@
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 
+#include <QAbstractNetworkCache>
 #include <QAuthenticator>
 #include <QBuffer>
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
+#include <QNetworkCookie>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QPointer>
@@ -72,17 +74,27 @@ bool isCompleteHTTPAnswer(const QNetworkReply& reply)
            error == QNetworkReply::ProtocolInvalidOperationError;
 }
 
+// The process's cookies. Qt's jar keeps its list to itself; this one can be emptied.
+class SharedCookieJar : public QNetworkCookieJar
+{
+public:
+    using QNetworkCookieJar::QNetworkCookieJar;
+    void clear() { setAllCookies({}); }
+};
+
 // The access manager of the main thread, which every session's plain requests share. Made on
 // first use, it belongs to the application object and goes with it; from then on there is none.
-// Main thread only.
+// Its cookie jar is every session's. Main thread only.
 QNetworkAccessManager* sharedAccessManager()
 {
     static QPointer<QNetworkAccessManager> shared;
     QCoreApplication* const app = QCoreApplication::instance();
     if (app == nullptr)
         return nullptr;
-    if (shared.isNull())
+    if (shared.isNull()) {
         shared = new QNetworkAccessManager(app);
+        shared->setCookieJar(new SharedCookieJar(shared));
+    }
     return shared.data();
 }
 
@@ -336,6 +348,27 @@ URLSession::~URLSession()
         task->m_state = URLSessionTaskState::Completed;
         task->m_error = urlError(NSURLErrorCancelled, task->m_currentRequest.URL);
     }
+}
+
+void URLSession::clearSharedCookies()
+{
+    dispatch::syncMain([] {
+        if (QNetworkAccessManager* const shared = sharedAccessManager())
+            if (auto* const jar = dynamic_cast<SharedCookieJar*>(shared->cookieJar()))
+                jar->clear();
+    });
+}
+
+void URLSession::clearSharedCache()
+{
+    dispatch::syncMain([] {
+        // The application's URL cache sits on the managers that belong to the application object,
+        // the shared one among them.
+        if (QCoreApplication* const app = QCoreApplication::instance())
+            for (QNetworkAccessManager* const manager : app->findChildren<QNetworkAccessManager*>())
+                if (QAbstractNetworkCache* const cache = manager->cache())
+                    cache->clear();
+    });
 }
 
 QNetworkAccessManager* URLSession::accessManagerFor(const QUrl& url)

@@ -243,6 +243,13 @@ public:
     // Tasks made and not yet ended, by identifier.
     QList<std::shared_ptr<URLSessionTask>> allTasks() const;
 
+    // The process's cookies, which every session sends and stores: all of them are deleted.
+    // Runs on the main thread (waiting for it when called elsewhere).
+    static void clearSharedCookies();
+    // Every response kept by the URL cache installed on the process's access managers is removed.
+    // Runs on the main thread (waiting for it when called elsewhere).
+    static void clearSharedCache();
+
     // Asynchronous, on the main thread. No task starts afterwards (a later resume ends the task
     // with -999); once no task is left the delegate hears didBecomeInvalidWithError.
     void finishTasksAndInvalidate();
