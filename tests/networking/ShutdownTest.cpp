@@ -58,6 +58,9 @@ INSTANTIATE_TEST_SUITE_P(
         // A request manager invalidated with its tasks cancelled right before quitting.
         ShutdownCase{"queued-manager", "core", "sessions deleted: 1\n"},
         ShutdownCase{"queued-manager", "gui", "sessions deleted: 1\n"},
+        // A functor queued with Qt's own queued call, not through the main queue.
+        ShutdownCase{"qt-queued-session", "core", "sessions deleted: 1\n"},
+        ShutdownCase{"qt-queued-session", "gui", "sessions deleted: 1\n"},
         // A delayed block that has not fired yet.
         ShutdownCase{"delayed-session", "core", "sessions deleted: 1\n"},
         // The session has a request in flight.

@@ -9,6 +9,8 @@
 //   delayed-session  a delayed main-queue block holding the session has not fired
 //   running-task     as queued-session, with a task of the session running against a port that
 //                    does not answer
+//   qt-queued-session  the session is held by a functor queued with Qt's own invokeMethod rather
+//                    than by the main queue
 //   queued-object    a main-queue block holds the last reference to an object that has an event
 //                    of its own still posted
 //   sync-waiter      another thread waits in syncMain for a block the main thread never runs;
@@ -54,6 +56,8 @@ void queueSession(const char* what, QTcpServer& silent)
     }
     if (std::strcmp(what, "delayed-session") == 0)
         dispatch::after(60000, [session = std::move(session)] {});
+    else if (std::strcmp(what, "qt-queued-session") == 0)
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [session = std::move(session)] {}, Qt::QueuedConnection);
     else
         dispatch::asyncMain([session = std::move(session)] {});
 }
@@ -76,7 +80,7 @@ int runCase(const char* what)
         watch(manager->session().get());
         manager->invalidateSessionCancelingTasks(true);
     } else if (std::strcmp(what, "queued-session") == 0 || std::strcmp(what, "delayed-session") == 0 ||
-               std::strcmp(what, "running-task") == 0) {
+               std::strcmp(what, "qt-queued-session") == 0 || std::strcmp(what, "running-task") == 0) {
         queueSession(what, silent);
     } else {
         return 2;
