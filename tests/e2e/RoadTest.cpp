@@ -283,9 +283,12 @@ TEST_F(Road, RefreshOfTheShownItemOnlyAsksForItsHeaders)
     EXPECT_TRUE(matching(service(), QStringLiteral("GET"), kNewsHost, escaped(articlePath(first.id)) + QStringLiteral(".*"), before).isEmpty());
     EXPECT_EQ(heading(pane), first.title);
 
-    const QString path = saveScreenshot(mainWindow(), QStringLiteral("road-refresh"));
+    QImage picture;
+    const QString path = saveScreenshot(mainWindow(), QStringLiteral("road-refresh"), &picture);
     ASSERT_FALSE(path.isEmpty());
     std::printf("[road screenshot] %s\n", qPrintable(path));
+    const QRect web(pane->webView()->mapTo(mainWindow(), QPoint(0, 0)), pane->webView()->size());
+    EXPECT_GT(distinctColours(picture, web), 8) << "the web pane is one colour in " << qPrintable(path);
 }
 
 TEST_F(Road, ThreeNewArticlesAppearOnTopWithTheirCount)
