@@ -180,7 +180,11 @@ int rowOfEntry(CenterTableView* list, qsizetype entryIndex)
 
 void clickRow(CenterTableView* list, int row)
 {
-    const QModelIndex index = list->model()->index(row, 0);
+    clickIndex(list, list->model()->index(row, 0));
+}
+
+void clickIndex(QAbstractItemView* list, const QModelIndex& index)
+{
     list->scrollTo(index);
     QApplication::processEvents();
     const QPoint at = list->visualRect(index).center();

@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 class CenterTableView;
+class QAbstractItemView;
+class QModelIndex;
 class CenterViewController;
 class RightViewController;
 class QWidget;
@@ -52,6 +54,7 @@ private:
 int rowOfEntry(CenterTableView* list, qsizetype entryIndex);
 // A real mouse click on the row's middle.
 void clickRow(CenterTableView* list, int row);
+void clickIndex(QAbstractItemView* list, const QModelIndex& index);
 // The titles of the list's item rows, top down.
 QStringList itemTitles(CenterTableView* list);
 

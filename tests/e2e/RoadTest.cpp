@@ -452,13 +452,7 @@ TEST_F(Road, SearchFindsRowsThatOpenTheirArticles)
     QListView* results = search->searchResultTV();
     ASSERT_TRUE(waitUntil([&] { return results->isVisible() && results->model() && results->model()->rowCount() > 1; }, 15000));
 
-    const QModelIndex first = results->model()->index(0, 0);
-    results->scrollTo(first);
-    const QPoint at = results->visualRect(first).center();
-    QMouseEvent down(QEvent::MouseButtonPress, at, results->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(results->viewport(), &down);
-    QMouseEvent up(QEvent::MouseButtonRelease, at, results->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(results->viewport(), &up);
+    clickIndex(results, results->model()->index(0, 0));
     ASSERT_TRUE(waitUntil([&] { return pane->feed() && pane->feed()->isSelected && !pane->feed()->title.isEmpty() &&
                                        heading(pane) == pane->feed()->title; }, 15000))
         << "the page shows \"" << qPrintable(heading(pane)) << "\"";
