@@ -1,30 +1,30 @@
-// The road of one news item through the whole program, in order: start-up, the first channel's
-// list, the first article opening by itself, clicks on rows, refreshes, new articles and faults.
-// The tests of this file run in the order written and share the one program they drive.
+// The road of one news item through the whole program: start-up, the first channel's list, the
+// first article opening by itself, clicks on rows, refreshes, new articles, faults, search and
+// font size. Run together, the tests drive one program in the order written; run alone (as ctest
+// does), each first makes the state it needs.
 
 #include "RoadFixture.h"
 
 #include "TestEnvironment.h"
+#include "article/ArticleCacheFile.h"
 #include "article/views/ArticleWebPage.h"
 #include "article/views/RightViewController.h"
+#include "article/views/popovers/AdjustFontViewController.h"
 #include "newslist/CenterTableModel.h"
+#include "newslist/ListCacheFile.h"
 #include "newslist/views/CenterTableView.h"
 #include "newslist/views/CenterViewController.h"
 #include "newslist/views/search/SearchNewsViewController.h"
-#include "article/views/popovers/AdjustFontViewController.h"
 #include "platform/Clock.h"
 #include "ui/hud/DJProgressHUD.h"
 
-#include <QLabel>
-#include "article/ArticleCacheFile.h"
-#include "newslist/ListCacheFile.h"
-
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QWebEngineView>
 
