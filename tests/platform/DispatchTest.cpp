@@ -59,6 +59,50 @@ TEST(Dispatch, MainQueueRunsOnTheMainThreadLater)
     EXPECT_TRUE(firedOnMain);
 }
 
+TEST(Dispatch, MainQueueKeepsEachSendersOrderAndLosesNothing)
+{
+    constexpr int kThreads = 4;
+    constexpr int kBlocks = 300;
+    std::mutex mutex;
+    std::vector<std::vector<int>> seen(kThreads);  // guarded by mutex
+    std::vector<std::unique_ptr<QThread>> senders;
+    for (int t = 0; t < kThreads; ++t) {
+        senders.emplace_back(QThread::create([&, t] {
+            for (int i = 0; i < kBlocks; ++i)
+                asyncMain([&, t, i] {
+                    std::lock_guard lock(mutex);
+                    seen[t].push_back(i);
+                });
+        }));
+        senders.back()->start();
+    }
+    // Blocks queued by a block run after the ones already waiting.
+    std::vector<int> nested;
+    asyncMain([&] {
+        nested.push_back(1);
+        asyncMain([&] { nested.push_back(3); });
+    });
+    asyncMain([&] { nested.push_back(2); });
+
+    auto total = [&] {
+        std::lock_guard lock(mutex);
+        size_t n = 0;
+        for (const std::vector<int>& s : seen)
+            n += s.size();
+        return n;
+    };
+    ASSERT_TRUE(waitUntil([&] { return total() == size_t(kThreads) * kBlocks && nested.size() == 3; }));
+    for (const std::unique_ptr<QThread>& sender : senders)
+        sender->wait();
+    for (int t = 0; t < kThreads; ++t) {
+        std::vector<int> expected(kBlocks);
+        for (int i = 0; i < kBlocks; ++i)
+            expected[i] = i;
+        EXPECT_EQ(seen[t], expected) << "sender " << t;
+    }
+    EXPECT_EQ(nested, (std::vector<int>{1, 2, 3}));
+}
+
 TEST(Dispatch, SerialQueueKeepsOrderUnderLoad)
 {
     std::vector<int> seen;
