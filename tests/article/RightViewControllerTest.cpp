@@ -616,7 +616,10 @@ TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)
     openA();
     // The reward block comes with a page from the kept copy: refresh with the same date.
     pane->feed()->isReward = true;
+    const QUrl first = pane->webPage()->articleUrl();
     pane->pane()->refreshNews(true);
+    // The refreshed page is the one on screen before the font is touched.
+    ASSERT_TRUE(waitUntil([&] { return pane->webPage()->articleUrl() != first && pane->webPage()->showsArticlePage(); }, 15000));
     const auto query = [&](const QString& script) { return runScript(*pane, script).toString(); };
     const QString blocks = QStringLiteral(
         "['#newreward','#newscore','#related','#douzaimai','#newshotcomment'].filter(function(s){"
@@ -633,11 +636,15 @@ TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)
     EXPECT_EQ(font->fontSize()->text(), QStringLiteral("19"));
     EXPECT_EQ(AdjustFontViewController::storedFontSize(), 19);
     ASSERT_GT(pane->pane()->pageGeneration(), generation);
+    ASSERT_TRUE(waitUntil([&] { return pane->webPage()->showsArticlePage(); }, 15000));
     ASSERT_TRUE(waitUntil([&] { return query(size) == QStringLiteral("19px") && query(blocks) == QStringLiteral("5"); }, 15000))
         << query(size).toStdString() << " " << query(blocks).toStdString();
 
     // Tried, not kept: the page at 20, the setting still 19.
+    const QUrl nineteen = pane->webPage()->articleUrl();
     pane->setFontSizeEndChange(20, false);
+    ASSERT_NE(pane->webPage()->articleUrl(), nineteen);
+    ASSERT_TRUE(waitUntil([&] { return pane->webPage()->showsArticlePage(); }, 15000));
     EXPECT_TRUE(waitUntil([&] { return query(size) == QStringLiteral("20px") && query(blocks) == QStringLiteral("5"); }, 15000))
         << query(size).toStdString();
     EXPECT_EQ(AdjustFontViewController::storedFontSize(), 19);

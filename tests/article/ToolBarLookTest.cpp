@@ -1,5 +1,4 @@
 #include "article/views/ToolBarView.h"
-#include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
 
 #include "TestEnvironment.h"
@@ -164,18 +163,4 @@ TEST(ToolBarLook, ABadgeClickAndAnIconClickOpenCommentsOnceEach)
     EXPECT_EQ(b.bar.delegate(), nullptr);
     for (CustomButton* button : {b.bar.commentBtn, b.bar.refreshBtn, b.bar.backBtn})
         button->click();
-}
-
-TEST(ToolBarLook, AnEmptyCountPostsNothing)
-{
-    Bar b;
-    QList<QString> posted;
-    const auto token = NotificationCenter::defaultCenter().addObserver(
-        QStringLiteral("touchBarCommentCount"), nullptr,
-        [&](const Notification& note) { posted.append(*note.object.sharedPtr<QString>()); });
-    b.bar.setCommentCount(QStringLiteral("7"));
-    b.bar.setCommentCount(QStringLiteral(""));
-    EXPECT_EQ(posted, QList<QString>{QStringLiteral("7")});
-    EXPECT_EQ(b.bar.commentCountText(), QStringLiteral("   7"));
-    NotificationCenter::defaultCenter().removeObserver(token);
 }

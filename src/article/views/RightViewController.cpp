@@ -192,7 +192,11 @@ void RightViewController::clearContent()
 
 void RightViewController::loadArticlePage(const QString& html)
 {
-    const QUrl url = ArticleSchemeHandler::forProfile(m_page->profile())->publishPage(m_pane->pageGeneration(), html);
+    // Every pane of the process publishes into the profile's one page store: the page's name is
+    // numbered across panes, so that one pane's page never takes the name (or the engine's cached
+    // copy) of another's.
+    static quint64 published = 0;
+    const QUrl url = ArticleSchemeHandler::forProfile(m_page->profile())->publishPage(++published, html);
     m_page->setArticleUrl(url);
     m_page->load(url);
 }
