@@ -226,13 +226,12 @@ TEST_F(GoldCoinTaskTest, CommentAndAdClickRulesThroughTheSameHelper)
           {GoldCoinTask::Kind::AdClick, "<boolean>true</boolean>", 2, "1", "2024-03-01"}}},
     };
     GoldCoinAdClickTask adClick;
-    GoldCoinCommentsShell comments(nullptr);
     for (const auto& task : tasks) {
         server.clearRequests();
         for (const Step& step : task.steps) {
             answer(step.reply);
             if (step.kind == GoldCoinTask::Kind::Comment)
-                comments.postCommentAndReplyTask();
+                GoldCoinTask::postCommentAndReplyTask();
             else
                 adClick.postAdvertiseTask();
             settle(step.kind);
@@ -256,29 +255,4 @@ TEST_F(GoldCoinTaskTest, TheThirdCommentLeavesTheDay)
     GoldCoinTask::replied(GoldCoinTask::Kind::Comment, "<boolean>true</boolean>", QStringLiteral("user"));
     EXPECT_EQ(value("coinComment"), QStringLiteral("3"));
     EXPECT_EQ(value("coinCommentLastTime"), QStringLiteral("2024-02-29"));
-}
-
-namespace {
-
-class CountingShell : public CommentsShell
-{
-public:
-    int logins = 0;
-    QString city() override { return QStringLiteral("c"); }
-    void openLogin() override { ++logins; }
-    void postCommentAndReplyTask() override { ADD_FAILURE() << "the wrapped shell's task must not be called"; }
-};
-
-}  // namespace
-
-TEST_F(GoldCoinTaskTest, TheCommentShellHandsOnCityAndLoginOnly)
-{
-    auto inner = std::make_shared<CountingShell>();
-    GoldCoinCommentsShell shell(inner);
-    EXPECT_EQ(shell.city(), QStringLiteral("c"));
-    shell.openLogin();
-    EXPECT_EQ(inner->logins, 1);
-    shell.postCommentAndReplyTask();
-    settle(GoldCoinTask::Kind::Comment);
-    EXPECT_EQ(posts().size(), 1);
 }
