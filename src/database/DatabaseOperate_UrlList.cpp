@@ -6,7 +6,7 @@
 #include "database/StoreStatements.h"
 #include "platform/UserDefaults.h"
 
-#include <QHash>
+#include <array>
 
 namespace {
 
@@ -49,30 +49,56 @@ bool DatabaseOperate::UrlList_get()
         if (QString* global = ServerUrls::global(number))
             *global = ServerUrls::builtInValue(number);
     }
-    if (!UrlList_check())
+    if (!m_connection.connect())
+        return false;
+    const QString table = QStringLiteral("UrlList1");
+    // A connection that has seen the table reads it first and checks it only when the read
+    // cannot run; the built-in row of the last key is then added after the read, as the check
+    // would have added it before.
+    const bool known = m_connection.knowsTable(table);
+    if (!known && !UrlList_check())
         return false;
 
-    QHash<QString, QString> stored;
+    std::array<QString, ServerUrls::kKeyCount> stored;
     bool complete = true;
-    const bool ran = StoreStatements::eachRow(
-        *m_connection.db(), {QStringLiteral("SELECT UrlName, ListUrl FROM UrlList1"), {}}, [&](FMResultSet& row) {
-            const QString value = row.stringForColumn(QStringLiteral("ListUrl"));
-            if (value.isEmpty()) {
-                complete = false;  // one empty address: the whole table is set aside for this run
-                return false;
-            }
-            stored.insert(row.stringForColumn(QStringLiteral("UrlName")), value);
-            return true;
-        });
+    bool failed = false;  // the read could not run, or broke off on an error
+    const auto read = [&] {
+        stored.fill(QString());
+        complete = true;
+        FMDatabase& db = *m_connection.db();
+        const bool ran = StoreStatements::eachRow(
+            db, {QStringLiteral("SELECT UrlName, ListUrl FROM UrlList1"), {}}, [&](FMResultSet& row) {
+                const QString value = row.stringForColumnIndex(1);
+                if (value.isEmpty()) {
+                    complete = false;  // one empty address: the whole table is set aside for this run
+                    return false;
+                }
+                if (const int number = ServerUrls::keyNumber(row.stringForColumnIndex(0)))
+                    stored[std::size_t(number - 1)] = value;
+                return true;
+            });
+        failed = !ran || db.hadError();
+        return ran;
+    };
+    bool ran = read();
+    if (known && failed) {
+        m_connection.forgetTable(table);
+        if (!UrlList_check())
+            return false;
+        ran = read();
+    } else if (known && (!complete || stored.back().isNull())) {
+        // A table from an older version may lack the last key; a stored row stays as it is.
+        StoreStatements::run(*m_connection.db(), insertBuiltInRow(ServerUrls::kKeyCount));
+    }
     if (!ran || !complete)
         return false;
 
     // A key without a row keeps its built-in value.
     for (int number = 1; number <= ServerUrls::kKeyCount; ++number) {
         QString* global = ServerUrls::global(number);
-        const auto found = stored.constFind(ServerUrls::keyName(number));
-        if (global && found != stored.cend())
-            *global = *found;
+        const QString& value = stored[std::size_t(number - 1)];
+        if (global && !value.isNull())
+            *global = value;
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #include "database/ServerUrls.h"
 
+#include <QHash>
+
 #include <array>
 
 QString kUrlCommentReplyCount;
@@ -201,23 +203,54 @@ const KeyRow* rowOf(int number)
     return &kRows[std::size_t(number - 1)];
 }
 
+// Start-up sets every global from these texts: each is made once and then shared.
+struct KeyTexts
+{
+    std::array<QString, ServerUrls::kKeyCount> names;
+    std::array<QString, ServerUrls::kKeyCount> builtIn;
+    QHash<QString, int> numbers;
+};
+
+const KeyTexts& keyTexts()
+{
+    static const KeyTexts texts = [] {
+        KeyTexts made;
+        made.numbers.reserve(ServerUrls::kKeyCount);
+        for (int number = 1; number <= ServerUrls::kKeyCount; ++number) {
+            const KeyRow& row = kRows[std::size_t(number - 1)];
+            const std::size_t i = std::size_t(number - 1);
+            made.names[i] = QStringLiteral("u%1").arg(number);
+            made.builtIn[i] = row.scheme ? QLatin1String(row.scheme) + QStringLiteral("://") + QLatin1String(row.host) +
+                                               QLatin1String(row.path)
+                                         : QString(QLatin1String(row.host));
+            made.numbers.insert(made.names[i], number);
+        }
+        return made;
+    }();
+    return texts;
+}
+
 }  // namespace
 
 namespace ServerUrls {
 
 QString keyName(int number)
 {
-    return QStringLiteral("u%1").arg(number);
+    if (!rowOf(number))
+        return QStringLiteral("u%1").arg(number);
+    return keyTexts().names[std::size_t(number - 1)];
+}
+
+int keyNumber(const QString& name)
+{
+    return keyTexts().numbers.value(name, 0);
 }
 
 QString builtInValue(int number)
 {
-    const KeyRow* row = rowOf(number);
-    if (!row)
+    if (!rowOf(number))
         return {};
-    if (!row->scheme)
-        return QLatin1String(row->host);
-    return QLatin1String(row->scheme) + QStringLiteral("://") + QLatin1String(row->host) + QLatin1String(row->path);
+    return keyTexts().builtIn[std::size_t(number - 1)];
 }
 
 QString* global(int number)

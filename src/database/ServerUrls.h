@@ -115,6 +115,8 @@ inline constexpr int kKeyCount = 100;
 
 // "u" and the number, 1 ... kKeyCount.
 QString keyName(int number);
+// The number of key name ("u7" gives 7); 0 for a name that is not one of the keys.
+int keyNumber(const QString& name);
 // The built-in value of key u<number>: scheme, host and path, or a bare host name for u9 to u11.
 QString builtInValue(int number);
 // The global the key loads into, or nullptr for a key that is only stored.

@@ -211,19 +211,32 @@ bool SettingsDatabaseOperate::updateSuccess(const QString& name, const QString& 
 
 SettingsDatabaseOperate::Reading SettingsDatabaseOperate::readSetting(const QString& name, const QString& insertDefault)
 {
-    if (!openSettings())
+    if (!connect())
         return {};
-    FMDatabase& db = *m_connection.db();
     Reading reading;
-    reading.lookup = Lookup::NotInserted;
-    StoreStatements::eachRow(db, {QStringLiteral("SELECT * FROM Settings where name = ?"), {name}},
-                             [&](FMResultSet& row) {
-                                 reading.lookup = Lookup::Stored;
-                                 reading.text = row.stringForColumn(QStringLiteral("value"));
-                                 return false;
-                             });
+    // True when the look-up ran (it found the row or found none).
+    const auto lookUp = [&] {
+        reading = {};
+        reading.lookup = Lookup::NotInserted;
+        FMDatabase& db = *m_connection.db();
+        const bool ran = StoreStatements::eachRow(db, {QStringLiteral("SELECT * FROM Settings where name = ?"), {name}},
+                                                  [&](FMResultSet& row) {
+                                                      reading.lookup = Lookup::Stored;
+                                                      reading.text = row.stringForColumn(QStringLiteral("value"));
+                                                      return false;
+                                                  });
+        return ran && !db.hadError();
+    };
+    // Start-up reads a score of keys in a row: once this connection has seen the table, the
+    // look-up goes first, and only one that cannot run looks for the table (and makes it).
+    if (!m_connection.knowsTable(kSettings) || !lookUp()) {
+        m_connection.forgetTable(kSettings);
+        if (!tableExist())
+            return {};
+        lookUp();
+    }
     if (reading.lookup == Lookup::NotInserted && !insertDefault.isNull() &&
-        StoreStatements::run(db, {kInsertSetting, {name, insertDefault}}))
+        StoreStatements::run(*m_connection.db(), {kInsertSetting, {name, insertDefault}}))
         reading.lookup = Lookup::Inserted;
     return reading;
 }

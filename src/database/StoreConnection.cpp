@@ -88,15 +88,34 @@ bool StoreConnection::ensureTable(const QString& table, const QString& createSta
     if (created)
         *created = false;
     const std::optional<bool> exists = tableState(table);
-    if (exists.value_or(false))
+    if (exists.value_or(false)) {
+        remember(table);
         return true;
+    }
     if (!exists || !StoreStatements::run(*m_db, {createStatement, {}})) {
         drop();
         return false;
     }
+    remember(table);
     if (created)
         *created = true;
     return true;
+}
+
+bool StoreConnection::knowsTable(const QString& table) const
+{
+    return m_db != nullptr && m_knownTables.contains(table, Qt::CaseInsensitive);
+}
+
+void StoreConnection::forgetTable(const QString& table)
+{
+    m_knownTables.removeIf([&](const QString& known) { return known.compare(table, Qt::CaseInsensitive) == 0; });
+}
+
+void StoreConnection::remember(const QString& table)
+{
+    if (!m_knownTables.contains(table, Qt::CaseInsensitive))
+        m_knownTables.append(table);
 }
 
 std::optional<bool> StoreConnection::tableState(const QString& table)
@@ -116,6 +135,7 @@ std::optional<bool> StoreConnection::tableState(const QString& table)
 
 void StoreConnection::drop()
 {
+    m_knownTables.clear();
     if (!m_db)
         return;
     m_db->close();

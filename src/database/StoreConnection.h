@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <chrono>
@@ -59,12 +60,19 @@ public:
     // dropped.
     bool ensureTable(const QString& table, const QString& createStatement, bool* created = nullptr);
 
+    // Whether this connection found or made the table since it opened. A read on such a table
+    // may skip the look-up; when the read then cannot run (another connection dropped the table),
+    // it calls forgetTable and goes through ensureTable as any first use does.
+    bool knowsTable(const QString& table) const;
+    void forgetTable(const QString& table);
+
     // Closes the connection and forgets it; the next operation opens the file again.
     void drop();
 
 private:
     static int busyHandler(void* wait, int count);
     void startBusyBudget();
+    void remember(const QString& table);
 
     struct BusyWait
     {
@@ -74,4 +82,5 @@ private:
 
     std::shared_ptr<FMDatabase> m_db;
     BusyWait m_busyWait;
+    QStringList m_knownTables;  // compared without case, as SQLite compares table names
 };
