@@ -41,8 +41,9 @@ public:
         setButtonType(imagePosition == NSNoImage ? NSToggleButton : NSMomentaryLightButton);
         setCheckable(false);
         setFocusPolicy(Qt::NoFocus);
-        setCursor(Qt::ArrowCursor);
         resize(frame);
+        if (!icon().isNull())
+            m_image = icon().pixmap(iconSize());
     }
 
     QColor background = Qt::transparent;
@@ -50,6 +51,8 @@ public:
     qreal cornerRadius = 0;
 
 protected:
+    QPixmap m_image;
+
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
@@ -63,7 +66,7 @@ protected:
                 p.fillRect(rect(), background);
             }
         }
-        const QPixmap image = icon().isNull() ? QPixmap() : icon().pixmap(iconSize());
+        const QPixmap& image = m_image;
         const QSize imageSize = image.isNull() ? QSize() : image.deviceIndependentSize().toSize();
         p.setPen(titleColor);
         p.setFont(font());
