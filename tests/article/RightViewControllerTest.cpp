@@ -648,6 +648,17 @@ TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)
     EXPECT_TRUE(waitUntil([&] { return query(size) == QStringLiteral("20px") && query(blocks) == QStringLiteral("5"); }, 15000))
         << query(size).toStdString();
     EXPECT_EQ(AdjustFontViewController::storedFontSize(), 19);
+
+    // Quick clicks: each rebuild replaces the one still loading; the last size shows, with blocks.
+    for (int round = 0; round < 3; ++round) {
+        pane->setFontSizeEndChange(21, false);
+        pane->setFontSizeEndChange(22, false);
+        EXPECT_TRUE(waitUntil([&] {
+            return pane->webPage()->showsArticlePage() && query(size) == QStringLiteral("22px") && query(blocks) == QStringLiteral("5");
+        }, 15000)) << round << " " << query(size).toStdString() << " " << query(blocks).toStdString();
+        pane->setFontSizeEndChange(20, false);
+        EXPECT_TRUE(waitUntil([&] { return pane->webPage()->showsArticlePage() && query(blocks) == QStringLiteral("5"); }, 15000));
+    }
     AdjustFontViewController::storeFontSize(before);
 }
 
