@@ -8,6 +8,7 @@
 #include <QDebug>
 #include <QFontDatabase>
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -26,9 +27,11 @@ bool thinFontInEffect()
 QFont systemFontOfSize(float size, QFont::Weight weight)
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    // A size of zero (or less) asks for the system's standard size.
+    // A size of zero (or less) asks for the system's standard size. Sizes count screen pixels,
+    // as the layouts were drawn for: as points they would be a third larger at 96 dpi and
+    // overflow the labels sized for them.
     if (size > 0)
-        font.setPointSizeF(size);
+        font.setPixelSize(std::max(1, qRound(size)));
     font.setWeight(weight);
     return font;
 }

@@ -40,8 +40,8 @@ TEST(CommonFunctionSystem, FontsFollowThinFlagOnlyFrom10_11)
         const QFont bold = CommonFunction::boldFontWithSize(12.5f);
         EXPECT_EQ(regular.weight(), c.regular) << c.version << c.thin;
         EXPECT_EQ(bold.weight(), c.bold) << c.version << c.thin;
-        EXPECT_DOUBLE_EQ(regular.pointSizeF(), 13.0);
-        EXPECT_DOUBLE_EQ(bold.pointSizeF(), 12.5);
+        EXPECT_EQ(regular.pixelSize(), 13);
+        EXPECT_EQ(bold.pixelSize(), 13);
     }
     EXPECT_GT(CommonFunction::fontWithSize(0).pointSizeF(), 0.0);  // the standard size
 }

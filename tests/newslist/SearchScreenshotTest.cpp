@@ -106,8 +106,8 @@ TEST_F(SearchScreenshotTest, ResultsShowTheOpenedRowAndTheMoreButton)
     ASSERT_FALSE(selected.isNull());
     ASSERT_FALSE(plain.isNull());
     // Row 1 (the opened one) has the selected background, rows 0 and 2 the plain one.
-    EXPECT_EQ(QColor(shot.pixel(300, 60 + 63 + 30)), QColor(selected.pixel(selected.width() / 2, selected.height() / 2)));
-    EXPECT_EQ(QColor(shot.pixel(300, 60 + 30)), QColor(plain.pixel(plain.width() / 2, plain.height() / 2)));
+    EXPECT_EQ(QColor(shot.pixel(300, 60 + 63 + 55)), QColor(selected.pixel(selected.width() / 2, selected.height() / 2)));
+    EXPECT_EQ(QColor(shot.pixel(300, 60 + 55)), QColor(plain.pixel(plain.width() / 2, plain.height() / 2)));
     // Dark titles, grey dates.
     EXPECT_TRUE(holdsColour(shot, QRect(15, 60 + 5, 200, 36), QColor(25, 25, 25), 30));
     EXPECT_TRUE(holdsColour(shot, QRect(10, 60 + 44, 120, 14), QColor(115, 115, 115), 30));

@@ -220,7 +220,7 @@ void CenterTableCell::setupWithAdData(const NSListADInfoPtr& ad)
     m_postdate->setText(QStringLiteral(""));
     m_commentCount->setText(QStringLiteral(""));
     QFont note = QFont();
-    note.setPointSizeF(11);
+    note.setPixelSize(11);
     note.setWeight(QFont::Light);
     m_typeLabel->setFont(note);
     m_typeLabel->setText(QStringLiteral("查看详情"));

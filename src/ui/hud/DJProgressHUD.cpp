@@ -178,7 +178,7 @@ void DJProgressHUD::initializePopup()
     m_label->setWordWrap(true);
     m_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPointSizeF(12);
+    font.setPixelSize(12);
     font.setBold(true);
     m_label->setFont(font);
     QPalette palette = m_label->palette();

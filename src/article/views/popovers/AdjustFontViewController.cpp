@@ -41,7 +41,10 @@ AdjustFontViewController::AdjustFontViewController(AdjustFontTarget* target, QWi
     m_addButton->setToolTip(QStringLiteral("字号增大"));
     m_addButton->addTarget(this, &AdjustFontViewController::addFontSize);
     QFont larger = m_addButton->font();
-    larger.setPointSize(larger.pointSize() + 3);
+    if (larger.pixelSize() > 0)
+        larger.setPixelSize(larger.pixelSize() + 3);
+    else
+        larger.setPointSizeF(larger.pointSizeF() + 3);
     m_addButton->setFont(larger);
 
     m_fontSize = new UILabel(this);
