@@ -57,7 +57,9 @@ bool MainWindowController::eventFilter(QObject* watched, QEvent* event)
 {
     // Key equivalents are offered to the window's content before the focused view sees the key.
     if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
-        const auto* target = qobject_cast<QWidget*>(watched);
+        // The filter sees every object of the application, some of them half destroyed (a web
+        // view losing its focus as it goes): ask the object's flag, not its virtual type.
+        const auto* target = watched->isWidgetType() ? static_cast<QWidget*>(watched) : nullptr;
         if (target != nullptr && target->window() == this &&
             m_mainVC->performKeyEquivalent(*static_cast<QKeyEvent*>(event))) {
             event->accept();
