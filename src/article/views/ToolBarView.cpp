@@ -179,10 +179,7 @@ void ToolBarView::setControls()
     auto* goNow = asToolBarButton(instantGOBtn);
     goNow->background = kRed;
     goNow->titleColor = Qt::white;
-    // The window system's points are pixels here, as on the platform the sizes were chosen for.
-    QFont goNowFont = CommonFunction::fontWithSize(17);
-    goNowFont.setPixelSize(17);
-    goNow->setFont(goNowFont);
+    goNow->setFont(CommonFunction::fontWithSize(17));
     goNow->setProperty("tag", kInstantGOTag);
 
     m_lineView = new QWidget(this);
