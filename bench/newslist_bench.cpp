@@ -4,22 +4,15 @@
 // - a model reset, layout and one 300 x 700 paint of 200 rows vs a bare QListView whose
 //   QStyledItemDelegate paints the titles.
 #include "BenchSupport.h"
+#include "ItemListBaseline.h"
 
 #include "newslist/NewsListFeeds.h"
 #include "newslist/views/CenterTableView.h"
 
 #include <QApplication>
 #include <QImage>
-#include <QListView>
-#include <QPainter>
-#include <QStringListModel>
-#include <QStyledItemDelegate>
-
-#include <libxml/parser.h>
-#include <libxml/tree.h>
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -56,33 +49,7 @@ const QByteArray& feed()
 // libxml2 doing the list's reading: the tree, every child text of every item, the attribute.
 int bareRead(const QByteArray& xml)
 {
-    xmlDocPtr doc = xmlReadMemory(xml.constData(), int(xml.size()), nullptr, nullptr, XML_PARSE_NONET);
-    if (!doc)
-        return 0;
-    int items = 0;
-    xmlNodePtr root = xmlDocGetRootElement(doc);
-    for (xmlNodePtr channel = root ? root->children : nullptr; channel; channel = channel->next) {
-        if (channel->type != XML_ELEMENT_NODE || std::strcmp(reinterpret_cast<const char*>(channel->name), "channel"))
-            continue;
-        for (xmlNodePtr item = channel->children; item; item = item->next) {
-            if (item->type != XML_ELEMENT_NODE)
-                continue;
-            QStringList fields;
-            for (xmlNodePtr child = item->children; child; child = child->next) {
-                if (child->type != XML_ELEMENT_NODE)
-                    continue;
-                xmlChar* text = xmlNodeGetContent(child);
-                fields.append(QString::fromUtf8(reinterpret_cast<const char*>(text)));
-                xmlFree(text);
-            }
-            if (xmlChar* top = xmlGetProp(item, BAD_CAST "t"))
-                xmlFree(top);
-            benchmark::DoNotOptimize(fields);
-            ++items;
-        }
-    }
-    xmlFreeDoc(doc);
-    return items;
+    return bench::libxml2ReadChannelItems(xml, "t");
 }
 
 void BM_NewsListFeedRead(benchmark::State& state)
@@ -106,13 +73,6 @@ NewsListEntries entries()
         list.append(feed);
     return list;
 }
-
-class TitleDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return {300, 70}; }
-};
 
 }  // namespace
 
@@ -141,21 +101,11 @@ int main(int argc, char** argv)
         ours.viewport()->render(&oursImage);
     };
 
-    QListView bare;
-    bare.resize(300, 700);
-    QStringListModel titles;
-    bare.setModel(&titles);
-    bare.setItemDelegate(new TitleDelegate(&bare));
-    bare.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     QStringList texts;
     for (const NewsListEntry& entry : list)
         texts.append(feedOf(entry)->title);
-    QImage bareImage(300, 700, QImage::Format_ARGB32_Premultiplied);
-    auto barePass = [&] {
-        titles.setStringList(texts);
-        bare.doItemsLayout();
-        bare.viewport()->render(&bareImage);
-    };
+    bench::BareTitleList bare(QSize(300, 700), 70, texts);
+    auto barePass = [&] { bare.pass(); };
 
     // The same pass with every rendered row forgotten first: a list of items never drawn before.
     auto* delegate = static_cast<CenterTableDelegate*>(ours.itemDelegate());

@@ -4,6 +4,7 @@
 // - a result-model reset, layout and one 400 x 540 paint of 200 results and the more row vs a
 //   bare QListView whose QStyledItemDelegate paints the titles.
 #include "BenchSupport.h"
+#include "ItemListBaseline.h"
 
 #include "newslist/search/SearchReply.h"
 #include "newslist/views/search/SearchNewsViewController.h"
@@ -12,14 +13,8 @@
 #include <QImage>
 #include <QListView>
 #include <QStackedWidget>
-#include <QStringListModel>
-#include <QStyledItemDelegate>
-
-#include <libxml/parser.h>
-#include <libxml/tree.h>
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -56,31 +51,7 @@ const QByteArray& page()
 // libxml2 doing the search reader's work: the tree, every child text of every item.
 int bareRead(const QByteArray& xml)
 {
-    xmlDocPtr doc = xmlReadMemory(xml.constData(), int(xml.size()), nullptr, nullptr, XML_PARSE_NONET);
-    if (!doc)
-        return 0;
-    int items = 0;
-    xmlNodePtr root = xmlDocGetRootElement(doc);
-    for (xmlNodePtr channel = root ? root->children : nullptr; channel; channel = channel->next) {
-        if (channel->type != XML_ELEMENT_NODE || std::strcmp(reinterpret_cast<const char*>(channel->name), "channel"))
-            continue;
-        for (xmlNodePtr item = channel->children; item; item = item->next) {
-            if (item->type != XML_ELEMENT_NODE)
-                continue;
-            QStringList fields;
-            for (xmlNodePtr child = item->children; child; child = child->next) {
-                if (child->type != XML_ELEMENT_NODE)
-                    continue;
-                xmlChar* text = xmlNodeGetContent(child);
-                fields.append(QString::fromUtf8(reinterpret_cast<const char*>(text)));
-                xmlFree(text);
-            }
-            benchmark::DoNotOptimize(fields);
-            ++items;
-        }
-    }
-    xmlFreeDoc(doc);
-    return items;
+    return bench::libxml2ReadChannelItems(xml);
 }
 
 void BM_SearchPageRead(benchmark::State& state)
@@ -96,13 +67,6 @@ void BM_BareLibxml2TreeRead(benchmark::State& state)
         benchmark::DoNotOptimize(bareRead(page()));
 }
 BENCHMARK(BM_BareLibxml2TreeRead);
-
-class TitleDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return {kWidth, 63}; }
-};
 
 }  // namespace
 
@@ -131,22 +95,12 @@ int main(int argc, char** argv)
         table->viewport()->render(&oursImage);
     };
 
-    QListView bare;
-    bare.resize(kWidth, kHeight);
-    QStringListModel titles;
-    bare.setModel(&titles);
-    bare.setItemDelegate(new TitleDelegate(&bare));
-    bare.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     QStringList texts;
     for (const FeedPtr& feed : results)
         texts.append(feed->title);
     texts.append(QStringLiteral("搜索更多"));
-    QImage bareImage(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
-    auto barePass = [&] {
-        titles.setStringList(texts);
-        bare.doItemsLayout();
-        bare.viewport()->render(&bareImage);
-    };
+    bench::BareTitleList bare(QSize(kWidth, kHeight), 63, texts);
+    auto barePass = [&] { bare.pass(); };
 
     oursPass();
     QCoreApplication::processEvents();
