@@ -51,43 +51,35 @@ bool DatabaseOperate::UrlList_get()
     }
     if (!m_connection.connect())
         return false;
-    const QString table = QStringLiteral("UrlList1");
-    // A connection that has seen the table reads it first and checks it only when the read
-    // cannot run; the built-in row of the last key is then added after the read, as the check
-    // would have added it before.
-    const bool known = m_connection.knowsTable(table);
-    if (!known && !UrlList_check())
-        return false;
-
     std::array<QString, ServerUrls::kKeyCount> stored;
+    bool ran = false;
     bool complete = true;
-    bool failed = false;  // the read could not run, or broke off on an error
-    const auto read = [&] {
+    bool checked = false;  // UrlList_check ran, and with it the insert of the last key
+    const auto check = [&] {
+        checked = true;
+        return UrlList_check();
+    };
+    const bool read = m_connection.readTable(QStringLiteral("UrlList1"), check, [&](FMDatabase& db) {
         stored.fill(QString());
         complete = true;
-        FMDatabase& db = *m_connection.db();
-        const bool ran = StoreStatements::eachRow(
-            db, {QStringLiteral("SELECT UrlName, ListUrl FROM UrlList1"), {}}, [&](FMResultSet& row) {
-                const QString value = row.stringForColumnIndex(1);
-                if (value.isEmpty()) {
-                    complete = false;  // one empty address: the whole table is set aside for this run
-                    return false;
-                }
-                if (const int number = ServerUrls::keyNumber(row.stringForColumnIndex(0)))
-                    stored[std::size_t(number - 1)] = value;
-                return true;
-            });
-        failed = !ran || db.hadError();
+        ran = StoreStatements::eachRow(db, {QStringLiteral("SELECT UrlName, ListUrl FROM UrlList1"), {}},
+                                       [&](FMResultSet& row) {
+                                           const QString value = row.stringForColumnIndex(1);
+                                           if (value.isEmpty()) {
+                                               complete = false;  // one empty address: the whole table is
+                                               return false;      // set aside for this run
+                                           }
+                                           if (const int number = ServerUrls::keyNumber(row.stringForColumnIndex(0)))
+                                               stored[std::size_t(number - 1)] = value;
+                                           return true;
+                                       });
         return ran;
-    };
-    bool ran = read();
-    if (known && failed) {
-        m_connection.forgetTable(table);
-        if (!UrlList_check())
-            return false;
-        ran = read();
-    } else if (known && (!complete || stored.back().isNull())) {
-        // A table from an older version may lack the last key; a stored row stays as it is.
+    });
+    if (!read)
+        return false;
+    if (!checked && (!complete || stored.back().isNull())) {
+        // Read without the check: a table from an older version may lack the last key, which the
+        // check adds (a stored row stays as it is); its global already holds the built-in value.
         StoreStatements::run(*m_connection.db(), insertBuiltInRow(ServerUrls::kKeyCount));
     }
     if (!ran || !complete)

@@ -214,27 +214,17 @@ SettingsDatabaseOperate::Reading SettingsDatabaseOperate::readSetting(const QStr
     if (!connect())
         return {};
     Reading reading;
-    // True when the look-up ran (it found the row or found none).
-    const auto lookUp = [&] {
-        reading = {};
-        reading.lookup = Lookup::NotInserted;
-        FMDatabase& db = *m_connection.db();
-        const bool ran = StoreStatements::eachRow(db, {QStringLiteral("SELECT * FROM Settings where name = ?"), {name}},
-                                                  [&](FMResultSet& row) {
-                                                      reading.lookup = Lookup::Stored;
-                                                      reading.text = row.stringForColumn(QStringLiteral("value"));
-                                                      return false;
-                                                  });
-        return ran && !db.hadError();
-    };
-    // Start-up reads a score of keys in a row: once this connection has seen the table, the
-    // look-up goes first, and only one that cannot run looks for the table (and makes it).
-    if (!m_connection.knowsTable(kSettings) || !lookUp()) {
-        m_connection.forgetTable(kSettings);
-        if (!tableExist())
-            return {};
-        lookUp();
-    }
+    const bool read = m_connection.readTable(kSettings, [this] { return tableExist(); }, [&](FMDatabase& db) {
+        reading = {Lookup::NotInserted, QString()};
+        return StoreStatements::eachRow(db, {QStringLiteral("SELECT * FROM Settings where name = ?"), {name}},
+                                        [&](FMResultSet& row) {
+                                            reading.lookup = Lookup::Stored;
+                                            reading.text = row.stringForColumn(QStringLiteral("value"));
+                                            return false;
+                                        });
+    });
+    if (!read)
+        return {};
     if (reading.lookup == Lookup::NotInserted && !insertDefault.isNull() &&
         StoreStatements::run(*m_connection.db(), {kInsertSetting, {name, insertDefault}}))
         reading.lookup = Lookup::Inserted;

@@ -57,12 +57,16 @@ UserLandDataPtr SettingsDatabaseOperate::accountRecord(FMResultSet& row, bool wi
 
 UserLandDataPtr SettingsDatabaseOperate::firstAccount(const BoundStatement& query, bool withUserID)
 {
-    if (!UserLandData_check())
+    if (!connect())
         return nullptr;
     UserLandDataPtr record;
-    StoreStatements::eachRow(*m_connection.db(), query, [&](FMResultSet& row) {
-        record = accountRecord(row, withUserID);
-        return false;
+    const auto ensure = [this] { return m_connection.ensureTable(kUserLandData, kCreateUserLandData); };
+    m_connection.readTable(kUserLandData, ensure, [&](FMDatabase& db) {
+        record = nullptr;
+        return StoreStatements::eachRow(db, query, [&](FMResultSet& row) {
+            record = accountRecord(row, withUserID);
+            return false;
+        });
     });
     return record;
 }

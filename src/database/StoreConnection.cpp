@@ -102,14 +102,16 @@ bool StoreConnection::ensureTable(const QString& table, const QString& createSta
     return true;
 }
 
-bool StoreConnection::knowsTable(const QString& table) const
+bool StoreConnection::readTable(const QString& table, const std::function<bool()>& ensure,
+                                const std::function<bool(FMDatabase& db)>& read)
 {
-    return m_db != nullptr && m_knownTables.contains(table, Qt::CaseInsensitive);
-}
-
-void StoreConnection::forgetTable(const QString& table)
-{
+    if (m_db && m_knownTables.contains(table, Qt::CaseInsensitive) && read(*m_db) && !m_db->hadError())
+        return true;
     m_knownTables.removeIf([&](const QString& known) { return known.compare(table, Qt::CaseInsensitive) == 0; });
+    if (!ensure())
+        return false;
+    read(*m_db);
+    return true;
 }
 
 void StoreConnection::remember(const QString& table)

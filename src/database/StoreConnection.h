@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -60,11 +61,13 @@ public:
     // dropped.
     bool ensureTable(const QString& table, const QString& createStatement, bool* created = nullptr);
 
-    // Whether this connection found or made the table since it opened. A read on such a table
-    // may skip the look-up; when the read then cannot run (another connection dropped the table),
-    // it calls forgetTable and goes through ensureTable as any first use does.
-    bool knowsTable(const QString& table) const;
-    void forgetTable(const QString& table);
+    // A read on a table: run at once when this connection has found or made the table since it
+    // opened (a warm start reads a score of rows this way, one statement each), otherwise after
+    // ensure(), the operation's create-on-first-use step. A read taken for granted that cannot
+    // run (another connection dropped the table) goes through ensure() and runs again. read
+    // answers whether its statement could run; false here when ensure() failed.
+    bool readTable(const QString& table, const std::function<bool()>& ensure,
+                   const std::function<bool(FMDatabase& db)>& read);
 
     // Closes the connection and forgets it; the next operation opens the file again.
     void drop();

@@ -40,13 +40,14 @@ class WarmReadTest : public SettingsTest
 {
 };
 
-TEST_F(WarmReadTest, AWarmSettingIsOneStatementAndAMissingOneTwo)
+TEST_F(WarmReadTest, AWarmSettingOrAccountIsOneStatementAndAMissingSettingTwo)
 {
     SettingsDatabaseOperate::Lease settings;
     ASSERT_TRUE(settings);
     const std::shared_ptr<FMDatabase> db = settings->loadDB(QStringLiteral("tidwenMAC.db"));
     ASSERT_TRUE(db);
     EXPECT_TRUE(settings->getDouZaiMai());  // makes the table and stores the default
+    EXPECT_EQ(settings->UserLandData_getCurrentUserData(), nullptr);  // makes the accounts table
 
     struct Case
     {
@@ -59,6 +60,7 @@ TEST_F(WarmReadTest, AWarmSettingIsOneStatementAndAMissingOneTwo)
         {"stored tip", [&] { EXPECT_TRUE(settings->isShowMainViewTiShi()); }, 1},
         {"missing key with a default", [&] { EXPECT_FALSE(settings->getAllMute()); }, 2},
         {"the same key again", [&] { EXPECT_FALSE(settings->getAllMute()); }, 1},
+        {"no current account", [&] { EXPECT_EQ(settings->UserLandData_getCurrentUserData(), nullptr); }, 1},
     };
     for (const Case& c : cases) {
         StatementCounter counter(*db);
