@@ -7,6 +7,7 @@
 
 #include "app/GlobalVarInit.h"
 #include "app/views/MainWindowController.h"
+#include "app/views/PaneFactory.h"
 #include "database/DatabaseOperate.h"
 #include "database/SettingsDatabaseOperate.h"
 #include "platform/StorageRoot.h"
@@ -80,6 +81,15 @@ BareReads& bareReads()
     return reads;
 }
 
+// The two panes as plain widgets, as the bare tree has them; installed as the program installs
+// its real panes.
+class EmptyPanes : public PaneFactory
+{
+public:
+    QWidget* makeCenterViewController(QWidget* parent) override { return new QWidget(parent); }
+    QWidget* makeRightViewController(QWidget* parent) override { return new QWidget(parent); }
+};
+
 void buildMainWindow()
 {
     MainWindowController window;
@@ -144,6 +154,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QTemporaryDir root;
     StorageRoot::setRoot(root.path());
+    PaneFactory::install(std::make_shared<EmptyPanes>());
     // Warm: the tables exist and every default row is stored.
     shellStartupReads();
     buildMainWindow();

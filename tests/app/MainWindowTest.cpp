@@ -15,6 +15,9 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
+#include <QPainter>
+
+#include <optional>
 
 namespace {
 
@@ -340,4 +343,71 @@ TEST_F(MainWindowTest, BarClosesItsWindow)
     ASSERT_TRUE(window.isVisible());
     window.MainVC()->leftViewController()->closeButton()->click();
     EXPECT_FALSE(window.isVisible());
+}
+
+// The rounded avatar and the window buttons are drawn once into the picture cache and reused by
+// every window: what shows must be what drawing them directly gives, for each layer, picture and
+// size, and a new layer or picture must not show a stale drawing.
+TEST_F(MainWindowTest, RoundedButtonsDrawnFromTheCacheMatchADirectDrawing)
+{
+    QPixmap opaque(100, 100);
+    opaque.fill(QColor(20, 160, 60));
+    QPixmap seeThrough(40, 40);
+    seeThrough.fill(QColor(0, 0, 255, 100));
+
+    struct Case
+    {
+        const char* what;
+        int side;
+        std::optional<QColor> layer;
+        QPixmap image;
+        bool fill;
+    };
+    const Case cases[] = {
+        {"layer alone", 50, QColor(210, 34, 34), QPixmap(), false},
+        {"another layer on the same button size", 50, QColor(223, 41, 41), QPixmap(), false},
+        {"picture scaled to fill", 50, std::nullopt, opaque, true},
+        {"see-through picture on a layer", 50, QColor(235, 52, 52), seeThrough, false},
+        {"the same at another size", 40, QColor(235, 52, 52), seeThrough, false},
+    };
+    LeftBarButton button(0, nullptr);
+    button.setCornerRadius(20);
+    for (const Case& c : cases) {
+        button.resize(c.side, c.side);
+        button.setLayerColor(c.layer);
+        button.setImage(c.image, QString());
+        button.setScalesImageToFill(c.fill);
+        const QImage shown = button.grab().toImage().convertToFormat(QImage::Format_RGB32);
+
+        QImage direct(c.side, c.side, QImage::Format_RGB32);
+        direct.fill(button.palette().color(QPalette::Window));
+        QPainter painter(&direct);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        const QRectF bounds(0, 0, c.side, c.side);
+        if (c.layer) {
+            painter.setBrush(*c.layer);
+            painter.drawRoundedRect(bounds, 20, 20);
+        }
+        if (!c.image.isNull()) {
+            painter.setBrush(c.fill ? c.image.scaled(c.side, c.side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) : c.image);
+            painter.drawRoundedRect(bounds, 20, 20);
+        }
+        painter.end();
+        ASSERT_EQ(shown.size(), direct.size()) << c.what;
+        EXPECT_LE(largestDifference(shown, direct), 2) << c.what;
+    }
+
+    // The close button's disc: the sign shows over it while hovered and goes with the mouse.
+    QWidget bar;
+    bar.resize(40, 40);
+    auto* close = new WindowControlButton(WindowControlButton::Kind::Close, &bar);
+    close->setGeometry(10, 10, 14, 14);
+    const QImage plain = bar.grab().toImage();
+    EXPECT_GT(plain.pixelColor(17, 17).lightness(), bar.palette().color(QPalette::Window).lightness() - 10);
+    hover(close, true);
+    const QImage signed_ = bar.grab().toImage();
+    EXPECT_LT(signed_.pixelColor(17, 17).lightness(), plain.pixelColor(17, 17).lightness() - 40);
+    hover(close, false);
+    EXPECT_EQ(bar.grab().toImage(), plain);
 }
