@@ -5,3 +5,9 @@ extern "C" const char* __asan_default_options()
 {
     return "new_delete_type_mismatch=0";
 }
+
+// The engine's own threads keep a few allocations until the process ends.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libQt6WebEngineCore.so\n";
+}

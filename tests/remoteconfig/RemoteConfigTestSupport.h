@@ -77,6 +77,9 @@ protected:
 
     void TearDown() override
     {
+        // Blocks queued by the test's request managers as they went away run now, not while the
+        // application object is being torn down at exit.
+        waitUntil([] { return false; }, 50);
         closeStores();
         StorageRoot::setRoot(TestEnvironment::rootPath());
     }
