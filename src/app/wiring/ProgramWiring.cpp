@@ -23,6 +23,7 @@
 #include "article/ArticleServices.h"
 #include "article/CommentHtmlManager.h"
 #include "article/GoldCoinTask.h"
+#include "article/GoldCoinTaskAdapters.h"
 #include "article/views/ArticleNeighbours.h"
 #include "article/views/RightViewController.h"
 #include "comments/CommentsShell.h"
@@ -332,12 +333,6 @@ public:
     }
 };
 
-class AdClickTask : public ListADGoldCoinTask
-{
-public:
-    void postAdvertiseTask() override { GoldCoinTask::postAdvertiseTask(); }
-};
-
 }  // namespace
 
 void installProgramWiring(AppDelegate& delegate)
@@ -361,7 +356,7 @@ void installProgramWiring(AppDelegate& delegate)
     CommentsShell::install(std::make_shared<ProgramCommentsShell>());
     DealPageBlocks::install(std::make_shared<ArticleDealBlocks>());
     SettingsContext::install(settingsContext());
-    ListADGoldCoinTask::install(std::make_shared<AdClickTask>());
+    ListADGoldCoinTask::install(std::make_shared<GoldCoinAdClickTask>());
 
     delegate.setMainWindowFactory(std::make_shared<ProgramMainWindowFactory>());
     delegate.setURLCacheInstaller(std::make_shared<SharedURLCache>());

@@ -11,6 +11,7 @@
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
+#include "networking/URLSession.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
@@ -345,6 +346,9 @@ void RightViewController::sentCommentSuc()
 
 void RightViewController::cleanCacheAndCookie()
 {
+    // The program's own requests and the web page keep separate cookies and caches.
+    URLSession::clearSharedCookies();
+    URLSession::clearSharedCache();
     QWebEngineProfile* profile = m_page->profile();
     profile->cookieStore()->deleteAllCookies();
     profile->clearHttpCache();
