@@ -7,6 +7,8 @@
 #include "comments/views/WriteCommentWD.h"
 #include "comments/HotCommentListModel.h"
 
+#include "foundation/GlobalValues.h"
+
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -93,5 +95,12 @@ TEST_F(CommontViewPage, HotCommentListDrawsItsRows)
     EXPECT_TRUE(ink);
     EXPECT_EQ(list->listView()->model()->rowCount(), 2);
     EXPECT_EQ(list->newslistData(), channel);
+    // Rows are white by day and dark at night, sampled at the right end of the first row.
+    const QPoint blank(list->listView()->viewport()->width() - 4, 60);
+    EXPECT_EQ(list->listView()->viewport()->grab().toImage().pixelColor(blank), QColor(Qt::white));
+    const int32_t theme = gThemeMode;
+    gThemeMode = 2;
+    EXPECT_EQ(list->listView()->viewport()->grab().toImage().pixelColor(blank), QColor(0x26, 0x26, 0x26));
+    gThemeMode = theme;
     delete list;
 }
