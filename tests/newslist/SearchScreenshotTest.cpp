@@ -1,7 +1,8 @@
 #include "SearchTestSupport.h"
 #include "newslist/views/search/SearchNewsViewController.h"
 
-#include <QFileInfo>
+#include "ScreenshotCompare.h"
+
 #include <QImage>
 #include <QLineEdit>
 #include <QListView>
@@ -10,43 +11,9 @@ using namespace h24;
 
 namespace {
 
-bool holdsColour(const QImage& image, const QRect& area, const QColor& colour, int tolerance)
-{
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (std::abs(c.red() - colour.red()) <= tolerance && std::abs(c.green() - colour.green()) <= tolerance
-                && std::abs(c.blue() - colour.blue()) <= tolerance)
-                return true;
-        }
-    }
-    return false;
-}
-
-double differingShare(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size())
-        return 1;
-    qint64 differing = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            if (std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q)) > 96)
-                ++differing;
-        }
-    }
-    return double(differing) / double(a.width() * a.height());
-}
-
 void compareWithReference(const QImage& shot, const QString& name)
 {
-    const QString reference = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/fixtures/") + name;
-    if (qEnvironmentVariableIsSet("TIDWEN_WRITE_REFERENCES"))
-        shot.save(reference);
-    const QImage expected(reference);
-    ASSERT_FALSE(expected.isNull()) << "missing " << reference.toStdString();
-    EXPECT_LE(differingShare(shot, expected.convertToFormat(QImage::Format_RGB32)), 0.01) << name.toStdString();
+    expectLikeReference(shot, referencePicture(__FILE__, name));
 }
 
 class SearchScreenshotTest : public Fixture

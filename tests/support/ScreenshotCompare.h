@@ -1,0 +1,22 @@
+#pragma once
+
+// Colour samples and reference pictures for the tests that look at what a widget painted.
+
+#include <QColor>
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+// True when a pixel of the area is within tolerance (per channel) of the colour.
+bool holdsColour(const QImage& image, const QRect& area, const QColor& colour, int tolerance);
+
+// Share of the pixels whose red, green and blue differences add up to more than the steps given
+// (font smoothing differs a little between machines); 1 for images of different sizes.
+double differingShare(const QImage& a, const QImage& b, int summedSteps = 96);
+
+// <folder of sourceFile>/fixtures/<name>: call with __FILE__ to name a picture beside the test.
+QString referencePicture(const char* sourceFile, const QString& name);
+
+// Expects at most maxShare of the shot's pixels to differ from the reference picture at path.
+// With TIDWEN_UPDATE_REFERENCES (or TIDWEN_WRITE_REFERENCES) set, the shot is saved there first.
+void expectLikeReference(const QImage& shot, const QString& path, double maxShare = 0.01);
