@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include <ctime>
+
 #include <gtest/gtest.h>
 
 // A test program that must act before the application object exists (registering a URL scheme,
@@ -13,6 +15,13 @@ int main(int argc, char** argv)
     // Widgets, fonts and alert sheets need a GUI application; tests never need a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Times and texts read the same on every machine; the web engine's sandbox cannot start as
+    // root, which is how the tests run in CI.
+    qputenv("TZ", "UTC");
+    ::tzset();
+    qputenv("LC_ALL", "C.UTF-8");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // The web view shares its GL contexts with the widgets; Qt wants this before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     tidwenBeforeApplication();
