@@ -123,7 +123,7 @@ void Road::TearDownTestSuite()
     s_delegate.reset();
     // Replies and cancellations still queued for the main thread run now, while the application
     // object can take the events their clean-up posts.
-    waitUntil([] { return false; }, 300);
+    spin(300);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ReachabilityFlagsProvider::setFactory({});
     QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy));

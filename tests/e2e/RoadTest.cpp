@@ -106,12 +106,6 @@ int rowOfId(CenterTableView* list, qint64 id)
     return -1;
 }
 
-// Lets the event loop run for that long: for checks that something does not happen.
-void settle(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
 }  // namespace
 
 TEST_F(Road, StartUpFetchesTheConfigurationAndSendsTheLaunchReport)
@@ -279,7 +273,7 @@ TEST_F(Road, RefreshOfTheShownItemOnlyAsksForItsHeaders)
     const auto head = waitForRequest(service(), QStringLiteral("HEAD"), kNewsHost,
                                      escaped(articlePath(first.id)) + QStringLiteral("\\?r=shuaxinnoneed[0-9]+"), before);
     ASSERT_TRUE(head) << "no HEAD with ?r=shuaxinnoneed";
-    settle(1000);  // room for a GET that must not come
+    spin(1000);  // room for a GET that must not come
     EXPECT_TRUE(matching(service(), QStringLiteral("GET"), kNewsHost, escaped(articlePath(first.id)) + QStringLiteral(".*"), before).isEmpty());
     EXPECT_EQ(heading(pane), first.title);
 
@@ -342,7 +336,7 @@ TEST_F(Road, SlowArticleLeftForTheNextRowNeverShows)
     clickRow(list, rowOfId(list, next.id));
     ASSERT_TRUE(waitForFilledPage(pane, next.title));
     // The slow answer comes after the next page stands, and must change nothing.
-    settle(kDelayMs + 500);
+    spin(kDelayMs + 500);
     EXPECT_EQ(heading(pane), next.title);
     EXPECT_EQ(pane->feed() ? pane->feed()->guid.toLongLong() : 0, next.id);
     EXPECT_TRUE(matching(service(), QStringLiteral("GET"), kNewsHost, escaped(articlePath(slow.id)) + QStringLiteral(".*"), before).isEmpty())

@@ -127,12 +127,6 @@ inline LoopbackReply imageReply(const QByteArray& body, const QByteArray& type =
     return reply;
 }
 
-// Lets the event loop run for a while, for "nothing happens within" checks.
-inline void spin(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
 // A manager with its own downloader and a cache in its own temporary folder.
 struct IsolatedManager
 {

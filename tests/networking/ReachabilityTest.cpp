@@ -10,8 +10,6 @@
 #include "platform/NotificationCenter.h"
 #include "ScopeGuard.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -32,15 +30,6 @@ constexpr SCNetworkReachabilityFlags D = kSCNetworkReachabilityFlagsIsDirect;
 using Manager = AFNetworkReachabilityManager;
 
 static_assert(!std::is_default_constructible_v<Manager>, "a manager needs a target");
-
-// Lets queued main-thread work run for a while.
-void spin(int milliseconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 // What a status block saw.
 struct Reports

@@ -11,7 +11,6 @@
 #include "platform/StorageRoot.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -107,15 +106,6 @@ public:
     bool isPushNews() const override { return flag; }
     void setIsPushNews(bool value) override { flag = value; }
 };
-
-// Lets the event loop run for a while (to show that nothing more happens).
-inline void spin(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
 
 // A fresh store, the list URLs of the URL table on the loopback server, fakes for the neighbours,
 // the clock fixed and every switch a test may flip restored afterwards.

@@ -17,7 +17,6 @@
 #include "platform/StorageRoot.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -71,14 +70,6 @@ public:
         shown.append({messageText, informativeText, buttonTitle, window});
     }
 };
-
-inline void spin(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
 
 inline QByteArray searchItem(const QString& id, const QString& title, const QString& date = QStringLiteral("2023-11-14 10:00:00"))
 {

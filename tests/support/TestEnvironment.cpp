@@ -43,3 +43,8 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
     }
     return true;
 }
+
+void spin(int ms)
+{
+    waitUntil([] { return false; }, ms);
+}

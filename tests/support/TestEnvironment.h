@@ -22,3 +22,6 @@ private:
 
 // Spins the Qt event loop until the condition holds or the time runs out; true when it held.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+// Lets the event loop run for the whole time: for checks that nothing more happens meanwhile.
+void spin(int ms);
