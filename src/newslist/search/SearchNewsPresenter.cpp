@@ -402,25 +402,21 @@ void SearchNewsPresenter::showSearchMoreError()
 
 void SearchNewsPresenter::showNoResult()
 {
-    m_display.scrollVisible = true;
-    m_display.historyVisible = false;
-    m_display.resultVisible = false;
-    m_display.labelVisible = true;
-    m_display.labelText = QStringLiteral("没有搜索到与\"%1\"相匹配的数据").arg(m_searchKey);
-    m_display.spinnerVisible = false;
-    setMoreTitle(kMoreTitle, true);
-    resetCurrentKind();
-    m_searchKey = QStringLiteral("");
-    emit displayChanged();
+    showSearchEnded(QStringLiteral("没有搜索到与\"%1\"相匹配的数据").arg(m_searchKey));
 }
 
 void SearchNewsPresenter::showSearchDataError()
+{
+    showSearchEnded(QStringLiteral("搜索错误"));
+}
+
+void SearchNewsPresenter::showSearchEnded(const QString& text)
 {
     m_display.scrollVisible = true;
     m_display.historyVisible = false;
     m_display.resultVisible = false;
     m_display.labelVisible = true;
-    m_display.labelText = QStringLiteral("搜索错误");
+    m_display.labelText = text;
     m_display.spinnerVisible = false;
     setMoreTitle(kMoreTitle, true);
     resetCurrentKind();

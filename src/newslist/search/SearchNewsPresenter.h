@@ -137,6 +137,8 @@ private:
     void clearResults(int kind);
     // The result table shown as the document, the spinner gone (showSearchData without reload).
     void showResultTable();
+    // A first page that brought nothing: the text in place of the tables, the keyword given up.
+    void showSearchEnded(const QString& text);
 
     // Requests (SearchNewsPresenter_Requests.cpp).
     void sendFirstPage(const QString& keyword);
