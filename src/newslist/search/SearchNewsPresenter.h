@@ -148,8 +148,11 @@ private:
     void onPageFailed(const Error& error, bool firstPage);
     template <class Handler>
     void send(const QString& url, const QVariant& parms, bool firstPage, Handler onBytes);
-    void appendNews(const QList<FeedPtr>& feeds);
-    void appendDeals(const QList<HotProductModelPtr>& deals);
+    // A further page of the kind: its cursor moves below the items' ids, and the items go to the
+    // end of the kind's results (as new rows when that table is on show).
+    template <class Item>
+    void appendPage(int kind, QList<std::shared_ptr<Item>>& results, const QList<std::shared_ptr<Item>>& items,
+                    QString Item::*id);
 
     int m_kind = kNews;
     QList<SearchInfoPtr> m_historyArray;

@@ -91,6 +91,24 @@ void SearchNewsPresenter::sendMorePage()
     }
 }
 
+template <class Item>
+void SearchNewsPresenter::appendPage(int kind, QList<std::shared_ptr<Item>>& results,
+                                     const QList<std::shared_ptr<Item>>& items, QString Item::*id)
+{
+    int64_t& cursor = m_currentMinID[std::size_t(kind)];
+    for (const std::shared_ptr<Item>& item : items)
+        cursor = SearchReply::lowerCursor(cursor, (*item).*id);
+    const bool shown = m_kind == kind && !results.isEmpty();
+    const int first = int(results.size());
+    if (shown)
+        m_resultModel.beginAppend(first, first + int(items.size()) - 1);
+    results.append(items);
+    if (shown)
+        m_resultModel.endAppend();
+    else if (m_kind == kind)
+        reloadResults();
+}
+
 void SearchNewsPresenter::onNewsPage(const QByteArray& bytes, bool firstPage)
 {
     if (!CommonFunction::checkNetworkState())
@@ -107,7 +125,7 @@ void SearchNewsPresenter::onNewsPage(const QByteArray& bytes, bool firstPage)
         showNewsPage(feeds);
         return;
     }
-    appendNews(feeds);
+    appendPage(kNews, m_resultArray1, feeds, &Feed::guid);
     showSearchMore(true);
 }
 
@@ -150,7 +168,7 @@ void SearchNewsPresenter::onDealsPage(const QByteArray& bytes, bool firstPage)
     }
     if (firstPage)
         m_text[kDeals] = m_searchKey;
-    appendDeals(*deals);
+    appendPage(kDeals, m_resultArray2, *deals, &HotProductModel::pro_productid);
     if (firstPage)
         showSearchData(true);
     else
@@ -167,36 +185,4 @@ void SearchNewsPresenter::onPageFailed(const Error& error, bool firstPage)
         showSearchDataError();
     else
         showSearchMoreError();
-}
-
-void SearchNewsPresenter::appendNews(const QList<FeedPtr>& feeds)
-{
-    int64_t& cursor = m_currentMinID[kNews];
-    for (const FeedPtr& feed : feeds)
-        cursor = SearchReply::lowerCursor(cursor, feed->guid);
-    const bool shown = m_kind == kNews && !m_resultArray1.isEmpty();
-    const int first = int(m_resultArray1.size());
-    if (shown)
-        m_resultModel.beginAppend(first, first + int(feeds.size()) - 1);
-    m_resultArray1.append(feeds);
-    if (shown)
-        m_resultModel.endAppend();
-    else if (m_kind == kNews)
-        reloadResults();
-}
-
-void SearchNewsPresenter::appendDeals(const QList<HotProductModelPtr>& deals)
-{
-    int64_t& cursor = m_currentMinID[kDeals];
-    for (const HotProductModelPtr& deal : deals)
-        cursor = SearchReply::lowerCursor(cursor, deal->pro_productid);
-    const bool shown = m_kind == kDeals && !m_resultArray2.isEmpty();
-    const int first = int(m_resultArray2.size());
-    if (shown)
-        m_resultModel.beginAppend(first, first + int(deals.size()) - 1);
-    m_resultArray2.append(deals);
-    if (shown)
-        m_resultModel.endAppend();
-    else if (m_kind == kDeals)
-        reloadResults();
 }
