@@ -144,8 +144,16 @@ void ArticlePane::insertDouZaiMai(const QString& html, const QString& newsId)
 
 void ArticlePane::insertVote(const QString& html, const QString& voteId)
 {
-    if (!ArticleIds::isVoteId(voteId))
+    if (!ArticleIds::isVoteId(voteId) || html.isEmpty() || !m_feed)
         return;
+    // A page still loading has no script to take the block yet: its load end injects it.
+    m_votes.insert(voteId, html);
+    if (m_bSucLoad)
+        injectVote(voteId, html);
+}
+
+void ArticlePane::injectVote(const QString& voteId, const QString& html)
+{
     m_host->evaluateScript(QStringLiteral("appinsertvote(%1,%2);")
                                .arg(HtmlText::scriptLiteral(html), HtmlText::scriptLiteral(QStringLiteral("vote") + voteId)));
 }
@@ -158,6 +166,8 @@ void ArticlePane::pageLoadFinished()
     injectSlot("padappinsertrelatednews", _relatedNewsStr, _relatedNewsNewsID);
     injectSlot("padappinsertdouzaimai", _douZaiMaiStr, _douZaiMaiID);
     injectSlot("padappinserthotcomment", hotCommentStr, hotCommentNewsID);
+    for (auto vote = m_votes.cbegin(); vote != m_votes.cend(); ++vote)
+        injectVote(vote.key(), vote.value());
 }
 
 // ---- Bridge ----

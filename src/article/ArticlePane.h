@@ -3,6 +3,7 @@
 #include "article/ArticlePageBuilder.h"
 #include "foundation/models/Feed.h"
 
+#include <QMap>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -107,6 +108,8 @@ public:
     void insertRelateNews(const QString& html, const QString& newsId);
     void insertHotComment(const QString& html, const QString& newsId);
     void insertDouZaiMai(const QString& html, const QString& newsId);
+    // A vote block of the article on screen: kept for its page (a page may hold several votes),
+    // run at once when the page has loaded, else when it does.
     void insertVote(const QString& html, const QString& voteId);
     // The host reports the end of a load of the current article page.
     void pageLoadFinished();
@@ -147,10 +150,11 @@ private:
     void hotCommentReplied(const QByteArray& bytes);
     void relatedNewsReplied(const QByteArray& bytes);
     void dealsReplied(const QByteArray& bytes);
-    void voteReplied(const QByteArray& bytes, const QString& voteId);
+    void voteReplied(const QByteArray& bytes, const QString& voteId, const QString& newsId);
     void scoreSubmitted(const QByteArray& bytes, const QString& newsId, const QString& grade, int64_t userId);
     void restoreScoreBlock();
     void injectSlot(const char* function, const QString& html, const QString& id);
+    void injectVote(const QString& voteId, const QString& html);
     // Runs a fragment build off the main thread, then hands the result back here.
     void buildOffMainThread(std::function<QString()> build, std::function<void(ArticlePane*, const QString&)> done);
     QString currentGuid() const { return m_feed ? m_feed->guid : QString(); }
@@ -173,6 +177,8 @@ private:
     QString _douZaiMaiStr, _douZaiMaiID;
     QString _scoreStr, _scoreID;
     QString _rewardStr, _rewardID;
+    // Vote blocks of the article on screen, by vote id.
+    QMap<QString, QString> m_votes;
     QVariantMap m_scoreDic;
     bool m_bSucLoad = false;
     bool m_bScoring = false;

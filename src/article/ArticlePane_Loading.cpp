@@ -105,6 +105,7 @@ void ArticlePane::openNews()
     for (QString* field : {&hotCommentStr, &hotCommentNewsID, &_relatedNewsStr, &_relatedNewsNewsID, &_douZaiMaiStr,
                            &_douZaiMaiID, &_scoreStr, &_scoreID, &_rewardStr, &_rewardID})
         *field = QStringLiteral("");
+    m_votes.clear();
     m_bSucLoad = false;
     m_loading = true;
     m_host->showLogo();
@@ -545,25 +546,29 @@ void ArticlePane::getVoteById(const QString& voteId)
     if (url.isEmpty())
         return;
     QPointer<ArticlePane> self(this);
+    const QString newsId = currentGuid();
     AFNetManager::requestWithUrlString(
         withRandom(url), true, QVariant(), 1, nullptr,
-        [self, voteId](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
+        [self, voteId, newsId](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
             if (self)
-                self->voteReplied(reply.toByteArray(), voteId);
+                self->voteReplied(reply.toByteArray(), voteId, newsId);
         },
         [](const std::shared_ptr<URLSessionDataTask>&, const Error&) {});
 }
 
-void ArticlePane::voteReplied(const QByteArray& bytes, const QString& voteId)
+void ArticlePane::voteReplied(const QByteArray& bytes, const QString& voteId, const QString& newsId)
 {
-    if (bytes.isEmpty())
+    // The vote of an article left meanwhile has no place on the page now on screen.
+    if (bytes.isEmpty() || newsId != currentGuid())
         return;
     const auto vote = CommentHtmlManager::parseVoteDocument(bytes);
     if (!vote)
         return;
     const QVariantMap document = *vote;
     buildOffMainThread([document, voteId]() { return CommentHtmlManager::GetNewsPageVoteBody(document, voteId); },
-                       [voteId](ArticlePane* pane, const QString& result) {
+                       [voteId, newsId](ArticlePane* pane, const QString& result) {
+                           if (newsId != pane->currentGuid())
+                               return;
                            if (const auto html = handOff(result, voteId))
                                pane->insertVote(*html, voteId);
                        });

@@ -244,7 +244,81 @@ TEST_F(ArticlePaneTest, VoteSnippetRequestsItsVoteOnce)
     pane.show(item(QStringLiteral("123456")));
     ASSERT_TRUE(waitForPage(pane));
     EXPECT_TRUE(host.pages.first().contains(QStringLiteral("<div id=\"vote77\"></div>")));
+    ASSERT_TRUE(waitUntil([&] { return requestsTo(QStringLiteral("/xml/vote/77_0.xml")).size() == 1; }));
+    // The reply is in long before this; the page has not said it loaded, so the block waits.
+    waitUntil([] { return false; }, 400);
+    EXPECT_TRUE(host.scriptsCalling(QStringLiteral("appinsertvote")).isEmpty());
+    pane.pageLoadFinished();
     ASSERT_TRUE(waitUntil([&] { return !host.scriptsCalling(QStringLiteral("appinsertvote")).isEmpty(); }));
+    EXPECT_TRUE(host.scriptsCalling(QStringLiteral("appinsertvote")).first().contains(QStringLiteral("<input")));
     EXPECT_TRUE(host.scriptsCalling(QStringLiteral("appinsertvote")).first().endsWith(QStringLiteral(",\"vote77\");")));
     EXPECT_EQ(requestsTo(QStringLiteral("/xml/vote/77_0.xml")).size(), 1);
+}
+
+TEST_F(ArticlePaneTest, VoteBlocksWaitForTheirPageAndLeaveWithTheirArticle)
+{
+    routeArticle(kArticlePath, articleXml(QStringLiteral("123456"), QStringLiteral("t"), QStringLiteral("<p>x</p>")));
+    routeArticle(QStringLiteral("/xml/newscontent/123/457.xml"),
+                 articleXml(QStringLiteral("123457"), QStringLiteral("u"), QStringLiteral("<p>y</p>")));
+    ArticlePane pane(&host);
+    pane.show(item(QStringLiteral("123456")));
+    ASSERT_TRUE(waitForPage(pane));
+    host.scripts.clear();
+
+    // Before the page's load end: nothing runs, and two votes of one page both wait.
+    pane.insertVote(QStringLiteral("<b>first</b>"), QStringLiteral("77"));
+    pane.insertVote(QStringLiteral("<b>second</b>"), QStringLiteral("78"));
+    pane.insertVote(QStringLiteral("<b>bad</b>"), QStringLiteral("7'8"));
+    EXPECT_TRUE(host.scripts.isEmpty());
+    pane.pageLoadFinished();
+    const QStringList waited = host.scriptsCalling(QStringLiteral("appinsertvote"));
+    ASSERT_EQ(waited.size(), 2);
+    EXPECT_EQ(waited.at(0), QStringLiteral("appinsertvote(\"<b>first<\\/b>\",\"vote77\");"));
+    EXPECT_EQ(waited.at(1), QStringLiteral("appinsertvote(\"<b>second<\\/b>\",\"vote78\");"));
+
+    // Loaded: at once; a newer block of the same vote replaces the kept one.
+    pane.insertVote(QStringLiteral("<b>again</b>"), QStringLiteral("77"));
+    EXPECT_EQ(host.scriptsCalling(QStringLiteral("appinsertvote")).size(), 3);
+    EXPECT_TRUE(host.scripts.last().contains(QStringLiteral("again")));
+    // A reload of the same page puts both votes back, the newer block of 77 among them.
+    host.scripts.clear();
+    pane.pageLoadFinished();
+    const QStringList reloaded = host.scriptsCalling(QStringLiteral("appinsertvote"));
+    ASSERT_EQ(reloaded.size(), 2);
+    EXPECT_TRUE(reloaded.at(0).contains(QStringLiteral("again")));
+    EXPECT_TRUE(reloaded.at(1).contains(QStringLiteral("second")));
+
+    // Another article: its page gets none of them.
+    pane.show(item(QStringLiteral("123457")));
+    pane.insertVote(QStringLiteral("<b>new</b>"), QStringLiteral("90"));  // arrives while it loads
+    ASSERT_TRUE(waitForPage(pane, 2));
+    host.scripts.clear();
+    pane.pageLoadFinished();
+    const QStringList next = host.scriptsCalling(QStringLiteral("appinsertvote"));
+    ASSERT_EQ(next.size(), 1);
+    EXPECT_TRUE(next.first().endsWith(QStringLiteral(",\"vote90\");")));
+}
+
+TEST_F(ArticlePaneTest, AVoteRepliedAfterItsArticleWasLeftIsDropped)
+{
+    const QString snippet = QStringLiteral(
+        "<script>document.write(\"<s\"+\"cript type='text/javascript' src='http://www.tidwen.example/vote/77.js?\"+Math.random()+\"'></scr\"+\"ipt>\");"
+        "</script><p id=\"vote77\"></p><script>document.getElementById(\"vote77\").innerHTML = voteStr;</script>");
+    routeArticle(kArticlePath, articleXml(QStringLiteral("123456"), QStringLiteral("t"), QStringLiteral("<p>x</p>") + snippet));
+    routeArticle(QStringLiteral("/xml/newscontent/123/457.xml"),
+                 articleXml(QStringLiteral("123457"), QStringLiteral("u"), QStringLiteral("<p>y</p>")));
+    LoopbackReply vote = LoopbackReply::text(200, "<vote><title>v</title><total>1</total><votetype>1</votetype><voted>false</voted>"
+                                                  "<items><item><t>a</t><c>1</c><i>3</i></item></items></vote>");
+    vote.delayMs = 300;
+    server.route("GET", QStringLiteral("/xml/vote/77_0.xml"), vote);
+    ArticlePane pane(&host);
+    pane.show(item(QStringLiteral("123456")));
+    ASSERT_TRUE(waitForPage(pane));
+    pane.show(item(QStringLiteral("123457")));
+    ASSERT_TRUE(waitForPage(pane, 2));
+    ASSERT_TRUE(waitUntil([&] { return requestsTo(QStringLiteral("/xml/vote/77_0.xml")).size() == 1; }));
+    waitUntil([] { return false; }, 900);  // the delayed reply and its block build are over
+    pane.pageLoadFinished();
+    waitUntil([] { return false; }, 100);
+    EXPECT_TRUE(host.scriptsCalling(QStringLiteral("appinsertvote")).isEmpty());
 }
