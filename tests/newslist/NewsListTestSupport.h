@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakeNetwork.h"
 #include "LoopbackHttpServer.h"
 #include "TestEnvironment.h"
 #include "database/DatabaseOperate.h"
@@ -15,8 +16,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <atomic>
 
 // One item of a feed written by a test.
 struct FeedItem
@@ -79,14 +78,6 @@ inline LoopbackReply xmlReply(const QByteArray& body, const QByteArray& lastModi
         reply.withHeader("Last-Modified", lastModified);
     return reply;
 }
-
-class FakeNetwork : public NetworkStateSource
-{
-public:
-    std::atomic<bool> reachable{true};
-    bool isReachable() override { return reachable.load(); }
-    void startMonitoring(StatusHandler) override {}
-};
 
 class FakeArticlePane : public ArticlePaneLink
 {

@@ -4,6 +4,7 @@
 // the search, community and task services on the loopback server, the clock fixed at
 // 1700000000 s, fakes for the neighbours, and every process-wide value put back afterwards.
 
+#include "FakeNetwork.h"
 #include "LoopbackHttpServer.h"
 #include "TestEnvironment.h"
 #include "database/DatabaseOperate.h"
@@ -25,17 +26,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 namespace h24 {
-
-class Network : public NetworkStateSource
-{
-public:
-    std::atomic<bool> reachable{true};
-    bool isReachable() override { return reachable.load(); }
-    void startMonitoring(StatusHandler) override {}
-};
 
 class Pane : public ArticlePaneLink
 {
@@ -167,7 +158,7 @@ protected:
     }
 
     LoopbackHttpServer server;
-    std::shared_ptr<Network> network = std::make_shared<Network>();
+    std::shared_ptr<FakeNetwork> network = std::make_shared<FakeNetwork>();
     std::shared_ptr<Pane> pane = std::make_shared<Pane>();
     std::shared_ptr<Alerts> alerts = std::make_shared<Alerts>();
 
