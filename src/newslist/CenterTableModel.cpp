@@ -168,6 +168,17 @@ void CenterTableModel::tableViewSelectionDidChange(qsizetype row)
         selectCellRow(row, layout.index);
 }
 
+void CenterTableModel::unselectLastRow()
+{
+    if (m_lastSelectIndex < 0 || m_lastSelectIndex >= m_newsListArray.size())
+        return;
+    const NewsListEntry& previous = m_newsListArray.at(m_lastSelectIndex);
+    if (const FeedPtr old = feedOf(previous))
+        old->isSelected = false;
+    else if (const NSListADInfoPtr ad = adOf(previous))
+        ad->isSelected = false;
+}
+
 void CenterTableModel::selectCellRow(qsizetype row, qsizetype index)
 {
     Q_UNUSED(row);
@@ -176,13 +187,7 @@ void CenterTableModel::selectCellRow(qsizetype row, qsizetype index)
     const FeedPtr feed = feedOf(m_newsListArray.at(index));
     if (!feed)
         return;
-    if (m_lastSelectIndex >= 0 && m_lastSelectIndex < m_newsListArray.size()) {
-        const NewsListEntry& previous = m_newsListArray.at(m_lastSelectIndex);
-        if (const FeedPtr old = feedOf(previous))
-            old->isSelected = false;
-        else if (const NSListADInfoPtr ad = adOf(previous))
-            ad->isSelected = false;
-    }
+    unselectLastRow();
     feed->isSelected = true;
     if (const auto pane = ArticlePaneLink::instance()) {
         pane->emptyRecordNewsAndHot();
@@ -201,13 +206,7 @@ void CenterTableModel::ADselectCellRow(qsizetype row, qsizetype index)
         selectCellRow(row, index);
         return;
     }
-    if (m_lastSelectIndex >= 0 && m_lastSelectIndex < m_newsListArray.size()) {
-        const NewsListEntry& previous = m_newsListArray.at(m_lastSelectIndex);
-        if (const FeedPtr old = feedOf(previous))
-            old->isSelected = false;
-        else if (const NSListADInfoPtr oldAd = adOf(previous))
-            oldAd->isSelected = false;
-    }
+    unselectLastRow();
     ad->isSelected = true;
     adClicked(ad);
     m_lastSelectIndex = index;

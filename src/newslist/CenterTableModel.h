@@ -143,6 +143,8 @@ private:
     int newItemCount(int64_t storedMaxId) const;
     void setSlides(QList<slideDataPtr> slides);
     void reloadTable();
+    // The item or ad of the row selected last is no longer marked selected.
+    void unselectLastRow();
     NewsListEntries readListEntries(const QByteArray& bytes);
 
     // Ads.
