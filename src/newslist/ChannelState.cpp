@@ -4,55 +4,48 @@
 
 namespace {
 
-int64_t fileTag(DatabaseOperate& store, int64_t listId, bool slide)
+// The stamps of a channel's list and of its slides sit in one table, told apart by the flag.
+void storeStamp(int64_t listId, bool slide, const QString& text)
 {
-    return store.WebFileLastModifyTime_getWebFileLastModifyTimeTypeByListType(listId, slide);
+    DatabaseOperate::Lease store;
+    if (!store)
+        return;
+    const int64_t tag = store->WebFileLastModifyTime_getWebFileLastModifyTimeTypeByListType(listId, slide);
+    if (tag > 0)
+        store->setWebFileLastModifyTime(text, tag);
+}
+
+QString storedStamp(int64_t listId, bool slide)
+{
+    DatabaseOperate::Lease store;
+    if (!store)
+        return {};
+    const int64_t tag = store->WebFileLastModifyTime_getWebFileLastModifyTimeTypeByListType(listId, slide);
+    return tag > 0 ? store->getWebFileLastModifyTimeforFileType(tag) : QString();
 }
 
 }  // namespace
 
 void ChannelState::setNewListLastUpdateTime(const QString& text) const
 {
-    if (text.isNull())
-        return;
-    DatabaseOperate::Lease store;
-    if (!store)
-        return;
-    const int64_t tag = fileTag(*store, m_channel.iListID, false);
-    if (tag > 0)
-        store->setWebFileLastModifyTime(text, tag);
+    if (!text.isNull())
+        storeStamp(m_channel.iListID, false, text);
 }
 
 QString ChannelState::getNewListLastUpdateTime() const
 {
-    DatabaseOperate::Lease store;
-    if (!store)
-        return {};
-    const int64_t tag = fileTag(*store, m_channel.iListID, false);
-    return tag > 0 ? store->getWebFileLastModifyTimeforFileType(tag) : QString();
+    return storedStamp(m_channel.iListID, false);
 }
 
 void ChannelState::setSlideDataLastUpdateTime(const QString& text) const
 {
-    if (text.isNull() || m_channel.SlideUrl.isEmpty())
-        return;
-    DatabaseOperate::Lease store;
-    if (!store)
-        return;
-    const int64_t tag = fileTag(*store, m_channel.iListID, true);
-    if (tag > 0)
-        store->setWebFileLastModifyTime(text, tag);
+    if (!text.isNull() && !m_channel.SlideUrl.isEmpty())
+        storeStamp(m_channel.iListID, true, text);
 }
 
 QString ChannelState::getSlideDataLastUpdateTime() const
 {
-    if (m_channel.SlideUrl.isEmpty())
-        return {};
-    DatabaseOperate::Lease store;
-    if (!store)
-        return {};
-    const int64_t tag = fileTag(*store, m_channel.iListID, true);
-    return tag > 0 ? store->getWebFileLastModifyTimeforFileType(tag) : QString();
+    return m_channel.SlideUrl.isEmpty() ? QString() : storedStamp(m_channel.iListID, true);
 }
 
 void ChannelState::setCurrentMaxNewsID(int64_t newsId) const
