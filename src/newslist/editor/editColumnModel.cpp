@@ -2,6 +2,20 @@
 
 #include "database/DatabaseOperate.h"
 
+namespace {
+
+// Position of the channel in the list, or -1.
+qsizetype indexOfChannel(const QList<NewsListDataPtr>& channels, int64_t listId)
+{
+    for (qsizetype i = 0; i < channels.size(); ++i) {
+        if (channels.at(i)->iListID == listId)
+            return i;
+    }
+    return -1;
+}
+
+}  // namespace
+
 editColumnModel::editColumnModel(ColumnLink column) : m_column(std::move(column)) {}
 
 void editColumnModel::viewDidLoad()
@@ -43,13 +57,7 @@ void editColumnModel::BeOptional(int64_t listId)
 {
     if (listId == kFixedChannel)
         return;
-    qsizetype found = -1;
-    for (qsizetype i = 0; i < m_selectedArray.size(); ++i) {
-        if (m_selectedArray.at(i)->iListID == listId) {
-            found = i;
-            break;
-        }
-    }
+    const qsizetype found = indexOfChannel(m_selectedArray, listId);
     if (found < 0)
         return;
     m_currentData = m_selectedArray.takeAt(found);
@@ -68,13 +76,7 @@ void editColumnModel::BeOptional(int64_t listId)
 
 void editColumnModel::BeSelected(int64_t listId)
 {
-    qsizetype found = -1;
-    for (qsizetype i = 0; i < m_optionalArray.size(); ++i) {
-        if (m_optionalArray.at(i)->iListID == listId) {
-            found = i;
-            break;
-        }
-    }
+    const qsizetype found = indexOfChannel(m_optionalArray, listId);
     if (found < 0)
         return;
     m_currentData = m_optionalArray.takeAt(found);
