@@ -2,6 +2,8 @@
 
 #include "foundation/models/NSMyUserInfo.h"
 
+#include <QString>
+
 #include <memory>
 
 // What the account windows need of the application delegate and the left bar, a floor above:
@@ -18,6 +20,10 @@ public:
     virtual void cancelCurrLandUser() = 0;
     // The left bar shows the current account's avatar again.
     virtual void reloadAvatar() = 0;
+    // The delegate's reply-count polls for a user id (decimal text): comment replies, community
+    // replies. They mark a pending reminder; the callers ask only while reply reminders are on.
+    virtual void downloadUserRemindCount(const QString& userId) = 0;
+    virtual void downloadUserForumRemindCount(const QString& userId) = 0;
 
     static std::shared_ptr<AccountShell> installed();
     static void install(std::shared_ptr<AccountShell> shell);

@@ -35,8 +35,13 @@ void AutoLandOperation::start()
                     if (settings)
                         settings->UserLandData_setNewsUserData(record);
                 }
-                if (const auto shell = AccountShell::installed())
+                if (const auto shell = AccountShell::installed()) {
                     shell->setCurrLandUser(user, true);
+                    if (gbReplyRemind.load()) {
+                        shell->downloadUserRemindCount(record.UserID);
+                        shell->downloadUserForumRemindCount(record.UserID);
+                    }
+                }
                 break;
             }
             case AccountRequests::Reply::NoUser:

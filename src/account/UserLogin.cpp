@@ -74,8 +74,11 @@ void UserLogin::login(const QString& account, const QString& password, bool reme
                     settings->UserLandData_setNewsUserData(record);
             }
             self->m_user = user;
-            if (const auto shell = AccountShell::installed())
+            if (const auto shell = AccountShell::installed()) {
                 shell->setCurrLandUser(user, true);
+                if (gbReplyRemind.load())
+                    shell->downloadUserRemindCount(QString::number(user->userID));
+            }
             self->end(Outcome::LoggedIn);
         },
         [self](qint64) {

@@ -43,18 +43,27 @@ public:
         ++cancels;
     }
     void reloadAvatar() override { ++avatars; }
+    void downloadUserRemindCount(const QString& userId) override { commentPolls.append(userId); }
+    void downloadUserForumRemindCount(const QString& userId) override { forumPolls.append(userId); }
 
     NSMyUserInfoPtr current;
+    QStringList commentPolls;
+    QStringList forumPolls;
     QList<bool> sets;
     int cancels = 0;
     int avatars = 0;
 };
 
-// Restores the login flag however the test ends.
+// Restores the login and reminder flags however the test ends.
 struct LoginFlagGuard
 {
     bool saved = gbLoginInProgress;
-    ~LoginFlagGuard() { gbLoginInProgress = saved; }
+    bool savedRemind = gbReplyRemind;
+    ~LoginFlagGuard()
+    {
+        gbLoginInProgress = saved;
+        gbReplyRemind = savedRemind;
+    }
 };
 
 }  // namespace
@@ -238,4 +247,50 @@ TEST_F(AccountFlows, LogOutRemovesTheEightGoldCoinKeys)
     EXPECT_EQ(m_shell->cancels, 1);
     EXPECT_EQ(m_shell->avatars, 1);
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(AccountFlows, ASuccessfulLoginStartsTheReplyPollsWhileRemindersAreOn)
+{
+    struct Case
+    {
+        const char* name;
+        bool automatic;
+        bool reminders;
+        LoopbackReply reply;
+        QStringList commentPolls;
+        QStringList forumPolls;
+    };
+    const LoopbackReply user = LoopbackReply::text(200, userReply(77), "text/xml");
+    const LoopbackReply refused = LoopbackReply::text(200, userReply(99999), "text/xml");
+    const Case cases[] = {
+        {"automatic", true, true, user, {QStringLiteral("77")}, {QStringLiteral("77")}},
+        {"automatic, reminders off", true, false, user, {}, {}},
+        {"automatic, refused", true, true, refused, {}, {}},
+        {"automatic, server error", true, true, LoopbackReply::text(500, "oops"), {}, {}},
+        {"automatic, garbled", true, true, LoopbackReply::text(200, "<GResult><UserID>5</User", "text/xml"), {}, {}},
+        {"window", false, true, user, {QStringLiteral("77")}, {}},
+        {"window, reminders off", false, false, user, {}, {}},
+        {"window, refused", false, true, refused, {}, {}},
+        {"window, dropped", false, true, LoopbackReply::closeConnection(), {}, {}},
+    };
+    for (const Case& c : cases) {
+        m_shell->commentPolls.clear();
+        m_shell->forumPolls.clear();
+        gbReplyRemind = c.reminders;
+        serve(c.reply);
+        if (c.automatic) {
+            rememberAccount(QStringLiteral("reader"), QStringLiteral("pw"), true, true);
+            // The stored profile shown first is no login: it starts no poll.
+            ASSERT_TRUE(AccountRequests::storeLastUserInfo(userReply(5)));
+            EXPECT_TRUE(autoLand()) << c.name;
+        } else {
+            gbLoginInProgress = false;
+            UserLogin login;
+            SignalLog done(&login, &UserLogin::finished);
+            login.login(QStringLiteral("reader"), QStringLiteral("pw"), true);
+            ASSERT_TRUE(waitUntil([&] { return done.size() == 1; })) << c.name;
+        }
+        EXPECT_EQ(m_shell->commentPolls, c.commentPolls) << c.name;
+        EXPECT_EQ(m_shell->forumPolls, c.forumPolls) << c.name;
+    }
 }

@@ -102,6 +102,7 @@ public:
 class DelegateAccountShell : public AccountShell
 {
 public:
+    explicit DelegateAccountShell(std::shared_ptr<ReplyReminders> reminders) : m_reminders(std::move(reminders)) {}
     void setCurrLandUser(const NSMyUserInfoPtr& user, bool newData) override
     {
         if (AppDelegate* delegate = AppDelegate::shared())
@@ -123,6 +124,14 @@ public:
         if (MainWindowHost* window = delegate != nullptr ? delegate->MainWindowController() : nullptr)
             window->GetUserAvatar();
     }
+    void downloadUserRemindCount(const QString& userId) override { m_reminders->downloadUserRemindCount(userId); }
+    void downloadUserForumRemindCount(const QString& userId) override
+    {
+        m_reminders->downloadUserForumRemindCount(userId);
+    }
+
+private:
+    std::shared_ptr<ReplyReminders> m_reminders;
 };
 
 // The automatic login runs on the main thread by itself (its requests end there); the shell's
@@ -307,9 +316,8 @@ NSMyUserInfoPtr currentUser()
 }
 
 // The settings pages reach the delegate's reminder polls and the left bar's reminder dot.
-std::shared_ptr<SettingsContext> settingsContext()
+std::shared_ptr<SettingsContext> settingsContext(const std::shared_ptr<ReplyReminders>& reminders)
 {
-    auto reminders = std::make_shared<ReplyReminders>(&currentUser);
     auto context = std::make_shared<SettingsContext>();
     context->currentUser = &currentUser;
     context->downloadUserRemindCount = [reminders](const QString& userId) { reminders->downloadUserRemindCount(userId); };
@@ -348,14 +356,16 @@ void installProgramWiring(AppDelegate& delegate)
 
     PaneFactory::install(std::make_shared<ProgramPanes>());
     AccountWindowFactory::install(std::make_shared<ProgramAccountWindows>());
-    AccountShell::install(std::make_shared<DelegateAccountShell>());
+    // One set of reply polls for the logins and the settings pages.
+    const auto reminders = std::make_shared<ReplyReminders>(&currentUser);
+    AccountShell::install(std::make_shared<DelegateAccountShell>(reminders));
     ArticlePaneLink::install(std::make_shared<PaneLink>());
     PushNewsFlag::install(std::make_shared<DelegatePushNewsFlag>());
     ArticleAppDelegate::install(std::make_shared<DelegateForArticles>());
     ArticleNeighbours::install(std::make_shared<PaneNeighbours>());
     CommentsShell::install(std::make_shared<ProgramCommentsShell>());
     DealPageBlocks::install(std::make_shared<ArticleDealBlocks>());
-    SettingsContext::install(settingsContext());
+    SettingsContext::install(settingsContext(reminders));
     ListADGoldCoinTask::install(std::make_shared<GoldCoinAdClickTask>());
 
     delegate.setMainWindowFactory(std::make_shared<ProgramMainWindowFactory>());
