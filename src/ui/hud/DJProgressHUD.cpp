@@ -268,11 +268,7 @@ void DJProgressHUD::showMessageFromView(const QString& message, QWidget* view)
     m_displaying = true;
     ++m_activityCount;
     addMask();
-
-    setBoxOpacity(0);
-    placeBox(getCenterWithinRect(view->rect(), 0.75));
-    m_animatingShow = true;
-    animateBox(getCenterWithinRect(view->rect(), 1), pAlpha, 1, false);
+    animateBoxIn();
 }
 
 void DJProgressHUD::popActivityCount()
@@ -398,6 +394,11 @@ void DJProgressHUD::showViewAnimated()
     if (!m_parentView)
         return;
     beginShowView();
+    animateBoxIn();
+}
+
+void DJProgressHUD::animateBoxIn()
+{
     setBoxOpacity(0);
     placeBox(getCenterWithinRect(m_parentView->rect(), 0.75));
     m_animatingShow = true;

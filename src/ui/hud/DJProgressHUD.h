@@ -100,6 +100,8 @@ private:
     void placeBox(const QRectF& yUpRect);
     void setBoxOpacity(double opacity);
     void animateBox(const QRectF& toYUp, double toOpacity, double labelOpacity, bool dismissing);
+    // The box fades in while it grows from three quarters of its size over the parent view.
+    void animateBoxIn();
     bool partsAlive() const;
 
     QPointer<QWidget> m_parentView;
