@@ -86,6 +86,15 @@ private:
     std::map<std::string, double> m_medians;
 };
 
+// Prints "<label>: <ratio>x the <reference> time (medians of <repetitions>)" for two benchmarks
+// run with that many repetitions; nothing when either did not run so.
+inline void printMedianRatio(const FastestRunReporter& reporter, const char* label, const std::string& ours,
+                             const std::string& bare, const char* reference, int repetitions)
+{
+    if (const double ratio = reporter.medianRatio(ours, bare); ratio > 0)
+        std::printf("%s: %.2fx the %s time (medians of %d)\n", label, ratio, reference, repetitions);
+}
+
 // Runs the registered benchmarks as BENCHMARK_MAIN would; false on arguments it does not know.
 inline bool runRegisteredBenchmarks(int* argc, char** argv, benchmark::BenchmarkReporter* reporter = nullptr)
 {

@@ -191,19 +191,16 @@ FMDB_BENCHMARK(BM_LayerUncached_Select);
 void printRatio(const bench::FastestRunReporter& reporter, const char* label, const std::string& layer,
                 const std::string& bare)
 {
-    if (const double ratio = reporter.medianRatio(layer, bare); ratio > 0)
-        std::printf("%s: %.2fx the bare sqlite3 time (medians of 5)\n", label, ratio);
+    bench::printMedianRatio(reporter, label, layer, bare, "bare sqlite3", 5);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     bench::FastestRunReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!bench::runRegisteredBenchmarks(&argc, argv, &reporter))
+        return 1;
     printRatio(reporter, "FMDatabase, 10,000 inserts in one transaction (statement cache on)", "BM_Layer_Insert",
                         "BM_Bare_Insert");
     printRatio(reporter, "FMDatabase, 10,000 keyed selects (statement cache on)", "BM_Layer_Select", "BM_Bare_Select");
@@ -211,6 +208,5 @@ int main(int argc, char** argv)
                         "BM_LayerUncached_Insert", "BM_Bare_Insert");
     printRatio(reporter, "FMDatabase, 10,000 keyed selects (cache off, as the stores run)", "BM_LayerUncached_Select",
                         "BM_Bare_Select");
-    benchmark::Shutdown();
     return 0;
 }

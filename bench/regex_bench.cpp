@@ -86,13 +86,12 @@ BENCHMARK(BM_RawICUCaptures)->Repetitions(7);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
     bench::FastestRunReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!bench::runRegisteredBenchmarks(&argc, argv, &reporter))
+        return 1;
     if (const double speed = reporter.medianRatio("BM_RawICUCaptures", "BM_RegexKitLiteCaptures"); speed > 0)
         std::printf("regex match+capture, 2 KB text: cached functions run at %.2f of raw ICU's speed "
                     "(medians of 7; goal >= 0.90)\n",
                     speed);
-    benchmark::Shutdown();
     return 0;
 }

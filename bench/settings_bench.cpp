@@ -135,18 +135,14 @@ int main(int argc, char** argv)
     StorageRoot::setRoot(root().path());
     fillFolders();
     fillTables();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     bench::FastestRunReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!bench::runRegisteredBenchmarks(&argc, argv, &reporter))
+        return 1;
     const auto print = [&](const char* label, const char* ours, const char* bare, const char* reference) {
-        if (const double ratio = reporter.medianRatio(ours, bare); ratio > 0)
-            std::printf("%s: %.2fx the %s time (medians of 7)\n", label, ratio, reference);
+        bench::printMedianRatio(reporter, label, ours, bare, reference, 7);
     };
     print("Cache size over 3,000 files in six folders", "BM_Cleaner_Size", "BM_Bare_Size", "bare QDirIterator sum");
     print("Cache clearing of the same, nine tables emptied", "BM_Cleaner_Clean", "BM_Bare_Clean",
           "bare removeRecursively, mkpath and sqlite3 DELETE");
-    benchmark::Shutdown();
     return 0;
 }

@@ -212,19 +212,15 @@ int main(int argc, char** argv)
 {
     fixture();
     fillReadMarks();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     bench::FastestRunReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!bench::runRegisteredBenchmarks(&argc, argv, &reporter))
+        return 1;
     const auto print = [&](const char* label, const char* store, const char* bare) {
-        if (const double ratio = reporter.medianRatio(store, bare); ratio > 0)
-            std::printf("%s: %.2fx the bare sqlite3 time (medians of 7)\n", label, ratio);
+        bench::printMedianRatio(reporter, label, store, bare, "bare sqlite3", 7);
     };
     print("Content store, favourites bulk insert of 10,000 rows in one transaction", "BM_Store_FavouritesInsert",
           "BM_Bare_FavouritesInsert");
     print("Content store, news read marks of a 10,000-item list (keyed selects)", "BM_Store_ReadMarks",
           "BM_Bare_ReadMarks");
-    benchmark::Shutdown();
     return 0;
 }
