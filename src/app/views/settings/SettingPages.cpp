@@ -22,6 +22,17 @@ QLabel* fixedText(QWidget* parent, const QString& text, const QRect& frame)
     return label;
 }
 
+// The two switches both pages carry: the thin font (only where the system has one) and the deals
+// under articles.
+void bindSharedSwitches(QWidget* page, QCheckBox* thinFont, QCheckBox* deals, SettingsModel* model)
+{
+    thinFont->setChecked(model->thinFont());
+    thinFont->setEnabled(model->thinFontAvailable());
+    deals->setChecked(model->douZaiMai());
+    QObject::connect(thinFont, &QCheckBox::clicked, page, [model](bool checked) { model->changFont(checked); });
+    QObject::connect(deals, &QCheckBox::clicked, page, [model](bool checked) { model->showDZM(checked); });
+}
+
 }  // namespace
 
 CommmonSettingViewController::CommmonSettingViewController(std::shared_ptr<SettingsModel> model, QWidget* parent)
@@ -46,19 +57,15 @@ CommmonSettingViewController::CommmonSettingViewController(std::shared_ptr<Setti
 
 void CommmonSettingViewController::viewDidLoad()
 {
-    m_changeFont->setChecked(m_model->thinFont());
-    m_changeFont->setEnabled(m_model->thinFontAvailable());
+    bindSharedSwitches(this, m_changeFont, m_showDouZaiMai, m_model.get());
     m_clearMemory->setText(m_model->countCacheSize());
-    m_showDouZaiMai->setChecked(m_model->douZaiMai());
     m_autoClear->setChecked(m_model->autoClear());
     m_updateCountTip->setChecked(m_model->updateCountTip());
     if (const std::optional<bool> tail = m_model->showTail())
         m_showTail->setChecked(*tail);
     m_commontReport->setChecked(m_model->replyRemind());
 
-    connect(m_changeFont, &QCheckBox::clicked, this, [this](bool checked) { m_model->changFont(checked); });
     connect(m_clearMemory, &QPushButton::clicked, this, [this] { cleanCaches(); });
-    connect(m_showDouZaiMai, &QCheckBox::clicked, this, [this](bool checked) { m_model->showDZM(checked); });
     connect(m_autoClear, &QCheckBox::clicked, this, [this](bool checked) { m_model->AutoClear(checked); });
     connect(m_updateCountTip, &QCheckBox::clicked, this, [this](bool checked) { m_model->UpdateCount(checked); });
     connect(m_showTail, &QCheckBox::clicked, this, [this](bool checked) { m_model->ShowTail(checked); });
@@ -95,14 +102,10 @@ SettingViewController::SettingViewController(std::shared_ptr<SettingsModel> mode
 
 void SettingViewController::viewDidLoad()
 {
-    m_changeFont->setChecked(m_model->thinFont());
-    m_changeFont->setEnabled(m_model->thinFontAvailable());
-    m_showDouZaiMai->setChecked(m_model->douZaiMai());
+    bindSharedSwitches(this, m_changeFont, m_showDouZaiMai, m_model.get());
     m_memory->setText(m_model->countCacheSize());
     m_version->setText(SettingsModel::version());
 
-    connect(m_changeFont, &QCheckBox::clicked, this, [this](bool checked) { m_model->changFont(checked); });
-    connect(m_showDouZaiMai, &QCheckBox::clicked, this, [this](bool checked) { m_model->showDZM(checked); });
     connect(m_clearMemory, &QPushButton::clicked, this, [this] { cleanCaches(); });
 }
 
