@@ -15,6 +15,25 @@
 
 #include <gtest/gtest.h>
 
+// The list ids of the channels (or community circles), in their order.
+inline QList<int64_t> ids(const QList<NewsListDataPtr>& channels)
+{
+    QList<int64_t> result;
+    for (const NewsListDataPtr& channel : channels)
+        result.append(channel->iListID);
+    return result;
+}
+
+// A channel (or community circle) as the channel editor hands it over: id, shown or not, place.
+inline NewsListDataPtr editorChoice(int64_t id, bool shown, int64_t order)
+{
+    auto channel = std::make_shared<NewsListData>();
+    channel->iListID = id;
+    channel->bDisplay = shown;
+    channel->iDisplayOrder = order;
+    return channel;
+}
+
 // Each test gets a storage root of its own, so the content store starts on a missing file,
 // and a connection of its own on that file to look at the rows as stored.
 class DatabaseTest : public ::testing::Test

@@ -2,14 +2,6 @@
 
 namespace {
 
-QList<int64_t> ids(const QList<NewsListDataPtr>& circles)
-{
-    QList<int64_t> result;
-    for (const NewsListDataPtr& circle : circles)
-        result.append(circle->iListID);
-    return result;
-}
-
 NSVundListInfoPtr circle(int64_t id, const QString& title, const QString& count)
 {
     auto info = std::make_shared<NSVundListInfo>();
@@ -17,15 +9,6 @@ NSVundListInfoPtr circle(int64_t id, const QString& title, const QString& count)
     info->vundTitle = title;
     info->vundCount = count;
     return info;
-}
-
-NewsListDataPtr choice(int64_t id, bool shown, int64_t order)
-{
-    auto circle = std::make_shared<NewsListData>();
-    circle->iListID = id;
-    circle->bDisplay = shown;
-    circle->iDisplayOrder = order;
-    return circle;
 }
 
 NSVundCategoryInfoPtr category(int64_t id, const QString& title)
@@ -113,7 +96,7 @@ TEST_F(ForumListsTest, BuiltInCirclesByIdAndByPlace)
     QList<NewsListDataPtr> shown;
     ASSERT_TRUE(store->ForumList_getCurrentDisplayForumList(shown));
     EXPECT_EQ(ids(shown), QList<int64_t>({21, 25, 22, 23}));
-    QList<NewsListDataPtr> hidden{choice(1, false, 0)};
+    QList<NewsListDataPtr> hidden{editorChoice(1, false, 0)};
     ASSERT_TRUE(store->ForumList_getCurrentNoDisplayForumList(hidden));
     EXPECT_EQ(ids(hidden), QList<int64_t>({1, 31}));
     EXPECT_EQ(ids(all(*store, false)), QList<int64_t>({30, 21, 25, 22, 23, 31}));
@@ -153,11 +136,11 @@ TEST_F(ForumListsTest, EditorChoicesWriteShownFlagAndPlaceOnly)
     EXPECT_FALSE(store->ForumList_OnlyUpdateForumListByForumListID({}));
     EXPECT_EQ(ids(all(*store, false)), QList<int64_t>({21, 25, 22, 23}));
 
-    EXPECT_TRUE(store->ForumList_OnlyUpdateForumListByForumListID({choice(23, false, 0)}));
+    EXPECT_TRUE(store->ForumList_OnlyUpdateForumListByForumListID({editorChoice(23, false, 0)}));
     EXPECT_EQ(rowCount("ForumList1", "WHERE bDisplay = 0"), 1);
 
     EXPECT_TRUE(store->ForumList_OnlyUpdateForumListByForumListID(
-        {choice(22, true, 1), choice(25, true, 2), choice(21, false, 7)}));
+        {editorChoice(22, true, 1), editorChoice(25, true, 2), editorChoice(21, false, 7)}));
     QList<NewsListDataPtr> shown;
     ASSERT_TRUE(store->ForumList_getCurrentDisplayForumList(shown));
     EXPECT_EQ(ids(shown), QList<int64_t>({22, 25}));

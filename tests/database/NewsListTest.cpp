@@ -14,23 +14,6 @@ NewsListDataPtr serverChannel(int64_t id, const QString& name, const QString& li
     return channel;
 }
 
-NewsListDataPtr editorChoice(int64_t id, bool shown, int64_t order)
-{
-    auto channel = std::make_shared<NewsListData>();
-    channel->iListID = id;
-    channel->bDisplay = shown;
-    channel->iDisplayOrder = order;
-    return channel;
-}
-
-QList<int64_t> ids(const QList<NewsListDataPtr>& channels)
-{
-    QList<int64_t> result;
-    for (const NewsListDataPtr& channel : channels)
-        result.append(channel->iListID);
-    return result;
-}
-
 QList<int64_t> orders(const QList<NewsListDataPtr>& channels)
 {
     QList<int64_t> result;
