@@ -34,16 +34,6 @@ TBXMLElement* rssRoot(const TBXML& document)
     return qstricmp(root->name, "rss") == 0 ? root : nullptr;
 }
 
-// The first child of that name; the item readers walk children themselves (one pass per item).
-TBXMLElement* firstChildNamed(TBXMLElement* parent, const char* name)
-{
-    for (TBXMLElement* child = parent ? parent->firstChild : nullptr; child; child = child->nextSibling) {
-        if (nameIs(child, name))
-            return child;
-    }
-    return nullptr;
-}
-
 TBXMLElement* nextNamed(TBXMLElement* from, const char* name)
 {
     for (TBXMLElement* sibling = from ? from->nextSibling : nullptr; sibling; sibling = sibling->nextSibling) {
@@ -217,6 +207,26 @@ FeedPtr readItem(TBXMLElement* item, const FeedTimes& times)
 
 }  // namespace
 
+// The item readers walk an item's children themselves (one pass per item); this finds the
+// elements around them.
+TBXMLElement* firstChildNamed(TBXMLElement* parent, const char* name)
+{
+    for (TBXMLElement* child = parent ? parent->firstChild : nullptr; child; child = child->nextSibling) {
+        if (nameIs(child, name))
+            return child;
+    }
+    return nullptr;
+}
+
+TBXMLElement* rssRootOf(TBXML& document, const QByteArray& data)
+{
+    if (data.isEmpty())
+        return nullptr;
+    Error error;
+    document.initWithXMLData(data, &error);
+    return error.code != 0 ? nullptr : rssRoot(document);
+}
+
 FeedPtr parserSingleNewsXmlData(TBXMLElement* item)
 {
     return item ? readItem(item, FeedTimes()) : nullptr;
@@ -225,14 +235,8 @@ FeedPtr parserSingleNewsXmlData(TBXMLElement* item)
 QList<FeedPtr> parserNewsListXmlData(const QByteArray& data)
 {
     QList<FeedPtr> feeds;
-    if (data.isEmpty())
-        return feeds;
     TBXML document;
-    Error error;
-    document.initWithXMLData(data, &error);
-    if (error.code != 0)
-        return feeds;
-    TBXMLElement* channel = firstChildNamed(rssRoot(document), "channel");
+    TBXMLElement* channel = firstChildNamed(rssRootOf(document, data), "channel");
     if (channel)
         appendItems(channel, feeds);
     return feeds;
@@ -241,14 +245,8 @@ QList<FeedPtr> parserNewsListXmlData(const QByteArray& data)
 QList<QList<FeedPtr>> parserRankNewsListXmlData(const QByteArray& data)
 {
     QList<QList<FeedPtr>> sections;
-    if (data.isEmpty())
-        return sections;
     TBXML document;
-    Error error;
-    document.initWithXMLData(data, &error);
-    if (error.code != 0)
-        return sections;
-    TBXMLElement* root = rssRoot(document);
+    TBXMLElement* root = rssRootOf(document, data);
     if (!root)
         return sections;
     for (const char* name : {"channel48rank", "channelweekhotrank", "channelweekcommentrank", "channelmonthrank"}) {

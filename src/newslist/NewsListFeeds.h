@@ -6,12 +6,20 @@
 #include <QByteArray>
 #include <QList>
 
+class TBXML;
 struct TBXMLElement;
 
 // Readers of the three feeds of a channel (news list, ranking list, focus slides) over TBXML,
 // and the keyword filter every parsed batch passes. Free functions without state: the list view
 // forwards to them, load-more calls the list reader on a pool thread, the search window reuses
 // the item reader.
+
+// Reads the bytes into document and gives its root when that is "rss" in any letter case; null
+// for empty or ill-formed bytes and for any other root. Shared with the search reader.
+TBXMLElement* rssRootOf(TBXML& document, const QByteArray& data);
+
+// The first child of parent with that name; null for a null parent.
+TBXMLElement* firstChildNamed(TBXMLElement* parent, const char* name);
 
 // The items of a news-list document in document order; items with an empty news id are dropped.
 // Empty when the bytes are not well-formed, the root is not "rss" (any case) or there is no

@@ -14,15 +14,6 @@
 
 namespace {
 
-TBXMLElement* childNamed(TBXMLElement* parent, const char* name)
-{
-    for (TBXMLElement* child = parent ? parent->firstChild : nullptr; child; child = child->nextSibling) {
-        if (child->name && std::strcmp(child->name, name) == 0)
-            return child;
-    }
-    return nullptr;
-}
-
 // A JSON number or numeric text as the decimal text a deal keeps: integral values without a
 // fraction, so 12345 never becomes "12345.0" or "1.2345e+04".
 QString numberText(const QJsonValue& value)
@@ -51,15 +42,8 @@ namespace SearchReply {
 QList<FeedPtr> parserNewsListXmlData(const QByteArray& data)
 {
     QList<FeedPtr> feeds;
-    if (data.isEmpty())
-        return feeds;
     TBXML document;
-    Error error;
-    document.initWithXMLData(data, &error);
-    TBXMLElement* root = document.rootXMLElement();
-    if (error.code != 0 || !root || !root->name || qstricmp(root->name, "rss") != 0)
-        return feeds;
-    TBXMLElement* channel = childNamed(root, "channel");
+    TBXMLElement* channel = firstChildNamed(rssRootOf(document, data), "channel");
     for (TBXMLElement* item = channel ? channel->firstChild : nullptr; item; item = item->nextSibling) {
         if (!item->name || std::strcmp(item->name, "item") != 0)
             continue;
