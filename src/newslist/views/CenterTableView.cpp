@@ -196,6 +196,10 @@ void CenterTableView::setControls()
     setSelectionMode(QAbstractItemView::NoSelection);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Rows are drawn for the column's full 300 points, as over a scroller that overlays the
+    // content; a scroll bar beside them would cut off their right edge. The bar still moves with
+    // the wheel and its maximum still pages further items in.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setMinimumWidth(300);
     setUniformItemSizes(false);
     setMouseTracking(false);
