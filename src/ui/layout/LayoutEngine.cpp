@@ -226,6 +226,7 @@ bool LayoutEngine::addToSolver(const LayoutConstraintPtr& c, Entry& entry)
         || !inWindow(holder) || (second && !inWindow(second)))
         return false;
     LayoutSolver::Expression e;
+    e.terms.reserve(6);  // two attributes of at most three terms each: one allocation
     addTerms(e, first, c->firstAttribute(), 1.0, holder, &entry.baselineOffsets[0]);
     if (second && c->secondAttribute() != NSLayoutAttributeNotAnAttribute)
         addTerms(e, second, c->secondAttribute(), -c->multiplier(), holder, &entry.baselineOffsets[1]);

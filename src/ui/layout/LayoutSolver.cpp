@@ -172,9 +172,15 @@ struct LayoutSolver::Impl
     {
         // Dummy markers never enter the basis; only the removal of their constraint looks for
         // them, by a scan (see forEachHolder), so they are not indexed.
-        for (const auto& cell : row.cells)
-            if (cell.first.type != SymbolType::Dummy)
-                column(cell.first.id).push_back(basic);
+        for (const auto& cell : row.cells) {
+            if (cell.first.type == SymbolType::Dummy)
+                continue;
+            std::vector<Symbol>& holders = column(cell.first.id);
+            // A column usually gets a few holders: one allocation instead of growing by doubling.
+            if (holders.capacity() == 0)
+                holders.reserve(4);
+            holders.push_back(basic);
+        }
         Row& stored = rows[basic];
         stored = std::move(row);
         if (basic.type == SymbolType::External)
@@ -236,7 +242,14 @@ double LayoutSolver::weightForPriority(float priority)
         return kRequired;
     if (priority < 1)
         priority = 1;
-    // 999 -> ~1e8, 750 -> 1e6, 250 -> 1e2, 1 -> ~1.
+    // 999 -> ~1e8, 750 -> 1e6, 250 -> 1e2, 1 -> ~1. The two priorities every size hint uses
+    // are worked out once.
+    static const double kHug = std::pow(10.0, 250.0f / 125.0);
+    static const double kResist = std::pow(10.0, 750.0f / 125.0);
+    if (priority == 250)
+        return kHug;
+    if (priority == 750)
+        return kResist;
     return std::pow(10.0, priority / 125.0);
 }
 
@@ -275,6 +288,9 @@ LayoutSolver::Symbol LayoutSolver::externalSymbol(Variable v)
 LayoutSolver::Row LayoutSolver::createRow(const Expression& e, Relation relation, double weight, bool required, Tag& tag)
 {
     Row row(e.constant);
+    // Room for the terms (or the short rows standing for them) and the two markers at once: the
+    // row is then allocated a single time.
+    row.cells.reserve(e.terms.size() * 2 + 2);
     for (const auto& [variable, coefficient] : e.terms) {
         if (nearZero(coefficient))
             continue;
