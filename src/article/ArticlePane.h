@@ -144,6 +144,7 @@ private:
     void articleFailed(const Error& error, const QString& url);
     void fallBackToCache(int64_t kind);
     void buildAndLoadPage(bool refresh);
+    void takeDocumentFields(const Feed& document);
     void loadHTMLString(const QString& html, const QString& guid);
     void requestScore();
     void scoreReplied(const QByteArray& bytes, const QString& userId);
@@ -154,6 +155,8 @@ private:
     void scoreSubmitted(const QByteArray& bytes, const QString& newsId, const QString& grade, int64_t userId);
     void restoreScoreBlock();
     void injectSlot(const char* function, const QString& html, const QString& id);
+    void keepBlock(const char* function, QString& slot, QString& slotId, const QString& html,
+                   const QString& newsId);
     void injectVote(const QString& voteId, const QString& html);
     // Runs a fragment build off the main thread, then hands the result back here.
     void buildOffMainThread(std::function<QString()> build, std::function<void(ArticlePane*, const QString&)> done);

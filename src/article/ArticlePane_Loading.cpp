@@ -222,6 +222,37 @@ void ArticlePane::fallBackToCache(int64_t kind)
     m_loading = false;
 }
 
+// The parsed document fills in what the item from the list left empty; its flags add to the item's.
+// The guid stays: it names the cache file and the blocks of this item.
+void ArticlePane::takeDocumentFields(const Feed& p)
+{
+    Feed& f = *m_feed;
+    const auto copy = [](const QString& from, QString& to) {
+        if (!from.isEmpty())
+            to = from;
+    };
+    copy(p.link, f.link);
+    copy(p.description, f.description);
+    copy(p.detail, f.detail);
+    copy(p.author, f.author);
+    copy(p.newsSource, f.newsSource);
+    copy(p.newsZeBian, f.newsZeBian);
+    copy(p.forbidcomment, f.forbidcomment);
+    updateCanComment();
+    copy(p.title, f.title);
+    copy(p.postDate, f.postDate);
+    copy(p.imgurl, f.imgurl);
+    copy(p.hitCount, f.hitCount);
+    copy(p.commentCount, f.commentCount);
+    copy(p.titlecolor, f.titlecolor);
+    f.isYuanChuang = f.isYuanChuang || p.isYuanChuang;
+    f.isTouPiao = f.isTouPiao || p.isTouPiao;
+    f.isShiPin = f.isShiPin || p.isShiPin;
+    f.isScore = f.isScore || p.isScore;
+    f.isReward = f.isReward || p.isReward;
+    updateCommentCount();
+}
+
 void ArticlePane::articleFailed(const Error& error, const QString& url)
 {
     Q_UNUSED(error);
@@ -246,33 +277,7 @@ void ArticlePane::articleReplied(const QByteArray& bytes, const QString& url)
     if (kind != 0 && ArticleCacheFile::write(m_feed->guid, kind, bytes))
         setNewsLastUpdateTime(lastTimeStr, kind);
 
-    Feed& f = *m_feed;
-    const auto copy = [](const QString& from, QString& to) {
-        if (!from.isEmpty())
-            to = from;
-    };
-    copy(p->link, f.link);
-    copy(p->description, f.description);
-    copy(p->detail, f.detail);
-    copy(p->author, f.author);
-    copy(p->newsSource, f.newsSource);
-    copy(p->newsZeBian, f.newsZeBian);
-    copy(p->forbidcomment, f.forbidcomment);
-    updateCanComment();
-    copy(p->title, f.title);
-    copy(p->postDate, f.postDate);
-    // The guid stays: it names the cache file and the blocks of this item.
-    copy(p->imgurl, f.imgurl);
-    copy(p->hitCount, f.hitCount);
-    copy(p->commentCount, f.commentCount);
-    copy(p->titlecolor, f.titlecolor);
-    f.isYuanChuang = f.isYuanChuang || p->isYuanChuang;
-    f.isTouPiao = f.isTouPiao || p->isTouPiao;
-    f.isShiPin = f.isShiPin || p->isShiPin;
-    f.isScore = f.isScore || p->isScore;
-    f.isReward = f.isReward || p->isReward;
-    updateCommentCount();
-
+    takeDocumentFields(*p);
     buildAndLoadPage(isRefreshUrl(url));
     m_loading = false;
     GoldCoinTask::report(GoldCoinTask::Kind::ReadNews);
@@ -365,31 +370,7 @@ bool ArticlePane::loadLocalDataRefresh(bool refresh, int64_t kind)
     const FeedPtr p = parseXML(bytes);
     if (p->detail.isEmpty())
         return false;
-    Feed& f = *m_feed;
-    const auto copy = [](const QString& from, QString& to) {
-        if (!from.isEmpty())
-            to = from;
-    };
-    copy(p->link, f.link);
-    copy(p->description, f.description);
-    copy(p->detail, f.detail);
-    copy(p->author, f.author);
-    copy(p->newsSource, f.newsSource);
-    copy(p->newsZeBian, f.newsZeBian);
-    copy(p->forbidcomment, f.forbidcomment);
-    updateCanComment();
-    copy(p->title, f.title);
-    copy(p->postDate, f.postDate);
-    copy(p->imgurl, f.imgurl);
-    copy(p->hitCount, f.hitCount);
-    copy(p->commentCount, f.commentCount);
-    copy(p->titlecolor, f.titlecolor);
-    f.isYuanChuang = f.isYuanChuang || p->isYuanChuang;
-    f.isTouPiao = f.isTouPiao || p->isTouPiao;
-    f.isShiPin = f.isShiPin || p->isShiPin;
-    f.isScore = f.isScore || p->isScore;
-    f.isReward = f.isReward || p->isReward;
-    updateCommentCount();
+    takeDocumentFields(*p);
     buildAndLoadPage(refresh);
     return true;
 }
