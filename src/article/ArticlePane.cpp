@@ -107,39 +107,39 @@ void ArticlePane::injectSlot(const char* function, const QString& html, const QS
     m_host->evaluateScript(QStringLiteral("%1(%2);").arg(QLatin1String(function), HtmlText::scriptLiteral(html)));
 }
 
+// Keeps the block with the article it belongs to (a null text as "") and injects it when that
+// article's page is loaded; otherwise the page's load end does.
+void ArticlePane::keepBlock(const char* function, QString& slot, QString& slotId, const QString& html,
+                            const QString& newsId)
+{
+    slot = html.isNull() ? QStringLiteral("") : html;
+    slotId = newsId.isNull() ? QStringLiteral("") : newsId;
+    injectSlot(function, slot, slotId);
+}
+
 void ArticlePane::insertScore(const QString& html, const QString& newsId)
 {
-    _scoreStr = html.isNull() ? QStringLiteral("") : html;
-    _scoreID = newsId.isNull() ? QStringLiteral("") : newsId;
-    injectSlot("padappinsertscore", _scoreStr, _scoreID);
+    keepBlock("padappinsertscore", _scoreStr, _scoreID, html, newsId);
 }
 
 void ArticlePane::insertReward(const QString& html, const QString& newsId)
 {
-    _rewardStr = html.isNull() ? QStringLiteral("") : html;
-    _rewardID = newsId.isNull() ? QStringLiteral("") : newsId;
-    injectSlot("padappinsertreward", _rewardStr, _rewardID);
+    keepBlock("padappinsertreward", _rewardStr, _rewardID, html, newsId);
 }
 
 void ArticlePane::insertRelateNews(const QString& html, const QString& newsId)
 {
-    _relatedNewsStr = html.isNull() ? QStringLiteral("") : html;
-    _relatedNewsNewsID = newsId.isNull() ? QStringLiteral("") : newsId;
-    injectSlot("padappinsertrelatednews", _relatedNewsStr, _relatedNewsNewsID);
+    keepBlock("padappinsertrelatednews", _relatedNewsStr, _relatedNewsNewsID, html, newsId);
 }
 
 void ArticlePane::insertHotComment(const QString& html, const QString& newsId)
 {
-    hotCommentStr = html.isNull() ? QStringLiteral("") : html;
-    hotCommentNewsID = newsId.isNull() ? QStringLiteral("") : newsId;
-    injectSlot("appinserthotcomment", hotCommentStr, hotCommentNewsID);
+    keepBlock("appinserthotcomment", hotCommentStr, hotCommentNewsID, html, newsId);
 }
 
 void ArticlePane::insertDouZaiMai(const QString& html, const QString& newsId)
 {
-    _douZaiMaiStr = html.isNull() ? QStringLiteral("") : html;
-    _douZaiMaiID = newsId.isNull() ? QStringLiteral("") : newsId;
-    injectSlot("padappinsertdouzaimai", _douZaiMaiStr, _douZaiMaiID);
+    keepBlock("padappinsertdouzaimai", _douZaiMaiStr, _douZaiMaiID, html, newsId);
 }
 
 void ArticlePane::insertVote(const QString& html, const QString& voteId)
