@@ -1,6 +1,7 @@
 #include "article/views/ToolBarView.h"
 #include "ui/controls/CustomButton.h"
 
+#include "RecordingToolBarDelegate.h"
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -65,20 +66,6 @@ struct Bar
         bar.show();
     }
     ToolBarView bar;
-};
-
-class Recorder : public QObject, public ToolBarDelegate
-{
-public:
-    QStringList calls;
-    void openComment() override { calls.append(QStringLiteral("openComment")); }
-    void refresh() override { calls.append(QStringLiteral("refresh")); }
-    void adjustFont() override { calls.append(QStringLiteral("adjustFont")); }
-    void collect() override { calls.append(QStringLiteral("collect")); }
-    void share() override { calls.append(QStringLiteral("share")); }
-    void writeComment() override { calls.append(QStringLiteral("writeComment")); }
-    void back() override { calls.append(QStringLiteral("back")); }
-    void instantGO() override { calls.append(QStringLiteral("instantGO")); }
 };
 
 }  // namespace
@@ -151,7 +138,7 @@ TEST(ToolBarLook, HoverOverTheNewsButtons)
 TEST(ToolBarLook, ABadgeClickAndAnIconClickOpenCommentsOnceEach)
 {
     Bar b;
-    auto* recorder = new Recorder;
+    auto* recorder = new RecordingToolBarDelegate;
     b.bar.setDelegate(recorder);
     b.bar.commentCountBtn->click();
     b.bar.commentBtn->click();

@@ -2,30 +2,13 @@
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
 
+#include "RecordingToolBarDelegate.h"
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 
 #include <gtest/gtest.h>
-
-namespace {
-
-class RecordingDelegate : public ToolBarDelegate
-{
-public:
-    QStringList calls;
-    void openComment() override { calls.append(QStringLiteral("openComment")); }
-    void refresh() override { calls.append(QStringLiteral("refresh")); }
-    void adjustFont() override { calls.append(QStringLiteral("adjustFont")); }
-    void collect() override { calls.append(QStringLiteral("collect")); }
-    void share() override { calls.append(QStringLiteral("share")); }
-    void writeComment() override { calls.append(QStringLiteral("writeComment")); }
-    void back() override { calls.append(QStringLiteral("back")); }
-    void instantGO() override { calls.append(QStringLiteral("instantGO")); }
-};
-
-}  // namespace
 
 TEST(ToolBarView, CommentCountIsPaddedAndPosted)
 {
@@ -53,7 +36,7 @@ TEST(ToolBarView, ButtonSetsAndClicks)
     ToolBarView bar;
     bar.resize(600, 50);
     bar.show();
-    RecordingDelegate delegate;
+    RecordingToolBarDelegate delegate;
     bar.commentBtn->click();  // no delegate: nothing
     bar.setDelegate(&delegate);
     EXPECT_FALSE(bar.backBtn->isVisible());
