@@ -4,6 +4,7 @@
 //   own passes);
 // - a click on an article whose server cannot be reached, to its page loaded from the cache,
 //   vs setHtml of the same page into a bare QWebEngineView.
+#include "ArticleBenchSupport.h"
 #include "BenchSupport.h"
 
 #include "article/ArticleCacheFile.h"
@@ -188,24 +189,11 @@ void measureCacheClick(double* paneSeconds, double* bareSeconds)
     *bareSeconds = median(bareTimes);
 }
 
-// Cancelled requests end on the event loop; they must not be left for the application's teardown.
-void drainEvents()
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 300)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    ArticleSchemeHandler::registerScheme();
+    bench::prepareArticleWebProcess();
     QApplication app(argc, argv);
     QTemporaryDir root;
     StorageRoot::setRoot(root.path());
@@ -225,6 +213,6 @@ int main(int argc, char** argv)
     std::printf("click to page from the cache: %.1f ms; setHtml into a bare QWebEngineView: %.1f ms; ratio %.2fx (goal <= 1.5x)\n",
                 paneSeconds * 1e3, bareSeconds * 1e3, bareSeconds > 0 ? paneSeconds / bareSeconds : 0.0);
     std::fflush(stdout);
-    drainEvents();
+    bench::drainEvents();
     return 0;
 }

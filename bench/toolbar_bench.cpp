@@ -3,6 +3,7 @@
 //   in a QHBoxLayout, same steps;
 // - a font click (the page built again at the new size, loaded, its five side blocks put back)
 //   vs reload() of the same page plus the same five runJavaScript calls in a bare QWebEngineView.
+#include "ArticleBenchSupport.h"
 #include "BenchSupport.h"
 
 #include "article/ArticleCacheFile.h"
@@ -184,24 +185,11 @@ void measureFontClick(double* paneSeconds, double* bareSeconds)
     *bareSeconds = median(bareTimes);
 }
 
-// Cancelled requests end on the event loop; they must not be left for the application's teardown.
-void drainEvents()
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 300)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    ArticleSchemeHandler::registerScheme();
+    bench::prepareArticleWebProcess();
     QApplication app(argc, argv);
     QTemporaryDir root;
     StorageRoot::setRoot(root.path());
@@ -220,6 +208,6 @@ int main(int argc, char** argv)
                 "QWebEngineView: %.1f ms; ratio %.2fx (goal <= 1.3x)\n",
                 paneSeconds * 1e3, bareSeconds * 1e3, bareSeconds > 0 ? paneSeconds / bareSeconds : 0.0);
     std::fflush(stdout);
-    drainEvents();
+    bench::drainEvents();
     return 0;
 }
