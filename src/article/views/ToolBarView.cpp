@@ -3,6 +3,7 @@
 #include "foundation/CommonFunction.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/controls/ImageNamed.h"
 #include "ui/layout/MASAdditions.h"
 
 #include <QEvent>
@@ -42,8 +43,8 @@ public:
         setCheckable(false);
         setFocusPolicy(Qt::NoFocus);
         resize(frame);
-        if (!icon().isNull())
-            m_image = icon().pixmap(iconSize());
+        if (!imageName.isEmpty())
+            m_image = imageNamed(imageName);
     }
 
     QColor background = Qt::transparent;

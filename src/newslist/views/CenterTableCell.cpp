@@ -2,8 +2,8 @@
 
 #include "foundation/CommonFunction.h"
 #include "newslist/NewsRowStyle.h"
-#include "newslist/views/NewsListImages.h"
 #include "platform/NotificationCenter.h"
+#include "ui/controls/ImageNamed.h"
 #include "ui/controls/UILabel.h"
 
 #include <QLabel>
@@ -54,7 +54,7 @@ void CenterTableCell::setControls()
     // Added first, so behind everything.
     m_selectedV = new QLabel(this);
     m_selectedV->setScaledContents(true);
-    m_selectedV->setPixmap(newsListImage(QStringLiteral("CellNOSelectedBg")));
+    m_selectedV->setPixmap(imageNamed(QStringLiteral("CellNOSelectedBg")));
 
     // Titles come from the network: shown as plain text, never as markup.
     m_titleLabel = new UILabel(this);
@@ -69,10 +69,10 @@ void CenterTableCell::setControls()
 
     m_coverImageView = new QLabel(this);
     m_coverImageView->setScaledContents(true);
-    m_coverImageView->setPixmap(newsListImage(QStringLiteral("browserIOS7_ipad_toolbar_refreshACTIVE")));
+    m_coverImageView->setPixmap(imageNamed(QStringLiteral("browserIOS7_ipad_toolbar_refreshACTIVE")));
 
     m_pinglunImageView = new QLabel(this);
-    m_pinglunImageView->setPixmap(newsListImage(QStringLiteral("iPadTable_hadReadCell_CommentCount_night")));
+    m_pinglunImageView->setPixmap(imageNamed(QStringLiteral("iPadTable_hadReadCell_CommentCount_night")));
 
     m_toupiaoLabel = smallLabel(this, QStringLiteral("投票"));
     m_shipinLabel = smallLabel(this, QStringLiteral("视频"));
@@ -177,7 +177,7 @@ void CenterTableCell::updateCellTextColor()
 
 void CenterTableCell::updateCellBgImage()
 {
-    setPicture(m_selectedV, newsListImage(NewsRowStyle::backgroundImage(isSelected)));
+    setPicture(m_selectedV, imageNamed(NewsRowStyle::backgroundImage(isSelected)));
     const bool pinned = currentFeed && currentFeed->isTop;
     // One pinned tag per row, however often the row is refreshed.
     if (pinned && !m_taglable) {
@@ -229,7 +229,7 @@ void CenterTableCell::setupWithAdData(const NSListADInfoPtr& ad)
     m_shipinLabel->hide();
     m_toupiaoLabel->hide();
     m_pinglunImageView->hide();
-    setPicture(m_selectedV, newsListImage(NewsRowStyle::backgroundImage(ad->isSelected)));
+    setPicture(m_selectedV, imageNamed(NewsRowStyle::backgroundImage(ad->isSelected)));
 }
 
 void CenterTableCell::fontChanged()

@@ -3,12 +3,12 @@
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
 #include "images/SDWebImageManager.h"
-#include "platform/Clock.h"
 #include "newslist/views/CenterTableCell.h"
-#include "newslist/views/NewsListImages.h"
 #include "newslist/views/SlideView.h"
+#include "platform/Clock.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/DDErrorView.h"
+#include "ui/controls/ImageNamed.h"
 #include "ui/hud/DJActivityIndicator.h"
 #include "ui/hud/DJProgressHUD.h"
 
@@ -87,7 +87,7 @@ CenterTableCell* CenterTableDelegate::fillCell(const CenterTableModel& model, co
         cell->setIsSelected(ad->isSelected);
         cell->setupWithAdData(ad);
         const QPixmap cover = m_list->coverFor(ad->adImageUrl);
-        cell->setCoverImage(cover.isNull() ? newsListImage(QStringLiteral("placeholder_iphone")) : cover);
+        cell->setCoverImage(cover.isNull() ? imageNamed(QStringLiteral("placeholder_iphone")) : cover);
         cell->currentImageLink = ad->adImageUrl;
         cell->updateCellTextColor();
         return cell;
@@ -102,7 +102,7 @@ CenterTableCell* CenterTableDelegate::fillCell(const CenterTableModel& model, co
     cell->setCommentCountText(feed->commentCount);
     cell->setPostDateText(CommonFunction::intervalSinceNow(feed->postDate));
     const QPixmap cover = m_list->coverFor(feed->imgurl);
-    cell->setCoverImage(!cover.isNull() ? cover : ranking ? QPixmap() : newsListImage(QStringLiteral("placeholder")));
+    cell->setCoverImage(!cover.isNull() ? cover : ranking ? QPixmap() : imageNamed(QStringLiteral("placeholder")));
     cell->setCurrentFeed(feed);
     cell->setIsSelected(feed->isSelected);
     cell->setIsShiPin(!ranking && feed->isShiPin);

@@ -3,11 +3,11 @@
 #include "database/DatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "newslist/views/CenterTableView.h"
-#include "newslist/views/NewsListImages.h"
 #include "newslist/views/editor/editColumnViewController.h"
 #include "newslist/views/search/SearchNewsViewController.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/controls/ImageNamed.h"
 
 #include <QLabel>
 #include <QScrollArea>
@@ -87,10 +87,10 @@ ChannelListView* CenterViewController::makeListView(const NewsListData& channel)
 void CenterViewController::setControls()
 {
     m_coinBtn = new QPushButton(CommonFunction::getMacDeviceName(), m_topBar);
-    m_coinBtn->setIcon(newsListImage(QStringLiteral("TOPGold")));
+    m_coinBtn->setIcon(imageNamed(QStringLiteral("TOPGold")));
     m_coinBtn->setFlat(true);
     m_tidwenLogo = new QLabel(m_topBar);
-    m_tidwenLogo->setPixmap(newsListImage(QStringLiteral("TidwenLogo")));
+    m_tidwenLogo->setPixmap(imageNamed(QStringLiteral("TidwenLogo")));
     m_topRefreshBtn = CustomButton::initWithImagePosition(CustomButton::NSImageOnly, QStringLiteral("TOPRefresh"), false, 1, m_topBar);
     m_topRefreshBtn->addTarget(this, &CenterViewController::refreshNews);
     m_searchBtn = CustomButton::initWithImagePosition(CustomButton::NSImageOnly, QStringLiteral("TOPSearch"), false, 1, m_topBar);

@@ -1,5 +1,7 @@
 #include "ui/controls/CustomButton.h"
 
+#include "ui/controls/ImageNamed.h"
+
 #include <QPixmap>
 
 CustomButton::CustomButton(QWidget* parent) : QPushButton(parent) {}
@@ -64,7 +66,7 @@ void CustomButton::setButtonType(int type)
 void CustomButton::setImageNamed(const QString& name)
 {
     m_imageName = name;
-    const QPixmap pixmap(QStringLiteral(":/images/%1.png").arg(name));
+    const QPixmap pixmap = imageNamed(name);
     if (pixmap.isNull()) {
         setIcon(QIcon());
         return;

@@ -1,4 +1,5 @@
 #include "newslist/views/search/SearchImages.h"
+#include "ui/controls/ImageNamed.h"
 
 #include <QHash>
 #include <QPainter>
@@ -76,7 +77,7 @@ QPixmap image(const QString& name)
     else if (name == QLatin1String("searchBar_deleteAll"))
         pixmap = drawBin();
     else
-        pixmap = QPixmap(QStringLiteral(":/images/%1.png").arg(name));
+        pixmap = imageNamed(name);
     drawn.insert(name, pixmap);
     return pixmap;
 }
