@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 using namespace MASAdditions;
 
@@ -53,6 +55,70 @@ TEST(LayoutEngine, CompressionResistanceLosesOnlyToRequiredConstraints)
     mas_makeConstraints(label, [&](MASConstraintMaker& make) { make.width().lessThanOrEqualTo(40); });
     Layout::layoutSubtreeIfNeeded(&root);
     EXPECT_EQ(label->width(), 40);
+}
+
+namespace {
+
+// Counts the engine's questions; its hint is 120 x 30.
+class HintCounter : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override
+    {
+        ++asked;
+        return {120, 30};
+    }
+    mutable int asked = 0;
+};
+
+}  // namespace
+
+TEST(LayoutEngine, SizeHintIsAskedOnlyForDimensionsNoRequiredConstantFixes)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(MASConstraintMaker&)> size;
+        QSize expected;
+        bool asked;
+    };
+    const std::vector<Case> cases = {
+        {"both fixed", [](MASConstraintMaker& m) { m.width().equalTo(50); m.height().equalTo(20); }, {50, 20}, false},
+        {"width fixed", [](MASConstraintMaker& m) { m.width().equalTo(50); }, {50, 30}, true},
+        {"height fixed", [](MASConstraintMaker& m) { m.height().equalTo(20); }, {120, 20}, true},
+        {"weak width", [](MASConstraintMaker& m) { m.width().equalTo(50).priority(100); m.height().equalTo(20); }, {120, 20}, true},
+        {"lower bound only", [](MASConstraintMaker& m) { m.width().greaterThanOrEqualTo(50); m.height().equalTo(20); }, {120, 20}, true},
+    };
+    for (const Case& c : cases) {
+        QWidget root;
+        root.resize(300, 100);
+        auto* item = new HintCounter(&root);
+        mas_makeConstraints(item, [&](MASConstraintMaker& make) {
+            make.left().top().equalTo(&root);
+            c.size(make);
+        });
+        Layout::layoutSubtreeIfNeeded(&root);
+        EXPECT_EQ(item->size(), c.expected) << c.name;
+        EXPECT_EQ(item->asked > 0, c.asked) << c.name;
+    }
+}
+
+TEST(LayoutEngine, ADroppedFixedSizeGivesTheHintBack)
+{
+    QWidget root;
+    root.resize(300, 100);
+    auto* item = new HintCounter(&root);
+    mas_makeConstraints(item, [&](MASConstraintMaker& make) {
+        make.left().top().equalTo(&root);
+        make.width().equalTo(50);
+        make.height().equalTo(20);
+    });
+    Layout::layoutSubtreeIfNeeded(&root);
+    ASSERT_EQ(item->size(), QSize(50, 20));
+    mas_remakeConstraints(item, [&](MASConstraintMaker& make) { make.left().top().equalTo(&root); });
+    Layout::layoutSubtreeIfNeeded(&root);
+    EXPECT_EQ(item->size(), QSize(120, 30));
 }
 
 TEST(LayoutEngine, WidgetsKeepingTheirGeometryMoveWithPlacedParents)

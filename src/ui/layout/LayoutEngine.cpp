@@ -243,7 +243,16 @@ bool LayoutEngine::addToSolver(const LayoutConstraintPtr& c, Entry& entry)
 
 void LayoutEngine::updateHints(ItemVars& vars)
 {
-    const QSize hint = vars.placed ? vars.widget->sizeHint() : QSize(-1, -1);
+    // A fixed dimension takes no hint: its weaker pulls could not move it, and asking a button
+    // or label for its size hint measures its text.
+    QSize hint(-1, -1);
+    if (vars.placed && !(vars.fixedWidth && vars.fixedHeight)) {
+        hint = vars.widget->sizeHint();
+        if (vars.fixedWidth)
+            hint.setWidth(-1);
+        if (vars.fixedHeight)
+            hint.setHeight(-1);
+    }
     if (hint == vars.hint)
         return;
     for (auto& id : vars.hintIds) {
@@ -375,6 +384,8 @@ void LayoutEngine::collect()
         m_entries[c.get()] = entry;
     }
 
+    markFixedSizes();
+
     // Widgets that left the window (or were destroyed) drop their edit variables and hints.
     for (auto it = m_vars.begin(); it != m_vars.end();) {
         ItemVars& vars = it->second;
@@ -390,6 +401,25 @@ void LayoutEngine::collect()
             updateEditing(vars, vars.widget == m_window);
             ++it;
         }
+    }
+}
+
+void LayoutEngine::markFixedSizes()
+{
+    for (auto& [w, vars] : m_vars)
+        vars.fixedWidth = vars.fixedHeight = false;
+    for (const auto& [key, entry] : m_entries) {
+        // Only statements the solver holds count: one left out for a conflict fixes nothing.
+        if (!entry.id)
+            continue;
+        const LayoutConstraintPtr c = entry.constraint.lock();
+        if (!c || c->relation() != NSLayoutRelationEqual || c->priority() < NSLayoutPriorityRequired
+            || (c->secondItem() && c->secondAttribute() != NSLayoutAttributeNotAnAttribute) || !isSize(c->firstAttribute()))
+            continue;
+        auto it = m_vars.find(c->firstItem());
+        if (it == m_vars.end())
+            continue;
+        (c->firstAttribute() == NSLayoutAttributeWidth ? it->second.fixedWidth : it->second.fixedHeight) = true;
     }
 }
 

@@ -63,6 +63,9 @@ private:
         bool editingSize = false;
         bool placed = false;        // the engine sets its geometry
         QSize hint{-1, -1};
+        // A required statement sets the width (height) to a constant: the hint cannot move it.
+        bool fixedWidth = false;
+        bool fixedHeight = false;
         LayoutSolver::ConstraintId hintIds[4] = {0, 0, 0, 0};
         QRectF suggested;           // window rectangle last suggested (editing widgets)
         QRectF solvedRelative;      // placed widgets: frame in the parent's coordinates
@@ -85,6 +88,7 @@ private:
                   QWidget* holder, double* baselineOffset);
     bool addToSolver(const LayoutConstraintPtr& c, Entry& entry);
     void updateHints(ItemVars& vars);
+    void markFixedSizes();
     void updateEditing(ItemVars& vars, bool isRoot);
     // The widget's rectangle in window coordinates from the solution and the actual geometry.
     QRectF windowRectOf(QWidget* widget) const;
