@@ -500,6 +500,28 @@ protected:
             entries.append(entry.kind == QStringLiteral("news") ? entry.feed->guid : QStringLiteral("hot ") + entry.dealId);
         return entries;
     }
+    // Score, related news, hot comments and deals of article 123456 all answer.
+    void routeSideBlocks()
+    {
+        server.route("GET", QStringLiteral("/api/newsgrade/get"), LoopbackReply::text(200, "{\"g1\":1,\"g2\":2,\"g3\":3,\"Grade\":\"4.5\"}"));
+        server.route("GET", QStringLiteral("/json/tags/0123/123456.json"),
+                     LoopbackReply::text(200, "[{\"newsid\":\"654321\",\"newstitle\":\"rel\",\"postdate\":\"d\"}]"));
+        server.route("GET", QUrl(ArticleUrls::hotCommentUrl(QStringLiteral("123456"))).path(),
+                     LoopbackReply::text(200, "showcomment([{\"Ui\":1,\"N\":\"n\",\"C\":\"hot\",\"S\":3}])"));
+        server.route("GET", QStringLiteral("/api/apps/douzaimai"),
+                     LoopbackReply::text(200, "{\"success\":true,\"content\":[{\"productid\":5,\"ProductName\":\"耳机\"}]}"));
+    }
+    // How many of the five side blocks the page shows, and the article text's size.
+    QString shownBlocks()
+    {
+        return runScript(*pane, QStringLiteral("['#newreward','#newscore','#related','#douzaimai','#newshotcomment'].filter("
+                                               "function(s){var e=document.querySelector(s);return e&&e.innerHTML.length>0;})"
+                                               ".length+''")).toString();
+    }
+    QString contentFontSize()
+    {
+        return runScript(*pane, QStringLiteral("getComputedStyle(document.querySelector('#content')).fontSize")).toString();
+    }
     bool dealShowing() const { return neighbours->deal->page->isVisible() && !pane->webView()->isVisible(); }
 
     std::shared_ptr<FakeNeighbours> neighbours;
@@ -606,13 +628,7 @@ TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)
 {
     const int before = AdjustFontViewController::storedFontSize();
     ASSERT_TRUE(AdjustFontViewController::storeFontSize(18));
-    server.route("GET", QStringLiteral("/api/newsgrade/get"), LoopbackReply::text(200, "{\"g1\":1,\"g2\":2,\"g3\":3,\"Grade\":\"4.5\"}"));
-    server.route("GET", QStringLiteral("/json/tags/0123/123456.json"),
-                 LoopbackReply::text(200, "[{\"newsid\":\"654321\",\"newstitle\":\"rel\",\"postdate\":\"d\"}]"));
-    server.route("GET", QUrl(ArticleUrls::hotCommentUrl(QStringLiteral("123456"))).path(),
-                 LoopbackReply::text(200, "showcomment([{\"Ui\":1,\"N\":\"n\",\"C\":\"hot\",\"S\":3}])"));
-    server.route("GET", QStringLiteral("/api/apps/douzaimai"),
-                 LoopbackReply::text(200, "{\"success\":true,\"content\":[{\"productid\":5,\"ProductName\":\"耳机\"}]}"));
+    routeSideBlocks();
     openA();
     // The reward block comes with a page from the kept copy: refresh with the same date.
     pane->feed()->isReward = true;
@@ -620,13 +636,8 @@ TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)
     pane->pane()->refreshNews(true);
     // The refreshed page is the one on screen before the font is touched.
     ASSERT_TRUE(waitUntil([&] { return pane->webPage()->articleUrl() != first && pane->webPage()->showsArticlePage(); }, 15000));
-    const auto query = [&](const QString& script) { return runScript(*pane, script).toString(); };
-    const QString blocks = QStringLiteral(
-        "['#newreward','#newscore','#related','#douzaimai','#newshotcomment'].filter(function(s){"
-        "var e=document.querySelector(s);return e&&e.innerHTML.length>0;}).length+''");
-    const QString size = QStringLiteral("getComputedStyle(document.querySelector('#content')).fontSize");
-    ASSERT_TRUE(waitUntil([&] { return query(blocks) == QStringLiteral("5"); }, 15000)) << query(blocks).toStdString();
-    EXPECT_TRUE(waitUntil([&] { return query(size) == QStringLiteral("18px"); }, 5000)) << query(size).toStdString();
+    ASSERT_TRUE(waitUntil([&] { return shownBlocks() == QStringLiteral("5"); }, 15000)) << shownBlocks().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return contentFontSize() == QStringLiteral("18px"); }, 5000)) << contentFontSize().toStdString();
 
     pane->adjustFont();
     auto* font = pane->toolBarPopover()->findChild<AdjustFontViewController*>();
@@ -637,16 +648,16 @@ TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)
     EXPECT_EQ(AdjustFontViewController::storedFontSize(), 19);
     ASSERT_GT(pane->pane()->pageGeneration(), generation);
     ASSERT_TRUE(waitUntil([&] { return pane->webPage()->showsArticlePage(); }, 15000));
-    ASSERT_TRUE(waitUntil([&] { return query(size) == QStringLiteral("19px") && query(blocks) == QStringLiteral("5"); }, 15000))
-        << query(size).toStdString() << " " << query(blocks).toStdString();
+    ASSERT_TRUE(waitUntil([&] { return contentFontSize() == QStringLiteral("19px") && shownBlocks() == QStringLiteral("5"); }, 15000))
+        << contentFontSize().toStdString() << " " << shownBlocks().toStdString();
 
     // Tried, not kept: the page at 20, the setting still 19.
     const QUrl nineteen = pane->webPage()->articleUrl();
     pane->setFontSizeEndChange(20, false);
     ASSERT_NE(pane->webPage()->articleUrl(), nineteen);
     ASSERT_TRUE(waitUntil([&] { return pane->webPage()->showsArticlePage(); }, 15000));
-    EXPECT_TRUE(waitUntil([&] { return query(size) == QStringLiteral("20px") && query(blocks) == QStringLiteral("5"); }, 15000))
-        << query(size).toStdString();
+    EXPECT_TRUE(waitUntil([&] { return contentFontSize() == QStringLiteral("20px") && shownBlocks() == QStringLiteral("5"); }, 15000))
+        << contentFontSize().toStdString();
     EXPECT_EQ(AdjustFontViewController::storedFontSize(), 19);
 
     // Quick clicks: each rebuild replaces the one still loading; the last size shows, with blocks.
@@ -654,11 +665,29 @@ TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)
         pane->setFontSizeEndChange(21, false);
         pane->setFontSizeEndChange(22, false);
         EXPECT_TRUE(waitUntil([&] {
-            return pane->webPage()->showsArticlePage() && query(size) == QStringLiteral("22px") && query(blocks) == QStringLiteral("5");
-        }, 15000)) << round << " " << query(size).toStdString() << " " << query(blocks).toStdString();
+            return pane->webPage()->showsArticlePage() && contentFontSize() == QStringLiteral("22px") && shownBlocks() == QStringLiteral("5");
+        }, 15000)) << round << " " << contentFontSize().toStdString() << " " << shownBlocks().toStdString();
         pane->setFontSizeEndChange(20, false);
-        EXPECT_TRUE(waitUntil([&] { return pane->webPage()->showsArticlePage() && query(blocks) == QStringLiteral("5"); }, 15000));
+        EXPECT_TRUE(waitUntil([&] { return pane->webPage()->showsArticlePage() && shownBlocks() == QStringLiteral("5"); }, 15000));
     }
+    AdjustFontViewController::storeFontSize(before);
+}
+
+
+TEST_F(PaneToolbarTest, AFontStepDuringARefreshKeepsTheNewSize)
+{
+    const int before = AdjustFontViewController::storedFontSize();
+    ASSERT_TRUE(AdjustFontViewController::storeFontSize(18));
+    routeSideBlocks();
+    openA();
+    pane->feed()->isReward = true;
+    // The refresh is still downloading when the size changes: the page it builds must not bring
+    // the old size back.
+    pane->pane()->refreshNews(true);
+    pane->setFontSizeEndChange(19, true);
+    EXPECT_TRUE(waitUntil([&] {
+        return pane->webPage()->showsArticlePage() && contentFontSize() == QStringLiteral("19px") && shownBlocks() == QStringLiteral("5");
+    }, 15000)) << contentFontSize().toStdString() << " " << shownBlocks().toStdString();
     AdjustFontViewController::storeFontSize(before);
 }
 
