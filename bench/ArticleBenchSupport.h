@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
+#include <functional>
+
 namespace bench {
 
 // What a benchmark with article web views needs before its application exists: no sandbox (the
@@ -18,6 +20,19 @@ inline void prepareArticleWebProcess()
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ArticleSchemeHandler::registerScheme();
+}
+
+// Runs the event loop until done() holds; false after timeoutMs.
+inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
 }
 
 // Cancelled requests end on the event loop; they must not be left for the application's teardown.

@@ -109,4 +109,11 @@ inline bool runRegisteredBenchmarks(int* argc, char** argv, benchmark::Benchmark
     return true;
 }
 
+// The middle of a set of timings (0 for none).
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
 }  // namespace bench

@@ -32,6 +32,9 @@
 
 namespace {
 
+using bench::median;
+using bench::waitFor;
+
 QString articleBody()
 {
     QString body;
@@ -112,24 +115,6 @@ void BM_ConcatenationAndThreeParses(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ConcatenationAndThreeParses)->Unit(benchmark::kMillisecond);
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
 
 // Seconds from show: to the article page's load end, with every server unreachable so that the
 // cache serves; and seconds of setHtml of the same page into a bare view. Alternating rounds.

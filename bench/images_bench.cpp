@@ -213,12 +213,6 @@ double timeBare(QNetworkAccessManager& manager, const QList<QUrl>& urls)
     return good == urls.size() ? seconds : -1;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // False when a download failed.
 bool compareDownloads()
 {
@@ -254,8 +248,8 @@ bool compareDownloads()
         if (ours.back() < 0 || plain.back() < 0)
             return false;
     }
-    const double o = median(ours);
-    const double p = median(plain);
+    const double o = bench::median(ours);
+    const double p = bench::median(plain);
     std::printf("%d JPEGs of about 50 KB, six in flight (median of %d rounds):\n", kDownloads, kRounds);
     std::printf("  SDWebImageDownloader                %.3f s\n", o);
     std::printf("  QNetworkAccessManager + QImageReader %.3f s\n", p);

@@ -32,6 +32,9 @@
 
 namespace {
 
+using bench::median;
+using bench::waitFor;
+
 void BM_ToolBarView(benchmark::State& state)
 {
     for (auto _ : state) {
@@ -59,24 +62,6 @@ void BM_NinePushButtons(benchmark::State& state)
     }
 }
 BENCHMARK(BM_NinePushButtons)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 15000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
 
 QString articleBody()
 {
