@@ -1,5 +1,6 @@
 #include "platform/AssociatedObjects.h"
 
+#include <algorithm>
 #include <mutex>
 #include <unordered_map>
 #include <utility>
@@ -60,31 +61,31 @@ std::shared_ptr<void> get(const QObject* object, const void* key)
     return {};
 }
 
-void set(QObject* object, const void* key, std::shared_ptr<void> value)
+namespace {
+
+// Stores the value under the key, or leaves a value already there when keepExisting; returns
+// what the key holds afterwards. Whatever is let go is released after the lock.
+std::shared_ptr<void> put(QObject* object, const void* key, std::shared_ptr<void> value, bool keepExisting)
 {
-    if (!object)
-        return;
-    if (!value) {
-        remove(object, key);
-        return;
-    }
     std::shared_ptr<void> previous;
+    std::shared_ptr<void> stored;
     bool needsConnection = false;
     {
         Store& s = store();
         std::lock_guard lock(s.mutex);
         auto [it, inserted] = s.records.try_emplace(object);
         needsConnection = inserted;
-        bool replaced = false;
-        for (auto& entry : it->second.values) {
-            if (entry.first == key) {
-                previous = std::exchange(entry.second, std::move(value));
-                replaced = true;
-                break;
-            }
+        auto& values = it->second.values;
+        auto entry = std::find_if(values.begin(), values.end(), [key](const auto& e) { return e.first == key; });
+        if (entry == values.end()) {
+            values.emplace_back(key, value);
+            stored = std::move(value);
+        } else if (keepExisting) {
+            stored = entry->second;
+        } else {
+            previous = std::exchange(entry->second, value);
+            stored = std::move(value);
         }
-        if (!replaced)
-            it->second.values.emplace_back(key, std::move(value));
     }
     if (needsConnection) {
         // Direct connection without a context: it runs in the destroying thread, before the
@@ -98,6 +99,34 @@ void set(QObject* object, const void* key, std::shared_ptr<void> value)
         else
             QObject::disconnect(connection);
     }
+    return stored;
+}
+
+}  // namespace
+
+void set(QObject* object, const void* key, std::shared_ptr<void> value)
+{
+    if (!object)
+        return;
+    if (!value) {
+        remove(object, key);
+        return;
+    }
+    put(object, key, std::move(value), false);
+}
+
+std::shared_ptr<void> getOrSet(QObject* object, const void* key, const std::function<std::shared_ptr<void>()>& make)
+{
+    if (!object)
+        return {};
+    if (auto existing = get(object, key))
+        return existing;
+    // Made outside the lock (making it may use the store); a value another thread stored
+    // meanwhile wins and this one is let go.
+    std::shared_ptr<void> made = make();
+    if (!made)
+        return {};
+    return put(object, key, std::move(made), true);
 }
 
 void remove(QObject* object, const void* key)

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 // Side records kept beside a QObject under a key, like values associated with the object itself:
@@ -16,6 +17,9 @@ std::shared_ptr<void> get(const QObject* object, const void* key);
 // Stores the value under the key (null removes it). The previous value is released after the
 // store's lock is let go, so its destructor may itself use the store.
 void set(QObject* object, const void* key, std::shared_ptr<void> value);
+// The value stored under the key; when there is none, stores what `make` returns and gives that.
+// Two threads asking at once get the same value.
+std::shared_ptr<void> getOrSet(QObject* object, const void* key, const std::function<std::shared_ptr<void>()>& make);
 // Removes the value stored under the key, if any.
 void remove(QObject* object, const void* key);
 // How many objects have at least one record (for tests of the clean-up).
@@ -32,11 +36,7 @@ std::shared_ptr<T> value(const QObject* object, const void* key)
 template <typename T>
 std::shared_ptr<T> getOrCreate(QObject* object, const void* key)
 {
-    if (auto existing = value<T>(object, key))
-        return existing;
-    auto made = std::make_shared<T>();
-    set(object, key, made);
-    return value<T>(object, key);
+    return std::static_pointer_cast<T>(getOrSet(object, key, [] { return std::make_shared<T>(); }));
 }
 
 }  // namespace AssociatedObjects

@@ -116,3 +116,28 @@ TEST(AssociatedObjects, ManyThreadsAtOnce)
     objects.clear();
     EXPECT_EQ(AssociatedObjects::objectCount(), withRecords - kThreads * kObjects);
 }
+
+TEST(AssociatedObjects, ThreadsMakingOneRecordAtOnceAllGetTheSameOne)
+{
+    constexpr int kThreads = 8, kRounds = 50;
+    for (int round = 0; round < kRounds; ++round) {
+        QObject object;
+        std::atomic<int> ready{0};
+        std::vector<std::shared_ptr<Probe>> got(kThreads);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                ++ready;
+                while (ready < kThreads) {
+                }
+                got[t] = AssociatedObjects::getOrCreate<Probe>(&object, &kFirstKey);
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+        const auto stored = AssociatedObjects::value<Probe>(&object, &kFirstKey);
+        ASSERT_NE(stored, nullptr);
+        for (int t = 0; t < kThreads; ++t)
+            EXPECT_EQ(got[t], stored) << "round " << round << ", thread " << t;
+    }
+}
