@@ -1,11 +1,10 @@
 #include "ui/alert/AlertSheet.h"
 
 #include "foundation/CommonFunction.h"
+#include "platform/Dispatch.h"
 
-#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPointer>
-#include <QThread>
 
 namespace {
 
@@ -25,10 +24,7 @@ void showSheet(const QString& messageText, const QString& informativeText, const
 void AlertSheet::presentAlert(const QString& messageText, const QString& informativeText, const QString& buttonTitle,
                               QWidget* window)
 {
-    QCoreApplication* application = QCoreApplication::instance();
-    if (!application)
-        return;
-    if (QThread::currentThread() == application->thread()) {
+    if (dispatch::isMainThread()) {
         showSheet(messageText, informativeText, buttonTitle, window);
         return;
     }
@@ -36,14 +32,11 @@ void AlertSheet::presentAlert(const QString& messageText, const QString& informa
     // if that still exists by then.
     const QPointer<QWidget> target(window);
     const bool hadWindow = window != nullptr;
-    QMetaObject::invokeMethod(
-        application,
-        [=] {
-            if (hadWindow && !target)
-                return;
-            showSheet(messageText, informativeText, buttonTitle, target.data());
-        },
-        Qt::QueuedConnection);
+    dispatch::asyncMain([=] {
+        if (hadWindow && !target)
+            return;
+        showSheet(messageText, informativeText, buttonTitle, target.data());
+    });
 }
 
 void AlertSheet::install()
