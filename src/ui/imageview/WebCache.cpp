@@ -38,14 +38,6 @@ void onMainSoon(std::function<void()> block)
         dispatch::asyncMain(std::move(block));
 }
 
-void onMainNow(const std::function<void()>& block)
-{
-    if (dispatch::isMainThread())
-        block();
-    else
-        dispatch::syncMain(block);
-}
-
 }  // namespace
 
 void setImageManager(std::shared_ptr<SDWebImageManager> manager)
@@ -133,7 +125,8 @@ void sd_setImageWithURL(ImageView* view, const QUrl& url, const QImage& placehol
             if (!weakView)
                 return;
             removeActivityIndicator(weakView);
-            onMainNow([&] {
+            // On the main thread: at once when already there, else with this thread waiting.
+            dispatch::syncMain([&] {
                 if (!weakView)
                     return;
                 if (!image.isNull() && (options & SDLoadAvoidAutoSetImage) && completedBlock) {
