@@ -5,15 +5,6 @@
 
 namespace {
 
-// Runs the block on the main thread and returns after it ran.
-void onMainNow(const std::function<void()>& block)
-{
-    if (dispatch::isMainThread())
-        block();
-    else
-        dispatch::syncMain(block);
-}
-
 ImageDownloadOptions downloaderOptions(ImageLoadOptions options, bool refreshingCachedImage)
 {
     ImageDownloadOptions result = 0;
@@ -188,7 +179,7 @@ std::shared_ptr<SDWebImageCombinedOperation> SDWebImageManager::loadImageWithURL
     }
     if (validURL.isEmpty() || (failedBefore && !(options & SDLoadRetryFailed))) {
         const Error error(QLatin1String(Error::kURLErrorDomain), -1100);
-        onMainNow([&] { completedBlock(QImage(), QByteArray(), error, SDImageCacheTypeNone, true, url); });
+        dispatch::syncMain([&] { completedBlock(QImage(), QByteArray(), error, SDImageCacheTypeNone, true, url); });
         return operation;
     }
 
@@ -234,7 +225,7 @@ void SDWebImageManager::onCacheAnswer(const std::shared_ptr<SDWebImageCombinedOp
     const bool allowed = !d || d->imageManagerShouldDownloadImageForURL(*this, url).value_or(true);
     if ((cachedImage.isNull() || (options & SDLoadRefreshCached)) && allowed) {
         if (!cachedImage.isNull()) {
-            onMainNow([&] {
+            dispatch::syncMain([&] {
                 if (!operation->isCancelled())
                     completedBlock(cachedImage, cachedData, std::nullopt, cacheType, true, url);
             });
@@ -261,7 +252,7 @@ void SDWebImageManager::onCacheAnswer(const std::shared_ptr<SDWebImageCombinedOp
         });
         return;
     }
-    onMainNow([&] {
+    dispatch::syncMain([&] {
         if (!operation->isCancelled()) {
             if (!cachedImage.isNull())
                 completedBlock(cachedImage, cachedData, std::nullopt, cacheType, true, url);
@@ -285,7 +276,7 @@ void SDWebImageManager::onDownloaded(const std::weak_ptr<SDWebImageCombinedOpera
         return;
     }
     if (error) {
-        onMainNow([&] {
+        dispatch::syncMain([&] {
             if (!operation->isCancelled())
                 completedBlock(QImage(), QByteArray(), error, SDImageCacheTypeNone, finished, url);
         });
@@ -326,7 +317,7 @@ void SDWebImageManager::onDownloaded(const std::weak_ptr<SDWebImageCombinedOpera
         } else {
             if (!downloadedImage.isNull() && finished)
                 m_imageCache->storeImage(downloadedImage, false, downloadedData, key, toDisk);
-            onMainNow([&] {
+            dispatch::syncMain([&] {
                 if (!operation->isCancelled())
                     completedBlock(downloadedImage, downloadedData, std::nullopt, SDImageCacheTypeNone, finished, url);
             });
