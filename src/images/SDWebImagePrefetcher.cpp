@@ -1,6 +1,5 @@
 #include "images/SDWebImagePrefetcher.h"
 
-#include "platform/Clock.h"
 #include "platform/Dispatch.h"
 
 void SDWebImagePrefetcherDelegate::imagePrefetcherDidPrefetchURL(SDWebImagePrefetcher&, const QUrl&, quint64, quint64) {}
@@ -46,7 +45,6 @@ void SDWebImagePrefetcher::prefetchURLs(const QList<QUrl>& urls, SDWebImagePrefe
                                         SDWebImagePrefetcherCompletionBlock completionBlock)
 {
     cancelPrefetching();
-    m_startedTime = Clock::nowSeconds();
     m_prefetchURLs = urls;
     m_completionBlock = std::move(completionBlock);
     m_progressBlock = std::move(progressBlock);

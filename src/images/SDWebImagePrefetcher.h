@@ -68,7 +68,6 @@ private:
     quint64 m_requestedCount = 0;
     quint64 m_skippedCount = 0;
     quint64 m_finishedCount = 0;
-    double m_startedTime = 0;
     SDWebImagePrefetcherCompletionBlock m_completionBlock;
     SDWebImagePrefetcherProgressBlock m_progressBlock;
     // Which run a load belongs to, so that a late answer of a cancelled run counts for nothing.
