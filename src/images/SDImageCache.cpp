@@ -190,13 +190,11 @@ QImage SDImageCache::imageFromDiskCacheForKey(const QString& key)
 
 QByteArray SDImageCache::diskImageDataBySearchingAllPathsForKey(const QString& key) const
 {
-    const QString defaultPath = defaultCachePathForKey(key);
-    for (const QString& path : {defaultPath, withoutExtension(defaultPath)}) {
-        const QByteArray data = readFile(path);
-        if (!data.isNull())
-            return data;
-    }
-    for (const QString& folder : customPaths()) {
+    // The own folder first, then the read-only ones; in each the file with the extension, then
+    // the bare digest.
+    QStringList folders = customPaths();
+    folders.prepend(m_diskCachePath);
+    for (const QString& folder : std::as_const(folders)) {
         const QString path = cachePathForKey(key, folder);
         for (const QString& candidate : {path, withoutExtension(path)}) {
             const QByteArray data = readFile(candidate);
