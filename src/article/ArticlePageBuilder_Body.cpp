@@ -82,11 +82,24 @@ bool insideAnyAnchor(const QString& markup, const QStringList& anchors)
     return false;
 }
 
-struct Pictures
+// Shown where a picture cannot be loaded.
+const QString& fallbackPicture()
 {
-    QString loading = ArticleBundle::fileUrl(QStringLiteral("korvask_webview_loadingimage.png"));
-    QString fallback = ArticleBundle::fileUrl(QStringLiteral("korvask_webview_defaultimage.png"));
-};
+    static const QString address = ArticleBundle::fileUrl(QStringLiteral("korvask_webview_defaultimage.png"));
+    return address;
+}
+
+// What a picture of the body gets: its address kept aside with the loading and fallback pictures,
+// and the click and load handlers. Online, the lazy loader takes the address as well.
+QString pictureAttributes(const QString& src, bool online, const QString& onClick)
+{
+    static const QString loading = ArticleBundle::fileUrl(QStringLiteral("korvask_webview_loadingimage.png"));
+    const QString pattern = online ? QStringLiteral("data-original=\"%1\" originsrc=\"%1\" loadingsrc=\"%2\" onError=\"this.src='%3'\" "
+                                                    "onclick=\"%4\" onload=\"imageload();\"")
+                                   : QStringLiteral("originsrc=\"%1\" loadingsrc=\"%2\" onError=\"this.src='%3'\" onclick=\"%4\" "
+                                                    "onload=\"imageload();\"");
+    return pattern.arg(src, loading, fallbackPicture(), onClick);
+}
 
 void documentWay(QString& body, const QString& newsId, bool online, QStringList* images, QString* firstImage)
 {
@@ -111,7 +124,6 @@ void documentWay(QString& body, const QString& newsId, bool online, QStringList*
             body.replace(raw, withoutSize(raw));
         }
     }
-    const Pictures pictures;
     TFHppleElementList list = search(body, QStringLiteral("//img"));
     if (online) {
         const QStringList anchors = anchorMarkups(body, true);
@@ -134,13 +146,8 @@ void documentWay(QString& body, const QString& newsId, bool online, QStringList*
         if (done.contains(src))
             continue;
         done.insert(src);
-        const QString replacement =
-            online ? QStringLiteral("data-original=\"%1\" originsrc=\"%1\" loadingsrc=\"%2\" onError=\"this.src='%3'\" "
-                                    "onclick=\"IsImageLoaded();\" onload=\"imageload();\" src=\"%3\"")
-                         .arg(src, pictures.loading, pictures.fallback)
-                   : QStringLiteral("originsrc=\"%1\" loadingsrc=\"%2\" onError=\"this.src='%3'\" onclick=\"IsImageLoaded();\" "
-                                    "onload=\"imageload();\" src=\"%3\"")
-                         .arg(src, pictures.loading, pictures.fallback);
+        const QString replacement = pictureAttributes(src, online, QStringLiteral("IsImageLoaded();"))
+            + QStringLiteral(" src=\"") + fallbackPicture() + QLatin1Char('"');
         body.replace(QStringLiteral("src=\"%1\"").arg(src), replacement);
     }
 }
@@ -157,7 +164,6 @@ void regexWay(QString& body, const QString& newsId, bool online, QStringList* im
                 body.replace(match.at(0), withoutSize(match.at(0)));
         }
     }
-    const Pictures pictures;
     const auto tags = arrayOfCaptureComponentsMatchedByRegex(body, kPicturePattern);
     if (!tags)
         return;
@@ -178,13 +184,8 @@ void regexWay(QString& body, const QString& newsId, bool online, QStringList* im
         if (done.contains(tag))
             continue;
         done.insert(tag);
-        const QString attributes =
-            online ? QStringLiteral("data-original=\"%1\" originsrc=\"%1\" loadingsrc=\"%2\" onError=\"this.src='%3'\" "
-                                    "onclick=\"window.external.IsImageLoaded();\" onload=\"imageload();\"")
-                         .arg(src, pictures.loading, pictures.fallback)
-                   : QStringLiteral("originsrc=\"%1\" loadingsrc=\"%2\" onError=\"this.src='%3'\" onclick=\"IsImageLoaded();\" "
-                                    "onload=\"imageload();\"")
-                         .arg(src, pictures.loading, pictures.fallback);
+        const QString attributes = pictureAttributes(
+            src, online, online ? QStringLiteral("window.external.IsImageLoaded();") : QStringLiteral("IsImageLoaded();"));
         body.replace(tag, tag.left(5) + attributes + tag.mid(5));
     }
 }
