@@ -1,6 +1,5 @@
 #include "article/CommentHtmlManager.h"
 
-#include "article/ArticleCacheFile.h"
 #include "article/HtmlText.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/xml/TBXML.h"
@@ -50,19 +49,16 @@ QString resultsForm(const QVariantMap& vote)
         const QVariantMap item = element.toMap();
         const QString tag = HtmlText::escape(item.value(QStringLiteral("tag")).toString());
         const long long count = item.value(QStringLiteral("count")).toLongLong();
-        float share = 0.0F;
-        if (haveTotal)
-            share = static_cast<float>(static_cast<double>(count) / totalVotes * 100.0);
+        QString text;
         if (fillRemainder && k == items.size()) {
-            const double rest = std::max(0.0, 100.0 - writtenSum);
-            html += QStringLiteral("<div class=\"itemdiv\"><div class=\"tagdiv\">%1、%2</div><div class=\"bardiv\"><div "
-                                   "class=\"progressdiv%1\" style=\"width:%3%;\"></div></div><div class=\"countdiv\">%3% (%4票)"
-                                   "</div></div>")
-                        .arg(QString::number(k), tag, percentText(rest), QString::number(count));
-            continue;
+            text = percentText(std::max(0.0, 100.0 - writtenSum));
+        } else {
+            float share = 0.0F;
+            if (haveTotal)
+                share = static_cast<float>(static_cast<double>(count) / totalVotes * 100.0);
+            text = percentText(share);
+            writtenSum += text.toDouble();
         }
-        const QString text = percentText(share);
-        writtenSum += text.toDouble();
         html += QStringLiteral("<div class=\"itemdiv\"><div class=\"tagdiv\">%1、%2</div><div class=\"bardiv\"><div "
                                "class=\"progressdiv%1\" style=\"width:%3%;\"></div></div><div class=\"countdiv\">%3% (%4票)"
                                "</div></div>")
