@@ -51,7 +51,6 @@ public:
     static int inFlight(Kind kind);
 
     // The three callers' names.
-    static bool readTaskDue() { return due(Kind::ReadNews); }
     static void postOpenNewsTask() { post(Kind::ReadNews); }
     static void postCommentAndReplyTask() { report(Kind::Comment); }
     static void postAdvertiseTask() { report(Kind::AdClick); }
