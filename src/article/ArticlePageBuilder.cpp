@@ -7,6 +7,8 @@
 #include "Library/RegexKitLite-4.0/RegexKitLite.h"
 
 #include <QFile>
+#include <QHash>
+#include <QMutex>
 #include <QRegularExpression>
 
 namespace ArticleBundle {
@@ -16,12 +18,28 @@ QString fileUrl(const QString& name)
     return QLatin1String(kBaseUrl) + name;
 }
 
-QString text(const QString& name)
+std::optional<QByteArray> bytes(const QString& name)
 {
+    // The bundle is compiled into the program and never changes, and every page asks for the same
+    // few files (the jQuery scripts, the pictures): each is read and uncompressed once. Only files
+    // that exist are kept, so names a page makes up cannot grow the store.
+    static QMutex mutex;
+    static QHash<QString, QByteArray> files;
+    QMutexLocker lock(&mutex);
+    if (const auto found = files.constFind(name); found != files.constEnd())
+        return *found;
     QFile file(QStringLiteral(":/article/") + name);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("");
-    return QString::fromUtf8(file.readAll());
+        return std::nullopt;
+    const QByteArray read = file.readAll();
+    files.insert(name, read);
+    return read;
+}
+
+QString text(const QString& name)
+{
+    const std::optional<QByteArray> file = bytes(name);
+    return file ? QString::fromUtf8(*file) : QStringLiteral("");
 }
 
 }  // namespace ArticleBundle
@@ -33,9 +51,22 @@ QString fontFamily(bool thin)
     return thin ? QStringLiteral("PingFangSC-Light") : QStringLiteral("PingFangSC-Regular");
 }
 
+// Every page of the process takes the same style sheet and page script: each is decoded once.
+const QString& bundleStyleSheet()
+{
+    static const QString sheet = ArticleBundle::text(QStringLiteral("iPadNews.css"));
+    return sheet;
+}
+
+const QString& bundlePageScript()
+{
+    static const QString script = ArticleBundle::text(QStringLiteral("news.js"));
+    return script;
+}
+
 QString styleText(const ArticlePageInput& input)
 {
-    QString style = ArticleBundle::text(QStringLiteral("iPadNews.css"));
+    QString style = bundleStyleSheet();
     if (input.fontSize && !input.fontSize->isNull())
         style.replace(QStringLiteral("#fontsize#"), *input.fontSize);
     style.replace(QStringLiteral("#fontfamily#"), fontFamily(input.thinFont));
@@ -136,7 +167,7 @@ ArticlePageResult ArticlePageBuilder::complateHtmlCode(const ArticlePageInput& i
     page.reserve(body.size() + 16384);
     page += QStringLiteral("<html><head>");
     page += styleText(input);
-    page += ArticleBundle::text(QStringLiteral("news.js"));
+    page += bundlePageScript();
     page += QStringLiteral("</head><body id=\"body\"><div class=\"wrap\">");
     page += titleBlock(input);
     page += body;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +13,9 @@ inline constexpr auto kScheme = "tidwenpage";
 inline constexpr auto kBaseUrl = "tidwenpage://bundle/";
 // The address of a bundle file.
 QString fileUrl(const QString& name);
+// The bytes of a file of resources/article; nothing when it is missing. Each file is read from
+// the resources once for the process.
+std::optional<QByteArray> bytes(const QString& name);
 // The text of a file of resources/article; "" when it is missing.
 QString text(const QString& name);
 }  // namespace ArticleBundle

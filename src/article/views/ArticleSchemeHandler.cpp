@@ -3,7 +3,6 @@
 #include "article/ArticlePageBuilder.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
@@ -86,12 +85,12 @@ void ArticleSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job)
             job->fail(QWebEngineUrlRequestJob::UrlNotFound);
             return;
         }
-        QFile file(QStringLiteral(":/article/") + name);
-        if (!file.open(QIODevice::ReadOnly)) {
+        const std::optional<QByteArray> file = ArticleBundle::bytes(name);
+        if (!file) {
             job->fail(QWebEngineUrlRequestJob::UrlNotFound);
             return;
         }
-        bytes = file.readAll();
+        bytes = *file;
     }
     auto* buffer = new QBuffer(job);
     buffer->setData(bytes);
