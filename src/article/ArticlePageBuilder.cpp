@@ -46,11 +46,6 @@ QString text(const QString& name)
 
 namespace {
 
-QString fontFamily(bool thin)
-{
-    return thin ? QStringLiteral("PingFangSC-Light") : QStringLiteral("PingFangSC-Regular");
-}
-
 // Every page of the process takes the same style sheet and page script: each is decoded once.
 const QString& bundleStyleSheet()
 {
@@ -69,7 +64,7 @@ QString styleText(const ArticlePageInput& input)
     QString style = bundleStyleSheet();
     if (input.fontSize && !input.fontSize->isNull())
         style.replace(QStringLiteral("#fontsize#"), *input.fontSize);
-    style.replace(QStringLiteral("#fontfamily#"), fontFamily(input.thinFont));
+    style.replace(QStringLiteral("#fontfamily#"), ArticlePageBuilder::fontFamily(input.thinFont));
     style.replace(QStringLiteral("[ios9]1"), QStringLiteral("0"));
     return style;
 }
@@ -123,6 +118,11 @@ QStringList replaceVotes(QString& page)
 QString ArticlePageBuilder::voteDomain()
 {
     return QStringLiteral("tidwen.example");
+}
+
+QString ArticlePageBuilder::fontFamily(bool thin)
+{
+    return thin ? QStringLiteral("PingFangSC-Light") : QStringLiteral("PingFangSC-Regular");
 }
 
 QString ArticlePageBuilder::titleBlock(const ArticlePageInput& input)

@@ -1,6 +1,7 @@
 #include "article/views/RightViewController.h"
 
 #include "article/ArticleCacheFile.h"
+#include "article/ArticlePageBuilder.h"
 #include "article/views/ArticleNeighbours.h"
 #include "article/views/ArticleSchemeHandler.h"
 #include "article/views/ArticleWebPage.h"
@@ -32,8 +33,7 @@ namespace {
 
 QString fontFamilyScript()
 {
-    return QStringLiteral("SetFontFamily('%1')")
-        .arg(gbThinFont.load() ? QStringLiteral("PingFangSC-Light") : QStringLiteral("PingFangSC-Regular"));
+    return QStringLiteral("SetFontFamily('%1')").arg(ArticlePageBuilder::fontFamily(gbThinFont.load()));
 }
 
 class NoNeighbours : public ArticleNeighbours
