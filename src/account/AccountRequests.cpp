@@ -6,11 +6,9 @@
 #include "foundation/CommonFunction.h"
 #include "foundation/xml/TTXMLParser.h"
 #include "networking/AFNetManager.h"
-#include "platform/StorageRoot.h"
 #include "platform/UserDefaults.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 #include <QVariantMap>
 
@@ -66,9 +64,8 @@ std::shared_ptr<AFHTTPSessionManager> AccountRequests::postUserInfo(const QStrin
 
 bool AccountRequests::storeLastUserInfo(const QByteArray& bytes)
 {
-    const QString path = CommonFunction::getLastUserInfoPath();
-    StorageRoot::ensureFolder(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
+    // The path's folder is created by getLastUserInfoPath itself.
+    QSaveFile file(CommonFunction::getLastUserInfoPath());
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.write(bytes);
@@ -82,6 +79,19 @@ NSMyUserInfoPtr AccountRequests::lastUserInfo()
         return nullptr;
     NSMyUserInfoPtr user;
     return classify(file.readAll(), &user) == Reply::User ? user : nullptr;
+}
+
+void AccountRequests::logIn(const QByteArray& bytes, UserLandData record, const NSMyUserInfoPtr& user)
+{
+    storeLastUserInfo(bytes);
+    record.UserID = QString::number(user->userID);
+    {
+        SettingsDatabaseOperate::Lease settings;
+        if (settings)
+            settings->UserLandData_setNewsUserData(record);
+    }
+    if (const auto shell = AccountShell::installed())
+        shell->setCurrLandUser(user, true);
 }
 
 UserLandDataPtr AccountRequests::rememberedLogin()
