@@ -141,7 +141,7 @@ TEST_F(ArticlePaneTest, FailedRefreshKeepsThePage)
     pane.refreshNews(true);
     ASSERT_TRUE(waitUntil([&] { return requestsTo(kArticlePath).size() == 2; }));
     EXPECT_TRUE(requestsTo(kArticlePath).at(1).query.startsWith(QStringLiteral("r=shuaxin")));
-    waitUntil([] { return false; }, 300);
+    spin(300);
     EXPECT_EQ(host.pages.size(), 1);
     EXPECT_FALSE(host.errorShown);
 
@@ -160,7 +160,7 @@ TEST_F(ArticlePaneTest, TheLaterArticleWins)
     ASSERT_TRUE(waitUntil([&] { return !requestsTo(kArticlePath).isEmpty(); }));
     pane.show(item(QStringLiteral("654321")));
     ASSERT_TRUE(waitForPage(pane));
-    waitUntil([] { return false; }, 700);
+    spin(700);
     ASSERT_EQ(host.pages.size(), 1);
     EXPECT_TRUE(host.pages.first().contains(QStringLiteral("乙文")));
     EXPECT_FALSE(host.pages.first().contains(QStringLiteral("甲文")));
@@ -175,7 +175,7 @@ TEST_F(ArticlePaneTest, ItemsWithoutANewsIdAreNotOpened)
     pane.openNewsInNews(QStringLiteral("../../x"));
     pane.openHot(QStringLiteral("x1"));
     EXPECT_TRUE(pane.recordNewsAndHot().isEmpty());
-    waitUntil([] { return false; }, 100);
+    spin(100);
     EXPECT_EQ(server.requestCount(), 0);
     EXPECT_TRUE(host.deals.isEmpty());
 }
@@ -246,7 +246,7 @@ TEST_F(ArticlePaneTest, VoteSnippetRequestsItsVoteOnce)
     EXPECT_TRUE(host.pages.first().contains(QStringLiteral("<div id=\"vote77\"></div>")));
     ASSERT_TRUE(waitUntil([&] { return requestsTo(QStringLiteral("/xml/vote/77_0.xml")).size() == 1; }));
     // The reply is in long before this; the page has not said it loaded, so the block waits.
-    waitUntil([] { return false; }, 400);
+    spin(400);
     EXPECT_TRUE(host.scriptsCalling(QStringLiteral("appinsertvote")).isEmpty());
     pane.pageLoadFinished();
     ASSERT_TRUE(waitUntil([&] { return !host.scriptsCalling(QStringLiteral("appinsertvote")).isEmpty(); }));
@@ -317,8 +317,8 @@ TEST_F(ArticlePaneTest, AVoteRepliedAfterItsArticleWasLeftIsDropped)
     pane.show(item(QStringLiteral("123457")));
     ASSERT_TRUE(waitForPage(pane, 2));
     ASSERT_TRUE(waitUntil([&] { return requestsTo(QStringLiteral("/xml/vote/77_0.xml")).size() == 1; }));
-    waitUntil([] { return false; }, 900);  // the delayed reply and its block build are over
+    spin(900);  // the delayed reply and its block build are over
     pane.pageLoadFinished();
-    waitUntil([] { return false; }, 100);
+    spin(100);
     EXPECT_TRUE(host.scriptsCalling(QStringLiteral("appinsertvote")).isEmpty());
 }

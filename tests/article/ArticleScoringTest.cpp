@@ -52,7 +52,7 @@ TEST_F(ArticleScoringTest, ARefusedGateSendsNothingAndKeepsTheBlock)
     logIn();
     rememberAccount(false);
     pane->postScore(2);
-    waitUntil([] { return false; }, 200);
+    spin(200);
     EXPECT_EQ(scoreRequests(), 0);
     EXPECT_TRUE(host.scripts.isEmpty());
     EXPECT_FALSE(pane->isScoring());

@@ -97,7 +97,7 @@ void ArticleFixture::TearDown()
     // Cancelled requests finish on the event loop; let them end before the next test (and before
     // the application object goes away, whose teardown cannot take their last events).
     QCoreApplication::sendPostedEvents();
-    waitUntil([] { return false; }, 100);
+    spin(100);
     QCoreApplication::sendPostedEvents();
     urls.reset();
     ArticleAppDelegate::install(nullptr);

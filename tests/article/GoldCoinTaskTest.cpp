@@ -151,7 +151,7 @@ TEST_F(GoldCoinTaskTest, PagesFromTheCacheAreNotReads)
     // Same Last-Modified: the cached file serves the second opening.
     ArticlePane again(&host);
     readArticle(again, QStringLiteral("100021"));
-    waitUntil([] { return false; }, 200);
+    spin(200);
     EXPECT_EQ(posts().size(), 1);
 }
 
@@ -160,7 +160,7 @@ TEST_F(GoldCoinTaskTest, NothingWithoutARememberedPassword)
     storeAccount(false);
     ArticlePane pane(&host);
     readArticle(pane, QStringLiteral("100031"));
-    waitUntil([] { return false; }, 200);
+    spin(200);
     EXPECT_TRUE(posts().isEmpty());
     EXPECT_TRUE(value("coinRead").isNull());
 }

@@ -170,7 +170,7 @@ TEST_F(RightViewControllerTest, InPageLinksOpenInThePaneAndOthersGoToTheBrowser)
     for (const char* id : {"file", "smb", "web"})
         runScript(*view, QStringLiteral("document.getElementById('%1').click()").arg(QLatin1String(id)));
     EXPECT_TRUE(waitUntil([&] { return !catcher.urls.isEmpty(); }, 5000));
-    waitUntil([] { return false; }, 300);
+    spin(300);
     ASSERT_EQ(catcher.urls.size(), 1);
     EXPECT_EQ(catcher.urls.first().toString(), outside);
 }
@@ -188,13 +188,13 @@ TEST_F(RightViewControllerTest, OnlyTheArticlePageReachesThePane)
     ASSERT_TRUE(waitUntil([&] { return !requestsTo(QStringLiteral("/caller.html")).isEmpty(); }));
     // A path outside the cache is no news id: nothing is requested, nothing written.
     runScript(*view, QStringLiteral("window.external.opennewsinnews('../../x')"));
-    waitUntil([] { return false; }, 800);
+    spin(800);
     EXPECT_EQ(historySize(), 1);
 
     // An outside page loaded into the view.
     view->webPage()->load(server.url(QStringLiteral("/caller.html")));
     ASSERT_TRUE(waitUntil([&] { return view->webPage()->title() == QStringLiteral("ran"); }, 10000));
-    waitUntil([] { return false; }, 800);
+    spin(800);
     EXPECT_EQ(historySize(), 1);
     EXPECT_TRUE(requestsTo(QStringLiteral("/xml/newscontent/654/")).isEmpty());
     EXPECT_TRUE(requestsTo(QStringLiteral("/xml/newscontent/../")).isEmpty());

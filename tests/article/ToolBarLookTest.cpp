@@ -39,7 +39,7 @@ double differingShare(const QImage& a, const QImage& b)
 
 QImage shot(ToolBarView& bar)
 {
-    waitUntil([] { return false; }, 30);  // constraints are applied on the event loop
+    spin(30);  // constraints are applied on the event loop
     return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 

@@ -54,7 +54,7 @@ TEST(ToolBarView, ButtonSetsAndClicks)
         button->click();
     EXPECT_EQ(delegate.calls, (QStringList{"openComment", "openComment", "refresh", "adjustFont", "share", "writeComment", "back",
                                            "instantGO"}));
-    waitUntil([] { return false; }, 50);  // the layout is applied on the event loop
+    spin(50);  // the layout is applied on the event loop
     // The news set reads from the right: comment icon, write comment, share, font, refresh.
     EXPECT_GT(bar.commentBtn->x(), bar.writeCommentBtn->x());
     EXPECT_GT(bar.writeCommentBtn->x(), bar.shareBtn->x());
@@ -69,7 +69,7 @@ TEST(ToolBarView, HoverColours)
     bar.resize(600, 50);
     bar.changForHotProduct();
     bar.show();
-    waitUntil([] { return false; }, 50);
+    spin(50);
     ASSERT_EQ(bar.hoverArray().size(), 8);
     EXPECT_FALSE(bar.hoverArray().contains(bar.commentCountBtn));
     const auto corner = [](QWidget* button) { return button->grab().toImage().pixelColor(2, 2); };
