@@ -2,7 +2,6 @@
 
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
-#include "database/SettingsDatabaseOperate.h"
 #include "foundation/GlobalValues.h"
 
 void AutoLandOperation::start()
@@ -27,20 +26,11 @@ void AutoLandOperation::start()
             NSMyUserInfoPtr user;
             switch (AccountRequests::classify(bytes, &user)) {
             case AccountRequests::Reply::User: {
-                AccountRequests::storeLastUserInfo(bytes);
-                UserLandData record = *account;
-                record.UserID = QString::number(user->userID);
-                {
-                    SettingsDatabaseOperate::Lease settings;
-                    if (settings)
-                        settings->UserLandData_setNewsUserData(record);
-                }
-                if (const auto shell = AccountShell::installed()) {
-                    shell->setCurrLandUser(user, true);
-                    if (gbReplyRemind.load()) {
-                        shell->downloadUserRemindCount(record.UserID);
-                        shell->downloadUserForumRemindCount(record.UserID);
-                    }
+                AccountRequests::logIn(bytes, *account, user);
+                const auto shell = AccountShell::installed();
+                if (shell && gbReplyRemind.load()) {
+                    shell->downloadUserRemindCount(QString::number(user->userID));
+                    shell->downloadUserForumRemindCount(QString::number(user->userID));
                 }
                 break;
             }

@@ -2,7 +2,6 @@
 
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
-#include "database/SettingsDatabaseOperate.h"
 #include "foundation/GlobalValues.h"
 
 #include "networking/AFHTTPSessionManager.h"
@@ -60,25 +59,17 @@ void UserLogin::login(const QString& account, const QString& password, bool reme
                 self->end(reply == AccountRequests::Reply::NoUser ? Outcome::Refused : Outcome::Failed);
                 return;
             }
-            AccountRequests::storeLastUserInfo(bytes);
             UserLandData record;
             record.UserAccount = name;
             record.UserPassWord = rememberPassword ? password : QStringLiteral("");
             record.bRememberPassWord = rememberPassword;
             record.bCurrentAccount = true;
             record.bHaveLand = true;
-            record.UserID = QString::number(user->userID);
-            {
-                SettingsDatabaseOperate::Lease settings;
-                if (settings)
-                    settings->UserLandData_setNewsUserData(record);
-            }
             self->m_user = user;
-            if (const auto shell = AccountShell::installed()) {
-                shell->setCurrLandUser(user, true);
-                if (gbReplyRemind.load())
-                    shell->downloadUserRemindCount(QString::number(user->userID));
-            }
+            AccountRequests::logIn(bytes, record, user);
+            const auto shell = AccountShell::installed();
+            if (shell && gbReplyRemind.load())
+                shell->downloadUserRemindCount(QString::number(user->userID));
             self->end(Outcome::LoggedIn);
         },
         [self](qint64) {
