@@ -130,11 +130,11 @@ FeedPtr ArticleFixture::item(const QString& newsId, const QString& postDate)
     return feed;
 }
 
-void ArticleFixture::rememberAccount(bool rememberPassword)
+void ArticleFixture::rememberAccount(bool rememberPassword, const QString& name, const QString& password)
 {
     UserLandData account;
-    account.UserAccount = QStringLiteral("reader@tidwen.example");
-    account.UserPassWord = QStringLiteral("secret");
+    account.UserAccount = name;
+    account.UserPassWord = password;
     account.bRememberPassWord = rememberPassword;
     account.bCurrentAccount = true;
     account.bHaveLand = true;

@@ -83,8 +83,9 @@ protected:
     static QByteArray articleXml(const QString& newsId, const QString& title, const QString& detail,
                                  const QString& extra = QString());
     FeedPtr item(const QString& newsId, const QString& postDate = QStringLiteral("2026-12-01 10:00:00"));
-    // Stores a remembered, logged-in account (password remembered unless said).
-    static void rememberAccount(bool rememberPassword = true);
+    // Stores a remembered, logged-in account (password remembered unless said) as the current one.
+    static void rememberAccount(bool rememberPassword = true, const QString& name = QStringLiteral("reader@tidwen.example"),
+                                const QString& password = QStringLiteral("secret"));
     // Requests whose path starts with the prefix.
     QList<LoopbackRequest> requestsTo(const QString& pathPrefix) const;
 

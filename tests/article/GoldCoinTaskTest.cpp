@@ -72,15 +72,7 @@ protected:
     }
     static void storeAccount(bool rememberPassword)
     {
-        UserLandData account;
-        account.UserAccount = QStringLiteral("user");
-        account.UserPassWord = QStringLiteral("pass");
-        account.bRememberPassWord = rememberPassword;
-        account.bCurrentAccount = true;
-        account.bHaveLand = true;
-        SettingsDatabaseOperate::Lease settings;
-        ASSERT_TRUE(settings);
-        ASSERT_TRUE(settings->UserLandData_setNewsUserData(account));
+        rememberAccount(rememberPassword, QStringLiteral("user"), QStringLiteral("pass"));
     }
     QList<LoopbackRequest> posts() const { return requestsTo(QUrl(kUrlDoTask).path()); }
     // Opens a new article and waits for its page; each id is downloaded once.
