@@ -44,11 +44,11 @@ void HotProductListModel::selectCategory(int index)
                 QList<HotProductModelPtr> models;
                 for (const DealItem& deal : *deals)
                     models.append(deal.model);
-                DatabaseOperate::Lease store;
-                if (store)
-                    store->getZefupState(models);
-            }
-            if (deals) {
+                {
+                    DatabaseOperate::Lease store;
+                    if (store)
+                        store->getZefupState(models);
+                }
                 self->beginResetModel();
                 self->m_deals = *deals;
                 self->endResetModel();
