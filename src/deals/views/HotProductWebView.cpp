@@ -2,9 +2,6 @@
 
 #include "deals/DealPageLoader.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-
 HotProductWebView::HotProductWebView(QWidget* parent) : QWebEngineView(parent), m_loader(new DealPageLoader(this))
 {
     setVisible(false);
@@ -26,10 +23,4 @@ const QStringList& HotProductWebView::recordHot() const
 HotProductModelPtr HotProductWebView::productModel() const
 {
     return m_loader->productModel();
-}
-
-void HotProductWebView::SetFontFamily(const QString& family)
-{
-    const QByteArray argument = QJsonDocument(QJsonArray{family}).toJson(QJsonDocument::Compact);
-    page()->runJavaScript(QStringLiteral("SetFontFamily.apply(null, %1);").arg(QString::fromUtf8(argument)));
 }

@@ -20,7 +20,6 @@ public:
     void show(const QString& productId, bool byClick);
     const QStringList& recordHot() const;
     HotProductModelPtr productModel() const;
-    void SetFontFamily(const QString& family);
 
     DealPageLoader* loader() const { return m_loader; }
 
