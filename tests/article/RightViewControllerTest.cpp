@@ -1,4 +1,5 @@
 #include "ArticleTestSupport.h"
+#include "RecordingUrlOpener.h"
 
 #include "article/ArticleCacheFile.h"
 #include "database/ServerUrls.h"
@@ -16,10 +17,10 @@
 #include <QLabel>
 
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QDir>
+#include <QScopeGuard>
 #include <QDirIterator>
 #include <QUrl>
 
@@ -42,17 +43,6 @@ QVariant runScript(RightViewController& view, const QString& script)
     waitUntil([&] { return done; }, 5000);
     return result;
 }
-
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
 
 const QString kArticlePath = QStringLiteral("/xml/newscontent/123/456.xml");
 
@@ -137,20 +127,10 @@ TEST_F(RightViewControllerTest, AnArticlePageWithItsBlocks)
 
 TEST_F(RightViewControllerTest, InPageLinksOpenInThePaneAndOthersGoToTheBrowser)
 {
-    UrlCatcher catcher;
-    struct HandlerScope
-    {
-        explicit HandlerScope(UrlCatcher* catcher)
-        {
-            for (const char* scheme : {"http", "file", "smb"})
-                QDesktopServices::setUrlHandler(QLatin1String(scheme), catcher, "open");
-        }
-        ~HandlerScope()
-        {
-            for (const char* scheme : {"http", "file", "smb"})
-                QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
-        }
-    } handlers(&catcher);
+    auto catcher = std::make_shared<RecordingUrlOpener>();
+    const std::shared_ptr<UrlOpener> previous = UrlOpener::shared();
+    UrlOpener::install(catcher);
+    const auto restore = qScopeGuard([&] { UrlOpener::install(previous); });
     const QString outside = server.url(QStringLiteral("/outside.html")).toString();
     routeArticle(QStringLiteral("t"), QStringLiteral("<p><a href=\"%1/2026/12/654321.htm\" target=\"_blank\">in</a>"
                                                      "<a id=\"web\" href=\"%2\" target=\"_blank\">web</a>"
@@ -169,10 +149,10 @@ TEST_F(RightViewControllerTest, InPageLinksOpenInThePaneAndOthersGoToTheBrowser)
     ASSERT_TRUE(waitUntil([&] { return view->pane()->bSucLoad() && text(QStringLiteral("h1")) == QStringLiteral("t"); }, 10000));
     for (const char* id : {"file", "smb", "web"})
         runScript(*view, QStringLiteral("document.getElementById('%1').click()").arg(QLatin1String(id)));
-    EXPECT_TRUE(waitUntil([&] { return !catcher.urls.isEmpty(); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return !catcher->urls.isEmpty(); }, 5000));
     spin(300);
-    ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_EQ(catcher.urls.first().toString(), outside);
+    ASSERT_EQ(catcher->urls.size(), 1);
+    EXPECT_EQ(catcher->urls.first().toString(), outside);
 }
 
 TEST_F(RightViewControllerTest, OnlyTheArticlePageReachesThePane)
@@ -399,23 +379,12 @@ TEST_F(RightViewControllerTest, DealsOpenInTheDealPage)
     ArticleNeighbours::install(nullptr);
 }
 
-namespace {
-
-class RecordingOpener : public ArticleUrlOpener
-{
-public:
-    QList<QUrl> opened;
-    void openUrl(const QUrl& url) override { opened.append(url); }
-};
-
-}  // namespace
-
 TEST_F(RightViewControllerTest, FontAndSharePopoversAndTheBuyButton)
 {
     auto neighbours = std::make_shared<FakeNeighbours>();
     ArticleNeighbours::install(neighbours);
-    auto opener = std::make_shared<RecordingOpener>();
-    ArticleUrlOpener::install(opener);
+    auto opener = std::make_shared<RecordingUrlOpener>();
+    UrlOpener::install(opener);
     {
         RightViewController pane;
         pane.resize(900, 700);
@@ -457,12 +426,12 @@ TEST_F(RightViewControllerTest, FontAndSharePopoversAndTheBuyButton)
         ASSERT_NE(share, nullptr);
         EXPECT_EQ(share->Purl(), QStringLiteral("http://deal/share"));
         pane.instantGO();
-        EXPECT_EQ(opener->opened, QList<QUrl>{QUrl(QStringLiteral("http://deal/buy"))});
+        EXPECT_EQ(opener->urls, QList<QUrl>{QUrl(QStringLiteral("http://deal/buy"))});
         deal->pro_buyUrl = QStringLiteral("");
         pane.instantGO();
-        EXPECT_EQ(opener->opened.size(), 1);
+        EXPECT_EQ(opener->urls.size(), 1);
     }
-    ArticleUrlOpener::install(nullptr);
+    UrlOpener::install(nullptr);
     ArticleNeighbours::install(nullptr);
 }
 
@@ -599,8 +568,8 @@ TEST_F(PaneToolbarTest, CommentsNeedAnArticle)
 
 TEST_F(PaneToolbarTest, TheBuyButtonOpensOnlyWebAddresses)
 {
-    auto opener = std::make_shared<RecordingOpener>();
-    ArticleUrlOpener::install(opener);
+    auto opener = std::make_shared<RecordingUrlOpener>();
+    UrlOpener::install(opener);
     auto deal = std::make_shared<HotProductModel>();
     neighbours->deal->model = deal;
     pane->showDealByClick(QStringLiteral("5"), true);
@@ -609,7 +578,7 @@ TEST_F(PaneToolbarTest, TheBuyButtonOpensOnlyWebAddresses)
         DJProgressHUD::dismiss();
         waitUntil([] { return !DJProgressHUD::instance()->displaying(); }, 2000);
         pane->toolBar()->instantGOBtn->click();
-        EXPECT_TRUE(opener->opened.isEmpty()) << refused;
+        EXPECT_TRUE(opener->urls.isEmpty()) << refused;
         QWidget* tipHost = DJProgressHUD::instance()->parentView();
         ASSERT_NE(tipHost, nullptr) << refused;
         EXPECT_TRUE(pane->isAncestorOf(tipHost)) << refused;
@@ -620,8 +589,8 @@ TEST_F(PaneToolbarTest, TheBuyButtonOpensOnlyWebAddresses)
     }
     deal->pro_buyUrl = QStringLiteral("https://shop.example/buy?id=5");
     pane->toolBar()->instantGOBtn->click();
-    EXPECT_EQ(opener->opened, QList<QUrl>{QUrl(QStringLiteral("https://shop.example/buy?id=5"))});
-    ArticleUrlOpener::install(nullptr);
+    EXPECT_EQ(opener->urls, QList<QUrl>{QUrl(QStringLiteral("https://shop.example/buy?id=5"))});
+    UrlOpener::install(nullptr);
 }
 
 TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)
@@ -690,5 +659,3 @@ TEST_F(PaneToolbarTest, AFontStepDuringARefreshKeepsTheNewSize)
     }, 15000)) << contentFontSize().toStdString() << " " << shownBlocks().toStdString();
     AdjustFontViewController::storeFontSize(before);
 }
-
-#include "RightViewControllerTest.moc"

@@ -1,3 +1,4 @@
+#include "RecordingUrlOpener.h"
 #include "ScopeGuard.h"
 #include "TestEnvironment.h"
 
@@ -22,17 +23,6 @@ namespace {
 const QString kSite = QStringLiteral("http://www.tidwen.example");
 const QString kDownload = QStringLiteral("http://download.tidwen.example/tidwen/download");
 const QString kArticle = QStringLiteral("http://www.tidwen.example/articles/1024.htm");
-
-class OpenedUrls : public UrlOpener
-{
-public:
-    QList<QUrl> urls;
-    bool openURL(const QUrl& url) override
-    {
-        urls.append(url);
-        return true;
-    }
-};
 
 class RecordedAlerts : public AlertPresenter
 {
@@ -91,7 +81,7 @@ protected:
     const decltype(restoreOnScopeExit(kUrlSiteHome)) restoreSite = restoreOnScopeExit(kUrlSiteHome);
     const decltype(restoreOnScopeExit(kUrlAppDownload)) restoreDownload = restoreOnScopeExit(kUrlAppDownload);
     std::shared_ptr<UrlOpener> previousOpener = UrlOpener::shared();
-    std::shared_ptr<OpenedUrls> opener = std::make_shared<OpenedUrls>();
+    std::shared_ptr<RecordingUrlOpener> opener = std::make_shared<RecordingUrlOpener>();
     std::shared_ptr<RecordedAlerts> alerts = std::make_shared<RecordedAlerts>();
     std::shared_ptr<AlertPresenter> previousAlerts;
 };

@@ -1,7 +1,7 @@
 #include "article/views/ArticleWebPage.h"
 
 #include "article/ArticlePane.h"
-#include "article/ArticleServices.h"
+#include "platform/UrlOpener.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -41,7 +41,7 @@ protected:
         if (!m_taken) {
             m_taken = true;
             qInfo().noquote() << "new window:" << url.toString();
-            ArticleUrlOpener::open(url);
+            UrlOpener::open(url);
             deleteLater();
         }
         return false;

@@ -15,6 +15,7 @@
 #include "networking/URLSession.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UrlOpener.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/DDErrorView.h"
 #include "ui/hud/DJActivityIndicator.h"
@@ -506,7 +507,7 @@ void RightViewController::share()
 void RightViewController::instantGO()
 {
     const HotProductModelPtr deal = m_hotProductView ? m_hotProductView->productModel() : nullptr;
-    if (deal && !deal->pro_buyUrl.isEmpty() && ArticleUrlOpener::open(QUrl(deal->pro_buyUrl)))
+    if (deal && !deal->pro_buyUrl.isEmpty() && UrlOpener::open(QUrl(deal->pro_buyUrl)))
         return;
     tips(QStringLiteral("获取链接失败，无法打开网页"));
 }
