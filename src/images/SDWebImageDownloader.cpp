@@ -28,14 +28,21 @@ SDWebImageDownloader::~SDWebImageDownloader()
 {
     if (m_session)
         m_session->invalidateAndCancel();
-    QList<std::shared_ptr<SDWebImageDownloaderOperation>> operations;
-    for (const Queued& queued : std::as_const(m_waiting))
-        operations.append(queued.operation);
-    operations.append(m_running);
-    for (const auto& operation : operations) {
+    for (const auto& operation : allOperations()) {
         operation->setCompletionBlock(nullptr);
         operation->cancel();
     }
+}
+
+QList<std::shared_ptr<SDWebImageDownloaderOperation>> SDWebImageDownloader::allOperations() const
+{
+    std::lock_guard lock(m_mutex);
+    QList<std::shared_ptr<SDWebImageDownloaderOperation>> operations;
+    operations.reserve(m_waiting.size() + m_running.size());
+    for (const Queued& queued : m_waiting)
+        operations.append(queued.operation);
+    operations.append(m_running);
+    return operations;
 }
 
 std::shared_ptr<SDWebImageDownloaderOperation> SDWebImageDownloader::makeOperation(const QUrl& url,
@@ -188,14 +195,7 @@ void SDWebImageDownloader::setSuspended(bool suspended)
 
 void SDWebImageDownloader::cancelAllDownloads()
 {
-    QList<std::shared_ptr<SDWebImageDownloaderOperation>> operations;
-    {
-        std::lock_guard lock(m_mutex);
-        for (const Queued& queued : std::as_const(m_waiting))
-            operations.append(queued.operation);
-        operations.append(m_running);
-    }
-    for (const auto& operation : operations)
+    for (const auto& operation : allOperations())
         operation->cancel();
 }
 

@@ -103,6 +103,8 @@ private:
     SDWebImageDownloader();
     std::shared_ptr<SDWebImageDownloaderOperation> makeOperation(const QUrl& url, ImageDownloadOptions options);
     void operationEnded(const QUrl& url, const SDWebImageDownloaderOperation* operation);
+    // The queued operations, then the running ones (a copy, to be called outside the lock).
+    QList<std::shared_ptr<SDWebImageDownloaderOperation>> allOperations() const;
     // Starts queued operations while there is room.
     void startReadyOperations();
     std::shared_ptr<SDWebImageDownloaderOperation> operationWithTask(const URLSessionTask& task) const;
