@@ -273,6 +273,10 @@ URLSessionResponseDisposition SDWebImageDownloaderOperation::didReceiveResponse(
 {
     if (isFinished())
         return URLSessionResponseDisposition::Cancel;
+    {
+        std::lock_guard lock(m_mutex);
+        m_response = response;
+    }
     const int status = response.statusCode;
     if (status == 0 || (status < 400 && status != 304)) {
         const qint64 stated = task.countOfBytesExpectedToReceive();
@@ -281,19 +285,11 @@ URLSessionResponseDisposition SDWebImageDownloaderOperation::didReceiveResponse(
         m_imageData = QByteArray();
         // A stated length may lie (9 TB for a 1 KB body): reserve a bounded amount and grow.
         m_imageData.reserve(static_cast<qsizetype>(std::min(m_expectedSize, kMaxReservedBytes)));
-        {
-            std::lock_guard lock(m_mutex);
-            m_response = response;
-        }
         post(SDWebImageDownloadReceiveResponseNotification);
         return URLSessionResponseDisposition::Allow;
     }
     // Refused: every requester hears the status, 304 included, before the transfer is dropped.
     const QList<SDCallbacksDictionary> handlers = activeHandlers();
-    {
-        std::lock_guard lock(m_mutex);
-        m_response = response;
-    }
     markFinished(false);
     post(SDWebImageDownloadStopNotification);
     deliverToAll(handlers, QImage(), QByteArray(), httpStatusError(status), true);
