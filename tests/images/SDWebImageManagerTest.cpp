@@ -194,8 +194,9 @@ TEST_F(SDWebImageManagerTest, FailuresReportTheirErrorAndOnlyLastingOnesBlockThe
         const auto record = loadAndWait(url, 0, 2000);
         ASSERT_TRUE(record->error);
         EXPECT_EQ(record->code(), c.code);
-        if (c.description)
+        if (c.description) {
             EXPECT_EQ(record->description(), QLatin1String(c.description));
+        }
         EXPECT_TRUE(record->finished);
         EXPECT_TRUE(record->image.isNull());
         EXPECT_TRUE(waitUntil([&] { return !manager.isRunning(); }, 1000));
