@@ -1,6 +1,7 @@
 #include "comments/CommentPageBuilder.h"
 
 #include "foundation/CommonFunction.h"
+#include "platform/UrlOpener.h"
 
 #include <QUrl>
 #include <QVariantMap>
@@ -52,10 +53,11 @@ QString CommentPageBuilder::pageHtml(const QString& title, const QString& link, 
 {
     const bool night = themeMode == 2;
     const QUrl url(link);
-    const bool linkable = url.isValid() && (url.scheme() == QStringLiteral("http") || url.scheme() == QStringLiteral("https"));
-    const QString heading = linkable ? QStringLiteral("<a href=\"%1\" target=\"_blank\">%2</a>")
-                                           .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), title.toHtmlEscaped())
-                                     : title.toHtmlEscaped();
+    // Only a web address becomes a link, the same rule the browser hand-off applies.
+    const QString heading = UrlOpener::isWebAddress(url)
+                                ? QStringLiteral("<a href=\"%1\" target=\"_blank\">%2</a>")
+                                      .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), title.toHtmlEscaped())
+                                : title.toHtmlEscaped();
     const QString rows = comments.isEmpty() ? QStringLiteral("<div class=\"empty\">暂无评论</div>") : rowsHtml(comments);
     return QStringLiteral(
                "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"

@@ -5,6 +5,7 @@
 #include "foundation/CommonFunction.h"
 #include "platform/Clock.h"
 #include "platform/StorageRoot.h"
+#include "platform/UrlOpener.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -65,12 +66,6 @@ std::optional<DealItem> item(const QJsonObject& object)
     deal.picture = text(object, "Picture");
     deal.promotion = text(object, "PromotionInfo");
     return deal;
-}
-
-bool isWebLink(const QString& link)
-{
-    const QUrl url(link);
-    return url.isValid() && (url.scheme() == QStringLiteral("http") || url.scheme() == QStringLiteral("https"));
 }
 
 QString page(const QString& body, int themeMode)
@@ -214,7 +209,7 @@ QString DealsApi::detailPageHtml(const DealItem& deal, const QString& alsoBuying
                     .arg(QUrl(kUrlProductPictures + picture).toString(QUrl::FullyEncoded).toHtmlEscaped());
     }
     body += QStringLiteral("<div class=\"detail\" id=\"detail\">%1</div>").arg(detailText(model.pro_detail));
-    if (isWebLink(model.pro_buyUrl))
+    if (UrlOpener::isWebAddress(QUrl(model.pro_buyUrl)))
         body += QStringLiteral("<a class=\"buy\" href=\"%1\" target=\"_blank\">去购买</a>")
                     .arg(QUrl(model.pro_buyUrl).toString(QUrl::FullyEncoded).toHtmlEscaped());
     body += QStringLiteral("<div id=\"haizaimai\">%1</div>").arg(alsoBuyingHtml);
