@@ -522,10 +522,14 @@ bool ZipArchive::addFileToZip(const QString& file, const QString& newname)
     // Names are written in UTF-8. One that is not plain ASCII says so (general-purpose bit 11);
     // without the mark other tools read its bytes in an old DOS code page.
     const uLong nameFlag = isAscii(name) ? 0 : kUtf8NameFlag;
+    // Opens the entry, deflated by minizip or (raw) written as it is given, with the given flags.
+    const auto openEntry = [&](int raw, uLong flags) {
+        return zipOpenNewFileInZip4_64(m_zipFile, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                       Z_DEFAULT_COMPRESSION, raw, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
+                                       nullptr, 0, kVersionMadeBy, flags | nameFlag, 0) == ZIP_OK;
+    };
     if (m_password.isEmpty()) {
-        if (zipOpenNewFileInZip4_64(m_zipFile, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                    Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
-                                    kVersionMadeBy, nameFlag, 0) != ZIP_OK)
+        if (!openEntry(0, 0))
             return false;
         if (zipWriteInFileInZip(m_zipFile, data.constData(), static_cast<unsigned>(data.size())) != ZIP_OK) {
             zipCloseFileInZip(m_zipFile);
@@ -551,9 +555,7 @@ bool ZipArchive::addFileToZip(const QString& file, const QString& newname)
         return false;
     ZipCipher(*password).encrypt(sealed.data(), sealed.size());
 
-    if (zipOpenNewFileInZip4_64(m_zipFile, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
-                                kVersionMadeBy, 1 | nameFlag, 0) != ZIP_OK)
+    if (!openEntry(1, 1))  // raw, under general-purpose bit 0 ("enciphered")
         return false;
     if (zipWriteInFileInZip(m_zipFile, sealed.constData(), static_cast<unsigned>(sealed.size())) != ZIP_OK) {
         zipCloseFileInZipRaw64(m_zipFile, static_cast<ZPOS64_T>(data.size()), crc);
