@@ -1,13 +1,15 @@
 #pragma once
 
-// The plain-library sides of the item-list benchmarks (the news list and the search window): libxml2
-// reading a channel of items as the list readers do, and a bare QListView painting the titles.
+// What the item-list benchmarks (the news list and the search window) share: the channel of items
+// they read, and its plain-library sides: libxml2 reading the channel as the list readers do, and a
+// bare QListView painting the titles.
 
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
 #include <QImage>
 #include <QListView>
+#include <QString>
 #include <QStringList>
 #include <QStringListModel>
 #include <QStyledItemDelegate>
@@ -16,9 +18,44 @@
 #include <libxml/tree.h>
 
 #include <cstring>
+#include <functional>
 #include <utility>
 
 namespace bench {
+
+// The values of one item of a generated channel; the other children are the same in every item.
+struct ChannelItem
+{
+    QString attributes;  // written inside the item's start tag, with their leading space
+    int newsId = 0;
+    QString title;
+    QString month;  // "2026/12": the folder of the article and thumbnail addresses
+    QString postDate;
+    QString description;
+    int hits = 0;
+    int comments = 0;
+};
+
+// An RSS channel of count items, every child a list reader takes filled in; item(i) gives the
+// values of the i-th.
+inline QByteArray channelXml(int count, const std::function<ChannelItem(int)>& item)
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel>\n";
+    for (int i = 0; i < count; ++i) {
+        const ChannelItem values = item(i);
+        const QString id = QString::number(values.newsId);
+        xml += QStringLiteral("<item%1><newsid>%2</newsid><title>%3</title>"
+                              "<url>http://www.tidwen.example/html/%4/%2.htm</url><postdate>%5</postdate>"
+                              "<newssource>编辑部</newssource><z>小编</z><c></c><v>010</v><newsauthor>作者</newsauthor>"
+                              "<image>http://img.tidwen.example/newsuploadfiles/thumbnail/%4/%2.jpg</image>"
+                              "<description>%6</description><detail></detail>"
+                              "<hitcount>%7</hitcount><commentcount>%8</commentcount><forbidcomment>false</forbidcomment></item>\n")
+                   .arg(values.attributes, id, values.title, values.month, values.postDate, values.description,
+                        QString::number(values.hits), QString::number(values.comments))
+                   .toUtf8();
+    }
+    return xml + "</channel></rss>\n";
+}
 
 // libxml2 doing a list reader's work: the tree, every child text of every item of the channel and,
 // when one is named, that attribute of each item. Returns the number of items read.

@@ -20,26 +20,17 @@ constexpr int kItems = 200;
 
 QByteArray makeFeed()
 {
-    QByteArray xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel>\n";
-    for (int i = 0; i < kItems; ++i) {
-        xml += QStringLiteral("<item%1><newsid>%2</newsid><title>第%3条新闻：一台新机器今天发布，价格与配置全面公开</title>"
-                              "<url>http://www.tidwen.example/html/2026/12/%2.htm</url><postdate>2026-12-07 10:%4:00</postdate>"
-                              "<newssource>编辑部</newssource><z>小编</z><c></c><v>010</v><newsauthor>作者</newsauthor>"
-                              "<image>http://img.tidwen.example/newsuploadfiles/thumbnail/2026/12/%2.jpg</image>"
-                              "<description>这是一段新闻摘要，讲述了发布会上的主要内容与现场的情况。</description>"
-                              "<detail></detail><hitcount>%5</hitcount><commentcount>%6</commentcount>"
-                              "<forbidcomment>false</forbidcomment></item>\n")
-                   .arg(i < 2 ? QStringLiteral(" t=\"1\"") : QString())
-                   .arg(1000000 - i)
-                   .arg(i)
-                   .arg(i % 60, 2, 10, QLatin1Char('0'))
-                   .arg(i * 37)
-                   .arg(i % 90)
-                   .toUtf8();
-    }
-    return xml + "</channel></rss>\n";
+    return bench::channelXml(kItems, [](int i) {
+        return bench::ChannelItem{i < 2 ? QStringLiteral(" t=\"1\"") : QString(),
+                                  1000000 - i,
+                                  QStringLiteral("第%1条新闻：一台新机器今天发布，价格与配置全面公开").arg(i),
+                                  QStringLiteral("2026/12"),
+                                  QStringLiteral("2026-12-07 10:%1:00").arg(i % 60, 2, 10, QLatin1Char('0')),
+                                  QStringLiteral("这是一段新闻摘要，讲述了发布会上的主要内容与现场的情况。"),
+                                  i * 37,
+                                  i % 90};
+    });
 }
-
 const QByteArray& feed()
 {
     static const QByteArray xml = makeFeed();

@@ -24,24 +24,17 @@ constexpr int kHeight = 540;
 
 QByteArray makePage()
 {
-    QByteArray xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel>\n";
-    for (int i = 0; i < kItems; ++i) {
-        xml += QStringLiteral("<item><newsid>%1</newsid><title>第%2条结果：苹果发布新机器，价格与配置全面公开</title>"
-                              "<url>http://www.tidwen.example/html/2023/11/%1.htm</url><postdate>2023-11-%3 10:00:00</postdate>"
-                              "<newssource>编辑部</newssource><z>小编</z><c></c><v>010</v><newsauthor>作者</newsauthor>"
-                              "<image>http://img.tidwen.example/newsuploadfiles/thumbnail/2023/11/%1.jpg</image>"
-                              "<description>这是一段搜索结果的摘要。</description><detail></detail>"
-                              "<hitcount>%4</hitcount><commentcount>%5</commentcount><forbidcomment>false</forbidcomment></item>\n")
-                   .arg(700000 - i)
-                   .arg(i)
-                   .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
-                   .arg(i * 37)
-                   .arg(i % 90)
-                   .toUtf8();
-    }
-    return xml + "</channel></rss>\n";
+    return bench::channelXml(kItems, [](int i) {
+        return bench::ChannelItem{QString(),
+                                  700000 - i,
+                                  QStringLiteral("第%1条结果：苹果发布新机器，价格与配置全面公开").arg(i),
+                                  QStringLiteral("2023/11"),
+                                  QStringLiteral("2023-11-%1 10:00:00").arg(1 + i % 28, 2, 10, QLatin1Char('0')),
+                                  QStringLiteral("这是一段搜索结果的摘要。"),
+                                  i * 37,
+                                  i % 90};
+    });
 }
-
 const QByteArray& page()
 {
     static const QByteArray xml = makePage();
