@@ -84,13 +84,7 @@ protected:
         return QUrl(CommentUrls::commentListUrl(kUrlCommentList, id)).path();
     }
 
-    int count(const QByteArray& method)
-    {
-        int n = 0;
-        for (const LoopbackRequest& r : m_server.requests())
-            n += r.method == method;
-        return n;
-    }
+    int count(const QByteArray& method) { return countRequests(m_server.requests(), method); }
 
     LoopbackHttpServer m_server;
     std::shared_ptr<RecordingCommentsShell> m_shell = std::make_shared<RecordingCommentsShell>();

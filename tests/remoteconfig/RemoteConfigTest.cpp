@@ -63,14 +63,6 @@ LoopbackReply configReply(const QByteArray& body, const QByteArray& lastModified
     return LoopbackReply::text(200, body, "application/octet-stream").withHeader("Last-Modified", lastModified);
 }
 
-int count(const QList<LoopbackRequest>& requests, const QByteArray& method)
-{
-    int n = 0;
-    for (const LoopbackRequest& request : requests)
-        n += request.method == method;
-    return n;
-}
-
 }  // namespace
 
 // ---- parsing ----------------------------------------------------------------------------------
@@ -246,7 +238,7 @@ TEST_F(RemoteConfigDownload, TheHttpsFileSetsTheSwitchesAndRewritesTheTablesForT
     QFile cache(NSADInfoManager::cacheFilePath());
     ASSERT_TRUE(cache.open(QIODevice::ReadOnly));
     EXPECT_EQ(cache.readAll(), file);
-    EXPECT_EQ(count(m_http.requests(), "GET"), 0);
+    EXPECT_EQ(countRequests(m_http.requests(), "GET"), 0);
 }
 
 TEST_F(RemoteConfigDownload, AnUnchangedFileIsNotFetchedAgain)
@@ -254,12 +246,12 @@ TEST_F(RemoteConfigDownload, AnUnchangedFileIsNotFetchedAgain)
     m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(encipherConfig(configXml()), "Tue, 01 Dec 2026 00:00:00 GMT"));
     NSADInfoManager manager(&m_listAds);
     reload(manager);
-    ASSERT_EQ(count(m_https.requests(), "GET"), 1);
+    ASSERT_EQ(countRequests(m_https.requests(), "GET"), 1);
 
     m_https.clearRequests();
     reload(manager);
-    EXPECT_EQ(count(m_https.requests(), "HEAD"), 1);
-    EXPECT_EQ(count(m_https.requests(), "GET"), 0);
+    EXPECT_EQ(countRequests(m_https.requests(), "HEAD"), 1);
+    EXPECT_EQ(countRequests(m_https.requests(), "GET"), 0);
 }
 
 TEST_F(RemoteConfigDownload, AGarbledFileKeepsTheCacheAndItsTime)
@@ -296,7 +288,7 @@ TEST_F(RemoteConfigDownload, ALostCacheIsFetchedAgainEvenWhenTheServerCopyIsUnch
     m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(file, "Tue, 01 Dec 2026 00:00:00 GMT"));
     NSADInfoManager first(&m_listAds);
     reload(first);
-    ASSERT_EQ(count(m_https.requests(), "GET"), 1);
+    ASSERT_EQ(countRequests(m_https.requests(), "GET"), 1);
 
     // The cache file was cut short by a crash: the next start cannot apply it, so it must not
     // trust the stored time either.
@@ -308,7 +300,7 @@ TEST_F(RemoteConfigDownload, ALostCacheIsFetchedAgainEvenWhenTheServerCopyIsUnch
     m_https.clearRequests();
     NSADInfoManager nextStart(&m_listAds);
     reload(nextStart);
-    EXPECT_EQ(count(m_https.requests(), "GET"), 1);
+    EXPECT_EQ(countRequests(m_https.requests(), "GET"), 1);
     EXPECT_EQ(gRelatedNewsCount.load(), 6);
     ASSERT_TRUE(cache.open(QIODevice::ReadOnly));
     EXPECT_EQ(cache.readAll(), file);
@@ -325,7 +317,7 @@ TEST_F(RemoteConfigDownload, ThePlainHttpCopyCannotMoveServersOrChannels)
     NSADInfoManager manager(&m_listAds);
     reload(manager);
 
-    EXPECT_EQ(count(m_http.requests(), "GET"), 1);
+    EXPECT_EQ(countRequests(m_http.requests(), "GET"), 1);
     EXPECT_EQ(gRelatedNewsCount.load(), 8);  // the rest applies
     EXPECT_EQ(storedUrl(16), ServerUrls::builtInValue(16));
     EXPECT_EQ(UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("UrlsVersion1")), QStringLiteral("1"));

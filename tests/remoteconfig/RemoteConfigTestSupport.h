@@ -123,3 +123,12 @@ inline QByteArray encipherConfig(QByteArray plain, const DesKey& key = kDesKeyRe
     des.encryptKey(key.data(), reinterpret_cast<uint8_t*>(plain.data()), int32_t(plain.size() / 8));
     return plain;
 }
+
+// How many of the requests used this method.
+inline int countRequests(const QList<LoopbackRequest>& requests, const QByteArray& method)
+{
+    int n = 0;
+    for (const LoopbackRequest& request : requests)
+        n += request.method == method;
+    return n;
+}
