@@ -1,10 +1,15 @@
 #pragma once
 
 #include "article/views/ArticleSchemeHandler.h"
+#include "database/ServerUrls.h"
+#include "platform/StorageRoot.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTemporaryDir>
+#include <QUrl>
 
 #include <functional>
 
@@ -20,6 +25,34 @@ inline void prepareArticleWebProcess()
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ArticleSchemeHandler::registerScheme();
+}
+
+// The application of such a benchmark: the web process prepared before it exists, and a storage
+// root of its own for the article cache, removed before the application ends.
+class ArticleBenchApplication
+{
+public:
+    ArticleBenchApplication(int& argc, char** argv) : m_application(argc, argv) { StorageRoot::setRoot(m_root.path()); }
+
+private:
+    struct Prepared
+    {
+        Prepared() { prepareArticleWebProcess(); }
+    };
+
+    Prepared m_prepared;
+    QApplication m_application;
+    QTemporaryDir m_root;
+};
+
+// Every server address of the program on a closed loopback port, paths kept: no request leaves
+// the machine and every load falls back to what is cached.
+inline void pointServersAtClosedPort()
+{
+    for (int number = 1; number <= ServerUrls::kKeyCount; ++number) {
+        if (QString* global = ServerUrls::global(number))
+            *global = QStringLiteral("http://127.0.0.1:9") + QUrl(ServerUrls::builtInValue(number)).path();
+    }
 }
 
 // Runs the event loop until done() holds; false after timeoutMs.

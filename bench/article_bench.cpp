@@ -12,21 +12,14 @@
 #include "article/views/ArticleSchemeHandler.h"
 #include "article/views/ArticleWebPage.h"
 #include "article/views/RightViewController.h"
-#include "database/ServerUrls.h"
 #include "foundation/GlobalValues.h"
-#include "platform/StorageRoot.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 
 #include <libxml/HTMLparser.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -120,10 +113,7 @@ BENCHMARK(BM_ConcatenationAndThreeParses)->Unit(benchmark::kMillisecond);
 // cache serves; and seconds of setHtml of the same page into a bare view. Alternating rounds.
 void measureCacheClick(double* paneSeconds, double* bareSeconds)
 {
-    for (int number = 1; number <= ServerUrls::kKeyCount; ++number) {
-        if (QString* global = ServerUrls::global(number))
-            *global = QStringLiteral("http://127.0.0.1:9") + QUrl(ServerUrls::builtInValue(number)).path();
-    }
+    bench::pointServersAtClosedPort();
     gbLoadAllData = false;
     gbDouZaiMai = false;
     const QString ids[2] = {QStringLiteral("123456"), QStringLiteral("123457")};
@@ -178,10 +168,7 @@ void measureCacheClick(double* paneSeconds, double* bareSeconds)
 
 int main(int argc, char** argv)
 {
-    bench::prepareArticleWebProcess();
-    QApplication app(argc, argv);
-    QTemporaryDir root;
-    StorageRoot::setRoot(root.path());
+    bench::ArticleBenchApplication application(argc, argv);
 
     bench::FastestRunReporter reporter;
     if (!bench::runRegisteredBenchmarks(&argc, argv, &reporter))

@@ -13,20 +13,14 @@
 #include "article/views/ArticleWebPage.h"
 #include "article/views/RightViewController.h"
 #include "article/views/ToolBarView.h"
-#include "database/ServerUrls.h"
 #include "foundation/GlobalValues.h"
-#include "platform/StorageRoot.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <QWebEngineView>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -97,10 +91,7 @@ bool scriptsDone(QWebEnginePage* page)
 
 void measureFontClick(double* paneSeconds, double* bareSeconds)
 {
-    for (int number = 1; number <= ServerUrls::kKeyCount; ++number) {
-        if (QString* global = ServerUrls::global(number))
-            *global = QStringLiteral("http://127.0.0.1:9") + QUrl(ServerUrls::builtInValue(number)).path();
-    }
+    bench::pointServersAtClosedPort();
     gbLoadAllData = false;
     gbDouZaiMai = true;
     const QString id = QStringLiteral("123456");
@@ -174,10 +165,7 @@ void measureFontClick(double* paneSeconds, double* bareSeconds)
 
 int main(int argc, char** argv)
 {
-    bench::prepareArticleWebProcess();
-    QApplication app(argc, argv);
-    QTemporaryDir root;
-    StorageRoot::setRoot(root.path());
+    bench::ArticleBenchApplication application(argc, argv);
 
     bench::FastestRunReporter reporter;
     if (!bench::runRegisteredBenchmarks(&argc, argv, &reporter))
