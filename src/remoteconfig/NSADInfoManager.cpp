@@ -23,8 +23,6 @@ constexpr auto kUrlsVersionKey = "UrlsVersion1";
 constexpr auto kNewsListVersionKey = "NewsListVersion";
 constexpr auto kReloadNewList = "reloadNewList";
 constexpr auto kLastModified = "Last-Modified";
-// The server URL table holds 100 keys; a shorter list is not a table.
-constexpr qsizetype kUrlListMinimum = 100;
 
 // Written beside the target and renamed over it, so a reader never sees half a file. Not forced
 // to the disk: a cache lost in a crash is noticed at the next start (see applyCacheFile), which
@@ -70,7 +68,8 @@ void applyUrlList(const RemoteConfig::UrlList& list)
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     if (!newVersion(list.version, defaults.stringForKey(QString::fromLatin1(kUrlsVersionKey))))
         return;
-    if (list.urls.size() < kUrlListMinimum)
+    // A list shorter than the server URL table is not a table.
+    if (list.urls.size() < ServerUrls::kKeyCount)
         return;
     bool updated = false;
     {
