@@ -1,25 +1,10 @@
 #include "Faults.h"
 
 #include "httpcore/HttpRouter.h"
-
-#include <unicode/ucnv.h>
-
-#include <memory>
+#include "networking/TextEncoding.h"
 
 namespace standin {
 namespace {
-
-struct ConverterClose { void operator()(UConverter* c) const { ucnv_close(c); } };
-using ConverterPtr = std::unique_ptr<UConverter, ConverterClose>;
-
-ConverterPtr openGb18030()
-{
-    UErrorCode status = U_ZERO_ERROR;
-    ConverterPtr converter(ucnv_open("gb18030", &status));
-    if (U_FAILURE(status))
-        return nullptr;
-    return converter;
-}
 
 // Numbers of an action (milliseconds, bytes) above this are no test's intent.
 constexpr int kMaxNumber = 3600000;
@@ -48,39 +33,6 @@ bool knownAction(const QString& action)
 }
 
 }  // namespace
-
-QByteArray toGb18030(const QString& text)
-{
-    ConverterPtr converter = openGb18030();
-    if (!converter)
-        return {};
-    QByteArray out(text.size() * 4 + 1, '\0');
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t written = ucnv_fromUChars(converter.get(), out.data(), static_cast<int32_t>(out.size()),
-                                            reinterpret_cast<const UChar*>(text.utf16()),
-                                            static_cast<int32_t>(text.size()), &status);
-    if (U_FAILURE(status))
-        return {};
-    out.truncate(written);
-    return out;
-}
-
-QString fromGb18030(const QByteArray& bytes)
-{
-    ConverterPtr converter = openGb18030();
-    if (!converter)
-        return QString();
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-    QString out(bytes.size() + 1, Qt::Uninitialized);
-    const int32_t written = ucnv_toUChars(converter.get(), reinterpret_cast<UChar*>(out.data()),
-                                          static_cast<int32_t>(out.size()), bytes.constData(),
-                                          static_cast<int32_t>(bytes.size()), &status);
-    if (U_FAILURE(status))
-        return QString();
-    out.truncate(written);
-    return out;
-}
 
 FaultRule FaultRule::parse(const QString& text, QString* error)
 {
@@ -144,7 +96,7 @@ void FaultRule::apply(HttpReply& reply) const
         } else if (name == QLatin1String("truncate")) {
             reply.truncateAt = parts.size() > 1 ? parts[1].toInt() : static_cast<int>(reply.body.size() / 2);
         } else if (name == QLatin1String("charset")) {
-            reply.body = toGb18030(QString::fromUtf8(reply.body));
+            reply.body = TextEncoding::encode(QString::fromUtf8(reply.body), QStringLiteral("gb18030")).value_or(QByteArray());
         } else if (name == QLatin1String("no-last-modified")) {
             reply.setHeader("Last-Modified", QByteArray());
         } else if (name == QLatin1String("silent")) {

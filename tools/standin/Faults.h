@@ -49,9 +49,4 @@ private:
     QList<FaultRule> m_rules;
 };
 
-// The text's GB 18030 bytes (ICU's converter); empty when it cannot convert.
-QByteArray toGb18030(const QString& text);
-// The text of GB 18030 bytes; null when they do not convert.
-QString fromGb18030(const QByteArray& bytes);
-
 }  // namespace standin

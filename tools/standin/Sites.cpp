@@ -1,8 +1,7 @@
 #include "Sites.h"
 
-#include "Faults.h"
-
 #include "foundation/CommonFunction.h"
+#include "networking/TextEncoding.h"
 
 namespace standin::sites {
 
@@ -93,7 +92,7 @@ QString decipherGb18030(const QString& hex, const DesKey& key)
     const qsizetype zero = plain.indexOf('\0');
     if (zero >= 0)
         plain.truncate(zero);
-    const QString text = fromGb18030(plain);
+    const QString text = TextEncoding::decode(plain, QStringLiteral("gb18030")).value_or(QString());
     return text.isEmpty() ? QString() : text;
 }
 

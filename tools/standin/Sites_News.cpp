@@ -1,5 +1,4 @@
 #include "Documents.h"
-#include "Faults.h"
 #include "Sites.h"
 
 #include "foundation/CommonFunction.h"
