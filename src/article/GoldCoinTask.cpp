@@ -1,5 +1,6 @@
 #include "article/GoldCoinTask.h"
 
+#include "account/AccountRequests.h"
 #include "database/ServerUrls.h"
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
@@ -60,7 +61,7 @@ UserLandDataPtr GoldCoinTask::reportingAccount()
 
 QString GoldCoinTask::userHash(const UserLandData& account)
 {
-    return CommonFunction::EncrypteUTF8(account.UserAccount + QChar(0x0C) + account.UserPassWord, kDesKeyRequest);
+    return AccountRequests::userHash(account.UserAccount, account.UserPassWord);
 }
 
 int GoldCoinTask::inFlight(Kind kind)

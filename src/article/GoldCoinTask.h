@@ -34,7 +34,7 @@ public:
     // The remembered current account when it may report: logged in, password remembered,
     // account and password not empty. Null otherwise.
     static UserLandDataPtr reportingAccount();
-    // DES-hex of account, U+000C and password under the request key.
+    // The account service's credential field for the account (AccountRequests::userHash).
     static QString userHash(const UserLandData& account);
 
     // The gate: true when today's counter plus the reports still waiting for their reply is below
