@@ -67,17 +67,20 @@ constexpr qsizetype kMaxCachedReplies = 4096;
 
 }  // namespace
 
-QStringList servedHosts()
+const QStringList& servedHosts()
 {
-    return {QStringLiteral("api.tidwen.example"),      QStringLiteral("api.community.tidwen.example"),
-            QStringLiteral("community.tidwen.example"), QStringLiteral("www.tidwen.example"),
-            QStringLiteral("m.tidwen.example"),         QStringLiteral("download.tidwen.example"),
-            QStringLiteral("comment.tidwen.example"),   QStringLiteral("img.tidwen.example"),
-            QStringLiteral("img.zefup.tidwen.example"), QStringLiteral("api.zefup.tidwen.example"),
-            QStringLiteral("account.tidwen.example"),   QStringLiteral("push.tidwen.example"),
-            QStringLiteral("report.tidwen.example"),    QStringLiteral("data.tidwen.example"),
-            QStringLiteral("feedback.tidwen.example"),  QStringLiteral("ip.tidwen.example"),
-            QStringLiteral("avatar.tidwen.example")};
+    // Asked on every request and every tunnel: made once.
+    static const QStringList hosts{
+        QStringLiteral("api.tidwen.example"),      QStringLiteral("api.community.tidwen.example"),
+        QStringLiteral("community.tidwen.example"), QStringLiteral("www.tidwen.example"),
+        QStringLiteral("m.tidwen.example"),         QStringLiteral("download.tidwen.example"),
+        QStringLiteral("comment.tidwen.example"),   QStringLiteral("img.tidwen.example"),
+        QStringLiteral("img.zefup.tidwen.example"), QStringLiteral("api.zefup.tidwen.example"),
+        QStringLiteral("account.tidwen.example"),   QStringLiteral("push.tidwen.example"),
+        QStringLiteral("report.tidwen.example"),    QStringLiteral("data.tidwen.example"),
+        QStringLiteral("feedback.tidwen.example"),  QStringLiteral("ip.tidwen.example"),
+        QStringLiteral("avatar.tidwen.example")};
+    return hosts;
 }
 
 struct StandinService::State

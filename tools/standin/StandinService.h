@@ -21,7 +21,7 @@ class HttpRouter;
 namespace standin {
 
 // Every host name the service answers for (the built-in hosts, the avatar host, the IP page).
-QStringList servedHosts();
+const QStringList& servedHosts();
 
 struct StandinOptions
 {
