@@ -1,11 +1,11 @@
 #include "app/views/LeftViewController.h"
 
 #include "app/AppDelegate.h"
-#include "app/views/AppImages.h"
 #include "app/views/LeftBarButton.h"
 #include "app/views/SettingsPopover.h"
 #include "app/views/settings/SettingPages.h"
 #include "platform/NotificationCenter.h"
+#include "ui/controls/ImageNamed.h"
 
 #include <QDebug>
 #include <QMouseEvent>
@@ -41,7 +41,7 @@ void LeftViewController::setControls()
 
     const auto makeItem = [this](int tag, const QString& image, const QString& tooltip) {
         auto* button = new LeftBarButton(tag, this);
-        button->setImage(appImage(image), image);
+        button->setImage(imageNamed(image), image);
         if (!tooltip.isEmpty())
             button->setToolTip(tooltip);
         connect(button, &QAbstractButton::clicked, this, [this, button] { ItemClick(button); });
@@ -52,7 +52,7 @@ void LeftViewController::setControls()
         if (!image.isNull())
             m_headBtn->setImage(QPixmap::fromImage(image), QString());
         else
-            m_headBtn->setImage(appImage(name), name);
+            m_headBtn->setImage(imageNamed(name), name);
     });
     m_headBtn = makeItem(kAvatarTag, QLatin1String(UserAvatarLoader::kLoggedOutImage), QStringLiteral("个人中心"));
     m_headBtn->setScalesImageToFill(true);
@@ -136,9 +136,9 @@ void LeftViewController::ItemClick(LeftBarButton* sender)
     }
     case kNewsTag:
         m_newsItem->setLayerColor(selectedColor());
-        m_newsItem->setImage(appImage(QStringLiteral("zixun")), QStringLiteral("zixun"));
+        m_newsItem->setImage(imageNamed(QStringLiteral("zixun")), QStringLiteral("zixun"));
         m_hotProductItem->setLayerColor(barColor());
-        m_hotProductItem->setImage(appImage(QStringLiteral("zefup_selected")), QStringLiteral("zefup_selected"));
+        m_hotProductItem->setImage(imageNamed(QStringLiteral("zefup_selected")), QStringLiteral("zefup_selected"));
         m_newsItemSEC = true;
         m_hotProductItemSEC = false;
         NotificationCenter::defaultCenter().post(QStringLiteral("NEWS"));
@@ -146,9 +146,9 @@ void LeftViewController::ItemClick(LeftBarButton* sender)
     case kDealsTag:
         qInfo("just 2");
         m_newsItem->setLayerColor(barColor());
-        m_newsItem->setImage(appImage(QStringLiteral("zixun_selected")), QStringLiteral("zixun_selected"));
+        m_newsItem->setImage(imageNamed(QStringLiteral("zixun_selected")), QStringLiteral("zixun_selected"));
         m_hotProductItem->setLayerColor(selectedColor());
-        m_hotProductItem->setImage(appImage(QStringLiteral("zefup")), QStringLiteral("zefup"));
+        m_hotProductItem->setImage(imageNamed(QStringLiteral("zefup")), QStringLiteral("zefup"));
         m_newsItemSEC = false;
         m_hotProductItemSEC = true;
         NotificationCenter::defaultCenter().post(QStringLiteral("ZQ"));
@@ -182,7 +182,7 @@ void LeftViewController::mouseEntered(QWidget* sender)
     if (button == nullptr || !m_hoverArray.contains(button))
         return;
     if (button == m_feedbackBtn)
-        button->setImage(appImage(QStringLiteral("Setting_hover")), QStringLiteral("Setting_hover"));
+        button->setImage(imageNamed(QStringLiteral("Setting_hover")), QStringLiteral("Setting_hover"));
     else
         button->setLayerColor(hoverColor());
 }
@@ -193,7 +193,7 @@ void LeftViewController::mouseExited(QWidget* sender)
     if (button == nullptr || !m_hoverArray.contains(button))
         return;
     if (button == m_feedbackBtn)
-        button->setImage(appImage(QStringLiteral("Setting")), QStringLiteral("Setting"));
+        button->setImage(imageNamed(QStringLiteral("Setting")), QStringLiteral("Setting"));
     else if ((button == m_newsItem && m_newsItemSEC) || (button == m_hotProductItem && m_hotProductItemSEC))
         button->setLayerColor(selectedColor());
     else
