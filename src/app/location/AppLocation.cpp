@@ -23,15 +23,16 @@ AppLocation::~AppLocation()
 
 void AppLocation::getLocation()
 {
+    // The language is asked first: finding out whether location services are on means making a
+    // position source (loading the system's positioning plugins on the main thread), which a
+    // start whose language rules the lookup out anyway need not pay for.
+    const QString language = m_preferredLanguage ? m_preferredLanguage() : QString();
+    if (language.isEmpty() || !language.startsWith(QLatin1String("zh")))
+        return;
     // Location services are on when the system can give a position source.
     QGeoPositionInfoSource* source = m_sourceFactory ? m_sourceFactory(this) : nullptr;
     if (source == nullptr) {
         qInfo("location: location services are not available");
-        return;
-    }
-    const QString language = m_preferredLanguage ? m_preferredLanguage() : QString();
-    if (language.isEmpty() || !language.startsWith(QLatin1String("zh"))) {
-        delete source;
         return;
     }
 
