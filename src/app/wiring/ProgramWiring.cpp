@@ -72,6 +72,13 @@ RightViewController* rightViewController()
     return qobject_cast<RightViewController*>(window->MainVC()->MainSplitVC()->RightViewController());
 }
 
+// The logged-in user's profile, or null (also before the delegate exists).
+NSMyUserInfoPtr currentLandUser()
+{
+    const AppDelegate* delegate = AppDelegate::shared();
+    return delegate != nullptr ? delegate->getCurrLandUser() : nullptr;
+}
+
 // ---- the account folder ----
 
 class DialogWindow : public AccountWindow
@@ -108,11 +115,7 @@ public:
         if (AppDelegate* delegate = AppDelegate::shared())
             delegate->setCurrLandUser(user, newData);
     }
-    NSMyUserInfoPtr getCurrLandUser() override
-    {
-        const AppDelegate* delegate = AppDelegate::shared();
-        return delegate != nullptr ? delegate->getCurrLandUser() : nullptr;
-    }
+    NSMyUserInfoPtr getCurrLandUser() override { return currentLandUser(); }
     void cancelCurrLandUser() override
     {
         if (AppDelegate* delegate = AppDelegate::shared())
@@ -207,11 +210,7 @@ public:
 class DelegateForArticles : public ArticleAppDelegate
 {
 public:
-    NSMyUserInfoPtr getCurrLandUser() override
-    {
-        const AppDelegate* delegate = AppDelegate::shared();
-        return delegate != nullptr ? delegate->getCurrLandUser() : nullptr;
-    }
+    NSMyUserInfoPtr getCurrLandUser() override { return currentLandUser(); }
 };
 
 void runPageScript(QWebEngineView* view, const QString& script)
@@ -309,17 +308,11 @@ public:
     }
 };
 
-NSMyUserInfoPtr currentUser()
-{
-    const AppDelegate* delegate = AppDelegate::shared();
-    return delegate != nullptr ? delegate->getCurrLandUser() : nullptr;
-}
-
 // The settings pages reach the delegate's reminder polls and the left bar's reminder dot.
 std::shared_ptr<SettingsContext> settingsContext(const std::shared_ptr<ReplyReminders>& reminders)
 {
     auto context = std::make_shared<SettingsContext>();
-    context->currentUser = &currentUser;
+    context->currentUser = &currentLandUser;
     context->downloadUserRemindCount = [reminders](const QString& userId) { reminders->downloadUserRemindCount(userId); };
     context->postShowDevice = [reminders] { reminders->postShowDevice(); };
     context->setReminderDotVisible = [](bool visible) {
@@ -357,7 +350,7 @@ void installProgramWiring(AppDelegate& delegate)
     PaneFactory::install(std::make_shared<ProgramPanes>());
     AccountWindowFactory::install(std::make_shared<ProgramAccountWindows>());
     // One set of reply polls for the logins and the settings pages.
-    const auto reminders = std::make_shared<ReplyReminders>(&currentUser);
+    const auto reminders = std::make_shared<ReplyReminders>(&currentLandUser);
     AccountShell::install(std::make_shared<DelegateAccountShell>(reminders));
     ArticlePaneLink::install(std::make_shared<PaneLink>());
     PushNewsFlag::install(std::make_shared<DelegatePushNewsFlag>());
