@@ -131,5 +131,5 @@ private:
 // Spins the event loop for a while: long enough for a loopback reply to be handled.
 inline void settle(int ms = 300)
 {
-    waitUntil([] { return false; }, ms);
+    spin(ms);
 }

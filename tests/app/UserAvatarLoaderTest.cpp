@@ -97,7 +97,7 @@ protected:
             ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= requests && !shown.empty(); }, 5000));
         }
         // Any late reply would land now.
-        waitUntil([] { return false; }, 200);
+        spin(200);
     }
 
     LoopbackHttpServer server;
@@ -189,7 +189,7 @@ TEST_F(UserAvatarLoaderTest, ReplyThatIsNotAPictureKeepsTheCacheAndTheButton)
     shown.clear();
     loader.GetUserAvatar();
     ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= 1; }, 5000));
-    waitUntil([] { return false; }, 500);
+    spin(500);
     EXPECT_TRUE(shown.empty()) << "the button's picture was replaced";
     EXPECT_EQ(readFile(UserAvatarLoader::cacheFilePath(123)), cachedPicture);
 }
