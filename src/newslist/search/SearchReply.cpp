@@ -1,7 +1,6 @@
 #include "newslist/search/SearchReply.h"
 
 #include "foundation/CommonFunction.h"
-#include "foundation/xml/TBXML.h"
 #include "newslist/NewsListFeeds.h"
 
 #include <QJsonArray>
@@ -10,7 +9,6 @@
 #include <QJsonValue>
 
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -41,16 +39,10 @@ namespace SearchReply {
 
 QList<FeedPtr> parserNewsListXmlData(const QByteArray& data)
 {
-    QList<FeedPtr> feeds;
-    TBXML document;
-    TBXMLElement* channel = firstChildNamed(rssRootOf(document, data), "channel");
-    for (TBXMLElement* item = channel ? channel->firstChild : nullptr; item; item = item->nextSibling) {
-        if (!item->name || std::strcmp(item->name, "item") != 0)
-            continue;
-        FeedPtr feed = parserSingleNewsXmlData(item);
-        if (feed && !feed->guid.isEmpty() && !feed->title.isEmpty())
-            feeds.append(std::move(feed));
-    }
+    // The list's reader already drops items without a news id and reads the zone and the time
+    // once per page; a search result also needs a title.
+    QList<FeedPtr> feeds = ::parserNewsListXmlData(data);
+    feeds.removeIf([](const FeedPtr& feed) { return feed->title.isEmpty(); });
     return feeds;
 }
 
