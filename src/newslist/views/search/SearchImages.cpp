@@ -1,7 +1,6 @@
 #include "newslist/views/search/SearchImages.h"
 #include "ui/controls/ImageNamed.h"
 
-#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -66,20 +65,20 @@ namespace SearchImages {
 
 QPixmap image(const QString& name)
 {
-    static QHash<QString, QPixmap> drawn;
-    if (const auto found = drawn.constFind(name); found != drawn.constEnd())
-        return *found;
-    QPixmap pixmap;
-    if (name == QLatin1String("searchBar_deleteBtn"))
-        pixmap = drawCross();
-    else if (name == QLatin1String("searchBar_history"))
-        pixmap = drawClock();
-    else if (name == QLatin1String("searchBar_deleteAll"))
-        pixmap = drawBin();
-    else
-        pixmap = imageNamed(name);
-    drawn.insert(name, pixmap);
-    return pixmap;
+    // Each drawn once for the process; the resources' pictures are kept by imageNamed itself.
+    if (name == QLatin1String("searchBar_deleteBtn")) {
+        static const QPixmap cross = drawCross();
+        return cross;
+    }
+    if (name == QLatin1String("searchBar_history")) {
+        static const QPixmap clock = drawClock();
+        return clock;
+    }
+    if (name == QLatin1String("searchBar_deleteAll")) {
+        static const QPixmap bin = drawBin();
+        return bin;
+    }
+    return imageNamed(name);
 }
 
 }  // namespace SearchImages
