@@ -1,6 +1,7 @@
 #include "newslist/views/search/SearchResultCell.h"
 
 #include "foundation/CommonFunction.h"
+#include "newslist/NewsRowStyle.h"
 #include "newslist/views/search/SearchImages.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/UILabel.h"
@@ -13,11 +14,6 @@ namespace {
 const QColor kTitleColor(25, 25, 25);
 const QColor kDateColor(115, 115, 115);
 const QColor kLineColor(0, 0, 0, 15);  // black at 0.06
-
-QString backName(bool selected)
-{
-    return selected ? QStringLiteral("CellSelectedBg") : QStringLiteral("CellNOSelectedBg");
-}
 
 QRect titleRect(const QRect& row)
 {
@@ -44,7 +40,7 @@ SearchResultCell::~SearchResultCell() = default;
 
 void SearchResultCell::setControls()
 {
-    m_backImageName = backName(false);
+    m_backImageName = NewsRowStyle::backgroundImage(false);
     m_textLabel = new UILabel(this);
     m_textLabel->setWordWrap(false);
     m_favdateLabel = new UILabel(this);
@@ -87,7 +83,7 @@ void SearchResultCell::setTitle(const QString& title, const QString& searchKey, 
     Q_UNUSED(searchKey);
     m_textLabel->setText(title);
     m_favdateLabel->setText(date);
-    m_backImageName = backName(selected);
+    m_backImageName = NewsRowStyle::backgroundImage(selected);
     update();
 }
 
@@ -110,11 +106,12 @@ void SearchResultCell::paintRow(QPainter& painter, const QRect& rect, const QStr
 {
     // The background picture stretched to the row once per size, not on every paint.
     static QHash<QString, QPixmap> stretched;
-    const QString key = backName(selected) + QLatin1Char('/') + QString::number(rect.width()) + QLatin1Char('x')
+    const QString name = NewsRowStyle::backgroundImage(selected);
+    const QString key = name + QLatin1Char('/') + QString::number(rect.width()) + QLatin1Char('x')
                         + QString::number(rect.height());
     auto found = stretched.constFind(key);
     if (found == stretched.constEnd()) {
-        const QPixmap source = SearchImages::image(backName(selected));
+        const QPixmap source = SearchImages::image(name);
         found = stretched.insert(key, source.isNull() ? QPixmap() : source.scaled(rect.size()));
     }
     if (!found->isNull())
