@@ -83,17 +83,7 @@ void SearchNewsPresenter::showInit()
 {
     m_lastSelectedIndex = 0;
     m_hotLastSelectedIndex = 0;
-    {
-        DatabaseOperate::Lease store;
-        if (store) {
-            const auto history = store->SearchHistory_get(kNews);
-            if (history && !history->isEmpty()) {
-                m_historyModel.beginReload();
-                m_historyArray = *history;
-                m_historyModel.endReload();
-            }
-        }
-    }
+    readHistory(kNews);
     if (!m_historyArray.isEmpty()) {
         m_display.historyVisible = true;
         m_display.resultVisible = false;
@@ -124,9 +114,7 @@ void SearchNewsPresenter::Search(const QString& keyword)
 {
     cancelRequest();
     showSearching();
-    m_historyModel.beginReload();
-    m_historyArray.clear();
-    m_historyModel.endReload();
+    clearHistory();
     sendFirstPage(keyword);
     DatabaseOperate::Lease store;
     if (store) {
@@ -144,9 +132,7 @@ void SearchNewsPresenter::SwitchBtnActive(int kind, const QString& fieldText)
     // A page still on its way belongs to the kind left behind: it must not land in this one.
     cancelRequest();
     setKind(kind);
-    m_historyModel.beginReload();
-    m_historyArray.clear();
-    m_historyModel.endReload();
+    clearHistory();
     if (fieldText.size() >= kMinKeywordLength && fieldText.size() <= kMaxKeywordLength) {
         if (resultCount() > 0 && fieldText == m_text[std::size_t(kind)])
             showSearchData(true);
@@ -164,9 +150,7 @@ void SearchNewsPresenter::SwitchBtnActive(int kind, const QString& fieldText)
 
 void SearchNewsPresenter::clearAllHistory()
 {
-    m_historyModel.beginReload();
-    m_historyArray.clear();
-    m_historyModel.endReload();
+    clearHistory();
     m_display.historyVisible = false;
     m_display.resultVisible = false;
     m_display.historyIsDocument = false;
@@ -245,9 +229,7 @@ void SearchNewsPresenter::windowWillClose()
     m_resultArray2.clear();
     m_resultArray3.clear();
     m_resultModel.endReload();
-    m_historyModel.beginReload();
-    m_historyArray.clear();
-    m_historyModel.endReload();
+    clearHistory();
     m_currentMinID.fill(SearchReply::kNoCursor);
     m_searchKey = QStringLiteral("");
     m_display.historyVisible = false;
@@ -316,6 +298,13 @@ void SearchNewsPresenter::readHistory(int kind)
         m_historyArray = *history;
         m_historyModel.endReload();
     }
+}
+
+void SearchNewsPresenter::clearHistory()
+{
+    m_historyModel.beginReload();
+    m_historyArray.clear();
+    m_historyModel.endReload();
 }
 
 void SearchNewsPresenter::resetCurrentKind()

@@ -132,7 +132,9 @@ private:
     void setMoreTitle(const QString& title, bool alsoButtonTitle);
     void reloadResults();
     void reloadHistory();
+    // The stored keywords of kind replace the history rows, unless there are none.
     void readHistory(int kind);
+    void clearHistory();
     void resetCurrentKind();
     void clearResults(int kind);
     // The result table shown as the document, the spinner gone (showSearchData without reload).
