@@ -55,7 +55,6 @@ void SlideView::setControlsWithDataSource(const QList<slideDataPtr>& slides)
         auto* picture = new QLabel(document);
         picture->setGeometry(int(i) * kWidth, 0, kWidth, kHeight);
         picture->setScaledContents(true);
-        m_pictures.append(picture);
         const QString url = slides.at(i) ? slides.at(i)->slideImageUrl : QString();
         if (url.isEmpty())
             continue;

@@ -8,7 +8,6 @@
 #include <QTimer>
 
 class CustomButton;
-class QLabel;
 class UILabel;
 
 // The focus slides at the top of a list: one 300 x 150 picture at a time with its title on a
@@ -53,6 +52,5 @@ private:
     UILabel* m_title = nullptr;
     CustomButton* m_left = nullptr;
     CustomButton* m_right = nullptr;
-    QList<QLabel*> m_pictures;
     QTimer m_timer;
 };
