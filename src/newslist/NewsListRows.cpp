@@ -24,6 +24,14 @@ NewsListRow itemRow(qsizetype index, int height = NewsListRow::kItemHeight)
     return row;
 }
 
+NewsListRow loadMoreRow()
+{
+    NewsListRow more;
+    more.kind = NewsListRow::LoadMore;
+    more.height = NewsListRow::kLoadMoreHeight;
+    return more;
+}
+
 }  // namespace
 
 qsizetype NewsListRows::rowCount(const NewsListEntries& entries, int64_t loadType, bool hasSlides)
@@ -65,12 +73,8 @@ NewsListRow NewsListRows::rowAt(qsizetype row, const NewsListEntries& entries, i
             slide.height = NewsListRow::kSlideHeight;
             return slide;
         }
-        if (row == n + 1) {
-            NewsListRow more;
-            more.kind = NewsListRow::LoadMore;
-            more.height = NewsListRow::kLoadMoreHeight;
-            return more;
-        }
+        if (row == n + 1)
+            return loadMoreRow();
         // The last pinned item before the first unpinned one gets the room of the separator bar,
         // unless it sits among the list's last two rows.
         const qsizetype index = row - 1;
@@ -81,11 +85,7 @@ NewsListRow NewsListRows::rowAt(qsizetype row, const NewsListEntries& entries, i
         }
         return itemRow(index);
     }
-    if (row == n) {
-        NewsListRow more;
-        more.kind = NewsListRow::LoadMore;
-        more.height = NewsListRow::kLoadMoreHeight;
-        return more;
-    }
+    if (row == n)
+        return loadMoreRow();
     return itemRow(row);
 }
