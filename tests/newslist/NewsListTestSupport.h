@@ -180,8 +180,7 @@ protected:
     {
         QStringList lines;
         for (const LoopbackRequest& request : server.requests())
-            lines.append(QString::fromLatin1(request.method) + QLatin1Char(' ') + request.path
-                         + (request.query.isNull() ? QString() : QLatin1Char('?') + request.query));
+            lines.append(QString::fromLatin1(request.method) + QLatin1Char(' ') + request.pathAndQuery());
         return lines;
     }
 
