@@ -4,6 +4,7 @@
 #include "foundation/CommonFunction.h"
 #include "foundation/EncryptionKeys.h"
 #include "foundation/GlobalValues.h"
+#include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
 #include "newslist/NewsListFeeds.h"
 #include "newslist/NewsListLinks.h"
@@ -66,7 +67,7 @@ void CenterTableModel::loadMore()
             });
         },
         [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (!self || error.code == -999)
+            if (!self || error.code == NSURLErrorCancelled)
                 return;
             CommonFunction::checkNetworkState();
             self->m_isLoadMore = false;

@@ -4,6 +4,7 @@
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
+#include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
 #include "newslist/ListCacheFile.h"
 #include "newslist/NewsListFeeds.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr qint64 kCancelled = -999;
 constexpr int kNotFound = 404;
 
 QString lastModifiedOf(const std::shared_ptr<URLSessionDataTask>& task)
@@ -145,7 +145,7 @@ void CenterTableModel::loadData(bool forClick)
                 self->onSlideHead(task, firstRefresh);
         },
         [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (!self || error.code == kCancelled)
+            if (!self || error.code == NSURLErrorCancelled)
                 return;
             self->m_isLoadSlide = false;
             self->deliverSlideOutcome(kSlideFailed);
@@ -201,7 +201,7 @@ void CenterTableModel::sendListGet(const QString& url, bool firstRefresh)
 
 void CenterTableModel::onListHeadFailed(const Task& task, const Error& error, bool firstRefresh)
 {
-    if (error.code == kCancelled)
+    if (error.code == NSURLErrorCancelled)
         return;
     const auto response = task ? task->response() : std::nullopt;
     if (response && response->statusCode == kNotFound) {
@@ -219,7 +219,7 @@ void CenterTableModel::onListHeadFailed(const Task& task, const Error& error, bo
 
 void CenterTableModel::onListFailed(const Error& error)
 {
-    if (error.code == kCancelled)
+    if (error.code == NSURLErrorCancelled)
         return;
     const bool online = CommonFunction::checkNetworkState();
     m_isLoading = false;
@@ -341,7 +341,7 @@ void CenterTableModel::onSlideHead(const Task& task, bool firstRefresh)
                 self->onSlideReply(reply.toByteArray());
         },
         [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (!self || error.code == kCancelled)
+            if (!self || error.code == NSURLErrorCancelled)
                 return;
             self->m_isLoadSlide = false;
             self->deliverSlideOutcome(kSlideFailed);
