@@ -136,6 +136,8 @@ private:
     void onListFailed(const Error& error);
     void onSlideHead(const Task& task, bool firstRefresh);
     void onSlideReply(const QByteArray& bytes);
+    // A failed slide request (HEAD or GET); a cancelled one says nothing.
+    void onSlideFailed(const Error& error);
     void deliverSlideOutcome(int outcome);
     // Runs the completion now when the slides are done, or leaves it for them.
     void completeOrWait(Completion completion);

@@ -145,10 +145,8 @@ void CenterTableModel::loadData(bool forClick)
                 self->onSlideHead(task, firstRefresh);
         },
         [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (!self || error.code == NSURLErrorCancelled)
-                return;
-            self->m_isLoadSlide = false;
-            self->deliverSlideOutcome(kSlideFailed);
+            if (self)
+                self->onSlideFailed(error);
         });
 }
 
@@ -341,10 +339,8 @@ void CenterTableModel::onSlideHead(const Task& task, bool firstRefresh)
                 self->onSlideReply(reply.toByteArray());
         },
         [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (!self || error.code == NSURLErrorCancelled)
-                return;
-            self->m_isLoadSlide = false;
-            self->deliverSlideOutcome(kSlideFailed);
+            if (self)
+                self->onSlideFailed(error);
         });
 }
 
@@ -368,6 +364,14 @@ void CenterTableModel::onSlideReply(const QByteArray& bytes)
     }
     setSlides(newSlides);
     deliverSlideOutcome(kSlideNew);
+}
+
+void CenterTableModel::onSlideFailed(const Error& error)
+{
+    if (error.code == NSURLErrorCancelled)
+        return;
+    m_isLoadSlide = false;
+    deliverSlideOutcome(kSlideFailed);
 }
 
 void CenterTableModel::deliverSlideOutcome(int outcome)
