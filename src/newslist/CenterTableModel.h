@@ -130,8 +130,8 @@ private:
     // Refresh steps.
     QString withCacheBuster(const QString& url, bool firstRefresh) const;
     void onListHead(const Task& task, bool firstRefresh);
-    void onListHeadFailed(const Task& task, const Error& error, bool firstRefresh);
-    void sendListGet(const QString& url, bool firstRefresh);
+    void onListHeadFailed(const Task& task, const Error& error);
+    void sendListGet(const QString& url);
     void onListReply(const QByteArray& bytes);
     void onListFailed(const Error& error);
     void onSlideHead(const Task& task, bool firstRefresh);

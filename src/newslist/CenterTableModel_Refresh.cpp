@@ -127,9 +127,9 @@ void CenterTableModel::loadData(bool forClick)
             if (self)
                 self->onListHead(task, firstRefresh);
         },
-        [self, firstRefresh](const std::shared_ptr<URLSessionDataTask>& task, const Error& error) {
+        [self](const std::shared_ptr<URLSessionDataTask>& task, const Error& error) {
             if (self)
-                self->onListHeadFailed(task, error, firstRefresh);
+                self->onListHeadFailed(task, error);
         });
 
     if (m_channel.SlideUrl.isEmpty()) {
@@ -178,12 +178,11 @@ void CenterTableModel::onListHead(const Task& task, bool firstRefresh)
             loadLocalData(true);
         return;
     }
-    sendListGet(withCacheBuster(m_channel.ListUrl, firstRefresh), firstRefresh);
+    sendListGet(withCacheBuster(m_channel.ListUrl, firstRefresh));
 }
 
-void CenterTableModel::sendListGet(const QString& url, bool firstRefresh)
+void CenterTableModel::sendListGet(const QString& url)
 {
-    Q_UNUSED(firstRefresh);
     QPointer<CenterTableModel> self(this);
     m_listManager = AFNetManager::requestWithUrlString(
         url, true, QVariant(), 1, nullptr, m_listManager, AFNetManager::ProgressBlock(),
@@ -197,7 +196,7 @@ void CenterTableModel::sendListGet(const QString& url, bool firstRefresh)
         });
 }
 
-void CenterTableModel::onListHeadFailed(const Task& task, const Error& error, bool firstRefresh)
+void CenterTableModel::onListHeadFailed(const Task& task, const Error& error)
 {
     if (error.code == NSURLErrorCancelled)
         return;
@@ -207,7 +206,7 @@ void CenterTableModel::onListHeadFailed(const Task& task, const Error& error, bo
         if (hasFallbackPrefix(sent) && !kUrlNewsListBase.isEmpty()) {
             QString fallback = sent;
             fallback.replace(kUrlNewsListBase, kUrlRss);
-            sendListGet(fallback, firstRefresh);
+            sendListGet(fallback);
             return;
         }
     }
