@@ -110,16 +110,12 @@ ToolBarView::ToolBarView(QWidget* parent) : QWidget(parent)
 
 void ToolBarView::setDelegate(ToolBarDelegate* delegate)
 {
-    m_delegate = delegate;
-    m_delegateObject = dynamic_cast<QObject*>(delegate);
-    m_delegateIsObject = m_delegateObject != nullptr;
+    m_delegate = WeakInterface<ToolBarDelegate>(delegate);
 }
 
 ToolBarDelegate* ToolBarView::delegate() const
 {
-    if (m_delegateIsObject && !m_delegateObject)
-        return nullptr;
-    return m_delegate;
+    return m_delegate.get();
 }
 
 void ToolBarView::send(void (ToolBarDelegate::*operation)())

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "article/views/WeakInterface.h"
+
 #include <QList>
-#include <QPointer>
 #include <QWidget>
 
 class CustomButton;
@@ -66,9 +67,7 @@ private:
     void setLayout();
     void send(void (ToolBarDelegate::*operation)());
 
-    ToolBarDelegate* m_delegate = nullptr;
-    QPointer<QObject> m_delegateObject;
-    bool m_delegateIsObject = false;
+    WeakInterface<ToolBarDelegate> m_delegate;
     QWidget* m_lineView = nullptr;
     QList<CustomButton*> m_hoverArray;
     const int HW = 45;

@@ -20,14 +20,8 @@ constexpr int kButtonSide = 40;
 }  // namespace
 
 AdjustFontViewController::AdjustFontViewController(AdjustFontTarget* target, QWidget* parent)
-    : QWidget(parent), m_target(target)
+    : QWidget(parent), m_target(target)  // a pane may go away while its popover is still up
 {
-    // A pane that is a QObject may go away while its popover is still up; remember that it was
-    // one so a deleted pane is recognised instead of being called.
-    if (auto* object = dynamic_cast<QObject*>(target)) {
-        m_targetObject = object;
-        m_targetIsObject = true;
-    }
     resize(kPopoverWidth, kPopoverHeight);
     setMinimumSize(kPopoverWidth, kPopoverHeight);
 
@@ -113,9 +107,8 @@ bool AdjustFontViewController::storeFontSize(int size)
 void AdjustFontViewController::tellTarget(int size)
 {
     // The settings lease is never held here: the pane stores through the same store.
-    if (!m_target || (m_targetIsObject && !m_targetObject))
-        return;
-    m_target->setFontSizeEndChange(size, true);
+    if (AdjustFontTarget* target = m_target.get())
+        target->setFontSizeEndChange(size, true);
 }
 
 void AdjustFontViewController::subtractFontSize()

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "article/views/WeakInterface.h"
 #include "article/views/popovers/AdjustFontTarget.h"
 
-#include <QPointer>
 #include <QWidget>
 
 class CustomButton;
@@ -48,9 +48,7 @@ private:
     void viewDidLoad();
     void tellTarget(int size);
 
-    AdjustFontTarget* m_target = nullptr;
-    QPointer<QObject> m_targetObject;
-    bool m_targetIsObject = false;
+    WeakInterface<AdjustFontTarget> m_target;
     UILabel* m_fontSize = nullptr;
     CustomButton* m_subtractButton = nullptr;
     CustomButton* m_addButton = nullptr;
