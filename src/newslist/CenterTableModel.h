@@ -148,6 +148,9 @@ private:
     // The item or ad of the row selected last is no longer marked selected.
     void unselectLastRow();
     NewsListEntries readListEntries(const QByteArray& bytes);
+    // Every parsed batch (a refresh, the cached list, a further page): items already opened are
+    // marked read, then the keyword filter runs.
+    static void markReadAndFilter(QList<FeedPtr>& feeds);
 
     // Ads.
     bool carriesAds() const;

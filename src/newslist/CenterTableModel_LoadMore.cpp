@@ -1,6 +1,5 @@
 #include "newslist/CenterTableModel.h"
 
-#include "database/DatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/EncryptionKeys.h"
 #include "foundation/GlobalValues.h"
@@ -80,15 +79,7 @@ void CenterTableModel::loadMore()
 void CenterTableModel::onPageParsed(const QList<FeedPtr>& parsed)
 {
     QList<FeedPtr> page = parsed;
-    if (!page.isEmpty()) {
-        DatabaseOperate::ReadMarkList<Feed> marks;
-        for (const FeedPtr& feed : page)
-            marks.append(feed);
-        DatabaseOperate::Lease store;
-        if (store)
-            store->getNewsState(marks);
-    }
-    filerData(page);
+    markReadAndFilter(page);
     if (page.isEmpty()) {
         m_isLoadMore = false;
         didFailedLoadMoreData(nullptr);

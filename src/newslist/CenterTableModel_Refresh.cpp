@@ -28,19 +28,6 @@ QString lastModifiedOf(const std::shared_ptr<URLSessionDataTask>& task)
     return value.isEmpty() ? QString() : value;
 }
 
-void markRead(const QList<FeedPtr>& feeds)
-{
-    if (feeds.isEmpty())
-        return;
-    DatabaseOperate::ReadMarkList<Feed> list;
-    list.reserve(feeds.size());
-    for (const FeedPtr& feed : feeds)
-        list.append(feed);
-    DatabaseOperate::Lease store;
-    if (store)
-        store->getNewsState(list);
-}
-
 // The list paths whose missing HEAD falls back to the feed folder.
 bool hasFallbackPrefix(const QString& url)
 {
@@ -61,6 +48,20 @@ void postHotForumReload(int64_t listId, int number)
 
 }  // namespace
 
+void CenterTableModel::markReadAndFilter(QList<FeedPtr>& feeds)
+{
+    if (!feeds.isEmpty()) {
+        DatabaseOperate::ReadMarkList<Feed> list;
+        list.reserve(feeds.size());
+        for (const FeedPtr& feed : feeds)
+            list.append(feed);
+        DatabaseOperate::Lease store;
+        if (store)
+            store->getNewsState(list);
+    }
+    filerData(feeds);
+}
+
 NewsListEntries CenterTableModel::readListEntries(const QByteArray& bytes)
 {
     QList<FeedPtr> feeds;
@@ -70,8 +71,7 @@ NewsListEntries CenterTableModel::readListEntries(const QByteArray& bytes)
         for (const QList<FeedPtr>& section : parserRankNewsListXmlData(bytes))
             feeds.append(section);
     }
-    markRead(feeds);
-    filerData(feeds);
+    markReadAndFilter(feeds);
     return entriesWithAds(feeds);
 }
 
@@ -416,8 +416,7 @@ void CenterTableModel::loadLocalData(bool showWithoutSlides)
         return;
     }
     QList<FeedPtr> feeds = parserNewsListXmlData(list);
-    markRead(feeds);
-    filerData(feeds);
+    markReadAndFilter(feeds);
     if (feeds.isEmpty()) {
         m_haveLocalData = true;
         return;
