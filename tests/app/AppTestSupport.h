@@ -186,11 +186,19 @@ inline auto restoreProcessState()
     });
 }
 
-// A full URL table in which key u<number> holds value and every other key its built-in value.
-inline QStringList urlTableWith(int number, const QString& value)
+// A full URL table with every key u1 ... u100 at its built-in value.
+inline QStringList builtInUrlTable()
 {
     QStringList urls;
     for (int i = 1; i <= ServerUrls::kKeyCount; ++i)
-        urls.append(i == number ? value : ServerUrls::builtInValue(i));
+        urls.append(ServerUrls::builtInValue(i));
+    return urls;
+}
+
+// A full URL table in which key u<number> holds value and every other key its built-in value.
+inline QStringList urlTableWith(int number, const QString& value)
+{
+    QStringList urls = builtInUrlTable();
+    urls[number - 1] = value;
     return urls;
 }

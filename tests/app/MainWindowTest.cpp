@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 
+#include "ScreenshotCompare.h"
 #include "TestEnvironment.h"
 #include "app/views/AccountWindows.h"
 #include "app/views/LeftBarButton.h"
@@ -12,7 +13,6 @@
 
 #include <QApplication>
 #include <QEnterEvent>
-#include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
@@ -101,11 +101,6 @@ void pressKey(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers, con
         return;
     QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
     QApplication::sendEvent(target, &press);
-}
-
-QString fixture(const QString& name)
-{
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/fixtures/") + name;
 }
 
 // Largest difference of one channel between two images of one size.
@@ -222,7 +217,7 @@ TEST_F(MainWindowTest, BarMatchesItsReferenceImage)
     LeftViewController bar;
     bar.resize(70, 600);
     const QImage shot = bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QString path = fixture(QStringLiteral("left_bar.png"));
+    const QString path = referencePicture(__FILE__, QStringLiteral("left_bar.png"));
     if (qEnvironmentVariableIsSet("TIDWEN_UPDATE_REFERENCES"))
         shot.save(path);
     const QImage reference = QImage(path).convertToFormat(QImage::Format_RGB32);

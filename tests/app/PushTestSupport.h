@@ -4,6 +4,7 @@
 // behind the shell's fixed addresses and URL-table entries, a recording URL opener and push
 // targets, and the form fields of a POST.
 
+#include "AppTestSupport.h"
 #include "LoopbackHttpServer.h"
 #include "ScopeGuard.h"
 #include "TestEnvironment.h"
@@ -62,10 +63,7 @@ public:
         if (m_urlsChanged) {
             DatabaseOperate::Lease store;
             if (store) {
-                QStringList builtIn;
-                for (int i = 1; i <= ServerUrls::kKeyCount; ++i)
-                    builtIn.append(ServerUrls::builtInValue(i));
-                store->UrlList_update(builtIn);
+                store->UrlList_update(builtInUrlTable());
                 store->UrlList_get();
             }
         }
@@ -74,9 +72,9 @@ public:
     // Points URL-table entries (u<number>) at paths of the server, as the program reads them.
     void pointUrls(const QMap<int, QString>& paths)
     {
-        QStringList urls;
-        for (int i = 1; i <= ServerUrls::kKeyCount; ++i)
-            urls.append(paths.contains(i) ? server.url(paths.value(i)).toString() : ServerUrls::builtInValue(i));
+        QStringList urls = builtInUrlTable();
+        for (auto path = paths.cbegin(); path != paths.cend(); ++path)
+            urls[path.key() - 1] = server.url(path.value()).toString();
         DatabaseOperate::Lease store;
         ASSERT_TRUE(store);
         ASSERT_TRUE(store->UrlList_update(urls));

@@ -5,14 +5,6 @@
 
 namespace {
 
-QStringList builtInTable()
-{
-    QStringList urls;
-    for (int i = 1; i <= ServerUrls::kKeyCount; ++i)
-        urls.append(ServerUrls::builtInValue(i));
-    return urls;
-}
-
 void writeUrlTable(const QStringList& urls)
 {
     DatabaseOperate::Lease store;
@@ -115,7 +107,7 @@ TEST_F(StartupTest, LaunchPayloads)
 TEST_F(StartupTest, UrlTableReachesTheSwitchesAndTheSharedSuite)
 {
     auto restoreTable = qScopeGuard([] {
-        writeUrlTable(builtInTable());
+        writeUrlTable(builtInUrlTable());
         DatabaseOperate::Lease store;
         store->UrlList_get();
     });
