@@ -137,6 +137,12 @@ void Road::SetUp()
         GTEST_SKIP() << qPrintable(s_setupProblem);
 }
 
+void Road::TearDown()
+{
+    if (s_service)
+        s_service->clearFaults();
+}
+
 QWidget* Road::mainWindow()
 {
     return s_delegate ? dynamic_cast<QWidget*>(s_delegate->MainWindowController()) : nullptr;

@@ -31,6 +31,8 @@ public:
 
 protected:
     void SetUp() override;
+    // The stand-in's faults go with the test that set them, also when an assertion ended it early.
+    void TearDown() override;
 
     static standin::StandinService& service() { return *s_service; }
     // The main window, its list column, the list of a channel and the detail pane; null while

@@ -341,7 +341,6 @@ TEST_F(Road, SlowArticleLeftForTheNextRowNeverShows)
     EXPECT_EQ(pane->feed() ? pane->feed()->guid.toLongLong() : 0, next.id);
     EXPECT_TRUE(matching(service(), QStringLiteral("GET"), kNewsHost, escaped(articlePath(slow.id)) + QStringLiteral(".*"), before).isEmpty())
         << "the left article was still fetched";
-    service().clearFaults();
 }
 
 TEST_F(Road, ListHeadAnswered404FetchesTheFeedFromTheRssFolder)
@@ -355,7 +354,6 @@ TEST_F(Road, ListHeadAnswered404FetchesTheFeedFromTheRssFolder)
     column->refreshNews();
     EXPECT_TRUE(waitForRequest(service(), QStringLiteral("GET"), kNewsHost, QStringLiteral("/rss/news\\.xml(\\?r=[0-9]+)?"), before))
         << "no GET of /rss/news.xml after the 404";
-    service().clearFaults();
 }
 
 TEST_F(Road, ArticleHeadAnswered404OpensTheFeedDocumentAndCachesIt)
@@ -374,7 +372,6 @@ TEST_F(Road, ArticleHeadAnswered404OpensTheFeedDocumentAndCachesIt)
     EXPECT_TRUE(waitUntil([&] { return heading(pane) == item.title; }, 15000));
     EXPECT_TRUE(QFileInfo::exists(ArticleCacheFile::filePathForGuid(QString::number(item.id), 2)));
     EXPECT_FALSE(QFileInfo::exists(ArticleCacheFile::filePathForGuid(QString::number(item.id), 1)));
-    service().clearFaults();
 }
 
 TEST_F(Road, TruncatedListSaysSoAndKeepsRowsAndCache)
@@ -405,7 +402,6 @@ TEST_F(Road, TruncatedListSaysSoAndKeepsRowsAndCache)
     QObject::disconnect(watch);
     EXPECT_EQ(itemTitles(list), rowsBefore);
     EXPECT_EQ(ListCacheFile::read(cacheFile), cachedBefore);
-    service().clearFaults();
 }
 
 TEST_F(Road, ArticleFailingWithNothingCachedShowsTheErrorView)
@@ -419,7 +415,6 @@ TEST_F(Road, ArticleFailingWithNothingCachedShowsTheErrorView)
     clickRow(list, rowOfId(list, item.id));
     ASSERT_TRUE(waitUntil([&] { return pane->errorView() && pane->errorView()->isVisible(); }, 15000));
     EXPECT_EQ(pane->errorView()->title(), QStringLiteral("新闻加载失败"));
-    service().clearFaults();
 }
 
 TEST_F(Road, SearchFindsRowsThatOpenTheirArticles)
@@ -498,7 +493,6 @@ TEST_F(Road, PageFiguresAgainstABareWebViewAndMemoryOverManyOpens)
     CenterTableView* list = channelList(101);
     RightViewController* pane = detailPane();
     ASSERT_TRUE(list && pane);
-    service().clearFaults();
 
     // The floor: the page's own HTML set into a bare web view.
     const QString html = pageText(pane, QStringLiteral("document.documentElement.outerHTML"));
