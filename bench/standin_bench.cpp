@@ -16,7 +16,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslConfiguration>
-#include <QSslSocket>
 
 #include <algorithm>
 #include <cstdio>
@@ -113,13 +112,9 @@ int main(int argc, char** argv)
     const httpcerts::Identity ca = httpcerts::makeAuthority(QStringLiteral("Bench CA"), QStringLiteral("Bench"));
     const httpcerts::Identity leaf = httpcerts::makeServerCertificate(&ca, QStringLiteral("localhost"), QStringLiteral("Bench"),
                                                                       {QStringLiteral("IP:127.0.0.1")});
-    QSslConfiguration serverTls = QSslConfiguration::defaultConfiguration();
-    serverTls.setLocalCertificateChain({leaf.certificate, ca.certificate});
-    serverTls.setPrivateKey(leaf.privateKey);
-    serverTls.setPeerVerifyMode(QSslSocket::VerifyNone);
     HttpServer::Options tlsOptions;
     tlsOptions.handler = sameBytes(configBytes, config->rawHeader("Last-Modified"));
-    tlsOptions.tls = serverTls;
+    tlsOptions.tls = httpcerts::serverConfiguration({leaf.certificate, ca.certificate}, leaf.privateKey);
     HttpServer bareTls(tlsOptions);
     QSslConfiguration trustingBare = QSslConfiguration::defaultConfiguration();
     trustingBare.addCaCertificate(ca.certificate);

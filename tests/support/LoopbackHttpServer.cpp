@@ -1,13 +1,12 @@
 #include "LoopbackHttpServer.h"
 
+#include "Certificates.h"
 #include "HttpServer.h"
 
 #include <QHash>
 #include <QHostAddress>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QSslConfiguration>
-#include <QSslSocket>
 #include <QTcpServer>
 
 #include <optional>
@@ -55,13 +54,8 @@ void LoopbackHttpServer::start(const QList<QSslCertificate>& chain, const QSslKe
 {
     m_shared = std::make_shared<Shared>();
     HttpServer::Options options;
-    if (tls) {
-        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        configuration.setLocalCertificateChain(chain);
-        configuration.setPrivateKey(key);
-        configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
-        options.tls = configuration;
-    }
+    if (tls)
+        options.tls = httpcerts::serverConfiguration(chain, key);
     std::shared_ptr<Shared> shared = m_shared;
     options.handler = [shared](const LoopbackRequest& request) {
         {

@@ -2,10 +2,6 @@
 
 #include "Certificates.h"
 
-#include <QSslSocket>
-
-#include <string>
-
 namespace testcerts {
 namespace {
 
@@ -41,11 +37,7 @@ const CertificateSet& certificates()
 
 QSslConfiguration serverConfiguration(const Identity& identity, const QList<QSslCertificate>& intermediates)
 {
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setLocalCertificateChain(QList<QSslCertificate>{identity.certificate} + intermediates);
-    configuration.setPrivateKey(identity.privateKey);
-    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
-    return configuration;
+    return httpcerts::serverConfiguration(QList<QSslCertificate>{identity.certificate} + intermediates, identity.privateKey);
 }
 
 ScopedTrustedRootCA::ScopedTrustedRootCA() : m_previous(QSslConfiguration::defaultConfiguration())

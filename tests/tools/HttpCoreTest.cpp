@@ -152,10 +152,7 @@ TEST(HttpServer, TunnelSpeaksTlsWithTheLeafOfItsOwnAuthority)
     const httpcerts::Identity leaf = httpcerts::makeServerCertificate(
         &ca, QStringLiteral("api.tidwen.example"), QStringLiteral("Tests"),
         {QStringLiteral("DNS:api.tidwen.example"), QStringLiteral("DNS:avatar.tidwen.example")});
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setLocalCertificateChain({leaf.certificate, ca.certificate});
-    tls.setPrivateKey(leaf.privateKey);
-    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    const QSslConfiguration tls = httpcerts::serverConfiguration({leaf.certificate, ca.certificate}, leaf.privateKey);
 
     HttpServer::Options options = echoOptions();
     options.tunnelPolicy = [tls](const QString&, int) -> std::optional<QSslConfiguration> { return tls; };

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QSaveFile>
+#include <QSslSocket>
 
 #include <atomic>
 #include <memory>
@@ -167,6 +168,15 @@ Identity makeServerCertificate(const Identity* issuer, const QString& commonName
     X509Ptr certificate = makeCertificate(key.get(), commonName, organisation, subjectAltNames, false,
                                           issuerCertificate.get(), issuerKey.get());
     return toIdentity(certificate.get(), key.get());
+}
+
+QSslConfiguration serverConfiguration(const QList<QSslCertificate>& chain, const QSslKey& key)
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificateChain(chain);
+    configuration.setPrivateKey(key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return configuration;
 }
 
 QString subjectHashFileName(const QSslCertificate& certificate)

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QSslKey>
 #include <QString>
 #include <QStringList>
@@ -25,6 +26,10 @@ Identity makeAuthority(const QString& commonName, const QString& organisation);
 // subjectAltNames are OpenSSL's entries: "DNS:host", "IP:127.0.0.1"; empty for none.
 Identity makeServerCertificate(const Identity* issuer, const QString& commonName, const QString& organisation,
                                const QStringList& subjectAltNames);
+
+// A server's TLS configuration presenting chain (leaf first) with the leaf's key; it asks no
+// client certificate.
+QSslConfiguration serverConfiguration(const QList<QSslCertificate>& chain, const QSslKey& key);
 
 // The file name OpenSSL's certificate folder lookup expects: subject hash in hex and ".0".
 QString subjectHashFileName(const QSslCertificate& certificate);

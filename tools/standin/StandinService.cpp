@@ -15,7 +15,6 @@
 #include <QMutexLocker>
 #include <QSaveFile>
 #include <QSslConfiguration>
-#include <QSslSocket>
 #include <QTimeZone>
 
 namespace standin {
@@ -161,11 +160,7 @@ StandinService::StandinService(const StandinOptions& options)
         names.append(QStringLiteral("DNS:") + host);
     const httpcerts::Identity leaf =
         httpcerts::makeServerCertificate(&ca, servedHosts().first(), QStringLiteral("Tidwen Stand-in"), names);
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setLocalCertificateChain({leaf.certificate, ca.certificate});
-    tls.setPrivateKey(leaf.privateKey);
-    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
-    m_state->tunnelTls = tls;
+    m_state->tunnelTls = httpcerts::serverConfiguration({leaf.certificate, ca.certificate}, leaf.privateKey);
 
     m_caFolder = options.caFolder;
     if (m_caFolder.isEmpty()) {
