@@ -145,6 +145,8 @@ private:
     int newItemCount(int64_t storedMaxId) const;
     void setSlides(QList<slideDataPtr> slides);
     void reloadTable();
+    // The row that shows entry at of an ordinary list: one further down under the slide strip.
+    int modelRow(qsizetype at) const { return int(at + (hasSlideRow() ? 1 : 0)); }
     // The item or ad of the row selected last is no longer marked selected.
     void unselectLastRow();
     NewsListEntries readListEntries(const QByteArray& bytes);
@@ -157,6 +159,8 @@ private:
     static void placeAds(NewsListEntries& list, int64_t firstSlot);
     NewsListEntries entriesWithAds(const QList<FeedPtr>& feeds);
     void rotateAds();
+    // The ad takes the place of entry at; its row is drawn again.
+    void replaceEntry(qsizetype at, const NSListADInfoPtr& ad);
     void adClicked(const NSListADInfoPtr& ad);
 
     // Load-more steps.

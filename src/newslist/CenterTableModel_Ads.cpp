@@ -81,7 +81,7 @@ void CenterTableModel::reloadTableTuiguangAD()
         const NSListADInfoPtr ad = ads->getUsedADForOrder(i);
         if (!ad)
             continue;
-        const int row = int(p + (hasSlideRow() ? 1 : 0));
+        const int row = modelRow(p);
         beginInsertRows(QModelIndex(), row, row);
         m_newsListArray.insert(p, ad);
         endInsertRows();
@@ -99,11 +99,8 @@ void CenterTableModel::rotateAds()
     for (qsizetype j = 0; j < m_newsListArray.size(); ++j) {
         if (!adOf(m_newsListArray.at(j)))
             continue;
-        if (const NSListADInfoPtr next = ads->getUsedADForOrder(k)) {
-            m_newsListArray[j] = next;
-            const QModelIndex row = index(int(j + (hasSlideRow() ? 1 : 0)));
-            emit dataChanged(row, row);
-        }
+        if (const NSListADInfoPtr next = ads->getUsedADForOrder(k))
+            replaceEntry(j, next);
         ++k;
     }
 }
@@ -124,12 +121,17 @@ void CenterTableModel::replaceTableTuiguangAD(const NSListADInfoPtr& clicked)
             const NSListADInfoPtr next = ads->getUsedADForOrder(i);
             if (!next)
                 continue;
-            m_newsListArray[p] = next;
-            const QModelIndex row = index(int(p + (hasSlideRow() ? 1 : 0)));
-            emit dataChanged(row, row);
+            replaceEntry(p, next);
             return;
         }
     }
+}
+
+void CenterTableModel::replaceEntry(qsizetype at, const NSListADInfoPtr& ad)
+{
+    m_newsListArray[at] = ad;
+    const QModelIndex row = index(modelRow(at));
+    emit dataChanged(row, row);
 }
 
 void CenterTableModel::adClicked(const NSListADInfoPtr& ad)

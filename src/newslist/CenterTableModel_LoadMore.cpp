@@ -107,7 +107,7 @@ void CenterTableModel::LoadMoreNewsDataIfNeed(const QList<FeedPtr>& page)
     const qsizetype oldCount = m_newsListArray.size();
     bool onlyAppended = !withAds && oldCount > 0 && m_channel.iLoadType == 1;
     if (onlyAppended) {
-        const int firstNew = int(oldCount + (hasSlideRow() ? 1 : 0));
+        const int firstNew = modelRow(oldCount);
         beginInsertRows(QModelIndex(), firstNew, firstNew + int(page.size()) - 1);
         m_newsListArray = std::move(list);
         endInsertRows();
