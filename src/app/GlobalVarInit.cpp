@@ -35,11 +35,11 @@ int chooseTheme()
     const NightWindow::TimeOfDay timeOfDay{now.time().hour(), now.time().minute()};
     const QString start = readSetting(&SettingsDatabaseOperate::getStartTime, QString());
     const QString end = readSetting(&SettingsDatabaseOperate::getEndTime, QString());
-    const std::optional<bool> night = NightWindow::isNight(timeOfDay, NightWindow::parse(start, NightWindow::kDefaultStart),
-                                                           NightWindow::parse(end, NightWindow::kDefaultEnd));
-    if (!night.has_value())
+    // The stored theme is read only when the window leaves it to decide.
+    const std::optional<int> theme = NightWindow::windowTheme(timeOfDay, start, end);
+    if (!theme.has_value())
         return NightWindow::validTheme(readSetting(&SettingsDatabaseOperate::themeMode, 1));
-    if (!*night)
+    if (*theme == 1)
         return 1;
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     if (!defaults.boolForKey(QLatin1String(kAutoNightTipKey))) {

@@ -33,12 +33,17 @@ int validTheme(int storedTheme)
     return storedTheme == 1 || storedTheme == 2 ? storedTheme : 1;
 }
 
-int themeFor(TimeOfDay now, const QString& startText, const QString& endText, int storedTheme)
+std::optional<int> windowTheme(TimeOfDay now, const QString& startText, const QString& endText)
 {
     const std::optional<bool> night = isNight(now, parse(startText, kDefaultStart), parse(endText, kDefaultEnd));
     if (!night.has_value())
-        return validTheme(storedTheme);
+        return std::nullopt;
     return *night ? 2 : 1;
+}
+
+int themeFor(TimeOfDay now, const QString& startText, const QString& endText, int storedTheme)
+{
+    return windowTheme(now, startText, endText).value_or(validTheme(storedTheme));
 }
 
 }  // namespace NightWindow

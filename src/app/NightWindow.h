@@ -26,6 +26,10 @@ TimeOfDay parse(const QString& text, TimeOfDay fallback);
 // True at night, false by day; nullopt when start and end are equal (the window says nothing).
 std::optional<bool> isNight(TimeOfDay now, TimeOfDay start, TimeOfDay end);
 
+// The theme the stored window gives (empty texts are the defaults): 2 inside, 1 outside; nullopt
+// when its ends are equal, and the stored theme decides.
+std::optional<int> windowTheme(TimeOfDay now, const QString& startText, const QString& endText);
+
 // The theme of the run: 2 inside the window, 1 outside; with equal ends the stored theme when it
 // is 1 or 2, else 1.
 int themeFor(TimeOfDay now, const QString& startText, const QString& endText, int storedTheme);
