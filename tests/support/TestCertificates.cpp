@@ -1,16 +1,9 @@
 #include "TestCertificates.h"
 
-#include "Certificates.h"
-
 namespace testcerts {
 namespace {
 
 const QString kOrganisation = QStringLiteral("Tidwen Tests");
-
-Identity toTest(const httpcerts::Identity& identity)
-{
-    return Identity{identity.certificate, identity.privateKey};
-}
 
 CertificateSet makeSet()
 {
@@ -20,10 +13,10 @@ CertificateSet makeSet()
     const QString other = QString::fromLatin1(kOtherHostName);
 
     CertificateSet set;
-    set.rootCA = toTest(root);
-    set.localhost = toTest(httpcerts::makeServerCertificate(&root, QStringLiteral("localhost"), kOrganisation, localNames));
-    set.otherHost = toTest(httpcerts::makeServerCertificate(&root, other, kOrganisation, {QStringLiteral("DNS:") + other}));
-    set.selfSigned = toTest(httpcerts::makeServerCertificate(nullptr, QStringLiteral("localhost"), kOrganisation, localNames));
+    set.rootCA = root;
+    set.localhost = httpcerts::makeServerCertificate(&root, QStringLiteral("localhost"), kOrganisation, localNames);
+    set.otherHost = httpcerts::makeServerCertificate(&root, other, kOrganisation, {QStringLiteral("DNS:") + other});
+    set.selfSigned = httpcerts::makeServerCertificate(nullptr, QStringLiteral("localhost"), kOrganisation, localNames);
     return set;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Certificates.h"
+
 #include <QList>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -11,12 +13,8 @@
 // years. Certificates and keys have passed through PEM, so they are what a file would give.
 namespace testcerts {
 
-// A certificate with its private key.
-struct Identity
-{
-    QSslCertificate certificate;
-    QSslKey privateKey;
-};
+// A certificate with its private key, as the HTTP core makes it.
+using Identity = httpcerts::Identity;
 
 // Host name of the leaf that no test server answers for.
 inline constexpr const char* kOtherHostName = "other.tidwen.test";
