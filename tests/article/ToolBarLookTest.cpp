@@ -2,11 +2,10 @@
 #include "ui/controls/CustomButton.h"
 
 #include "RecordingToolBarDelegate.h"
+#include "ScreenshotCompare.h"
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QImage>
 #include <QObject>
 
@@ -14,28 +13,11 @@
 
 namespace {
 
-// Reference pictures live beside this file; TIDWEN_UPDATE_REFERENCES=1 writes them afresh.
-QString referencePath(const QString& name)
-{
-    return QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("fixtures/%1.png").arg(name));
-}
-
-// The share of pixels whose channels differ by more than a few steps (font smoothing).
-double differingShare(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size())
-        return 1.0;
-    qsizetype differing = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            const QColor p = a.pixelColor(x, y);
-            const QColor q = b.pixelColor(x, y);
-            if (std::abs(p.red() - q.red()) > 24 || std::abs(p.green() - q.green()) > 24 || std::abs(p.blue() - q.blue()) > 24)
-                ++differing;
-        }
-    }
-    return double(differing) / double(a.width() * a.height());
-}
+// Steps summed over the three channels past which a pixel counts as different. Against a
+// reference, 24 counts every pixel that a step of more than 24 in one channel would; between
+// the two sets, 72 counts none that such a step would not.
+constexpr int kAgainstReference = 24;
+constexpr int kBetweenSets = 72;
 
 QImage shot(ToolBarView& bar)
 {
@@ -43,14 +25,16 @@ QImage shot(ToolBarView& bar)
     return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// Reference pictures live beside this file; TIDWEN_UPDATE_REFERENCES=1 writes them afresh.
 void compareWithReference(const QImage& image, const QString& name)
 {
-    const QString path = referencePath(name);
+    const QString path = referencePicture(__FILE__, name + QStringLiteral(".png"));
     if (qEnvironmentVariableIntValue("TIDWEN_UPDATE_REFERENCES") == 1)
         ASSERT_TRUE(image.save(path));
     const QImage reference(path);
     ASSERT_FALSE(reference.isNull()) << path.toStdString();
-    EXPECT_LT(differingShare(image, reference.convertToFormat(QImage::Format_RGB32)), 0.01) << name.toStdString();
+    EXPECT_LT(differingShare(image, reference.convertToFormat(QImage::Format_RGB32), kAgainstReference), 0.01)
+        << name.toStdString();
 }
 
 struct Bar
@@ -84,7 +68,7 @@ TEST(ToolBarLook, NewsAndDealSetsMatchTheirPictures)
     const QImage dealShot = shot(deal.bar);
     compareWithReference(dealShot, QStringLiteral("toolbar_deal"));
     // The two sets are different pictures: a set switch that changed nothing would fail here.
-    EXPECT_GT(differingShare(newsShot, dealShot), 0.02);
+    EXPECT_GT(differingShare(newsShot, dealShot, kBetweenSets), 0.02);
 
     // Separator along the top, the go-now red over the whole height at the right.
     EXPECT_EQ(dealShot.pixelColor(300, 0), QColor(230, 230, 230));
