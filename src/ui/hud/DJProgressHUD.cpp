@@ -76,6 +76,13 @@ QRect toRect(const QRectF& r)
                  int(std::lround(r.height())));
 }
 
+// A rectangle given y-up inside a container of that height, in the container's y-down
+// coordinates with its edges rounded.
+QRect fromYUp(const QRectF& r, double containerHeight)
+{
+    return toRect(QRectF(r.x(), containerHeight - r.y() - r.height(), r.width(), r.height()));
+}
+
 QPointer<DJProgressHUD>& theInstance()
 {
     static QPointer<DJProgressHUD> instance;
@@ -285,9 +292,7 @@ void DJProgressHUD::placeBox(const QRectF& yUpRect)
 {
     if (!m_mainHUD || !m_hudView)
         return;
-    const double h = m_hudView->height();
-    m_mainHUD->setGeometry(toRect(QRectF(yUpRect.x(), h - yUpRect.y() - yUpRect.height(), yUpRect.width(),
-                                         yUpRect.height())));
+    m_mainHUD->setGeometry(fromYUp(yUpRect, m_hudView->height()));
 }
 
 QRectF DJProgressHUD::getCenterWithinRect(const QRectF& rect, double scale) const
@@ -338,10 +343,10 @@ void DJProgressHUD::updateLayout()
     const double extra = lh != 0 ? p / 3 : 0;
     m_pSize = QSizeF(boxWidth, indicator.y() + ih + p + extra);
 
-    // Frames inside the box are y-up: Qt's y is the box height - y - h.
+    // Frames inside the box are y-up.
     const double H = m_pSize.height();
-    m_label->setGeometry(toRect(QRectF(p, H - labelY - lh, lw, lh)));
-    const QRect indicatorRect = toRect(QRectF(indicator.x(), H - indicator.y() - ih, iw, ih));
+    m_label->setGeometry(fromYUp(QRectF(p, labelY, lw, lh), H));
+    const QRect indicatorRect = fromYUp(indicator, H);
     m_progressIndicator->setGeometry(indicatorRect);
     m_activityIndicator->setGeometry(indicatorRect);
     m_progressIndicator->setRingThickness(6);
@@ -402,7 +407,7 @@ void DJProgressHUD::animateBoxIn()
     setBoxOpacity(0);
     placeBox(getCenterWithinRect(m_parentView->rect(), 0.75));
     m_animatingShow = true;
-    animateBox(getCenterWithinRect(m_parentView->rect(), 1), pAlpha, 1, false);
+    animateBox(getCenterWithinRect(m_parentView->rect(), 1), pAlpha, false);
 }
 
 void DJProgressHUD::replaceViewQuick()
@@ -423,19 +428,18 @@ void DJProgressHUD::hideViewAnimated()
     m_animatingDismiss = true;
     m_animatingShow = true;
     const QRectF within = m_parentView ? QRectF(m_parentView->rect()) : QRectF(m_hudView->rect());
-    animateBox(getCenterWithinRect(within, 0.75), 0, 0, true);
+    animateBox(getCenterWithinRect(within, 0.75), 0, true);
 }
 
-void DJProgressHUD::animateBox(const QRectF& toYUp, double toOpacity, double labelOpacity, bool dismissing)
+void DJProgressHUD::animateBox(const QRectF& toYUp, double toOpacity, bool dismissing)
 {
-    Q_UNUSED(labelOpacity);  // the label and spinner fade with the box
+    // The label and spinner are children of the box: they fade with it.
     if (m_animation)
         delete m_animation;
     auto* group = new QParallelAnimationGroup(m_mainHUD);
     auto* geometry = new QPropertyAnimation(m_mainHUD, "geometry", group);
     geometry->setDuration(kAnimationMs);
-    const double h = m_hudView->height();
-    geometry->setEndValue(toRect(QRectF(toYUp.x(), h - toYUp.y() - toYUp.height(), toYUp.width(), toYUp.height())));
+    geometry->setEndValue(fromYUp(toYUp, m_hudView->height()));
     auto* opacity = new QPropertyAnimation(m_mainHUD->graphicsEffect(), "opacity", group);
     opacity->setDuration(kAnimationMs);
     opacity->setEndValue(toOpacity);

@@ -99,7 +99,7 @@ private:
     // The box placed at a rectangle given y-up in the HUD view's coordinates.
     void placeBox(const QRectF& yUpRect);
     void setBoxOpacity(double opacity);
-    void animateBox(const QRectF& toYUp, double toOpacity, double labelOpacity, bool dismissing);
+    void animateBox(const QRectF& toYUp, double toOpacity, bool dismissing);
     // The box fades in while it grows from three quarters of its size over the parent view.
     void animateBoxIn();
     bool partsAlive() const;
