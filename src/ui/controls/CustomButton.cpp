@@ -74,8 +74,3 @@ void CustomButton::setImageNamed(const QString& name)
     setIcon(QIcon(pixmap));
     setIconSize(pixmap.deviceIndependentSize().toSize());
 }
-
-void CustomButton::paintEvent(QPaintEvent* event)
-{
-    QPushButton::paintEvent(event);
-}

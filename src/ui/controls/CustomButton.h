@@ -62,9 +62,6 @@ public:
 
     QObject* target() const { return m_target; }
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
 private:
     int m_bezelStyle = 0;
     int m_buttonType = NSMomentaryLightButton;
