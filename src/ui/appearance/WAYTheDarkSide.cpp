@@ -4,15 +4,14 @@
 #include "platform/Dispatch.h"
 
 #include <QCoreApplication>
-#include <QPointer>
 
 #include <vector>
 
 namespace {
 
+// A key's entry leaves its table when the key is destroyed (its destroyed connection).
 struct Entry
 {
-    QPointer<QObject> key;
     const QObject* address = nullptr;
     WAYTheDarkSide::Block block;
     QMetaObject::Connection destroyedConnection;
@@ -49,12 +48,6 @@ void dropKey(std::vector<Entry>& table, const QObject* address)
     // The blocks' captures are released here, after the table is consistent again.
 }
 
-void purge(std::vector<Entry>& table)
-{
-    for (auto it = table.begin(); it != table.end();)
-        it = it->key ? it + 1 : table.erase(it);
-}
-
 // Hooks the watcher to the source in use when it is not hooked to it yet.
 void hookCurrentSource()
 {
@@ -76,7 +69,6 @@ void store(std::vector<Entry>& table, QObject* object, WAYTheDarkSide::Block blo
         return;
     dropKey(table, object);
     Entry entry;
-    entry.key = object;
     entry.address = object;
     entry.block = std::move(block);
     std::vector<Entry>* tablePtr = &table;
@@ -139,8 +131,7 @@ bool WAYTheDarkSide::applicationReadyForTheDarkSide()
 
 void WAYTheDarkSide::_broadcastDarkMode(bool dark)
 {
-    auto& table = dark ? state().dark : state().light;
-    purge(table);
+    const auto& table = dark ? state().dark : state().light;
     std::vector<Block> snapshot;
     for (const auto& entry : table)
         snapshot.push_back(entry.block);
@@ -177,12 +168,10 @@ void WAYTheDarkSide::resetForTesting()
 
 int WAYTheDarkSide::darkTableCount()
 {
-    purge(state().dark);
     return static_cast<int>(state().dark.size());
 }
 
 int WAYTheDarkSide::lightTableCount()
 {
-    purge(state().light);
     return static_cast<int>(state().light.size());
 }
