@@ -78,8 +78,3 @@ void MainWindowController::mousePressEvent(QMouseEvent* event)
     }
     QWidget::mousePressEvent(event);
 }
-
-std::unique_ptr<MainWindowHost> MainWindowControllerFactory::makeMainWindowController()
-{
-    return std::make_unique<MainWindowController>();
-}

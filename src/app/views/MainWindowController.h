@@ -31,10 +31,3 @@ private:
 
     MainViewController* m_mainVC = nullptr;
 };
-
-// Makes the main window controller for the delegate.
-class MainWindowControllerFactory : public MainWindowFactory
-{
-public:
-    std::unique_ptr<MainWindowHost> makeMainWindowController() override;
-};

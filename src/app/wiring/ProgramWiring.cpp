@@ -323,7 +323,7 @@ std::shared_ptr<SettingsContext> settingsContext(const std::shared_ptr<ReplyRemi
 }
 
 // Made with the main window: its Preferences shortcut opens the settings window.
-class ProgramMainWindowFactory : public MainWindowControllerFactory
+class ProgramMainWindowFactory : public MainWindowFactory
 {
 public:
     std::unique_ptr<MainWindowHost> makeMainWindowController() override
