@@ -6,24 +6,29 @@
 
 CustomButton::CustomButton(QWidget* parent) : QPushButton(parent) {}
 
-CustomButton* CustomButton::initWithTitle(const QString& title, QWidget* parent)
+namespace {
+
+// A borderless titled button of bezel style 1; the two title makers differ only in its type.
+CustomButton* borderlessTitled(const QString& title, int buttonType, QWidget* parent)
 {
     auto* button = new CustomButton(parent);
     button->setText(title);
     button->setBordered(false);
     button->setBezelStyle(1);
-    button->setButtonType(NSMomentaryLightButton);
+    button->setButtonType(buttonType);
     return button;
+}
+
+}  // namespace
+
+CustomButton* CustomButton::initWithTitle(const QString& title, QWidget* parent)
+{
+    return borderlessTitled(title, NSMomentaryLightButton, parent);
 }
 
 CustomButton* CustomButton::initWithAttributedTitle(const QString& attributedTitle, QWidget* parent)
 {
-    auto* button = new CustomButton(parent);
-    button->setText(attributedTitle);
-    button->setBordered(false);
-    button->setBezelStyle(1);
-    button->setButtonType(NSToggleButton);
-    return button;
+    return borderlessTitled(attributedTitle, NSToggleButton, parent);
 }
 
 CustomButton* CustomButton::initWithTitleBest(const QString& title, QWidget* parent)
