@@ -51,10 +51,8 @@ void addInstalled(QWidget* view, const std::shared_ptr<MASViewConstraint>& const
 
 void removeInstalled(QWidget* view, const MASViewConstraint* constraint)
 {
-    if (!find(view))
-        return;
-    auto& installed = of(view).installed;
-    installed.removeIf([constraint](const auto& c) { return c.get() == constraint; });
+    if (const auto state = AssociatedObjects::value<MASViewState>(view, &kMASStateKey))
+        state->installed.removeIf([constraint](const auto& c) { return c.get() == constraint; });
 }
 
 }  // namespace MASViewStates
