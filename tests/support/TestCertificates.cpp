@@ -33,14 +33,15 @@ QSslConfiguration serverConfiguration(const Identity& identity, const QList<QSsl
     return httpcerts::serverConfiguration(QList<QSslCertificate>{identity.certificate} + intermediates, identity.privateKey);
 }
 
-ScopedTrustedRootCA::ScopedTrustedRootCA() : m_previous(QSslConfiguration::defaultConfiguration())
+ScopedTrustedCertificate::ScopedTrustedCertificate(const QSslCertificate& certificate)
+    : m_previous(QSslConfiguration::defaultConfiguration())
 {
     QSslConfiguration configuration = m_previous;
-    configuration.addCaCertificate(certificates().rootCA.certificate);
+    configuration.addCaCertificate(certificate);
     QSslConfiguration::setDefaultConfiguration(configuration);
 }
 
-ScopedTrustedRootCA::~ScopedTrustedRootCA()
+ScopedTrustedCertificate::~ScopedTrustedCertificate()
 {
     QSslConfiguration::setDefaultConfiguration(m_previous);
 }

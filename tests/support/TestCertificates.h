@@ -43,18 +43,26 @@ const CertificateSet& certificates();
 // (e.g. certificates().localhost with {rootCA.certificate}); peer verification off.
 QSslConfiguration serverConfiguration(const Identity& identity, const QList<QSslCertificate>& intermediates = {});
 
-// While it lives, rootCA is among the CA certificates of QSslConfiguration::defaultConfiguration(),
-// the set that clients trust by default; the previous default configuration comes back after.
-class ScopedTrustedRootCA
+// While it lives, the certificate is among the CA certificates of
+// QSslConfiguration::defaultConfiguration(), the set that clients trust by default; the previous
+// default configuration comes back after.
+class ScopedTrustedCertificate
 {
 public:
-    ScopedTrustedRootCA();
-    ~ScopedTrustedRootCA();
-    ScopedTrustedRootCA(const ScopedTrustedRootCA&) = delete;
-    ScopedTrustedRootCA& operator=(const ScopedTrustedRootCA&) = delete;
+    explicit ScopedTrustedCertificate(const QSslCertificate& certificate);
+    ~ScopedTrustedCertificate();
+    ScopedTrustedCertificate(const ScopedTrustedCertificate&) = delete;
+    ScopedTrustedCertificate& operator=(const ScopedTrustedCertificate&) = delete;
 
 private:
     QSslConfiguration m_previous;
+};
+
+// The same for rootCA.
+class ScopedTrustedRootCA : public ScopedTrustedCertificate
+{
+public:
+    ScopedTrustedRootCA() : ScopedTrustedCertificate(certificates().rootCA.certificate) {}
 };
 
 }  // namespace testcerts

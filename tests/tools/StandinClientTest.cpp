@@ -83,7 +83,7 @@ TEST_F(StandinClient, HttpsThroughConnectIsTrustedOnlyWithTheStandinsAuthority)
     ASSERT_EQ(refused->failed, 1);
     EXPECT_EQ(refused->error->code, -1202);
 
-    ScopedTrustedCertificate trusted(service.caCertificate());
+    testcerts::ScopedTrustedCertificate trusted(service.caCertificate());
     const auto accepted = await(clientGet(QStringLiteral("https://account.tidwen.example/api/User.asmx/G")));
     ASSERT_EQ(accepted->finished, 1) << (accepted->error ? qPrintable(accepted->error->localizedDescription()) : "");
     EXPECT_TRUE(CommonFunction::parseXML(accepted->object.toByteArray()) != nullptr);

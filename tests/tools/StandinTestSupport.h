@@ -1,8 +1,10 @@
 #pragma once
 
 #include "standin/StandinService.h"
+#include "httpcore/HttpMessage.h"
 
 #include "networking/AFHTTPSessionManager.h"
+#include "TestCertificates.h"
 #include "TestEnvironment.h"
 
 #include <QNetworkAccessManager>
@@ -36,14 +38,7 @@ struct Fetched
     QByteArray body;
     QList<QNetworkReply::RawHeaderPair> headers;
 
-    QByteArray header(const QByteArray& name) const
-    {
-        for (const auto& field : headers) {
-            if (field.first.compare(name, Qt::CaseInsensitive) == 0)
-                return field.second;
-        }
-        return QByteArray();
-    }
+    QByteArray header(const QByteArray& name) const { return httpHeaderValue(headers, name); }
 };
 
 // Plain Qt requests through the stand-in as proxy (no cache, no cookies of the client): to read
@@ -122,23 +117,4 @@ public:
 
 private:
     QNetworkProxy m_previous;
-};
-
-// While it lives, the certificate is among the CA certificates clients trust by default.
-class ScopedTrustedCertificate
-{
-public:
-    explicit ScopedTrustedCertificate(const QSslCertificate& certificate)
-        : m_previous(QSslConfiguration::defaultConfiguration())
-    {
-        QSslConfiguration configuration = m_previous;
-        configuration.addCaCertificate(certificate);
-        QSslConfiguration::setDefaultConfiguration(configuration);
-    }
-    ~ScopedTrustedCertificate() { QSslConfiguration::setDefaultConfiguration(m_previous); }
-    ScopedTrustedCertificate(const ScopedTrustedCertificate&) = delete;
-    ScopedTrustedCertificate& operator=(const ScopedTrustedCertificate&) = delete;
-
-private:
-    QSslConfiguration m_previous;
 };
