@@ -1,19 +1,13 @@
 #pragma once
 
-#include "FakeNetwork.h"
-#include "LoopbackHttpServer.h"
-#include "TestEnvironment.h"
-#include "database/DatabaseOperate.h"
+#include "LoopbackStoreTest.h"
 #include "database/ServerUrls.h"
 #include "foundation/GlobalValues.h"
-#include "foundation/NetworkStateSource.h"
 #include "newslist/NewsListLinks.h"
 #include "platform/Clock.h"
-#include "platform/StorageRoot.h"
 
 #include <QCoreApplication>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -100,35 +94,22 @@ public:
 
 // A fresh store, the list URLs of the URL table on the loopback server, fakes for the neighbours,
 // the clock fixed and every switch a test may flip restored afterwards.
-class NewsListTest : public ::testing::Test
+class NewsListTest : public LoopbackStoreTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_root.isValid());
-        StorageRoot::setRoot(m_root.path());
-        {
-            DatabaseOperate::Lease store;
-            ASSERT_TRUE(store);
-            store->closeDB();
-        }
-        DatabaseOperate::installWebFileStampStore();
-        ASSERT_NE(server.port(), 0);
-        QStringList urls;
-        const QString base = server.url(QStringLiteral("/")).toString().chopped(1);
-        for (int number = 1; number <= ServerUrls::kKeyCount; ++number) {
-            QString value = ServerUrls::builtInValue(number);
+        const QString from = QStringLiteral("http://") + QLatin1String(ServerHosts::kNewsApi);
+        const QString to = base();
+        setUpStore([&](int number, const QString& builtIn) {
+            QString value = builtIn;
             if ((number >= 16 && number <= 22) || number == 76)
-                value.replace(QStringLiteral("http://") + QLatin1String(ServerHosts::kNewsApi), base);
-            urls.append(value);
-        }
-        {
-            DatabaseOperate::Lease store;
-            ASSERT_TRUE(store->UrlList_update(urls));
-            ASSERT_TRUE(store->UrlList_get());
-        }
+                value.replace(from, to);
+            return value;
+        });
+        if (HasFatalFailure())
+            return;
         Clock::setNow(QDateTime(QDate(2026, 12, 7), QTime(12, 0), QTimeZone::utc()));
-        NetworkStateSource::setInstance(network);
         ArticlePaneLink::install(pane);
         PushNewsFlag::install(push);
         m_tips = gbUpdateNewsCountTiShi.load();
@@ -146,20 +127,11 @@ protected:
         gbUpdateNewsCountTiShi = m_tips;
         gbApiRandom = m_random;
         gbLoadAllData = m_loadAll;
-        NetworkStateSource::setInstance(nullptr);
         ArticlePaneLink::install(nullptr);
         PushNewsFlag::install(nullptr);
         ListADManagerLink::install(nullptr);
-        {
-            DatabaseOperate::Lease store;
-            if (store)
-                store->closeDB();
-        }
-        StorageRoot::setRoot(TestEnvironment::rootPath());
-        Clock::reset();
+        tearDownStore();
     }
-
-    QString base() const { return server.url(QStringLiteral("/")).toString().chopped(1); }
 
     NewsListData channel(int64_t id, const QString& list, const QString& slide = QString(), const QString& more = QString(),
                          int64_t loadType = 1) const
@@ -175,22 +147,10 @@ protected:
         return data;
     }
 
-    // The requests as "METHOD path?query".
-    QStringList sent() const
-    {
-        QStringList lines;
-        for (const LoopbackRequest& request : server.requests())
-            lines.append(QString::fromLatin1(request.method) + QLatin1Char(' ') + request.pathAndQuery());
-        return lines;
-    }
-
-    LoopbackHttpServer server;
-    std::shared_ptr<FakeNetwork> network = std::make_shared<FakeNetwork>();
     std::shared_ptr<FakeArticlePane> pane = std::make_shared<FakeArticlePane>();
     std::shared_ptr<FakePushFlag> push = std::make_shared<FakePushFlag>();
 
 private:
-    QTemporaryDir m_root;
     bool m_tips = true;
     bool m_random = false;
     bool m_loadAll = true;

@@ -4,23 +4,15 @@
 // the search, community and task services on the loopback server, the clock fixed at
 // 1700000000 s, fakes for the neighbours, and every process-wide value put back afterwards.
 
-#include "FakeNetwork.h"
-#include "LoopbackHttpServer.h"
-#include "TestEnvironment.h"
-#include "database/DatabaseOperate.h"
-#include "database/SettingsDatabaseOperate.h"
-#include "database/ServerUrls.h"
+#include "LoopbackStoreTest.h"
 #include "foundation/AlertPresenter.h"
 #include "foundation/CommonFunction.h"
-#include "foundation/NetworkStateSource.h"
 #include "newslist/NewsListLinks.h"
 #include "platform/Clock.h"
-#include "platform/StorageRoot.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <QWidget>
 
@@ -91,7 +83,7 @@ inline LoopbackReply json(const QByteArray& body)
     return LoopbackReply::text(200, body, "application/json; charset=utf-8");
 }
 
-class Fixture : public ::testing::Test
+class Fixture : public LoopbackStoreTest
 {
 protected:
     // Keys whose address is moved onto the loopback server.
@@ -99,25 +91,12 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(m_root.isValid());
-        StorageRoot::setRoot(m_root.path());
-        closeStores();
-        DatabaseOperate::installWebFileStampStore();
-        ASSERT_NE(server.port(), 0);
-        QStringList urls;
-        for (int number = 1; number <= ServerUrls::kKeyCount; ++number) {
-            QString value = ServerUrls::builtInValue(number);
-            if (onLoopback(number))
-                value = base() + QUrl(value).path();
-            urls.append(value);
-        }
-        {
-            DatabaseOperate::Lease store;
-            ASSERT_TRUE(store->UrlList_update(urls));
-            ASSERT_TRUE(store->UrlList_get());
-        }
+        setUpStore([this](int number, const QString& builtIn) {
+            return onLoopback(number) ? base() + QUrl(builtIn).path() : builtIn;
+        });
+        if (HasFatalFailure())
+            return;
         Clock::setNow(QDateTime::fromSecsSinceEpoch(1700000000, QTimeZone::utc()));
-        NetworkStateSource::setInstance(network);
         ArticlePaneLink::install(pane);
         m_oldAlerts = CommonFunction::setAlertPresenter(alerts);
     }
@@ -126,44 +105,14 @@ protected:
     {
         spin(30);
         CommonFunction::setAlertPresenter(m_oldAlerts);
-        NetworkStateSource::setInstance(nullptr);
         ArticlePaneLink::install(nullptr);
-        closeStores();
-        StorageRoot::setRoot(TestEnvironment::rootPath());
-        Clock::reset();
+        tearDownStore();
     }
 
-    // Both stores open their files again under the storage root of the moment.
-    static void closeStores()
-    {
-        {
-            DatabaseOperate::Lease store;
-            if (store)
-                store->closeDB();
-        }
-        SettingsDatabaseOperate::Lease settings;
-        if (settings)
-            settings->closeDB();
-    }
-
-    QString base() const { return server.url(QStringLiteral("/")).toString().chopped(1); }
-
-    // "METHOD path?query" of every request so far.
-    QStringList sent() const
-    {
-        QStringList lines;
-        for (const LoopbackRequest& request : server.requests())
-            lines.append(QString::fromLatin1(request.method) + QLatin1Char(' ') + request.pathAndQuery());
-        return lines;
-    }
-
-    LoopbackHttpServer server;
-    std::shared_ptr<FakeNetwork> network = std::make_shared<FakeNetwork>();
     std::shared_ptr<Pane> pane = std::make_shared<Pane>();
     std::shared_ptr<Alerts> alerts = std::make_shared<Alerts>();
 
 private:
-    QTemporaryDir m_root;
     std::shared_ptr<AlertPresenter> m_oldAlerts;
 };
 
