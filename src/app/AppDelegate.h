@@ -55,11 +55,10 @@ public:
     bool isPushNews() const { return m_isPushNews; }
     void setIsPushNews(bool on) { m_isPushNews = on; }
 
-    // Push device token (lower-case hexadecimal), null until registration succeeds.
+    // Push device token (lower-case hexadecimal), null until registration succeeds. The push
+    // switch last asked of the service is the push handler's (PushHandler::currentPushStatus).
     QString selfDeviceToken() const { return m_selfDeviceToken; }
     void setSelfDeviceToken(const QString& token) { m_selfDeviceToken = token; }
-    bool currentPushStatus() const { return m_currentPushStatus; }
-    void setCurrentPushStatus(bool on) { m_currentPushStatus = on; }
 
     // The located city, enciphered; "" until located.
     QString gCity() const { return m_gCity; }
@@ -79,7 +78,6 @@ private:
     void handleAutoLoginOutcome(const AutoLoginOutcome& outcome);
 
     QString m_selfDeviceToken;
-    bool m_currentPushStatus = false;
     bool m_isPushNews = false;
     std::unique_ptr<MainWindowHost> m_mainWindowController;
     NSMyUserInfoPtr m_currentLandUser;
