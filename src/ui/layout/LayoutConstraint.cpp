@@ -67,7 +67,7 @@ QString describeView(const QWidget* view)
 LayoutViewState::~LayoutViewState()
 {
     for (const auto& c : held)
-        c->m_holder = nullptr;  // gone with its holder (friendship via LayoutConstraintAccess below)
+        c->m_holder = nullptr;  // gone with its holder
     LayoutEngine::bumpGeneration();
 }
 

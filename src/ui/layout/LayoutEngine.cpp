@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcLayout, "tidwen.layout")
 

@@ -4,7 +4,6 @@
 #include "ui/layout/LayoutSolver.h"
 
 #include <QEvent>
-#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
@@ -13,7 +12,6 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
-#include <vector>
 
 // Solves the constraints held by the widgets of one window and places the widgets whose flag
 // translatesAutoresizingMaskIntoConstraints is off. Positions are window coordinates, y down;
