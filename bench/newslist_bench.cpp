@@ -31,6 +31,7 @@ QByteArray makeFeed()
                                   i % 90};
     });
 }
+
 const QByteArray& feed()
 {
     static const QByteArray xml = makeFeed();

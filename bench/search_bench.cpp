@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QImage>
 #include <QListView>
-#include <QStackedWidget>
 
 #include <cstdio>
 
@@ -35,6 +34,7 @@ QByteArray makePage()
                                   i % 90};
     });
 }
+
 const QByteArray& page()
 {
     static const QByteArray xml = makePage();
