@@ -84,9 +84,8 @@ void applyFlags(Feed& feed, const QString& flags)
 
 FeedPtr readItem(TBXMLElement* item, const FeedTimes& times);
 
-void appendItems(TBXMLElement* parent, QList<FeedPtr>& out)
+void appendItems(TBXMLElement* parent, const FeedTimes& times, QList<FeedPtr>& out)
 {
-    const FeedTimes times;
     for (TBXMLElement* item = firstChildNamed(parent, "item"); item; item = nextNamed(item, "item")) {
         FeedPtr feed = readItem(item, times);
         if (feed && !feed->guid.isEmpty())
@@ -238,7 +237,7 @@ QList<FeedPtr> parserNewsListXmlData(const QByteArray& data)
     TBXML document;
     TBXMLElement* channel = firstChildNamed(rssRootOf(document, data), "channel");
     if (channel)
-        appendItems(channel, feeds);
+        appendItems(channel, FeedTimes(), feeds);
     return feeds;
 }
 
@@ -249,12 +248,13 @@ QList<QList<FeedPtr>> parserRankNewsListXmlData(const QByteArray& data)
     TBXMLElement* root = rssRootOf(document, data);
     if (!root)
         return sections;
+    const FeedTimes times;
     for (const char* name : {"channel48rank", "channelweekhotrank", "channelweekcommentrank", "channelmonthrank"}) {
         TBXMLElement* section = firstChildNamed(root, name);
         if (!section)
             continue;
         QList<FeedPtr> items;
-        appendItems(section, items);
+        appendItems(section, times, items);
         sections.append(items);
     }
     return sections;
