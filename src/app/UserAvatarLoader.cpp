@@ -56,10 +56,10 @@ QString UserAvatarLoader::cacheFilePath(int64_t userID)
     return QDir(userFolder(userID)).filePath(QStringLiteral("userAccountImage/avatar_80.jpg"));
 }
 
-bool UserAvatarLoader::someoneLoggedIn()
+NSMyUserInfoPtr UserAvatarLoader::loggedInUser()
 {
     const AppDelegate* delegate = AppDelegate::shared();
-    return delegate != nullptr && delegate->getCurrLandUser() != nullptr;
+    return delegate != nullptr ? delegate->getCurrLandUser() : nullptr;
 }
 
 void UserAvatarLoader::showImage(const QImage& image) const
@@ -76,7 +76,7 @@ void UserAvatarLoader::showNamed(const char* name) const
 
 void UserAvatarLoader::showFallback(const QString& cacheFile) const
 {
-    if (!someoneLoggedIn())
+    if (!loggedInUser())
         return;
     QFile file(cacheFile);
     if (file.open(QIODevice::ReadOnly)) {
@@ -102,8 +102,7 @@ void UserAvatarLoader::GetUserAvatar()
         return;
     }
     // A remembered login whose profile has not arrived yet has no user id to fetch for.
-    const AppDelegate* delegate = AppDelegate::shared();
-    const NSMyUserInfoPtr user = delegate != nullptr ? delegate->getCurrLandUser() : nullptr;
+    const NSMyUserInfoPtr user = loggedInUser();
     if (!user) {
         showNamed(kLoggedOutImage);
         return;
@@ -111,8 +110,7 @@ void UserAvatarLoader::GetUserAvatar()
 
     const int64_t userID = user->userID;
     const QString folder = userFolder(userID);
-    if (!QDir(folder).exists())
-        StorageRoot::ensureFolder(folder);
+    StorageRoot::ensureFolder(folder);
     CommonFunction::addSkipBackupAttributeToItemAtURL(QUrl::fromLocalFile(folder));
     StorageRoot::ensureFolder(QDir(folder).filePath(QStringLiteral("userAccountImage")));
     const QString cacheFile = cacheFilePath(userID);
@@ -143,7 +141,7 @@ void UserAvatarLoader::GetUserAvatar()
                 qWarning("avatar: the reply is not an image; the cached avatar is kept");
                 return;
             }
-            if (someoneLoggedIn())
+            if (loggedInUser())
                 showImage(image);
             if (!writeAtomically(cacheFile, data))
                 qWarning("avatar: could not write %s", qPrintable(cacheFile));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/models/NSMyUserInfo.h"
 #include "networking/AFHTTPSessionManager.h"
 
 #include <QImage>
@@ -40,7 +41,8 @@ private:
     void showNamed(const char* name) const;
     // After a failed download: the cached file, else the no-avatar picture (when still logged in).
     void showFallback(const QString& cacheFile) const;
-    static bool someoneLoggedIn();
+    // The delegate's logged-in user, or null.
+    static NSMyUserInfoPtr loggedInUser();
 
     ShowBlock m_show;
     std::shared_ptr<AFHTTPSessionManager> m_request;
