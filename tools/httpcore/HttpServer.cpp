@@ -3,12 +3,10 @@
 #include "HttpRequestReader.h"
 
 #include <QHostAddress>
-#include <QPointer>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
 
 #include <utility>
 

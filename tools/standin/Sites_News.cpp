@@ -1,7 +1,6 @@
 #include "Documents.h"
 #include "Sites.h"
 
-#include "foundation/CommonFunction.h"
 #include "httpcore/HttpRouter.h"
 
 #include <QByteArray>

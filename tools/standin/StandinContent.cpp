@@ -1,7 +1,6 @@
 #include "StandinContent.h"
 
 #include <QFile>
-#include <QSet>
 
 #include <algorithm>
 
@@ -277,10 +276,7 @@ QList<QList<const NewsItem*>> StandinContent::rankSections() const
 QList<Slide> StandinContent::makeSlides(int channel) const
 {
     const QList<const NewsItem*> items = channelItems(channel);
-    bool hasSlideFeed = false;
-    for (const ChannelName& c : kChannels)
-        hasSlideFeed = hasSlideFeed || (c.channel == channel && c.slide != nullptr);
-    if (items.isEmpty() || !hasSlideFeed)
+    if (items.isEmpty())
         return {};
     const bool main = channel == kMainChannel;
     const int count = main ? 5 : 3;

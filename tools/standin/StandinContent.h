@@ -161,6 +161,7 @@ private:
     NewsItem makeItem(Random& random, qint64 id, int channel, const QDateTime& postDate);
     QString fill(Random& random, const QString& pattern) const;
     Comment makeComment(Random& random, qint64 id, const NewsItem* news, int floor) const;
+    // The slides of a channel that has a slide feed.
     QList<Slide> makeSlides(int channel) const;
 
     uint64_t m_seed;
