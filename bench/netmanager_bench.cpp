@@ -3,6 +3,8 @@
 // the ratio entry/bare of the median times over several alternating rounds. A second ratio runs
 // the same GETs through the entry's session-manager variant on one kept manager, which separates
 // the entry's own cost from that of a new session per request.
+#include "BenchSupport.h"
+
 #include "networking/AFNetManager.h"
 
 #include <QByteArray>
@@ -18,7 +20,6 @@
 #include <QThread>
 #include <QUrl>
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -123,12 +124,6 @@ double timeBare(QNetworkAccessManager& manager, const QUrl& url)
     return static_cast<double>(timer.nsecsElapsed()) / 1e9;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -168,9 +163,9 @@ int main(int argc, char** argv)
         std::printf("netmanager bench: a request failed; no ratio\n");
         return 1;
     }
-    const double entry = median(entryTimes);
-    const double kept = median(keptTimes);
-    const double plain = median(bareTimes);
+    const double entry = bench::median(entryTimes);
+    const double kept = bench::median(keptTimes);
+    const double plain = bench::median(bareTimes);
     std::printf("%d sequential GETs of %lld bytes (median of %d rounds):\n", kRequests,
                 static_cast<long long>(kBodyBytes), kRounds);
     std::printf("  AFNetManager, new manager each    %.3f s (%.0f us each)\n", entry, entry / kRequests * 1e6);
