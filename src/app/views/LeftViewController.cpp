@@ -12,6 +12,16 @@
 #include <QPainter>
 #include <QWindow>
 
+namespace {
+
+// The bar's pictures go by name: the button keeps the name beside the picture.
+void setImageNamed(LeftBarButton* button, const QString& name)
+{
+    button->setImage(imageNamed(name), name);
+}
+
+}  // namespace
+
 LeftViewController::LeftViewController(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("LeftViewController"));
@@ -41,7 +51,7 @@ void LeftViewController::setControls()
 
     const auto makeItem = [this](int tag, const QString& image, const QString& tooltip) {
         auto* button = new LeftBarButton(tag, this);
-        button->setImage(imageNamed(image), image);
+        setImageNamed(button, image);
         if (!tooltip.isEmpty())
             button->setToolTip(tooltip);
         connect(button, &QAbstractButton::clicked, this, [this, button] { ItemClick(button); });
@@ -52,7 +62,7 @@ void LeftViewController::setControls()
         if (!image.isNull())
             m_headBtn->setImage(QPixmap::fromImage(image), QString());
         else
-            m_headBtn->setImage(imageNamed(name), name);
+            setImageNamed(m_headBtn, name);
     });
     m_headBtn = makeItem(kAvatarTag, QLatin1String(UserAvatarLoader::kLoggedOutImage), QStringLiteral("个人中心"));
     m_headBtn->setScalesImageToFill(true);
@@ -135,22 +145,12 @@ void LeftViewController::ItemClick(LeftBarButton* sender)
         return;
     }
     case kNewsTag:
-        m_newsItem->setLayerColor(selectedColor());
-        m_newsItem->setImage(imageNamed(QStringLiteral("zixun")), QStringLiteral("zixun"));
-        m_hotProductItem->setLayerColor(barColor());
-        m_hotProductItem->setImage(imageNamed(QStringLiteral("zefup_selected")), QStringLiteral("zefup_selected"));
-        m_newsItemSEC = true;
-        m_hotProductItemSEC = false;
+        selectItem(true);
         NotificationCenter::defaultCenter().post(QStringLiteral("NEWS"));
         return;
     case kDealsTag:
         qInfo("just 2");
-        m_newsItem->setLayerColor(barColor());
-        m_newsItem->setImage(imageNamed(QStringLiteral("zixun_selected")), QStringLiteral("zixun_selected"));
-        m_hotProductItem->setLayerColor(selectedColor());
-        m_hotProductItem->setImage(imageNamed(QStringLiteral("zefup")), QStringLiteral("zefup"));
-        m_newsItemSEC = false;
-        m_hotProductItemSEC = true;
+        selectItem(false);
         NotificationCenter::defaultCenter().post(QStringLiteral("ZQ"));
         return;
     case kSettingsTag:
@@ -160,6 +160,16 @@ void LeftViewController::ItemClick(LeftBarButton* sender)
     default:
         return;
     }
+}
+
+void LeftViewController::selectItem(bool news)
+{
+    m_newsItem->setLayerColor(news ? selectedColor() : barColor());
+    setImageNamed(m_newsItem, news ? QStringLiteral("zixun") : QStringLiteral("zixun_selected"));
+    m_hotProductItem->setLayerColor(news ? barColor() : selectedColor());
+    setImageNamed(m_hotProductItem, news ? QStringLiteral("zefup_selected") : QStringLiteral("zefup"));
+    m_newsItemSEC = news;
+    m_hotProductItemSEC = !news;
 }
 
 void LeftViewController::showSettingsPopover()
@@ -182,7 +192,7 @@ void LeftViewController::mouseEntered(QWidget* sender)
     if (button == nullptr || !m_hoverArray.contains(button))
         return;
     if (button == m_feedbackBtn)
-        button->setImage(imageNamed(QStringLiteral("Setting_hover")), QStringLiteral("Setting_hover"));
+        setImageNamed(button, QStringLiteral("Setting_hover"));
     else
         button->setLayerColor(hoverColor());
 }
@@ -193,7 +203,7 @@ void LeftViewController::mouseExited(QWidget* sender)
     if (button == nullptr || !m_hoverArray.contains(button))
         return;
     if (button == m_feedbackBtn)
-        button->setImage(imageNamed(QStringLiteral("Setting")), QStringLiteral("Setting"));
+        setImageNamed(button, QStringLiteral("Setting"));
     else if ((button == m_newsItem && m_newsItemSEC) || (button == m_hotProductItem && m_hotProductItemSEC))
         button->setLayerColor(selectedColor());
     else

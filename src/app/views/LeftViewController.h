@@ -65,6 +65,8 @@ private:
     void setControls();
     void setLayout();
     void showSettingsPopover();
+    // The news item (true) or the deals item becomes the selected one.
+    void selectItem(bool news);
 
     std::unique_ptr<AccountWindow> m_userInfoWD;
     std::unique_ptr<AccountWindow> m_userLandWD;
