@@ -135,10 +135,16 @@ class FakePortal : public QObject, protected QDBusContext
 public:
     std::atomic<uint> scheme{1};
     std::atomic<bool> hasReadOne{true};
+    std::atomic<bool> silent{false};  // takes the calls and never answers
+    std::atomic<int> reads{0};
 
 public slots:
     QDBusVariant ReadOne(const QString& nameSpace, const QString& key)
     {
+        if (silent) {
+            setDelayedReply(true);
+            return {};
+        }
         if (!hasReadOne) {
             sendErrorReply(QDBusError::UnknownMethod, QStringLiteral("no ReadOne"));
             return {};
@@ -149,6 +155,7 @@ public slots:
     }
     QDBusVariant Read(const QString& nameSpace, const QString& key)
     {
+        ++reads;
         // One variant deeper than ReadOne.
         return QDBusVariant(QVariant::fromValue(QDBusVariant(QVariant(scheme.load()))));
     }
@@ -240,6 +247,12 @@ TEST_F(WAYTheDarkSideTest, PortalSchemeAndItsChangeSignal)
     bus.portal->hasReadOne = false;
     bus.portal->scheme = 1;
     EXPECT_EQ(portalSource->readColorScheme(), std::optional<uint32_t>(1));
+    EXPECT_EQ(bus.portal->reads, 1);
+
+    // A portal that does not answer ReadOne is not waited for a second time through Read.
+    bus.portal->silent = true;
+    EXPECT_EQ(portalSource->readColorScheme(), std::nullopt);
+    EXPECT_EQ(bus.portal->reads, 1);
     AppearanceSource::setCurrent(nullptr);
 }
 

@@ -70,6 +70,10 @@ std::optional<uint32_t> PortalAppearanceSource::readColorScheme()
         // Events other than user input go on while waiting: a portal served by this very process
         // (or one that answers late) cannot freeze the window.
         const QDBusMessage reply = d->bus.call(call, QDBus::BlockWithGui, kTimeoutMs);
+        // Only a portal without ReadOne is asked again with the older Read: one that is absent,
+        // silent or refusing would cost the start-up a second wait for the same answer.
+        if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() != QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
+            return std::nullopt;
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
             continue;
         if (auto scheme = unwrapScheme(reply.arguments().first()))
