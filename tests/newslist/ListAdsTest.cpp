@@ -1,6 +1,5 @@
 #include "ModelProbe.h"
 #include "NewsListTestSupport.h"
-#include "platform/UrlOpener.h"
 #include "platform/NotificationCenter.h"
 
 #include <QAbstractItemModelTester>
@@ -53,17 +52,6 @@ public:
     }
     void postbackAd(const NSListADInfoPtr& ad, bool) override { postbacks.append(ad); }
     void postAdvertiseTask() override { ++tasks; }
-};
-
-class FakeBrowser : public UrlOpener
-{
-public:
-    QList<QUrl> opened;
-    bool openURL(const QUrl& url) override
-    {
-        opened.append(url);
-        return true;
-    }
 };
 
 QList<qsizetype> adIndexes(const CenterTableModel& model)

@@ -1,19 +1,7 @@
 #include "NewsListTestSupport.h"
-#include "platform/UrlOpener.h"
 #include "newslist/SlideLinks.h"
 
 namespace {
-
-class FakeUrlOpener : public UrlOpener
-{
-public:
-    QList<QUrl> opened;
-    bool openURL(const QUrl& url) override
-    {
-        opened.append(url);
-        return true;
-    }
-};
 
 class SlideLinksTest : public ::testing::Test
 {
@@ -29,7 +17,7 @@ protected:
         UrlOpener::install(nullptr);
     }
     std::shared_ptr<FakeArticlePane> pane = std::make_shared<FakeArticlePane>();
-    std::shared_ptr<FakeUrlOpener> opener = std::make_shared<FakeUrlOpener>();
+    std::shared_ptr<FakeBrowser> opener = std::make_shared<FakeBrowser>();
 };
 
 }  // namespace
