@@ -159,20 +159,17 @@ void CenterTableModel::onListHead(const Task& task, bool firstRefresh)
     if (!stored.isNull() && !m_lastTimeStr.isNull() && stored == m_lastTimeStr && !m_newsListArray.isEmpty()) {
         m_preRefreshDate = Clock::now();
         m_isLoading = false;
-        QPointer<CenterTableModel> self(this);
-        completeOrWait([self](int outcome) {
-            if (!self)
-                return;
-            if (!self->m_bLoadDataForClick)
-                self->didFinishLoadDataWithNoNeedLoad();
+        completeOrWait([this](int outcome) {
+            if (!m_bLoadDataForClick)
+                didFinishLoadDataWithNoNeedLoad();
             if (outcome == kSlideNew)
-                self->didFinishLoadDataWithNeedReloadTable();
+                didFinishLoadDataWithNeedReloadTable();
             if (outcome == kSlideFailed)
-                self->tip(QStringLiteral("更新列表失败"));
+                tip(QStringLiteral("更新列表失败"));
             else if (outcome == kSlideNew)
-                self->tip(QStringLiteral("更新列表成功"));
+                tip(QStringLiteral("更新列表成功"));
             else
-                self->tip(QStringLiteral("本栏目暂无更新"));
+                tip(QStringLiteral("本栏目暂无更新"));
         });
         if (!firstRefresh)
             loadLocalData(true);
@@ -220,15 +217,12 @@ void CenterTableModel::onListFailed(const Error& error)
         return;
     const bool online = CommonFunction::checkNetworkState();
     m_isLoading = false;
-    QPointer<CenterTableModel> self(this);
-    completeOrWait([self, error, online](int outcome) {
-        if (!self)
-            return;
-        self->didFailedLoadData(&error);
+    completeOrWait([this, error, online](int outcome) {
+        didFailedLoadData(&error);
         if (outcome == kSlideNew)
-            self->didFinishLoadDataWithNeedReloadTable();
+            didFinishLoadDataWithNeedReloadTable();
         if (online)
-            self->tip(QStringLiteral("更新列表失败"));
+            tip(QStringLiteral("更新列表失败"));
     });
 }
 
@@ -240,15 +234,12 @@ void CenterTableModel::onListReply(const QByteArray& bytes)
     const NewsListEntries entries = readListEntries(bytes);
     if (entries.isEmpty()) {
         m_isLoading = false;
-        QPointer<CenterTableModel> self(this);
-        completeOrWait([self, offline](int outcome) {
-            if (!self)
-                return;
-            self->didFailedLoadData(nullptr);
+        completeOrWait([this, offline](int outcome) {
+            didFailedLoadData(nullptr);
             if (outcome == kSlideNew)
-                self->didFinishLoadDataWithNeedReloadTable();
+                didFinishLoadDataWithNeedReloadTable();
             if (!offline)
-                self->tip(QStringLiteral("更新列表失败"));
+                tip(QStringLiteral("更新列表失败"));
         });
         return;
     }
@@ -256,11 +247,9 @@ void CenterTableModel::onListReply(const QByteArray& bytes)
     m_isLoading = false;
     if (!offline)
         ListCacheFile::write(ListCacheFile::filePathForUrl(m_channel.ListUrl), bytes);
-    QPointer<CenterTableModel> self(this);
     const QString lastModified = m_lastTimeStr;
-    completeOrWait([self, entries, lastModified, offline](int outcome) {
-        if (self)
-            self->showNewList(entries, lastModified, offline, outcome);
+    completeOrWait([this, entries, lastModified, offline](int outcome) {
+        showNewList(entries, lastModified, offline, outcome);
     });
 }
 
@@ -383,6 +372,8 @@ void CenterTableModel::deliverSlideOutcome(int outcome)
     }
 }
 
+// The completion is kept by this model and run only by its own member functions: it needs no
+// guard against the model's going.
 void CenterTableModel::completeOrWait(Completion completion)
 {
     if (m_isLoadSlide)
