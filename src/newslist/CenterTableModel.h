@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class AFHTTPSessionManager;
 class URLSessionDataTask;
@@ -134,6 +135,9 @@ private:
     void sendListGet(const QString& url);
     void onListReply(const QByteArray& bytes);
     void onListFailed(const Error& error);
+    // A list request failed or brought no items: once the slides are done, the failure is shown,
+    // new slides are drawn, and the tip says so when online.
+    void endFailedRefresh(const std::optional<Error>& error, bool online);
     void onSlideHead(const Task& task, bool firstRefresh);
     void onSlideReply(const QByteArray& bytes);
     // A failed slide request (HEAD or GET); a cancelled one says nothing.

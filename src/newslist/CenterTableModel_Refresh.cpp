@@ -215,10 +215,14 @@ void CenterTableModel::onListFailed(const Error& error)
 {
     if (error.code == NSURLErrorCancelled)
         return;
-    const bool online = CommonFunction::checkNetworkState();
+    endFailedRefresh(error, CommonFunction::checkNetworkState());
+}
+
+void CenterTableModel::endFailedRefresh(const std::optional<Error>& error, bool online)
+{
     m_isLoading = false;
     completeOrWait([this, error, online](int outcome) {
-        didFailedLoadData(&error);
+        didFailedLoadData(error ? &*error : nullptr);
         if (outcome == kSlideNew)
             didFinishLoadDataWithNeedReloadTable();
         if (online)
@@ -233,14 +237,7 @@ void CenterTableModel::onListReply(const QByteArray& bytes)
         emit offlineToastRequested(QStringLiteral("网络不给力啊"));
     const NewsListEntries entries = readListEntries(bytes);
     if (entries.isEmpty()) {
-        m_isLoading = false;
-        completeOrWait([this, offline](int outcome) {
-            didFailedLoadData(nullptr);
-            if (outcome == kSlideNew)
-                didFinishLoadDataWithNeedReloadTable();
-            if (!offline)
-                tip(QStringLiteral("更新列表失败"));
-        });
+        endFailedRefresh(std::nullopt, !offline);
         return;
     }
     m_preRefreshDate = Clock::now();
