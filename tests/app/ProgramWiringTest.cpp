@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "TestEnvironment.h"
 
 #include "account/AccountShell.h"
 #include "app/views/AccountWindows.h"
@@ -13,25 +14,32 @@
 #include "platform/UrlOpener.h"
 #include "remoteconfig/ListADGoldCoinTask.h"
 
+namespace {
+
+void uninstallProgramSeams()
+{
+    UrlOpener::install(nullptr);
+    ArticleUrlOpener::install(nullptr);
+    PaneFactory::install(nullptr);
+    AccountWindowFactory::install(nullptr);
+    AccountShell::install(nullptr);
+    ArticlePaneLink::install(nullptr);
+    PushNewsFlag::install(nullptr);
+    ArticleAppDelegate::install(nullptr);
+    ArticleNeighbours::install(nullptr);
+    CommentsShell::install(nullptr);
+    DealPageBlocks::install(nullptr);
+    SettingsContext::install(nullptr);
+    ListADGoldCoinTask::install(nullptr);
+}
+
+}  // namespace
+
 // Every seam the program installs answers through the delegate, and none calls back into itself.
 TEST(ProgramWiring, SeamsReachTheDelegateAndEndInTheirOwners)
 {
     auto restore = restoreProcessState();
-    auto uninstall = qScopeGuard([] {
-        UrlOpener::install(nullptr);
-        ArticleUrlOpener::install(nullptr);
-        PaneFactory::install(nullptr);
-        AccountWindowFactory::install(nullptr);
-        AccountShell::install(nullptr);
-        ArticlePaneLink::install(nullptr);
-        PushNewsFlag::install(nullptr);
-        ArticleAppDelegate::install(nullptr);
-        ArticleNeighbours::install(nullptr);
-        CommentsShell::install(nullptr);
-        DealPageBlocks::install(nullptr);
-        SettingsContext::install(nullptr);
-        ListADGoldCoinTask::install(nullptr);
-    });
+    auto uninstall = qScopeGuard(&uninstallProgramSeams);
     AppDelegate delegate;
     installProgramWiring(delegate);
     // The real window would bring the web engine up; the seams are what is looked at here.
@@ -60,6 +68,36 @@ TEST(ProgramWiring, SeamsReachTheDelegateAndEndInTheirOwners)
 
     EXPECT_TRUE(DealPageBlocks::installed()->GetNewsPageHaiZaiMaiBody({}, QStringLiteral("9")).startsWith(QStringLiteral("9")));
 
+    // Without a main window the reminder dot has nowhere to go, and nothing breaks.
+    SettingsContext::installed()->setReminderDotVisible(true);
+
     AccountShell::installed()->cancelCurrLandUser();
     EXPECT_EQ(delegate.getCurrLandUser(), nullptr);
+    EXPECT_EQ(SettingsContext::installed()->currentUser(), nullptr);
+}
+
+// From start-up on, the push handler hears the push service and tells the delegate the token.
+TEST(ProgramWiring, ThePushTokenReachesTheDelegate)
+{
+    auto restore = restoreProcessState();
+    auto log = std::make_shared<CallLog>();
+    auto service = std::make_shared<FakePushService>(log);
+    PushService::install(service);
+    auto uninstall = qScopeGuard(&uninstallProgramSeams);
+    AppDelegate delegate;
+    installProgramWiring(delegate);
+    auto login = std::make_shared<FakeAutomaticLogin>(log);
+    delegate.setRemoteConfigurationService(std::make_shared<FakeRemoteConfiguration>(log));
+    delegate.setAutomaticLoginService(login);
+    delegate.setMainWindowFactory(std::make_shared<FakeMainWindowFactory>(log));
+    delegate.setURLCacheInstaller(std::make_shared<FakeURLCache>(log));
+    delegate.setLaunchReporter(std::make_shared<FakeLaunchReporter>(log));
+    delegate.setLocationLookup(std::make_shared<FakeLocation>(log));
+    delegate.applicationDidFinishLaunching();
+    login->release.signal();
+    ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 5000));
+
+    ASSERT_NE(service->delegate(), nullptr);
+    service->delegate()->didRegisterForRemoteNotificationsWithDeviceToken(QByteArray::fromHex("0a0b"));
+    EXPECT_EQ(delegate.selfDeviceToken(), QStringLiteral("0a0b"));
 }
