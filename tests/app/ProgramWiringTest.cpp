@@ -19,7 +19,6 @@ namespace {
 void uninstallProgramSeams()
 {
     UrlOpener::install(nullptr);
-    ArticleUrlOpener::install(nullptr);
     PaneFactory::install(nullptr);
     AccountWindowFactory::install(nullptr);
     AccountShell::install(nullptr);

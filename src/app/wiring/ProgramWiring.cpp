@@ -201,12 +201,6 @@ public:
     }
 };
 
-class Browser : public ArticleUrlOpener
-{
-public:
-    void openUrl(const QUrl& url) override { UrlOpener::open(url); }
-};
-
 class DelegateForArticles : public ArticleAppDelegate
 {
 public:
@@ -345,7 +339,6 @@ void installProgramWiring(AppDelegate& delegate)
     WAYTheDarkSide::initialize();
 
     UrlOpener::install(std::make_shared<DesktopUrlOpener>());
-    ArticleUrlOpener::install(std::make_shared<Browser>());
 
     PaneFactory::install(std::make_shared<ProgramPanes>());
     AccountWindowFactory::install(std::make_shared<ProgramAccountWindows>());
