@@ -6,10 +6,10 @@
 #include "foundation/CommonFunction.h"
 #include "foundation/xml/TTXMLParser.h"
 #include "networking/AFNetManager.h"
+#include "platform/StorageRoot.h"
 #include "platform/UserDefaults.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QVariantMap>
 
 #include <mutex>
@@ -64,12 +64,7 @@ std::shared_ptr<AFHTTPSessionManager> AccountRequests::postUserInfo(const QStrin
 
 bool AccountRequests::storeLastUserInfo(const QByteArray& bytes)
 {
-    // The path's folder is created by getLastUserInfoPath itself.
-    QSaveFile file(CommonFunction::getLastUserInfoPath());
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(bytes);
-    return file.commit();
+    return StorageRoot::writeFileAtomically(CommonFunction::getLastUserInfoPath(), bytes);
 }
 
 NSMyUserInfoPtr AccountRequests::lastUserInfo()

@@ -9,7 +9,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QUrl>
 
 namespace {
@@ -23,14 +22,6 @@ QImage avatarImage(const QByteArray& data)
         return {};
     return image.scaled(UserAvatarLoader::kAvatarSide, UserAvatarLoader::kAvatarSide, Qt::IgnoreAspectRatio,
                         Qt::SmoothTransformation);
-}
-
-bool writeAtomically(const QString& path, const QByteArray& data)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
-        return false;
-    return file.commit();
 }
 
 }  // namespace
@@ -143,7 +134,7 @@ void UserAvatarLoader::GetUserAvatar()
             }
             if (loggedInUser())
                 showImage(image);
-            if (!writeAtomically(cacheFile, data))
+            if (!StorageRoot::writeFileAtomically(cacheFile, data))
                 qWarning("avatar: could not write %s", qPrintable(cacheFile));
         },
         [this, alive, inFlight, cacheFile](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {

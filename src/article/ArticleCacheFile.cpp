@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace ArticleIds {
 
@@ -115,16 +114,7 @@ QString ArticleCacheFile::filePathForGuid(const QString& newsId, int64_t kind)
 bool ArticleCacheFile::write(const QString& newsId, int64_t kind, const QByteArray& bytes)
 {
     const QString path = filePathForGuid(newsId, kind);
-    if (path.isEmpty())
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return !path.isEmpty() && StorageRoot::writeFileAtomically(path, bytes);
 }
 
 QByteArray ArticleCacheFile::read(const QString& newsId, int64_t kind)

@@ -7,9 +7,7 @@
 #include "platform/StorageRoot.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QPointer>
-#include <QSaveFile>
 
 DealPageLoader::DealPageLoader(QObject* parent) : QObject(parent) {}
 
@@ -59,12 +57,7 @@ void DealPageLoader::show(const QString& productId, bool byClick)
                 emit self->detailFinished(false);
                 return;
             }
-            StorageRoot::ensureFolder(QFileInfo(cachePath).absolutePath());
-            QSaveFile file(cachePath);
-            if (file.open(QIODevice::WriteOnly)) {
-                file.write(bytes);
-                file.commit();
-            }
+            StorageRoot::writeFileAtomically(cachePath, bytes);
             self->m_deal = *deal;
             self->render();
             emit self->detailFinished(true);

@@ -10,7 +10,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <vector>
@@ -158,18 +157,7 @@ void SDImageCache::storeImageDataToDisk(const QByteArray& imageData, const QStri
 {
     if (imageData.isEmpty())
         return;
-    if (!StorageRoot::ensureFolder(m_diskCachePath))
-        return;
-    // Written beside and renamed into place: a crash or a full disk never leaves a cut-off file
-    // that a later read would take for a picture.
-    QSaveFile file(defaultCachePathForKey(key));
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    if (file.write(imageData) != imageData.size()) {
-        file.cancelWriting();
-        return;
-    }
-    file.commit();
+    StorageRoot::writeFileAtomically(defaultCachePathForKey(key), imageData);
 }
 
 QImage SDImageCache::imageFromMemoryCacheForKey(const QString& key)

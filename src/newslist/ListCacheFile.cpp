@@ -4,8 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 namespace ListCacheFile {
 
@@ -66,15 +64,7 @@ QByteArray read(const QString& path)
 
 bool write(const QString& path, const QByteArray& bytes)
 {
-    StorageRoot::ensureFolder(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return StorageRoot::writeFileAtomically(path, bytes);
 }
 
 }  // namespace ListCacheFile

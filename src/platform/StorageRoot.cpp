@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <QFile>
@@ -82,4 +83,18 @@ bool StorageRoot::ensureFolder(const QString& path)
             return false;
     }
     return QFileInfo(clean).isDir();
+}
+
+bool StorageRoot::writeFileAtomically(const QString& path, const QByteArray& bytes)
+{
+    if (path.isEmpty() || !ensureFolder(QFileInfo(path).absolutePath()))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }

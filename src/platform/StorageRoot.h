@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Where the program keeps its files: a Documents, a Caches and a Preferences folder, under the
@@ -19,4 +20,8 @@ public:
 
     // Creates the folder and its parents, the new ones with mode 0700. True when it exists after.
     static bool ensureFolder(const QString& path);
+    // Writes the file beside its place and renames it in, creating its folder first: a crash or a
+    // full disk never leaves a cut-off file that a later read would take for the whole. False when
+    // nothing was written.
+    static bool writeFileAtomically(const QString& path, const QByteArray& bytes);
 };

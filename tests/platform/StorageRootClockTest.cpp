@@ -5,6 +5,7 @@
 #include "ScopeGuard.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -56,6 +57,24 @@ TEST(StorageRoot, FoldersAreCreatedPrivateWithTheirParents)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     EXPECT_FALSE(StorageRoot::ensureFolder(temp.path() + QStringLiteral("/file/sub")));
+}
+
+TEST(StorageRoot, AtomicWritesMakeTheFolderAndReplaceTheFileWhole)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("a/b/file.xml"));
+    ASSERT_TRUE(StorageRoot::writeFileAtomically(path, "first, longer text"));
+    ASSERT_TRUE(StorageRoot::writeFileAtomically(path, "second"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("second"));
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("a/b"))).entryList(QDir::Files | QDir::Hidden), QStringList{"file.xml"})
+        << "no temporary file is left beside it";
+
+    // A folder that cannot be made (a file stands in its place) and an empty path write nothing.
+    EXPECT_FALSE(StorageRoot::writeFileAtomically(dir.filePath(QStringLiteral("a/b/file.xml/inner")), "x"));
+    EXPECT_FALSE(StorageRoot::writeFileAtomically(QString(), "x"));
 }
 
 TEST(Clock, SetAdvanceAndReset)
