@@ -2,7 +2,6 @@
 
 #include "account/AccountRequests.h"
 #include "database/ServerUrls.h"
-#include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/xml/TTXMLParser.h"
 #include "networking/AFNetManager.h"
@@ -47,16 +46,7 @@ const GoldCoinTask::Rule& GoldCoinTask::rule(Kind kind)
 
 UserLandDataPtr GoldCoinTask::reportingAccount()
 {
-    UserLandDataPtr account;
-    {
-        SettingsDatabaseOperate::Lease settings;
-        if (settings)
-            account = settings->UserLandData_getCurrentUserData();
-    }
-    if (!account || !account->bHaveLand || !account->bRememberPassWord || account->UserAccount.isEmpty()
-        || account->UserPassWord.isEmpty())
-        return nullptr;
-    return account;
+    return AccountRequests::rememberedLogin();
 }
 
 QString GoldCoinTask::userHash(const UserLandData& account)

@@ -5,7 +5,6 @@
 #include "app/report/ServiceReply.h"
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
-#include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
 #include "networking/AFNetManager.h"
@@ -90,15 +89,8 @@ void ReplyReminders::postShowDevice()
     const NSMyUserInfoPtr user = m_currentUser ? m_currentUser() : nullptr;
     if (!user)
         return;
-    UserLandDataPtr account;
-    {
-        SettingsDatabaseOperate::Lease settings;
-        if (!settings)
-            return;
-        account = settings->UserLandData_getCurrentUserData();
-    }
-    if (!account || !account->bHaveLand || !account->bRememberPassWord || account->UserAccount.isEmpty() ||
-        account->UserPassWord.isEmpty())
+    const UserLandDataPtr account = AccountRequests::rememberedLogin();
+    if (!account)
         return;
 
     QVariantMap fields;
