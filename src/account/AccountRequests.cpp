@@ -12,25 +12,9 @@
 #include <QFile>
 #include <QVariantMap>
 
-#include <mutex>
-
 namespace {
-std::mutex gShellMutex;
-std::shared_ptr<AccountShell> gShell;  // guarded by gShellMutex
 constexpr int64_t kNobody = 99999;
 }  // namespace
-
-std::shared_ptr<AccountShell> AccountShell::installed()
-{
-    std::lock_guard lock(gShellMutex);
-    return gShell;
-}
-
-void AccountShell::install(std::shared_ptr<AccountShell> shell)
-{
-    std::lock_guard lock(gShellMutex);
-    gShell = std::move(shell);
-}
 
 QString AccountRequests::userHash(const QString& account, const QString& password)
 {

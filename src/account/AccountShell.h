@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/models/NSMyUserInfo.h"
+#include "platform/Installed.h"
 
 #include <QString>
 
@@ -8,7 +9,7 @@
 
 // What the account windows need of the application delegate and the left bar, a floor above:
 // the logged-in profile and the avatar. Start-up installs the implementation.
-class AccountShell
+class AccountShell : public Installed<AccountShell>
 {
 public:
     virtual ~AccountShell() = default;
@@ -24,7 +25,4 @@ public:
     // replies. They mark a pending reminder; the callers ask only while reply reminders are on.
     virtual void downloadUserRemindCount(const QString& userId) = 0;
     virtual void downloadUserForumRemindCount(const QString& userId) = 0;
-
-    static std::shared_ptr<AccountShell> installed();
-    static void install(std::shared_ptr<AccountShell> shell);
 };
