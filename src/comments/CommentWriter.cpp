@@ -10,25 +10,6 @@
 #include <QPointer>
 #include <QVariantMap>
 
-#include <mutex>
-
-namespace {
-std::mutex gShellMutex;
-std::shared_ptr<CommentsShell> gShell;  // guarded by gShellMutex
-}  // namespace
-
-std::shared_ptr<CommentsShell> CommentsShell::installed()
-{
-    std::lock_guard lock(gShellMutex);
-    return gShell;
-}
-
-void CommentsShell::install(std::shared_ptr<CommentsShell> shell)
-{
-    std::lock_guard lock(gShellMutex);
-    gShell = std::move(shell);
-}
-
 CommentWriter::CommentWriter(QObject* parent) : QObject(parent) {}
 
 CommentWriter::~CommentWriter()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Installed.h"
+
 #include <QString>
 
 #include <memory>
@@ -8,7 +10,7 @@
 // application delegate, the login window of the account folder and the comment gold-coin task of
 // the article folder. Start-up installs the implementation; without one, the city is "" and the
 // other two do nothing.
-class CommentsShell
+class CommentsShell : public Installed<CommentsShell>
 {
 public:
     virtual ~CommentsShell() = default;
@@ -18,7 +20,4 @@ public:
     virtual void openLogin() = 0;
     // Sends the comment gold-coin task (id "1") for the remembered current account.
     virtual void postCommentAndReplyTask() = 0;
-
-    static std::shared_ptr<CommentsShell> installed();
-    static void install(std::shared_ptr<CommentsShell> shell);
 };
