@@ -15,12 +15,8 @@
 #include <QUrl>
 
 #include <cmath>
-#include <mutex>
 
 namespace {
-
-std::mutex gBlocksMutex;
-std::shared_ptr<DealPageBlocks> gBlocks;  // guarded by gBlocksMutex
 
 void sign(QVariantMap& parameters)
 {
@@ -86,18 +82,6 @@ QString page(const QString& body, int themeMode)
 }
 
 }  // namespace
-
-std::shared_ptr<DealPageBlocks> DealPageBlocks::installed()
-{
-    std::lock_guard lock(gBlocksMutex);
-    return gBlocks;
-}
-
-void DealPageBlocks::install(std::shared_ptr<DealPageBlocks> blocks)
-{
-    std::lock_guard lock(gBlocksMutex);
-    gBlocks = std::move(blocks);
-}
 
 QVariantMap DealsApi::listParameters(qint64 cursor, const QString& tag)
 {
