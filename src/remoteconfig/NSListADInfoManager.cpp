@@ -5,23 +5,6 @@
 
 #include <QRandomGenerator>
 
-namespace {
-std::mutex gTaskMutex;
-std::shared_ptr<ListADGoldCoinTask> gTask;  // guarded by gTaskMutex
-}  // namespace
-
-std::shared_ptr<ListADGoldCoinTask> ListADGoldCoinTask::installed()
-{
-    std::lock_guard lock(gTaskMutex);
-    return gTask;
-}
-
-void ListADGoldCoinTask::install(std::shared_ptr<ListADGoldCoinTask> task)
-{
-    std::lock_guard lock(gTaskMutex);
-    gTask = std::move(task);
-}
-
 NSListADInfoManager& NSListADInfoManager::getInstance()
 {
     static NSListADInfoManager manager;
