@@ -1,5 +1,6 @@
 #include "article/ArticleCacheFile.h"
 
+#include "database/CacheLayout.h"
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
 #include "platform/StorageRoot.h"
@@ -99,7 +100,7 @@ QString voteUrl(const QString& voteId, int64_t userId)
 
 QString ArticleCacheFile::folderPath()
 {
-    const QString path = QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tmp/tidwensinglenewspath"));
+    const QString path = CacheLayout::folderPath(CacheLayout::kSingleNewsFolder);
     StorageRoot::ensureFolder(path);
     return path;
 }

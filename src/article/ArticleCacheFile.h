@@ -56,7 +56,7 @@ class ArticleCacheFile
 public:
     ArticleCacheFile() = delete;
 
-    // The folder, created with its parents.
+    // CacheLayout's article folder, created with its parents.
     static QString folderPath();
     // The file of a news id and kind; null for an id that is not a news id.
     static QString filePathForGuid(const QString& newsId, int64_t kind);

@@ -1,5 +1,6 @@
 #include "newslist/ListCacheFile.h"
 
+#include "database/CacheLayout.h"
 #include "platform/StorageRoot.h"
 
 #include <QDir>
@@ -9,9 +10,9 @@ namespace ListCacheFile {
 
 namespace {
 
-QString folder(const char* name)
+QString madeFolder(const char* folder)
 {
-    const QString path = QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tmp/") + QLatin1String(name));
+    const QString path = CacheLayout::folderPath(folder);
     StorageRoot::ensureFolder(path);
     return path;
 }
@@ -25,12 +26,12 @@ QString hashName(const QString& url)
 
 QString listFolder()
 {
-    return folder(kListFolderName);
+    return madeFolder(CacheLayout::kNewsListFolder);
 }
 
 QString slideFolder()
 {
-    return folder(kSlideFolderName);
+    return madeFolder(CacheLayout::kSlideFolder);
 }
 
 uint64_t urlHash(const QString& url)

@@ -9,10 +9,7 @@
 // Documents/tmp. The hot-comment list keeps its replies in the list folder by the same naming.
 namespace ListCacheFile {
 
-inline constexpr auto kListFolderName = "tidwennewslistpath";
-inline constexpr auto kSlideFolderName = "tidwenslidepath";
-
-// Documents/tmp/<folder>, created with its parents when missing.
+// CacheLayout's list and slide folders under Documents/tmp, created with their parents when missing.
 QString listFolder();
 QString slideFolder();
 
