@@ -1,7 +1,5 @@
 #include "article/ArticleServices.h"
 
-#include <QMutex>
-
 namespace {
 
 class NobodyLoggedIn : public ArticleAppDelegate
@@ -10,23 +8,11 @@ public:
     NSMyUserInfoPtr getCurrLandUser() override { return nullptr; }
 };
 
-QMutex gMutex;
-std::shared_ptr<ArticleAppDelegate> gDelegate;
-
 }  // namespace
 
-std::shared_ptr<ArticleAppDelegate> ArticleAppDelegate::instance()
+std::shared_ptr<ArticleAppDelegate> ArticleAppDelegate::makeDefault()
 {
-    QMutexLocker lock(&gMutex);
-    if (!gDelegate)
-        gDelegate = std::make_shared<NobodyLoggedIn>();
-    return gDelegate;
-}
-
-void ArticleAppDelegate::install(std::shared_ptr<ArticleAppDelegate> delegate)
-{
-    QMutexLocker lock(&gMutex);
-    gDelegate = std::move(delegate);
+    return std::make_shared<NobodyLoggedIn>();
 }
 
 NSMyUserInfoPtr ArticleAppDelegate::currentUser()

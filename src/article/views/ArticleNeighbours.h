@@ -2,6 +2,7 @@
 
 
 #include "foundation/models/HotProductModel.h"
+#include "platform/Installed.h"
 
 #include <QString>
 #include <QStringList>
@@ -41,7 +42,7 @@ public:
 // The pages and windows of the neighbouring subsystems that the pane shows. src/app/main.cpp
 // installs the real ones (deal page, comment page, login window, write-comment window); without
 // an installation the pane shows none of them.
-class ArticleNeighbours
+class ArticleNeighbours : public Installed<ArticleNeighbours>
 {
 public:
     virtual ~ArticleNeighbours() = default;
@@ -53,6 +54,9 @@ public:
     virtual void showWriteComment(const QString& newsId, const QString& parentCommentId, const QString& floorId,
                                   const QString& currentCommentId, const QString& userName) = 0;
 
-    static std::shared_ptr<ArticleNeighbours> instance();
-    static void install(std::shared_ptr<ArticleNeighbours> neighbours);
+    static std::shared_ptr<ArticleNeighbours> instance() { return installed(); }
+
+private:
+    friend class Installed<ArticleNeighbours>;
+    static std::shared_ptr<ArticleNeighbours> makeDefault();  // shows none of them
 };

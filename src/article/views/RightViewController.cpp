@@ -46,25 +46,11 @@ public:
     void showWriteComment(const QString&, const QString&, const QString&, const QString&, const QString&) override {}
 };
 
-std::shared_ptr<ArticleNeighbours>& installedNeighbours()
-{
-    static std::shared_ptr<ArticleNeighbours> neighbours;
-    return neighbours;
-}
-
 }  // namespace
 
-std::shared_ptr<ArticleNeighbours> ArticleNeighbours::instance()
+std::shared_ptr<ArticleNeighbours> ArticleNeighbours::makeDefault()
 {
-    auto& neighbours = installedNeighbours();
-    if (!neighbours)
-        neighbours = std::make_shared<NoNeighbours>();
-    return neighbours;
-}
-
-void ArticleNeighbours::install(std::shared_ptr<ArticleNeighbours> neighbours)
-{
-    installedNeighbours() = std::move(neighbours);
+    return std::make_shared<NoNeighbours>();
 }
 
 QString RightViewController::blankPage()
