@@ -97,7 +97,7 @@ protected:
     }
 
     std::shared_ptr<FakeAdManager> ads = std::make_shared<FakeAdManager>();
-    std::shared_ptr<FakeBrowser> browser = std::make_shared<FakeBrowser>();
+    std::shared_ptr<RecordingUrlOpener> browser = std::make_shared<RecordingUrlOpener>();
 
 private:
     int m_loads = 0;
@@ -173,7 +173,7 @@ TEST_F(ListAdsTest, AdClicksOpenReportAndCountOnlyWebAddresses)
     ASSERT_EQ(adIndexes(model), (QList<qsizetype>{0, 2, 4, 6}));
 
     model.tableViewSelectionDidChange(1);  // row 1: entry 0, the outside ad
-    EXPECT_EQ(browser->opened, QList<QUrl>{QUrl(QStringLiteral("http://ads.test/x.htm"))});
+    EXPECT_EQ(browser->urls, QList<QUrl>{QUrl(QStringLiteral("http://ads.test/x.htm"))});
     EXPECT_EQ(ads->postbacks, QList<NSListADInfoPtr>{outside});
     EXPECT_EQ(ads->tasks, 1);
     EXPECT_EQ(adOf(model.newsListArray().at(0)), replacement);  // swapped
@@ -181,12 +181,12 @@ TEST_F(ListAdsTest, AdClicksOpenReportAndCountOnlyWebAddresses)
 
     for (const qsizetype entry : {2, 4}) {
         model.tableViewSelectionDidChange(entry + 1);
-        EXPECT_EQ(browser->opened.size(), 1);
+        EXPECT_EQ(browser->urls.size(), 1);
         EXPECT_EQ(ads->postbacks.size(), 1);
         EXPECT_EQ(ads->tasks, 1);
     }
     model.tableViewSelectionDidChange(7);  // the own ad typed "活动"
-    EXPECT_EQ(browser->opened.size(), 2);
+    EXPECT_EQ(browser->urls.size(), 2);
     EXPECT_EQ(ads->tasks, 1);
     EXPECT_EQ(adOf(model.newsListArray().at(6)), own);  // equal ends: nothing swapped
     EXPECT_TRUE(pane->shown.size() <= 1);  // no ad reached the article pane

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "LoopbackStoreTest.h"
+#include "RecordingUrlOpener.h"
 #include "database/ServerUrls.h"
 #include "foundation/GlobalValues.h"
 #include "newslist/NewsListLinks.h"
 #include "platform/Clock.h"
-#include "platform/UrlOpener.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -83,19 +83,6 @@ public:
     void show(const FeedPtr& feed) override { shown.append(feed ? feed->guid : QString()); }
     void emptyRecordNewsAndHot() override { ++emptied; }
     void showDealByClick(const QString& productId, bool) override { deals.append(productId); }
-};
-
-// The browser of the ad and slide tests: writes down every address handed to it, in order, and
-// says it opened.
-class FakeBrowser : public UrlOpener
-{
-public:
-    QList<QUrl> opened;
-    bool openURL(const QUrl& url) override
-    {
-        opened.append(url);
-        return true;
-    }
 };
 
 class FakePushFlag : public PushNewsFlag

@@ -17,7 +17,7 @@ protected:
         UrlOpener::install(nullptr);
     }
     std::shared_ptr<FakeArticlePane> pane = std::make_shared<FakeArticlePane>();
-    std::shared_ptr<FakeBrowser> opener = std::make_shared<FakeBrowser>();
+    std::shared_ptr<RecordingUrlOpener> opener = std::make_shared<RecordingUrlOpener>();
 };
 
 }  // namespace
@@ -65,10 +65,10 @@ TEST_F(SlideLinksTest, EachLinkTypeOpensItsTarget)
     for (const Case& c : cases) {
         pane->shown.clear();
         pane->deals.clear();
-        opener->opened.clear();
+        opener->urls.clear();
         SlideLinks::clickLink(c.link, c.type);
         QStringList web;
-        for (const QUrl& url : opener->opened)
+        for (const QUrl& url : opener->urls)
             web.append(url.toString());
         EXPECT_EQ(pane->shown, c.articles) << c.link.toStdString();
         EXPECT_EQ(pane->deals, c.deals) << c.link.toStdString();
