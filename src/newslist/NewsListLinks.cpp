@@ -2,44 +2,6 @@
 
 #include "remoteconfig/NSListADInfoManager.h"
 
-#include <QMutex>
-
-namespace {
-
-template <class Link>
-struct Slot
-{
-    QMutex mutex;
-    std::shared_ptr<Link> link;
-
-    std::shared_ptr<Link> get()
-    {
-        QMutexLocker lock(&mutex);
-        return link;
-    }
-    void set(std::shared_ptr<Link> value)
-    {
-        QMutexLocker lock(&mutex);
-        link = std::move(value);
-    }
-};
-
-template <class Link>
-Slot<Link>& slot()
-{
-    static Slot<Link> instance;
-    return instance;
-}
-
-}  // namespace
-
-std::shared_ptr<ArticlePaneLink> ArticlePaneLink::instance() { return slot<ArticlePaneLink>().get(); }
-void ArticlePaneLink::install(std::shared_ptr<ArticlePaneLink> link) { slot<ArticlePaneLink>().set(std::move(link)); }
-
-std::shared_ptr<PushNewsFlag> PushNewsFlag::instance() { return slot<PushNewsFlag>().get(); }
-void PushNewsFlag::install(std::shared_ptr<PushNewsFlag> flag) { slot<PushNewsFlag>().set(std::move(flag)); }
-
-
 namespace {
 
 // The process's list-ad manager.
@@ -62,15 +24,7 @@ public:
 
 }  // namespace
 
-std::shared_ptr<ListADManagerLink> ListADManagerLink::instance()
+std::shared_ptr<ListADManagerLink> ListADManagerLink::makeDefault()
 {
-    if (auto link = slot<ListADManagerLink>().get())
-        return link;
-    static const auto process = std::make_shared<ProcessListADManager>();
-    return process;
-}
-
-void ListADManagerLink::install(std::shared_ptr<ListADManagerLink> link)
-{
-    slot<ListADManagerLink>().set(std::move(link));
+    return std::make_shared<ProcessListADManager>();
 }

@@ -2,6 +2,7 @@
 
 #include "foundation/models/Feed.h"
 #include "newslist/NewsListEntry.h"
+#include "platform/Installed.h"
 
 #include <QString>
 #include <QUrl>
@@ -12,7 +13,7 @@
 // program's composition root; tests install fakes. Without an installation the calls do nothing.
 
 // The article pane of the detail column.
-class ArticlePaneLink
+class ArticlePaneLink : public Installed<ArticlePaneLink>
 {
 public:
     virtual ~ArticlePaneLink() = default;
@@ -23,25 +24,23 @@ public:
     // Opens a deal page by product id text.
     virtual void showDealByClick(const QString& productId, bool byClick) = 0;
 
-    static std::shared_ptr<ArticlePaneLink> instance();
-    static void install(std::shared_ptr<ArticlePaneLink> link);
+    static std::shared_ptr<ArticlePaneLink> instance() { return installed(); }
 };
 
 // The application delegate's flag that a push notification has just opened an article.
-class PushNewsFlag
+class PushNewsFlag : public Installed<PushNewsFlag>
 {
 public:
     virtual ~PushNewsFlag() = default;
     virtual bool isPushNews() const = 0;
     virtual void setIsPushNews(bool value) = 0;
 
-    static std::shared_ptr<PushNewsFlag> instance();
-    static void install(std::shared_ptr<PushNewsFlag> flag);
+    static std::shared_ptr<PushNewsFlag> instance() { return installed(); }
 };
 
 // The list-ad manager of the remote configuration. By default the process's manager; tests
 // install a fake.
-class ListADManagerLink
+class ListADManagerLink : public Installed<ListADManagerLink>
 {
 public:
     virtual ~ListADManagerLink() = default;
@@ -55,7 +54,10 @@ public:
     // The ad-click gold-coin task, sent when the day's gate allows it.
     virtual void postAdvertiseTask() = 0;
 
-    static std::shared_ptr<ListADManagerLink> instance();
-    // Null puts the process's manager back.
-    static void install(std::shared_ptr<ListADManagerLink> link);
+    // The installed manager; install(nullptr) puts the process's manager back.
+    static std::shared_ptr<ListADManagerLink> instance() { return installed(); }
+
+private:
+    friend class Installed<ListADManagerLink>;
+    static std::shared_ptr<ListADManagerLink> makeDefault();  // the process's manager
 };
