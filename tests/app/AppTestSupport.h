@@ -1,5 +1,6 @@
 #pragma once
 
+#include "UrlTableSupport.h"
 #include "app/AppDelegate.h"
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
@@ -184,15 +185,6 @@ inline auto restoreProcessState()
         gbAutoNightMode = true;
         gAvatarHost.set(QStringLiteral(""));
     });
-}
-
-// A full URL table with every key u1 ... u100 at its built-in value.
-inline QStringList builtInUrlTable()
-{
-    QStringList urls;
-    for (int i = 1; i <= ServerUrls::kKeyCount; ++i)
-        urls.append(ServerUrls::builtInValue(i));
-    return urls;
 }
 
 // A full URL table in which key u<number> holds value and every other key its built-in value.

@@ -75,10 +75,9 @@ public:
         QStringList urls = builtInUrlTable();
         for (auto path = paths.cbegin(); path != paths.cend(); ++path)
             urls[path.key() - 1] = server.url(path.value()).toString();
-        DatabaseOperate::Lease store;
-        ASSERT_TRUE(store);
-        ASSERT_TRUE(store->UrlList_update(urls));
-        ASSERT_TRUE(store->UrlList_get());
+        loadUrlTable(urls);
+        if (::testing::Test::HasFatalFailure())
+            return;
         m_urlsChanged = true;
     }
 

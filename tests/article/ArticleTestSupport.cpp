@@ -1,8 +1,8 @@
 #include "ArticleTestSupport.h"
+#include "UrlTableSupport.h"
 
 #include "article/ArticleCacheFile.h"
 #include "database/DatabaseOperate.h"
-#include "database/ServerUrls.h"
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/GlobalValues.h"
 #include "platform/UserDefaults.h"
@@ -12,14 +12,6 @@
 #include <QUrl>
 
 namespace {
-
-QStringList builtInTable()
-{
-    QStringList urls;
-    for (int number = 1; number <= ServerUrls::kKeyCount; ++number)
-        urls.append(ServerUrls::builtInValue(number));
-    return urls;
-}
 
 void loadTable(const QStringList& urls)
 {
@@ -34,7 +26,7 @@ void loadTable(const QStringList& urls)
 
 ServerUrlScope::ServerUrlScope(const LoopbackHttpServer& server)
 {
-    QStringList urls = builtInTable();
+    QStringList urls = builtInUrlTable();
     const QUrl base = server.url();
     for (QString& value : urls) {
         QUrl url(value);
@@ -50,7 +42,7 @@ ServerUrlScope::ServerUrlScope(const LoopbackHttpServer& server)
 
 ServerUrlScope::~ServerUrlScope()
 {
-    loadTable(builtInTable());
+    loadTable(builtInUrlTable());
 }
 
 QStringList RecordingHost::scriptsCalling(const QString& function) const

@@ -3,6 +3,7 @@
 #include "FakeNetwork.h"
 #include "LoopbackHttpServer.h"
 #include "TestEnvironment.h"
+#include "UrlTableSupport.h"
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
 #include "database/SettingsDatabaseOperate.h"
@@ -39,11 +40,9 @@ protected:
         QStringList urls;
         for (int number = 1; number <= ServerUrls::kKeyCount; ++number)
             urls.append(rewrite(number, ServerUrls::builtInValue(number)));
-        {
-            DatabaseOperate::Lease store;
-            ASSERT_TRUE(store->UrlList_update(urls));
-            ASSERT_TRUE(store->UrlList_get());
-        }
+        loadUrlTable(urls);
+        if (HasFatalFailure())
+            return;
         NetworkStateSource::setInstance(network);
     }
 

@@ -3,6 +3,7 @@
 #include "LoopbackHttpServer.h"
 #include "TestCertificates.h"
 #include "TestEnvironment.h"
+#include "UrlTableSupport.h"
 
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
@@ -100,14 +101,10 @@ protected:
     // Key number -> URL; every other key keeps its built-in value. Loads the table into the globals.
     static void pointUrls(const QMap<int, QString>& urls)
     {
-        QStringList list;
-        for (int number = 1; number <= ServerUrls::kKeyCount; ++number)
-            list.append(urls.value(number, ServerUrls::builtInValue(number)));
-        DatabaseOperate::Lease store;
-        ASSERT_TRUE(store);
-        // Item i of an update stands for key u(i+1).
-        ASSERT_TRUE(store->UrlList_update(list));
-        ASSERT_TRUE(store->UrlList_get());
+        QStringList list = builtInUrlTable();
+        for (auto url = urls.cbegin(); url != urls.cend(); ++url)
+            list[url.key() - 1] = url.value();
+        loadUrlTable(list);
     }
 
     QTemporaryDir m_root;
