@@ -1,4 +1,5 @@
 #include "ArticleTestSupport.h"
+#include "RememberedAccount.h"
 #include "UrlTableSupport.h"
 
 #include "article/ArticleCacheFile.h"
@@ -124,15 +125,7 @@ FeedPtr ArticleFixture::item(const QString& newsId, const QString& postDate)
 
 void ArticleFixture::rememberAccount(bool rememberPassword, const QString& name, const QString& password)
 {
-    UserLandData account;
-    account.UserAccount = name;
-    account.UserPassWord = password;
-    account.bRememberPassWord = rememberPassword;
-    account.bCurrentAccount = true;
-    account.bHaveLand = true;
-    SettingsDatabaseOperate::Lease settings;
-    ASSERT_TRUE(settings);
-    ASSERT_TRUE(settings->UserLandData_setNewsUserData(account));
+    ::rememberAccount(name, password, true, rememberPassword);
 }
 
 QList<LoopbackRequest> ArticleFixture::requestsTo(const QString& pathPrefix) const

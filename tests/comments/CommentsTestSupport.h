@@ -1,9 +1,9 @@
 #pragma once
 
 #include "../remoteconfig/RemoteConfigTestSupport.h"
+#include "RememberedAccount.h"
 
 #include "comments/CommentsShell.h"
-#include "database/SettingsDatabaseOperate.h"
 
 #include <QJsonArray>
 #include <QWebEnginePage>
@@ -38,19 +38,6 @@ inline QJsonObject commentObject(int id, const QString& name, const QString& tex
 inline QByteArray commentJsonp(const QJsonArray& comments)
 {
     return "showcomment(" + QJsonDocument(comments).toJson(QJsonDocument::Compact) + ")";
-}
-
-inline void rememberAccount(const QString& account, const QString& password, bool loggedIn, bool remember)
-{
-    UserLandData record;
-    record.UserAccount = account;
-    record.UserPassWord = password;
-    record.bCurrentAccount = true;
-    record.bHaveLand = loggedIn;
-    record.bRememberPassWord = remember;
-    SettingsDatabaseOperate::Lease settings;
-    ASSERT_TRUE(settings);
-    ASSERT_TRUE(settings->UserLandData_setNewsUserData(record));
 }
 
 // Records every emission of a signal with its arguments.

@@ -1,0 +1,25 @@
+#pragma once
+
+// Header only, and included only by test programs that link the database: the support library
+// itself stays below it.
+
+#include "database/SettingsDatabaseOperate.h"
+
+#include <QString>
+
+#include <gtest/gtest.h>
+
+// Stores an account as the current one of the settings store, logged in or not, its password
+// remembered or not.
+inline void rememberAccount(const QString& account, const QString& password, bool loggedIn, bool remember)
+{
+    UserLandData record;
+    record.UserAccount = account;
+    record.UserPassWord = password;
+    record.bCurrentAccount = true;
+    record.bHaveLand = loggedIn;
+    record.bRememberPassWord = remember;
+    SettingsDatabaseOperate::Lease settings;
+    ASSERT_TRUE(settings);
+    ASSERT_TRUE(settings->UserLandData_setNewsUserData(record));
+}
