@@ -8,12 +8,8 @@
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
-#include <QMutex>
 
 namespace {
-
-QMutex gContextMutex;
-std::shared_ptr<SettingsContext> gContext;  // guarded by gContextMutex
 
 // One settings call under its own lease; the fallback when the store is busy on this thread.
 template <typename Call, typename Result>
@@ -26,20 +22,6 @@ Result withSettings(Call call, Result fallback)
 }
 
 }  // namespace
-
-std::shared_ptr<SettingsContext> SettingsContext::installed()
-{
-    QMutexLocker lock(&gContextMutex);
-    if (!gContext)
-        gContext = std::make_shared<SettingsContext>();
-    return gContext;
-}
-
-void SettingsContext::install(std::shared_ptr<SettingsContext> context)
-{
-    QMutexLocker lock(&gContextMutex);
-    gContext = std::move(context);
-}
 
 SettingsModel::SettingsModel(std::shared_ptr<SettingsContext> context, std::shared_ptr<CacheCleaner> cleaner)
     : m_context(context ? std::move(context) : std::make_shared<SettingsContext>()),

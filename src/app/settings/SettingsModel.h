@@ -2,6 +2,7 @@
 
 #include "app/settings/CacheCleaner.h"
 #include "foundation/models/NSMyUserInfo.h"
+#include "platform/Installed.h"
 
 #include <QString>
 
@@ -11,7 +12,7 @@
 
 // What the settings pages need of the application delegate and the left bar. main.cpp installs
 // the program's; tests their own.
-struct SettingsContext
+struct SettingsContext : Installed<SettingsContext>
 {
     // The logged-in user's profile, or null.
     std::function<NSMyUserInfoPtr()> currentUser;
@@ -22,8 +23,10 @@ struct SettingsContext
     // Shows or hides the left bar's reminder dot.
     std::function<void(bool)> setReminderDotVisible;
 
-    static std::shared_ptr<SettingsContext> installed();
-    static void install(std::shared_ptr<SettingsContext> context);
+private:
+    friend class Installed<SettingsContext>;
+    // Without an installation (and after install(nullptr)) an empty context: no user, no calls.
+    static std::shared_ptr<SettingsContext> makeDefault() { return std::make_shared<SettingsContext>(); }
 };
 
 // The logic of the settings popover and of the general settings page: the initial state of each

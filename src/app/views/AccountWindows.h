@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Installed.h"
+
 #include <memory>
 
 // The account folder's windows that the left bar opens.
@@ -11,7 +13,7 @@ public:
     virtual void showWindow() = 0;
 };
 
-class AccountWindowFactory
+class AccountWindowFactory : public Installed<AccountWindowFactory>
 {
 public:
     virtual ~AccountWindowFactory() = default;
@@ -19,7 +21,4 @@ public:
     virtual std::unique_ptr<AccountWindow> makeUserInfoWD() = 0;
     // The login window ("UserLandWD").
     virtual std::unique_ptr<AccountWindow> makeUserLandWD() = 0;
-
-    static std::shared_ptr<AccountWindowFactory> installed();
-    static void install(std::shared_ptr<AccountWindowFactory> factory);
 };

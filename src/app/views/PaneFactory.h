@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Installed.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -7,13 +9,10 @@
 // Makes the two panes of the main window's split view: the list column and the detail pane.
 // main.cpp installs the panes of the list and article folders; without one, each pane is an empty
 // placeholder.
-class PaneFactory
+class PaneFactory : public Installed<PaneFactory>
 {
 public:
     virtual ~PaneFactory() = default;
     virtual QWidget* makeCenterViewController(QWidget* parent) = 0;
     virtual QWidget* makeRightViewController(QWidget* parent) = 0;
-
-    static std::shared_ptr<PaneFactory> installed();
-    static void install(std::shared_ptr<PaneFactory> factory);
 };
