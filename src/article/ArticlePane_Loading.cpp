@@ -10,6 +10,7 @@
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
 #include "networking/AFNetManager.h"
+#include "networking/TaskResponseHeader.h"
 #include "platform/Clock.h"
 
 #include <QJsonArray>
@@ -28,14 +29,6 @@ QString withRandom(const QString& url)
 bool isRefreshUrl(const QString& url)
 {
     return url.contains(QStringLiteral("?r=shuaxin"));
-}
-
-QString headerOf(const std::shared_ptr<URLSessionDataTask>& task, const QString& name)
-{
-    if (!task)
-        return {};
-    const auto response = task->response();
-    return response ? response->allHeaderFields.value(name) : QString();
 }
 
 int statusOf(const std::shared_ptr<URLSessionDataTask>& task)
@@ -164,7 +157,7 @@ void ArticlePane::articleHeadReplied(const std::shared_ptr<URLSessionDataTask>& 
 {
     if (road != m_road)
         return;
-    lastTimeStr = headerOf(task, QStringLiteral("Last-Modified"));
+    lastTimeStr = responseHeaderField(task, QStringLiteral("Last-Modified"));
     const int64_t kind = ArticleUrls::kindOfUrl(url);
     if (kind != 0) {
         const QString stored = getNewsLastUpdateTimeByType(kind);

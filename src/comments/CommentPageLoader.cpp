@@ -5,16 +5,9 @@
 #include "database/ServerUrls.h"
 #include "foundation/GlobalValues.h"
 #include "networking/AFNetManager.h"
+#include "networking/TaskResponseHeader.h"
 
 #include <QPointer>
-
-namespace {
-QString lastModifiedOf(const std::shared_ptr<URLSessionDataTask>& task)
-{
-    const auto response = task ? task->response() : std::nullopt;
-    return response ? response->valueForHTTPHeaderField(QStringLiteral("Last-Modified")) : QString();
-}
-}  // namespace
 
 CommentPageLoader::CommentPageLoader(QObject* parent) : QObject(parent) {}
 
@@ -60,7 +53,7 @@ void CommentPageLoader::refreshComment(bool userAsked)
         [self, url, newsId](const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
             if (!self || self->m_newsId != newsId)
                 return;
-            const QString lastModified = lastModifiedOf(task);
+            const QString lastModified = responseHeaderField(task, QStringLiteral("Last-Modified"));
             if (!lastModified.isEmpty() && lastModified == self->m_lastModified) {
                 self->m_loading = false;
                 return;
@@ -90,7 +83,7 @@ void CommentPageLoader::get(const QString& url, const QString& lastModified)
                 return;
             }
             self->m_comments = *comments;
-            const QString modified = lastModifiedOf(task);
+            const QString modified = responseHeaderField(task, QStringLiteral("Last-Modified"));
             self->m_lastModified = modified.isEmpty() ? lastModified : modified;
             self->render();
         },

@@ -6,6 +6,7 @@
 #include "foundation/GlobalValues.h"
 #include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
+#include "networking/TaskResponseHeader.h"
 #include "newslist/ListCacheFile.h"
 #include "newslist/NewsListFeeds.h"
 #include "newslist/NewsListLinks.h"
@@ -17,14 +18,10 @@ namespace {
 
 constexpr int kNotFound = 404;
 
+// An empty field counts as missing here: the stamp is compared and stored only when it says something.
 QString lastModifiedOf(const std::shared_ptr<URLSessionDataTask>& task)
 {
-    if (!task)
-        return {};
-    const auto response = task->response();
-    if (!response)
-        return {};
-    const QString value = response->valueForHTTPHeaderField(QStringLiteral("Last-Modified"));
+    const QString value = responseHeaderField(task, QStringLiteral("Last-Modified"));
     return value.isEmpty() ? QString() : value;
 }
 

@@ -5,6 +5,7 @@
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
 #include "networking/AFNetManager.h"
+#include "networking/TaskResponseHeader.h"
 #include "platform/NotificationCenter.h"
 #include "platform/StorageRoot.h"
 #include "platform/UserDefaults.h"
@@ -47,14 +48,6 @@ QString storedLastModified()
 {
     DatabaseOperate::Lease store;
     return store ? store->getWebFileLastModifyTimeforFileType(WebFileType::kRemoteConfig) : QString();
-}
-
-QString lastModifiedOf(const std::shared_ptr<URLSessionDataTask>& task)
-{
-    if (!task)
-        return {};
-    const auto response = task->response();
-    return response ? response->valueForHTTPHeaderField(QString::fromLatin1(kLastModified)) : QString();
 }
 
 // A new version that differs from the stored one, both present.
@@ -215,7 +208,7 @@ void NSADInfoManager::downloadHttps()
         [this, alive](const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
             if (alive.expired())
                 return;
-            const QString lastModified = lastModifiedOf(task);
+            const QString lastModified = responseHeaderField(task, QString::fromLatin1(kLastModified));
             if (!lastModified.isEmpty() && lastModified == storedLastModified()) {
                 finish();
                 return;
@@ -225,7 +218,7 @@ void NSADInfoManager::downloadHttps()
                 [this, alive, lastModified](const std::shared_ptr<URLSessionDataTask>& task, const QVariant& body) {
                     if (alive.expired())
                         return;
-                    const QString modified = lastModifiedOf(task);
+                    const QString modified = responseHeaderField(task, QString::fromLatin1(kLastModified));
                     takeDownload(body.toByteArray(), modified.isEmpty() ? lastModified : modified, true);
                 },
                 [this, alive](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {

@@ -1,4 +1,5 @@
 #include "networking/AFNetManager.h"
+#include "networking/TaskResponseHeader.h"
 
 #include "LoopbackHttpServer.h"
 #include "TestEnvironment.h"
@@ -26,8 +27,7 @@ public:
         m_manager = AFNetManager::requestWithUrlString(
             m_url, false, QVariant(), 1, nullptr, std::shared_ptr<AFHTTPSessionManager>(),
             [this](const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
-                const QString lastModified =
-                    task->response() ? task->response()->valueForHTTPHeaderField(QStringLiteral("Last-Modified")) : QString();
+                const QString lastModified = responseHeaderField(task, QStringLiteral("Last-Modified"));
                 if (lastModified == storedLastModified) {
                     m_done = true;
                     return;

@@ -6,6 +6,7 @@
 #include "foundation/GlobalValues.h"
 #include "newslist/community/VundCategoryJson.h"
 #include "networking/AFNetManager.h"
+#include "networking/TaskResponseHeader.h"
 #include "platform/Clock.h"
 
 #include <QJsonValue>
@@ -16,12 +17,6 @@
 #include <mutex>
 
 namespace {
-
-QString lastModifiedOf(const std::shared_ptr<URLSessionDataTask>& task)
-{
-    const auto response = task ? task->response() : std::nullopt;
-    return response ? response->valueForHTTPHeaderField(QStringLiteral("Last-Modified")) : QString();
-}
 
 // The stored Last-Modified of the type equals this reply's: nothing has changed.
 bool unchanged(const QString& lastTime, int64_t type)
@@ -52,7 +47,7 @@ QString takeReply(const std::shared_ptr<URLSessionDataTask>& task, const QByteAr
                   int64_t updateType, QList<Record> (*records)(const QJsonArray&),
                   const std::function<void(DatabaseOperate&, const QList<Record>&)>& replace)
 {
-    const QString lastTime = lastModifiedOf(task);
+    const QString lastTime = responseHeaderField(task, QStringLiteral("Last-Modified"));
     if (unchanged(lastTime, modifyType) || data.isEmpty())
         return lastTime;
     const VundCategoryJson::Reply reply = VundCategoryJson::read(data);
