@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
+#include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
 #include "platform/StorageRoot.h"
 
@@ -12,8 +13,6 @@
 #include <QUrl>
 
 namespace {
-
-constexpr qint64 kCancelled = -999;
 
 QImage avatarImage(const QByteArray& data)
 {
@@ -139,7 +138,7 @@ void UserAvatarLoader::GetUserAvatar()
         },
         [this, alive, inFlight, cacheFile](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
             *inFlight = false;
-            if (alive.expired() || error.code == kCancelled)
+            if (alive.expired() || error.code == NSURLErrorCancelled)
                 return;
             showFallback(cacheFile);
         });

@@ -9,6 +9,7 @@
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
+#include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
 #include "networking/TaskResponseHeader.h"
 #include "platform/Clock.h"
@@ -18,8 +19,6 @@
 #include <QJsonObject>
 
 namespace {
-
-constexpr qint64 kCancelled = -999;
 
 QString withRandom(const QString& url)
 {
@@ -177,7 +176,7 @@ void ArticlePane::articleHeadReplied(const std::shared_ptr<URLSessionDataTask>& 
 void ArticlePane::articleHeadFailed(const std::shared_ptr<URLSessionDataTask>& task, const Error& error,
                                     const QString& url, quint64 road, bool refresh)
 {
-    if (error.code == kCancelled || road != m_road)
+    if (error.code == NSURLErrorCancelled || road != m_road)
         return;
     if (statusOf(task) == 404 && ArticleUrls::kindOfUrl(url) == ArticleKind::kNewsContent) {
         const QString feed = ArticleUrls::feedUrl(m_feed->guid);
@@ -201,7 +200,7 @@ void ArticlePane::sendArticleGet(const QString& url)
                 self->articleReplied(reply.toByteArray(), url);
         },
         [self, url, road](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self && road == self->m_road && error.code != kCancelled)
+            if (self && road == self->m_road && error.code != NSURLErrorCancelled)
                 self->articleFailed(error, url);
         });
 }
@@ -412,7 +411,7 @@ void ArticlePane::sendSideRequests(bool refresh)
     const quint64 road = m_road;
     const auto ignore = [](const std::shared_ptr<URLSessionDataTask>&, const Error&) {};
     const auto hideOnFailure = [self, refresh, road](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-        if (self && !refresh && error.code != kCancelled && road == self->m_road)
+        if (self && !refresh && error.code != NSURLErrorCancelled && road == self->m_road)
             self->m_host->hideLogo();
     };
 

@@ -7,15 +7,12 @@
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
+#include "foundation/URLErrorCodes.h"
 #include "foundation/xml/TTXMLParser.h"
 #include "networking/AFNetManager.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-
-namespace {
-constexpr qint64 kCancelled = -999;
-}  // namespace
 
 void ArticlePane::postScore(long grade)
 {
@@ -65,7 +62,7 @@ void ArticlePane::postScore(long grade)
             if (!self)
                 return;
             self->m_bScoring = false;
-            if (error.code != kCancelled) {
+            if (error.code != NSURLErrorCancelled) {
                 CommonFunction::checkNetworkState();
                 self->restoreScoreBlock();
             }

@@ -4,6 +4,7 @@
 #include "comments/CommentPageBuilder.h"
 #include "database/ServerUrls.h"
 #include "foundation/GlobalValues.h"
+#include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
 #include "networking/TaskResponseHeader.h"
 
@@ -61,7 +62,7 @@ void CommentPageLoader::refreshComment(bool userAsked)
             self->get(url, lastModified);
         },
         [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self && error.code != -999)
+            if (self && error.code != NSURLErrorCancelled)
                 self->m_loading = false;
         });
 }
@@ -88,7 +89,7 @@ void CommentPageLoader::get(const QString& url, const QString& lastModified)
             self->render();
         },
         [self, newsId](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (!self || self->m_newsId != newsId || error.code == -999)
+            if (!self || self->m_newsId != newsId || error.code == NSURLErrorCancelled)
                 return;
             self->m_loading = false;
             self->render();

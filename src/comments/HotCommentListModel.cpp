@@ -2,6 +2,7 @@
 
 #include "comments/CommentFeedJsonp.h"
 #include "foundation/CommonFunction.h"
+#include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
 
 #include <QJsonArray>
@@ -141,7 +142,7 @@ void HotCommentListModel::load()
             emit self->loadFinished(comments.has_value());
         },
         [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (!self || error.code == -999)
+            if (!self || error.code == NSURLErrorCancelled)
                 return;
             self->m_loading = false;
             emit self->loadFinished(false);

@@ -3,6 +3,7 @@
 #include "database/ServerUrls.h"
 #include "deals/DealPageBlocks.h"
 #include "foundation/GlobalValues.h"
+#include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
 #include "platform/StorageRoot.h"
 
@@ -63,7 +64,7 @@ void DealPageLoader::show(const QString& productId, bool byClick)
             emit self->detailFinished(true);
         },
         [self, productId](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self && self->m_productId == productId && error.code != -999)
+            if (self && self->m_productId == productId && error.code != NSURLErrorCancelled)
                 emit self->detailFinished(false);
         });
     requestAlsoBuying();

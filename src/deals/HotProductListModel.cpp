@@ -2,6 +2,7 @@
 
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
+#include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
 
 #include <QColor>
@@ -56,7 +57,7 @@ void HotProductListModel::selectCategory(int index)
             emit self->loadFinished(deals.has_value());
         },
         [self, index](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self && self->m_selected == index && error.code != -999)
+            if (self && self->m_selected == index && error.code != NSURLErrorCancelled)
                 emit self->loadFinished(false);
         });
 }

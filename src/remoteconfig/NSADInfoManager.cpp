@@ -4,6 +4,7 @@
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
+#include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
 #include "networking/TaskResponseHeader.h"
 #include "platform/NotificationCenter.h"
@@ -222,12 +223,12 @@ void NSADInfoManager::downloadHttps()
                     takeDownload(body.toByteArray(), modified.isEmpty() ? lastModified : modified, true);
                 },
                 [this, alive](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-                    if (!alive.expired() && error.code != -999)
+                    if (!alive.expired() && error.code != NSURLErrorCancelled)
                         downloadHttp();
                 });
         },
         [this, alive](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (!alive.expired() && error.code != -999)
+            if (!alive.expired() && error.code != NSURLErrorCancelled)
                 downloadHttp();
         });
 }
