@@ -1,5 +1,6 @@
 #include "article/ArticlePane.h"
 
+#include "account/AccountRequests.h"
 #include "article/ArticleCacheFile.h"
 #include "article/ArticleServices.h"
 #include "article/CommentHtmlManager.h"
@@ -36,7 +37,7 @@ void ArticlePane::postScore(long grade)
         return;
     }
     // The gate comes before the reader sees the choice: a refused score must leave the block.
-    const UserLandDataPtr account = GoldCoinTask::reportingAccount();
+    const UserLandDataPtr account = AccountRequests::rememberedLogin();
     if (!account) {
         m_bScoring = false;
         return;
@@ -106,7 +107,7 @@ void ArticlePane::postVote(const QString& voteIdArgument, const QString& itemsAr
     if (!ArticleIds::isVoteId(voteId))
         return;
     const QString items = itemsArgument.left(std::max<qsizetype>(0, itemsArgument.size() - 1));
-    const UserLandDataPtr account = GoldCoinTask::reportingAccount();
+    const UserLandDataPtr account = AccountRequests::rememberedLogin();
     if (!account) {
         m_host->showLoginPrompt();
         return;

@@ -44,11 +44,6 @@ const GoldCoinTask::Rule& GoldCoinTask::rule(Kind kind)
     return kRules.at(static_cast<size_t>(index(kind)));
 }
 
-UserLandDataPtr GoldCoinTask::reportingAccount()
-{
-    return AccountRequests::rememberedLogin();
-}
-
 QString GoldCoinTask::userHash(const UserLandData& account)
 {
     return AccountRequests::userHash(account.UserAccount, account.UserPassWord);
@@ -78,7 +73,7 @@ bool GoldCoinTask::due(Kind kind)
 
 bool GoldCoinTask::post(Kind kind)
 {
-    const UserLandDataPtr account = reportingAccount();
+    const UserLandDataPtr account = AccountRequests::rememberedLogin();
     if (!account)
         return false;
     QVariantMap fields;

@@ -31,9 +31,6 @@ public:
     };
     static const Rule& rule(Kind kind);
 
-    // The remembered current account when it may report: logged in, password remembered,
-    // account and password not empty. Null otherwise.
-    static UserLandDataPtr reportingAccount();
     // The account service's credential field for the account (AccountRequests::userHash).
     static QString userHash(const UserLandData& account);
 
