@@ -1,7 +1,6 @@
 #include "foundation/DeviceFacts.h"
 
 #include <QFile>
-#include <QMutex>
 
 #include <algorithm>
 
@@ -14,9 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-QMutex gFactsMutex;
-std::shared_ptr<DeviceFacts> gFacts;  // guarded by gFactsMutex
 
 // First line of a small system file, without trailing zero bytes and white space.
 QString firstLineOf(const QString& path)
@@ -46,18 +42,9 @@ QString numericAddress(const sockaddr* address)
 
 }  // namespace
 
-std::shared_ptr<DeviceFacts> DeviceFacts::instance()
+std::shared_ptr<DeviceFacts> DeviceFacts::makeDefault()
 {
-    QMutexLocker lock(&gFactsMutex);
-    if (!gFacts)
-        gFacts = std::make_shared<SystemDeviceFacts>();
-    return gFacts;
-}
-
-void DeviceFacts::setInstance(std::shared_ptr<DeviceFacts> facts)
-{
-    QMutexLocker lock(&gFactsMutex);
-    gFacts = std::move(facts);
+    return std::make_shared<SystemDeviceFacts>();
 }
 
 QString SystemDeviceFacts::productVersion()

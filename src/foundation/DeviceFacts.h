@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Installed.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -22,7 +24,7 @@ struct NetworkInterfaceFacts
 
 // Where the device facts come from. The program reads them from the running system; tests put
 // their own in place with setInstance().
-class DeviceFacts
+class DeviceFacts : protected Installed<DeviceFacts>
 {
 public:
     virtual ~DeviceFacts() = default;
@@ -40,9 +42,13 @@ public:
     virtual QList<NetworkInterfaceFacts> interfaces() = 0;
 
     // The facts in use; the running system's unless a test set others.
-    static std::shared_ptr<DeviceFacts> instance();
+    static std::shared_ptr<DeviceFacts> instance() { return installed(); }
     // Null puts the running system's facts back.
-    static void setInstance(std::shared_ptr<DeviceFacts> facts);
+    static void setInstance(std::shared_ptr<DeviceFacts> facts) { install(std::move(facts)); }
+
+private:
+    friend class Installed<DeviceFacts>;
+    static std::shared_ptr<DeviceFacts> makeDefault();  // the running system's
 };
 
 // The running system's facts (Linux).

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Installed.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -7,7 +9,7 @@
 
 // Where the connection state comes from. The reachability monitor of the networking layer plugs
 // in here; until one is set, the default answers that the network is reachable.
-class NetworkStateSource
+class NetworkStateSource : protected Installed<NetworkStateSource>
 {
 public:
     // Statuses handed to a monitoring handler.
@@ -29,9 +31,13 @@ public:
     virtual void startMonitoring(StatusHandler handler) = 0;
 
     // The source in use; the default one unless another was set.
-    static std::shared_ptr<NetworkStateSource> instance();
+    static std::shared_ptr<NetworkStateSource> instance() { return installed(); }
     // Null puts the default back.
-    static void setInstance(std::shared_ptr<NetworkStateSource> source);
+    static void setInstance(std::shared_ptr<NetworkStateSource> source) { install(std::move(source)); }
+
+private:
+    friend class Installed<NetworkStateSource>;
+    static std::shared_ptr<NetworkStateSource> makeDefault();  // a DefaultNetworkStateSource
 };
 
 // Until a real monitor is plugged in: always reachable, reported as status 2.

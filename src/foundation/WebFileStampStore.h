@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Installed.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -8,7 +10,7 @@
 // Where the refresh stamps of CommonFunction live: the content database, which sits above the
 // foundation and plugs itself in here at start-up. Each call takes the store's lock for itself,
 // so a caller must not hold that lock.
-class WebFileStampStore
+class WebFileStampStore : protected Installed<WebFileStampStore>
 {
 public:
     virtual ~WebFileStampStore() = default;
@@ -21,6 +23,6 @@ public:
     virtual int64_t typeForList(int64_t listId) = 0;
 
     // The store in use, or null before one is set (then there are no stamps).
-    static std::shared_ptr<WebFileStampStore> instance();
-    static void setInstance(std::shared_ptr<WebFileStampStore> store);
+    static std::shared_ptr<WebFileStampStore> instance() { return installed(); }
+    static void setInstance(std::shared_ptr<WebFileStampStore> store) { install(std::move(store)); }
 };
