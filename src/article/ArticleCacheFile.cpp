@@ -1,6 +1,7 @@
 #include "article/ArticleCacheFile.h"
 
 #include "database/CacheLayout.h"
+#include "foundation/DigitIds.h"
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
 #include "platform/StorageRoot.h"
@@ -13,13 +14,7 @@ namespace ArticleIds {
 
 bool isNewsId(const QString& id)
 {
-    if (id.isEmpty())
-        return false;
-    for (const QChar c : id) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
+    return isDigitId(id);
 }
 
 bool isDealId(const QString& id)

@@ -1,6 +1,7 @@
 #include "comments/CommentFeedJsonp.h"
 
 #include "foundation/CommonFunction.h"
+#include "foundation/DigitIds.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -24,13 +25,7 @@ std::optional<QVariantList> CommentFeedJsonp::parse(const QByteArray& bytes)
 
 bool CommentUrls::isDigitsId(const QString& id)
 {
-    if (id.isEmpty() || id.size() > 18)
-        return false;
-    for (const QChar c : id) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
+    return isDigitId(id, 18);
 }
 
 QString CommentUrls::newsIdFolder(const QString& newsId)
