@@ -1,10 +1,11 @@
 #include "deals/DealsApi.h"
 
+#include "database/CacheLayout.h"
 #include "database/ServerUrls.h"
 #include "deals/DealPageBlocks.h"
 #include "foundation/CommonFunction.h"
+#include "foundation/DigitIds.h"
 #include "platform/Clock.h"
-#include "platform/StorageRoot.h"
 #include "platform/UrlOpener.h"
 
 #include <QDir>
@@ -139,20 +140,14 @@ std::optional<DealItem> DealsApi::parseDetail(const QByteArray& reply)
 
 bool DealsApi::isProductId(const QString& id)
 {
-    if (id.isEmpty() || id.size() > 18)
-        return false;
-    for (const QChar c : id) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
+    return isDigitId(id, 18);
 }
 
 QString DealsApi::detailCachePath(const QString& productId)
 {
     if (!isProductId(productId))
         return QStringLiteral("");
-    return QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tmp/tidwenhotproductdetailpath/%1.json").arg(productId));
+    return QDir(CacheLayout::folderPath(CacheLayout::kHotProductDetailFolder)).filePath(productId + QStringLiteral(".json"));
 }
 
 QString DealsApi::detailText(const QString& detailHtml)

@@ -1,5 +1,6 @@
 #include "remoteconfig/NSADInfoManager.h"
 
+#include "database/CacheLayout.h"
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
@@ -161,7 +162,7 @@ QString NSADInfoManager::cacheFilePath()
 
 QString NSADInfoManager::adImageFolder()
 {
-    return QDir(adInfoFolder()).filePath(QStringLiteral("ADImageIpad"));
+    return CacheLayout::folderPath(CacheLayout::kAdImageFolder);
 }
 
 QString NSADInfoManager::adImageFileName(const QString& imageUrl)
