@@ -1,9 +1,16 @@
 #include "SearchTestSupport.h"
 #include "newslist/views/search/SearchNewsViewController.h"
 
+#include "ScopeGuard.h"
 #include "ScreenshotCompare.h"
+#include "foundation/GlobalValues.h"
+#include "newslist/search/SearchModels.h"
+#include "platform/NotificationCenter.h"
 
 #include <QImage>
+#include <QPainter>
+#include <QStandardItemModel>
+#include <QStyleOptionViewItem>
 #include <QLineEdit>
 #include <QListView>
 
@@ -82,4 +89,40 @@ TEST_F(SearchScreenshotTest, ResultsShowTheOpenedRowAndTheMoreButton)
     EXPECT_NE(QColor(shot.pixel(200, 60 + 3 * 63 + 31)), QColor(Qt::black));
     EXPECT_EQ(QColor(shot.pixel(200, 60 + 4 * 63 + 40)), QColor(Qt::white));
     compareWithReference(shot, QStringLiteral("SearchResults.png"));
+}
+
+// Result rows are kept as painted; a change of the system font must not leave old rows behind.
+TEST(SearchResultRows, AFontChangeRepaintsRowsPaintedBefore)
+{
+    const auto restoreThin = restoreOnScopeExit(gbThinFont);
+    gbThinFont = false;
+    QStandardItemModel model(1, 1);
+    QStandardItem* item = new QStandardItem(QStringLiteral("第一条搜索结果的标题"));
+    item->setData(QStringLiteral("2024-03-01"), SearchResultModel::DateRole);
+    item->setData(false, SearchResultModel::SelectedRole);
+    model.setItem(0, 0, item);
+    const auto paint = [&](const SearchResultDelegate& delegate) {
+        QImage row(400, SearchResultCell::kHeight, QImage::Format_RGB32);
+        row.fill(Qt::white);
+        QPainter painter(&row);
+        QStyleOptionViewItem option;
+        option.rect = row.rect();
+        delegate.paint(&painter, option, model.index(0, 0));
+        return row;
+    };
+
+    SearchResultDelegate shown;
+    const QImage regular = paint(shown);
+    EXPECT_EQ(paint(shown), regular);
+    gbThinFont = true;
+    const QImage thin = paint(SearchResultDelegate());
+    if (thin == regular)
+        GTEST_SKIP() << "the system font has no lighter face here";
+    EXPECT_EQ(paint(shown), regular);  // nobody said the font changed
+    NotificationCenter::defaultCenter().post(QStringLiteral("fontChanged"));
+    EXPECT_EQ(paint(shown), thin);
+
+    // Another text or state in the same place is painted anew.
+    item->setData(true, SearchResultModel::SelectedRole);
+    EXPECT_NE(paint(shown), thin);
 }

@@ -25,6 +25,32 @@ QRect dateRect(const QRect& row)
     return QRect(row.left() + 10, row.top() + row.height() - 5 - 14, 120, 14);
 }
 
+// The text as one line (as Qt::TextSingleLine draws it) in the style's font for kind ('t' title,
+// 'd' date), cut with an ellipsis to elideWidth when that is above zero; from the style's cache.
+// A copy, not a reference into the cache: the next look-up may push this one out.
+QStaticText laidOutLine(const SearchResultCell::RowStyle& style, QChar kind, int elideWidth,
+                               const QString& text)
+{
+    const QString key = kind + QString::number(elideWidth) + QLatin1Char(' ') + text;
+    if (const QStaticText* found = style.laidOut->object(key))
+        return *found;
+    const bool title = kind == QLatin1Char('t');
+    QString line = elideWidth > 0 ? style.titleMetrics.elidedText(text, Qt::ElideRight, elideWidth) : text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QChar::LineSeparator, QLatin1Char(' '));
+    QStaticText laid(line);
+    laid.setTextFormat(Qt::PlainText);
+    laid.prepare(QTransform(), title ? style.titleFont : style.dateFont);
+    style.laidOut->insert(key, new QStaticText(laid));
+    return laid;
+}
+
+// Where drawText would put a line centred in rect: by the height the line was laid out with,
+// which a fallback font for Chinese makes taller than the font's own.
+QPointF centredLineTopLeft(const QRect& rect, const QStaticText& line)
+{
+    return QPointF(rect.left(), rect.top() + (rect.height() - line.size().height()) / 2);
+}
+
 }  // namespace
 
 SearchResultCell::SearchResultCell(QWidget* parent) : QWidget(parent)
@@ -119,11 +145,13 @@ void SearchResultCell::paintRow(QPainter& painter, const QRect& rect, const QStr
     painter.setPen(kTitleColor);
     painter.setFont(style.titleFont);
     const QRect titleArea = titleRect(rect);
-    painter.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     style.titleMetrics.elidedText(title, Qt::ElideRight, titleArea.width()));
+    const QStaticText titleLine = laidOutLine(style, QLatin1Char('t'), titleArea.width(), title);
+    painter.drawStaticText(centredLineTopLeft(titleArea, titleLine), titleLine);
     painter.setPen(kDateColor);
     painter.setFont(style.dateFont);
     // The date keeps its whole text even where the font is wider than the label.
-    painter.drawText(dateRect(rect), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip, date);
+    const QRect dateArea = dateRect(rect);
+    const QStaticText dateLine = laidOutLine(style, QLatin1Char('d'), 0, date);
+    painter.drawStaticText(centredLineTopLeft(dateArea, dateLine), dateLine);
     painter.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), kLineColor);
 }

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QCache>
 #include <QFont>
 #include <QFontMetrics>
+#include <QStaticText>
 #include <QWidget>
+
+#include <memory>
 
 class QLabel;
 class QPainter;
@@ -36,6 +40,12 @@ public:
         QFont titleFont;
         QFont dateFont;
         QFontMetrics titleMetrics{titleFont};
+        // Titles and dates laid out in these fonts, by text and width, a few screens of rows:
+        // scrolling, hovering and a refresh repaint the same rows, and shaping the text is most
+        // of what a row costs.
+        static constexpr int kLaidOutTexts = 120;
+        std::shared_ptr<QCache<QString, QStaticText>> laidOut =
+            std::make_shared<QCache<QString, QStaticText>>(kLaidOutTexts);
         static RowStyle current();
     };
 
