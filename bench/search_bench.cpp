@@ -14,6 +14,8 @@
 #include <QListView>
 
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -82,10 +84,34 @@ int main(int argc, char** argv)
     QCoreApplication::processEvents();
     QListView* table = ours.searchResultTV();
     QImage oursImage(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    // A reset replaces the more row's button and the old one is deleted later; the event loop
+    // would delete it before the next page, so each pass does, instead of piling thousands of
+    // hidden buttons into the viewport that every render then walks.
     auto oursPass = [&] {
         ours.presenter()->showNewsPage(results);
         table->doItemsLayout();
         table->viewport()->render(&oursImage);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+
+    // Pages whose rows the table has never painted: more of them, in turn, than it keeps painted,
+    // as a new search shows them. The pass above repaints known rows, as scrolling and a refresh do.
+    std::vector<QList<FeedPtr>> newPages;
+    for (int page = 0; page < 12; ++page) {
+        QList<FeedPtr> feeds;
+        for (const FeedPtr& feed : results) {
+            auto renamed = std::make_shared<Feed>(*feed);
+            renamed->title += QString::number(page);
+            feeds.append(renamed);
+        }
+        newPages.push_back(feeds);
+    }
+    std::size_t nextPage = 0;
+    auto oursNewRowsPass = [&] {
+        ours.presenter()->showNewsPage(newPages[nextPage++ % newPages.size()]);
+        table->doItemsLayout();
+        table->viewport()->render(&oursImage);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     };
 
     QStringList texts;
@@ -104,11 +130,12 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    double oursRead = 1e9, bareReadTime = 1e9, oursPaint = 1e9, barePaint = 1e9;
+    double oursRead = 1e9, bareReadTime = 1e9, oursPaint = 1e9, oursNewPaint = 1e9, barePaint = 1e9;
     for (int round = 0; round < 2; ++round) {
         oursRead = std::min(oursRead, bench::bestSecondsPerCall([] { benchmark::DoNotOptimize(SearchReply::parserNewsListXmlData(page())); }));
         bareReadTime = std::min(bareReadTime, bench::bestSecondsPerCall([] { benchmark::DoNotOptimize(bareRead(page())); }));
         oursPaint = std::min(oursPaint, bench::bestSecondsPerCall(oursPass));
+        oursNewPaint = std::min(oursNewPaint, bench::bestSecondsPerCall(oursNewRowsPass));
         barePaint = std::min(barePaint, bench::bestSecondsPerCall(barePass));
     }
     std::printf("page: %d items, %lld bytes\n", kItems, static_cast<long long>(page().size()));
@@ -116,5 +143,8 @@ int main(int argc, char** argv)
     std::printf("search page read time ratio ours/libxml2: %.2f (goal: at most 1.5)\n", oursRead / bareReadTime);
     std::printf("results reset+layout+paint %.1f us, bare QListView %.1f us\n", oursPaint * 1e6, barePaint * 1e6);
     std::printf("result table time ratio ours/bare QListView: %.2f (goal: at most 1.5)\n", oursPaint / barePaint);
+    std::printf("results of a new search reset+layout+paint %.1f us\n", oursNewPaint * 1e6);
+    std::printf("result table, rows never painted before, time ratio ours/bare QListView: %.2f (goal: at most 1.5)\n",
+                oursNewPaint / barePaint);
     return 0;
 }
