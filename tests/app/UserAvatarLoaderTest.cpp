@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 
 #include "LoopbackHttpServer.h"
+#include "RememberedAccount.h"
 #include "TestEnvironment.h"
 #include "app/UserAvatarLoader.h"
 
@@ -68,17 +69,12 @@ protected:
 
     static void setRememberedLogin(bool loggedIn)
     {
+        rememberAccount(QStringLiteral("reader@example.com"), QStringLiteral("secret"), loggedIn, true);
+        if (loggedIn)
+            return;
         SettingsDatabaseOperate::Lease settings;
         ASSERT_TRUE(settings);
-        UserLandData account;
-        account.UserAccount = QStringLiteral("reader@example.com");
-        account.UserPassWord = QStringLiteral("secret");
-        account.bRememberPassWord = true;
-        account.bCurrentAccount = true;
-        account.bHaveLand = loggedIn;
-        ASSERT_TRUE(settings->UserLandData_setNewsUserData(account));
-        if (!loggedIn)
-            settings->UserLandData_logOut();
+        settings->UserLandData_logOut();
     }
 
     void logIn(int64_t userID)

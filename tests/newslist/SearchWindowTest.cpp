@@ -1,5 +1,5 @@
+#include "RememberedAccount.h"
 #include "SearchTestSupport.h"
-#include "database/SettingsDatabaseOperate.h"
 #include "newslist/search/SearchReply.h"
 #include "newslist/views/search/SearchHistoryCell.h"
 #include "newslist/views/search/SearchNewsViewController.h"
@@ -427,17 +427,7 @@ TEST_F(SearchWindowTest, AnotherWindowTakingTheFocusIsNoEndOfEditing)
 
 TEST_F(SearchWindowTest, DealsSearchNamesTheRememberedAccount)
 {
-    {
-        SettingsDatabaseOperate::Lease settings;
-        ASSERT_TRUE(settings);
-        UserLandData account;
-        account.UserAccount = QStringLiteral("user");
-        account.UserPassWord = QStringLiteral("pass");
-        account.bCurrentAccount = true;
-        account.bRememberPassWord = true;
-        account.UserID = QStringLiteral("4321");
-        ASSERT_TRUE(settings->UserLandData_setNewsUserData(account));
-    }
+    rememberAccount(QStringLiteral("user"), QStringLiteral("pass"), false, true, QStringLiteral("4321"));
     server.route("GET", QStringLiteral("/api/apps/search"), json(R"({"success":1,"content":[]})"));
     controller->segmentControl()->setCurrentIndex(1);
     type(QStringLiteral("苹果"));

@@ -10,8 +10,9 @@
 #include <gtest/gtest.h>
 
 // Stores an account as the current one of the settings store, logged in or not, its password
-// remembered or not.
-inline void rememberAccount(const QString& account, const QString& password, bool loggedIn, bool remember)
+// remembered or not, with the server's user id when one is given.
+inline void rememberAccount(const QString& account, const QString& password, bool loggedIn, bool remember,
+                            const QString& userID = QString())
 {
     UserLandData record;
     record.UserAccount = account;
@@ -19,6 +20,8 @@ inline void rememberAccount(const QString& account, const QString& password, boo
     record.bCurrentAccount = true;
     record.bHaveLand = loggedIn;
     record.bRememberPassWord = remember;
+    if (!userID.isNull())
+        record.UserID = userID;
     SettingsDatabaseOperate::Lease settings;
     ASSERT_TRUE(settings);
     ASSERT_TRUE(settings->UserLandData_setNewsUserData(record));
