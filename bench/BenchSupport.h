@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -114,6 +116,15 @@ inline double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+// The median of timed rounds without the first warmUps of them, which warm caches and engines up
+// (all of them count when there are no more).
+inline double medianAfterWarmUp(std::vector<double> rounds, std::size_t warmUps)
+{
+    if (rounds.size() > warmUps)
+        rounds.erase(rounds.begin(), rounds.begin() + static_cast<std::ptrdiff_t>(warmUps));
+    return median(std::move(rounds));
 }
 
 }  // namespace bench

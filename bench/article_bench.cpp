@@ -25,7 +25,6 @@
 
 namespace {
 
-using bench::median;
 using bench::waitFor;
 
 QString articleBody()
@@ -156,12 +155,8 @@ void measureCacheClick(double* paneSeconds, double* bareSeconds)
         bareTimes.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
     }
     // The first round of each warms the engine up; it is not counted.
-    if (!paneTimes.empty())
-        paneTimes.erase(paneTimes.begin());
-    if (!bareTimes.empty())
-        bareTimes.erase(bareTimes.begin());
-    *paneSeconds = median(paneTimes);
-    *bareSeconds = median(bareTimes);
+    *paneSeconds = bench::medianAfterWarmUp(std::move(paneTimes), 1);
+    *bareSeconds = bench::medianAfterWarmUp(std::move(bareTimes), 1);
 }
 
 }  // namespace

@@ -26,7 +26,6 @@
 
 namespace {
 
-using bench::median;
 using bench::waitFor;
 
 void BM_ToolBarView(benchmark::State& state)
@@ -153,12 +152,8 @@ void measureFontClick(double* paneSeconds, double* bareSeconds)
         bareTimes.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
     }
     // The first rounds warm the engine up; they are not counted.
-    if (paneTimes.size() > 2)
-        paneTimes.erase(paneTimes.begin(), paneTimes.begin() + 2);
-    if (bareTimes.size() > 2)
-        bareTimes.erase(bareTimes.begin(), bareTimes.begin() + 2);
-    *paneSeconds = median(paneTimes);
-    *bareSeconds = median(bareTimes);
+    *paneSeconds = bench::medianAfterWarmUp(std::move(paneTimes), 2);
+    *bareSeconds = bench::medianAfterWarmUp(std::move(bareTimes), 2);
 }
 
 }  // namespace
