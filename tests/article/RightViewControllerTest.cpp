@@ -1,5 +1,6 @@
 #include "ArticleTestSupport.h"
 #include "RecordingUrlOpener.h"
+#include "ScopeGuard.h"
 
 #include "article/ArticleCacheFile.h"
 #include "database/ServerUrls.h"
@@ -45,6 +46,12 @@ QVariant runScript(RightViewController& view, const QString& script)
 }
 
 const QString kArticlePath = QStringLiteral("/xml/newscontent/123/456.xml");
+
+// Stores the font size back when the scope ends, however the test ends: later tests read it.
+[[nodiscard]] auto restoreStoredFontSize()
+{
+    return onScopeExit([before = AdjustFontViewController::storedFontSize()] { AdjustFontViewController::storeFontSize(before); });
+}
 
 }  // namespace
 
@@ -595,7 +602,7 @@ TEST_F(PaneToolbarTest, TheBuyButtonOpensOnlyWebAddresses)
 
 TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)
 {
-    const int before = AdjustFontViewController::storedFontSize();
+    const auto restoreFontSize = restoreStoredFontSize();
     ASSERT_TRUE(AdjustFontViewController::storeFontSize(18));
     routeSideBlocks();
     openA();
@@ -639,13 +646,11 @@ TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)
         pane->setFontSizeEndChange(20, false);
         EXPECT_TRUE(waitUntil([&] { return pane->webPage()->showsArticlePage() && shownBlocks() == QStringLiteral("5"); }, 15000));
     }
-    AdjustFontViewController::storeFontSize(before);
 }
-
 
 TEST_F(PaneToolbarTest, AFontStepDuringARefreshKeepsTheNewSize)
 {
-    const int before = AdjustFontViewController::storedFontSize();
+    const auto restoreFontSize = restoreStoredFontSize();
     ASSERT_TRUE(AdjustFontViewController::storeFontSize(18));
     routeSideBlocks();
     openA();
@@ -657,5 +662,4 @@ TEST_F(PaneToolbarTest, AFontStepDuringARefreshKeepsTheNewSize)
     EXPECT_TRUE(waitUntil([&] {
         return pane->webPage()->showsArticlePage() && contentFontSize() == QStringLiteral("19px") && shownBlocks() == QStringLiteral("5");
     }, 15000)) << contentFontSize().toStdString() << " " << shownBlocks().toStdString();
-    AdjustFontViewController::storeFontSize(before);
 }
