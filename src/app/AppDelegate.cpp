@@ -11,6 +11,7 @@
 
 #include <QDebug>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QThreadPool>
 
 #include <exception>
@@ -166,14 +167,40 @@ void AppDelegate::applicationDidFinishLaunching()
 
 MainWindowHost* AppDelegate::MainWindowController()
 {
-    if (!m_mainWindowController) {
-        if (!m_mainWindowFactory) {
-            missing("the main window");
-            return nullptr;
-        }
+    if (m_mainWindowController)
+        return m_mainWindowController.get();
+    if (m_buildingMainWindow) {
+        qWarning("main window: asked for while it is being made; refused (use afterMainWindow)");
+        return nullptr;
+    }
+    if (!m_mainWindowFactory) {
+        missing("the main window");
+        return nullptr;
+    }
+    {
+        m_buildingMainWindow = true;
+        const auto built = qScopeGuard([this] { m_buildingMainWindow = false; });
         m_mainWindowController = m_mainWindowFactory->makeMainWindowController();
     }
+    // Work queued while the window was made may queue more; it all runs, in order, now.
+    while (m_mainWindowController && !m_afterMainWindow.isEmpty()) {
+        const std::function<void(MainWindowHost&)> work = m_afterMainWindow.takeFirst();
+        work(*m_mainWindowController);
+    }
+    m_afterMainWindow.clear();
     return m_mainWindowController.get();
+}
+
+void AppDelegate::afterMainWindow(std::function<void(MainWindowHost&)> work)
+{
+    if (!work)
+        return;
+    if (m_buildingMainWindow) {
+        m_afterMainWindow.append(std::move(work));
+        return;
+    }
+    if (MainWindowHost* window = MainWindowController())
+        work(*window);
 }
 
 void AppDelegate::setCurrLandUser(NSMyUserInfoPtr user, bool newData)

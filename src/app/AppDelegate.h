@@ -4,10 +4,12 @@
 #include "foundation/models/NSMyUserInfo.h"
 #include "platform/PushService.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -42,8 +44,13 @@ public:
     // Closing the main window ends the process.
     static bool applicationShouldTerminateAfterLastWindowClosed() { return true; }
 
-    // Made on first call from the installed factory; null only when none is installed.
+    // Made on first call from the installed factory; null when none is installed, and while the
+    // window is being made: code reached from its construction (a cached list selecting its first
+    // row) must not take the unfinished window for a finished one, nor start a second window.
     MainWindowHost* MainWindowController();
+    // Runs the work with the finished main window: at once when it exists, else as soon as the
+    // window being made is done (making it when nobody has asked yet). Dropped without a factory.
+    void afterMainWindow(std::function<void(MainWindowHost&)> work);
 
     // Keeps the profile and asks the left bar for the avatar; with newData also stores today as
     // the profile's date. Callable from any thread: off the main thread it is queued there.
@@ -80,6 +87,9 @@ private:
     QString m_selfDeviceToken;
     bool m_isPushNews = false;
     std::unique_ptr<MainWindowHost> m_mainWindowController;
+    bool m_buildingMainWindow = false;
+    // Work that asked for the window while it was being made, in the order asked.
+    QList<std::function<void(MainWindowHost&)>> m_afterMainWindow;
     NSMyUserInfoPtr m_currentLandUser;
     QString m_gCity = QStringLiteral("");
 

@@ -216,3 +216,43 @@ TEST(StartupWithoutNeighbours, MissingStepsAreSkippedAndNoLoginIsInFlight)
     EXPECT_EQ(delegate.MainWindowController(), nullptr);
     EXPECT_FALSE(delegate.isPushNews());
 }
+
+// A window whose construction asks the delegate for the window, as the list column does when a
+// cached list selects its first row before the detail pane exists.
+class ReentrantWindowFactory : public MainWindowFactory
+{
+public:
+    std::unique_ptr<MainWindowHost> makeMainWindowController() override
+    {
+        ++made;
+        AppDelegate* delegate = AppDelegate::shared();
+        askedDuringBuild = delegate->MainWindowController();
+        delegate->afterMainWindow([this](MainWindowHost& window) { queued.append(&window); });
+        delegate->afterMainWindow([this](MainWindowHost& window) { queued.append(&window); });
+        return std::make_unique<FakeMainWindow>(std::make_shared<CallLog>());
+    }
+    int made = 0;
+    MainWindowHost* askedDuringBuild = reinterpret_cast<MainWindowHost*>(1);
+    QList<MainWindowHost*> queued;
+};
+
+TEST(StartupWindow, AskingForTheWindowWhileItIsBuiltMakesNoSecondOneAndQueuedWorkSeesTheFinishedOne)
+{
+    auto restore = restoreProcessState();
+    AppDelegate delegate;
+    auto factory = std::make_shared<ReentrantWindowFactory>();
+    delegate.setMainWindowFactory(factory);
+
+    MainWindowHost* window = delegate.MainWindowController();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(factory->made, 1);
+    EXPECT_EQ(factory->askedDuringBuild, nullptr) << "an unfinished window was handed out";
+    EXPECT_EQ(factory->queued, (QList<MainWindowHost*>{window, window}));
+
+    // Once it exists, work runs at once with it, and the getter keeps answering the same window.
+    MainWindowHost* later = nullptr;
+    delegate.afterMainWindow([&](MainWindowHost& host) { later = &host; });
+    EXPECT_EQ(later, window);
+    EXPECT_EQ(delegate.MainWindowController(), window);
+    EXPECT_EQ(factory->made, 1);
+}

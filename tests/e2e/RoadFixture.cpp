@@ -43,6 +43,8 @@ public:
     void unschedule() override {}
 };
 
+}  // namespace
+
 QByteArray getThroughProxy(const QUrl& url)
 {
     QNetworkAccessManager manager;
@@ -52,7 +54,37 @@ QByteArray getThroughProxy(const QUrl& url)
     return reply->isFinished() && reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
 }
 
-}  // namespace
+QString standinSpki(const standin::StandinService& service)
+{
+    QTemporaryDir folder;
+    const QString readyFile = folder.filePath(QStringLiteral("ready"));
+    service.writeReadyFile(readyFile);
+    QFile ready(readyFile);
+    if (ready.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : ready.readAll().split('\n')) {
+            if (line.startsWith("spki="))
+                return QString::fromLatin1(line.mid(5));
+        }
+    }
+    return QString();
+}
+
+void pointProcessAtStandin(const standin::StandinService& service)
+{
+    // The web view takes its proxy and the stand-in's server key from its command line, read
+    // when the first page is made.
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", QStringLiteral("--proxy-server=http://127.0.0.1:%1 --ignore-certificate-errors-spki-list=%2")
+                                              .arg(service.port())
+                                              .arg(standinSpki(service))
+                                              .toLatin1());
+    QNetworkProxy::setApplicationProxy(service.proxy());
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.addCaCertificate(service.caCertificate());
+    QSslConfiguration::setDefaultConfiguration(tls);
+    ReachabilityFlagsProvider::setFactory(
+        [](const ReachabilityTarget&) -> std::shared_ptr<ReachabilityFlagsProvider> { return std::make_shared<NetworkUp>(); });
+    Clock::setNow(service.now());
+}
 
 void Road::SetUpTestSuite()
 {
@@ -68,31 +100,7 @@ void Road::SetUpTestSuite()
         return;
     }
 
-    // The web view takes its proxy and the stand-in's server key from its command line, read
-    // when the first page is made.
-    QTemporaryDir folder;
-    const QString readyFile = folder.filePath(QStringLiteral("ready"));
-    s_service->writeReadyFile(readyFile);
-    QFile ready(readyFile);
-    QString spki;
-    if (ready.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : ready.readAll().split('\n')) {
-            if (line.startsWith("spki="))
-                spki = QString::fromLatin1(line.mid(5));
-        }
-    }
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", QStringLiteral("--proxy-server=http://127.0.0.1:%1 --ignore-certificate-errors-spki-list=%2")
-                                              .arg(s_service->port())
-                                              .arg(spki)
-                                              .toLatin1());
-
-    QNetworkProxy::setApplicationProxy(s_service->proxy());
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.addCaCertificate(s_service->caCertificate());
-    QSslConfiguration::setDefaultConfiguration(tls);
-    ReachabilityFlagsProvider::setFactory(
-        [](const ReachabilityTarget&) -> std::shared_ptr<ReachabilityFlagsProvider> { return std::make_shared<NetworkUp>(); });
-    Clock::setNow(s_service->now());
+    pointProcessAtStandin(*s_service);
 
     s_feed = readFeedTitles(getThroughProxy(QUrl(QStringLiteral("http://api.tidwen.example/xml/newslist/news.xml"))));
     if (s_feed.size() != 20) {

@@ -23,6 +23,14 @@ class QWidget;
 
 namespace road {
 
+// Points this process's network, TLS, web views, reachability and clock at the stand-in, as
+// run.sh points the program at it.
+void pointProcessAtStandin(const standin::StandinService& service);
+// A GET through the application's proxy; the body, or empty on any failure.
+QByteArray getThroughProxy(const QUrl& url);
+// The stand-in's server key as the web view's command line names it.
+QString standinSpki(const standin::StandinService& service);
+
 class Road : public ::testing::Test
 {
 public:

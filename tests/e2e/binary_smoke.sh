@@ -51,6 +51,7 @@ fi
 # and <work>/client.log.
 
 work_dir=""
+run_dir=""  # the run whose logs the checks read
 failures=0
 passes=0
 
@@ -70,12 +71,12 @@ first_request() {
       echo "$seq"
       return 0
     fi
-  done <"$work_dir/requests.jsonl"
+  done <"$run_dir/requests.jsonl"
   return 1
 }
 
 request_line() {
-  grep -m1 "\"seq\":$1[,}]" "$work_dir/requests.jsonl"
+  grep -m1 "\"seq\":$1[,}]" "$run_dir/requests.jsonl"
 }
 
 # A deciphered form or query field of request $1.
@@ -202,7 +203,7 @@ fi
 
 work_dir=$(mktemp -d "${TMPDIR:-/tmp}/tidwen-smoke.XXXXXX")
 trap 'rm -rf "$work_dir"' EXIT
-mkdir -p "$work_dir/home"
+mkdir -p "$work_dir/home" "$work_dir/first" "$work_dir/second"
 
 # In a sanitized build the libraries trip reports of their own: the web engine's sized delete of
 # one of its objects and the allocations it keeps until exit, the disk cache's device dropped by
@@ -218,40 +219,44 @@ mkdir -p "$work_dir/home"
 asan_options="${ASAN_OPTIONS:+$ASAN_OPTIONS:}new_delete_type_mismatch=0:fast_unwind_on_malloc=0"
 lsan_options="suppressions=$work_dir/lsan.supp:print_suppressions=0"
 
-say "binary_smoke: $client for at most $seconds s against $standin (work folder $work_dir)"
-HOME="$work_dir/home" XDG_DATA_HOME="$work_dir/home/.local/share" XDG_CONFIG_HOME="$work_dir/home/.config" \
-  XDG_CACHE_HOME="$work_dir/home/.cache" XDG_RUNTIME_DIR="$work_dir" \
-  QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 ASAN_OPTIONS="$asan_options" LSAN_OPTIONS="$lsan_options" \
-  TIDWEN_SKIP_BUILD=1 TIDWEN_CLIENT="$here/binary_smoke.sh" TIDWEN_STANDIN="$standin" \
-  TIDWEN_STANDIN_SEED=7 TIDWEN_STANDIN_NOW=2026-12-07T08:00:00Z \
-  TIDWEN_SMOKE_CLIENT="$client" TIDWEN_SMOKE_WORK="$work_dir" TIDWEN_SMOKE_SECONDS="$seconds" \
-  bash "$top/scripts/run.sh" >"$work_dir/run.log" 2>&1
-run_status=$?
-
-if [ ! -f "$work_dir/requests.jsonl" ]; then
-  echo "FAIL  no request log from the stand-in (run.sh ended with $run_status):"
-  cat "$work_dir/run.log" "$work_dir/client.log" 2>/dev/null | tail -n 40
-  exit 1
-fi
-
-say "--- program log (last 40 lines)"
-tail -n 40 "$work_dir/client.log"
-say "--- $(wc -l <"$work_dir/requests.jsonl") requests reached the stand-in"
+say "binary_smoke: $client for at most $seconds s, then again on the same home, against $standin (work folder $work_dir)"
+# run_program <folder> <seconds>: one run of the program through run.sh; its logs go to the folder.
+run_program() {
+  HOME="$work_dir/home" XDG_DATA_HOME="$work_dir/home/.local/share" XDG_CONFIG_HOME="$work_dir/home/.config" \
+    XDG_CACHE_HOME="$work_dir/home/.cache" XDG_RUNTIME_DIR="$work_dir" \
+    QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 ASAN_OPTIONS="$asan_options" LSAN_OPTIONS="$lsan_options" \
+    TIDWEN_SKIP_BUILD=1 TIDWEN_CLIENT="$here/binary_smoke.sh" TIDWEN_STANDIN="$standin" \
+    TIDWEN_STANDIN_SEED=7 TIDWEN_STANDIN_NOW=2026-12-07T08:00:00Z \
+    TIDWEN_SMOKE_CLIENT="$client" TIDWEN_SMOKE_WORK="$1" TIDWEN_SMOKE_SECONDS="$2" \
+    bash "$top/scripts/run.sh" >"$1/run.log" 2>&1
+  local run_status=$?
+  if [ ! -f "$1/requests.jsonl" ]; then
+    echo "FAIL  no request log from the stand-in (run.sh ended with $run_status):"
+    cat "$1/run.log" "$1/client.log" 2>/dev/null | tail -n 40
+    exit 1
+  fi
+  say "--- program log (last 40 lines)"
+  tail -n 40 "$1/client.log"
+  say "--- $(wc -l <"$1/requests.jsonl") requests reached the stand-in"
+}
 
 program_clean() {
-  if grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer)|runtime error:' "$work_dir/client.log"; then
-    grep -m1 -A40 -E 'ERROR: (AddressSanitizer|LeakSanitizer)|runtime error:' "$work_dir/client.log"
+  if grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer)|runtime error:' "$run_dir/client.log"; then
+    grep -m1 -A40 -E 'ERROR: (AddressSanitizer|LeakSanitizer)|runtime error:' "$run_dir/client.log"
     return 1
   fi
-  grep -q 'did not end within' "$work_dir/client.log" && { echo "the program hung on SIGTERM"; return 1; }
+  grep -q 'did not end within' "$run_dir/client.log" && { echo "the program hung on SIGTERM"; return 1; }
   echo "(no sanitizer report)"
 }
 program_ended() {
   local status
-  status=$(cat "$work_dir/client.status" 2>/dev/null)
+  status=$(cat "$run_dir/client.status" 2>/dev/null)
   [ "$status" = 0 ] || { echo "the program ended with status $status"; return 1; }
   echo "(ended with 0 after SIGTERM)"
 }
+
+run_program "$work_dir/first" "$seconds"
+run_dir=$work_dir/first
 check "program ran without a sanitizer report and did not hang" program_clean
 check "program ended normally on SIGTERM" program_ended
 check "start-up: CONNECT to the configuration host, configuration fetched" config_fetched
@@ -264,6 +269,25 @@ check "side: related news" related_news
 check "side: deals block, signed" deals_block
 check "side: comment count, strNewsID deciphers to the id" comment_count
 check "side: article score" article_score
+
+# The second start finds the first one's list, article and database.
+second_list_head() {
+  local head
+  head=$(first_request HEAD api.tidwen.example '/xml/newslist/news\.xml(\?r=[0-9]+)?') || { echo "no HEAD of news.xml"; return 1; }
+  echo "(HEAD #$head)"
+}
+second_article_head() {
+  local head
+  head=$(first_request HEAD api.tidwen.example "$article_path") || { echo "no article HEAD"; return 1; }
+  echo "(HEAD #$head)"
+}
+run_program "$work_dir/second" "$seconds"
+run_dir=$work_dir/second
+check "second start: ran without a sanitizer report and did not hang" program_clean
+check "second start: ended normally on SIGTERM" program_ended
+check "second start: the cached list is checked with a HEAD of news.xml" second_list_head
+check "second start: the first item opens, its HEAD sent" second_article_head
+check "second start: launch report sent again" launch_report
 
 echo "binary_smoke: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -166,23 +166,37 @@ public:
 
 // ---- the lists, the pane and the comment pages ----
 
+// The list column is made inside the main window, and a cached list selects its row at once,
+// before the detail pane beside it exists: the pane's work waits until the window is finished.
+void withRightPane(std::function<void(RightViewController&)> work)
+{
+    AppDelegate* delegate = AppDelegate::shared();
+    if (delegate == nullptr)
+        return;
+    delegate->afterMainWindow([work = std::move(work)](MainWindowHost& host) {
+        auto* window = dynamic_cast<MainWindowController*>(&host);
+        auto* pane = window != nullptr
+                         ? qobject_cast<RightViewController*>(window->MainVC()->MainSplitVC()->RightViewController())
+                         : nullptr;
+        if (pane != nullptr)
+            work(*pane);
+    });
+}
+
 class PaneLink : public ArticlePaneLink
 {
 public:
     void show(const FeedPtr& feed) override
     {
-        if (RightViewController* pane = rightViewController())
-            pane->show(feed);
+        withRightPane([feed](RightViewController& pane) { pane.show(feed); });
     }
     void emptyRecordNewsAndHot() override
     {
-        if (RightViewController* pane = rightViewController())
-            pane->recordNewsAndHot().clear();
+        withRightPane([](RightViewController& pane) { pane.recordNewsAndHot().clear(); });
     }
     void showDealByClick(const QString& productId, bool byClick) override
     {
-        if (RightViewController* pane = rightViewController())
-            pane->showDealByClick(productId, byClick);
+        withRightPane([productId, byClick](RightViewController& pane) { pane.showDealByClick(productId, byClick); });
     }
 };
 
