@@ -28,7 +28,7 @@ TEST(ProgramRun, StartsShowsItsWindowAndQuitsCleanly)
     env.insert(QStringLiteral("http_proxy"), QStringLiteral("http://127.0.0.1:9"));
     env.insert(QStringLiteral("https_proxy"), QStringLiteral("http://127.0.0.1:9"));
     env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=%1").arg(
-        QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/fixtures/program_lsan.supp")));
+        sourceFolder(__FILE__) + QStringLiteral("/fixtures/program_lsan.supp")));
     env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
 
     QProcess process;

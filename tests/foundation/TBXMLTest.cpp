@@ -1,4 +1,5 @@
 #include "foundation/xml/TBXML.h"
+#include "TestEnvironment.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +13,7 @@ namespace {
 
 QByteArray fixture(const char* name)
 {
-    QFile file(QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/fixtures/tbxml/")
+    QFile file(sourceFolder(__FILE__) + QStringLiteral("/fixtures/tbxml/")
                + QString::fromUtf8(name));
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
     return file.readAll();

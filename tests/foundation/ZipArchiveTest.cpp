@@ -1,4 +1,5 @@
 #include "foundation/ZipArchive.h"
+#include "TestEnvironment.h"
 #include "platform/Clock.h"
 
 #include <QDir>
@@ -255,7 +256,7 @@ TEST_F(ZipArchiveTest, ReadsPasswordArchivesOfOtherTools)
     // Made by Info-ZIP's zip -P: a deflated and a stored entry, both with their sizes after the data
     // (so the cipher header is checked against the time, not the CRC).
     const QString archive =
-        QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/fixtures/zip/password_infozip.zip");
+        sourceFolder(__FILE__) + QStringLiteral("/fixtures/zip/password_infozip.zip");
     QByteArray note;
     for (int i = 0; i < 300; ++i)
         note += QByteArray("line ") + QByteArray::number(i) + " of the favourites fixture\n";

@@ -1,5 +1,7 @@
 #include "ScreenshotCompare.h"
 
+#include "TestEnvironment.h"
+
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -37,7 +39,7 @@ double differingShare(const QImage& a, const QImage& b, int summedSteps)
 
 QString referencePicture(const char* sourceFile, const QString& name)
 {
-    return QFileInfo(QString::fromUtf8(sourceFile)).absolutePath() + QStringLiteral("/fixtures/") + name;
+    return sourceFolder(sourceFile) + QStringLiteral("/fixtures/") + name;
 }
 
 void expectLikeReference(const QImage& shot, const QString& path, double maxShare)

@@ -4,7 +4,9 @@
 #include "platform/StorageRoot.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QThread>
 
 namespace {
@@ -47,4 +49,14 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
 void spin(int ms)
 {
     waitUntil([] { return false; }, ms);
+}
+
+QString sourceFolder(const char* sourceFile)
+{
+    const QString path = QString::fromUtf8(sourceFile);
+    if (QDir::isAbsolutePath(path))
+        return QFileInfo(path).absolutePath();
+    // Test programs live in <build>/tests and the build runs the compiler in <build>.
+    const QDir buildRoot(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+    return QFileInfo(buildRoot.absoluteFilePath(path)).absolutePath();
 }

@@ -20,6 +20,11 @@ private:
     QTemporaryDir* m_root = nullptr;
 };
 
+// The folder of a test's source file, given its __FILE__: also when the compiler was handed a
+// path relative to the build folder (a compiler cache that shares objects between checkouts
+// rewrites paths so).
+QString sourceFolder(const char* sourceFile);
+
 // Spins the Qt event loop until the condition holds or the time runs out; true when it held.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 

@@ -14,7 +14,7 @@ namespace {
 
 QString runScript()
 {
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().absoluteFilePath(QStringLiteral("../../scripts/run.sh"));
+    return QDir(sourceFolder(__FILE__)).absoluteFilePath(QStringLiteral("../../scripts/run.sh"));
 }
 
 struct ScriptRun
