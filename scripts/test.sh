@@ -7,6 +7,9 @@ source scripts/setup.sh
 tidwen_install_packages
 jobs=$(tidwen_jobs)
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+# Paths inside the checkout are hashed relative to it, so every clone of the project (a CI run's
+# fresh one, a second work tree) reuses what another one compiled.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
 
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DTIDWEN_TESTS=OFF -DTIDWEN_APP=OFF >/dev/null
