@@ -1,4 +1,5 @@
 #include "ArticleTestSupport.h"
+#include "RightViewFixture.h"
 #include "RecordingUrlOpener.h"
 #include "ScopeGuard.h"
 
@@ -33,20 +34,6 @@ void tidwenBeforeApplication()
 
 namespace {
 
-QVariant runScript(RightViewController& view, const QString& script)
-{
-    QVariant result;
-    bool done = false;
-    view.webPage()->runJavaScript(script, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    waitUntil([&] { return done; }, 5000);
-    return result;
-}
-
-const QString kArticlePath = QStringLiteral("/xml/newscontent/123/456.xml");
-
 // Stores the font size back when the scope ends, however the test ends: later tests read it.
 [[nodiscard]] auto restoreStoredFontSize()
 {
@@ -54,44 +41,6 @@ const QString kArticlePath = QStringLiteral("/xml/newscontent/123/456.xml");
 }
 
 }  // namespace
-
-class RightViewControllerTest : public ArticleFixture
-{
-protected:
-    void SetUp() override
-    {
-        ArticleFixture::SetUp();
-        view = std::make_unique<RightViewController>();
-        view->resize(900, 700);
-        view->show();
-    }
-    void TearDown() override
-    {
-        view.reset();
-        ArticleFixture::TearDown();
-    }
-    void routeArticle(const QString& title, const QString& body, const QString& path = kArticlePath,
-                      const QString& id = QStringLiteral("123456"))
-    {
-        server.route("GET", path, LoopbackReply::text(200, articleXml(id, title, body), "text/xml; charset=utf-8")
-                                      .withHeader("Last-Modified", "Mon, 07 Dec 2026 08:00:00 GMT"));
-    }
-    bool openAndWait(const QString& id = QStringLiteral("123456"))
-    {
-        view->show(item(id));
-        return waitUntil([&] { return view->pane()->bSucLoad(); }, 15000);
-    }
-    QString text(const QString& selector)
-    {
-        return runScript(*view, QStringLiteral("(function(){var e=document.querySelector(%1);return e?e.textContent:null;})()")
-                                    .arg(HtmlTextLiteral(selector)))
-            .toString();
-    }
-    static QString HtmlTextLiteral(const QString& text) { return QStringLiteral("'") + text + QStringLiteral("'"); }
-    qsizetype historySize() { return view->recordNewsAndHot().size(); }
-
-    std::unique_ptr<RightViewController> view;
-};
 
 TEST_F(RightViewControllerTest, AnArticlePageWithItsBlocks)
 {
@@ -154,8 +103,9 @@ TEST_F(RightViewControllerTest, InPageLinksOpenInThePaneAndOthersGoToTheBrowser)
     // Back on the first article: an http link goes to the browser, file: and smb: go nowhere.
     view->show(item(QStringLiteral("123456")));
     ASSERT_TRUE(waitUntil([&] { return view->pane()->bSucLoad() && text(QStringLiteral("h1")) == QStringLiteral("t"); }, 10000));
+    // Real clicks: a new window needs one.
     for (const char* id : {"file", "smb", "web"})
-        runScript(*view, QStringLiteral("document.getElementById('%1').click()").arg(QLatin1String(id)));
+        ASSERT_TRUE(clickElement(QStringLiteral("#") + QLatin1String(id)));
     EXPECT_TRUE(waitUntil([&] { return !catcher->urls.isEmpty(); }, 5000));
     spin(300);
     ASSERT_EQ(catcher->urls.size(), 1);
@@ -264,8 +214,11 @@ TEST_F(RightViewControllerTest, LoggedOutScoringAsksToLogIn)
     view->pane()->postScore(2);
     QMessageBox* prompt = view->window()->findChild<QMessageBox*>(QStringLiteral("loginPrompt"));
     ASSERT_NE(prompt, nullptr);
-    EXPECT_EQ(prompt->text(), QStringLiteral("登录Korvask通行证后才可以进行此操作"));
-    EXPECT_EQ(prompt->windowTitle(), QStringLiteral("文章打分"));
+    // The title is the message, the invitation its informative text.
+    EXPECT_EQ(prompt->text(), QStringLiteral("文章打分"));
+    EXPECT_EQ(prompt->informativeText(), QStringLiteral("登录Korvask通行证后才可以进行此操作"));
+    ASSERT_EQ(prompt->buttons().size(), 1);
+    EXPECT_EQ(prompt->buttons().first()->text(), QStringLiteral("我要去登录"));
     prompt->close();
 }
 
@@ -440,6 +393,29 @@ TEST_F(RightViewControllerTest, FontAndSharePopoversAndTheBuyButton)
     }
     UrlOpener::install(nullptr);
     ArticleNeighbours::install(nullptr);
+}
+
+TEST_F(RightViewControllerTest, OnePopoverServesFontAndShareAndDropsItsContentOnClose)
+{
+    routeArticle(QStringLiteral("字"), QStringLiteral("<p>a</p>"));
+    ASSERT_TRUE(openAndWait());
+    view->adjustFont();
+    const QPointer<QWidget> popover = view->toolBarPopover();
+    ASSERT_FALSE(popover.isNull());
+    const QPointer<AdjustFontViewController> font = popover->findChild<AdjustFontViewController*>();
+    ASSERT_FALSE(font.isNull());
+    EXPECT_TRUE(popover->isVisible());
+
+    popover->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(font.isNull()) << "the closed popover's content is dropped";
+    ASSERT_FALSE(popover.isNull()) << "the popover itself stays for the next use";
+
+    view->share();
+    EXPECT_EQ(view->toolBarPopover(), popover.data());
+    EXPECT_TRUE(popover->isVisible());
+    EXPECT_NE(popover->findChild<ShareViewController*>(), nullptr);
+    EXPECT_EQ(popover->findChild<AdjustFontViewController*>(), nullptr);
 }
 
 // ---- Toolbar actions on the real pane ----
