@@ -129,6 +129,17 @@ public:
     // The fragment minus its identifier when it belongs to that identifier; else nothing.
     static std::optional<QString> handOff(const QString& fragment, const QString& identifier);
 
+    // ---- Reply handlers ----
+    // Each handler is made when its request is sent and knows the article it was asked for: a
+    // reply that lands after the reader moved to another article drops itself.
+    using ReplyHandler = std::function<void(const std::shared_ptr<URLSessionDataTask>&, const QVariant&)>;
+    using FailureHandler = std::function<void(const std::shared_ptr<URLSessionDataTask>&, const Error&)>;
+    // The article GET sent to that address (which tells its kind and whether it refreshes).
+    ReplyHandler getNewsDataFinishedBlock(const QString& url);
+    FailureHandler getNewsDataFailedBlock(const QString& url);
+    ReplyHandler getHotCommentDataFinishedBlock();
+    ReplyHandler getRelatedNewsDataFinishedBlock();
+
 private:
     QString m_fontSizeOnce;
     struct Session;
@@ -147,10 +158,10 @@ private:
     void takeDocumentFields(const Feed& document);
     void loadHTMLString(const QString& html, const QString& guid);
     void requestScore();
-    void scoreReplied(const QByteArray& bytes, const QString& userId);
-    void hotCommentReplied(const QByteArray& bytes);
-    void relatedNewsReplied(const QByteArray& bytes);
-    void dealsReplied(const QByteArray& bytes);
+    void scoreReplied(const QByteArray& bytes, const QString& newsId, const QString& userId);
+    void hotCommentReplied(const QByteArray& bytes, const QString& newsId);
+    void relatedNewsReplied(const QByteArray& bytes, const QString& newsId);
+    void dealsReplied(const QByteArray& bytes, const QString& newsId);
     void voteReplied(const QByteArray& bytes, const QString& voteId, const QString& newsId);
     void scoreSubmitted(const QByteArray& bytes, const QString& newsId, const QString& grade, int64_t userId);
     void restoreScoreBlock();
@@ -161,6 +172,11 @@ private:
     // Runs a fragment build off the main thread, then hands the result back here.
     void buildOffMainThread(std::function<QString()> build, std::function<void(ArticlePane*, const QString&)> done);
     QString currentGuid() const { return m_feed ? m_feed->guid : QString(); }
+    // The article a reply was asked for is still the one on screen.
+    bool stillShows(const QString& newsId) const { return !newsId.isEmpty() && newsId == currentGuid(); }
+    // Hands a built fragment to its slot when it is still the article on screen's.
+    void handOverFragment(const QString& result, const QString& newsId,
+                          void (ArticlePane::*insert)(const QString&, const QString&));
 
     ArticlePaneHost* m_host;
     FeedPtr m_feed;

@@ -102,6 +102,9 @@ void ArticlePane::openNews()
     m_loading = true;
     m_host->showLogo();
     cancelSessions();
+    // The score belongs to the article left: its reply must not arrive, nor its counts stay.
+    cancel(scoreSession);
+    m_scoreDic.clear();
     const quint64 road = ++m_road;
 
     QString url = ArticleUrls::newsContentUrl(m_feed->guid);
@@ -191,18 +194,30 @@ void ArticlePane::articleHeadFailed(const std::shared_ptr<URLSessionDataTask>& t
 
 void ArticlePane::sendArticleGet(const QString& url)
 {
-    const quint64 road = m_road;
+    loadSession = AFNetManager::requestWithUrlString(url, true, QVariant(), 1, nullptr, loadSession,
+                                                     getNewsDataFinishedBlock(url), getNewsDataFailedBlock(url));
+}
+
+// Both handlers belong to the road that sent the request: a reply of an earlier road is dropped.
+// The address is the one asked for, as written: it tells the kind and whether it refreshes.
+ArticlePane::ReplyHandler ArticlePane::getNewsDataFinishedBlock(const QString& url)
+{
     QPointer<ArticlePane> self(this);
-    loadSession = AFNetManager::requestWithUrlString(
-        url, true, QVariant(), 1, nullptr, loadSession,
-        [self, url, road](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
-            if (self && road == self->m_road)
-                self->articleReplied(reply.toByteArray(), url);
-        },
-        [self, url, road](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self && road == self->m_road && error.code != NSURLErrorCancelled)
-                self->articleFailed(error, url);
-        });
+    const quint64 road = m_road;
+    return [self, road, url](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
+        if (self && road == self->m_road)
+            self->articleReplied(reply.toByteArray(), url);
+    };
+}
+
+ArticlePane::FailureHandler ArticlePane::getNewsDataFailedBlock(const QString& url)
+{
+    QPointer<ArticlePane> self(this);
+    const quint64 road = m_road;
+    return [self, road, url](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+        if (self && road == self->m_road && error.code != NSURLErrorCancelled)
+            self->articleFailed(error, url);
+    };
 }
 
 void ArticlePane::fallBackToCache(int64_t kind)
@@ -379,18 +394,19 @@ void ArticlePane::requestScore()
                             .arg(CommonFunction::getRandom());
     QPointer<ArticlePane> self(this);
     const QString userText = QString::number(userId);
+    const QString newsId = m_feed->guid;
     scoreSession = AFNetManager::requestWithUrlString(
         url, true, QVariant(), 1, nullptr,
-        [self, userText](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
+        [self, newsId, userText](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
             if (self)
-                self->scoreReplied(reply.toByteArray(), userText);
+                self->scoreReplied(reply.toByteArray(), newsId, userText);
         },
         [](const std::shared_ptr<URLSessionDataTask>&, const Error&) {});
 }
 
-void ArticlePane::scoreReplied(const QByteArray& bytes, const QString& userId)
+void ArticlePane::scoreReplied(const QByteArray& bytes, const QString& newsId, const QString& userId)
 {
-    if (bytes.isEmpty() || !m_feed)
+    if (bytes.isEmpty() || !stillShows(newsId))
         return;
     bool ok = false;
     const QVariant value = readJson(bytes, &ok);
@@ -398,9 +414,8 @@ void ArticlePane::scoreReplied(const QByteArray& bytes, const QString& userId)
     if (!ok || value.typeId() != QMetaType::QVariantMap || value.toMap().isEmpty())
         return;
     const QVariantMap grade = value.toMap();
-    const QString guid = m_feed->guid;
-    if (const auto html = handOff(CommentHtmlManager::GetNewsScoreBody(grade, guid, userId), guid))
-        insertScore(*html, guid);
+    if (const auto html = handOff(CommentHtmlManager::GetNewsScoreBody(grade, newsId, userId), newsId))
+        insertScore(*html, newsId);
     m_scoreDic = grade;
 }
 
@@ -415,21 +430,11 @@ void ArticlePane::sendSideRequests(bool refresh)
             self->m_host->hideLogo();
     };
 
-    hotCommentLoadSession = AFNetManager::requestWithUrlString(
-        withRandom(ArticleUrls::hotCommentUrl(guid)), true, QVariant(), 1, nullptr,
-        [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
-            if (self)
-                self->hotCommentReplied(reply.toByteArray());
-        },
-        ignore);
+    hotCommentLoadSession = AFNetManager::requestWithUrlString(withRandom(ArticleUrls::hotCommentUrl(guid)), true, QVariant(), 1,
+                                                               nullptr, getHotCommentDataFinishedBlock(), ignore);
     if (gbLoadAllData.load()) {
-        relatedNewsLoadSession = AFNetManager::requestWithUrlString(
-            withRandom(ArticleUrls::relatedNewsUrl(guid)), true, QVariant(), 1, nullptr,
-            [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
-                if (self)
-                    self->relatedNewsReplied(reply.toByteArray());
-            },
-            hideOnFailure);
+        relatedNewsLoadSession = AFNetManager::requestWithUrlString(withRandom(ArticleUrls::relatedNewsUrl(guid)), true, QVariant(),
+                                                                    1, nullptr, getRelatedNewsDataFinishedBlock(), hideOnFailure);
     }
     if (gbDouZaiMai.load()) {
         const auto timestamp = static_cast<qint64>(Clock::nowSeconds());
@@ -439,9 +444,9 @@ void ArticlePane::sendSideRequests(bool refresh)
         parameters.insert(QStringLiteral("timestamp"), timestamp);
         zefupSession = AFNetManager::requestWithUrlString(
             kUrlZefupDouZaiMai, true, parameters, 1, nullptr,
-            [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
+            [self, guid](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
                 if (self)
-                    self->dealsReplied(reply.toByteArray());
+                    self->dealsReplied(reply.toByteArray(), guid);
             },
             hideOnFailure);
     }
@@ -452,9 +457,38 @@ void ArticlePane::sendSideRequests(bool refresh)
         ignore);
 }
 
-void ArticlePane::hotCommentReplied(const QByteArray& bytes)
+ArticlePane::ReplyHandler ArticlePane::getHotCommentDataFinishedBlock()
 {
-    if (bytes.size() < 14 || bytes.left(12).toLower() != "showcomment(")
+    QPointer<ArticlePane> self(this);
+    const QString newsId = currentGuid();
+    return [self, newsId](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
+        if (self)
+            self->hotCommentReplied(reply.toByteArray(), newsId);
+    };
+}
+
+ArticlePane::ReplyHandler ArticlePane::getRelatedNewsDataFinishedBlock()
+{
+    QPointer<ArticlePane> self(this);
+    const QString newsId = currentGuid();
+    return [self, newsId](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
+        if (self)
+            self->relatedNewsReplied(reply.toByteArray(), newsId);
+    };
+}
+
+void ArticlePane::handOverFragment(const QString& result, const QString& newsId,
+                                   void (ArticlePane::*insert)(const QString&, const QString&))
+{
+    if (!stillShows(newsId))
+        return;
+    if (const auto html = handOff(result, newsId))
+        (this->*insert)(*html, newsId);
+}
+
+void ArticlePane::hotCommentReplied(const QByteArray& bytes, const QString& newsId)
+{
+    if (!stillShows(newsId) || bytes.size() < 14 || bytes.left(12).toLower() != "showcomment(")
         return;
     bool ok = false;
     const QVariant value = readJson(bytes.mid(12, bytes.size() - 13), &ok);
@@ -462,18 +496,15 @@ void ArticlePane::hotCommentReplied(const QByteArray& bytes)
         return;
     const bool online = CommonFunction::checkNetworkState();
     const QVariantList comments = value.toList();
-    const QString guid = currentGuid();
-    buildOffMainThread([comments, online, guid]() { return CommentHtmlManager::GetNewsPageHotCommentBody(comments, online, guid); },
-                       [](ArticlePane* pane, const QString& result) {
-                           const QString current = pane->currentGuid();
-                           if (const auto html = handOff(result, current))
-                               pane->insertHotComment(*html, current);
+    buildOffMainThread([comments, online, newsId]() { return CommentHtmlManager::GetNewsPageHotCommentBody(comments, online, newsId); },
+                       [newsId](ArticlePane* pane, const QString& result) {
+                           pane->handOverFragment(result, newsId, &ArticlePane::insertHotComment);
                        });
 }
 
-void ArticlePane::relatedNewsReplied(const QByteArray& bytes)
+void ArticlePane::relatedNewsReplied(const QByteArray& bytes, const QString& newsId)
 {
-    if (bytes.size() < 19)
+    if (!stillShows(newsId) || bytes.size() < 19)
         return;
     const qsizetype open = bytes.indexOf('[');
     const qsizetype close = bytes.lastIndexOf(']');
@@ -484,17 +515,16 @@ void ArticlePane::relatedNewsReplied(const QByteArray& bytes)
     if (!ok || value.typeId() != QMetaType::QVariantList || value.toList().isEmpty())
         return;
     const QVariantList related = value.toList();
-    const QString guid = currentGuid();
-    buildOffMainThread([related, guid]() { return CommentHtmlManager::GetNewsPageRelateNewsBody(related, guid); },
-                       [](ArticlePane* pane, const QString& result) {
-                           const QString current = pane->currentGuid();
-                           if (const auto html = handOff(result, current))
-                               pane->insertRelateNews(*html, current);
+    buildOffMainThread([related, newsId]() { return CommentHtmlManager::GetNewsPageRelateNewsBody(related, newsId); },
+                       [newsId](ArticlePane* pane, const QString& result) {
+                           pane->handOverFragment(result, newsId, &ArticlePane::insertRelateNews);
                        });
 }
 
-void ArticlePane::dealsReplied(const QByteArray& bytes)
+void ArticlePane::dealsReplied(const QByteArray& bytes, const QString& newsId)
 {
+    if (!stillShows(newsId))
+        return;
     bool ok = false;
     const QVariant value = readJson(bytes, &ok);
     if (!ok || value.typeId() != QMetaType::QVariantMap)
@@ -504,12 +534,9 @@ void ArticlePane::dealsReplied(const QByteArray& bytes)
     const QVariantList content = reply.value(QStringLiteral("content")).toList();
     if (reply.isEmpty() || !success.toBool() || content.isEmpty())
         return;
-    const QString guid = currentGuid();
-    buildOffMainThread([content, guid]() { return CommentHtmlManager::GetNewsPageDouZaiMaiBody(content, guid); },
-                       [](ArticlePane* pane, const QString& result) {
-                           const QString current = pane->currentGuid();
-                           if (const auto html = handOff(result, current))
-                               pane->insertDouZaiMai(*html, current);
+    buildOffMainThread([content, newsId]() { return CommentHtmlManager::GetNewsPageDouZaiMaiBody(content, newsId); },
+                       [newsId](ArticlePane* pane, const QString& result) {
+                           pane->handOverFragment(result, newsId, &ArticlePane::insertDouZaiMai);
                        });
 }
 

@@ -59,13 +59,14 @@ void ArticlePane::postScore(long grade)
             if (self)
                 self->scoreSubmitted(reply.toByteArray(), newsId, gradeText, userId);
         },
-        [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+        [self, newsId](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
             if (!self)
                 return;
             self->m_bScoring = false;
             if (error.code != NSURLErrorCancelled) {
                 CommonFunction::checkNetworkState();
-                self->restoreScoreBlock();
+                if (self->stillShows(newsId))
+                    self->restoreScoreBlock();
             }
         });
 }
@@ -78,7 +79,8 @@ void ArticlePane::scoreSubmitted(const QByteArray& bytes, const QString& newsId,
     const bool accepted = document.isObject() && !reply.isEmpty() && reply.value(QStringLiteral("status")).isDouble()
         && reply.value(QStringLiteral("status")).toDouble() == 1.0;
     if (!accepted) {
-        restoreScoreBlock();
+        if (stillShows(newsId))
+            restoreScoreBlock();
         return;
     }
     {
@@ -86,8 +88,11 @@ void ArticlePane::scoreSubmitted(const QByteArray& bytes, const QString& newsId,
         if (store)
             store->NewsScore_setScore(newsId, QString::number(userId), grade);
     }
-    if (const auto html = handOff(CommentHtmlManager::RefreshNewsScoreBody(reply.toVariantMap(), newsId, grade), currentGuid()))
-        insertScore(*html, newsId);
+    // Recorded for its article in any case; shown only while that article is on screen.
+    if (stillShows(newsId)) {
+        if (const auto html = handOff(CommentHtmlManager::RefreshNewsScoreBody(reply.toVariantMap(), newsId, grade), newsId))
+            insertScore(*html, newsId);
+    }
 }
 
 void ArticlePane::restoreScoreBlock()
