@@ -1,6 +1,7 @@
 #include "article/views/ArticleWebPage.h"
 
 #include "article/ArticlePane.h"
+#include "article/HtmlText.h"
 #include "platform/UrlOpener.h"
 
 #include <QClipboard>
@@ -11,6 +12,7 @@
 #include <QShortcut>
 #include <QWebChannel>
 #include <QWebEngineContextMenuRequest>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -28,28 +30,6 @@ QString textOf(const QVariant& value)
     }
     return value.toString();
 }
-
-// A page opened for a new window: its first address goes to the browser, then it goes away.
-class NewWindowCatcher : public QWebEnginePage
-{
-public:
-    explicit NewWindowCatcher(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
-
-protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override
-    {
-        if (!m_taken) {
-            m_taken = true;
-            qInfo().noquote() << "new window:" << url.toString();
-            UrlOpener::open(url);
-            deleteLater();
-        }
-        return false;
-    }
-
-private:
-    bool m_taken = false;
-};
 
 }  // namespace
 
@@ -115,6 +95,8 @@ ArticleWebPage::ArticleWebPage(ArticlePane* pane, QObject* parent) : QWebEngineP
     m_channel->registerObject(QStringLiteral("external"),
                               new ArticleBridge(pane, [this] { return showsArticlePage(); }, this));
     setWebChannel(m_channel, QWebEngineScript::MainWorld);
+    // Window requests still reach us (a script's too), so that each is answered here.
+    connect(this, &QWebEnginePage::newWindowRequested, this, &ArticleWebPage::openInBrowser);
 
     QWebEngineScript shim;
     shim.setName(QStringLiteral("tidwen-external"));
@@ -164,9 +146,41 @@ QString ArticleWebPage::shimSource()
     return source;
 }
 
+bool ArticleWebPage::showsArticlePage() const
+{
+    // An in-page anchor adds a fragment to the address; the page is the same.
+    return m_articleUrl.isValid() && url().adjusted(QUrl::RemoveFragment) == m_articleUrl.adjusted(QUrl::RemoveFragment);
+}
+
+void ArticleWebPage::runArticleScript(const QString& script, const std::function<void(const QVariant&)>& answer)
+{
+    if (!showsArticlePage())
+        return;
+    // The page can change between here and the script's run: the script checks the address too,
+    // with the document's own location, which no page script can replace.
+    const QString guarded = QStringLiteral("if (location.href === %1 + location.hash) {\n%2\n}")
+                                .arg(HtmlText::scriptLiteral(m_articleUrl.adjusted(QUrl::RemoveFragment).toString(QUrl::FullyEncoded)),
+                                     script);
+    if (answer)
+        runJavaScript(guarded, QWebEngineScript::MainWorld, answer);
+    else
+        runJavaScript(guarded, QWebEngineScript::MainWorld);
+}
+
+void ArticleWebPage::openInBrowser(QWebEngineNewWindowRequest& request)
+{
+    // Only a reader's click opens a window: a script of the page or of an advert in one of its
+    // frames sends the browser nowhere. A window without an address has nothing to show.
+    const QUrl url = request.requestedUrl();
+    if (!request.isUserInitiated() || url.isEmpty())
+        return;
+    qInfo().noquote() << "new window:" << url.toString();
+    UrlOpener::open(url);
+}
+
 QWebEnginePage* ArticleWebPage::createWindow(WebWindowType)
 {
-    return new NewWindowCatcher(profile(), this);
+    return nullptr;
 }
 
 ArticleWebView::ArticleWebView(QWidget* parent) : QWebEngineView(parent)
@@ -178,7 +192,16 @@ ArticleWebView::ArticleWebView(QWidget* parent) : QWebEngineView(parent)
 
 void ArticleWebView::copySelection()
 {
-    page()->runJavaScript(QStringLiteral("getSelectedContents()"), [](const QVariant& result) {
+    auto* article = qobject_cast<ArticleWebPage*>(page());
+    if (!article || !article->showsArticlePage()) {
+        // Another page knows nothing of getSelectedContents(): the engine copies its selection.
+        triggerPageAction(QWebEnginePage::Copy);
+        return;
+    }
+    article->runArticleScript(QStringLiteral("getSelectedContents()"), [](const QVariant& result) {
+        // No answer: the article page went away before the script ran.
+        if (!result.isValid())
+            return;
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         clipboard->setText(result.toString());

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class QWebEngineNewWindowRequest;
+
 class ArticlePane;
 class QWebChannel;
 
@@ -49,15 +51,22 @@ public:
     // The address of the article page on screen; the bridge answers only there.
     void setArticleUrl(const QUrl& url) { m_articleUrl = url; }
     const QUrl& articleUrl() const { return m_articleUrl; }
-    bool showsArticlePage() const { return m_articleUrl.isValid() && url() == m_articleUrl; }
+    // The view shows the article page, scrolled to an anchor of its own or not.
+    bool showsArticlePage() const;
+    // Runs a script of the pane in the article page and nowhere else: a page reached from the
+    // article by a link gets none. The answer (when asked for) comes only from the article page.
+    void runArticleScript(const QString& script, const std::function<void(const QVariant&)>& answer = {});
 
     // The script that makes window.external in every main-frame document.
     static QString shimSource();
 
 protected:
+    // No page of ours is made for a new window: the request goes to the browser or nowhere.
     QWebEnginePage* createWindow(WebWindowType type) override;
 
 private:
+    static void openInBrowser(QWebEngineNewWindowRequest& request);
+
     QUrl m_articleUrl;
     QWebChannel* m_channel = nullptr;
 };

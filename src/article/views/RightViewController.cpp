@@ -22,6 +22,7 @@
 #include "ui/hud/DJProgressHUD.h"
 #include "ui/layout/MASAdditions.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QWebEngineCookieStore>
@@ -191,7 +192,7 @@ void RightViewController::loadArticlePage(const QString& html)
 
 void RightViewController::evaluateScript(const QString& script)
 {
-    m_page->runJavaScript(script, QWebEngineScript::MainWorld);
+    m_page->runArticleScript(script);
 }
 
 void RightViewController::showLogo()
@@ -290,8 +291,8 @@ void RightViewController::alert(const QString& buttonTitle, const QString& infor
 
 void RightViewController::showLoginPrompt()
 {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("文章打分"),
-                                QStringLiteral("登录Korvask通行证后才可以进行此操作"), QMessageBox::NoButton, window());
+    auto* box = new QMessageBox(QMessageBox::Information, QString(), QStringLiteral("文章打分"), QMessageBox::NoButton, window());
+    box->setInformativeText(QStringLiteral("登录Korvask通行证后才可以进行此操作"));
     box->setObjectName(QStringLiteral("loginPrompt"));
     box->addButton(QStringLiteral("我要去登录"), QMessageBox::AcceptRole);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -307,7 +308,7 @@ void RightViewController::showLoginPrompt()
 void RightViewController::fontChanged()
 {
     const QString script = fontFamilyScript();
-    m_page->runJavaScript(script);
+    m_page->runArticleScript(script);
     if (m_commentView)
         m_commentView->runScript(script);
     if (m_hotProductView)
@@ -437,12 +438,35 @@ void RightViewController::writeComment()
                                                         QStringLiteral(""));
 }
 
+bool RightViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_toolBarPopover && event->type() == QEvent::Hide)
+        popoverWillClose();
+    return QWidget::eventFilter(watched, event);
+}
+
+void RightViewController::popoverWillClose()
+{
+    // Out of the popover at once, deleted later: the panel may be closing it from one of its buttons.
+    if (m_popoverContent) {
+        m_popoverContent->hide();
+        m_popoverContent->setParent(nullptr);
+        m_popoverContent->deleteLater();
+    }
+    m_popoverContent = nullptr;
+}
+
 void RightViewController::showPopover(QWidget* content, QWidget* anchor)
 {
-    if (m_toolBarPopover)
-        m_toolBarPopover->close();
-    auto* popover = new QWidget(this, Qt::Popup);
-    popover->setAttribute(Qt::WA_DeleteOnClose);
+    if (!m_toolBarPopover) {
+        m_toolBarPopover = new QWidget(this, Qt::Popup);
+        m_toolBarPopover->installEventFilter(this);
+    }
+    QWidget* popover = m_toolBarPopover;
+    // An open popover closes first, so that its content goes as on any close.
+    popover->hide();
+    popoverWillClose();
+    m_popoverContent = content;
     content->setParent(popover);
     content->move(0, 0);
     content->show();
@@ -452,7 +476,6 @@ void RightViewController::showPopover(QWidget* content, QWidget* anchor)
     // Above the button, centred on it: the toolbar runs along the pane's bottom edge.
     const QPoint top = anchor->mapToGlobal(QPoint(anchor->width() / 2, 0));
     popover->move(top.x() - size.width() / 2, top.y() - size.height());
-    m_toolBarPopover = popover;
     popover->show();
 }
 

@@ -81,14 +81,17 @@ public:
     void setFontSizeEndChange(int size, bool store) override;
     // The short tip over the pane ("评论成功", ...): one second.
     void tips(const QString& text);
-    // The font or share popover while it is open.
+    // The one popover of the font and share panels, made on first use and kept.
     QWidget* toolBarPopover() const { return m_toolBarPopover; }
+    // The popover closes: its panel is dropped, the popover stays for the next one.
+    void popoverWillClose();
 
     // The exact page of clearContent.
     static QString blankPage();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void viewDidLoad();
@@ -110,4 +113,5 @@ private:
     std::unique_ptr<ArticleCommentPage> m_commentView;
     std::atomic<bool> m_isClearingContent = false;
     QPointer<QWidget> m_toolBarPopover;
+    QPointer<QWidget> m_popoverContent;
 };
