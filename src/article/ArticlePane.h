@@ -174,6 +174,8 @@ private:
     QString currentGuid() const { return m_feed ? m_feed->guid : QString(); }
     // The article a reply was asked for is still the one on screen.
     bool stillShows(const QString& newsId) const { return !newsId.isEmpty() && newsId == currentGuid(); }
+    // A side request's reply handler, bound to the article on screen when the request is sent.
+    ReplyHandler sideReplyHandler(void (ArticlePane::*replied)(const QByteArray&, const QString&));
     // Hands a built fragment to its slot when it is still the article on screen's.
     void handOverFragment(const QString& result, const QString& newsId,
                           void (ArticlePane::*insert)(const QString&, const QString&));

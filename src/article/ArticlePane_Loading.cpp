@@ -442,13 +442,8 @@ void ArticlePane::sendSideRequests(bool refresh)
         parameters.insert(QStringLiteral("count"), 3);
         parameters.insert(QStringLiteral("signature"), CommonFunction::getHotProductSignature(static_cast<double>(timestamp)));
         parameters.insert(QStringLiteral("timestamp"), timestamp);
-        zefupSession = AFNetManager::requestWithUrlString(
-            kUrlZefupDouZaiMai, true, parameters, 1, nullptr,
-            [self, guid](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
-                if (self)
-                    self->dealsReplied(reply.toByteArray(), guid);
-            },
-            hideOnFailure);
+        zefupSession = AFNetManager::requestWithUrlString(kUrlZefupDouZaiMai, true, parameters, 1, nullptr,
+                                                          sideReplyHandler(&ArticlePane::dealsReplied), hideOnFailure);
     }
     QVariantMap count;
     count.insert(QStringLiteral("strNewsID"), CommonFunction::EncrypteUTF8(guid, kDesKeyRequest));
@@ -457,24 +452,24 @@ void ArticlePane::sendSideRequests(bool refresh)
         ignore);
 }
 
-ArticlePane::ReplyHandler ArticlePane::getHotCommentDataFinishedBlock()
+ArticlePane::ReplyHandler ArticlePane::sideReplyHandler(void (ArticlePane::*replied)(const QByteArray&, const QString&))
 {
     QPointer<ArticlePane> self(this);
     const QString newsId = currentGuid();
-    return [self, newsId](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
+    return [self, newsId, replied](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
         if (self)
-            self->hotCommentReplied(reply.toByteArray(), newsId);
+            (self.data()->*replied)(reply.toByteArray(), newsId);
     };
+}
+
+ArticlePane::ReplyHandler ArticlePane::getHotCommentDataFinishedBlock()
+{
+    return sideReplyHandler(&ArticlePane::hotCommentReplied);
 }
 
 ArticlePane::ReplyHandler ArticlePane::getRelatedNewsDataFinishedBlock()
 {
-    QPointer<ArticlePane> self(this);
-    const QString newsId = currentGuid();
-    return [self, newsId](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
-        if (self)
-            self->relatedNewsReplied(reply.toByteArray(), newsId);
-    };
+    return sideReplyHandler(&ArticlePane::relatedNewsReplied);
 }
 
 void ArticlePane::handOverFragment(const QString& result, const QString& newsId,

@@ -106,7 +106,9 @@ TEST_F(ArticleLateRepliesTest, RepliesOfTheArticleLeftNeverReachTheNextOne)
     }, 10000)) << "the first article's page and its four side requests";
     pane.pageLoadFinished();
 
-    // The reader moves on while the first article's side replies are still on their way.
+    // The reader moves on while the first article's side replies are still on their way; only
+    // what reaches the page from now on counts.
+    host.scripts.clear();
     pane.show(item(kSecond));
     ASSERT_TRUE(waitUntil([&] { return host.pages.size() == 2; }, 10000)) << "the second article's page";
     pane.pageLoadFinished();

@@ -56,7 +56,8 @@ protected:
     bool openAndWait(const QString& id = QStringLiteral("123456"))
     {
         view->show(item(id));
-        return waitUntil([&] { return view->pane()->bSucLoad(); }, 15000);
+        // A page of megabytes takes a while on a loaded machine.
+        return waitUntil([&] { return view->pane()->bSucLoad(); }, 60000);
     }
     QString text(const QString& selector)
     {
