@@ -2,18 +2,31 @@
 
 #include "comments/CommentFeedJsonp.h"
 #include "comments/CommentPageBuilder.h"
+#include "comments/CommentWriter.h"
+#include "comments/CommentsShell.h"
+#include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
+#include "database/SettingsDatabaseOperate.h"
 #include "foundation/GlobalValues.h"
 #include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
 #include "networking/TaskResponseHeader.h"
+#include "platform/NotificationCenter.h"
 
 #include <QPointer>
+#include <QVariantMap>
 
-CommentPageLoader::CommentPageLoader(QObject* parent) : QObject(parent) {}
+#include <limits>
+
+CommentPageLoader::CommentPageLoader(QObject* parent) : QObject(parent)
+{
+    NotificationCenter::defaultCenter().addObserver(this, QLatin1String(CommentEvents::kReloadCommentView), nullptr,
+                                                    [this](const Notification&) { refreshComment(true); });
+}
 
 CommentPageLoader::~CommentPageLoader()
 {
+    NotificationCenter::defaultCenter().removeObserver(this);
     if (m_session)
         m_session->invalidateSessionCancelingTasks(true);
 }
@@ -28,6 +41,7 @@ void CommentPageLoader::openNewsComment(const QString& newsId, const QString& ti
     m_link = link;
     m_lastModified.clear();
     m_comments.clear();
+    m_reloadWanted = false;
     const QString url = CommentUrls::commentListUrl(kUrlCommentList, newsId);
     if (url.isEmpty()) {
         m_loading = false;
@@ -40,8 +54,13 @@ void CommentPageLoader::openNewsComment(const QString& newsId, const QString& ti
 void CommentPageLoader::refreshComment(bool userAsked)
 {
     const QString url = CommentUrls::commentListUrl(kUrlCommentList, m_newsId);
-    if (url.isEmpty() || m_loading)
+    if (url.isEmpty())
         return;
+    if (m_loading) {
+        // The running load may have been answered before the comment was stored.
+        m_reloadWanted = m_reloadWanted || userAsked;
+        return;
+    }
     if (userAsked) {
         get(url, QString());
         return;
@@ -56,14 +75,14 @@ void CommentPageLoader::refreshComment(bool userAsked)
                 return;
             const QString lastModified = responseHeaderField(task, QStringLiteral("Last-Modified"));
             if (!lastModified.isEmpty() && lastModified == self->m_lastModified) {
-                self->m_loading = false;
+                self->loaded();
                 return;
             }
             self->get(url, lastModified);
         },
         [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
             if (self && error.code != NSURLErrorCancelled)
-                self->m_loading = false;
+                self->loaded();
         });
 }
 
@@ -77,23 +96,73 @@ void CommentPageLoader::get(const QString& url, const QString& lastModified)
         [self, newsId, lastModified](const std::shared_ptr<URLSessionDataTask>& task, const QVariant& body) {
             if (!self || self->m_newsId != newsId)
                 return;
-            self->m_loading = false;
             const auto comments = CommentFeedJsonp::parse(body.toByteArray());
-            if (!comments) {
-                self->render();  // a broken reply keeps the list on screen
-                return;
+            if (comments) {
+                self->m_comments = *comments;
+                const QString modified = responseHeaderField(task, QStringLiteral("Last-Modified"));
+                self->m_lastModified = modified.isEmpty() ? lastModified : modified;
+                self->storeRepliesSeen();
             }
-            self->m_comments = *comments;
-            const QString modified = responseHeaderField(task, QStringLiteral("Last-Modified"));
-            self->m_lastModified = modified.isEmpty() ? lastModified : modified;
+            // A broken reply keeps the list on screen.
             self->render();
+            self->loaded();
         },
         [self, newsId](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
             if (!self || self->m_newsId != newsId || error.code == NSURLErrorCancelled)
                 return;
-            self->m_loading = false;
             self->render();
+            self->loaded();
         });
+}
+
+void CommentPageLoader::loaded()
+{
+    m_loading = false;
+    if (!m_reloadWanted)
+        return;
+    m_reloadWanted = false;
+    refreshComment(true);
+}
+
+qint64 CommentPageLoader::newestReplyTo(const QVariantList& comments, const QString& userId)
+{
+    qint64 newest = 0;
+    if (userId.isEmpty())
+        return newest;
+    for (const QVariant& item : comments) {
+        const QVariantMap comment = item.toMap();
+        if (comment.value(QStringLiteral("Ui")).toString() != userId)
+            continue;
+        for (const QVariant& reply : comment.value(QStringLiteral("R")).toList())
+            newest = std::max(newest, reply.toMap().value(QStringLiteral("CI")).toLongLong());
+    }
+    return newest;
+}
+
+void CommentPageLoader::storeRepliesSeen()
+{
+    UserLandDataPtr account;
+    {
+        SettingsDatabaseOperate::Lease settings;
+        if (settings)
+            account = settings->UserLandData_getCurrentUserData();
+    }
+    if (!account || !account->bHaveLand || account->UserID.isEmpty())
+        return;
+    const qint64 newest = newestReplyTo(m_comments, account->UserID);
+    // The table keeps a 32-bit id.
+    if (newest <= 0 || newest > std::numeric_limits<int>::max())
+        return;
+    {
+        DatabaseOperate::Lease store;
+        if (!store || newest <= store->CommentManageMaxId_getMaxId(account->UserID))
+            return;
+        // Storing the newest id seen also clears the reminder.
+        if (!store->CommentManageMaxId_setMaxId(int(newest), account->UserID))
+            return;
+    }
+    if (const auto shell = CommentsShell::installed())
+        shell->replyRemindCleared();
 }
 
 void CommentPageLoader::render()

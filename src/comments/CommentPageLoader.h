@@ -10,7 +10,12 @@ class AFHTTPSessionManager;
 
 // The requests behind the comment page: the article's comment list file, fetched when an article
 // is opened and, on a refresh, after a HEAD whose "Last-Modified" differs from the shown list's
-// (or at once when the user asked). Each finished list becomes the page's HTML.
+// (or at once when the user asked). Each finished list becomes the page's HTML. An accepted
+// comment ("reloadCommentView") reloads the open list at once.
+//
+// The comment page is where the user reads the replies to their comments: a list that shows a
+// reply to the logged-in user's comment newer than the newest one stored for the user stores it,
+// which clears the user's reply reminder, so the next reply-count poll asks from there.
 class CommentPageLoader : public QObject
 {
     Q_OBJECT
@@ -23,6 +28,10 @@ public:
     // Reloads the open article's comments after the freshness check; userAsked skips the check.
     void refreshComment(bool userAsked);
 
+    // The highest comment id ("CI") of the replies ("R") under the comments written by that user
+    // ("Ui"); 0 when there is none.
+    static qint64 newestReplyTo(const QVariantList& comments, const QString& userId);
+
     QString newsId() const { return m_newsId; }
     const QVariantList& comments() const { return m_comments; }
     QString html() const { return m_html; }
@@ -34,7 +43,9 @@ signals:
 
 private:
     void get(const QString& url, const QString& lastModified);
+    void loaded();
     void render();
+    void storeRepliesSeen();
 
     QString m_newsId;
     QString m_title;
@@ -43,5 +54,7 @@ private:
     QVariantList m_comments;
     QString m_html;
     bool m_loading = false;
+    // An accepted comment arrived while a load was running: fetch again when it ends.
+    bool m_reloadWanted = false;
     std::shared_ptr<AFHTTPSessionManager> m_session;
 };

@@ -6,6 +6,7 @@
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "networking/AFNetManager.h"
+#include "platform/NotificationCenter.h"
 
 #include <QPointer>
 #include <QVariantMap>
@@ -74,6 +75,10 @@ void CommentWriter::post(const QString& text)
         [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant&) {
             // The session reports every status outside 200..299 as a failure.
             postCommentAndReplyTask();
+            // The comment stands even when the window went meanwhile: the comment page shows it
+            // and the pane says so.
+            NotificationCenter::defaultCenter().post(QLatin1String(CommentEvents::kReloadCommentView));
+            NotificationCenter::defaultCenter().post(QLatin1String(CommentEvents::kSentCommentSuc));
             if (!self)
                 return;
             self->m_posting = false;

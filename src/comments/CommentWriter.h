@@ -19,9 +19,16 @@ inline constexpr auto kClient = "client";
 inline constexpr auto kClientCode = "14";
 }  // namespace CommentPostFields
 
+// What an accepted comment or reply tells the rest of the program, in this order: the comment
+// page reloads its list, the article pane shows "评论成功".
+namespace CommentEvents {
+inline constexpr auto kReloadCommentView = "reloadCommentView";
+inline constexpr auto kSentCommentSuc = "sentCommentSuc";
+}  // namespace CommentEvents
+
 // The write-comment window's work: which comment it answers, and the post. Without a logged-in
 // account whose password is remembered it asks for the login instead of posting. An accepted
-// post (a 2xx reply) runs the comment gold-coin task.
+// post (a 2xx reply) runs the comment gold-coin task and posts the two comment events.
 class CommentWriter : public QObject
 {
     Q_OBJECT

@@ -20,4 +20,7 @@ public:
     virtual void openLogin() = 0;
     // Sends the comment gold-coin task (id "1") for the remembered current account.
     virtual void postCommentAndReplyTask() = 0;
+    // The comment page stored the newest reply the user has now seen, which clears the user's
+    // reply reminder: the left bar's reminder dot follows the marks again.
+    virtual void replyRemindCleared() = 0;
 };

@@ -18,10 +18,12 @@ public:
     QString city() override { return cityText; }
     void openLogin() override { ++logins; }
     void postCommentAndReplyTask() override { ++tasks; }
+    void replyRemindCleared() override { ++remindsCleared; }
 
     QString cityText = QStringLiteral("c0ffee");
     int logins = 0;
     int tasks = 0;
+    int remindsCleared = 0;
 };
 
 inline QJsonObject commentObject(int id, const QString& name, const QString& text)

@@ -266,11 +266,22 @@ private:
     QPointer<CommontView> m_view;
 };
 
+// One login window for the article view and the write-comment window, made on first use and
+// shown again each time: modal and in front, filled with what it held.
 void showLoginModally(QWidget* parent)
 {
-    UserLandWD login(parent);
-    login.raise();
-    login.exec();
+    static QPointer<UserLandWD> login;
+    if (!login) {
+        QWidget* owner = mainWindow() != nullptr ? mainWindow() : parent;
+        login = new UserLandWD(owner);
+        // Without a window to go with, it goes when it closes.
+        if (owner == nullptr)
+            login->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    login->setWindowModality(Qt::ApplicationModal);
+    login->show();
+    login->raise();
+    login->activateWindow();
 }
 
 class PaneNeighbours : public ArticleNeighbours
@@ -287,6 +298,8 @@ public:
     {
         if (!m_writeComment)
             m_writeComment = new WriteCommentWD(mainWindow());
+        else
+            m_writeComment->raise();
         m_writeComment->show(newsId, parentCommentId, floorId, currentCommentId, userName);
     }
 
@@ -305,6 +318,7 @@ public:
     void openLogin() override { showLoginModally(mainWindow()); }
     // The comment writer asks through this shell; the task itself is the article folder's.
     void postCommentAndReplyTask() override { GoldCoinTask::postCommentAndReplyTask(); }
+    void replyRemindCleared() override { SettingsModel(SettingsContext::installed()).updateTiXingStatus(); }
 };
 
 class ArticleDealBlocks : public DealPageBlocks

@@ -11,6 +11,8 @@ WriteCommentWD::WriteCommentWD(QWidget* parent)
       m_send(new QPushButton(QStringLiteral("发表"), this)), m_status(new QLabel(this))
 {
     setWindowTitle(QStringLiteral("发表评论"));
+    // It runs modally: the rest of the program waits until it is sent or closed.
+    setWindowModality(Qt::ApplicationModal);
     resize(420, 220);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_text);
@@ -35,6 +37,8 @@ void WriteCommentWD::show(const QString& newsId, const QString& parentCommentId,
     m_status->clear();
     m_send->setEnabled(true);
     QDialog::show();
+    raise();
+    activateWindow();
 }
 
 QString WriteCommentWD::statusText() const

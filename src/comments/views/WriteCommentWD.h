@@ -16,7 +16,8 @@ public:
     explicit WriteCommentWD(QWidget* parent = nullptr);
 
     using QDialog::show;
-    // Prepares the window for a comment on the article ("0", "0", "0", "": a top-level comment) and shows it.
+    // Prepares the window for a comment on the article ("0", "0", "0", "": a top-level comment)
+    // and shows it in front, modal for the whole program.
     void show(const QString& newsId, const QString& parentCommentId, const QString& floorId,
               const QString& currentCommentId, const QString& userName);
 
