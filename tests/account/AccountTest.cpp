@@ -3,9 +3,11 @@
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
 #include "account/AutoLandOperation.h"
+#include "account/PasswordChange.h"
 #include "account/UserLogin.h"
 #include "account/views/UserInfoWD.h"
 #include "account/views/UserLandWD.h"
+#include "account/views/modefyPwdWD.h"
 #include "foundation/CommonFunction.h"
 #include "platform/UserDefaults.h"
 
@@ -293,4 +295,128 @@ TEST_F(AccountFlows, ASuccessfulLoginStartsTheReplyPollsWhileRemindersAreOn)
         EXPECT_EQ(m_shell->commentPolls, c.commentPolls) << c.name;
         EXPECT_EQ(m_shell->forumPolls, c.forumPolls) << c.name;
     }
+}
+
+// ---- the password change ------------------------------------------------------------------------
+
+class PasswordChangeFlow : public AccountFlows
+{
+protected:
+    void SetUp() override
+    {
+        AccountFlows::SetUp();
+        pointUrls({{79, m_server.url(QStringLiteral("/api/User.asmx/G")).toString()},
+                   {100, m_server.url(QStringLiteral("/api/user.asmx/MP")).toString()}});
+    }
+    void answerChange(const QByteArray& root) { m_server.route("POST", QStringLiteral("/api/user.asmx/MP"), LoopbackReply::text(200, root, "text/xml")); }
+
+    // Runs one change to its outcome.
+    PasswordChange::Outcome change(const QString& oldPassword, const QString& newPassword, const QString& repeated)
+    {
+        PasswordChange passwordChange;
+        SignalLog done(&passwordChange, &PasswordChange::finished);
+        passwordChange.change(oldPassword, newPassword, repeated);
+        EXPECT_TRUE(waitUntil([&] { return done.size() == 1; })) << "waited for the change to end";
+        return done.isEmpty() ? PasswordChange::Outcome::Failed : std::get<0>(done.at(0));
+    }
+};
+
+TEST_F(PasswordChangeFlow, AcceptedChangeDropsTheCoinKeysAndLogsInAgainWithTheNewPassword)
+{
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("old pw"), true, true, QStringLiteral("5"));
+    m_shell->current = CommonFunction::parseXML(userReply(5));
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    for (const QString& key : AccountRequests::goldCoinKeys())
+        defaults.setString(QStringLiteral("2"), key);
+    gbReplyRemind = true;
+    answerChange("<string>true</string>");
+    serve(LoopbackReply::text(200, userReply(5), "text/xml"));
+
+    EXPECT_EQ(change(QStringLiteral("old pw"), QStringLiteral("new pw"), QStringLiteral("new pw")), PasswordChange::Outcome::Changed);
+
+    ASSERT_EQ(m_server.requestCount(), 2);
+    const QUrlQuery form(QString::fromUtf8(m_server.requests().at(0).body));
+    EXPECT_TRUE(m_server.requests().at(0).path.endsWith(QLatin1String("/MP")));
+    const auto plain = [&](const QUrlQuery& q, const char* field) {
+        return CommonFunction::DecypteUTF8(q.queryItemValue(QLatin1String(field), QUrl::FullyDecoded), kDesKeyRequest);
+    };
+    EXPECT_EQ(plain(form, PasswordChangeFields::kUserHash), QStringLiteral("reader") + QChar(0x0C) + QStringLiteral("old pw"));
+    EXPECT_EQ(plain(form, PasswordChangeFields::kPasswords), QStringLiteral("old pw") + QChar(0x0C) + QStringLiteral("new pw"));
+    // The re-login asks with the new password.
+    EXPECT_EQ(plain(QUrlQuery(QString::fromUtf8(m_server.requests().at(1).body)), "userHash"),
+              QStringLiteral("reader") + QChar(0x0C) + QStringLiteral("new pw"));
+
+    for (const QString& key : AccountRequests::goldCoinKeys())
+        EXPECT_FALSE(defaults.objectForKey(key).isValid()) << key.toStdString();
+    const UserLandDataPtr stored = current();
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(stored->bHaveLand);
+    EXPECT_EQ(stored->UserPassWord, QStringLiteral("new pw"));
+    // Logged out, the avatar shown again, then the re-login's profile (with its avatar) and poll.
+    EXPECT_EQ(m_shell->cancels, 1);
+    EXPECT_EQ(m_shell->avatars, 1);
+    EXPECT_EQ(m_shell->sets, QList<bool>{true});
+    EXPECT_EQ(m_shell->commentPolls, QStringList{QStringLiteral("5")});
+    EXPECT_FALSE(gbLoginInProgress);
+}
+
+TEST_F(PasswordChangeFlow, ARefusedOrImpossibleChangeKeepsTheLogin)
+{
+    struct Case
+    {
+        const char* name;
+        bool loggedIn;
+        bool busy;
+        QString oldPassword, newPassword, repeated;
+        PasswordChange::Outcome outcome;
+        int requests;
+    };
+    const QString o = QStringLiteral("old"), n = QStringLiteral("new");
+    const Case cases[] = {
+        {"refused", true, false, o, n, n, PasswordChange::Outcome::Refused, 1},
+        {"another login runs", true, true, o, n, n, PasswordChange::Outcome::Busy, 0},
+        {"nobody logged in", false, false, o, n, n, PasswordChange::Outcome::NotLoggedIn, 0},
+        {"repetition differs", true, false, o, n, QStringLiteral("neW"), PasswordChange::Outcome::Mismatch, 0},
+        {"empty", true, false, o, QString(), QString(), PasswordChange::Outcome::Empty, 0},
+        {"same as the old", true, false, o, o, o, PasswordChange::Outcome::Unchanged, 0},
+    };
+    answerChange("<string>false</string>");
+    for (const Case& c : cases) {
+        m_server.clearRequests();
+        rememberAccount(QStringLiteral("reader"), o, c.loggedIn, true);
+        gbLoginInProgress = c.busy;
+        EXPECT_EQ(change(c.oldPassword, c.newPassword, c.repeated), c.outcome) << c.name;
+        EXPECT_EQ(m_server.requestCount(), c.requests) << c.name;
+        EXPECT_EQ(gbLoginInProgress.load(), c.busy) << c.name;
+        EXPECT_EQ(current()->UserPassWord, o) << c.name;
+        EXPECT_EQ(current()->bHaveLand, c.loggedIn) << c.name;
+    }
+    EXPECT_EQ(m_shell->cancels, 0);
+}
+
+TEST_F(PasswordChangeFlow, TheProfileWindowOpensTheChangeWindowAndShowsWhoIsLoggedInAfterIt)
+{
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("old"), true, true, QStringLiteral("5"));
+    m_shell->current = CommonFunction::parseXML(userReply(5));
+    answerChange("<string>true</string>");
+    // The re-login is refused: the new password is not the service's yet.
+    serve(LoopbackReply::text(200, userReply(99999), "text/xml"));
+
+    UserInfoWD profile;
+    profile.show();
+    ASSERT_TRUE(profile.modefyPwdButton()->isEnabled());
+    profile.modefyPwdButton()->click();
+    modefyPwdWD* window = profile.modefyPwd();
+    ASSERT_TRUE(window && window->isVisible());
+    profile.modefyPwdButton()->click();
+    EXPECT_EQ(profile.modefyPwd(), window) << "a second change window";
+    window->oldPasswordField()->setText(QStringLiteral("old"));
+    window->newPasswordField()->setText(QStringLiteral("new"));
+    window->repeatedPasswordField()->setText(QStringLiteral("new"));
+    window->okButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return !window->isVisible(); })) << qPrintable(window->statusText());
+    EXPECT_EQ(window->statusText(), PasswordChange::message(PasswordChange::Outcome::ChangedLoggedOut));
+    EXPECT_FALSE(current()->bHaveLand);
+    EXPECT_EQ(profile.profileText(), QStringLiteral("未登录"));
+    EXPECT_FALSE(profile.modefyPwdButton()->isEnabled());
 }

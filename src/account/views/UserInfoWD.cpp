@@ -2,19 +2,32 @@
 
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
+#include "account/views/modefyPwdWD.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 UserInfoWD::UserInfoWD(QWidget* parent)
-    : QDialog(parent), m_profile(new QLabel(this)), m_logOut(new QPushButton(QStringLiteral("退出登录"), this))
+    : QDialog(parent), m_profile(new QLabel(this)), m_modefyPwdBtn(new QPushButton(QStringLiteral("修改密码"), this)),
+      m_logOut(new QPushButton(QStringLiteral("退出登录"), this))
 {
     setWindowTitle(QStringLiteral("个人信息"));
     m_profile->setTextFormat(Qt::PlainText);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_profile);
+    layout->addWidget(m_modefyPwdBtn);
     layout->addWidget(m_logOut);
+    connect(m_modefyPwdBtn, &QPushButton::clicked, this, [this] {
+        if (m_modefyPwd == nullptr) {
+            m_modefyPwd = new modefyPwdWD(this);
+            // After a change the profile is the re-login's, or nobody's.
+            connect(m_modefyPwd, &QDialog::finished, this, &UserInfoWD::reload);
+        }
+        m_modefyPwd->show();
+        m_modefyPwd->raise();
+        m_modefyPwd->activateWindow();
+    });
     connect(m_logOut, &QPushButton::clicked, this, [this] {
         AccountRequests::logOut();
         close();
@@ -29,12 +42,14 @@ void UserInfoWD::reload()
     if (!user) {
         m_profile->setText(QStringLiteral("未登录"));
         m_logOut->setEnabled(false);
+        m_modefyPwdBtn->setEnabled(false);
         return;
     }
     m_profile->setText(QStringLiteral("%1\n账号：%2\n等级：%3（还差%4天升级）\n金币：%5")
                            .arg(user->userName, user->userAccount, QString::number(user->nLevel),
                                 QString::number(user->fLeftDays, 'f', 1), user->userCoinCount));
     m_logOut->setEnabled(true);
+    m_modefyPwdBtn->setEnabled(true);
 }
 
 QString UserInfoWD::profileText() const
