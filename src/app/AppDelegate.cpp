@@ -242,10 +242,15 @@ void AppDelegate::startAutomaticLogin()
             outcome = AutoLoginOutcome{};
         }
         dispatch::asyncMain([self, outcome]() {
-            // The flag goes however the login ended, also once the delegate is gone.
-            gbLoginInProgress = false;
-            if (self)
+            // The flag goes however the login ended, also once the delegate is gone, and only
+            // once: an operation that cleared it itself may have been followed by a login of the
+            // login window, whose guard a second clear would drop.
+            if (!outcome.alreadyApplied)
+                gbLoginInProgress = false;
+            if (self) {
                 self->handleAutoLoginOutcome(outcome);
+                emit self->automaticLoginEnded();
+            }
         });
     });
 }

@@ -78,6 +78,10 @@ public:
     // The launch report's event.
     static constexpr auto kLaunchEvent = "open_TidwenMac";
 
+signals:
+    // The automatic login of start-up ended and its outcome was handled (on the main thread).
+    void automaticLoginEnded();
+
 private:
     // Step 13: one automatic login on the shell's one-thread queue.
     void startAutomaticLogin();

@@ -27,7 +27,8 @@ struct AutoLoginOutcome
     Result result = Result::Failed;
     NSMyUserInfoPtr user;  // the profile, when logged in
     bool newData = false;  // the profile was fetched anew (its date is then stored)
-    // The login handed its profile to the delegate itself; only the flag is left to clear.
+    // The login ran as the program's own operation: it handed its profile to the delegate and
+    // cleared the login flag itself when it ended, so the shell leaves both alone.
     bool alreadyApplied = false;
 };
 

@@ -160,9 +160,13 @@ public:
         release.wait(5000);
         if (throws)
             throw std::runtime_error("login blew up");
+        if (beforeReturn)
+            beforeReturn();
         return outcome;
     }
     AutoLoginOutcome outcome;
+    // Runs on the worker as the login ends, before the shell hears of it.
+    std::function<void()> beforeReturn;
     bool throws = false;
     dispatch::Semaphore release{0};
     std::atomic<bool> ranOnMainThread{true};

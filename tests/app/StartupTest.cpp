@@ -178,6 +178,24 @@ TEST_F(StartupTest, AutomaticLoginOutcomes)
     }
 }
 
+TEST_F(StartupTest, AnOperationThatClearedTheFlagItselfLeavesALaterLoginItsGuard)
+{
+    login->outcome.alreadyApplied = true;
+    // The operation clears the flag as it ends, and the login window starts a login at once.
+    login->beforeReturn = [] {
+        gbLoginInProgress = false;
+        gbLoginInProgress = true;
+    };
+    int ended = 0;
+    QObject::connect(delegate.get(), &AppDelegate::automaticLoginEnded, delegate.get(), [&ended] { ++ended; });
+    delegate->applicationDidFinishLaunching();
+    login->release.signal();
+    ASSERT_TRUE(waitUntil([&] { return ended == 1; }, 5000)) << "waited for the automatic login's end";
+    EXPECT_TRUE(gbLoginInProgress.load()) << "the shell cleared the flag of the window's login";
+    // That login's own end.
+    gbLoginInProgress = false;
+}
+
 TEST_F(StartupTest, ProfileFromAnotherThreadArrivesOnTheMainThread)
 {
     delegate->MainWindowController();
