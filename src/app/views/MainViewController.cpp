@@ -3,8 +3,8 @@
 #include "app/views/LeftViewController.h"
 #include "app/views/MainSplitViewController.h"
 #include "platform/NotificationCenter.h"
+#include "ui/layout/MASAdditions.h"
 
-#include <QHBoxLayout>
 #include <QKeyEvent>
 
 MainViewController::MainViewController(QWidget* parent) : QWidget(parent)
@@ -17,13 +17,20 @@ MainViewController::MainViewController(QWidget* parent) : QWidget(parent)
                                                     });
     m_left = new LeftViewController(this);
     m_split = new MainSplitViewController(this);
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(m_left);
-    layout->addWidget(m_split, 1);
-    // Past the widest detail pane the window's white shows on the right; the bar stays left.
-    layout->addStretch(0);
+    // The bar down the left edge; the split view from the bar to the right edge, however wide
+    // the window grows (past the widest detail pane the split view's own white shows).
+    MASAdditions::mas_makeConstraints(m_left, [this](MASConstraintMaker& make) {
+        make.left().equalTo(MASAdditions::mas_left(this));
+        make.top().equalTo(MASAdditions::mas_top(this));
+        make.bottom().equalTo(MASAdditions::mas_bottom(this));
+        make.width().equalTo(LeftViewController::kWidth);
+    });
+    MASAdditions::mas_makeConstraints(m_split, [this](MASConstraintMaker& make) {
+        make.left().equalTo(MASAdditions::mas_right(m_left));
+        make.top().equalTo(MASAdditions::mas_top(this));
+        make.right().equalTo(MASAdditions::mas_right(this));
+        make.bottom().equalTo(MASAdditions::mas_bottom(this));
+    });
 }
 
 MainViewController::~MainViewController()

@@ -1,6 +1,7 @@
 #include "app/views/MainWindowController.h"
 
 #include "app/views/LeftViewController.h"
+#include "app/views/MainSplitViewController.h"
 #include "app/views/MainViewController.h"
 
 #include <QApplication>
@@ -30,6 +31,10 @@ void MainWindowController::windowDidLoad()
     setPalette(palette);
 
     m_mainVC = new MainViewController(this);
+    // The split view is pinned to both sides and its panes stop at 300 and 2000: the window is
+    // no wider than that, so the split view always reaches its right edge.
+    setMaximumWidth(LeftViewController::kWidth + MainSplitViewController::kCenterWidth +
+                    m_mainVC->MainSplitVC()->handleWidth() + MainSplitViewController::kRightMaxWidth);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
