@@ -228,3 +228,38 @@ TEST(StandinVersions, TheLogShowsDecipheredFieldsButNeverThePassword)
               QStringLiteral("version:1.0;business:ponwel;"));
     EXPECT_FALSE(service.requestLogJsonLines().contains("demo2026"));
 }
+
+TEST(StandinVersions, TheDemoAccountsCommentTopsTheCommentPageWithANewDate)
+{
+    standin::StandinService service(testOptions());
+    ProxyClient client(service, service.caCertificate());
+    const QList<qint64> news = ids(client.get(kNews).body);
+    ASSERT_FALSE(news.isEmpty());
+    const QString id = QString::number(news.first());
+    const QString list = QStringLiteral("https://comment.tidwen.example/json/commentlist/%1/%2.json")
+                             .arg(id.left(id.size() - 3), CommonFunction::EncrypteUTF8(id, kDesKeyRequest).toUpper());
+    const Fetched before = client.get(list);
+    ASSERT_EQ(before.status, 200);
+
+    const auto post = [&](const QString& account, const QString& text) {
+        const QString hash = CommonFunction::EncrypteUTF8(account + QStringLiteral("\fdemo2026"), kDesKeyRequest);
+        const QByteArray form = "newsid=" + id.toLatin1() + "&parentid=0&userHash=" + hash.toLatin1() + "&content=" +
+                                QUrl::toPercentEncoding(text);
+        return client.fetch("POST", QStringLiteral("https://comment.tidwen.example/tidwen/postComment.aspx"), {}, form);
+    };
+    // Another account's comment is answered but not kept.
+    EXPECT_EQ(post(QStringLiteral("someone"), QStringLiteral("不留")).status, 200);
+    EXPECT_EQ(client.get(list).body, before.body);
+
+    EXPECT_EQ(post(QStringLiteral("tidwen_demo"), QStringLiteral("第一条 & 评论")).status, 200);
+    const Fetched after = client.get(list);
+    ASSERT_EQ(after.status, 200);
+    EXPECT_NE(after.header("Last-Modified"), before.header("Last-Modified"));
+    ASSERT_TRUE(after.body.startsWith("showcomment(") && after.body.endsWith(")"));
+    const QJsonArray comments = QJsonDocument::fromJson(after.body.mid(12, after.body.size() - 13)).array();
+    ASSERT_GT(comments.size(), 1);
+    const QJsonObject first = comments.first().toObject();
+    EXPECT_EQ(first.value(QStringLiteral("C")).toString(), QStringLiteral("第一条 & 评论"));
+    EXPECT_EQ(first.value(QStringLiteral("N")).toString(), QStringLiteral("演示用户"));
+    EXPECT_EQ(first.value(QStringLiteral("Ui")).toInteger(), 1234567);
+}

@@ -6,6 +6,8 @@
 
 #include <QUrlQuery>
 
+#include <functional>
+
 class HttpRouter;
 
 // The routes of the service's hosts and the small helpers they share. Handlers run on the
@@ -13,8 +15,9 @@ class HttpRouter;
 namespace standin::sites {
 
 void addNewsRoutes(HttpRouter& router, const StandinContent& content);
-// listAds: the configuration names list-ad slots.
-void addServiceRoutes(HttpRouter& router, const StandinContent& content, bool listAds);
+// listAds: the configuration names list-ad slots. A posted comment changes the content, after
+// which contentChanged runs (under the service's lock).
+void addServiceRoutes(HttpRouter& router, StandinContent& content, bool listAds, std::function<void()> contentChanged);
 
 // Field name of the notes a handler leaves for the request log; the service removes them
 // before the reply is sent.

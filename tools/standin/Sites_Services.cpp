@@ -133,17 +133,32 @@ HttpReply ipReply(const HttpRequest&)
 
 }  // namespace
 
-void addServiceRoutes(HttpRouter& router, const StandinContent& content, bool listAds)
+void addServiceRoutes(HttpRouter& router, StandinContent& content, bool listAds, std::function<void()> contentChanged)
 {
     const StandinContent* c = &content;
+    StandinContent* writable = &content;
 
     // Comments.
     const QString comment = QStringLiteral("comment.tidwen.example");
     router.add("GET", comment, QStringLiteral("/json/commentlist/*/*.json"), [c](const HttpRequest& r) { return commentPage(*c, r); });
     router.add("GET", comment, QStringLiteral("/json/commentlatest/*/*.json"), [c](const HttpRequest& r) { return commentPage(*c, r); });
-    router.add("*", comment, QStringLiteral("/tidwen/postComment.aspx"), [](const HttpRequest& r) {
+    router.add("*", comment, QStringLiteral("/tidwen/postComment.aspx"), [writable, contentChanged](const HttpRequest& r) {
+        const QUrlQuery q = parameters(r);
         HttpReply reply = xmlReply(documents::xmlValue(QStringLiteral("string"), QStringLiteral("1")));
-        noteEncipheredFields(reply, parameters(r));
+        noteEncipheredFields(reply, q);
+        // The demo account's comments appear on the article's comment page from now on.
+        QString plain;
+        if (const documents::Account* account = accountOf(q.queryItemValue(QStringLiteral("userHash")), &plain)) {
+            const Comment* posted = writable->postComment(
+                q.queryItemValue(QStringLiteral("newsid")).toLongLong(), q.queryItemValue(QStringLiteral("parentid")).toLongLong(),
+                q.queryItemValue(QStringLiteral("content"), QUrl::FullyDecoded), account->userId, account->nickName);
+            if (posted != nullptr) {
+                note(reply, QStringLiteral("newsid"), QString::number(posted->newsId));
+                note(reply, QStringLiteral("postedId"), QString::number(posted->id));
+                if (contentChanged)
+                    contentChanged();
+            }
+        }
         return reply;
     });
     router.add("GET", comment, QStringLiteral("/tidwen/hitcount.aspx"), [](const HttpRequest&) { return htmlReply(QStringLiteral("hit"), QString()); });

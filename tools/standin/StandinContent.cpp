@@ -390,7 +390,42 @@ QList<Comment> StandinContent::comments(qint64 newsId) const
             comment.replies.append(makeComment(random, newsId * 100 + 60 + k * 3 + r, news, r + 1));
         comments.append(comment);
     }
-    return comments;
+    // What users posted stands on top, newest first.
+    return m_posted.value(newsId) + comments;
+}
+
+const Comment* StandinContent::postComment(qint64 newsId, qint64 parentId, const QString& text, qint64 userId,
+                                           const QString& userName)
+{
+    const NewsItem* news = item(newsId);
+    if (!news)
+        return nullptr;
+    QList<Comment>& posted = m_posted[newsId];
+    Comment comment;
+    comment.id = newsId * 100 + 9000 + (++m_lastPostedId);
+    comment.newsId = newsId;
+    comment.newsTitle = news->title;
+    comment.newsUrl = htmlAddress(*news);
+    comment.text = text;
+    comment.userId = userId;
+    comment.userName = userName;
+    comment.location = QStringLiteral("北京");
+    comment.postTime = m_now;
+    comment.device = QStringLiteral("iMac");
+    comment.client = 14;
+    if (parentId != 0) {
+        for (Comment& top : posted) {
+            if (top.id == parentId) {
+                comment.floor = QStringLiteral("%1楼").arg(top.replies.size() + 1);
+                top.replies.append(comment);
+                return &top.replies.last();
+            }
+        }
+        return nullptr;
+    }
+    comment.floor = QStringLiteral("%1楼").arg(comments(newsId).size() + 1);
+    posted.prepend(comment);
+    return &posted.first();
 }
 
 QList<Comment> StandinContent::channelHotComments() const

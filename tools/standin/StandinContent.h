@@ -153,6 +153,10 @@ public:
     QList<qint64> publish(int n);
     // Changes an article's bytes; false for an unknown id.
     bool touch(qint64 id);
+    // Stores a comment a user posted: on top of the article's comment page, or as a reply under
+    // the posted comment parentId names. Null for an unknown article or parent.
+    const Comment* postComment(qint64 newsId, qint64 parentId, const QString& text, qint64 userId,
+                               const QString& userName);
 
     // The article page address of an item on the main site.
     static QString htmlAddress(const NewsItem& item);
@@ -172,6 +176,8 @@ private:
     QList<Deal> m_deals;
     QMap<int, QList<Slide>> m_slides;
     int m_published = 0;
+    QHash<qint64, QList<Comment>> m_posted;  // per article, newest first
+    qint64 m_lastPostedId = 0;
 };
 
 }  // namespace standin

@@ -142,7 +142,8 @@ StandinService::StandinService(const StandinOptions& options)
     const QDateTime now = options.now.isValid() ? options.now : QDateTime::currentDateTimeUtc();
     m_state = std::make_shared<State>(options.seed, QDateTime::fromSecsSinceEpoch(now.toSecsSinceEpoch(), Qt::UTC));
     sites::addNewsRoutes(m_state->router, m_state->content);
-    sites::addServiceRoutes(m_state->router, m_state->content, options.listAds);
+    State* changed = m_state.get();
+    sites::addServiceRoutes(m_state->router, m_state->content, options.listAds, [changed] { ++changed->generation; });
     for (const QString& text : options.faults) {
         QString problem;
         const FaultRule rule = FaultRule::parse(text, &problem);
