@@ -49,30 +49,16 @@ QJsonObject commentWithReplies(int id, int userId, const QList<int>& replyIds)
 
 }  // namespace
 
-class CommentEventFlow : public LoopbackStoreTest
+class CommentEventFlow : public CommentRequests
 {
 protected:
-    void SetUp() override
-    {
-        LoopbackStoreTest::SetUp();
-        pointUrls({{23, m_server.url(QStringLiteral("/json/commentlist")).toString()},
-                   {46, m_server.url(QStringLiteral("/tidwen/postComment.aspx")).toString()}});
-        CommentsShell::install(m_shell);
-    }
-    void TearDown() override
-    {
-        CommentsShell::install(nullptr);
-        LoopbackStoreTest::TearDown();
-    }
-
-    QString listPath(const QString& id) const { return QUrl(CommentUrls::commentListUrl(kUrlCommentList, id)).path(); }
     void serveList(const QJsonArray& comments, int delayMs = 0)
     {
         LoopbackReply reply = LoopbackReply::text(200, commentJsonp(comments));
         reply.delayMs = delayMs;
         m_server.route("GET", listPath(QStringLiteral("123456")), reply);
     }
-    int gets() { return countRequests(m_server.requests(), "GET"); }
+    int gets() { return count("GET"); }
 
     // Opens the article's comment page and waits for its first list.
     void open(CommentPageLoader& loader)
@@ -97,9 +83,6 @@ protected:
         ASSERT_TRUE(store->CommentManageMaxId_setMaxId(maxId, userId));
         ASSERT_TRUE(store->CommentManageMaxId_setRemind(true, userId));
     }
-
-    LoopbackHttpServer m_server;
-    std::shared_ptr<RecordingCommentsShell> m_shell = std::make_shared<RecordingCommentsShell>();
 };
 
 TEST_F(CommentEventFlow, AnAcceptedCommentReloadsThePageThenShowsTheTipAndARefusedOneNeither)

@@ -63,33 +63,6 @@ TEST(CommentPageBuilder, EscapesEveryServiceText)
 
 // ---- requests ---------------------------------------------------------------------------------------
 
-class CommentRequests : public LoopbackStoreTest
-{
-protected:
-    void SetUp() override
-    {
-        LoopbackStoreTest::SetUp();
-        pointUrls({{23, m_server.url(QStringLiteral("/json/commentlist")).toString()},
-                   {46, m_server.url(QStringLiteral("/tidwen/postComment.aspx")).toString()}});
-        CommentsShell::install(m_shell);
-    }
-    void TearDown() override
-    {
-        CommentsShell::install(nullptr);
-        LoopbackStoreTest::TearDown();
-    }
-
-    QString listPath(const QString& id) const
-    {
-        return QUrl(CommentUrls::commentListUrl(kUrlCommentList, id)).path();
-    }
-
-    int count(const QByteArray& method) { return countRequests(m_server.requests(), method); }
-
-    LoopbackHttpServer m_server;
-    std::shared_ptr<RecordingCommentsShell> m_shell = std::make_shared<RecordingCommentsShell>();
-};
-
 TEST_F(CommentRequests, RefreshFetchesOnlyAChangedListUnlessTheUserAsks)
 {
     QJsonArray comments{commentObject(1, QStringLiteral("甲"), QStringLiteral("一"))};

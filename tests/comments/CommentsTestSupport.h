@@ -3,7 +3,9 @@
 #include "../remoteconfig/RemoteConfigTestSupport.h"
 #include "RememberedAccount.h"
 
+#include "comments/CommentFeedJsonp.h"
 #include "comments/CommentsShell.h"
+#include "database/ServerUrls.h"
 
 #include <QJsonArray>
 #include <QWebEnginePage>
@@ -73,3 +75,32 @@ inline QVariant evaluate(QWebEngineView& view, const QString& script)
     EXPECT_TRUE(waitUntil([&] { return done; }, 10000));
     return result;
 }
+
+// The comment requests against a loopback server: comment lists (u23) and posts (u46), with a
+// recording shell installed.
+class CommentRequests : public LoopbackStoreTest
+{
+protected:
+    void SetUp() override
+    {
+        LoopbackStoreTest::SetUp();
+        pointUrls({{23, m_server.url(QStringLiteral("/json/commentlist")).toString()},
+                   {46, m_server.url(QStringLiteral("/tidwen/postComment.aspx")).toString()}});
+        CommentsShell::install(m_shell);
+    }
+    void TearDown() override
+    {
+        CommentsShell::install(nullptr);
+        LoopbackStoreTest::TearDown();
+    }
+
+    QString listPath(const QString& id) const
+    {
+        return QUrl(CommentUrls::commentListUrl(kUrlCommentList, id)).path();
+    }
+
+    int count(const QByteArray& method) { return countRequests(m_server.requests(), method); }
+
+    LoopbackHttpServer m_server;
+    std::shared_ptr<RecordingCommentsShell> m_shell = std::make_shared<RecordingCommentsShell>();
+};
