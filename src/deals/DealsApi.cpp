@@ -33,9 +33,7 @@ std::optional<QJsonValue> content(const QByteArray& reply)
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return std::nullopt;
     const QJsonObject object = document.object();
-    const QJsonValue success = object.value(QStringLiteral("success"));
-    const bool ok = success.isBool() ? success.toBool() : success.toVariant().toString() == QStringLiteral("1");
-    if (!ok)
+    if (!DealsApi::replySucceeded(object))
         return std::nullopt;
     return object.value(QStringLiteral("content"));
 }
@@ -83,6 +81,13 @@ QString page(const QString& body, int themeMode)
 }
 
 }  // namespace
+
+bool DealsApi::replySucceeded(const QJsonObject& reply)
+{
+    // The service's flag counts when its text form is "1": the number 1, the text "1", or true.
+    const QJsonValue success = reply.value(QStringLiteral("success"));
+    return success.isBool() ? success.toBool() : success.toVariant().toString() == QStringLiteral("1");
+}
 
 QVariantMap DealsApi::listParameters(qint64 cursor, const QString& tag)
 {

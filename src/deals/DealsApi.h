@@ -3,6 +3,7 @@
 #include "foundation/models/HotProductModel.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QVariantList>
@@ -24,6 +25,9 @@ struct DealItem
 namespace DealsApi {
 
 inline constexpr int kPageSize = 20;
+
+// The reply's "success" reads "1" (a number 1, the text "1" or true).
+bool replySucceeded(const QJsonObject& reply);
 
 // The signed parameters of a list: "productid" (the cursor, 0 for the first page), "count" 20,
 // "signature", "timestamp", "platform" "mac", and "tag" for a category list.

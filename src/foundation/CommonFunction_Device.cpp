@@ -1,5 +1,7 @@
 #include "foundation/CommonFunction.h"
 
+#include <cstdio>
+
 #include "foundation/DeviceFacts.h"
 
 #include <QRandomGenerator>
@@ -71,10 +73,15 @@ QString CommonFunction::getDeviceVersionStr()
 
 QString CommonFunction::getDeviceRamSize()
 {
+    // The size of the partition that holds /var, which the launch report and the comment post
+    // send under this name; a negative zero says it could not be read.
     constexpr double kGiB = 1024.0 * 1024.0 * 1024.0;
-    const std::optional<uint64_t> bytes = DeviceFacts::instance()->physicalMemoryBytes();
-    const double size = bytes ? static_cast<double>(*bytes) / kGiB : 0.0;
-    return QString::asprintf("%.1f", size);
+    const std::optional<uint64_t> bytes = DeviceFacts::instance()->fileSystemSizeBytes(QStringLiteral("/var"));
+    const double size = bytes ? static_cast<double>(*bytes) / kGiB : -0.0;
+    // The C formatter keeps the sign of a negative zero; QString::asprintf drops it.
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f", size);
+    return QString::fromLatin1(text);
 }
 
 int32_t CommonFunction::getRandom()

@@ -9,6 +9,7 @@
 #include <linux/if_packet.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/statvfs.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -71,13 +72,12 @@ QString SystemDeviceFacts::machine()
     return QString::fromUtf8(record.machine);
 }
 
-std::optional<uint64_t> SystemDeviceFacts::physicalMemoryBytes()
+std::optional<uint64_t> SystemDeviceFacts::fileSystemSizeBytes(const QString& path)
 {
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || pageSize <= 0)
+    struct statvfs record{};
+    if (path.isEmpty() || statvfs(QFile::encodeName(path).constData(), &record) != 0)
         return std::nullopt;
-    return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+    return static_cast<uint64_t>(record.f_blocks) * static_cast<uint64_t>(record.f_frsize);
 }
 
 QList<NetworkInterfaceFacts> SystemDeviceFacts::interfaces()

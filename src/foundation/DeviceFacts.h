@@ -36,8 +36,8 @@ public:
     virtual QString modelName() = 0;
     // The hardware architecture text, e.g. "x86_64".
     virtual QString machine() = 0;
-    // Physical memory in bytes; nothing when it cannot be read.
-    virtual std::optional<uint64_t> physicalMemoryBytes() = 0;
+    // The size in bytes of the file system that holds path; nothing when it cannot be read.
+    virtual std::optional<uint64_t> fileSystemSizeBytes(const QString& path) = 0;
     // Every interface, in the order the system lists them.
     virtual QList<NetworkInterfaceFacts> interfaces() = 0;
 
@@ -62,6 +62,6 @@ public:
     QString productVersion() override;
     QString modelName() override;
     QString machine() override;
-    std::optional<uint64_t> physicalMemoryBytes() override;
+    std::optional<uint64_t> fileSystemSizeBytes(const QString& path) override;
     QList<NetworkInterfaceFacts> interfaces() override;
 };

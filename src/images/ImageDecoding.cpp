@@ -42,6 +42,16 @@ QString sd_contentTypeForImageData(const QByteArray& data)
     }
 }
 
+bool sd_decoderMissingForImageData(const QByteArray& data, const QList<QByteArray>& supportedFormats)
+{
+    const QString type = sd_contentTypeForImageData(data);
+    if (type.isNull())
+        return false;
+    const QByteArray format = type.mid(6).toLatin1();  // after "image/"
+    const QList<QByteArray> formats = supportedFormats.isEmpty() ? QImageReader::supportedImageFormats() : supportedFormats;
+    return !formats.contains(format);
+}
+
 }  // namespace NSData_ImageContentType
 
 namespace NSImage_GIF {

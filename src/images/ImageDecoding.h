@@ -14,6 +14,11 @@ namespace NSData_ImageContentType {
 // null text when the bytes say none of these (empty data included).
 QString sd_contentTypeForImageData(const QByteArray& data);
 
+// True when the leading bytes say a format (by sd_contentTypeForImageData) that none of the
+// readers named in supportedFormats (QImageReader::supportedImageFormats() when empty) reads:
+// the picture cannot be shown here whatever its bytes hold.
+bool sd_decoderMissingForImageData(const QByteArray& data, const QList<QByteArray>& supportedFormats = {});
+
 }  // namespace NSData_ImageContentType
 
 namespace NSImage_GIF {

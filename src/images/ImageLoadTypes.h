@@ -70,6 +70,10 @@ public:
     virtual void cancel() = 0;
 };
 
+// The code of SDWebImageErrorDomain for picture data this installation has no reader for (a
+// format plugin missing): the data may be sound, so the URL is not given up for the session.
+inline constexpr qint64 SDWebImageErrorDecoderMissing = 1;
+
 // An error of SDWebImageErrorDomain with a description.
 inline Error SDWebImageError(qint64 code, const QString& description)
 {

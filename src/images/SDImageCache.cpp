@@ -2,6 +2,7 @@
 
 #include "images/ImageDecoding.h"
 #include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
 #include "platform/StorageRoot.h"
 
 #include <QCryptographicHash>
@@ -297,6 +298,7 @@ void SDImageCache::removeImageForKey(const QString& key, bool fromDisk, SDWebIma
 void SDImageCache::clearMemory()
 {
     m_memCache.removeAllObjects();
+    NotificationCenter::defaultCenter().post(QLatin1String(SDImageCacheDidClearMemoryNotification));
 }
 
 void SDImageCache::clearDisk()

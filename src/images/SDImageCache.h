@@ -12,6 +12,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+
+// Posted (default centre, no object) after clearMemory: whoever keeps copies of the cached
+// pictures lets them go too.
+inline constexpr auto SDImageCacheDidClearMemoryNotification = "SDImageCacheDidClearMemory";
 #include <mutex>
 
 namespace dispatch {

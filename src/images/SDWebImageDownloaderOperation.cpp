@@ -359,10 +359,13 @@ void SDWebImageDownloaderOperation::didCompleteWithError(URLSession&, URLSession
         QImage image = self->scaledImageForKey(key, NSImage_MultiFormat::sd_imageWithData(data));
         if (decompress && !NSImage_GIF::isGIF(image))
             image = NSImage_ForceDecode::decodedImageWithImage(image);
-        dispatch::asyncMain([self, handlers, data, image] {
+        const bool noReader = image.isNull() && NSData_ImageContentType::sd_decoderMissingForImageData(data);
+        dispatch::asyncMain([self, handlers, data, image, noReader] {
             if (image.isNull() || image.width() == 0 || image.height() == 0)
                 self->deliverToAll(handlers, QImage(), QByteArray(),
-                                   SDWebImageError(0, QStringLiteral("Downloaded image has 0 pixels")), true);
+                                   SDWebImageError(noReader ? SDWebImageErrorDecoderMissing : 0,
+                                                   QStringLiteral("Downloaded image has 0 pixels")),
+                                   true);
             else
                 self->deliverToAll(handlers, image, data, std::nullopt, true);
         });

@@ -280,7 +280,9 @@ void SDWebImageManager::onDownloaded(const std::weak_ptr<SDWebImageCombinedOpera
             if (!operation->isCancelled())
                 completedBlock(QImage(), QByteArray(), error, SDImageCacheTypeNone, finished, url);
         });
-        if (!isTransientFailure(error->code)) {
+        // A picture in a format without a reader here is no fault of the URL.
+        const bool noReader = error->domain == QLatin1String(SDWebImageErrorDomain) && error->code == SDWebImageErrorDecoderMissing;
+        if (!isTransientFailure(error->code) && !noReader) {
             std::lock_guard lock(m_failedMutex);
             m_failedURLs.insert(url);
         }

@@ -3,6 +3,7 @@
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
 #include "foundation/xml/TBXML.h"
+#include "foundation/xml/XMLText.h"
 #include "platform/Clock.h"
 #include "platform/DateTimeText.h"
 
@@ -12,12 +13,11 @@ namespace {
 
 constexpr qint64 kCommentWindowSeconds = 2592000;  // 30 days
 
+// Titles and the other texts are painted as they read: references decoded, and a stray byte
+// that is not UTF-8 costs that byte, not the whole text.
 QString textOf(TBXMLElement* element)
 {
-    if (!element || !element->text || !*element->text)
-        return QStringLiteral("");
-    const QString text = TBXML::textForElement(element);
-    return text.isNull() ? QStringLiteral("") : text;
+    return element ? XMLText::displayText(element->text) : QStringLiteral("");
 }
 
 bool nameIs(const TBXMLElement* element, const char* name)

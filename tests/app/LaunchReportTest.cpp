@@ -53,7 +53,7 @@ TEST(LaunchReport, CurrentFactsComeFromTheMachine)
 {
     FakeDeviceFacts::Installed facts;
     facts->productVersion = QStringLiteral("10.12");
-    facts->physicalMemoryBytes = uint64_t(8) << 30;
+    facts->fileSystemSizeBytes.insert(QStringLiteral("/var"), uint64_t(8) << 30);
     facts->interfaces = {fakeInterface(QStringLiteral("en0"), QByteArray::fromHex("001b63abcdef"))};
     const MobClick::Facts current = MobClick::currentFacts();
     EXPECT_EQ(current.version, QCoreApplication::applicationVersion());

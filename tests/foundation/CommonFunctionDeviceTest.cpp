@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QUuid>
 
+#include <sys/statvfs.h>
 #include <sys/utsname.h>
 
 #include <gtest/gtest.h>
@@ -49,15 +50,20 @@ TEST(CommonFunctionDevice, MacAddressFallsBackByNameAndNeverGivesAnErrorText)
     EXPECT_EQ(CommonFunction::getMacAddress(), QStringLiteral(""));
 }
 
-TEST(CommonFunctionDevice, RamSizeIsPhysicalMemoryInGiB)
+TEST(CommonFunctionDevice, RamSizeIsTheSizeOfTheVarFileSystemInGiB)
 {
+    // The running system's figure: statvfs of /var, blocks times fragment size.
+    struct statvfs record{};
+    ASSERT_EQ(statvfs("/var", &record), 0);
+    const double gib = static_cast<double>(record.f_blocks) * static_cast<double>(record.f_frsize) / (1024.0 * 1024.0 * 1024.0);
+    EXPECT_EQ(CommonFunction::getDeviceRamSize(), QString::asprintf("%.1f", gib));
+
     FakeDeviceFacts::Installed facts;
-    facts->physicalMemoryBytes = uint64_t(7) << 29;  // 3.5 GiB
+    facts->fileSystemSizeBytes.insert(QStringLiteral("/var"), uint64_t(7) << 29);  // 3.5 GiB
     EXPECT_EQ(CommonFunction::getDeviceRamSize(), QStringLiteral("3.5"));
-    facts->physicalMemoryBytes = uint64_t(16) << 30;
-    EXPECT_EQ(CommonFunction::getDeviceRamSize(), QStringLiteral("16.0"));
-    facts->physicalMemoryBytes.reset();
-    EXPECT_EQ(CommonFunction::getDeviceRamSize(), QStringLiteral("0.0"));
+    facts->fileSystemSizeBytes.insert(QStringLiteral("/"), uint64_t(16) << 30);     // not /var
+    facts->fileSystemSizeBytes.remove(QStringLiteral("/var"));
+    EXPECT_EQ(CommonFunction::getDeviceRamSize(), QStringLiteral("-0.0"));
 }
 
 TEST(CommonFunctionDevice, ModelAndMachineComeFromTheFacts)
@@ -76,14 +82,7 @@ TEST(CommonFunctionDevice, SystemFactsMatchTheRunningMachine)
     ASSERT_EQ(uname(&record), 0);
     EXPECT_EQ(system.machine(), QString::fromUtf8(record.machine));
 
-    // MemTotal is the same figure in kB.
-    QFile meminfo(QStringLiteral("/proc/meminfo"));
-    ASSERT_TRUE(meminfo.open(QIODevice::ReadOnly));
-    const auto match = QRegularExpression(QStringLiteral("MemTotal:\\s+(\\d+) kB")).match(QString::fromLatin1(meminfo.readAll()));
-    ASSERT_TRUE(match.hasMatch());
-    const double total = match.captured(1).toDouble() * 1024.0;
-    ASSERT_TRUE(system.physicalMemoryBytes().has_value());
-    EXPECT_NEAR(static_cast<double>(*system.physicalMemoryBytes()), total, total * 0.01);
+    EXPECT_FALSE(system.fileSystemSizeBytes(QStringLiteral("/no/such/folder")).has_value());
 
     for (const NetworkInterfaceFacts& facts : system.interfaces()) {
         if (facts.name == u"lo") {

@@ -2,6 +2,8 @@
 
 #include "foundation/DeviceFacts.h"
 
+#include <QHash>
+
 // Device facts a test writes; installed for the lifetime of the object.
 class FakeDeviceFacts : public DeviceFacts
 {
@@ -11,7 +13,8 @@ public:
         QString productVersion = QStringLiteral("10.15");
         QString modelName;
         QString machine;
-        std::optional<uint64_t> physicalMemoryBytes;
+        // By path; a path not listed cannot be read.
+        QHash<QString, uint64_t> fileSystemSizeBytes;
         QList<NetworkInterfaceFacts> interfaces;
     };
 
@@ -29,7 +32,11 @@ public:
     QString productVersion() override { return values.productVersion; }
     QString modelName() override { return values.modelName; }
     QString machine() override { return values.machine; }
-    std::optional<uint64_t> physicalMemoryBytes() override { return values.physicalMemoryBytes; }
+    std::optional<uint64_t> fileSystemSizeBytes(const QString& path) override
+    {
+        const auto found = values.fileSystemSizeBytes.constFind(path);
+        return found == values.fileSystemSizeBytes.constEnd() ? std::nullopt : std::optional<uint64_t>(*found);
+    }
     QList<NetworkInterfaceFacts> interfaces() override { return values.interfaces; }
 
     Values values;

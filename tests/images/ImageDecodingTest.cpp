@@ -93,3 +93,84 @@ TEST(ImageDecodingTest, EncodingFollowsTheTypeOfTheGivenBytes)
 }
 
 }  // namespace
+
+namespace {
+
+// Two pixels, red then blue, as an uncompressed little-endian RGB TIFF put together by hand:
+// header, one directory of nine entries, the bits per sample, then the strip.
+QByteArray twoPixelTiff()
+{
+    QByteArray out("II\x2A\x00\x08\x00\x00\x00", 8);
+    auto u16 = [&out](int v) {
+        out.append(char(v & 0xFF));
+        out.append(char((v >> 8) & 0xFF));
+    };
+    auto u32 = [&](int v) {
+        u16(v & 0xFFFF);
+        u16((v >> 16) & 0xFFFF);
+    };
+    constexpr int kEntries = 9;
+    constexpr int kBitsAt = 8 + 2 + kEntries * 12 + 4;
+    constexpr int kStripAt = kBitsAt + 6;
+    auto entry = [&](int tag, int type, int count, int value) {
+        u16(tag);
+        u16(type);
+        u32(count);
+        if (type == 3 && count == 1) {
+            u16(value);
+            u16(0);
+        } else {
+            u32(value);
+        }
+    };
+    u16(kEntries);
+    entry(256, 3, 1, 2);         // width
+    entry(257, 3, 1, 1);         // height
+    entry(258, 3, 3, kBitsAt);   // 8, 8, 8
+    entry(259, 3, 1, 1);         // no compression
+    entry(262, 3, 1, 2);         // RGB
+    entry(273, 4, 1, kStripAt);  // strip offset
+    entry(277, 3, 1, 3);         // samples per pixel
+    entry(278, 3, 1, 1);         // rows per strip
+    entry(279, 4, 1, 6);         // strip bytes
+    u32(0);
+    u16(8);
+    u16(8);
+    u16(8);
+    out.append(QByteArray("\xFF\x00\x00\x00\x00\xFF", 6));
+    return out;
+}
+
+}  // namespace
+
+TEST(ImageDecodingTest, WebPAndTiffPicturesDecode)
+{
+    // A lossless and a lossy WebP of one pixel, and a two-pixel TIFF.
+    const QByteArray lossless = QByteArray::fromBase64("UklGRhoAAABXRUJQVlA4TA0AAAAvAAAAEAcQERGIiP4HAA==");
+    const QByteArray lossy = QByteArray::fromBase64("UklGRiIAAABXRUJQVlA4IBYAAAAwAQCdASoBAAEADsD+JaQAA3AAAAAA");
+    for (const QByteArray& webp : {lossless, lossy}) {
+        ASSERT_EQ(NSData_ImageContentType::sd_contentTypeForImageData(webp), QStringLiteral("image/webp"));
+        const QImage image = NSImage_MultiFormat::sd_imageWithData(webp);
+        ASSERT_FALSE(image.isNull()) << "no WebP reader installed";
+        EXPECT_EQ(image.size(), QSize(1, 1));
+        EXPECT_FALSE(NSData_ImageContentType::sd_decoderMissingForImageData(webp));
+    }
+    const QByteArray tiff = twoPixelTiff();
+    ASSERT_EQ(NSData_ImageContentType::sd_contentTypeForImageData(tiff), QStringLiteral("image/tiff"));
+    const QImage image = NSImage_MultiFormat::sd_imageWithData(tiff);
+    ASSERT_FALSE(image.isNull()) << "no TIFF reader installed";
+    ASSERT_EQ(image.size(), QSize(2, 1));
+    EXPECT_EQ(QColor(image.pixel(0, 0)), QColor(Qt::red));
+    EXPECT_EQ(QColor(image.pixel(1, 0)), QColor(Qt::blue));
+}
+
+TEST(ImageDecodingTest, AFormatWithoutAReaderIsToldApartFromBadBytes)
+{
+    const QByteArray webp = QByteArray::fromBase64("UklGRhoAAABXRUJQVlA4TA0AAAAvAAAAEAcQERGIiP4HAA==");
+    const QList<QByteArray> withoutWebP = {"png", "jpeg", "gif", "tiff"};
+    EXPECT_TRUE(NSData_ImageContentType::sd_decoderMissingForImageData(webp, withoutWebP));
+    EXPECT_FALSE(NSData_ImageContentType::sd_decoderMissingForImageData(webp, {"webp"}));
+    // Bytes of no known format, and a format that has its reader, are not missing one.
+    EXPECT_FALSE(NSData_ImageContentType::sd_decoderMissingForImageData("<html>", withoutWebP));
+    EXPECT_FALSE(NSData_ImageContentType::sd_decoderMissingForImageData(QByteArray("\x89PNG broken", 11), withoutWebP));
+}

@@ -21,6 +21,7 @@ struct FeedItem
     QString date = QStringLiteral("2026-12-07 10:00:00");
     QString v;
     QString color;  // element c
+    QString image;  // element image
 };
 
 inline QByteArray itemXml(const FeedItem& item)
@@ -33,6 +34,8 @@ inline QByteArray itemXml(const FeedItem& item)
         xml += QStringLiteral("<c>%1</c>").arg(item.color);
     if (!item.v.isNull())
         xml += QStringLiteral("<v>%1</v>").arg(item.v);
+    if (!item.image.isEmpty())
+        xml += QStringLiteral("<image>%1</image>").arg(item.image);
     xml += QStringLiteral("</item>");
     return xml.toUtf8();
 }

@@ -7,7 +7,11 @@
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/UILabel.h"
 
+#include "platform/NotificationCenter.h"
+
 #include <QAbstractItemModelTester>
+#include <QDialog>
+#include <QTimer>
 #include <QLineEdit>
 #include <QListView>
 #include <QRegularExpression>
@@ -433,4 +437,74 @@ TEST_F(SearchWindowTest, DealsSearchNamesTheRememberedAccount)
     type(QStringLiteral("苹果"));
     ASSERT_TRUE(waitUntil([&] { return settled() && server.requestCount() == 1; }));
     EXPECT_TRUE(server.requests()[0].query.endsWith(QStringLiteral("&userid=4321"))) << server.requests()[0].query.toStdString();
+}
+
+TEST_F(SearchWindowTest, SwitchingKindWithAnEmptyFieldWhileAFirstPageLoadsStopsTheSpinner)
+{
+    LoopbackReply slow = xml(searchPage({searchItem(QStringLiteral("7"), QStringLiteral("甲"))}));
+    slow.delayMs = 400;
+    server.route("GET", kNewsPage, slow);
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; })) << "waited for the first page to be asked for";
+    ASSERT_TRUE(controller->logoView()->isAnimating());
+    controller->searchBar()->setText(QString());
+    controller->segmentControl()->setCurrentIndex(1);
+    EXPECT_FALSE(presenter->requestInFlight());
+    EXPECT_FALSE(controller->logoView()->isVisibleTo(controller->window()));
+    EXPECT_TRUE(waitUntil([&] { return !controller->logoView()->isAnimating(); })) << "waited for the spinner to stop";
+    spin(600);  // the cancelled page's time has passed: nothing comes back to turn it on again
+    EXPECT_FALSE(controller->logoView()->isAnimating());
+    EXPECT_EQ(resultRows(), 0);
+}
+
+TEST_F(SearchWindowTest, DealsReplyWhoseSuccessIsTrueIsASuccess)
+{
+    controller->segmentControl()->setCurrentIndex(1);
+    server.route("GET", QStringLiteral("/api/apps/search"),
+                 json(R"({"success":true,"content":[{"productid":5,"ProductName":"甲","CreateTime":"2024-01-02T03:04:05"}]})"));
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return settled() && server.requestCount() == 1; })) << "waited for the deals reply";
+    EXPECT_EQ(label(), QString());
+    ASSERT_EQ(resultRows(), 2);
+    EXPECT_EQ(rowTitle(0), QStringLiteral("甲"));
+    EXPECT_EQ(presenter->cursor(SearchNewsPresenter::kDeals), 5);
+}
+
+TEST_F(SearchWindowTest, FontChangedRepaintsTheResultRowsOnScreen)
+{
+    server.route("GET", kNewsPage, xml(searchPage({searchItem(QStringLiteral("7"), QStringLiteral("甲"))})));
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 2; })) << "waited for the results";
+    QWidget* viewport = controller->searchResultTV()->viewport();
+    ASSERT_TRUE(viewport->isVisible());
+    spin(100);  // the first paint is done
+    struct PaintCounter : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter;
+    viewport->installEventFilter(&counter);
+    NotificationCenter::defaultCenter().post(QStringLiteral("fontChanged"));
+    EXPECT_TRUE(waitUntil([&] { return counter.paints > 0; })) << "waited for the result rows to be painted again";
+    viewport->removeEventFilter(&counter);
+}
+
+TEST_F(SearchWindowTest, ClosingTheWindowEndsAModalLoopRunningOnIt)
+{
+    QDialog dialog(controller->window());
+    bool endedByGuard = false;
+    QTimer::singleShot(0, controller->window(), [this] { controller->window()->close(); });
+    // Should the closing leave the loop running, the guard ends it so the test can report it.
+    QTimer::singleShot(20000, &dialog, [&] {
+        endedByGuard = true;
+        dialog.reject();
+    });
+    dialog.exec();
+    EXPECT_FALSE(endedByGuard);
+    EXPECT_FALSE(controller->window()->isVisible());
+    EXPECT_FALSE(dialog.isVisible());
 }

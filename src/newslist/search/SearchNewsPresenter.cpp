@@ -129,8 +129,14 @@ void SearchNewsPresenter::SwitchBtnActive(int kind, const QString& fieldText)
 {
     if (kind < kNews || kind > kThirdKind)
         return;
-    // A page still on its way belongs to the kind left behind: it must not land in this one.
+    // A page still on its way belongs to the kind left behind: it must not land in this one. Its
+    // spinner goes with it, whatever the new kind shows.
+    const bool wasLoading = requestInFlight();
     cancelRequest();
+    if (wasLoading && m_display.spinnerVisible) {
+        m_display.spinnerVisible = false;
+        m_display.scrollVisible = true;
+    }
     setKind(kind);
     clearHistory();
     if (fieldText.size() >= kMinKeywordLength && fieldText.size() <= kMaxKeywordLength) {

@@ -1,5 +1,6 @@
 #include "newslist/search/SearchReply.h"
 
+#include "deals/DealsApi.h"
 #include "foundation/CommonFunction.h"
 #include "newslist/NewsListFeeds.h"
 
@@ -53,7 +54,7 @@ std::optional<QList<HotProductModelPtr>> parserDealsJsonData(const QByteArray& d
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return std::nullopt;
     const QJsonObject reply = document.object();
-    if (numberText(reply.value(QLatin1String("success"))) != QLatin1String("1"))
+    if (!DealsApi::replySucceeded(reply))
         return std::nullopt;
     QList<HotProductModelPtr> deals;
     const QJsonArray content = reply.value(QLatin1String("content")).toArray();

@@ -24,8 +24,8 @@ inline constexpr int64_t kNoCursor = 999999999;
 QList<FeedPtr> parserNewsListXmlData(const QByteArray& data);
 
 // The deals of a search reply: JSON (fragments allowed) holding an object whose "success" reads
-// "1" and whose "content" array gives one deal per object. Null when the reply is not such an
-// object; elements of "content" that are not objects are skipped.
+// "1" (DealsApi::replySucceeded) and whose "content" array gives one deal per object. Null when
+// the reply is not such an object; elements of "content" that are not objects are skipped.
 std::optional<QList<HotProductModelPtr>> parserDealsJsonData(const QByteArray& data);
 
 // The cursor lowered to the id when the id reads as an integer above 0 and is smaller.

@@ -100,7 +100,7 @@ void CenterTableCell::layoutRow(int height)
     resize(kWidth, height);
     const int coverRight = 10 + 70;
     m_selectedV->setGeometry(0, 0, kWidth, height);
-    m_coverImageView->setGeometry(10, 10, 70, 50);
+    m_coverImageView->setGeometry(QRect(QPoint(10, 10), kCoverSize));
     m_titleLabel->setGeometry(coverRight + 5, 5, kWidth - 10 - (coverRight + 5), 45);
     m_postdate->setGeometry(coverRight + 5, 50, m_dateWidth, 15);
     m_commentCount->setGeometry(kWidth - 5 - 30, 50, 30, 15);

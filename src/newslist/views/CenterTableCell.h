@@ -17,6 +17,8 @@ class CenterTableCell : public QWidget
 
 public:
     static constexpr int kWidth = 300;
+    // The cover picture's place in the row.
+    static constexpr QSize kCoverSize{70, 50};
 
     explicit CenterTableCell(QWidget* parent = nullptr);
 

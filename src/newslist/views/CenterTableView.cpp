@@ -2,10 +2,10 @@
 
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
-#include "images/SDWebImageManager.h"
 #include "newslist/views/CenterTableCell.h"
 #include "newslist/views/SlideView.h"
 #include "platform/Clock.h"
+#include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/DDErrorView.h"
 #include "ui/controls/ImageNamed.h"
@@ -176,9 +176,19 @@ void CenterTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
 // ---- List ----
 
 CenterTableView::CenterTableView(const NewsListData& channel, QWidget* parent)
-    : QListView(parent), m_model(new CenterTableModel(channel, this)), m_delegate(new CenterTableDelegate(this))
+    : QListView(parent),
+      m_model(new CenterTableModel(channel, this)),
+      m_delegate(new CenterTableDelegate(this)),
+      m_covers(new ListCovers(CenterTableCell::kCoverSize, this))
 {
     setControls();
+}
+
+void CenterTableView::showByClick(bool byClick)
+{
+    m_covers->retryFailed();
+    viewport()->update();
+    m_model->showByClick(byClick);
 }
 
 CenterTableView::~CenterTableView()
@@ -223,6 +233,17 @@ void CenterTableView::setControls()
     connect(m_model, &CenterTableModel::spinnerHidden, this, &CenterTableView::hideLogo);
     connect(m_model, &CenterTableModel::hudDismissRequested, this, [] { DJProgressHUD::dismiss(); });
     connect(m_model, &CenterTableModel::scrollToTopRequested, this, [this] { scrollToTop(); });
+    connect(m_covers, &ListCovers::coverArrived, viewport(), qOverload<>(&QWidget::update));
+    connect(m_covers, &ListCovers::cleared, this, [this] {
+        CenterTableDelegate::clearRows();
+        viewport()->update();
+    });
+    // Rows are kept as painted; a new font paints them anew at once, not when their minute ends.
+    if (CommonFunction::isEICapitanLater())
+        NotificationCenter::defaultCenter().addObserver(this, QStringLiteral("fontChanged"), nullptr, [this](const Notification&) {
+            CenterTableDelegate::clearRows();
+            viewport()->update();
+        });
 }
 
 void CenterTableView::resizeEvent(QResizeEvent* event)
@@ -249,25 +270,7 @@ void CenterTableView::replaceStrip()
 
 QPixmap CenterTableView::coverFor(const QString& url)
 {
-    if (url.isEmpty())
-        return {};
-    const auto found = m_covers.constFind(url);
-    if (found != m_covers.constEnd())
-        return found.value();
-    if (!m_coversAsked.contains(url)) {
-        m_coversAsked.insert(url);
-        QPointer<CenterTableView> self(this);
-        SDWebImageManager::sharedManager()->loadImageWithURL(
-            url, ImageLoadOptions(), nullptr,
-            [self, url](const QImage& image, const QByteArray&, const std::optional<Error>&, ImageCacheType, bool finished,
-                        const QUrl&) {
-                if (!self || !finished || image.isNull())
-                    return;
-                self->m_covers.insert(url, QPixmap::fromImage(image));
-                self->viewport()->update();
-            });
-    }
-    return {};
+    return m_covers->coverFor(url, devicePixelRatioF());
 }
 
 void CenterTableView::didFinishLoadDataWithDescribe(const QString& text)

@@ -2,14 +2,13 @@
 
 #include "newslist/CenterTableModel.h"
 #include "newslist/views/ChannelListView.h"
+#include "newslist/views/ListCovers.h"
 #include "newslist/views/SlideView.h"
 #include "ui/controls/DDErrorView.h"
 #include "ui/hud/DJActivityIndicator.h"
 
-#include <QHash>
 #include <QListView>
 #include <QPointer>
-#include <QSet>
 #include <QStyledItemDelegate>
 
 class CenterTableCell;
@@ -60,10 +59,12 @@ public:
     // ChannelListView
     QWidget* listWidget() override { return this; }
     const NewsListData& newslistData() const override { return m_model->newslistData(); }
-    void showByClick(bool byClick) override { m_model->showByClick(byClick); }
+    // Covers that failed before are asked for again with the list shown again.
+    void showByClick(bool byClick) override;
 
-    // The cover picture of a URL when it has arrived; asks for it once otherwise.
+    // The cover picture of a URL at the row's size when it has arrived; starts its load otherwise.
     QPixmap coverFor(const QString& url);
+    ListCovers* covers() const { return m_covers; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -82,6 +83,5 @@ private:
     QPointer<DDErrorView> m_errorView;
     QPointer<DJActivityIndicator> m_firstLoadIndicatorView;
     QPointer<QWidget> m_toastStrip;
-    QHash<QString, QPixmap> m_covers;
-    QSet<QString> m_coversAsked;
+    ListCovers* m_covers;
 };

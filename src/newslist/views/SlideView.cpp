@@ -1,11 +1,11 @@
 #include "newslist/views/SlideView.h"
 
 #include "foundation/CommonFunction.h"
-#include "images/SDWebImageManager.h"
 #include "newslist/SlideLinks.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/UILabel.h"
+#include "ui/imageview/WebCache.h"
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -52,20 +52,12 @@ void SlideView::setControlsWithDataSource(const QList<slideDataPtr>& slides)
     auto* document = new QWidget;
     document->setFixedSize(int(std::max<int64_t>(1, m_slideCount) * kWidth), kHeight);
     for (qsizetype i = 0; i < slides.size(); ++i) {
-        auto* picture = new QLabel(document);
+        auto* picture = new ImageView(document);
         picture->setGeometry(int(i) * kWidth, 0, kWidth, kHeight);
-        picture->setScaledContents(true);
         const QString url = slides.at(i) ? slides.at(i)->slideImageUrl : QString();
         if (url.isEmpty())
             continue;
-        QPointer<QLabel> target(picture);
-        SDWebImageManager::sharedManager()->loadImageWithURL(
-            url, ImageLoadOptions(), nullptr,
-            [target](const QImage& image, const QByteArray&, const std::optional<Error>&, ImageCacheType, bool finished,
-                     const QUrl&) {
-                if (target && finished && !image.isNull())
-                    target->setPixmap(QPixmap::fromImage(image));
-            });
+        WebCache::sd_setImageWithURL(picture, QUrl(url));
     }
     setWidget(document);
 

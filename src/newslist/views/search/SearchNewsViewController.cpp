@@ -10,6 +10,7 @@
 #include "ui/layout/MASAdditions.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -64,8 +65,12 @@ public:
 SearchResultDelegate::SearchResultDelegate(QObject* parent) : QStyledItemDelegate(parent)
 {
     if (CommonFunction::isEICapitanLater())
-        NotificationCenter::defaultCenter().addObserver(this, QStringLiteral("fontChanged"), nullptr,
-                                                        [this](const Notification&) { m_style = SearchResultCell::RowStyle::current(); });
+        NotificationCenter::defaultCenter().addObserver(this, QStringLiteral("fontChanged"), nullptr, [this](const Notification&) {
+            m_style = SearchResultCell::RowStyle::current();
+            // The rows on screen take the new fonts now, not when they next happen to be painted.
+            if (auto* table = qobject_cast<QAbstractItemView*>(this->parent()))
+                table->viewport()->update();
+        });
 }
 
 void SearchResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
@@ -342,6 +347,14 @@ void SearchNewsViewController::selectionChanged(QListView* table)
 void SearchNewsViewController::windowWillClose()
 {
     m_presenter.windowWillClose();
+    // A modal loop running on the window (an alert sheet, a dialog made over it) ends with it:
+    // left running, it would outlive the window it stands on and keep its caller waiting.
+    if (!m_window)
+        return;
+    for (QDialog* dialog : m_window->findChildren<QDialog*>()) {
+        if (dialog->isVisible() && dialog->isModal())
+            dialog->reject();
+    }
 }
 
 SearchNewsViewController* openSearchWindow(QObject* column)

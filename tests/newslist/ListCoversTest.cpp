@@ -1,0 +1,218 @@
+#include "ModelProbe.h"
+#include "NewsListTestSupport.h"
+#include "ScopeGuard.h"
+#include "foundation/GlobalValues.h"
+#include "images/SDImageCache.h"
+#include "images/SDWebImageDownloader.h"
+#include "images/SDWebImageManager.h"
+#include "newslist/NewsListFeeds.h"
+#include "newslist/views/CenterTableCell.h"
+#include "newslist/views/CenterTableView.h"
+#include "newslist/views/SlideView.h"
+#include "platform/NotificationCenter.h"
+#include "ui/imageview/WebCache.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QTemporaryDir>
+
+namespace {
+
+QByteArray pngBytes(const QColor& colour)
+{
+    QImage image(8, 8, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "png");
+    return bytes;
+}
+
+qsizetype requestsFor(const LoopbackHttpServer& server, const QString& path)
+{
+    qsizetype count = 0;
+    for (const LoopbackRequest& request : server.requests())
+        count += request.path == path ? 1 : 0;
+    return count;
+}
+
+// The list's rows load their covers through the image view binding; here over a manager with
+// a cache of its own, so no picture of another test is found in memory.
+class ListCoversTest : public NewsListTest
+{
+protected:
+    void SetUp() override
+    {
+        NewsListTest::SetUp();
+        WebCache::setImageManager(manager);
+    }
+    void TearDown() override
+    {
+        WebCache::setImageManager(nullptr);
+        NewsListTest::TearDown();
+    }
+
+    QString coverUrl(int id) const { return base() + QStringLiteral("/img/%1.png").arg(id); }
+
+    QList<FeedItem> itemsWithCovers(int count)
+    {
+        QList<FeedItem> items = descendingItems(count, 90000);
+        for (FeedItem& item : items)
+            item.image = coverUrl(item.id.toInt());
+        return items;
+    }
+
+    QTemporaryDir folder;
+    std::shared_ptr<SDImageCache> cache = std::make_shared<SDImageCache>(QStringLiteral("covers"), folder.path());
+    std::shared_ptr<SDWebImageManager> manager = SDWebImageManager::create(cache, SDWebImageDownloader::create());
+};
+
+}  // namespace
+
+TEST_F(ListCoversTest, ACoverThatFailedLoadsOnTheNextShowOnceTheServerAnswers)
+{
+    // A server busy for a while, and one that said the picture was not there.
+    const QList<int> statuses = {503, 404};
+    const QString list = QStringLiteral("/xml/newslist/covers.xml");
+    server.route("GET", list, xmlReply(newsFeed(itemsWithCovers(int(statuses.size()))), "N"));
+    for (int i = 0; i < statuses.size(); ++i)
+        server.route("GET", QStringLiteral("/img/%1.png").arg(90000 - i), LoopbackReply::text(statuses[i], "no", "text/plain"));
+    CenterTableView view(channel(20, list));
+    view.resize(300, 500);
+    view.show();
+    view.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() == 3; }))
+        << "waited for the list";
+    for (int i = 0; i < statuses.size(); ++i)
+        ASSERT_TRUE(waitUntil([&] { return view.covers()->hasFailed(coverUrl(90000 - i)); }))
+            << "waited for the load of the cover answered " << statuses[i] << " to fail";
+
+    // The server answers again; repaints alone do not ask it, the next showing does.
+    for (int i = 0; i < statuses.size(); ++i)
+        server.route("GET", QStringLiteral("/img/%1.png").arg(90000 - i), LoopbackReply::text(200, pngBytes(Qt::red), "image/png"));
+    view.viewport()->repaint();
+    spin(200);
+    for (int i = 0; i < statuses.size(); ++i) {
+        EXPECT_EQ(requestsFor(server, QStringLiteral("/img/%1.png").arg(90000 - i)), 1) << statuses[i];
+        EXPECT_TRUE(view.coverFor(coverUrl(90000 - i)).isNull()) << statuses[i];
+    }
+
+    view.showByClick(true);
+    view.viewport()->repaint();
+    for (int i = 0; i < statuses.size(); ++i) {
+        EXPECT_TRUE(waitUntil([&] { return !view.coverFor(coverUrl(90000 - i)).isNull(); }))
+            << "waited for the cover answered " << statuses[i] << " before to arrive";
+        EXPECT_EQ(requestsFor(server, QStringLiteral("/img/%1.png").arg(90000 - i)), 2) << statuses[i];
+    }
+    EXPECT_TRUE(manager->failedURLs().isEmpty());
+}
+
+TEST_F(ListCoversTest, TheCoverTableStaysBoundedAndEmptiesWithTheImageMemory)
+{
+    constexpr int kRows = 2000;
+    const QList<FeedItem> items = itemsWithCovers(kRows);
+    // Every cover is in the image cache's memory: each row's cover arrives as it is painted.
+    QImage picture(120, 90, QImage::Format_ARGB32);
+    picture.fill(Qt::blue);
+    for (const FeedItem& item : items)
+        cache->storeImage(picture, item.image, false);
+    const QString list = QStringLiteral("/xml/newslist/many.xml");
+    server.route("GET", list, xmlReply(newsFeed(items), "N"));
+    CenterTableView view(channel(20, list));
+    view.resize(300, 700);
+    view.show();
+    view.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() == kRows + 1; }))
+        << "waited for the list";
+    for (int row = 0; row < kRows; row += 10) {
+        view.scrollTo(view.tableModel()->index(row), QAbstractItemView::PositionAtTop);
+        view.viewport()->repaint();
+    }
+    EXPECT_FALSE(view.coverFor(items.last().image).isNull());
+    EXPECT_GT(view.covers()->count(), 0);
+    EXPECT_LE(view.covers()->count(), ListCovers::kMaxCovers);
+    // Kept at the size a row shows it, not at the picture's own.
+    EXPECT_EQ(view.coverFor(items.last().image).deviceIndependentSize().toSize(), CenterTableCell::kCoverSize);
+
+    // The settings page's clearing empties the image cache's memory, and the lists' covers go too.
+    SDImageCache::sharedImageCache()->clearMemory();
+    EXPECT_EQ(view.covers()->count(), 0);
+}
+
+TEST_F(ListCoversTest, ARowDrawnBeforeFontChangedIsDrawnInTheNewFontAtOnce)
+{
+    const auto restoreThin = restoreOnScopeExit(gbThinFont);
+    gbThinFont = false;
+    const QString list = QStringLiteral("/xml/newslist/font.xml");
+    server.route("GET", list, xmlReply(newsFeed(descendingItems(3, 500)), "N"));
+    auto shot = [](CenterTableView& view) { return view.viewport()->grab().toImage(); };
+    auto shown = [&](CenterTableView& view) {
+        view.resize(300, 300);
+        view.show();
+        view.showByClick(true);
+        return waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() == 4; });
+    };
+    CenterTableView view(channel(20, list));
+    ASSERT_TRUE(shown(view)) << "waited for the list";
+    const QImage regular = shot(view);
+
+    // The thin font is switched on. A row painted before keeps its picture until told; the title
+    // changed behind the row's back shows whether it is painted anew.
+    gbThinFont = true;
+    const QString newTitle = QStringLiteral("字体变了");
+    feedOf(view.tableModel()->newsListArray().at(0))->title = newTitle;
+    EXPECT_EQ(shot(view), regular);
+
+    struct PaintCounter : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter;
+    view.viewport()->installEventFilter(&counter);
+    NotificationCenter::defaultCenter().post(QStringLiteral("fontChanged"));
+    EXPECT_TRUE(waitUntil([&] { return counter.paints > 0; })) << "waited for the rows on screen to be painted again";
+    view.viewport()->removeEventFilter(&counter);
+
+    // Drawn as a list first painted in the thin font draws the same rows.
+    QList<FeedItem> items = descendingItems(3, 500);
+    items[0].title = newTitle;
+    const QString thinList = QStringLiteral("/xml/newslist/thin.xml");
+    server.route("GET", thinList, xmlReply(newsFeed(items), "T"));
+    CenterTableView fresh(channel(21, thinList));
+    ASSERT_TRUE(shown(fresh)) << "waited for the list painted in the thin font";
+    EXPECT_EQ(shot(view), shot(fresh));
+}
+
+TEST_F(ListCoversTest, RowAndSlideTitlesShowTheirReferencesAndSurviveABadByte)
+{
+    const QByteArray listXml = "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss><channel>"
+                               "<item><newsid>11</newsid><title>A &amp; B &#x4E2D;</title><postdate>2026-12-07 10:00:00</postdate></item>"
+                               "<item><newsid>10</newsid><title>\xe8\x8b\xb9\xe6\x9e\x9c\xff\xe6\x96\xb0\xe5\x93\x81</title>"
+                               "<postdate>2026-12-07 10:00:00</postdate></item>"
+                               "</channel></rss>";
+    const QByteArray slideXml = "<rss><channel><item><title>焦点 &amp; &#x4E2D;&#20013;</title><link>1</link>"
+                                "<opentype>1</opentype></item></channel></rss>";
+    const QString list = QStringLiteral("/xml/newslist/titles.xml");
+    const QString slides = QStringLiteral("/xml/slide/titles.xml");
+    server.route("GET", list, xmlReply(listXml, "N"));
+    server.route("GET", slides, xmlReply(slideXml, "S"));
+    CenterTableView view(channel(101, list, slides));
+    view.resize(300, 500);
+    view.show();
+    view.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() == 4; }))
+        << "waited for the list and its slides";
+    ASSERT_TRUE(view.slideStrip());
+    EXPECT_EQ(view.slideStrip()->titleText(), QStringLiteral("焦点 & 中中"));
+
+    auto* delegate = qobject_cast<CenterTableDelegate*>(view.itemDelegate());
+    ASSERT_NE(delegate, nullptr);
+    const CenterTableModel& model = *view.tableModel();
+    EXPECT_EQ(delegate->fillCell(model, model.rowAt(1))->titleLabel()->text(), QStringLiteral("A & B 中"));
+    EXPECT_EQ(delegate->fillCell(model, model.rowAt(2))->titleLabel()->text(), QStringLiteral("苹果\uFFFD新品"));
+}
