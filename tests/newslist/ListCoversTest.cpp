@@ -146,16 +146,24 @@ TEST_F(ListCoversTest, ARowDrawnBeforeFontChangedIsDrawnInTheNewFontAtOnce)
     gbThinFont = false;
     const QString list = QStringLiteral("/xml/newslist/font.xml");
     server.route("GET", list, xmlReply(newsFeed(descendingItems(3, 500)), "N"));
-    auto shot = [](CenterTableView& view) { return view.viewport()->grab().toImage(); };
+    auto shot = [](CenterTableView& view) {
+        view.doItemsLayout();
+        return view.viewport()->grab().toImage();
+    };
+    // Loaded, and its first item opened (selected), as the list does after every load.
     auto shown = [&](CenterTableView& view) {
         view.resize(300, 300);
         view.show();
         view.showByClick(true);
-        return waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() == 4; });
+        return waitUntil([&] {
+            return idle(*view.tableModel()) && view.tableModel()->rowCount() == 4
+                   && feedOf(view.tableModel()->newsListArray().at(0))->isSelected;
+        });
     };
     CenterTableView view(channel(20, list));
     ASSERT_TRUE(shown(view)) << "waited for the list";
     const QImage regular = shot(view);
+    ASSERT_NE(regular.pixel(150, 20), regular.pixel(150, 280)) << "the rows are painted";
 
     // The thin font is switched on. A row painted before keeps its picture until told; the title
     // changed behind the row's back shows whether it is painted anew.
