@@ -43,7 +43,7 @@ TEST_F(FeedsTest, ItemsKeepOrderAndEveryField)
     ASSERT_EQ(feeds.size(), 2);
     const Feed& a = *feeds[0];
     EXPECT_EQ(a.guid, QStringLiteral("11"));
-    EXPECT_EQ(a.title, QStringLiteral("A &amp; B"));  // entities stay as written
+    EXPECT_EQ(a.title, QStringLiteral("A & B"));  // shown as it reads
     EXPECT_EQ(a.link, QStringLiteral("http://x/11.htm"));
     EXPECT_EQ(a.postDate, QStringLiteral("2026-12-07 10:00:00"));
     EXPECT_EQ(a.newsSource, QStringLiteral("src"));

@@ -122,9 +122,12 @@ TEST_F(SearchReplyTest, DealsRepliesMustBeSuccessObjects)
     EXPECT_EQ(deals->at(2)->pro_productid, QStringLiteral("12.5"));
 
     for (const QByteArray& bad : {QByteArray("[]"), QByteArray("1"), QByteArray("{\"success\":2,\"content\":[]}"),
-                                  QByteArray("{\"success\":true}"), QByteArray("{"), QByteArray()})
+                                  QByteArray("{\"success\":false}"), QByteArray("{"), QByteArray()})
         EXPECT_FALSE(SearchReply::parserDealsJsonData(bad)) << bad.constData();
-    const auto empty = SearchReply::parserDealsJsonData(R"({"success":1})");
-    ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->isEmpty());
+    // true has the text form "1": a success, as the deals pages read it.
+    for (const QByteArray& success : {QByteArray(R"({"success":1})"), QByteArray(R"({"success":true})")}) {
+        const auto empty = SearchReply::parserDealsJsonData(success);
+        ASSERT_TRUE(empty) << success.constData();
+        EXPECT_TRUE(empty->isEmpty());
+    }
 }
