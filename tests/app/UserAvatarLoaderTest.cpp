@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 
 #include "LoopbackHttpServer.h"
+#include "PictureBytes.h"
 #include "RememberedAccount.h"
 #include "TestEnvironment.h"
 #include "app/UserAvatarLoader.h"
@@ -17,13 +18,7 @@ constexpr auto kAvatarPath = "/avatars/000/00/01/23_avatar.jpg";
 
 QByteArray pictureBytes(QColor color)
 {
-    QImage image(80, 80, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return pngPictureBytes(color, QSize(80, 80));
 }
 
 QByteArray readFile(const QString& path)

@@ -1,5 +1,7 @@
 #include "ModelProbe.h"
 #include "NewsListTestSupport.h"
+#include "PaintCounter.h"
+#include "PictureBytes.h"
 #include "ScopeGuard.h"
 #include "foundation/GlobalValues.h"
 #include "images/SDImageCache.h"
@@ -12,22 +14,10 @@
 #include "platform/NotificationCenter.h"
 #include "ui/imageview/WebCache.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QTemporaryDir>
 
 namespace {
-
-QByteArray pngBytes(const QColor& colour)
-{
-    QImage image(8, 8, QImage::Format_ARGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "png");
-    return bytes;
-}
 
 qsizetype requestsFor(const LoopbackHttpServer& server, const QString& path)
 {
@@ -90,7 +80,7 @@ TEST_F(ListCoversTest, ACoverThatFailedLoadsOnTheNextShowOnceTheServerAnswers)
 
     // The server answers again; repaints alone do not ask it, the next showing does.
     for (int i = 0; i < statuses.size(); ++i)
-        server.route("GET", QStringLiteral("/img/%1.png").arg(90000 - i), LoopbackReply::text(200, pngBytes(Qt::red), "image/png"));
+        server.route("GET", QStringLiteral("/img/%1.png").arg(90000 - i), LoopbackReply::text(200, pngPictureBytes(Qt::red), "image/png"));
     view.viewport()->repaint();
     spin(200);
     for (int i = 0; i < statuses.size(); ++i) {
@@ -172,19 +162,11 @@ TEST_F(ListCoversTest, ARowDrawnBeforeFontChangedIsDrawnInTheNewFontAtOnce)
     feedOf(view.tableModel()->newsListArray().at(0))->title = newTitle;
     EXPECT_EQ(shot(view), regular);
 
-    struct PaintCounter : QObject
     {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* event) override
-        {
-            paints += event->type() == QEvent::Paint ? 1 : 0;
-            return false;
-        }
-    } counter;
-    view.viewport()->installEventFilter(&counter);
-    NotificationCenter::defaultCenter().post(QStringLiteral("fontChanged"));
-    EXPECT_TRUE(waitUntil([&] { return counter.paints > 0; })) << "waited for the rows on screen to be painted again";
-    view.viewport()->removeEventFilter(&counter);
+        const PaintCounter counter(view.viewport());
+        NotificationCenter::defaultCenter().post(QStringLiteral("fontChanged"));
+        EXPECT_TRUE(waitUntil([&] { return counter.paints() > 0; })) << "waited for the rows on screen to be painted again";
+    }
 
     // Drawn as a list first painted in the thin font draws the same rows.
     QList<FeedItem> items = descendingItems(3, 500);

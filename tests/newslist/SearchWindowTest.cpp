@@ -1,3 +1,4 @@
+#include "PaintCounter.h"
 #include "RememberedAccount.h"
 #include "SearchTestSupport.h"
 #include "newslist/search/SearchReply.h"
@@ -478,19 +479,9 @@ TEST_F(SearchWindowTest, FontChangedRepaintsTheResultRowsOnScreen)
     QWidget* viewport = controller->searchResultTV()->viewport();
     ASSERT_TRUE(viewport->isVisible());
     spin(100);  // the first paint is done
-    struct PaintCounter : QObject
-    {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* event) override
-        {
-            paints += event->type() == QEvent::Paint ? 1 : 0;
-            return false;
-        }
-    } counter;
-    viewport->installEventFilter(&counter);
+    const PaintCounter counter(viewport);
     NotificationCenter::defaultCenter().post(QStringLiteral("fontChanged"));
-    EXPECT_TRUE(waitUntil([&] { return counter.paints > 0; })) << "waited for the result rows to be painted again";
-    viewport->removeEventFilter(&counter);
+    EXPECT_TRUE(waitUntil([&] { return counter.paints() > 0; })) << "waited for the result rows to be painted again";
 }
 
 TEST_F(SearchWindowTest, ClosingTheWindowEndsAModalLoopRunningOnIt)
