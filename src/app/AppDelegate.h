@@ -37,6 +37,15 @@ public:
     void setPushPayloadRouter(std::shared_ptr<PushPayloadRouter> router);
     // Hears the push service (token, failures, notifications while running) from step 5 on.
     void setPushHandler(std::shared_ptr<PushServiceDelegate> handler);
+    // What is installed (null when nothing), for the check that the program fills every one.
+    std::shared_ptr<RemoteConfigurationService> remoteConfigurationService() const { return m_remoteConfiguration; }
+    std::shared_ptr<AutomaticLoginService> automaticLoginService() const { return m_automaticLogin; }
+    std::shared_ptr<MainWindowFactory> mainWindowFactory() const { return m_mainWindowFactory; }
+    std::shared_ptr<URLCacheInstaller> urlCacheInstaller() const { return m_urlCacheInstaller; }
+    std::shared_ptr<LaunchReporter> launchReporter() const { return m_launchReporter; }
+    std::shared_ptr<LocationLookup> locationLookup() const { return m_locationLookup; }
+    std::shared_ptr<PushPayloadRouter> pushPayloadRouter() const { return m_pushPayloadRouter; }
+    std::shared_ptr<PushServiceDelegate> pushHandler() const { return m_pushHandler; }
 
     // The start-up sequence; main queues it to run once the event loop starts.
     void applicationDidFinishLaunching();

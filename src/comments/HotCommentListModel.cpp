@@ -1,6 +1,7 @@
 #include "comments/HotCommentListModel.h"
 
 #include "comments/CommentFeedJsonp.h"
+#include "database/DatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
@@ -9,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
+#include <QUrl>
 
 namespace {
 int64_t integer(const QVariantMap& object, const char* key)
@@ -94,6 +96,8 @@ QVariant HotCommentListModel::data(const QModelIndex& index, int role) const
         return qlonglong(feed.sCount);
     case NewsIdRole:
         return qlonglong(feed.newsId);
+    case AvatarRole:
+        return QUrl(feed.imgUrl);
     default:
         return {};
     }
@@ -119,6 +123,20 @@ void HotCommentListModel::setComments(const QList<CommentFeedPtr>& comments)
     endResetModel();
 }
 
+void HotCommentListModel::markRead(int row)
+{
+    if (row < 0 || row >= m_comments.size())
+        return;
+    const CommentFeedPtr& feed = m_comments[row];
+    {
+        DatabaseOperate::Lease store;
+        if (store)
+            store->setHotCommentState(QString::number(feed->commentId), true);
+    }
+    feed->isHaveRead = true;
+    emit dataChanged(index(row), index(row));
+}
+
 void HotCommentListModel::load()
 {
     if (m_channel->ListUrl.isEmpty())
@@ -135,6 +153,11 @@ void HotCommentListModel::load()
             self->m_loading = false;
             const auto comments = parse(body.toByteArray());
             if (comments) {
+                {
+                    DatabaseOperate::Lease store;
+                    if (store)
+                        store->getHotCommentState(*comments);
+                }
                 self->setComments(*comments);
                 CommonFunction::saveWebFileLastUpdateTime(
                     CommonFunction::getWebFileLastUpdateTimeTypeByListType(self->m_channel->iListID));

@@ -24,6 +24,7 @@ public:
         UserNameRole,                      // N
         SupportRole,                       // S
         NewsIdRole,                        // I
+        AvatarRole,                        // the commenter's avatar address (QUrl)
     };
 
     explicit HotCommentListModel(NewsListDataPtr channel, QObject* parent = nullptr);
@@ -44,6 +45,8 @@ public:
     // always for the refresh button (byClick NO) and the first show.
     void showByClick(bool byClick);
     void setComments(const QList<CommentFeedPtr>& comments);
+    // The user opened the row's article: the comment is marked read, here and in the store.
+    void markRead(int row);
 
 signals:
     void loadFinished(bool ok);

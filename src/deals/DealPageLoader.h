@@ -24,6 +24,7 @@ public:
 
     // The deal ids shown, in order.
     const QStringList& recordHot() const { return m_recordHot; }
+    void removeRecordHot(const QString& productId) { m_recordHot.removeAll(productId); }
     // The shown deal (fields "" until its detail is known).
     HotProductModelPtr productModel() const { return m_deal.model; }
     QString html() const { return m_html; }

@@ -179,6 +179,14 @@ QString DealsApi::detailText(const QString& detailHtml)
     return lines.join(QStringLiteral("<br>"));
 }
 
+QUrl DealsApi::pictureUrl(const DealItem& deal)
+{
+    if (deal.picture.isEmpty() || kUrlProductPictures.isEmpty())
+        return {};
+    const QString picture = deal.picture.startsWith(QLatin1Char('/')) ? deal.picture : QLatin1Char('/') + deal.picture;
+    return QUrl(kUrlProductPictures + picture);
+}
+
 QString DealsApi::detailPageHtml(const DealItem& deal, const QString& alsoBuyingHtml, int themeMode)
 {
     const HotProductModel& model = *deal.model;
@@ -187,11 +195,8 @@ QString DealsApi::detailPageHtml(const DealItem& deal, const QString& alsoBuying
                             model.pro_createTime.toHtmlEscaped());
     if (!deal.promotion.isEmpty())
         body += QStringLiteral("<div class=\"promotion\">%1</div>").arg(deal.promotion.toHtmlEscaped());
-    if (!deal.picture.isEmpty() && !kUrlProductPictures.isEmpty()) {
-        const QString picture = deal.picture.startsWith(QLatin1Char('/')) ? deal.picture : QLatin1Char('/') + deal.picture;
-        body += QStringLiteral("<img class=\"picture\" src=\"%1\" alt=\"\">")
-                    .arg(QUrl(kUrlProductPictures + picture).toString(QUrl::FullyEncoded).toHtmlEscaped());
-    }
+    if (const QUrl picture = pictureUrl(deal); !picture.isEmpty())
+        body += QStringLiteral("<img class=\"picture\" src=\"%1\" alt=\"\">").arg(picture.toString(QUrl::FullyEncoded).toHtmlEscaped());
     body += QStringLiteral("<div class=\"detail\" id=\"detail\">%1</div>").arg(detailText(model.pro_detail));
     if (UrlOpener::isWebAddress(QUrl(model.pro_buyUrl)))
         body += QStringLiteral("<a class=\"buy\" href=\"%1\" target=\"_blank\">去购买</a>")

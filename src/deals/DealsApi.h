@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QUrl>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -49,6 +50,9 @@ std::optional<DealItem> parseDetail(const QByteArray& reply);
 bool isProductId(const QString& id);
 // Documents/tmp/tidwenhotproductdetailpath/<id>.json; "" for an id that is not digits.
 QString detailCachePath(const QString& productId);
+
+// The address of the deal's picture under the deals picture address; empty when there is none.
+QUrl pictureUrl(const DealItem& deal);
 
 // The deal page: title, store, time, promotion, the detail as plain text, the buy link, and the
 // given "大家还在买" block. Every text from the service is escaped.

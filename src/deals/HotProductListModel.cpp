@@ -100,6 +100,8 @@ QVariant HotProductListModel::data(const QModelIndex& index, int role) const
         return deal.promotion;
     case ReadRole:
         return deal.model->isHaveRead;
+    case PictureRole:
+        return DealsApi::pictureUrl(deal);
     case Qt::ForegroundRole:
         return deal.model->isHaveRead ? QVariant(QColor(0x99, 0x99, 0x99)) : QVariant();
     default:

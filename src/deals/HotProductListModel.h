@@ -23,6 +23,7 @@ public:
         TimeRole,
         PromotionRole,
         ReadRole,  // opened before
+        PictureRole,  // the thumbnail's address (QUrl, empty when none)
     };
 
     explicit HotProductListModel(QObject* parent = nullptr);

@@ -1,4 +1,5 @@
 #include "../comments/CommentsTestSupport.h"
+#include "RecordingUrlOpener.h"
 
 #include "deals/DealPageBlocks.h"
 #include "deals/DealPageLoader.h"
@@ -12,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QUrlQuery>
 #include <QWebEnginePage>
 
@@ -234,4 +236,88 @@ TEST_F(DealsRequests, ABadIdOrABrokenReplyKeepsWhatIsShown)
     EXPECT_FALSE(QFile::exists(DealsApi::detailCachePath(QStringLiteral("9"))));
     EXPECT_EQ(loader.productModel()->pro_productid, QStringLiteral("9"));
     EXPECT_TRUE(loader.productModel()->pro_productName.isEmpty());
+}
+
+namespace {
+
+// "大家还在买" rows as the article folder's builder makes them: each calls the page bridge.
+class RowBlocks : public DealPageBlocks
+{
+public:
+    QString GetNewsPageHaiZaiMaiBody(const QVariantList& items, const QString& newsId) override
+    {
+        QString rows;
+        for (const QVariant& item : items) {
+            const QString id = item.toMap().value(QStringLiteral("productid")).toString();
+            rows += QStringLiteral("<li id=\"row%1\" onclick=\"window.external.clickDouZaiMai(%1);\">%1</li>").arg(id);
+        }
+        return newsId + QStringLiteral("<ul>%1</ul>").arg(rows);
+    }
+};
+
+}  // namespace
+
+// The deal page's bridge: its one name, answered only while the view shows the deal page; its
+// "去购买" link (a new window) and any link clicked leave for the browser, web addresses only.
+TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBrowser)
+{
+    DealPageBlocks::install(std::make_shared<RowBlocks>());
+    auto browser = std::make_shared<RecordingUrlOpener>();
+    const std::shared_ptr<UrlOpener> previous = UrlOpener::shared();
+    UrlOpener::install(browser);
+    const auto restore = qScopeGuard([&] {
+        UrlOpener::install(previous);
+        DealPageBlocks::install(nullptr);
+    });
+    m_server.route("GET", QStringLiteral("/api/apps/douzaimai"),
+                   LoopbackReply::text(200, listReply({dealObject(1234567, QStringLiteral("a")), dealObject(88, QStringLiteral("b"))})));
+    m_server.route("GET", QStringLiteral("/api/apps/detail"),
+                   LoopbackReply::text(200, detailReply(77, QStringLiteral("耳机"),
+                                                        QStringLiteral("<p>好</p>"))));
+    HotProductWebView view;
+    view.resize(600, 500);
+    view.QWebEngineView::show();
+    SignalLog chosen(&view, &HotProductWebView::clickDouZaiMai);
+    view.show(QStringLiteral("77"), true);
+    ASSERT_TRUE(waitUntil([&] { return evaluate(view, QStringLiteral("document.querySelectorAll('li').length")).toInt() == 2; }, 10000))
+        << "the rows did not reach the page";
+    EXPECT_EQ(evaluate(view, QStringLiteral("Object.keys(window.external).join(',')")).toString(), QStringLiteral("clickDouZaiMai"));
+
+    // A row: the deal it names, as digits (a large id is not written as a float).
+    evaluate(view, QStringLiteral("document.getElementById('row1234567').click()"));
+    ASSERT_TRUE(waitUntil([&] { return chosen.size() == 1; })) << "the row's call was not answered";
+    EXPECT_EQ(std::get<0>(chosen.last()), QStringLiteral("1234567"));
+
+    // The buy link opens a new window: the browser gets its address, the page stays.
+    evaluate(view, QStringLiteral("document.querySelector('a.buy').click()"));
+    ASSERT_TRUE(waitUntil([&] { return browser->urls.size() == 1; })) << "the buy link reached no browser";
+    EXPECT_EQ(browser->urls.first(), QUrl(QStringLiteral("http://www.tidwen.example/deal/77.htm")));
+    // A plain link clicked on the page goes there too; a file address goes nowhere.
+    evaluate(view, QStringLiteral("var a=document.createElement('a');a.href='http://example.test/p';a.id='plain';"
+                                  "document.body.appendChild(a);a.click()"));
+    ASSERT_TRUE(waitUntil([&] { return browser->urls.size() == 2; })) << "the clicked link reached no browser";
+    EXPECT_EQ(browser->urls.last(), QUrl(QStringLiteral("http://example.test/p")));
+    evaluate(view, QStringLiteral("var f=document.createElement('a');f.href='file:///etc/passwd';f.target='_blank';"
+                                  "document.body.appendChild(f);f.click()"));
+    EXPECT_EQ(evaluate(view, QStringLiteral("(document.getElementById('title')||{}).textContent")).toString(), QStringLiteral("耳机"));
+
+    // Another document in the same view has the shim too, but its calls are dropped. The bridge's
+    // calls arrive in order: the deal page's later call is the first one answered.
+    bool loaded = false;
+    QObject::connect(view.page(), &QWebEnginePage::loadFinished, &view, [&] { loaded = true; });
+    view.page()->setHtml(QStringLiteral("<p>other</p>"), m_server.url(QStringLiteral("/other")));
+    ASSERT_TRUE(waitUntil([&] { return loaded; }, 10000));
+    ASSERT_FALSE(view.dealPage()->showsDealPage());
+    evaluate(view, QStringLiteral("window.external.clickDouZaiMai(5)"));
+    view.show(QStringLiteral("77"), true);
+    ASSERT_TRUE(waitUntil([&] { return evaluate(view, QStringLiteral("document.querySelectorAll('li').length")).toInt() == 2; }, 10000));
+    evaluate(view, QStringLiteral("document.getElementById('row88').click()"));
+    ASSERT_TRUE(waitUntil([&] { return chosen.size() == 2; }));
+    EXPECT_EQ(std::get<0>(chosen.last()), QStringLiteral("88"));
+    EXPECT_EQ(browser->urls.size(), 2) << "the file address reached the browser";
+
+    // Back leaves a deal: every entry of it goes from the deal page's own list.
+    EXPECT_EQ(view.recordHot(), (QStringList{QStringLiteral("77"), QStringLiteral("77")}));
+    view.removeRecordHot(QStringLiteral("77"));
+    EXPECT_TRUE(view.recordHot().isEmpty());
 }

@@ -56,7 +56,11 @@ HttpReply dealsReply(const StandinContent& content, const HttpRequest& request)
                              .toJson(QJsonDocument::Compact));
     }
     const QString key = q.queryItemValue(QStringLiteral("key"), QUrl::FullyDecoded);
-    const int tag = q.queryItemValue(QStringLiteral("tagid")).toInt();
+    // The client names its category ("tag", one of the built-in category names after "全部");
+    // "tagid" numbers it directly.
+    static const QStringList kCategoryNames{QStringLiteral("爆品"), QStringLiteral("白菜价"), QStringLiteral("福利")};
+    const int named = int(kCategoryNames.indexOf(q.queryItemValue(QStringLiteral("tag"), QUrl::FullyDecoded))) + 1;
+    const int tag = named > 0 ? named : q.queryItemValue(QStringLiteral("tagid")).toInt();
     for (const Deal& deal : content.deals()) {
         if (cursor > 0 && deal.productId >= cursor && call != QLatin1String("douzaimai"))
             continue;

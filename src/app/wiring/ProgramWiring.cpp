@@ -20,6 +20,7 @@
 #include "app/views/MainViewController.h"
 #include "app/views/MainWindowController.h"
 #include "app/views/PaneFactory.h"
+#include "app/wiring/DealsWiring.h"
 #include "article/ArticleServices.h"
 #include "article/CommentHtmlManager.h"
 #include "article/GoldCoinTask.h"
@@ -30,7 +31,6 @@
 #include "comments/views/CommontView.h"
 #include "comments/views/WriteCommentWD.h"
 #include "deals/DealPageBlocks.h"
-#include "deals/views/HotProductWebView.h"
 #include "newslist/NewsListLinks.h"
 #include "newslist/views/CenterViewController.h"
 #include "platform/AppearanceSource.h"
@@ -227,24 +227,6 @@ void runPageScript(QWebEngineView* view, const QString& script)
         view->page()->runJavaScript(script);
 }
 
-class DealPage : public ArticleDealPage
-{
-public:
-    explicit DealPage(QWidget* parent) : m_view(new HotProductWebView(parent)) {}
-    QWidget* widget() override { return m_view; }
-    void show(const QString& productId, bool byClick) override
-    {
-        if (m_view)
-            m_view->show(productId, byClick);
-    }
-    void runScript(const QString& script) override { runPageScript(m_view, script); }
-    QStringList recordHot() const override { return m_view ? m_view->recordHot() : QStringList(); }
-    HotProductModelPtr productModel() const override { return m_view ? m_view->productModel() : nullptr; }
-
-private:
-    QPointer<HotProductWebView> m_view;
-};
-
 class CommentPage : public ArticleCommentPage
 {
 public:
@@ -287,7 +269,7 @@ void showLoginModally(QWidget* parent)
 class PaneNeighbours : public ArticleNeighbours
 {
 public:
-    std::unique_ptr<ArticleDealPage> makeDealPage(QWidget* parent) override { return std::make_unique<DealPage>(parent); }
+    std::unique_ptr<ArticleDealPage> makeDealPage(QWidget* parent) override { return makeProgramDealPage(parent); }
     std::unique_ptr<ArticleCommentPage> makeCommentPage(QWidget* parent) override
     {
         return std::make_unique<CommentPage>(parent);
@@ -381,6 +363,7 @@ void installProgramWiring(AppDelegate& delegate)
     DealPageBlocks::install(std::make_shared<ArticleDealBlocks>());
     SettingsContext::install(settingsContext(reminders));
     ListADGoldCoinTask::install(std::make_shared<GoldCoinAdClickTask>());
+    installDealsWiring();
 
     delegate.setMainWindowFactory(std::make_shared<ProgramMainWindowFactory>());
     delegate.setURLCacheInstaller(std::make_shared<SharedURLCache>());

@@ -2,36 +2,18 @@
 
 #include "article/ArticlePane.h"
 #include "article/HtmlText.h"
-#include "platform/UrlOpener.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QShortcut>
-#include <QWebChannel>
 #include <QWebEngineContextMenuRequest>
-#include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
-namespace {
-
-QString textOf(const QVariant& value)
-{
-    if (value.typeId() == QMetaType::Double) {
-        // A script number arrives as a double: integral values are written as integers.
-        const double number = value.toDouble();
-        if (number == static_cast<double>(static_cast<long long>(number)))
-            return QString::number(static_cast<long long>(number));
-    }
-    return value.toString();
-}
-
-}  // namespace
+using ExternalShim::textOf;
 
 ArticleBridge::ArticleBridge(ArticlePane* pane, std::function<bool()> isArticlePage, QObject* parent)
     : QObject(parent), m_pane(pane), m_isArticlePage(std::move(isArticlePage))
@@ -85,65 +67,19 @@ void ArticleBridge::voteempty(const QVariant&)
         m_pane->postVoteempty();
 }
 
-ArticleWebPage::ArticleWebPage(ArticlePane* pane, QObject* parent) : QWebEnginePage(parent)
+ArticleWebPage::ArticleWebPage(ArticlePane* pane, QObject* parent) : BrowserLinksPage(parent)
 {
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
-
-    m_channel = new QWebChannel(this);
-    m_channel->registerObject(QStringLiteral("external"),
-                              new ArticleBridge(pane, [this] { return showsArticlePage(); }, this));
-    setWebChannel(m_channel, QWebEngineScript::MainWorld);
-    // Window requests still reach us (a script's too), so that each is answered here.
-    connect(this, &QWebEnginePage::newWindowRequested, this, &ArticleWebPage::openInBrowser);
-
-    QWebEngineScript shim;
-    shim.setName(QStringLiteral("tidwen-external"));
-    shim.setSourceCode(shimSource());
-    shim.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    shim.setWorldId(QWebEngineScript::MainWorld);
-    shim.setRunsOnSubFrames(false);
-    scripts().insert(shim);
+    ExternalShim::install(this, new ArticleBridge(pane, [this] { return showsArticlePage(); }, this), bridgeNames());
 }
 
-QString ArticleWebPage::shimSource()
+QStringList ArticleWebPage::bridgeNames()
 {
-    static const QString source = [] {
-        QFile channel(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
-        QString text = channel.open(QIODevice::ReadOnly) ? QString::fromUtf8(channel.readAll()) : QString();
-        text += QStringLiteral(R"JS(
-;(function () {
-  var names = ["clickNewScore", "showpagecomment", "clickRelateNews", "opennewsinnews", "clickDouZaiMai",
-               "votesucess", "voteempty"];
-  var bridge = null;
-  var waiting = [];
-  var external = {};
-  names.forEach(function (name) {
-    external[name] = function () {
-      var args = Array.prototype.slice.call(arguments);
-      if (bridge) bridge[name].apply(bridge, args);
-      else waiting.push([name, args]);
-    };
-  });
-  try {
-    Object.defineProperty(window, "external", { value: Object.freeze(external), configurable: false, writable: false });
-  } catch (e) {
-    window.external = external;
-  }
-  if (typeof qt !== "undefined" && qt.webChannelTransport && typeof QWebChannel !== "undefined") {
-    new QWebChannel(qt.webChannelTransport, function (channel) {
-      bridge = channel.objects.external;
-      var calls = waiting;
-      waiting = [];
-      calls.forEach(function (call) { bridge[call[0]].apply(bridge, call[1]); });
-    });
-  }
-})();
-)JS");
-        return text;
-    }();
-    return source;
+    return {QStringLiteral("clickNewScore"), QStringLiteral("showpagecomment"), QStringLiteral("clickRelateNews"),
+            QStringLiteral("opennewsinnews"), QStringLiteral("clickDouZaiMai"), QStringLiteral("votesucess"),
+            QStringLiteral("voteempty")};
 }
 
 bool ArticleWebPage::showsArticlePage() const
@@ -165,22 +101,6 @@ void ArticleWebPage::runArticleScript(const QString& script, const std::function
         runJavaScript(guarded, QWebEngineScript::MainWorld, answer);
     else
         runJavaScript(guarded, QWebEngineScript::MainWorld);
-}
-
-void ArticleWebPage::openInBrowser(QWebEngineNewWindowRequest& request)
-{
-    // Only a reader's click opens a window: a script of the page or of an advert in one of its
-    // frames sends the browser nowhere. A window without an address has nothing to show.
-    const QUrl url = request.requestedUrl();
-    if (!request.isUserInitiated() || url.isEmpty())
-        return;
-    qInfo().noquote() << "new window:" << url.toString();
-    UrlOpener::open(url);
-}
-
-QWebEnginePage* ArticleWebPage::createWindow(WebWindowType)
-{
-    return nullptr;
 }
 
 ArticleWebView::ArticleWebView(QWidget* parent) : QWebEngineView(parent)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/web/BrowserLinksPage.h"
+
 #include <QPointer>
 #include <QUrl>
 #include <QVariant>
@@ -8,10 +10,7 @@
 
 #include <functional>
 
-class QWebEngineNewWindowRequest;
-
 class ArticlePane;
-class QWebChannel;
 
 // The object behind the page's window.external. It answers only while the page shows the
 // current article page; calls from any other page (an outside page loaded in the view, or a
@@ -41,7 +40,7 @@ private:
 
 // The article page: the bridge shim in the main frame, new windows sent to the browser, no
 // unknown schemes.
-class ArticleWebPage : public QWebEnginePage
+class ArticleWebPage : public BrowserLinksPage
 {
     Q_OBJECT
 
@@ -57,18 +56,11 @@ public:
     // article by a link gets none. The answer (when asked for) comes only from the article page.
     void runArticleScript(const QString& script, const std::function<void(const QVariant&)>& answer = {});
 
-    // The script that makes window.external in every main-frame document.
-    static QString shimSource();
-
-protected:
-    // No page of ours is made for a new window: the request goes to the browser or nowhere.
-    QWebEnginePage* createWindow(WebWindowType type) override;
+    // The names window.external answers on the article page.
+    static QStringList bridgeNames();
 
 private:
-    static void openInBrowser(QWebEngineNewWindowRequest& request);
-
     QUrl m_articleUrl;
-    QWebChannel* m_channel = nullptr;
 };
 
 // The view: no menu on the bare page; Copy asks the page for its selection.

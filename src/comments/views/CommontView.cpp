@@ -1,12 +1,15 @@
 #include "comments/views/CommontView.h"
 
 #include "comments/CommentPageLoader.h"
+#include "ui/web/BrowserLinksPage.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 
 CommontView::CommontView(QWidget* parent) : QWebEngineView(parent), m_loader(new CommentPageLoader(this))
 {
+    // The title links to the article on the web site in a new window: that is the browser.
+    setPage(new BrowserLinksPage(this));
     connect(m_loader, &CommentPageLoader::pageReady, this, [this](const QString& html) { setHtml(html); });
     connect(this, &QWebEngineView::loadFinished, this, &CommontView::commentPageShown);
 }

@@ -2,6 +2,8 @@
 
 #include "comments/HotCommentListModel.h"
 #include "foundation/GlobalValues.h"
+#include "ui/controls/ImageNamed.h"
+#include "ui/imageview/ListRowImages.h"
 
 #include <QListView>
 #include <QPainter>
@@ -21,7 +23,8 @@ public:
         const bool night = gThemeMode == 2;
         painter->save();
         painter->fillRect(option.rect, night ? QColor(0x26, 0x26, 0x26) : QColor(Qt::white));
-        const QRect area = option.rect.adjusted(12, 8, -12, -8);
+        // The commenter's avatar sits at the row's left (kAvatarRect); the texts beside it.
+        const QRect area = option.rect.adjusted(HotCommntTableViewController::kAvatarRect.right() + 1 + 10, 8, -12, -8);
         QFont bold = option.font;
         bold.setBold(true);
         painter->setFont(bold);
@@ -65,6 +68,13 @@ HotCommntTableViewController::HotCommntTableViewController(NewsListDataPtr newsL
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    new ListRowImages(m_list, HotCommentListModel::AvatarRole, kAvatarRect,
+                      imageNamed(QStringLiteral("userLandPad_headImage_no")).toImage(), SDLoadRetryFailed);
+    connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
+        m_model->markRead(index.row());
+        emit hotCommentChosen(QString::number(index.data(HotCommentListModel::NewsIdRole).toLongLong()),
+                              index.data(HotCommentListModel::NewsTitleRole).toString());
+    });
 }
 
 void HotCommntTableViewController::showByClick(bool byClick)

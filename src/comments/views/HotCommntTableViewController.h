@@ -2,17 +2,21 @@
 
 #include "foundation/models/NewsListData.h"
 
+#include <QRect>
 #include <QWidget>
 
 class HotCommentListModel;
 class QListView;
 
-// The list of the hot-comments channel: read-only rows with the article title, the comment, the
-// commenter and the support count.
+// The list of the hot-comments channel: read-only rows with the commenter's avatar, the article
+// title, the comment, the commenter and the support count; a click asks for the row's article.
 class HotCommntTableViewController : public QWidget
 {
     Q_OBJECT
 public:
+    // Where each row shows its commenter's avatar.
+    static constexpr QRect kAvatarRect{12, 10, 36, 36};
+
     explicit HotCommntTableViewController(NewsListDataPtr newsListData, QWidget* parent = nullptr);
     static HotCommntTableViewController* initWithNewsListData(NewsListDataPtr newsListData, QWidget* parent = nullptr)
     {
@@ -25,6 +29,10 @@ public:
 
     HotCommentListModel* model() const { return m_model; }
     QListView* listView() const { return m_list; }
+
+signals:
+    // A row was clicked: the article its comment belongs to.
+    void hotCommentChosen(const QString& newsId, const QString& newsTitle);
 
 private:
     HotCommentListModel* m_model;

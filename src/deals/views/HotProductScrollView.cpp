@@ -2,10 +2,62 @@
 
 #include "deals/HotProductListModel.h"
 
+#include "foundation/GlobalValues.h"
+#include "ui/controls/ImageNamed.h"
+#include "ui/imageview/ListRowImages.h"
+
 #include <QHBoxLayout>
 #include <QListView>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
+
+namespace {
+
+// The thumbnail at the row's left (kPictureRect), beside it the name on up to two lines, the
+// promotion and the store with the time. Read deals are grey.
+class DealRowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const bool night = gThemeMode == 2;
+        const bool read = index.data(HotProductListModel::ReadRole).toBool();
+        painter->save();
+        painter->fillRect(option.rect, night ? QColor(0x26, 0x26, 0x26) : QColor(Qt::white));
+        const QRect area = option.rect.adjusted(HotProductScrollView::kPictureRect.right() + 1 + 10, 8, -10, -8);
+        const QFontMetrics metrics(option.font);
+        const QColor ink = read ? QColor(0x99, 0x99, 0x99) : night ? QColor(0xd0, 0xd0, 0xd0) : QColor(0x22, 0x22, 0x22);
+        painter->setFont(option.font);
+        painter->setPen(ink);
+        painter->drawText(QRect(area.left(), area.top(), area.width(), 2 * metrics.height()),
+                          Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
+                          index.data(HotProductListModel::NameRole).toString());
+        const int bottomLine = area.bottom() - metrics.height() + 1;
+        painter->setPen(QColor(0xe4, 0x39, 0x3c));
+        painter->drawText(QRect(area.left(), bottomLine, area.width() / 2, metrics.height()), Qt::AlignLeft,
+                          metrics.elidedText(index.data(HotProductListModel::PromotionRole).toString(), Qt::ElideRight,
+                                             area.width() / 2));
+        painter->setPen(QColor(0x88, 0x88, 0x88));
+        const QString store = QStringLiteral("%1 %2").arg(index.data(HotProductListModel::StoreRole).toString(),
+                                                          index.data(HotProductListModel::TimeRole).toString().left(10));
+        painter->drawText(QRect(area.left() + area.width() / 2, bottomLine, area.width() / 2, metrics.height()),
+                          Qt::AlignRight, metrics.elidedText(store, Qt::ElideLeft, area.width() / 2));
+        painter->setPen(night ? QColor(0x33, 0x33, 0x33) : QColor(0xe5, 0xe5, 0xe5));
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
+    {
+        return {option.rect.width(), HotProductScrollView::kRowHeight};
+    }
+};
+
+}  // namespace
 
 HotProductScrollView::HotProductScrollView(QWidget* parent)
     : QWidget(parent), m_model(new HotProductListModel(this)), m_list(new QListView(this))
@@ -28,6 +80,9 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     layout->addWidget(m_list, 1);
     m_list->setModel(m_model);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setItemDelegate(new DealRowDelegate(m_list));
+    m_list->setUniformItemSizes(true);
+    new ListRowImages(m_list, HotProductListModel::PictureRole, kPictureRect, imageNamed(QStringLiteral("placeholder")).toImage());
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
         m_model->markRead(index.row());
         emit dealChosen(index.data(HotProductListModel::ProductIdRole).toString());

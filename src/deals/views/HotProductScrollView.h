@@ -1,17 +1,23 @@
 #pragma once
 
 #include <QList>
+#include <QRect>
 #include <QWidget>
 
 class HotProductListModel;
 class QListView;
 class QPushButton;
 
-// The deals view: a bar of category buttons over the selected category's deals.
+// The deals view: a bar of category buttons over the selected category's deals, each row with
+// its thumbnail; a click on a row chooses that deal.
 class HotProductScrollView : public QWidget
 {
     Q_OBJECT
 public:
+    static constexpr int kRowHeight = 70;
+    // Where each row shows its deal's thumbnail.
+    static constexpr QRect kPictureRect{10, 10, 70, 50};
+
     explicit HotProductScrollView(QWidget* parent = nullptr);
     static HotProductScrollView* init(QWidget* parent = nullptr) { return new HotProductScrollView(parent); }
 

@@ -1,11 +1,65 @@
 #include "deals/views/HotProductWebView.h"
 
 #include "deals/DealPageLoader.h"
+#include "deals/DealsApi.h"
+#include "platform/UrlOpener.h"
 
-HotProductWebView::HotProductWebView(QWidget* parent) : QWebEngineView(parent), m_loader(new DealPageLoader(this))
+#include <QWebEngineSettings>
+
+namespace {
+
+// The address the deal page is shown under: the page has no address of its own, and this one
+// tells it from anything else the view might hold.
+const QUrl& dealPageAddress()
 {
+    static const QUrl address(QStringLiteral("about:blank#tidwen-deal"));
+    return address;
+}
+
+}  // namespace
+
+HotProductBridge::HotProductBridge(HotProductWebPage* page) : QObject(page), m_page(page) {}
+
+void HotProductBridge::clickDouZaiMai(const QVariant& productId)
+{
+    const QString id = ExternalShim::textOf(productId);
+    if (m_page->showsDealPage() && DealsApi::isProductId(id))
+        emit m_page->douZaiMaiClicked(id);
+}
+
+HotProductWebPage::HotProductWebPage(QObject* parent) : BrowserLinksPage(parent)
+{
+    settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
+    ExternalShim::install(this, new HotProductBridge(this), {QStringLiteral("clickDouZaiMai")});
+}
+
+void HotProductWebPage::showDealHtml(const QString& html)
+{
+    setHtml(html, dealPageAddress());
+}
+
+bool HotProductWebPage::showsDealPage() const
+{
+    return url() == dealPageAddress();
+}
+
+bool HotProductWebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
+{
+    if (isMainFrame && type == NavigationTypeLinkClicked) {
+        UrlOpener::open(url);
+        return false;
+    }
+    return BrowserLinksPage::acceptNavigationRequest(url, type, isMainFrame);
+}
+
+HotProductWebView::HotProductWebView(QWidget* parent)
+    : QWebEngineView(parent), m_loader(new DealPageLoader(this)), m_page(new HotProductWebPage(this))
+{
+    setPage(m_page);
     setVisible(false);
-    connect(m_loader, &DealPageLoader::pageReady, this, [this](const QString& html) { setHtml(html); });
+    connect(m_loader, &DealPageLoader::pageReady, m_page, &HotProductWebPage::showDealHtml);
+    connect(m_page, &HotProductWebPage::douZaiMaiClicked, this, &HotProductWebView::clickDouZaiMai);
 }
 
 HotProductWebView::~HotProductWebView() = default;
@@ -18,6 +72,11 @@ void HotProductWebView::show(const QString& productId, bool byClick)
 const QStringList& HotProductWebView::recordHot() const
 {
     return m_loader->recordHot();
+}
+
+void HotProductWebView::removeRecordHot(const QString& productId)
+{
+    m_loader->removeRecordHot(productId);
 }
 
 HotProductModelPtr HotProductWebView::productModel() const
