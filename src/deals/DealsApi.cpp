@@ -73,11 +73,17 @@ QString page(const QString& body, int themeMode)
                ".promotion{color:#e4393c;margin:8px 0}.picture{max-width:100%;margin:8px 0}"
                ".detail{line-height:1.7}.buy{display:inline-block;margin:12px 0;padding:6px 18px;"
                "background:#e4393c;color:#fff;border-radius:4px;text-decoration:none}"
+               "#haizaimai h2{font-size:16px;margin:16px 0 4px}#haizaimai ul{list-style:none;margin:0;padding:0}"
+               "#haizaimai li{display:flex;align-items:center;padding:8px 0;border-bottom:1px solid %5;cursor:pointer}"
+               "#haizaimai .imgdiv img{width:80px;height:60px;object-fit:cover;margin-right:12px}"
+               "#haizaimai .titlediv a{display:block;margin-bottom:4px}#haizaimai .promotion{margin:0 8px 0 0}"
+               "#haizaimai .storedate{color:%3;font-size:12px}"
                "</style><script>function SetFontFamily(f){document.body.style.fontFamily=f;}</script></head>"
                "<body>%4</body></html>")
         .arg(night ? QStringLiteral("#1e1e1e") : QStringLiteral("#ffffff"),
              night ? QStringLiteral("#c8c8c8") : QStringLiteral("#222222"),
-             night ? QStringLiteral("#8a8a8a") : QStringLiteral("#888888"), body);
+             night ? QStringLiteral("#8a8a8a") : QStringLiteral("#888888"), body,
+             night ? QStringLiteral("#333333") : QStringLiteral("#eeeeee"));
 }
 
 }  // namespace

@@ -49,10 +49,8 @@ public:
         painter->restore();
     }
 
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
-    {
-        return {option.rect.width(), 120};
-    }
+    // No width of its own: the list gives each row the viewport's width, so nothing scrolls sideways.
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return {0, 120}; }
 };
 
 }  // namespace
@@ -68,6 +66,7 @@ HotCommntTableViewController::HotCommntTableViewController(NewsListDataPtr newsL
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     new ListRowImages(m_list, HotCommentListModel::AvatarRole, kAvatarRect,
                       imageNamed(QStringLiteral("userLandPad_headImage_no")).toImage(), SDLoadRetryFailed);
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {

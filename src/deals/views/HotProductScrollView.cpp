@@ -51,10 +51,8 @@ public:
         painter->restore();
     }
 
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
-    {
-        return {option.rect.width(), HotProductScrollView::kRowHeight};
-    }
+    // No width of its own: the list gives each row the viewport's width, so nothing scrolls sideways.
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return {0, HotProductScrollView::kRowHeight}; }
 };
 
 }  // namespace
@@ -82,6 +80,7 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setItemDelegate(new DealRowDelegate(m_list));
     m_list->setUniformItemSizes(true);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     new ListRowImages(m_list, HotProductListModel::PictureRole, kPictureRect, imageNamed(QStringLiteral("placeholder")).toImage());
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
         m_model->markRead(index.row());
