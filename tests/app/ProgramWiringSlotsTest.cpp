@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "ProgramSeams.h"
 
 #include "account/AccountShell.h"
 #include "app/settings/SettingsModel.h"
@@ -86,40 +87,13 @@ std::vector<Slot> programSlots(const AppDelegate& delegate, const std::type_info
     };
 }
 
-// Puts back what the wiring replaced, so the tests after this one see the process as it was.
-auto restoreSlots()
-{
-    auto urlOpener = UrlOpener::shared();
-    auto presenter = CommonFunction::setAlertPresenter(nullptr);
-    CommonFunction::setAlertPresenter(presenter);
-    auto appearance = AppearanceSource::current();
-    return qScopeGuard([=] {
-        UrlOpener::install(urlOpener);
-        CommonFunction::setAlertPresenter(presenter);
-        AppearanceSource::setCurrent(appearance);
-        PaneFactory::install(nullptr);
-        AccountWindowFactory::install(nullptr);
-        AccountShell::install(nullptr);
-        ArticlePaneLink::install(nullptr);
-        PushNewsFlag::install(nullptr);
-        ArticleAppDelegate::install(nullptr);
-        ArticleNeighbours::install(nullptr);
-        CommentsShell::install(nullptr);
-        DealPageBlocks::install(nullptr);
-        SettingsContext::install(nullptr);
-        ListADGoldCoinTask::install(nullptr);
-        ListColumnNeighbours::installHotCommentListMaker(nullptr);
-        ListColumnNeighbours::installDealsViewMaker(nullptr);
-    });
-}
-
 }  // namespace
 
 // The wiring main.cpp runs fills every slot a view or a lower folder asks for.
 TEST(ProgramWiringSlots, EverySlotIsFilledByTheProgramsOwnWiring)
 {
     auto restore = restoreProcessState();
-    auto restoreAll = restoreSlots();
+    auto restoreAll = restoreProgramSeams();
     const std::type_info& defaultNeighbours = defaultTypeOf<ArticleNeighbours>();
     const std::type_info& defaultArticleDelegate = defaultTypeOf<ArticleAppDelegate>();
     AppDelegate delegate;
@@ -138,7 +112,7 @@ TEST(ProgramWiringSlots, EverySlotIsFilledByTheProgramsOwnWiring)
 TEST(ProgramWiringSlots, TheListColumnMakersGiveTheirViews)
 {
     auto restore = restoreProcessState();
-    auto restoreAll = restoreSlots();
+    auto restoreAll = restoreProgramSeams();
     AppDelegate delegate;
     installProgramWiring(delegate);
 

@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "ProgramSeams.h"
 #include "TestEnvironment.h"
 
 #include "account/AccountShell.h"
@@ -14,31 +15,11 @@
 #include "platform/UrlOpener.h"
 #include "remoteconfig/ListADGoldCoinTask.h"
 
-namespace {
-
-void uninstallProgramSeams()
-{
-    UrlOpener::install(nullptr);
-    PaneFactory::install(nullptr);
-    AccountWindowFactory::install(nullptr);
-    AccountShell::install(nullptr);
-    ArticlePaneLink::install(nullptr);
-    PushNewsFlag::install(nullptr);
-    ArticleAppDelegate::install(nullptr);
-    ArticleNeighbours::install(nullptr);
-    CommentsShell::install(nullptr);
-    DealPageBlocks::install(nullptr);
-    SettingsContext::install(nullptr);
-    ListADGoldCoinTask::install(nullptr);
-}
-
-}  // namespace
-
 // Every seam the program installs answers through the delegate, and none calls back into itself.
 TEST(ProgramWiring, SeamsReachTheDelegateAndEndInTheirOwners)
 {
     auto restore = restoreProcessState();
-    auto uninstall = qScopeGuard(&uninstallProgramSeams);
+    auto uninstall = restoreProgramSeams();
     AppDelegate delegate;
     installProgramWiring(delegate);
     // The real window would bring the web engine up; the seams are what is looked at here.
@@ -82,7 +63,7 @@ TEST(ProgramWiring, ThePushTokenReachesTheDelegate)
     auto log = std::make_shared<CallLog>();
     auto service = std::make_shared<FakePushService>(log);
     PushService::install(service);
-    auto uninstall = qScopeGuard(&uninstallProgramSeams);
+    auto uninstall = restoreProgramSeams();
     AppDelegate delegate;
     installProgramWiring(delegate);
     auto login = std::make_shared<FakeAutomaticLogin>(log);
