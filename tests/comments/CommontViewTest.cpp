@@ -1,4 +1,5 @@
 #include "CommentsTestSupport.h"
+#include "RecordingUrlOpener.h"
 
 #include "comments/CommentFeedJsonp.h"
 #include "comments/CommentPageLoader.h"
@@ -8,8 +9,13 @@
 #include "comments/HotCommentListModel.h"
 
 #include "foundation/GlobalValues.h"
+#include "ui/imageview/ImageView.h"
+#include "ui/imageview/WebCache.h"
 
+#include <QApplication>
 #include <QListView>
+#include <QMouseEvent>
+#include <QScopeGuard>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWebEnginePage>
@@ -103,4 +109,63 @@ TEST_F(CommontViewPage, HotCommentListDrawsItsRows)
     EXPECT_EQ(list->listView()->viewport()->grab().toImage().pixelColor(blank), QColor(0x26, 0x26, 0x26));
     gThemeMode = theme;
     delete list;
+}
+
+// The page's title links to the article on the web site in a new window: the browser opens it.
+TEST_F(CommontViewPage, TheTitleLinkOpensInTheBrowser)
+{
+    auto browser = std::make_shared<RecordingUrlOpener>();
+    const std::shared_ptr<UrlOpener> previous = UrlOpener::shared();
+    UrlOpener::install(browser);
+    const auto restore = qScopeGuard([&] { UrlOpener::install(previous); });
+    m_server.route("GET", QUrl(CommentUrls::commentListUrl(kUrlCommentList, QStringLiteral("4321"))).path(),
+                   LoopbackReply::text(200, commentJsonp({commentObject(1, QStringLiteral("甲"), QStringLiteral("一"))})));
+    CommontView view;
+    view.resize(600, 500);
+    view.show();
+    SignalLog shown(&view, &CommontView::commentPageShown);
+    view.openNewsComment(QStringLiteral("4321"), QStringLiteral("文章"), QStringLiteral("http://www.tidwen.example/4321.htm"));
+    ASSERT_TRUE(waitUntil([&] { return !shown.isEmpty(); }, 15000));
+    ASSERT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('a[target=\"_blank\"]').length")).toInt(), 1);
+    evaluate(view, QStringLiteral("document.querySelector('a[target=\"_blank\"]').click()"));
+    ASSERT_TRUE(waitUntil([&] { return !browser->urls.isEmpty(); })) << "the title link reached no browser";
+    EXPECT_EQ(browser->urls, QList<QUrl>{QUrl(QStringLiteral("http://www.tidwen.example/4321.htm"))});
+    EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('#comments .comment').length")).toInt(), 1);
+}
+
+// A row asks for its article and is marked read; each row has its commenter's avatar view.
+TEST_F(CommontViewPage, HotCommentRowsAskForTheirArticleAndShowAvatars)
+{
+    auto channel = std::make_shared<NewsListData>();
+    channel->iListID = 153;
+    HotCommntTableViewController list(channel);
+    list.resize(320, 400);
+    list.model()->setComments(*HotCommentListModel::parse(
+        QJsonDocument(QJsonArray{commentObject(1, QStringLiteral("甲"), QStringLiteral("一")),
+                                 commentObject(2, QStringLiteral("乙"), QStringLiteral("二"))})
+            .toJson()));
+    list.show();
+    for (int row = 0; row < 2; ++row) {
+        QWidget* holder = list.listView()->indexWidget(list.model()->index(row, 0));
+        ImageView* avatar = holder ? holder->findChild<ImageView*>() : nullptr;
+        ASSERT_NE(avatar, nullptr) << "row " << row << " has no avatar view";
+        EXPECT_EQ(WebCache::sd_imageURL(avatar), list.model()->index(row, 0).data(HotCommentListModel::AvatarRole).toUrl());
+        EXPECT_EQ(avatar->geometry(), HotCommntTableViewController::kAvatarRect);
+    }
+    EXPECT_TRUE(list.model()->index(0, 0).data(HotCommentListModel::AvatarRole).toUrl().isValid());
+
+    SignalLog chosen(&list, &HotCommntTableViewController::hotCommentChosen);
+    const QModelIndex second = list.model()->index(1, 0);
+    const QPoint at = list.listView()->visualRect(second).center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, list.listView()->viewport()->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list.listView()->viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, list.listView()->viewport()->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(list.listView()->viewport(), &release);
+    ASSERT_EQ(chosen.size(), 1);
+    EXPECT_EQ(std::get<0>(chosen.last()), second.data(HotCommentListModel::NewsIdRole).toString());
+    EXPECT_EQ(std::get<1>(chosen.last()), second.data(HotCommentListModel::NewsTitleRole).toString());
+    EXPECT_TRUE(list.model()->comments().at(1)->isHaveRead);
+    EXPECT_FALSE(list.model()->comments().at(0)->isHaveRead);
 }
