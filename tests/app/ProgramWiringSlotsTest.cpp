@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 #include "ProgramSeams.h"
+#include "PushTestSupport.h"
 
 #include "account/AccountShell.h"
 #include "app/settings/SettingsModel.h"
@@ -130,4 +131,29 @@ TEST(ProgramWiringSlots, TheListColumnMakersGiveTheirViews)
     DealsColumnView* deals = ListColumnNeighbours::dealsViewMaker()(&column);
     ASSERT_NE(deals, nullptr);
     EXPECT_EQ(deals->dealsWidget()->parentWidget(), &column);
+}
+
+// The pane's deal page is the deals folder's: back's removal of the deal it leaves reaches the
+// page's own list of shown deals.
+TEST(ProgramWiringSlots, ThePanesDealPageDropsTheDealBackLeaves)
+{
+    auto restore = restoreProcessState();
+    auto restoreAll = restoreProgramSeams();
+    ShellServer shell;
+    shell.pointUrls({{39, QStringLiteral("/api/apps/detail")}, {54, QStringLiteral("/api/apps/douzaimai")}});
+    if (::testing::Test::HasFatalFailure())
+        return;
+    AppDelegate delegate;
+    installProgramWiring(delegate);
+
+    QWidget pane;
+    const std::unique_ptr<ArticleDealPage> page = ArticleNeighbours::instance()->makeDealPage(&pane);
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(page->widget(), nullptr);
+    for (const char* id : {"11", "12", "11", "12"})
+        page->show(QString::fromLatin1(id), true);
+    EXPECT_EQ(page->recordHot(), (QStringList{QStringLiteral("11"), QStringLiteral("12"), QStringLiteral("11"), QStringLiteral("12")}));
+    page->removeRecordHot(QStringLiteral("12"));
+    EXPECT_EQ(page->recordHot(), (QStringList{QStringLiteral("11"), QStringLiteral("11")}));
+    EXPECT_EQ(page->productModel()->pro_productid, QStringLiteral("12"));
 }

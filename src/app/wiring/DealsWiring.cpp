@@ -14,13 +14,6 @@
 
 namespace {
 
-// A list click starts a new back history in the pane, as a news row's click does.
-void emptyPaneHistory(const std::shared_ptr<ArticlePaneLink>& pane)
-{
-    if (pane)
-        pane->emptyRecordNewsAndHot();
-}
-
 // Puts the view into the holder, filling it.
 void fill(QWidget* holder, QWidget* view)
 {
@@ -37,17 +30,24 @@ public:
     explicit DealsColumn(QWidget* parent) : QWidget(parent), m_view(HotProductScrollView::init(this))
     {
         fill(this, m_view);
-        connect(m_view, &HotProductScrollView::dealChosen, this, [](const QString& productId) {
-            const auto pane = ArticlePaneLink::installed();
-            emptyPaneHistory(pane);
-            if (pane)
-                pane->showDealByClick(productId, true);
-        });
+        connect(m_view, &HotProductScrollView::dealChosen, this, &DealsColumn::openDeal);
     }
     QWidget* dealsWidget() override { return this; }
     void showLastSelectedIndex() override { m_view->showLastSelectedIndex(); }
 
 private:
+    // As a news row's click: the pane's back history starts again with this deal, so deals
+    // opened from its page go back to it and then no further.
+    void openDeal(const QString& productId)
+    {
+        RightViewController* pane = window()->findChild<RightViewController*>();
+        if (!pane)
+            return;
+        pane->recordNewsAndHot().clear();
+        pane->pane()->openHot(productId);
+        pane->setBackButtonVisible(pane->recordNewsAndHot().size() > 1);
+    }
+
     HotProductScrollView* m_view;
 };
 
@@ -68,7 +68,8 @@ public:
                     auto feed = std::make_shared<Feed>();
                     feed->guid = newsId;
                     feed->title = title;
-                    emptyPaneHistory(pane);
+                    // As a news row's click: the back history starts again with this article.
+                    pane->emptyRecordNewsAndHot();
                     pane->show(feed);
                 });
     }
