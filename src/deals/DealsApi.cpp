@@ -70,7 +70,9 @@ QString page(const QString& body, int themeMode)
                "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"
                "body{margin:0;padding:16px 20px;background:%1;color:%2;font-size:15px}"
                "h1{font-size:20px;margin:0 0 8px}.meta{color:%3;font-size:12px;margin-bottom:12px}"
-               ".promotion{color:#e4393c;margin:8px 0}.picture{max-width:100%;margin:8px 0}"
+               ".promotion{color:#e4393c;margin:8px 0}"
+               // The picture's box is fixed, so nothing below it moves when it arrives.
+               ".picture{display:block;width:240px;height:240px;max-width:100%;object-fit:contain;margin:8px 0}"
                ".detail{line-height:1.7}.buy{display:inline-block;margin:12px 0;padding:6px 18px;"
                "background:#e4393c;color:#fff;border-radius:4px;text-decoration:none}"
                "#haizaimai h2{font-size:16px;margin:16px 0 4px}#haizaimai ul{list-style:none;margin:0;padding:0}"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WebClick.h"
+
 #include "ArticleTestSupport.h"
 #include "TestEnvironment.h"
 
@@ -68,23 +70,7 @@ protected:
     static QString HtmlTextLiteral(const QString& text) { return QStringLiteral("'") + text + QStringLiteral("'"); }
     qsizetype historySize() { return view->recordNewsAndHot().size(); }
     // A real mouse click (a user gesture, unlike a script's click()) in the middle of the element.
-    bool clickElement(const QString& selector)
-    {
-        const QVariantList centre = runScript(*view, QStringLiteral("(function(){var r=document.querySelector(%1)"
-                                                                    ".getBoundingClientRect();return [r.left+r.width/2,r.top+r.height/2];})()")
-                                                         .arg(HtmlTextLiteral(selector)))
-                                        .toList();
-        QWidget* target = view->webView()->focusProxy();
-        if (centre.size() != 2 || !target)
-            return false;
-        const QPointF point(centre.at(0).toDouble(), centre.at(1).toDouble());
-        const QPointF global = target->mapToGlobal(point);
-        QMouseEvent press(QEvent::MouseButtonPress, point, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, point, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(target, &press);
-        QCoreApplication::sendEvent(target, &release);
-        return true;
-    }
+    bool clickElement(const QString& selector) { return ::clickElement(view->webView(), selector); }
 
     std::unique_ptr<RightViewController> view;
 };

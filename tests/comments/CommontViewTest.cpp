@@ -1,5 +1,6 @@
 #include "CommentsTestSupport.h"
 #include "RecordingUrlOpener.h"
+#include "WebClick.h"
 
 #include "comments/CommentFeedJsonp.h"
 #include "comments/CommentPageLoader.h"
@@ -127,7 +128,7 @@ TEST_F(CommontViewPage, TheTitleLinkOpensInTheBrowser)
     view.openNewsComment(QStringLiteral("4321"), QStringLiteral("文章"), QStringLiteral("http://www.tidwen.example/4321.htm"));
     ASSERT_TRUE(waitUntil([&] { return !shown.isEmpty(); }, 15000));
     ASSERT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('a[target=\"_blank\"]').length")).toInt(), 1);
-    evaluate(view, QStringLiteral("document.querySelector('a[target=\"_blank\"]').click()"));
+    ASSERT_TRUE(clickElement(&view, QStringLiteral("a[target=\"_blank\"]")));
     ASSERT_TRUE(waitUntil([&] { return !browser->urls.isEmpty(); })) << "the title link reached no browser";
     EXPECT_EQ(browser->urls, QList<QUrl>{QUrl(QStringLiteral("http://www.tidwen.example/4321.htm"))});
     EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('#comments .comment').length")).toInt(), 1);

@@ -1,5 +1,6 @@
 #include "../comments/CommentsTestSupport.h"
 #include "RecordingUrlOpener.h"
+#include "WebClick.h"
 
 #include "deals/DealPageBlocks.h"
 #include "deals/DealPageLoader.h"
@@ -289,16 +290,20 @@ TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBro
     EXPECT_EQ(std::get<0>(chosen.last()), QStringLiteral("1234567"));
 
     // The buy link opens a new window: the browser gets its address, the page stays.
-    evaluate(view, QStringLiteral("document.querySelector('a.buy').click()"));
+    ASSERT_TRUE(clickElement(&view, QStringLiteral("a.buy")));
     ASSERT_TRUE(waitUntil([&] { return browser->urls.size() == 1; })) << "the buy link reached no browser";
     EXPECT_EQ(browser->urls.first(), QUrl(QStringLiteral("http://www.tidwen.example/deal/77.htm")));
     // A plain link clicked on the page goes there too; a file address goes nowhere.
     evaluate(view, QStringLiteral("var a=document.createElement('a');a.href='http://example.test/p';a.id='plain';"
-                                  "document.body.appendChild(a);a.click()"));
+                                  "a.textContent='plain';document.body.prepend(a)"));
+    ASSERT_TRUE(clickElement(&view, QStringLiteral("#plain")));
     ASSERT_TRUE(waitUntil([&] { return browser->urls.size() == 2; })) << "the clicked link reached no browser";
     EXPECT_EQ(browser->urls.last(), QUrl(QStringLiteral("http://example.test/p")));
     evaluate(view, QStringLiteral("var f=document.createElement('a');f.href='file:///etc/passwd';f.target='_blank';"
-                                  "document.body.appendChild(f);f.click()"));
+                                  "f.id='file';f.textContent='file';document.body.prepend(f)"));
+    ASSERT_TRUE(clickElement(&view, QStringLiteral("#file")));
+    // A script's own window goes nowhere: only a reader's click opens one.
+    evaluate(view, QStringLiteral("window.open('http://example.test/popup')"));
     EXPECT_EQ(evaluate(view, QStringLiteral("(document.getElementById('title')||{}).textContent")).toString(), QStringLiteral("耳机"));
 
     // Another document in the same view has the shim too, but its calls are dropped. The bridge's

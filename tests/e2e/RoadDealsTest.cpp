@@ -6,6 +6,7 @@
 
 #include "RecordingUrlOpener.h"
 #include "TestEnvironment.h"
+#include "WebClick.h"
 #include "app/views/LeftBarButton.h"
 #include "app/views/LeftViewController.h"
 #include "article/views/ArticleWebPage.h"
@@ -240,7 +241,7 @@ TEST_F(RoadDeals, DealsColumnCategoryDealPageAlsoBuyingAndBack)
     const std::shared_ptr<UrlOpener> previous = UrlOpener::shared();
     UrlOpener::install(browser);
     const auto restoreOpener = qScopeGuard([&] { UrlOpener::install(previous); });
-    dealText(QStringLiteral("document.querySelector('a.buy').click(),''"));
+    ASSERT_TRUE(clickElement(dealPage(), QStringLiteral("a.buy")));
     ASSERT_TRUE(waitUntil([&] { return !browser->urls.isEmpty(); }, 10000)) << "the buy link reached no browser";
     EXPECT_EQ(browser->urls.first(), QUrl(QStringLiteral("http://www.tidwen.example/deal/%1.htm").arg(chosenId)));
     EXPECT_EQ(dealTitle(), chosenName);
@@ -262,6 +263,9 @@ TEST_F(RoadDeals, HotCommentChannelShowsItsRowsAndOpensTheirArticles)
 {
     CenterViewController* column = listColumn();
     ASSERT_NE(column, nullptr);
+    ASSERT_NE(leftBar(), nullptr);
+    clickWidget(leftBar()->newsItem());
+    ASSERT_TRUE(waitUntil([&] { return column->centerScrollV()->isVisible(); })) << "the news lists do not show";
     CustomButton* tab = nullptr;
     for (CustomButton* button : column->tabButtons()) {
         if (button->text() == QStringLiteral("上热评"))
