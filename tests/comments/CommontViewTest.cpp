@@ -30,6 +30,18 @@ protected:
         LoopbackStoreTest::SetUp();
         pointUrls({{23, m_server.url(QStringLiteral("/json/commentlist")).toString()}});
     }
+    // Serves the comments of article 4321 and opens its comment page in the view, shown; true
+    // once the page is in the view.
+    bool openArticleComments(CommontView& view, const QJsonArray& comments)
+    {
+        m_server.route("GET", QUrl(CommentUrls::commentListUrl(kUrlCommentList, QStringLiteral("4321"))).path(),
+                       LoopbackReply::text(200, commentJsonp(comments)));
+        view.resize(600, 500);
+        view.show();
+        SignalLog shown(&view, &CommontView::commentPageShown);
+        view.openNewsComment(QStringLiteral("4321"), QStringLiteral("文章"), QStringLiteral("http://www.tidwen.example/4321.htm"));
+        return waitUntil([&] { return !shown.isEmpty(); }, 15000);
+    }
     LoopbackHttpServer m_server;
 };
 
@@ -38,14 +50,8 @@ TEST_F(CommontViewPage, RowsAreTheCommentsServedAndMarkupShowsAsText)
     const QJsonArray comments{commentObject(1, QStringLiteral("甲"), QStringLiteral("第一")),
                               commentObject(2, QStringLiteral("乙"), QStringLiteral("<script>document.title='x'</script>")),
                               commentObject(3, QStringLiteral("<i>丙</i>"), QStringLiteral("第三"))};
-    m_server.route("GET", QUrl(CommentUrls::commentListUrl(kUrlCommentList, QStringLiteral("4321"))).path(),
-                   LoopbackReply::text(200, commentJsonp(comments)));
     CommontView view;
-    view.resize(600, 500);
-    view.show();
-    SignalLog shown(&view, &CommontView::commentPageShown);
-    view.openNewsComment(QStringLiteral("4321"), QStringLiteral("文章"), QStringLiteral("http://www.tidwen.example/4321.htm"));
-    ASSERT_TRUE(waitUntil([&] { return !shown.isEmpty(); }, 15000));
+    ASSERT_TRUE(openArticleComments(view, comments));
 
     EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('#comments .comment').length")).toInt(), 3);
     EXPECT_EQ(evaluate(view, QStringLiteral("Array.from(document.querySelectorAll('.comment .name')).map(e => e.textContent).join('|')"))
@@ -119,14 +125,8 @@ TEST_F(CommontViewPage, TheTitleLinkOpensInTheBrowser)
     const std::shared_ptr<UrlOpener> previous = UrlOpener::shared();
     UrlOpener::install(browser);
     const auto restore = qScopeGuard([&] { UrlOpener::install(previous); });
-    m_server.route("GET", QUrl(CommentUrls::commentListUrl(kUrlCommentList, QStringLiteral("4321"))).path(),
-                   LoopbackReply::text(200, commentJsonp({commentObject(1, QStringLiteral("甲"), QStringLiteral("一"))})));
     CommontView view;
-    view.resize(600, 500);
-    view.show();
-    SignalLog shown(&view, &CommontView::commentPageShown);
-    view.openNewsComment(QStringLiteral("4321"), QStringLiteral("文章"), QStringLiteral("http://www.tidwen.example/4321.htm"));
-    ASSERT_TRUE(waitUntil([&] { return !shown.isEmpty(); }, 15000));
+    ASSERT_TRUE(openArticleComments(view, {commentObject(1, QStringLiteral("甲"), QStringLiteral("一"))}));
     ASSERT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('a[target=\"_blank\"]').length")).toInt(), 1);
     ASSERT_TRUE(clickElement(&view, QStringLiteral("a[target=\"_blank\"]")));
     ASSERT_TRUE(waitUntil([&] { return !browser->urls.isEmpty(); })) << "the title link reached no browser";
