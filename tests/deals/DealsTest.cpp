@@ -279,14 +279,21 @@ TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBro
     view.resize(600, 500);
     view.QWebEngineView::show();
     SignalLog chosen(&view, &HotProductWebView::clickDouZaiMai);
+    int finished = 0;
+    QObject::connect(view.loader(), &DealPageLoader::detailFinished, &view, [&](bool) { ++finished; });
+    // Each reply puts a new page into the view: a row is clicked once both are in.
+    const auto settled = [&](int details) {
+        return waitUntil([&] {
+            return finished == details && evaluate(view, QStringLiteral("document.querySelectorAll('li').length")).toInt() == 2;
+        }, 15000);
+    };
     view.show(QStringLiteral("77"), true);
-    ASSERT_TRUE(waitUntil([&] { return evaluate(view, QStringLiteral("document.querySelectorAll('li').length")).toInt() == 2; }, 10000))
-        << "the rows did not reach the page";
+    ASSERT_TRUE(settled(1)) << "the rows did not reach the page";
     EXPECT_EQ(evaluate(view, QStringLiteral("Object.keys(window.external).join(',')")).toString(), QStringLiteral("clickDouZaiMai"));
 
     // A row: the deal it names, as digits (a large id is not written as a float).
     evaluate(view, QStringLiteral("document.getElementById('row1234567').click()"));
-    ASSERT_TRUE(waitUntil([&] { return chosen.size() == 1; })) << "the row's call was not answered";
+    ASSERT_TRUE(waitUntil([&] { return chosen.size() == 1; }, 10000)) << "the row's call was not answered";
     EXPECT_EQ(std::get<0>(chosen.last()), QStringLiteral("1234567"));
 
     // The buy link opens a new window: the browser gets its address, the page stays.
@@ -315,9 +322,9 @@ TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBro
     ASSERT_FALSE(view.dealPage()->showsDealPage());
     evaluate(view, QStringLiteral("window.external.clickDouZaiMai(5)"));
     view.show(QStringLiteral("77"), true);
-    ASSERT_TRUE(waitUntil([&] { return evaluate(view, QStringLiteral("document.querySelectorAll('li').length")).toInt() == 2; }, 10000));
+    ASSERT_TRUE(settled(2));
     evaluate(view, QStringLiteral("document.getElementById('row88').click()"));
-    ASSERT_TRUE(waitUntil([&] { return chosen.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return chosen.size() == 2; }, 10000));
     EXPECT_EQ(std::get<0>(chosen.last()), QStringLiteral("88"));
     EXPECT_EQ(browser->urls.size(), 2) << "the file address reached the browser";
 
