@@ -3,6 +3,7 @@
 #include "article/HtmlText.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/xml/TBXML.h"
+#include "foundation/xml/XMLText.h"
 #include "platform/NSStringValues.h"
 
 #include <algorithm>
@@ -125,8 +126,8 @@ std::optional<QVariantMap> CommentHtmlManager::parseVoteDocument(const QByteArra
         TBXMLElement* element = TBXML::childElementNamed(QLatin1String(name), root);
         if (!element)
             return std::nullopt;
-        const QString value = TBXML::textForElement(element);
-        return value.isNull() ? QStringLiteral("") : value;
+        // The page escapes what it shows: references are decoded here, once.
+        return XMLText::displayText(element->text);
     };
     if (const auto value = text("title"))
         vote.insert(QStringLiteral("title"), *value);
@@ -146,7 +147,7 @@ std::optional<QVariantMap> CommentHtmlManager::parseVoteDocument(const QByteArra
              item = TBXML::nextSiblingNamed(QStringLiteral("item"), item)) {
             QVariantMap entry;
             if (TBXMLElement* t = TBXML::childElementNamed(QStringLiteral("t"), item))
-                entry.insert(QStringLiteral("tag"), TBXML::textForElement(t));
+                entry.insert(QStringLiteral("tag"), XMLText::displayText(t->text));
             if (TBXMLElement* c = TBXML::childElementNamed(QStringLiteral("c"), item))
                 entry.insert(QStringLiteral("count"), static_cast<qlonglong>(NSStringValues::integerValue(TBXML::textForElement(c))));
             if (TBXMLElement* i = TBXML::childElementNamed(QStringLiteral("i"), item))

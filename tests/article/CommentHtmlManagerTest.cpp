@@ -122,6 +122,21 @@ TEST(CommentHtmlManager, VoteShares)
     }
 }
 
+TEST(CommentHtmlManager, VoteTextsShowTheirReferencesDecodedAndStillEscaped)
+{
+    const QByteArray xml = "<vote><title>A&amp;B &#x4E2D;</title><total>1</total><votetype>1</votetype><voted>false</voted>"
+                           "<items><item><t>&lt;b&gt;\xff&#20013;</t><c>1</c><i>3</i></item></items></vote>";
+    const auto vote = CommentHtmlManager::parseVoteDocument(xml);
+    ASSERT_TRUE(vote);
+    EXPECT_EQ(vote->value(QStringLiteral("title")).toString(), QStringLiteral("A&B 中"));
+    const QString tag = vote->value(QStringLiteral("items")).toList().value(0).toMap().value(QStringLiteral("tag")).toString();
+    EXPECT_EQ(tag, QStringLiteral("<b>\uFFFD中"));
+    const QString html = CommentHtmlManager::GetNewsPageVoteBody(*vote, QStringLiteral("77"));
+    EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"titlediv\">A&amp;B 中</div>"))) << qPrintable(html);
+    EXPECT_TRUE(html.contains(QStringLiteral("&lt;b&gt;"))) << "the tag's text became markup: " << qPrintable(html);
+    EXPECT_FALSE(html.contains(QStringLiteral("<b>")));
+}
+
 TEST(CommentHtmlManager, VoteFormsAndDocument)
 {
     const QByteArray xml = "<vote><title>选哪个</title><total>0</total><votetype>2</votetype><voted>False</voted>"
