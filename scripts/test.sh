@@ -12,7 +12,7 @@ export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
 
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DTIDWEN_TESTS=OFF -DTIDWEN_APP=OFF >/dev/null
+  -DTIDWEN_TESTS=OFF -DTIDWEN_APP=ON >/dev/null
 cmake --build build/bench -j "$jobs"
 for bench in build/bench/bench/*_bench; do
   [ -x "$bench" ] || continue

@@ -167,6 +167,8 @@ void RightViewController::pageLoadFinished(bool)
 {
     // Only the article page on screen counts: the blank page's end must not let a block in.
     if (m_page->showsArticlePage()) {
+        // A diagnostic line per article page: start-up and memory are timed by it.
+        qInfo("tidwen: article page loaded");
         m_isClearingContent = false;
         m_pane->pageLoadFinished();
     }

@@ -255,6 +255,17 @@ void CenterTableView::resizeEvent(QResizeEvent* event)
         m_errorView->setGeometry(rect());
 }
 
+void CenterTableView::paintEvent(QPaintEvent* event)
+{
+    QListView::paintEvent(event);
+    // One diagnostic line when the first list with rows reaches the screen: start-up is timed by it.
+    static bool logged = false;
+    if (!logged && m_model->rowCount() > 0) {
+        logged = true;
+        qInfo("tidwen: first list painted");
+    }
+}
+
 void CenterTableView::replaceStrip()
 {
     // The view deletes index widgets on a reset; a new strip (and timer) stands in row 0.
