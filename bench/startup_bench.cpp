@@ -31,7 +31,6 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -59,6 +58,21 @@ double secondsSince(Clock::time_point start)
 
 // ---- the process tree ----
 
+// The whole of a small file, "" when it cannot be read (a process of the tree may end meanwhile).
+std::string readSmallFile(const std::string& path)
+{
+    std::string text;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<size_t>(got));
+    close(fd);
+    return text;
+}
+
 std::map<pid_t, pid_t> parentsOfAll()
 {
     std::map<pid_t, pid_t> parents;
@@ -69,8 +83,7 @@ std::map<pid_t, pid_t> parentsOfAll()
         const pid_t pid = proc.fileName().toInt(&number);
         if (!number)
             continue;
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const std::string text = readSmallFile("/proc/" + std::to_string(pid) + "/stat");
         const size_t close = text.rfind(')');
         if (close == std::string::npos)
             continue;
@@ -103,8 +116,7 @@ double treeCpuSeconds(pid_t root)
     static const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
     double total = 0;
     for (pid_t pid : processTree(root)) {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const std::string text = readSmallFile("/proc/" + std::to_string(pid) + "/stat");
         const size_t close = text.rfind(')');
         if (close == std::string::npos)
             continue;
@@ -130,10 +142,8 @@ double treeRunSeconds(pid_t root)
         QDirIterator tasks(QStringLiteral("/proc/%1/task").arg(pid), QDir::Dirs | QDir::NoDotAndDotDot);
         while (tasks.hasNext()) {
             tasks.next();
-            std::ifstream schedstat((tasks.filePath() + QStringLiteral("/schedstat")).toStdString());
-            double ns = 0;
-            if (schedstat >> ns)
-                total += ns / 1e9;
+            const std::string schedstat = readSmallFile((tasks.filePath() + QStringLiteral("/schedstat")).toStdString());
+            total += std::strtod(schedstat.c_str(), nullptr) / 1e9;
         }
     }
     return total;
@@ -143,14 +153,10 @@ double treePssMiB(pid_t root)
 {
     double kib = 0;
     for (pid_t pid : processTree(root)) {
-        std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
-        std::string line;
-        while (std::getline(rollup, line)) {
-            if (line.rfind("Pss:", 0) == 0) {
-                kib += std::strtod(line.c_str() + 4, nullptr);
-                break;
-            }
-        }
+        const std::string rollup = readSmallFile("/proc/" + std::to_string(pid) + "/smaps_rollup");
+        const size_t at = rollup.find("\nPss:");
+        if (at != std::string::npos)
+            kib += std::strtod(rollup.c_str() + at + 5, nullptr);
     }
     return kib / 1024.0;
 }
@@ -381,12 +387,6 @@ struct Standin
     std::string proxy, ca, spki;
 };
 
-std::string readTextFile(const std::string& path)
-{
-    std::ifstream file(path);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
 std::string valueOf(const std::string& text, const std::string& key)
 {
     const size_t at = text.find(key + "=");
@@ -407,7 +407,7 @@ std::optional<Standin> startStandin(const std::string& work)
         std::map<std::string, std::string>{}, true);
     const auto deadline = Clock::now() + std::chrono::seconds(15);
     std::string text;
-    while (Clock::now() < deadline && (text = readTextFile(ready)).find("spki=") == std::string::npos)
+    while (Clock::now() < deadline && (text = readSmallFile(ready)).find("spki=") == std::string::npos)
         standin.process->idle(0.1);
     if (text.find("spki=") == std::string::npos)
         return std::nullopt;
@@ -511,7 +511,8 @@ std::string writeFirstArticlePage(const std::string& home, const std::string& fo
 {
     QString first;
     QDateTime firstTime;
-    QDirIterator files(QString::fromStdString(home), {QStringLiteral("*_1.xml")}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator files(QString::fromStdString(home), {QStringLiteral("*_1.xml")}, QDir::Files | QDir::Hidden,
+                      QDirIterator::Subdirectories);
     while (files.hasNext()) {
         const QString path = files.next();
         const QDateTime time = QFileInfo(path).lastModified();
