@@ -225,6 +225,7 @@ TEST(DJActivityIndicatorTest, FinsIdleOneTickAndFadeOut)
     EXPECT_NEAR(grey(image, 24, 9), 217, 3) << "idle fins at alpha 0.15";
     EXPECT_NEAR(grey(image, 24, 39), 217, 3);
 
+    spinner.show();
     spinner.startAnimation();
     EXPECT_TRUE(spinner.timerActive());
     spinner.updateFrame();
@@ -243,6 +244,28 @@ TEST(DJActivityIndicatorTest, FinsIdleOneTickAndFadeOut)
     }
     EXPECT_EQ(ticks, 12);
     EXPECT_FALSE(spinner.timerActive());
+}
+
+// A spinner nobody sees (a list not shown, for one) turns on, but its timer runs only on screen.
+TEST(DJActivityIndicatorTest, TimerRunsOnlyWhileOnScreen)
+{
+    QWidget page;
+    auto* spinner = new DJActivityIndicator(&page);
+    spinner->startAnimation();
+    EXPECT_TRUE(spinner->isAnimating());
+    EXPECT_FALSE(spinner->timerActive()) << "started off screen";
+    page.show();
+    EXPECT_TRUE(spinner->timerActive()) << "its page shown";
+    page.hide();
+    EXPECT_FALSE(spinner->timerActive()) << "its page hidden";
+    EXPECT_TRUE(spinner->isAnimating());
+    page.show();
+    spinner->stopAnimation();
+    for (int tick = 0; tick < 100 && spinner->isAnimating(); ++tick)
+        spinner->updateFrame();
+    page.hide();
+    page.show();
+    EXPECT_FALSE(spinner->timerActive()) << "a stopped spinner stays stopped when shown again";
 }
 
 TEST(DJActivityIndicatorTest, StartWhileFadingRestarts)

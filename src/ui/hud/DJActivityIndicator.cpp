@@ -46,7 +46,21 @@ void DJActivityIndicator::actuallyStartAnimation()
     m_isAnimating = true;
     m_isFadingOut = false;
     m_position = 1;
-    m_animationTimer.start();
+    if (isVisible())
+        m_animationTimer.start();
+}
+
+void DJActivityIndicator::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_isAnimating)
+        m_animationTimer.start();
+}
+
+void DJActivityIndicator::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    m_animationTimer.stop();
 }
 
 void DJActivityIndicator::actuallyStopAnimation()

@@ -37,6 +37,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A spinner off screen (its list not shown, its window hidden) keeps its state but not its
+    // timer: nothing wakes the program for frames nobody sees.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     int m_position = 0;
