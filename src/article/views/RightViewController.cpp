@@ -117,18 +117,6 @@ void RightViewController::viewDidLoad()
         make.height().equalTo(12);
     });
 
-    m_hotProductView = ArticleNeighbours::instance()->makeDealPage(this);
-    if (m_hotProductView && m_hotProductView->widget()) {
-        QWidget* deal = m_hotProductView->widget();
-        mas_makeConstraints(deal, [this](MASConstraintMaker& make) {
-            make.left().equalTo(mas_left(this));
-            make.right().equalTo(mas_right(this));
-            make.top().equalTo(mas_bottom(m_topWhiteBar));
-            make.bottom().equalTo(mas_top(m_toolBar));
-        });
-        deal->hide();
-    }
-
     m_logoView = new DJActivityIndicator(this);
     m_logoView->setGeometry(0, 0, 50, 50);
     m_logoView->hide();
@@ -260,15 +248,38 @@ void RightViewController::showArticlePage()
         m_hotProductView->widget()->hide();
 }
 
+// The deal page is a web view of its own: it is made when a deal is first shown, not with the
+// pane, so that start-up makes only the article's view.
+ArticleDealPage* RightViewController::dealPage()
+{
+    if (!m_hotProductView) {
+        m_hotProductView = ArticleNeighbours::instance()->makeDealPage(this);
+        if (m_hotProductView && m_hotProductView->widget()) {
+            QWidget* deal = m_hotProductView->widget();
+            deal->hide();
+            mas_makeConstraints(deal, [this](MASConstraintMaker& make) {
+                make.left().equalTo(mas_left(this));
+                make.right().equalTo(mas_right(this));
+                make.top().equalTo(mas_bottom(m_topWhiteBar));
+                make.bottom().equalTo(mas_top(m_toolBar));
+            });
+            // Above the article's view, as when it was made with the pane; the spinner and tips stay on top.
+            deal->stackUnder(m_logoView);
+        }
+    }
+    return m_hotProductView.get();
+}
+
 void RightViewController::showDealPage(const QString& dealId)
 {
-    if (m_hotProductView && !dealId.isEmpty())
-        m_hotProductView->show(dealId, true);
+    ArticleDealPage* deal = dealPage();
+    if (deal && !dealId.isEmpty())
+        deal->show(dealId, true);
     m_webView->hide();
     if (m_commentView && m_commentView->widget())
         m_commentView->widget()->hide();
-    if (m_hotProductView && m_hotProductView->widget())
-        m_hotProductView->widget()->show();
+    if (deal && deal->widget())
+        deal->widget()->show();
     m_toolBar->changForHotProduct();
 }
 
@@ -281,8 +292,8 @@ void RightViewController::showDealByClick(const QString& productId, bool byClick
 {
     if (!ArticleIds::isDealId(productId))
         return;
-    if (m_hotProductView)
-        m_hotProductView->show(productId, byClick);
+    if (ArticleDealPage* deal = dealPage())
+        deal->show(productId, byClick);
     showHotProductAndhideSelf();
 }
 

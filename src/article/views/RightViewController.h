@@ -95,6 +95,7 @@ protected:
 
 private:
     void viewDidLoad();
+    ArticleDealPage* dealPage();
     bool commentPageShowing() const;
     bool dealPageShowing() const;
     void pageLoadFinished(bool ok);
