@@ -7,12 +7,14 @@
 #include "networking/AFNetworkReachabilityManager.h"
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
 #include "platform/PushService.h"
 
 #include <QDebug>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <exception>
 
@@ -46,6 +48,7 @@ AppDelegate::AppDelegate()
 
 AppDelegate::~AppDelegate()
 {
+    NotificationCenter::defaultCenter().removeObserver(this);
     if (gSharedDelegate == this)
         gSharedDelegate = nullptr;
     // The window goes before the services it may still call.
@@ -110,9 +113,10 @@ void AppDelegate::applicationDidFinishLaunching()
     // 3. The start-up switches.
     initGlobalVar();
 
-    // 4. The remote configuration: the cached one now, a fresh one in the background.
+    // 4. The remote configuration: the cached one now (the first list's ads); the fresh one is
+    // asked for once the first screen is up.
     if (m_remoteConfiguration)
-        m_remoteConfiguration->reloadADInfo();
+        m_remoteConfiguration->applyCachedConfiguration();
     else
         missing("the remote configuration manager");
 
@@ -127,6 +131,14 @@ void AppDelegate::applicationDidFinishLaunching()
     const std::optional<QVariantMap> payload = push->launchUserNotificationPayload();
     if (payload.has_value())
         m_isPushNews = !payload->isEmpty();
+
+    // What waits for the first screen; a list painted while the window is made counts too.
+    m_afterFirstScreen = [this] { finishLaunchingAfterFirstScreen(); };
+    NotificationCenter::defaultCenter().addObserver(this, QLatin1String(kFirstListPainted), nullptr,
+                                                    [this](const Notification&) {
+                                                        // Not inside the list's paint: once it is done.
+                                                        QTimer::singleShot(0, this, &AppDelegate::firstScreenShown);
+                                                    });
 
     // 7. The main window.
     if (MainWindowHost* window = MainWindowController())
@@ -147,6 +159,26 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 
     // 10. There is no Touch Bar here.
+
+    // Without a list to show (offline, nothing cached) the rest still runs, a little later.
+    QTimer::singleShot(kFirstScreenWaitMs, this, &AppDelegate::firstScreenShown);
+}
+
+void AppDelegate::firstScreenShown()
+{
+    NotificationCenter::defaultCenter().removeObserver(this, QLatin1String(kFirstListPainted));
+    if (!m_afterFirstScreen)
+        return;
+    const std::function<void()> work = std::move(m_afterFirstScreen);
+    m_afterFirstScreen = nullptr;
+    work();
+}
+
+void AppDelegate::finishLaunchingAfterFirstScreen()
+{
+    // 4, the second half: the configuration's refresh in the background.
+    if (m_remoteConfiguration)
+        m_remoteConfiguration->reloadADInfo();
 
     // 11. The launch report.
     if (m_launchReporter)

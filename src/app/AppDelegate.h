@@ -49,6 +49,13 @@ public:
 
     // The start-up sequence; main queues it to run once the event loop starts.
     void applicationDidFinishLaunching();
+    // Start-up's steps that the first screen does not show (the configuration refresh, the launch
+    // report, the location lookup and the automatic login) wait for the first list on screen: the
+    // list posts kFirstListPainted. Without a list they run kFirstScreenWaitMs after the window
+    // shows. Each runs once.
+    void firstScreenShown();
+    static constexpr auto kFirstListPainted = "firstListPainted";
+    static constexpr int kFirstScreenWaitMs = 3000;
 
     // Closing the main window ends the process.
     static bool applicationShouldTerminateAfterLastWindowClosed() { return true; }
@@ -92,6 +99,7 @@ signals:
     void automaticLoginEnded();
 
 private:
+    void finishLaunchingAfterFirstScreen();
     // Step 13: one automatic login on the shell's one-thread queue.
     void startAutomaticLogin();
     // The login's outcome, on the main thread.
@@ -103,6 +111,7 @@ private:
     bool m_buildingMainWindow = false;
     // Work that asked for the window while it was being made, in the order asked.
     QList<std::function<void(MainWindowHost&)>> m_afterMainWindow;
+    std::function<void()> m_afterFirstScreen;
     NSMyUserInfoPtr m_currentLandUser;
     QString m_gCity = QStringLiteral("");
 

@@ -179,10 +179,15 @@ void NSADInfoManager::reloadADInfo()
 {
     if (m_downloading)
         return;
-    if (!m_applied)
-        applyCacheFile();
+    applyCachedConfiguration();
     m_downloading = true;
     downloadHttps();
+}
+
+void NSADInfoManager::applyCachedConfiguration()
+{
+    if (!m_applied)
+        applyCacheFile();
 }
 
 void NSADInfoManager::applyCacheFile()

@@ -29,6 +29,8 @@ public:
     // Unless a download is running: applies the cache file when nothing was applied yet, then
     // sends a HEAD for the https file and a GET when its "Last-Modified" differs from the stored one.
     void reloadADInfo();
+    // The first half of reloadADInfo alone: the cached configuration, when nothing is loaded yet.
+    void applyCachedConfiguration();
     // Removes the cached ad images that belong to no configured ad (only while the clean-up
     // switch gbAdImageCleanEnabled is on).
     void clearDisk();

@@ -74,6 +74,7 @@ TEST(ProgramWiring, ThePushTokenReachesTheDelegate)
     delegate.setLaunchReporter(std::make_shared<FakeLaunchReporter>(log));
     delegate.setLocationLookup(std::make_shared<FakeLocation>(log));
     delegate.applicationDidFinishLaunching();
+    delegate.firstScreenShown();
     login->release.signal();
     ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 5000));
 

@@ -2,6 +2,9 @@
 
 #include "TestEnvironment.h"
 #include "app/GlobalVarInit.h"
+#include "platform/NotificationCenter.h"
+
+#include <QCoreApplication>
 
 namespace {
 
@@ -46,6 +49,7 @@ protected:
     void launchAndFinishLogin()
     {
         delegate->applicationDidFinishLaunching();
+        delegate->firstScreenShown();
         login->release.signal();
         ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 5000));
     }
@@ -63,13 +67,15 @@ TEST_F(StartupTest, StepsInOrder)
     push->launchPayload = QVariantMap{{QStringLiteral("newsid"), QStringLiteral("7")}};
     launchAndFinishLogin();
     EXPECT_EQ(log->all(), (QStringList{
-                              QStringLiteral("reloadADInfo"),
+                              QStringLiteral("applyCachedConfiguration"),
                               QStringLiteral("register 7"),
                               QStringLiteral("launchPayload"),
                               QStringLiteral("makeMainWindow"),
                               QStringLiteral("showWindow"),
                               QStringLiteral("urlCache 4194304 33554432 nsurlcache"),
                               QStringLiteral("route newsid"),
+                              // Once the first screen is up.
+                              QStringLiteral("reloadADInfo"),
                               QStringLiteral("event open_TidwenMac"),
                               QStringLiteral("getLocation"),
                               QStringLiteral("autoLogin"),
@@ -77,6 +83,39 @@ TEST_F(StartupTest, StepsInOrder)
     EXPECT_TRUE(delegate->isPushNews());
     EXPECT_FALSE(login->ranOnMainThread.load());
     EXPECT_TRUE(login->flagWhileRunning.load());
+}
+
+// What the first screen does not show waits for the first list painted, or, when no list comes,
+// for the wait's end; it runs once either way.
+TEST_F(StartupTest, TheRestWaitsForTheFirstList)
+{
+    const QStringList later{QStringLiteral("reloadADInfo"), QStringLiteral("event open_TidwenMac"),
+                            QStringLiteral("getLocation"), QStringLiteral("autoLogin")};
+    delegate->applicationDidFinishLaunching();
+    for (const QString& step : later)
+        EXPECT_FALSE(log->all().contains(step)) << step.toStdString() << " ran before the first list";
+    EXPECT_TRUE(log->all().contains(QStringLiteral("showWindow")));
+
+    NotificationCenter::defaultCenter().post(QLatin1String(AppDelegate::kFirstListPainted));
+    ASSERT_TRUE(waitUntil([&] { return log->all().contains(QStringLiteral("autoLogin")); }, 5000))
+        << "waited for the automatic login after the first list was painted";
+    login->release.signal();
+    ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 5000)) << "waited for the login to end";
+    NotificationCenter::defaultCenter().post(QLatin1String(AppDelegate::kFirstListPainted));
+    delegate->firstScreenShown();
+    QCoreApplication::processEvents();
+    for (const QString& step : later)
+        EXPECT_EQ(log->all().count(step), 1) << step.toStdString();
+}
+
+TEST_F(StartupTest, TheRestRunsWithoutAListAfterTheWait)
+{
+    delegate->applicationDidFinishLaunching();
+    EXPECT_FALSE(log->all().contains(QStringLiteral("event open_TidwenMac")));
+    ASSERT_TRUE(waitUntil([&] { return log->all().contains(QStringLiteral("autoLogin")); },
+                          AppDelegate::kFirstScreenWaitMs * 5))
+        << "waited for the steps after the first screen without a list";
+    EXPECT_EQ(log->all().count(QStringLiteral("event open_TidwenMac")), 1);
 }
 
 TEST_F(StartupTest, LaunchPayloads)

@@ -161,6 +161,7 @@ public:
 class ConfigurationManager : public RemoteConfigurationService
 {
 public:
+    void applyCachedConfiguration() override { NSADInfoManager::getInstance().applyCachedConfiguration(); }
     void reloadADInfo() override { NSADInfoManager::getInstance().reloadADInfo(); }
 };
 

@@ -258,11 +258,13 @@ void CenterTableView::resizeEvent(QResizeEvent* event)
 void CenterTableView::paintEvent(QPaintEvent* event)
 {
     QListView::paintEvent(event);
-    // One diagnostic line when the first list with rows reaches the screen: start-up is timed by it.
-    static bool logged = false;
-    if (!logged && m_model->rowCount() > 0) {
-        logged = true;
+    // The first list with rows on screen: start-up's remaining steps wait for it, and one
+    // diagnostic line says when it came.
+    static bool painted = false;
+    if (!painted && m_model->rowCount() > 0) {
+        painted = true;
         qInfo("tidwen: first list painted");
+        NotificationCenter::defaultCenter().post(QStringLiteral("firstListPainted"));
     }
 }
 
