@@ -35,8 +35,13 @@ bool DatabaseOperate::UrlList_check()
         StoreStatements::run(db, insertBuiltInRow(ServerUrls::kKeyCount));
         return true;
     }
-    for (int number = 1; number <= ServerUrls::kKeyCount; ++number)
-        StoreStatements::run(db, insertBuiltInRow(number));
+    // One transaction for the whole table: a first start then waits for one write to the disk,
+    // not for one per row.
+    StoreStatements::inTransaction(db, [&db] {
+        for (int number = 1; number <= ServerUrls::kKeyCount; ++number)
+            StoreStatements::run(db, insertBuiltInRow(number));
+        return true;
+    });
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     defaults.setString(QStringLiteral("1"), QStringLiteral("UrlsVersion1"));
     defaults.synchronize();
