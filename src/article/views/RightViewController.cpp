@@ -248,6 +248,19 @@ void RightViewController::showArticlePage()
         m_hotProductView->widget()->hide();
 }
 
+// A page made later (deals, comments) takes the article's place between the top bar and the
+// toolbar, hidden until it is shown.
+void RightViewController::placeHiddenInArticleArea(QWidget* page)
+{
+    page->hide();
+    mas_makeConstraints(page, [this](MASConstraintMaker& make) {
+        make.left().equalTo(mas_left(this));
+        make.right().equalTo(mas_right(this));
+        make.top().equalTo(mas_bottom(m_topWhiteBar));
+        make.bottom().equalTo(mas_top(m_toolBar));
+    });
+}
+
 // The deal page is a web view of its own: it is made when a deal is first shown, not with the
 // pane, so that start-up makes only the article's view.
 ArticleDealPage* RightViewController::dealPage()
@@ -256,13 +269,7 @@ ArticleDealPage* RightViewController::dealPage()
         m_hotProductView = ArticleNeighbours::instance()->makeDealPage(this);
         if (m_hotProductView && m_hotProductView->widget()) {
             QWidget* deal = m_hotProductView->widget();
-            deal->hide();
-            mas_makeConstraints(deal, [this](MASConstraintMaker& make) {
-                make.left().equalTo(mas_left(this));
-                make.right().equalTo(mas_right(this));
-                make.top().equalTo(mas_bottom(m_topWhiteBar));
-                make.bottom().equalTo(mas_top(m_toolBar));
-            });
+            placeHiddenInArticleArea(deal);
             // Above the article's view, as when it was made with the pane; the spinner and tips stay on top.
             deal->stackUnder(m_logoView);
         }
@@ -373,14 +380,7 @@ void RightViewController::openComment()
     if (!m_commentView) {
         m_commentView = ArticleNeighbours::instance()->makeCommentPage(this);
         if (m_commentView && m_commentView->widget()) {
-            QWidget* page = m_commentView->widget();
-            page->hide();
-            mas_makeConstraints(page, [this](MASConstraintMaker& make) {
-                make.left().equalTo(mas_left(this));
-                make.right().equalTo(mas_right(this));
-                make.top().equalTo(mas_bottom(m_topWhiteBar));
-                make.bottom().equalTo(mas_top(m_toolBar));
-            });
+            placeHiddenInArticleArea(m_commentView->widget());
         }
     }
     if (!m_commentView || !m_commentView->widget() || !f || f->guid.isEmpty())

@@ -96,6 +96,7 @@ protected:
 private:
     void viewDidLoad();
     ArticleDealPage* dealPage();
+    void placeHiddenInArticleArea(QWidget* page);
     bool commentPageShowing() const;
     bool dealPageShowing() const;
     void pageLoadFinished(bool ok);
