@@ -208,6 +208,7 @@ TEST_F(StartupTest, AutomaticLoginOutcomes)
         delegate->setMainWindowFactory(std::make_shared<FakeMainWindowFactory>(log));
 
         delegate->applicationDidFinishLaunching();
+        delegate->firstScreenShown();
         EXPECT_TRUE(gbLoginInProgress.load()) << c.name;
         login->release.signal();
         ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 5000)) << c.name;

@@ -381,8 +381,9 @@ TEST_F(RightViewControllerTest, FontAndSharePopoversAndTheBuyButton)
         auto deal = std::make_shared<HotProductModel>();
         deal->pro_shareUrl = QStringLiteral("http://deal/share");
         deal->pro_buyUrl = QStringLiteral("http://deal/buy");
-        neighbours->deal->model = deal;
         pane.showDealByClick(QStringLiteral("5"), true);
+        ASSERT_NE(neighbours->deal, nullptr);
+        neighbours->deal->model = deal;
         pane.share();
         share = pane.toolBarPopover()->findChild<ShareViewController*>();
         ASSERT_NE(share, nullptr);
@@ -476,7 +477,10 @@ protected:
     {
         return runScript(*pane, QStringLiteral("getComputedStyle(document.querySelector('#content')).fontSize")).toString();
     }
-    bool dealShowing() const { return neighbours->deal->page->isVisible() && !pane->webView()->isVisible(); }
+    bool dealShowing() const
+    {
+        return neighbours->deal && neighbours->deal->page->isVisible() && !pane->webView()->isVisible();
+    }
 
     std::shared_ptr<FakeNeighbours> neighbours;
     std::unique_ptr<RightViewController> pane;
@@ -556,8 +560,9 @@ TEST_F(PaneToolbarTest, TheBuyButtonOpensOnlyWebAddresses)
     auto opener = std::make_shared<RecordingUrlOpener>();
     UrlOpener::install(opener);
     auto deal = std::make_shared<HotProductModel>();
-    neighbours->deal->model = deal;
     pane->showDealByClick(QStringLiteral("5"), true);
+    ASSERT_NE(neighbours->deal, nullptr);
+    neighbours->deal->model = deal;
     for (const char* refused : {"", "javascript:x", "file:///etc/passwd", "tidwen://x"}) {
         deal->pro_buyUrl = QLatin1String(refused);
         DJProgressHUD::dismiss();
