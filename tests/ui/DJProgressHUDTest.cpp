@@ -268,9 +268,26 @@ TEST(DJActivityIndicatorTest, TimerRunsOnlyWhileOnScreen)
     EXPECT_FALSE(spinner->timerActive()) << "a stopped spinner stays stopped when shown again";
 }
 
+TEST(DJActivityIndicatorTest, AStopOffScreenOrAHideWhileFadingEndsTheAnimation)
+{
+    QWidget page;
+    auto* spinner = new DJActivityIndicator(&page);
+    spinner->startAnimation();
+    spinner->stopAnimation();
+    EXPECT_FALSE(spinner->isAnimating()) << "stopped while off screen, it kept animating with no frames to end it";
+
+    page.show();
+    spinner->startAnimation();
+    spinner->stopAnimation();
+    EXPECT_TRUE(spinner->isAnimating()) << "on screen it fades out over its frames";
+    page.hide();
+    EXPECT_FALSE(spinner->isAnimating()) << "hidden while fading, its fade can never end";
+}
+
 TEST(DJActivityIndicatorTest, StartWhileFadingRestarts)
 {
     DJActivityIndicator spinner;
+    spinner.show();  // only a spinner on screen fades out
     spinner.startAnimation();
     spinner.updateFrame();
     spinner.stopAnimation();

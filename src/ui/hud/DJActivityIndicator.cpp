@@ -37,6 +37,12 @@ void DJActivityIndicator::startAnimation(QObject*)
 
 void DJActivityIndicator::stopAnimation(QObject*)
 {
+    // A spinner off screen has no frames to fade out in: it stops at once.
+    if (!m_animationTimer.isActive()) {
+        if (m_isAnimating)
+            actuallyStopAnimation();
+        return;
+    }
     m_isFadingOut = true;
 }
 
@@ -61,6 +67,8 @@ void DJActivityIndicator::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     m_animationTimer.stop();
+    if (m_isFadingOut)
+        actuallyStopAnimation();
 }
 
 void DJActivityIndicator::actuallyStopAnimation()
