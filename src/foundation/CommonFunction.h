@@ -118,8 +118,8 @@ public:
     static QString dateTimeStringFromJsonDateStr(const QString& text);
     // The same "/Date(ms)/" as a local "MM/dd HH:mm".
     static QString DateStringFromDate(const QString& jsonDate);
-    // The list label of a local-time text: "HH:mm" today, "昨日HH:mm" on the previous calendar
-    // day, else "M月d日"; "" for a null or unreadable text or a time after now.
+    // The list label of a local-time text: "HH:mm" today, "昨日HH:mm" on the previous day of
+    // the same month, else "M月d日"; "" for a null or unreadable text or a time after now.
     static QString intervalSinceNow(const QString& text);
 
     // The whole text is one 32-bit integer / one floating-point number, white space around it

@@ -127,8 +127,9 @@ QString CommonFunction::intervalSinceNow(const QString& text)
     const QString hourMinute = local.toString(QStringLiteral("HH:mm"));
     if (day == today)
         return hourMinute;
-    // Any time on the previous calendar day, across month and year ends too.
-    if (day == today.addDays(-1))
+    // The day before within the same month only: on the first of a month yesterday is named by
+    // its date.
+    if (day.year() == today.year() && day.month() == today.month() && today.day() - day.day() == 1)
         return QStringLiteral("昨日") + hourMinute;
     return QStringLiteral("%1月%2日").arg(day.month()).arg(day.day());
 }

@@ -79,8 +79,8 @@ TEST_F(CommonFunctionTime, RelativeLabels)
     EXPECT_EQ(label("2021-03-01 10:00:00"), QStringLiteral("10:00"));
     EXPECT_EQ(label("2021-03-01 10:01:00"), QStringLiteral(""));
     EXPECT_EQ(label("2021-03-04 08:00:00"), QStringLiteral(""));
-    // The previous calendar day, also across the end of a month.
-    EXPECT_EQ(label("2021-02-28 23:59:00"), QStringLiteral("昨日23:59"));
+    // "昨日" only within the month: on the first of a month the day before is named by its date.
+    EXPECT_EQ(label("2021-02-28 23:59:00"), QStringLiteral("2月28日"));
     EXPECT_EQ(label("2021-02-27 23:59:00"), QStringLiteral("2月27日"));
     EXPECT_EQ(label("2020-03-01 09:00:00"), QStringLiteral("3月1日"));
     EXPECT_EQ(label("junk"), QStringLiteral(""));
@@ -88,10 +88,14 @@ TEST_F(CommonFunctionTime, RelativeLabels)
 
     setLocalNow("2020-03-01 10:00:00");  // leap year: 28 February is two days back
     EXPECT_EQ(label("2020-02-28 12:00:00"), QStringLiteral("2月28日"));
-    EXPECT_EQ(label("2020-02-29 00:00:00"), QStringLiteral("昨日00:00"));
+    EXPECT_EQ(label("2020-02-29 00:00:00"), QStringLiteral("2月29日"));
+
+    setLocalNow("2021-03-02 00:10:00");
+    EXPECT_EQ(label("2021-03-01 23:59:00"), QStringLiteral("昨日23:59"));
+    EXPECT_EQ(label("2021-02-28 23:59:00"), QStringLiteral("2月28日"));
 
     setLocalNow("2021-01-01 00:30:00");
-    EXPECT_EQ(label("2020-12-31 22:30:00"), QStringLiteral("昨日22:30"));
+    EXPECT_EQ(label("2020-12-31 22:30:00"), QStringLiteral("12月31日"));
     EXPECT_EQ(label("2020-12-30 22:30:00"), QStringLiteral("12月30日"));
 }
 
