@@ -15,6 +15,7 @@ enum : qint64 {
     NSURLErrorHTTPTooManyRedirects = -1007,
     NSURLErrorNotConnectedToInternet = -1009,
     NSURLErrorCannotParseResponse = -1017,
+    NSURLErrorRequestBodyStreamExhausted = -1021,
     NSURLErrorSecureConnectionFailed = -1200,
     NSURLErrorServerCertificateUntrusted = -1202,
 };

@@ -28,6 +28,8 @@ namespace {
 
 // A paused transfer stops reading from the network once this much is buffered.
 constexpr qint64 kPausedReadBufferBytes = 64 * 1024;
+// Redirections one task follows, whichever schemes they cross; the next one ends it with -1007.
+constexpr int kMaximumRedirects = 16;
 
 QString descriptionForCode(qint64 code)
 {
@@ -41,6 +43,7 @@ QString descriptionForCode(qint64 code)
     case NSURLErrorHTTPTooManyRedirects: return QStringLiteral("too many HTTP redirects");
     case NSURLErrorNotConnectedToInternet: return QStringLiteral("The Internet connection appears to be offline.");
     case NSURLErrorCannotParseResponse: return QStringLiteral("cannot parse response");
+    case NSURLErrorRequestBodyStreamExhausted: return QStringLiteral("request body stream exhausted");
     case NSURLErrorSecureConnectionFailed:
         return QStringLiteral("An SSL error has occurred and a secure connection to the server cannot be made.");
     case NSURLErrorServerCertificateUntrusted: return QStringLiteral("The certificate for this server is invalid.");
@@ -82,6 +85,30 @@ public:
     void clear() { setAllCookies({}); }
 };
 
+// What the program does with each access manager made for sessions (puts its URL cache on it).
+// Main thread only.
+std::function<void(QNetworkAccessManager*)>& accessManagerHook()
+{
+    static std::function<void(QNetworkAccessManager*)> hook;
+    return hook;
+}
+
+// Every access manager made for sessions and still alive. Main thread only.
+QList<QPointer<QNetworkAccessManager>>& sessionAccessManagers()
+{
+    static QList<QPointer<QNetworkAccessManager>> managers;
+    return managers;
+}
+
+void prepareAccessManager(QNetworkAccessManager* manager)
+{
+    QList<QPointer<QNetworkAccessManager>>& managers = sessionAccessManagers();
+    managers.removeAll(nullptr);
+    managers.append(manager);
+    if (accessManagerHook())
+        accessManagerHook()(manager);
+}
+
 // The access manager of the main thread, which every session's plain requests share. Made on
 // first use, it belongs to the application object and goes with it; from then on there is none.
 // Its cookie jar is every session's. Main thread only.
@@ -94,6 +121,7 @@ QNetworkAccessManager* sharedAccessManager()
     if (shared.isNull()) {
         shared = new QNetworkAccessManager(app);
         shared->setCookieJar(new SharedCookieJar(shared));
+        prepareAccessManager(shared);
     }
     return shared.data();
 }
@@ -293,6 +321,7 @@ struct URLSession::Transfer
     bool trustAnswered = false;
     bool trustAccepted = false;
     int authenticationFailures = 0;
+    int redirects = 0;  // followed so far, across every request of the task
 };
 
 std::shared_ptr<URLSession> URLSession::create(const URLSessionConfiguration& configuration)
@@ -371,6 +400,17 @@ void URLSession::clearSharedCache()
     });
 }
 
+void URLSession::setAccessManagerHook(std::function<void(QNetworkAccessManager*)> hook)
+{
+    accessManagerHook() = std::move(hook);
+    if (!accessManagerHook())
+        return;
+    QList<QPointer<QNetworkAccessManager>>& managers = sessionAccessManagers();
+    managers.removeAll(nullptr);
+    for (const QPointer<QNetworkAccessManager>& manager : std::as_const(managers))
+        accessManagerHook()(manager.data());
+}
+
 QNetworkAccessManager* URLSession::accessManagerFor(const QUrl& url)
 {
     QNetworkAccessManager* const shared = sharedAccessManager();
@@ -388,6 +428,7 @@ QNetworkAccessManager* URLSession::accessManagerFor(const QUrl& url)
     }
     if (m_secureAccessManager == nullptr) {
         m_secureAccessManager = new QNetworkAccessManager(this);
+        prepareAccessManager(m_secureAccessManager);
         // Connections stay this session's; the cookies are everyone's.
         QNetworkCookieJar* const jar = shared->cookieJar();
         m_secureAccessManager->setCookieJar(jar);
@@ -615,13 +656,7 @@ void URLSession::startOrContinue(const std::shared_ptr<URLSessionTask>& task)
 
     auto transfer = std::make_shared<Transfer>();
     const URLRequest& request = task->originalRequest();
-    if (task->m_uploadData) {
-        auto buffer = std::make_shared<QBuffer>();
-        buffer->setData(*task->m_uploadData);
-        transfer->body = buffer;
-    } else if (!task->m_uploadFilePath.isEmpty()) {
-        transfer->body = std::make_shared<QFile>(task->m_uploadFilePath);
-    }
+    transfer->body = uploadBody(*task);
     if (task->kind() == URLSessionTask::Kind::Download) {
         transfer->downloadFile = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("URLSessionDownload-XXXXXX")));
         if (!transfer->downloadFile->open()) {
@@ -631,6 +666,18 @@ void URLSession::startOrContinue(const std::shared_ptr<URLSessionTask>& task)
     }
     m_transfers.insert(identifier, transfer);
     send(task, *transfer, request);
+}
+
+std::shared_ptr<QIODevice> URLSession::uploadBody(const URLSessionTask& task)
+{
+    if (task.m_uploadData) {
+        auto buffer = std::make_shared<QBuffer>();
+        buffer->setData(*task.m_uploadData);
+        return buffer;
+    }
+    if (!task.m_uploadFilePath.isEmpty())
+        return std::make_shared<QFile>(task.m_uploadFilePath);
+    return nullptr;
 }
 
 void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer, const URLRequest& request)
@@ -658,8 +705,10 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
         networkRequest.setTransferTimeout(ms >= std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
                                                                                 : std::max(1, static_cast<int>(ms)));
     }
-    // Every redirection is put to the delegate first.
+    // Every redirection is put to the delegate first and counted here, across requests (see
+    // onRedirected); Qt's own count starts again with each request, so it is left above ours.
     networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    networkRequest.setMaximumRedirectsAllowed(kMaximumRedirects + 1);
 
     QNetworkAccessManager* const manager = accessManagerFor(request.URL);
     if (manager == nullptr) {
@@ -835,6 +884,10 @@ void URLSession::onRedirected(const std::shared_ptr<URLSessionTask>& task, QNetw
     if (!transfer || transfer->reply != reply)
         return;
     const HTTPURLResponse response = HTTPURLResponse::fromNetworkReply(*reply);
+    if (++transfer->redirects > kMaximumRedirects) {
+        fail(task, *transfer, urlError(NSURLErrorHTTPTooManyRedirects, url));
+        return;
+    }
     const URLRequest proposed = redirectedRequest(task->currentRequest(), url, response.statusCode);
     const std::shared_ptr<URLSessionDelegate> d = delegate();
     const std::optional<URLRequest> next = d ? d->willPerformHTTPRedirection(*this, *task, response, proposed) : proposed;
@@ -851,23 +904,41 @@ void URLSession::onRedirected(const std::shared_ptr<URLSessionTask>& task, QNetw
         std::lock_guard lock(task->m_mutex);
         task->m_currentRequest = *next;
     }
-    // Qt follows on the reply's own access manager; a redirection between "http" and "https"
-    // changes managers, so it is sent as a request of its own like any other change Qt cannot
-    // follow.
-    if (next->URL == proposed.URL && next->HTTPMethod == proposed.HTTPMethod &&
-        accessManagerFor(next->URL) == reply->manager()) {
-        // A new server's certificate is judged on its own, not by the answer the last one had.
-        transfer->trustAnswered = false;
-        transfer->trustAccepted = false;
-        emit reply->redirectAllowed();
-        return;
+    // Every redirection is sent as a request of its own, never followed by Qt: a redirection
+    // between "http" and "https" changes access managers, which Qt cannot follow, and a loop Qt
+    // follows on one connection ends as a success with a stale status instead of reaching the
+    // limit. The new reply's server is judged on its own.
+    // The new request carries the body again from its first byte, or the task fails: the part
+    // already sent must not go missing from what the new server receives.
+    std::shared_ptr<QIODevice> body;
+    const QString method = next->HTTPMethod.isEmpty() ? QStringLiteral("GET") : next->HTTPMethod;
+    if (!methodSendsNoBodyByDefault(method)) {
+        body = uploadBody(*task);
+        if (!body && next->HTTPBodyStream) {
+            QIODevice& stream = *next->HTTPBodyStream;
+            if (stream.isOpen() && (stream.isSequential() || !stream.reset())) {
+                fail(task, *transfer, urlError(NSURLErrorRequestBodyStreamExhausted, next->URL));
+                return;
+            }
+        }
     }
     disconnect(reply, nullptr, this, nullptr);
     reply->abort();
     reply->deleteLater();
-    transfer->body.reset();
+    transfer->body = std::move(body);
     transfer->responseDelivered = false;
     send(task, *transfer, *next);
+}
+
+void URLSession::fail(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer, const Error& error)
+{
+    if (QNetworkReply* const reply = transfer.reply) {
+        disconnect(reply, nullptr, this, nullptr);
+        reply->abort();
+        reply->deleteLater();
+    }
+    transfer.reply = nullptr;
+    complete(task, error);
 }
 
 void URLSession::stop(quint64 identifier, StopReason reason)

@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -249,6 +250,10 @@ public:
     // Every response kept by the URL cache installed on the process's access managers is removed.
     // Runs on the main thread (waiting for it when called elsewhere).
     static void clearSharedCache();
+    // Called with the shared access manager and with every access manager a session makes for
+    // itself (those made already, at once), so that the program's one URL cache serves them all.
+    // Main thread only; an empty hook stops the calls.
+    static void setAccessManagerHook(std::function<void(QNetworkAccessManager*)> hook);
 
     // Asynchronous, on the main thread. No task starts afterwards (a later resume ends the task
     // with -999); once no task is left the delegate hears didBecomeInvalidWithError.
@@ -273,6 +278,10 @@ private:
     void invalidate(bool cancelTasks);
 
     void send(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer, const URLRequest& request);
+    // A fresh device over an upload task's own body; null for other tasks.
+    static std::shared_ptr<QIODevice> uploadBody(const URLSessionTask& task);
+    // Ends the task with the error, dropping its reply unheard.
+    void fail(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer, const Error& error);
     // The access manager for the URL (main thread); null once the application has ended.
     QNetworkAccessManager* accessManagerFor(const QUrl& url);
     void onAuthenticationRequired(QNetworkReply* reply, QAuthenticator* authenticator);

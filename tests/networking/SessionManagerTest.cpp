@@ -851,3 +851,121 @@ TEST(SessionManagerTrust, ARedirectionToAnotherServerIsJudgedAgain)
     EXPECT_EQ(changed->error->code, NSURLErrorServerCertificateUntrusted);
     EXPECT_EQ(untrusted.requestCount(), 0);
 }
+
+// --- redirections across schemes ---------------------------------------------------------------
+
+namespace {
+
+// A body stream that can only be read once, as a multipart body is.
+class OneWayStream : public QBuffer
+{
+public:
+    bool isSequential() const override { return true; }
+};
+
+// A plain server and a TLS server whose certificate the returned manager's policy accepts.
+struct TwoSchemes
+{
+    LoopbackHttpServer plain;
+    LoopbackHttpServer secure{{testcerts::certificates().selfSigned.certificate},
+                              testcerts::certificates().selfSigned.privateKey};
+
+    std::shared_ptr<AFURLSessionManager> manager() const
+    {
+        auto m = rawManager();
+        AFSecurityPolicy pinned = AFSecurityPolicy::policyWithPinningMode(
+            AFSecurityPolicy::kSSLPinningModeCertificate,
+            QSet<QByteArray>{testcerts::certificates().selfSigned.certificate.toDer()});
+        pinned.setAllowInvalidCertificates(true);
+        m->setSecurityPolicy(pinned);
+        return m;
+    }
+};
+
+LoopbackReply redirectTo(int status, const QUrl& url)
+{
+    return LoopbackReply::text(status, "").withHeader("Location", url.toEncoded());
+}
+
+}  // namespace
+
+TEST(SessionManagerRedirects, ALoopBetweenSchemesEndsWithTooManyRedirectsWithinTheLimit)
+{
+    TwoSchemes servers;
+    servers.plain.route("GET", QStringLiteral("/a"), redirectTo(302, servers.secure.url(QStringLiteral("/b"))));
+    servers.secure.route("GET", QStringLiteral("/b"), redirectTo(302, servers.plain.url(QStringLiteral("/a"))));
+    auto outcome = std::make_shared<Outcome>();
+    servers.manager()->dataTaskWithRequest(request(servers.plain.url(QStringLiteral("/a"))), recordInto(outcome))->resume();
+    ASSERT_TRUE(waitForCompletion(outcome, 30000)) << "the loop between http and https never ended";
+    ASSERT_TRUE(outcome->error);
+    EXPECT_EQ(outcome->error->code, NSURLErrorHTTPTooManyRedirects);
+    EXPECT_LE(servers.plain.requestCount() + servers.secure.requestCount(), 17);
+}
+
+TEST(SessionManagerRedirects, ALoopWithinOneSchemeEndsWithTooManyRedirects)
+{
+    LoopbackHttpServer server;
+    server.route("GET", QStringLiteral("/loop"), redirectTo(302, server.url(QStringLiteral("/loop"))));
+    auto outcome = std::make_shared<Outcome>();
+    rawManager()->dataTaskWithRequest(request(server.url(QStringLiteral("/loop"))), recordInto(outcome))->resume();
+    ASSERT_TRUE(waitForCompletion(outcome, 30000));
+    ASSERT_TRUE(outcome->error);
+    EXPECT_EQ(outcome->error->code, NSURLErrorHTTPTooManyRedirects);
+    EXPECT_EQ(outcome->error->localizedDescription(), QStringLiteral("too many HTTP redirects"));
+    EXPECT_LE(server.requestCount(), 17);
+}
+
+TEST(SessionManagerRedirects, A307ToHttpsSendsTheWholeBodyAgainOrFails)
+{
+    const QByteArray body = QByteArray(200000, 'u') + "end";
+    struct Case
+    {
+        const char* name;
+        std::function<std::shared_ptr<URLSessionTask>(AFURLSessionManager&, const URLRequest&,
+                                                      AFURLSessionCompletionHandler)>
+            start;
+        bool arrives;
+    };
+    const QList<Case> cases{
+        {"upload of bytes", [&](AFURLSessionManager& m, const URLRequest& r, AFURLSessionCompletionHandler done) {
+             return m.uploadTaskWithRequestFromData(r, body, nullptr, std::move(done));
+         }, true},
+        {"rewindable stream", [&](AFURLSessionManager& m, const URLRequest& r, AFURLSessionCompletionHandler done) {
+             URLRequest streamed = r;
+             auto stream = std::make_shared<QBuffer>();
+             stream->setData(body);
+             streamed.HTTPBodyStream = stream;
+             return m.uploadTaskWithStreamedRequest(streamed, nullptr, std::move(done));
+         }, true},
+        {"one-way stream", [&](AFURLSessionManager& m, const URLRequest& r, AFURLSessionCompletionHandler done) {
+             URLRequest streamed = r;
+             auto stream = std::make_shared<OneWayStream>();
+             stream->setData(body);
+             streamed.HTTPBodyStream = stream;
+             return m.uploadTaskWithStreamedRequest(streamed, nullptr, std::move(done));
+         }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TwoSchemes servers;
+        servers.plain.route("POST", QStringLiteral("/up"), redirectTo(307, servers.secure.url(QStringLiteral("/up"))));
+        servers.secure.route("POST", QStringLiteral("/up"), LoopbackReply::text(200, "stored"));
+        URLRequest post = request(servers.plain.url(QStringLiteral("/up")), QStringLiteral("POST"));
+        post.setValue(QString::number(body.size()), QStringLiteral("Content-Length"));
+        auto outcome = std::make_shared<Outcome>();
+        auto manager = servers.manager();
+        c.start(*manager, post, recordInto(outcome))->resume();
+        ASSERT_TRUE(waitForCompletion(outcome, 30000));
+        if (c.arrives) {
+            ASSERT_FALSE(outcome->error) << outcome->error->localizedDescription().toStdString();
+            ASSERT_EQ(servers.secure.requestCount(), 1);
+            EXPECT_EQ(servers.secure.requests().last().body, body);
+        } else {
+            // Never reported as stored when the server cannot have received the whole body.
+            ASSERT_TRUE(outcome->error);
+            EXPECT_EQ(outcome->error->code, NSURLErrorRequestBodyStreamExhausted);
+            for (const LoopbackRequest& received : servers.secure.requests())
+                EXPECT_EQ(received.body, body);
+        }
+    }
+}
