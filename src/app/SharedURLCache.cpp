@@ -1,5 +1,6 @@
 #include "app/SharedURLCache.h"
 
+#include "networking/URLSession.h"
 #include "platform/StorageRoot.h"
 
 #include <QChildEvent>
@@ -15,6 +16,8 @@ SharedURLCache::~SharedURLCache()
 {
     if (m_watching && QCoreApplication::instance() != nullptr)
         QCoreApplication::instance()->removeEventFilter(this);
+    if (m_hooked)
+        URLSession::setAccessManagerHook({});
     // The fronts (owned by their managers) stop using the disk cache once it is gone.
     delete m_disk;
 }
@@ -38,6 +41,14 @@ void SharedURLCache::install(qint64 memoryCapacity, qint64 diskCapacity, const Q
         app->installEventFilter(this);
         m_watching = true;
     }
+    // The sessions' own managers (one per session for https) belong to their sessions, not to
+    // the application object: they are handed over as they are made.
+    QPointer<SharedURLCache> self(this);
+    URLSession::setAccessManagerHook([self](QNetworkAccessManager* manager) {
+        if (self)
+            self->attach(manager);
+    });
+    m_hooked = true;
 }
 
 void SharedURLCache::attach(QNetworkAccessManager* manager)

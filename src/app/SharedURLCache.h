@@ -10,7 +10,7 @@ class QNetworkAccessManager;
 #include <QNetworkDiskCache>
 
 // The program's one URL cache: a disk cache in Caches/<path> that every network access manager
-// of the application object uses, those made later included. Qt keeps no memory tier, so the
+// of the application object and every session's own manager uses, those made later included. Qt keeps no memory tier, so the
 // memory capacity has nothing to size. Main thread only.
 class SharedURLCache : public QObject, public URLCacheInstaller
 {
@@ -33,6 +33,7 @@ protected:
 private:
     QNetworkDiskCache* m_disk = nullptr;  // owned
     bool m_watching = false;
+    bool m_hooked = false;  // it receives the sessions' access managers
 };
 
 // A manager owns its cache, so each manager gets its own front of the one disk cache.

@@ -1,5 +1,10 @@
+#include "LoopbackHttpServer.h"
+#include "TestCertificates.h"
 #include "TestEnvironment.h"
 #include "app/SharedURLCache.h"
+#include "networking/AFSecurityPolicy.h"
+#include "networking/AFURLResponseSerialization.h"
+#include "networking/AFURLSessionManager.h"
 #include "platform/StorageRoot.h"
 
 #include <QApplication>
@@ -57,4 +62,42 @@ TEST(SharedURLCache, FrontsStopUsingAGoneCache)
     EXPECT_EQ(manager->cache()->cacheSize(), 0);
     EXPECT_EQ(manager->cache()->data(QUrl(QStringLiteral("http://example.test/"))), nullptr);
     delete manager;
+}
+
+TEST(SharedURLCache, AnHttpsReplyServedTwiceComesTheSecondTimeFromTheCache)
+{
+    SharedURLCache cache;
+    cache.install(4194304, 33554432, QStringLiteral("nsurlcache-https"));
+    const testcerts::CertificateSet& certs = testcerts::certificates();
+    LoopbackHttpServer server({certs.selfSigned.certificate}, certs.selfSigned.privateKey);
+    server.route("GET", QStringLiteral("/config.xml"),
+                 LoopbackReply::text(200, "<cfg/>", "text/xml")
+                     .withHeader("Cache-Control", "max-age=600")
+                     .withHeader("Last-Modified", "Mon, 07 Dec 2026 08:00:00 GMT"));
+    AFSecurityPolicy pinned = AFSecurityPolicy::policyWithPinningMode(
+        AFSecurityPolicy::kSSLPinningModeCertificate, QSet<QByteArray>{certs.selfSigned.certificate.toDer()});
+    pinned.setAllowInvalidCertificates(true);
+
+    QList<QByteArray> bodies;
+    for (int round = 0; round < 2; ++round) {
+        // A session of its own each time, as every request of the program makes one.
+        auto manager = std::make_shared<AFURLSessionManager>();
+        manager->setResponseSerializer(AFHTTPResponseSerializer::serializer());
+        manager->setSecurityPolicy(pinned);
+        URLRequest request;
+        request.URL = server.url(QStringLiteral("/config.xml"));
+        bool done = false;
+        manager->dataTaskWithRequest(request, [&](const std::optional<HTTPURLResponse>&, const QVariant& object,
+                                                  const std::optional<Error>& error) {
+                   EXPECT_FALSE(error);
+                   bodies.append(object.toByteArray());
+                   done = true;
+               })->resume();
+        ASSERT_TRUE(waitUntil([&] { return done; }, 15000)) << "https request " << round << " never completed";
+        manager->invalidateSessionCancelingTasks(true);
+    }
+    EXPECT_EQ(bodies, (QList<QByteArray>{"<cfg/>", "<cfg/>"}));
+    EXPECT_EQ(server.requestCount(), 1);
+    EXPECT_GT(cache.diskCache()->cacheSize(), 0);
+    cache.diskCache()->clear();
 }
