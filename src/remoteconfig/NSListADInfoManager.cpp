@@ -35,12 +35,13 @@ NSListADInfoPtr NSListADInfoManager::getUsedADForOrder(int64_t index)
         return nullptr;
     SlotState& state = m_slots[index];
     const auto& ads = state.slot.ads;
-    // Ads the user closed are passed over; the store is asked about this slot's ads only.
+    // Ads the user closed are passed over; the store is asked about this slot's ads only. An own
+    // ad (type 1) was closed under its URL, an outside network's under its title.
     QList<bool> usable(ads.size(), true);
     {
         DatabaseOperate::Lease store;
         for (qsizetype i = 0; store && i < ads.size(); ++i)
-            usable[i] = !store->isListADDelete(ads[i], false);
+            usable[i] = !store->isListADDelete(ads[i], ads[i]->listADType != 1);
     }
     if (!usable.contains(true))
         return nullptr;

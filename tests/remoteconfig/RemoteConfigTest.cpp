@@ -464,6 +464,25 @@ TEST_F(ListADChoice, ClosedAdsAreLeftOut)
         EXPECT_FALSE(manager.getUsedADForOrder(0)->adUrl.endsWith(QStringLiteral("three")));
 }
 
+TEST_F(ListADChoice, AnOutsideNetworkAdClosedByTitleIsLeftOutAndAnOwnAdOnlyByItsUrl)
+{
+    {
+        DatabaseOperate::Lease store;
+        ASSERT_TRUE(store->setListADDeleteState(QStringLiteral("已关闭的推广"), true));
+    }
+    ListADSlot slot = weightedSlot();
+    slot.ads[0]->listADType = 4;  // an outside network's ad: closed under its title
+    slot.ads[0]->adTitle = QStringLiteral("已关闭的推广");
+    slot.ads[1]->adTitle = QStringLiteral("已关闭的推广");  // own ad: its URL was never closed
+    NSListADInfoManager manager;
+    manager.setADSlots({slot});
+    QStringList chosen;
+    for (int i = 0; i < 6; ++i)
+        chosen.append(manager.getUsedADForOrder(0)->adUrl.section(QLatin1Char('/'), -1));
+    EXPECT_FALSE(chosen.contains(QStringLiteral("one"))) << chosen.join(QLatin1Char(',')).toStdString();
+    EXPECT_TRUE(chosen.contains(QStringLiteral("three")));
+}
+
 namespace {
 class CountingTask : public ListADGoldCoinTask
 {
