@@ -2,6 +2,7 @@
 
 #include "comments/CommentFeedJsonp.h"
 #include "comments/CommentPageBuilder.h"
+#include "comments/CommentVoter.h"
 #include "comments/CommentWriter.h"
 #include "comments/CommentsShell.h"
 #include "database/DatabaseOperate.h"
@@ -165,8 +166,29 @@ void CommentPageLoader::storeRepliesSeen()
         shell->replyRemindCleared();
 }
 
+void CommentPageLoader::applyVote(const QString& commentId, int64_t type, bool zhiChi)
+{
+    const QString key = type == CommentVoter::Support ? QStringLiteral("S") : QStringLiteral("A");
+    for (QVariant& item : m_comments) {
+        QVariantMap comment = item.toMap();
+        if (QString::number(comment.value(QStringLiteral("CI")).toLongLong()) != commentId)
+            continue;
+        const qlonglong count = comment.value(key).toLongLong();
+        comment.insert(key, std::max<qlonglong>(0, count + (zhiChi ? 1 : -1)));
+        item = comment;
+    }
+    render();
+}
+
 void CommentPageLoader::render()
 {
-    m_html = CommentPageBuilder::pageHtml(m_title, m_link, m_comments, gThemeMode);
+    // The user's own votes are marked on every build of the page.
+    CommentPageBuilder::Votes votes;
+    for (const QVariant& item : std::as_const(m_comments)) {
+        const QString id = QString::number(item.toMap().value(QStringLiteral("CI")).toLongLong());
+        if (const int64_t vote = CommentVoter::recordedVote(id); vote != CommentVoter::None)
+            votes.insert(id, vote);
+    }
+    m_html = CommentPageBuilder::pageHtml(m_title, m_link, m_comments, gThemeMode, votes);
     emit pageReady(m_html);
 }

@@ -27,6 +27,9 @@ public:
     void openNewsComment(const QString& newsId, const QString& title, const QString& link);
     // Reloads the open article's comments after the freshness check; userAsked skips the check.
     void refreshComment(bool userAsked);
+    // The service accepted the user's vote (zhiChi YES) or its cancellation on a comment of the
+    // page: the comment's count follows and the page is built again.
+    void applyVote(const QString& commentId, int64_t type, bool zhiChi);
 
     // The highest comment id ("CI") of the replies ("R") under the comments written by that user
     // ("Ui"); 0 when there is none.

@@ -98,6 +98,8 @@ QVariant HotCommentListModel::data(const QModelIndex& index, int role) const
         return qlonglong(feed.newsId);
     case AvatarRole:
         return QUrl(feed.imgUrl);
+    case HaveReadRole:
+        return feed.isHaveRead;
     default:
         return {};
     }

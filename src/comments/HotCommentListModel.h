@@ -25,6 +25,7 @@ public:
         SupportRole,                       // S
         NewsIdRole,                        // I
         AvatarRole,                        // the commenter's avatar address (QUrl)
+        HaveReadRole,                      // opened by the user (the read mark)
     };
 
     explicit HotCommentListModel(NewsListDataPtr channel, QObject* parent = nullptr);

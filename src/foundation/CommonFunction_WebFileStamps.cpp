@@ -11,11 +11,11 @@ constexpr qint64 kRefreshSeconds = 180;
 // would keep the file from refreshing for as long as the clock moved.
 constexpr qint64 kFutureToleranceSeconds = 60;
 
-// Types of 0 or less belong to no file of their own (a channel without a map row): they would
-// share one stamp, so they get none.
+// Every channel without a map row (the hot comments, 153, among them) shares the stamp of type
+// 0; negative types name no file.
 bool hasOwnStamp(int64_t type)
 {
-    return type > 0;
+    return type >= 0;
 }
 
 }  // namespace

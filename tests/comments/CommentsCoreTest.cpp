@@ -3,9 +3,13 @@
 #include "comments/CommentFeedJsonp.h"
 #include "comments/CommentPageBuilder.h"
 #include "comments/CommentPageLoader.h"
+#include "comments/CommentVoter.h"
 #include "comments/CommentWriter.h"
 #include "comments/HotCommentListModel.h"
 #include "foundation/CommonFunction.h"
+#include "foundation/WebFileStampStore.h"
+#include "platform/Clock.h"
+#include "ScopeGuard.h"
 
 #include <QUrlQuery>
 
@@ -179,6 +183,12 @@ TEST_F(CommentRequests, ARefusedPostRunsNoTaskAndOddInputSendsNothing)
 
 TEST_F(CommentRequests, HotCommentRowsComeFromTheChannelList)
 {
+    const auto restore = onScopeExit([] {
+        Clock::reset();
+        WebFileStampStore::setInstance(nullptr);
+    });
+    Clock::setNow(QDateTime::currentDateTimeUtc());
+    DatabaseOperate::installWebFileStampStore();
     auto channel = std::make_shared<NewsListData>();
     channel->iListID = 153;
     channel->ListUrl = m_server.url(QStringLiteral("/api/comment/hotcommentlist")).toString();
@@ -197,7 +207,11 @@ TEST_F(CommentRequests, HotCommentRowsComeFromTheChannelList)
     EXPECT_EQ(model.comments().at(1)->rank, 2);
     EXPECT_EQ(model.newslistData()->iListID, 153);
 
-    // Channel 153 has no stamp of its own, so every show loads.
+    // A second click on "上热评" within 180 s sends nothing: 153 keeps its stamp under type 0.
+    model.showByClick(true);
+    EXPECT_FALSE(model.isLoading());
+    EXPECT_EQ(m_server.requestCount(), 1);
+    Clock::advance(180 * 1000);
     model.showByClick(true);
     ASSERT_TRUE(waitUntil([&] { return finished.size() == 2; }));
     EXPECT_EQ(m_server.requestCount(), 2);
@@ -208,4 +222,134 @@ TEST_F(CommentRequests, HotCommentRowsComeFromTheChannelList)
     ASSERT_TRUE(waitUntil([&] { return finished.size() == 3; }));
     EXPECT_FALSE(std::get<0>(finished.last()));
     EXPECT_EQ(model.rowCount(), 2);
+}
+
+TEST_F(CommentRequests, AnOpenedHotCommentIsMarkedReadAndStaysSoAfterAReload)
+{
+    auto channel = std::make_shared<NewsListData>();
+    channel->iListID = 153;
+    channel->ListUrl = m_server.url(QStringLiteral("/api/comment/hotcommentlist")).toString();
+    const QJsonArray rows{commentObject(5, QStringLiteral("甲"), QStringLiteral("一")),
+                          commentObject(6, QStringLiteral("乙"), QStringLiteral("二"))};
+    m_server.route("GET", QStringLiteral("/api/comment/hotcommentlist"),
+                   LoopbackReply::text(200, QJsonDocument(rows).toJson(), "application/json"));
+    HotCommentListModel model(channel);
+    SignalLog finished(&model, &HotCommentListModel::loadFinished);
+    model.showByClick(false);
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 1; }));
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_FALSE(model.data(model.index(1), HotCommentListModel::HaveReadRole).toBool());
+
+    int changed = 0;
+    QObject::connect(&model, &QAbstractItemModel::dataChanged, [&changed] { ++changed; });
+    model.markRead(1);
+    EXPECT_TRUE(model.data(model.index(1), HotCommentListModel::HaveReadRole).toBool());
+    EXPECT_EQ(changed, 1);
+
+    HotCommentListModel again(channel);
+    SignalLog reloaded(&again, &HotCommentListModel::loadFinished);
+    again.showByClick(false);
+    ASSERT_TRUE(waitUntil([&] { return reloaded.size() == 1; }));
+    ASSERT_EQ(again.rowCount(), 2);
+    EXPECT_FALSE(again.data(again.index(0), HotCommentListModel::HaveReadRole).toBool());
+    EXPECT_TRUE(again.data(again.index(1), HotCommentListModel::HaveReadRole).toBool());
+}
+
+// ---- votes ------------------------------------------------------------------------------------------
+
+class CommentVotes : public CommentRequests
+{
+protected:
+    void SetUp() override
+    {
+        CommentRequests::SetUp();
+        pointUrls({{23, m_server.url(QStringLiteral("/json/commentlist")).toString()},
+                   {5, m_server.url(QStringLiteral("/api/comment.asmx/CommentVote")).toString()},
+                   {6, m_server.url(QStringLiteral("/api/comment.asmx/CancelCommentVote")).toString()}});
+        for (const char* call : {"/api/comment.asmx/CommentVote", "/api/comment.asmx/CancelCommentVote"})
+            m_server.route("POST", QString::fromLatin1(call), LoopbackReply::text(200, "<string>1</string>"));
+    }
+
+    // The form of the request that went to the path, or nothing.
+    std::optional<QUrlQuery> formSentTo(const QString& path) const
+    {
+        for (const LoopbackRequest& request : m_server.requests())
+            if (request.path == path)
+                return QUrlQuery(QString::fromUtf8(request.body));
+        return std::nullopt;
+    }
+};
+
+TEST_F(CommentVotes, AVoteIsSentStoredShownAsTheUsersOwnThenCancelledAndRemoved)
+{
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("pw"), true, true);
+    m_server.route("GET", listPath(QStringLiteral("123456")),
+                   LoopbackReply::text(200, commentJsonp(QJsonArray{commentObject(7, QStringLiteral("甲"), QStringLiteral("一"))})));
+    CommentPageLoader loader;
+    SignalLog pages(&loader, &CommentPageLoader::pageReady);
+    loader.openNewsComment(QStringLiteral("123456"), QStringLiteral("标题"), QStringLiteral("http://www.tidwen.example/a.htm"));
+    ASSERT_TRUE(waitUntil([&] { return pages.size() == 1; }));
+    EXPECT_FALSE(loader.html().contains(QStringLiteral("class=\"support voted\"")));
+    const QUrl castLink = CommentPageBuilder::voteLinkUrl({QStringLiteral("7"), CommentVoter::Support, true});
+    EXPECT_TRUE(loader.html().contains(castLink.toString(QUrl::FullyEncoded).toHtmlEscaped()));
+
+    CommentVoter voter;
+    SignalLog votes(&voter, &CommentVoter::voteFinished);
+    voter.commentVoteCommentId(QStringLiteral("7"), CommentVoter::Support, false, true);
+    ASSERT_TRUE(waitUntil([&] { return votes.size() == 1; })) << "the vote never finished";
+    EXPECT_TRUE(std::get<3>(votes.last()));
+    const auto sent = formSentTo(QStringLiteral("/api/comment.asmx/CommentVote"));
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(CommonFunction::DecypteUTF8(sent->queryItemValue(QStringLiteral("strCommentID")), kDesKeyRequest),
+              QStringLiteral("7"));
+    EXPECT_EQ(sent->queryItemValue(QStringLiteral("type")), QStringLiteral("1"));
+    EXPECT_EQ(CommonFunction::DecypteUTF8(sent->queryItemValue(QStringLiteral("userHash")), kDesKeyRequest),
+              QStringLiteral("reader") + QChar(0x0C) + QStringLiteral("pw"))
+        << sent->toString().toStdString();
+    EXPECT_EQ(CommentVoter::recordedVote(QStringLiteral("7")), CommentVoter::Support);
+
+    // The next build of the page marks it: the support count is the user's own and cancels it;
+    // oppose is no longer offered.
+    loader.applyVote(QStringLiteral("7"), CommentVoter::Support, true);
+    const QUrl cancelLink = CommentPageBuilder::voteLinkUrl({QStringLiteral("7"), CommentVoter::Support, false});
+    EXPECT_TRUE(loader.html().contains(QStringLiteral("class=\"support voted\"")));
+    EXPECT_TRUE(loader.html().contains(cancelLink.toString(QUrl::FullyEncoded).toHtmlEscaped()));
+    EXPECT_TRUE(loader.html().contains(QStringLiteral("支持(15)")));  // 14 served, plus the user's
+    EXPECT_TRUE(loader.html().contains(QStringLiteral("<span class=\"against\">反对(1)</span>")));
+
+    // A second vote on the same comment, and an oppose, send nothing.
+    voter.commentVoteCommentId(QStringLiteral("7"), CommentVoter::Support, false, true);
+    voter.commentVoteCommentId(QStringLiteral("7"), CommentVoter::Oppose, false, true);
+    EXPECT_EQ(votes.size(), 3);
+    EXPECT_FALSE(std::get<3>(votes.last()));
+    EXPECT_EQ(m_server.requestCount(), 2);
+
+    voter.commentVoteCommentId(QStringLiteral("7"), CommentVoter::Support, false, false);
+    ASSERT_TRUE(waitUntil([&] { return votes.size() == 4; })) << "the cancellation never finished";
+    EXPECT_TRUE(std::get<3>(votes.last()));
+    const auto cancelled = formSentTo(QStringLiteral("/api/comment.asmx/CancelCommentVote"));
+    ASSERT_TRUE(cancelled);
+    EXPECT_EQ(cancelled->queryItemValue(QStringLiteral("type")), QStringLiteral("1"));
+    EXPECT_EQ(CommentVoter::recordedVote(QStringLiteral("7")), CommentVoter::None);
+    loader.applyVote(QStringLiteral("7"), CommentVoter::Support, false);
+    EXPECT_FALSE(loader.html().contains(QStringLiteral("class=\"support voted\"")));
+    EXPECT_TRUE(loader.html().contains(QStringLiteral("支持(14)")));
+}
+
+TEST_F(CommentVotes, ARefusedVoteIsNotStoredAndOddInputSendsNothing)
+{
+    m_server.route("POST", QStringLiteral("/api/comment.asmx/CommentVote"), LoopbackReply::text(500, "no"));
+    CommentVoter voter;
+    SignalLog votes(&voter, &CommentVoter::voteFinished);
+    voter.commentVoteCommentId(QStringLiteral("8"), CommentVoter::Oppose, true, true);
+    ASSERT_TRUE(waitUntil([&] { return votes.size() == 1; }));
+    EXPECT_FALSE(std::get<3>(votes.last()));
+    EXPECT_EQ(CommentVoter::recordedVote(QStringLiteral("8")), CommentVoter::None);
+    EXPECT_EQ(m_server.requestCount(), 1);
+
+    voter.commentVoteCommentId(QStringLiteral("8;1"), CommentVoter::Support, false, true);
+    voter.commentVoteCommentId(QStringLiteral("8"), 3, false, true);
+    voter.commentVoteCommentId(QStringLiteral("8"), CommentVoter::Support, false, false);  // nothing to cancel
+    EXPECT_EQ(votes.size(), 4);
+    EXPECT_EQ(m_server.requestCount(), 1);
 }

@@ -4,6 +4,7 @@
 
 #include "comments/CommentFeedJsonp.h"
 #include "comments/CommentPageLoader.h"
+#include "comments/CommentVoter.h"
 #include "comments/views/CommontView.h"
 #include "comments/views/HotCommntTableViewController.h"
 #include "comments/views/WriteCommentWD.h"
@@ -64,6 +65,28 @@ TEST_F(CommontViewPage, RowsAreTheCommentsServedAndMarkupShowsAsText)
 
     view.SetFontFamily(QStringLiteral("Noto Serif"));
     EXPECT_TRUE(evaluate(view, QStringLiteral("document.body.style.fontFamily")).toString().contains(QStringLiteral("Noto Serif")));
+}
+
+TEST_F(CommontViewPage, ClickingSupportVotesAndThePageShowsTheUsersVote)
+{
+    pointUrls({{23, m_server.url(QStringLiteral("/json/commentlist")).toString()},
+               {5, m_server.url(QStringLiteral("/api/comment.asmx/CommentVote")).toString()}});
+    m_server.route("POST", QStringLiteral("/api/comment.asmx/CommentVote"), LoopbackReply::text(200, "<string>1</string>"));
+    m_server.route("GET", QUrl(CommentUrls::commentListUrl(kUrlCommentList, QStringLiteral("4321"))).path(),
+                   LoopbackReply::text(200, commentJsonp(QJsonArray{commentObject(9, QStringLiteral("甲"), QStringLiteral("好"))})));
+    CommontView view;
+    view.resize(600, 500);
+    view.show();
+    SignalLog shown(&view, &CommontView::commentPageShown);
+    view.openNewsComment(QStringLiteral("4321"), QStringLiteral("文章"), QStringLiteral("http://www.tidwen.example/4321.htm"));
+    ASSERT_TRUE(waitUntil([&] { return !shown.isEmpty(); }, 15000)) << "the comment page never showed";
+
+    evaluate(view, QStringLiteral("document.querySelector('.comment .support').click()"));
+    const QString voted = QStringLiteral("(function(){var e=document.querySelector('.comment .support.voted');return e?e.textContent:'';})()");
+    ASSERT_TRUE(waitUntil([&] { return evaluate(view, voted).toString() == QStringLiteral("支持(19)"); }, 15000))
+        << "the page never showed the vote: " << qPrintable(evaluate(view, voted).toString());
+    EXPECT_EQ(countRequests(m_server.requests(), "POST"), 1);
+    EXPECT_EQ(CommentVoter::recordedVote(QStringLiteral("9")), CommentVoter::Support);
 }
 
 TEST_F(CommontViewPage, WriteWindowClosesOnlyAfterAnAcceptedPost)

@@ -54,17 +54,16 @@ TEST_F(WebFileStampsTest, AStampFarAheadOfTheClockCountsAsDue)
     EXPECT_TRUE(CommonFunction::needReloadWebFile(WebFileType::kFavorites));
 }
 
-TEST_F(WebFileStampsTest, AChannelWithoutAMapRowIsAlwaysDueAndStoresNothing)
+TEST_F(WebFileStampsTest, ChannelsWithoutAMapRowShareTheStampOfTypeZero)
 {
     EXPECT_EQ(CommonFunction::getWebFileLastUpdateTimeTypeByListType(101), 101);
     const int64_t hotComments = CommonFunction::getWebFileLastUpdateTimeTypeByListType(153);
     EXPECT_EQ(hotComments, 0);
-    CommonFunction::saveWebFileLastUpdateTime(hotComments);
+    EXPECT_EQ(CommonFunction::getWebFileLastUpdateTimeTypeByListType(9999), 0);
     EXPECT_TRUE(CommonFunction::needReloadWebFile(hotComments));
-    EXPECT_EQ(rowCount(QStringLiteral("LastUpdateTime"), QStringLiteral("WHERE id <= 0")), 0);
-
-    CommonFunction::saveWebFileLastUpdateTime(101);
-    EXPECT_FALSE(CommonFunction::needReloadWebFile(101));
+    CommonFunction::saveWebFileLastUpdateTime(hotComments);
+    EXPECT_FALSE(CommonFunction::needReloadWebFile(CommonFunction::getWebFileLastUpdateTimeTypeByListType(9999)));
+    EXPECT_TRUE(CommonFunction::needReloadWebFile(101));
 }
 
 TEST_F(WebFileStampsTest, ACallerHoldingTheStoreIsAnsweredAtOnce)

@@ -137,6 +137,16 @@ void addNewsRoutes(HttpRouter& router, const StandinContent& content)
         note(reply, QStringLiteral("strNewsID"), idText);
         return reply;
     });
+    // Comment votes: the deciphered comment id and the kind go to the log.
+    for (const char* call : {"/api/comment.asmx/CommentVote", "/api/comment.asmx/CancelCommentVote"}) {
+        router.add("POST", kNewsHost, QString::fromLatin1(call), [](const HttpRequest& r) {
+            const QUrlQuery q = parameters(r);
+            HttpReply reply = xmlReply(documents::xmlValue(QStringLiteral("string"), QStringLiteral("1")));
+            note(reply, QStringLiteral("strCommentID"), decipher(q.queryItemValue(QStringLiteral("strCommentID")), kDesKeyRequest));
+            note(reply, QStringLiteral("type"), q.queryItemValue(QStringLiteral("type")));
+            return reply;
+        });
+    }
     router.add("*", kNewsHost, QStringLiteral("/api/comment.asmx/*"),
                [](const HttpRequest& r) {
                    const bool count = r.path.endsWith(QLatin1String("GetReplyCount"));

@@ -1,0 +1,81 @@
+#include "comments/CommentVoter.h"
+
+#include "comments/CommentFeedJsonp.h"
+#include "database/DatabaseOperate.h"
+#include "database/ServerUrls.h"
+#include "database/SettingsDatabaseOperate.h"
+#include "foundation/CommonFunction.h"
+#include "foundation/EncryptionKeys.h"
+#include "networking/AFNetManager.h"
+
+#include <QPointer>
+#include <QVariantMap>
+
+namespace {
+
+// The userHash of the remembered logged-in account, or "".
+QString currentUserHash()
+{
+    UserLandDataPtr account;
+    {
+        SettingsDatabaseOperate::Lease settings;
+        if (settings)
+            account = settings->UserLandData_getCurrentUserData();
+    }
+    if (!account || !account->bHaveLand || account->UserAccount.isEmpty() || account->UserPassWord.isEmpty())
+        return QStringLiteral("");
+    return CommonFunction::EncrypteUTF8(account->UserAccount + QChar(0x0C) + account->UserPassWord, kDesKeyRequest);
+}
+
+}  // namespace
+
+CommentVoter::CommentVoter(QObject* parent) : QObject(parent) {}
+
+CommentVoter::~CommentVoter()
+{
+    if (m_session)
+        m_session->invalidateSessionCancelingTasks(true);
+}
+
+int64_t CommentVoter::recordedVote(const QString& commentId)
+{
+    DatabaseOperate::Lease store;
+    return store ? store->ZhiChiFanDui_get(commentId) : None;
+}
+
+void CommentVoter::commentVoteCommentId(const QString& commentId, int64_t type, bool hot, bool zhiChi)
+{
+    Q_UNUSED(hot);
+    const int64_t recorded = CommentUrls::isDigitsId(commentId) ? recordedVote(commentId) : None;
+    const bool allowed = CommentUrls::isDigitsId(commentId) && (type == Support || type == Oppose) &&
+                         m_pendingId.isEmpty() && (zhiChi ? recorded == None : recorded == type);
+    if (!allowed) {
+        emit voteFinished(commentId, type, zhiChi, false);
+        return;
+    }
+    namespace F = CommentVoteFields;
+    const QVariantMap fields{{QString::fromLatin1(F::kCommentId), CommonFunction::EncrypteUTF8(commentId, kDesKeyRequest)},
+                             {QString::fromLatin1(F::kType), QString::number(type)},
+                             {QString::fromLatin1(F::kUserHash), currentUserHash()}};
+    m_pendingId = commentId;
+    QPointer<CommentVoter> self(this);
+    const auto finish = [self, commentId, type, zhiChi](bool ok) {
+        if (!self)
+            return;
+        self->m_pendingId.clear();
+        emit self->voteFinished(commentId, type, zhiChi, ok);
+    };
+    m_session = AFNetManager::requestWithUrlString(
+        zhiChi ? kUrlCommentVote : kUrlCancelCommentVote, false, fields, 1, nullptr,
+        [finish, commentId, type, zhiChi](const std::shared_ptr<URLSessionDataTask>&, const QVariant&) {
+            // The session reports every status outside 200..299 as a failure: this one counts.
+            bool stored = false;
+            {
+                DatabaseOperate::Lease store;
+                if (store)
+                    stored = zhiChi ? store->ZhiChiFanDui_insert(commentId, type) : store->ZhiChiFanDui_delete(commentId);
+            }
+            finish(stored);
+        },
+        [finish](const std::shared_ptr<URLSessionDataTask>&, const Error&) { finish(false); });
+}
