@@ -2,6 +2,7 @@
 
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
+#include "account/FavSynchronousCommonFunction.h"
 #include "foundation/GlobalValues.h"
 
 void AutoLandOperation::start()
@@ -27,6 +28,7 @@ void AutoLandOperation::start()
             switch (AccountRequests::classify(bytes, &user)) {
             case AccountRequests::Reply::User: {
                 AccountRequests::logIn(bytes, *account, user);
+                FavSynchronousCommonFunction::synchronize(account->UserAccount, account->UserPassWord);
                 const auto shell = AccountShell::installed();
                 if (shell && gbReplyRemind.load()) {
                     shell->downloadUserRemindCount(QString::number(user->userID));

@@ -2,6 +2,7 @@
 
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
+#include "account/FavSynchronousCommonFunction.h"
 #include "foundation/GlobalValues.h"
 
 #include "networking/AFHTTPSessionManager.h"
@@ -67,6 +68,7 @@ void UserLogin::login(const QString& account, const QString& password, bool reme
             record.bHaveLand = true;
             self->m_user = user;
             AccountRequests::logIn(bytes, record, user);
+            FavSynchronousCommonFunction::synchronize(name, password);
             const auto shell = AccountShell::installed();
             if (shell && gbReplyRemind.load())
                 shell->downloadUserRemindCount(QString::number(user->userID));

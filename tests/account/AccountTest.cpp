@@ -76,7 +76,12 @@ protected:
     void SetUp() override
     {
         LoopbackStoreTest::SetUp();
-        pointUrls({{79, m_server.url(QStringLiteral("/api/User.asmx/G")).toString()}});
+        // A login starts the favourites sync; here it goes nowhere.
+        const QString nowhere = QStringLiteral("http://127.0.0.1:%1/olvenna").arg(LoopbackHttpServer::closedPort());
+        pointUrls({{79, m_server.url(QStringLiteral("/api/User.asmx/G")).toString()},
+                   {81, nowhere + QStringLiteral("/GetSyncFileVer.aspx")},
+                   {82, nowhere + QStringLiteral("/GetUserFile.aspx")},
+                   {83, nowhere + QStringLiteral("/userfileupload.aspx")}});
         AccountShell::install(m_shell);
     }
     void TearDown() override

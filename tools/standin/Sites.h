@@ -18,6 +18,9 @@ void addNewsRoutes(HttpRouter& router, const StandinContent& content);
 // listAds: the configuration names list-ad slots. A posted comment changes the content, after
 // which contentChanged runs (under the service's lock).
 void addServiceRoutes(HttpRouter& router, StandinContent& content, bool listAds, std::function<void()> contentChanged);
+// The favourites service on the account host: version, download and upload of each account's
+// zip, kept in memory while the service runs.
+void addFavouritesRoutes(HttpRouter& router, const QString& host);
 
 // Field name of the notes a handler leaves for the request log; the service removes them
 // before the reply is sent.

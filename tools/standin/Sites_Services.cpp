@@ -175,8 +175,7 @@ void addServiceRoutes(HttpRouter& router, StandinContent& content, bool listAds,
     // Account.
     const QString account = QStringLiteral("account.tidwen.example");
     router.add("*", account, QStringLiteral("/api/*.asmx/*"), [](const HttpRequest& r) { return accountCall(r); });
-    router.add("*", account, QStringLiteral("/olvenna/GetSyncFileVer.aspx"), [](const HttpRequest&) { return textReply("0"); });
-    router.add("GET", account, QStringLiteral("/olvenna/GetUserFile.aspx"), [](const HttpRequest&) { return notFound(); });
+    addFavouritesRoutes(router, account);
     router.add("*", account, QStringLiteral("/olvenna/*"), [](const HttpRequest&) { return textReply("ok"); });
     router.add("*", account, QStringLiteral("*"), [](const HttpRequest&) { return htmlReply(QStringLiteral("Tidwen 通行证"), QString()); });
 

@@ -1,0 +1,287 @@
+#include "account/FavSynchronousCommonFunction.h"
+
+#include "database/DatabaseOperate.h"
+#include "database/ServerUrls.h"
+#include "foundation/CommonFunction.h"
+#include "foundation/EncryptionKeys.h"
+#include "foundation/GlobalValues.h"
+#include "foundation/ZipArchive.h"
+#include "networking/AFNetManager.h"
+#include "networking/AFStreamingMultipartFormData.h"
+#include "platform/Clock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+namespace {
+
+// The version text of the service: decimal digits, nothing else but white space.
+std::optional<int64_t> versionFrom(const QVariant& body)
+{
+    bool ok = false;
+    const int64_t version = QString::fromUtf8(body.toByteArray()).trimmed().toLongLong(&ok);
+    return ok && version >= 0 ? std::optional<int64_t>(version) : std::nullopt;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+}  // namespace
+
+std::shared_ptr<FavSynchronousCommonFunction> FavSynchronousCommonFunction::synchronize(
+    const QString& account, const QString& password, std::function<void(Outcome)> completion)
+{
+    std::shared_ptr<FavSynchronousCommonFunction> sync(
+        new FavSynchronousCommonFunction(account, password, std::move(completion)));
+    sync->start();
+    return sync;
+}
+
+FavSynchronousCommonFunction::FavSynchronousCommonFunction(QString account, QString password,
+                                                           std::function<void(Outcome)> completion)
+    : m_account(std::move(account)), m_password(std::move(password)), m_completion(std::move(completion))
+{
+}
+
+QVariantMap FavSynchronousCommonFunction::credentials() const
+{
+    return {{QString::fromLatin1(FavSyncFields::kUser), m_account},
+            {QString::fromLatin1(FavSyncFields::kPassword), CommonFunction::EncrypteUTF8(m_password, kDesKeyFavorites)}};
+}
+
+void FavSynchronousCommonFunction::start()
+{
+    if (m_account.isEmpty() || m_password.isEmpty()) {
+        finish(Outcome::Failed);
+        return;
+    }
+    bool modified = false;
+    {
+        DatabaseOperate::Lease store;
+        if (store)
+            modified = store->FavriteUserAndContents_bhaveModifiedByUser(m_account);
+    }
+    if (!modified && !CommonFunction::needReloadWebFile(WebFileType::kFavorites)) {
+        finish(Outcome::NotDue);
+        return;
+    }
+    auto self = shared_from_this();
+    m_session = AFNetManager::requestWithUrlString(
+        kUrlSyncFileVer, true, credentials(), 1, nullptr,
+        [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant& body) {
+            const std::optional<int64_t> serverVersion = versionFrom(body);
+            if (!serverVersion) {
+                self->finish(Outcome::Failed);
+                return;
+            }
+            FavriteUserAndContentsPtr row;
+            bool modified = false;
+            {
+                DatabaseOperate::Lease store;
+                if (store) {
+                    modified = store->FavriteUserAndContents_bhaveModifiedByUser(self->m_account);
+                    row = store->FavriteUserAndContents_getDataByUser(self->m_account);
+                }
+            }
+            const int64_t localVersion = row ? row->favritteVersion : 0;
+            if (modified)
+                self->upload(*serverVersion);
+            else if (*serverVersion > localVersion)
+                self->download(*serverVersion);
+            else
+                self->finish(Outcome::UpToDate);
+        },
+        [self](const std::shared_ptr<URLSessionDataTask>&, const Error&) { self->finish(Outcome::Failed); });
+}
+
+void FavSynchronousCommonFunction::upload(int64_t serverVersion)
+{
+    FavriteUserAndContents header;
+    QList<Favrite_DataPtr> favourites;
+    {
+        DatabaseOperate::Lease store;
+        if (!store) {
+            finish(Outcome::Failed);
+            return;
+        }
+        if (const FavriteUserAndContentsPtr row = store->FavriteUserAndContents_getDataByUser(m_account))
+            header = *row;
+        header.UserAccount = m_account;
+        store->Favrite_Data_getAllFavriteURLAndTitleData(favourites, m_account);
+    }
+    // The file goes up with a version the service has not seen, so every other copy takes it.
+    header.favritteVersion = std::max(header.favritteVersion, serverVersion + 1);
+    header.bModified = false;
+    const QByteArray zip = zipFavoriteFile(favoriteFile(header, favourites));
+    if (zip.isEmpty()) {
+        finish(Outcome::Failed);
+        return;
+    }
+    QVariantMap fields = credentials();
+    fields.insert(QString::fromLatin1(FavSyncFields::kVersion), QString::number(header.favritteVersion));
+    auto self = shared_from_this();
+    const QString zipName = m_account + QStringLiteral(".zip");
+    m_session = AFNetManager::requestWithUrlString(
+        kUrlUserFileUpload, fields, nullptr,
+        [zip, zipName](AFMultipartFormData& form) {
+            form.appendPartWithFileData(zip, QString::fromLatin1(FavSyncFields::kFile), zipName,
+                                        QStringLiteral("application/zip"));
+        },
+        [self, header](const std::shared_ptr<URLSessionDataTask>&, const QVariant&) {
+            {
+                DatabaseOperate::Lease store;
+                if (store) {
+                    store->FavriteUserAndContents_setModifiedNoUser(self->m_account);
+                    // A favourite changed while the file went up marks the account again.
+                    if (!store->FavriteUserAndContents_bhaveModifiedByUser(self->m_account)) {
+                        FavriteUserAndContents stored = header;
+                        if (const FavriteUserAndContentsPtr row = store->FavriteUserAndContents_getDataByUser(self->m_account))
+                            stored.lastUpdateTime = row->lastUpdateTime;
+                        store->FavriteUserAndContents_setNewsData(stored);
+                    }
+                }
+            }
+            self->finish(Outcome::Uploaded);
+        },
+        [self](const std::shared_ptr<URLSessionDataTask>&, const Error&) { self->finish(Outcome::Failed); });
+}
+
+void FavSynchronousCommonFunction::download(int64_t serverVersion)
+{
+    auto self = shared_from_this();
+    m_session = AFNetManager::requestWithUrlString(
+        kUrlGetUserFile, true, credentials(), 1, nullptr,
+        [self, serverVersion](const std::shared_ptr<URLSessionDataTask>&, const QVariant& body) {
+            const std::optional<FileContents> contents =
+                readFavoriteFile(unzipFavoriteFile(body.toByteArray()), self->m_account);
+            if (!contents) {
+                self->finish(Outcome::Failed);
+                return;
+            }
+            FavriteUserAndContents header = contents->header;
+            header.UserAccount = self->m_account;
+            header.favritteVersion = std::max(header.favritteVersion, serverVersion);
+            header.bModified = false;
+            bool stored = false;
+            {
+                DatabaseOperate::Lease store;
+                // A favourite saved while the file came down is kept for the next upload.
+                if (store && !store->FavriteUserAndContents_bhaveModifiedByUser(self->m_account)) {
+                    stored = store->Favrite_Data_replaceAllFavriteDataByUserAccount(self->m_account, contents->favourites) &&
+                             store->FavriteUserAndContents_setNewsData(header);
+                }
+            }
+            self->finish(stored ? Outcome::Downloaded : Outcome::Failed);
+        },
+        [self](const std::shared_ptr<URLSessionDataTask>&, const Error&) { self->finish(Outcome::Failed); });
+}
+
+void FavSynchronousCommonFunction::finish(Outcome outcome)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (outcome == Outcome::Uploaded || outcome == Outcome::Downloaded || outcome == Outcome::UpToDate)
+        CommonFunction::saveWebFileLastUpdateTime(WebFileType::kFavorites);
+    m_session.reset();
+    if (m_completion)
+        m_completion(outcome);
+}
+
+QByteArray FavSynchronousCommonFunction::favoriteFile(const FavriteUserAndContents& header,
+                                                      const QList<Favrite_DataPtr>& favourites)
+{
+    QJsonArray items;
+    for (const Favrite_DataPtr& favourite : favourites) {
+        if (!favourite)
+            continue;
+        items.append(QJsonObject{{QStringLiteral("newsID"), favourite->newsID},
+                                 {QStringLiteral("newsTitle"), favourite->newsTitle},
+                                 {QStringLiteral("ffavritetime"), favourite->favritetime.toSecsSinceEpoch()}});
+    }
+    const QJsonObject file{{QStringLiteral("UserAccount"), header.UserAccount},
+                           {QStringLiteral("favritteVersion"), qint64(header.favritteVersion)},
+                           {QStringLiteral("bModified"), header.bModified},
+                           {QStringLiteral("flastUpdateTime"), header.lastUpdateTime.toSecsSinceEpoch()},
+                           {QStringLiteral("items"), items}};
+    return QJsonDocument(file).toJson(QJsonDocument::Compact);
+}
+
+std::optional<FavSynchronousCommonFunction::FileContents> FavSynchronousCommonFunction::readFavoriteFile(
+    const QByteArray& bytes, const QString& account)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject file = document.object();
+    if (!file.value(QStringLiteral("items")).isArray())
+        return std::nullopt;
+    FileContents contents;
+    contents.header.UserAccount = account;
+    contents.header.favritteVersion = file.value(QStringLiteral("favritteVersion")).toInteger();
+    contents.header.bModified = file.value(QStringLiteral("bModified")).toBool();
+    contents.header.lastUpdateTime =
+        QDateTime::fromSecsSinceEpoch(file.value(QStringLiteral("flastUpdateTime")).toInteger(Clock::now().toSecsSinceEpoch()));
+    for (const QJsonValue& value : file.value(QStringLiteral("items")).toArray()) {
+        const QJsonObject item = value.toObject();
+        const QString newsId = item.value(QStringLiteral("newsID")).toString();
+        if (newsId.isEmpty())
+            continue;
+        auto favourite = std::make_shared<Favrite_Data>();
+        favourite->newsID = newsId;
+        favourite->newsTitle = item.value(QStringLiteral("newsTitle")).toString();
+        favourite->favritetime =
+            QDateTime::fromSecsSinceEpoch(item.value(QStringLiteral("ffavritetime")).toInteger(Clock::now().toSecsSinceEpoch()));
+        favourite->userAccount = account;
+        contents.favourites.append(favourite);
+    }
+    return contents;
+}
+
+QByteArray FavSynchronousCommonFunction::zipFavoriteFile(const QByteArray& file)
+{
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        return {};
+    const QString plain = folder.filePath(QString::fromLatin1(FavSyncFields::kFileName));
+    const QString zipPath = folder.filePath(QStringLiteral("favorite.zip"));
+    if (!writeFile(plain, file))
+        return {};
+    ZipArchive zip;
+    if (!zip.CreateZipFile2(zipPath))
+        return {};
+    const bool added = zip.addFileToZip(plain, QString::fromLatin1(FavSyncFields::kFileName));
+    if (!zip.CloseZipFile2() || !added)
+        return {};
+    QFile packed(zipPath);
+    return packed.open(QIODevice::ReadOnly) ? packed.readAll() : QByteArray();
+}
+
+QByteArray FavSynchronousCommonFunction::unzipFavoriteFile(const QByteArray& zipBytes)
+{
+    QTemporaryDir folder;
+    if (!folder.isValid() || zipBytes.isEmpty())
+        return {};
+    const QString zipPath = folder.filePath(QStringLiteral("favorite.zip"));
+    const QString target = folder.filePath(QStringLiteral("out"));
+    if (!writeFile(zipPath, zipBytes))
+        return {};
+    ZipArchive zip;
+    if (!zip.UnzipOpenFile(zipPath))
+        return {};
+    zip.UnzipFileTo(target, true);  // a refused entry leaves the others; the one wanted is checked below
+    zip.UnzipCloseFile();
+    QFile file(QDir(target).filePath(QString::fromLatin1(FavSyncFields::kFileName)));
+    if (!file.open(QIODevice::ReadOnly) || file.size() > ZipArchive::kMaxEntrySize)
+        return {};
+    return file.readAll();
+}

@@ -1,0 +1,149 @@
+#include "Documents.h"
+#include "Sites.h"
+
+#include "foundation/ZipArchive.h"
+#include "httpcore/HttpRouter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// The favourites service of the account host: one file (a zip holding "favorite.dat") and its
+// version per account, kept while the service runs.
+namespace standin::sites {
+namespace {
+
+struct KeptFile
+{
+    qint64 version = 0;
+    QByteArray zip;
+};
+using KeptFiles = QHash<QString, KeptFile>;
+
+// One part of a multipart/form-data body.
+struct FormPart
+{
+    QString name;
+    QByteArray body;
+};
+
+QList<FormPart> multipartParts(const HttpRequest& request)
+{
+    const QByteArray type = request.header("Content-Type");
+    const qsizetype at = type.indexOf("boundary=");
+    if (!type.startsWith("multipart/form-data") || at < 0)
+        return {};
+    QByteArray boundary = type.mid(at + 9).trimmed();
+    if (boundary.startsWith('"') && boundary.endsWith('"') && boundary.size() >= 2)
+        boundary = boundary.mid(1, boundary.size() - 2);
+    const QByteArray delimiter = "--" + boundary;
+    QList<FormPart> parts;
+    qsizetype from = request.body.indexOf(delimiter);
+    while (from >= 0) {
+        const qsizetype start = from + delimiter.size();
+        if (request.body.mid(start, 2) == "--")
+            break;  // the closing delimiter
+        const qsizetype next = request.body.indexOf("\r\n" + delimiter, start);
+        if (next < 0)
+            break;
+        const QByteArray part = request.body.mid(start + 2, next - start - 2);  // past the line end
+        const qsizetype headersEnd = part.indexOf("\r\n\r\n");
+        if (headersEnd >= 0) {
+            const QByteArray headers = part.left(headersEnd);
+            const qsizetype nameAt = headers.indexOf("name=\"");
+            if (nameAt >= 0) {
+                const qsizetype nameEnd = headers.indexOf('"', nameAt + 6);
+                parts.append({QString::fromUtf8(headers.mid(nameAt + 6, nameEnd - nameAt - 6)), part.mid(headersEnd + 4)});
+            }
+        }
+        from = next + 2;
+    }
+    return parts;
+}
+
+// The account of a request whose password deciphers; "" otherwise. The demo account needs its
+// own password; other accounts are taken as they come.
+QString accountOf(const QUrlQuery& q)
+{
+    const QString account = q.queryItemValue(QStringLiteral("user"), QUrl::FullyDecoded);
+    const QString password = decipher(q.queryItemValue(QStringLiteral("pass")), kDesKeyFavorites);
+    if (account.isEmpty() || password.isEmpty())
+        return {};
+    const documents::Account& demo = documents::demoAccount();
+    if (account.compare(demo.account, Qt::CaseInsensitive) == 0 && password != demo.password)
+        return {};
+    return account.toLower();
+}
+
+// How many favourites the zip's "favorite.dat" lists; -1 when there is no such readable file.
+int favouritesIn(const QByteArray& zipBytes)
+{
+    QTemporaryDir folder;
+    QFile zipFile(folder.filePath(QStringLiteral("up.zip")));
+    if (!folder.isValid() || !zipFile.open(QIODevice::WriteOnly) || zipFile.write(zipBytes) != zipBytes.size())
+        return -1;
+    zipFile.close();
+    ZipArchive zip;
+    if (!zip.UnzipOpenFile(zipFile.fileName()))
+        return -1;
+    zip.UnzipFileTo(folder.filePath(QStringLiteral("out")), true);
+    zip.UnzipCloseFile();
+    QFile dat(QDir(folder.filePath(QStringLiteral("out"))).filePath(QStringLiteral("favorite.dat")));
+    if (!dat.open(QIODevice::ReadOnly))
+        return -1;
+    const QJsonDocument document = QJsonDocument::fromJson(dat.readAll());
+    return document.isObject() ? int(document.object().value(QStringLiteral("items")).toArray().size()) : -1;
+}
+
+}  // namespace
+
+void addFavouritesRoutes(HttpRouter& router, const QString& host)
+{
+    auto files = std::make_shared<KeptFiles>();
+    router.add("*", host, QStringLiteral("/olvenna/GetSyncFileVer.aspx"), [files](const HttpRequest& r) {
+        const QString account = accountOf(parameters(r));
+        if (account.isEmpty())
+            return textReply("-1");
+        HttpReply reply = textReply(QByteArray::number(files->value(account).version));
+        note(reply, QStringLiteral("user"), account);
+        return reply;
+    });
+    router.add("GET", host, QStringLiteral("/olvenna/GetUserFile.aspx"), [files](const HttpRequest& r) {
+        const QString account = accountOf(parameters(r));
+        if (account.isEmpty() || !files->contains(account))
+            return notFound();
+        HttpReply reply = HttpReply::text(200, files->value(account).zip, "application/zip");
+        note(reply, QStringLiteral("user"), account);
+        return reply;
+    });
+    router.add("POST", host, QStringLiteral("/olvenna/userfileupload.aspx"), [files](const HttpRequest& r) {
+        QUrlQuery fields;
+        QByteArray zip;
+        for (const FormPart& part : multipartParts(r)) {
+            if (part.name == QLatin1String("file"))
+                zip = part.body;
+            else
+                fields.addQueryItem(part.name, QString::fromUtf8(part.body));
+        }
+        const QString account = accountOf(fields);
+        bool versionOk = false;
+        const qint64 version = fields.queryItemValue(QStringLiteral("ver")).toLongLong(&versionOk);
+        const int favourites = favouritesIn(zip);
+        if (account.isEmpty() || !versionOk || favourites < 0)
+            return textReply("false");
+        (*files)[account] = KeptFile{version, zip};
+        HttpReply reply = textReply("true");
+        note(reply, QStringLiteral("user"), account);
+        note(reply, QStringLiteral("ver"), QString::number(version));
+        note(reply, QStringLiteral("favourites"), QString::number(favourites));
+        return reply;
+    });
+}
+
+}  // namespace standin::sites
