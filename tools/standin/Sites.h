@@ -25,6 +25,9 @@ void addFavouritesRoutes(HttpRouter& router, const QString& host);
 // Field name of the notes a handler leaves for the request log; the service removes them
 // before the reply is sent.
 inline constexpr const char* kNoteHeader = "X-Standin-Note";
+// Marks a reply of per-account state that changes with the account's own requests: it is not
+// kept, dated or answered 304, and no cache may store it. The service removes the field.
+inline constexpr const char* kDynamicHeader = "X-Standin-Dynamic";
 // A deciphered request field for the log.
 void note(HttpReply& reply, const QString& name, const QString& value);
 

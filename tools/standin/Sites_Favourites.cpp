@@ -26,6 +26,12 @@ struct KeptFile
 };
 using KeptFiles = QHash<QString, KeptFile>;
 
+HttpReply dynamic(HttpReply reply)
+{
+    reply.setHeader(kDynamicHeader, "1");
+    return reply;
+}
+
 // One part of a multipart/form-data body.
 struct FormPart
 {
@@ -109,16 +115,16 @@ void addFavouritesRoutes(HttpRouter& router, const QString& host)
     router.add("*", host, QStringLiteral("/olvenna/GetSyncFileVer.aspx"), [files](const HttpRequest& r) {
         const QString account = accountOf(parameters(r));
         if (account.isEmpty())
-            return textReply("-1");
-        HttpReply reply = textReply(QByteArray::number(files->value(account).version));
+            return dynamic(textReply("-1"));
+        HttpReply reply = dynamic(textReply(QByteArray::number(files->value(account).version)));
         note(reply, QStringLiteral("user"), account);
         return reply;
     });
     router.add("GET", host, QStringLiteral("/olvenna/GetUserFile.aspx"), [files](const HttpRequest& r) {
         const QString account = accountOf(parameters(r));
         if (account.isEmpty() || !files->contains(account))
-            return notFound();
-        HttpReply reply = HttpReply::text(200, files->value(account).zip, "application/zip");
+            return dynamic(notFound());
+        HttpReply reply = dynamic(HttpReply::text(200, files->value(account).zip, "application/zip"));
         note(reply, QStringLiteral("user"), account);
         return reply;
     });

@@ -327,7 +327,10 @@ HttpReply StandinService::handle(const HttpRequest& request)
             }
         }
         reply.setHeader(sites::kNoteHeader, QByteArray());
-        if (readOnly && reply.status == 200) {
+        if (!reply.header(sites::kDynamicHeader).isNull()) {
+            reply.setHeader(sites::kDynamicHeader, QByteArray());
+            reply.setHeader("Cache-Control", "no-store");
+        } else if (readOnly && reply.status == 200) {
             m_state->stamp(key, reply);
             if (m_state->cache.size() >= kMaxCachedReplies)
                 m_state->cache.clear();  // signed deals requests make a new key each second
@@ -336,7 +339,7 @@ HttpReply StandinService::handle(const HttpRequest& request)
         }
     }
 
-    if (readOnly && reply.status == 200) {
+    if (readOnly && reply.status == 200 && !reply.header("Last-Modified").isNull()) {
         const QByteArray since = request.header("If-Modified-Since");
         if (!since.isNull()) {
             const QDateTime sinceDate = parseHttpDate(since);
