@@ -1,8 +1,11 @@
 // The account road: the demo account logs in through the login window and its favourites are
-// synchronised with the stand-in; a vote on a comment of the open article's comment page.
+// synchronised with the stand-in; a vote on a comment of the open article's comment page. Run
+// with the other road tests in one program (these come first), each puts back what it changed:
+// the login, the clock, the comment page over the article.
 
 #include "RoadFixture.h"
 
+#include "ScopeGuard.h"
 #include "TestEnvironment.h"
 #include "account/AccountRequests.h"
 #include "account/views/UserLandWD.h"
@@ -49,19 +52,7 @@ QStringList favouriteIds()
 
 }  // namespace
 
-// A suite of its own: run with the other road tests in one process, it gets a program of its
-// own, and the account it logs in is logged out again.
-class RoadAccount : public Road
-{
-protected:
-    void TearDown() override
-    {
-        AccountRequests::logOut();
-        Road::TearDown();
-    }
-};
-
-TEST_F(RoadAccount, DemoLoginUploadsChangedFavouritesAndALaterLoginDownloadsThem)
+TEST_F(Road, DemoLoginUploadsChangedFavouritesAndALaterLoginDownloadsThem)
 {
     const FeedEntry first = s_feed.first();
     {
@@ -73,6 +64,10 @@ TEST_F(RoadAccount, DemoLoginUploadsChangedFavouritesAndALaterLoginDownloadsThem
         saved.userAccount = kDemoAccount;
         ASSERT_TRUE(store->Favrite_Data_setNewsFavriteData(saved, false));
     }
+    const auto restore = onScopeExit([start = Clock::now()] {
+        AccountRequests::logOut();
+        Clock::setNow(start);
+    });
     const qint64 before = lastSeq(service());
     ASSERT_TRUE(logInAsDemo()) << "the demo login did not succeed";
 
@@ -114,7 +109,7 @@ TEST_F(RoadAccount, DemoLoginUploadsChangedFavouritesAndALaterLoginDownloadsThem
                     .isEmpty());
 }
 
-TEST_F(RoadAccount, AVoteOnACommentIsSentAndShownAsTheUsersOwn)
+TEST_F(Road, AVoteOnACommentIsSentAndShownAsTheUsersOwn)
 {
     RightViewController* pane = detailPane();
     ASSERT_NE(pane, nullptr);
@@ -124,6 +119,11 @@ TEST_F(RoadAccount, AVoteOnACommentIsSentAndShownAsTheUsersOwn)
                                             .isEmpty(); }, 20000));
     const qint64 before = lastSeq(service());
     pane->openComment();
+    // The article comes back when the test ends, as the toolbar's comment button brings it back.
+    const auto restore = onScopeExit([pane] {
+        if (const CommontView* page = pane->findChild<CommontView*>(); page && page->isVisible())
+            pane->openComment();
+    });
     ASSERT_TRUE(waitUntil([&] { return pane->findChild<CommontView*>() != nullptr; }, 20000)) << "no comment page";
     CommontView* comments = pane->findChild<CommontView*>();
     ASSERT_TRUE(waitUntil(
