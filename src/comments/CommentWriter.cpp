@@ -67,6 +67,7 @@ void CommentWriter::post(const QString& text)
                   CommonFunction::EncrypteUTF8(account->UserAccount + QChar(0x0C) + account->UserPassWord, kDesKeyRequest));
     fields.insert(QString::fromLatin1(F::kCity), shell ? shell->city() : QString());
     fields.insert(QString::fromLatin1(F::kClient), QString::fromLatin1(F::kClientCode));
+    fields.insert(QString::fromLatin1(F::kRam), CommonFunction::getDeviceRamSize());
 
     m_posting = true;
     QPointer<CommentWriter> self(this);

@@ -15,6 +15,8 @@ inline constexpr auto kContent = "content";
 inline constexpr auto kUserHash = "userHash";
 inline constexpr auto kCity = "city";
 inline constexpr auto kClient = "client";
+// The size of the file system holding /var, in GiB ("%.1f").
+inline constexpr auto kRam = "ram";
 // The client code this program posts as.
 inline constexpr auto kClientCode = "14";
 }  // namespace CommentPostFields

@@ -157,6 +157,8 @@ TEST_F(CommentRequests, AnAcceptedPostCarriesTheFieldsAndRunsTheTask)
     EXPECT_EQ(form.queryItemValue(QStringLiteral("content"), QUrl::FullyDecoded), QStringLiteral("同意 & <b>"));
     EXPECT_EQ(form.queryItemValue(QStringLiteral("city")), QStringLiteral("c0ffee"));
     EXPECT_EQ(form.queryItemValue(QStringLiteral("client")), QStringLiteral("14"));
+    EXPECT_EQ(form.queryItemValue(QStringLiteral("ram")), CommonFunction::getDeviceRamSize());
+    EXPECT_FALSE(form.queryItemValue(QStringLiteral("ram")).isEmpty());
     EXPECT_EQ(CommonFunction::DecypteUTF8(form.queryItemValue(QStringLiteral("userHash")), kDesKeyRequest),
               QStringLiteral("reader") + QChar(0x0C) + QStringLiteral("p@ss"));
 }
