@@ -5,10 +5,14 @@
 #include <QHostAddress>
 #include <QSslSocket>
 #include <QTcpServer>
+#include <QEventLoop>
 #include <QThread>
 #include <QTimer>
 
+#include <future>
 #include <utility>
+
+#include <pthread.h>
 
 namespace {
 
@@ -235,25 +239,29 @@ HttpServer::HttpServer(Options options)
 {
     m_tls = options.tls.has_value();
     const quint16 wanted = options.port;
-    m_thread = new QThread;
-    m_thread->setObjectName(QStringLiteral("http-server"));
-    m_worker = new Worker(std::move(options));
-    m_worker->moveToThread(m_thread);
-    m_thread->start();
-    QMetaObject::invokeMethod(
-        m_worker,
-        [this, wanted] {
-            if (m_worker->listen(QHostAddress(QHostAddress::LocalHost), wanted))
-                m_port = m_worker->serverPort();
-        },
-        Qt::BlockingQueuedConnection);
+    std::promise<void> listening;
+    std::future<void> ready = listening.get_future();
+    m_thread = std::thread([this, wanted, &listening, options = std::move(options)]() mutable {
+        ::pthread_setname_np(::pthread_self(), "http-server");
+        QThread::currentThread()->setObjectName(QStringLiteral("http-server"));
+        QEventLoop loop;  // gives this thread its event dispatcher
+        {
+            // Connections and their sockets are children of the worker and go with it, here.
+            Worker worker(std::move(options));
+            if (worker.listen(QHostAddress(QHostAddress::LocalHost), wanted))
+                m_port = worker.serverPort();
+            m_worker = &worker;
+            m_loop = &loop;
+            listening.set_value();
+            loop.exec();
+        }
+    });
+    ready.wait();
 }
 
 HttpServer::~HttpServer()
 {
-    // Connections and their sockets are children of the worker and go with it, on their thread.
-    QMetaObject::invokeMethod(m_worker, [this] { delete m_worker; }, Qt::BlockingQueuedConnection);
-    m_thread->quit();
-    m_thread->wait();
-    delete m_thread;
+    // Queued: the loop ends on its own thread, also when it has not started spinning yet.
+    QMetaObject::invokeMethod(m_worker, [loop = m_loop] { loop->quit(); }, Qt::QueuedConnection);
+    m_thread.join();
 }

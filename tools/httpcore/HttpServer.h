@@ -7,8 +7,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
-class QThread;
+class QEventLoop;
 
 // An HTTP/1.1 server on 127.0.0.1 (never any other address), on its own thread, that answers
 // every request through one handler. It also serves as an HTTP proxy's front: absolute-form
@@ -47,8 +48,11 @@ public:
 private:
     class Worker;
 
-    QThread* m_thread = nullptr;
+    // A plain thread, joined: a QThread's wait() returns before the thread's own clean-up
+    // (OpenSSL's per-thread state among it) has run, which may then race the process's exit.
+    std::thread m_thread;
     Worker* m_worker = nullptr;
+    QEventLoop* m_loop = nullptr;
     quint16 m_port = 0;
     bool m_tls = false;
 };
