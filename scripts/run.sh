@@ -31,6 +31,13 @@ if [ "${TIDWEN_SKIP_BUILD:-0}" != 1 ]; then
   cmake --build build/app --target "${targets[@]}" -j "$(tidwen_jobs)"
 fi
 
+# The web engine's sandbox cannot run as root (a container, a fresh virtual machine): there it is
+# turned off, and said so. An ordinary user keeps it.
+if [ "$(id -u)" = 0 ] && [ -z "${QTWEBENGINE_DISABLE_SANDBOX:-}" ]; then
+  echo "run.sh: running as root: the web view's sandbox is off (it cannot start as root)" >&2
+  export QTWEBENGINE_DISABLE_SANDBOX=1
+fi
+
 if [ "$service" = live ]; then
   exec "$client" "$@"
 fi

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -58,6 +59,12 @@ static void drainMainQueue()
 
 int main(int argc, char* argv[])
 {
+    // As root the web view's sandbox cannot start, and the web engine then ends the process with
+    // nothing on screen: say why, and how to start, before it does.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")
+        && !qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").contains(QStringLiteral("--no-sandbox")))
+        std::fprintf(stderr, "tidwen: running as root, the web view cannot start with its sandbox on; "
+                             "start it with QTWEBENGINE_DISABLE_SANDBOX=1 (scripts/run.sh does)\n");
     // The article page's own scheme must be known before the application exists.
     ArticleSchemeHandler::registerScheme();
     // The web views share their GL contexts with the widgets; Qt wants this before the application.

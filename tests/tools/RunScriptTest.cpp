@@ -38,6 +38,7 @@ ScriptRun run(const QTemporaryDir& dir, const QMap<QString, QString>& settings, 
                       "  echo \"SSL_CERT_DIR=${SSL_CERT_DIR:-}\"\n"
                       "  echo \"CA_FILES=$(ls \"${SSL_CERT_DIR:-/nonexistent}\" 2>/dev/null | grep -c '\\.0$')\"\n"
                       "  echo \"FLAGS=${QTWEBENGINE_CHROMIUM_FLAGS:-}\"\n"
+                      "  echo \"NO_SANDBOX=${QTWEBENGINE_DISABLE_SANDBOX:-}\"\n"
                       "  echo \"ARGS=$*\"\n";
     if (request) {
         text += "  hostport=${http_proxy#http://}\n"
@@ -55,7 +56,8 @@ ScriptRun run(const QTemporaryDir& dir, const QMap<QString, QString>& settings, 
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "SSL_CERT_DIR", "QTWEBENGINE_CHROMIUM_FLAGS"})
+    for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "SSL_CERT_DIR", "QTWEBENGINE_CHROMIUM_FLAGS",
+                             "QTWEBENGINE_DISABLE_SANDBOX"})
         environment.remove(QString::fromLatin1(name));
     environment.insert(QStringLiteral("TIDWEN_SKIP_BUILD"), QStringLiteral("1"));
     environment.insert(QStringLiteral("TIDWEN_CLIENT"), client);
@@ -123,7 +125,8 @@ TEST(RunScript, ClientReachesTheStandinAsItsProxyAndNoStandinIsLeftBehind)
 TEST(RunScript, WarnsWhenNoRequestArrivesAndLiveModeStartsNoStandin)
 {
     QTemporaryDir dir;
-    const ScriptRun quiet = run(dir, {{QStringLiteral("TIDWEN_STANDIN_WARN_AFTER"), QStringLiteral("1")}}, false, 3);
+    // The client outlasts the warning by far, also on a slow machine.
+    const ScriptRun quiet = run(dir, {{QStringLiteral("TIDWEN_STANDIN_WARN_AFTER"), QStringLiteral("1")}}, false, 8);
     EXPECT_EQ(quiet.exitCode, 3);
     EXPECT_TRUE(quiet.errors.contains(QStringLiteral("warning: no request reached the stand-in"))) << qPrintable(quiet.errors);
     EXPECT_FALSE(processAlive(standinPid(quiet.errors)));
@@ -133,4 +136,35 @@ TEST(RunScript, WarnsWhenNoRequestArrivesAndLiveModeStartsNoStandin)
     EXPECT_EQ(standinPid(live.errors), 0);
     EXPECT_TRUE(live.seen.value(QStringLiteral("http_proxy")).isEmpty());
     EXPECT_TRUE(live.seen.value(QStringLiteral("SSL_CERT_DIR")).isEmpty());
+}
+
+// The web engine's sandbox cannot start as root: the script turns it off there, with one line
+// saying so, and leaves it on for anyone else. `id` is answered by a stand-in on the PATH.
+TEST(RunScript, TheWebViewSandboxIsOffOnlyForRoot)
+{
+    struct Case
+    {
+        const char* uid;
+        const char* noSandbox;
+        bool said;
+    };
+    for (const Case& c : {Case{"0", "1", true}, Case{"1000", "", false}}) {
+        for (const char* service : {"standin", "live"}) {
+            QTemporaryDir dir;
+            const QString bin = dir.filePath(QStringLiteral("bin"));
+            QDir().mkpath(bin);
+            QFile id(bin + QStringLiteral("/id"));
+            ASSERT_TRUE(id.open(QIODevice::WriteOnly));
+            id.write(QByteArray("#!/bin/sh\n[ \"$1\" = -u ] && { echo ") + c.uid + "; exit 0; }\nexec /usr/bin/id \"$@\"\n");
+            id.close();
+            id.setPermissions(id.permissions() | QFileDevice::ExeOwner);
+            const ScriptRun result = run(dir, {{QStringLiteral("PATH"), bin + QLatin1Char(':') + qEnvironmentVariable("PATH")},
+                                               {QStringLiteral("TIDWEN_SERVICE"), QLatin1String(service)}},
+                                         false);
+            const QString which = QStringLiteral("uid %1, %2").arg(QLatin1String(c.uid), QLatin1String(service));
+            EXPECT_EQ(result.exitCode, 3) << qPrintable(which) << qPrintable(result.errors);
+            EXPECT_EQ(result.seen.value(QStringLiteral("NO_SANDBOX")), QLatin1String(c.noSandbox)) << qPrintable(which);
+            EXPECT_EQ(result.errors.count(QStringLiteral("sandbox")), c.said ? 1 : 0) << qPrintable(which) << qPrintable(result.errors);
+        }
+    }
 }
