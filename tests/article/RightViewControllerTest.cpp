@@ -26,6 +26,8 @@
 #include <QDirIterator>
 #include <QUrl>
 
+#include <csignal>
+
 // The article page's scheme must exist before the application object.
 void tidwenBeforeApplication()
 {
@@ -106,7 +108,7 @@ TEST_F(RightViewControllerTest, InPageLinksOpenInThePaneAndOthersGoToTheBrowser)
     // Real clicks: a new window needs one.
     for (const char* id : {"file", "smb", "web"})
         ASSERT_TRUE(clickElement(QStringLiteral("#") + QLatin1String(id)));
-    EXPECT_TRUE(waitUntil([&] { return !catcher->urls.isEmpty(); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return !catcher->urls.isEmpty(); }, 30000));
     spin(300);
     ASSERT_EQ(catcher->urls.size(), 1);
     EXPECT_EQ(catcher->urls.first().toString(), outside);
@@ -186,13 +188,31 @@ TEST_F(RightViewControllerTest, ALargeArticleLoadsWhole)
 TEST_F(RightViewControllerTest, NothingToShowGivesTheErrorView)
 {
     view->show(item(QStringLiteral("123456")));
-    ASSERT_TRUE(waitUntil([&] { return view->errorView() && view->errorView()->isVisible(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return view->errorView() && view->errorView()->isVisible(); }, 30000));
     EXPECT_EQ(view->errorView()->title(), QStringLiteral("新闻加载失败"));
     EXPECT_EQ(view->errorView()->subtitle(), QStringLiteral("点击刷新按钮重新加载"));
     EXPECT_FALSE(view->logoView()->isVisible());
     // The error view covers the page: sample its middle.
     const QImage shot = view->grab().toImage();
     EXPECT_EQ(shot.pixelColor(shot.width() / 2, 60), view->errorView()->backgroundColor());
+}
+
+TEST_F(RightViewControllerTest, AWebViewProcessThatEndsIsNamedInThePaneAndReloadBringsThePageBack)
+{
+    routeArticle(QStringLiteral("t"), QStringLiteral("<p>x</p>"));
+    ASSERT_TRUE(openAndWait()) << "the article page's load end";
+    const qint64 pid = view->webPage()->renderProcessPid();
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    ASSERT_TRUE(waitUntil([&] { return view->errorView() && view->errorView()->isVisible(); }, 30000))
+        << "the error view after the web view's process was killed";
+    EXPECT_EQ(view->errorView()->title(), RightViewController::webViewFailedTitle());
+    EXPECT_FALSE(view->logoView()->isVisible());
+
+    view->errorView()->reloadButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return view->pane()->bSucLoad() && text(QStringLiteral("h1")) == QStringLiteral("t"); }, 30000))
+        << "the article page again after the reload button";
+    EXPECT_FALSE(view->errorView() && view->errorView()->isVisible());
 }
 
 TEST_F(RightViewControllerTest, CopyTakesThePageSelection)
@@ -566,7 +586,7 @@ TEST_F(PaneToolbarTest, TheBuyButtonOpensOnlyWebAddresses)
     for (const char* refused : {"", "javascript:x", "file:///etc/passwd", "tidwen://x"}) {
         deal->pro_buyUrl = QLatin1String(refused);
         DJProgressHUD::dismiss();
-        waitUntil([] { return !DJProgressHUD::instance()->displaying(); }, 2000);
+        waitUntil([] { return !DJProgressHUD::instance()->displaying(); }, 30000);
         pane->toolBar()->instantGOBtn->click();
         EXPECT_TRUE(opener->urls.isEmpty()) << refused;
         QWidget* tipHost = DJProgressHUD::instance()->parentView();
@@ -596,7 +616,7 @@ TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)
     // The refreshed page is the one on screen before the font is touched.
     ASSERT_TRUE(waitUntil([&] { return pane->webPage()->articleUrl() != first && pane->webPage()->showsArticlePage(); }, 15000));
     ASSERT_TRUE(waitUntil([&] { return shownBlocks() == QStringLiteral("5"); }, 15000)) << shownBlocks().toStdString();
-    EXPECT_TRUE(waitUntil([&] { return contentFontSize() == QStringLiteral("18px"); }, 5000)) << contentFontSize().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return contentFontSize() == QStringLiteral("18px"); }, 30000)) << contentFontSize().toStdString();
 
     pane->adjustFont();
     auto* font = pane->toolBarPopover()->findChild<AdjustFontViewController*>();
@@ -645,4 +665,35 @@ TEST_F(PaneToolbarTest, AFontStepDuringARefreshKeepsTheNewSize)
     EXPECT_TRUE(waitUntil([&] {
         return pane->webPage()->showsArticlePage() && contentFontSize() == QStringLiteral("19px") && shownBlocks() == QStringLiteral("5");
     }, 15000)) << contentFontSize().toStdString() << " " << shownBlocks().toStdString();
+}
+
+// A refresh of the article on screen builds its page again; a font step while that page is still
+// loading builds another. The second load must end with the page's blocks, not without them.
+TEST_F(PaneToolbarTest, AFontStepWhileARefreshedPageLoadsKeepsItsBlocks)
+{
+    const auto restoreFontSize = restoreStoredFontSize();
+    ASSERT_TRUE(AdjustFontViewController::storeFontSize(18));
+    routeSideBlocks();
+    openA();
+    ASSERT_TRUE(waitUntil([&] { return shownBlocks() == QStringLiteral("4"); })) << "the four side blocks, got " << shownBlocks().toStdString();
+    for (const int size : {19, 18, 19}) {
+        // The step comes when the refreshed page is in the view and still loading.
+        const quint64 generation = pane->pane()->pageGeneration();
+        bool stepped = false;
+        const QMetaObject::Connection watch = QObject::connect(pane->webPage(), &QWebEnginePage::urlChanged, pane.get(), [&](const QUrl& url) {
+            if (stepped || pane->pane()->pageGeneration() == generation || url != pane->webPage()->articleUrl())
+                return;
+            stepped = true;
+            QMetaObject::invokeMethod(pane.get(), [&, size] { pane->setFontSizeEndChange(size, true); }, Qt::QueuedConnection);
+        });
+        pane->pane()->refreshNews(false);
+        const bool refreshed = waitUntil([&] { return stepped; });
+        QObject::disconnect(watch);
+        ASSERT_TRUE(refreshed) << "the refreshed page in the view";
+        const QString want = QString::number(size) + QStringLiteral("px");
+        EXPECT_TRUE(waitUntil([&] {
+            return pane->webPage()->showsArticlePage() && contentFontSize() == want && shownBlocks() == QStringLiteral("4");
+        })) << "the page at " << want.toStdString() << " with its four blocks; it shows " << contentFontSize().toStdString() << " and "
+            << shownBlocks().toStdString() << " blocks";
+    }
 }

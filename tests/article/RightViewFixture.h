@@ -16,7 +16,7 @@
 
 #include <memory>
 
-// Runs a script in the pane's page and waits for its value (null after five seconds). Scripts
+// Runs a script in the pane's page and waits for its value (null after thirty seconds). Scripts
 // of one page run in the order they are sent, so the value also says the ones before it ran.
 inline QVariant runScript(RightViewController& view, const QString& script)
 {
@@ -26,7 +26,7 @@ inline QVariant runScript(RightViewController& view, const QString& script)
         result = value;
         done = true;
     });
-    waitUntil([&] { return done; }, 5000);
+    waitUntil([&] { return done; }, 30000);
     return result;
 }
 

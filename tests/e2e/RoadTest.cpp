@@ -29,6 +29,7 @@
 #include <QWebEngineView>
 
 #include <cstdio>
+#include <functional>
 
 namespace road {
 namespace {
@@ -72,7 +73,7 @@ int countIn(RightViewController* pane, const QString& selector)
 }
 
 // Waits until the page shows the article with that title and its side blocks are filled.
-bool waitForFilledPage(RightViewController* pane, const QString& title, int timeoutMs = 20000)
+bool waitForFilledPage(RightViewController* pane, const QString& title, int timeoutMs = 60000)
 {
     return waitUntil(
         [&] {
@@ -459,10 +460,13 @@ TEST_F(Road, FontSizePlusEnlargesThePageText)
     const FeedEntry first = s_feed.first();
     clickRow(list, rowOfId(list, first.id));
     ASSERT_TRUE(waitForFilledPage(pane, first.title));
+    // The size of the article text, or "" while a page is being replaced and has no text yet.
     const auto computedSize = [&] {
-        return pageText(pane, QStringLiteral("getComputedStyle(document.getElementById('content')).fontSize"));
+        return pageText(pane, QStringLiteral("(function(){var c=document.getElementById('content');"
+                                             "return c?getComputedStyle(c).fontSize:'';})()"));
     };
-    const QString before = computedSize();
+    QString before;
+    ASSERT_TRUE(waitUntil([&] { return !(before = computedSize()).isEmpty(); })) << "the article text's size";
 
     pane->adjustFont();
     AdjustFontViewController* popover = nullptr;
@@ -476,13 +480,23 @@ TEST_F(Road, FontSizePlusEnlargesThePageText)
         }
         popover = nullptr;
         return false;
-    }, 2000);
+    }, 30000);
     ASSERT_NE(popover, nullptr) << "the toolbar's font button opened no font-size popover";
     popover->addButton()->click();
-    EXPECT_TRUE(waitUntil([&] { return computedSize() != before; }, 5000)) << qPrintable(before);
-    EXPECT_GT(computedSize().remove(QStringLiteral("px")).toDouble(), QString(before).remove(QStringLiteral("px")).toDouble());
+    const auto pxOf = [](QString size) { return size.remove(QStringLiteral("px")).toDouble(); };
+    // The size is read from the rebuilt page with its blocks back, not from one on its way.
+    const auto rebuiltAt = [&](const std::function<bool(const QString&)>& sizeIsRight) {
+        return waitUntil([&] {
+            const QString size = computedSize();
+            return !size.isEmpty() && sizeIsRight(size) && pane->webPage()->showsArticlePage() && pane->pane()->bSucLoad() &&
+                   countIn(pane, QStringLiteral("#related li")) > 0 && countIn(pane, QStringLiteral("#douzaimai li")) > 0;
+        });
+    };
+    EXPECT_TRUE(rebuiltAt([&](const QString& size) { return pxOf(size) > pxOf(before); }))
+        << "a larger text than " << qPrintable(before) << " on the rebuilt page with its blocks; it shows " << qPrintable(computedSize());
     popover->subtractButton()->click();
-    EXPECT_TRUE(waitUntil([&] { return computedSize() == before; }, 5000));
+    EXPECT_TRUE(rebuiltAt([&](const QString& size) { return size == before; }))
+        << "the text back at " << qPrintable(before) << " with its blocks; it shows " << qPrintable(computedSize());
     popover->window()->hide();
 }
 

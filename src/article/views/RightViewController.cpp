@@ -99,6 +99,7 @@ void RightViewController::viewDidLoad()
     m_webView->setPage(m_page);
     ArticleSchemeHandler::forProfile(m_page->profile());
     connect(m_page, &QWebEnginePage::loadFinished, this, &RightViewController::pageLoadFinished);
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this, &RightViewController::webViewEnded);
     mas_makeConstraints(m_webView, [this](MASConstraintMaker& make) {
         make.left().equalTo(mas_left(this));
         make.right().equalTo(mas_right(this));
@@ -153,6 +154,14 @@ void RightViewController::resizeEvent(QResizeEvent* event)
 
 void RightViewController::pageLoadFinished(bool)
 {
+    m_loadRunning = false;
+    if (m_waitingLoad) {
+        // The page that ended is already replaced: the newest page loads now, and its end counts.
+        const WaitingLoad next = *m_waitingLoad;
+        m_waitingLoad.reset();
+        startLoad(next.url, next.articleUrl);
+        return;
+    }
     // Only the article page on screen counts: the blank page's end must not let a block in.
     if (m_page->showsArticlePage()) {
         // A diagnostic line per article page: start-up and memory are timed by it.
@@ -162,11 +171,49 @@ void RightViewController::pageLoadFinished(bool)
     }
 }
 
+void RightViewController::webViewEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
+{
+    // No load of the ended process will report its end.
+    m_loadRunning = false;
+    m_waitingLoad.reset();
+    if (status == QWebEnginePage::NormalTerminationStatus)
+        return;
+    // An empty pane would say nothing: the reader learns the page cannot show, and the reload
+    // button starts the web view's process again.
+    qWarning().noquote() << QStringLiteral("tidwen: the article's web view could not start or stopped (status %1, exit code %2)")
+                                .arg(int(status))
+                                .arg(exitCode);
+    hideLogo();
+    showErrorView();
+    m_errorView->setTitle(webViewFailedTitle());
+}
+
+QString RightViewController::webViewFailedTitle()
+{
+    return QStringLiteral("网页视图未能启动");
+}
+
 void RightViewController::clearContent()
 {
     m_isClearingContent = true;
-    m_page->setArticleUrl(QUrl());
-    m_page->setHtml(blankPage(), QUrl());
+    startLoad(QUrl(), QUrl());
+}
+
+void RightViewController::startLoad(const QUrl& url, const QUrl& articleUrl)
+{
+    // A load started over one whose page is in the view but still loading can end without any
+    // load signal: the first page's end stands for both, and the newest page would never get its
+    // blocks. So a load waits for the running one's end; only the newest waiting one is kept.
+    if (m_loadRunning) {
+        m_waitingLoad = WaitingLoad{url, articleUrl};
+        return;
+    }
+    m_loadRunning = true;
+    m_page->setArticleUrl(articleUrl);
+    if (url.isEmpty())
+        m_page->setHtml(blankPage(), QUrl());
+    else
+        m_page->load(url);
 }
 
 void RightViewController::loadArticlePage(const QString& html)
@@ -176,8 +223,7 @@ void RightViewController::loadArticlePage(const QString& html)
     // copy) of another's.
     static quint64 published = 0;
     const QUrl url = ArticleSchemeHandler::forProfile(m_page->profile())->publishPage(++published, html);
-    m_page->setArticleUrl(url);
-    m_page->load(url);
+    startLoad(url, url);
 }
 
 void RightViewController::evaluateScript(const QString& script)
@@ -204,12 +250,12 @@ void RightViewController::showErrorView()
 {
     if (!m_errorView) {
         m_errorView = new DDErrorView(m_webView->geometry(), this);
-        m_errorView->setTitle(QStringLiteral("新闻加载失败"));
         m_errorView->setSubtitle(QStringLiteral("点击刷新按钮重新加载"));
         m_errorView->addReloadButton();
         m_errorView->reloadButton()->addTarget(m_pane, &ArticlePane::openNews);
         m_errorView->fitColor(gThemeMode.load());
     }
+    m_errorView->setTitle(QStringLiteral("新闻加载失败"));
     m_errorView->setGeometry(m_webView->parentWidget()->rect());
     m_errorView->show();
     m_errorView->raise();

@@ -6,10 +6,12 @@
 
 #include <QPointer>
 #include <QUrl>
+#include <QWebEnginePage>
 #include <QWidget>
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class ArticleCommentPage;
 class ArticleDealPage;
@@ -88,6 +90,8 @@ public:
 
     // The exact page of clearContent.
     static QString blankPage();
+    // The error view's title when the web view's process could not start or ended.
+    static QString webViewFailedTitle();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -100,6 +104,10 @@ private:
     bool commentPageShowing() const;
     bool dealPageShowing() const;
     void pageLoadFinished(bool ok);
+    // Loads the page at the address (empty: the blank page) once no other load runs.
+    void startLoad(const QUrl& url, const QUrl& articleUrl);
+    // The page's render process ended (or never started): says so in the pane.
+    void webViewEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
     // Shows the content in a popup above the toolbar button (it replaces an open one).
     void showPopover(QWidget* content, QWidget* anchor);
 
@@ -116,4 +124,12 @@ private:
     std::atomic<bool> m_isClearingContent = false;
     QPointer<QWidget> m_toolBarPopover;
     QPointer<QWidget> m_popoverContent;
+    // From a load's start here to the page's load end; the newest load asked meanwhile waits.
+    struct WaitingLoad
+    {
+        QUrl url;
+        QUrl articleUrl;
+    };
+    bool m_loadRunning = false;
+    std::optional<WaitingLoad> m_waitingLoad;
 };
