@@ -76,7 +76,7 @@ TEST(ProgramWiring, ThePushTokenReachesTheDelegate)
     delegate.applicationDidFinishLaunching();
     delegate.firstScreenShown();
     login->release.signal();
-    ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 5000));
+    ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 30000));
 
     ASSERT_NE(service->delegate(), nullptr);
     service->delegate()->didRegisterForRemoteNotificationsWithDeviceToken(QByteArray::fromHex("0a0b"));

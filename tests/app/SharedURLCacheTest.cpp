@@ -38,7 +38,7 @@ TEST(SharedURLCache, OneDiskCacheForTheManagersOfTheApplication)
 
     // A manager made later gets the same cache once it is whole.
     auto* after = new QNetworkAccessManager(qApp);
-    ASSERT_TRUE(waitUntil([&] { return diskBehind(after) != nullptr; }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return diskBehind(after) != nullptr; }, 30000));
     EXPECT_EQ(diskBehind(after), cache.diskCache());
 
     // A second install keeps each manager's front.

@@ -41,7 +41,7 @@ protected:
     {
         // Let a login that is still waiting end, and its result arrive, before the delegate goes.
         login->release.signal();
-        waitUntil([] { return !gbLoginInProgress.load(); }, 5000);
+        waitUntil([] { return !gbLoginInProgress.load(); }, 30000);
         delegate.reset();
     }
 
@@ -51,7 +51,7 @@ protected:
         delegate->applicationDidFinishLaunching();
         delegate->firstScreenShown();
         login->release.signal();
-        ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 5000));
+        ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 30000));
     }
 
     decltype(restoreProcessState()) restore = restoreProcessState();
@@ -211,7 +211,7 @@ TEST_F(StartupTest, AutomaticLoginOutcomes)
         delegate->firstScreenShown();
         EXPECT_TRUE(gbLoginInProgress.load()) << c.name;
         login->release.signal();
-        ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 5000)) << c.name;
+        ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 30000)) << c.name;
         EXPECT_EQ(delegate->getCurrLandUser() != nullptr, c.loggedIn) << c.name;
         // The profile reached the bar from the main thread.
         EXPECT_EQ(log->all().contains(QStringLiteral("GetUserAvatar")), c.loggedIn) << c.name;

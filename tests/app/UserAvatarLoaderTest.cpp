@@ -85,7 +85,7 @@ protected:
     {
         loader.GetUserAvatar();
         if (requests > 0) {
-            ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= requests && !shown.empty(); }, 5000));
+            ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= requests && !shown.empty(); }, 30000));
         }
         // Any late reply would land now.
         spin(200);
@@ -179,7 +179,7 @@ TEST_F(UserAvatarLoaderTest, ReplyThatIsNotAPictureKeepsTheCacheAndTheButton)
     logIn(123);
     shown.clear();
     loader.GetUserAvatar();
-    ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= 1; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= 1; }, 30000));
     spin(500);
     EXPECT_TRUE(shown.empty()) << "the button's picture was replaced";
     EXPECT_EQ(readFile(UserAvatarLoader::cacheFilePath(123)), cachedPicture);

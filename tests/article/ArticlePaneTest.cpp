@@ -29,7 +29,7 @@ protected:
     }
     bool waitForPage(ArticlePane&, qsizetype count = 1)
     {
-        return waitUntil([&] { return host.pages.size() >= count; }, 5000);
+        return waitUntil([&] { return host.pages.size() >= count; }, 30000);
     }
 };
 
@@ -96,7 +96,7 @@ TEST_F(ArticlePaneTest, NothingAnywhereShowsTheErrorViewAndAClickTriesAgain)
 {
     ArticlePane pane(&host);
     pane.show(item(QStringLiteral("123456")));
-    ASSERT_TRUE(waitUntil([&] { return host.errorShown; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return host.errorShown; }, 30000));
     EXPECT_FALSE(host.logoShown);
     EXPECT_TRUE(host.pages.isEmpty());
     EXPECT_FALSE(pane.isLoading());

@@ -51,7 +51,7 @@ protected:
         // Replies still on their way settle before the next test counts.
         waitUntil([] { return GoldCoinTask::inFlight(GoldCoinTask::Kind::ReadNews) == 0
                               && GoldCoinTask::inFlight(GoldCoinTask::Kind::Comment) == 0
-                              && GoldCoinTask::inFlight(GoldCoinTask::Kind::AdClick) == 0; }, 5000);
+                              && GoldCoinTask::inFlight(GoldCoinTask::Kind::AdClick) == 0; }, 30000);
         {
             SettingsDatabaseOperate::Lease settings;
             if (settings) {
@@ -83,12 +83,12 @@ protected:
                      LoopbackReply::text(200, articleXml(id, QStringLiteral("t"), QStringLiteral("<p>x</p>")), "text/xml; charset=utf-8")
                          .withHeader("Last-Modified", "Fri, 01 Mar 2024 01:00:00 GMT"));
         pane.show(item(id));
-        ASSERT_TRUE(waitUntil([&] { return host.pages.size() > pages; }, 8000)) << id.toStdString();
+        ASSERT_TRUE(waitUntil([&] { return host.pages.size() > pages; }, 30000)) << id.toStdString();
     }
     // Lets every report sent so far get its reply.
     void settle(GoldCoinTask::Kind kind = GoldCoinTask::Kind::ReadNews)
     {
-        ASSERT_TRUE(waitUntil([&] { return GoldCoinTask::inFlight(kind) == 0; }, 5000));
+        ASSERT_TRUE(waitUntil([&] { return GoldCoinTask::inFlight(kind) == 0; }, 30000));
     }
 };
 

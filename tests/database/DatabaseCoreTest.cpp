@@ -48,7 +48,7 @@ TEST_F(DatabaseTest, TheBracketMakesAnotherThreadWaitUntilItIsGivenBack)
     Contender other;
     EXPECT_FALSE(waitFor(other.entered, 200ms));
     outer.reset();
-    EXPECT_TRUE(waitFor(other.entered, 5000ms));
+    EXPECT_TRUE(waitFor(other.entered, 30s));
 
     // The raw bracket serialises the same way.
     DatabaseOperate* store = DatabaseOperate::getInstance();
@@ -56,7 +56,7 @@ TEST_F(DatabaseTest, TheBracketMakesAnotherThreadWaitUntilItIsGivenBack)
     Contender third;
     EXPECT_FALSE(waitFor(third.entered, 200ms));
     DatabaseOperate::revertInstance();
-    EXPECT_TRUE(waitFor(third.entered, 5000ms));
+    EXPECT_TRUE(waitFor(third.entered, 30s));
 }
 
 TEST_F(DatabaseTest, ASecondGetInstanceOnTheHoldingThreadIsRefusedAtOnce)
@@ -81,7 +81,7 @@ TEST_F(DatabaseTest, ASecondGetInstanceOnTheHoldingThreadIsRefusedAtOnce)
     EXPECT_FALSE(waitFor(other.entered, 200ms));
     EXPECT_TRUE((*outer)->setLastUpdateTime(QStringLiteral("2020-01-02 03:04:05"), 7));
     outer.reset();
-    EXPECT_TRUE(waitFor(other.entered, 5000ms));
+    EXPECT_TRUE(waitFor(other.entered, 30s));
 }
 
 TEST_F(DatabaseTest, RevertInstanceWithoutTheLockGivesNothingBack)

@@ -51,7 +51,7 @@ QString describeRequests(const standin::StandinService& service, qint64 afterSeq
 // Waits for the first such request.
 std::optional<Request> waitForRequest(const standin::StandinService& service, const QString& method,
                                       const QString& host, const QString& targetPattern, qint64 afterSeq = 0,
-                                      int timeoutMs = 15000);
+                                      int timeoutMs = 45000);
 
 // Every toast text the progress HUD shows while the watcher lives, in order.
 class ToastWatcher
@@ -63,9 +63,9 @@ public:
     ToastWatcher& operator=(const ToastWatcher&) = delete;
 
     QStringList seen() const { return m_seen; }
-    bool waitFor(const QString& text, int timeoutMs = 10000);
+    bool waitFor(const QString& text, int timeoutMs = 30000);
     // A toast asked for while the HUD shows is dropped: tests that expect one wait for quiet.
-    static bool waitUntilHudIdle(int timeoutMs = 5000);
+    static bool waitUntilHudIdle(int timeoutMs = 30000);
     void clear() { m_seen.clear(); }
 
 private:
@@ -75,7 +75,7 @@ private:
 };
 
 // Runs the script in the page's main world and waits for its result; invalid on timeout.
-QVariant runScript(QWebEnginePage* page, const QString& script, int timeoutMs = 10000);
+QVariant runScript(QWebEnginePage* page, const QString& script, int timeoutMs = 30000);
 
 // Where screenshots go: $TIDWEN_TEST_ARTIFACTS, else "artifacts" beside the build's tests folder.
 QString artifactsFolder();

@@ -199,7 +199,7 @@ TEST_F(SDWebImageManagerTest, FailuresReportTheirErrorAndOnlyLastingOnesBlockThe
         }
         EXPECT_TRUE(record->finished);
         EXPECT_TRUE(record->image.isNull());
-        EXPECT_TRUE(waitUntil([&] { return !manager.isRunning(); }, 1000));
+        EXPECT_TRUE(waitUntil([&] { return !manager.isRunning(); }, 30000));
         EXPECT_EQ(manager.failedURLs().contains(url), c.blocksURL);
 
         // The next load asks again, or is refused without a request. (Qt itself may repeat a

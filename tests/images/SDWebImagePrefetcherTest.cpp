@@ -48,7 +48,8 @@ TEST_F(SDWebImagePrefetcherTest, ThreeAtATimeThenTheRestAndACountAtTheEnd)
 {
     EXPECT_EQ(isolated.downloader->maxConcurrentDownloads(), 3);
     EXPECT_EQ(prefetcher->options(), static_cast<ImageLoadOptions>(SDLoadLowPriority));
-    QList<QUrl> list = urls(5, 300);
+    // Replies slow enough that no fourth request can follow an answer while the first three are counted.
+    QList<QUrl> list = urls(5, 1500);
     server.route("GET", "/p4.png", LoopbackReply::text(404, "gone"));
     auto delegate = std::make_shared<CountingDelegate>();
     prefetcher->setDelegate(delegate);
@@ -57,7 +58,7 @@ TEST_F(SDWebImagePrefetcherTest, ThreeAtATimeThenTheRestAndACountAtTheEnd)
     prefetcher->prefetchURLs(
         list, [&progress](quint64 done, quint64 total) { progress.append({done, total}); },
         [&completed](quint64 done, quint64 skipped) { completed = {done, skipped}; });
-    spin(150);
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= 3; })) << "three prefetches at once";
     EXPECT_EQ(server.requestCount(), 3);
     ASSERT_TRUE(waitUntil([&] { return completed.has_value(); }));
     EXPECT_EQ(*completed, (std::pair<quint64, quint64>(5, 1)));

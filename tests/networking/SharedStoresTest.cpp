@@ -30,12 +30,12 @@ bool fetch(const QUrl& url)
     manager->dataTaskWithRequest(request, [done](const std::optional<HTTPURLResponse>&, const QVariant&,
                                                  const std::optional<Error>&) { *done = true; })
         ->resume();
-    const bool ended = waitUntil([&] { return *done; }, 5000);
+    const bool ended = waitUntil([&] { return *done; }, 30000);
     // The session (and a TLS connection it keeps) goes now rather than when the test program ends.
     std::weak_ptr<URLSession> session = manager->session();
     manager->invalidateSessionCancelingTasks(true);
     manager.reset();
-    const bool released = waitUntil([&] { return session.expired(); }, 5000);
+    const bool released = waitUntil([&] { return session.expired(); }, 30000);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return ended && released;
 }

@@ -1,3 +1,4 @@
+#include "ui/hud/DJProgressHUD.h"
 #include "ModelProbe.h"
 #include "NewsListTestSupport.h"
 #include "Library/FMDB/FMDatabase.h"
@@ -59,14 +60,22 @@ TEST_F(ListScreenshotTest, FiveRowsLookAsTheyShould)
     CenterTableModel& model = *column.currentTableV()->tableModel();
     ASSERT_TRUE(waitUntil([&] { return idle(model) && model.rowCount() == 7; }));
     model.tableViewSelectionDidChange(3);  // item 2
-    spin(1300);  // no toast left on screen
-    const QImage shot = column.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    Clock::resetLocalZone();
-    ASSERT_EQ(shot.size(), QSize(300, 640));
 
     // Under the 150-high strip: item 0 (80 high, the last pinned), then 70-high rows.
     auto rowTop = [](int item) { return 80 + 150 + (item == 0 ? 0 : 80 + 70 * (item - 1)); };
     auto titleArea = [&](int item) { return QRect(85 + 30, rowTop(item) + 8, 170, 36); };
+    // The picture is taken once the rows are drawn, the selection shown and no toast is left.
+    QImage shot;
+    const bool drawn = waitUntil([&] {
+        if (column.currentTableV()->toastStrip() != nullptr || DJProgressHUD::instance()->displaying())
+            return false;
+        shot = column.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return holdsColour(shot, titleArea(0), QColor(210, 34, 34), 24) && QColor(shot.pixel(200, rowTop(2) + 67)) == QColor(236, 236, 236);
+    });
+    Clock::resetLocalZone();
+    ASSERT_TRUE(drawn) << "the rows drawn with the selection and no toast on screen";
+    ASSERT_EQ(shot.size(), QSize(300, 640));
+
     EXPECT_TRUE(holdsColour(shot, titleArea(0), QColor(210, 34, 34), 24));
     EXPECT_TRUE(holdsColour(shot, titleArea(1), QColor(118, 118, 118), 14));
     EXPECT_GE(darkest(shot, titleArea(1)), 100);  // read: no darker ink than the grey

@@ -199,7 +199,8 @@ TEST_F(ListViewsTest, TheOfflineNoteLeavesRoomForLaterToasts)
     view.show();
     view.showByClick(true);
     ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() == 5; }));
-    spin(2000);
+    ASSERT_TRUE(waitUntil([&] { return view.toastStrip() == nullptr && !DJProgressHUD::instance()->displaying(); }))
+        << "the offline note gone";
     network->reachable = true;
     view.showByClick(false);  // within 180 s: "本栏目暂无更新"
     ASSERT_TRUE(view.toastStrip());
@@ -209,7 +210,7 @@ TEST_F(ListViewsTest, TheOfflineNoteLeavesRoomForLaterToasts)
     EXPECT_EQ(hud->label()->text(), QStringLiteral("本栏目暂无更新"));
     EXPECT_EQ(hud->parentView(), view.toastStrip());
     // The strip goes a second later.
-    ASSERT_TRUE(waitUntil([&] { return view.toastStrip() == nullptr; }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return view.toastStrip() == nullptr; }, 30000));
 }
 
 TEST_F(ListViewsTest, AnUnchangedRefreshShowsItsTip)
@@ -221,7 +222,8 @@ TEST_F(ListViewsTest, AnUnchangedRefreshShowsItsTip)
     view.show();
     view.showByClick(true);
     ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() == 5; }));
-    spin(1200);
+    ASSERT_TRUE(waitUntil([&] { return view.toastStrip() == nullptr && !DJProgressHUD::instance()->displaying(); }))
+        << "the first refresh's toast gone";
     Clock::advance(181 * 1000);
     view.showByClick(false);  // the HUD is dismissed, then the tip comes
     ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.toastStrip(); }));

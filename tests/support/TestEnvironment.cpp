@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <cstdio>
+
 namespace {
 QString gRootPath;
 }
@@ -33,7 +35,10 @@ QString TestEnvironment::rootPath()
     return gRootPath;
 }
 
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+namespace {
+
+// Runs the event loop until the condition holds or the time is up.
+bool spinUntil(const std::function<bool()>& condition, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
@@ -46,9 +51,20 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
+}  // namespace
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs, std::source_location where)
+{
+    if (spinUntil(condition, timeoutMs))
+        return true;
+    std::fprintf(stderr, "waitUntil: the condition at %s:%u did not hold within %d ms\n", where.file_name(),
+                 static_cast<unsigned>(where.line()), timeoutMs);
+    return false;
+}
+
 void spin(int ms)
 {
-    waitUntil([] { return false; }, ms);
+    spinUntil([] { return false; }, ms);
 }
 
 QString sourceFolder(const char* sourceFile)

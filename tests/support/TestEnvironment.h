@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <source_location>
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,10 @@ private:
 QString sourceFolder(const char* sourceFile);
 
 // Spins the Qt event loop until the condition holds or the time runs out; true when it held.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+// The deadline is generous (a machine three times slower, under sanitizers, beside a build):
+// a wait that holds ends at once. One that runs out names the condition's place on stderr.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000,
+               std::source_location where = std::source_location::current());
 
 // Lets the event loop run for the whole time: for checks that nothing more happens meanwhile.
 void spin(int ms);

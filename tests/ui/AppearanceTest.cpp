@@ -237,7 +237,7 @@ TEST_F(WAYTheDarkSideTest, PortalSchemeAndItsChangeSignal)
     WAYTheDarkSide::outcastObject(&key, [&] { ++light; }, true);
     EXPECT_EQ(light, 0);
     bus.announce(2);
-    ASSERT_TRUE(waitUntil([&] { return light == 1; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return light == 1; }, 30000));
     EXPECT_FALSE(portalSource->isDark());
     bus.announce(2);  // no change: no second broadcast
     spin(300);

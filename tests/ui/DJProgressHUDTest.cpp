@@ -34,7 +34,7 @@ DJProgressHUD* hud()
 
 bool settled()
 {
-    return waitUntil([] { return !hud()->animatingShow(); }, 3000);
+    return waitUntil([] { return !hud()->animatingShow(); }, 30000);
 }
 
 // Every test starts and ends with the HUD hidden and counting from where it is.
@@ -48,7 +48,7 @@ protected:
         hud()->keepActivityCount = false;
         if (hud()->displaying() || hud()->animatingShow()) {
             DJProgressHUD::dismiss();
-            waitUntil([] { return !hud()->displaying() && !hud()->animatingShow(); }, 3000);
+            waitUntil([] { return !hud()->displaying() && !hud()->animatingShow(); }, 30000);
         }
     }
 };
@@ -143,7 +143,7 @@ TEST_F(DJProgressHUDTest, KeptActivityCountNeedsOneDismissPerShow)
         ASSERT_TRUE(settled());
         EXPECT_TRUE(hud()->displaying());
         DJProgressHUD::dismiss();
-        ASSERT_TRUE(waitUntil([] { return !hud()->displaying(); }, 3000));
+        ASSERT_TRUE(waitUntil([] { return !hud()->displaying(); }, 30000));
         EXPECT_EQ(hud()->hudView()->parentWidget(), nullptr);
         EXPECT_EQ(hud()->backgroundMask()->parentWidget(), nullptr);
         EXPECT_EQ(hud()->parentView(), nullptr);
@@ -156,7 +156,7 @@ TEST_F(DJProgressHUDTest, PopAtZeroDoesNotWrapTheCount)
     // Bring the count to 0 (hiding never resets it).
     while (hud()->activityCount() > 0)
         hud()->popActivityCount();
-    ASSERT_TRUE(waitUntil([] { return !hud()->displaying() && !hud()->animatingShow(); }, 3000));
+    ASSERT_TRUE(waitUntil([] { return !hud()->displaying() && !hud()->animatingShow(); }, 30000));
     DJProgressHUD::popActivity();
     EXPECT_EQ(hud()->activityCount(), 0u);
 
@@ -164,7 +164,7 @@ TEST_F(DJProgressHUDTest, PopAtZeroDoesNotWrapTheCount)
     DJProgressHUD::showStatus(QStringLiteral("x"), view.get());
     ASSERT_TRUE(settled());
     DJProgressHUD::dismiss();
-    ASSERT_TRUE(waitUntil([] { return !hud()->displaying(); }, 3000)) << "one show, one dismiss: hidden again";
+    ASSERT_TRUE(waitUntil([] { return !hud()->displaying(); }, 30000)) << "one show, one dismiss: hidden again";
 }
 
 TEST_F(DJProgressHUDTest, CoveredViewDestroyedWhileShownThenToastElsewhere)

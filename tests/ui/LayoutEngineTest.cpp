@@ -188,7 +188,7 @@ TEST(LayoutEngine, ChangesPostOneCoalescedPass)
     ASSERT_TRUE(engine);
     EXPECT_TRUE(engine->needsLayout());
     const int passes = engine->passCount();
-    ASSERT_TRUE(waitUntil([&] { return !engine->needsLayout(); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return !engine->needsLayout(); }, 30000));
     EXPECT_EQ(engine->passCount(), passes + 1);
     EXPECT_EQ(a->geometry(), QRect(0, 0, 10, 10));
 }
@@ -207,7 +207,7 @@ TEST(LayoutEngine, ViewsConstrainedBeforeJoiningAWindowAreLaidOutThere)
     // Joins the window before any pass ran, then once more after a pass.
     panel->setParent(&window);
     mas_makeConstraints(panel, [&](MASConstraintMaker& make) { make.left().top().equalTo(&window).offset(7); });
-    ASSERT_TRUE(waitUntil([&] { return child->geometry() == QRect(3, 3, 20, 10); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return child->geometry() == QRect(3, 3, 20, 10); }, 30000));
     EXPECT_EQ(panel->geometry(), QRect(7, 7, 100, 50));
 
     QWidget other;

@@ -91,7 +91,7 @@ TEST(MASConstraintBuilder, EdgesWithInsetsPlaceTheBox)
     // The shown window grows: the posted pass follows it.
     c.root->show();
     c.root->resize(500, 400);
-    ASSERT_TRUE(waitUntil([&] { return c.box->geometry() == QRect(20, 10, 440, 360); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return c.box->geometry() == QRect(20, 10, 440, 360); }, 30000));
 }
 
 TEST(MASConstraintBuilder, StatementsAreHeldByTheClosestCommonSuperview)
@@ -296,7 +296,7 @@ TEST(MASConstraintBuilder, AnimatorMovesTheConstantOverAQuarterSecond)
     ASSERT_TRUE(topStatement);
     topStatement->setOffset(100);
     EXPECT_EQ(c.box->y(), 0) << "an animated change does not jump";
-    ASSERT_TRUE(waitUntil([&] { return c.box->y() == 100; }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return c.box->y() == 100; }, 30000));
 }
 
 // ---- lists of views ----
