@@ -545,7 +545,7 @@ void RightViewController::adjustFont()
 
 void RightViewController::setFontSizeEndChange(int size, bool store)
 {
-    m_page->runJavaScript(QStringLiteral("SetFont(%1)").arg(size));
+    m_page->runArticleScript(QStringLiteral("SetFont(%1)").arg(size));
     if (store) {
         SettingsDatabaseOperate::Lease settings;
         if (settings)
