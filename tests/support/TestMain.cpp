@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include <openssl/crypto.h>
+
 #include <ctime>
 
 #include <gtest/gtest.h>
@@ -24,6 +26,10 @@ int main(int argc, char** argv)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // The web view shares its GL contexts with the widgets; Qt wants this before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Qt's own network threads (the one that loads the system's root certificates, for one) may
+    // still be decoding when a short test returns; OpenSSL's exit handler would free the tables
+    // under them. Its state stays until the process is gone instead.
+    OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
     tidwenBeforeApplication();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
