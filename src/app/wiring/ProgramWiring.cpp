@@ -64,14 +64,6 @@ MainWindowController* mainWindow()
     return delegate != nullptr ? dynamic_cast<MainWindowController*>(delegate->MainWindowController()) : nullptr;
 }
 
-RightViewController* rightViewController()
-{
-    MainWindowController* window = mainWindow();
-    if (window == nullptr)
-        return nullptr;
-    return qobject_cast<RightViewController*>(window->MainVC()->MainSplitVC()->RightViewController());
-}
-
 // The logged-in user's profile, or null (also before the delegate exists).
 NSMyUserInfoPtr currentLandUser()
 {
