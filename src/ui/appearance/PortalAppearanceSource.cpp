@@ -2,10 +2,13 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QTimer>
 
 namespace {
 const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
@@ -27,6 +30,27 @@ std::optional<uint32_t> unwrapScheme(QVariant value)
     if (!ok)
         return std::nullopt;
     return scheme;
+}
+// Events other than user input go on while waiting, so a portal served by this very process (or
+// one that answers late) cannot freeze the window. The wait ends on our own timer as well as on
+// the bus's: a reply that lands between sending and starting to wait must never leave the window
+// waiting for a signal that has already gone by.
+QDBusMessage awaitReply(const QDBusConnection& bus, const QDBusMessage& call)
+{
+    QDBusPendingCallWatcher watcher(bus.asyncCall(call, kTimeoutMs));
+    if (!watcher.isFinished()) {
+        QEventLoop loop;
+        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        deadline.start(kTimeoutMs + 250);
+        if (!watcher.isFinished())
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (!watcher.isFinished())
+        return QDBusMessage::createError(QDBusError::NoReply, QStringLiteral("no answer from the portal"));
+    return watcher.reply();
 }
 }  // namespace
 
@@ -67,9 +91,7 @@ std::optional<uint32_t> PortalAppearanceSource::readColorScheme()
     for (const QString& method : {QStringLiteral("ReadOne"), QStringLiteral("Read")}) {
         QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
         call << kNamespace << kKey;
-        // Events other than user input go on while waiting: a portal served by this very process
-        // (or one that answers late) cannot freeze the window.
-        const QDBusMessage reply = d->bus.call(call, QDBus::BlockWithGui, kTimeoutMs);
+        const QDBusMessage reply = awaitReply(d->bus, call);
         // Only a portal without ReadOne is asked again with the older Read: one that is absent,
         // silent or refusing would cost the start-up a second wait for the same answer.
         if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() != QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
