@@ -7,6 +7,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <openssl/crypto.h>
+
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -69,6 +71,10 @@ int main(int argc, char* argv[])
     ArticleSchemeHandler::registerScheme();
     // The web views share their GL contexts with the widgets; Qt wants this before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Qt's thread that loads the system's root certificates may still be decoding when the window
+    // is closed early; OpenSSL's exit handler would free its tables under that thread and the
+    // program would crash on its way out. Its state stays until the process is gone instead.
+    OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tidwen"));
     QApplication::setOrganizationName(QStringLiteral("Korvask"));
