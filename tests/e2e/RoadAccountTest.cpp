@@ -35,7 +35,10 @@ bool logInAsDemo()
     window.passwordField()->setText(QStringLiteral("demo2026"));
     window.rememberBox()->setChecked(true);
     window.loginButton()->click();
-    return waitUntil([&] { return !window.isVisible(); }, 20000) && window.result() == QDialog::Accepted;
+    const bool closed = waitUntil([&] { return !window.isVisible(); }, 60000);
+    if (!closed)
+        ADD_FAILURE() << "the login window still shows: " << qPrintable(window.statusText());
+    return closed && window.result() == QDialog::Accepted;
 }
 
 QStringList favouriteIds()
