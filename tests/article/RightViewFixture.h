@@ -59,7 +59,7 @@ protected:
     {
         view->show(item(id));
         // A page of megabytes takes a while on a loaded machine.
-        return waitUntil([&] { return view->pane()->bSucLoad(); }, 60000);
+        return waitUntil([&] { return view->pane()->bSucLoad(); }, 180000);
     }
     QString text(const QString& selector)
     {

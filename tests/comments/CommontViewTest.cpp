@@ -1,4 +1,5 @@
 #include "CommentsTestSupport.h"
+#include "EndImageLoads.h"
 #include "RecordingUrlOpener.h"
 #include "WebClick.h"
 
@@ -192,4 +193,5 @@ TEST_F(CommontViewPage, HotCommentRowsAskForTheirArticleAndShowAvatars)
     EXPECT_EQ(std::get<1>(chosen.last()), second.data(HotCommentListModel::NewsTitleRole).toString());
     EXPECT_TRUE(list.model()->comments().at(1)->isHaveRead);
     EXPECT_FALSE(list.model()->comments().at(0)->isHaveRead);
+    endImageLoads();
 }

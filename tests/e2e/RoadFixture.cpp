@@ -1,9 +1,9 @@
 #include "RoadFixture.h"
 
+#include "EndImageLoads.h"
 #include "TestEnvironment.h"
 #include "article/views/RightViewController.h"
 #include "networking/ReachabilityFlagsProvider.h"
-#include "images/SDWebImageManager.h"
 #include "newslist/views/CenterTableView.h"
 #include "newslist/views/CenterViewController.h"
 #include "platform/Clock.h"
@@ -136,25 +136,10 @@ void Road::SetUpTestSuite()
 void Road::TearDownTestSuite()
 {
     s_delegate.reset();
-    // Pictures still loading for the rows just destroyed, and any reply still running, end while
-    // the application object exists: a reply cut off by its access manager's destruction leaves
-    // the network thread's objects behind.
-    SDWebImageManager::sharedManager()->cancelAll();
-    for (QNetworkReply* reply : qApp->findChildren<QNetworkReply*>())
-        reply->abort();
-    // Finished replies go by deferred deletion, which a wait outside the event loop must ask for.
-    const auto repliesLeft = [] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QStringList urls;
-        for (QNetworkReply* reply : qApp->findChildren<QNetworkReply*>())
-            urls.append(reply->url().toString());
-        return urls;
-    };
-    if (!waitUntil([&] { return repliesLeft().isEmpty(); }, 30000))
-        ADD_FAILURE() << "replies still there after the road ended: " << qPrintable(repliesLeft().join(QLatin1Char(' ')));
     // Replies and cancellations still queued for the main thread run now, while the application
     // object can take the events their clean-up posts.
     spin(300);
+    endImageLoads();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ReachabilityFlagsProvider::setFactory({});
     QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy));

@@ -27,19 +27,33 @@ if [ -n "${TIDWEN_SMOKE_CLIENT:-}" ]; then
   }
   "$TIDWEN_SMOKE_CLIENT" "$@" >"$work/client.log" 2>&1 &
   client=$!
+  # The run ends once every request the checks look for has reached the stand-in (a slow
+  # machine only takes longer), or at the time given, whichever comes first.
+  all_seen() {
+    local pattern
+    fetch_log || return 1
+    while IFS= read -r pattern; do
+      [ -n "$pattern" ] || continue
+      grep -qE "$pattern" "$work/requests.jsonl" || return 1
+    done <<<"${TIDWEN_SMOKE_UNTIL:-}"
+    grep -q 'tidwen: article page loaded' "$work/client.log"
+  }
   deadline=$((SECONDS + TIDWEN_SMOKE_SECONDS))
   while [ "$SECONDS" -lt "$deadline" ] && kill -0 "$client" 2>/dev/null; do
-    sleep 1
+    sleep 2
+    all_seen && break
   done
+  # Requests the last ones led to get a moment to arrive.
+  sleep 2
   fetch_log
   # SIGTERM closes the windows and ends the program normally; a program that hangs is killed.
   kill -TERM "$client" 2>/dev/null
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 300); do
     kill -0 "$client" 2>/dev/null || break
     sleep 0.1
   done
   if kill -0 "$client" 2>/dev/null; then
-    echo "the program did not end within 10 s of SIGTERM" >>"$work/client.log"
+    echo "the program did not end within 30 s of SIGTERM" >>"$work/client.log"
     kill -KILL "$client" 2>/dev/null
   fi
   wait "$client"
@@ -184,7 +198,7 @@ article_score() { side_request "score" GET api.tidwen.example '/api/newsgrade/ge
 # --- Main mode.
 client=${1:?usage: binary_smoke.sh <tidwen> <tidwen-standin> [seconds]}
 standin=${2:?usage: binary_smoke.sh <tidwen> <tidwen-standin> [seconds]}
-seconds=${3:-25}
+seconds=${3:-240}
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 
@@ -219,15 +233,29 @@ mkdir -p "$work_dir/home" "$work_dir/first" "$work_dir/second"
 asan_options="${ASAN_OPTIONS:+$ASAN_OPTIONS:}new_delete_type_mismatch=0:fast_unwind_on_malloc=0"
 lsan_options="suppressions=$work_dir/lsan.supp:print_suppressions=0"
 
-say "binary_smoke: $client for at most $seconds s, then again on the same home, against $standin (work folder $work_dir)"
-# run_program <folder> <seconds>: one run of the program through run.sh; its logs go to the folder.
+say "binary_smoke: $client until the road's requests are in (at most $seconds s), then again on the same home, against $standin (work folder $work_dir)"
+# The requests each run's checks look for, one extended regular expression a line.
+first_run_requests='/tidwen/v2/mac\.xml
+/receive/postdata\.aspx
+/xml/slide/slide\.xml
+/xml/newscontent/[^"]*\?r=[0-9]+
+/json/hotcommentlist/
+/json/tags/
+/api/apps/douzaimai
+GetCommentCount
+/api/newsgrade/get'
+second_run_requests='/xml/newslist/news\.xml
+/xml/newscontent/
+/receive/postdata\.aspx'
+# run_program <folder> <seconds> <requests>: one run of the program through run.sh; its logs go to
+# the folder.
 run_program() {
   HOME="$work_dir/home" XDG_DATA_HOME="$work_dir/home/.local/share" XDG_CONFIG_HOME="$work_dir/home/.config" \
     XDG_CACHE_HOME="$work_dir/home/.cache" XDG_RUNTIME_DIR="$work_dir" \
     QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 ASAN_OPTIONS="$asan_options" LSAN_OPTIONS="$lsan_options" \
     TIDWEN_SKIP_BUILD=1 TIDWEN_CLIENT="$here/binary_smoke.sh" TIDWEN_STANDIN="$standin" \
     TIDWEN_STANDIN_SEED=7 TIDWEN_STANDIN_NOW=2026-12-07T08:00:00Z \
-    TIDWEN_SMOKE_CLIENT="$client" TIDWEN_SMOKE_WORK="$1" TIDWEN_SMOKE_SECONDS="$2" \
+    TIDWEN_SMOKE_CLIENT="$client" TIDWEN_SMOKE_WORK="$1" TIDWEN_SMOKE_SECONDS="$2" TIDWEN_SMOKE_UNTIL="$3" \
     bash "$top/scripts/run.sh" >"$1/run.log" 2>&1
   local run_status=$?
   if [ ! -f "$1/requests.jsonl" ]; then
@@ -255,7 +283,7 @@ program_ended() {
   echo "(ended with 0 after SIGTERM)"
 }
 
-run_program "$work_dir/first" "$seconds"
+run_program "$work_dir/first" "$seconds" "$first_run_requests"
 run_dir=$work_dir/first
 check "program ran without a sanitizer report and did not hang" program_clean
 check "program ended normally on SIGTERM" program_ended
@@ -281,7 +309,7 @@ second_article_head() {
   head=$(first_request HEAD api.tidwen.example "$article_path") || { echo "no article HEAD"; return 1; }
   echo "(HEAD #$head)"
 }
-run_program "$work_dir/second" "$seconds"
+run_program "$work_dir/second" "$seconds" "$second_run_requests"
 run_dir=$work_dir/second
 check "second start: ran without a sanitizer report and did not hang" program_clean
 check "second start: ended normally on SIGTERM" program_ended

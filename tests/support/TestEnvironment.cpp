@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QNetworkReply>
 #include <QThread>
 
 #include <cstdio>
@@ -23,8 +24,29 @@ void TestEnvironment::SetUp()
     Clock::reset();
 }
 
+void endRepliesStillRunning()
+{
+    if (!qApp)
+        return;
+    for (QNetworkReply* reply : qApp->findChildren<QNetworkReply*>())
+        reply->abort();
+    // Finished replies go by deferred deletion, which a wait outside the event loop must ask for.
+    const auto repliesLeft = [] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QStringList urls;
+        for (QNetworkReply* reply : qApp->findChildren<QNetworkReply*>())
+            urls.append(reply->url().toString());
+        return urls;
+    };
+    if (!waitUntil([&] { return repliesLeft().isEmpty(); }, 30000))
+        std::fprintf(stderr, "replies still there at the end: %s\n", qPrintable(repliesLeft().join(QLatin1Char(' '))));
+}
+
 void TestEnvironment::TearDown()
 {
+    // A reply cut off by its access manager's destruction at exit leaves the network thread's
+    // objects behind, which the leak check would report against whichever test ran last.
+    endRepliesStillRunning();
     StorageRoot::setRoot(QString());
     delete m_root;
     m_root = nullptr;

@@ -21,6 +21,10 @@ private:
     QTemporaryDir* m_root = nullptr;
 };
 
+// Aborts every reply of the application's access managers and waits until they are deleted: a
+// reply still running when the application object goes leaves Qt's network thread objects behind.
+void endRepliesStillRunning();
+
 // The folder of a test's source file, given its __FILE__: also when the compiler was handed a
 // path relative to the build folder (a compiler cache that shares objects between checkouts
 // rewrites paths so).
