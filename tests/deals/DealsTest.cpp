@@ -11,7 +11,11 @@
 #include "foundation/CommonFunction.h"
 #include "platform/Clock.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QListView>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QFile>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -333,4 +337,44 @@ TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBro
     EXPECT_EQ(view.recordHot(), (QStringList{QStringLiteral("77"), QStringLiteral("77")}));
     view.removeRecordHot(QStringLiteral("77"));
     EXPECT_TRUE(view.recordHot().isEmpty());
+}
+
+// The deals list sits where the news lists sit and looks like them: no frame and no scroll bar
+// beside the rows, which take the column's whole width whether or not they overflow; the wheel
+// still scrolls a long list.
+TEST_F(DealsRequests, TheListRowsTakeTheWholeWidthWithoutAScrollBar)
+{
+    QJsonArray items;
+    for (int id = 1; id <= 20; ++id)
+        items.append(dealObject(id, QStringLiteral("商品%1").arg(id)));
+    m_server.route("GET", QStringLiteral("/api/apps/indexlistsegbyid"), LoopbackReply::text(200, listReply(items)));
+    struct Case
+    {
+        int height;
+        bool overflows;
+    };
+    for (const Case& c : {Case{400, true}, Case{20 * HotProductScrollView::kRowHeight + 200, false}}) {
+        // Placed in a 300-wide column, as the list column places it.
+        QWidget column;
+        column.resize(300, c.height);
+        HotProductScrollView* view = HotProductScrollView::init(&column);
+        view->setGeometry(0, 0, 300, c.height);
+        column.show();
+        int loads = 0;
+        QObject::connect(view->model(), &HotProductListModel::loadFinished, view, [&](bool) { ++loads; });
+        view->showLastSelectedIndex();
+        ASSERT_TRUE(waitUntil([&] { return loads == 1 && view->model()->rowCount() == 20; })) << "the list of 20 deals";
+        QListView* list = view->listView();
+        QScrollBar* bar = list->verticalScrollBar();
+        ASSERT_TRUE(waitUntil([&] { return (bar->maximum() > 0) == c.overflows; })) << c.height << ": the list's range";
+        EXPECT_FALSE(bar->isVisible()) << c.height;
+        EXPECT_EQ(list->viewport()->width(), 300) << c.height;
+        EXPECT_EQ(list->visualRect(view->model()->index(0, 0)).width(), 300) << c.height;
+        if (c.overflows) {
+            QWheelEvent wheel(QPointF(150, 100), list->viewport()->mapToGlobal(QPointF(150, 100)), QPoint(), QPoint(0, -120),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(list->viewport(), &wheel);
+            EXPECT_GT(bar->value(), 0) << "the wheel did not scroll the list";
+        }
+    }
 }

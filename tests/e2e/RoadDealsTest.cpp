@@ -31,6 +31,7 @@
 #include <QUrlQuery>
 
 #include <cstdio>
+#include <utility>
 
 namespace road {
 namespace {
@@ -56,6 +57,24 @@ bool showsPicture(QAbstractItemView* list, const QString& placeholder)
     QWidget* holder = list->indexWidget(list->model()->index(0, 0));
     ImageView* image = holder ? holder->findChild<ImageView*>() : nullptr;
     return image && !image->image().isNull() && image->image() != imageNamed(placeholder).toImage();
+}
+
+// The rows whose picture area the list shows, by whether their image view holds a picture from
+// the network (not the placeholder): {loaded, visible}.
+std::pair<int, int> visiblePictures(QAbstractItemView* list, const QString& placeholder, const QRect& pictureRect)
+{
+    const QImage stand = imageNamed(placeholder).toImage();
+    int loaded = 0, visible = 0;
+    for (int row = 0; row < list->model()->rowCount(); ++row) {
+        const QRect rowRect = list->visualRect(list->model()->index(row, 0));
+        if (!list->viewport()->rect().intersects(pictureRect.translated(rowRect.topLeft())))
+            continue;
+        ++visible;
+        QWidget* holder = list->indexWidget(list->model()->index(row, 0));
+        ImageView* image = holder ? holder->findChild<ImageView*>() : nullptr;
+        loaded += image && !image->image().isNull() && image->image() != stand ? 1 : 0;
+    }
+    return {loaded, visible};
 }
 
 // One program per process: the road of the news item (suite Road) counts on starting it fresh,
@@ -179,6 +198,12 @@ TEST_F(RoadDeals, DealsColumnCategoryDealPageAlsoBuyingAndBack)
         << "no deal thumbnail was asked for";
     ASSERT_TRUE(waitUntil([&] { return showsPicture(deals->listView(), QStringLiteral("placeholder")); }, 10000))
         << "the first row shows no thumbnail";
+    // The picture is taken once every row on screen shows its thumbnail.
+    std::pair<int, int> pictures;
+    EXPECT_TRUE(waitUntil([&] {
+        pictures = visiblePictures(deals->listView(), QStringLiteral("placeholder"), HotProductScrollView::kPictureRect);
+        return pictures.second > 0 && pictures.first == pictures.second;
+    }, 20000)) << pictures.first << " of the " << pictures.second << " thumbnails on screen loaded";
     const QString columnShot = saveShot(QStringLiteral("road-deals-column"));
     EXPECT_FALSE(columnShot.isEmpty());
 

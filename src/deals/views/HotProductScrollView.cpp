@@ -80,7 +80,11 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setItemDelegate(new DealRowDelegate(m_list));
     m_list->setUniformItemSizes(true);
+    // As the news lists: no frame and no scroll bar beside the rows, which take the column's whole
+    // width; the wheel still scrolls.
+    m_list->setFrameShape(QFrame::NoFrame);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     new ListRowImages(m_list, HotProductListModel::PictureRole, kPictureRect, imageNamed(QStringLiteral("placeholder")).toImage());
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
         m_model->markRead(index.row());
