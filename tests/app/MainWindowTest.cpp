@@ -298,6 +298,40 @@ TEST_F(MainWindowTest, BarLayout)
     EXPECT_EQ(bar.HeadBtn()->toolTip(), QStringLiteral("个人中心"));
 }
 
+// The bar asks for the account's avatar once it has first been painted, so the window's first
+// paint does not wait on the settings store; a call made before that paint stands for it. With
+// nobody logged in an ask shows "UserHeadIcon" at once, over a marker put on the button.
+TEST_F(MainWindowTest, BarAsksForTheAvatarOnceAfterItsFirstPaint)
+{
+    struct Case
+    {
+        const char* name;
+        bool askedBeforePaint;
+        const char* afterPaint;  // the button's picture once the paint's events are delivered
+    };
+    const Case cases[] = {
+        {"built, then painted", false, "UserHeadIcon"},
+        {"asked before its first paint", true, "marker"},
+    };
+    for (const Case& c : cases) {
+        LeftViewController bar;
+        bar.resize(LeftViewController::kWidth, 600);
+        if (c.askedBeforePaint)
+            bar.GetUserAvatar();
+        bar.HeadBtn()->setImage(QPixmap(), QStringLiteral("marker"));
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(bar.HeadBtn()->imageName(), QStringLiteral("marker")) << c.name << ": asked before the first paint";
+        bar.grab();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(bar.HeadBtn()->imageName(), QLatin1String(c.afterPaint)) << c.name;
+        // Later paints ask nothing more.
+        bar.HeadBtn()->setImage(QPixmap(), QStringLiteral("marker"));
+        bar.grab();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(bar.HeadBtn()->imageName(), QStringLiteral("marker")) << c.name << ": asked again";
+    }
+}
+
 TEST_F(MainWindowTest, SettingsPopoverIsMadeOnceAndPopsUp)
 {
     MainWindowController window;

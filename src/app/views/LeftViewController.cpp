@@ -67,7 +67,9 @@ void LeftViewController::setControls()
     m_headBtn = makeItem(kAvatarTag, QLatin1String(UserAvatarLoader::kLoggedOutImage), QStringLiteral("个人中心"));
     m_headBtn->setScalesImageToFill(true);
     m_headBtn->setCornerRadius(25);
-    GetUserAvatar();
+    // The account's avatar is asked for once the bar has first been painted (paintEvent): the
+    // look-up reads the settings store, and the picture comes later from the network anyway,
+    // so the window's first paint does not wait for it.
 
     // The reply-reminder dot; the settings page shows it when there is a reply to read.
     m_tixingImageView = new DotView(reminderColor(), this);
@@ -107,6 +109,10 @@ void LeftViewController::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), barColor());
+    if (!m_avatarAsked) {
+        m_avatarAsked = true;
+        QMetaObject::invokeMethod(this, [this] { m_avatarLoader->GetUserAvatar(); }, Qt::QueuedConnection);
+    }
 }
 
 void LeftViewController::mousePressEvent(QMouseEvent* event)
@@ -212,5 +218,7 @@ void LeftViewController::mouseExited(QWidget* sender)
 
 void LeftViewController::GetUserAvatar()
 {
+    // A call before the first paint stands for the one the bar makes after it.
+    m_avatarAsked = true;
     m_avatarLoader->GetUserAvatar();
 }

@@ -38,7 +38,8 @@ public:
     // Hover colours of the tracked buttons.
     void mouseEntered(QWidget* sender) override;
     void mouseExited(QWidget* sender) override;
-    // Shows the current account's avatar.
+    // Shows the current account's avatar. The bar asks for it itself once it has first been
+    // painted, unless this was called before.
     void GetUserAvatar();
 
     LeftBarButton* HeadBtn() const { return m_headBtn; }
@@ -77,6 +78,8 @@ private:
     QList<LeftBarButton*> m_hoverArray;
     bool m_newsItemSEC = true;
     bool m_hotProductItemSEC = false;
+    // The avatar has been asked for (the bar asks once after its first paint).
+    bool m_avatarAsked = false;
     LeftBarButton* m_headBtn = nullptr;
     QWidget* m_tixingImageView = nullptr;
     WindowControlButton* m_closeButton = nullptr;
