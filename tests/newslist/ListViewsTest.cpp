@@ -161,6 +161,35 @@ TEST_F(ListViewsTest, TheColumnLaysOutTabsAndSwitchesLists)
     EXPECT_EQ(column.findChildren<SearchNewsViewController*>().size(), 1);
 }
 
+// Whichever tab is chosen, its list fills the list area below the tabs, the news lists as the
+// hot-comment list, at every height of the column.
+TEST_F(ListViewsTest, TheChosenListFillsTheListArea)
+{
+    server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
+    QWidget window;
+    CenterViewController* column = new CenterViewController(&window);
+    window.show();
+    const QList<CustomButton*>& tabs = column->tabButtons();
+    ASSERT_GE(tabs.size(), 2);
+    CustomButton* hot = nullptr;
+    for (CustomButton* tab : tabs)
+        hot = tab->property("tag").toInt() == 163 ? tab : hot;
+    ASSERT_TRUE(hot);
+    for (int height : {600, 900}) {
+        column->setGeometry(0, 0, 300, height);
+        for (CustomButton* tab : {tabs[1], hot, tabs[0]}) {
+            column->itemBtnClick(tab);
+            QWidget* shown = column->centerScrollV()->currentWidget();
+            ASSERT_TRUE(shown);
+            EXPECT_TRUE(waitUntil([&] { return shown->geometry() == column->centerScrollV()->rect(); }))
+                << tab->text().toStdString() << " at " << height << ": the list is at "
+                << shown->geometry().x() << "," << shown->geometry().y() << " " << shown->width() << "x" << shown->height()
+                << ", the list area " << column->centerScrollV()->width() << "x" << column->centerScrollV()->height();
+            EXPECT_EQ(column->centerScrollV()->geometry(), QRect(0, 80, 300, height - 80));
+        }
+    }
+}
+
 TEST_F(ListViewsTest, LongListsKeepNoWidgetPerRow)
 {
     const QString list = QStringLiteral("/xml/newslist/news.xml");

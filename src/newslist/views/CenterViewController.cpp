@@ -238,8 +238,11 @@ void CenterViewController::tabBarBtnSelected(int32_t listId, bool byClick)
             widget->hide();
             continue;
         }
-        widget->show();
+        // The stack lays out only its current page, and only when its layout is dirty: a page
+        // shown before it became current keeps the size it had while hidden.
         m_centerScrollV->setCurrentWidget(widget);
+        widget->setGeometry(m_centerScrollV->contentsRect());
+        widget->show();
         if (list->isHotCommentList()) {
             m_currentHotTableV = list;
             m_currentTableV = nullptr;
