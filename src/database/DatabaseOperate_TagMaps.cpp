@@ -67,8 +67,15 @@ bool DatabaseOperate::checkMap(const QString& oldTable, const QString& table, co
     bool created = false;
     if (!m_connection.ensureTable(table, createStatement, &created))
         return false;
-    if (created)
-        insertDefaults(*m_connection.db());
+    if (created) {
+        // The default rows in one transaction: a first start waits for one write to the disk
+        // per map, not for one per row.
+        FMDatabase& db = *m_connection.db();
+        StoreStatements::inTransaction(db, [&] {
+            insertDefaults(db);
+            return true;
+        });
+    }
     return true;
 }
 

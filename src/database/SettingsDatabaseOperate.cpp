@@ -182,8 +182,11 @@ bool SettingsDatabaseOperate::tableExist()
     if (created) {
         // The two first-use tips start out to be shown.
         FMDatabase& db = *m_connection.db();
-        StoreStatements::run(db, {kInsertSetting, {QStringLiteral("ShowMainViewTiShi"), QStringLiteral("1")}});
-        StoreStatements::run(db, {kInsertSetting, {QStringLiteral("ShowNewsViewTiShiNew"), QStringLiteral("1")}});
+        StoreStatements::inTransaction(db, [&db] {
+            StoreStatements::run(db, {kInsertSetting, {QStringLiteral("ShowMainViewTiShi"), QStringLiteral("1")}});
+            StoreStatements::run(db, {kInsertSetting, {QStringLiteral("ShowNewsViewTiShiNew"), QStringLiteral("1")}});
+            return true;
+        });
     }
     return true;
 }
@@ -205,6 +208,29 @@ bool SettingsDatabaseOperate::updateSuccess(const QString& name, const QString& 
                                  return !found;
                              });
     return found;
+}
+
+bool SettingsDatabaseOperate::beginWriteBatch()
+{
+    if (m_batch || !openSettings())
+        return false;
+    const std::shared_ptr<FMDatabase>& db = m_connection.db();
+    if (db->inTransaction() || !db->beginDeferredTransaction())
+        return false;
+    m_batch = db;
+    return true;
+}
+
+bool SettingsDatabaseOperate::endWriteBatch()
+{
+    const std::shared_ptr<FMDatabase> batch = std::move(m_batch);
+    m_batch.reset();
+    if (!batch || batch != m_connection.db() || !batch->inTransaction())
+        return false;
+    if (batch->commit())
+        return true;
+    batch->rollback();
+    return false;
 }
 
 // ---- The common getter and setter ----

@@ -66,6 +66,14 @@ public:
     bool tableExist();
     // The key holds exactly this text. Does not open the file.
     bool updateSuccess(const QString& name, const QString& value);
+    // A run of reads that store their keys' defaults (start-up's) reaches the disk once: the
+    // writes between beginWriteBatch and endWriteBatch, each called on a held instance (the lock
+    // may be given back in between), share one transaction. endWriteBatch commits it (rolls back
+    // when the commit fails) and answers whether it went through; a connection dropped or
+    // replaced meanwhile took its transaction with it. False from beginWriteBatch when the store
+    // cannot be used or a batch is open already.
+    bool beginWriteBatch();
+    bool endWriteBatch();
     // Closes and drops the connection; the next operation opens the file again (used when the
     // storage folder moves).
     void closeDB();
@@ -248,4 +256,5 @@ private:
     QString lastTimeInState(const QString& state);
 
     StoreConnection m_connection;
+    std::shared_ptr<FMDatabase> m_batch;  // the connection whose transaction a batch holds open
 };
