@@ -171,6 +171,22 @@ void AppDelegate::firstScreenShown()
         return;
     const std::function<void()> work = std::move(m_afterFirstScreen);
     m_afterFirstScreen = nullptr;
+    if (m_mainWindowController)
+        m_mainWindowController->firstScreenShown();
+    // What waited may queue more; it all runs, in order, now.
+    while (!m_waitingForFirstScreen.isEmpty())
+        m_waitingForFirstScreen.takeFirst()();
+    work();
+}
+
+void AppDelegate::afterFirstScreen(std::function<void()> work)
+{
+    if (!work)
+        return;
+    if (m_afterFirstScreen) {
+        m_waitingForFirstScreen.append(std::move(work));
+        return;
+    }
     work();
 }
 

@@ -54,6 +54,9 @@ public:
     // list posts kFirstListPainted. Without a list they run kFirstScreenWaitMs after the window
     // shows. Each runs once.
     void firstScreenShown();
+    // Runs the work once the first screen is shown (first, before the steps above): at once when
+    // it is, or when start-up has not begun (no launch waits for it).
+    void afterFirstScreen(std::function<void()> work);
     static constexpr auto kFirstListPainted = "firstListPainted";
     static constexpr int kFirstScreenWaitMs = 3000;
 
@@ -112,6 +115,7 @@ private:
     // Work that asked for the window while it was being made, in the order asked.
     QList<std::function<void(MainWindowHost&)>> m_afterMainWindow;
     std::function<void()> m_afterFirstScreen;
+    QList<std::function<void()>> m_waitingForFirstScreen;
     NSMyUserInfoPtr m_currentLandUser;
     QString m_gCity = QStringLiteral("");
 

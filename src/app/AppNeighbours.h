@@ -53,6 +53,8 @@ public:
     virtual void showWindow() = 0;
     // Asks the left bar to show the current account's avatar again.
     virtual void GetUserAvatar() = 0;
+    // The first list is on screen: the parts of the window it does not need are made now.
+    virtual void firstScreenShown() {}
 };
 
 class MainWindowFactory

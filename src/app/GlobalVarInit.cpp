@@ -9,6 +9,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QDebug>
+#include <QScopeGuard>
 
 #include <functional>
 
@@ -80,6 +81,11 @@ QString defaultConfigReportUrl()
 
 void initGlobalVar()
 {
+    // A first start stores a default row for every key read below: one write to the disk for
+    // all of them instead of one each.
+    readSetting(&SettingsDatabaseOperate::beginWriteBatch, false);
+    const auto written = qScopeGuard([] { readSetting(&SettingsDatabaseOperate::endWriteBatch, false); });
+
     gbApiRandom = false;
     gbOwnAdReport = false;
     gbAdImageCleanEnabled = false;

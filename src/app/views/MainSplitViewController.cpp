@@ -22,24 +22,41 @@ MainSplitViewController::MainSplitViewController(QWidget* parent) : QSplitter(Qt
     setChildrenCollapsible(false);
     setHandleWidth(1);
 
-    const std::shared_ptr<PaneFactory> factory = PaneFactory::installed();
-    if (factory) {
+    if (const std::shared_ptr<PaneFactory> factory = PaneFactory::installed())
         m_center = factory->makeCenterViewController(this);
-        m_right = factory->makeRightViewController(this);
-    } else {
+    else
         qInfo("main window: no panes installed; both stay empty");
-    }
     if (m_center == nullptr)
         m_center = placeholder("CenterViewController", this);
-    if (m_right == nullptr)
-        m_right = placeholder("RightViewController", this);
+    m_right = placeholder("RightViewController", this);
 
+    addWidget(m_center);
+    addWidget(m_right);
+    setPaneWidths();
+}
+
+QWidget* MainSplitViewController::RightViewController()
+{
+    if (m_rightMade)
+        return m_right;
+    m_rightMade = true;
+    const std::shared_ptr<PaneFactory> factory = PaneFactory::installed();
+    QWidget* pane = factory ? factory->makeRightViewController(this) : nullptr;
+    if (pane == nullptr)
+        return m_right;
+    QWidget* standIn = replaceWidget(1, pane);
+    m_right = pane;
+    delete standIn;
+    setPaneWidths();
+    return m_right;
+}
+
+void MainSplitViewController::setPaneWidths()
+{
     m_center->setMinimumWidth(kCenterWidth);
     m_center->setMaximumWidth(kCenterWidth);
     m_right->setMinimumWidth(kRightMinWidth);
     m_right->setMaximumWidth(kRightMaxWidth);
-    addWidget(m_center);
-    addWidget(m_right);
     setCollapsible(0, false);
     setCollapsible(1, false);
     // Extra width goes to the detail pane only.

@@ -16,9 +16,16 @@ public:
     explicit MainSplitViewController(QWidget* parent = nullptr);
 
     QWidget* CenterViewController() const { return m_center; }
-    QWidget* RightViewController() const { return m_right; }
+    // The detail pane, made on the first request: its web view is the costliest part of the
+    // window and the first list does not need it, so start-up asks for it once that list is on
+    // screen (or earlier, when something is to be shown in it). Until then a blank pane of the
+    // same widths stands in.
+    QWidget* RightViewController();
 
 private:
+    void setPaneWidths();
+
     QWidget* m_center = nullptr;
     QWidget* m_right = nullptr;
+    bool m_rightMade = false;
 };

@@ -21,6 +21,7 @@ public:
     // MainWindowHost
     void showWindow() override;
     void GetUserAvatar() override;
+    void firstScreenShown() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

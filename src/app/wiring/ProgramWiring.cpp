@@ -160,19 +160,25 @@ public:
 // ---- the lists, the pane and the comment pages ----
 
 // The list column is made inside the main window, and a cached list selects its row at once,
-// before the detail pane beside it exists: the pane's work waits until the window is finished.
+// before the detail pane beside it exists: the pane's work waits until the window is finished,
+// and at start-up until the first list is on screen, when the pane (and its web view) is made.
 void withRightPane(std::function<void(RightViewController&)> work)
 {
     AppDelegate* delegate = AppDelegate::shared();
     if (delegate == nullptr)
         return;
-    delegate->afterMainWindow([work = std::move(work)](MainWindowHost& host) {
-        auto* window = dynamic_cast<MainWindowController*>(&host);
-        auto* pane = window != nullptr
-                         ? qobject_cast<RightViewController*>(window->MainVC()->MainSplitVC()->RightViewController())
-                         : nullptr;
-        if (pane != nullptr)
-            work(*pane);
+    delegate->afterFirstScreen([work = std::move(work)] {
+        AppDelegate* delegate = AppDelegate::shared();
+        if (delegate == nullptr)
+            return;
+        delegate->afterMainWindow([work](MainWindowHost& host) {
+            auto* window = dynamic_cast<MainWindowController*>(&host);
+            auto* pane = window != nullptr
+                             ? qobject_cast<RightViewController*>(window->MainVC()->MainSplitVC()->RightViewController())
+                             : nullptr;
+            if (pane != nullptr)
+                work(*pane);
+        });
     });
 }
 
