@@ -83,6 +83,7 @@ public:
     explicit FakeMainWindow(std::shared_ptr<CallLog> log) : m_log(std::move(log)) {}
     void showWindow() override { m_log->add(QStringLiteral("showWindow")); }
     void GetUserAvatar() override { m_log->add(QStringLiteral("GetUserAvatar")); }
+    void firstScreenShown() override { m_log->add(QStringLiteral("windowFirstScreen")); }
 
 private:
     std::shared_ptr<CallLog> m_log;

@@ -75,6 +75,7 @@ TEST_F(StartupTest, StepsInOrder)
                               QStringLiteral("urlCache 4194304 33554432 nsurlcache"),
                               QStringLiteral("route newsid"),
                               // Once the first screen is up.
+                              QStringLiteral("windowFirstScreen"),
                               QStringLiteral("reloadADInfo"),
                               QStringLiteral("event open_TidwenMac"),
                               QStringLiteral("getLocation"),
@@ -106,6 +107,37 @@ TEST_F(StartupTest, TheRestWaitsForTheFirstList)
     QCoreApplication::processEvents();
     for (const QString& step : later)
         EXPECT_EQ(log->all().count(step), 1) << step.toStdString();
+}
+
+// Work for the detail pane asked for during start-up (a cached list selecting its row) waits
+// for the first screen: it runs after the window made what it had put off and before the
+// configuration refresh, in the order asked, also what it asks for itself. Before start-up and
+// after the first screen it runs at once.
+TEST_F(StartupTest, PaneWorkWaitsForTheFirstScreen)
+{
+    delegate->afterFirstScreen([this] { log->add(QStringLiteral("before launch")); });
+    EXPECT_EQ(log->all(), QStringList{QStringLiteral("before launch")});
+    delegate->applicationDidFinishLaunching();
+    delegate->afterFirstScreen([this] {
+        log->add(QStringLiteral("pane work 1"));
+        delegate->afterFirstScreen([this] { log->add(QStringLiteral("asked by pane work 1")); });
+    });
+    delegate->afterFirstScreen([this] { log->add(QStringLiteral("pane work 2")); });
+    EXPECT_FALSE(log->all().contains(QStringLiteral("pane work 1"))) << "pane work ran before the first screen";
+
+    delegate->firstScreenShown();
+    const QStringList all = log->all();
+    const QStringList expected{QStringLiteral("windowFirstScreen"), QStringLiteral("pane work 1"),
+                               QStringLiteral("pane work 2"), QStringLiteral("asked by pane work 1"),
+                               QStringLiteral("reloadADInfo")};
+    const qsizetype from = all.indexOf(expected.first());
+    ASSERT_GE(from, 0) << all.join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(all.mid(from, expected.size()), expected) << all.join(QLatin1Char(',')).toStdString();
+
+    delegate->afterFirstScreen([this] { log->add(QStringLiteral("after")); });
+    EXPECT_EQ(log->all().last(), QStringLiteral("after"));
+    delegate->firstScreenShown();
+    EXPECT_EQ(log->all().count(QStringLiteral("pane work 1")), 1);
 }
 
 TEST_F(StartupTest, TheRestRunsWithoutAListAfterTheWait)

@@ -41,7 +41,9 @@ QWidget* MainSplitViewController::RightViewController()
         return m_right;
     m_rightMade = true;
     const std::shared_ptr<PaneFactory> factory = PaneFactory::installed();
-    QWidget* pane = factory ? factory->makeRightViewController(this) : nullptr;
+    // Made inside the stand-in, which it then replaces (a child of the split view would be taken
+    // for a third pane).
+    QWidget* pane = factory ? factory->makeRightViewController(m_right) : nullptr;
     if (pane == nullptr)
         return m_right;
     QWidget* standIn = replaceWidget(1, pane);

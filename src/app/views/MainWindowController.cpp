@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <QOpenGLContext>
 #include <QOpenGLWidget>
 
 MainWindowController::MainWindowController(QWidget* parent) : QWidget(parent)
@@ -34,9 +35,12 @@ void MainWindowController::windowDidLoad()
     // The detail pane's web view draws through OpenGL, and a window whose surface cannot is made
     // again when the view arrives (a black frame). The pane comes after the first list, so the
     // window is told now: a GL widget that is never shown makes it an OpenGL window from the start.
-    auto* surfaceForWebView = new QOpenGLWidget(this);
-    surfaceForWebView->setObjectName(QStringLiteral("surfaceForWebView"));
-    surfaceForWebView->hide();
+    // Without OpenGL (a platform that has none) the web view draws in software and needs nothing.
+    if (const QOpenGLContext* shared = QOpenGLContext::globalShareContext(); shared != nullptr && shared->isValid()) {
+        auto* surfaceForWebView = new QOpenGLWidget(this);
+        surfaceForWebView->setObjectName(QStringLiteral("surfaceForWebView"));
+        surfaceForWebView->hide();
+    }
     m_mainVC = new MainViewController(this);
     // The split view is pinned to both sides and its panes stop at 300 and 2000: the window is
     // no wider than that, so the split view always reaches its right edge.
