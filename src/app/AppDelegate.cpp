@@ -173,7 +173,7 @@ void AppDelegate::firstScreenShown()
     m_afterFirstScreen = nullptr;
     if (m_mainWindowController)
         m_mainWindowController->firstScreenShown();
-    // What waited may queue more; it all runs, in order, now.
+    // What waited runs in the order asked; what it asks for now runs at once.
     while (!m_waitingForFirstScreen.isEmpty())
         m_waitingForFirstScreen.takeFirst()();
     work();

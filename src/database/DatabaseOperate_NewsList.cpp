@@ -125,14 +125,13 @@ bool DatabaseOperate::NewsList_check()
 
     // The built-in channels in one transaction: one write to the disk, not one per channel.
     FMDatabase& db = *m_connection.db();
-    StoreStatements::inTransaction(db, [&db] {
+    StoreStatements::inOneWrite(db, [&db] {
         for (const BuiltInChannel& c : kBuiltInChannels) {
             StoreStatements::run(db, {kInsertChannel,
                                       channelArguments(c.listId, QString::fromUtf16(c.name), newsAddress(c.listPath),
                                                        newsAddress(c.slidePath), newsAddress(c.loadMorePath), c.loadType,
                                                        c.canDelete, c.display, c.canChangeOrder, c.displayOrder)});
         }
-        return true;
     });
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     defaults.setString(QStringLiteral("1"), QStringLiteral("NewsListVersion"));

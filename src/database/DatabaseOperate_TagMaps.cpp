@@ -71,10 +71,7 @@ bool DatabaseOperate::checkMap(const QString& oldTable, const QString& table, co
         // The default rows in one transaction: a first start waits for one write to the disk
         // per map, not for one per row.
         FMDatabase& db = *m_connection.db();
-        StoreStatements::inTransaction(db, [&] {
-            insertDefaults(db);
-            return true;
-        });
+        StoreStatements::inOneWrite(db, [&] { insertDefaults(db); });
     }
     return true;
 }

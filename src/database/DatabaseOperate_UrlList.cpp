@@ -37,10 +37,9 @@ bool DatabaseOperate::UrlList_check()
     }
     // One transaction for the whole table: a first start then waits for one write to the disk,
     // not for one per row.
-    StoreStatements::inTransaction(db, [&db] {
+    StoreStatements::inOneWrite(db, [&db] {
         for (int number = 1; number <= ServerUrls::kKeyCount; ++number)
             StoreStatements::run(db, insertBuiltInRow(number));
-        return true;
     });
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     defaults.setString(QStringLiteral("1"), QStringLiteral("UrlsVersion1"));

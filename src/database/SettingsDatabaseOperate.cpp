@@ -182,10 +182,9 @@ bool SettingsDatabaseOperate::tableExist()
     if (created) {
         // The two first-use tips start out to be shown.
         FMDatabase& db = *m_connection.db();
-        StoreStatements::inTransaction(db, [&db] {
+        StoreStatements::inOneWrite(db, [&db] {
             StoreStatements::run(db, {kInsertSetting, {QStringLiteral("ShowMainViewTiShi"), QStringLiteral("1")}});
             StoreStatements::run(db, {kInsertSetting, {QStringLiteral("ShowNewsViewTiShiNew"), QStringLiteral("1")}});
-            return true;
         });
     }
     return true;

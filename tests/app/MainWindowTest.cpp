@@ -197,6 +197,8 @@ TEST_F(MainWindowTest, CtrlShiftIIsSwallowedBeforeTheFocusedView)
     PaneFactory::install(panes);
     MainWindowController window;
     window.show();
+    // The detail pane comes once the first screen is up.
+    window.firstScreenShown();
     ASSERT_TRUE(panes->probe);
     pressKey(panes->probe, Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier, QStringLiteral("\t"));
     EXPECT_EQ(panes->probe->presses, 0);

@@ -111,8 +111,8 @@ TEST_F(StartupTest, TheRestWaitsForTheFirstList)
 
 // Work for the detail pane asked for during start-up (a cached list selecting its row) waits
 // for the first screen: it runs after the window made what it had put off and before the
-// configuration refresh, in the order asked, also what it asks for itself. Before start-up and
-// after the first screen it runs at once.
+// configuration refresh, in the order asked; what it asks for itself runs at once. Before
+// start-up and after the first screen work runs at once.
 TEST_F(StartupTest, PaneWorkWaitsForTheFirstScreen)
 {
     delegate->afterFirstScreen([this] { log->add(QStringLiteral("before launch")); });
@@ -128,7 +128,7 @@ TEST_F(StartupTest, PaneWorkWaitsForTheFirstScreen)
     delegate->firstScreenShown();
     const QStringList all = log->all();
     const QStringList expected{QStringLiteral("windowFirstScreen"), QStringLiteral("pane work 1"),
-                               QStringLiteral("pane work 2"), QStringLiteral("asked by pane work 1"),
+                               QStringLiteral("asked by pane work 1"), QStringLiteral("pane work 2"),
                                QStringLiteral("reloadADInfo")};
     const qsizetype from = all.indexOf(expected.first());
     ASSERT_GE(from, 0) << all.join(QLatin1Char(',')).toStdString();
