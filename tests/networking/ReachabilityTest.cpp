@@ -10,6 +10,7 @@
 #include "platform/NotificationCenter.h"
 #include "ScopeGuard.h"
 
+#include <QThreadPool>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -145,14 +146,14 @@ TEST(AFNetworkReachabilityManagerTest, StartingTwiceKeepsOneScheduleAndReportsAg
 
     provider->change(0);
     ASSERT_TRUE(waitUntil([&] { return reports.statuses.size() == 3; }));
-    spin(50);
+    ASSERT_TRUE(drainMainQueue());  // a second report of the change would have been queued before
     EXPECT_EQ(reports.statuses, (QList<int64_t>{2, 2, 0}));
 
     // Stopped, the manager hears of no more changes.
     manager->stopMonitoring();
     EXPECT_FALSE(provider->scheduled());
     provider->change(R);
-    spin(50);
+    ASSERT_TRUE(drainMainQueue());  // a report of the change would be queued by now
     EXPECT_EQ(reports.statuses.size(), 3);
     EXPECT_EQ(manager->networkReachabilityStatus(), 0);
 }
@@ -219,7 +220,9 @@ TEST(AFNetworkReachabilityManagerTest, TargetsAndManagersWithoutOne)
     Reports reports;
     manager->setReachabilityStatusChangeBlock(reports.block());
     manager->startMonitoring();
-    spin(50);
+    // A first report would be read on the global pool and queued for the main thread.
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(20000)) << "waited for the global pool";
+    ASSERT_TRUE(drainMainQueue());
     EXPECT_TRUE(reports.statuses.isEmpty());
     EXPECT_EQ(manager->networkReachabilityStatus(), -1);
     EXPECT_EQ(Reachability::reachabilityWithAddress(reinterpret_cast<const sockaddr*>(&local)), nullptr);

@@ -41,9 +41,10 @@ AFURLSessionCompletionHandler recordInto(const std::shared_ptr<Outcome>& outcome
     };
 }
 
-bool waitForCompletion(const std::shared_ptr<Outcome>& outcome, int timeoutMs = 5000)
+bool waitForCompletion(const std::shared_ptr<Outcome>& outcome, int timeoutMs = 20000,
+                       std::source_location where = std::source_location::current())
 {
-    return waitUntil([&] { return outcome->calls > 0; }, timeoutMs);
+    return waitUntil([&] { return outcome->calls > 0; }, timeoutMs, where);
 }
 
 URLRequest request(const QUrl& url, const QString& method = QStringLiteral("GET"))
@@ -208,7 +209,12 @@ TEST(SessionManager, InvalidatingWhileARequestRunsFailsItOnceWithCancelled)
     ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; }));
     manager->invalidateSessionCancelingTasks(true);
     ASSERT_TRUE(waitForCompletion(outcome));
-    spin(200);  // nothing else may arrive
+    ASSERT_TRUE(waitUntil([&] { return blockCalls > 0 && invalidated.countFor(manager->session().get()) > 0; }))
+        << "waited for the session's end to be announced";
+    ASSERT_TRUE(drainMainQueue());
+    // The cancel and the end have been told and the main queue has had its turn; the pause is room
+    // for a second completion that must not come.
+    spin(200);
 
     EXPECT_EQ(outcome->calls, 1);
     ASSERT_TRUE(outcome->error);
@@ -328,7 +334,10 @@ TEST(SessionManager, ResumeAndSuspendNotificationsFollowTheTaskState)
     task->suspend();
     task->suspend();  // already suspended: no second notification
     const qint64 received = task->countOfBytesReceived();
-    spin(600);  // the server finishes meanwhile
+    // The last chunk leaves the server 160 ms after the first: a reply held back longer, asked
+    // for now, comes after it. The pause after it is room for a completion that must not come.
+    ASSERT_TRUE(server.waitForReplyAfter(600)) << "waited for the server to have sent every chunk";
+    spin(100);
     EXPECT_EQ(outcome->calls, 0);          // held back while suspended
     EXPECT_LT(received, 10);
     task->resume();

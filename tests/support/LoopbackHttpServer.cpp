@@ -2,15 +2,28 @@
 
 #include "Certificates.h"
 #include "HttpServer.h"
+#include "TestEnvironment.h"
 
 #include <QHash>
 #include <QHostAddress>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
 #include <QTcpServer>
+#include <QUrlQuery>
 
+#include <cstdio>
 #include <optional>
 #include <utility>
+
+namespace {
+
+// The path of waitForReplyAfter's own requests; "delay" in the query holds the reply back.
+const QString kLaterPath = QStringLiteral("/.loopback/later");
+
+}  // namespace
 
 struct LoopbackHttpServer::Shared
 {
@@ -58,6 +71,11 @@ void LoopbackHttpServer::start(const QList<QSslCertificate>& chain, const QSslKe
         options.tls = httpcerts::serverConfiguration(chain, key);
     std::shared_ptr<Shared> shared = m_shared;
     options.handler = [shared](const LoopbackRequest& request) {
+        if (request.path == kLaterPath) {
+            LoopbackReply later = LoopbackReply::text(200, "later");
+            later.delayMs = QUrlQuery(request.query).queryItemValue(QStringLiteral("delay")).toInt();
+            return later;
+        }
         {
             QMutexLocker lock(&shared->mutex);
             shared->log.append(request);
@@ -112,6 +130,22 @@ void LoopbackHttpServer::clearRequests()
 {
     QMutexLocker lock(&m_shared->mutex);
     m_shared->log.clear();
+}
+
+bool LoopbackHttpServer::waitForReplyAfter(int delayMs, std::source_location where)
+{
+    QNetworkAccessManager client;
+    client.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+    const QUrl later = url(QStringLiteral("%1?delay=%2").arg(kLaterPath).arg(delayMs));
+    const std::unique_ptr<QNetworkReply> reply(client.get(QNetworkRequest(later)));
+    reply->ignoreSslErrors();  // the test certificates are trusted by the clients under test only
+    if (!waitUntil([&] { return reply->isFinished(); }, 20000 + delayMs, where))
+        return false;
+    if (reply->error() == QNetworkReply::NoError)
+        return true;
+    std::fprintf(stderr, "waitForReplyAfter at %s:%u: the server's own reply failed: %s\n", where.file_name(),
+                 static_cast<unsigned>(where.line()), qPrintable(reply->errorString()));
+    return false;
 }
 
 quint16 LoopbackHttpServer::closedPort()

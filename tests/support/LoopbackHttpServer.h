@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <source_location>
 
 class HttpServer;
 
@@ -54,6 +55,12 @@ public:
 
     // A port on 127.0.0.1 on which nothing listens (it was free a moment ago).
     static quint16 closedPort();
+
+    // Asks the server, on a connection of its own, for a reply it sends after delayMs, and waits
+    // (spinning the event loop) until that reply is in. A reply the server began to hold back
+    // before, for no longer, has been sent by then: the proof that a late reply has come before a
+    // check that it changed nothing. The request is neither routed nor logged.
+    bool waitForReplyAfter(int delayMs, std::source_location where = std::source_location::current());
 
 private:
     struct Shared;

@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "platform/Clock.h"
+#include "platform/Dispatch.h"
 #include "platform/StorageRoot.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 QString gRootPath;
@@ -82,6 +84,15 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs, std::sourc
     std::fprintf(stderr, "waitUntil: the condition at %s:%u did not hold within %d ms\n", where.file_name(),
                  static_cast<unsigned>(where.line()), timeoutMs);
     return false;
+}
+
+bool drainMainQueue(std::source_location where)
+{
+    // The main queue and posted events run in the order they were queued, so a marker queued now
+    // runs after all that came before it.
+    const auto markerRan = std::make_shared<bool>(false);
+    dispatch::asyncMain([markerRan] { *markerRan = true; });
+    return waitUntil([markerRan] { return *markerRan; }, 20000, where);
 }
 
 void spin(int ms)

@@ -36,5 +36,11 @@ QString sourceFolder(const char* sourceFile);
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000,
                std::source_location where = std::source_location::current());
 
-// Lets the event loop run for the whole time: for checks that nothing more happens meanwhile.
+// Waits (spinning the event loop) until everything queued for the main thread before the call has
+// run: the blocks sent with dispatch::asyncMain and the events posted so far. After it, a check
+// that some queued work changed nothing cannot pass only because that work had not had its turn.
+bool drainMainQueue(std::source_location where = std::source_location::current());
+
+// Lets the event loop run for the whole time: for checks that nothing more happens meanwhile,
+// after a wait on a state that proves the work that could break them has run.
 void spin(int ms);
