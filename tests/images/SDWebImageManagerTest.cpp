@@ -82,13 +82,15 @@ TEST_F(SDWebImageManagerTest, WithdrawingOneOfTwoLeavesTheOtherWithdrawingBothSt
     server.route("GET", "/two.png", imageReply(png(8, 8, Qt::red), "image/png", 300));
     auto a = std::make_shared<LoadRecord>();
     auto b = std::make_shared<LoadRecord>();
+    const qsizetype before = server.requestCount();
     auto opA = manager.loadImageWithURL(server.url("/two.png"), 0, nullptr, recordLoad(a));
     auto opB = manager.loadImageWithURL(server.url("/two.png"), 0, nullptr, recordLoad(b));
-    spin(50);
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() > before; })) << "waited for the shared download to start";
     opA->cancel();
     opB->cancel();
     EXPECT_FALSE(manager.isRunning());
-    spin(1000);
+    ASSERT_TRUE(server.waitForReplyAfter(400)) << "waited past the withdrawn download's reply";
+    spin(200);  // room for a completion that must not come
     EXPECT_FALSE(a->done());
     EXPECT_FALSE(b->done());
     EXPECT_FALSE(manager.isRunning());
@@ -100,7 +102,8 @@ TEST_F(SDWebImageManagerTest, CancelRightAwayMeansNoCompletion)
     auto record = std::make_shared<LoadRecord>();
     manager.loadImageWithURL(server.url("/c.png"), 0, nullptr, recordLoad(record))->cancel();
     EXPECT_FALSE(manager.isRunning());
-    spin(600);
+    ASSERT_TRUE(server.waitForReplyAfter(300)) << "waited past the time the reply would have come";
+    spin(200);  // room for a completion that must not come
     EXPECT_FALSE(record->done());
 }
 

@@ -161,6 +161,18 @@ public slots:
     }
 };
 
+// Counts the portal's change signals that reach a connection: one counted here has been handed to
+// every receiver on that connection.
+class ChangeSignalCounter : public QObject
+{
+    Q_OBJECT
+public:
+    int count = 0;
+
+public slots:
+    void settingChanged(const QString&, const QString&, const QDBusVariant&) { ++count; }
+};
+
 // A dbus-daemon of our own, with the fake portal served by this process on a second connection.
 class PrivateBus
 {
@@ -171,7 +183,7 @@ public:
         if (daemon.isEmpty())
             return false;
         m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-        if (!m_daemon.waitForStarted(3000) || !m_daemon.waitForReadyRead(3000))
+        if (!m_daemon.waitForStarted(20000) || !m_daemon.waitForReadyRead(20000))
             return false;
         address = QString::fromUtf8(m_daemon.readLine()).trimmed();
         return !address.isEmpty();
@@ -232,6 +244,10 @@ TEST_F(WAYTheDarkSideTest, PortalSchemeAndItsChangeSignal)
     AppearanceSource::setCurrent(portalSource);
     EXPECT_TRUE(WAYTheDarkSide::applicationIsOnTheDarkSide());
 
+    ChangeSignalCounter changes;
+    ASSERT_TRUE(bus.client().connect(QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+                                     QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("SettingChanged"), &changes,
+                                     SLOT(settingChanged(QString, QString, QDBusVariant))));
     int light = 0;
     QObject key;
     WAYTheDarkSide::outcastObject(&key, [&] { ++light; }, true);
@@ -240,7 +256,8 @@ TEST_F(WAYTheDarkSideTest, PortalSchemeAndItsChangeSignal)
     ASSERT_TRUE(waitUntil([&] { return light == 1; }, 30000));
     EXPECT_FALSE(portalSource->isDark());
     bus.announce(2);  // no change: no second broadcast
-    spin(300);
+    ASSERT_TRUE(waitUntil([&] { return changes.count == 2; }, 30000)) << "waited for the second signal to arrive";
+    ASSERT_TRUE(drainMainQueue());  // and for what it queued
     EXPECT_EQ(light, 1);
 
     // Without ReadOne the older Read answers, one variant deeper.

@@ -79,7 +79,8 @@ TEST_F(ImageViewTest, OnlyTheLastOfTwoLoadsIsEverShown)
     WebCache::sd_setImageWithURL(&view, server.url("/green.png"), record(first));
     WebCache::sd_setImageWithURL(&view, server.url("/red.png"));
     ASSERT_TRUE(waitUntil([&] { return shown.contains(QColor(Qt::red)); }));
-    spin(500);
+    ASSERT_TRUE(server.waitForReplyAfter(400)) << "waited past the withdrawn load's reply";
+    spin(200);  // room for a picture that must not come
     EXPECT_FALSE(shown.contains(QColor(Qt::green)));
     EXPECT_EQ(first->calls, 0) << "a cancelled load never calls back";
     EXPECT_EQ(QColor(view.image().pixel(0, 0)), QColor(Qt::red));
@@ -98,11 +99,14 @@ TEST_F(ImageViewTest, FailureKeepsThePlaceholderDelayedPlaceholderComesWithTheFa
     const QImage yellow = filled(8, 8, Qt::yellow);
     other.setImage(yellow);
     LoopbackReply slow = LoopbackReply::text(404, "no");
-    slow.delayMs = 200;
+    slow.delayMs = 1000;  // long beside the wait for the request below, even on a busy machine
     server.route("GET", "/slow-missing.png", slow);
     auto delayed = std::make_shared<Completion>();
+    const qsizetype before = server.requestCount();
     WebCache::sd_setImageWithURL(&other, server.url("/slow-missing.png"), blue, SDLoadDelayPlaceholder, record(delayed));
-    spin(100);
+    // The load has begun; the failure is held back on the server, and the event loop does not run
+    // between the wait's end and the check.
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() > before; })) << "waited for the load to reach the server";
     EXPECT_EQ(other.image(), yellow) << "unchanged until the failure";
     ASSERT_TRUE(waitUntil([&] { return delayed->calls > 0; }));
     EXPECT_EQ(other.image(), blue);
