@@ -3,6 +3,7 @@
 #include "LoopbackHttpServer.h"
 #include "PictureBytes.h"
 #include "RememberedAccount.h"
+#include "TaskCompletionCount.h"
 #include "TestEnvironment.h"
 #include "app/UserAvatarLoader.h"
 
@@ -83,12 +84,16 @@ protected:
     // Runs one fetch and waits until the server saw `requests` requests and the loader settled.
     void fetch(qsizetype requests)
     {
+        const TaskCompletionCount ended;
         loader.GetUserAvatar();
         if (requests > 0) {
-            ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= requests && !shown.empty(); }, 30000));
+            ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= requests && !shown.empty() && ended.count() >= requests; }, 30000))
+                << "waited for the request's end and a picture";
         }
-        // Any late reply would land now.
-        spin(200);
+        // The requests have been handled and what they queued has run; the pause is room for a
+        // second picture that must not come.
+        ASSERT_TRUE(drainMainQueue());
+        spin(100);
     }
 
     LoopbackHttpServer server;
@@ -178,9 +183,11 @@ TEST_F(UserAvatarLoaderTest, ReplyThatIsNotAPictureKeepsTheCacheAndTheButton)
                  LoopbackReply::text(200, "<html><body>maintenance</body></html>", "text/html"));
     logIn(123);
     shown.clear();
+    const TaskCompletionCount ended;
     loader.GetUserAvatar();
-    ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= 1; }, 30000));
-    spin(500);
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= 1 && ended.count() >= 1; }, 30000)) << "waited for the request's end";
+    ASSERT_TRUE(drainMainQueue());
+    spin(100);  // room for a picture that must not come
     EXPECT_TRUE(shown.empty()) << "the button's picture was replaced";
     EXPECT_EQ(readFile(UserAvatarLoader::cacheFilePath(123)), cachedPicture);
 }
