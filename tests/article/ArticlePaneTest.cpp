@@ -138,10 +138,12 @@ TEST_F(ArticlePaneTest, FailedRefreshKeepsThePage)
     server.route("HEAD", kArticlePath, LoopbackReply::text(200, "").withHeader("Last-Modified", "Tue, 08 Dec 2026 08:00:00 GMT"));
     server.route("GET", kArticlePath, LoopbackReply::text(500, "down"));
     server.clearRequests();
+    const TaskCompletionCount ended;
     pane.refreshNews(true);
     ASSERT_TRUE(waitUntil([&] { return requestsTo(kArticlePath).size() == 2; }));
     EXPECT_TRUE(requestsTo(kArticlePath).at(1).query.startsWith(QStringLiteral("r=shuaxin")));
-    spin(300);
+    ASSERT_TRUE(settleReplies(ended, kArticlePath, 2)) << "waited for the refresh's two replies to be handled";
+    spin(100);  // room for a page or an error view that must not come
     EXPECT_EQ(host.pages.size(), 1);
     EXPECT_FALSE(host.errorShown);
 
@@ -160,7 +162,8 @@ TEST_F(ArticlePaneTest, TheLaterArticleWins)
     ASSERT_TRUE(waitUntil([&] { return !requestsTo(kArticlePath).isEmpty(); }));
     pane.show(item(QStringLiteral("654321")));
     ASSERT_TRUE(waitForPage(pane));
-    spin(700);
+    ASSERT_TRUE(server.waitForReplyAfter(400)) << "waited past the first article's reply";
+    spin(100);  // room for a page that must not come
     ASSERT_EQ(host.pages.size(), 1);
     EXPECT_TRUE(host.pages.first().contains(QStringLiteral("乙文")));
     EXPECT_FALSE(host.pages.first().contains(QStringLiteral("甲文")));
@@ -175,6 +178,8 @@ TEST_F(ArticlePaneTest, ItemsWithoutANewsIdAreNotOpened)
     pane.openNewsInNews(QStringLiteral("../../x"));
     pane.openHot(QStringLiteral("x1"));
     EXPECT_TRUE(pane.recordNewsAndHot().isEmpty());
+    // The pane refuses at once; a request it queued would have left by the pause's end.
+    ASSERT_TRUE(drainMainQueue());
     spin(100);
     EXPECT_EQ(server.requestCount(), 0);
     EXPECT_TRUE(host.deals.isEmpty());
@@ -240,13 +245,14 @@ TEST_F(ArticlePaneTest, VoteSnippetRequestsItsVoteOnce)
     server.route("GET", QStringLiteral("/xml/vote/77_0.xml"),
                  LoopbackReply::text(200, "<vote><title>v</title><total>2</total><votetype>1</votetype><voted>false</voted>"
                                           "<items><item><t>a</t><c>1</c><i>3</i></item><item><t>b</t><c>1</c><i>4</i></item></items></vote>"));
+    const TaskCompletionCount ended;
     ArticlePane pane(&host);
     pane.show(item(QStringLiteral("123456")));
     ASSERT_TRUE(waitForPage(pane));
     EXPECT_TRUE(host.pages.first().contains(QStringLiteral("<div id=\"vote77\"></div>")));
     ASSERT_TRUE(waitUntil([&] { return requestsTo(QStringLiteral("/xml/vote/77_0.xml")).size() == 1; }));
-    // The reply is in long before this; the page has not said it loaded, so the block waits.
-    spin(400);
+    // The reply is in and its block built; the page has not said it loaded, so the block waits.
+    ASSERT_TRUE(settleReplies(ended, QStringLiteral("/xml/vote/77_0.xml"), 1)) << "waited for the vote's reply and its block";
     EXPECT_TRUE(host.scriptsCalling(QStringLiteral("appinsertvote")).isEmpty());
     pane.pageLoadFinished();
     ASSERT_TRUE(waitUntil([&] { return !host.scriptsCalling(QStringLiteral("appinsertvote")).isEmpty(); }));
@@ -311,14 +317,14 @@ TEST_F(ArticlePaneTest, AVoteRepliedAfterItsArticleWasLeftIsDropped)
                                                   "<items><item><t>a</t><c>1</c><i>3</i></item></items></vote>");
     vote.delayMs = 300;
     server.route("GET", QStringLiteral("/xml/vote/77_0.xml"), vote);
+    const TaskCompletionCount ended;
     ArticlePane pane(&host);
     pane.show(item(QStringLiteral("123456")));
     ASSERT_TRUE(waitForPage(pane));
     pane.show(item(QStringLiteral("123457")));
     ASSERT_TRUE(waitForPage(pane, 2));
     ASSERT_TRUE(waitUntil([&] { return requestsTo(QStringLiteral("/xml/vote/77_0.xml")).size() == 1; }));
-    spin(900);  // the delayed reply and its block build are over
-    pane.pageLoadFinished();
-    spin(100);
+    ASSERT_TRUE(settleReplies(ended, QStringLiteral("/xml/vote/77_0.xml"), 1)) << "waited for the delayed vote reply and its block";
+    pane.pageLoadFinished();  // injects what it keeps at once
     EXPECT_TRUE(host.scriptsCalling(QStringLiteral("appinsertvote")).isEmpty());
 }

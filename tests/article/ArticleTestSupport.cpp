@@ -10,7 +10,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QThreadPool>
 #include <QUrl>
+
+#include <cstdio>
 
 namespace {
 
@@ -126,6 +129,20 @@ FeedPtr ArticleFixture::item(const QString& newsId, const QString& postDate)
 void ArticleFixture::rememberAccount(bool rememberPassword, const QString& name, const QString& password)
 {
     ::rememberAccount(name, password, true, rememberPassword);
+}
+
+bool ArticleFixture::settleReplies(const TaskCompletionCount& ended, const QString& pathPrefix, qsizetype requests,
+                                   std::source_location where)
+{
+    if (!waitUntil([&] { return ended.countFor(pathPrefix) >= requests; }, 30000, where))
+        return false;
+    // Blocks are built on the global pool and handed back through the main queue.
+    if (!QThreadPool::globalInstance()->waitForDone(30000)) {
+        std::fprintf(stderr, "settleReplies at %s:%u: the global pool did not finish\n", where.file_name(),
+                     static_cast<unsigned>(where.line()));
+        return false;
+    }
+    return drainMainQueue(where);
 }
 
 QList<LoopbackRequest> ArticleFixture::requestsTo(const QString& pathPrefix) const

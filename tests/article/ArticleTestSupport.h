@@ -3,6 +3,7 @@
 #include "article/ArticlePane.h"
 #include "article/ArticleServices.h"
 #include "LoopbackHttpServer.h"
+#include "TaskCompletionCount.h"
 #include "TestEnvironment.h"
 
 #include <QString>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <source_location>
 
 // Points every server URL of UrlList1 at a loopback server (scheme and host replaced, paths
 // kept) for its scope, then puts the built-in table back.
@@ -88,6 +90,12 @@ protected:
                                 const QString& password = QStringLiteral("secret"));
     // Requests whose path starts with the prefix.
     QList<LoopbackRequest> requestsTo(const QString& pathPrefix) const;
+    // Waits until `requests` network tasks to paths starting with the prefix have ended since
+    // `ended` was made, the page blocks built from their replies off the main thread are done, and
+    // what those queued has run: the proof, before a check that a reply changed nothing, that it
+    // has had its chance.
+    static bool settleReplies(const TaskCompletionCount& ended, const QString& pathPrefix, qsizetype requests,
+                              std::source_location where = std::source_location::current());
 
     LoopbackHttpServer server;
     std::unique_ptr<ServerUrlScope> urls;
