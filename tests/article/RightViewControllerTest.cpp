@@ -109,6 +109,8 @@ TEST_F(RightViewControllerTest, InPageLinksOpenInThePaneAndOthersGoToTheBrowser)
     for (const char* id : {"file", "smb", "web"})
         ASSERT_TRUE(clickElement(QStringLiteral("#") + QLatin1String(id)));
     EXPECT_TRUE(waitUntil([&] { return !catcher->urls.isEmpty(); }, 30000));
+    // The web link, clicked last, has reached the browser; the pause is room for the two clicked
+    // before it, which must reach nothing.
     spin(300);
     ASSERT_EQ(catcher->urls.size(), 1);
     EXPECT_EQ(catcher->urls.first().toString(), outside);
@@ -127,12 +129,16 @@ TEST_F(RightViewControllerTest, OnlyTheArticlePageReachesThePane)
     ASSERT_TRUE(waitUntil([&] { return !requestsTo(QStringLiteral("/caller.html")).isEmpty(); }));
     // A path outside the cache is no news id: nothing is requested, nothing written.
     runScript(*view, QStringLiteral("window.external.opennewsinnews('../../x')"));
+    // The script has run (runScript waits for its result); its call to the pane travels over the
+    // web channel, which says nothing when it is refused: the pause is room for it to arrive.
     spin(800);
     EXPECT_EQ(historySize(), 1);
 
     // An outside page loaded into the view.
     view->webPage()->load(server.url(QStringLiteral("/caller.html")));
-    ASSERT_TRUE(waitUntil([&] { return view->webPage()->title() == QStringLiteral("ran"); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return view->webPage()->title() == QStringLiteral("ran"); }, 30000));
+    // The title is set after the three calls: they have been made. The pause is room for one of
+    // them to arrive over the web channel, which must change nothing.
     spin(800);
     EXPECT_EQ(historySize(), 1);
     EXPECT_TRUE(requestsTo(QStringLiteral("/xml/newscontent/654/")).isEmpty());

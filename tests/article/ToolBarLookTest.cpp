@@ -1,6 +1,7 @@
 #include "article/views/ToolBarView.h"
 #include "ui/controls/CustomButton.h"
 
+#include "PendingLayout.h"
 #include "RecordingToolBarDelegate.h"
 #include "ScreenshotCompare.h"
 #include "TestEnvironment.h"
@@ -21,7 +22,7 @@ constexpr int kBetweenSets = 72;
 
 QImage shot(ToolBarView& bar)
 {
-    spin(30);  // constraints are applied on the event loop
+    EXPECT_TRUE(applyPendingLayout(&bar));
     return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 

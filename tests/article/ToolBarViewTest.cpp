@@ -2,6 +2,7 @@
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
 
+#include "PendingLayout.h"
 #include "RecordingToolBarDelegate.h"
 #include "TestEnvironment.h"
 
@@ -54,7 +55,7 @@ TEST(ToolBarView, ButtonSetsAndClicks)
         button->click();
     EXPECT_EQ(delegate.calls, (QStringList{"openComment", "openComment", "refresh", "adjustFont", "share", "writeComment", "back",
                                            "instantGO"}));
-    spin(50);  // the layout is applied on the event loop
+    ASSERT_TRUE(applyPendingLayout(&bar));
     // The news set reads from the right: comment icon, write comment, share, font, refresh.
     EXPECT_GT(bar.commentBtn->x(), bar.writeCommentBtn->x());
     EXPECT_GT(bar.writeCommentBtn->x(), bar.shareBtn->x());
@@ -69,7 +70,7 @@ TEST(ToolBarView, HoverColours)
     bar.resize(600, 50);
     bar.changForHotProduct();
     bar.show();
-    spin(50);
+    ASSERT_TRUE(applyPendingLayout(&bar));
     ASSERT_EQ(bar.hoverArray().size(), 8);
     EXPECT_FALSE(bar.hoverArray().contains(bar.commentCountBtn));
     const auto corner = [](QWidget* button) { return button->grab().toImage().pixelColor(2, 2); };
