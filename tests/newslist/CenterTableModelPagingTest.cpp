@@ -62,7 +62,9 @@ TEST_F(PagingTest, ALongListPagesOnlyFromTheLoadMoreRow)
     showList(model, 201);
 
     model.myBoundsChangeNotificationHandler();
-    spin(200);
+    // The bottom is judged at once; the pause is room for a page request that must not come.
+    ASSERT_TRUE(drainMainQueue());
+    spin(100);
     EXPECT_TRUE(sent().isEmpty());
     model.tableViewSelectionDidChange(201);  // the "加载更多" row
     ASSERT_TRUE(waitUntil([&] { return model.newsListArray().size() == 204; }));
@@ -80,7 +82,9 @@ TEST_F(PagingTest, ChannelRulesAtTheBottom)
     CenterTableModel first(channel(101, news, QString(), QStringLiteral("/xml/newslist/news_")));
     showList(first, 12);
     first.myBoundsChangeNotificationHandler();  // the first bottom of channel 101 is passed over
-    spin(150);
+    // The bottom is judged at once; the pause is room for a page request that must not come.
+    ASSERT_TRUE(drainMainQueue());
+    spin(100);
     EXPECT_TRUE(sent().isEmpty());
     first.myBoundsChangeNotificationHandler();
     ASSERT_TRUE(waitUntil([&] { return first.newsListArray().size() == 14; }));
@@ -90,7 +94,9 @@ TEST_F(PagingTest, ChannelRulesAtTheBottom)
     for (int i = 0; i < 3; ++i)
         ranking.myBoundsChangeNotificationHandler();
     ranking.tableViewSelectionDidChange(-1);
-    spin(150);
+    // The bottom is judged at once; the pause is room for a page request that must not come.
+    ASSERT_TRUE(drainMainQueue());
+    spin(100);
     EXPECT_TRUE(sent().isEmpty());
     EXPECT_EQ(ranking.startS(), 0);
 }
@@ -106,7 +112,9 @@ TEST_F(PagingTest, AFailedPageClosesTheBottomUntilTheRowPathMergesOne)
     ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1 && !model.isLoadMore(); }));
     EXPECT_EQ(model.newsListArray().size(), 10);
     model.myBoundsChangeNotificationHandler();
-    spin(150);
+    // The bottom is judged at once; the pause is room for a page request that must not come.
+    ASSERT_TRUE(drainMainQueue());
+    spin(100);
     EXPECT_EQ(server.requestCount(), 1);
 
     server.route("GET", kFirstPage, xmlReply(newsFeed(descendingItems(2, 5))));
@@ -123,6 +131,8 @@ TEST_F(PagingTest, NothingToPageFromEndsQuietly)
     showList(noPrefix, 3);
     EXPECT_TRUE(noPrefix.loadMoreUrl().isNull());
     noPrefix.myBoundsChangeNotificationHandler();
+    // The bottom is judged at once; the pause is room for a page request that must not come.
+    ASSERT_TRUE(drainMainQueue());
     spin(100);
     EXPECT_TRUE(sent().isEmpty());
     EXPECT_EQ(noPrefix.stopS(), noPrefix.startS());  // the bottom stays closed

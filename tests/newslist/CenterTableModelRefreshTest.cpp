@@ -67,7 +67,9 @@ TEST_F(RefreshTest, FirstShowThenThrottledAndCountedRefreshes)
     probe.toasts.clear();
     Clock::advance(121 * 1000);
     model.showByClick(false);
-    ASSERT_TRUE(waitUntil([&] { return idle(model) && server.requestCount() >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return idle(model) && server.requestCount() >= 2; })) << "waited for the two HEAD requests";
+    // The refresh has ended; the pause is room for a third request that must not be logged.
+    ASSERT_TRUE(drainMainQueue());
     spin(100);
     lines = sent();
     ASSERT_EQ(lines.size(), 2) << lines.join(QLatin1Char(' ')).toStdString();
@@ -97,8 +99,9 @@ TEST_F(RefreshTest, FirstShowThenThrottledAndCountedRefreshes)
     probe.toasts.clear();
     Clock::advance(10 * 1000);
     model.loadData(false);
-    ASSERT_TRUE(waitUntil([&] { return idle(model); }));
-    spin(100);
+    ASSERT_TRUE(waitUntil([&] { return idle(model); })) << "waited for the refresh to end";
+    ASSERT_TRUE(drainMainQueue());
+    spin(100);  // room for a request that must not be logged
     EXPECT_TRUE(sent().isEmpty());
     EXPECT_EQ(probe.toasts, QStringList{QStringLiteral("本栏目暂无更新")});
 }
@@ -203,8 +206,11 @@ TEST_F(RefreshTest, TheCachedListShowsFirstAndARefreshDuringARefreshIsIgnored)
     EXPECT_EQ(firstGuid(model), QStringLiteral("40"));  // at once, from the cache
     EXPECT_TRUE(model.haveLocalData());
     model.loadData(false);  // while the first runs
-    ASSERT_TRUE(waitUntil([&] { return idle(model) && firstGuid(model) == QStringLiteral("60"); }));
-    spin(300);
+    ASSERT_TRUE(waitUntil([&] { return idle(model) && firstGuid(model) == QStringLiteral("60"); })) << "waited for the new list";
+    // The load has ended and what it queued has run; the pause is room for a second load's
+    // request or list that must not come.
+    ASSERT_TRUE(drainMainQueue());
+    spin(200);
     EXPECT_EQ(server.requestCount(), 2);  // one HEAD, one GET
     EXPECT_EQ(pane->shown, (QStringList{QStringLiteral("40"), QStringLiteral("60")}));
 }

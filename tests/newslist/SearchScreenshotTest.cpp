@@ -1,6 +1,7 @@
 #include "SearchTestSupport.h"
 #include "newslist/views/search/SearchNewsViewController.h"
 
+#include "PendingLayout.h"
 #include "ScopeGuard.h"
 #include "ScreenshotCompare.h"
 #include "foundation/GlobalValues.h"
@@ -28,7 +29,7 @@ class SearchScreenshotTest : public Fixture
 protected:
     QImage grab(SearchNewsViewController& controller)
     {
-        spin(50);
+        EXPECT_TRUE(applyPendingLayout(controller.window()));
         return controller.window()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
 };
