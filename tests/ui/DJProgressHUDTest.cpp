@@ -174,6 +174,7 @@ TEST_F(DJProgressHUDTest, CoveredViewDestroyedWhileShownThenToastElsewhere)
     ASSERT_TRUE(settled());
     doomed.reset();  // takes the HUD's widgets with it
     EXPECT_EQ(hud()->hudView(), nullptr);
+    EXPECT_FALSE(hud()->displaying()) << "nothing shows over a destroyed widget";
 
     auto other = whiteView();
     DJProgressHUD::showMessage(QStringLiteral("abcde"), other.get());

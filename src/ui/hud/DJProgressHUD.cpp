@@ -173,6 +173,15 @@ void DJProgressHUD::initializePopup()
         delete part;
     m_hudView = new HUDView;
     m_hudView->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    // A covered widget destroyed while the HUD shows takes its widgets with it: nothing shows
+    // then, and no show is left to count.
+    connect(m_hudView, &QObject::destroyed, this, [this] {
+        m_parentView = nullptr;
+        m_displaying = false;
+        m_animatingShow = false;
+        m_animatingDismiss = false;
+        m_activityCount = 0;
+    });
     m_mainHUD = new HUDBox(m_hudView);
     auto* effect = new QGraphicsOpacityEffect(m_mainHUD);
     effect->setOpacity(0);
