@@ -4,6 +4,7 @@
 // does), each first makes the state it needs.
 
 #include "RoadFixture.h"
+#include "TaskCompletionCount.h"
 
 #include "TestEnvironment.h"
 #include "article/ArticleCacheFile.h"
@@ -270,11 +271,16 @@ TEST_F(Road, RefreshOfTheShownItemOnlyAsksForItsHeaders)
     }
     const qint64 before = lastSeq(service());
 
+    const TaskCompletionCount ended;
     column->refreshNews();
     const auto head = waitForRequest(service(), QStringLiteral("HEAD"), kNewsHost,
                                      escaped(articlePath(first.id)) + QStringLiteral("\\?r=shuaxinnoneed[0-9]+"), before);
     ASSERT_TRUE(head) << "no HEAD with ?r=shuaxinnoneed";
-    spin(1000);  // room for a GET that must not come
+    // The pane decides on a GET as the HEAD's answer is handled; the pause is room for one that
+    // must not come to reach the stand-in.
+    ASSERT_TRUE(waitUntil([&] { return ended.countFor(articlePath(first.id)) >= 1; }, 30000)) << "waited for the HEAD's answer";
+    ASSERT_TRUE(drainMainQueue());
+    spin(500);
     EXPECT_TRUE(matching(service(), QStringLiteral("GET"), kNewsHost, escaped(articlePath(first.id)) + QStringLiteral(".*"), before).isEmpty());
     EXPECT_EQ(heading(pane), first.title);
 
@@ -332,12 +338,18 @@ TEST_F(Road, SlowArticleLeftForTheNextRowNeverShows)
     ASSERT_TRUE(service().addFault(QStringLiteral("HEAD %1 %2 1 delay:%3").arg(kNewsHost, articlePath(slow.id)).arg(kDelayMs)));
     const qint64 before = lastSeq(service());
 
+    const TaskCompletionCount ended;
     clickRow(list, rowOfId(list, slow.id));
     ASSERT_TRUE(waitForRequest(service(), QStringLiteral("HEAD"), kNewsHost, escaped(articlePath(slow.id)), before));
     clickRow(list, rowOfId(list, next.id));
     ASSERT_TRUE(waitForFilledPage(pane, next.title));
-    // The slow answer comes after the next page stands, and must change nothing.
-    spin(kDelayMs + 500);
+    // The slow answer comes after the next page stands, and must change nothing: its request has
+    // ended (answered, or cancelled with the article left) and been handled. The pause is room for
+    // a GET that must not come to reach the stand-in.
+    ASSERT_TRUE(waitUntil([&] { return ended.countFor(articlePath(slow.id)) >= 1; }, 30000 + kDelayMs))
+        << "waited for the slow HEAD to end";
+    ASSERT_TRUE(drainMainQueue());
+    spin(500);
     EXPECT_EQ(heading(pane), next.title);
     EXPECT_EQ(pane->feed() ? pane->feed()->guid.toLongLong() : 0, next.id);
     EXPECT_TRUE(matching(service(), QStringLiteral("GET"), kNewsHost, escaped(articlePath(slow.id)) + QStringLiteral(".*"), before).isEmpty())
