@@ -92,8 +92,8 @@ void ArticleFixture::TearDown()
 {
     // Cancelled requests finish on the event loop; let them end before the next test (and before
     // the application object goes away, whose teardown cannot take their last events).
-    QCoreApplication::sendPostedEvents();
-    spin(100);
+    drainMainQueue();
+    spin(100);  // and those whose network thread hands them back a moment later
     QCoreApplication::sendPostedEvents();
     urls.reset();
     ArticleAppDelegate::install(nullptr);

@@ -334,12 +334,17 @@ TEST_F(SettingsStoreTest, TheBracketIsItsOwnAndRefusesReentry)
     Store::revertInstance();  // pairs with the refused one; the outer bracket stays held
     EXPECT_EQ(log.count(QStringLiteral("SettingsDatabaseOperate getInstance refused: this thread already holds the store")), 1);
 
+    std::atomic<bool> started{false};
     std::atomic<bool> entered{false};
     std::thread other([&] {
+        started = true;
         Store* store = Store::getInstance();
         entered = store != nullptr;
         Store::revertInstance();
     });
+    // The other thread has come to the store; the pause is room for it to enter, which it must not.
+    while (!started.load())
+        std::this_thread::sleep_for(1ms);
     std::this_thread::sleep_for(200ms);
     EXPECT_FALSE(entered.load());
     EXPECT_TRUE((*outer)->setStartTime(QStringLiteral("22:00")));

@@ -19,12 +19,12 @@ using Calls = BlockCalls;
 
 const std::shared_ptr<AFHTTPSessionManager> kNoManager;
 
-// Lets queued events run for a while, so that a call that should not come has had its chance.
+// After a wait for the call that must come: runs what is queued for the main thread, then lets
+// the event loop run a while more, so that a call that should not come has had its chance.
 void settle(int ms = 200)
 {
-    QElapsedTimer timer;
-    timer.start();
-    waitUntil([&] { return timer.elapsed() >= ms; }, ms + 1000);
+    ASSERT_TRUE(drainMainQueue());
+    spin(ms);
 }
 
 class AFNetManagerTest : public ::testing::Test

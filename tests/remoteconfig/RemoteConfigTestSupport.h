@@ -80,7 +80,8 @@ protected:
     {
         // Blocks queued by the test's request managers as they went away run now, not while the
         // application object is being torn down at exit.
-        waitUntil([] { return false; }, 50);
+        drainMainQueue();
+        spin(50);  // and what their threads hand back a moment later
         closeStores();
         StorageRoot::setRoot(TestEnvironment::rootPath());
     }
