@@ -69,7 +69,7 @@ protected:
         std::optional<FavSynchronousCommonFunction::Outcome> outcome;
         FavSynchronousCommonFunction::synchronize(QString::fromLatin1(kAccount), QString::fromLatin1(kPassword),
                                                   [&](FavSynchronousCommonFunction::Outcome o) { outcome = o; });
-        EXPECT_TRUE(waitUntil([&] { return outcome.has_value(); }, 15000)) << "the favourites sync never ended";
+        EXPECT_TRUE(waitUntil([&] { return outcome.has_value(); }, 30000)) << "the favourites sync never ended";
         return outcome.value_or(FavSynchronousCommonFunction::Outcome::Failed);
     }
 

@@ -140,7 +140,7 @@ TEST_F(MainWindowTest, StripListAndDetailWidths)
         window.resize(width, 800);
         // The split view reaches the right edge at every width; past the widest detail pane the
         // window stops growing.
-        EXPECT_TRUE(waitUntil([&] { return split->geometry().right() == window.MainVC()->width() - 1; }, 5000))
+        EXPECT_TRUE(waitUntil([&] { return split->geometry().right() == window.MainVC()->width() - 1; }, 30000))
             << width << ": the split view ends at " << split->geometry().right();
         EXPECT_EQ(window.width(), std::min(width, 70 + 300 + split->handleWidth() + 2000));
         EXPECT_EQ(window.MainVC()->leftViewController()->width(), 70) << width;

@@ -93,7 +93,7 @@ TEST(SharedURLCache, AnHttpsReplyServedTwiceComesTheSecondTimeFromTheCache)
                    bodies.append(object.toByteArray());
                    done = true;
                })->resume();
-        ASSERT_TRUE(waitUntil([&] { return done; }, 15000)) << "https request " << round << " never completed";
+        ASSERT_TRUE(waitUntil([&] { return done; }, 30000)) << "https request " << round << " never completed";
         manager->invalidateSessionCancelingTasks(true);
     }
     EXPECT_EQ(bodies, (QList<QByteArray>{"<cfg/>", "<cfg/>"}));

@@ -98,10 +98,10 @@ TEST_F(StartupTest, TheRestWaitsForTheFirstList)
     EXPECT_TRUE(log->all().contains(QStringLiteral("showWindow")));
 
     NotificationCenter::defaultCenter().post(QLatin1String(AppDelegate::kFirstListPainted));
-    ASSERT_TRUE(waitUntil([&] { return log->all().contains(QStringLiteral("autoLogin")); }, 5000))
+    ASSERT_TRUE(waitUntil([&] { return log->all().contains(QStringLiteral("autoLogin")); }, 30000))
         << "waited for the automatic login after the first list was painted";
     login->release.signal();
-    ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 5000)) << "waited for the login to end";
+    ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 30000)) << "waited for the login to end";
     NotificationCenter::defaultCenter().post(QLatin1String(AppDelegate::kFirstListPainted));
     delegate->firstScreenShown();
     QCoreApplication::processEvents();
@@ -262,7 +262,7 @@ TEST_F(StartupTest, AnOperationThatClearedTheFlagItselfLeavesALaterLoginItsGuard
     QObject::connect(delegate.get(), &AppDelegate::automaticLoginEnded, delegate.get(), [&ended] { ++ended; });
     delegate->applicationDidFinishLaunching();
     login->release.signal();
-    ASSERT_TRUE(waitUntil([&] { return ended == 1; }, 5000)) << "waited for the automatic login's end";
+    ASSERT_TRUE(waitUntil([&] { return ended == 1; }, 30000)) << "waited for the automatic login's end";
     EXPECT_TRUE(gbLoginInProgress.load()) << "the shell cleared the flag of the window's login";
     // That login's own end.
     gbLoginInProgress = false;
@@ -282,7 +282,7 @@ TEST_F(StartupTest, ProfileFromAnotherThreadArrivesOnTheMainThread)
         done.signal();
     });
     ASSERT_TRUE(waitUntil([&] { return target->getCurrLandUser() != nullptr; }));
-    ASSERT_TRUE(done.wait(5000));
+    ASSERT_TRUE(done.wait(30000));
     EXPECT_FALSE(setBeforeReturn.load()) << "set on the worker instead of the main thread";
     EXPECT_EQ(target->getCurrLandUser()->userID, 5);
 }

@@ -103,14 +103,14 @@ TEST_F(ArticleLateRepliesTest, RepliesOfTheArticleLeftNeverReachTheNextOne)
         return !host.pages.isEmpty() && !requestsTo(QStringLiteral("/api/newsgrade/get")).isEmpty()
             && !requestsTo(QStringLiteral("/json/tags/0123/")).isEmpty() && !requestsTo(QStringLiteral("/api/apps/douzaimai")).isEmpty()
             && !requestsTo(QUrl(ArticleUrls::hotCommentUrl(kFirst)).path()).isEmpty();
-    }, 10000)) << "the first article's page and its four side requests";
+    }, 30000)) << "the first article's page and its four side requests";
     pane.pageLoadFinished();
 
     // The reader moves on while the first article's side replies are still on their way; only
     // what reaches the page from now on counts.
     host.scripts.clear();
     pane.show(item(kSecond));
-    ASSERT_TRUE(waitUntil([&] { return host.pages.size() == 2; }, 10000)) << "the second article's page";
+    ASSERT_TRUE(waitUntil([&] { return host.pages.size() == 2; }, 30000)) << "the second article's page";
     pane.pageLoadFinished();
     ASSERT_TRUE(waitUntil([&] {
         return scriptsContain(QStringLiteral("乙评论")) && scriptsContain(QStringLiteral("乙相关")) && scriptsContain(QStringLiteral("乙耳机"));

@@ -39,7 +39,7 @@ TEST_F(ArticlePageGuardsTest, AnInPageAnchorKeepsTheBridge)
     runScript(*view, QStringLiteral("window.external.opennewsinnews('654321')"));
     ASSERT_TRUE(waitUntil([&] { return historySize() == 2; })) << "the bridge to open article 654321";
     EXPECT_EQ(view->feed()->guid, QStringLiteral("654321"));
-    EXPECT_TRUE(waitUntil([&] { return view->pane()->bSucLoad() && text(QStringLiteral("h1")) == QStringLiteral("乙"); }, 15000));
+    EXPECT_TRUE(waitUntil([&] { return view->pane()->bSucLoad() && text(QStringLiteral("h1")) == QStringLiteral("乙"); }, 30000));
 }
 
 TEST_F(ArticlePageGuardsTest, WindowOpenLeavesNoPageAndNeedsAClick)
@@ -81,7 +81,7 @@ TEST_F(ArticlePageGuardsTest, APageReachedByALinkGetsNothingFromThePane)
                  QStringLiteral("<p><a id=\"out\" href=\"%1\">外</a></p>").arg(server.url(QStringLiteral("/outside.html")).toString()));
     ASSERT_TRUE(openAndWait());
     runScript(*view, QStringLiteral("document.getElementById('out').click()"));
-    ASSERT_TRUE(waitUntil([&] { return view->webPage()->title() == QStringLiteral("outside"); }, 10000)) << "the outside page";
+    ASSERT_TRUE(waitUntil([&] { return view->webPage()->title() == QStringLiteral("outside"); }, 30000)) << "the outside page";
 
     QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
     view->pane()->insertRelateNews(QStringLiteral("<b>r</b>"), QStringLiteral("123456"));

@@ -133,7 +133,7 @@ TEST_F(CommentEventFlow, ACommentAcceptedWhileTheListLoadsIsFetchedAfterThatLoad
     ASSERT_TRUE(loader.isLoading());
     serveList(QJsonArray{commentObject(2, QStringLiteral("我"), QStringLiteral("新评论"))});
     NotificationCenter::defaultCenter().post(QLatin1String(CommentEvents::kReloadCommentView));
-    ASSERT_TRUE(waitUntil([&] { return gets() == 3 && !loader.isLoading(); }, 10000)) << "gets: " << gets();
+    ASSERT_TRUE(waitUntil([&] { return gets() == 3 && !loader.isLoading(); }, 30000)) << "gets: " << gets();
     ASSERT_EQ(loader.comments().size(), 1);
     EXPECT_EQ(loader.comments().first().toMap().value(QStringLiteral("C")).toString(), QStringLiteral("新评论"));
 }

@@ -72,7 +72,7 @@ inline QVariant evaluate(QWebEngineView& view, const QString& script)
         result = value;
         done = true;
     });
-    EXPECT_TRUE(waitUntil([&] { return done; }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return done; }, 30000));
     return result;
 }
 

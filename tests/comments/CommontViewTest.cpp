@@ -42,7 +42,7 @@ protected:
         view.show();
         SignalLog shown(&view, &CommontView::commentPageShown);
         view.openNewsComment(QStringLiteral("4321"), QStringLiteral("文章"), QStringLiteral("http://www.tidwen.example/4321.htm"));
-        return waitUntil([&] { return !shown.isEmpty(); }, 15000);
+        return waitUntil([&] { return !shown.isEmpty(); }, 30000);
     }
     LoopbackHttpServer m_server;
 };
@@ -80,11 +80,11 @@ TEST_F(CommontViewPage, ClickingSupportVotesAndThePageShowsTheUsersVote)
     view.show();
     SignalLog shown(&view, &CommontView::commentPageShown);
     view.openNewsComment(QStringLiteral("4321"), QStringLiteral("文章"), QStringLiteral("http://www.tidwen.example/4321.htm"));
-    ASSERT_TRUE(waitUntil([&] { return !shown.isEmpty(); }, 15000)) << "the comment page never showed";
+    ASSERT_TRUE(waitUntil([&] { return !shown.isEmpty(); }, 30000)) << "the comment page never showed";
 
     evaluate(view, QStringLiteral("document.querySelector('.comment .support').click()"));
     const QString voted = QStringLiteral("(function(){var e=document.querySelector('.comment .support.voted');return e?e.textContent:'';})()");
-    ASSERT_TRUE(waitUntil([&] { return evaluate(view, voted).toString() == QStringLiteral("支持(19)"); }, 15000))
+    ASSERT_TRUE(waitUntil([&] { return evaluate(view, voted).toString() == QStringLiteral("支持(19)"); }, 30000))
         << "the page never showed the vote: " << qPrintable(evaluate(view, voted).toString());
     EXPECT_EQ(countRequests(m_server.requests(), "POST"), 1);
     EXPECT_EQ(CommentVoter::recordedVote(QStringLiteral("9")), CommentVoter::Support);

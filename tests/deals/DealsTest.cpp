@@ -290,7 +290,7 @@ TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBro
     const auto settled = [&](int details) {
         return waitUntil([&] {
             return finished == details && evaluate(view, QStringLiteral("document.querySelectorAll('li').length")).toInt() == 2;
-        }, 15000);
+        }, 30000);
     };
     view.show(QStringLiteral("77"), true);
     ASSERT_TRUE(settled(1)) << "the rows did not reach the page";
@@ -298,7 +298,7 @@ TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBro
 
     // A row: the deal it names, as digits (a large id is not written as a float).
     evaluate(view, QStringLiteral("document.getElementById('row1234567').click()"));
-    ASSERT_TRUE(waitUntil([&] { return chosen.size() == 1; }, 10000)) << "the row's call was not answered";
+    ASSERT_TRUE(waitUntil([&] { return chosen.size() == 1; }, 30000)) << "the row's call was not answered";
     EXPECT_EQ(std::get<0>(chosen.last()), QStringLiteral("1234567"));
 
     // The buy link opens a new window: the browser gets its address, the page stays.
@@ -323,13 +323,13 @@ TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBro
     bool loaded = false;
     QObject::connect(view.page(), &QWebEnginePage::loadFinished, &view, [&] { loaded = true; });
     view.page()->setHtml(QStringLiteral("<p>other</p>"), m_server.url(QStringLiteral("/other")));
-    ASSERT_TRUE(waitUntil([&] { return loaded; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return loaded; }, 30000));
     ASSERT_FALSE(view.dealPage()->showsDealPage());
     evaluate(view, QStringLiteral("window.external.clickDouZaiMai(5)"));
     view.show(QStringLiteral("77"), true);
     ASSERT_TRUE(settled(2));
     evaluate(view, QStringLiteral("document.getElementById('row88').click()"));
-    ASSERT_TRUE(waitUntil([&] { return chosen.size() == 2; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return chosen.size() == 2; }, 30000));
     EXPECT_EQ(std::get<0>(chosen.last()), QStringLiteral("88"));
     EXPECT_EQ(browser->urls.size(), 2) << "the file address reached the browser";
 

@@ -86,7 +86,7 @@ TEST_F(Road, DemoLoginUploadsChangedFavouritesAndALaterLoginDownloadsThem)
     EXPECT_TRUE(waitUntil([] {
         DatabaseOperate::Lease store;
         return store && !store->FavriteUserAndContents_bhaveModifiedByUser(kDemoAccount);
-    }, 10000)) << "the changed mark was not cleared";
+    }, 30000)) << "the changed mark was not cleared";
 
     // This machine forgets its copy; the next login after the refresh interval brings it back.
     {
@@ -106,7 +106,7 @@ TEST_F(Road, DemoLoginUploadsChangedFavouritesAndALaterLoginDownloadsThem)
     const auto download = waitForRequest(service(), QStringLiteral("GET"), kAccountHost,
                                          QStringLiteral("/olvenna/GetUserFile\\.aspx\\?.*"), secondVersion->seq, 20000);
     ASSERT_TRUE(download) << "no favourites download:\n" << qPrintable(describeRequests(service(), again));
-    EXPECT_TRUE(waitUntil([&] { return favouriteIds() == QStringList{QString::number(first.id)}; }, 10000))
+    EXPECT_TRUE(waitUntil([&] { return favouriteIds() == QStringList{QString::number(first.id)}; }, 30000))
         << "the downloaded favourites were not stored";
     EXPECT_TRUE(matching(service(), QStringLiteral("POST"), kAccountHost, QStringLiteral("/olvenna/userfileupload\\.aspx"), again)
                     .isEmpty());

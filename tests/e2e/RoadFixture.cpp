@@ -51,7 +51,7 @@ QByteArray getThroughProxy(const QUrl& url)
     QNetworkAccessManager manager;
     manager.setProxy(QNetworkProxy::applicationProxy());
     std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(url)));
-    waitUntil([&] { return reply->isFinished(); }, 15000);
+    waitUntil([&] { return reply->isFinished(); }, 30000);
     return reply->isFinished() && reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
 }
 

@@ -220,10 +220,10 @@ TEST_F(Road, ClickOnRowTwoOpensItsArticleWithEveryBlock)
     EXPECT_EQ(countIn(pane, QStringLiteral("#douzaimai li")), 3);
     EXPECT_TRUE(waitUntil([&] {
         return pageText(pane, QStringLiteral("document.getElementById('newshotcomment').innerText")).contains(QStringLiteral("最热评论"));
-    }, 10000));
+    }, 30000));
 
     // Every picture of the article is fetched once.
-    waitUntil([&] { return !matching(service(), QStringLiteral("GET"), QStringLiteral("img.tidwen.example"), QStringLiteral(".*"), before).isEmpty(); }, 10000);
+    waitUntil([&] { return !matching(service(), QStringLiteral("GET"), QStringLiteral("img.tidwen.example"), QStringLiteral(".*"), before).isEmpty(); }, 30000);
     QHash<QString, int> pictures;
     for (const Request& r : matching(service(), QStringLiteral("GET"), QStringLiteral("img.tidwen.example"), QStringLiteral("/newsuploadfiles/.*"), before))
         ++pictures[r.target];
@@ -317,7 +317,7 @@ TEST_F(Road, ThreeNewArticlesAppearOnTopWithTheirCount)
             top.append(feedOf(entries.at(i)) ? feedOf(entries.at(i))->guid.toLongLong() : 0);
         return top;
     };
-    ASSERT_TRUE(waitUntil([&] { return topIds() == expected; }, 10000)) << describeRequests(service(), before).toStdString();
+    ASSERT_TRUE(waitUntil([&] { return topIds() == expected; }, 30000)) << describeRequests(service(), before).toStdString();
     // The feed holds twenty items: the three new ones on top push the three oldest out.
     const QStringList titles = itemTitles(list);
     ASSERT_EQ(titles.size(), 20);
@@ -382,7 +382,7 @@ TEST_F(Road, ArticleHeadAnswered404OpensTheFeedDocumentAndCachesIt)
     EXPECT_TRUE(waitForRequest(service(), QStringLiteral("GET"), kNewsHost,
                                QStringLiteral("/rss/%1\\.xml(\\?r=[0-9]+)?").arg(item.id), before))
         << "no GET of the feed document";
-    EXPECT_TRUE(waitUntil([&] { return heading(pane) == item.title; }, 15000));
+    EXPECT_TRUE(waitUntil([&] { return heading(pane) == item.title; }, 30000));
     EXPECT_TRUE(QFileInfo::exists(ArticleCacheFile::filePathForGuid(QString::number(item.id), 2)));
     EXPECT_FALSE(QFileInfo::exists(ArticleCacheFile::filePathForGuid(QString::number(item.id), 1)));
 }
@@ -426,7 +426,7 @@ TEST_F(Road, ArticleFailingWithNothingCachedShowsTheErrorView)
     ASSERT_TRUE(service().addFault(QStringLiteral("* %1 %2 0 status:500").arg(kNewsHost, articlePath(item.id))));
 
     clickRow(list, rowOfId(list, item.id));
-    ASSERT_TRUE(waitUntil([&] { return pane->errorView() && pane->errorView()->isVisible(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return pane->errorView() && pane->errorView()->isVisible(); }, 30000));
     EXPECT_EQ(pane->errorView()->title(), QStringLiteral("新闻加载失败"));
 }
 
@@ -452,11 +452,11 @@ TEST_F(Road, SearchFindsRowsThatOpenTheirArticles)
     ASSERT_TRUE(request) << "no search request" << describeRequests(service(), before).toStdString();
     EXPECT_EQ(request->field(QStringLiteral("keyword")), QStringLiteral("手机"));
     QListView* results = search->searchResultTV();
-    ASSERT_TRUE(waitUntil([&] { return results->isVisible() && results->model() && results->model()->rowCount() > 1; }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return results->isVisible() && results->model() && results->model()->rowCount() > 1; }, 30000));
 
     clickIndex(results, results->model()->index(0, 0));
     ASSERT_TRUE(waitUntil([&] { return pane->feed() && pane->feed()->isSelected && !pane->feed()->title.isEmpty() &&
-                                       heading(pane) == pane->feed()->title; }, 15000))
+                                       heading(pane) == pane->feed()->title; }, 30000))
         << "the page shows \"" << qPrintable(heading(pane)) << "\"";
     // A search row has no date: its article is the feed document.
     EXPECT_TRUE(waitForRequest(service(), QStringLiteral("GET"), kNewsHost,
@@ -532,7 +532,7 @@ TEST_F(Road, PageFiguresAgainstABareWebViewAndMemoryOverManyOpens)
         QElapsedTimer clock;
         clock.start();
         bare.setHtml(html, pane->webPage()->url());
-        ASSERT_TRUE(waitUntil([&] { return loaded; }, 15000));
+        ASSERT_TRUE(waitUntil([&] { return loaded; }, 30000));
         figure("the same page through setHtml into a bare web view (floor)", double(clock.elapsed()), "ms", 300);
         // Hidden while whole: a view that hides itself in its destructor sends focus events
         // that the main window's event filter would receive for a half-destroyed object.

@@ -51,11 +51,11 @@ TEST_F(FMDatabaseBusyTest, ASecondConnectionWaitsUntilTheFirstCommits)
         inserted = second->executeUpdate(QStringLiteral("INSERT INTO t VALUES (2)"));
         done = true;
     });
-    const bool metBusy = waitUntil([&] { return busyResults.load() > 0; }, 10000);
+    const bool metBusy = waitUntil([&] { return busyResults.load() > 0; }, 30000);
     EXPECT_TRUE(metBusy);
     EXPECT_FALSE(done.load());  // still waiting without a limit
     EXPECT_TRUE(first->commit());
-    const bool finished = waitUntil([&] { return done.load(); }, 10000);
+    const bool finished = waitUntil([&] { return done.load(); }, 30000);
     if (!finished)
         second->setBusyRetryTimeout(1);  // the limit is read after every sleep: make the writer give up
     writer.join();

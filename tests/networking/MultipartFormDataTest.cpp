@@ -197,7 +197,7 @@ TEST(MultipartBody, QtSendsTheStreamedBody)
         ASSERT_TRUE(request->HTTPBodyStream->open(QIODevice::ReadOnly));
         QNetworkReply* reply = manager.sendCustomRequest(qtRequest, request->HTTPMethod.toLatin1(),
                                                          request->HTTPBodyStream.get());
-        ASSERT_TRUE(waitUntil([reply] { return reply->isFinished(); }, 10000));
+        ASSERT_TRUE(waitUntil([reply] { return reply->isFinished(); }, 30000));
         EXPECT_EQ(reply->error(), QNetworkReply::NoError) << reply->errorString().toStdString();
         EXPECT_EQ(reply->readAll(), expected);
         EXPECT_TRUE(received.contains("multipart/form-data; boundary=Boundary+"));

@@ -76,7 +76,7 @@ std::optional<qint64> sessionCode(const QUrl& url, double timeoutSeconds)
             *done = true;
         })
         ->resume();
-    waitUntil([&] { return *done; }, 10000);
+    waitUntil([&] { return *done; }, 30000);
     return *code;
 }
 

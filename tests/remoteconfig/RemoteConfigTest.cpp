@@ -168,7 +168,7 @@ protected:
     void reload(NSADInfoManager& manager)
     {
         manager.reloadADInfo();
-        ASSERT_TRUE(waitUntil([&] { return !manager.isDownloading(); }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return !manager.isDownloading(); }, 30000));
     }
 
     QString storedUrl(int number)

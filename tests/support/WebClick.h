@@ -28,7 +28,7 @@ inline bool clickElement(QWebEngineView* view, const QString& selector)
                                     centre = value.toList();
                                     done = true;
                                 });
-    waitUntil([&] { return done; }, 10000);
+    waitUntil([&] { return done; }, 30000);
     QWidget* target = view->focusProxy();
     if (centre.size() != 2 || !target)
         return false;

@@ -70,7 +70,7 @@ public:
         // A custom "HEAD" would wait for the body its Content-Length announces.
         QNetworkReply* reply = method == "HEAD" ? m_manager.head(request) : m_manager.sendCustomRequest(request, method, body);
         Fetched fetched;
-        if (!waitUntil([&] { return reply->isFinished(); }, 10000)) {
+        if (!waitUntil([&] { return reply->isFinished(); }, 30000)) {
             reply->abort();
             fetched.error = QNetworkReply::TimeoutError;
         }
