@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 #include "PushTestSupport.h"
+#include "TaskCompletionCount.h"
 
 #include "app/push/PushHandler.h"
 #include "database/SettingsDatabaseOperate.h"
@@ -163,7 +164,7 @@ TEST_F(PushSheetTest, CancelRoutesNothingAndViewRoutes)
     handler->didReceiveRemoteNotification({{"aps", aps(QStringLiteral("b"))}, {"newsid", "6"}});
     ASSERT_NE(button(QStringLiteral("查看")), nullptr);
     button(QStringLiteral("查看"))->click();
-    settle(50);
+    EXPECT_TRUE(waitUntil([&] { return targets->news == QStringList{QStringLiteral("6")}; })) << "waited for the news to open";
     EXPECT_EQ(targets->news, QStringList{QStringLiteral("6")});
 }
 
@@ -192,9 +193,10 @@ TEST_F(PushHandlerTest, PushSwitchNeedsATokenAndStoresOnlyAnAcceptedOn)
     shell.server.clearRequests();
 
     // Off: sent, the reply "true" stores nothing.
+    const TaskCompletionCount ended;
     handler->postEnablePushNotification(false);
-    ASSERT_TRUE(waitUntil([&] { return shell.server.requestCount() == 1; }));
-    settle(200);
+    ASSERT_TRUE(waitUntil([&] { return shell.server.requestCount() == 1 && ended.count() >= 1; })) << "waited for the switch's reply";
+    settle(100);
     EXPECT_FALSE(pushSetting());
     QMap<QString, QString> form = ShellServer::form(shell.server.requests().first());
     EXPECT_EQ(form.value(QStringLiteral("isPush")), QStringLiteral("false"));

@@ -125,8 +125,10 @@ private:
     std::shared_ptr<UrlOpener> m_previous;
 };
 
-// Spins the event loop for a while: long enough for a loopback reply to be handled.
+// After a wait on what had to happen: runs what is queued for the main thread, then lets the event
+// loop run a while more, room for something that must not happen.
 inline void settle(int ms = 300)
 {
+    ASSERT_TRUE(drainMainQueue());
     spin(ms);
 }

@@ -421,7 +421,7 @@ TEST(SettingsWindow, PreferencesShortcutOpensOneSettingsWindow)
     emit shortcut->activated();
     EXPECT_EQ(settingsWindows(), 1) << "the same window comes to the front";
     main.reset();
-    settle(50);
+    EXPECT_TRUE(waitUntil([&] { return settingsWindows() == 0; })) << "waited for the settings window to go";
     EXPECT_EQ(settingsWindows(), 0) << "it goes with the main window";
 }
 

@@ -127,6 +127,7 @@ protected:
     void TearDown() override
     {
         // Requests cancelled by models that went with the test end on the event loop.
+        drainMainQueue();
         spin(50);
         gbUpdateNewsCountTiShi = m_tips;
         gbApiRandom = m_random;

@@ -103,6 +103,7 @@ protected:
 
     void TearDown() override
     {
+        drainMainQueue();
         spin(30);
         CommonFunction::setAlertPresenter(m_oldAlerts);
         ArticlePaneLink::install(nullptr);
