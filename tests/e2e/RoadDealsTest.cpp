@@ -160,8 +160,8 @@ protected:
         LeftViewController* bar = leftBar();
         ASSERT_NE(bar, nullptr) << "no left bar";
         clickWidget(bar->hotProductItem());
-        ASSERT_TRUE(waitUntil([] { return dealsView() && dealsView()->isVisible(); }, 10000)) << "the deals column did not show";
-        ASSERT_TRUE(waitUntil([] { return dealsView()->model()->rowCount() == 20; }, 20000))
+        ASSERT_TRUE(waitUntil([] { return dealsView() && dealsView()->isVisible(); }, 30000)) << "the deals column did not show";
+        ASSERT_TRUE(waitUntil([] { return dealsView()->model()->rowCount() == 20; }, 30000))
             << dealsView()->model()->rowCount() << " deals shown";
     }
 
@@ -196,7 +196,7 @@ TEST_F(RoadDeals, DealsColumnCategoryDealPageAlsoBuyingAndBack)
     // The thumbnails come through the rows' image views.
     ASSERT_TRUE(waitForRequest(service(), QStringLiteral("GET"), kDealPicturesHost, QStringLiteral("/productpictures/.*")))
         << "no deal thumbnail was asked for";
-    ASSERT_TRUE(waitUntil([&] { return showsPicture(deals->listView(), QStringLiteral("placeholder")); }, 10000))
+    ASSERT_TRUE(waitUntil([&] { return showsPicture(deals->listView(), QStringLiteral("placeholder")); }, 30000))
         << "the first row shows no thumbnail";
     // The picture is taken once every row on screen shows its thumbnail.
     std::pair<int, int> pictures;
@@ -215,7 +215,7 @@ TEST_F(RoadDeals, DealsColumnCategoryDealPageAlsoBuyingAndBack)
     EXPECT_EQ(QUrlQuery(tag->query()).queryItemValue(QStringLiteral("tag"), QUrl::FullyDecoded), QStringLiteral("白菜价"));
     EXPECT_TRUE(deals->categoryButtons().at(2)->isChecked());
     EXPECT_FALSE(deals->categoryButtons().first()->isChecked());
-    ASSERT_TRUE(waitUntil([&] { return deals->model()->rowCount() == 10; }, 15000)) << deals->model()->rowCount() << " deals";
+    ASSERT_TRUE(waitUntil([&] { return deals->model()->rowCount() == 10; }, 30000)) << deals->model()->rowCount() << " deals";
     for (int row = 0; row < deals->model()->rowCount(); ++row) {
         const qint64 id = deals->model()->data(deals->model()->index(row, 0), HotProductListModel::ProductIdRole).toLongLong();
         EXPECT_EQ((id - kFirstDeal) % 3, 1) << "deal " << id << " is not of the chosen category";
@@ -226,13 +226,13 @@ TEST_F(RoadDeals, DealsColumnCategoryDealPageAlsoBuyingAndBack)
     const QString firstName = first.data(HotProductListModel::NameRole).toString();
     const QString firstId = first.data(HotProductListModel::ProductIdRole).toString();
     clickIndex(deals->listView(), first);
-    ASSERT_TRUE(waitUntil([] { return dealPage() && dealPage()->isVisible(); }, 10000)) << "the deal page did not show";
+    ASSERT_TRUE(waitUntil([] { return dealPage() && dealPage()->isVisible(); }, 30000)) << "the deal page did not show";
     RightViewController* pane = detailPane();
     EXPECT_EQ(pane->recordNewsAndHot().size(), 1) << "the deal did not start a new back history";
     EXPECT_FALSE(pane->toolBar()->backBtn->isVisible());
     EXPECT_TRUE(pane->webView()->isHidden());
-    ASSERT_TRUE(waitUntil([&] { return dealTitle() == firstName; }, 15000)) << "the deal page shows \"" << qPrintable(dealTitle()) << "\"";
-    ASSERT_TRUE(waitUntil([] { return dealText(QStringLiteral("String(document.querySelectorAll('#haizaimai li').length)")) == QStringLiteral("3"); }, 15000))
+    ASSERT_TRUE(waitUntil([&] { return dealTitle() == firstName; }, 30000)) << "the deal page shows \"" << qPrintable(dealTitle()) << "\"";
+    ASSERT_TRUE(waitUntil([] { return dealText(QStringLiteral("String(document.querySelectorAll('#haizaimai li').length)")) == QStringLiteral("3"); }, 30000))
         << "no \"大家还在买\" rows on the deal page";
     EXPECT_TRUE(dealText(QStringLiteral("document.getElementById('haizaimai').innerText")).contains(QStringLiteral("大家还在买")));
     EXPECT_TRUE(first.data(HotProductListModel::ReadRole).toBool()) << "the opened deal is not marked read";
@@ -255,7 +255,7 @@ TEST_F(RoadDeals, DealsColumnCategoryDealPageAlsoBuyingAndBack)
     const QString chosenName = chosen.section(QLatin1Char('|'), 1);
     const qint64 beforeChoice = lastSeq(service());
     dealText(QStringLiteral("document.getElementById('chosen').click(),''"));
-    ASSERT_TRUE(waitUntil([&] { return dealTitle() == chosenName; }, 15000)) << "the deal page shows \"" << qPrintable(dealTitle()) << "\"";
+    ASSERT_TRUE(waitUntil([&] { return dealTitle() == chosenName; }, 30000)) << "the deal page shows \"" << qPrintable(dealTitle()) << "\"";
     const auto detail = waitForRequest(service(), QStringLiteral("GET"), kDealsHost, QStringLiteral("/api/apps/detail\\?.*"), beforeChoice);
     ASSERT_TRUE(detail);
     EXPECT_EQ(QUrlQuery(detail->query()).queryItemValue(QStringLiteral("productid")), chosenId);
@@ -267,13 +267,13 @@ TEST_F(RoadDeals, DealsColumnCategoryDealPageAlsoBuyingAndBack)
     UrlOpener::install(browser);
     const auto restoreOpener = qScopeGuard([&] { UrlOpener::install(previous); });
     ASSERT_TRUE(clickElement(dealPage(), QStringLiteral("a.buy")));
-    ASSERT_TRUE(waitUntil([&] { return !browser->urls.isEmpty(); }, 10000)) << "the buy link reached no browser";
+    ASSERT_TRUE(waitUntil([&] { return !browser->urls.isEmpty(); }, 30000)) << "the buy link reached no browser";
     EXPECT_EQ(browser->urls.first(), QUrl(QStringLiteral("http://www.tidwen.example/deal/%1.htm").arg(chosenId)));
     EXPECT_EQ(dealTitle(), chosenName);
 
     // Back: the deal before it, and the one just left is not kept for another back.
     clickWidget(pane->toolBar()->backBtn);
-    ASSERT_TRUE(waitUntil([&] { return dealTitle() == firstName; }, 15000)) << "back shows \"" << qPrintable(dealTitle()) << "\"";
+    ASSERT_TRUE(waitUntil([&] { return dealTitle() == firstName; }, 30000)) << "back shows \"" << qPrintable(dealTitle()) << "\"";
     EXPECT_EQ(pane->recordNewsAndHot().size(), 1);
     EXPECT_FALSE(pane->toolBar()->backBtn->isVisible());
     EXPECT_TRUE(dealPage()->isVisible());
@@ -306,10 +306,10 @@ TEST_F(RoadDeals, HotCommentChannelShowsItsRowsAndOpensTheirArticles)
     }, 10000)) << "channel 153 shows no hot-comment list";
     ASSERT_NE(column->currentHotTableV(), nullptr);
     EXPECT_EQ(column->currentTableV(), nullptr);
-    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() > 0; }, 15000)) << "no hot-comment rows";
+    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() > 0; }, 30000)) << "no hot-comment rows";
     EXPECT_TRUE(waitForRequest(service(), QStringLiteral("GET"), QStringLiteral("api.tidwen.example"),
                                QStringLiteral("/api/comment/hotcommentlist.*")));
-    ASSERT_TRUE(waitUntil([&] { return showsPicture(list->listView(), QStringLiteral("userLandPad_headImage_no")); }, 10000))
+    ASSERT_TRUE(waitUntil([&] { return showsPicture(list->listView(), QStringLiteral("userLandPad_headImage_no")); }, 30000))
         << "the first row shows no avatar";
     const QString shot = saveShot(QStringLiteral("road-hot-comments"));
     EXPECT_FALSE(shot.isEmpty());
@@ -320,7 +320,7 @@ TEST_F(RoadDeals, HotCommentChannelShowsItsRowsAndOpensTheirArticles)
     EXPECT_TRUE(waitForRequest(service(), QStringLiteral("GET"), QStringLiteral("api.tidwen.example"),
                                QStringLiteral("/api/comment/hotcommentlist.*"), beforeRefresh))
         << "the refresh button did not reload the hot-comment list";
-    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() > 0 && !list->model()->isLoading(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() > 0 && !list->model()->isLoading(); }, 30000));
 
     // A row opens its article.
     const QModelIndex row = list->model()->index(0, 0);
@@ -329,9 +329,9 @@ TEST_F(RoadDeals, HotCommentChannelShowsItsRowsAndOpensTheirArticles)
     ASSERT_GT(newsId, 0);
     clickIndex(list->listView(), row);
     RightViewController* pane = detailPane();
-    ASSERT_TRUE(waitUntil([&] { return pane->feed() && pane->feed()->guid == QString::number(newsId); }, 10000))
+    ASSERT_TRUE(waitUntil([&] { return pane->feed() && pane->feed()->guid == QString::number(newsId); }, 30000))
         << "the pane did not take the row's article";
-    ASSERT_TRUE(waitUntil([&] { return !title.isEmpty() && articleHeading() == title; }, 20000))
+    ASSERT_TRUE(waitUntil([&] { return !title.isEmpty() && articleHeading() == title; }, 30000))
         << "the article page shows \"" << qPrintable(articleHeading()) << "\", not \"" << qPrintable(title) << "\"";
     EXPECT_TRUE(pane->webView()->isVisible());
 }

@@ -52,7 +52,7 @@ TEST_F(Road, ACommentPostedWithTheDemoAccountShowsItsToastAndReloadsTheCommentPa
 {
     RightViewController* pane = detailPane();
     ASSERT_TRUE(pane);
-    ASSERT_TRUE(waitUntil([&] { return pane->feed() && !pane->feed()->guid.isEmpty(); }, 20000))
+    ASSERT_TRUE(waitUntil([&] { return pane->feed() && !pane->feed()->guid.isEmpty(); }, 30000))
         << "waited for the first article to open by itself";
     const QString newsId = pane->feed()->guid;
 
@@ -85,7 +85,7 @@ TEST_F(Road, ACommentPostedWithTheDemoAccountShowsItsToastAndReloadsTheCommentPa
     // Nobody is logged in: sending asks for the login, in the one login window of the article view.
     writer->sendButton()->click();
     UserLandWD* login = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (login = visibleWindow<UserLandWD>()) != nullptr; }, 5000))
+    ASSERT_TRUE(waitUntil([&] { return (login = visibleWindow<UserLandWD>()) != nullptr; }, 30000))
         << "waited for the login window";
     EXPECT_EQ(login->windowModality(), Qt::ApplicationModal);
     EXPECT_EQ(QApplication::activeModalWidget(), login);
@@ -97,7 +97,7 @@ TEST_F(Road, ACommentPostedWithTheDemoAccountShowsItsToastAndReloadsTheCommentPa
     login->passwordField()->setText(QStringLiteral("demo2026"));
     login->rememberBox()->setChecked(true);
     login->loginButton()->click();
-    ASSERT_TRUE(waitUntil([&] { return !login->isVisible() && AppDelegate::shared()->getCurrLandUser(); }, 15000))
+    ASSERT_TRUE(waitUntil([&] { return !login->isVisible() && AppDelegate::shared()->getCurrLandUser(); }, 30000))
         << "waited for the demo account's login: " << qPrintable(login->statusText());
 
     // Logged in: the comment goes out, the window closes, the pane says so, the page reloads.
@@ -112,12 +112,12 @@ TEST_F(Road, ACommentPostedWithTheDemoAccountShowsItsToastAndReloadsTheCommentPa
     EXPECT_EQ(post->field(QStringLiteral("newsid")), newsId);
     EXPECT_FALSE(post->field(QStringLiteral("postedId")).isEmpty()) << "the stand-in did not take the demo account's comment";
     EXPECT_TRUE(toasts.waitFor(QStringLiteral("评论成功"))) << qPrintable(toasts.seen().join(QLatin1Char('|')));
-    EXPECT_TRUE(waitUntil([&] { return !writer->isVisible(); }, 5000)) << "the write-comment window stayed open";
+    EXPECT_TRUE(waitUntil([&] { return !writer->isVisible(); }, 30000)) << "the write-comment window stayed open";
 
     EXPECT_TRUE(waitForRequest(service(), QStringLiteral("GET"), kCommentHost, QStringLiteral("/json/commentlist/.*"),
                                post->seq))
         << "the comment page did not reload: " << qPrintable(describeRequests(service(), post->seq));
-    EXPECT_TRUE(waitUntil([&] { return commentPageText(commentView).contains(text); }, 15000))
+    EXPECT_TRUE(waitUntil([&] { return commentPageText(commentView).contains(text); }, 30000))
         << "the comment page does not show the new comment";
     ASSERT_FALSE(commentView->loader()->comments().isEmpty());
     EXPECT_EQ(commentView->loader()->comments().first().toMap().value(QStringLiteral("C")).toString(), text);
@@ -140,7 +140,7 @@ TEST_F(Road, AWiderWindowKeepsTheSplitViewAtItsRightEdge)
         const QRect frame = split->geometry();
         return frame.left() == 70 && frame.right() == content->width() - 1 && frame.height() == content->height();
     };
-    ASSERT_TRUE(waitUntil(pinned, 5000)) << "at " << original.width() << " wide the split view spans "
+    ASSERT_TRUE(waitUntil(pinned, 30000)) << "at " << original.width() << " wide the split view spans "
                                          << split->geometry().left() << ".." << split->geometry().right();
 
     // Wider, then past the widest detail pane (where the window stops growing): the list column
@@ -149,7 +149,7 @@ TEST_F(Road, AWiderWindowKeepsTheSplitViewAtItsRightEdge)
     for (const int asked : {original.width() + 400, widest + 500}) {
         const int width = std::min(asked, widest);
         window->resize(asked, original.height());
-        EXPECT_TRUE(waitUntil([&] { return content->width() == width && pinned(); }, 5000))
+        EXPECT_TRUE(waitUntil([&] { return content->width() == width && pinned(); }, 30000))
             << "at " << width << " wide the split view spans " << split->geometry().left() << ".."
             << split->geometry().right();
         EXPECT_EQ(split->CenterViewController()->width(), 300) << width;
