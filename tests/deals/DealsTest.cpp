@@ -378,3 +378,38 @@ TEST_F(DealsRequests, TheListRowsTakeTheWholeWidthWithoutAScrollBar)
         }
     }
 }
+
+// A row's foot: the day stays whole and the store's name gives way, cut at its end; a name that
+// fits is shown whole, and with no room for a name the day stands alone.
+TEST(DealRowFoot, TheDayStaysWholeAndTheStoreGivesWay)
+{
+    const QFontMetrics metrics(QApplication::font());
+    const QString store = QStringLiteral("远帆官方旗舰店");
+    const QString time = QStringLiteral("2026-12-05 08:30:00");
+    const QString day = QStringLiteral("2026-12-05");
+    const int whole = metrics.horizontalAdvance(store + QLatin1Char(' ') + day);
+    struct Case
+    {
+        const char* name;
+        QString store;
+        int width;
+        QString expected;  // empty: checked by the rule below
+    };
+    const Case cases[] = {
+        {"room for both", store, whole + 4, store + QLatin1Char(' ') + day},
+        {"no store", QString(), whole, day},
+        {"no room for a name", store, metrics.horizontalAdvance(day) + 2, day},
+        {"a name cut short", store, whole - metrics.horizontalAdvance(store) / 2, QString()},
+    };
+    for (const Case& c : cases) {
+        const QString text = HotProductScrollView::storeAndDayText(metrics, c.store, time, c.width);
+        if (!c.expected.isEmpty()) {
+            EXPECT_EQ(text, c.expected) << c.name;
+            continue;
+        }
+        EXPECT_TRUE(text.endsWith(QLatin1Char(' ') + day)) << c.name << ": " << qPrintable(text);
+        EXPECT_TRUE(text.startsWith(store.left(1))) << c.name << ": the name is cut at its start: " << qPrintable(text);
+        EXPECT_TRUE(text.contains(QStringLiteral("…"))) << c.name << ": " << qPrintable(text);
+        EXPECT_LE(metrics.horizontalAdvance(text), c.width) << c.name;
+    }
+}

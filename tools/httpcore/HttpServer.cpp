@@ -117,7 +117,8 @@ private:
             sendHead(reply, head);
             return;
         }
-        QTimer::singleShot(reply.delayMs, this, [this, reply, head] { sendHead(reply, head); });
+        // A coarse timer may fire up to a twentieth early: a delay is the least a client waits.
+        QTimer::singleShot(reply.delayMs, Qt::PreciseTimer, this, [this, reply, head] { sendHead(reply, head); });
     }
 
     void sendHead(const HttpReply& reply, bool head)
@@ -173,7 +174,7 @@ private:
         const QByteArray piece = body.mid(offset, size);
         m_socket->write(chunked ? QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n" : piece);
         const qsizetype next = offset + piece.size();
-        QTimer::singleShot(delayMs, this, [this, body, next, size, delayMs, chunked, truncated] {
+        QTimer::singleShot(delayMs, Qt::PreciseTimer, this, [this, body, next, size, delayMs, chunked, truncated] {
             sendPiece(body, next, size, delayMs, chunked, truncated);
         });
     }

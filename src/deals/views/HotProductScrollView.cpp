@@ -37,15 +37,16 @@ public:
                           Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
                           index.data(HotProductListModel::NameRole).toString());
         const int bottomLine = area.bottom() - metrics.height() + 1;
+        const QString promotion = metrics.elidedText(index.data(HotProductListModel::PromotionRole).toString(),
+                                                     Qt::ElideRight, area.width() / 2);
         painter->setPen(QColor(0xe4, 0x39, 0x3c));
-        painter->drawText(QRect(area.left(), bottomLine, area.width() / 2, metrics.height()), Qt::AlignLeft,
-                          metrics.elidedText(index.data(HotProductListModel::PromotionRole).toString(), Qt::ElideRight,
-                                             area.width() / 2));
+        painter->drawText(QRect(area.left(), bottomLine, area.width() / 2, metrics.height()), Qt::AlignLeft, promotion);
         painter->setPen(QColor(0x88, 0x88, 0x88));
-        const QString store = QStringLiteral("%1 %2").arg(index.data(HotProductListModel::StoreRole).toString(),
-                                                          index.data(HotProductListModel::TimeRole).toString().left(10));
-        painter->drawText(QRect(area.left() + area.width() / 2, bottomLine, area.width() / 2, metrics.height()),
-                          Qt::AlignRight, metrics.elidedText(store, Qt::ElideLeft, area.width() / 2));
+        const int storeWidth = area.width() - metrics.horizontalAdvance(promotion) - metrics.horizontalAdvance(QLatin1Char(' '));
+        painter->drawText(QRect(area.right() + 1 - storeWidth, bottomLine, storeWidth, metrics.height()), Qt::AlignRight,
+                          HotProductScrollView::storeAndDayText(metrics, index.data(HotProductListModel::StoreRole).toString(),
+                                                                index.data(HotProductListModel::TimeRole).toString(),
+                                                                storeWidth));
         painter->setPen(night ? QColor(0x33, 0x33, 0x33) : QColor(0xe5, 0xe5, 0xe5));
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
         painter->restore();
@@ -56,6 +57,18 @@ public:
 };
 
 }  // namespace
+
+QString HotProductScrollView::storeAndDayText(const QFontMetrics& metrics, const QString& store, const QString& time,
+                                              int width)
+{
+    // The day is what tells deals apart at a glance: it stays whole, and the store's name gives way.
+    const QString day = time.left(10);
+    const int roomForStore = width - metrics.horizontalAdvance(day) - metrics.horizontalAdvance(QLatin1Char(' '));
+    const QString name = store.isEmpty() ? QString() : metrics.elidedText(store, Qt::ElideRight, roomForStore);
+    if (name.isEmpty() || name == QStringLiteral("…"))
+        return day;
+    return name + QLatin1Char(' ') + day;
+}
 
 HotProductScrollView::HotProductScrollView(QWidget* parent)
     : QWidget(parent), m_model(new HotProductListModel(this)), m_list(new QListView(this))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFontMetrics>
 #include <QList>
 #include <QRect>
 #include <QWidget>
@@ -20,6 +21,9 @@ public:
 
     explicit HotProductScrollView(QWidget* parent = nullptr);
     static HotProductScrollView* init(QWidget* parent = nullptr) { return new HotProductScrollView(parent); }
+    // A row's foot text at the right: the store's name, cut short at the end when it does not fit,
+    // then the deal's day ("yyyy-MM-dd"), which is never cut; the day alone when no name fits.
+    static QString storeAndDayText(const QFontMetrics& metrics, const QString& store, const QString& time, int width);
 
     // Selects the remembered category again, as a click on its button.
     void showLastSelectedIndex();
