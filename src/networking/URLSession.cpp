@@ -15,6 +15,7 @@
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QSslConfiguration>
 #include <QSslError>
 #include <QThread>
@@ -225,10 +226,15 @@ void URLSessionTask::resume()
     }
     std::shared_ptr<URLSessionTask> self = shared_from_this();
     if (before == URLSessionTaskState::Suspended) {
-        dispatch::asyncMain([session = m_session, self] {
-            if (std::shared_ptr<URLSession> s = session.lock())
-                s->startOrContinue(self);
-        });
+        const std::shared_ptr<URLSession> session = m_session.lock();
+        // On the main thread a task's first start sends at once: queued, it would wait behind
+        // whatever the main thread has to do first (at start-up, the window's first frame).
+        if (!session || !dispatch::isMainThread() || !session->startIfNew(self)) {
+            dispatch::asyncMain([session = m_session, self] {
+                if (std::shared_ptr<URLSession> s = session.lock())
+                    s->startOrContinue(self);
+            });
+        }
     }
     if (before != URLSessionTaskState::Running)
         NotificationCenter::defaultCenter().post(QLatin1String(kTaskResumeNotification), NotificationObject::from(self));
@@ -627,6 +633,28 @@ void URLSession::finishInvalidationIfDone()
         d->didBecomeInvalidWithError(*this, std::nullopt);
 }
 
+bool URLSession::startIfNew(const std::shared_ptr<URLSessionTask>& task)
+{
+    if (m_transfers.contains(task->taskIdentifier()))
+        return false;
+    // A failure to start is still reported from the main queue, never from inside resume().
+    const QScopedValueRollback<bool> later(m_startFailuresLater, true);
+    startOrContinue(task);
+    return true;
+}
+
+void URLSession::endUnstarted(const std::shared_ptr<URLSessionTask>& task, const Error& error)
+{
+    if (!m_startFailuresLater) {
+        complete(task, error);
+        return;
+    }
+    dispatch::asyncMain([session = QPointer<URLSession>(this), task, error] {
+        if (session)
+            session->complete(task, error);
+    });
+}
+
 void URLSession::startOrContinue(const std::shared_ptr<URLSessionTask>& task)
 {
     if (task->state() != URLSessionTaskState::Running)
@@ -650,7 +678,7 @@ void URLSession::startOrContinue(const std::shared_ptr<URLSessionTask>& task)
     }
     if (invalidated) {
         qWarning("URLSession: a task was resumed after its session was invalidated");
-        complete(task, urlError(NSURLErrorCancelled, task->originalRequest().URL));
+        endUnstarted(task, urlError(NSURLErrorCancelled, task->originalRequest().URL));
         return;
     }
 
@@ -660,7 +688,7 @@ void URLSession::startOrContinue(const std::shared_ptr<URLSessionTask>& task)
     if (task->kind() == URLSessionTask::Kind::Download) {
         transfer->downloadFile = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("URLSessionDownload-XXXXXX")));
         if (!transfer->downloadFile->open()) {
-            complete(task, urlError(NSURLErrorUnknown, request.URL, transfer->downloadFile->errorString()));
+            endUnstarted(task, urlError(NSURLErrorUnknown, request.URL, transfer->downloadFile->errorString()));
             return;
         }
     }
@@ -694,8 +722,8 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
         }
     }
     if (transfer.body && !transfer.body->isOpen() && !transfer.body->open(QIODevice::ReadOnly)) {
-        complete(task, urlError(NSURLErrorUnknown, request.URL,
-                                QStringLiteral("The body cannot be read: %1").arg(transfer.body->errorString())));
+        endUnstarted(task, urlError(NSURLErrorUnknown, request.URL,
+                                    QStringLiteral("The body cannot be read: %1").arg(transfer.body->errorString())));
         return;
     }
 
@@ -712,7 +740,7 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
 
     QNetworkAccessManager* const manager = accessManagerFor(request.URL);
     if (manager == nullptr) {
-        complete(task, urlError(NSURLErrorUnknown, request.URL, QStringLiteral("The application has ended.")));
+        endUnstarted(task, urlError(NSURLErrorUnknown, request.URL, QStringLiteral("The application has ended.")));
         return;
     }
     QNetworkReply* reply = nullptr;

@@ -273,6 +273,11 @@ private:
 
     // Main-thread side of resume, suspend and cancel.
     void startOrContinue(const std::shared_ptr<URLSessionTask>& task);
+    // Starts a task that has no transfer yet, from resume() on the main thread; false (nothing
+    // done) when it has one.
+    bool startIfNew(const std::shared_ptr<URLSessionTask>& task);
+    // Ends a task that could not be sent: at once, or from the main queue while in resume().
+    void endUnstarted(const std::shared_ptr<URLSessionTask>& task, const Error& error);
     void pause(const std::shared_ptr<URLSessionTask>& task);
     void cancelTask(const std::shared_ptr<URLSessionTask>& task);
     void invalidate(bool cancelTasks);
@@ -315,6 +320,7 @@ private:
 
     // Main thread only.
     QHash<quint64, std::shared_ptr<Transfer>> m_transfers;
+    bool m_startFailuresLater = false;  // inside startIfNew
     bool m_invalidationReported = false;
     QNetworkAccessManager* m_secureAccessManager = nullptr;  // child of this session, made on first use
     QPointer<QNetworkAccessManager> m_cookieJarOwner;         // the shared manager it took its cookies from

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -125,6 +126,26 @@ TEST(SessionManager, GetCompletesOnTheMainThreadWithTheBody)
     ASSERT_TRUE(empty->object.isValid());  // empty data, not "no object"
     EXPECT_EQ(empty->object.metaType(), QMetaType::fromType<QByteArray>());
     EXPECT_TRUE(empty->object.toByteArray().isEmpty());
+}
+
+// At start-up the window's first frame keeps the main thread busy; a request resumed before it
+// must already be on its way, not queued behind the frame.
+TEST(SessionManager, AResumeOnTheMainThreadSendsWithoutWaitingForTheMainQueue)
+{
+    LoopbackHttpServer server;
+    server.route("GET", QStringLiteral("/list"), LoopbackReply::text(200, "list"));
+    auto manager = rawManager();
+    auto outcome = std::make_shared<Outcome>();
+    manager->dataTaskWithRequest(request(server.url(QStringLiteral("/list"))), recordInto(outcome))->resume();
+
+    // The main thread stays away from its event loop while the server waits for the request.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (server.requestCount() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(server.requestCount(), 1) << "the request waited for the main queue";
+    ASSERT_TRUE(waitForCompletion(outcome));
+    EXPECT_FALSE(outcome->error);
+    EXPECT_EQ(outcome->object.toByteArray(), "list");
 }
 
 TEST(SessionManager, A404FailsWithTheStatusAndTheBody)
