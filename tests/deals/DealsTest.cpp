@@ -20,7 +20,11 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QUrlQuery>
+#include <QWebChannel>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineView>
 
 namespace {
 
@@ -413,3 +417,42 @@ TEST(DealRowFoot, TheDayStaysWholeAndTheStoreGivesWay)
         EXPECT_LE(metrics.horizontalAdvance(text), c.width) << c.name;
     }
 }
+
+namespace {
+
+// The far end of a page's "external" object, counting the calls it gets.
+class PingBridge : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList pings;
+    Q_INVOKABLE void ping(const QVariant& value) { pings.append(ExternalShim::textOf(value)); }
+};
+
+}  // namespace
+
+// The channel's transport can reach a new document after the document's own scripts ran (a busy
+// machine shows it): a call made meanwhile is delivered once the transport is there, not lost.
+TEST(ExternalShimTest, ACallMadeBeforeTheTransportArrivesIsDeliveredWhenItDoes)
+{
+    QWebEngineView view;
+    QWebEngineScript shim;
+    shim.setSourceCode(ExternalShim::source({QStringLiteral("ping")}));
+    shim.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    shim.setWorldId(QWebEngineScript::MainWorld);
+    view.page()->scripts().insert(shim);
+    bool loaded = false;
+    QObject::connect(view.page(), &QWebEnginePage::loadFinished, &view, [&] { loaded = true; });
+    view.page()->setHtml(QStringLiteral("<p>page</p>"), QUrl(QStringLiteral("about:blank#shim")));
+    ASSERT_TRUE(waitUntil([&] { return loaded; }, 30000));
+    EXPECT_EQ(evaluate(view, QStringLiteral("window.external.ping(7), typeof qt")).toString(), QStringLiteral("undefined"));
+
+    PingBridge bridge;
+    auto* channel = new QWebChannel(view.page());
+    channel->registerObject(QStringLiteral("external"), &bridge);
+    view.page()->setWebChannel(channel, QWebEngineScript::MainWorld);
+    ASSERT_TRUE(waitUntil([&] { return !bridge.pings.isEmpty(); }, 30000)) << "the waiting call was not delivered";
+    EXPECT_EQ(bridge.pings, QStringList{QStringLiteral("7")});
+}
+
+#include "DealsTest.moc"

@@ -68,13 +68,21 @@ QString ExternalShim::source(const QStringList& names)
   } catch (e) {
     window.external = external;
   }
-  if (typeof qt !== "undefined" && qt.webChannelTransport && typeof QWebChannel !== "undefined") {
+  function connect() {
+    if (typeof qt === "undefined" || !qt.webChannelTransport || typeof QWebChannel === "undefined") return false;
     new QWebChannel(qt.webChannelTransport, function (channel) {
       bridge = channel.objects.external;
       var calls = waiting;
       waiting = [];
       calls.forEach(function (call) { bridge[call[0]].apply(bridge, call[1]); });
     });
+    return true;
+  }
+  // The transport can reach a new document a moment after this script ran; until it does, the
+  // calls wait instead of being lost.
+  if (!connect()) {
+    var tries = 0;
+    var timer = setInterval(function () { if (connect() || ++tries >= 400) clearInterval(timer); }, 25);
   }
 })();
 )JS").arg(list);
