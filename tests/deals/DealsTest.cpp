@@ -436,11 +436,7 @@ public:
 TEST(ExternalShimTest, ACallMadeBeforeTheTransportArrivesIsDeliveredWhenItDoes)
 {
     QWebEngineView view;
-    QWebEngineScript shim;
-    shim.setSourceCode(ExternalShim::source({QStringLiteral("ping")}));
-    shim.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    shim.setWorldId(QWebEngineScript::MainWorld);
-    view.page()->scripts().insert(shim);
+    view.page()->scripts().insert(ExternalShim::script({QStringLiteral("ping")}));
     bool loaded = false;
     QObject::connect(view.page(), &QWebEnginePage::loadFinished, &view, [&] { loaded = true; });
     view.page()->setHtml(QStringLiteral("<p>page</p>"), QUrl(QStringLiteral("about:blank#shim")));

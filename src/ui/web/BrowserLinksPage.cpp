@@ -43,14 +43,16 @@ QWebEnginePage* BrowserLinksPage::createWindow(WebWindowType)
     return nullptr;
 }
 
-QString ExternalShim::source(const QStringList& names)
+QWebEngineScript ExternalShim::script(const QStringList& names)
 {
     static const QString channelScript = [] {
         QFile channel(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
         return channel.open(QIODevice::ReadOnly) ? QString::fromUtf8(channel.readAll()) : QString();
     }();
     const QString list = QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(names)).toJson(QJsonDocument::Compact));
-    return channelScript + QStringLiteral(R"JS(
+    QWebEngineScript shim;
+    shim.setName(QStringLiteral("tidwen-external"));
+    shim.setSourceCode(channelScript + QStringLiteral(R"JS(
 ;(function () {
   var names = %1;
   var bridge = null;
@@ -85,7 +87,11 @@ QString ExternalShim::source(const QStringList& names)
     var timer = setInterval(function () { if (connect() || ++tries >= 400) clearInterval(timer); }, 25);
   }
 })();
-)JS").arg(list);
+)JS").arg(list));
+    shim.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    shim.setWorldId(QWebEngineScript::MainWorld);
+    shim.setRunsOnSubFrames(false);
+    return shim;
 }
 
 void ExternalShim::install(QWebEnginePage* page, QObject* bridge, const QStringList& names)
@@ -94,13 +100,7 @@ void ExternalShim::install(QWebEnginePage* page, QObject* bridge, const QStringL
     channel->registerObject(QStringLiteral("external"), bridge);
     page->setWebChannel(channel, QWebEngineScript::MainWorld);
 
-    QWebEngineScript shim;
-    shim.setName(QStringLiteral("tidwen-external"));
-    shim.setSourceCode(source(names));
-    shim.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    shim.setWorldId(QWebEngineScript::MainWorld);
-    shim.setRunsOnSubFrames(false);
-    page->scripts().insert(shim);
+    page->scripts().insert(script(names));
 }
 
 QString ExternalShim::textOf(const QVariant& value)

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 
 class QWebEngineNewWindowRequest;
 
@@ -32,7 +33,7 @@ namespace ExternalShim {
 // The script that makes window.external in every main-frame document, with one function per
 // name that forwards its arguments to the channel object "external" (calls made before the
 // channel is up wait for it). Unknown names stay undefined.
-QString source(const QStringList& names);
+QWebEngineScript script(const QStringList& names);
 // An argument of a bridge call as text: a script number arrives as a double, and integral values
 // are written as integers ("1234567", not "1.23457e+06").
 QString textOf(const QVariant& value);
