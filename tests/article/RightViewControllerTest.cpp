@@ -163,6 +163,19 @@ TEST_F(RightViewControllerTest, BlocksBeforeTheLoadEndArriveAtIt)
     EXPECT_TRUE(waitUntil([&] { return text(QStringLiteral("#late")) == QStringLiteral("晚"); }));
 }
 
+// The blank page shown while an article loads is of the articles' own site: a page of another
+// site made the engine start a new web process for every article opened.
+TEST_F(RightViewControllerTest, ArticlesAndTheBlankPageBetweenThemShareOneWebProcess)
+{
+    routeArticle(QStringLiteral("t"), QStringLiteral("<p>x</p>"));
+    ASSERT_TRUE(openAndWait());
+    const qint64 process = view->webView()->page()->renderProcessPid();
+    ASSERT_GT(process, 0);
+    view->pane()->openNews();
+    ASSERT_TRUE(waitUntil([&] { return view->pane()->bSucLoad(); }, 30000));
+    EXPECT_EQ(view->webView()->page()->renderProcessPid(), process);
+}
+
 TEST_F(RightViewControllerTest, AVoteFromThePage)
 {
     rememberAccount();

@@ -60,6 +60,13 @@ QUrl ArticleSchemeHandler::publishPage(quint64 generation, const QString& html)
     return QUrl(QLatin1String(ArticleBundle::kBaseUrl) + path.mid(1));
 }
 
+QUrl ArticleSchemeHandler::keepPage(const QString& name, const QString& html)
+{
+    QMutexLocker lock(&m_mutex);
+    m_pages.insert(QLatin1Char('/') + name, html.toUtf8());
+    return QUrl(QLatin1String(ArticleBundle::kBaseUrl) + name);
+}
+
 void ArticleSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job)
 {
     const QUrl url = job->requestUrl();

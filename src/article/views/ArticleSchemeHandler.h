@@ -25,6 +25,10 @@ public:
 
     // Keeps the page (only the newest few) and answers its address.
     QUrl publishPage(quint64 generation, const QString& html);
+    // Keeps a page under a name of its own for as long as the handler lives; its address. A page
+    // shown between articles comes from here, not from setHtml: a page of another site makes the
+    // engine start a new web process for the next article.
+    QUrl keepPage(const QString& name, const QString& html);
 
     void requestStarted(QWebEngineUrlRequestJob* job) override;
 

@@ -211,7 +211,7 @@ void RightViewController::startLoad(const QUrl& url, const QUrl& articleUrl)
     m_loadRunning = true;
     m_page->setArticleUrl(articleUrl);
     if (url.isEmpty())
-        m_page->setHtml(blankPage(), QUrl());
+        m_page->load(ArticleSchemeHandler::forProfile(m_page->profile())->keepPage(QStringLiteral("blank.html"), blankPage()));
     else
         m_page->load(url);
 }
