@@ -14,6 +14,7 @@
 #include "foundation/GlobalValues.h"
 #include "networking/URLSession.h"
 #include "platform/Dispatch.h"
+#include "platform/MemoryRelease.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UrlOpener.h"
 #include "ui/controls/CustomButton.h"
@@ -168,6 +169,8 @@ void RightViewController::pageLoadFinished(bool)
         qInfo("tidwen: article page loaded");
         m_isClearingContent = false;
         m_pane->pageLoadFinished();
+        // Building and loading the page freed much more than it keeps.
+        memory::releaseFreedSoon();
     }
 }
 
