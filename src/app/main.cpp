@@ -44,6 +44,15 @@ void closeWindowsOnTerminationSignals()
     sigaction(SIGINT, &action, nullptr);
 }
 
+// Some seconds after a page has loaded, the page's script engine collects its heap once more to
+// shrink it for an idle tab. That collection was all the work the program did while the reader
+// read an article; the heap is still collected as pages come and go. Flags set by whoever starts
+// the program come after these, so theirs win.
+void keepIdlePagesQuiet()
+{
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--js-flags=--no-memory-reducer " + qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"));
+}
+
 }  // namespace
 
 // The composition root: makes the application and its delegate, installs into each folder's
@@ -67,6 +76,8 @@ int main(int argc, char* argv[])
         && !qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").contains(QStringLiteral("--no-sandbox")))
         std::fprintf(stderr, "tidwen: running as root, the web view cannot start with its sandbox on; "
                              "start it with QTWEBENGINE_DISABLE_SANDBOX=1 (scripts/run.sh does)\n");
+    // Before anything of the web engine runs: registering the scheme already reads its flags.
+    keepIdlePagesQuiet();
     // The article page's own scheme must be known before the application exists.
     ArticleSchemeHandler::registerScheme();
     // The web views share their GL contexts with the widgets; Qt wants this before the application.
