@@ -41,6 +41,17 @@ TEST(LayoutEngine, PlacedLabelsTakeTheirSizeHintAndBaselinesAlign)
     EXPECT_LT(big->y(), label->y()) << "the larger text starts higher to share the baseline";
 }
 
+TEST(LayoutEngine, AWindowIsLaidOutBeforeItAppears)
+{
+    QWidget window;
+    window.resize(300, 200);
+    auto* fill = new QWidget(&window);
+    mas_makeConstraints(fill, [&](MASConstraintMaker& make) { make.edges().equalTo(&window).insets(NSEdgeInsets{10, 10, 10, 10}); });
+    window.show();
+    // No event has run since show(): the first frame is painted from what stands now.
+    EXPECT_EQ(fill->geometry(), QRect(10, 10, 280, 180));
+}
+
 TEST(LayoutEngine, CompressionResistanceLosesOnlyToRequiredConstraints)
 {
     QWidget root;

@@ -129,8 +129,15 @@ bool LayoutEngine::eventFilter(QObject* watched, QEvent* event)
             LayoutEngine::forWindow(widget->window())->setNeedsLayout();
         break;
     }
-    case QEvent::LayoutRequest:
     case QEvent::Show:
+        // The window itself is about to appear: a pass left for later would run after its first
+        // frame, which then shows the old geometry and is painted a second time.
+        if (watched == m_window && !m_inPass) {
+            layout();
+            break;
+        }
+        [[fallthrough]];
+    case QEvent::LayoutRequest:
         if (!m_inPass)
             setNeedsLayout();
         break;
