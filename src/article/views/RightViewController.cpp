@@ -98,7 +98,7 @@ void RightViewController::viewDidLoad()
     m_webView = new ArticleWebView(this);
     m_page = new ArticleWebPage(m_pane, m_webView);
     m_webView->setPage(m_page);
-    ArticleSchemeHandler::forProfile(m_page->profile());
+    m_blankPageUrl = ArticleSchemeHandler::forProfile(m_page->profile())->keepPage(QStringLiteral("blank.html"), blankPage());
     connect(m_page, &QWebEnginePage::loadFinished, this, &RightViewController::pageLoadFinished);
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this, &RightViewController::webViewEnded);
     mas_makeConstraints(m_webView, [this](MASConstraintMaker& make) {
@@ -213,10 +213,7 @@ void RightViewController::startLoad(const QUrl& url, const QUrl& articleUrl)
     }
     m_loadRunning = true;
     m_page->setArticleUrl(articleUrl);
-    if (url.isEmpty())
-        m_page->load(ArticleSchemeHandler::forProfile(m_page->profile())->keepPage(QStringLiteral("blank.html"), blankPage()));
-    else
-        m_page->load(url);
+    m_page->load(url.isEmpty() ? m_blankPageUrl : url);
 }
 
 void RightViewController::loadArticlePage(const QString& html)

@@ -131,5 +131,6 @@ private:
         QUrl articleUrl;
     };
     bool m_loadRunning = false;
+    QUrl m_blankPageUrl;  // shown between articles; of the articles' own site
     std::optional<WaitingLoad> m_waitingLoad;
 };
