@@ -4,7 +4,7 @@ set -euo pipefail
 
 TIDWEN_PACKAGES=(
   g++ cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libgl-dev
+  qt6-base-dev qt6-declarative-dev qt6-webengine-dev qt6-webchannel-dev libgl-dev
   libsqlite3-dev libxml2-dev libicu-dev zlib1g-dev libminizip-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-noto-cjk libjs-jquery libjs-jquery-lazyload

@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/wiring/ProgramWiring.h"
 #include "article/views/ArticleSchemeHandler.h"
+#include "ui/web/WebViewGraphics.h"
 
 #include <QApplication>
 #include <QNetworkProxyFactory>
@@ -87,6 +88,8 @@ int main(int argc, char* argv[])
     // program would crash on its way out. Its state stays until the process is gone instead.
     OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
     QApplication app(argc, argv);
+    // Before the first web view: how the web views, and the window that shows one, draw.
+    webgraphics::choose();
     QApplication::setApplicationName(QStringLiteral("Tidwen"));
     QApplication::setOrganizationName(QStringLiteral("Korvask"));
     QApplication::setApplicationVersion(QStringLiteral(TIDWEN_VERSION));

@@ -3,13 +3,13 @@
 #include "app/views/LeftViewController.h"
 #include "app/views/MainSplitViewController.h"
 #include "app/views/MainViewController.h"
+#include "ui/web/WebViewGraphics.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
-#include <QOpenGLContext>
 #include <QOpenGLWidget>
 
 MainWindowController::MainWindowController(QWidget* parent) : QWidget(parent)
@@ -32,11 +32,11 @@ void MainWindowController::windowDidLoad()
     palette.setColor(QPalette::Window, Qt::white);
     setPalette(palette);
 
-    // The detail pane's web view draws through OpenGL, and a window whose surface cannot is made
-    // again when the view arrives (a black frame). The pane comes after the first list, so the
-    // window is told now: a GL widget that is never shown makes it an OpenGL window from the start.
-    // Without OpenGL (a platform that has none) the web view draws in software and needs nothing.
-    if (const QOpenGLContext* shared = QOpenGLContext::globalShareContext(); shared != nullptr && shared->isValid()) {
+    // A web view that draws through OpenGL needs an OpenGL window, and a window whose surface
+    // cannot is made again when the view arrives (a black frame). The detail pane comes after the
+    // first list, so the window is told now: a GL widget that is never shown makes it an OpenGL
+    // window from the start. A web view that draws in software needs nothing.
+    if (webgraphics::drawsThroughOpenGL()) {
         auto* surfaceForWebView = new QOpenGLWidget(this);
         surfaceForWebView->setObjectName(QStringLiteral("surfaceForWebView"));
         surfaceForWebView->hide();
