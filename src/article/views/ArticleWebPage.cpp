@@ -72,7 +72,8 @@ ArticleWebPage::ArticleWebPage(ArticlePane* pane, QObject* parent) : BrowserLink
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
-    ExternalShim::install(this, new ArticleBridge(pane, [this] { return showsArticlePage(); }, this), bridgeNames());
+    ExternalShim::install(this, new ArticleBridge(pane, [this] { return showsArticlePage(); }, this), bridgeNames(),
+                          [this](const QUrl& document) { return isArticleAddress(document); });
 }
 
 QStringList ArticleWebPage::bridgeNames()
@@ -84,8 +85,13 @@ QStringList ArticleWebPage::bridgeNames()
 
 bool ArticleWebPage::showsArticlePage() const
 {
+    return isArticleAddress(url());
+}
+
+bool ArticleWebPage::isArticleAddress(const QUrl& address) const
+{
     // An in-page anchor adds a fragment to the address; the page is the same.
-    return m_articleUrl.isValid() && url().adjusted(QUrl::RemoveFragment) == m_articleUrl.adjusted(QUrl::RemoveFragment);
+    return m_articleUrl.isValid() && address.adjusted(QUrl::RemoveFragment) == m_articleUrl.adjusted(QUrl::RemoveFragment);
 }
 
 void ArticleWebPage::runArticleScript(const QString& script, const std::function<void(const QVariant&)>& answer)

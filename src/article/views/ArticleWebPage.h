@@ -12,9 +12,9 @@
 
 class ArticlePane;
 
-// The object behind the page's window.external. It answers only while the page shows the
-// current article page; calls from any other page (an outside page loaded in the view, or a
-// script talking to the channel directly) are dropped.
+// The object behind the page's window.external. It answers only calls the current article page
+// makes while the view shows it; calls from any other page (an outside page loaded in the view, the
+// page the view is leaving, or a script talking to the channel directly) are dropped.
 class ArticleBridge : public QObject
 {
     Q_OBJECT
@@ -60,6 +60,9 @@ public:
     static QStringList bridgeNames();
 
 private:
+    // The address is the article page's, scrolled to an anchor of its own or not.
+    bool isArticleAddress(const QUrl& address) const;
+
     QUrl m_articleUrl;
 };
 

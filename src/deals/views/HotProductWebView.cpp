@@ -31,7 +31,8 @@ HotProductWebPage::HotProductWebPage(QObject* parent) : BrowserLinksPage(parent)
 {
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
-    ExternalShim::install(this, new HotProductBridge(this), {QStringLiteral("clickDouZaiMai")});
+    ExternalShim::install(this, new HotProductBridge(this), {QStringLiteral("clickDouZaiMai")},
+                          [](const QUrl& document) { return document == dealPageAddress(); });
 }
 
 void HotProductWebPage::showDealHtml(const QString& html)
@@ -41,7 +42,9 @@ void HotProductWebPage::showDealHtml(const QString& html)
 
 bool HotProductWebPage::showsDealPage() const
 {
-    return url() == dealPageAddress();
+    // A page put while the one before it is still loading can be reported with the address of its
+    // data instead of the deal page's; no outside page has such an address.
+    return url() == dealPageAddress() || url().scheme() == QLatin1String("data");
 }
 
 bool HotProductWebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)

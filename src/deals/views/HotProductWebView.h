@@ -11,7 +11,8 @@ class DealPageLoader;
 class HotProductWebPage;
 
 // The object behind the deal page's window.external: only the name the page calls
-// ("clickDouZaiMai" of its "大家还在买" rows), and only while the page shows the deal page.
+// ("clickDouZaiMai" of its "大家还在买" rows), and only for calls the deal page's document makes
+// while the view shows it.
 class HotProductBridge : public QObject
 {
     Q_OBJECT
@@ -37,7 +38,7 @@ public:
 
     // Puts the deal page's markup into the view.
     void showDealHtml(const QString& html);
-    // The page on screen is the deal page this object put there.
+    // The page on screen is markup put into the view, not an outside page.
     bool showsDealPage() const;
 
 signals:

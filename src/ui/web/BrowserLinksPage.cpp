@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMetaMethod>
 #include <QWebChannel>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineScript>
@@ -60,9 +61,11 @@ QWebEngineScript ExternalShim::script(const QStringList& names)
   var external = {};
   names.forEach(function (name) {
     external[name] = function () {
-      var args = Array.prototype.slice.call(arguments);
-      if (bridge) bridge[name].apply(bridge, args);
-      else waiting.push([name, args]);
+      // The call names the document making it: it may reach the program after the view has
+      // moved on to another document, and is judged as this one's.
+      var call = [location.href, name, Array.prototype.slice.call(arguments)];
+      if (bridge) bridge.deliver.apply(bridge, call);
+      else waiting.push(call);
     };
   });
   try {
@@ -76,7 +79,7 @@ QWebEngineScript ExternalShim::script(const QStringList& names)
       bridge = channel.objects.external;
       var calls = waiting;
       waiting = [];
-      calls.forEach(function (call) { bridge[call[0]].apply(bridge, call[1]); });
+      calls.forEach(function (call) { bridge.deliver.apply(bridge, call); });
     });
     return true;
   }
@@ -94,13 +97,44 @@ QWebEngineScript ExternalShim::script(const QStringList& names)
     return shim;
 }
 
-void ExternalShim::install(QWebEnginePage* page, QObject* bridge, const QStringList& names)
+void ExternalShim::publish(QWebEnginePage* page, QObject* bridge, const QStringList& names, Answers answers)
 {
     auto* channel = new QWebChannel(page);
-    channel->registerObject(QStringLiteral("external"), bridge);
+    channel->registerObject(QStringLiteral("external"), new Calls(bridge, names, std::move(answers), channel));
     page->setWebChannel(channel, QWebEngineScript::MainWorld);
+}
 
+void ExternalShim::install(QWebEnginePage* page, QObject* bridge, const QStringList& names, Answers answers)
+{
+    publish(page, bridge, names, std::move(answers));
     page->scripts().insert(script(names));
+}
+
+ExternalShim::Calls::Calls(QObject* bridge, const QStringList& names, Answers answers, QObject* parent)
+    : QObject(parent), m_bridge(bridge), m_names(names), m_answers(std::move(answers))
+{
+}
+
+void ExternalShim::Calls::deliver(const QString& document, const QString& name, const QVariantList& arguments)
+{
+    if (!m_bridge || !m_names.contains(name) || !m_answers || !m_answers(QUrl(document)))
+        return;
+    // As the channel itself would: the slot with as many arguments as the call has, or none.
+    constexpr qsizetype kMostArguments = 10;
+    if (arguments.size() > kMostArguments)
+        return;
+    QStringList types;
+    types.fill(QStringLiteral("QVariant"), arguments.size());
+    const QByteArray signature = (name + QLatin1Char('(') + types.join(QLatin1Char(',')) + QLatin1Char(')')).toLatin1();
+    const QMetaObject* meta = m_bridge->metaObject();
+    const int index = meta->indexOfMethod(signature.constData());
+    if (index < 0 || meta->method(index).access() != QMetaMethod::Public)
+        return;
+    QGenericArgument given[kMostArguments];
+    for (qsizetype i = 0; i < arguments.size(); ++i)
+        given[i] = QGenericArgument("QVariant", &arguments[i]);
+    meta->method(index).invoke(m_bridge, Qt::DirectConnection, given[0], given[1], given[2], given[3], given[4], given[5],
+                               given[6], given[7], given[8], given[9]);
 }
 
 QString ExternalShim::textOf(const QVariant& value)
