@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QUrlQuery>
+#include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -339,6 +340,35 @@ TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBro
     EXPECT_EQ(view.recordHot(), (QStringList{QStringLiteral("77"), QStringLiteral("77")}));
     view.removeRecordHot(QStringLiteral("77"));
     EXPECT_TRUE(view.recordHot().isEmpty());
+}
+
+// A call made before the channel reached its document waits for it, and can arrive when the
+// view's address is already the deal page's (here the document itself moved there): it is judged
+// by the document that made it, and dropped.
+TEST_F(DealsRequests, AWaitingCallIsJudgedByTheDocumentThatMadeIt)
+{
+    HotProductWebView view;
+    view.resize(600, 500);
+    view.QWebEngineView::show();
+    SignalLog chosen(&view, &HotProductWebView::clickDouZaiMai);
+    QWebChannel* channel = view.page()->webChannel();
+    ASSERT_NE(channel, nullptr);
+    view.page()->setWebChannel(nullptr);
+    bool loaded = false;
+    QObject::connect(view.page(), &QWebEnginePage::loadFinished, &view, [&] { loaded = true; });
+    view.page()->setHtml(QStringLiteral("<p>other</p>"), QUrl(QStringLiteral("about:blank#other")));
+    ASSERT_TRUE(waitUntil([&] { return loaded; }, 30000)) << "the other document to load";
+    EXPECT_EQ(evaluate(view, QStringLiteral("window.external.clickDouZaiMai(5), location.hash = 'tidwen-deal', typeof qt")).toString(),
+              QStringLiteral("undefined"));
+    ASSERT_TRUE(waitUntil([&] { return view.page()->url() == QUrl(QStringLiteral("about:blank#tidwen-deal")); }, 30000))
+        << "the view's address to become the deal page's";
+
+    // Made at the deal page's address, this call follows the waiting one over the channel.
+    evaluate(view, QStringLiteral("window.external.clickDouZaiMai(88)"));
+    view.page()->setWebChannel(channel, QWebEngineScript::MainWorld);
+    ASSERT_TRUE(waitUntil([&] { return !chosen.isEmpty(); }, 30000)) << "the later call to be answered";
+    EXPECT_EQ(std::get<0>(chosen.at(0)), QStringLiteral("88")) << "the waiting call was taken for the deal page's";
+    EXPECT_EQ(chosen.size(), 1);
 }
 
 // The deals list sits where the news lists sit and looks like them: no frame and no scroll bar
