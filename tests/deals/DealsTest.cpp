@@ -291,14 +291,25 @@ TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBro
     SignalLog chosen(&view, &HotProductWebView::clickDouZaiMai);
     int finished = 0;
     QObject::connect(view.loader(), &DealPageLoader::detailFinished, &view, [&](bool) { ++finished; });
-    // Each reply puts a new page into the view: a row is clicked once both are in.
-    const auto settled = [&](int details) {
+    // Each reply puts a new page into the view, as does a kept copy: a row is clicked once the
+    // detail and the rows are in and the last page put has loaded, not on a page about to be
+    // replaced by one whose rows are not there yet.
+    int puts = 0;
+    int loadedPuts = -1;
+    QObject::connect(view.loader(), &DealPageLoader::pageReady, &view, [&] { ++puts; });
+    QObject::connect(view.page(), &QWebEnginePage::loadFinished, &view, [&](bool ok) {
+        if (ok)
+            loadedPuts = puts;
+    });
+    const auto settled = [&](int details, const QString& row) {
         return waitUntil([&] {
-            return finished == details && evaluate(view, QStringLiteral("document.querySelectorAll('li').length")).toInt() == 2;
+            return finished == details && loadedPuts == puts
+                && evaluate(view, QStringLiteral("document.querySelectorAll('li').length+','+!!document.getElementById('row%1')").arg(row)).toString()
+                       == QStringLiteral("2,true");
         }, 30000);
     };
     view.show(QStringLiteral("77"), true);
-    ASSERT_TRUE(settled(1)) << "the rows did not reach the page";
+    ASSERT_TRUE(settled(1, QStringLiteral("1234567"))) << "the rows did not reach the page";
     EXPECT_EQ(evaluate(view, QStringLiteral("Object.keys(window.external).join(',')")).toString(), QStringLiteral("clickDouZaiMai"));
 
     // A row: the deal it names, as digits (a large id is not written as a float).
@@ -337,8 +348,11 @@ TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBro
     view.page()->setHtml(QStringLiteral("<p>other</p>"), m_server.url(QStringLiteral("/other")));
     ASSERT_TRUE(waitUntil([&] { return loaded; }, 30000));
     evaluate(view, QStringLiteral("window.external.clickDouZaiMai(5)"));
+    // Rows new to this visit: they tell the page made with the rows' reply from the kept copy.
+    m_server.route("GET", QStringLiteral("/api/apps/douzaimai"),
+                   LoopbackReply::text(200, listReply({dealObject(88, QStringLiteral("b")), dealObject(99, QStringLiteral("c"))})));
     view.show(QStringLiteral("77"), true);
-    ASSERT_TRUE(settled(2));
+    ASSERT_TRUE(settled(2, QStringLiteral("99"))) << "the new rows did not reach the page";
     evaluate(view, QStringLiteral("document.getElementById('row88').click()"));
     ASSERT_TRUE(waitUntil([&] { return chosen.size() == 2; }, 30000));
     EXPECT_EQ(std::get<0>(chosen.last()), QStringLiteral("88"));
