@@ -343,10 +343,10 @@ TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBro
 
     // Another document in the same view has the shim too, but its calls are dropped. The bridge's
     // calls arrive in order: the deal page's later call is the first one answered.
-    bool loaded = false;
-    QObject::connect(view.page(), &QWebEnginePage::loadFinished, &view, [&] { loaded = true; });
     view.page()->setHtml(QStringLiteral("<p>other</p>"), m_server.url(QStringLiteral("/other")));
-    ASSERT_TRUE(waitUntil([&] { return loaded; }, 30000));
+    // The other document itself, not a load of the deal page that ended meanwhile.
+    ASSERT_TRUE(waitUntil([&] { return evaluate(view, QStringLiteral("location.pathname")).toString() == QStringLiteral("/other"); }, 30000))
+        << "the other document did not arrive";
     evaluate(view, QStringLiteral("window.external.clickDouZaiMai(5)"));
     // Rows new to this visit: they tell the page made with the rows' reply from the kept copy.
     m_server.route("GET", QStringLiteral("/api/apps/douzaimai"),
