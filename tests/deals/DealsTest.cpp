@@ -499,4 +499,22 @@ TEST(ExternalShimTest, ACallMadeBeforeTheTransportArrivesIsDeliveredWhenItDoes)
     EXPECT_EQ(bridge.pings, QStringList{QStringLiteral("7")});
 }
 
+// A page may leave out an argument the slot ignores (the article's hot comments call
+// "showpagecomment()"): the call still arrives, the argument empty. A call with more arguments than
+// any slot of its name takes arrives nowhere.
+TEST(ExternalShimTest, ACallLeavingOutArgumentsStillArrives)
+{
+    QWebEngineView view;
+    PingBridge bridge;
+    ExternalShim::install(view.page(), &bridge, {QStringLiteral("ping")}, [](const QUrl&) { return true; });
+    bool loaded = false;
+    QObject::connect(view.page(), &QWebEnginePage::loadFinished, &view, [&] { loaded = true; });
+    view.page()->setHtml(QStringLiteral("<p>page</p>"), QUrl(QStringLiteral("about:blank#shim")));
+    ASSERT_TRUE(waitUntil([&] { return loaded; }, 30000));
+    // The channel answers calls in order: the last one's arrival says the ones before were handled.
+    evaluate(view, QStringLiteral("window.external.ping(), window.external.ping(1, 2), window.external.ping('last')"));
+    ASSERT_TRUE(waitUntil([&] { return bridge.pings.contains(QStringLiteral("last")); }, 30000)) << "no call arrived";
+    EXPECT_EQ(bridge.pings, (QStringList{QString(), QStringLiteral("last")}));
+}
+
 #include "DealsTest.moc"

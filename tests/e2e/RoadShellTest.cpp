@@ -1,6 +1,7 @@
 // The shell's part of the road: a comment posted with the demo account through the write-comment
 // window and the login window, its toast and the comment page that reloads with it; the main
-// window growing wider with the split view pinned to its right edge.
+// window growing wider with the split view pinned to its right edge; the article's hot comments
+// opening its comment page.
 
 #include "RoadFixture.h"
 
@@ -13,6 +14,7 @@
 #include "app/views/MainViewController.h"
 #include "app/views/MainWindowController.h"
 #include "article/views/ArticleNeighbours.h"
+#include "article/views/ArticleWebPage.h"
 #include "article/views/RightViewController.h"
 #include "comments/CommentPageLoader.h"
 #include "comments/views/CommontView.h"
@@ -124,6 +126,25 @@ TEST_F(Road, ACommentPostedWithTheDemoAccountShowsItsToastAndReloadsTheCommentPa
     EXPECT_EQ(commentView->loader()->comments().first().toMap().value(QStringLiteral("N")).toString(),
               QStringLiteral("演示用户"));
 
+    pane->back();
+}
+
+// The article's hot-comment block calls the program without an argument; "查看更多评论" opens the
+// article's comment page.
+TEST_F(Road, TheArticlesHotCommentsOpenItsCommentPage)
+{
+    RightViewController* pane = detailPane();
+    ASSERT_TRUE(pane);
+    const QString more = QStringLiteral("document.querySelectorAll('.hotcommentmore a').length");
+    ASSERT_TRUE(waitUntil([&] { return pane->webView() && runScript(pane->webView()->page(), more).toInt() == 1; }, 60000))
+        << "waited for the article's hot comments";
+    CommontView* commentView = pane->findChild<CommontView*>();
+    ASSERT_FALSE(commentView && commentView->isVisible()) << "the comment page was open before the click";
+
+    runScript(pane->webView()->page(), QStringLiteral("document.querySelector('.hotcommentmore a').click()"));
+    ASSERT_TRUE(waitUntil([&] { return (commentView = pane->findChild<CommontView*>()) && commentView->isVisible() &&
+                                       !commentView->loader()->comments().isEmpty(); }, 30000))
+        << "the more link opened no comment page";
     pane->back();
 }
 

@@ -119,22 +119,34 @@ void ExternalShim::Calls::deliver(const QString& document, const QString& name, 
 {
     if (!m_bridge || !m_names.contains(name) || !m_answers || !m_answers(QUrl(document)))
         return;
-    // As the channel itself would: the slot with as many arguments as the call has, or none.
-    constexpr qsizetype kMostArguments = 10;
-    if (arguments.size() > kMostArguments)
-        return;
-    QStringList types;
-    types.fill(QStringLiteral("QVariant"), arguments.size());
-    const QByteArray signature = (name + QLatin1Char('(') + types.join(QLatin1Char(',')) + QLatin1Char(')')).toLatin1();
+    // The bridge's public slot of that name taking QVariants only, the fewest that hold the call's
+    // arguments. A page may leave out arguments the slot ignores ("showpagecomment()" of the hot
+    // comments): they arrive empty.
+    constexpr int kMostArguments = 10;
     const QMetaObject* meta = m_bridge->metaObject();
-    const int index = meta->indexOfMethod(signature.constData());
-    if (index < 0 || meta->method(index).access() != QMetaMethod::Public)
+    QMetaMethod slot;
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+        const QMetaMethod method = meta->method(i);
+        const int count = method.parameterCount();
+        if (method.access() != QMetaMethod::Public || method.name() != name.toLatin1() || count < arguments.size() ||
+            count > kMostArguments || (slot.isValid() && count >= slot.parameterCount()))
+            continue;
+        bool allVariants = true;
+        for (int p = 0; p < count; ++p)
+            allVariants = allVariants && method.parameterMetaType(p) == QMetaType::fromType<QVariant>();
+        if (allVariants)
+            slot = method;
+    }
+    if (!slot.isValid())
         return;
-    QGenericArgument given[kMostArguments];
-    for (qsizetype i = 0; i < arguments.size(); ++i)
-        given[i] = QGenericArgument("QVariant", &arguments[i]);
-    meta->method(index).invoke(m_bridge, Qt::DirectConnection, given[0], given[1], given[2], given[3], given[4], given[5],
-                               given[6], given[7], given[8], given[9]);
+    QVariantList given = arguments;
+    while (given.size() < kMostArguments)
+        given.append(QVariant());
+    QGenericArgument passed[kMostArguments];
+    for (int i = 0; i < slot.parameterCount(); ++i)
+        passed[i] = QGenericArgument("QVariant", &given[i]);
+    slot.invoke(m_bridge, Qt::DirectConnection, passed[0], passed[1], passed[2], passed[3], passed[4], passed[5],
+                passed[6], passed[7], passed[8], passed[9]);
 }
 
 QString ExternalShim::textOf(const QVariant& value)
