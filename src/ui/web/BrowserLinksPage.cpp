@@ -123,18 +123,22 @@ void ExternalShim::Calls::deliver(const QString& document, const QString& name, 
     // arguments. A page may leave out arguments the slot ignores ("showpagecomment()" of the hot
     // comments): they arrive empty.
     constexpr int kMostArguments = 10;
+    const auto takesVariantsOnly = [](const QMetaMethod& method) {
+        for (int p = 0; p < method.parameterCount(); ++p) {
+            if (method.parameterMetaType(p) != QMetaType::fromType<QVariant>())
+                return false;
+        }
+        return true;
+    };
+    const QByteArray wanted = name.toLatin1();
     const QMetaObject* meta = m_bridge->metaObject();
     QMetaMethod slot;
     for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
         const QMetaMethod method = meta->method(i);
         const int count = method.parameterCount();
-        if (method.access() != QMetaMethod::Public || method.name() != name.toLatin1() || count < arguments.size() ||
-            count > kMostArguments || (slot.isValid() && count >= slot.parameterCount()))
-            continue;
-        bool allVariants = true;
-        for (int p = 0; p < count; ++p)
-            allVariants = allVariants && method.parameterMetaType(p) == QMetaType::fromType<QVariant>();
-        if (allVariants)
+        const bool fewer = !slot.isValid() || count < slot.parameterCount();
+        if (method.access() == QMetaMethod::Public && method.name() == wanted && count >= arguments.size() &&
+            count <= kMostArguments && fewer && takesVariantsOnly(method))
             slot = method;
     }
     if (!slot.isValid())

@@ -47,8 +47,9 @@ QWebEngineScript script(const QStringList& names);
 QString textOf(const QVariant& value);
 // Publishes "external" on the page's own channel: a call of one of the names reaches the bridge's
 // slot of that name taking QVariants only, the fewest that hold the call's arguments (those left
-// out arrive empty), when answers() accepts the document that made it. The page's address is no judge of that: a call can arrive after the view
-// has moved on to another document, and a page put with setHtml() can report its data as address.
+// out arrive empty), when answers() accepts the document that made it. The page's address is no
+// judge of that: a call can arrive after the view has moved on to another document, and a page
+// put with setHtml() can report its data as address.
 void publish(QWebEnginePage* page, QObject* bridge, const QStringList& names, Answers answers);
 // publish(), and the shim for the names injected into every main-frame document (sub-frames get
 // none).

@@ -12,21 +12,20 @@ namespace {
 
 QByteArray openGLRenderer()
 {
-    // The web engine makes this context when the application starts; without it the engine has
-    // no OpenGL to draw with anyway.
-    const QOpenGLContext* shared = QOpenGLContext::globalShareContext();
+    // The web engine makes this context when the application starts and uses it only once its
+    // first page exists; asking it, rather than a context of our own, spares making one (most of
+    // the cost) on the way to the first screen. Without it the engine has no OpenGL to draw with.
+    QOpenGLContext* shared = QOpenGLContext::globalShareContext();
     if (shared == nullptr || !shared->isValid())
         return {};
     QOffscreenSurface surface;
     surface.setFormat(shared->format());
     surface.create();
-    QOpenGLContext context;
-    context.setFormat(shared->format());
-    if (!surface.isValid() || !context.create() || !context.makeCurrent(&surface))
+    if (!surface.isValid() || !shared->makeCurrent(&surface))
         return {};
-    const auto* name = reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
+    const auto* name = reinterpret_cast<const char*>(shared->functions()->glGetString(GL_RENDERER));
     QByteArray renderer(name != nullptr ? name : "");
-    context.doneCurrent();
+    shared->doneCurrent();
     return renderer;
 }
 
