@@ -110,19 +110,45 @@ void prepareAccessManager(QNetworkAccessManager* manager)
         accessManagerHook()(manager);
 }
 
+// The application whose access managers have been ended; it gets no new ones.
+QPointer<QCoreApplication>& accessManagersEndedFor()
+{
+    static QPointer<QCoreApplication> app;
+    return app;
+}
+
+// Every access manager runs its HTTP on a thread of its own, which delivers events through the
+// application object. Qt reads that object twice while delivering one, so a thread still busy
+// (say, with connections a server is closing) as the application object unsets itself can read
+// it as null and crash the process. So the managers, and with them their threads, end from the
+// application's clean-up routines, which run while it still exists: the sessions' own first,
+// since they hold the shared manager's cookie jar, then the shared one.
+void endAccessManagers()
+{
+    accessManagersEndedFor() = QCoreApplication::instance();
+    QList<QPointer<QNetworkAccessManager>> managers;
+    managers.swap(sessionAccessManagers());
+    std::stable_partition(managers.begin(), managers.end(), [](const QPointer<QNetworkAccessManager>& manager) {
+        return manager && manager->parent() != QCoreApplication::instance();
+    });
+    for (const QPointer<QNetworkAccessManager>& manager : std::as_const(managers))
+        delete manager.data();
+}
+
 // The access manager of the main thread, which every session's plain requests share. Made on
-// first use, it belongs to the application object and goes with it; from then on there is none.
-// Its cookie jar is every session's. Main thread only.
+// first use, it belongs to the application object and ends just before it; from then on there is
+// none. Its cookie jar is every session's. Main thread only.
 QNetworkAccessManager* sharedAccessManager()
 {
     static QPointer<QNetworkAccessManager> shared;
     QCoreApplication* const app = QCoreApplication::instance();
-    if (app == nullptr)
+    if (app == nullptr || accessManagersEndedFor() == app)
         return nullptr;
     if (shared.isNull()) {
         shared = new QNetworkAccessManager(app);
         shared->setCookieJar(new SharedCookieJar(shared));
         prepareAccessManager(shared);
+        qAddPostRoutine(&endAccessManagers);
     }
     return shared.data();
 }

@@ -322,7 +322,7 @@ private:
     QHash<quint64, std::shared_ptr<Transfer>> m_transfers;
     bool m_startFailuresLater = false;  // inside startIfNew
     bool m_invalidationReported = false;
-    QNetworkAccessManager* m_secureAccessManager = nullptr;  // child of this session, made on first use
+    QPointer<QNetworkAccessManager> m_secureAccessManager;    // child of this session, made on first use
     QPointer<QNetworkAccessManager> m_cookieJarOwner;         // the shared manager it took its cookies from
     bool m_listensToSharedAccessManager = false;
 };

@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QStringList>
 
 namespace {
@@ -16,9 +15,6 @@ struct ShutdownCase
     const char* application;  // "core" or "gui"
     // What the probe prints before its final "ended".
     const char* report;
-    // A request cut off by the end of the application leaves Qt's own HTTP state behind, which
-    // the leak checker would report; that case checks only that the process ends.
-    bool checkLeaks = true;
 };
 
 class Shutdown : public testing::TestWithParam<ShutdownCase>
@@ -29,11 +25,6 @@ TEST_P(Shutdown, ProcessEndsAndDropsTheQueuedWork)
 {
     const ShutdownCase& c = GetParam();
     QProcess probe;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!c.checkLeaks)
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                           environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
-    probe.setProcessEnvironment(environment);
     probe.start(QStringLiteral(TIDWEN_SESSION_TEARDOWN_PROBE),
                 {QString::fromLatin1(c.name), QString::fromLatin1(c.application)});
     ASSERT_TRUE(probe.waitForStarted(10000));
@@ -64,7 +55,11 @@ INSTANTIATE_TEST_SUITE_P(
         // A delayed block that has not fired yet.
         ShutdownCase{"delayed-session", "core", "sessions deleted: 1\n"},
         // The session has a request in flight.
-        ShutdownCase{"running-task", "core", "sessions deleted: 1\n", false},
+        ShutdownCase{"running-task", "core", "sessions deleted: 1\n"},
+        // Access managers, whose HTTP threads deliver events through the application object, end
+        // before it does.
+        ShutdownCase{"access-managers", "core",
+                     "access managers ended before the application: 2, after it: 0\nsessions deleted: 1\n"},
         // A block holds an object that still has an event of its own posted.
         ShutdownCase{"queued-object", "core", "sessions deleted: 0\n"},
         // Another thread waits in syncMain for a block that never gets to run.

@@ -17,12 +17,15 @@
 //                    it must be let go, and prints whether its block ran
 //   pool-sync-waiter the same from a thread of the global pool, which the application object's
 //                    destructor waits for
+//   access-managers  as running-task, with an https task as well; prints how many access managers
+//                    ended while the application object was still there, and how many after it
 #include "networking/AFURLSessionManager.h"
 #include "networking/URLSession.h"
 #include "platform/Dispatch.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QNetworkAccessManager>
 #include <QTcpServer>
 
 #include <atomic>
@@ -36,6 +39,9 @@ namespace {
 
 // Sessions whose destructor has run: one let go at the end must be deleted, not just forgotten.
 std::atomic<int> g_sessionsDeleted{0};
+// Access managers destroyed while the application object existed, and after it was gone.
+int g_managersBefore = 0;
+int g_managersAfter = 0;
 
 void watch(URLSession* session)
 {
@@ -46,10 +52,21 @@ void queueSession(const char* what, QTcpServer& silent)
 {
     std::shared_ptr<URLSession> session = URLSession::create(URLSessionConfiguration::defaultSessionConfiguration());
     watch(session.get());
-    if (std::strcmp(what, "running-task") == 0) {
+    const bool managers = std::strcmp(what, "access-managers") == 0;
+    if (managers) {
+        URLSession::setAccessManagerHook([](QNetworkAccessManager* manager) {
+            QObject::connect(manager, &QObject::destroyed,
+                             [] { ++(QCoreApplication::instance() != nullptr ? g_managersBefore : g_managersAfter); });
+        });
+    }
+    if (managers || std::strcmp(what, "running-task") == 0) {
         URLRequest request;
         request.URL = QUrl(QStringLiteral("http://127.0.0.1:%1/slow").arg(silent.serverPort()));
         session->dataTaskWithRequest(request)->resume();
+        if (managers) {
+            request.URL.setScheme(QStringLiteral("https"));
+            session->dataTaskWithRequest(request)->resume();
+        }
         // Let the task reach the network before the application ends.
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
@@ -80,7 +97,8 @@ int runCase(const char* what)
         watch(manager->session().get());
         manager->invalidateSessionCancelingTasks(true);
     } else if (std::strcmp(what, "queued-session") == 0 || std::strcmp(what, "delayed-session") == 0 ||
-               std::strcmp(what, "qt-queued-session") == 0 || std::strcmp(what, "running-task") == 0) {
+               std::strcmp(what, "qt-queued-session") == 0 || std::strcmp(what, "running-task") == 0 ||
+               std::strcmp(what, "access-managers") == 0) {
         queueSession(what, silent);
     } else {
         return 2;
@@ -121,6 +139,9 @@ int main(int argc, char** argv)
         waiter.join();
     if (std::strstr(argv[1], "sync-waiter") != nullptr)
         std::puts(ran ? "ran" : "dropped");
+    if (std::strcmp(argv[1], "access-managers") == 0)
+        std::printf("access managers ended before the application: %d, after it: %d\n", g_managersBefore,
+                    g_managersAfter);
     std::printf("sessions deleted: %d\n", g_sessionsDeleted.load());
     std::puts(result == 0 ? "ended" : "bad case");
     return result;
