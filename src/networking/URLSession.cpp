@@ -110,27 +110,21 @@ void prepareAccessManager(QNetworkAccessManager* manager)
         accessManagerHook()(manager);
 }
 
-// The application whose access managers have been ended; it gets no new ones.
-QPointer<QCoreApplication>& accessManagersEndedFor()
-{
-    static QPointer<QCoreApplication> app;
-    return app;
-}
-
 // Every access manager runs its HTTP on a thread of its own, which delivers events through the
 // application object. Qt reads that object twice while delivering one, so a thread still busy
 // (say, with connections a server is closing) as the application object unsets itself can read
 // it as null and crash the process. So the managers, and with them their threads, end from the
 // application's clean-up routines, which run while it still exists: the sessions' own first,
-// since they hold the shared manager's cookie jar, then the shared one.
+// since they hold the shared manager's cookie jar, then the shared one. (A manager made later,
+// from another clean-up routine, registers a routine of its own, which Qt still runs.)
 void endAccessManagers()
 {
-    accessManagersEndedFor() = QCoreApplication::instance();
     QList<QPointer<QNetworkAccessManager>> managers;
     managers.swap(sessionAccessManagers());
-    std::stable_partition(managers.begin(), managers.end(), [](const QPointer<QNetworkAccessManager>& manager) {
-        return manager && manager->parent() != QCoreApplication::instance();
-    });
+    for (const QPointer<QNetworkAccessManager>& manager : std::as_const(managers)) {
+        if (manager && manager->parent() != QCoreApplication::instance())
+            delete manager.data();
+    }
     for (const QPointer<QNetworkAccessManager>& manager : std::as_const(managers))
         delete manager.data();
 }
@@ -142,7 +136,7 @@ QNetworkAccessManager* sharedAccessManager()
 {
     static QPointer<QNetworkAccessManager> shared;
     QCoreApplication* const app = QCoreApplication::instance();
-    if (app == nullptr || accessManagersEndedFor() == app)
+    if (app == nullptr)
         return nullptr;
     if (shared.isNull()) {
         shared = new QNetworkAccessManager(app);
