@@ -127,7 +127,7 @@ std::optional<QVariantMap> CommentHtmlManager::parseVoteDocument(const QByteArra
         if (!element)
             return std::nullopt;
         // The page escapes what it shows: references are decoded here, once.
-        return XMLText::displayText(element->text);
+        return XMLText::displayText(element);
     };
     if (const auto value = text("title"))
         vote.insert(QStringLiteral("title"), *value);
@@ -147,7 +147,7 @@ std::optional<QVariantMap> CommentHtmlManager::parseVoteDocument(const QByteArra
              item = TBXML::nextSiblingNamed(QStringLiteral("item"), item)) {
             QVariantMap entry;
             if (TBXMLElement* t = TBXML::childElementNamed(QStringLiteral("t"), item))
-                entry.insert(QStringLiteral("tag"), XMLText::displayText(t->text));
+                entry.insert(QStringLiteral("tag"), XMLText::displayText(t));
             if (TBXMLElement* c = TBXML::childElementNamed(QStringLiteral("c"), item))
                 entry.insert(QStringLiteral("count"), static_cast<qlonglong>(NSStringValues::integerValue(TBXML::textForElement(c))));
             if (TBXMLElement* i = TBXML::childElementNamed(QStringLiteral("i"), item))

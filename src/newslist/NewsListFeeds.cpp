@@ -17,7 +17,7 @@ constexpr qint64 kCommentWindowSeconds = 2592000;  // 30 days
 // that is not UTF-8 costs that byte, not the whole text.
 QString textOf(TBXMLElement* element)
 {
-    return element ? XMLText::displayText(element->text) : QStringLiteral("");
+    return XMLText::displayText(element);
 }
 
 bool nameIs(const TBXMLElement* element, const char* name)

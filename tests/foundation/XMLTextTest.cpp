@@ -1,5 +1,7 @@
 #include "foundation/xml/XMLText.h"
 
+#include "foundation/xml/TBXML.h"
+
 #include <gtest/gtest.h>
 
 TEST(XMLText, PredefinedAndNumericReferencesBecomeTheirCharacters)
@@ -28,6 +30,31 @@ TEST(XMLText, PredefinedAndNumericReferencesBecomeTheirCharacters)
 TEST(XMLText, OneBadByteKeepsTheRestOfTheText)
 {
     EXPECT_EQ(XMLText::displayText("苹果\xff新品 &amp; &#x4E2D;"), QStringLiteral("苹果\uFFFD新品 & 中"));
-    EXPECT_EQ(XMLText::displayText(nullptr), QStringLiteral(""));
+    EXPECT_EQ(XMLText::displayText(static_cast<const char*>(nullptr)), QStringLiteral(""));
     EXPECT_FALSE(XMLText::displayText("").isNull());
+}
+
+TEST(XMLText, CDATAInAnElementTextStaysAsWritten)
+{
+    struct Case
+    {
+        const char* document;
+        const char16_t* shown;
+    };
+    const Case cases[] = {
+        {"<t><![CDATA[AT&amp;T &lt;b&gt;]]></t>", u"AT&amp;T &lt;b&gt;"},
+        {"<t>AT&amp;T &lt;b&gt;</t>", u"AT&T <b>"},
+        {"<t>x &amp; <![CDATA[&amp;]]> y &lt;</t>", u"x & &amp; y <"},
+        {"<t><![CDATA[a&amp;]]><![CDATA[&lt;]]>&gt;</t>", u"a&amp;&lt;>"},
+        {"<t>  <![CDATA[ &amp; ]]>  </t>", u"&amp;"},
+        {"<t><![CDATA[\xff&amp;]]>&amp;\xfe</t>", u"\uFFFD&amp;&\uFFFD"},
+        {"<t><![CDATA[]]>&amp;</t>", u"&"},
+    };
+    for (const Case& c : cases) {
+        TBXML document;
+        document.initWithXMLData(QByteArray(c.document));
+        ASSERT_NE(document.rootXMLElement(), nullptr) << c.document;
+        EXPECT_EQ(XMLText::displayText(document.rootXMLElement()), QString::fromUtf16(c.shown)) << c.document;
+    }
+    EXPECT_EQ(XMLText::displayText(static_cast<const TBXMLElement*>(nullptr)), QStringLiteral(""));
 }

@@ -212,3 +212,22 @@ TEST_F(FeedsTest, TheKeywordFilterActsOnlyWhenTheLoadAllSwitchIsOff)
     EXPECT_EQ(sections[0].size(), 1);
     EXPECT_EQ(slides.size(), 1);
 }
+
+// A CDATA section is literal in XML, and the article reader keeps it so; the list, which builds
+// the article page from its own item when the document is unchanged, must read it the same way.
+TEST_F(FeedsTest, CDATATextsReadAsTheArticleReaderReadsThem)
+{
+    const FeedPtr feed = onlyItem(
+        "<item><newsid>11</newsid><title><![CDATA[AT&amp;T &lt;b&gt;]]></title>"
+        "<detail><![CDATA[<p>write &lt;b&gt; for bold</p>]]></detail>"
+        "<description>A &amp; B <![CDATA[&amp;]]></description></item>");
+    ASSERT_TRUE(feed);
+    EXPECT_EQ(feed->title, QStringLiteral("AT&amp;T &lt;b&gt;"));
+    EXPECT_EQ(feed->detail, QStringLiteral("<p>write &lt;b&gt; for bold</p>"));
+    EXPECT_EQ(feed->description, QStringLiteral("A & B &amp;"));
+
+    QList<slideDataPtr> slides;
+    ASSERT_TRUE(parserSlideXmlData(rss("<item><title><![CDATA[AT&amp;T]]> &amp; co</title></item>"), slides));
+    ASSERT_EQ(slides.size(), 1);
+    EXPECT_EQ(slides.first()->slideTitle, QStringLiteral("AT&amp;T & co"));
+}

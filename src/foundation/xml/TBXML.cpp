@@ -154,6 +154,7 @@ void TBXML::release()
     currentElement = 0;
     currentAttribute = 0;
     m_rootXMLElement = nullptr;
+    m_verbatimSpans.clear();
 }
 
 // ---- Construction ---------------------------------------------------------------------------
@@ -294,6 +295,10 @@ bool TBXML::decodeBytes()
             std::memmove(cursor, content, contentLength);
             std::memmove(cursor + contentLength, after, static_cast<size_t>(stop - after));
             std::memset(stop - kCDATAOpenLength - kCDATACloseLength, ' ', kCDATAOpenLength + kCDATACloseLength);
+            // Later moves only shift bytes after this content, so its place is final; the cursor
+            // only moves forward, so the spans come in order.
+            if (contentLength > 0)
+                m_verbatimSpans.push_back({cursor, cursor + contentLength});
             // A following section in the same text is met next, and unwrapped the same way.
             cursor = std::strchr(cursor + contentLength, '<');
             continue;
@@ -417,8 +422,11 @@ bool TBXML::readAttributes(TBXMLElement* element, char* begin, char* tagEnd)
 
 TBXMLElement* TBXML::nextAvailableElement()
 {
-    if (currentElementBuffer && currentElement < kTBXMLRecordsPerBlock - 1)
-        return &currentElementBuffer->records[++currentElement];
+    if (currentElementBuffer && currentElement < kTBXMLRecordsPerBlock - 1) {
+        TBXMLElement* element = &currentElementBuffer->records[++currentElement];
+        element->document = this;
+        return element;
+    }
     auto* block = new (std::nothrow) TBXMLElementBuffer();
     if (!block)
         return nullptr;
@@ -430,6 +438,7 @@ TBXMLElement* TBXML::nextAvailableElement()
     }
     currentElementBuffer = block;
     currentElement = 0;
+    block->records[0].document = this;
     return &block->records[0];
 }
 

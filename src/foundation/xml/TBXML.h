@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // The fast, read-only XML reader of the news, ranking, slide, search, article and medal readers.
 // The document is copied once into a zero-terminated buffer and cut apart in place: every name,
@@ -37,6 +38,8 @@ struct TBXMLElement
     TBXMLElement* lastChild = nullptr;  // the child appended most recently
     TBXMLElement* nextSibling = nullptr;
     TBXMLElement* previousSibling = nullptr;
+    // The reader that made the record: it knows which parts of the text were CDATA sections.
+    const class TBXML* document = nullptr;
 };
 
 inline constexpr int kTBXMLRecordsPerBlock = 100;
@@ -117,6 +120,15 @@ public:
 
     TBXMLElement* rootXMLElement() const { return m_rootXMLElement; }
 
+    // The bytes of the copy that came out of CDATA sections, as [begin, end) ranges in document
+    // order. XML keeps such text literal, so a reader that decodes references must skip them.
+    struct VerbatimSpan
+    {
+        const char* begin;
+        const char* end;
+    };
+    const std::vector<VerbatimSpan>& verbatimSpans() const { return m_verbatimSpans; }
+
     // Readers. A null element or attribute is reported (codes 5 and 9) rather than followed;
     // byte strings that are not valid UTF-8 come back as null strings.
     static QString elementName(TBXMLElement* element, Error* error = nullptr);
@@ -157,4 +169,5 @@ private:
     qsizetype currentElement = 0;
     TBXMLAttributeBuffer* currentAttributeBuffer = nullptr;
     qsizetype currentAttribute = 0;
+    std::vector<VerbatimSpan> m_verbatimSpans;
 };

@@ -1,5 +1,8 @@
 #include "foundation/xml/XMLText.h"
 
+#include "foundation/xml/TBXML.h"
+
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -86,6 +89,33 @@ QString displayText(const char* utf8)
         return QStringLiteral("");
     // fromUtf8 puts one U+FFFD in place of each byte that starts no valid sequence.
     return decodeReferences(QString::fromUtf8(utf8, qsizetype(std::strlen(utf8))));
+}
+
+QString displayText(const TBXMLElement* element)
+{
+    if (element == nullptr || element->text == nullptr || *element->text == '\0')
+        return QStringLiteral("");
+    const char* text = element->text;
+    const char* const end = text + std::strlen(text);
+    if (element->document == nullptr)
+        return displayText(text);
+    const auto& spans = element->document->verbatimSpans();
+    // The first span that ends inside or after the text; spans are in document order.
+    auto span = std::upper_bound(spans.begin(), spans.end(), text,
+                                 [](const char* at, const TBXML::VerbatimSpan& s) { return at < s.end; });
+    if (span == spans.end() || span->begin >= end)
+        return displayText(text);
+    QString result;
+    const char* at = text;
+    for (; span != spans.end() && span->begin < end; ++span) {
+        const char* verbatimBegin = std::max(span->begin, at);
+        const char* verbatimEnd = std::min(span->end, end);
+        result += decodeReferences(QString::fromUtf8(at, verbatimBegin - at));
+        result += QString::fromUtf8(verbatimBegin, verbatimEnd - verbatimBegin);
+        at = verbatimEnd;
+    }
+    result += decodeReferences(QString::fromUtf8(at, end - at));
+    return result;
 }
 
 }  // namespace XMLText
