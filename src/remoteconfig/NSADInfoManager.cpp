@@ -97,26 +97,14 @@ void applyChannelList(const RemoteConfig::ChannelList& list)
     }
 }
 
-// The hot-comments channel 153: kept (added or renamed) by exactly one element, removed otherwise.
-// A file that says what the table already holds writes nothing.
+// The hot-comments channel 153: kept by exactly one element, removed otherwise. Written by every
+// file that names it, unchanged or not: the insert also resets the channel's next-page address.
 void applyHotCommentChannel(DatabaseOperate& store, const RemoteConfig& config)
 {
-    constexpr int64_t kHotCommentChannel = 153;
-    QList<NewsListDataPtr> channels;
-    store.NewsList_getCurrentDisplayNewsList(channels);
-    store.NewsList_getCurrentNoDisplayNewsList(channels);
-    NewsListDataPtr present;
-    for (const NewsListDataPtr& channel : std::as_const(channels)) {
-        if (channel->iListID == kHotCommentChannel)
-            present = channel;
-    }
     if (config.hotCommentChannelCount == 1) {
-        if (config.hotCommentName.isEmpty() || config.hotCommentUrl.isEmpty())
-            return;
-        if (present && present->ListName == config.hotCommentName && present->ListUrl == config.hotCommentUrl)
-            return;
-        store.HotComment_insert(config.hotCommentName, config.hotCommentUrl);
-    } else if (present) {
+        if (!config.hotCommentName.isEmpty() && !config.hotCommentUrl.isEmpty())
+            store.HotComment_insert(config.hotCommentName, config.hotCommentUrl);
+    } else {
         store.HotComment_delete();
     }
 }

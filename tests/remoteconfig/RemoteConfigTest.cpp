@@ -326,6 +326,41 @@ TEST_F(RemoteConfigDownload, ThePlainHttpCopyCannotMoveServersOrChannels)
     EXPECT_FALSE(QFile::exists(NSADInfoManager::cacheFilePath()));
 }
 
+// The hot-comments channel's next-page address is reset by every file that names the channel,
+// also when its name and address did not change.
+TEST_F(RemoteConfigDownload, AnUnchangedHotCommentEntryIsWrittenAgain)
+{
+    const auto hotComments = [] {
+        QList<NewsListDataPtr> channels;
+        DatabaseOperate::Lease store;
+        store->NewsList_getCurrentDisplayNewsList(channels);
+        store->NewsList_getCurrentNoDisplayNewsList(channels);
+        for (const NewsListDataPtr& channel : std::as_const(channels)) {
+            if (channel->iListID == 153)
+                return channel;
+        }
+        return NewsListDataPtr();
+    };
+    const QString list = QStringLiteral("http://api.tidwen.example/api/comment/hotcommentlist");
+    NSADInfoManager manager(&m_listAds);
+    const auto config = RemoteConfig::fromXml(configXml());
+    ASSERT_TRUE(config);
+    manager.getADDataFrom(*config, true);
+    ASSERT_TRUE(hotComments());
+    ASSERT_EQ(hotComments()->LoadMoreUrl, list + QStringLiteral("?s="));
+
+    auto db = FMDatabase::databaseWithPath(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")));
+    ASSERT_TRUE(db->open());
+    ASSERT_TRUE(db->executeUpdate(QStringLiteral("UPDATE CategoryList SET LoadMoreUrl = ? WHERE ListId = 153"),
+                                  {QStringLiteral("http://api.tidwen.example/api/comment/hotcommentlist?s=40")}));
+    db->close();
+    manager.getADDataFrom(*config, true);
+    const NewsListDataPtr channel = hotComments();
+    ASSERT_TRUE(channel);
+    EXPECT_EQ(channel->ListName, QStringLiteral("上热评"));
+    EXPECT_EQ(channel->LoadMoreUrl.toStdString(), (list + QStringLiteral("?s=")).toStdString());
+}
+
 TEST_F(RemoteConfigDownload, ListAdsWaitForTheirPicturesThenTheListHears)
 {
     const QString image = m_http.url(QStringLiteral("/ad.png")).toString();
