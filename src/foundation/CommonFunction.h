@@ -79,7 +79,8 @@ public:
     static QString getMacAddress();
     static QString getMacDeviceName();
     static QString getDeviceVersionStr();
-    // Physical memory in GiB, "%.1f"; "0.0" when unknown.
+    // Not memory: the size in GiB of the file system that holds /var, "%.1f", which the launch
+    // report and the comment post send under this name; "-0.0" when it cannot be read.
     static QString getDeviceRamSize();
     // Uniform in 0 ... 2^31-1.
     static int32_t getRandom();
@@ -158,8 +159,9 @@ public:
     // ---- Web-file refresh stamps (CommonFunction_WebFileStamps.cpp) ----
     // A downloaded file kind (WebFileType, or a channel's tag) is fetched again 180 s after its
     // last download. The stamps live in the content database (WebFileStampStore); each call
-    // takes that store's lock itself, so callers must not hold it. A type of 0 or less has no
-    // stamp of its own: nothing is stored for it and it is always due.
+    // takes that store's lock itself, so callers must not hold it. Type 0 is one stamp shared by
+    // every channel without a map row (the hot comments, 153, among them); a negative type has no
+    // stamp: nothing is stored for it and it is always due.
 
     // The moment of the last download, read as local time; null when none is stored.
     static QDateTime getWebFileLastUpdateTime(int64_t type);
