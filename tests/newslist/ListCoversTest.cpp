@@ -12,6 +12,7 @@
 #include "newslist/views/CenterTableView.h"
 #include "newslist/views/SlideView.h"
 #include "platform/NotificationCenter.h"
+#include "ui/imageview/ImageView.h"
 #include "ui/imageview/WebCache.h"
 
 #include <QImage>
@@ -207,4 +208,33 @@ TEST_F(ListCoversTest, RowAndSlideTitlesShowTheirReferencesAndSurviveABadByte)
     const CenterTableModel& model = *view.tableModel();
     EXPECT_EQ(delegate->fillCell(model, model.rowAt(1))->titleLabel()->text(), QStringLiteral("A & B 中"));
     EXPECT_EQ(delegate->fillCell(model, model.rowAt(2))->titleLabel()->text(), QStringLiteral("苹果\uFFFD新品"));
+}
+
+TEST_F(ListCoversTest, ASlidePictureSmallerThanTheSlideFillsIt)
+{
+    const QString list = QStringLiteral("/xml/newslist/slidepicture.xml");
+    const QString slides = QStringLiteral("/xml/slide/slidepicture.xml");
+    const QString picture = QStringLiteral("/img/slide.png");
+    server.route("GET", list, xmlReply(newsFeed(descendingItems(1, 90000)), "N"));
+    server.route("GET", slides,
+                 xmlReply(("<rss><channel><item><title>t</title><link>1</link><opentype>1</opentype><image>" +
+                           base() + picture + "</image></item></channel></rss>")
+                              .toUtf8(),
+                          "S"));
+    // Half the slide's size each way, the slide's own proportions.
+    server.route("GET", picture, LoopbackReply::text(200, pngPictureBytes(Qt::red, QSize(150, 75)), "image/png"));
+    CenterTableView view(channel(101, list, slides));
+    view.resize(300, 500);
+    view.show();
+    view.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return view.slideStrip() != nullptr; })) << "waited for the slides";
+    SlideView* strip = view.slideStrip();
+    ASSERT_TRUE(waitUntil([&] {
+        const QList<ImageView*> pictures = strip->findChildren<ImageView*>();
+        return !pictures.isEmpty() && !pictures.first()->image().isNull();
+    })) << "waited for the slide's picture";
+    const QImage shot = strip->grab().toImage();
+    // The bottom corners: the title band lies over the top, the arrows halfway down.
+    for (const QPoint corner : {QPoint(1, shot.height() - 2), QPoint(shot.width() - 2, shot.height() - 2)})
+        EXPECT_EQ(QColor(shot.pixel(corner)), QColor(Qt::red)) << corner.x() << "," << corner.y();
 }

@@ -207,6 +207,11 @@ TEST(ImageViewPaintTest, PicturesAreScaledDownProportionallyAndCentred)
     shot = view.grab().toImage();
     EXPECT_EQ(QColor(shot.pixel(30, 30)), QColor(Qt::blue));
     EXPECT_NE(QColor(shot.pixel(10, 10)), QColor(Qt::blue));
+
+    view.setImageScaling(ImageView::ImageScaleProportionallyUpOrDown);  // now up to 60 x 60
+    shot = view.grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(1, 1)), QColor(Qt::blue));
+    EXPECT_EQ(QColor(shot.pixel(58, 58)), QColor(Qt::blue));
 }
 
 }  // namespace

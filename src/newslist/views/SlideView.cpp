@@ -54,6 +54,8 @@ void SlideView::setControlsWithDataSource(const QList<slideDataPtr>& slides)
     for (qsizetype i = 0; i < slides.size(); ++i) {
         auto* picture = new ImageView(document);
         picture->setGeometry(int(i) * kWidth, 0, kWidth, kHeight);
+        // A slide's picture fills the slide, however small it came.
+        picture->setImageScaling(ImageView::ImageScaleProportionallyUpOrDown);
         const QString url = slides.at(i) ? slides.at(i)->slideImageUrl : QString();
         if (url.isEmpty())
             continue;

@@ -25,12 +25,20 @@ QSize ImageView::sizeHint() const
     return m_image.isNull() ? QSize(0, 0) : m_image.size();
 }
 
+void ImageView::setImageScaling(ImageScaling scaling)
+{
+    if (m_imageScaling == scaling)
+        return;
+    m_imageScaling = scaling;
+    update();
+}
+
 void ImageView::paintEvent(QPaintEvent*)
 {
     if (m_image.isNull() || width() <= 0 || height() <= 0)
         return;
     QSize target = m_image.size();
-    if (target.width() > width() || target.height() > height())
+    if (m_imageScaling == ImageScaleProportionallyUpOrDown || target.width() > width() || target.height() > height())
         target.scale(size(), Qt::KeepAspectRatio);
     const QRect frame(QPoint((width() - target.width()) / 2, (height() - target.height()) / 2), target);
     QPainter painter(this);

@@ -3,14 +3,23 @@
 #include <QImage>
 #include <QWidget>
 
-// A view showing one picture, scaled down proportionally to fit and centred (never scaled up).
-// No picture: nothing is drawn.
+// A view showing one picture, scaled proportionally to fit and centred; by default only down,
+// never up. No picture: nothing is drawn.
 class ImageView : public QWidget
 {
     Q_OBJECT
 
 public:
+    // The platform's image scaling values that the program's views use.
+    enum ImageScaling {
+        ImageScaleProportionallyDown = 0,
+        ImageScaleProportionallyUpOrDown = 3,
+    };
+
     explicit ImageView(QWidget* parent = nullptr);
+
+    ImageScaling imageScaling() const { return m_imageScaling; }
+    void setImageScaling(ImageScaling scaling);
 
     QImage image() const { return m_image; }
     // A null image clears the view. Call on the main thread.
@@ -29,4 +38,5 @@ protected:
 
 private:
     QImage m_image;
+    ImageScaling m_imageScaling = ImageScaleProportionallyDown;
 };
