@@ -1,14 +1,17 @@
 #include "comments/HotCommentListModel.h"
 
 #include "comments/CommentFeedJsonp.h"
+#include "database/CacheLayout.h"
 #include "database/DatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/URLErrorCodes.h"
 #include "networking/AFNetManager.h"
+#include "platform/StorageRoot.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QFile>
 #include <QPointer>
 #include <QUrl>
 
@@ -74,6 +77,11 @@ std::optional<QList<CommentFeedPtr>> HotCommentListModel::parse(const QByteArray
     return comments;
 }
 
+QString HotCommentListModel::filePathForUrl(const QString& url)
+{
+    return CacheLayout::filePathForUrl(CacheLayout::kNewsListFolder, url);
+}
+
 int HotCommentListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(m_comments.size());
@@ -100,6 +108,8 @@ QVariant HotCommentListModel::data(const QModelIndex& index, int role) const
         return QUrl(feed.imgUrl);
     case HaveReadRole:
         return feed.isHaveRead;
+    case Qt::ForegroundRole:
+        return feed.isHaveRead ? QVariant(kReadColour) : QVariant();
     default:
         return {};
     }
@@ -112,6 +122,8 @@ QHash<int, QByteArray> HotCommentListModel::roleNames() const
 
 void HotCommentListModel::showByClick(bool byClick)
 {
+    if (m_comments.isEmpty())
+        loadLocalData();
     const int64_t type = CommonFunction::getWebFileLastUpdateTimeTypeByListType(m_channel->iListID);
     if (!m_shownOnce || !byClick || CommonFunction::needReloadWebFile(type))
         load();
@@ -123,6 +135,27 @@ void HotCommentListModel::setComments(const QList<CommentFeedPtr>& comments)
     beginResetModel();
     m_comments = comments;
     endResetModel();
+}
+
+void HotCommentListModel::showComments(QList<CommentFeedPtr> comments)
+{
+    {
+        DatabaseOperate::Lease store;
+        if (store)
+            store->getHotCommentState(comments);
+    }
+    setComments(comments);
+}
+
+void HotCommentListModel::loadLocalData()
+{
+    if (m_channel->ListUrl.isEmpty())
+        return;
+    QFile file(filePathForUrl(m_channel->ListUrl));
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    if (const auto comments = parse(file.readAll()); comments && !comments->isEmpty())
+        showComments(*comments);
 }
 
 void HotCommentListModel::markRead(int row)
@@ -153,14 +186,13 @@ void HotCommentListModel::load()
             if (!self)
                 return;
             self->m_loading = false;
-            const auto comments = parse(body.toByteArray());
+            const QByteArray bytes = body.toByteArray();
+            const auto comments = parse(bytes);
             if (comments) {
-                {
-                    DatabaseOperate::Lease store;
-                    if (store)
-                        store->getHotCommentState(*comments);
-                }
-                self->setComments(*comments);
+                // A reply without rows leaves the kept one in place.
+                if (!comments->isEmpty())
+                    StorageRoot::writeFileAtomically(filePathForUrl(self->m_channel->ListUrl), bytes);
+                self->showComments(*comments);
                 CommonFunction::saveWebFileLastUpdateTime(
                     CommonFunction::getWebFileLastUpdateTimeTypeByListType(self->m_channel->iListID));
             }

@@ -5,6 +5,7 @@
 
 #include <QAbstractListModel>
 #include <QByteArray>
+#include <QColor>
 #include <QList>
 
 #include <memory>
@@ -13,7 +14,9 @@
 class AFHTTPSessionManager;
 
 // The rows of the hot-comments channel: one CommentFeed per JSON object of the channel's list
-// reply (a JSON array, or the same array in the comment envelope). Read-only rows.
+// reply (a JSON array, or the same array in the comment envelope). Read-only rows. The last reply
+// that gave rows is kept in the news lists' cache folder, under their naming, and shown at once
+// while the list is empty.
 class HotCommentListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -33,6 +36,10 @@ public:
 
     // The list reply's records; nothing when the reply is not a list of objects.
     static std::optional<QList<CommentFeedPtr>> parse(const QByteArray& reply);
+    // Where the list reply of this address is kept.
+    static QString filePathForUrl(const QString& url);
+    // The title ink of an opened row, the news lists' read grey.
+    static inline const QColor kReadColour{118, 118, 118};
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -42,8 +49,9 @@ public:
     const QList<CommentFeedPtr>& comments() const { return m_comments; }
     bool isLoading() const { return m_loading; }
 
-    // Loads when a tab was chosen (byClick) and the channel's stamp says the list is due, or
-    // always for the refresh button (byClick NO) and the first show.
+    // An empty list first shows the kept reply. Then loads when a tab was chosen (byClick) and
+    // the channel's stamp says the list is due, or always for the refresh button (byClick NO) and
+    // the first show.
     void showByClick(bool byClick);
     void setComments(const QList<CommentFeedPtr>& comments);
     // The user opened the row's article: the comment is marked read, here and in the store.
@@ -54,6 +62,9 @@ signals:
 
 private:
     void load();
+    void loadLocalData();
+    // Read marks from the store, then the rows.
+    void showComments(QList<CommentFeedPtr> comments);
 
     NewsListDataPtr m_channel;
     QList<CommentFeedPtr> m_comments;

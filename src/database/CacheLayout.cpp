@@ -21,6 +21,24 @@ QStringList CacheLayout::clearedFolders()
             folderPath(kSingleNewsFolder), folderPath(kHotProductDetailFolder)};
 }
 
+uint64_t CacheLayout::urlHash(const QString& url)
+{
+    uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const QChar unit : url) {
+        const char16_t code = unit.unicode();
+        hash = (hash ^ (code & 0xffu)) * 0x100000001b3ULL;
+        hash = (hash ^ (code >> 8)) * 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+QString CacheLayout::filePathForUrl(const char* folder, const QString& url)
+{
+    const QString path = folderPath(folder);
+    StorageRoot::ensureFolder(path);
+    return QDir(path).filePath(QString::number(urlHash(url), 16));
+}
+
 bool CacheLayout::recreateFolder(const char* folder)
 {
     const QString path = folderPath(folder);

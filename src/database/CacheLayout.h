@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+
 // Where the raw replies the program keeps for a later start live, and which content-state tables
 // belong to that cache. The list column writes the list and slide folders, the article pane the
 // article folder, the deal page its detail folder; the settings pages size and clear all of it.
@@ -22,6 +24,12 @@ QString cacheRoot();
 QString folderPath(const char* folder);
 // The five folders that clearing removes and makes again, in clearing order.
 QStringList clearedFolders();
+
+// The name of a URL's reply file in the list and slide folders: a stable 64-bit hash of the URL
+// text (FNV-1a over its UTF-16 units, low byte first), written "%lx".
+uint64_t urlHash(const QString& url);
+// The folder's full path plus that name; the folder is made with its parents when missing.
+QString filePathForUrl(const char* folder, const QString& url);
 
 // Removes the folder with everything in it and makes it again with its parents. Errors are
 // ignored: a folder that cannot be removed keeps its files. True when the folder exists empty.

@@ -17,11 +17,6 @@ QString madeFolder(const char* folder)
     return path;
 }
 
-QString hashName(const QString& url)
-{
-    return QString::number(urlHash(url), 16);
-}
-
 }  // namespace
 
 QString listFolder()
@@ -36,23 +31,17 @@ QString slideFolder()
 
 uint64_t urlHash(const QString& url)
 {
-    uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const QChar unit : url) {
-        const char16_t code = unit.unicode();
-        hash = (hash ^ (code & 0xffu)) * 0x100000001b3ULL;
-        hash = (hash ^ (code >> 8)) * 0x100000001b3ULL;
-    }
-    return hash;
+    return CacheLayout::urlHash(url);
 }
 
 QString filePathForUrl(const QString& url)
 {
-    return QDir(listFolder()).filePath(hashName(url));
+    return CacheLayout::filePathForUrl(CacheLayout::kNewsListFolder, url);
 }
 
 QString slideFilePathForUrl(const QString& url)
 {
-    return QDir(slideFolder()).filePath(hashName(url));
+    return CacheLayout::filePathForUrl(CacheLayout::kSlideFolder, url);
 }
 
 QByteArray read(const QString& path)

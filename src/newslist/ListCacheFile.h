@@ -13,7 +13,7 @@ namespace ListCacheFile {
 QString listFolder();
 QString slideFolder();
 
-// The stable 64-bit name hash of a URL: FNV-1a over the text's UTF-16 units, low byte first.
+// The stable 64-bit name hash of a URL (CacheLayout's, which the hot-comment list shares).
 uint64_t urlHash(const QString& url);
 
 // The folder path plus "%lx" of the URL hash (no extension). The URL is the feed's own, without

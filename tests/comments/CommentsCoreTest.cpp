@@ -6,11 +6,14 @@
 #include "comments/CommentVoter.h"
 #include "comments/CommentWriter.h"
 #include "comments/HotCommentListModel.h"
+#include "database/CacheLayout.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/WebFileStampStore.h"
 #include "platform/Clock.h"
 #include "ScopeGuard.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QUrlQuery>
 
 TEST(CommentFeedJsonp, TakesTheArrayOutOfTheEnvelope)
@@ -257,6 +260,49 @@ TEST_F(CommentRequests, AnOpenedHotCommentIsMarkedReadAndStaysSoAfterAReload)
     ASSERT_EQ(again.rowCount(), 2);
     EXPECT_FALSE(again.data(again.index(0), HotCommentListModel::HaveReadRole).toBool());
     EXPECT_TRUE(again.data(again.index(1), HotCommentListModel::HaveReadRole).toBool());
+}
+
+// The last list reply is kept in the news lists' cache folder: a later start, or a tab click on
+// an empty list, shows it at once, before (and without) an answer from the network.
+TEST_F(CommentRequests, HotCommentRowsComeFromTheCacheWhileTheServerIsDown)
+{
+    auto server = std::make_unique<LoopbackHttpServer>();
+    auto channel = std::make_shared<NewsListData>();
+    channel->iListID = 153;
+    channel->ListUrl = server->url(QStringLiteral("/api/comment/hotcommentlist")).toString();
+    const QByteArray reply = commentJsonp({commentObject(5, QStringLiteral("甲"), QStringLiteral("一")),
+                                           commentObject(6, QStringLiteral("乙"), QStringLiteral("二"))});
+    server->route("GET", QStringLiteral("/api/comment/hotcommentlist"), LoopbackReply::text(200, reply, "text/plain"));
+    {
+        HotCommentListModel first(channel);
+        SignalLog finished(&first, &HotCommentListModel::loadFinished);
+        first.showByClick(true);
+        ASSERT_TRUE(waitUntil([&] { return finished.size() == 1; }));
+        ASSERT_EQ(first.rowCount(), 2);
+        first.markRead(1);
+        // A reply without rows leaves the kept one in place.
+        server->route("GET", QStringLiteral("/api/comment/hotcommentlist"), LoopbackReply::text(200, "[]", "text/plain"));
+        first.showByClick(false);
+        ASSERT_TRUE(waitUntil([&] { return finished.size() == 2; }));
+    }
+    const QString cacheFile = HotCommentListModel::filePathForUrl(channel->ListUrl);
+    EXPECT_EQ(QFileInfo(cacheFile).absolutePath(), CacheLayout::folderPath(CacheLayout::kNewsListFolder));
+    EXPECT_EQ(QFileInfo(cacheFile).fileName(), QString::number(CacheLayout::urlHash(channel->ListUrl), 16));
+    QFile kept(cacheFile);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), reply);
+
+    server.reset();
+    HotCommentListModel nextStart(channel);
+    SignalLog finished(&nextStart, &HotCommentListModel::loadFinished);
+    nextStart.showByClick(true);
+    ASSERT_EQ(nextStart.rowCount(), 2);
+    EXPECT_EQ(nextStart.data(nextStart.index(0), HotCommentListModel::CommentRole).toString(), QStringLiteral("一"));
+    EXPECT_FALSE(nextStart.data(nextStart.index(0), HotCommentListModel::HaveReadRole).toBool());
+    EXPECT_TRUE(nextStart.data(nextStart.index(1), HotCommentListModel::HaveReadRole).toBool());
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 1; }));
+    EXPECT_FALSE(std::get<0>(finished.last()));
+    EXPECT_EQ(nextStart.rowCount(), 2);
 }
 
 // ---- votes ------------------------------------------------------------------------------------------

@@ -142,6 +142,36 @@ TEST_F(CommontViewPage, HotCommentListDrawsItsRows)
     delete list;
 }
 
+// An opened row's title is drawn in the lists' read grey, the others in the unread ink.
+TEST_F(CommontViewPage, AnOpenedHotCommentRowIsDrawnInTheReadColour)
+{
+    auto channel = std::make_shared<NewsListData>();
+    channel->iListID = 153;
+    HotCommntTableViewController list(channel);
+    list.resize(320, 300);
+    list.model()->setComments(*HotCommentListModel::parse(
+        QJsonDocument(QJsonArray{commentObject(1, QStringLiteral("甲"), QStringLiteral("一")),
+                                 commentObject(2, QStringLiteral("乙"), QStringLiteral("二"))})
+            .toJson()));
+    list.model()->markRead(1);
+    list.show();
+    const QImage image = list.listView()->viewport()->grab().toImage();
+    // The darkest pixel of each row's title line is the pen that drew it.
+    const auto titleInk = [&](int row) {
+        const QRect rect = list.listView()->visualRect(list.model()->index(row, 0));
+        int darkest = 255;
+        for (int y = rect.top() + 8; y < rect.top() + 26; ++y)
+            for (int x = HotCommntTableViewController::kAvatarRect.right() + 11; x < rect.right() - 12; ++x)
+                darkest = std::min(darkest, qGray(image.pixel(x, y)));
+        return darkest;
+    };
+    EXPECT_LT(titleInk(0), 60);
+    EXPECT_EQ(titleInk(1), 118);
+    EXPECT_EQ(list.model()->index(1, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(118, 118, 118));
+    EXPECT_FALSE(list.model()->index(0, 0).data(Qt::ForegroundRole).isValid());
+    endImageLoads();
+}
+
 // The page's title links to the article on the web site in a new window: the browser opens it.
 TEST_F(CommontViewPage, TheTitleLinkOpensInTheBrowser)
 {

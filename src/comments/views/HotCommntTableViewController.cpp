@@ -28,7 +28,9 @@ public:
         QFont bold = option.font;
         bold.setBold(true);
         painter->setFont(bold);
-        painter->setPen(night ? QColor(0xd0, 0xd0, 0xd0) : QColor(0x22, 0x22, 0x22));
+        // An opened row's title takes the model's read ink.
+        const QVariant ink = index.data(Qt::ForegroundRole);
+        painter->setPen(ink.isValid() ? ink.value<QColor>() : night ? QColor(0xd0, 0xd0, 0xd0) : QColor(0x22, 0x22, 0x22));
         const QFontMetrics boldMetrics(bold);
         painter->drawText(QRect(area.left(), area.top(), area.width(), boldMetrics.height()), Qt::AlignLeft,
                           boldMetrics.elidedText(index.data(HotCommentListModel::NewsTitleRole).toString(),
