@@ -214,7 +214,11 @@ bool SettingsDatabaseOperate::beginWriteBatch()
     if (m_batch || !openSettings())
         return false;
     const std::shared_ptr<FMDatabase>& db = m_connection.db();
-    if (db->inTransaction() || !db->beginDeferredTransaction())
+    // The batch takes the file's write lock as it begins (under write-ahead logging an exclusive
+    // transaction is an immediate one: readers go on). A deferred one would read first: once
+    // another connection committed after that read, each later write of the batch would fail at
+    // once, without the busy wait, and start-up's defaults would be lost for the run.
+    if (db->inTransaction() || !db->beginTransaction())
         return false;
     m_batch = db;
     return true;

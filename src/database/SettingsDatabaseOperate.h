@@ -70,8 +70,10 @@ public:
     // writes between beginWriteBatch and endWriteBatch, each called on a held instance (the lock
     // may be given back in between), share one transaction. endWriteBatch commits it (rolls back
     // when the commit fails) and answers whether it went through; a connection dropped or
-    // replaced meanwhile took its transaction with it. False from beginWriteBatch when the store
-    // cannot be used or a batch is open already.
+    // replaced meanwhile took its transaction with it. The batch holds the file's write lock from
+    // its beginning (waiting for it as any write does), so other connections' writes wait for its
+    // end instead of making its own fail. False from beginWriteBatch when the store cannot be used
+    // or a batch is open already.
     bool beginWriteBatch();
     bool endWriteBatch();
     // Closes and drops the connection; the next operation opens the file again (used when the
