@@ -390,7 +390,7 @@ private:
     void insertServerChannel(const NewsListData& channel, int64_t displayOrder);
     // The check of one tag map: drop the table of the earlier layout, make the map with its rows.
     bool checkMap(const QString& oldTable, const QString& table, const QString& createStatement,
-                  const std::function<void(FMDatabase&)>& insertDefaults);
+                  const QList<BoundStatement>& defaultRows);
 
     StoreConnection m_connection;
 };

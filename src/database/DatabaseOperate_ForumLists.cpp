@@ -101,23 +101,18 @@ bool DatabaseOperate::ForumList_check()
 {
     if (!m_connection.connect())
         return false;
-    bool created = false;
-    if (!m_connection.ensureTable(
-            QStringLiteral("ForumList1"),
-            QStringLiteral("CREATE TABLE ForumList1 (ListId INTEGER PRIMARY KEY, ListName text, ListUrl text, SlideUrl "
-                           "text, LoadMoreUrl text, LoadType INTEGER, CanDelete BOOLEAN, bDisplay BOOLEAN, canChangeOrder "
-                           "BOOLEAN, displayOrder INTEGER, ListCount text)"),
-            &created))
-        return false;
-    if (created) {
-        for (const BuiltInCircle& c : kBuiltInCircles) {
-            StoreStatements::run(*m_connection.db(),
-                                 {kInsertCircle,
-                                  {integer(c.listId), QString::fromUtf16(c.name), kNoAddress, kNoAddress, kNoAddress,
-                                   integer(1), false, true, false, integer(c.displayOrder), QStringLiteral("0")}});
-        }
+    QList<BoundStatement> builtIn;
+    for (const BuiltInCircle& c : kBuiltInCircles) {
+        builtIn.append({kInsertCircle,
+                        {integer(c.listId), QString::fromUtf16(c.name), kNoAddress, kNoAddress, kNoAddress, integer(1),
+                         false, true, false, integer(c.displayOrder), QStringLiteral("0")}});
     }
-    return true;
+    return m_connection.ensureTable(
+        QStringLiteral("ForumList1"),
+        QStringLiteral("CREATE TABLE ForumList1 (ListId INTEGER PRIMARY KEY, ListName text, ListUrl text, SlideUrl "
+                       "text, LoadMoreUrl text, LoadType INTEGER, CanDelete BOOLEAN, bDisplay BOOLEAN, canChangeOrder "
+                       "BOOLEAN, displayOrder INTEGER, ListCount text)"),
+        nullptr, builtIn);
 }
 
 bool DatabaseOperate::ForumList_getCurrentDisplayForumList(QList<NewsListDataPtr>& list)
@@ -176,17 +171,13 @@ bool DatabaseOperate::HotProduct_check()
 {
     if (!m_connection.connect())
         return false;
-    bool created = false;
-    if (!m_connection.ensureTable(
-            QStringLiteral("HotProductList"),
-            QStringLiteral("CREATE TABLE HotProductList (ListId INTEGER PRIMARY KEY AUTOINCREMENT, ListName text)"),
-            &created))
-        return false;
-    if (created) {
-        for (const char16_t* name : kBuiltInCategoryNames)
-            StoreStatements::run(*m_connection.db(), {kInsertCategoryName, {QString::fromUtf16(name)}});
-    }
-    return true;
+    QList<BoundStatement> builtIn;
+    for (const char16_t* name : kBuiltInCategoryNames)
+        builtIn.append({kInsertCategoryName, {QString::fromUtf16(name)}});
+    return m_connection.ensureTable(
+        QStringLiteral("HotProductList"),
+        QStringLiteral("CREATE TABLE HotProductList (ListId INTEGER PRIMARY KEY AUTOINCREMENT, ListName text)"), nullptr,
+        builtIn);
 }
 
 bool DatabaseOperate::HotProduct_update(const QStringList& names)

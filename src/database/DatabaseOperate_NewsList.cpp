@@ -112,27 +112,24 @@ bool DatabaseOperate::NewsList_check()
     // The table of the earlier layout goes whenever it is found; its rows are not carried over.
     if (m_connection.tableState(QStringLiteral("NewsList")).value_or(false))
         StoreStatements::run(*m_connection.db(), {QStringLiteral("DROP TABLE NewsList"), {}});
+    // The built-in channels come with the table, in its transaction.
+    QList<BoundStatement> builtIn;
+    for (const BuiltInChannel& c : kBuiltInChannels) {
+        builtIn.append({kInsertChannel, channelArguments(c.listId, QString::fromUtf16(c.name), newsAddress(c.listPath),
+                                                         newsAddress(c.slidePath), newsAddress(c.loadMorePath), c.loadType,
+                                                         c.canDelete, c.display, c.canChangeOrder, c.displayOrder)});
+    }
     bool created = false;
     if (!m_connection.ensureTable(
             QStringLiteral("CategoryList"),
             QStringLiteral("CREATE TABLE CategoryList (ListId INTEGER PRIMARY KEY, ListName text, ListUrl text, SlideUrl "
                            "text, LoadMoreUrl text, LoadType INTEGER, CanDelete BOOLEAN, bDisplay BOOLEAN, canChangeOrder "
                            "BOOLEAN, displayOrder INTEGER)"),
-            &created))
+            &created, builtIn))
         return false;
     if (!created)
         return true;
 
-    // The built-in channels in one transaction: one write to the disk, not one per channel.
-    FMDatabase& db = *m_connection.db();
-    StoreStatements::inOneWrite(db, [&db] {
-        for (const BuiltInChannel& c : kBuiltInChannels) {
-            StoreStatements::run(db, {kInsertChannel,
-                                      channelArguments(c.listId, QString::fromUtf16(c.name), newsAddress(c.listPath),
-                                                       newsAddress(c.slidePath), newsAddress(c.loadMorePath), c.loadType,
-                                                       c.canDelete, c.display, c.canChangeOrder, c.displayOrder)});
-        }
-    });
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     defaults.setString(QStringLiteral("1"), QStringLiteral("NewsListVersion"));
     defaults.setBool(false, QStringLiteral("NewListEdit"));

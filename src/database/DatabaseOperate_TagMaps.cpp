@@ -37,10 +37,11 @@ const QString kDeleteUpdateTimeRows = QStringLiteral("DELETE FROM NewWebFileLast
 const QString kDeleteModifyTimeRows = QStringLiteral("DELETE FROM NewWebFileLastModifyTime WHERE newsListId = ?");
 const QString kDeleteMaxNewsIdRows = QStringLiteral("DELETE FROM NewListMaxNewsID WHERE newsListId = ?");
 
-void insertModifyTimeRows(FMDatabase& db, int64_t listId)
+// A channel's two rows of the modify-time map: its list file and its slide feed.
+QList<BoundStatement> modifyTimeRows(int64_t listId)
 {
-    StoreStatements::run(db, {kInsertModifyTimeRow, {integer(listId), integer(listId), integer(kListFile)}});
-    StoreStatements::run(db, {kInsertModifyTimeRow, {integer(slideTag(listId)), integer(listId), integer(kSlideFile)}});
+    return {{kInsertModifyTimeRow, {integer(listId), integer(listId), integer(kListFile)}},
+            {kInsertModifyTimeRow, {integer(slideTag(listId)), integer(listId), integer(kSlideFile)}}};
 }
 
 // The tag of the last row the lookup returns; 0 when none does.
@@ -57,23 +58,14 @@ int64_t lastTag(FMDatabase& db, const BoundStatement& lookup, const QString& col
 }  // namespace
 
 bool DatabaseOperate::checkMap(const QString& oldTable, const QString& table, const QString& createStatement,
-                               const std::function<void(FMDatabase&)>& insertDefaults)
+                               const QList<BoundStatement>& defaultRows)
 {
     if (!m_connection.connect())
         return false;
     // The table of the earlier layout goes whenever it is found; its rows are not carried over.
     if (m_connection.tableState(oldTable).value_or(false))
         StoreStatements::run(*m_connection.db(), {QStringLiteral("DROP TABLE ") + oldTable, {}});
-    bool created = false;
-    if (!m_connection.ensureTable(table, createStatement, &created))
-        return false;
-    if (created) {
-        // The default rows in one transaction: a first start waits for one write to the disk
-        // per map, not for one per row.
-        FMDatabase& db = *m_connection.db();
-        StoreStatements::inOneWrite(db, [&] { insertDefaults(db); });
-    }
-    return true;
+    return m_connection.ensureTable(table, createStatement, nullptr, defaultRows);
 }
 
 // ---- NewWebFileLastUpdateTime: channel -> LastUpdateTime tag ----
@@ -82,12 +74,14 @@ bool DatabaseOperate::WebFileLastUpdateTime_check()
 {
     return checkMap(QStringLiteral("WebFileLastUpdateTime"), QStringLiteral("NewWebFileLastUpdateTime"),
                     QStringLiteral("CREATE TABLE NewWebFileLastUpdateTime (fileTag INTEGER PRIMARY KEY, newsListId INTEGER)"),
-                    [](FMDatabase& db) {
+                    [] {
+                        QList<BoundStatement> rows;
                         for (const int64_t listId : kFileMapChannels)
-                            StoreStatements::run(db, {kInsertUpdateTimeRow, {integer(listId), integer(listId)}});
+                            rows.append({kInsertUpdateTimeRow, {integer(listId), integer(listId)}});
                         for (const int64_t tag : kFileTagsWithoutChannel)
-                            StoreStatements::run(db, {kInsertUpdateTimeRow, {integer(tag), integer(0)}});
-                    });
+                            rows.append({kInsertUpdateTimeRow, {integer(tag), integer(0)}});
+                        return rows;
+                    }());
 }
 
 bool DatabaseOperate::WebFileLastUpdateTime_insert(int64_t listId)
@@ -123,10 +117,12 @@ bool DatabaseOperate::WebFileLastModifyTime_check()
     return checkMap(QStringLiteral("WebFileLastModifyTime"), QStringLiteral("NewWebFileLastModifyTime"),
                     QStringLiteral("CREATE TABLE NewWebFileLastModifyTime (fileTag INTEGER PRIMARY KEY, newsListId "
                                    "INTEGER, newsListType INTEGER)"),
-                    [](FMDatabase& db) {
+                    [] {
+                        QList<BoundStatement> rows;
                         for (const int64_t listId : kFileMapChannels)
-                            insertModifyTimeRows(db, listId);
-                    });
+                            rows.append(modifyTimeRows(listId));
+                        return rows;
+                    }());
 }
 
 bool DatabaseOperate::WebFileLastModifyTime_insert(int64_t listId)
@@ -135,7 +131,8 @@ bool DatabaseOperate::WebFileLastModifyTime_insert(int64_t listId)
         return false;
     // The results of the two inserts are not looked at.
     StoreStatements::run(*m_connection.db(), {kDeleteModifyTimeRows, {integer(listId)}});
-    insertModifyTimeRows(*m_connection.db(), listId);
+    for (const BoundStatement& row : modifyTimeRows(listId))
+        StoreStatements::run(*m_connection.db(), row);
     return true;
 }
 
@@ -162,10 +159,12 @@ bool DatabaseOperate::ListMaxNewsID_check()
 {
     return checkMap(QStringLiteral("ListMaxNewsID"), QStringLiteral("NewListMaxNewsID"),
                     QStringLiteral("CREATE TABLE NewListMaxNewsID (idTag INTEGER PRIMARY KEY, newsListId INTEGER)"),
-                    [](FMDatabase& db) {
+                    [] {
+                        QList<BoundStatement> rows;
                         for (const int64_t listId : kIdMapChannels)
-                            StoreStatements::run(db, {kInsertMaxNewsIdRow, {integer(listId), integer(listId)}});
-                    });
+                            rows.append({kInsertMaxNewsIdRow, {integer(listId), integer(listId)}});
+                        return rows;
+                    }());
 }
 
 bool DatabaseOperate::ListMaxNewsID_insert(int64_t listId)

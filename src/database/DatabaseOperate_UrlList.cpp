@@ -23,24 +23,21 @@ bool DatabaseOperate::UrlList_check()
 {
     if (!m_connection.connect())
         return false;
+    // Every key's built-in row comes with the table, in its transaction.
+    QList<BoundStatement> builtIn;
+    for (int number = 1; number <= ServerUrls::kKeyCount; ++number)
+        builtIn.append(insertBuiltInRow(number));
     bool created = false;
     if (!m_connection.ensureTable(QStringLiteral("UrlList1"),
                                   QStringLiteral("CREATE TABLE UrlList1 (UrlName text PRIMARY KEY, ListUrl text)"),
-                                  &created))
+                                  &created, builtIn))
         return false;
-    FMDatabase& db = *m_connection.db();
     if (!created) {
         // A table from an older version may lack the last key; a stored row stays as it is
         // (the insert fails on the key).
-        StoreStatements::run(db, insertBuiltInRow(ServerUrls::kKeyCount));
+        StoreStatements::run(*m_connection.db(), insertBuiltInRow(ServerUrls::kKeyCount));
         return true;
     }
-    // One transaction for the whole table: a first start then waits for one write to the disk,
-    // not for one per row.
-    StoreStatements::inOneWrite(db, [&db] {
-        for (int number = 1; number <= ServerUrls::kKeyCount; ++number)
-            StoreStatements::run(db, insertBuiltInRow(number));
-    });
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     defaults.setString(QStringLiteral("1"), QStringLiteral("UrlsVersion1"));
     defaults.synchronize();

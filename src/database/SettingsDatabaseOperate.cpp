@@ -176,18 +176,10 @@ bool SettingsDatabaseOperate::connect()
 
 bool SettingsDatabaseOperate::tableExist()
 {
-    bool created = false;
-    if (!m_connection.ensureTable(kSettings, kCreateSettings, &created))
-        return false;
-    if (created) {
-        // The two first-use tips start out to be shown.
-        FMDatabase& db = *m_connection.db();
-        StoreStatements::inOneWrite(db, [&db] {
-            StoreStatements::run(db, {kInsertSetting, {QStringLiteral("ShowMainViewTiShi"), QStringLiteral("1")}});
-            StoreStatements::run(db, {kInsertSetting, {QStringLiteral("ShowNewsViewTiShiNew"), QStringLiteral("1")}});
-        });
-    }
-    return true;
+    // The two first-use tips start out to be shown.
+    return m_connection.ensureTable(kSettings, kCreateSettings, nullptr,
+                                    {{kInsertSetting, {QStringLiteral("ShowMainViewTiShi"), QStringLiteral("1")}},
+                                     {kInsertSetting, {QStringLiteral("ShowNewsViewTiShiNew"), QStringLiteral("1")}}});
 }
 
 bool SettingsDatabaseOperate::openSettings()

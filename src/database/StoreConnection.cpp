@@ -64,9 +64,11 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
     createPrivateFile(path);
     if (!m_db->open())
         return nullptr;
-    // Write-ahead logging: a commit appends to the log without waiting for the disk, and a crash
-    // or a lost power still leaves the last committed state whole. With the rollback journal every
-    // small write of start-up (a stamp, a default row) waited for three flushes on the main thread.
+    // Write-ahead logging with synchronous=NORMAL: a commit appends to the log without waiting for
+    // the disk. A crash of the program loses nothing committed; a lost power leaves the file
+    // consistent, at a committed state, but the commits made since the log was last flushed (at
+    // its last checkpoint) may be gone. With the rollback journal every small write of start-up
+    // (a stamp, a default row) waited for three flushes on the main thread.
     sqlite3_exec(m_db->sqliteHandle(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
     // Every operation runs a handful of fixed statement texts, many of them once per row of a
     // list: each is prepared once per connection.
@@ -87,7 +89,8 @@ bool StoreConnection::connect()
     return m_db != nullptr;
 }
 
-bool StoreConnection::ensureTable(const QString& table, const QString& createStatement, bool* created)
+bool StoreConnection::ensureTable(const QString& table, const QString& createStatement, bool* created,
+                                  const QList<BoundStatement>& defaultRows)
 {
     if (created)
         *created = false;
@@ -96,7 +99,19 @@ bool StoreConnection::ensureTable(const QString& table, const QString& createSta
         remember(table);
         return true;
     }
-    if (!exists || !StoreStatements::run(*m_db, {createStatement, {}})) {
+    const auto make = [&] {
+        if (!StoreStatements::run(*m_db, {createStatement, {}}))
+            return false;
+        for (const BoundStatement& row : defaultRows) {
+            if (!StoreStatements::run(*m_db, row))
+                return false;
+        }
+        return true;
+    };
+    // Without default rows the CREATE is a transaction of its own. Inside an open transaction a
+    // failure closes the connection below, which takes that whole transaction back.
+    const bool own = !defaultRows.isEmpty() && !m_db->inTransaction();
+    if (!exists || !(own ? StoreStatements::inTransaction(*m_db, make) : make())) {
         drop();
         return false;
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "database/StoreStatements.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -57,9 +60,13 @@ public:
     std::optional<bool> tableState(const QString& table);
 
     // Create-on-first-use step: true when the table exists or was created (*created tells which).
-    // When the table cannot be looked up or the CREATE fails, the connection is closed and
-    // dropped.
-    bool ensureTable(const QString& table, const QString& createStatement, bool* created = nullptr);
+    // A table with default rows is made with them in one transaction, or, inside a transaction
+    // already open, as part of it: a store that ends (or whose connection closes) before the
+    // commit leaves no table behind, and the next open makes it whole, never an empty one that
+    // nothing fills again. When the table cannot be looked up, made or filled (every default row
+    // of a new table is written, or none is), the connection is closed and dropped.
+    bool ensureTable(const QString& table, const QString& createStatement, bool* created = nullptr,
+                     const QList<BoundStatement>& defaultRows = {});
 
     // A read on a table: run at once when this connection has found or made the table since it
     // opened (a warm start reads a score of rows this way, one statement each), otherwise after

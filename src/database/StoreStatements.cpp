@@ -131,14 +131,3 @@ bool StoreStatements::inTransaction(FMDatabase& db, const std::function<bool()>&
     }
     return true;
 }
-
-void StoreStatements::inOneWrite(FMDatabase& db, const std::function<void()>& writes)
-{
-    if (db.inTransaction() || !db.beginTransaction()) {
-        writes();
-        return;
-    }
-    writes();
-    if (!db.commit())
-        db.rollback();
-}

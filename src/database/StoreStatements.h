@@ -46,10 +46,6 @@ void forgetCachedStatements(FMDatabase& db);
 // (and when the commit fails). True only when the commit went through.
 bool inTransaction(FMDatabase& db, const std::function<bool()>& statements);
 
-// Writes whose failures are not looked at (default rows) reach the disk together: in one
-// transaction, or, inside a transaction already open (or when none can begin), as they are.
-void inOneWrite(FMDatabase& db, const std::function<void()>& writes);
-
 // Calls row for every row of the query (until it returns false); the result set is closed
 // before this returns. False when the query could not run.
 bool eachRow(FMDatabase& db, const BoundStatement& query, const std::function<bool(FMResultSet& row)>& row);
