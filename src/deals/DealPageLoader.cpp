@@ -23,11 +23,23 @@ DealPageLoader::~DealPageLoader()
 void DealPageLoader::show(const QString& productId, bool byClick)
 {
     Q_UNUSED(byClick);
+    load(productId, true);
+}
+
+void DealPageLoader::reload()
+{
+    load(m_productId, false);
+}
+
+void DealPageLoader::load(const QString& productId, bool record)
+{
     if (m_detailSession)
         m_detailSession->invalidateSessionCancelingTasks(true);
     m_detailSession.reset();
     m_productId = productId;
     m_deal = DealItem();
+    m_hasDetail = false;
+    m_loading = false;
     m_html = DealsApi::emptyPageHtml(gThemeMode);
     emit pageReady(m_html);
     if (!DealsApi::isProductId(productId)) {
@@ -35,7 +47,9 @@ void DealPageLoader::show(const QString& productId, bool byClick)
         return;
     }
     m_deal.model->pro_productid = productId;
-    m_recordHot.append(productId);
+    if (record)
+        m_recordHot.append(productId);
+    m_loading = true;
 
     const QString cachePath = DealsApi::detailCachePath(productId);
     QFile cached(cachePath);
@@ -54,6 +68,7 @@ void DealPageLoader::show(const QString& productId, bool byClick)
                 return;
             const QByteArray bytes = body.toByteArray();
             const auto deal = DealsApi::parseDetail(bytes);
+            self->m_loading = false;
             if (!deal || deal->model->pro_productid != productId) {
                 emit self->detailFinished(false);
                 return;
@@ -64,8 +79,10 @@ void DealPageLoader::show(const QString& productId, bool byClick)
             emit self->detailFinished(true);
         },
         [self, productId](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self && self->m_productId == productId && error.code != NSURLErrorCancelled)
-                emit self->detailFinished(false);
+            if (!self || self->m_productId != productId || error.code == NSURLErrorCancelled)
+                return;
+            self->m_loading = false;
+            emit self->detailFinished(false);
         });
     requestAlsoBuying();
 }
@@ -102,6 +119,7 @@ void DealPageLoader::requestAlsoBuying()
 
 void DealPageLoader::render()
 {
+    m_hasDetail = true;
     m_html = DealsApi::detailPageHtml(m_deal, m_alsoBuying, gThemeMode);
     emit pageReady(m_html);
 }

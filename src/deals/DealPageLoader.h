@@ -21,6 +21,14 @@ public:
     ~DealPageLoader() override;
 
     void show(const QString& productId, bool byClick);
+    // Asks for the shown deal's detail again (the error view's reload): the same steps as show,
+    // without a second entry in recordHot.
+    void reload();
+
+    // A detail of the shown deal is on the page (the kept copy or the service's).
+    bool hasDetail() const { return m_hasDetail; }
+    // The detail request of the shown deal has not ended yet.
+    bool isLoading() const { return m_loading; }
 
     // The deal ids shown, in order.
     const QStringList& recordHot() const { return m_recordHot; }
@@ -35,10 +43,13 @@ signals:
     void detailFinished(bool ok);
 
 private:
+    void load(const QString& productId, bool record);
     void requestAlsoBuying();
     void render();
 
     QString m_productId;
+    bool m_hasDetail = false;
+    bool m_loading = false;
     DealItem m_deal;
     QString m_alsoBuying;
     QString m_html;

@@ -29,9 +29,16 @@ void HotProductListModel::selectCategory(int index)
 {
     if (index < 0 || index >= m_categories.size())
         return;
-    m_selected = index;
     if (m_session)
         m_session->invalidateSessionCancelingTasks(true);
+    if (index != m_selected && !m_deals.isEmpty()) {
+        beginResetModel();
+        m_deals.clear();
+        endResetModel();
+    }
+    m_selected = index;
+    m_loading = true;
+    emit loadStarted();
     const bool all = index == 0;
     const QString url = all ? kUrlZefupIndexList : kUrlZefupTag;
     QPointer<HotProductListModel> self(this);
@@ -54,11 +61,14 @@ void HotProductListModel::selectCategory(int index)
                 self->m_deals = *deals;
                 self->endResetModel();
             }
+            self->m_loading = false;
             emit self->loadFinished(deals.has_value());
         },
         [self, index](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self && self->m_selected == index && error.code != NSURLErrorCancelled)
-                emit self->loadFinished(false);
+            if (!self || self->m_selected != index || error.code == NSURLErrorCancelled)
+                return;
+            self->m_loading = false;
+            emit self->loadFinished(false);
         });
 }
 

@@ -32,8 +32,11 @@ public:
     // The stored category names, read once.
     const QStringList& categories() const { return m_categories; }
     int selectedIndex() const { return m_selected; }
-    // Selects a category and loads its first page; an index out of range does nothing.
+    // Selects a category and loads its first page; an index out of range does nothing. Another
+    // category's deals leave at once: they never stand under the new category's button.
     void selectCategory(int index);
+    // A category's list is on its way.
+    bool isLoading() const { return m_loading; }
 
     // The user opened the deal of that row: it is marked read, here and in the store.
     void markRead(int row);
@@ -43,11 +46,13 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 
 signals:
+    void loadStarted();
     void loadFinished(bool ok);
 
 private:
     QStringList m_categories;
     int m_selected = -1;
+    bool m_loading = false;
     QList<DealItem> m_deals;
     std::shared_ptr<AFHTTPSessionManager> m_session;
 };

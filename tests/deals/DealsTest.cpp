@@ -6,6 +6,7 @@
 #include "deals/DealPageLoader.h"
 #include "deals/DealsApi.h"
 #include "deals/HotProductListModel.h"
+#include "deals/views/DealLoadState.h"
 #include "deals/views/HotProductScrollView.h"
 #include "deals/views/HotProductWebView.h"
 #include "foundation/CommonFunction.h"
@@ -431,6 +432,79 @@ TEST_F(DealsRequests, TheListRowsTakeTheWholeWidthWithoutAScrollBar)
             EXPECT_GT(bar->value(), 0) << "the wheel did not scroll the list";
         }
     }
+}
+
+// A new category's deals are asked for under its button: the old ones leave at once, the spinner
+// stands in their place, and a failure with nothing to show is the error view, whose reload asks
+// again.
+TEST_F(DealsRequests, ACategoryShowsItsOwnLoadAndFailureNeverTheOldDeals)
+{
+    m_server.route("GET", QStringLiteral("/api/apps/indexlistsegbyid"),
+                   LoopbackReply::text(200, listReply({dealObject(5, QStringLiteral("全")), dealObject(4, QStringLiteral("部"))})));
+    m_server.route("GET", QStringLiteral("/api/apps/tag"), LoopbackReply::silent());
+    HotProductScrollView* view = HotProductScrollView::init();
+    view->resize(300, 500);
+    view->show();
+    QList<bool> loads;
+    QObject::connect(view->model(), &HotProductListModel::loadFinished, view, [&](bool ok) { loads.append(ok); });
+    view->showLastSelectedIndex();
+    ASSERT_TRUE(waitUntil([&] { return loads.size() == 1; }));
+    ASSERT_EQ(view->model()->rowCount(), 2);
+    EXPECT_FALSE(view->loadState()->isLoadingShown());
+
+    view->categoryButtons().at(1)->click();
+    EXPECT_EQ(view->model()->rowCount(), 0) << "the first category's deals under the second's button";
+    EXPECT_TRUE(view->loadState()->isLoadingShown());
+
+    // Refused: nothing to show, so the error view; the reload asks again and shows the answer.
+    m_server.route("GET", QStringLiteral("/api/apps/tag"), LoopbackReply::text(500, "no"));
+    view->categoryButtons().at(2)->click();
+    ASSERT_TRUE(waitUntil([&] { return !loads.isEmpty() && loads.size() == 2; }));
+    EXPECT_FALSE(loads.last());
+    EXPECT_TRUE(view->loadState()->isFailureShown());
+    EXPECT_FALSE(view->loadState()->isLoadingShown());
+    EXPECT_EQ(view->loadState()->errorView()->title(), QStringLiteral("新闻加载失败"));
+    m_server.route("GET", QStringLiteral("/api/apps/tag"), LoopbackReply::text(200, listReply({dealObject(6, QStringLiteral("爆"))})));
+    view->loadState()->errorView()->reloadButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return loads.size() == 3; }));
+    EXPECT_TRUE(loads.last());
+    EXPECT_EQ(view->model()->rowCount(), 1);
+    EXPECT_TRUE(view->categoryButtons().at(2)->isChecked());
+    EXPECT_FALSE(view->loadState()->isFailureShown());
+    delete view;
+}
+
+// The deal page says it is loading while the detail is on its way with nothing kept, and that it
+// failed when it could not be had; the reload asks again without a second step in the history.
+TEST_F(DealsRequests, ADealPageShowsItsLoadAndItsFailure)
+{
+    m_server.route("GET", QStringLiteral("/api/apps/detail"), LoopbackReply::silent());
+    HotProductWebView view;
+    view.resize(600, 500);
+    view.QWebEngineView::show();
+    QList<bool> results;
+    QObject::connect(view.loader(), &DealPageLoader::detailFinished, &view, [&](bool ok) { results.append(ok); });
+    view.show(QStringLiteral("81"), true);
+    EXPECT_TRUE(view.loadState()->isLoadingShown());
+    EXPECT_FALSE(view.loadState()->isFailureShown());
+
+    m_server.route("GET", QStringLiteral("/api/apps/detail"), LoopbackReply::text(500, "no"));
+    view.show(QStringLiteral("82"), true);
+    ASSERT_TRUE(waitUntil([&] { return results.size() == 1; }));
+    EXPECT_FALSE(results.last());
+    EXPECT_TRUE(view.loadState()->isFailureShown()) << "a failed deal stayed a blank page";
+    EXPECT_FALSE(view.loadState()->isLoadingShown());
+
+    m_server.route("GET", QStringLiteral("/api/apps/detail"), LoopbackReply::text(200, detailReply(82, QStringLiteral("好物"), QStringLiteral("<p>x</p>"))));
+    view.loadState()->errorView()->reloadButton()->click();
+    EXPECT_TRUE(view.loadState()->isLoadingShown());
+    ASSERT_TRUE(waitUntil([&] { return results.size() == 2; }));
+    EXPECT_TRUE(results.last());
+    EXPECT_FALSE(view.loadState()->isFailureShown());
+    EXPECT_FALSE(view.loadState()->isLoadingShown());
+    auto title = [&] { return evaluate(view, QStringLiteral("(document.getElementById('title')||{}).textContent||''")).toString(); };
+    EXPECT_TRUE(waitUntil([&] { return title() == QStringLiteral("好物"); }));
+    EXPECT_EQ(view.recordHot(), (QStringList{QStringLiteral("81"), QStringLiteral("82")}));
 }
 
 // A row's foot: the day stays whole and the store's name gives way, cut at its end; a name that

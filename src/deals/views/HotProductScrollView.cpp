@@ -1,9 +1,11 @@
 #include "deals/views/HotProductScrollView.h"
 
 #include "deals/HotProductListModel.h"
+#include "deals/views/DealLoadState.h"
 
 #include "foundation/GlobalValues.h"
 #include "ui/controls/ImageNamed.h"
+#include "ui/hud/DJProgressHUD.h"
 #include "ui/imageview/ListRowImages.h"
 
 #include <QHBoxLayout>
@@ -11,9 +13,12 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
+
+constexpr int kToastMs = 1000;
 
 // The thumbnail at the row's left (kPictureRect), beside it the name on up to two lines, the
 // promotion and the store with the time. Read deals are grey.
@@ -71,7 +76,8 @@ QString HotProductScrollView::storeAndDayText(const QFontMetrics& metrics, const
 }
 
 HotProductScrollView::HotProductScrollView(QWidget* parent)
-    : QWidget(parent), m_model(new HotProductListModel(this)), m_list(new QListView(this))
+    : QWidget(parent), m_model(new HotProductListModel(this)), m_list(new QListView(this)),
+      m_loadState(new DealLoadState(m_list))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -103,6 +109,29 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
         m_model->markRead(index.row());
         emit dealChosen(index.data(HotProductListModel::ProductIdRole).toString());
     });
+    connect(m_model, &HotProductListModel::loadStarted, this, [this] {
+        // Rows of the same category stay while they are asked for again.
+        if (m_model->rowCount() == 0)
+            m_loadState->showLoading();
+        else
+            m_loadState->clear();
+    });
+    connect(m_model, &HotProductListModel::loadFinished, this, &HotProductScrollView::loadFinished);
+}
+
+void HotProductScrollView::loadFinished(bool ok)
+{
+    if (ok || m_model->rowCount() > 0)
+        m_loadState->clear();
+    if (ok)
+        return;
+    if (m_model->rowCount() == 0) {
+        m_loadState->showFailure([this] { select(m_lastSelected); });
+        return;
+    }
+    // The rows shown are the category's own, only not new: a short note says the load failed.
+    DJProgressHUD::showMessage(QStringLiteral("新闻加载失败，请查看网络设置"), m_list);
+    QTimer::singleShot(kToastMs, this, [] { DJProgressHUD::dismiss(); });
 }
 
 void HotProductScrollView::showLastSelectedIndex()

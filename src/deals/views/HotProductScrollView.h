@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QWidget>
 
+class DealLoadState;
 class HotProductListModel;
 class QListView;
 class QPushButton;
@@ -31,6 +32,7 @@ public:
     HotProductListModel* model() const { return m_model; }
     const QList<QPushButton*>& categoryButtons() const { return m_buttons; }
     QListView* listView() const { return m_list; }
+    DealLoadState* loadState() const { return m_loadState; }
 
 signals:
     // A deal row was clicked.
@@ -38,9 +40,11 @@ signals:
 
 private:
     void select(int index);
+    void loadFinished(bool ok);
 
     HotProductListModel* m_model;
     QList<QPushButton*> m_buttons;
     QListView* m_list;
+    DealLoadState* m_loadState;
     int m_lastSelected = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "deals/DealPageLoader.h"
 #include "deals/DealsApi.h"
+#include "deals/views/DealLoadState.h"
 #include "platform/UrlOpener.h"
 
 #include <QWebEngineSettings>
@@ -57,11 +58,13 @@ bool HotProductWebPage::acceptNavigationRequest(const QUrl& url, NavigationType 
 }
 
 HotProductWebView::HotProductWebView(QWidget* parent)
-    : QWebEngineView(parent), m_loader(new DealPageLoader(this)), m_page(new HotProductWebPage(this))
+    : QWebEngineView(parent), m_loader(new DealPageLoader(this)), m_page(new HotProductWebPage(this)),
+      m_loadState(new DealLoadState(this))
 {
     setPage(m_page);
     setVisible(false);
     connect(m_loader, &DealPageLoader::pageReady, m_page, &HotProductWebPage::showDealHtml);
+    connect(m_loader, &DealPageLoader::detailFinished, this, &HotProductWebView::updateLoadState);
     connect(m_page, &HotProductWebPage::douZaiMaiClicked, this, &HotProductWebView::clickDouZaiMai);
 }
 
@@ -70,6 +73,20 @@ HotProductWebView::~HotProductWebView() = default;
 void HotProductWebView::show(const QString& productId, bool byClick)
 {
     m_loader->show(productId, byClick);
+    updateLoadState();
+}
+
+void HotProductWebView::updateLoadState()
+{
+    if (m_loader->hasDetail())
+        m_loadState->clear();
+    else if (m_loader->isLoading())
+        m_loadState->showLoading();
+    else
+        m_loadState->showFailure([this] {
+            m_loader->reload();
+            updateLoadState();
+        });
 }
 
 const QStringList& HotProductWebView::recordHot() const

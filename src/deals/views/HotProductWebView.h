@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <QWebEngineView>
 
+class DealLoadState;
 class DealPageLoader;
 class HotProductWebPage;
 
@@ -66,12 +67,18 @@ public:
 
     DealPageLoader* loader() const { return m_loader; }
     HotProductWebPage* dealPage() const { return m_page; }
+    DealLoadState* loadState() const { return m_loadState; }
 
 signals:
     // A "大家还在买" row of the page was clicked: the deal the user wants to open.
     void clickDouZaiMai(const QString& productId);
 
 private:
+    // The spinner while the deal's detail is on its way with nothing to show yet; the error view
+    // when it could not be had.
+    void updateLoadState();
+
     DealPageLoader* m_loader;
     HotProductWebPage* m_page;
+    DealLoadState* m_loadState;
 };
