@@ -8,8 +8,11 @@
 #include "foundation/ZipArchive.h"
 #include "networking/AFNetManager.h"
 #include "networking/AFStreamingMultipartFormData.h"
+#include "networking/AFURLRequestSerialization.h"
+#include "networking/AFURLSessionManager.h"
 #include "platform/Clock.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -106,16 +109,19 @@ void FavSynchronousCommonFunction::upload(int64_t serverVersion)
 {
     FavriteUserAndContents header;
     QList<Favrite_DataPtr> favourites;
+    QByteArray readState;
     {
         DatabaseOperate::Lease store;
         if (!store) {
             finish(Outcome::Failed);
             return;
         }
-        if (const FavriteUserAndContentsPtr row = store->FavriteUserAndContents_getDataByUser(m_account))
+        const FavriteUserAndContentsPtr row = store->FavriteUserAndContents_getDataByUser(m_account);
+        if (row)
             header = *row;
         header.UserAccount = m_account;
-        store->Favrite_Data_getAllFavriteURLAndTitleData(favourites, m_account);
+        if (store->Favrite_Data_getAllFavriteURLAndTitleData(favourites, m_account) && row)
+            readState = favoriteFile(*row, favourites);
     }
     // The file goes up with a version the service has not seen, so every other copy takes it.
     header.favritteVersion = std::max(header.favritteVersion, serverVersion + 1);
@@ -125,33 +131,85 @@ void FavSynchronousCommonFunction::upload(int64_t serverVersion)
         finish(Outcome::Failed);
         return;
     }
-    QVariantMap fields = credentials();
-    fields.insert(QString::fromLatin1(FavSyncFields::kVersion), QString::number(header.favritteVersion));
-    auto self = shared_from_this();
+    const QVariantMap fields = [&] {
+        QVariantMap map = credentials();
+        map.insert(QString::fromLatin1(FavSyncFields::kVersion), QString::number(header.favritteVersion));
+        return map;
+    }();
     const QString zipName = m_account + QStringLiteral(".zip");
-    m_session = AFNetManager::requestWithUrlString(
-        kUrlUserFileUpload, fields, nullptr,
-        [zip, zipName](AFMultipartFormData& form) {
+    std::optional<Error> buildError;
+    // The fields go first, in the order of their names, then the zip.
+    const std::optional<URLRequest> request = AFJSONRequestSerializer::serializer()->multipartFormRequestWithMethod(
+        QStringLiteral("POST"), kUrlUserFileUpload, QVariant(),
+        [&](AFMultipartFormData& form) {
+            for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+                form.appendPartWithFormData(it.value().toString().toUtf8(), it.key());
             form.appendPartWithFileData(zip, QString::fromLatin1(FavSyncFields::kFile), zipName,
                                         QStringLiteral("application/zip"));
         },
-        [self, header](const std::shared_ptr<URLSessionDataTask>&, const QVariant&) {
-            {
-                DatabaseOperate::Lease store;
-                if (store) {
-                    store->FavriteUserAndContents_setModifiedNoUser(self->m_account);
-                    // A favourite changed while the file went up marks the account again.
-                    if (!store->FavriteUserAndContents_bhaveModifiedByUser(self->m_account)) {
-                        FavriteUserAndContents stored = header;
-                        if (const FavriteUserAndContentsPtr row = store->FavriteUserAndContents_getDataByUser(self->m_account))
-                            stored.lastUpdateTime = row->lastUpdateTime;
-                        store->FavriteUserAndContents_setNewsData(stored);
-                    }
-                }
+        &buildError);
+    if (!request) {
+        qWarning().noquote() << QStringLiteral("The favourites upload of %1 could not be built (%2)")
+                                    .arg(m_account, buildError ? buildError->localizedDescription() : QString());
+        finish(Outcome::Failed);
+        return;
+    }
+    auto manager = std::make_shared<AFURLSessionManager>(URLSessionConfiguration::defaultSessionConfiguration());
+    manager->setResponseSerializer(AFHTTPResponseSerializer::serializer());
+    m_session = manager;
+    auto self = shared_from_this();
+    const std::shared_ptr<URLSessionDataTask> task = manager->dataTaskWithRequest(
+        *request, [self, header, readState](const std::optional<HTTPURLResponse>&, const QVariant& reply,
+                                            const std::optional<Error>& error) {
+            self->uploadEnded(reply, error, header, readState);
+        });
+    if (task)
+        task->resume();
+}
+
+void FavSynchronousCommonFunction::uploadEnded(const QVariant& reply, const std::optional<Error>& error,
+                                               const FavriteUserAndContents& sent, const QByteArray& readState)
+{
+    if (error) {
+        qWarning().noquote() << QStringLiteral("The favourites upload of %1 failed (%2); the changes stay marked for the next sync")
+                                    .arg(m_account, error->localizedDescription());
+        finish(Outcome::Failed);
+        return;
+    }
+    const QByteArray answer = reply.toByteArray().trimmed();
+    if (answer.compare("true", Qt::CaseInsensitive) != 0) {
+        qWarning().noquote() << QStringLiteral("The favourites upload of %1 was not taken (reply \"%2\"); the changes stay marked for the next sync")
+                                    .arg(m_account, QString::fromUtf8(answer.left(200)));
+        finish(Outcome::Failed);
+        return;
+    }
+    {
+        DatabaseOperate::Lease store;
+        if (store) {
+            // A favourite saved or removed after the file was read is not in it: the account stays
+            // marked so that the next sync sends it, and no newer file of another copy replaces it.
+            if (!readState.isEmpty() && favouritesState(*store, m_account) == readState) {
+                store->FavriteUserAndContents_setModifiedNoUser(m_account);
+                FavriteUserAndContents stored = sent;
+                if (const FavriteUserAndContentsPtr row = store->FavriteUserAndContents_getDataByUser(m_account))
+                    stored.lastUpdateTime = row->lastUpdateTime;
+                store->FavriteUserAndContents_setNewsData(stored);
+            } else {
+                qInfo().noquote() << QStringLiteral("The favourites of %1 changed during their upload; they stay marked for the next sync")
+                                         .arg(m_account);
             }
-            self->finish(Outcome::Uploaded);
-        },
-        [self](const std::shared_ptr<URLSessionDataTask>&, const Error&) { self->finish(Outcome::Failed); });
+        }
+    }
+    finish(Outcome::Uploaded);
+}
+
+QByteArray FavSynchronousCommonFunction::favouritesState(DatabaseOperate& store, const QString& account)
+{
+    const FavriteUserAndContentsPtr row = store.FavriteUserAndContents_getDataByUser(account);
+    QList<Favrite_DataPtr> favourites;
+    if (!row || !store.Favrite_Data_getAllFavriteURLAndTitleData(favourites, account))
+        return {};
+    return favoriteFile(*row, favourites);
 }
 
 void FavSynchronousCommonFunction::download(int64_t serverVersion)
@@ -182,6 +240,11 @@ void FavSynchronousCommonFunction::download(int64_t serverVersion)
             self->finish(stored ? Outcome::Downloaded : Outcome::Failed);
         },
         [self](const std::shared_ptr<URLSessionDataTask>&, const Error&) { self->finish(Outcome::Failed); });
+}
+
+std::shared_ptr<AFURLSessionManager> FavSynchronousCommonFunction::sessionManager() const
+{
+    return m_session;
 }
 
 void FavSynchronousCommonFunction::finish(Outcome outcome)

@@ -3,16 +3,20 @@
 #include "foundation/models/Favrite_Data.h"
 #include "foundation/models/FavriteUserAndContents.h"
 
+#include "platform/Error.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QVariant>
 #include <QVariantMap>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
-class AFHTTPSessionManager;
+class AFURLSessionManager;
+class DatabaseOperate;
 
 // The request fields of the favourites service, named in this one place.
 namespace FavSyncFields {
@@ -28,8 +32,10 @@ inline constexpr auto kFileName = "favorite.dat";  // the one entry of the zip
 //
 // 1. The service's version (u81).
 // 2. Local favourites changed since the last upload: the account's favourites go up as the zip
-//    (u83, multipart, on its own session manager) with a version above both the local and the
-//    service's one; afterwards the changed mark is cleared.
+//    (u83, multipart, on a session manager of its own) with a version above both the local and
+//    the service's one. Only an upload the service took ("true") clears the changed mark and
+//    stores that version, and only when the favourites did not change while it was on its way;
+//    otherwise the mark stays and the next synchronisation sends them again.
 // 3. Otherwise, a service version above the local one: the zip comes down (u82) and its file
 //    replaces the account's favourites and sets the stored version and time.
 // 4. Otherwise nothing more is sent.
@@ -61,10 +67,18 @@ public:
     static QByteArray zipFavoriteFile(const QByteArray& file);
     static QByteArray unzipFavoriteFile(const QByteArray& zip);
 
+    // The manager of the request on its way; null once the synchronisation has ended.
+    std::shared_ptr<AFURLSessionManager> sessionManager() const;
+
 private:
     FavSynchronousCommonFunction(QString account, QString password, std::function<void(Outcome)> completion);
     void start();
     void upload(int64_t serverVersion);
+    void uploadEnded(const QVariant& reply, const std::optional<Error>& error, const FavriteUserAndContents& sent,
+                     const QByteArray& readState);
+    // The account's sync row and favourites as one text (a favourites file), to tell whether they
+    // changed; empty when they cannot be read. The caller holds the store.
+    static QByteArray favouritesState(DatabaseOperate& store, const QString& account);
     void download(int64_t serverVersion);
     void finish(Outcome outcome);
     QVariantMap credentials() const;
@@ -72,6 +86,6 @@ private:
     QString m_account;
     QString m_password;
     std::function<void(Outcome)> m_completion;
-    std::shared_ptr<AFHTTPSessionManager> m_session;
+    std::shared_ptr<AFURLSessionManager> m_session;
     bool m_finished = false;
 };

@@ -3,9 +3,14 @@
 #include "account/FavSynchronousCommonFunction.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/WebFileStampStore.h"
+#include "networking/AFNetManager.h"
+#include "networking/AFStreamingMultipartFormData.h"
+#include "networking/AFURLSessionManager.h"
 #include "ScopeGuard.h"
 
 #include <QUrlQuery>
+
+#include <typeinfo>
 
 namespace {
 
@@ -37,6 +42,14 @@ QByteArray zipPartOf(const QByteArray& body)
     const qsizetype start = body.indexOf(QByteArray("PK\x03\x04", 4));
     const qsizetype end = body.lastIndexOf("\r\n--");
     return start >= 0 && end > start ? body.mid(start, end - start) : QByteArray();
+}
+
+// The body with its multipart boundary replaced by a fixed text, so two bodies compare.
+QByteArray withoutBoundary(const LoopbackRequest& request)
+{
+    const QByteArray type = request.header("Content-Type");
+    const qsizetype at = type.indexOf("boundary=");
+    return at < 0 ? request.body : QByteArray(request.body).replace(type.mid(at + 9), "BOUNDARY");
 }
 
 }  // namespace
@@ -71,6 +84,25 @@ protected:
                                                   [&](FavSynchronousCommonFunction::Outcome o) { outcome = o; });
         EXPECT_TRUE(waitUntil([&] { return outcome.has_value(); }, 30000)) << "the favourites sync never ended";
         return outcome.value_or(FavSynchronousCommonFunction::Outcome::Failed);
+    }
+
+    void saveFavourite(const QString& id, const QString& title)
+    {
+        DatabaseOperate::Lease store;
+        ASSERT_TRUE(store);
+        ASSERT_TRUE(store->Favrite_Data_setNewsFavriteData(*favourite(id, title), false));
+    }
+
+    // The favourites file of the last upload the service received.
+    std::optional<FavSynchronousCommonFunction::FileContents> lastUploadedFile() const
+    {
+        const QList<LoopbackRequest> requests = m_server.requests();
+        for (auto it = requests.crbegin(); it != requests.crend(); ++it) {
+            if (it->method == "POST")
+                return FavSynchronousCommonFunction::readFavoriteFile(
+                    FavSynchronousCommonFunction::unzipFavoriteFile(zipPartOf(it->body)), QString::fromLatin1(kAccount));
+        }
+        return std::nullopt;
     }
 
     QList<Favrite_DataPtr> stored()
@@ -187,4 +219,163 @@ TEST_F(FavSync, AFileThatIsNotAFavouritesZipChangesNothing)
     serveVersion("garbled");
     EXPECT_EQ(sync(), FavSynchronousCommonFunction::Outcome::Failed);
     EXPECT_EQ(m_server.requestCount(), 1);
+}
+
+// An upload the service did not take leaves the account as it was: marked, at its version, and
+// the next synchronisation sends the favourites again.
+TEST_F(FavSync, AnUploadTheServiceDidNotTakeKeepsTheMarkAndTheVersionAndGoesUpAgain)
+{
+    struct Case
+    {
+        const char* name;
+        LoopbackReply reply;
+    };
+    const Case cases[] = {
+        {"answered \"false\"", LoopbackReply::text(200, "false")},
+        {"answered with an error status", LoopbackReply::text(500, "true")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            DatabaseOperate::Lease store;
+            ASSERT_TRUE(store->Favrite_Data_check(QString::fromLatin1(kAccount)));
+            ASSERT_TRUE(store->Favrite_Data_deleteAllFavriteDataByUserAccount(QString::fromLatin1(kAccount)));
+            FavriteUserAndContents fresh;
+            fresh.UserAccount = QString::fromLatin1(kAccount);
+            fresh.lastUpdateTime = QDateTime::fromSecsSinceEpoch(1765000000);
+            ASSERT_TRUE(store->FavriteUserAndContents_setNewsData(fresh));
+        }
+        m_server.clearRequests();
+        saveFavourite(QStringLiteral("712001"), QStringLiteral("甲文"));
+        const FavriteUserAndContentsPtr before = row();
+        ASSERT_TRUE(before && before->bModified);
+        serveVersion("3");
+        m_server.route("POST", QStringLiteral("/olvenna/userfileupload.aspx"), c.reply);
+
+        MessageCapture log;
+        EXPECT_EQ(sync(), FavSynchronousCommonFunction::Outcome::Failed);
+        ASSERT_EQ(m_server.requestCount(), 2);
+        const FavriteUserAndContentsPtr after = row();
+        ASSERT_TRUE(after);
+        EXPECT_TRUE(after->bModified);
+        EXPECT_EQ(after->favritteVersion, before->favritteVersion);
+        EXPECT_TRUE(log.contains(QStringLiteral("favourites upload of %1").arg(QString::fromLatin1(kAccount))))
+            << qPrintable(log.messages().join(u'\n'));
+
+        m_server.route("POST", QStringLiteral("/olvenna/userfileupload.aspx"), LoopbackReply::text(200, "true"));
+        m_server.clearRequests();
+        EXPECT_EQ(sync(), FavSynchronousCommonFunction::Outcome::Uploaded);
+        EXPECT_EQ(paths(), (QStringList{QStringLiteral("GET /olvenna/GetSyncFileVer.aspx"),
+                                        QStringLiteral("POST /olvenna/userfileupload.aspx")}));
+        EXPECT_FALSE(row()->bModified);
+        EXPECT_EQ(row()->favritteVersion, 4);
+    }
+}
+
+// A favourite saved after the upload read the favourites and before the service answered is not
+// in the file that went up: the account stays marked, so the next synchronisation sends it
+// instead of taking a newer file of another copy that lacks it.
+TEST_F(FavSync, AFavouriteSavedWhileTheUploadIsOnItsWayStaysMarkedAndGoesUpNext)
+{
+    saveFavourite(QStringLiteral("712001"), QStringLiteral("甲文"));
+    serveVersion("3");
+    m_server.route("POST", QStringLiteral("/olvenna/userfileupload.aspx"), [](const LoopbackRequest&) {
+        // The service's thread: the upload has left, its answer not yet.
+        DatabaseOperate::Lease store;
+        if (!store || !store->Favrite_Data_setNewsFavriteData(*favourite(QStringLiteral("712003"), QStringLiteral("丙文")), false))
+            return LoopbackReply::text(500, "the test could not save");
+        return LoopbackReply::text(200, "true");
+    });
+    EXPECT_EQ(sync(), FavSynchronousCommonFunction::Outcome::Uploaded);
+    const auto first = lastUploadedFile();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(idsOf(first->favourites), QStringList{QStringLiteral("712001")});
+    ASSERT_TRUE(row());
+    EXPECT_TRUE(row()->bModified);
+
+    // Another copy of the account has since put up version 9, without 712003.
+    FavriteUserAndContents other;
+    other.UserAccount = QString::fromLatin1(kAccount);
+    other.favritteVersion = 9;
+    other.lastUpdateTime = QDateTime::fromSecsSinceEpoch(1765000000);
+    const QByteArray zip = FavSynchronousCommonFunction::zipFavoriteFile(FavSynchronousCommonFunction::favoriteFile(
+        other, {favourite(QStringLiteral("712001"), QStringLiteral("甲文"))}));
+    ASSERT_FALSE(zip.isEmpty());
+    m_server.route("GET", QStringLiteral("/olvenna/GetUserFile.aspx"), LoopbackReply::text(200, zip, "application/zip"));
+    m_server.route("POST", QStringLiteral("/olvenna/userfileupload.aspx"), LoopbackReply::text(200, "true"));
+    serveVersion("9");
+    m_server.clearRequests();
+
+    EXPECT_EQ(sync(), FavSynchronousCommonFunction::Outcome::Uploaded);
+    const auto second = lastUploadedFile();
+    ASSERT_TRUE(second) << qPrintable(paths().join(u'\n'));
+    EXPECT_EQ(idsOf(second->favourites), (QStringList{QStringLiteral("712001"), QStringLiteral("712003")}));
+    EXPECT_EQ(second->header.favritteVersion, 10);
+    EXPECT_EQ(idsOf(stored()), (QStringList{QStringLiteral("712001"), QStringLiteral("712003")}));
+    EXPECT_FALSE(row()->bModified);
+    EXPECT_EQ(row()->favritteVersion, 10);
+}
+
+// The upload runs on a plain session manager of its own, as a data task that it resumes itself;
+// what goes over the wire is what a multipart POST of the request entry sends.
+TEST_F(FavSync, TheUploadRunsOnItsOwnSessionManagerAndSendsTheSameRequest)
+{
+    saveFavourite(QStringLiteral("712001"), QStringLiteral("甲文"));
+    serveVersion("3");
+    m_server.route("POST", QStringLiteral("/olvenna/userfileupload.aspx"), LoopbackReply::silent());
+    std::optional<FavSynchronousCommonFunction::Outcome> outcome;
+    const auto sync = FavSynchronousCommonFunction::synchronize(
+        QString::fromLatin1(kAccount), QString::fromLatin1(kPassword),
+        [&](FavSynchronousCommonFunction::Outcome o) { outcome = o; });
+    ASSERT_TRUE(waitUntil([&] { return m_server.requestCount() == 2; }, 30000)) << qPrintable(paths().join(u'\n'));
+    const LoopbackRequest upload = m_server.requests().last();
+    ASSERT_EQ(upload.method, "POST");
+
+    const std::shared_ptr<AFURLSessionManager> manager = sync->sessionManager();
+    ASSERT_TRUE(manager);
+    EXPECT_EQ(typeid(*manager), typeid(AFURLSessionManager));
+    const std::shared_ptr<AFURLResponseSerialization> serializer = manager->responseSerializer();
+    ASSERT_TRUE(serializer);
+    EXPECT_EQ(typeid(*serializer), typeid(AFHTTPResponseSerializer));
+    EXPECT_EQ(manager->sessionConfiguration().timeoutIntervalForRequest,
+              URLSessionConfiguration::defaultSessionConfiguration().timeoutIntervalForRequest);
+    const QList<std::shared_ptr<URLSessionTask>> tasks = manager->dataTasks();
+    ASSERT_EQ(tasks.size(), 1);
+    EXPECT_EQ(tasks.first()->kind(), URLSessionTask::Kind::Data);
+    EXPECT_EQ(tasks.first()->originalRequest().URL.path(), QStringLiteral("/olvenna/userfileupload.aspx"));
+    EXPECT_EQ(tasks.first()->state(), URLSessionTaskState::Running);
+
+    // The same fields and zip through the request entry's multipart POST, for comparison.
+    const QByteArray zip = zipPartOf(upload.body);
+    ASSERT_FALSE(zip.isEmpty());
+    const QVariantMap fields{
+        {QStringLiteral("user"), QString::fromLatin1(kAccount)},
+        {QStringLiteral("pass"), CommonFunction::EncrypteUTF8(QString::fromLatin1(kPassword), kDesKeyFavorites)},
+        {QStringLiteral("ver"), QStringLiteral("4")}};
+    m_server.route("POST", QStringLiteral("/reference"), LoopbackReply::text(200, "true"));
+    bool referenceDone = false;
+    AFNetManager::requestWithUrlString(
+        m_server.url(QStringLiteral("/reference")).toString(), fields, nullptr,
+        [&](AFMultipartFormData& form) {
+            form.appendPartWithFileData(zip, QStringLiteral("file"), QString::fromLatin1(kAccount) + QStringLiteral(".zip"),
+                                        QStringLiteral("application/zip"));
+        },
+        [&](const std::shared_ptr<URLSessionDataTask>&, const QVariant&) { referenceDone = true; },
+        [&](const std::shared_ptr<URLSessionDataTask>&, const Error&) { referenceDone = true; });
+    ASSERT_TRUE(waitUntil([&] { return referenceDone; }, 30000));
+    const LoopbackRequest reference = m_server.requests().last();
+    EXPECT_EQ(withoutBoundary(upload), withoutBoundary(reference));
+    const auto headerLines = [](const LoopbackRequest& request) {  // the boundary aside
+        QStringList lines;
+        for (const auto& [name, value] : request.headers)
+            lines.append(QString::fromLatin1(name.toLower() == "content-type" ? name : name + ": " + value));
+        return lines;
+    };
+    EXPECT_EQ(headerLines(upload), headerLines(reference));
+    EXPECT_TRUE(upload.header("Content-Type").startsWith("multipart/form-data; boundary="));
+
+    manager->invalidateSessionCancelingTasks(true);
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }, 30000));
+    EXPECT_EQ(*outcome, FavSynchronousCommonFunction::Outcome::Failed);
+    EXPECT_TRUE(row()->bModified);
 }
