@@ -1,14 +1,12 @@
 #include "app/AppDelegate.h"
+#include "app/BeforeApplication.h"
 #include "app/wiring/ProgramWiring.h"
-#include "article/views/ArticleSchemeHandler.h"
 #include "ui/web/WebViewGraphics.h"
 
 #include <QApplication>
 #include <QNetworkProxyFactory>
 #include <QSocketNotifier>
 #include <QTimer>
-
-#include <openssl/crypto.h>
 
 #include <csignal>
 #include <cstdio>
@@ -45,15 +43,6 @@ void closeWindowsOnTerminationSignals()
     sigaction(SIGINT, &action, nullptr);
 }
 
-// Some seconds after a page has loaded, the page's script engine collects its heap once more to
-// shrink it for an idle tab. That collection was all the work the program did while the reader
-// read an article; the heap is still collected as pages come and go. Flags set by whoever starts
-// the program come after these, so theirs win.
-void keepIdlePagesQuiet()
-{
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--js-flags=--no-memory-reducer " + qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"));
-}
-
 }  // namespace
 
 // The composition root: makes the application and its delegate, installs into each folder's
@@ -77,16 +66,7 @@ int main(int argc, char* argv[])
         && !qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").contains(QStringLiteral("--no-sandbox")))
         std::fprintf(stderr, "tidwen: running as root, the web view cannot start with its sandbox on; "
                              "start it with QTWEBENGINE_DISABLE_SANDBOX=1 (scripts/run.sh does)\n");
-    // Before anything of the web engine runs: registering the scheme already reads its flags.
-    keepIdlePagesQuiet();
-    // The article page's own scheme must be known before the application exists.
-    ArticleSchemeHandler::registerScheme();
-    // The web views share their GL contexts with the widgets; Qt wants this before the application.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // Qt's thread that loads the system's root certificates may still be decoding when the window
-    // is closed early; OpenSSL's exit handler would free its tables under that thread and the
-    // program would crash on its way out. Its state stays until the process is gone instead.
-    OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
+    prepareBeforeApplication();
     QApplication app(argc, argv);
     // Before the first web view: how the web views, and the window that shows one, draw.
     webgraphics::choose();

@@ -8,8 +8,7 @@
 #include "newslist/views/CenterViewController.h"
 #include "platform/Clock.h"
 
-#include "article/views/ArticleSchemeHandler.h"
-
+#include "app/BeforeApplication.h"
 #include "app/wiring/ProgramWiring.h"
 
 #include <QApplication>
@@ -73,11 +72,18 @@ QString standinSpki(const standin::StandinService& service)
 void pointProcessAtStandin(const standin::StandinService& service)
 {
     // The web view takes its proxy and the stand-in's server key from its command line, read
-    // when the first page is made.
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", QStringLiteral("--proxy-server=http://127.0.0.1:%1 --ignore-certificate-errors-spki-list=%2")
-                                              .arg(service.port())
-                                              .arg(standinSpki(service))
-                                              .toLatin1());
+    // when the first page is made. Both are known only once the stand-in's thread runs, so the
+    // variable exists since before the first thread (the program's start sets it) and only its
+    // value changes here: that replaces one entry of the environment array, which neither moves
+    // nor frees the array under a thread reading it. As run.sh's, these flags come after the
+    // program's own.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
+        ADD_FAILURE() << "QTWEBENGINE_CHROMIUM_FLAGS was not set before the first thread";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") +
+                                              QStringLiteral(" --proxy-server=http://127.0.0.1:%1 --ignore-certificate-errors-spki-list=%2")
+                                                  .arg(service.port())
+                                                  .arg(standinSpki(service))
+                                                  .toLatin1());
     QNetworkProxy::setApplicationProxy(service.proxy());
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.addCaCertificate(service.caCertificate());
@@ -232,8 +238,21 @@ QStringList itemTitles(CenterTableView* list)
 
 }  // namespace road
 
-// As main does: the article page's own scheme is known before the application exists.
+namespace road {
+namespace {
+EnvironmentSnapshot gEnvironmentBeforeThreads;
+}
+
+const EnvironmentSnapshot& environmentBeforeThreads()
+{
+    return gEnvironmentBeforeThreads;
+}
+
+}  // namespace road
+
+// As main does, before the application object starts the process's first threads.
 void tidwenBeforeApplication()
 {
-    ArticleSchemeHandler::registerScheme();
+    prepareBeforeApplication();
+    road::gEnvironmentBeforeThreads = EnvironmentSnapshot::take();
 }

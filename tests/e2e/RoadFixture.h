@@ -4,6 +4,7 @@
 // stand-in service on this process; nothing below the window is faked except the network's
 // reachability (up) and the clock (the stand-in's now).
 
+#include "EnvironmentSnapshot.h"
 #include "RoadSupport.h"
 #include "app/AppDelegate.h"
 
@@ -30,6 +31,9 @@ void pointProcessAtStandin(const standin::StandinService& service);
 QByteArray getThroughProxy(const QUrl& url);
 // The stand-in's server key as the web view's command line names it.
 QString standinSpki(const standin::StandinService& service);
+
+// The environment as it was when the application object was about to start the first threads.
+const EnvironmentSnapshot& environmentBeforeThreads();
 
 class Road : public ::testing::Test
 {

@@ -1,4 +1,5 @@
 #include "TestEnvironment.h"
+#include "platform/ProcessEnvironment.h"
 
 #include <QApplication>
 
@@ -24,6 +25,9 @@ int main(int argc, char** argv)
     qputenv("LC_ALL", "C.UTF-8");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // Servers, workers and the application object start threads: the environment is complete
+    // before them.
+    processenvironment::completeBeforeThreads();
     // The web view shares its GL contexts with the widgets; Qt wants this before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // Qt's own network threads (the one that loads the system's root certificates, for one) may
