@@ -93,7 +93,7 @@ QString CommentPageBuilder::rowsHtml(const QVariantList& comments, const Votes& 
 }
 
 QString CommentPageBuilder::pageHtml(const QString& title, const QString& link, const QVariantList& comments,
-                                     int themeMode, const Votes& votes)
+                                     int themeMode, const Votes& votes, bool listShown)
 {
     const bool night = themeMode == 2;
     const QUrl url(link);
@@ -102,7 +102,9 @@ QString CommentPageBuilder::pageHtml(const QString& title, const QString& link, 
                                 ? QStringLiteral("<a href=\"%1\" target=\"_blank\">%2</a>")
                                       .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), title.toHtmlEscaped())
                                 : title.toHtmlEscaped();
-    const QString rows = comments.isEmpty() ? QStringLiteral("<div class=\"empty\">暂无评论</div>") : rowsHtml(comments, votes);
+    QString rows;
+    if (listShown)
+        rows = comments.isEmpty() ? QStringLiteral("<div class=\"empty\">暂无评论</div>") : rowsHtml(comments, votes);
     return QStringLiteral(
                "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"
                "body{margin:0;padding:12px 16px;background:%1;color:%2;font-size:14px}"

@@ -22,7 +22,7 @@
 CommentPageLoader::CommentPageLoader(QObject* parent) : QObject(parent)
 {
     NotificationCenter::defaultCenter().addObserver(this, QLatin1String(CommentEvents::kReloadCommentView), nullptr,
-                                                    [this](const Notification&) { refreshComment(true); });
+                                                    [this](const Notification&) { reload(); });
 }
 
 CommentPageLoader::~CommentPageLoader()
@@ -43,34 +43,28 @@ void CommentPageLoader::openNewsComment(const QString& newsId, const QString& ti
     m_lastModified.clear();
     m_comments.clear();
     m_reloadWanted = false;
+    m_loading = false;
     const QString url = CommentUrls::commentListUrl(kUrlCommentList, newsId);
-    if (url.isEmpty()) {
-        m_loading = false;
-        render();
-        return;
-    }
-    get(url, QString());
+    // The article's own page at once: nothing of the article before stays on screen meanwhile.
+    setState(url.isEmpty() ? PageState::Shown : PageState::Loading);
+    render();
+    if (!url.isEmpty())
+        get(url, QString());
 }
 
 void CommentPageLoader::refreshComment(bool userAsked)
 {
+    // The reader's refresh runs the same check: an unchanged list is not fetched again.
+    Q_UNUSED(userAsked);
     const QString url = CommentUrls::commentListUrl(kUrlCommentList, m_newsId);
-    if (url.isEmpty())
+    // A running load answers this refresh too.
+    if (url.isEmpty() || m_loading)
         return;
-    if (m_loading) {
-        // The running load may have been answered before the comment was stored.
-        m_reloadWanted = m_reloadWanted || userAsked;
-        return;
-    }
-    if (userAsked) {
-        get(url, QString());
-        return;
-    }
-    m_loading = true;
+    startLoading();
     QPointer<CommentPageLoader> self(this);
     const QString newsId = m_newsId;
     m_session = AFNetManager::requestWithUrlString(
-        url, false, QVariant(), 1, nullptr, std::shared_ptr<AFHTTPSessionManager>(),
+        url, false, QVariant(), 1, nullptr, session(),
         [self, url, newsId](const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
             if (!self || self->m_newsId != newsId)
                 return;
@@ -81,39 +75,91 @@ void CommentPageLoader::refreshComment(bool userAsked)
             }
             self->get(url, lastModified);
         },
-        [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self && error.code != NSURLErrorCancelled)
-                self->loaded();
+        [self, newsId](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+            if (self && self->m_newsId == newsId && error.code != NSURLErrorCancelled)
+                self->failed();
         });
+}
+
+void CommentPageLoader::reload()
+{
+    const QString url = CommentUrls::commentListUrl(kUrlCommentList, m_newsId);
+    if (url.isEmpty())
+        return;
+    if (m_loading) {
+        // The running load may have been answered before the comment was stored.
+        m_reloadWanted = true;
+        return;
+    }
+    get(url, QString());
 }
 
 void CommentPageLoader::get(const QString& url, const QString& lastModified)
 {
-    m_loading = true;
+    startLoading();
     QPointer<CommentPageLoader> self(this);
     const QString newsId = m_newsId;
     m_session = AFNetManager::requestWithUrlString(
-        url, true, QVariant(), 1, nullptr, m_session,
+        url, true, QVariant(), 1, nullptr, session(),
         [self, newsId, lastModified](const std::shared_ptr<URLSessionDataTask>& task, const QVariant& body) {
             if (!self || self->m_newsId != newsId)
                 return;
             const auto comments = CommentFeedJsonp::parse(body.toByteArray());
-            if (comments) {
-                self->m_comments = *comments;
-                const QString modified = responseHeaderField(task, QStringLiteral("Last-Modified"));
-                self->m_lastModified = modified.isEmpty() ? lastModified : modified;
-                self->storeRepliesSeen();
+            if (!comments) {
+                self->failed();
+                return;
             }
-            // A broken reply keeps the list on screen.
+            self->m_comments = *comments;
+            const QString modified = responseHeaderField(task, QStringLiteral("Last-Modified"));
+            self->m_lastModified = modified.isEmpty() ? lastModified : modified;
+            self->storeRepliesSeen();
+            self->setState(PageState::Shown);
             self->render();
             self->loaded();
         },
         [self, newsId](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (!self || self->m_newsId != newsId || error.code == NSURLErrorCancelled)
-                return;
-            self->render();
-            self->loaded();
+            if (self && self->m_newsId == newsId && error.code != NSURLErrorCancelled)
+                self->failed();
         });
+}
+
+std::shared_ptr<AFHTTPSessionManager> CommentPageLoader::session()
+{
+    if (!m_session) {
+        URLSessionConfiguration configuration = URLSessionConfiguration::defaultSessionConfiguration();
+        configuration.timeoutIntervalForRequest = m_requestTimeout;
+        m_session = std::make_shared<AFHTTPSessionManager>(QUrl(), configuration);
+    }
+    return m_session;
+}
+
+void CommentPageLoader::startLoading()
+{
+    m_loading = true;
+    if (m_state != PageState::Failed)
+        return;
+    setState(PageState::Loading);
+    render();
+}
+
+void CommentPageLoader::failed()
+{
+    // A list on screen stays; without one the page is a failure, never an empty list.
+    if (m_state == PageState::Shown) {
+        emit refreshFailed();
+    } else {
+        setState(PageState::Failed);
+        render();
+    }
+    loaded();
+}
+
+void CommentPageLoader::setState(PageState state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    emit pageStateChanged(state);
 }
 
 void CommentPageLoader::loaded()
@@ -122,7 +168,7 @@ void CommentPageLoader::loaded()
     if (!m_reloadWanted)
         return;
     m_reloadWanted = false;
-    refreshComment(true);
+    reload();
 }
 
 qint64 CommentPageLoader::newestReplyTo(const QVariantList& comments, const QString& userId)
@@ -169,6 +215,8 @@ void CommentPageLoader::storeRepliesSeen()
 void CommentPageLoader::applyVote(const QString& commentId, int64_t type, bool zhiChi)
 {
     const QString key = type == CommentVoter::Support ? QStringLiteral("S") : QStringLiteral("A");
+    // A vote that returns after the reader moved on to another article changes nothing shown.
+    bool changed = false;
     for (QVariant& item : m_comments) {
         QVariantMap comment = item.toMap();
         if (QString::number(comment.value(QStringLiteral("CI")).toLongLong()) != commentId)
@@ -176,8 +224,10 @@ void CommentPageLoader::applyVote(const QString& commentId, int64_t type, bool z
         const qlonglong count = comment.value(key).toLongLong();
         comment.insert(key, std::max<qlonglong>(0, count + (zhiChi ? 1 : -1)));
         item = comment;
+        changed = true;
     }
-    render();
+    if (changed)
+        render();
 }
 
 void CommentPageLoader::render()
@@ -189,6 +239,6 @@ void CommentPageLoader::render()
         if (const int64_t vote = CommentVoter::recordedVote(id); vote != CommentVoter::None)
             votes.insert(id, vote);
     }
-    m_html = CommentPageBuilder::pageHtml(m_title, m_link, m_comments, gThemeMode, votes);
+    m_html = CommentPageBuilder::pageHtml(m_title, m_link, m_comments, gThemeMode, votes, m_state == PageState::Shown);
     emit pageReady(m_html);
 }

@@ -9,9 +9,12 @@
 class AFHTTPSessionManager;
 
 // The requests behind the comment page: the article's comment list file, fetched when an article
-// is opened and, on a refresh, after a HEAD whose "Last-Modified" differs from the shown list's
-// (or at once when the user asked). Each finished list becomes the page's HTML. An accepted
-// comment ("reloadCommentView") reloads the open list at once.
+// is opened and, on a refresh, after a HEAD whose "Last-Modified" differs from the shown list's.
+// Each finished list becomes the page's HTML. An accepted comment ("reloadCommentView") reloads
+// the open list at once, without the check: the file may not be stamped anew yet.
+//
+// An opened article shows its own page at once, empty while its list loads. A list that fails
+// before any was shown leaves the page failed; a failed refresh keeps the list on screen.
 //
 // The comment page is where the user reads the replies to their comments: a list that shows a
 // reply to the logged-in user's comment newer than the newest one stored for the user stores it,
@@ -20,12 +23,21 @@ class CommentPageLoader : public QObject
 {
     Q_OBJECT
 public:
+    // What the page shows of the open article.
+    enum class PageState {
+        Loading,  // its list is on its way; no list shown yet
+        Shown,    // a list (perhaps empty) is shown
+        Failed,   // its list could not be had; nothing shown
+    };
+    Q_ENUM(PageState)
+
     explicit CommentPageLoader(QObject* parent = nullptr);
     ~CommentPageLoader() override;
 
     // Shows the comments of this article; a news id that is not digits shows an empty page.
     void openNewsComment(const QString& newsId, const QString& title, const QString& link);
-    // Reloads the open article's comments after the freshness check; userAsked skips the check.
+    // Reloads the open article's comments after the freshness check, the reader's refresh
+    // (userAsked YES) as well; a failed page shows its loading state again meanwhile.
     void refreshComment(bool userAsked);
     // The service accepted the user's vote (zhiChi YES) or its cancellation on a comment of the
     // page: the comment's count follows and the page is built again.
@@ -35,18 +47,33 @@ public:
     // ("Ui"); 0 when there is none.
     static qint64 newestReplyTo(const QVariantList& comments, const QString& userId);
 
+    // Seconds a list request may go without any traffic before it fails (60 at first).
+    void setRequestTimeout(double seconds) { m_requestTimeout = seconds; }
+
     QString newsId() const { return m_newsId; }
     const QVariantList& comments() const { return m_comments; }
     QString html() const { return m_html; }
     bool isLoading() const { return m_loading; }
+    PageState pageState() const { return m_state; }
 
 signals:
-    // The page to show (also after a failed load: the last list, or an empty one).
+    // The page to show: the article's list, or its page without rows while the list loads or
+    // after it failed (the state says which).
     void pageReady(const QString& html);
+    void pageStateChanged(CommentPageLoader::PageState state);
+    // A refresh failed while a list is shown; the list stays.
+    void refreshFailed();
 
 private:
+    // The accepted-comment reload: the list at once, or after the running load.
+    void reload();
     void get(const QString& url, const QString& lastModified);
     void loaded();
+    void failed();
+    // A request of the page runs; a failed page shows its loading state again.
+    void startLoading();
+    void setState(PageState state);
+    std::shared_ptr<AFHTTPSessionManager> session();
     void render();
     void storeRepliesSeen();
 
@@ -57,6 +84,8 @@ private:
     QVariantList m_comments;
     QString m_html;
     bool m_loading = false;
+    PageState m_state = PageState::Shown;
+    double m_requestTimeout = 60;
     // An accepted comment arrived while a load was running: fetch again when it ends.
     bool m_reloadWanted = false;
     std::shared_ptr<AFHTTPSessionManager> m_session;

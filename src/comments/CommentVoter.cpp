@@ -33,8 +33,9 @@ CommentVoter::CommentVoter(QObject* parent) : QObject(parent) {}
 
 CommentVoter::~CommentVoter()
 {
-    if (m_session)
-        m_session->invalidateSessionCancelingTasks(true);
+    for (const auto& session : std::as_const(m_pending))
+        if (session)
+            session->invalidateSessionCancelingTasks(true);
 }
 
 int64_t CommentVoter::recordedVote(const QString& commentId)
@@ -48,24 +49,25 @@ void CommentVoter::commentVoteCommentId(const QString& commentId, int64_t type, 
     Q_UNUSED(hot);
     const int64_t recorded = CommentUrls::isDigitsId(commentId) ? recordedVote(commentId) : None;
     const bool allowed = CommentUrls::isDigitsId(commentId) && (type == Support || type == Oppose) &&
-                         m_pendingId.isEmpty() && (zhiChi ? recorded == None : recorded == type);
-    if (!allowed) {
-        emit voteFinished(commentId, type, zhiChi, false);
+                         (zhiChi ? recorded == None : recorded == type);
+    if (m_pending.contains(commentId) || !allowed) {
+        emit voteFinished(commentId, type, zhiChi, m_pending.contains(commentId) ? Outcome::Pending : Outcome::Refused);
         return;
     }
     namespace F = CommentVoteFields;
     const QVariantMap fields{{QString::fromLatin1(F::kCommentId), CommonFunction::EncrypteUTF8(commentId, kDesKeyRequest)},
                              {QString::fromLatin1(F::kType), QString::number(type)},
                              {QString::fromLatin1(F::kUserHash), currentUserHash()}};
-    m_pendingId = commentId;
+    // Held before the request starts, so a reply that completes at once finds it.
+    m_pending.insert(commentId, nullptr);
     QPointer<CommentVoter> self(this);
     const auto finish = [self, commentId, type, zhiChi](bool ok) {
         if (!self)
             return;
-        self->m_pendingId.clear();
-        emit self->voteFinished(commentId, type, zhiChi, ok);
+        self->m_pending.remove(commentId);
+        emit self->voteFinished(commentId, type, zhiChi, ok ? Outcome::Stored : Outcome::Failed);
     };
-    m_session = AFNetManager::requestWithUrlString(
+    auto session = AFNetManager::requestWithUrlString(
         zhiChi ? kUrlCommentVote : kUrlCancelCommentVote, false, fields, 1, nullptr,
         [finish, commentId, type, zhiChi](const std::shared_ptr<URLSessionDataTask>&, const QVariant&) {
             // The session reports every status outside 200..299 as a failure: this one counts.
@@ -78,4 +80,6 @@ void CommentVoter::commentVoteCommentId(const QString& commentId, int64_t type, 
             finish(stored);
         },
         [finish](const std::shared_ptr<URLSessionDataTask>&, const Error&) { finish(false); });
+    if (m_pending.contains(commentId))
+        m_pending.insert(commentId, std::move(session));
 }

@@ -70,41 +70,42 @@ TEST(CommentPageBuilder, EscapesEveryServiceText)
 
 // ---- requests ---------------------------------------------------------------------------------------
 
-TEST_F(CommentRequests, RefreshFetchesOnlyAChangedListUnlessTheUserAsks)
+TEST_F(CommentRequests, RefreshFetchesOnlyAChangedListAlsoWhenTheUserAsks)
 {
     QJsonArray comments{commentObject(1, QStringLiteral("甲"), QStringLiteral("一"))};
     m_server.route("GET", listPath(QStringLiteral("123456")), [&comments](const LoopbackRequest&) {
         return LoopbackReply::text(200, commentJsonp(comments)).withHeader("Last-Modified", "A");
     });
     CommentPageLoader loader;
-    SignalLog pages(&loader, &CommentPageLoader::pageReady);
     loader.openNewsComment(QStringLiteral("123456"), QStringLiteral("标题"), QStringLiteral("http://www.tidwen.example/a.htm"));
-    ASSERT_TRUE(waitUntil([&] { return pages.size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return !loader.isLoading(); }));
     EXPECT_EQ(loader.comments().size(), 1);
     EXPECT_EQ(count("GET"), 1);
 
-    loader.refreshComment(false);
-    ASSERT_TRUE(waitUntil([&] { return !loader.isLoading() && count("HEAD") == 1; }));
-    EXPECT_EQ(count("GET"), 1);
-    EXPECT_EQ(pages.size(), 1);
-
-    loader.refreshComment(true);
-    ASSERT_TRUE(waitUntil([&] { return pages.size() == 2; }));
-    EXPECT_EQ(count("GET"), 2);
-    EXPECT_EQ(count("HEAD"), 1);
+    SignalLog pages(&loader, &CommentPageLoader::pageReady);
+    for (const bool userAsked : {false, true}) {
+        loader.refreshComment(userAsked);
+        ASSERT_TRUE(waitUntil([&] { return !loader.isLoading(); })) << userAsked;
+        EXPECT_EQ(count("HEAD"), userAsked ? 2 : 1) << userAsked;
+        EXPECT_EQ(count("GET"), 1) << "an unchanged list was fetched again; user asked: " << userAsked;
+        EXPECT_TRUE(pages.isEmpty()) << userAsked;
+    }
 
     m_server.route("GET", listPath(QStringLiteral("123456")), LoopbackReply::text(200, commentJsonp(QJsonArray{
         commentObject(1, QStringLiteral("甲"), QStringLiteral("一")), commentObject(2, QStringLiteral("乙"), QStringLiteral("二"))}))
                                                                   .withHeader("Last-Modified", "B"));
-    loader.refreshComment(false);
-    ASSERT_TRUE(waitUntil([&] { return pages.size() == 3; }));
+    loader.refreshComment(true);
+    ASSERT_TRUE(waitUntil([&] { return !loader.isLoading(); }));
+    EXPECT_EQ(count("GET"), 2);
     EXPECT_EQ(loader.comments().size(), 2);
 
     // A broken reply keeps the list that is shown.
     m_server.route("GET", listPath(QStringLiteral("123456")), LoopbackReply::text(200, "showcomment([{").withHeader("Last-Modified", "C"));
     loader.refreshComment(false);
-    ASSERT_TRUE(waitUntil([&] { return pages.size() == 4; }));
+    ASSERT_TRUE(waitUntil([&] { return !loader.isLoading(); }));
+    EXPECT_EQ(count("GET"), 3);
     EXPECT_EQ(loader.comments().size(), 2);
+    EXPECT_TRUE(loader.html().contains(QStringLiteral("二")));
 }
 
 TEST_F(CommentRequests, AnIdThatIsNotDigitsSendsNothing)
@@ -338,7 +339,7 @@ TEST_F(CommentVotes, AVoteIsSentStoredShownAsTheUsersOwnThenCancelledAndRemoved)
     CommentPageLoader loader;
     SignalLog pages(&loader, &CommentPageLoader::pageReady);
     loader.openNewsComment(QStringLiteral("123456"), QStringLiteral("标题"), QStringLiteral("http://www.tidwen.example/a.htm"));
-    ASSERT_TRUE(waitUntil([&] { return pages.size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return !loader.isLoading(); }));
     EXPECT_FALSE(loader.html().contains(QStringLiteral("class=\"support voted\"")));
     const QUrl castLink = CommentPageBuilder::voteLinkUrl({QStringLiteral("7"), CommentVoter::Support, true});
     EXPECT_TRUE(loader.html().contains(castLink.toString(QUrl::FullyEncoded).toHtmlEscaped()));
@@ -347,7 +348,7 @@ TEST_F(CommentVotes, AVoteIsSentStoredShownAsTheUsersOwnThenCancelledAndRemoved)
     SignalLog votes(&voter, &CommentVoter::voteFinished);
     voter.commentVoteCommentId(QStringLiteral("7"), CommentVoter::Support, false, true);
     ASSERT_TRUE(waitUntil([&] { return votes.size() == 1; })) << "the vote never finished";
-    EXPECT_TRUE(std::get<3>(votes.last()));
+    EXPECT_EQ(std::get<3>(votes.last()), CommentVoter::Outcome::Stored);
     const auto sent = formSentTo(QStringLiteral("/api/comment.asmx/CommentVote"));
     ASSERT_TRUE(sent);
     EXPECT_EQ(CommonFunction::DecypteUTF8(sent->queryItemValue(QStringLiteral("strCommentID")), kDesKeyRequest),
@@ -371,12 +372,12 @@ TEST_F(CommentVotes, AVoteIsSentStoredShownAsTheUsersOwnThenCancelledAndRemoved)
     voter.commentVoteCommentId(QStringLiteral("7"), CommentVoter::Support, false, true);
     voter.commentVoteCommentId(QStringLiteral("7"), CommentVoter::Oppose, false, true);
     EXPECT_EQ(votes.size(), 3);
-    EXPECT_FALSE(std::get<3>(votes.last()));
+    EXPECT_EQ(std::get<3>(votes.last()), CommentVoter::Outcome::Refused);
     EXPECT_EQ(m_server.requestCount(), 2);
 
     voter.commentVoteCommentId(QStringLiteral("7"), CommentVoter::Support, false, false);
     ASSERT_TRUE(waitUntil([&] { return votes.size() == 4; })) << "the cancellation never finished";
-    EXPECT_TRUE(std::get<3>(votes.last()));
+    EXPECT_EQ(std::get<3>(votes.last()), CommentVoter::Outcome::Stored);
     const auto cancelled = formSentTo(QStringLiteral("/api/comment.asmx/CancelCommentVote"));
     ASSERT_TRUE(cancelled);
     EXPECT_EQ(cancelled->queryItemValue(QStringLiteral("type")), QStringLiteral("1"));
@@ -393,7 +394,7 @@ TEST_F(CommentVotes, ARefusedVoteIsNotStoredAndOddInputSendsNothing)
     SignalLog votes(&voter, &CommentVoter::voteFinished);
     voter.commentVoteCommentId(QStringLiteral("8"), CommentVoter::Oppose, true, true);
     ASSERT_TRUE(waitUntil([&] { return votes.size() == 1; }));
-    EXPECT_FALSE(std::get<3>(votes.last()));
+    EXPECT_EQ(std::get<3>(votes.last()), CommentVoter::Outcome::Failed);
     EXPECT_EQ(CommentVoter::recordedVote(QStringLiteral("8")), CommentVoter::None);
     EXPECT_EQ(m_server.requestCount(), 1);
 

@@ -3,6 +3,11 @@
 #include "comments/CommentPageBuilder.h"
 #include "comments/CommentPageLoader.h"
 #include "comments/CommentVoter.h"
+#include "foundation/GlobalValues.h"
+#include "platform/Dispatch.h"
+#include "ui/controls/DDErrorView.h"
+#include "ui/hud/DJActivityIndicator.h"
+#include "ui/hud/DJProgressHUD.h"
 #include "ui/web/BrowserLinksPage.h"
 
 #include <QJsonArray>
@@ -41,12 +46,9 @@ CommontView::CommontView(QWidget* parent)
     // The title links to the article on the web site in a new window: that is the browser.
     setPage(new CommentWebPage(this));
     connect(m_loader, &CommentPageLoader::pageReady, this, [this](const QString& html) { setHtml(html); });
-    connect(m_voter, &CommentVoter::voteFinished, this,
-            [this](const QString& commentId, int64_t type, bool zhiChi, bool ok) {
-                if (ok)
-                    m_loader->applyVote(commentId, type, zhiChi);
-            });
-    connect(this, &QWebEngineView::loadFinished, this, &CommontView::commentPageShown);
+    connect(m_loader, &CommentPageLoader::pageStateChanged, this, &CommontView::showPageState);
+    connect(m_loader, &CommentPageLoader::refreshFailed, this, [this] { tips(QStringLiteral("评论加载失败")); });
+    connect(m_voter, &CommentVoter::voteFinished, this, &CommontView::voteFinished);
 }
 
 CommontView::~CommontView() = default;
@@ -71,4 +73,73 @@ void CommontView::SetFontFamily(const QString& family)
 void CommontView::commentVoteCommentId(const QString& commentId, int64_t type, bool hot, bool zhiChi)
 {
     m_voter->commentVoteCommentId(commentId, type, hot, zhiChi);
+}
+
+void CommontView::voteFinished(const QString& commentId, int64_t type, bool zhiChi, CommentVoter::Outcome outcome)
+{
+    switch (outcome) {
+    case CommentVoter::Outcome::Stored:
+        m_loader->applyVote(commentId, type, zhiChi);
+        break;
+    case CommentVoter::Outcome::Pending:
+        tips(QStringLiteral("正在投票..."));
+        break;
+    case CommentVoter::Outcome::Failed:
+        tips(QStringLiteral("投票失败，请稍后再试"));
+        break;
+    case CommentVoter::Outcome::Refused:
+        // The page offers no such link: a stale page's click, which the next build corrects.
+        break;
+    }
+}
+
+void CommontView::showPageState(CommentPageLoader::PageState state)
+{
+    const bool loading = state == CommentPageLoader::PageState::Loading;
+    if (loading && !m_spinner) {
+        m_spinner = new DJActivityIndicator(this);
+        m_spinner->resize(50, 50);
+    }
+    if (m_spinner) {
+        m_spinner->move((width() - m_spinner->width()) / 2, (height() - m_spinner->height()) / 2);
+        m_spinner->setVisible(loading);
+        if (loading) {
+            m_spinner->raise();
+            m_spinner->startAnimation();
+        } else {
+            m_spinner->stopAnimation();
+        }
+    }
+
+    const bool failed = state == CommentPageLoader::PageState::Failed;
+    if (failed && !m_errorView) {
+        m_errorView = new DDErrorView(rect(), this);
+        m_errorView->setTitle(QStringLiteral("评论加载失败"));
+        m_errorView->setSubtitle(QStringLiteral("点击刷新按钮重新加载"));
+        m_errorView->addReloadButton();
+        m_errorView->reloadButton()->addTarget(this, std::function<void()>([this] { refreshComment(true); }));
+    }
+    if (!m_errorView)
+        return;
+    if (failed) {
+        m_errorView->setGeometry(rect());
+        m_errorView->fitColor(gThemeMode.load());
+        m_errorView->raise();
+    }
+    m_errorView->setVisible(failed);
+}
+
+void CommontView::resizeEvent(QResizeEvent* event)
+{
+    QWebEngineView::resizeEvent(event);
+    if (m_spinner)
+        m_spinner->move((width() - m_spinner->width()) / 2, (height() - m_spinner->height()) / 2);
+    if (m_errorView)
+        m_errorView->setGeometry(rect());
+}
+
+void CommontView::tips(const QString& text)
+{
+    DJProgressHUD::showMessage(text, this);
+    dispatch::after(1000, [] { DJProgressHUD::dismiss(); });
 }

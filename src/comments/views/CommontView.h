@@ -1,12 +1,18 @@
 #pragma once
 
+#include "comments/CommentPageLoader.h"
+#include "comments/CommentVoter.h"
+
+#include <QPointer>
 #include <QString>
 #include <QWebEngineView>
 
-class CommentPageLoader;
-class CommentVoter;
+class DDErrorView;
+class DJActivityIndicator;
 
-// The comment page of the detail pane: the open article's comments in a web page.
+// The comment page of the detail pane: the open article's comments in a web page, a spinner over
+// it while a list it has none of yet loads, and the error view with its reload button when that
+// list failed. Votes, and refreshes that fail over a shown list, answer with a short toast.
 class CommontView : public QWebEngineView
 {
     Q_OBJECT
@@ -25,11 +31,16 @@ public:
     CommentPageLoader* loader() const { return m_loader; }
     CommentVoter* voter() const { return m_voter; }
 
-signals:
-    // The page built from the latest list has been put into the view.
-    void commentPageShown(bool ok);
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void showPageState(CommentPageLoader::PageState state);
+    void voteFinished(const QString& commentId, int64_t type, bool zhiChi, CommentVoter::Outcome outcome);
+    void tips(const QString& text);
+
     CommentPageLoader* m_loader;
     CommentVoter* m_voter;
+    QPointer<DJActivityIndicator> m_spinner;
+    QPointer<DDErrorView> m_errorView;
 };

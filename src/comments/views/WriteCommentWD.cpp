@@ -6,6 +6,20 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+
+const auto kPosting = QStringLiteral("正在发表，请稍候");
+
+// What is left of a text once the sent text is taken off its front; the text itself when it no
+// longer begins with what was sent. Whitespace alone is nothing left.
+QString unsentPart(const QString& text, const QString& sent)
+{
+    const QString rest = text.startsWith(sent) ? text.mid(sent.size()) : text;
+    return rest.trimmed().isEmpty() ? QString() : rest;
+}
+
+}  // namespace
+
 WriteCommentWD::WriteCommentWD(QWidget* parent)
     : QDialog(parent), m_writer(new CommentWriter(this)), m_text(new QPlainTextEdit(this)),
       m_send(new QPushButton(QStringLiteral("发表"), this)), m_status(new QLabel(this))
@@ -20,22 +34,27 @@ WriteCommentWD::WriteCommentWD(QWidget* parent)
     row->addWidget(m_status, 1);
     row->addWidget(m_send);
     layout->addLayout(row);
-    connect(m_send, &QPushButton::clicked, this, [this] {
-        m_status->clear();
-        m_send->setEnabled(false);
-        m_writer->post(m_text->toPlainText());
-    });
+    connect(m_send, &QPushButton::clicked, this, &WriteCommentWD::send);
     connect(m_writer, &CommentWriter::finished, this, &WriteCommentWD::finished);
 }
 
 void WriteCommentWD::show(const QString& newsId, const QString& parentCommentId, const QString& floorId,
                           const QString& currentCommentId, const QString& userName)
 {
+    const QString target = QStringList{newsId, parentCommentId, floorId, currentCommentId}.join(QLatin1Char('/'));
+    if (target != m_target) {
+        if (const QString draft = m_text->toPlainText(); !draft.trimmed().isEmpty())
+            m_drafts.insert(m_target, draft);
+        m_text->setPlainText(m_drafts.take(target));
+        m_text->moveCursor(QTextCursor::End);
+        m_target = target;
+    }
     m_writer->show(newsId, parentCommentId, floorId, currentCommentId, userName);
     setWindowTitle(m_writer->isReply() ? QStringLiteral("回复 %1").arg(userName) : QStringLiteral("发表评论"));
-    m_text->clear();
-    m_status->clear();
-    m_send->setEnabled(true);
+    if (m_writer->isPosting())
+        m_status->setText(kPosting);
+    else
+        m_status->clear();
     QDialog::show();
     raise();
     activateWindow();
@@ -46,14 +65,42 @@ QString WriteCommentWD::statusText() const
     return m_status->text();
 }
 
+void WriteCommentWD::send()
+{
+    if (m_writer->isPosting()) {
+        // One post at a time; the text waits in the box.
+        m_status->setText(kPosting);
+        return;
+    }
+    m_postTarget = m_target;
+    m_sentText = m_text->toPlainText();
+    m_status->setText(kPosting);
+    m_writer->post(m_sentText);
+}
+
 void WriteCommentWD::finished(CommentWriter::Outcome outcome)
 {
-    m_send->setEnabled(true);
     switch (outcome) {
-    case CommentWriter::Outcome::Posted:
-        m_text->clear();
-        close();
+    case CommentWriter::Outcome::Posted: {
+        m_status->setText(QStringLiteral("评论成功"));
+        if (m_postTarget != m_target) {
+            const QString rest = unsentPart(m_drafts.value(m_postTarget), m_sentText);
+            if (rest.isEmpty())
+                m_drafts.remove(m_postTarget);
+            else
+                m_drafts.insert(m_postTarget, rest);
+            break;
+        }
+        const QString rest = unsentPart(m_text->toPlainText(), m_sentText);
+        if (rest.isEmpty()) {
+            m_text->clear();
+            close();
+        } else if (rest != m_text->toPlainText()) {
+            m_text->setPlainText(rest);
+            m_text->moveCursor(QTextCursor::End);
+        }
         break;
+    }
     case CommentWriter::Outcome::Failed:
         m_status->setText(QStringLiteral("发表失败，请稍后再试"));
         break;
@@ -67,7 +114,7 @@ void WriteCommentWD::finished(CommentWriter::Outcome outcome)
         m_status->setText(QStringLiteral("无法评论这篇文章"));
         break;
     case CommentWriter::Outcome::Busy:
-        m_send->setEnabled(false);
+        m_status->setText(kPosting);
         break;
     }
 }

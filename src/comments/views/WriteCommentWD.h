@@ -3,12 +3,15 @@
 #include "comments/CommentWriter.h"
 
 #include <QDialog>
+#include <QHash>
 
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
 // The write-comment window: a text box and "发表". Logging in and posting are the writer's.
+// Nothing typed and not sent is lost: the text of each comment or reply waits for it when the
+// window is opened for another, and what was typed while a post was on its way stays in the box.
 class WriteCommentWD : public QDialog
 {
     Q_OBJECT
@@ -17,7 +20,7 @@ public:
 
     using QDialog::show;
     // Prepares the window for a comment on the article ("0", "0", "0", "": a top-level comment)
-    // and shows it in front, modal for the whole program.
+    // and shows it in front, modal for the whole program, with the text kept for that comment.
     void show(const QString& newsId, const QString& parentCommentId, const QString& floorId,
               const QString& currentCommentId, const QString& userName);
 
@@ -29,10 +32,18 @@ public:
     static void postCommentAndReplyTask() { CommentWriter::postCommentAndReplyTask(); }
 
 private:
+    void send();
     void finished(CommentWriter::Outcome outcome);
 
     CommentWriter* m_writer;
     QPlainTextEdit* m_text;
     QPushButton* m_send;
     QLabel* m_status;
+    // Which comment the box is for (article, parent, floor, answered comment).
+    QString m_target;
+    // The unsent texts of the other comments, by target.
+    QHash<QString, QString> m_drafts;
+    // The running or last post: its target and the box's text when it was sent.
+    QString m_postTarget;
+    QString m_sentText;
 };
