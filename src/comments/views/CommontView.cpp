@@ -10,6 +10,7 @@
 #include "ui/hud/DJProgressHUD.h"
 #include "ui/web/BrowserLinksPage.h"
 
+#include <QChildEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
@@ -104,7 +105,7 @@ void CommontView::showPageState(CommentPageLoader::PageState state)
         m_spinner->move((width() - m_spinner->width()) / 2, (height() - m_spinner->height()) / 2);
         m_spinner->setVisible(loading);
         if (loading) {
-            m_spinner->raise();
+            raiseOverlays();
             m_spinner->startAnimation();
         } else {
             m_spinner->stopAnimation();
@@ -124,7 +125,7 @@ void CommontView::showPageState(CommentPageLoader::PageState state)
     if (failed) {
         m_errorView->setGeometry(rect());
         m_errorView->fitColor(gThemeMode.load());
-        m_errorView->raise();
+        raiseOverlays();
     }
     m_errorView->setVisible(failed);
 }
@@ -136,6 +137,27 @@ void CommontView::resizeEvent(QResizeEvent* event)
         m_spinner->move((width() - m_spinner->width()) / 2, (height() - m_spinner->height()) / 2);
     if (m_errorView)
         m_errorView->setGeometry(rect());
+}
+
+void CommontView::childEvent(QChildEvent* event)
+{
+    QWebEngineView::childEvent(event);
+    // The web engine adds the widget it draws the page in when a page first loads, over
+    // everything before it: the spinner and the error view go back on top. (Children come while
+    // the view is still being made, so the overlays are looked at later.)
+    if (event->added() && event->child()->isWidgetType())
+        QMetaObject::invokeMethod(this, &CommontView::raiseOverlays, Qt::QueuedConnection);
+}
+
+void CommontView::raiseOverlays()
+{
+    if (m_spinner)
+        m_spinner->raise();
+    if (m_errorView)
+        m_errorView->raise();
+    // A toast stays over all of them.
+    if (QWidget* hud = DJProgressHUD::instance()->hudView(); hud && hud->parentWidget() == this)
+        hud->raise();
 }
 
 void CommontView::tips(const QString& text)

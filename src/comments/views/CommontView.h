@@ -33,11 +33,13 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void childEvent(QChildEvent* event) override;
 
 private:
     void showPageState(CommentPageLoader::PageState state);
     void voteFinished(const QString& commentId, int64_t type, bool zhiChi, CommentVoter::Outcome outcome);
     void tips(const QString& text);
+    void raiseOverlays();
 
     CommentPageLoader* m_loader;
     CommentVoter* m_voter;
