@@ -37,14 +37,20 @@ void CommentPageLoader::openNewsComment(const QString& newsId, const QString& ti
     if (m_session)
         m_session->invalidateSessionCancelingTasks(true);
     m_session.reset();
+    // The same article opened again keeps its list on screen while it is fetched anew.
+    const bool again = newsId == m_newsId && m_state == PageState::Shown;
     m_newsId = newsId;
     m_title = title;
     m_link = link;
-    m_lastModified.clear();
-    m_comments.clear();
     m_reloadWanted = false;
     m_loading = false;
     const QString url = CommentUrls::commentListUrl(kUrlCommentList, newsId);
+    if (again && !url.isEmpty()) {
+        get(url, QString());
+        return;
+    }
+    m_lastModified.clear();
+    m_comments.clear();
     // The article's own page at once: nothing of the article before stays on screen meanwhile.
     setState(url.isEmpty() ? PageState::Shown : PageState::Loading);
     render();

@@ -71,6 +71,14 @@ protected:
 TEST_F(CommentPageStates, TheNextArticlesPageShowsEmptyWithItsLoadingStateWhileItsListLoads)
 {
     openFirst();
+    // The same article opened again keeps its comments on screen while they are fetched anew.
+    serve(kFirst, LoopbackReply::silent());
+    const qsizetype before = m_server.requestCount();
+    m_view.openNewsComment(kFirst, QStringLiteral("第一篇"), QStringLiteral("http://www.tidwen.example/1111.htm"));
+    ASSERT_TRUE(waitUntil([&] { return m_server.requestCount() > before; }, 30000));
+    EXPECT_TRUE(pageText(m_view).contains(QStringLiteral("第一篇的评论")));
+    EXPECT_FALSE(shownAndVisible(spinner()));
+
     serve(kSecond, LoopbackReply::silent());
     m_view.openNewsComment(kSecond, QStringLiteral("第二篇"), QStringLiteral("http://www.tidwen.example/2222.htm"));
 
