@@ -10,6 +10,7 @@
 #include "account/views/modefyPwdWD.h"
 #include "foundation/CommonFunction.h"
 #include "platform/UserDefaults.h"
+#include "ui/hud/DJProgressHUD.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -424,4 +425,50 @@ TEST_F(PasswordChangeFlow, TheProfileWindowOpensTheChangeWindowAndShowsWhoIsLogg
     EXPECT_FALSE(current()->bHaveLand);
     EXPECT_EQ(profile.profileText(), QStringLiteral("未登录"));
     EXPECT_FALSE(profile.modefyPwdButton()->isEnabled());
+}
+
+// The change window closes as the change succeeds: its result is a toast over the profile window
+// that stays, whole inside it, whether the re-login after the change succeeds or not.
+TEST_F(PasswordChangeFlow, AnAcceptedChangesResultShowsOverTheProfileWindowAsTheChangeWindowCloses)
+{
+    struct Case
+    {
+        const char* name;
+        int reloginUserId;  // the re-login's answer; not the account's: refused
+        PasswordChange::Outcome outcome;
+    };
+    const Case cases[] = {
+        {"logged in again", 5, PasswordChange::Outcome::Changed},
+        {"re-login refused", 99999, PasswordChange::Outcome::ChangedLoggedOut},
+    };
+    answerChange("<string>true</string>");
+    DJProgressHUD* hud = DJProgressHUD::instance();
+    for (const Case& c : cases) {
+        rememberAccount(QStringLiteral("reader"), QStringLiteral("old"), true, true, QStringLiteral("5"));
+        m_shell->current = CommonFunction::parseXML(userReply(5));
+        serve(LoopbackReply::text(200, userReply(c.reloginUserId), "text/xml"));
+        // A toast asked for while the HUD shows is dropped: the last case's must be gone.
+        ASSERT_TRUE(waitUntil([&] { return !hud->displaying(); })) << c.name;
+
+        UserInfoWD profile;
+        profile.show();
+        profile.modefyPwdButton()->click();
+        modefyPwdWD* window = profile.modefyPwd();
+        ASSERT_TRUE(window) << c.name;
+        window->oldPasswordField()->setText(QStringLiteral("old"));
+        window->newPasswordField()->setText(QStringLiteral("new"));
+        window->repeatedPasswordField()->setText(QStringLiteral("new"));
+        window->okButton()->click();
+        ASSERT_TRUE(waitUntil([&] { return !window->isVisible(); })) << c.name;
+
+        const QString message = PasswordChange::message(c.outcome);
+        EXPECT_TRUE(hud->displaying()) << c.name;
+        EXPECT_EQ(hud->parentView(), &profile) << c.name;
+        ASSERT_TRUE(hud->label()) << c.name;
+        EXPECT_EQ(hud->label()->text().toStdString(), message.toStdString()) << c.name;
+        EXPECT_TRUE(hud->label()->isVisible()) << c.name;
+        EXPECT_GE(profile.width(), hud->pSize().width()) << c.name << ": the toast is wider than the window it covers";
+        // The toast goes, as every toast does, a second later.
+        EXPECT_TRUE(waitUntil([&] { return !hud->displaying(); })) << c.name;
+    }
 }

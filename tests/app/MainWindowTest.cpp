@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 
 #include <optional>
 
@@ -350,6 +351,42 @@ TEST_F(MainWindowTest, SettingsPopoverIsMadeOnceAndPopsUp)
     popover->hide();
     bar->ItemClick(bar->feedbackBtn());
     EXPECT_EQ(bar->popover(), popover);
+}
+
+// The popover stands beside the settings button and inside the screen's available area, as the
+// platform's popovers do, wherever the bar stands: a button low or high on a small screen, a bar
+// at the screen's right edge.
+TEST_F(MainWindowTest, SettingsPopoverStaysInsideTheScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case
+    {
+        const char* name;
+        QPoint barAt;  // relative to the available area's top left
+    };
+    const Case cases[] = {
+        {"button low on the screen", QPoint(0, 0)},
+        {"button high on the screen", QPoint(0, 110 - screen.height())},
+        {"bar at the right edge", QPoint(screen.width() - LeftViewController::kWidth, 0)},
+    };
+    for (const Case& c : cases) {
+        LeftViewController bar;
+        bar.setWindowFlags(Qt::FramelessWindowHint);
+        bar.setGeometry(QRect(screen.topLeft() + c.barAt, QSize(LeftViewController::kWidth, screen.height())));
+        bar.show();
+        bar.ItemClick(bar.feedbackBtn());
+        QWidget* popover = bar.popover();
+        ASSERT_NE(popover, nullptr) << c.name;
+        ASSERT_TRUE(popover->isVisible()) << c.name;
+        const QRect frame = popover->frameGeometry();
+        EXPECT_TRUE(screen.contains(frame)) << c.name << ": " << frame.x() << "," << frame.y() << " " << frame.width() << "x"
+                                            << frame.height() << " on a screen of " << screen.width() << "x" << screen.height();
+        // Still beside the button: level with it, on one side of it.
+        const QRect button(bar.feedbackBtn()->mapToGlobal(QPoint(0, 0)), bar.feedbackBtn()->size());
+        EXPECT_FALSE(frame.intersects(button)) << c.name;
+        EXPECT_TRUE(frame.top() <= button.bottom() && frame.bottom() >= button.top()) << c.name << ": not level with the button";
+        popover->hide();
+    }
 }
 
 TEST_F(MainWindowTest, AvatarOpensLoginOrProfile)

@@ -1,5 +1,8 @@
 #include "account/views/modefyPwdWD.h"
 
+#include "platform/Dispatch.h"
+#include "ui/hud/DJProgressHUD.h"
+
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,10 +41,28 @@ QString modefyPwdWD::statusText() const
 void modefyPwdWD::finished(PasswordChange::Outcome outcome)
 {
     m_ok->setEnabled(true);
-    m_status->setText(PasswordChange::message(outcome));
+    const QString message = PasswordChange::message(outcome);
+    m_status->setText(message);
     if (outcome == PasswordChange::Outcome::Changed || outcome == PasswordChange::Outcome::ChangedLoggedOut) {
         for (QLineEdit* field : {m_old, m_new, m_repeated})
             field->clear();
+        // The window closes now; the result shows over the profile window that opened it, where
+        // the reader is left looking. Without it a re-login that failed would only turn the
+        // profile to "未登录", with no word why.
+        QWidget* stays = parentWidget() ? parentWidget()->window() : nullptr;
         accept();
+        if (stays != nullptr)
+            showResult(message, stays);
     }
+}
+
+void modefyPwdWD::showResult(const QString& message, QWidget* over)
+{
+    // The toast is 20 per character and 40 more wide, centred over the window: it must not be
+    // cut at the window's sides.
+    const int toastWidth = static_cast<int>(message.size()) * 20 + 40 + 2 * kToastMargin;
+    if (over->width() < toastWidth)
+        over->resize(toastWidth, over->height());
+    DJProgressHUD::showMessage(message, over);
+    dispatch::after(kResultMs, [] { DJProgressHUD::dismiss(); });
 }

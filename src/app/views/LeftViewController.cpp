@@ -185,11 +185,8 @@ void LeftViewController::showSettingsPopover()
         popover->setContent(new SettingViewController(std::make_shared<SettingsModel>(), popover));
         m_popover = popover;
     }
-    // Beside the button's right edge, centred on it.
-    const QPoint anchor = m_feedbackBtn->mapToGlobal(QPoint(m_feedbackBtn->width(), m_feedbackBtn->height() / 2));
-    m_popover->adjustSize();
-    m_popover->move(anchor.x(), anchor.y() - m_popover->height() / 2);
-    m_popover->show();
+    // Beside the button's right edge, centred on it as far as the screen allows.
+    m_popover->popUpBeside(m_feedbackBtn);
 }
 
 void LeftViewController::mouseEntered(QWidget* sender)

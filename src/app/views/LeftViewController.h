@@ -2,6 +2,7 @@
 
 #include "app/UserAvatarLoader.h"
 #include "app/views/AccountWindows.h"
+#include "app/views/SettingsPopover.h"
 #include "ui/controls/TrackingArea.h"
 
 #include <QColor>
@@ -74,7 +75,7 @@ private:
     LeftBarButton* m_newsItem = nullptr;
     LeftBarButton* m_hotProductItem = nullptr;
     LeftBarButton* m_feedbackBtn = nullptr;
-    QPointer<QWidget> m_popover;
+    QPointer<SettingsPopover> m_popover;
     QList<LeftBarButton*> m_hoverArray;
     bool m_newsItemSEC = true;
     bool m_hotProductItemSEC = false;

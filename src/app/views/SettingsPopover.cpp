@@ -1,6 +1,9 @@
 #include "app/views/SettingsPopover.h"
 
+#include <QScreen>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 SettingsPopover::SettingsPopover(QWidget* parent) : QWidget(parent, Qt::Popup)
 {
@@ -23,4 +26,30 @@ void SettingsPopover::setContent(QWidget* page)
         page->setParent(this);
         layout()->addWidget(page);
     }
+}
+
+QRect SettingsPopover::placeBeside(const QRect& anchor, const QSize& size, const QRect& available)
+{
+    int x = anchor.right() + 1;
+    if (x + size.width() > available.right() + 1 && anchor.left() - size.width() >= available.left())
+        x = anchor.left() - size.width();
+    x = std::max(std::min(x, available.right() + 1 - size.width()), available.left());
+    int y = anchor.center().y() - size.height() / 2;
+    y = std::max(std::min(y, available.bottom() + 1 - size.height()), available.top());
+    return QRect(QPoint(x, y), size);
+}
+
+void SettingsPopover::popUpBeside(QWidget* anchor)
+{
+    adjustSize();
+    const QRect anchorRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size());
+    QScreen* screen = anchor->screen();
+    const QRect available = screen != nullptr ? screen->availableGeometry() : QRect(anchorRect.topLeft(), QSize(1 << 20, 1 << 20));
+    move(placeBeside(anchorRect, size(), available).topLeft());
+    show();
+    // A window system may give the shown window a frame or shift it: the frame is what must fit.
+    const QRect frame = frameGeometry();
+    const QPoint shift = placeBeside(anchorRect, frame.size(), available).topLeft() - frame.topLeft();
+    if (!shift.isNull())
+        move(pos() + shift);
 }
