@@ -109,7 +109,26 @@ void CenterTableModel::setListEntries(NewsListEntries entries)
 {
     beginResetModel();
     m_newsListArray = std::move(entries);
+    followPick();
     endResetModel();
+}
+
+void CenterTableModel::followPick()
+{
+    if (!m_pickedEntry)
+        return;
+    const FeedPtr pickedFeed = feedOf(*m_pickedEntry);
+    const NSListADInfoPtr pickedAd = adOf(*m_pickedEntry);
+    // Nothing is reopened when the pick has left the list: the pane keeps it.
+    m_lastSelectIndex = -1;
+    for (qsizetype i = 0; i < m_newsListArray.size(); ++i) {
+        const FeedPtr feed = feedOf(m_newsListArray.at(i));
+        const bool same = pickedFeed ? feed && feed->guid == pickedFeed->guid : adOf(m_newsListArray.at(i)) == pickedAd;
+        if (same) {
+            m_lastSelectIndex = i;
+            return;
+        }
+    }
 }
 
 void CenterTableModel::setSlides(QList<slideDataPtr> slides)
@@ -129,6 +148,7 @@ void CenterTableModel::showByClick(bool byClick)
         return;
     }
     m_lastSelectIndex = 0;
+    m_pickedEntry.reset();
     const int64_t type = CommonFunction::getWebFileLastUpdateTimeTypeByListType(m_channel.iListID);
     if (CommonFunction::needReloadWebFile(type)) {
         loadData(false);
@@ -142,8 +162,54 @@ void CenterTableModel::showByClick(bool byClick)
 
 // ---- Selection ----
 
+void CenterTableModel::clickRow(qsizetype row)
+{
+    if (row >= rowCount())
+        row = -1;
+    if (row >= 0 && !(flags(index(int(row))) & Qt::ItemIsSelectable))
+        return;
+    if (row == selectedRow())
+        return;
+    if (row < 0)
+        m_tableSelection = TableSelection::None;
+    else if (rowAt(row).kind == NewsListRow::LoadMore)
+        m_tableSelection = TableSelection::LoadMore;
+    tableViewSelectionDidChange(row);
+}
+
+qsizetype CenterTableModel::selectedRow() const
+{
+    switch (m_tableSelection) {
+    case TableSelection::LoadMore:
+        return NewsListRows::loadMoreRowOf(m_newsListArray, m_channel.iLoadType, hasSlideRow());
+    case TableSelection::None:
+        return -1;
+    case TableSelection::Item:
+        break;
+    }
+    // The remembered item's row counts as selected only while it is marked so: a row the reader
+    // sees unmarked opens its item.
+    if (m_lastSelectIndex < 0 || m_lastSelectIndex >= m_newsListArray.size())
+        return -1;
+    const NewsListEntry& entry = m_newsListArray.at(m_lastSelectIndex);
+    const FeedPtr feed = feedOf(entry);
+    const NSListADInfoPtr ad = adOf(entry);
+    const bool marked = feed ? feed->isSelected : ad && ad->isSelected;
+    return marked ? rowOfEntry(m_lastSelectIndex) : -1;
+}
+
+qsizetype CenterTableModel::rowOfEntry(qsizetype at) const
+{
+    return NewsListRows::rowOfEntry(at, m_newsListArray, m_channel.iLoadType, hasSlideRow());
+}
+
 void CenterTableModel::tableViewSelectionDidChange(qsizetype row)
 {
+    // What the reader chose stays chosen when a refresh replaces the rows under it.
+    const auto remember = [this](qsizetype index) {
+        if (index >= 0 && index < m_newsListArray.size() && m_lastSelectIndex == index)
+            m_pickedEntry = m_newsListArray.at(index);
+    };
     const qsizetype n = m_newsListArray.size();
     if (m_channel.iLoadType == 1) {
         if (!m_channel.SlideUrl.isEmpty() && !m_slideDataArray.isEmpty()) {
@@ -154,18 +220,23 @@ void CenterTableModel::tableViewSelectionDidChange(qsizetype row)
                 return;
             }
             ADselectCellRow(row - 1, row - 1);
+            remember(row - 1);
             return;
         }
         // No selection reads as past the end.
-        if (row >= 0 && row < n)
+        if (row >= 0 && row < n) {
             selectCellRow(row, row);
-        else
+            remember(row);
+        } else {
             loadMore();
+        }
         return;
     }
     const NewsListRow layout = rowAt(row);
-    if (layout.kind == NewsListRow::Item)
+    if (layout.kind == NewsListRow::Item) {
         selectCellRow(row, layout.index);
+        remember(layout.index);
+    }
 }
 
 void CenterTableModel::unselectLastRow()
@@ -194,6 +265,7 @@ void CenterTableModel::selectCellRow(qsizetype row, qsizetype index)
         pane->show(feed);
     }
     m_lastSelectIndex = index;
+    m_tableSelection = TableSelection::Item;
     reloadTable();
 }
 
@@ -210,11 +282,15 @@ void CenterTableModel::ADselectCellRow(qsizetype row, qsizetype index)
     ad->isSelected = true;
     adClicked(ad);
     m_lastSelectIndex = index;
+    m_tableSelection = TableSelection::Item;
     reloadTable();
 }
 
 void CenterTableModel::showLastSelectIndex()
 {
+    // A hidden channel's list leaves the pane to the list on show (and a pushed article's flag to it).
+    if (!m_onShow)
+        return;
     if (const auto push = PushNewsFlag::instance(); push && push->isPushNews()) {
         push->setIsPushNews(false);
         return;

@@ -60,9 +60,21 @@ public:
     void loadData(bool forClick);
     void loadLocalData(bool showWithoutSlides);
     void jiashua();
-    void reloadDataByErrorBtn() { showByClick(true); }
+    // A refresh still waiting for an answer (a server that went silent) is given up for the new one.
+    void reloadDataByErrorBtn();
+
+    // Only the list on show opens its item in the article pane; a list that arrives while its
+    // channel is hidden keeps it for when it is shown again.
+    void setOnShow(bool onShow) { m_onShow = onShow; }
+    bool onShow() const { return m_onShow; }
 
     // ---- Selection ----
+    // The reader pressed on a row (-1: below the rows). The table's selection changes as a table
+    // selects: rows that take no selection keep it where it was, and the row already selected
+    // changes nothing; only a change reaches tableViewSelectionDidChange.
+    void clickRow(qsizetype row);
+    // The table's selected row, -1 for none.
+    qsizetype selectedRow() const;
     void tableViewSelectionDidChange(qsizetype row);
     void selectCellRow(qsizetype row, qsizetype index);
     void ADselectCellRow(qsizetype row, qsizetype index);
@@ -109,6 +121,8 @@ signals:
     // didFinishLoadDataWithNoNeedLoad: any note on show goes.
     void hudDismissRequested();
     void errorViewRequested(bool shown);
+    // A reload asked for from the error view runs: the spinner turns until its outcome.
+    void spinnerShown();
     void scrollToTopRequested();
     // slideDataArray was replaced: the strip of row 0 is made anew.
     void slidesChanged();
@@ -153,6 +167,12 @@ private:
     int modelRow(qsizetype at) const { return int(at + (hasSlideRow() ? 1 : 0)); }
     // The item or ad of the row selected last is no longer marked selected.
     void unselectLastRow();
+    // The table row that shows entry at (-1 when none does).
+    qsizetype rowOfEntry(qsizetype at) const;
+    // The entry the reader picked keeps its place in a list that replaces the rows.
+    void followPick();
+    // Gives up the refresh in flight; its cancelled replies say nothing.
+    void cancelRefresh();
     NewsListEntries readListEntries(const QByteArray& bytes);
     // Every parsed batch (a refresh, the cached list, a further page): items already opened are
     // marked read, then the keyword filter runs.
@@ -193,6 +213,14 @@ private:
     bool m_bLoadDataForClick = false;
     bool m_haveLocalData = false;
     NewsListEntries m_newsListArray;
+    bool m_onShow = true;
+    // What the table has selected: an item row (the entry at m_lastSelectIndex), the "加载更多"
+    // row, or nothing.
+    enum class TableSelection { Item, LoadMore, None };
+    TableSelection m_tableSelection = TableSelection::Item;
+    // The entry the reader chose since the channel was last shown; none while the remembered
+    // index stands for "the first item".
+    std::optional<NewsListEntry> m_pickedEntry;
 
     Manager m_listManager;
     Manager m_slideManager;

@@ -147,6 +147,27 @@ void CenterTableModel::loadData(bool forClick)
         });
 }
 
+void CenterTableModel::reloadDataByErrorBtn()
+{
+    if (m_isLoading || m_isLoadSlide)
+        cancelRefresh();
+    showByClick(true);
+    if (m_isLoading)
+        emit spinnerShown();
+}
+
+void CenterTableModel::cancelRefresh()
+{
+    for (Manager* manager : {&m_listManager, &m_slideManager}) {
+        if (*manager)
+            (*manager)->invalidateSessionCancelingTasks(true);
+        manager->reset();
+    }
+    m_isLoading = false;
+    m_isLoadSlide = false;
+    m_downLoadComplate = nullptr;
+}
+
 // ---- The list ----
 
 void CenterTableModel::onListHead(const Task& task, bool firstRefresh)

@@ -89,3 +89,19 @@ NewsListRow NewsListRows::rowAt(qsizetype row, const NewsListEntries& entries, i
         return loadMoreRow();
     return itemRow(row);
 }
+
+qsizetype NewsListRows::rowOfEntry(qsizetype at, const NewsListEntries& entries, int64_t loadType, bool hasSlides)
+{
+    if (at < 0 || at >= entries.size())
+        return -1;
+    if (loadType != 1)
+        return at < kRankSectionSize * kRankSections ? at + at / kRankSectionSize + 1 : -1;
+    return hasSlides ? at + 1 : at;
+}
+
+qsizetype NewsListRows::loadMoreRowOf(const NewsListEntries& entries, int64_t loadType, bool hasSlides)
+{
+    if (loadType != 1 || entries.isEmpty())
+        return -1;
+    return rowCount(entries, loadType, hasSlides) - 1;
+}

@@ -35,6 +35,10 @@ public:
     static qsizetype rowCount(const NewsListEntries& entries, int64_t loadType, bool hasSlides);
     // Out-of-range rows are Nothing.
     static NewsListRow rowAt(qsizetype row, const NewsListEntries& entries, int64_t loadType, bool hasSlides);
+    // The row that shows entry at, or -1 (past the list, or a ranking item past the fixed rows).
+    static qsizetype rowOfEntry(qsizetype at, const NewsListEntries& entries, int64_t loadType, bool hasSlides);
+    // The "加载更多" row, or -1 (ranking and empty lists have none).
+    static qsizetype loadMoreRowOf(const NewsListEntries& entries, int64_t loadType, bool hasSlides);
 
     static constexpr qsizetype kRankSectionSize = 12;
     static constexpr qsizetype kRankSections = 4;

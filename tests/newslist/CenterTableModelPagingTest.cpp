@@ -184,11 +184,7 @@ TEST_F(SelectionTest, RowsOpenTheirItemsAndATabSwitchReopensTheFirst)
 TEST_F(SelectionTest, RankingRowsWithoutItemsIgnoreSelection)
 {
     const QString rank = QStringLiteral("/xml/newslist/rank.xml");
-    QByteArray doc = "<rss><channel48rank>";
-    for (int i = 0; i < 30; ++i)
-        doc += itemXml({QString::number(300 - i)});
-    doc += "</channel48rank></rss>";
-    server.route("GET", rank, xmlReply(doc, "R"));
+    server.route("GET", rank, xmlReply(rankFeed(30, 300), "R"));
     CenterTableModel model(channel(102, rank, QString(), QString(), 2));
     model.showByClick(true);
     ASSERT_TRUE(waitUntil([&] { return idle(model) && model.rowCount() == 34; }));

@@ -322,3 +322,77 @@ TEST(CenterTableCell, OnePinnedTagHoweverOftenTheRowIsRefreshed)
     cell.setTitle(QStringLiteral("<img src=\"/etc/passwd\"><b>x</b>"));
     EXPECT_EQ(cell.titleLabel()->textFormat(), Qt::PlainText);
 }
+
+// A list that arrives while its channel is not on show takes nothing over: only the list on show
+// opens its item in the article pane.
+TEST_F(ListViewsTest, AListArrivingWhileItsChannelIsHiddenOpensNothing)
+{
+    server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
+    LoopbackReply slow = xmlReply(newsFeed(descendingItems(4, 70)), "P");
+    slow.delayMs = 400;
+    server.route("GET", QStringLiteral("/xml/newslist/phone.xml"), slow);
+    server.route("GET", QStringLiteral("/xml/newslist/digi.xml"), xmlReply(newsFeed(descendingItems(4, 90)), "D"));
+    CenterViewController column;
+    column.resize(300, 600);
+    const auto tabOf = [&](int64_t listId) {
+        CustomButton* found = nullptr;
+        for (CustomButton* tab : column.tabButtons())
+            found = tab->property("tag").toInt() == int(listId) + 10 ? tab : found;
+        return found;
+    };
+    CustomButton* phone = tabOf(103);
+    CustomButton* digi = tabOf(104);
+    ASSERT_TRUE(phone && digi);
+    ASSERT_TRUE(waitUntil([&] { return !pane->shown.isEmpty(); })) << "waited for the first channel's item";
+
+    column.itemBtnClick(phone);
+    CenterTableView* phoneList = column.currentTableV();
+    ASSERT_TRUE(phoneList);
+    ASSERT_TRUE(waitUntil([&] { return sent().contains(QStringLiteral("GET /xml/newslist/phone.xml")); }));
+    // The reader switches channels before the phone list is in, and opens a row there.
+    column.itemBtnClick(digi);
+    CenterTableView* digiList = column.currentTableV();
+    ASSERT_TRUE(waitUntil([&] { return idle(*digiList->tableModel()) && digiList->tableModel()->rowCount() == 5; }));
+    digiList->tableModel()->tableViewSelectionDidChange(2);
+    ASSERT_EQ(pane->shown.last(), QStringLiteral("88"));
+    const QStringList before = pane->shown;
+
+    ASSERT_TRUE(waitUntil([&] { return idle(*phoneList->tableModel()) && phoneList->tableModel()->rowCount() == 5; }))
+        << "waited for the late list";
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_EQ(pane->shown, before) << "the hidden channel's list opened " << pane->shown.last().toStdString();
+    EXPECT_FALSE(feedOf(phoneList->tableModel()->newsListArray().at(0))->isSelected);
+
+    // Chosen again, the channel opens its first item.
+    column.itemBtnClick(phone);
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("70"));
+}
+
+// The title takes two lines at most: a title that needs more is cut at the end of the second
+// line, and nothing of a third reaches down towards the date.
+TEST(CenterTableCell, ALongTitleDrawsTwoLines)
+{
+    CenterTableCell cell;
+    cell.setIOdd(0);
+    cell.setTitle(QString(60, QChar(0x6587)));  // far more than two lines of "文"
+    cell.setPostDateText(QStringLiteral(""));
+    cell.updateCellTextColor();
+    cell.updateCellBgImage();
+    QImage picture(cell.size(), QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    cell.render(&picture);
+
+    // Rows of the title's column with dark ink, counted as separate bands from the row top to
+    // where the date begins.
+    const QRect title = cell.titleLabel()->geometry();
+    int bands = 0;
+    bool inBand = false;
+    for (int y = title.top(); y < 50; ++y) {
+        bool ink = false;
+        for (int x = title.left(); x <= title.right() && !ink; ++x)
+            ink = qGray(picture.pixel(x, y)) < 128;
+        bands += ink && !inBand ? 1 : 0;
+        inBand = ink;
+    }
+    EXPECT_EQ(bands, 2);
+}

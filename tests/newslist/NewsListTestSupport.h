@@ -57,6 +57,15 @@ inline QList<FeedItem> descendingItems(int count, int first)
     return items;
 }
 
+// A ranking feed of count items in its first section, ids from first downwards.
+inline QByteArray rankFeed(int count, int first)
+{
+    QByteArray doc = "<rss><channel48rank>";
+    for (int i = 0; i < count; ++i)
+        doc += itemXml({QString::number(first - i)});
+    return doc + "</channel48rank></rss>";
+}
+
 inline QByteArray slideFeed(int count, const QString& device = QString())
 {
     QByteArray xml = "<rss><channel>";

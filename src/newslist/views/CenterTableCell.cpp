@@ -7,6 +7,8 @@
 #include "ui/controls/UILabel.h"
 
 #include <QLabel>
+#include <QPainter>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -29,6 +31,46 @@ UILabel* smallLabel(QWidget* parent, const QString& text = QString())
     label->setFont(CommonFunction::fontWithSize(10));
     return label;
 }
+
+// A wrapping label that draws at most so many lines (0: all) and cuts the text at the end of
+// the last one, as a text field with a line limit does.
+class LineLimitedLabel : public UILabel
+{
+public:
+    using UILabel::UILabel;
+    void setMaximumNumberOfLines(int lines) { m_maximumNumberOfLines = lines; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        if (m_maximumNumberOfLines <= 0) {
+            UILabel::paintEvent(event);
+            return;
+        }
+        const QRect area = contentsRect();
+        QTextLayout layout(text(), font());
+        QTextOption option(alignment());
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        qreal y = 0;
+        for (int lines = 0; lines < m_maximumNumberOfLines; ++lines) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(area.width());
+            line.setPosition(QPointF(0, y));
+            y += line.height();
+        }
+        layout.endLayout();
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        layout.draw(&painter, area.topLeft());
+    }
+
+private:
+    int m_maximumNumberOfLines = 0;
+};
 
 // Setting a picture drops the label's scaled copy; the shared row keeps it while the picture stays.
 void setPicture(QLabel* label, const QPixmap& picture)
@@ -57,7 +99,10 @@ void CenterTableCell::setControls()
     m_selectedV->setPixmap(imageNamed(QStringLiteral("CellNOSelectedBg")));
 
     // Titles come from the network: shown as plain text, never as markup.
-    m_titleLabel = new UILabel(this);
+    auto* title = new LineLimitedLabel(this);
+    if (CommonFunction::isEICapitanLater())
+        title->setMaximumNumberOfLines(2);
+    m_titleLabel = title;
     m_titleLabel->setTextFormat(Qt::PlainText);
     m_titleLabel->setFont(CommonFunction::fontWithSize(13));
     m_titleLabel->setWordWrap(true);

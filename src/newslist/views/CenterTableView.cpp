@@ -14,9 +14,12 @@
 
 #include <QCache>
 #include <QCoreApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -218,9 +221,6 @@ void CenterTableView::setControls()
     m_firstLoadIndicatorView->resize(94, 94);
     m_firstLoadIndicatorView->startAnimation();
 
-    connect(this, &QListView::clicked, this, [this](const QModelIndex& index) {
-        m_model->tableViewSelectionDidChange(index.isValid() ? index.row() : -1);
-    });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         if (value > 0 && value >= verticalScrollBar()->maximum())
             m_model->myBoundsChangeNotificationHandler();
@@ -231,6 +231,7 @@ void CenterTableView::setControls()
     connect(m_model, &CenterTableModel::offlineToastRequested, this, &CenterTableView::showOfflineNote);
     connect(m_model, &CenterTableModel::errorViewRequested, this, &CenterTableView::showErrorView);
     connect(m_model, &CenterTableModel::spinnerHidden, this, &CenterTableView::hideLogo);
+    connect(m_model, &CenterTableModel::spinnerShown, this, &CenterTableView::showReloadSpinner);
     connect(m_model, &CenterTableModel::hudDismissRequested, this, [] { DJProgressHUD::dismiss(); });
     connect(m_model, &CenterTableModel::scrollToTopRequested, this, [this] { scrollToTop(); });
     connect(m_covers, &ListCovers::coverArrived, viewport(), qOverload<>(&QWidget::update));
@@ -249,10 +250,28 @@ void CenterTableView::setControls()
 void CenterTableView::resizeEvent(QResizeEvent* event)
 {
     QListView::resizeEvent(event);
-    if (m_firstLoadIndicatorView)
-        m_firstLoadIndicatorView->move((width() - 94) / 2, (height() - 94) / 2);
+    placeSpinner();
     if (m_errorView)
         m_errorView->setGeometry(rect());
+}
+
+void CenterTableView::placeSpinner()
+{
+    if (!m_firstLoadIndicatorView)
+        return;
+    // Over the error view the spinner stands above its centred text, which starts 20 above the middle.
+    const bool overError = m_errorView && m_errorView->isVisible();
+    const int y = overError ? height() / 2 - 20 - 10 - 94 : (height() - 94) / 2;
+    m_firstLoadIndicatorView->move((width() - 94) / 2, std::max(0, y));
+}
+
+void CenterTableView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        m_model->clickRow(index.isValid() ? index.row() : -1);
+    }
+    QListView::mousePressEvent(event);
 }
 
 void CenterTableView::paintEvent(QPaintEvent* event)
@@ -336,5 +355,14 @@ void CenterTableView::hideLogo()
         return;
     m_firstLoadIndicatorView->stopAnimation();
     m_firstLoadIndicatorView->hide();
-    m_firstLoadIndicatorView->deleteLater();
+}
+
+void CenterTableView::showReloadSpinner()
+{
+    if (!m_firstLoadIndicatorView)
+        return;
+    placeSpinner();
+    m_firstLoadIndicatorView->show();
+    m_firstLoadIndicatorView->raise();
+    m_firstLoadIndicatorView->startAnimation();
 }

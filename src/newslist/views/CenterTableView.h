@@ -61,6 +61,7 @@ public:
     const NewsListData& newslistData() const override { return m_model->newslistData(); }
     // Covers that failed before are asked for again with the list shown again.
     void showByClick(bool byClick) override;
+    void setOnShow(bool onShow) override { m_model->setOnShow(onShow); }
 
     // The cover picture of a URL at the row's size when it has arrived; starts its load otherwise.
     QPixmap coverFor(const QString& url);
@@ -69,6 +70,8 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    // The table selects on the press of the button, below the rows too.
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void setControls();
@@ -77,6 +80,9 @@ private:
     void showOfflineNote(const QString& text);
     void showErrorView(bool shown);
     void hideLogo();
+    // The spinner of a reload from the error view, above the error view's text.
+    void showReloadSpinner();
+    void placeSpinner();
 
     CenterTableModel* m_model;
     CenterTableDelegate* m_delegate;

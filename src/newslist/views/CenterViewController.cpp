@@ -234,6 +234,7 @@ void CenterViewController::tabBarBtnSelected(int32_t listId, bool byClick)
     Q_UNUSED(byClick);
     for (ChannelListView* list : std::as_const(m_tableVCArray)) {
         QWidget* widget = list->listWidget();
+        list->setOnShow(list->newslistData().iListID == listId);
         if (list->newslistData().iListID != listId) {
             widget->hide();
             continue;
@@ -302,6 +303,9 @@ void CenterViewController::showZQ()
             m_scrollViewZQ = maker(this);
         setLayout();
     }
+    // Behind the deals view no news list is on show: a late one must not take the pane.
+    for (ChannelListView* list : std::as_const(m_tableVCArray))
+        list->setOnShow(false);
     if (m_scrollViewZQ)
         m_scrollViewZQ->showLastSelectedIndex();
     m_scrollViewNews->hide();

@@ -16,6 +16,8 @@ public:
     virtual const NewsListData& newslistData() const = 0;
     // YES when a tab was chosen, NO from the refresh button.
     virtual void showByClick(bool byClick) = 0;
+    // The column says which list is on show: only that one may open an article.
+    virtual void setOnShow(bool /*onShow*/) {}
     virtual bool isHotCommentList() const { return false; }
 };
 

@@ -1,0 +1,163 @@
+#include "ModelProbe.h"
+#include "NewsListTestSupport.h"
+#include "newslist/views/CenterTableView.h"
+#include "ui/controls/CustomButton.h"
+#include "ui/controls/DDErrorView.h"
+#include "ui/hud/DJActivityIndicator.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+
+namespace {
+
+const QString kPhone = QStringLiteral("/xml/newslist/phone.xml");
+const QString kPhoneMore = QStringLiteral("/xml/newslist/phone_");
+
+// A press and release of the left button at a point of the list's viewport, as the mouse does.
+void clickAt(CenterTableView& view, const QPoint& at)
+{
+    QWidget* viewport = view.viewport();
+    QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(viewport, &release);
+}
+
+void clickRow(CenterTableView& view, int row)
+{
+    const QModelIndex index = view.model()->index(row, 0);
+    view.scrollTo(index);
+    clickAt(view, view.visualRect(index).center());
+}
+
+bool spinnerShown(const CenterTableView& view)
+{
+    const auto* spinner = view.findChild<DJActivityIndicator*>();
+    return spinner && spinner->isVisibleTo(&view) && spinner->isAnimating();
+}
+
+}  // namespace
+
+class ListSelectionTest : public NewsListTest
+{
+protected:
+    // A shown list of the phone channel, its first item opened by itself.
+    void showPhoneList(CenterTableView& view, int items)
+    {
+        server.route("GET", kPhone, xmlReply(newsFeed(descendingItems(items, 1000)), "P"));
+        view.resize(300, 600);
+        view.show();
+        view.showByClick(true);
+        ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() == items + 1; }));
+        ASSERT_EQ(pane->shown, QStringList{QStringLiteral("1000")});
+        server.clearRequests();
+        pane->shown.clear();
+    }
+};
+
+// The list acts on a change of the table's selection: a click on the row already selected
+// changes none, and a click below the rows leaves none selected, which pages further items in.
+TEST_F(ListSelectionTest, TheSelectedRowOpensNothingAgainAndTheSpaceBelowTheRowsPagesOn)
+{
+    CenterTableView view(channel(103, kPhone, QString(), kPhoneMore));
+    showPhoneList(view, 4);
+
+    clickRow(view, 2);
+    EXPECT_EQ(pane->shown, QStringList{QStringLiteral("998")});
+    clickRow(view, 2);
+    clickRow(view, 2);
+    EXPECT_EQ(pane->shown, QStringList{QStringLiteral("998")}) << "the selected row opened its article again";
+    clickRow(view, 0);
+    EXPECT_EQ(pane->shown, (QStringList{QStringLiteral("998"), QStringLiteral("1000")}));
+
+    // Below the "加载更多" row the list is empty space: a click there selects nothing.
+    const QRect last = view.visualRect(view.model()->index(view.model()->rowCount() - 1, 0));
+    ASSERT_LT(last.bottom() + 20, view.viewport()->height());
+    clickAt(view, QPoint(150, last.bottom() + 20));
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; })) << "no next page was asked for";
+    EXPECT_TRUE(sent().value(0).startsWith(QStringLiteral("GET ") + kPhoneMore)) << sent().value(0).toStdString();
+    EXPECT_EQ(pane->shown.size(), 2);
+}
+
+// In a ranking list the section headers and the rows past the items take no selection: the
+// selection stays where it was, so the selected row still opens nothing.
+TEST_F(ListSelectionTest, RankingHeadersAndEmptyRowsKeepTheSelection)
+{
+    const QString rank = QStringLiteral("/xml/newslist/rank.xml");
+    server.route("GET", rank, xmlReply(rankFeed(30, 300), "R"));
+    CenterTableView view(channel(102, rank, QString(), QString(), 2));
+    view.resize(300, 600);
+    view.show();
+    view.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() == 34; }));
+    pane->shown.clear();
+
+    clickRow(view, 14);  // item 12, under "周榜"
+    EXPECT_EQ(pane->shown, QStringList{QStringLiteral("288")});
+    for (int row : {13, 0, 33, 14})  // headers, a row past the items, the selected row
+        clickRow(view, row);
+    EXPECT_EQ(pane->shown, QStringList{QStringLiteral("288")});
+    clickRow(view, 1);
+    EXPECT_EQ(pane->shown, (QStringList{QStringLiteral("288"), QStringLiteral("300")}));
+}
+
+// An item picked while a refresh runs is the one reopened when the new list arrives with new
+// items on top, not whatever item then sits at its place.
+TEST_F(ListSelectionTest, APickDuringARefreshStaysTheSameItem)
+{
+    server.route("GET", kPhone, xmlReply(newsFeed(descendingItems(6, 50)), "P1"));
+    CenterTableModel model(channel(103, kPhone));
+    model.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return idle(model) && model.rowCount() == 7; }));
+
+    LoopbackReply slow = xmlReply(newsFeed(descendingItems(9, 53)), "P2");  // 53, 52, 51 new on top
+    slow.delayMs = 400;
+    server.route("GET", kPhone, slow);
+    server.clearRequests();
+    Clock::advance(181 * 1000);
+    model.showByClick(false);
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 2; })) << "waited for the list's GET";
+    pane->shown.clear();
+    model.tableViewSelectionDidChange(3);  // item 47
+    ASSERT_EQ(pane->shown, QStringList{QStringLiteral("47")});
+
+    ASSERT_TRUE(waitUntil([&] { return idle(model) && firstGuid(model) == QStringLiteral("53"); })) << "waited for the new list";
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("47"));
+    EXPECT_EQ(model.lastSelectIndex(), 6);
+    for (qsizetype i = 0; i < model.newsListArray().size(); ++i) {
+        const FeedPtr feed = feedOf(model.newsListArray().at(i));
+        EXPECT_EQ(feed->isSelected, feed->guid == QStringLiteral("47")) << feed->guid.toStdString();
+    }
+
+    // A tab switch afterwards reopens the first item again.
+    pane->shown.clear();
+    model.showByClick(true);
+    EXPECT_EQ(pane->shown, QStringList{QStringLiteral("53")});
+}
+
+// With a list request that never answers, the error view's reload shows that a reload runs, and
+// a reload pressed once the server answers again is answered without waiting out the hung one.
+TEST_F(ListSelectionTest, TheErrorViewsReloadShowsItRunsAndOvertakesAHungRequest)
+{
+    server.route("GET", kPhone, LoopbackReply::text(500, "down"));
+    CenterTableView view(channel(103, kPhone));
+    view.resize(300, 600);
+    view.show();
+    view.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return view.errorView() && view.errorView()->isVisible(); })) << "waited for the error view";
+    EXPECT_FALSE(spinnerShown(view));
+
+    server.route("GET", kPhone, LoopbackReply::silent());
+    server.clearRequests();
+    view.errorView()->reloadButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; })) << "waited for the reload's request";
+    EXPECT_TRUE(spinnerShown(view)) << "a reload runs with no sign of it";
+
+    // The server is back; the hung request is still waiting for its 60 s.
+    server.route("GET", kPhone, xmlReply(newsFeed(descendingItems(3, 30)), "P"));
+    view.errorView()->reloadButton()->click();
+    EXPECT_TRUE(waitUntil([&] { return view.tableModel()->rowCount() == 4; }, 20000)) << "the second reload was not answered";
+    EXPECT_TRUE(waitUntil([&] { return !spinnerShown(view); }));
+    EXPECT_FALSE(view.errorView()->isVisible());
+}
