@@ -5,6 +5,7 @@
 #include "newslist/views/search/SearchHistoryCell.h"
 #include "newslist/views/search/SearchNewsViewController.h"
 #include "ui/hud/DJActivityIndicator.h"
+#include "ui/hud/DJProgressHUD.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/UILabel.h"
 
@@ -12,6 +13,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QDialog>
+#include <QMessageBox>
+#include <QScrollBar>
 #include <QTimer>
 #include <QLineEdit>
 #include <QListView>
@@ -59,6 +62,14 @@ protected:
     QString label() const { return controller->tiShiLabel()->isVisibleTo(controller->window()) ? controller->tiShiLabel()->text() : QString(); }
     int resultRows() const { return presenter->resultModel()->rowCount(); }
     QString rowTitle(int row) const { return presenter->resultModel()->index(row).data().toString(); }
+    // Results with ids from firstId down, titled prefix and their place.
+    static QList<QByteArray> numberedItems(int count, int firstId, const QString& prefix)
+    {
+        QList<QByteArray> items;
+        for (int i = 0; i < count; ++i)
+            items.append(searchItem(QString::number(firstId - i), prefix + QString::number(i)));
+        return items;
+    }
 
     QWidget* column = nullptr;
     SearchNewsViewController* controller = nullptr;
@@ -330,10 +341,7 @@ TEST_F(SearchWindowTest, DealsRepliesThatAreNoSuccessShowTheError)
 
 TEST_F(SearchWindowTest, ChoosingRowsNeverReadsOutsideTheList)
 {
-    QList<QByteArray> six;
-    for (int i = 0; i < 6; ++i)
-        six.append(searchItem(QString::number(50 - i), QStringLiteral("新闻%1").arg(i)));
-    server.route("GET", kNewsPage, xml(searchPage(six)));
+    server.route("GET", kNewsPage, xml(searchPage(numberedItems(6, 50, QStringLiteral("新闻")))));
     type(QStringLiteral("苹果"));
     ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 7; }));
     QListView* table = controller->searchResultTV();
@@ -347,7 +355,7 @@ TEST_F(SearchWindowTest, ChoosingRowsNeverReadsOutsideTheList)
     table->setCurrentIndex(presenter->resultModel()->index(6));  // the more row
     EXPECT_EQ(pane->shown.size(), 1);
 
-    server.route("GET", kNewsPage, xml(searchPage({six[0], six[1]})));
+    server.route("GET", kNewsPage, xml(searchPage(numberedItems(2, 50, QStringLiteral("新闻")))));
     type(QStringLiteral("苹果"));
     ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 3; }));
     EXPECT_EQ(presenter->lastSelectedIndex(), 5);
@@ -364,24 +372,13 @@ TEST_F(SearchWindowTest, ChoosingRowsNeverReadsOutsideTheList)
     EXPECT_EQ(pane->dealsByClick, QList<bool>{true});
 }
 
-TEST_F(SearchWindowTest, OnlyItsOwnClosingEmptiesTheWindowAndLateRepliesFindNobody)
+TEST_F(SearchWindowTest, ItsOwnClosingEmptiesTheWindowAndLateRepliesFindNobody)
 {
-    server.route("GET", kNewsPage, xml(searchPage({searchItem(QStringLiteral("7"), QStringLiteral("甲"))})));
-    type(QStringLiteral("苹果"));
-    ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 2; }));
-
-    QWidget other;
-    other.show();
-    other.close();
-    ASSERT_TRUE(drainMainQueue());  // what the closing queued has run
-    EXPECT_EQ(resultRows(), 2);
-    EXPECT_EQ(controller->searchBar()->text(), QStringLiteral("苹果"));
-
     LoopbackReply slow = xml(searchPage({searchItem(QStringLiteral("8"), QStringLiteral("乙"))}));
     slow.delayMs = 300;
     server.route("GET", kNewsPage, slow);
     type(QStringLiteral("苹果"));
-    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; }));
     QTest::keyClick(controller->searchBar(), Qt::Key_W, Qt::ControlModifier);
     EXPECT_FALSE(controller->window()->isVisible());
     EXPECT_EQ(resultRows(), 0);
@@ -391,6 +388,84 @@ TEST_F(SearchWindowTest, OnlyItsOwnClosingEmptiesTheWindowAndLateRepliesFindNobo
     spin(100);  // room for rows that must not come
     EXPECT_EQ(resultRows(), 0);
     EXPECT_FALSE(controller->searchResultTV()->isVisibleTo(controller->window()));
+}
+
+// Every window of the program that closes empties the search window (the login window, a
+// dialog accepted, any other window); tooltips, menus, popovers, alert sheets and the HUD's
+// toasts are no windows of that kind.
+TEST_F(SearchWindowTest, ClosingAnyWindowEmptiesTheSearchWindow)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void()> openAndClose;
+        bool empties;
+    };
+    const auto closed = [](QWidget* window) {
+        window->show();
+        window->close();
+        delete window;
+    };
+    const QList<Case> cases{
+        {"a window", [&] { closed(new QWidget(nullptr, Qt::Window)); }, true},
+        {"a dialog closed", [&] { closed(new QDialog); }, true},
+        {"a login dialog accepted",
+         [] {
+             QDialog login;
+             login.setWindowModality(Qt::ApplicationModal);
+             login.show();
+             login.accept();
+         },
+         true},
+        {"a popup", [&] { closed(new QWidget(nullptr, Qt::Popup)); }, false},
+        {"a tooltip", [&] { closed(new QWidget(nullptr, Qt::ToolTip)); }, false},
+        {"an alert sheet",
+         [this] {
+             auto* sheet = new QMessageBox(QMessageBox::Information, QString(), QStringLiteral("确定"), QMessageBox::Ok,
+                                           controller->window());
+             sheet->open();
+             sheet->close();
+             delete sheet;
+         },
+         false},
+        {"the HUD's toast",
+         [this] {
+             DJProgressHUD::showMessage(QStringLiteral("提示"), controller->searchBar());
+             DJProgressHUD::dismiss();
+             ASSERT_TRUE(waitUntil([] { return !DJProgressHUD::instance()->displaying(); }));
+         },
+         false},
+    };
+    server.route("GET", kNewsPage, xml(searchPage({searchItem(QStringLiteral("7"), QStringLiteral("甲"))})));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!controller->window()->isVisible())
+            openSearchWindow(column);
+        type(QStringLiteral("苹果"));
+        ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 2; }));
+        c.openAndClose();
+        ASSERT_TRUE(drainMainQueue());  // what the closing queued has run
+        EXPECT_EQ(resultRows(), c.empties ? 0 : 2);
+        EXPECT_EQ(controller->searchBar()->text(), c.empties ? QString() : QStringLiteral("苹果"));
+        EXPECT_EQ(controller->searchResultTV()->isVisibleTo(controller->window()), !c.empties);
+    }
+}
+
+// A new search's results open at the top, not where the reader left the previous ones.
+TEST_F(SearchWindowTest, ANewSearchsResultsOpenAtTheTop)
+{
+    server.route("GET", kNewsPage, xml(searchPage(numberedItems(30, 100, QStringLiteral("结果")))));
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 31; }));
+    QScrollBar* bar = controller->searchResultTV()->verticalScrollBar();
+    ASSERT_TRUE(waitUntil([&] { return bar->maximum() > 0; })) << "waited for the results to be laid out";
+    controller->searchResultTV()->scrollToBottom();
+    ASSERT_GT(bar->value(), 0);
+
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 31 && controller->searchResultTV()->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return bar->maximum() > 0; })) << "waited for the new results to be laid out";
+    EXPECT_EQ(bar->value(), 0);
 }
 
 TEST_F(SearchWindowTest, SwitchingKindWithoutAKeywordShowsThatKindsHistory)
@@ -496,18 +571,25 @@ TEST_F(SearchWindowTest, FontChangedRepaintsTheResultRowsOnScreen)
     EXPECT_TRUE(waitUntil([&] { return counter.paints() > 0; })) << "waited for the result rows to be painted again";
 }
 
-TEST_F(SearchWindowTest, ClosingTheWindowEndsAModalLoopRunningOnIt)
+// A modal loop running on a window that closes (a dialog made over it) ends with it, whether that
+// window is the search window or another one.
+TEST_F(SearchWindowTest, ClosingAWindowEndsAModalLoopRunningOnIt)
 {
-    QDialog dialog(controller->window());
-    bool endedByGuard = false;
-    QTimer::singleShot(0, controller->window(), [this] { controller->window()->close(); });
-    // Should the closing leave the loop running, the guard ends it so the test can report it.
-    QTimer::singleShot(20000, &dialog, [&] {
-        endedByGuard = true;
-        dialog.reject();
-    });
-    dialog.exec();
-    EXPECT_FALSE(endedByGuard);
-    EXPECT_FALSE(controller->window()->isVisible());
-    EXPECT_FALSE(dialog.isVisible());
+    QWidget other(nullptr, Qt::Window);
+    other.show();
+    for (QWidget* window : {controller->window(), &other}) {
+        SCOPED_TRACE(window == &other ? "another window" : "the search window");
+        QDialog dialog(window);
+        bool endedByGuard = false;
+        QTimer::singleShot(0, window, [window] { window->close(); });
+        // Should the closing leave the loop running, the guard ends it so the test can report it.
+        QTimer::singleShot(20000, &dialog, [&] {
+            endedByGuard = true;
+            dialog.reject();
+        });
+        dialog.exec();
+        EXPECT_FALSE(endedByGuard);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_FALSE(dialog.isVisible());
+    }
 }

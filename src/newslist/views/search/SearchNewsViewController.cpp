@@ -9,7 +9,7 @@
 #include "ui/hud/DJActivityIndicator.h"
 #include "ui/layout/MASAdditions.h"
 
-#include <QCloseEvent>
+#include <QApplication>
 #include <QDialog>
 #include <QFocusEvent>
 #include <QItemSelectionModel>
@@ -21,22 +21,13 @@
 #include <QStackedWidget>
 #include <QTabBar>
 
-// The window itself: its closing and its resizing go to the controller.
+// The window itself; its closing reaches the controller as every window's does.
 class SearchWindow : public QWidget
 {
 public:
-    SearchWindow(SearchNewsViewController* controller, QWidget* parent) : QWidget(parent, Qt::Window), m_controller(controller)
-    {
-    }
+    explicit SearchWindow(QWidget* parent) : QWidget(parent, Qt::Window) {}
 
 protected:
-    void closeEvent(QCloseEvent* event) override
-    {
-        // Only this window's own closing empties it; other windows closing leave it alone.
-        if (m_controller)
-            m_controller->windowWillClose();
-        QWidget::closeEvent(event);
-    }
     void keyPressEvent(QKeyEvent* event) override
     {
         if (event->matches(QKeySequence::Close) || (event->modifiers() & Qt::ControlModifier && event->key() == Qt::Key_W)) {
@@ -45,12 +36,22 @@ protected:
         }
         event->ignore();
     }
-
-private:
-    QPointer<SearchNewsViewController> m_controller;
 };
 
 namespace {
+
+// A window of the program in the sense of its closing: a top-level window or dialog. Tooltips,
+// menus and popovers are other kinds of window; an alert sheet is a message box; the HUD's
+// toasts only ever hide while they stand in another window.
+bool isProgramWindow(const QWidget* widget)
+{
+    if (!widget->isWindow())
+        return false;
+    const Qt::WindowType type = widget->windowType();
+    if (type != Qt::Window && type != Qt::Dialog)
+        return false;
+    return widget->inherits("QMessageBox") == false;
+}
 
 // History rows are index widgets; the table itself draws nothing under them.
 class SearchHistoryDelegate : public QStyledItemDelegate
@@ -93,12 +94,16 @@ SearchNewsViewController::SearchNewsViewController(QObject* parent) : QObject(pa
     setObjectName(QStringLiteral("SearchNewsViewController"));
     // A window of its own, owned by this controller (not by the column's widget tree), so it goes
     // with the controller whatever the order in which the column's children are destroyed.
-    m_window = new SearchWindow(this, nullptr);
+    m_window = new SearchWindow(nullptr);
     windowDidLoad();
+    // Every window that closes empties this one, as the closing of any window of the program
+    // has always done: the filter sees them all, wherever they are made.
+    qApp->installEventFilter(this);
 }
 
 SearchNewsViewController::~SearchNewsViewController()
 {
+    qApp->removeEventFilter(this);
     // The field losing its focus while the window goes must not start a search.
     if (m_searchBar)
         m_searchBar->disconnect(this);
@@ -196,6 +201,8 @@ void SearchNewsViewController::windowDidLoad()
     connect(m_searchResultTV->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { selectionChanged(m_searchResultTV); });
     connect(m_presenter.resultModel(), &QAbstractItemModel::modelReset, this, &SearchNewsViewController::rebuildMoreButton);
+    // Results put in place of others open at their top; further pages are appended, not reset.
+    connect(m_presenter.resultModel(), &QAbstractItemModel::modelReset, m_searchResultTV, &QAbstractItemView::scrollToTop);
     connect(m_presenter.historyModel(), &QAbstractItemModel::modelReset, this, &SearchNewsViewController::rebuildHistoryRows);
     connect(&m_presenter, &SearchNewsPresenter::displayChanged, this, &SearchNewsViewController::applyDisplay);
     connect(&m_presenter, &SearchNewsPresenter::moreTitleChanged, this, [this](const QString& title) {
@@ -317,6 +324,13 @@ void SearchNewsViewController::rebuildHistoryRows()
 
 bool SearchNewsViewController::eventFilter(QObject* watched, QEvent* event)
 {
+    // A window closes when its close is accepted or a dialog is done; both hide it. A window the
+    // system minimises hides too, but on its own (spontaneously), and stays open.
+    if (event->type() == QEvent::Hide && !event->spontaneous() && watched->isWidgetType() &&
+        isProgramWindow(static_cast<QWidget*>(watched))) {
+        windowWillClose(static_cast<QWidget*>(watched));
+        return false;
+    }
     if (watched == m_searchBar && event->type() == QEvent::FocusOut)
         m_lastFocusOutReason = static_cast<QFocusEvent*>(event)->reason();
     else if (watched == m_searchBar && event->type() == QEvent::KeyPress)
@@ -344,15 +358,13 @@ void SearchNewsViewController::selectionChanged(QListView* table)
     m_presenter.tableViewSelectionDidChange(rows.isEmpty() ? -1 : rows.first().row());
 }
 
-void SearchNewsViewController::windowWillClose()
+void SearchNewsViewController::windowWillClose(QWidget* closing)
 {
     m_presenter.windowWillClose();
-    // A modal loop running on the window (an alert sheet, a dialog made over it) ends with it:
-    // left running, it would outlive the window it stands on and keep its caller waiting.
-    if (!m_window)
-        return;
-    for (QDialog* dialog : m_window->findChildren<QDialog*>()) {
-        if (dialog->isVisible() && dialog->isModal())
+    // A modal loop running on the closing window (a dialog made over it) ends with it: left
+    // running, it would outlive the window it stands on and keep its caller waiting.
+    for (QDialog* dialog : closing->findChildren<QDialog*>()) {
+        if (dialog != closing && dialog->isVisible() && dialog->isModal())
             dialog->reject();
     }
 }

@@ -64,8 +64,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    friend class SearchWindow;
-
     void windowDidLoad();
     QListView* makeTable(const QString& identifier);
     void setLayout();
@@ -74,7 +72,8 @@ private:
     void rebuildHistoryRows();
     void keywordEditingFinished();
     void selectionChanged(QListView* table);
-    void windowWillClose();
+    // Any window of the program is closing (this one included).
+    void windowWillClose(QWidget* closing);
 
     SearchNewsPresenter m_presenter;
     QPointer<QWidget> m_window;
