@@ -2,6 +2,7 @@
 
 #include "article/views/ArticleSchemeHandler.h"
 #include "database/ServerUrls.h"
+#include "platform/ProcessEnvironment.h"
 #include "platform/StorageRoot.h"
 
 #include <QApplication>
@@ -23,6 +24,9 @@ inline void prepareArticleWebProcess()
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The benchmark's servers and Qt's network threads read the environment while the first web
+    // view is made, which adds a variable of the engine's.
+    processenvironment::completeBeforeThreads();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ArticleSchemeHandler::registerScheme();
 }

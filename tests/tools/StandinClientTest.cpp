@@ -1,5 +1,6 @@
 // The client's own request entry against the stand-in as its proxy: plain http, https through
 // CONNECT, the encodings the service reads, and the faults.
+#include "EnvironmentSnapshot.h"
 #include "StandinTestSupport.h"
 
 #include "foundation/CommonFunction.h"
@@ -14,6 +15,14 @@
 #include <QNetworkProxyFactory>
 
 #include <gtest/gtest.h>
+
+// The proxy variable the test below changes is there before any thread starts; empty, it names no
+// proxy, and only that test turns the system's proxy configuration on.
+void tidwenBeforeApplication()
+{
+    if (!qEnvironmentVariableIsSet("http_proxy"))
+        qputenv("http_proxy", "");
+}
 
 namespace {
 
@@ -62,16 +71,18 @@ TEST_F(StandinClient, RequestEntryReachesThePlainHostsThroughTheProxy)
 TEST_F(StandinClient, SystemProxySettingsFromTheEnvironmentReachTheStandin)
 {
     // What the run script does: http_proxy in the environment and the system configuration on.
+    // The variable exists since start-up, so changing it moves nothing under the threads reading
+    // the environment.
+    ASSERT_TRUE(qEnvironmentVariableIsSet("http_proxy"));
     const QByteArray previous = qgetenv("http_proxy");
+    const EnvironmentSnapshot before = EnvironmentSnapshot::take();
     qputenv("http_proxy", QStringLiteral("http://127.0.0.1:%1").arg(service.port()).toLatin1());
+    EXPECT_EQ(EnvironmentSnapshot::take().array, before.array);
     QNetworkProxy::setApplicationProxy(QNetworkProxy::DefaultProxy);
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     const auto outcome = await(clientGet(QStringLiteral("http://api.tidwen.example/xml/newslist/phone.xml")));
     QNetworkProxyFactory::setUseSystemConfiguration(false);
-    if (previous.isNull())
-        qunsetenv("http_proxy");
-    else
-        qputenv("http_proxy", previous);
+    qputenv("http_proxy", previous);
     EXPECT_EQ(outcome->finished, 1) << (outcome->error ? qPrintable(outcome->error->localizedDescription()) : "");
     EXPECT_EQ(service.requestLog().size(), 1);
 }
