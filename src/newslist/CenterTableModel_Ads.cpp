@@ -154,6 +154,8 @@ void CenterTableModel::adClicked(const NSListADInfoPtr& ad)
     const auto ads = ListADManagerLink::instance();
     if (ad->listADType == 3 || ad->listADType == 5)
         ads->postbackAd(ad, false);
+    if (ad->listADType == 1)
+        ads->postOwnAdClick(ad);
     if (ad->listADType != 1 || ad->adType == QStringLiteral("广告") || ad->adType == QStringLiteral("推广"))
         ads->postAdvertiseTask();
     replaceTableTuiguangAD(ad);

@@ -19,6 +19,7 @@ public:
     {
         NSListADInfoManager::getInstance().postbackAd(ad, isReFresh);
     }
+    void postOwnAdClick(const NSListADInfoPtr& ad) override { NSListADInfoManager::getInstance().postOwnAdClick(ad); }
     void postAdvertiseTask() override { NSListADInfoManager::getInstance().postAdvertiseTask(); }
 };
 

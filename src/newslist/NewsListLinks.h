@@ -51,6 +51,8 @@ public:
     // The ad to show in a slot, or null.
     virtual NSListADInfoPtr getUsedADForOrder(int64_t slot) = 0;
     virtual void postbackAd(const NSListADInfoPtr& ad, bool isReFresh) = 0;
+    // The click report of an own ad (the manager decides whether it is sent).
+    virtual void postOwnAdClick(const NSListADInfoPtr&) {}
     // The ad-click gold-coin task, sent when the day's gate allows it.
     virtual void postAdvertiseTask() = 0;
 

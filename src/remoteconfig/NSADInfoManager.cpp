@@ -168,6 +168,9 @@ void NSADInfoManager::reloadADInfo()
     if (m_downloading)
         return;
     applyCachedConfiguration();
+    // A file checked less than 180 s ago is not asked for again, unless nothing could be applied.
+    if (m_applied && !CommonFunction::needReloadWebFile(WebFileType::kRemoteConfig))
+        return;
     m_downloading = true;
     downloadHttps();
 }
@@ -205,6 +208,8 @@ void NSADInfoManager::downloadHttps()
                 return;
             const QString lastModified = responseHeaderField(task, QString::fromLatin1(kLastModified));
             if (!lastModified.isEmpty() && lastModified == storedLastModified()) {
+                // Checked and current: the same as a download for the refresh stamp.
+                CommonFunction::saveWebFileLastUpdateTime(WebFileType::kRemoteConfig);
                 finish();
                 return;
             }
@@ -259,8 +264,21 @@ bool NSADInfoManager::takeDownload(const QByteArray& body, const QString& lastMo
         CommonFunction::saveWebFileLastUpdateTime(WebFileType::kRemoteConfig);
     }
     getADDataFrom(*config, trusted);
+    // The file just applied decides whether its download is reported.
+    if (gbConfigReportOn)
+        postConfigReport(config->version.isEmpty() ? lastModified : config->version);
     finish();
     return true;
+}
+
+void NSADInfoManager::postConfigReport(const QString& version)
+{
+    const QString url = gConfigReportUrl.get();
+    if (url.isEmpty())
+        return;
+    AFNetManager::requestWithUrlString(url, false, QVariantMap{{QStringLiteral("version"), version}}, 2, nullptr,
+                                       [](const std::shared_ptr<URLSessionDataTask>&, const QVariant&) {},
+                                       [](const std::shared_ptr<URLSessionDataTask>&, const Error&) {});
 }
 
 void NSADInfoManager::finish()
@@ -306,40 +324,13 @@ void NSADInfoManager::getADDataFrom(const RemoteConfig& config, bool trusted)
                 applyDealCategories(*store, *config.dealCategories);
         }
     }
-    if (config.listADSlots)
+    if (config.listADSlots) {
         m_listAds->setADSlots(*config.listADSlots);
+        m_listAds->setListADUrl(config.listADUrl);
+    }
     m_applied = true;
     m_listAds->endApply();
-    downloadImages();
-}
-
-void NSADInfoManager::downloadImages()
-{
-    // One load for each ad picture not on disk yet; the list hears of the ads when the last ends.
-    auto pending = std::make_shared<int>(0);
-    NSListADInfoManager* listAds = m_listAds;
-    auto done = [listAds, pending]() {
-        if (--*pending == 0) {
-            listAds->endApply();
-            NotificationCenter::defaultCenter().post(QString::fromLatin1(NSListADInfoManager::kReloadTableTuiguangAD));
-        }
-    };
-    ++*pending;
-    listAds->beginApply();
-    for (const QString& url : m_listAds->adImageUrls()) {
-        const QString path = QDir(adImageFolder()).filePath(adImageFileName(url));
-        if (QFileInfo::exists(path))
-            continue;
-        ++*pending;
-        AFNetManager::requestWithUrlString(
-            url, true, QVariant(), 1, nullptr,
-            [path, done](const std::shared_ptr<URLSessionDataTask>&, const QVariant& body) {
-                writeFile(path, body.toByteArray());
-                done();
-            },
-            [done](const std::shared_ptr<URLSessionDataTask>&, const Error&) { done(); });
-    }
-    done();
+    m_listAds->reloadListAD();
 }
 
 void NSADInfoManager::clearDisk()

@@ -26,8 +26,10 @@ public:
     NSADInfoManager(const NSADInfoManager&) = delete;
     NSADInfoManager& operator=(const NSADInfoManager&) = delete;
 
-    // Unless a download is running: applies the cache file when nothing was applied yet, then
-    // sends a HEAD for the https file and a GET when its "Last-Modified" differs from the stored one.
+    // Unless a download is running: applies the cache file when nothing was applied yet; then,
+    // when its refresh stamp (201) is due or nothing could be applied, sends a HEAD for the https
+    // file and a GET when its "Last-Modified" differs from the stored one. After each apply the
+    // list-ad manager loads its ads (reloadListAD).
     void reloadADInfo();
     // The first half of reloadADInfo alone: the cached configuration, when nothing is loaded yet.
     void applyCachedConfiguration();
@@ -58,7 +60,8 @@ private:
     void applyCacheFile();
     void downloadHttps();
     void downloadHttp();
-    void downloadImages();
+    // Reports a configuration download to gConfigReportUrl (while gbConfigReportOn is on).
+    void postConfigReport(const QString& version);
     void finish();
 
     NSListADInfoManager* m_listAds;

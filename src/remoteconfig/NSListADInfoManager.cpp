@@ -11,6 +11,8 @@ NSListADInfoManager& NSListADInfoManager::getInstance()
     return manager;
 }
 
+NSListADInfoManager::NSListADInfoManager() : m_alive(std::make_shared<bool>(true)) {}
+
 int64_t NSListADInfoManager::getUsedADCount() const
 {
     std::lock_guard lock(m_mutex);
@@ -29,6 +31,15 @@ NSListADInfoPtr NSListADInfoManager::getUsedADInfo(int64_t index) const
 }
 
 NSListADInfoPtr NSListADInfoManager::getUsedADForOrder(int64_t index)
+{
+    NSListADInfoPtr ad = chooseAD(index);
+    // The chosen own ad is about to be shown.
+    if (ad && ad->listADType == 1)
+        postOwnAdReport(ad, QStringLiteral("show"));
+    return ad;
+}
+
+NSListADInfoPtr NSListADInfoManager::chooseAD(int64_t index)
 {
     std::lock_guard lock(m_mutex);
     if (index < 0 || index >= m_slots.size())
@@ -106,6 +117,22 @@ void NSListADInfoManager::setADSlots(const QList<ListADSlot>& adSlots)
     }
     std::lock_guard lock(m_mutex);
     m_slots = states;
+}
+
+void NSListADInfoManager::setListADUrl(const QString& url)
+{
+    std::lock_guard lock(m_mutex);
+    m_listADUrl = url;
+}
+
+bool NSListADInfoManager::hasAnyAd() const
+{
+    std::lock_guard lock(m_mutex);
+    for (const SlotState& state : m_slots) {
+        if (!state.slot.ads.isEmpty())
+            return true;
+    }
+    return false;
 }
 
 void NSListADInfoManager::setRandomSource(RandomSource source)

@@ -127,22 +127,6 @@ QList<ListADSlot> readSlots(const xmlNode* listAds)
         ListADSlot slot;
         slot.startPos = count(attribute(slotNode, E::kListAdSlotStart)).value_or(0);
         slot.endPos = count(attribute(slotNode, E::kListAdSlotEnd)).value_or(slot.startPos);
-        for (const xmlNode* adNode = slotNode->children; adNode; adNode = adNode->next) {
-            if (!named(adNode, E::kListAd))
-                continue;
-            auto ad = std::make_shared<NSListADInfo>();
-            ad->adUrl = attribute(adNode, E::kListAdUrl);
-            if (ad->adUrl.isEmpty())
-                continue;
-            ad->adImageUrl = attribute(adNode, E::kListAdImage);
-            ad->adTitle = attribute(adNode, E::kListAdTitle);
-            ad->adType = attribute(adNode, E::kListAdLabel);
-            ad->listADType = 1;
-            ad->startPos = slot.startPos;
-            ad->endPos = slot.endPos;
-            slot.ads.append(ad);
-            slot.weights.append(std::max<long>(1, count(attribute(adNode, E::kListAdWeight)).value_or(1)));
-        }
         adSlots.append(slot);
     }
     return adSlots;
@@ -163,6 +147,7 @@ std::optional<RemoteConfig> RemoteConfig::fromXml(const QByteArray& xml)
     Found found;
     collect(root, found);
     RemoteConfig config;
+    config.version = attribute(root, E::kConfigVersionAttr);
     if (const xmlNode* n = found.first[kAvd])
         config.avatarHost = text(n).trimmed();
     if (const xmlNode* n = found.first[kRcount])
@@ -229,8 +214,10 @@ std::optional<RemoteConfig> RemoteConfig::fromXml(const QByteArray& xml)
         config.hotCommentName = attribute(found.srp, E::kChannelName);
         config.hotCommentUrl = attribute(found.srp, E::kChannelListUrl);
     }
-    if (const xmlNode* n = found.first[kListAds])
+    if (const xmlNode* n = found.first[kListAds]) {
         config.listADSlots = readSlots(n);
+        config.listADUrl = attribute(n, E::kListAdRequestUrl).trimmed();
+    }
     return config;
 }
 

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <optional>
 
-// One list-ad slot of the configuration: the range of list positions its ad may take and the ads
-// that take turns in it, each with its weight for the first choice.
+// One list-ad slot: the range of list positions its ad may take (from the configuration) and the
+// ads that take turns in it, each with its weight for the first choice (from the list-ad request).
 struct ListADSlot
 {
     int64_t startPos = 0;
@@ -25,6 +25,7 @@ struct ListADSlot
 // the running value alone.
 struct RemoteConfig
 {
+    QString version;  // the root element's "v"; empty when it has none
     std::optional<QString> avatarHost;
     std::optional<long> relatedNewsCount;
     std::optional<long> newsScoreMax;
@@ -57,7 +58,8 @@ struct RemoteConfig
     QString hotCommentName;
     QString hotCommentUrl;
 
-    std::optional<QList<ListADSlot>> listADSlots;
+    std::optional<QList<ListADSlot>> listADSlots;  // positions only
+    QString listADUrl;                              // the list-ad request's address
 
     // The configuration in plain XML; nothing when the bytes are not a well-formed document. The
     // parser fetches nothing, loads no DTD and expands no entity.

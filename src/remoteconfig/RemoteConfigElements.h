@@ -33,9 +33,14 @@ inline constexpr auto kChannelSlideUrl = "su";
 // The hot-comments channel: exactly one element keeps it (attributes "n" and "lu").
 inline constexpr auto kHotCommentChannel = "srp";
 
-// List ads: one "slot" per slot (attributes "sp" start and "ep" end position), one "ad" per ad of
-// the slot (attributes "w" weight, "url" target, "img" picture, "title", "t" label).
+// The configuration's version: attribute "v" of the root element.
+inline constexpr auto kConfigVersionAttr = "v";
+
+// List ads: attribute "u" names the list-ad request's address; one "slot" per slot (attributes
+// "sp" start and "ep" end position). The ads themselves come from the list-ad request, whose
+// reply gives each ad the keys below ("w" weight, "url" target, "img" picture, "title", "t" label).
 inline constexpr auto kListAds = "listad";
+inline constexpr auto kListAdRequestUrl = "u";
 inline constexpr auto kListAdSlot = "slot";
 inline constexpr auto kListAdSlotStart = "sp";
 inline constexpr auto kListAdSlotEnd = "ep";

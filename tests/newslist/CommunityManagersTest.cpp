@@ -30,8 +30,10 @@ protected:
         DatabaseOperate::Lease store;
         return store->getWebFileLastModifyTimeforFileType(type);
     }
+    // A fetch past the list's 180 s.
     void reloadList(const LoopbackReply& reply)
     {
+        Clock::advance(180 * 1000);
         server.route("GET", QStringLiteral("/api/category"), reply);
         const qsizetype before = server.requestCount();
         NSVundListInfoManager& manager = NSVundListInfoManager::getInstance();
@@ -84,6 +86,20 @@ TEST_F(CommunityTest, CircleListFollowsLastModifiedAndReadableReplies)
     // A failed request only ends the fetch.
     reloadList(LoopbackReply::text(500, "no"));
     EXPECT_FALSE(NSVundListInfoManager::getInstance().bDownLoading());
+}
+
+TEST_F(CommunityTest, TheCircleListIsNotFetchedAgainWithin180Seconds)
+{
+    reloadList(json(R"([{"id":21,"n":"A","c":5}])"));
+    NSVundListInfoManager& manager = NSVundListInfoManager::getInstance();
+    Clock::advance(179 * 1000);
+    manager.reloadVundInfo();
+    EXPECT_FALSE(manager.bDownLoading());
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_EQ(server.requestCount(), 1);
+    Clock::advance(1000);
+    manager.reloadVundInfo();
+    ASSERT_TRUE(waitUntil([&] { return !manager.bDownLoading() && server.requestCount() == 2; }));
 }
 
 TEST_F(CommunityTest, SecondListFetchWhileOneRunsSendsNothing)

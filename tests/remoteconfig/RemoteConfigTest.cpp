@@ -1,8 +1,11 @@
 #include "RemoteConfigTestSupport.h"
+#include "ScopeGuard.h"
 
 #include "Library/FMDB/FMDatabase.h"
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
+#include "foundation/WebFileStampStore.h"
+#include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "remoteconfig/ListADGoldCoinTask.h"
@@ -14,6 +17,13 @@
 #include <QFile>
 
 namespace {
+
+// Where the configuration of the tests reports its download: nothing listens there.
+const QString& kConfigReportUrl()
+{
+    static const QString url = QStringLiteral("http://127.0.0.1:%1/kv").arg(LoopbackHttpServer::closedPort());
+    return url;
+}
 
 // Every element name of the configuration this client reads, as the data server writes them.
 QByteArray configXml(const QString& extra = QString(), const QString& related = QStringLiteral("6"))
@@ -29,16 +39,13 @@ QByteArray configXml(const QString& extra = QString(), const QString& related = 
                "<coinshop>3</coinshop>"
                "<zefuphit>yes</zefuphit>"
                "<cfgreport>yes</cfgreport>"
-               "<cfgreporturl>http://report.cfg.test/kv</cfgreporturl>"
+               "<cfgreporturl>%3</cfgreporturl>"
                "<loadall>yes</loadall>"
                "<zqcategory>数码|家电||</zqcategory>"
                "<srp n=\"上热评\" lu=\"http://api.tidwen.example/api/comment/hotcommentlist\"/>"
-               "<listad><slot sp=\"3\" ep=\"6\">"
-               "<ad w=\"1\" url=\"http://ads.cfg.test/a\" title=\"A\" t=\"广告\"/>"
-               "<ad w=\"3\" url=\"http://ads.cfg.test/b\" title=\"B\" t=\"推广\"/>"
-               "</slot><slot sp=\"12\" ep=\"12\"><ad url=\"http://ads.cfg.test/c\"/></slot></listad>"
+               "<listad><slot sp=\"3\" ep=\"6\"/><slot sp=\"12\"/></listad>"
                "%2</config>")
-        .arg(related, extra)
+        .arg(related, extra, kConfigReportUrl())
         .toUtf8();
 }
 
@@ -77,7 +84,7 @@ TEST(RemoteConfigParse, ReadsEveryValueOfTheFile)
     EXPECT_EQ(config->newsScoreMinRaters, 7);
     EXPECT_EQ(config->apiRandom, true);
     EXPECT_EQ(config->coinShopVersion, QStringLiteral("3"));
-    EXPECT_EQ(config->configReportUrl, QStringLiteral("http://report.cfg.test/kv"));
+    EXPECT_EQ(config->configReportUrl, kConfigReportUrl());
     EXPECT_TRUE(config->loadAllData);
     EXPECT_EQ(config->dealCategories, (QStringList{QStringLiteral("数码"), QStringLiteral("家电")}));
     EXPECT_EQ(config->hotCommentChannelCount, 1);
@@ -88,8 +95,26 @@ TEST(RemoteConfigParse, ReadsEveryValueOfTheFile)
     EXPECT_EQ(config->urlList->urls.first(), QStringLiteral("https://h.test/u1"));
     ASSERT_TRUE(config->listADSlots);
     ASSERT_EQ(config->listADSlots->size(), 2);
-    EXPECT_EQ(config->listADSlots->at(0).weights, (QList<int64_t>{1, 3}));
+    EXPECT_EQ(config->listADSlots->at(0).endPos, 6);
     EXPECT_EQ(config->listADSlots->at(1).startPos, 12);
+    EXPECT_EQ(config->listADSlots->at(1).endPos, 12);
+    EXPECT_TRUE(config->listADUrl.isEmpty());
+    EXPECT_TRUE(config->version.isEmpty());
+}
+
+// The file names the slots and the list-ad request; the ads come from that request, never from
+// the file.
+TEST(RemoteConfigParse, ListAdsNameSlotsAndTheRequestButNoAds)
+{
+    const auto config = RemoteConfig::fromXml(
+        "<config v=\"42\"><listad u=\" http://127.0.0.1:1/listad \"><slot sp=\"2\" ep=\"4\">"
+        "<ad url=\"http://ads.cfg.test/a\"/></slot></listad></config>");
+    ASSERT_TRUE(config);
+    EXPECT_EQ(config->version, QStringLiteral("42"));
+    EXPECT_EQ(config->listADUrl, QStringLiteral("http://127.0.0.1:1/listad"));
+    ASSERT_TRUE(config->listADSlots);
+    ASSERT_EQ(config->listADSlots->size(), 1);
+    EXPECT_TRUE(config->listADSlots->at(0).ads.isEmpty());
 }
 
 TEST(RemoteConfigParse, OddValuesLeaveTheRunningOnesAlone)
@@ -215,7 +240,7 @@ TEST_F(RemoteConfigDownload, TheHttpsFileSetsTheSwitchesAndRewritesTheTablesForT
     EXPECT_EQ(gCoinShopVersion.get(), QStringLiteral("3"));
     EXPECT_TRUE(gbZefupHitReport);
     EXPECT_TRUE(gbConfigReportOn);
-    EXPECT_EQ(gConfigReportUrl.get(), QStringLiteral("http://report.cfg.test/kv"));
+    EXPECT_EQ(gConfigReportUrl.get(), kConfigReportUrl());
 
     // The table and its version change; the running addresses stay until the next start.
     EXPECT_EQ(storedUrl(16), QStringLiteral("https://next.test/u16"));
@@ -252,6 +277,56 @@ TEST_F(RemoteConfigDownload, AnUnchangedFileIsNotFetchedAgain)
     reload(manager);
     EXPECT_EQ(countRequests(m_https.requests(), "HEAD"), 1);
     EXPECT_EQ(countRequests(m_https.requests(), "GET"), 0);
+}
+
+TEST_F(RemoteConfigDownload, TheFileIsNotAskedForAgainWithin180Seconds)
+{
+    Clock::setNow(QDateTime::currentDateTimeUtc());
+    DatabaseOperate::installWebFileStampStore();
+    const auto restore = onScopeExit([] {
+        WebFileStampStore::setInstance(nullptr);
+        Clock::reset();
+    });
+    m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(encipherConfig(configXml()), "Tue, 01 Dec 2026 00:00:00 GMT"));
+    NSADInfoManager manager(&m_listAds);
+    reload(manager);
+    ASSERT_EQ(m_https.requestCount(), 2);  // HEAD and GET
+
+    Clock::advance(179 * 1000);
+    manager.reloadADInfo();
+    EXPECT_FALSE(manager.isDownloading());
+    // Past the 180 s a HEAD finds the file unchanged, which counts as a fresh check.
+    Clock::advance(1000);
+    reload(manager);
+    EXPECT_EQ(countRequests(m_https.requests(), "HEAD"), 2);
+    EXPECT_EQ(countRequests(m_https.requests(), "GET"), 1);
+    Clock::advance(60 * 1000);
+    manager.reloadADInfo();
+    EXPECT_FALSE(manager.isDownloading());
+    EXPECT_EQ(m_https.requestCount(), 3);
+}
+
+TEST_F(RemoteConfigDownload, ADownloadIsReportedOnlyWhileTheFileSaysSo)
+{
+    const QString report = m_http.url(QStringLiteral("/receive/kvup.aspx")).toString();
+    m_http.route("POST", QStringLiteral("/receive/kvup.aspx"), LoopbackReply::text(200, "ok"));
+    const auto file = [&](const char* version, const char* on) {
+        return encipherConfig(QStringLiteral("<config v=\"%1\"><cfgreport>%2</cfgreport><cfgreporturl>%3</cfgreporturl></config>")
+                                  .arg(QLatin1String(version), QLatin1String(on), report)
+                                  .toUtf8());
+    };
+    NSADInfoManager manager(&m_listAds);
+    m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(file("6", "no"), "Tue, 01 Dec 2026 00:00:00 GMT"));
+    reload(manager);
+    EXPECT_FALSE(gbConfigReportOn);
+    m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(file("7", "yes"), "Wed, 02 Dec 2026 00:00:00 GMT"));
+    reload(manager);
+    ASSERT_TRUE(waitUntil([&] { return countRequests(m_http.requests(), "POST") >= 1; }));
+    ASSERT_TRUE(m_http.waitForReplyAfter(100));
+    ASSERT_EQ(countRequests(m_http.requests(), "POST"), 1);
+    const LoopbackRequest posted = m_http.requests().last();
+    EXPECT_EQ(posted.path, QStringLiteral("/receive/kvup.aspx"));
+    EXPECT_EQ(posted.body, QByteArray("version=7"));
 }
 
 TEST_F(RemoteConfigDownload, AGarbledFileKeepsTheCacheAndItsTime)
@@ -369,8 +444,13 @@ TEST_F(RemoteConfigDownload, ListAdsWaitForTheirPicturesThenTheListHears)
         reply.delayMs = 600;
         return reply;
     });
-    const QByteArray xml = QStringLiteral("<c><listad><slot sp=\"1\" ep=\"4\"><ad url=\"http://ads.cfg.test/x\" img=\"%1\"/></slot></listad></c>")
-                               .arg(image)
+    m_http.route("POST", QStringLiteral("/listad"),
+                 LoopbackReply::text(200, QStringLiteral(R"({"slots":[{"ads":[{"url":"http://ads.cfg.test/x","img":"%1"}]}]})")
+                                              .arg(image)
+                                              .toUtf8(),
+                                     "application/json"));
+    const QByteArray xml = QStringLiteral("<c><listad u=\"%1\"><slot sp=\"1\" ep=\"4\"/></listad></c>")
+                               .arg(m_http.url(QStringLiteral("/listad")).toString())
                                .toUtf8();
     m_https.route("GET", QStringLiteral("/tidwen/v2/mac.xml"), configReply(encipherConfig(xml), "Fri, 04 Dec 2026 00:00:00 GMT"));
     int heard = 0;

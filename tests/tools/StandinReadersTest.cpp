@@ -303,8 +303,45 @@ TEST(StandinConfiguration, ListAdSlotsOnlyWhenAsked)
     xml.initWithXMLData(plain, &error);
     ASSERT_TRUE(xml.rootXMLElement());
     EXPECT_EQ(countElements(xml.rootXMLElement(), QStringLiteral("slot")), 2);
-    EXPECT_EQ(countElements(xml.rootXMLElement(), QStringLiteral("ad")), 4);
+    EXPECT_EQ(countElements(xml.rootXMLElement(), QStringLiteral("ad")), 0);  // the ads come from the list-ad request
     EXPECT_EQ(countElements(xml.rootXMLElement(), QStringLiteral("srp")), 1);
+    TBXMLElement* listAd = TBXML::childElementNamed(QStringLiteral("listad"), xml.rootXMLElement());
+    ASSERT_TRUE(listAd);
+    const QString request = TBXML::valueOfAttributeNamed(QStringLiteral("u"), listAd);
+    ASSERT_FALSE(request.isEmpty());
+
+    // The request names its slots; the reply gives two ads to each, and the log keeps the slots.
+    const Fetched reply = client.fetch("POST", request, {}, R"({"slots":[{"sp":3,"ep":5},{"sp":11,"ep":13}]})");
+    ASSERT_EQ(reply.status, 200);
+    const QJsonArray slotList = QJsonDocument::fromJson(reply.body).object().value(QStringLiteral("slots")).toArray();
+    ASSERT_EQ(slotList.size(), 2);
+    const QJsonArray ads = slotList.at(1).toObject().value(QStringLiteral("ads")).toArray();
+    ASSERT_EQ(ads.size(), 2);
+    EXPECT_TRUE(ads.at(0).toObject().value(QStringLiteral("url")).toString().startsWith(QStringLiteral("http://www.tidwen.example/")));
+    const QJsonObject logged = service.requestLog().last().value(QStringLiteral("fields")).toObject();
+    EXPECT_EQ(QJsonDocument::fromJson(logged.value(QStringLiteral("slots")).toString().toUtf8())
+                  .object()
+                  .value(QStringLiteral("slots"))
+                  .toArray()
+                  .size(),
+              2);
+}
+
+TEST(StandinConfiguration, OwnAdAndConfigurationReportsAreAnsweredAndLogged)
+{
+    standin::StandinService service(testOptions());
+    ProxyClient client(service);
+    EXPECT_EQ(client.fetch("POST", QStringLiteral("http://report.tidwen.example/receive/tidwenads.aspx"), {},
+                           "event=click&url=http%3A%2F%2Fwww.tidwen.example%2Fspecial%2Fad1.htm")
+                  .status,
+              200);
+    EXPECT_EQ(client.fetch("POST", QStringLiteral("http://report.tidwen.example/receive/kvup.aspx"), {}, "version=7").status, 200);
+    const QList<QJsonObject> log = service.requestLog();
+    ASSERT_GE(log.size(), 2);
+    const QJsonObject ad = log.at(log.size() - 2).value(QStringLiteral("fields")).toObject();
+    EXPECT_EQ(ad.value(QStringLiteral("url")).toString(), QStringLiteral("http://www.tidwen.example/special/ad1.htm"));
+    EXPECT_EQ(ad.value(QStringLiteral("event")).toString(), QStringLiteral("click"));
+    EXPECT_EQ(log.last().value(QStringLiteral("fields")).toObject().value(QStringLiteral("version")).toString(), QStringLiteral("7"));
 }
 
 TEST(StandinCertificate, TheLeafNamesEveryServedHost)

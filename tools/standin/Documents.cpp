@@ -342,28 +342,39 @@ QByteArray configurationXml(bool listAds)
     w.writeAttribute(QStringLiteral("lu"), QStringLiteral("http://api.tidwen.example/api/comment/hotcommentlist"));
     w.writeEndElement();
     if (listAds) {
-        // Two slots of the own ad server, each with two ads to choose from by weight.
+        // Two slots; their ads come from the list-ad request (listAdReply).
         w.writeStartElement(QStringLiteral("listad"));
+        w.writeAttribute(QStringLiteral("u"), QString::fromLatin1(kListAdRequestUrl));
         for (int slot = 0; slot < 2; ++slot) {
             w.writeStartElement(QStringLiteral("slot"));
             w.writeAttribute(QStringLiteral("sp"), QString::number(3 + slot * 8));
             w.writeAttribute(QStringLiteral("ep"), QString::number(5 + slot * 8));
-            for (int ad = 1; ad <= 2; ++ad) {
-                const int n = slot * 2 + ad;
-                w.writeStartElement(QStringLiteral("ad"));
-                w.writeAttribute(QStringLiteral("w"), QString::number(ad));
-                w.writeAttribute(QStringLiteral("url"), QStringLiteral("http://www.tidwen.example/special/ad%1.htm").arg(n));
-                w.writeAttribute(QStringLiteral("img"), QStringLiteral("http://img.tidwen.example/ad/%1_240.jpg").arg(n));
-                w.writeAttribute(QStringLiteral("title"), QStringLiteral("示例推广 %1").arg(n));
-                w.writeAttribute(QStringLiteral("t"), QStringLiteral("推广"));
-                w.writeEndElement();
-            }
             w.writeEndElement();
         }
         w.writeEndElement();
     }
     w.writeEndElement();
     return xml.finish();
+}
+
+QByteArray listAdReply(const QByteArray& request)
+{
+    // One entry per slot asked for, each with two ads to choose from by weight.
+    const QJsonArray asked = QJsonDocument::fromJson(request).object().value(QStringLiteral("slots")).toArray();
+    QJsonArray slotList;
+    for (qsizetype slot = 0; slot < asked.size(); ++slot) {
+        QJsonArray ads;
+        for (int ad = 1; ad <= 2; ++ad) {
+            const qsizetype n = slot * 2 + ad;
+            ads.append(QJsonObject{{QStringLiteral("w"), ad},
+                                   {QStringLiteral("url"), QStringLiteral("http://www.tidwen.example/special/ad%1.htm").arg(n)},
+                                   {QStringLiteral("img"), QStringLiteral("http://img.tidwen.example/ad/%1_240.jpg").arg(n)},
+                                   {QStringLiteral("title"), QStringLiteral("示例推广 %1").arg(n)},
+                                   {QStringLiteral("t"), QStringLiteral("推广")}});
+        }
+        slotList.append(QJsonObject{{QStringLiteral("ads"), ads}});
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("slots"), slotList}}).toJson(QJsonDocument::Compact);
 }
 
 QByteArray medalXml()

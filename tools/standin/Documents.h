@@ -45,8 +45,12 @@ const Account& demoAccount();
 QByteArray accountReply(const QString& operation, const Account* account);
 
 // The configuration file in plain text: no URL table, no channel list, one hot-comments row;
-// list-ad slots only when asked.
+// list-ad slots and the list-ad request's address only when asked.
 QByteArray configurationXml(bool listAds = false);
+// Where the configuration sends the list-ad request.
+inline constexpr auto kListAdRequestUrl = "http://report.tidwen.example/api/listad.aspx";
+// The list-ad reply to a request's JSON body: two ads for each slot it names.
+QByteArray listAdReply(const QByteArray& request);
 QByteArray medalXml();
 // Enciphered whole (single DES, ECB) after padding with blanks to whole blocks, so that a
 // reader that deciphers it and strips zero padding still gets well-formed XML.

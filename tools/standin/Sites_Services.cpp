@@ -186,11 +186,24 @@ void addServiceRoutes(HttpRouter& router, StandinContent& content, bool listAds,
         note(reply, QStringLiteral("deviceToken"), decipher(parameters(r).queryItemValue(QStringLiteral("deviceToken")), kDesKeyPushToken));
         return reply;
     });
+    router.add("POST", QStringLiteral("report.tidwen.example"), QUrl(QString::fromLatin1(documents::kListAdRequestUrl)).path(),
+               [](const HttpRequest& r) {
+                   HttpReply reply = jsonReply(documents::listAdReply(r.body));
+                   note(reply, QStringLiteral("slots"), QString::fromUtf8(r.body));
+                   return reply;
+               });
     router.add("*", QStringLiteral("report.tidwen.example"), QStringLiteral("/receive/*"), [](const HttpRequest& r) {
         HttpReply reply = textReply("ok");
-        const QString uid = parameters(r).queryItemValue(QStringLiteral("uid"));
+        const QUrlQuery fields = parameters(r);
+        const QString uid = fields.queryItemValue(QStringLiteral("uid"));
         if (!uid.isEmpty())
             note(reply, QStringLiteral("uid"), decipher(uid, kDesKeyLaunchReportUid));
+        // The own ad report (the ad's address and the event) and the configuration report (its
+        // version) send plain fields.
+        if (r.path.endsWith(QLatin1String("/tidwenads.aspx")) || r.path.endsWith(QLatin1String("/kvup.aspx"))) {
+            for (const auto& item : fields.queryItems(QUrl::FullyDecoded))
+                note(reply, item.first, item.second);
+        }
         return reply;
     });
     router.add("*", QStringLiteral("feedback.tidwen.example"), QStringLiteral("*"),

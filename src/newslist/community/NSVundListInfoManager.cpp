@@ -97,7 +97,7 @@ QList<NSVundListInfoPtr> NSVundListInfoManager::getVundDataFrom(const QJsonArray
 
 void NSVundListInfoManager::reloadVundInfo()
 {
-    if (m_bDownLoading)
+    if (m_bDownLoading || !CommonFunction::needReloadWebFile(m_iWebFileLastUpdateTimeType))
         return;
     m_bDownLoading = true;
     m_lastTimeStr.clear();

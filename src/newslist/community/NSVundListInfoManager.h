@@ -24,7 +24,8 @@ class NSVundListInfoManager : public QObject
 public:
     static NSVundListInfoManager& getInstance();
 
-    // Starts a fetch of the circle list unless one is running.
+    // Starts a fetch of the circle list unless one is running or its refresh stamp (203) is
+    // less than 180 s old.
     void reloadVundInfo();
     static QList<NSVundListInfoPtr> getVundDataFrom(const QJsonArray& array);
 
