@@ -144,6 +144,15 @@ TEST_F(CommontViewPage, HotCommentListDrawsItsRows)
     delete list;
 }
 
+namespace {
+QList<CommentFeedPtr> twoHotComments()
+{
+    return *HotCommentListModel::parse(QJsonDocument(QJsonArray{commentObject(1, QStringLiteral("甲"), QStringLiteral("一")),
+                                                                commentObject(2, QStringLiteral("乙"), QStringLiteral("二"))})
+                                           .toJson());
+}
+}  // namespace
+
 // An opened row's title is drawn in the lists' read grey, the others in the unread ink.
 TEST_F(CommontViewPage, AnOpenedHotCommentRowIsDrawnInTheReadColour)
 {
@@ -151,10 +160,7 @@ TEST_F(CommontViewPage, AnOpenedHotCommentRowIsDrawnInTheReadColour)
     channel->iListID = 153;
     HotCommntTableViewController list(channel);
     list.resize(320, 300);
-    list.model()->setComments(*HotCommentListModel::parse(
-        QJsonDocument(QJsonArray{commentObject(1, QStringLiteral("甲"), QStringLiteral("一")),
-                                 commentObject(2, QStringLiteral("乙"), QStringLiteral("二"))})
-            .toJson()));
+    list.model()->setComments(twoHotComments());
     list.model()->markRead(1);
     list.show();
     const QImage image = list.listView()->viewport()->grab().toImage();
@@ -197,10 +203,7 @@ TEST_F(CommontViewPage, HotCommentRowsAskForTheirArticleAndShowAvatars)
     channel->iListID = 153;
     HotCommntTableViewController list(channel);
     list.resize(320, 400);
-    list.model()->setComments(*HotCommentListModel::parse(
-        QJsonDocument(QJsonArray{commentObject(1, QStringLiteral("甲"), QStringLiteral("一")),
-                                 commentObject(2, QStringLiteral("乙"), QStringLiteral("二"))})
-            .toJson()));
+    list.model()->setComments(twoHotComments());
     list.show();
     for (int row = 0; row < 2; ++row) {
         QWidget* holder = list.listView()->indexWidget(list.model()->index(row, 0));
