@@ -17,6 +17,7 @@ MainViewController::MainViewController(QWidget* parent) : QWidget(parent)
                                                     });
     m_left = new LeftViewController(this);
     m_split = new MainSplitViewController(this);
+    m_touchBarTargets = std::make_unique<SplitViewTouchBarTargets>(m_split);
     // The bar down the left edge; the split view from the bar to the right edge, however wide
     // the window grows (past the widest detail pane the split view's own white shows).
     MASAdditions::mas_makeConstraints(m_left, [this](MASConstraintMaker& make) {
@@ -36,6 +37,7 @@ MainViewController::MainViewController(QWidget* parent) : QWidget(parent)
 MainViewController::~MainViewController()
 {
     NotificationCenter::defaultCenter().removeObserver(this);
+    TouchBarService::shared()->providerGone(*this);
 }
 
 QString MainViewController::keyEquivalentCharacters(const QKeyEvent& event)
@@ -59,9 +61,4 @@ bool MainViewController::performKeyEquivalent(const QKeyEvent& event) const
     if (!(event.modifiers() & Qt::ControlModifier))
         return false;
     return keyEquivalentCharacters(event) == QLatin1String("I");
-}
-
-void MainViewController::changeCount(const QString& count)
-{
-    m_commentCount = count;
 }
