@@ -92,3 +92,45 @@ TEST_F(ArticlePageGuardsTest, APageReachedByALinkGetsNothingFromThePane)
     EXPECT_EQ(runScript(*view, QStringLiteral("document.title")).toString(), QStringLiteral("outside"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
 }
+
+// Article bodies carry links whose address is only "#": after a click on one the address ends in
+// "#" with no fragment to show for it. The pane's scripts must still reach the page, as after a
+// click on an anchor of the page.
+TEST_F(ArticlePageGuardsTest, ScriptsReachThePageAfterAnEmptyOrANamedAnchor)
+{
+    routeArticle(QStringLiteral("t"), QStringLiteral("<p><a id=\"empty\" href=\"#\">空</a> <a id=\"named\" href=\"#note\">注</a></p>"
+                                                     "<p id=\"chosen\">选中的文字</p><div id=\"vote77\"></div>"
+                                                     "<div style=\"height:3000px\"></div><p id=\"note\">注释</p>"));
+    ASSERT_TRUE(openAndWait());
+    const struct
+    {
+        const char* link;
+        QString address;  // the page's address after the click, past the article's own
+    } clicks[] = {{"#empty", QStringLiteral("#")}, {"#named", QStringLiteral("#note")}, {"#empty", QStringLiteral("#")}};
+    const QString article = view->webPage()->articleUrl().toString();
+    int round = 0;
+    for (const auto& click : clicks) {
+        SCOPED_TRACE(click.link);
+        ++round;
+        ASSERT_TRUE(clickElement(QLatin1String(click.link)));
+        ASSERT_TRUE(waitUntil([&] {
+            return runScript(*view, QStringLiteral("location.href")).toString() == article + click.address;
+        })) << "the page's address to end in " << click.address.toStdString();
+
+        runScript(*view, QStringLiteral("document.body.style.fontFamily = ''"));
+        view->fontChanged();
+        const QString vote = QStringLiteral("<b id=\"result\">%1</b>").arg(round);
+        view->pane()->insertVote(vote, QStringLiteral("77"));
+        // Scripts of one page run in order: this one runs after those the pane sent.
+        EXPECT_TRUE(runScript(*view, QStringLiteral("document.body.style.fontFamily")).toString().contains(QStringLiteral("PingFangSC")))
+            << "the font change";
+        EXPECT_EQ(text(QStringLiteral("#result")), QString::number(round)) << "the vote result";
+
+        QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+        runScript(*view, QStringLiteral("var r=document.createRange();r.selectNodeContents(document.getElementById('chosen'));"
+                                        "window.getSelection().removeAllRanges();window.getSelection().addRange(r);"));
+        view->webView()->copySelection();
+        EXPECT_TRUE(waitUntil([] { return QGuiApplication::clipboard()->text() == QStringLiteral("选中的文字"); }))
+            << "the copy to take the selection, the clipboard holds " << QGuiApplication::clipboard()->text().toStdString();
+    }
+}

@@ -99,8 +99,9 @@ void ArticleWebPage::runArticleScript(const QString& script, const std::function
     if (!showsArticlePage())
         return;
     // The page can change between here and the script's run: the script checks the address too,
-    // with the document's own location, which no page script can replace.
-    const QString guarded = QStringLiteral("if (location.href === %1 + location.hash) {\n%2\n}")
+    // without its fragment, with the document's own location and no function a page script could
+    // replace. A link to "#" leaves the address ending in "#" with an empty hash.
+    const QString guarded = QStringLiteral("if (location.href === %1 + location.hash || location.href === %1 + '#') {\n%2\n}")
                                 .arg(HtmlText::scriptLiteral(m_articleUrl.adjusted(QUrl::RemoveFragment).toString(QUrl::FullyEncoded)),
                                      script);
     if (answer)
