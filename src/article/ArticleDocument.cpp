@@ -6,6 +6,8 @@
 
 #include <QTimeZone>
 
+#include <optional>
+
 namespace {
 
 constexpr qint64 kCommentWindowSeconds = 2592000;  // 30 days
@@ -29,6 +31,52 @@ void copyText(const QVariantMap& item, const char* name, QString& field)
         field = text;
 }
 
+// The encoding the XML declaration names, lower case; empty when it names none.
+QByteArray declaredEncoding(const QByteArray& data)
+{
+    QByteArrayView text(data);
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text = text.sliced(3);
+    if (!text.startsWith("<?xml"))
+        return {};
+    const qsizetype end = text.indexOf("?>");
+    if (end < 0)
+        return {};
+    const QByteArrayView declaration = text.first(end);
+    qsizetype at = declaration.indexOf("encoding");
+    if (at < 0)
+        return {};
+    at += 8;
+    while (at < declaration.size() && (declaration.at(at) == ' ' || declaration.at(at) == '=' || declaration.at(at) == '\t'))
+        ++at;
+    if (at >= declaration.size() || (declaration.at(at) != '"' && declaration.at(at) != '\''))
+        return {};
+    const char quote = declaration.at(at);
+    const qsizetype close = declaration.indexOf(quote, at + 1);
+    return close < 0 ? QByteArray() : declaration.sliced(at + 1, close - at - 1).toByteArray().toLower();
+}
+
+// The document's bytes with every byte that is not UTF-8 read as U+FFFD, as the lists read their
+// texts: one bad byte costs one character, not the article. Nothing when the bytes are UTF-8
+// already or the document names another encoding, whose own decoder reads it.
+std::optional<QByteArray> withBadBytesReplaced(const QByteArray& data)
+{
+    if (data.isValidUtf8())
+        return std::nullopt;
+    const QByteArray encoding = declaredEncoding(data);
+    if (!encoding.isEmpty() && encoding != "utf-8" && encoding != "utf8")
+        return std::nullopt;
+    return QString::fromUtf8(data).toUtf8();
+}
+
+// The parsed document's root, when the bytes parse.
+std::optional<TTXMLNodeDictionary> rootOf(const QByteArray& data)
+{
+    TTXMLParser parser(data);
+    parser.parse();
+    return parser.rootObject();
+}
+
 bool localZoneIsBeijing()
 {
     return Clock::localZone().offsetFromUtc(Clock::now()) == Clock::kBeijingOffsetSeconds;
@@ -41,9 +89,12 @@ FeedPtr ArticleDocument::parseXML(const QByteArray& data)
     auto feed = std::make_shared<Feed>();
     if (data.isEmpty())
         return feed;
-    TTXMLParser parser(data);
-    parser.parse();
-    const auto& root = parser.rootObject();
+    // Read as it came first: what parses today is read as before, whatever its encoding.
+    std::optional<TTXMLNodeDictionary> root = rootOf(data);
+    if (!root) {
+        if (const std::optional<QByteArray> repaired = withBadBytesReplaced(data))
+            root = rootOf(*repaired);
+    }
     if (!root)
         return feed;
     const QVariantMap channel = root->value(QStringLiteral("channel")).toMap();

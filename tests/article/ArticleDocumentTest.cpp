@@ -148,3 +148,41 @@ TEST(HtmlText, EscapedMarkupHasNoTagsOrQuotes)
     const QString escaped = HtmlText::escape(QStringLiteral("<b>x</b>&'\""));
     EXPECT_EQ(escaped, QStringLiteral("&lt;b&gt;x&lt;/b&gt;&amp;&#39;&quot;"));
 }
+
+// The lists read a byte that is not UTF-8 as U+FFFD and keep the rest; so does the article, with
+// entities still never expanded.
+TEST(ArticleDocument, ABadByteIsReadAsAReplacementCharacter)
+{
+    const struct
+    {
+        const char* where;
+        QByteArray bytes;
+        QString title;
+        QString detail;
+    } cases[] = {
+        {"in the body's CDATA",
+         "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss><channel><item><newsid>5</newsid><title>标题</title>"
+         "<detail><![CDATA[<p>前\xff后</p>]]></detail></item></channel></rss>",
+         QStringLiteral("标题"), QStringLiteral("<p>前\uFFFD后</p>")},
+        {"a cut sequence in the title, no declaration",
+         "<rss><channel><item><newsid>5</newsid><title>a\xe4\xb8" "b</title><detail>正文</detail></item></channel></rss>",
+         QStringLiteral("a\uFFFD\uFFFDb"), QStringLiteral("正文")},
+        {"with an internal entity",
+         "<!DOCTYPE rss [<!ENTITY l \"lol\"><!ENTITY l2 \"&l;&l;\">]><rss><channel><item><newsid>5</newsid>"
+         "<title>t\x80</title><detail>x&l2;y</detail></item></channel></rss>",
+         QString(), QString()},
+        // Another encoding the document names is read as such, not as broken UTF-8.
+        {"in the encoding it names",
+         "<?xml version=\"1.0\" encoding=\"gb2312\"?><rss><channel><item><newsid>5</newsid>"
+         "<title>\xd6\xd0</title><detail>\xd6\xd0\xce\xc4</detail></item></channel></rss>",
+         QStringLiteral("中"), QStringLiteral("中文")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        const FeedPtr feed = ArticleDocument::parseXML(c.bytes);
+        EXPECT_EQ(feed->title, c.title);
+        EXPECT_EQ(feed->detail, c.detail);
+        EXPECT_FALSE(feed->detail.contains(QStringLiteral("lol")));
+    }
+}
+

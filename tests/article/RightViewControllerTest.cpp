@@ -716,3 +716,16 @@ TEST_F(PaneToolbarTest, AFontStepWhileARefreshedPageLoadsKeepsItsBlocks)
             << shownBlocks().toStdString() << " blocks";
     }
 }
+
+// One byte that is not UTF-8 in the reply costs that character, not the article.
+TEST_F(RightViewControllerTest, AnArticleWithOneBadByteShowsItsTitleAndText)
+{
+    QByteArray reply = articleXml(QStringLiteral("123456"), QStringLiteral("坏字节"), QStringLiteral("<p id=\"p\">前BAD后</p>"));
+    reply.replace("BAD", "\xff");
+    server.route("GET", kArticlePath, LoopbackReply::text(200, reply, "text/xml; charset=utf-8"));
+    view->show(item(QStringLiteral("123456")));
+    ASSERT_TRUE(waitUntil([&] { return view->pane()->bSucLoad() || (view->errorView() && view->errorView()->isVisible()); }, 30000));
+    EXPECT_FALSE(view->errorView() && view->errorView()->isVisible()) << "the error view instead of the article";
+    EXPECT_EQ(text(QStringLiteral("h1")), QStringLiteral("坏字节"));
+    EXPECT_EQ(text(QStringLiteral("#p")), QStringLiteral("前\uFFFD后"));
+}
