@@ -27,8 +27,9 @@ public:
 
     // Loads the blank page of clearContent.
     virtual void clearContent() = 0;
-    // Loads a built article page; the host answers page loads through ArticlePane::pageLoadFinished.
-    virtual void loadArticlePage(const QString& html) = 0;
+    // Loads a built page of the article newsId; the host answers page loads through
+    // ArticlePane::pageLoadFinished and tells the page's bridge calls which article they come from.
+    virtual void loadArticlePage(const QString& html, const QString& newsId) = 0;
     // Runs a script in the article page; the result is ignored.
     virtual void evaluateScript(const QString& script) = 0;
     virtual void showLogo() = 0;
@@ -116,7 +117,8 @@ public:
     bool bSucLoad() const { return m_bSucLoad; }
 
     // ---- Bridge (window.external) ----
-    void postScore(long grade);
+    // A score from the page of the article newsId: only that article on screen is scored.
+    void postScore(long grade, const QString& newsId);
     void postVote(const QString& voteId, const QString& items);
     void postVoteempty();
     void showpagecomment();

@@ -352,7 +352,7 @@ void ArticlePane::loadHTMLString(const QString& html, const QString& guid)
     if (html.isEmpty() || guid.isEmpty())
         return;
     ++m_pageGeneration;
-    m_host->loadArticlePage(html);
+    m_host->loadArticlePage(html, guid);
 }
 
 bool ArticlePane::loadLocalDataRefresh(bool refresh, int64_t kind)

@@ -15,8 +15,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-void ArticlePane::postScore(long grade)
+void ArticlePane::postScore(long grade, const QString& newsIdOfPage)
 {
+    // Judged by the page that sent it: a page of an article other than the one on screen (the
+    // page the reader is leaving) scores nothing, and the next article is not scored for it.
+    if (newsIdOfPage != currentGuid())
+        return;
     const QString gradeText = QString::number(grade);
     if (m_bScoring)
         return;

@@ -40,7 +40,7 @@ protected:
 
 TEST_F(ArticleScoringTest, LoggedOutReadersAreAskedToLogIn)
 {
-    pane->postScore(2);
+    pane->postScore(2, QStringLiteral("88"));
     EXPECT_EQ(host.loginPrompts, 1);
     EXPECT_FALSE(pane->isScoring());
     pane->postVote(QStringLiteral("77"), QStringLiteral("3,"));
@@ -51,7 +51,7 @@ TEST_F(ArticleScoringTest, ARefusedGateSendsNothingAndKeepsTheBlock)
 {
     logIn();
     rememberAccount(false);
-    pane->postScore(2);
+    pane->postScore(2, QStringLiteral("88"));
     // The gate decides before postScore returns; the pause is room for a request that must not
     // reach the server.
     ASSERT_TRUE(drainMainQueue());
@@ -64,7 +64,7 @@ TEST_F(ArticleScoringTest, ARefusedGateSendsNothingAndKeepsTheBlock)
 TEST_F(ArticleScoringTest, AScoredArticleRefusesASecondScore)
 {
     logIn();
-    pane->postScore(-1);
+    pane->postScore(-1, QStringLiteral("88"));
     EXPECT_EQ(host.alerts, QStringList{QStringLiteral("每篇文章只能打分一次")});
     EXPECT_EQ(scoreRequests(), 0);
 }
@@ -74,8 +74,8 @@ TEST_F(ArticleScoringTest, AnAcceptedScoreIsStoredAndShown)
     logIn();
     rememberAccount();
     server.route("GET", QStringLiteral("/api/newsgrade/create"), LoopbackReply::text(200, "{\"status\":1}"));
-    pane->postScore(2);
-    pane->postScore(0);  // a double click sends one request
+    pane->postScore(2, QStringLiteral("88"));
+    pane->postScore(0, QStringLiteral("88"));  // a double click sends one request
     ASSERT_FALSE(host.scripts.isEmpty());
     EXPECT_TRUE(host.scripts.first().contains(QStringLiteral("activehighscore")));  // shown at once
     ASSERT_TRUE(waitUntil([&] { return !pane->isScoring(); }));
@@ -97,7 +97,7 @@ TEST_F(ArticleScoringTest, ARefusedOrFailedScorePutsTheButtonsBack)
                                        LoopbackReply::text(200, "[1]")}) {
         server.route("GET", QStringLiteral("/api/newsgrade/create"), reply);
         host.scripts.clear();
-        pane->postScore(1);
+        pane->postScore(1, QStringLiteral("88"));
         ASSERT_TRUE(waitUntil([&] { return !pane->isScoring(); }));
         ASSERT_EQ(host.scripts.size(), 2);
         EXPECT_TRUE(host.scripts.first().contains(QStringLiteral("activemidscore")));
@@ -121,4 +121,24 @@ TEST_F(ArticleScoringTest, AVoteSendsItsItemsAndRestoresTheButton)
     EXPECT_TRUE(waitUntil([&] { return requestsTo(QStringLiteral("/xml/vote/77_31.xml")).size() == 1; }));
     pane->postVoteempty();
     EXPECT_EQ(host.alerts.last(), QStringLiteral("至少选择一项"));
+}
+
+// A score is judged by the page that sent it: one from a page of another article (the page the
+// reader is leaving) does nothing at all.
+TEST_F(ArticleScoringTest, AScoreFromAnotherArticlesPageDoesNothing)
+{
+    logIn();
+    rememberAccount();
+    server.route("GET", QStringLiteral("/api/newsgrade/create"), LoopbackReply::text(200, "{\"status\":1}"));
+    for (const long grade : {2L, -1L}) {
+        pane->postScore(grade, QStringLiteral("123456"));
+        EXPECT_FALSE(pane->isScoring());
+    }
+    // Refused before postScore returns; the pause is room for a request that must not reach the server.
+    ASSERT_TRUE(drainMainQueue());
+    spin(100);
+    EXPECT_EQ(scoreRequests(), 0);
+    EXPECT_TRUE(host.scripts.isEmpty());
+    EXPECT_TRUE(host.alerts.isEmpty());
+    EXPECT_EQ(host.loginPrompts, 0);
 }

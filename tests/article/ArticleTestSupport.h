@@ -51,7 +51,7 @@ public:
     QStringList deals;
 
     void clearContent() override { ++clears; }
-    void loadArticlePage(const QString& html) override { pages.append(html); }
+    void loadArticlePage(const QString& html, const QString&) override { pages.append(html); }
     void evaluateScript(const QString& script) override { scripts.append(script); }
     void showLogo() override { logoShown = true; }
     void hideLogo() override { logoShown = false; }

@@ -250,7 +250,7 @@ TEST_F(RightViewControllerTest, CopyTakesThePageSelection)
 
 TEST_F(RightViewControllerTest, LoggedOutScoringAsksToLogIn)
 {
-    view->pane()->postScore(2);
+    view->pane()->postScore(2, QString());
     QMessageBox* prompt = view->window()->findChild<QMessageBox*>(QStringLiteral("loginPrompt"));
     ASSERT_NE(prompt, nullptr);
     // The title is the message, the invitation its informative text.

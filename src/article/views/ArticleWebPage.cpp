@@ -15,20 +15,21 @@
 
 using ExternalShim::textOf;
 
-ArticleBridge::ArticleBridge(ArticlePane* pane, std::function<bool()> isArticlePage, QObject* parent)
-    : QObject(parent), m_pane(pane), m_isArticlePage(std::move(isArticlePage))
+ArticleBridge::ArticleBridge(ArticlePane* pane, std::function<QString()> articleOfCaller, QObject* parent)
+    : QObject(parent), m_pane(pane), m_articleOfCaller(std::move(articleOfCaller))
 {
 }
 
 bool ArticleBridge::answering() const
 {
-    return m_pane && m_isArticlePage && m_isArticlePage();
+    return m_pane && m_articleOfCaller && !m_articleOfCaller().isEmpty();
 }
 
 void ArticleBridge::clickNewScore(const QVariant& grade)
 {
+    // The score is the calling page's article's, never the one the pane moved on to meanwhile.
     if (answering())
-        m_pane->postScore(static_cast<long>(grade.toDouble()));
+        m_pane->postScore(static_cast<long>(grade.toDouble()), m_articleOfCaller());
 }
 
 void ArticleBridge::showpagecomment(const QVariant&)
@@ -72,8 +73,11 @@ ArticleWebPage::ArticleWebPage(ArticlePane* pane, QObject* parent) : BrowserLink
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
-    ExternalShim::install(this, new ArticleBridge(pane, [this] { return showsArticlePage(); }, this), bridgeNames(),
-                          [this](const QUrl& document) { return isArticleAddress(document); });
+    // A call is answered only for a document at the article page's address while the view shows
+    // that page; the article it acts on is the one that page was built for, set with its address.
+    ExternalShim::install(this,
+                          new ArticleBridge(pane, [this] { return showsArticlePage() ? m_articleNewsId : QString(); }, this),
+                          bridgeNames(), [this](const QUrl& document) { return isArticleAddress(document); });
 }
 
 QStringList ArticleWebPage::bridgeNames()

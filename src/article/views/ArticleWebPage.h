@@ -20,7 +20,9 @@ class ArticleBridge : public QObject
     Q_OBJECT
 
 public:
-    ArticleBridge(ArticlePane* pane, std::function<bool()> isArticlePage, QObject* parent = nullptr);
+    // articleOfCaller: the article of the page making the call, empty when that is no article page
+    // on screen (the bridge then answers nothing).
+    ArticleBridge(ArticlePane* pane, std::function<QString()> articleOfCaller, QObject* parent = nullptr);
 
 public slots:
     void clickNewScore(const QVariant& grade);
@@ -35,7 +37,7 @@ private:
     bool answering() const;
 
     QPointer<ArticlePane> m_pane;
-    std::function<bool()> m_isArticlePage;
+    std::function<QString()> m_articleOfCaller;
 };
 
 // The article page: the bridge shim in the main frame, new windows sent to the browser, no
@@ -47,9 +49,15 @@ class ArticleWebPage : public BrowserLinksPage
 public:
     ArticleWebPage(ArticlePane* pane, QObject* parent = nullptr);
 
-    // The address of the article page on screen; the bridge answers only there.
-    void setArticleUrl(const QUrl& url) { m_articleUrl = url; }
+    // The address of the article page on screen and the article it shows; the bridge answers
+    // only there, for that article. An empty address: no article page counts.
+    void setArticlePage(const QUrl& url, const QString& newsId)
+    {
+        m_articleUrl = url;
+        m_articleNewsId = url.isEmpty() ? QString() : newsId;
+    }
     const QUrl& articleUrl() const { return m_articleUrl; }
+    const QString& articleNewsId() const { return m_articleNewsId; }
     // The view shows the article page, scrolled to an anchor of its own or not.
     bool showsArticlePage() const;
     // Runs a script of the pane in the article page and nowhere else: a page reached from the
@@ -64,6 +72,7 @@ private:
     bool isArticleAddress(const QUrl& address) const;
 
     QUrl m_articleUrl;
+    QString m_articleNewsId;
 };
 
 // The view: no menu on the bare page; Copy asks the page for its selection.

@@ -100,6 +100,7 @@ void RightViewController::viewDidLoad()
     m_webView->setPage(m_page);
     m_blankPageUrl = ArticleSchemeHandler::forProfile(m_page->profile())->keepPage(QStringLiteral("blank.html"), blankPage());
     connect(m_page, &QWebEnginePage::loadFinished, this, &RightViewController::pageLoadFinished);
+    connect(m_page, &QWebEnginePage::loadStarted, this, &RightViewController::pageLoadStarted);
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this, &RightViewController::webViewEnded);
     mas_makeConstraints(m_webView, [this](MASConstraintMaker& make) {
         make.left().equalTo(mas_left(this));
@@ -153,14 +154,33 @@ void RightViewController::resizeEvent(QResizeEvent* event)
         m_errorView->setGeometry(rect());
 }
 
+void RightViewController::pageLoadStarted()
+{
+    if (!m_loadRunning)
+        return;
+    m_loadStarted = true;
+    // A newer page asked for before this load had begun: stopped now that stopping it is heard.
+    if (m_waitingLoad)
+        QMetaObject::invokeMethod(this, &RightViewController::stopRunningLoad, Qt::QueuedConnection);
+}
+
+void RightViewController::stopRunningLoad()
+{
+    // Stopping a load the engine has not begun ends it without a word: no load end would start
+    // the waiting page. Begun, it ends with its load end, which starts the waiting page.
+    if (m_loadRunning && m_loadStarted && m_waitingLoad)
+        m_page->triggerAction(QWebEnginePage::Stop);
+}
+
 void RightViewController::pageLoadFinished(bool)
 {
     m_loadRunning = false;
+    m_loadStarted = false;
     if (m_waitingLoad) {
         // The page that ended is already replaced: the newest page loads now, and its end counts.
         const WaitingLoad next = *m_waitingLoad;
         m_waitingLoad.reset();
-        startLoad(next.url, next.articleUrl);
+        startLoad(next.url, next.articleUrl, next.newsId);
         return;
     }
     // Only the article page on screen counts: the blank page's end must not let a block in.
@@ -178,6 +198,7 @@ void RightViewController::webViewEnded(QWebEnginePage::RenderProcessTerminationS
 {
     // No load of the ended process will report its end.
     m_loadRunning = false;
+    m_loadStarted = false;
     m_waitingLoad.reset();
     if (status == QWebEnginePage::NormalTerminationStatus)
         return;
@@ -199,31 +220,38 @@ QString RightViewController::webViewFailedTitle()
 void RightViewController::clearContent()
 {
     m_isClearingContent = true;
-    startLoad(QUrl(), QUrl());
+    startLoad(QUrl(), QUrl(), QString());
 }
 
-void RightViewController::startLoad(const QUrl& url, const QUrl& articleUrl)
+void RightViewController::startLoad(const QUrl& url, const QUrl& articleUrl, const QString& newsId)
 {
     // A load started over one whose page is in the view but still loading can end without any
     // load signal: the first page's end stands for both, and the newest page would never get its
-    // blocks. So a load waits for the running one's end; only the newest waiting one is kept.
+    // blocks. So one load runs at a time: a newer one stops the running load and starts at its
+    // end; only the newest waiting one is kept. Stopped, not waited for: a resource of the old
+    // page that answers late or never (the hit counter's frame) must not hold the reader's click.
     if (m_loadRunning) {
-        m_waitingLoad = WaitingLoad{url, articleUrl};
+        m_waitingLoad = WaitingLoad{url, articleUrl, newsId};
+        // The page being left is no article page of the pane any more: its calls and the pane's
+        // scripts stop counting now, not when the next page is in.
+        m_page->setArticlePage(QUrl(), QString());
+        stopRunningLoad();
         return;
     }
     m_loadRunning = true;
-    m_page->setArticleUrl(articleUrl);
+    m_loadStarted = false;
+    m_page->setArticlePage(articleUrl, newsId);
     m_page->load(url.isEmpty() ? m_blankPageUrl : url);
 }
 
-void RightViewController::loadArticlePage(const QString& html)
+void RightViewController::loadArticlePage(const QString& html, const QString& newsId)
 {
     // Every pane of the process publishes into the profile's one page store: the page's name is
     // numbered across panes, so that one pane's page never takes the name (or the engine's cached
     // copy) of another's.
     static quint64 published = 0;
     const QUrl url = ArticleSchemeHandler::forProfile(m_page->profile())->publishPage(++published, html);
-    startLoad(url, url);
+    startLoad(url, url, newsId);
 }
 
 void RightViewController::evaluateScript(const QString& script)

@@ -55,7 +55,7 @@ public:
 
     // ArticlePaneHost
     void clearContent() override;
-    void loadArticlePage(const QString& html) override;
+    void loadArticlePage(const QString& html, const QString& newsId) override;
     void evaluateScript(const QString& script) override;
     void showLogo() override;
     void hideLogo() override;
@@ -103,9 +103,13 @@ private:
     void placeHiddenInArticleArea(QWidget* page);
     bool commentPageShowing() const;
     bool dealPageShowing() const;
+    void pageLoadStarted();
     void pageLoadFinished(bool ok);
-    // Loads the page at the address (empty: the blank page) once no other load runs.
-    void startLoad(const QUrl& url, const QUrl& articleUrl);
+    // Stops the running load for the waiting one, once the engine has begun it.
+    void stopRunningLoad();
+    // Loads the page at the address (empty: the blank page), the article page of newsId when
+    // articleUrl is set. A load still running is stopped first and this one starts at its end.
+    void startLoad(const QUrl& url, const QUrl& articleUrl, const QString& newsId);
     // The page's render process ended (or never started): says so in the pane.
     void webViewEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
     // Shows the content in a popup above the toolbar button (it replaces an open one).
@@ -124,13 +128,16 @@ private:
     std::atomic<bool> m_isClearingContent = false;
     QPointer<QWidget> m_toolBarPopover;
     QPointer<QWidget> m_popoverContent;
-    // From a load's start here to the page's load end; the newest load asked meanwhile waits.
+    // From a load's start here to the page's load end; the newest load asked meanwhile waits for
+    // the stopped one's end.
     struct WaitingLoad
     {
         QUrl url;
         QUrl articleUrl;
+        QString newsId;
     };
     bool m_loadRunning = false;
+    bool m_loadStarted = false;  // the engine has reported the running load's start
     QUrl m_blankPageUrl;  // shown between articles; of the articles' own site
     std::optional<WaitingLoad> m_waitingLoad;
 };
