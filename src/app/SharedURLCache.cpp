@@ -116,6 +116,13 @@ void SharedURLCacheFront::insert(QIODevice* device)
         m_disk->insert(device);
 }
 
+void SharedURLCacheFront::setCapacities(qint64 memoryCapacity, qint64 diskCapacity)
+{
+    Q_UNUSED(memoryCapacity);
+    if (m_disk)
+        m_disk->setMaximumCacheSize(diskCapacity);
+}
+
 void SharedURLCacheFront::clear()
 {
     if (m_disk)

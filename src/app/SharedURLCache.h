@@ -54,6 +54,10 @@ public:
     void clear() override;
 
     QNetworkDiskCache* disk() const { return m_disk.data(); }
+    // The one cache's capacities (0: nothing is kept any more). Qt keeps no memory tier, so the
+    // memory capacity has nothing to size. Invokable: the panes that empty the cache sit below
+    // this folder and reach it through the access managers.
+    Q_INVOKABLE void setCapacities(qint64 memoryCapacity, qint64 diskCapacity);
 
 private:
     QPointer<QNetworkDiskCache> m_disk;

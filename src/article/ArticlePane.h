@@ -79,6 +79,10 @@ public:
     void showHotProductAndhideSelf();
     void updateCommentCount();
     void updateCanComment() {}
+    // The program's cookies deleted and its shared URL cache emptied, then emptied once more and
+    // given no room (capacities 0): nothing is kept afterwards. The web page's own cookies and
+    // cache are the view's to clear.
+    static void cleanSharedCacheAndCookie();
 
     // ---- Loading ----
     void openNews();

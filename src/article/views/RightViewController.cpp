@@ -12,7 +12,6 @@
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
-#include "networking/URLSession.h"
 #include "platform/Dispatch.h"
 #include "platform/MemoryRelease.h"
 #include "platform/NotificationCenter.h"
@@ -429,8 +428,7 @@ void RightViewController::sentCommentSuc()
 void RightViewController::cleanCacheAndCookie()
 {
     // The program's own requests and the web page keep separate cookies and caches.
-    URLSession::clearSharedCookies();
-    URLSession::clearSharedCache();
+    ArticlePane::cleanSharedCacheAndCookie();
     QWebEngineProfile* profile = m_page->profile();
     profile->cookieStore()->deleteAllCookies();
     profile->clearHttpCache();

@@ -39,7 +39,8 @@ public:
 
     void fontChanged();
     void sentCommentSuc();
-    // Deletes the web view's cookies and empties its HTTP cache.
+    // Deletes the program's and the web view's cookies and empties their caches; the program's
+    // shared URL cache keeps nothing afterwards (its capacities are 0).
     void cleanCacheAndCookie();
     void updateCommentCount() { m_pane->updateCommentCount(); }
     void showHotProductAndhideSelf();
