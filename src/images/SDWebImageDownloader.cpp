@@ -55,13 +55,16 @@ std::shared_ptr<SDWebImageDownloaderOperation> SDWebImageDownloader::makeOperati
                                                                      : URLRequestCachePolicy::ReloadIgnoringLocalCacheData;
     request.settings.timeoutInterval = timeout;
     request.settings.HTTPShouldHandleCookies = (options & SDDownloadHandleCookies) != 0;
-    request.settings.HTTPShouldUsePipelining = true;
+    // Never pipelined: behind a request its server never answers, the requests queued on the
+    // same connection would wait out the timeout too, though the server would answer them.
+    request.settings.HTTPShouldUsePipelining = false;
     request.allHTTPHeaderFields = m_headersFilter ? m_headersFilter(url, m_HTTPHeaders) : m_HTTPHeaders;
 
     std::shared_ptr<SDWebImageDownloaderOperation> operation =
         m_operationFactory ? m_operationFactory(request, m_session, options)
                            : std::make_shared<SDWebImageDownloaderOperation>(request, m_session, options);
     operation->setShouldDecompressImages(m_shouldDecompressImages);
+    operation->setLimits(m_downloadSizeLimit, m_downloadTimeLimit);
     if (m_urlCredential) {
         operation->setCredential(m_urlCredential);
     } else if (!m_username.isNull() && !m_password.isNull()) {

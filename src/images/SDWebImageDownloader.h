@@ -42,6 +42,8 @@ public:
 
     static constexpr int kDefaultMaxConcurrentDownloads = 6;
     static constexpr double kDefaultTimeout = 15.0;
+    static constexpr qint64 kDefaultDownloadSizeLimit = SDWebImageDownloaderOperation::kDefaultSizeLimit;
+    static constexpr double kDefaultDownloadTimeLimit = SDWebImageDownloaderOperation::kDefaultTimeLimit;
 
     static const std::shared_ptr<SDWebImageDownloader>& sharedDownloader();
     static std::shared_ptr<SDWebImageDownloader> create();
@@ -75,6 +77,12 @@ public:
     // Seconds without traffic before a transfer ends with -1001; 0 means 15.
     double downloadTimeout() const { return m_downloadTimeout; }
     void setDownloadTimeout(double seconds) { m_downloadTimeout = seconds; }
+    // Past either limit a transfer is dropped and its requesters hear -1103 (too long) or -1001
+    // (too slow). 0 or less restores the default.
+    qint64 downloadSizeLimit() const { return m_downloadSizeLimit; }
+    void setDownloadSizeLimit(qint64 bytes) { m_downloadSizeLimit = bytes > 0 ? bytes : kDefaultDownloadSizeLimit; }
+    double downloadTimeLimit() const { return m_downloadTimeLimit; }
+    void setDownloadTimeLimit(double seconds) { m_downloadTimeLimit = seconds > 0 ? seconds : kDefaultDownloadTimeLimit; }
     SDWebImageDownloaderExecutionOrder executionOrder() const { return m_executionOrder; }
     void setExecutionOrder(SDWebImageDownloaderExecutionOrder order) { m_executionOrder = order; }
     void setUrlCredential(const std::optional<URLCredential>& credential);
@@ -112,6 +120,8 @@ private:
     std::shared_ptr<URLSession> m_session;
     std::atomic<bool> m_shouldDecompressImages{true};
     std::atomic<double> m_downloadTimeout{kDefaultTimeout};
+    std::atomic<qint64> m_downloadSizeLimit{kDefaultDownloadSizeLimit};
+    std::atomic<double> m_downloadTimeLimit{kDefaultDownloadTimeLimit};
     std::atomic<SDWebImageDownloaderExecutionOrder> m_executionOrder{SDWebImageDownloaderFIFOExecutionOrder};
 
     mutable std::mutex m_mutex;

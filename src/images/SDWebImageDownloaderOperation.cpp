@@ -8,6 +8,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -19,6 +20,14 @@ bool isWebURL(const QUrl& url)
 Error httpStatusError(int status)
 {
     return Error(QLatin1String(Error::kURLErrorDomain), status);
+}
+
+Error limitError(qint64 code, const QString& description, const QUrl& url)
+{
+    return Error(QLatin1String(Error::kURLErrorDomain), code,
+                 {{QLatin1String(Error::kLocalizedDescriptionKey), description},
+                  {QLatin1String(Error::kURLErrorFailingURLErrorKey), url},
+                  {QStringLiteral("NSErrorFailingURLStringKey"), url.toString()}});
 }
 
 }  // namespace
@@ -103,6 +112,13 @@ void SDWebImageDownloaderOperation::start()
         task->resume();
         progressAll(0, NSURLSessionTransferSizeUnknown);
         post(SDWebImageDownloadStartNotification);
+        // The session's timeout only ends a transfer that goes silent; one whose bytes trickle
+        // in would hold its place among the running transfers for good.
+        const double ms = std::min(m_timeLimit.load() * 1000.0, double(std::numeric_limits<int>::max()));
+        dispatch::after(static_cast<int>(std::max(1.0, ms)), [weak = weak_from_this(), task] {
+            if (const auto self = weak.lock())
+                self->timeLimitReached(task);
+        });
         return;
     }
     const QList<SDCallbacksDictionary> handlers = activeHandlers();
@@ -222,6 +238,12 @@ void SDWebImageDownloaderOperation::setCredential(const std::optional<URLCredent
     m_credential = credential;
 }
 
+void SDWebImageDownloaderOperation::setLimits(qint64 sizeLimit, double timeLimit)
+{
+    m_sizeLimit = sizeLimit;
+    m_timeLimit = timeLimit;
+}
+
 void SDWebImageDownloaderOperation::setCompletionBlock(std::function<void()> block)
 {
     std::lock_guard lock(m_mutex);
@@ -301,6 +323,11 @@ void SDWebImageDownloaderOperation::didReceiveData(URLSession&, URLSessionDataTa
 {
     if (isFinished())
         return;
+    if (m_imageData.size() + data.size() > m_sizeLimit) {
+        failTransfer(limitError(NSURLErrorDataLengthExceedsMaximum, QStringLiteral("resource exceeds maximum size"),
+                                m_request.URL));
+        return;
+    }
     m_imageData.append(data);
     if ((m_options & SDDownloadProgressive) && m_expectedSize > 0)
         makePartialImage();
@@ -329,6 +356,28 @@ void SDWebImageDownloaderOperation::makePartialImage()
     if (m_shouldDecompressImages)
         partial = NSImage_ForceDecode::decodedImageWithImage(partial);
     deliverToAll(activeHandlers(), partial, QByteArray(), std::nullopt, false);
+}
+
+void SDWebImageDownloaderOperation::failTransfer(const Error& error)
+{
+    const QList<SDCallbacksDictionary> handlers = activeHandlers();
+    const std::shared_ptr<URLSessionDataTask> task = dataTask();
+    if (!markFinished(false))
+        return;
+    m_imageData = QByteArray();
+    // The task's own end (-999) then finds the operation finished and says nothing more.
+    if (task)
+        task->cancel();
+    post(SDWebImageDownloadStopNotification);
+    deliverToAll(handlers, QImage(), QByteArray(), error, true);
+    reset();
+}
+
+void SDWebImageDownloaderOperation::timeLimitReached(const std::shared_ptr<URLSessionDataTask>& task)
+{
+    if (dataTask() != task || isFinished())
+        return;
+    failTransfer(limitError(NSURLErrorTimedOut, QStringLiteral("The request timed out."), m_request.URL));
 }
 
 void SDWebImageDownloaderOperation::didCompleteWithError(URLSession&, URLSessionTask&, const std::optional<Error>& error)

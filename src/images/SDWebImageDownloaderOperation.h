@@ -66,6 +66,15 @@ public:
     void setShouldDecompressImages(bool value) { m_shouldDecompressImages = value; }
     std::optional<URLCredential> credential() const;
     void setCredential(const std::optional<URLCredential>& credential);
+    // No picture the program shows comes near this many bytes; a body that goes past it is no
+    // picture, or never ends.
+    static constexpr qint64 kDefaultSizeLimit = 32 * 1024 * 1024;
+    // Seconds a whole transfer may take, however steadily its bytes trickle in.
+    static constexpr double kDefaultTimeLimit = 60.0;
+    // Set before start: the bytes a reply may bring at most, inflated as they arrive (a reply
+    // never brings more than the length it states, which Qt enforces and hides for a compressed
+    // body), and the seconds the whole transfer may take.
+    void setLimits(qint64 sizeLimit, double timeLimit);
     // -4 low, 0 normal, 4 high.
     int queuePriority() const { return m_queuePriority; }
     void setQueuePriority(int priority) { m_queuePriority = priority; }
@@ -98,6 +107,9 @@ private:
     void reset();
     void post(const char* name);
     void makePartialImage();
+    // Drops the transfer and tells every requester the error.
+    void failTransfer(const Error& error);
+    void timeLimitReached(const std::shared_ptr<URLSessionDataTask>& task);
     QString cacheKey() const;
 
     const URLRequest m_request;
@@ -105,6 +117,8 @@ private:
     std::weak_ptr<URLSession> m_unownedSession;
     std::atomic<bool> m_shouldDecompressImages{true};
     std::atomic<int> m_queuePriority{0};
+    std::atomic<qint64> m_sizeLimit{kDefaultSizeLimit};
+    std::atomic<double> m_timeLimit{kDefaultTimeLimit};
 
     mutable std::mutex m_mutex;
     QList<SDCallbacksDictionary> m_callbackBlocks;  // guarded by m_mutex

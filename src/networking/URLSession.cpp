@@ -29,6 +29,9 @@ namespace {
 
 // A paused transfer stops reading from the network once this much is buffered.
 constexpr qint64 kPausedReadBufferBytes = 64 * 1024;
+// A running one reads at most this far ahead of its delegate: Qt's network thread would
+// otherwise take in whatever the server sends while the main thread is busy, without end.
+constexpr qint64 kReadAheadBytes = 4 * 1024 * 1024;
 // Redirections one task follows, whichever schemes they cross; the next one ends it with -1007.
 constexpr int kMaximumRedirects = 16;
 
@@ -685,7 +688,7 @@ void URLSession::startOrContinue(const std::shared_ptr<URLSessionTask>& task)
             return;
         transfer->paused = false;
         if (transfer->reply)
-            transfer->reply->setReadBufferSize(0);
+            transfer->reply->setReadBufferSize(kReadAheadBytes);
         onReadyRead(task);
         if (transfer->finishPending && m_transfers.contains(identifier))
             onFinished(task, transfer->reply);
@@ -772,6 +775,7 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
         reply = manager->get(networkRequest);
     else
         reply = manager->sendCustomRequest(networkRequest, method.toLatin1());
+    reply->setReadBufferSize(kReadAheadBytes);
     transfer.reply = reply;
     // A new reply: its headers and its server's certificate are still to be seen.
     transfer.metaDataSeen = false;

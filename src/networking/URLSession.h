@@ -30,6 +30,9 @@ class URLSession;
 inline constexpr qint64 NSFeatureUnsupportedError = 3328;
 Error FeatureUnsupportedError(const QString& what);
 
+// A URL-loading code (Error::kURLErrorDomain): a reply longer than its reader accepts.
+inline constexpr qint64 NSURLErrorDataLengthExceedsMaximum = -1103;
+
 // -1: a byte count that is not known.
 inline constexpr qint64 NSURLSessionTransferSizeUnknown = -1;
 
