@@ -272,6 +272,14 @@ void SDWebImageDownloader::didReceiveData(URLSession& session, URLSessionDataTas
         operation->didReceiveData(session, task, data);
 }
 
+std::optional<CachedURLResponse> SDWebImageDownloader::willCacheResponse(URLSession& session, URLSessionDataTask& task,
+                                                                        const CachedURLResponse& proposedResponse)
+{
+    if (const auto operation = operationWithTask(task))
+        return operation->willCacheResponse(session, task, proposedResponse);
+    return proposedResponse;
+}
+
 void SDWebImageDownloader::didCompleteWithError(URLSession& session, URLSessionTask& task, const std::optional<Error>& error)
 {
     if (const auto operation = operationWithTask(task))

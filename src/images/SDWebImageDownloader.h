@@ -96,6 +96,9 @@ public:
     URLSessionResponseDisposition didReceiveResponse(URLSession& session, URLSessionDataTask& task,
                                                      const HTTPURLResponse& response) override;
     void didReceiveData(URLSession& session, URLSessionDataTask& task, const QByteArray& data) override;
+    bool respondsToWillCacheResponse() const override { return true; }
+    std::optional<CachedURLResponse> willCacheResponse(URLSession& session, URLSessionDataTask& task,
+                                                       const CachedURLResponse& proposedResponse) override;
     void didCompleteWithError(URLSession& session, URLSessionTask& task, const std::optional<Error>& error) override;
     URLSessionChallengeAnswer didReceiveChallenge(URLSession& session, const URLAuthenticationChallenge& challenge) override;
     URLSessionChallengeAnswer taskDidReceiveChallenge(URLSession& session, URLSessionTask& task,

@@ -380,6 +380,15 @@ void SDWebImageDownloaderOperation::timeLimitReached(const std::shared_ptr<URLSe
     failTransfer(limitError(NSURLErrorTimedOut, QStringLiteral("The request timed out."), m_request.URL));
 }
 
+std::optional<CachedURLResponse> SDWebImageDownloaderOperation::willCacheResponse(URLSession&, URLSessionDataTask&,
+                                                                                 const CachedURLResponse& proposedResponse)
+{
+    m_responseFromCached = false;
+    if (m_request.settings.cachePolicy == URLRequestCachePolicy::ReloadIgnoringLocalCacheData)
+        return std::nullopt;
+    return proposedResponse;
+}
+
 void SDWebImageDownloaderOperation::didCompleteWithError(URLSession&, URLSessionTask&, const std::optional<Error>& error)
 {
     const QList<SDCallbacksDictionary> handlers = activeHandlers();
@@ -397,6 +406,10 @@ void SDWebImageDownloaderOperation::didCompleteWithError(URLSession&, URLSession
     }
     if (handlers.isEmpty())
         return;
+    if ((m_options & SDDownloadIgnoreCachedResponse) && m_responseFromCached && URLSession::hasCachedResponseForRequest(m_request)) {
+        deliverToAll(handlers, QImage(), QByteArray(), std::nullopt, true);
+        return;
+    }
     if (data.isEmpty()) {
         deliverToAll(handlers, QImage(), QByteArray(), SDWebImageError(0, QStringLiteral("Image data is nil")), true);
         return;

@@ -91,6 +91,11 @@ public:
     URLSessionResponseDisposition didReceiveResponse(URLSession& session, URLSessionDataTask& task,
                                                      const HTTPURLResponse& response) override;
     void didReceiveData(URLSession& session, URLSessionDataTask& task, const QByteArray& data) override;
+    // Marks the reply as one from the network; the URL cache keeps nothing of a request that
+    // ignores its local data (every picture request with the default options).
+    bool respondsToWillCacheResponse() const override { return true; }
+    std::optional<CachedURLResponse> willCacheResponse(URLSession& session, URLSessionDataTask& task,
+                                                       const CachedURLResponse& proposedResponse) override;
     void didCompleteWithError(URLSession& session, URLSessionTask& task, const std::optional<Error>& error) override;
     URLSessionChallengeAnswer didReceiveChallenge(URLSession& session, const URLAuthenticationChallenge& challenge) override;
     URLSessionChallengeAnswer taskDidReceiveChallenge(URLSession& session, URLSessionTask& task,
@@ -117,6 +122,8 @@ private:
     std::weak_ptr<URLSession> m_unownedSession;
     std::atomic<bool> m_shouldDecompressImages{true};
     std::atomic<int> m_queuePriority{0};
+    // Until the session offers the reply to the URL cache, it may have come from there.
+    std::atomic<bool> m_responseFromCached{true};
     std::atomic<qint64> m_sizeLimit{kDefaultSizeLimit};
     std::atomic<double> m_timeLimit{kDefaultTimeLimit};
 

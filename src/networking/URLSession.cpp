@@ -330,6 +330,17 @@ URLSessionResponseDisposition URLSessionDelegate::didReceiveResponse(URLSession&
 
 void URLSessionDelegate::didReceiveData(URLSession&, URLSessionDataTask&, const QByteArray&) {}
 
+bool URLSessionDelegate::respondsToWillCacheResponse() const
+{
+    return false;
+}
+
+std::optional<CachedURLResponse> URLSessionDelegate::willCacheResponse(URLSession&, URLSessionDataTask&,
+                                                                       const CachedURLResponse& proposedResponse)
+{
+    return proposedResponse;
+}
+
 void URLSessionDelegate::didFinishDownloadingToURL(URLSession&, URLSessionDownloadTask&, const QUrl&) {}
 
 void URLSessionDelegate::didWriteData(URLSession&, URLSessionDownloadTask&, qint64, qint64, qint64) {}
@@ -351,6 +362,9 @@ struct URLSession::Transfer
     bool trustAccepted = false;
     int authenticationFailures = 0;
     int redirects = 0;  // followed so far, across every request of the task
+    bool delegateDecidesCaching = false;  // sent without Qt's own caching
+    std::optional<CachedURLResponse> cacheEntry;  // what the delegate let the cache keep
+    QByteArray cacheBody;                         // the body gathered for it
 };
 
 std::shared_ptr<URLSession> URLSession::create(const URLSessionConfiguration& configuration)
@@ -426,6 +440,15 @@ void URLSession::clearSharedCache()
             for (QNetworkAccessManager* const manager : app->findChildren<QNetworkAccessManager*>())
                 if (QAbstractNetworkCache* const cache = manager->cache())
                     cache->clear();
+    });
+}
+
+bool URLSession::hasCachedResponseForRequest(const URLRequest& request)
+{
+    sharedAccessManager();
+    const QList<QPointer<QNetworkAccessManager>> managers = sessionAccessManagers();
+    return std::any_of(managers.cbegin(), managers.cend(), [&request](const QPointer<QNetworkAccessManager>& manager) {
+        return manager && manager->cache() != nullptr && manager->cache()->metaData(request.URL).isValid();
     });
 }
 
@@ -756,6 +779,11 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
         networkRequest.setTransferTimeout(ms >= std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
                                                                                 : std::max(1, static_cast<int>(ms)));
     }
+    // A delegate that has its say on caching gets it before anything is kept.
+    const std::shared_ptr<URLSessionDelegate> d = delegate();
+    transfer.delegateDecidesCaching = task->kind() == URLSessionTask::Kind::Data && d && d->respondsToWillCacheResponse();
+    if (transfer.delegateDecidesCaching)
+        networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     // Every redirection is put to the delegate first and counted here, across requests (see
     // onRedirected); Qt's own count starts again with each request, so it is left above ours.
     networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
@@ -885,10 +913,31 @@ bool URLSession::deliverResponse(const std::shared_ptr<URLSessionTask>& task, Tr
     if (!d)
         return true;
     auto& dataTask = static_cast<URLSessionDataTask&>(*task);
-    if (d->didReceiveResponse(*this, dataTask, *response) != URLSessionResponseDisposition::Cancel)
-        return true;
-    stop(task->taskIdentifier(), StopReason::Cancelled);
-    return false;
+    if (d->didReceiveResponse(*this, dataTask, *response) == URLSessionResponseDisposition::Cancel) {
+        stop(task->taskIdentifier(), StopReason::Cancelled);
+        return false;
+    }
+    offerToCache(task, transfer);
+    return m_transfers.contains(task->taskIdentifier());
+}
+
+void URLSession::offerToCache(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer)
+{
+    QNetworkReply* const reply = transfer.reply;
+    if (!transfer.delegateDecidesCaching || reply == nullptr || reply->operation() != QNetworkAccessManager::GetOperation
+        || reply->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool())
+        return;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status < 200 || status > 299 || status == 206 || reply->manager() == nullptr || reply->manager()->cache() == nullptr)
+        return;
+    const std::optional<HTTPURLResponse> response = task->response();
+    const std::shared_ptr<URLSessionDelegate> d = delegate();
+    if (!response || !d)
+        return;
+    std::optional<CachedURLResponse> answer =
+        d->willCacheResponse(*this, static_cast<URLSessionDataTask&>(*task), CachedURLResponse{*response, {}, {}});
+    if (answer && answer->storagePolicy != URLCacheStoragePolicy::NotAllowed)
+        transfer.cacheEntry = std::move(answer);
 }
 
 void URLSession::onReadyRead(const std::shared_ptr<URLSessionTask>& task)
@@ -913,8 +962,11 @@ void URLSession::onReadyRead(const std::shared_ptr<URLSessionTask>& task)
         if (d)
             d->didWriteData(*this, static_cast<URLSessionDownloadTask&>(*task), data.size(), total,
                             task->countOfBytesExpectedToReceive());
-    } else if (d) {
-        d->didReceiveData(*this, static_cast<URLSessionDataTask&>(*task), data);
+    } else {
+        if (transfer->cacheEntry)
+            transfer->cacheBody.append(data);
+        if (d)
+            d->didReceiveData(*this, static_cast<URLSessionDataTask&>(*task), data);
     }
 }
 
@@ -1057,6 +1109,9 @@ void URLSession::onFinished(const std::shared_ptr<URLSessionTask>& task, QNetwor
         break;
     }
 
+    if (!error && transfer->stopReason == StopReason::None && transfer->cacheEntry && reply->manager() != nullptr
+        && reply->manager()->cache() != nullptr)
+        storeInCache(*reply->manager()->cache(), reply->url(), *transfer->cacheEntry, transfer->cacheBody);
     if (!error && transfer->stopReason == StopReason::None && task->kind() == URLSessionTask::Kind::Download) {
         transfer->downloadFile->close();
         if (const std::shared_ptr<URLSessionDelegate> d = delegate())

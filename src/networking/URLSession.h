@@ -20,6 +20,7 @@
 #include <mutex>
 #include <optional>
 
+class QAbstractNetworkCache;
 class QAuthenticator;
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -182,6 +183,16 @@ struct URLSessionChallengeAnswer
 
 enum class URLSessionResponseDisposition : int { Cancel = 0, Allow = 1, BecomeDownload = 2, BecomeStream = 3 };
 
+enum class URLCacheStoragePolicy : int { Allowed = 0, AllowedInMemoryOnly = 1, NotAllowed = 2 };
+
+// A reply as the URL cache keeps it.
+struct CachedURLResponse
+{
+    HTTPURLResponse response;
+    QByteArray data;
+    URLCacheStoragePolicy storagePolicy = URLCacheStoragePolicy::Allowed;
+};
+
 // What a session tells its delegate, always on the main thread, one call at a time. Each default
 // is what the session does without a delegate.
 class URLSessionDelegate
@@ -209,6 +220,16 @@ public:
     virtual URLSessionResponseDisposition didReceiveResponse(URLSession& session, URLSessionDataTask& task,
                                                              const HTTPURLResponse& response);
     virtual void didReceiveData(URLSession& session, URLSessionDataTask& task, const QByteArray& data);
+    // Whether the delegate answers willCacheResponse. When it does not, the URL cache keeps
+    // replies as Qt decides.
+    virtual bool respondsToWillCacheResponse() const;
+    // The reply the URL cache is to keep, or none. Asked for the reply of a data task's GET that
+    // came from the network with a 2xx status (not 206) while a URL cache is installed, once its
+    // headers are in: Qt settles a reply's place in the cache before its body, so the proposed
+    // reply carries no data, and the body is kept, as it arrives, under the answer's headers.
+    // Nothing is kept for no answer or for NotAllowed.
+    virtual std::optional<CachedURLResponse> willCacheResponse(URLSession& session, URLSessionDataTask& task,
+                                                               const CachedURLResponse& proposedResponse);
     // location is the temporary file holding the body; it is deleted when this returns.
     virtual void didFinishDownloadingToURL(URLSession& session, URLSessionDownloadTask& task, const QUrl& location);
     virtual void didWriteData(URLSession& session, URLSessionDownloadTask& task, qint64 bytesWritten,
@@ -253,6 +274,9 @@ public:
     // Every response kept by the URL cache installed on the process's access managers is removed.
     // Runs on the main thread (waiting for it when called elsewhere).
     static void clearSharedCache();
+    // Whether the URL cache of the process's access managers holds a reply for the request's URL.
+    // Main thread only.
+    static bool hasCachedResponseForRequest(const URLRequest& request);
     // Called with the shared access manager and with every access manager a session makes for
     // itself (those made already, at once), so that the program's one URL cache serves them all.
     // Main thread only; an empty hook stops the calls.
@@ -305,6 +329,12 @@ private:
     // False when the delegate cancelled the task on seeing the response.
     bool deliverResponse(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer);
     void complete(const std::shared_ptr<URLSessionTask>& task, const std::optional<Error>& error);
+    // Asks the delegate whether the reply is to be kept, when it is one the cache could keep.
+    void offerToCache(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer);
+    // Puts a reply and its body into the cache, keyed and dated as Qt keys and dates the replies
+    // it keeps itself.
+    static void storeInCache(QAbstractNetworkCache& cache, const QUrl& url, const CachedURLResponse& entry,
+                             const QByteArray& body);
     void finishInvalidationIfDone();
 
     std::shared_ptr<URLSessionDelegate> delegate() const;

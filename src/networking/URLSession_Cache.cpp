@@ -1,0 +1,68 @@
+#include "networking/URLSession.h"
+
+#include <QAbstractNetworkCache>
+#include <QDateTime>
+#include <QNetworkCacheMetaData>
+#include <QRegularExpression>
+
+namespace {
+
+// Fields that describe one connection or one transfer, not the reply: the cache keeps none of
+// them. The body is kept as it arrived, inflated, so its coding and length go too.
+bool isKeptField(const QString& name)
+{
+    static const QStringList dropped{
+        QStringLiteral("connection"),   QStringLiteral("keep-alive"),        QStringLiteral("proxy-connection"),
+        QStringLiteral("te"),           QStringLiteral("trailer"),           QStringLiteral("transfer-encoding"),
+        QStringLiteral("upgrade"),      QStringLiteral("content-encoding"),  QStringLiteral("content-length"),
+    };
+    return !dropped.contains(name.toLower());
+}
+
+QDateTime httpDate(const QString& value)
+{
+    // "Sun, 06 Nov 1994 08:49:37 GMT"; Qt's RFC 2822 reader takes the zone name as UTC.
+    QDateTime date = QDateTime::fromString(value.trimmed(), Qt::RFC2822Date);
+    return date.isValid() ? date.toUTC() : QDateTime();
+}
+
+}  // namespace
+
+void URLSession::storeInCache(QAbstractNetworkCache& cache, const QUrl& url, const CachedURLResponse& entry,
+                              const QByteArray& body)
+{
+    const HTTPURLResponse& response = entry.response;
+    const QString cacheControl = response.valueForHTTPHeaderField(QStringLiteral("Cache-Control")).toLower();
+    if (cacheControl.contains(QLatin1String("no-store")))
+        return;
+
+    QNetworkCacheMetaData metaData;
+    metaData.setUrl(url);
+    metaData.setSaveToDisk(entry.storagePolicy == URLCacheStoragePolicy::Allowed);
+    QNetworkCacheMetaData::RawHeaderList headers;
+    for (const HTTPHeaderFields::Field& field : response.allHeaderFields.fields()) {
+        if (isKeptField(field.first))
+            headers.append({field.first.toLatin1(), field.second.toUtf8()});
+    }
+    metaData.setRawHeaders(headers);
+    metaData.setAttributes({{QNetworkRequest::HttpStatusCodeAttribute, response.statusCode},
+                            {QNetworkRequest::HttpReasonPhraseAttribute,
+                             HTTPURLResponse::localizedStringForStatusCode(response.statusCode).toLatin1()}});
+    metaData.setLastModified(httpDate(response.valueForHTTPHeaderField(QStringLiteral("Last-Modified"))));
+    // Freshness as Qt reckons it for the replies it keeps: max-age from now, else Expires.
+    static const QRegularExpression maxAge(QStringLiteral("max-age\\s*=\\s*(\\d+)"));
+    const QRegularExpressionMatch match = maxAge.match(cacheControl);
+    if (match.hasMatch())
+        metaData.setExpirationDate(QDateTime::currentDateTimeUtc().addSecs(match.captured(1).toLongLong()));
+    else
+        metaData.setExpirationDate(httpDate(response.valueForHTTPHeaderField(QStringLiteral("Expires"))));
+
+    QIODevice* const device = cache.prepare(metaData);
+    if (device == nullptr)
+        return;
+    if (device->write(body) != body.size()) {
+        cache.remove(url);
+        return;
+    }
+    cache.insert(device);
+}
