@@ -106,7 +106,7 @@ private:
 // The body of a multipart request as a sequential read-only device. It reads its parts in order;
 // its size is known before anything is read (the Content-Length of the request), and file and
 // device parts are read while the body is sent, never loaded whole.
-class AFMultipartBodyStream : public QIODevice
+class AFMultipartBodyStream : public QIODevice, public CopyableBodyStream
 {
 public:
     explicit AFMultipartBodyStream(QString stringEncoding);
@@ -124,6 +124,7 @@ public:
     const std::optional<Error>& streamError() const { return m_streamError; }
     // A new, unopened stream over copies of the parts (packet size and delay are not copied).
     std::unique_ptr<AFMultipartBodyStream> copy() const;
+    std::shared_ptr<QIODevice> copyBodyStream() const override { return copy(); }
 
     bool isSequential() const override { return true; }
     // Read-only; reading starts again from the first part on every open.

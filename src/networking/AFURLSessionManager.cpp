@@ -279,6 +279,34 @@ void AFURLSessionManager::setCompletionGroup(std::shared_ptr<dispatch::Group> gr
     setGuarded(m_completionGroup, std::move(group));
 }
 
+QVariantMap AFURLSessionManager::encodeWithCoder() const
+{
+    return {{QLatin1String(kSessionConfigurationKey), m_session->configuration().encodeWithCoder()}};
+}
+
+std::shared_ptr<AFURLSessionManager> AFURLSessionManager::initWithCoder(const QVariantMap& coder)
+{
+    const QVariant configuration = coder.value(QLatin1String(kSessionConfigurationKey));
+    if (!configuration.isValid())
+        return std::make_shared<AFURLSessionManager>();
+    return std::make_shared<AFURLSessionManager>(URLSessionConfiguration::initWithCoder(configuration.toMap()));
+}
+
+std::shared_ptr<AFURLSessionManager> AFURLSessionManager::copy() const
+{
+    return std::make_shared<AFURLSessionManager>(m_session->configuration());
+}
+
+bool AFURLSessionManager::attemptsToRecreateUploadTasksForBackgroundSessions() const
+{
+    return guarded(m_attemptsToRecreateUploadTasksForBackgroundSessions);
+}
+
+void AFURLSessionManager::setAttemptsToRecreateUploadTasksForBackgroundSessions(bool attempts)
+{
+    setGuarded(m_attemptsToRecreateUploadTasksForBackgroundSessions, attempts);
+}
+
 QString AFURLSessionManager::taskDescriptionForSessionTasks() const
 {
     return m_taskDescriptionForSessionTasks;
@@ -483,7 +511,12 @@ std::shared_ptr<URLSessionUploadTask> AFURLSessionManager::uploadTaskWithRequest
     AFURLSessionCompletionHandler completionHandler)
 {
     attachToSession();
-    return adoptTask(m_session->uploadTaskWithRequest(request, fileURL), std::move(completionHandler), [&](AFURLSessionManagerTaskDelegate& delegate) {
+    std::shared_ptr<URLSessionUploadTask> task = m_session->uploadTaskWithRequest(request, fileURL);
+    if (!task && attemptsToRecreateUploadTasksForBackgroundSessions() && m_session->isBackgroundSession()) {
+        for (int attempt = 0; attempt < 3 && !task; ++attempt)
+            task = m_session->uploadTaskWithRequest(request, fileURL);
+    }
+    return adoptTask(std::move(task), std::move(completionHandler), [&](AFURLSessionManagerTaskDelegate& delegate) {
         delegate.uploadProgressBlock = std::move(uploadProgress);
     });
 }
@@ -594,6 +627,31 @@ void AFURLSessionManager::setDownloadTaskDidFinishDownloadingBlock(DownloadTaskD
 void AFURLSessionManager::setDownloadTaskDidWriteDataBlock(DownloadTaskDidWriteDataBlock block)
 {
     setGuarded(m_downloadTaskDidWriteData, std::move(block));
+}
+
+void AFURLSessionManager::setDidFinishEventsForBackgroundURLSessionBlock(DidFinishEventsForBackgroundURLSessionBlock block)
+{
+    setGuarded(m_didFinishEventsForBackgroundURLSession, std::move(block));
+}
+
+void AFURLSessionManager::setTaskNeedNewBodyStreamBlock(TaskNeedNewBodyStreamBlock block)
+{
+    setGuarded(m_taskNeedNewBodyStream, std::move(block));
+}
+
+void AFURLSessionManager::setDataTaskDidBecomeDownloadTaskBlock(DataTaskDidBecomeDownloadTaskBlock block)
+{
+    setGuarded(m_dataTaskDidBecomeDownloadTask, std::move(block));
+}
+
+void AFURLSessionManager::setDataTaskWillCacheResponseBlock(DataTaskWillCacheResponseBlock block)
+{
+    setGuarded(m_dataTaskWillCacheResponse, std::move(block));
+}
+
+void AFURLSessionManager::setDownloadTaskDidResumeBlock(DownloadTaskDidResumeBlock block)
+{
+    setGuarded(m_downloadTaskDidResume, std::move(block));
 }
 
 // --- session events --------------------------------------------------------------------------
@@ -724,4 +782,55 @@ void AFURLSessionManager::didWriteData(URLSession& session, URLSessionDownloadTa
     const DownloadTaskDidWriteDataBlock block = guarded(m_downloadTaskDidWriteData);
     if (block)
         block(session, task, bytesWritten, totalBytesWritten, totalBytesExpectedToWrite);
+}
+
+std::shared_ptr<QIODevice> AFURLSessionManager::needNewBodyStream(URLSession& session, URLSessionTask& task)
+{
+    const TaskNeedNewBodyStreamBlock block = guarded(m_taskNeedNewBodyStream);
+    if (block)
+        return block(session, task);
+    const auto* const copyable = dynamic_cast<const CopyableBodyStream*>(task.originalRequest().HTTPBodyStream.get());
+    return copyable ? copyable->copyBodyStream() : nullptr;
+}
+
+void AFURLSessionManager::didBecomeDownloadTask(URLSession& session, URLSessionDataTask& dataTask,
+                                                URLSessionDownloadTask& downloadTask)
+{
+    if (const auto delegate = delegateForTask(dataTask)) {
+        // Held across the move: the manager keeps itself only while it has a task.
+        const std::shared_ptr<AFURLSessionManager> keep = shared_from_this();
+        removeDelegateForTask(dataTask);
+        setDelegate(delegate, std::static_pointer_cast<URLSessionTask>(downloadTask.shared_from_this()));
+    }
+    const DataTaskDidBecomeDownloadTaskBlock block = guarded(m_dataTaskDidBecomeDownloadTask);
+    if (block)
+        block(session, dataTask, downloadTask);
+}
+
+bool AFURLSessionManager::respondsToWillCacheResponse() const
+{
+    return static_cast<bool>(guarded(m_dataTaskWillCacheResponse));
+}
+
+std::optional<CachedURLResponse> AFURLSessionManager::willCacheResponse(URLSession& session, URLSessionDataTask& task,
+                                                                        const CachedURLResponse& proposedResponse)
+{
+    const DataTaskWillCacheResponseBlock block = guarded(m_dataTaskWillCacheResponse);
+    return block ? block(session, task, proposedResponse) : std::optional<CachedURLResponse>(proposedResponse);
+}
+
+void AFURLSessionManager::didResumeAtOffset(URLSession& session, URLSessionDownloadTask& task, qint64 fileOffset,
+                                            qint64 expectedTotalBytes)
+{
+    const DownloadTaskDidResumeBlock block = guarded(m_downloadTaskDidResume);
+    if (block)
+        block(session, task, fileOffset, expectedTotalBytes);
+}
+
+void AFURLSessionManager::didFinishEventsForBackgroundURLSession(URLSession&)
+{
+    const DidFinishEventsForBackgroundURLSessionBlock block = guarded(m_didFinishEventsForBackgroundURLSession);
+    if (!block)
+        return;
+    dispatch::asyncMain([block, session = m_session] { block(*session); });
 }

@@ -113,6 +113,14 @@ public:
     using DownloadTaskDidWriteDataBlock = std::function<void(URLSession& session, URLSessionDownloadTask& task,
                                                              qint64 bytesWritten, qint64 totalBytesWritten,
                                                              qint64 totalBytesExpectedToWrite)>;
+    using DidFinishEventsForBackgroundURLSessionBlock = std::function<void(URLSession& session)>;
+    using TaskNeedNewBodyStreamBlock = std::function<std::shared_ptr<QIODevice>(URLSession& session, URLSessionTask& task)>;
+    using DataTaskDidBecomeDownloadTaskBlock =
+        std::function<void(URLSession& session, URLSessionDataTask& dataTask, URLSessionDownloadTask& downloadTask)>;
+    using DataTaskWillCacheResponseBlock = std::function<std::optional<CachedURLResponse>(
+        URLSession& session, URLSessionDataTask& task, const CachedURLResponse& proposedResponse)>;
+    using DownloadTaskDidResumeBlock = std::function<void(URLSession& session, URLSessionDownloadTask& task,
+                                                          qint64 fileOffset, qint64 expectedTotalBytes)>;
 
     // No configuration: the default one.
     explicit AFURLSessionManager(const std::optional<URLSessionConfiguration>& configuration = std::nullopt);
@@ -122,6 +130,20 @@ public:
 
     const std::shared_ptr<URLSession>& session() const { return m_session; }
     const URLSessionConfiguration& sessionConfiguration() const { return m_sessionConfiguration; }
+
+    // Archiving and copying carry the session configuration, under "sessionConfiguration".
+    static constexpr auto kSessionConfigurationKey = "sessionConfiguration";
+    static bool supportsSecureCoding() { return true; }
+    QVariantMap encodeWithCoder() const;
+    static std::shared_ptr<AFURLSessionManager> initWithCoder(const QVariantMap& coder);
+    // A new manager with the session's configuration.
+    std::shared_ptr<AFURLSessionManager> copy() const;
+
+    // NO at first. When set, an upload from a file that a background session could not make is
+    // asked for up to 3 more times. (This platform makes no task in a background session, so
+    // every try fails and the completion hears NSFeatureUnsupportedError.)
+    bool attemptsToRecreateUploadTasksForBackgroundSessions() const;
+    void setAttemptsToRecreateUploadTasksForBackgroundSessions(bool attempts);
 
     // A new AFJSONResponseSerializer at first.
     std::shared_ptr<AFURLResponseSerialization> responseSerializer() const;
@@ -195,6 +217,14 @@ public:
     void setDataTaskDidReceiveDataBlock(DataTaskDidReceiveDataBlock block);
     void setDownloadTaskDidFinishDownloadingBlock(DownloadTaskDidFinishDownloadingBlock block);
     void setDownloadTaskDidWriteDataBlock(DownloadTaskDidWriteDataBlock block);
+    void setDidFinishEventsForBackgroundURLSessionBlock(DidFinishEventsForBackgroundURLSessionBlock block);
+    // Unset: a copy of the body stream of the task's original request when that stream can be
+    // copied, else none.
+    void setTaskNeedNewBodyStreamBlock(TaskNeedNewBodyStreamBlock block);
+    void setDataTaskDidBecomeDownloadTaskBlock(DataTaskDidBecomeDownloadTaskBlock block);
+    // Unset: the URL cache keeps replies as the platform decides.
+    void setDataTaskWillCacheResponseBlock(DataTaskWillCacheResponseBlock block);
+    void setDownloadTaskDidResumeBlock(DownloadTaskDidResumeBlock block);
 
     virtual QString description() const;
 
@@ -215,6 +245,16 @@ public:
     void didFinishDownloadingToURL(URLSession& session, URLSessionDownloadTask& task, const QUrl& location) override;
     void didWriteData(URLSession& session, URLSessionDownloadTask& task, qint64 bytesWritten, qint64 totalBytesWritten,
                       qint64 totalBytesExpectedToWrite) override;
+    std::shared_ptr<QIODevice> needNewBodyStream(URLSession& session, URLSessionTask& task) override;
+    void didBecomeDownloadTask(URLSession& session, URLSessionDataTask& dataTask,
+                               URLSessionDownloadTask& downloadTask) override;
+    bool respondsToWillCacheResponse() const override;
+    std::optional<CachedURLResponse> willCacheResponse(URLSession& session, URLSessionDataTask& task,
+                                                       const CachedURLResponse& proposedResponse) override;
+    void didResumeAtOffset(URLSession& session, URLSessionDownloadTask& task, qint64 fileOffset,
+                           qint64 expectedTotalBytes) override;
+    // Calls its block, when set, later on the main queue.
+    void didFinishEventsForBackgroundURLSession(URLSession& session) override;
 
 private:
     friend class AFURLSessionManagerTaskDelegate;
@@ -283,6 +323,12 @@ private:
     DataTaskDidReceiveDataBlock m_dataTaskDidReceiveData;
     DownloadTaskDidFinishDownloadingBlock m_downloadTaskDidFinishDownloading;
     DownloadTaskDidWriteDataBlock m_downloadTaskDidWriteData;
+    DidFinishEventsForBackgroundURLSessionBlock m_didFinishEventsForBackgroundURLSession;
+    TaskNeedNewBodyStreamBlock m_taskNeedNewBodyStream;
+    DataTaskDidBecomeDownloadTaskBlock m_dataTaskDidBecomeDownloadTask;
+    DataTaskWillCacheResponseBlock m_dataTaskWillCacheResponse;
+    DownloadTaskDidResumeBlock m_downloadTaskDidResume;
+    bool m_attemptsToRecreateUploadTasksForBackgroundSessions = false;  // guarded by m_settingsMutex
 };
 
 // The completion notification carries the serializer in its user info.

@@ -22,6 +22,15 @@ enum class URLRequestCachePolicy : unsigned {
     ReloadRevalidatingCacheData = 5,
 };
 
+// A body stream that can make a fresh copy of itself, unread: what a request sent again (after a
+// 307 or 308) carries when its own stream has been read.
+class CopyableBodyStream
+{
+public:
+    virtual ~CopyableBodyStream() = default;
+    virtual std::shared_ptr<QIODevice> copyBodyStream() const = 0;
+};
+
 // The settings of a request. Each is empty until something sets it; an empty setting leaves
 // Qt's default for the request in place.
 struct URLRequestSettings

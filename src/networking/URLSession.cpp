@@ -1,4 +1,5 @@
 #include "networking/URLSession.h"
+#include "networking/URLSession_Internal.h"
 
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
@@ -25,6 +26,10 @@
 #include <cmath>
 #include <limits>
 
+using urlsession::isRedirectionResendingBody;
+using urlsession::methodSendsNoBodyByDefault;
+using urlsession::urlError;
+
 namespace {
 
 // A paused transfer stops reading from the network once this much is buffered.
@@ -32,9 +37,6 @@ constexpr qint64 kPausedReadBufferBytes = 64 * 1024;
 // A running one reads at most this far ahead of its delegate: Qt's network thread would
 // otherwise take in whatever the server sends while the main thread is busy, without end.
 constexpr qint64 kReadAheadBytes = 4 * 1024 * 1024;
-// Redirections one task follows, whichever schemes they cross; the next one ends it with -1007.
-constexpr int kMaximumRedirects = 16;
-
 QString descriptionForCode(qint64 code)
 {
     switch (code) {
@@ -55,15 +57,6 @@ QString descriptionForCode(qint64 code)
     }
 }
 
-Error urlError(qint64 code, const QUrl& url, const QString& detail = QString())
-{
-    QVariantMap info{{QLatin1String(Error::kLocalizedDescriptionKey), descriptionForCode(code)},
-                     {QLatin1String(Error::kURLErrorFailingURLErrorKey), url},
-                     {QStringLiteral("NSErrorFailingURLStringKey"), url.toString()}};
-    if (!detail.isEmpty())
-        info.insert(QLatin1String(Error::kLocalizedFailureReasonKey), detail);
-    return Error(QLatin1String(Error::kURLErrorDomain), code, info);
-}
 
 // True when the reply is a whole HTTP answer: no error, or only Qt's judgement of the status
 // (4xx and 5xx), which belongs to the response serializer. A reply cut off after its status line
@@ -150,222 +143,19 @@ QNetworkAccessManager* sharedAccessManager()
     return shared.data();
 }
 
-bool methodSendsNoBodyByDefault(const QString& method)
-{
-    return method == QLatin1String("GET") || method == QLatin1String("HEAD") || method == QLatin1String("DELETE");
-}
-
-// The request a redirection proposes: a 303, and a 301 or 302 after a POST, become a GET without
-// a body, as browsers do.
-URLRequest redirectedRequest(const URLRequest& current, const QUrl& url, int status)
-{
-    URLRequest next = current;
-    next.URL = url;
-    const bool toGet = status == 303 || ((status == 301 || status == 302) && current.HTTPMethod == QLatin1String("POST"));
-    if (toGet && current.HTTPMethod != QLatin1String("HEAD")) {
-        next.HTTPMethod = QStringLiteral("GET");
-        next.HTTPBody.clear();
-        next.HTTPBodyStream.reset();
-        next.allHTTPHeaderFields.remove(QStringLiteral("Content-Type"));
-        next.allHTTPHeaderFields.remove(QStringLiteral("Content-Length"));
-    }
-    return next;
-}
-
 }  // namespace
 
-Error FeatureUnsupportedError(const QString& what)
+Error urlsession::urlError(qint64 code, const QUrl& url, const QString& detail)
 {
-    return Error(QLatin1String(Error::kCocoaErrorDomain), NSFeatureUnsupportedError,
-                 {{QLatin1String(Error::kLocalizedDescriptionKey), QStringLiteral("%1 is not supported.").arg(what)}});
+    QVariantMap info{{QLatin1String(Error::kLocalizedDescriptionKey), descriptionForCode(code)},
+                     {QLatin1String(Error::kURLErrorFailingURLErrorKey), url},
+                     {QStringLiteral("NSErrorFailingURLStringKey"), url.toString()}};
+    if (!detail.isEmpty())
+        info.insert(QLatin1String(Error::kLocalizedFailureReasonKey), detail);
+    return Error(QLatin1String(Error::kURLErrorDomain), code, info);
 }
-
-URLSessionConfiguration URLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(const QString& identifier)
-{
-    URLSessionConfiguration configuration;
-    configuration.identifier = identifier;
-    return configuration;
-}
-
-URLCredential URLCredential::credentialForTrust(const ServerTrust& trust)
-{
-    URLCredential credential;
-    credential.serverTrust = trust;
-    return credential;
-}
-
-// --- tasks -----------------------------------------------------------------------------------
-
-URLSessionTask::URLSessionTask(Kind kind, quint64 identifier, URLRequest request, std::weak_ptr<URLSession> session)
-    : m_kind(kind), m_taskIdentifier(identifier), m_originalRequest(std::move(request)), m_session(std::move(session)),
-      m_currentRequest(m_originalRequest)
-{
-}
-
-URLRequest URLSessionTask::currentRequest() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_currentRequest;
-}
-
-std::optional<HTTPURLResponse> URLSessionTask::response() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_response;
-}
-
-URLSessionTaskState URLSessionTask::state() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_state;
-}
-
-std::optional<Error> URLSessionTask::error() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_error;
-}
-
-QString URLSessionTask::taskDescription() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_taskDescription;
-}
-
-void URLSessionTask::setTaskDescription(const QString& description)
-{
-    std::lock_guard lock(m_mutex);
-    m_taskDescription = description;
-}
-
-void URLSessionTask::resume()
-{
-    URLSessionTaskState before;
-    {
-        std::lock_guard lock(m_mutex);
-        before = m_state;
-        if (before == URLSessionTaskState::Suspended)
-            m_state = URLSessionTaskState::Running;
-    }
-    std::shared_ptr<URLSessionTask> self = shared_from_this();
-    if (before == URLSessionTaskState::Suspended) {
-        const std::shared_ptr<URLSession> session = m_session.lock();
-        // On the main thread a task's first start sends at once: queued, it would wait behind
-        // whatever the main thread has to do first (at start-up, the window's first frame).
-        if (!session || !dispatch::isMainThread() || !session->startIfNew(self)) {
-            dispatch::asyncMain([session = m_session, self] {
-                if (std::shared_ptr<URLSession> s = session.lock())
-                    s->startOrContinue(self);
-            });
-        }
-    }
-    if (before != URLSessionTaskState::Running)
-        NotificationCenter::defaultCenter().post(QLatin1String(kTaskResumeNotification), NotificationObject::from(self));
-}
-
-void URLSessionTask::suspend()
-{
-    URLSessionTaskState before;
-    {
-        std::lock_guard lock(m_mutex);
-        before = m_state;
-        if (before == URLSessionTaskState::Running)
-            m_state = URLSessionTaskState::Suspended;
-    }
-    std::shared_ptr<URLSessionTask> self = shared_from_this();
-    if (before == URLSessionTaskState::Running) {
-        dispatch::asyncMain([session = m_session, self] {
-            if (std::shared_ptr<URLSession> s = session.lock())
-                s->pause(self);
-        });
-    }
-    if (before != URLSessionTaskState::Suspended)
-        NotificationCenter::defaultCenter().post(QLatin1String(kTaskSuspendNotification), NotificationObject::from(self));
-}
-
-void URLSessionTask::cancel()
-{
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_state != URLSessionTaskState::Running && m_state != URLSessionTaskState::Suspended)
-            return;
-        m_state = URLSessionTaskState::Canceling;
-    }
-    dispatch::asyncMain([session = m_session, self = shared_from_this()] {
-        if (std::shared_ptr<URLSession> s = session.lock())
-            s->cancelTask(self);
-    });
-}
-
-// --- delegate defaults -----------------------------------------------------------------------
-
-void URLSessionDelegate::didBecomeInvalidWithError(URLSession&, const std::optional<Error>&) {}
-
-URLSessionChallengeAnswer URLSessionDelegate::didReceiveChallenge(URLSession&, const URLAuthenticationChallenge&)
-{
-    return {};
-}
-
-URLSessionChallengeAnswer URLSessionDelegate::taskDidReceiveChallenge(URLSession&, URLSessionTask&,
-                                                                      const URLAuthenticationChallenge&)
-{
-    return {};
-}
-
-std::optional<URLRequest> URLSessionDelegate::willPerformHTTPRedirection(URLSession&, URLSessionTask&,
-                                                                         const HTTPURLResponse&, const URLRequest& newRequest)
-{
-    return newRequest;
-}
-
-void URLSessionDelegate::didSendBodyData(URLSession&, URLSessionTask&, qint64, qint64, qint64) {}
-
-void URLSessionDelegate::didCompleteWithError(URLSession&, URLSessionTask&, const std::optional<Error>&) {}
-
-URLSessionResponseDisposition URLSessionDelegate::didReceiveResponse(URLSession&, URLSessionDataTask&,
-                                                                     const HTTPURLResponse&)
-{
-    return URLSessionResponseDisposition::Allow;
-}
-
-void URLSessionDelegate::didReceiveData(URLSession&, URLSessionDataTask&, const QByteArray&) {}
-
-bool URLSessionDelegate::respondsToWillCacheResponse() const
-{
-    return false;
-}
-
-std::optional<CachedURLResponse> URLSessionDelegate::willCacheResponse(URLSession&, URLSessionDataTask&,
-                                                                       const CachedURLResponse& proposedResponse)
-{
-    return proposedResponse;
-}
-
-void URLSessionDelegate::didFinishDownloadingToURL(URLSession&, URLSessionDownloadTask&, const QUrl&) {}
-
-void URLSessionDelegate::didWriteData(URLSession&, URLSessionDownloadTask&, qint64, qint64, qint64) {}
 
 // --- session ---------------------------------------------------------------------------------
-
-// The main-thread state of a task that has started.
-struct URLSession::Transfer
-{
-    QPointer<QNetworkReply> reply;
-    std::shared_ptr<QIODevice> body;
-    std::unique_ptr<QTemporaryFile> downloadFile;
-    StopReason stopReason = StopReason::None;
-    bool paused = false;
-    bool finishPending = false;  // the reply finished while paused
-    bool responseDelivered = false;
-    bool metaDataSeen = false;  // the reply announced its headers
-    bool trustAnswered = false;
-    bool trustAccepted = false;
-    int authenticationFailures = 0;
-    int redirects = 0;  // followed so far, across every request of the task
-    bool delegateDecidesCaching = false;  // sent without Qt's own caching
-    std::optional<CachedURLResponse> cacheEntry;  // what the delegate let the cache keep
-    QByteArray cacheBody;                         // the body gathered for it
-};
 
 std::shared_ptr<URLSession> URLSession::create(const URLSessionConfiguration& configuration)
 {
@@ -787,7 +577,7 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
     // Every redirection is put to the delegate first and counted here, across requests (see
     // onRedirected); Qt's own count starts again with each request, so it is left above ours.
     networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
-    networkRequest.setMaximumRedirectsAllowed(kMaximumRedirects + 1);
+    networkRequest.setMaximumRedirectsAllowed(urlsession::kMaximumRedirects + 1);
 
     QNetworkAccessManager* const manager = accessManagerFor(request.URL);
     if (manager == nullptr) {
@@ -901,7 +691,7 @@ void URLSession::onMetaData(const std::shared_ptr<URLSessionTask>& task, QNetwor
     task->m_response = std::move(response);
 }
 
-bool URLSession::deliverResponse(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer)
+bool URLSession::deliverResponse(std::shared_ptr<URLSessionTask>& task, Transfer& transfer)
 {
     if (transfer.responseDelivered)
         return true;
@@ -913,41 +703,25 @@ bool URLSession::deliverResponse(const std::shared_ptr<URLSessionTask>& task, Tr
     if (!d)
         return true;
     auto& dataTask = static_cast<URLSessionDataTask&>(*task);
-    if (d->didReceiveResponse(*this, dataTask, *response) == URLSessionResponseDisposition::Cancel) {
+    const URLSessionResponseDisposition disposition = d->didReceiveResponse(*this, dataTask, *response);
+    if (disposition == URLSessionResponseDisposition::Cancel) {
         stop(task->taskIdentifier(), StopReason::Cancelled);
         return false;
     }
+    if (disposition == URLSessionResponseDisposition::BecomeDownload && task->kind() == URLSessionTask::Kind::Data)
+        return becomeDownload(task, transfer);
     offerToCache(task, transfer);
     return m_transfers.contains(task->taskIdentifier());
 }
 
-void URLSession::offerToCache(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer)
-{
-    QNetworkReply* const reply = transfer.reply;
-    if (!transfer.delegateDecidesCaching || reply == nullptr || reply->operation() != QNetworkAccessManager::GetOperation
-        || reply->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool())
-        return;
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status < 200 || status > 299 || status == 206 || reply->manager() == nullptr || reply->manager()->cache() == nullptr)
-        return;
-    const std::optional<HTTPURLResponse> response = task->response();
-    const std::shared_ptr<URLSessionDelegate> d = delegate();
-    if (!response || !d)
-        return;
-    std::optional<CachedURLResponse> answer =
-        d->willCacheResponse(*this, static_cast<URLSessionDataTask&>(*task), CachedURLResponse{*response, {}, {}});
-    if (answer && answer->storagePolicy != URLCacheStoragePolicy::NotAllowed)
-        transfer.cacheEntry = std::move(answer);
-}
-
-void URLSession::onReadyRead(const std::shared_ptr<URLSessionTask>& task)
+void URLSession::onReadyRead(std::shared_ptr<URLSessionTask> task)
 {
     const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
     if (!transfer || transfer->paused || !transfer->reply || transfer->stopReason != StopReason::None)
         return;
     // What has arrived, taken whole when it is one block (readAll would grow and trim a copy).
     const QByteArray data = transfer->reply->read(transfer->reply->bytesAvailable());
-    if (data.isEmpty())
+    if (data.isEmpty() || isRedirectionResendingBody(*transfer->reply, transfer->body != nullptr))
         return;
     if (!deliverResponse(task, *transfer))
         return;
@@ -980,58 +754,6 @@ void URLSession::onUploadProgress(const std::shared_ptr<URLSessionTask>& task, q
         task->m_bytesExpectedToSend = total;
     if (const std::shared_ptr<URLSessionDelegate> d = delegate())
         d->didSendBodyData(*this, *task, sent - before, sent, task->countOfBytesExpectedToSend());
-}
-
-void URLSession::onRedirected(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply, const QUrl& url)
-{
-    const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
-    if (!transfer || transfer->reply != reply)
-        return;
-    const HTTPURLResponse response = HTTPURLResponse::fromNetworkReply(*reply);
-    if (++transfer->redirects > kMaximumRedirects) {
-        fail(task, *transfer, urlError(NSURLErrorHTTPTooManyRedirects, url));
-        return;
-    }
-    const URLRequest proposed = redirectedRequest(task->currentRequest(), url, response.statusCode);
-    const std::shared_ptr<URLSessionDelegate> d = delegate();
-    const std::optional<URLRequest> next = d ? d->willPerformHTTPRedirection(*this, *task, response, proposed) : proposed;
-    if (!next) {
-        // The task ends with the redirection reply as its response.
-        {
-            std::lock_guard lock(task->m_mutex);
-            task->m_response = response;
-        }
-        stop(task->taskIdentifier(), StopReason::RedirectRefused);
-        return;
-    }
-    {
-        std::lock_guard lock(task->m_mutex);
-        task->m_currentRequest = *next;
-    }
-    // Every redirection is sent as a request of its own, never followed by Qt: a redirection
-    // between "http" and "https" changes access managers, which Qt cannot follow, and a loop Qt
-    // follows on one connection ends as a success with a stale status instead of reaching the
-    // limit. The new reply's server is judged on its own.
-    // The new request carries the body again from its first byte, or the task fails: the part
-    // already sent must not go missing from what the new server receives.
-    std::shared_ptr<QIODevice> body;
-    const QString method = next->HTTPMethod.isEmpty() ? QStringLiteral("GET") : next->HTTPMethod;
-    if (!methodSendsNoBodyByDefault(method)) {
-        body = uploadBody(*task);
-        if (!body && next->HTTPBodyStream) {
-            QIODevice& stream = *next->HTTPBodyStream;
-            if (stream.isOpen() && (stream.isSequential() || !stream.reset())) {
-                fail(task, *transfer, urlError(NSURLErrorRequestBodyStreamExhausted, next->URL));
-                return;
-            }
-        }
-    }
-    disconnect(reply, nullptr, this, nullptr);
-    reply->abort();
-    reply->deleteLater();
-    transfer->body = std::move(body);
-    transfer->responseDelivered = false;
-    send(task, *transfer, *next);
 }
 
 void URLSession::fail(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer, const Error& error)
@@ -1097,12 +819,27 @@ void URLSession::onFinished(const std::shared_ptr<URLSessionTask>& task, QNetwor
         // announcing any (a failure) is read here.
         if (!transfer->metaDataSeen)
             onMetaData(task, reply);
+        if (isRedirectionResendingBody(*reply, transfer->body != nullptr)) {
+            onRedirected(task, reply, reply->url().resolved(QUrl::fromEncoded(reply->rawHeader("Location"))));
+            return;
+        }
         if (isCompleteHTTPAnswer(*reply)) {
             onReadyRead(task);
-            if (!m_transfers.contains(identifier))
-                return;  // the delegate cancelled it meanwhile
-            if (!deliverResponse(task, *transfer))
+            if (!m_transfers.contains(identifier)) {
+                // The delegate cancelled it meanwhile, or had it become a download task, which
+                // ends it now.
+                if (const std::shared_ptr<URLSessionTask> download = transfer->becameTask.lock();
+                    download && m_transfers.value(download->taskIdentifier()) == transfer)
+                    onFinished(download, reply);
                 return;
+            }
+            std::shared_ptr<URLSessionTask> current = task;
+            if (!deliverResponse(current, *transfer))
+                return;
+            if (current != task) {
+                onFinished(current, reply);
+                return;
+            }
         } else {
             error = urlError(URLErrorCodeForNetworkError(reply->error()), url, reply->errorString());
         }

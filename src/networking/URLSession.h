@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QString>
 #include <QUrl>
+#include <QVariantMap>
 
 #include <atomic>
 #include <functional>
@@ -47,6 +48,11 @@ struct URLSessionConfiguration
 
     static URLSessionConfiguration defaultSessionConfiguration() { return {}; }
     static URLSessionConfiguration backgroundSessionConfigurationWithIdentifier(const QString& identifier);
+
+    bool operator==(const URLSessionConfiguration& other) const = default;
+    // The configuration as an archive keeps it, and back.
+    QVariantMap encodeWithCoder() const;
+    static URLSessionConfiguration initWithCoder(const QVariantMap& coder);
 };
 
 enum class URLSessionTaskState : int { Running = 0, Suspended = 1, Canceling = 2, Completed = 3 };
@@ -215,11 +221,25 @@ public:
     virtual void didSendBodyData(URLSession& session, URLSessionTask& task, qint64 bytesSent, qint64 totalBytesSent,
                                  qint64 totalBytesExpectedToSend);
     virtual void didCompleteWithError(URLSession& session, URLSessionTask& task, const std::optional<Error>& error);
-    // Before the first body bytes of a data or upload task. Cancel ends the task with -999; the
-    // other dispositions let it go on.
+    // Before the first body bytes of a data or upload task. Cancel ends the task with -999;
+    // BecomeDownload has a data task become a download task (didBecomeDownloadTask); the other
+    // dispositions let it go on.
     virtual URLSessionResponseDisposition didReceiveResponse(URLSession& session, URLSessionDataTask& task,
                                                              const HTTPURLResponse& response);
     virtual void didReceiveData(URLSession& session, URLSessionDataTask& task, const QByteArray& data);
+    // A task's body has to be sent again (a 307 or 308 redirection) and its stream has been
+    // read: a fresh stream with the same bytes, or null to end the task with -1021.
+    virtual std::shared_ptr<QIODevice> needNewBodyStream(URLSession& session, URLSessionTask& task);
+    // The response was answered with BecomeDownload: from here on the download task carries the
+    // transfer, to its didFinishDownloadingToURL and completion; the data task ends unreported.
+    virtual void didBecomeDownloadTask(URLSession& session, URLSessionDataTask& dataTask,
+                                       URLSessionDownloadTask& downloadTask);
+    // A download resumed from resume data. This platform has none, so no session calls it.
+    virtual void didResumeAtOffset(URLSession& session, URLSessionDownloadTask& task, qint64 fileOffset,
+                                   qint64 expectedTotalBytes);
+    // A background session's events are all delivered. This platform has no background
+    // sessions, so no session calls it.
+    virtual void didFinishEventsForBackgroundURLSession(URLSession& session);
     // Whether the delegate answers willCacheResponse. When it does not, the URL cache keeps
     // replies as Qt decides.
     virtual bool respondsToWillCacheResponse() const;
@@ -320,14 +340,17 @@ private:
     void connectReply(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply, bool sendsBody);
     void stop(quint64 identifier, StopReason reason);
     void onMetaData(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply);
-    void onReadyRead(const std::shared_ptr<URLSessionTask>& task);
+    void onReadyRead(std::shared_ptr<URLSessionTask> task);
     void onUploadProgress(const std::shared_ptr<URLSessionTask>& task, qint64 sent, qint64 total);
     void onRedirected(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply, const QUrl& url);
     void onFinished(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply);
     // False when the trust was refused and the transfer stopped.
     bool answerServerTrust(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply, bool qtFoundErrors);
-    // False when the delegate cancelled the task on seeing the response.
-    bool deliverResponse(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer);
+    // False when the delegate cancelled the task on seeing the response. When it had the data
+    // task become a download task, task is that download task afterwards.
+    bool deliverResponse(std::shared_ptr<URLSessionTask>& task, Transfer& transfer);
+    // Hands the transfer over to a new download task; false when the delegate then cancelled it.
+    bool becomeDownload(std::shared_ptr<URLSessionTask>& task, Transfer& transfer);
     void complete(const std::shared_ptr<URLSessionTask>& task, const std::optional<Error>& error);
     // Asks the delegate whether the reply is to be kept, when it is one the cache could keep.
     void offerToCache(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer);

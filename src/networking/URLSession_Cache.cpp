@@ -1,7 +1,9 @@
 #include "networking/URLSession.h"
+#include "networking/URLSession_Internal.h"
 
 #include <QAbstractNetworkCache>
 #include <QDateTime>
+#include <QNetworkAccessManager>
 #include <QNetworkCacheMetaData>
 #include <QRegularExpression>
 
@@ -65,4 +67,23 @@ void URLSession::storeInCache(QAbstractNetworkCache& cache, const QUrl& url, con
         return;
     }
     cache.insert(device);
+}
+
+void URLSession::offerToCache(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer)
+{
+    QNetworkReply* const reply = transfer.reply;
+    if (!transfer.delegateDecidesCaching || reply == nullptr || reply->operation() != QNetworkAccessManager::GetOperation
+        || reply->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool())
+        return;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status < 200 || status > 299 || status == 206 || reply->manager() == nullptr || reply->manager()->cache() == nullptr)
+        return;
+    const std::optional<HTTPURLResponse> response = task->response();
+    const std::shared_ptr<URLSessionDelegate> d = delegate();
+    if (!response || !d)
+        return;
+    std::optional<CachedURLResponse> answer =
+        d->willCacheResponse(*this, static_cast<URLSessionDataTask&>(*task), CachedURLResponse{*response, {}, {}});
+    if (answer && answer->storagePolicy != URLCacheStoragePolicy::NotAllowed)
+        transfer.cacheEntry = std::move(answer);
 }

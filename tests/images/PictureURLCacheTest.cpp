@@ -3,12 +3,8 @@
 
 #include "LoopbackHttpServer.h"
 #include "TestEnvironment.h"
+#include "URLCacheScope.h"
 #include "images/SDWebImageDownloader.h"
-
-#include <QNetworkAccessManager>
-#include <QNetworkDiskCache>
-#include <QPointer>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -16,43 +12,20 @@ using namespace imagefixtures;
 
 namespace {
 
-// Every access manager of the sessions keeps its replies in one folder, as the program's URL
-// cache does; the managers go back to having no cache afterwards.
 class PictureURLCacheTest : public ::testing::Test
 {
 protected:
     LoopbackHttpServer server;
-    QTemporaryDir folder;
-    QList<QPointer<QNetworkAccessManager>> managers;
-    std::shared_ptr<SDWebImageDownloader> downloader;
-
-    void SetUp() override
-    {
-        URLSession::setAccessManagerHook([this](QNetworkAccessManager* manager) {
-            auto* cache = new QNetworkDiskCache(manager);
-            cache->setCacheDirectory(folder.path());
-            manager->setCache(cache);
-            managers << manager;
-        });
-        downloader = SDWebImageDownloader::create();
-    }
+    URLCacheScope urlCache;
+    std::shared_ptr<SDWebImageDownloader> downloader = SDWebImageDownloader::create();
 
     void TearDown() override
     {
         downloader.reset();
         settleEvents();
-        URLSession::setAccessManagerHook({});
-        for (const QPointer<QNetworkAccessManager>& manager : std::as_const(managers))
-            if (manager)
-                manager->setCache(nullptr);
     }
 
-    bool cached(const QUrl& url)
-    {
-        QNetworkDiskCache probe;
-        probe.setCacheDirectory(folder.path());
-        return probe.metaData(url).isValid();
-    }
+    bool cached(const QUrl& url) const { return urlCache.holds(url); }
 
     std::shared_ptr<LoadRecord> download(const QUrl& url, ImageDownloadOptions options)
     {
