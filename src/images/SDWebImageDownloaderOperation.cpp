@@ -115,10 +115,13 @@ void SDWebImageDownloaderOperation::start()
         // The session's timeout only ends a transfer that goes silent; one whose bytes trickle
         // in would hold its place among the running transfers for good.
         const double ms = std::min(m_timeLimit.load() * 1000.0, double(std::numeric_limits<int>::max()));
-        dispatch::after(static_cast<int>(std::max(1.0, ms)), [weak = weak_from_this(), task] {
-            if (const auto self = weak.lock())
-                self->timeLimitReached(task);
-        });
+        dispatch::after(static_cast<int>(std::max(1.0, ms)),
+                        [weak = weak_from_this(), weakTask = std::weak_ptr<URLSessionDataTask>(task)] {
+                            const auto self = weak.lock();
+                            const auto running = weakTask.lock();
+                            if (self && running)
+                                self->timeLimitReached(running);
+                        });
         return;
     }
     const QList<SDCallbacksDictionary> handlers = activeHandlers();
