@@ -113,10 +113,10 @@ void AppDelegate::applicationDidFinishLaunching()
     // 3. The start-up switches.
     initGlobalVar();
 
-    // 4. The remote configuration: the cached one now (the first list's ads); the fresh one is
-    // asked for once the first screen is up.
+    // 4. The remote configuration: the cached one at once (the first list's ads), and its refresh
+    // sent; the reply comes back on the event loop.
     if (m_remoteConfiguration)
-        m_remoteConfiguration->applyCachedConfiguration();
+        m_remoteConfiguration->reloadADInfo();
     else
         missing("the remote configuration manager");
 
@@ -132,8 +132,9 @@ void AppDelegate::applicationDidFinishLaunching()
     if (payload.has_value())
         m_isPushNews = !payload->isEmpty();
 
-    // What waits for the first screen; a list painted while the window is made counts too.
-    m_afterFirstScreen = [this] { finishLaunchingAfterFirstScreen(); };
+    // The detail pane's work waits for the first screen; a list painted while the window is made
+    // counts too.
+    m_waitingForFirstScreen = true;
     NotificationCenter::defaultCenter().addObserver(this, QLatin1String(kFirstListPainted), nullptr,
                                                     [this](const Notification&) {
                                                         // Not inside the list's paint: once it is done.
@@ -160,41 +161,8 @@ void AppDelegate::applicationDidFinishLaunching()
 
     // 10. There is no Touch Bar here.
 
-    // Without a list to show (offline, nothing cached) the rest still runs, a little later.
-    QTimer::singleShot(kFirstScreenWaitMs, this, &AppDelegate::firstScreenShown);
-}
-
-void AppDelegate::firstScreenShown()
-{
-    NotificationCenter::defaultCenter().removeObserver(this, QLatin1String(kFirstListPainted));
-    if (!m_afterFirstScreen)
-        return;
-    const std::function<void()> work = std::move(m_afterFirstScreen);
-    m_afterFirstScreen = nullptr;
-    if (m_mainWindowController)
-        m_mainWindowController->firstScreenShown();
-    // What waited runs in the order asked; what it asks for now runs at once.
-    while (!m_waitingForFirstScreen.isEmpty())
-        m_waitingForFirstScreen.takeFirst()();
-    work();
-}
-
-void AppDelegate::afterFirstScreen(std::function<void()> work)
-{
-    if (!work)
-        return;
-    if (m_afterFirstScreen) {
-        m_waitingForFirstScreen.append(std::move(work));
-        return;
-    }
-    work();
-}
-
-void AppDelegate::finishLaunchingAfterFirstScreen()
-{
-    // 4, the second half: the configuration's refresh in the background.
-    if (m_remoteConfiguration)
-        m_remoteConfiguration->reloadADInfo();
+    // Steps 11 to 13 only send their requests (the login's go from its own queue); nothing of them
+    // holds up the first list.
 
     // 11. The launch report.
     if (m_launchReporter)
@@ -211,6 +179,33 @@ void AppDelegate::finishLaunchingAfterFirstScreen()
     // 13. The automatic login.
     if (!gbLoginInProgress.load())
         startAutomaticLogin();
+
+    // Without a list to show (offline, nothing cached) the pane's work still runs, a little later.
+    QTimer::singleShot(kFirstScreenWaitMs, this, &AppDelegate::firstScreenShown);
+}
+
+void AppDelegate::firstScreenShown()
+{
+    NotificationCenter::defaultCenter().removeObserver(this, QLatin1String(kFirstListPainted));
+    if (!m_waitingForFirstScreen)
+        return;
+    m_waitingForFirstScreen = false;
+    if (m_mainWindowController)
+        m_mainWindowController->firstScreenShown();
+    // What waited runs in the order asked; what it asks for now runs at once.
+    while (!m_afterFirstScreenWork.isEmpty())
+        m_afterFirstScreenWork.takeFirst()();
+}
+
+void AppDelegate::afterFirstScreen(std::function<void()> work)
+{
+    if (!work)
+        return;
+    if (m_waitingForFirstScreen) {
+        m_afterFirstScreenWork.append(std::move(work));
+        return;
+    }
+    work();
 }
 
 MainWindowHost* AppDelegate::MainWindowController()

@@ -49,13 +49,12 @@ public:
 
     // The start-up sequence; main queues it to run once the event loop starts.
     void applicationDidFinishLaunching();
-    // Start-up's steps that the first screen does not show (the configuration refresh, the launch
-    // report, the location lookup and the automatic login) wait for the first list on screen: the
-    // list posts kFirstListPainted. Without a list they run kFirstScreenWaitMs after the window
-    // shows. Each runs once.
+    // The first screen is up: the first list is on screen (the list posts kFirstListPainted), or,
+    // without a list, kFirstScreenWaitMs after start-up. The window then makes what it put off
+    // (the detail pane), and the work that waited for it runs. Once.
     void firstScreenShown();
-    // Runs the work once the first screen is shown (first, before the steps above): at once when
-    // it is, or when start-up has not begun (no launch waits for it).
+    // Runs the work once the first screen is shown: at once when it is, or when start-up has not
+    // begun (no launch waits for it). Every way into the detail pane comes through here.
     void afterFirstScreen(std::function<void()> work);
     static constexpr auto kFirstListPainted = "firstListPainted";
     static constexpr int kFirstScreenWaitMs = 3000;
@@ -102,7 +101,6 @@ signals:
     void automaticLoginEnded();
 
 private:
-    void finishLaunchingAfterFirstScreen();
     // Step 13: one automatic login on the shell's one-thread queue.
     void startAutomaticLogin();
     // The login's outcome, on the main thread.
@@ -114,8 +112,9 @@ private:
     bool m_buildingMainWindow = false;
     // Work that asked for the window while it was being made, in the order asked.
     QList<std::function<void(MainWindowHost&)>> m_afterMainWindow;
-    std::function<void()> m_afterFirstScreen;
-    QList<std::function<void()>> m_waitingForFirstScreen;
+    bool m_waitingForFirstScreen = false;
+    // Work that waits for the first screen, in the order asked.
+    QList<std::function<void()>> m_afterFirstScreenWork;
     NSMyUserInfoPtr m_currentLandUser;
     QString m_gCity = QStringLiteral("");
 

@@ -15,9 +15,6 @@ class RemoteConfigurationService
 {
 public:
     virtual ~RemoteConfigurationService() = default;
-    // Applies the cached configuration when nothing is loaded yet, and nothing more: start-up
-    // needs it before the first list (its ads), the refresh can wait.
-    virtual void applyCachedConfiguration() = 0;
     // Applies the cached configuration when nothing is loaded yet, then refreshes it in the
     // background.
     virtual void reloadADInfo() = 0;

@@ -43,7 +43,6 @@ class FakeRemoteConfiguration : public RemoteConfigurationService
 {
 public:
     explicit FakeRemoteConfiguration(std::shared_ptr<CallLog> log) : m_log(std::move(log)) {}
-    void applyCachedConfiguration() override { m_log->add(QStringLiteral("applyCachedConfiguration")); }
     void reloadADInfo() override
     {
         // What start-up had set by the time the configuration was asked for.

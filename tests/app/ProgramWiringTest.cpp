@@ -74,7 +74,6 @@ TEST(ProgramWiring, ThePushTokenReachesTheDelegate)
     delegate.setLaunchReporter(std::make_shared<FakeLaunchReporter>(log));
     delegate.setLocationLookup(std::make_shared<FakeLocation>(log));
     delegate.applicationDidFinishLaunching();
-    delegate.firstScreenShown();
     login->release.signal();
     ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress.load(); }, 30000));
 

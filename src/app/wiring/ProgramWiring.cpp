@@ -153,7 +153,6 @@ public:
 class ConfigurationManager : public RemoteConfigurationService
 {
 public:
-    void applyCachedConfiguration() override { NSADInfoManager::getInstance().applyCachedConfiguration(); }
     void reloadADInfo() override { NSADInfoManager::getInstance().reloadADInfo(); }
 };
 
