@@ -1,5 +1,6 @@
 #include "app/wiring/DealsWiring.h"
 
+#include "app/wiring/PaneAccess.h"
 #include "article/ArticlePane.h"
 #include "article/views/ArticleNeighbours.h"
 #include "article/views/RightViewController.h"
@@ -37,15 +38,15 @@ public:
 
 private:
     // As a news row's click: the pane's back history starts again with this deal, so deals
-    // opened from its page go back to it and then no further.
-    void openDeal(const QString& productId)
+    // opened from its page go back to it and then no further. A deal chosen before the pane
+    // exists opens once it does.
+    static void openDeal(const QString& productId)
     {
-        RightViewController* pane = window()->findChild<RightViewController*>();
-        if (!pane)
-            return;
-        pane->recordNewsAndHot().clear();
-        pane->pane()->openHot(productId);
-        pane->setBackButtonVisible(pane->recordNewsAndHot().size() > 1);
+        withRightPane([productId](RightViewController& pane) {
+            pane.recordNewsAndHot().clear();
+            pane.pane()->openHot(productId);
+            pane.setBackButtonVisible(pane.recordNewsAndHot().size() > 1);
+        });
     }
 
     HotProductScrollView* m_view;

@@ -7,7 +7,6 @@
 #include "app/AppDelegate.h"
 #include "app/SharedURLCache.h"
 #include "app/location/AppLocation.h"
-#include "app/push/MainWindowPushTargets.h"
 #include "app/push/PushHandler.h"
 #include "app/reminders/ReplyReminders.h"
 #include "app/settings/SettingsModel.h"
@@ -21,6 +20,7 @@
 #include "app/views/MainWindowController.h"
 #include "app/views/PaneFactory.h"
 #include "app/wiring/DealsWiring.h"
+#include "app/wiring/PaneAccess.h"
 #include "article/ArticleServices.h"
 #include "article/CommentHtmlManager.h"
 #include "article/GoldCoinTask.h"
@@ -158,29 +158,6 @@ public:
 
 // ---- the lists, the pane and the comment pages ----
 
-// The list column is made inside the main window, and a cached list selects its row at once,
-// before the detail pane beside it exists: the pane's work waits until the window is finished,
-// and at start-up until the first list is on screen, when the pane (and its web view) is made.
-void withRightPane(std::function<void(RightViewController&)> work)
-{
-    AppDelegate* delegate = AppDelegate::shared();
-    if (delegate == nullptr)
-        return;
-    delegate->afterFirstScreen([work = std::move(work)] {
-        AppDelegate* delegate = AppDelegate::shared();
-        if (delegate == nullptr)
-            return;
-        delegate->afterMainWindow([work](MainWindowHost& host) {
-            auto* window = dynamic_cast<MainWindowController*>(&host);
-            auto* pane = window != nullptr
-                             ? qobject_cast<RightViewController*>(window->MainVC()->MainSplitVC()->RightViewController())
-                             : nullptr;
-            if (pane != nullptr)
-                work(*pane);
-        });
-    });
-}
-
 class PaneLink : public ArticlePaneLink
 {
 public:
@@ -195,6 +172,23 @@ public:
     void showDealByClick(const QString& productId, bool byClick) override
     {
         withRightPane([productId, byClick](RightViewController& pane) { pane.showDealByClick(productId, byClick); });
+    }
+};
+
+// A notification's article or deal opens in the detail pane, also one that launched the program
+// before the pane exists.
+class PanePushTargets : public PushTargets
+{
+public:
+    QWidget* mainWindow() override { return ::mainWindow(); }
+    void showNews(const FeedPtr& feed) override
+    {
+        withRightPane([feed](RightViewController& pane) { pane.show(feed); });
+    }
+    void showHotProduct(const QString& productId) override
+    {
+        // The deal view's show:ByClick: YES followed by showHotProductAndhideSelf.
+        withRightPane([productId](RightViewController& pane) { pane.showDealPage(productId); });
     }
 };
 
@@ -374,7 +368,7 @@ void installProgramWiring(AppDelegate& delegate)
     }));
 
     // The push handler routes through the main window's pane and tells the delegate its token.
-    auto push = std::make_shared<PushHandler>(std::make_shared<MainWindowPushTargets>(&mainWindow));
+    auto push = std::make_shared<PushHandler>(std::make_shared<PanePushTargets>());
     push->setDeviceTokenObserver([](const QString& token) {
         if (AppDelegate* shared = AppDelegate::shared())
             shared->setSelfDeviceToken(token);

@@ -1,0 +1,132 @@
+#include "AppTestSupport.h"
+#include "LoopbackHttpServer.h"
+#include "ProgramSeams.h"
+#include "TestEnvironment.h"
+
+#include "app/views/MainSplitViewController.h"
+#include "app/views/MainViewController.h"
+#include "app/views/MainWindowController.h"
+#include "app/views/PaneFactory.h"
+#include "app/wiring/ProgramWiring.h"
+#include "article/views/ArticleSchemeHandler.h"
+#include "article/views/ArticleWebPage.h"
+#include "article/views/RightViewController.h"
+#include "deals/views/HotProductScrollView.h"
+#include "deals/views/HotProductWebView.h"
+#include "newslist/views/ChannelListView.h"
+
+#include <QUrlQuery>
+
+// The article page's scheme must exist before the application object, as main.cpp has it.
+void tidwenBeforeApplication()
+{
+    ArticleSchemeHandler::registerScheme();
+}
+
+namespace {
+
+// The program's detail pane beside an empty list column, into which the test puts the deals
+// column as the list column would.
+class DealsPanes : public PaneFactory
+{
+public:
+    QWidget* makeCenterViewController(QWidget* parent) override
+    {
+        center = new QWidget(parent);
+        return center;
+    }
+    QWidget* makeRightViewController(QWidget* parent) override { return new RightViewController(parent); }
+    QPointer<QWidget> center;
+};
+
+}  // namespace
+
+// The deals column opens a chosen deal through the program's wiring, by the pane's getter and
+// the work that waits for the first screen: a deal chosen before the pane exists opens once it
+// does, not never.
+class DealBeforePaneTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        PushService::install(std::make_shared<FakePushService>(log));
+        installProgramWiring(delegate);
+        PaneFactory::install(panes);
+        // Start-up's network neighbours are fakes; the deals service is the loopback server.
+        delegate.setRemoteConfigurationService(std::make_shared<FakeRemoteConfiguration>(log));
+        delegate.setAutomaticLoginService(login);
+        delegate.setURLCacheInstaller(std::make_shared<FakeURLCache>(log));
+        delegate.setLaunchReporter(std::make_shared<FakeLaunchReporter>(log));
+        delegate.setLocationLookup(std::make_shared<FakeLocation>(log));
+        QStringList urls = builtInUrlTable();
+        urls[38] = deals.url(QStringLiteral("/api/apps/detail")).toString();     // u39
+        urls[53] = deals.url(QStringLiteral("/api/apps/douzaimai")).toString();  // u54
+        loadUrlTable(urls);
+    }
+
+    void TearDown() override
+    {
+        login->release.signal();
+        waitUntil([] { return !gbLoginInProgress.load(); }, 30000);
+        loadUrlTable(builtInUrlTable());
+    }
+
+    MainWindowController* window() { return dynamic_cast<MainWindowController*>(delegate.MainWindowController()); }
+    RightViewController* madePane() { return window()->findChild<RightViewController*>(); }
+
+    // The detail request of the deal reached the deals service.
+    bool detailAskedFor(const QString& productId) const
+    {
+        for (const LoopbackRequest& request : deals.requests()) {
+            if (request.path == QLatin1String("/api/apps/detail") &&
+                QUrlQuery(request.query).queryItemValue(QStringLiteral("productid")) == productId)
+                return true;
+        }
+        return false;
+    }
+
+    decltype(restoreProcessState()) restore = restoreProcessState();
+    decltype(restoreProgramSeams()) uninstall = restoreProgramSeams();
+    std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
+    std::shared_ptr<FakeAutomaticLogin> login = std::make_shared<FakeAutomaticLogin>(log);
+    std::shared_ptr<DealsPanes> panes = std::make_shared<DealsPanes>();
+    LoopbackHttpServer deals;
+    AppDelegate delegate;
+    // Inside the window's list column, which owns it.
+    QPointer<QWidget> column;
+};
+
+TEST_F(DealBeforePaneTest, ADealChosenBeforeThePaneExistsOpensOnceItDoes)
+{
+    delegate.applicationDidFinishLaunching();
+    ASSERT_NE(window(), nullptr);
+    ASSERT_TRUE(panes->center);
+    DealsColumnView* dealsColumn = ListColumnNeighbours::dealsViewMaker()(panes->center);
+    ASSERT_NE(dealsColumn, nullptr);
+    column = dealsColumn->dealsWidget();
+    HotProductScrollView* dealsView = column->findChild<HotProductScrollView*>();
+    ASSERT_NE(dealsView, nullptr);
+
+    ASSERT_EQ(madePane(), nullptr) << "the detail pane was made before the first screen";
+    emit dealsView->dealChosen(QStringLiteral("51001"));
+    EXPECT_EQ(madePane(), nullptr) << "the deal made the pane before the first screen";
+
+    // The first list is on screen: the pane is made, and the deal opens in it.
+    delegate.firstScreenShown();
+    RightViewController* pane = madePane();
+    ASSERT_NE(pane, nullptr);
+    ASSERT_EQ(pane->recordNewsAndHot().size(), 1) << "the deal chosen before the pane existed did not open";
+    EXPECT_EQ(pane->recordNewsAndHot().first().kind, QStringLiteral("hot"));
+    EXPECT_EQ(pane->recordNewsAndHot().first().dealId, QStringLiteral("51001"));
+    HotProductWebView* dealPage = pane->findChild<HotProductWebView*>();
+    ASSERT_NE(dealPage, nullptr);
+    EXPECT_FALSE(dealPage->isHidden());
+    EXPECT_TRUE(pane->webView()->isHidden());
+    EXPECT_TRUE(waitUntil([&] { return detailAskedFor(QStringLiteral("51001")); }, 30000));
+
+    // Once the pane exists a deal opens at once, starting the history again.
+    emit dealsView->dealChosen(QStringLiteral("51002"));
+    ASSERT_EQ(pane->recordNewsAndHot().size(), 1);
+    EXPECT_EQ(pane->recordNewsAndHot().first().dealId, QStringLiteral("51002"));
+    EXPECT_TRUE(waitUntil([&] { return detailAskedFor(QStringLiteral("51002")); }, 30000));
+}
