@@ -133,8 +133,11 @@ void Road::SetUpTestSuite()
         30000);
     if (CenterTableView* list = channelList(101); list && list->model()->rowCount() >= 22)
         s_startMs = clock.elapsed();
-    // The start-up's automatic login runs after the first list; a login of a test's own that
-    // began meanwhile would be turned away as busy, as a user's would.
+    // The detail pane is made once the first list is on screen.
+    if (!waitUntil([] { return detailPane() != nullptr; }, 30000))
+        s_setupProblem = QStringLiteral("the detail pane was not made after the first list");
+    // A login of a test's own that began while the start-up's automatic login runs would be turned
+    // away as busy, as a user's would.
     if (!waitUntil([&] { return *loginEnded; }, 60000))
         s_setupProblem = QStringLiteral("the start-up's automatic login did not end");
 }
