@@ -277,8 +277,8 @@ void CenterTableView::mousePressEvent(QMouseEvent* event)
 void CenterTableView::paintEvent(QPaintEvent* event)
 {
     QListView::paintEvent(event);
-    // The first list with rows on screen: start-up's remaining steps wait for it, and one
-    // diagnostic line says when it came.
+    // The first list with rows on screen: the detail pane is made after it, and one diagnostic
+    // line says when it came.
     static bool painted = false;
     if (!painted && m_model->rowCount() > 0) {
         painted = true;
