@@ -6,11 +6,11 @@
 #include "deals/DealPageLoader.h"
 #include "deals/DealsApi.h"
 #include "deals/HotProductListModel.h"
-#include "deals/views/DealLoadState.h"
 #include "deals/views/HotProductScrollView.h"
 #include "deals/views/HotProductWebView.h"
 #include "foundation/CommonFunction.h"
 #include "platform/Clock.h"
+#include "ui/controls/LoadStateOverlay.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

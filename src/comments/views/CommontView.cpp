@@ -3,14 +3,11 @@
 #include "comments/CommentPageBuilder.h"
 #include "comments/CommentPageLoader.h"
 #include "comments/CommentVoter.h"
-#include "foundation/GlobalValues.h"
 #include "platform/Dispatch.h"
-#include "ui/controls/DDErrorView.h"
-#include "ui/hud/DJActivityIndicator.h"
+#include "ui/controls/LoadStateOverlay.h"
 #include "ui/hud/DJProgressHUD.h"
 #include "ui/web/BrowserLinksPage.h"
 
-#include <QChildEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
@@ -42,7 +39,8 @@ private:
 }  // namespace
 
 CommontView::CommontView(QWidget* parent)
-    : QWebEngineView(parent), m_loader(new CommentPageLoader(this)), m_voter(new CommentVoter(this))
+    : QWebEngineView(parent), m_loader(new CommentPageLoader(this)), m_voter(new CommentVoter(this)),
+      m_loadState(new LoadStateOverlay(this, QStringLiteral("评论加载失败"), 50))
 {
     // The title links to the article on the web site in a new window: that is the browser.
     setPage(new CommentWebPage(this));
@@ -96,68 +94,17 @@ void CommontView::voteFinished(const QString& commentId, int64_t type, bool zhiC
 
 void CommontView::showPageState(CommentPageLoader::PageState state)
 {
-    const bool loading = state == CommentPageLoader::PageState::Loading;
-    if (loading && !m_spinner) {
-        m_spinner = new DJActivityIndicator(this);
-        m_spinner->resize(50, 50);
+    switch (state) {
+    case CommentPageLoader::PageState::Loading:
+        m_loadState->showLoading();
+        break;
+    case CommentPageLoader::PageState::Failed:
+        m_loadState->showFailure([this] { refreshComment(true); });
+        break;
+    case CommentPageLoader::PageState::Shown:
+        m_loadState->clear();
+        break;
     }
-    if (m_spinner) {
-        m_spinner->move((width() - m_spinner->width()) / 2, (height() - m_spinner->height()) / 2);
-        m_spinner->setVisible(loading);
-        if (loading) {
-            raiseOverlays();
-            m_spinner->startAnimation();
-        } else {
-            m_spinner->stopAnimation();
-        }
-    }
-
-    const bool failed = state == CommentPageLoader::PageState::Failed;
-    if (failed && !m_errorView) {
-        m_errorView = new DDErrorView(rect(), this);
-        m_errorView->setTitle(QStringLiteral("评论加载失败"));
-        m_errorView->setSubtitle(QStringLiteral("点击刷新按钮重新加载"));
-        m_errorView->addReloadButton();
-        m_errorView->reloadButton()->addTarget(this, std::function<void()>([this] { refreshComment(true); }));
-    }
-    if (!m_errorView)
-        return;
-    if (failed) {
-        m_errorView->setGeometry(rect());
-        m_errorView->fitColor(gThemeMode.load());
-        raiseOverlays();
-    }
-    m_errorView->setVisible(failed);
-}
-
-void CommontView::resizeEvent(QResizeEvent* event)
-{
-    QWebEngineView::resizeEvent(event);
-    if (m_spinner)
-        m_spinner->move((width() - m_spinner->width()) / 2, (height() - m_spinner->height()) / 2);
-    if (m_errorView)
-        m_errorView->setGeometry(rect());
-}
-
-void CommontView::childEvent(QChildEvent* event)
-{
-    QWebEngineView::childEvent(event);
-    // The web engine adds the widget it draws the page in when a page first loads, over
-    // everything before it: the spinner and the error view go back on top. (Children come while
-    // the view is still being made, so the overlays are looked at later.)
-    if (event->added() && event->child()->isWidgetType())
-        QMetaObject::invokeMethod(this, &CommontView::raiseOverlays, Qt::QueuedConnection);
-}
-
-void CommontView::raiseOverlays()
-{
-    if (m_spinner)
-        m_spinner->raise();
-    if (m_errorView)
-        m_errorView->raise();
-    // A toast stays over all of them.
-    if (QWidget* hud = DJProgressHUD::instance()->hudView(); hud && hud->parentWidget() == this)
-        hud->raise();
 }
 
 void CommontView::tips(const QString& text)

@@ -3,12 +3,10 @@
 #include "comments/CommentPageLoader.h"
 #include "comments/CommentVoter.h"
 
-#include <QPointer>
 #include <QString>
 #include <QWebEngineView>
 
-class DDErrorView;
-class DJActivityIndicator;
+class LoadStateOverlay;
 
 // The comment page of the detail pane: the open article's comments in a web page, a spinner over
 // it while a list it has none of yet loads, and the error view with its reload button when that
@@ -31,18 +29,12 @@ public:
     CommentPageLoader* loader() const { return m_loader; }
     CommentVoter* voter() const { return m_voter; }
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void childEvent(QChildEvent* event) override;
-
 private:
     void showPageState(CommentPageLoader::PageState state);
     void voteFinished(const QString& commentId, int64_t type, bool zhiChi, CommentVoter::Outcome outcome);
     void tips(const QString& text);
-    void raiseOverlays();
 
     CommentPageLoader* m_loader;
     CommentVoter* m_voter;
-    QPointer<DJActivityIndicator> m_spinner;
-    QPointer<DDErrorView> m_errorView;
+    LoadStateOverlay* m_loadState;
 };

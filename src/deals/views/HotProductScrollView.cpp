@@ -1,10 +1,10 @@
 #include "deals/views/HotProductScrollView.h"
 
 #include "deals/HotProductListModel.h"
-#include "deals/views/DealLoadState.h"
 
 #include "foundation/GlobalValues.h"
 #include "ui/controls/ImageNamed.h"
+#include "ui/controls/LoadStateOverlay.h"
 #include "ui/hud/DJProgressHUD.h"
 #include "ui/imageview/ListRowImages.h"
 
@@ -77,7 +77,7 @@ QString HotProductScrollView::storeAndDayText(const QFontMetrics& metrics, const
 
 HotProductScrollView::HotProductScrollView(QWidget* parent)
     : QWidget(parent), m_model(new HotProductListModel(this)), m_list(new QListView(this)),
-      m_loadState(new DealLoadState(m_list))
+      m_loadState(new LoadStateOverlay(m_list, QStringLiteral("新闻加载失败"), 94))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

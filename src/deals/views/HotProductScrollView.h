@@ -5,7 +5,7 @@
 #include <QRect>
 #include <QWidget>
 
-class DealLoadState;
+class LoadStateOverlay;
 class HotProductListModel;
 class QListView;
 class QPushButton;
@@ -32,7 +32,7 @@ public:
     HotProductListModel* model() const { return m_model; }
     const QList<QPushButton*>& categoryButtons() const { return m_buttons; }
     QListView* listView() const { return m_list; }
-    DealLoadState* loadState() const { return m_loadState; }
+    LoadStateOverlay* loadState() const { return m_loadState; }
 
 signals:
     // A deal row was clicked.
@@ -45,6 +45,6 @@ private:
     HotProductListModel* m_model;
     QList<QPushButton*> m_buttons;
     QListView* m_list;
-    DealLoadState* m_loadState;
+    LoadStateOverlay* m_loadState;
     int m_lastSelected = 0;
 };

@@ -2,8 +2,8 @@
 
 #include "deals/DealPageLoader.h"
 #include "deals/DealsApi.h"
-#include "deals/views/DealLoadState.h"
 #include "platform/UrlOpener.h"
+#include "ui/controls/LoadStateOverlay.h"
 
 #include <QWebEngineSettings>
 
@@ -59,7 +59,7 @@ bool HotProductWebPage::acceptNavigationRequest(const QUrl& url, NavigationType 
 
 HotProductWebView::HotProductWebView(QWidget* parent)
     : QWebEngineView(parent), m_loader(new DealPageLoader(this)), m_page(new HotProductWebPage(this)),
-      m_loadState(new DealLoadState(this))
+      m_loadState(new LoadStateOverlay(this, QStringLiteral("新闻加载失败"), 94))
 {
     setPage(m_page);
     setVisible(false);

@@ -7,7 +7,7 @@
 #include <QVariant>
 #include <QWebEngineView>
 
-class DealLoadState;
+class LoadStateOverlay;
 class DealPageLoader;
 class HotProductWebPage;
 
@@ -67,7 +67,7 @@ public:
 
     DealPageLoader* loader() const { return m_loader; }
     HotProductWebPage* dealPage() const { return m_page; }
-    DealLoadState* loadState() const { return m_loadState; }
+    LoadStateOverlay* loadState() const { return m_loadState; }
 
 signals:
     // A "大家还在买" row of the page was clicked: the deal the user wants to open.
@@ -80,5 +80,5 @@ private:
 
     DealPageLoader* m_loader;
     HotProductWebPage* m_page;
-    DealLoadState* m_loadState;
+    LoadStateOverlay* m_loadState;
 };
