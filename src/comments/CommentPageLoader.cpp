@@ -44,6 +44,7 @@ void CommentPageLoader::openNewsComment(const QString& newsId, const QString& ti
     m_link = link;
     m_reloadWanted = false;
     m_loading = false;
+    m_userAsked = false;
     const QString url = CommentUrls::commentListUrl(kUrlCommentList, newsId);
     if (again && !url.isEmpty()) {
         get(url, QString());
@@ -61,10 +62,12 @@ void CommentPageLoader::openNewsComment(const QString& newsId, const QString& ti
 void CommentPageLoader::refreshComment(bool userAsked)
 {
     // The reader's refresh runs the same check: an unchanged list is not fetched again.
-    Q_UNUSED(userAsked);
     const QString url = CommentUrls::commentListUrl(kUrlCommentList, m_newsId);
-    // A running load answers this refresh too.
-    if (url.isEmpty() || m_loading)
+    if (url.isEmpty())
+        return;
+    // A running load answers this refresh too, and its failure is then the reader's to hear of.
+    m_userAsked = m_userAsked || userAsked;
+    if (m_loading)
         return;
     startLoading();
     QPointer<CommentPageLoader> self(this);
@@ -129,6 +132,16 @@ void CommentPageLoader::get(const QString& url, const QString& lastModified)
         });
 }
 
+void CommentPageLoader::setRequestTimeout(double seconds)
+{
+    m_requestTimeout = seconds;
+    // The session holds the timeout it was made with: an idle one makes way for a new one.
+    if (m_session && !m_loading) {
+        m_session->invalidateSessionCancelingTasks(true);
+        m_session.reset();
+    }
+}
+
 std::shared_ptr<AFHTTPSessionManager> CommentPageLoader::session()
 {
     if (!m_session) {
@@ -150,9 +163,11 @@ void CommentPageLoader::startLoading()
 
 void CommentPageLoader::failed()
 {
-    // A list on screen stays; without one the page is a failure, never an empty list.
+    // A list on screen stays; without one the page is a failure, never an empty list. Only the
+    // reader's own refresh says that it failed: the automatic ones keep quiet.
     if (m_state == PageState::Shown) {
-        emit refreshFailed();
+        if (m_userAsked)
+            emit refreshFailed();
     } else {
         setState(PageState::Failed);
         render();
@@ -171,6 +186,7 @@ void CommentPageLoader::setState(PageState state)
 void CommentPageLoader::loaded()
 {
     m_loading = false;
+    m_userAsked = false;
     if (!m_reloadWanted)
         return;
     m_reloadWanted = false;

@@ -47,8 +47,10 @@ public:
     // ("Ui"); 0 when there is none.
     static qint64 newestReplyTo(const QVariantList& comments, const QString& userId);
 
-    // Seconds a list request may go without any traffic before it fails (60 at first).
-    void setRequestTimeout(double seconds) { m_requestTimeout = seconds; }
+    // Seconds a list request may go without any traffic before it fails (60 at first), for the
+    // requests started after it; a running load keeps the timeout it started with.
+    void setRequestTimeout(double seconds);
+    double requestTimeout() const { return m_requestTimeout; }
 
     QString newsId() const { return m_newsId; }
     const QVariantList& comments() const { return m_comments; }
@@ -61,7 +63,7 @@ signals:
     // after it failed (the state says which).
     void pageReady(const QString& html);
     void pageStateChanged(CommentPageLoader::PageState state);
-    // A refresh failed while a list is shown; the list stays.
+    // A refresh the reader asked for failed while a list is shown; the list stays.
     void refreshFailed();
 
 private:
@@ -88,5 +90,7 @@ private:
     double m_requestTimeout = 60;
     // An accepted comment arrived while a load was running: fetch again when it ends.
     bool m_reloadWanted = false;
+    // The reader asked for the running load (a refresh with userAsked YES).
+    bool m_userAsked = false;
     std::shared_ptr<AFHTTPSessionManager> m_session;
 };

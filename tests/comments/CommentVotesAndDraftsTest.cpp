@@ -12,7 +12,9 @@
 #include <QPushButton>
 #include <QUrlQuery>
 
-#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 namespace {
 
@@ -27,6 +29,45 @@ QString toastOver(const QWidget* widget)
         return QString();
     return hud->label()->text();
 }
+
+// A reply the server's thread holds back until the test lets it go: the request stays on its way
+// however slow the machine. Let go at the latest when this ends, so a failing test never leaves
+// the server's thread waiting at its teardown. (The held thread serves nothing else meanwhile.)
+class HeldReply
+{
+public:
+    HeldReply() = default;
+    ~HeldReply() { release(); }
+    HeldReply(const HeldReply&) = delete;
+    HeldReply& operator=(const HeldReply&) = delete;
+
+    // The route's handler: answers with the reply once let go.
+    LoopbackHttpServer::Handler handler(const LoopbackReply& reply) const
+    {
+        return [gate = m_gate, reply](const LoopbackRequest&) {
+            std::unique_lock lock(gate->mutex);
+            gate->opened.wait(lock, [&] { return gate->released; });
+            return reply;
+        };
+    }
+    void release()
+    {
+        {
+            std::lock_guard lock(m_gate->mutex);
+            m_gate->released = true;
+        }
+        m_gate->opened.notify_all();
+    }
+
+private:
+    struct Gate
+    {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool released = false;
+    };
+    std::shared_ptr<Gate> m_gate = std::make_shared<Gate>();
+};
 
 int posts(const LoopbackHttpServer& server, const QString& path)
 {
@@ -76,21 +117,25 @@ protected:
 
 TEST_F(CommentPageVotes, VotesOnTwoCommentsWithTheFirstReplyDelayedAreBothSentStoredAndShown)
 {
-    auto seen = std::make_shared<std::atomic<int>>(0);
-    m_server.route("POST", kVotePath, [seen](const LoopbackRequest&) {
-        LoopbackReply reply = LoopbackReply::text(200, "<string>1</string>");
-        if (seen->fetch_add(1) == 0)
-            reply.delayMs = 3000;
-        return reply;
-    });
+    HeldReply first;
+    m_server.route("POST", kVotePath, first.handler(LoopbackReply::text(200, "<string>1</string>")));
     clickSupport(0);
     ASSERT_TRUE(waitUntil([&] { return posts(m_server, kVotePath) == 1; }, 30000)) << "the first vote was not sent";
+
+    // The first server's thread holds the first reply: the second vote goes to a server of its own.
+    LoopbackHttpServer second;
+    second.route("POST", kVotePath, LoopbackReply::text(200, "<string>1</string>"));
+    pointUrls({{23, m_server.url(QStringLiteral("/json/commentlist")).toString()}, {5, second.url(kVotePath).toString()}});
     clickSupport(1);
-    ASSERT_TRUE(waitUntil([&] { return posts(m_server, kVotePath) == 2; }, 30000)) << "the second vote was not sent";
+    ASSERT_TRUE(waitUntil([&] { return posts(second, kVotePath) == 1; }, 30000))
+        << "the second vote was not sent while the first was on its way";
+    first.release();
+
     ASSERT_TRUE(waitUntil([&] { return votedOnPage() == 2; }, 30000)) << "the page shows " << votedOnPage() << " votes";
     EXPECT_EQ(CommentVoter::recordedVote(QStringLiteral("1")), CommentVoter::Support);
     EXPECT_EQ(CommentVoter::recordedVote(QStringLiteral("2")), CommentVoter::Support);
-    EXPECT_EQ(posts(m_server, kVotePath), 2);
+    EXPECT_EQ(posts(m_server, kVotePath), 1);
+    EXPECT_EQ(posts(second, kVotePath), 1);
 }
 
 TEST_F(CommentPageVotes, ASecondClickOnACommentWhoseVoteIsOnItsWaySaysSoAndSendsNothing)
@@ -128,9 +173,13 @@ protected:
     {
         CommentRequests::SetUp();
         rememberAccount(QStringLiteral("reader"), QStringLiteral("pw"), true, true);
-        LoopbackReply accepted = LoopbackReply::text(200, "<string>1</string>");
-        accepted.delayMs = 3000;
-        m_server.route("POST", kPostPath, accepted);
+        // The post stays on its way until the test lets its answer go.
+        m_server.route("POST", kPostPath, m_accepted.handler(LoopbackReply::text(200, "<string>1</string>")));
+    }
+    void TearDown() override
+    {
+        m_accepted.release();
+        CommentRequests::TearDown();
     }
 
     void open(const QString& parentId = QStringLiteral("0"))
@@ -155,6 +204,7 @@ protected:
         return QString();
     }
 
+    HeldReply m_accepted;
     WriteCommentWD m_window;
 };
 
@@ -163,6 +213,7 @@ TEST_F(WriteCommentDrafts, TextTypedWhileThePostIsOnItsWayStays)
     open();
     sendAndWaitForThePost(QStringLiteral("第一句"));
     m_window.textBox()->setPlainText(QStringLiteral("第一句\n再补充一句"));
+    m_accepted.release();
     ASSERT_TRUE(waitUntil([&] { return !m_window.writer()->isPosting(); }, 30000));
     EXPECT_EQ(sentContent(), QStringLiteral("第一句"));
     EXPECT_EQ(typed(), QStringLiteral("\n再补充一句"));
@@ -183,6 +234,7 @@ TEST_F(WriteCommentDrafts, ReopenedDuringThePostTheWindowKeepsItsTextAndASecondS
     EXPECT_EQ(m_window.statusText(), QStringLiteral("正在发表，请稍候"));
     EXPECT_EQ(typed(), QStringLiteral("另一条"));
 
+    m_accepted.release();
     ASSERT_TRUE(waitUntil([&] { return !m_window.writer()->isPosting(); }, 30000));
     EXPECT_EQ(posts(m_server, kPostPath), 1);
     EXPECT_EQ(sentContent(), QStringLiteral("好文"));
