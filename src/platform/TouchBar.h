@@ -13,7 +13,8 @@
 // The platform's Touch Bar, as a program sees it: bars of items that the platform asks a window's
 // provider for, items made by the bar's delegate, buttons and a slider whose actions the program
 // sets. This platform has no Touch Bar: nothing shows the items, but the program's bar is asked
-// for and built as a platform with one would, and its actions run when an item is used.
+// for and built as a platform with one would, and its actions run when an item is used. Bars,
+// items and the local service are used on the main thread only.
 
 class TouchBar;
 
