@@ -350,6 +350,15 @@ std::shared_ptr<Task> URLSession::makeTask(URLSessionTask::Kind kind, const URLR
     return task;
 }
 
+// The redirection code, in a file of its own, makes download tasks too; an optimised build inlines
+// the uses here and would leave it nothing to link against.
+template std::shared_ptr<URLSessionDataTask> URLSession::makeTask<URLSessionDataTask>(URLSessionTask::Kind,
+                                                                                       const URLRequest&);
+template std::shared_ptr<URLSessionUploadTask> URLSession::makeTask<URLSessionUploadTask>(URLSessionTask::Kind,
+                                                                                           const URLRequest&);
+template std::shared_ptr<URLSessionDownloadTask> URLSession::makeTask<URLSessionDownloadTask>(URLSessionTask::Kind,
+                                                                                               const URLRequest&);
+
 std::shared_ptr<URLSessionDataTask> URLSession::dataTaskWithRequest(const URLRequest& request)
 {
     std::shared_ptr<URLSessionDataTask> task = makeTask<URLSessionDataTask>(URLSessionTask::Kind::Data, request);
