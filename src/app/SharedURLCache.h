@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppNeighbours.h"
+#include "networking/URLSession.h"
 
 #include <QAbstractNetworkCache>
 #include <QObject>
@@ -37,7 +38,7 @@ private:
 };
 
 // A manager owns its cache, so each manager gets its own front of the one disk cache.
-class SharedURLCacheFront : public QAbstractNetworkCache
+class SharedURLCacheFront : public QAbstractNetworkCache, public SizableURLCache
 {
     Q_OBJECT
 
@@ -55,9 +56,8 @@ public:
 
     QNetworkDiskCache* disk() const { return m_disk.data(); }
     // The one cache's capacities (0: nothing is kept any more). Qt keeps no memory tier, so the
-    // memory capacity has nothing to size. Invokable: the panes that empty the cache sit below
-    // this folder and reach it through the access managers.
-    Q_INVOKABLE void setCapacities(qint64 memoryCapacity, qint64 diskCapacity);
+    // memory capacity has nothing to size.
+    void setCapacities(qint64 memoryCapacity, qint64 diskCapacity) override;
 
 private:
     QPointer<QNetworkDiskCache> m_disk;

@@ -7,10 +7,6 @@
 #include "networking/URLSession.h"
 #include "platform/Dispatch.h"
 
-#include <QAbstractNetworkCache>
-#include <QCoreApplication>
-#include <QNetworkAccessManager>
-
 ArticlePane::ArticlePane(ArticlePaneHost* host, QObject* parent) : QObject(parent), m_host(host) {}
 
 ArticlePane::~ArticlePane()
@@ -60,16 +56,7 @@ void ArticlePane::cleanSharedCacheAndCookie()
     URLSession::clearSharedCookies();
     URLSession::clearSharedCache();
     URLSession::clearSharedCache();
-    // The shell's URL cache sits on the application object's access managers, a front of it on
-    // each; it lives above this folder, so it is sized through the front's invokable setter.
-    QCoreApplication* const app = QCoreApplication::instance();
-    if (app == nullptr)
-        return;
-    for (QNetworkAccessManager* const manager : app->findChildren<QNetworkAccessManager*>()) {
-        QAbstractNetworkCache* const cache = manager->cache();
-        if (cache != nullptr && cache->metaObject()->indexOfMethod("setCapacities(qint64,qint64)") >= 0)
-            QMetaObject::invokeMethod(cache, "setCapacities", Qt::DirectConnection, Q_ARG(qint64, 0), Q_ARG(qint64, 0));
-    }
+    URLSession::setSharedCacheCapacities(0, 0);
 }
 
 void ArticlePane::showHotProductAndhideSelf()

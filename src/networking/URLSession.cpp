@@ -233,6 +233,16 @@ void URLSession::clearSharedCache()
     });
 }
 
+void URLSession::setSharedCacheCapacities(qint64 memoryCapacity, qint64 diskCapacity)
+{
+    dispatch::syncMain([memoryCapacity, diskCapacity] {
+        if (QCoreApplication* const app = QCoreApplication::instance())
+            for (QNetworkAccessManager* const manager : app->findChildren<QNetworkAccessManager*>())
+                if (auto* const cache = dynamic_cast<SizableURLCache*>(manager->cache()))
+                    cache->setCapacities(memoryCapacity, diskCapacity);
+    });
+}
+
 bool URLSession::hasCachedResponseForRequest(const URLRequest& request)
 {
     sharedAccessManager();

@@ -266,6 +266,15 @@ public:
 //
 // Hold it in the std::shared_ptr made by create(), which may be called on any thread (the session
 // belongs to the main thread from then on) and may drop its last reference on any thread.
+// A URL cache whose capacities can be set: the one the program installs on its access managers
+// implements it beside QAbstractNetworkCache, which has no such setter.
+class SizableURLCache
+{
+public:
+    virtual ~SizableURLCache() = default;
+    virtual void setCapacities(qint64 memoryCapacity, qint64 diskCapacity) = 0;
+};
+
 class URLSession : public QObject
 {
 public:
@@ -294,6 +303,9 @@ public:
     // Every response kept by the URL cache installed on the process's access managers is removed.
     // Runs on the main thread (waiting for it when called elsewhere).
     static void clearSharedCache();
+    // The capacities of the URL cache installed on the process's access managers (0: nothing is
+    // kept from then on). Runs on the main thread (waiting for it when called elsewhere).
+    static void setSharedCacheCapacities(qint64 memoryCapacity, qint64 diskCapacity);
     // Whether the URL cache of the process's access managers holds a reply for the request's URL.
     // Main thread only.
     static bool hasCachedResponseForRequest(const URLRequest& request);
