@@ -9,6 +9,7 @@
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PushService.h"
+#include "platform/TouchBar.h"
 
 #include <QDebug>
 #include <QPointer>
@@ -159,7 +160,10 @@ void AppDelegate::applicationDidFinishLaunching()
             missing("the push payload router");
     }
 
-    // 10. There is no Touch Bar here.
+    // 10. The Touch Bar's customisation menu item, where the platform has one.
+    if (const std::shared_ptr<TouchBarService> touchBars = TouchBarService::shared();
+        touchBars && touchBars->respondsToAutomaticCustomizeTouchBarMenuItem())
+        touchBars->setAutomaticCustomizeTouchBarMenuItemEnabled(true);
 
     // Steps 11 to 13 only send their requests (the login's go from its own queue); nothing of them
     // holds up the first list.

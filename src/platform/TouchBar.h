@@ -151,6 +151,10 @@ public:
     virtual void providerGone(TouchBarProvider& provider) = 0;
     // The bar the platform has of the provider; null when it asked for none.
     virtual std::shared_ptr<TouchBar> touchBarOf(const TouchBarProvider& provider) const = 0;
+    // The application's menu item that lets the user customise the bar, where the platform has it.
+    virtual bool respondsToAutomaticCustomizeTouchBarMenuItem() const { return false; }
+    virtual bool isAutomaticCustomizeTouchBarMenuItemEnabled() const { return false; }
+    virtual void setAutomaticCustomizeTouchBarMenuItemEnabled(bool enabled) { Q_UNUSED(enabled); }
 
     // The installed service; the platform's own until another is installed.
     static std::shared_ptr<TouchBarService> shared();
@@ -166,7 +170,12 @@ public:
     void providerShown(TouchBarProvider& provider) override;
     void providerGone(TouchBarProvider& provider) override;
     std::shared_ptr<TouchBar> touchBarOf(const TouchBarProvider& provider) const override;
+    // Kept, though no menu shows it here.
+    bool respondsToAutomaticCustomizeTouchBarMenuItem() const override { return true; }
+    bool isAutomaticCustomizeTouchBarMenuItemEnabled() const override { return m_customizeMenuItemEnabled; }
+    void setAutomaticCustomizeTouchBarMenuItemEnabled(bool enabled) override { m_customizeMenuItemEnabled = enabled; }
 
 private:
     QHash<const TouchBarProvider*, std::shared_ptr<TouchBar>> m_bars;
+    bool m_customizeMenuItemEnabled = false;
 };

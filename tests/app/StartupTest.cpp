@@ -3,6 +3,7 @@
 #include "TestEnvironment.h"
 #include "app/GlobalVarInit.h"
 #include "platform/NotificationCenter.h"
+#include "platform/TouchBar.h"
 
 #include <QCoreApplication>
 
@@ -25,6 +26,7 @@ protected:
     {
         push = std::make_shared<FakePushService>(log);
         PushService::install(push);
+        TouchBarService::install(touchBars);
         remote = std::make_shared<FakeRemoteConfiguration>(log);
         login = std::make_shared<FakeAutomaticLogin>(log);
         delegate = std::make_unique<AppDelegate>();
@@ -43,6 +45,7 @@ protected:
         login->release.signal();
         waitUntil([] { return !gbLoginInProgress.load(); }, 30000);
         delegate.reset();
+        TouchBarService::install(nullptr);
     }
 
     // Runs start-up and lets the automatic login end as the test set it up.
@@ -59,6 +62,7 @@ protected:
     std::shared_ptr<FakeRemoteConfiguration> remote;
     std::shared_ptr<FakeAutomaticLogin> login;
     std::unique_ptr<AppDelegate> delegate;
+    std::shared_ptr<LocalTouchBarService> touchBars = std::make_shared<LocalTouchBarService>();
 };
 
 // Every step runs in its place, none of them waiting for a list on screen: the configuration's
@@ -88,6 +92,7 @@ TEST_F(StartupTest, StepsInOrderWithoutWaitingForAList)
     EXPECT_TRUE(delegate->isPushNews());
     EXPECT_FALSE(login->ranOnMainThread.load());
     EXPECT_TRUE(login->flagWhileRunning.load());
+    EXPECT_TRUE(touchBars->isAutomaticCustomizeTouchBarMenuItemEnabled()) << "step 10";
 }
 
 // The first list painted tells the window that the first screen is up (it then makes the detail
@@ -114,6 +119,8 @@ TEST_F(StartupTest, PaneWorkWaitsForTheFirstScreen)
     delegate->afterFirstScreen([this] { log->add(QStringLiteral("before launch")); });
     EXPECT_EQ(log->all(), QStringList{QStringLiteral("before launch")});
     delegate->applicationDidFinishLaunching();
+    // The automatic login logs from its own queue; once it has, the log below is the main thread's.
+    ASSERT_TRUE(waitUntil([&] { return log->all().contains(QStringLiteral("autoLogin")); }, 30000));
     delegate->afterFirstScreen([this] {
         log->add(QStringLiteral("pane work 1"));
         delegate->afterFirstScreen([this] { log->add(QStringLiteral("asked by pane work 1")); });

@@ -191,6 +191,18 @@ TEST_F(TouchBarTest, TheSliderStoresTheSizeShowsItAndRebuildsThePage)
 {
     const auto slider = std::dynamic_pointer_cast<SliderTouchBarItem>(item(QStringLiteral("com.Tidwen.simpleSlider")));
     ASSERT_TRUE(slider && view.theLabel());
+    QString storedBefore;
+    {
+        SettingsDatabaseOperate::Lease settings;
+        ASSERT_TRUE(settings);
+        storedBefore = settings->contentFontSize();
+    }
+    // The stored size is the process's; the tests after this one read the size they found.
+    const auto restoreSize = qScopeGuard([&storedBefore] {
+        SettingsDatabaseOperate::Lease settings;
+        if (settings)
+            settings->setContentFontSize(storedBefore);
+    });
     slider->slideTo(25);
     EXPECT_EQ(calls, QStringList{QStringLiteral("setFontSizeEndChange 25 YES")});
     EXPECT_EQ(view.theLabel()->text, QStringLiteral("25"));
