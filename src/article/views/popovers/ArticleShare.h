@@ -6,9 +6,8 @@
 
 class QWidget;
 
-// The article's share address and the three shares of the main window's Touch Bar items. No
-// control of this platform reaches the Touch Bar ones; the pane keeps them so the shares are the
-// same wherever they start.
+// The article's share address and the three shares of the main window's Touch Bar items, which
+// call them with the pane's article; the shares are the same wherever they start.
 namespace ArticleShare {
 
 // The article's web address: the main web site followed by the item's link.
