@@ -30,9 +30,10 @@ constexpr auto kLastModified = "Last-Modified";
 // Written beside the target and renamed into its place, so a reader never sees half a file. Not
 // forced to the disk: a cache lost or cut short in a crash is noticed at the next start (see
 // applyCacheFile), which then fetches the file again. The old file is removed before the rename
-// rather than replaced by it: a rename over an existing file makes the usual Linux file system start writing the new
-// one out at once (its guard for programs that need the data to survive a crash), on the calling
-// thread, which cost this one more than deciphering and parsing the file together.
+// rather than replaced by it: a rename over an existing file makes the usual Linux file system
+// start writing the new one out at once (its guard for programs that need the data to survive a
+// crash), on the calling thread, which cost this one more than deciphering and parsing the file
+// together.
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     StorageRoot::ensureFolder(QFileInfo(path).absolutePath());
