@@ -256,6 +256,15 @@ public:
                               qint64 totalBytesWritten, qint64 totalBytesExpectedToWrite);
 };
 
+// A URL cache whose capacities can be set: the one the program installs on its access managers
+// implements it beside QAbstractNetworkCache, which has no such setter.
+class SizableURLCache
+{
+public:
+    virtual ~SizableURLCache() = default;
+    virtual void setCapacities(qint64 memoryCapacity, qint64 diskCapacity) = 0;
+};
+
 // Runs tasks on the main thread and reports them to its delegate (held weakly). Plain requests
 // go through the process's one shared QNetworkAccessManager, so that sessions share its network
 // thread and its kept-alive connections; "https" requests go through an access manager of the
@@ -266,15 +275,6 @@ public:
 //
 // Hold it in the std::shared_ptr made by create(), which may be called on any thread (the session
 // belongs to the main thread from then on) and may drop its last reference on any thread.
-// A URL cache whose capacities can be set: the one the program installs on its access managers
-// implements it beside QAbstractNetworkCache, which has no such setter.
-class SizableURLCache
-{
-public:
-    virtual ~SizableURLCache() = default;
-    virtual void setCapacities(qint64 memoryCapacity, qint64 diskCapacity) = 0;
-};
-
 class URLSession : public QObject
 {
 public:
