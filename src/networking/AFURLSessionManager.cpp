@@ -511,14 +511,25 @@ std::shared_ptr<URLSessionUploadTask> AFURLSessionManager::uploadTaskWithRequest
     AFURLSessionCompletionHandler completionHandler)
 {
     attachToSession();
-    std::shared_ptr<URLSessionUploadTask> task = m_session->uploadTaskWithRequest(request, fileURL);
+    std::shared_ptr<URLSessionUploadTask> task = makeUploadTaskFromFile(request, fileURL);
     if (!task && attemptsToRecreateUploadTasksForBackgroundSessions() && m_session->isBackgroundSession()) {
         for (int attempt = 0; attempt < 3 && !task; ++attempt)
-            task = m_session->uploadTaskWithRequest(request, fileURL);
+            task = makeUploadTaskFromFile(request, fileURL);
+    }
+    if (!task) {
+        // The null result is the whole answer: the completion is never called.
+        qWarning("AFURLSessionManager: no upload task could be made for %s", qPrintable(request.URL.toDisplayString()));
+        return nullptr;
     }
     return adoptTask(std::move(task), std::move(completionHandler), [&](AFURLSessionManagerTaskDelegate& delegate) {
         delegate.uploadProgressBlock = std::move(uploadProgress);
     });
+}
+
+std::shared_ptr<URLSessionUploadTask> AFURLSessionManager::makeUploadTaskFromFile(const URLRequest& request,
+                                                                                 const QUrl& fileURL)
+{
+    return m_session->uploadTaskWithRequest(request, fileURL);
 }
 
 std::shared_ptr<URLSessionUploadTask> AFURLSessionManager::uploadTaskWithRequestFromData(

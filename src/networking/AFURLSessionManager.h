@@ -178,6 +178,9 @@ public:
                                                             AFURLSessionProgressBlock uploadProgress,
                                                             AFURLSessionProgressBlock downloadProgress,
                                                             AFURLSessionCompletionHandler completionHandler);
+    // The exception: an upload from a file whose task cannot be made (tried four times in a
+    // background session when attemptsToRecreateUploadTasksForBackgroundSessions is on) returns
+    // null and never calls its completion handler.
     std::shared_ptr<URLSessionUploadTask> uploadTaskWithRequestFromFile(const URLRequest& request, const QUrl& fileURL,
                                                                         AFURLSessionProgressBlock uploadProgress,
                                                                         AFURLSessionCompletionHandler completionHandler);
@@ -255,6 +258,10 @@ public:
                            qint64 expectedTotalBytes) override;
     // Calls its block, when set, later on the main queue.
     void didFinishEventsForBackgroundURLSession(URLSession& session) override;
+
+protected:
+    // One try at making the task of uploadTaskWithRequestFromFile: null when the session makes none.
+    virtual std::shared_ptr<URLSessionUploadTask> makeUploadTaskFromFile(const URLRequest& request, const QUrl& fileURL);
 
 private:
     friend class AFURLSessionManagerTaskDelegate;

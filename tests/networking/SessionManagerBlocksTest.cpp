@@ -217,34 +217,6 @@ TEST(SessionManagerBlocks, ADataTaskThatBecomesADownloadTaskMovesItsDelegate)
     EXPECT_TRUE(manager->tasks().isEmpty());
 }
 
-TEST(SessionManagerBlocks, ResumedDownloadsAndFinishedBackgroundEventsReachTheirBlocks)
-{
-    // This platform has neither resume data nor background sessions: the manager's side of both
-    // events is driven directly.
-    auto manager = rawManager();
-    QList<QPair<qint64, qint64>> resumed;
-    manager->setDownloadTaskDidResumeBlock([&](URLSession& session, URLSessionDownloadTask&, qint64 offset, qint64 total) {
-        EXPECT_EQ(&session, manager->session().get());
-        resumed.append({offset, total});
-    });
-    int finished = 0;
-    manager->setDidFinishEventsForBackgroundURLSessionBlock([&](URLSession& session) {
-        EXPECT_EQ(&session, manager->session().get());
-        EXPECT_TRUE(dispatch::isMainThread());
-        ++finished;
-    });
-    const auto download = manager->downloadTaskWithRequest(request(QUrl(QStringLiteral("http://127.0.0.1:1/x"))),
-                                                           nullptr, nullptr, nullptr);
-    ASSERT_NE(download, nullptr);
-    manager->didResumeAtOffset(*manager->session(), *download, 1024, 4096);
-    EXPECT_EQ(resumed, (QList<QPair<qint64, qint64>>{{1024, 4096}}));
-    manager->didFinishEventsForBackgroundURLSession(*manager->session());
-    EXPECT_EQ(finished, 0) << "called later, on the main queue";
-    ASSERT_TRUE(drainMainQueue());
-    EXPECT_EQ(finished, 1);
-    manager->invalidateSessionCancelingTasks(true);
-}
-
 TEST(SessionManagerArchiving, CopiedAndRestoredManagersHaveTheSameSessionConfiguration)
 {
     URLSessionConfiguration configuration = URLSessionConfiguration::defaultSessionConfiguration();
@@ -268,26 +240,56 @@ TEST(SessionManagerArchiving, CopiedAndRestoredManagersHaveTheSameSessionConfigu
               URLSessionConfiguration::defaultSessionConfiguration());
 }
 
-TEST(SessionManagerArchiving, RecreatingBackgroundUploadsStillReportsOnce)
+// Counts the tries at making an upload task from a file.
+class CountingUploadsManager : public AFURLSessionManager
 {
-    const auto manager = std::make_shared<AFURLSessionManager>(
-        URLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(QStringLiteral("bg")));
-    EXPECT_FALSE(manager->attemptsToRecreateUploadTasksForBackgroundSessions());
-    manager->setAttemptsToRecreateUploadTasksForBackgroundSessions(true);
+public:
+    using AFURLSessionManager::AFURLSessionManager;
+    int tries = 0;
+
+protected:
+    std::shared_ptr<URLSessionUploadTask> makeUploadTaskFromFile(const URLRequest& request, const QUrl& fileURL) override
+    {
+        ++tries;
+        return AFURLSessionManager::makeUploadTaskFromFile(request, fileURL);
+    }
+};
+
+TEST(SessionManagerUploads, AnUploadFromAFileIsTriedAgainOnlyInABackgroundSessionThatAsksForIt)
+{
+    struct Case
+    {
+        const char* name;
+        bool background;
+        bool recreate;
+        int tries;
+        bool made;
+    };
     QTemporaryDir folder;
     QFile file(folder.filePath(QStringLiteral("up.bin")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("x");
     file.close();
-    auto outcome = std::make_shared<Outcome>();
-    EXPECT_EQ(manager->uploadTaskWithRequestFromFile(request(QUrl(QStringLiteral("http://127.0.0.1:1/u")), QStringLiteral("POST")),
-                                                     QUrl::fromLocalFile(file.fileName()), nullptr, recordInto(outcome)),
-              nullptr);
-    ASSERT_TRUE(waitForCompletion(outcome));
-    ASSERT_TRUE(drainMainQueue());
-    EXPECT_EQ(outcome->calls, 1);
-    ASSERT_TRUE(outcome->error);
-    EXPECT_EQ(outcome->error->code, NSFeatureUnsupportedError);
+    for (const Case& c : {Case{"background, recreating", true, true, 4, false},
+                          Case{"background, not recreating", true, false, 1, false},
+                          Case{"default session, recreating", false, true, 1, true}}) {
+        SCOPED_TRACE(c.name);
+        const auto manager = std::make_shared<CountingUploadsManager>(
+            c.background ? URLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(QStringLiteral("bg"))
+                         : URLSessionConfiguration::defaultSessionConfiguration());
+        EXPECT_FALSE(manager->attemptsToRecreateUploadTasksForBackgroundSessions());
+        manager->setAttemptsToRecreateUploadTasksForBackgroundSessions(c.recreate);
+        auto outcome = std::make_shared<Outcome>();
+        const auto task = manager->uploadTaskWithRequestFromFile(
+            request(QUrl(QStringLiteral("http://127.0.0.1:1/u")), QStringLiteral("POST")),
+            QUrl::fromLocalFile(file.fileName()), nullptr, recordInto(outcome));
+        EXPECT_EQ(task != nullptr, c.made);
+        EXPECT_EQ(manager->tries, c.tries);
+        manager->invalidateSessionCancelingTasks(true);
+        ASSERT_TRUE(drainMainQueue());
+        if (!c.made)
+            EXPECT_EQ(outcome->calls, 0) << "no task, no completion";
+    }
 }
 
 }  // namespace
