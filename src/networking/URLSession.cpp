@@ -729,7 +729,7 @@ bool URLSession::deliverResponse(std::shared_ptr<URLSessionTask>& task, Transfer
     }
     if (disposition == URLSessionResponseDisposition::BecomeDownload && task->kind() == URLSessionTask::Kind::Data)
         return becomeDownload(task, transfer);
-    offerToCache(task, transfer);
+    transfer.gathersForCache = mayOfferToCache(transfer);
     return m_transfers.contains(task->taskIdentifier());
 }
 
@@ -756,7 +756,7 @@ void URLSession::onReadyRead(std::shared_ptr<URLSessionTask> task)
             d->didWriteData(*this, static_cast<URLSessionDownloadTask&>(*task), data.size(), total,
                             task->countOfBytesExpectedToReceive());
     } else {
-        if (transfer->cacheEntry)
+        if (transfer->gathersForCache)
             transfer->cacheBody.append(data);
         if (d)
             d->didReceiveData(*this, static_cast<URLSessionDataTask&>(*task), data);
@@ -865,9 +865,8 @@ void URLSession::onFinished(const std::shared_ptr<URLSessionTask>& task, QNetwor
         break;
     }
 
-    if (!error && transfer->stopReason == StopReason::None && transfer->cacheEntry && reply->manager() != nullptr
-        && reply->manager()->cache() != nullptr)
-        storeInCache(*reply->manager()->cache(), reply->url(), *transfer->cacheEntry, transfer->cacheBody);
+    if (!error && transfer->stopReason == StopReason::None && transfer->gathersForCache)
+        offerToCache(task, *transfer);
     if (!error && transfer->stopReason == StopReason::None && task->kind() == URLSessionTask::Kind::Download) {
         transfer->downloadFile->close();
         if (const std::shared_ptr<URLSessionDelegate> d = delegate())

@@ -244,10 +244,10 @@ public:
     // replies as Qt decides.
     virtual bool respondsToWillCacheResponse() const;
     // The reply the URL cache is to keep, or none. Asked for the reply of a data task's GET that
-    // came from the network with a 2xx status (not 206) while a URL cache is installed, once its
-    // headers are in: Qt settles a reply's place in the cache before its body, so the proposed
-    // reply carries no data, and the body is kept, as it arrives, under the answer's headers.
-    // Nothing is kept for no answer or for NotAllowed.
+    // came from the network with a 2xx status (not 206) while a URL cache is installed, once it is
+    // whole and before the task completes: the proposed reply carries its response and body, and
+    // the cache keeps the answer's response and data as they are. Nothing is kept for no answer
+    // or for NotAllowed.
     virtual std::optional<CachedURLResponse> willCacheResponse(URLSession& session, URLSessionDataTask& task,
                                                                const CachedURLResponse& proposedResponse);
     // location is the temporary file holding the body; it is deleted when this returns.
@@ -364,12 +364,14 @@ private:
     // Hands the transfer over to a new download task; false when the delegate then cancelled it.
     bool becomeDownload(std::shared_ptr<URLSessionTask>& task, Transfer& transfer);
     void complete(const std::shared_ptr<URLSessionTask>& task, const std::optional<Error>& error);
-    // Asks the delegate whether the reply is to be kept, when it is one the cache could keep.
+    // Whether the reply, once its headers are in, is one the cache could keep and the delegate
+    // is to be asked about when it is whole.
+    static bool mayOfferToCache(const Transfer& transfer);
+    // Asks the delegate, with the whole reply, what the cache is to keep, and keeps that.
     void offerToCache(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer);
-    // Puts a reply and its body into the cache, keyed and dated as Qt keys and dates the replies
+    // Puts a reply and its data into the cache, keyed and dated as Qt keys and dates the replies
     // it keeps itself.
-    static void storeInCache(QAbstractNetworkCache& cache, const QUrl& url, const CachedURLResponse& entry,
-                             const QByteArray& body);
+    static void storeInCache(QAbstractNetworkCache& cache, const QUrl& url, const CachedURLResponse& entry);
     void finishInvalidationIfDone();
 
     std::shared_ptr<URLSessionDelegate> delegate() const;

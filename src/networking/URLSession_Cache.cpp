@@ -7,6 +7,8 @@
 #include <QNetworkCacheMetaData>
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace {
 
 // Fields that describe one connection or one transfer, not the reply: the cache keeps none of
@@ -30,8 +32,7 @@ QDateTime httpDate(const QString& value)
 
 }  // namespace
 
-void URLSession::storeInCache(QAbstractNetworkCache& cache, const QUrl& url, const CachedURLResponse& entry,
-                              const QByteArray& body)
+void URLSession::storeInCache(QAbstractNetworkCache& cache, const QUrl& url, const CachedURLResponse& entry)
 {
     const HTTPURLResponse& response = entry.response;
     const QString cacheControl = response.valueForHTTPHeaderField(QStringLiteral("Cache-Control")).toLower();
@@ -62,28 +63,36 @@ void URLSession::storeInCache(QAbstractNetworkCache& cache, const QUrl& url, con
     QIODevice* const device = cache.prepare(metaData);
     if (device == nullptr)
         return;
-    if (device->write(body) != body.size()) {
+    if (device->write(entry.data) != entry.data.size()) {
         cache.remove(url);
         return;
     }
     cache.insert(device);
 }
 
+bool URLSession::mayOfferToCache(const Transfer& transfer)
+{
+    const QNetworkReply* const reply = transfer.reply;
+    if (!transfer.delegateDecidesCaching || reply == nullptr || reply->operation() != QNetworkAccessManager::GetOperation
+        || reply->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool())
+        return false;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    return status >= 200 && status <= 299 && status != 206 && reply->manager() != nullptr
+           && reply->manager()->cache() != nullptr;
+}
+
 void URLSession::offerToCache(const std::shared_ptr<URLSessionTask>& task, Transfer& transfer)
 {
     QNetworkReply* const reply = transfer.reply;
-    if (!transfer.delegateDecidesCaching || reply == nullptr || reply->operation() != QNetworkAccessManager::GetOperation
-        || reply->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool())
-        return;
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status < 200 || status > 299 || status == 206 || reply->manager() == nullptr || reply->manager()->cache() == nullptr)
-        return;
+    QAbstractNetworkCache* const cache = reply != nullptr && reply->manager() != nullptr ? reply->manager()->cache() : nullptr;
     const std::optional<HTTPURLResponse> response = task->response();
     const std::shared_ptr<URLSessionDelegate> d = delegate();
-    if (!response || !d)
+    if (cache == nullptr || !response || !d)
         return;
-    std::optional<CachedURLResponse> answer =
-        d->willCacheResponse(*this, static_cast<URLSessionDataTask&>(*task), CachedURLResponse{*response, {}, {}});
+    const QUrl url = reply->url();
+    const std::optional<CachedURLResponse> answer =
+        d->willCacheResponse(*this, static_cast<URLSessionDataTask&>(*task),
+                             CachedURLResponse{*response, std::exchange(transfer.cacheBody, QByteArray()), {}});
     if (answer && answer->storagePolicy != URLCacheStoragePolicy::NotAllowed)
-        transfer.cacheEntry = std::move(answer);
+        storeInCache(*cache, url, *answer);
 }

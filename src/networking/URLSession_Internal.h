@@ -30,8 +30,8 @@ struct URLSession::Transfer
     int redirects = 0;  // followed so far, across every request of the task
     std::weak_ptr<URLSessionTask> becameTask;  // the download task a data task became
     bool delegateDecidesCaching = false;  // sent without Qt's own caching
-    std::optional<CachedURLResponse> cacheEntry;  // what the delegate let the cache keep
-    QByteArray cacheBody;                         // the body gathered for it
+    bool gathersForCache = false;  // the reply is one the delegate is asked about once it is whole
+    QByteArray cacheBody;          // the body gathered for that question
 };
 
 namespace urlsession {

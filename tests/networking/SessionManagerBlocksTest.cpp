@@ -182,6 +182,39 @@ TEST_F(SessionManagerCacheBlock, TheCacheBlockDecidesWhatTheURLCacheKeeps)
     EXPECT_TRUE(cached(QStringLiteral("/b")));
 }
 
+TEST_F(SessionManagerCacheBlock, TheURLCacheKeepsTheReplyTheCacheBlockHandsBack)
+{
+    auto changing = rawManager();
+    QList<QByteArray> offeredData;
+    changing->setDataTaskWillCacheResponseBlock(
+        [&](URLSession&, URLSessionDataTask&, const CachedURLResponse& proposed) -> std::optional<CachedURLResponse> {
+            offeredData << proposed.data;
+            if (proposed.data == "b")
+                return std::nullopt;
+            CachedURLResponse changed = proposed;
+            changed.data = "changed " + proposed.data;
+            changed.response.allHeaderFields.setValue(QStringLiteral("kept"), QStringLiteral("X-Kept"));
+            return changed;
+        });
+    get(*changing, QStringLiteral("/a"));
+    get(*changing, QStringLiteral("/b"));
+    EXPECT_EQ(offeredData, (QList<QByteArray>{"a", "b"})) << "asked once the body is in";
+    EXPECT_FALSE(cached(QStringLiteral("/b")));
+
+    // What was kept, read back without the network.
+    const qsizetype served = server.requests().size();
+    URLRequest fromCache = request(server.url(QStringLiteral("/a")));
+    fromCache.settings.cachePolicy = URLRequestCachePolicy::ReturnCacheDataDontLoad;
+    auto outcome = std::make_shared<Outcome>();
+    rawManager()->dataTaskWithRequest(fromCache, recordInto(outcome))->resume();
+    ASSERT_TRUE(waitForCompletion(outcome));
+    ASSERT_FALSE(outcome->error) << outcome->error->localizedDescription().toStdString();
+    EXPECT_EQ(outcome->object.toByteArray(), QByteArray("changed a"));
+    ASSERT_TRUE(outcome->response);
+    EXPECT_EQ(outcome->response->valueForHTTPHeaderField(QStringLiteral("X-Kept")), QStringLiteral("kept"));
+    EXPECT_EQ(server.requests().size(), served);
+}
+
 TEST(SessionManagerBlocks, ADataTaskThatBecomesADownloadTaskMovesItsDelegate)
 {
     LoopbackHttpServer server;
