@@ -77,7 +77,10 @@ ArticleWebPage::ArticleWebPage(ArticlePane* pane, QObject* parent) : BrowserLink
     // that page; the article it acts on is the one that page was built for, set with its address.
     ExternalShim::install(this,
                           new ArticleBridge(pane, [this] { return showsArticlePage() ? m_articleNewsId : QString(); }, this),
-                          bridgeNames(), [this](const QUrl& document) { return isArticleAddress(document); });
+                          bridgeNames(), [this](const QUrl& document) {
+                              ++m_bridgeCallsArrived;
+                              return isArticleAddress(document);
+                          });
 }
 
 QStringList ArticleWebPage::bridgeNames()

@@ -66,6 +66,9 @@ public:
 
     // The names window.external answers on the article page.
     static QStringList bridgeNames();
+    // The calls of those names that have reached the program from any document of the view,
+    // answered or not.
+    int bridgeCallsArrived() const { return m_bridgeCallsArrived; }
 
 private:
     // The address is the article page's, scrolled to an anchor of its own or not.
@@ -73,6 +76,7 @@ private:
 
     QUrl m_articleUrl;
     QString m_articleNewsId;
+    int m_bridgeCallsArrived = 0;
 };
 
 // The view: no menu on the bare page; Copy asks the page for its selection.
