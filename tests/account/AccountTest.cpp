@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QUrlQuery>
 
@@ -315,6 +316,19 @@ protected:
                    {100, m_server.url(QStringLiteral("/api/user.asmx/MP")).toString()}});
     }
     void answerChange(const QByteArray& root) { m_server.route("POST", QStringLiteral("/api/user.asmx/MP"), LoopbackReply::text(200, root, "text/xml")); }
+    // Opens the profile's change window and sends a change that passes the window's checks.
+    static modefyPwdWD* changePassword(UserInfoWD& profile)
+    {
+        profile.modefyPwdButton()->click();
+        modefyPwdWD* window = profile.modefyPwd();
+        if (window == nullptr)
+            return nullptr;
+        window->oldPasswordField()->setText(QStringLiteral("old"));
+        window->newPasswordField()->setText(QStringLiteral("new"));
+        window->repeatedPasswordField()->setText(QStringLiteral("new"));
+        window->okButton()->click();
+        return window;
+    }
 
     // Runs one change to its outcome.
     PasswordChange::Outcome change(const QString& oldPassword, const QString& newPassword, const QString& repeated)
@@ -428,7 +442,8 @@ TEST_F(PasswordChangeFlow, TheProfileWindowOpensTheChangeWindowAndShowsWhoIsLogg
 }
 
 // The change window closes as the change succeeds: its result is a toast over the profile window
-// that stays, whole inside it, whether the re-login after the change succeeds or not.
+// that stays, whole, whether the re-login after the change succeeds or not; the profile window
+// keeps its size.
 TEST_F(PasswordChangeFlow, AnAcceptedChangesResultShowsOverTheProfileWindowAsTheChangeWindowCloses)
 {
     struct Case
@@ -452,23 +467,63 @@ TEST_F(PasswordChangeFlow, AnAcceptedChangesResultShowsOverTheProfileWindowAsThe
 
         UserInfoWD profile;
         profile.show();
-        profile.modefyPwdButton()->click();
-        modefyPwdWD* window = profile.modefyPwd();
+        const QSize profileSize = profile.size();
+        modefyPwdWD* window = changePassword(profile);
         ASSERT_TRUE(window) << c.name;
-        window->oldPasswordField()->setText(QStringLiteral("old"));
-        window->newPasswordField()->setText(QStringLiteral("new"));
-        window->repeatedPasswordField()->setText(QStringLiteral("new"));
-        window->okButton()->click();
         ASSERT_TRUE(waitUntil([&] { return !window->isVisible(); })) << c.name;
 
         const QString message = PasswordChange::message(c.outcome);
         EXPECT_TRUE(hud->displaying()) << c.name;
-        EXPECT_EQ(hud->parentView(), &profile) << c.name;
         ASSERT_TRUE(hud->label()) << c.name;
         EXPECT_EQ(hud->label()->text().toStdString(), message.toStdString()) << c.name;
         EXPECT_TRUE(hud->label()->isVisible()) << c.name;
-        EXPECT_GE(profile.width(), hud->pSize().width()) << c.name << ": the toast is wider than the window it covers";
+        QWidget* host = hud->parentView();
+        ASSERT_TRUE(host) << c.name;
+        EXPECT_TRUE(host->isVisible()) << c.name;
+        EXPECT_GE(host->width(), hud->pSize().width()) << c.name << ": the toast is wider than what it covers";
+        const QPoint middle = profile.mapToGlobal(profile.rect().center());
+        const QPoint toastMiddle = host->mapToGlobal(host->rect().center());
+        EXPECT_LE((toastMiddle - middle).manhattanLength(), 2) << c.name << ": the toast is not over the profile window";
+        EXPECT_EQ(profile.size(), profileSize) << c.name;
         // The toast goes, as every toast does, a second later.
         EXPECT_TRUE(waitUntil([&] { return !hud->displaying(); })) << c.name;
     }
+}
+
+// The result's toast taken away early (another dismissal), a toast shown after it outlives the
+// result's second.
+TEST_F(PasswordChangeFlow, AResultsToastLeavesALaterToastShowing)
+{
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("old"), true, true, QStringLiteral("5"));
+    m_shell->current = CommonFunction::parseXML(userReply(5));
+    answerChange("<string>true</string>");
+    serve(LoopbackReply::text(200, userReply(5), "text/xml"));
+    DJProgressHUD* hud = DJProgressHUD::instance();
+    ASSERT_TRUE(waitUntil([&] { return !hud->displaying(); }));
+
+    UserInfoWD profile;
+    profile.show();
+    modefyPwdWD* window = changePassword(profile);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(waitUntil([&] { return !window->isVisible() && hud->displaying(); }));
+    const QPointer<QWidget> result = hud->parentView();
+    ASSERT_TRUE(result);
+    DJProgressHUD::dismiss();
+    ASSERT_TRUE(waitUntil([&] { return !hud->displaying(); }));
+
+    QWidget other;
+    other.resize(400, 300);
+    other.show();
+    const QString later = QStringLiteral("later");
+    DJProgressHUD::showMessage(later, &other);
+    ASSERT_TRUE(hud->displaying());
+    // The result's second is over when its toast's window is gone (or when it took the later
+    // toast away).
+    ASSERT_TRUE(waitUntil([&] { return result.isNull() || !hud->displaying(); })) << "the result's toast outlived its second";
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_TRUE(hud->displaying()) << "the result's timer took the later toast away";
+    EXPECT_EQ(hud->label()->text(), later);
+    EXPECT_EQ(hud->parentView(), &other);
+    DJProgressHUD::dismiss();
+    EXPECT_TRUE(waitUntil([&] { return !hud->displaying(); }));
 }

@@ -6,6 +6,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -58,11 +59,21 @@ void modefyPwdWD::finished(PasswordChange::Outcome outcome)
 
 void modefyPwdWD::showResult(const QString& message, QWidget* over)
 {
-    // The toast is 20 per character and 40 more wide, centred over the window: it must not be
-    // cut at the window's sides.
-    const int toastWidth = static_cast<int>(message.size()) * 20 + 40 + 2 * kToastMargin;
-    if (over->width() < toastWidth)
-        over->resize(toastWidth, over->height());
-    DJProgressHUD::showMessage(message, over);
-    dispatch::after(kResultMs, [] { DJProgressHUD::dismiss(); });
+    // The toast gets a window of its own, as large as the toast and centred over the window left
+    // on screen: that window may be narrower than the toast, and keeps its size.
+    auto* host = new QWidget(over, Qt::ToolTip | Qt::FramelessWindowHint);
+    host->setObjectName(QStringLiteral("passwordResultToast"));
+    host->setAttribute(Qt::WA_TranslucentBackground);
+    host->setAttribute(Qt::WA_ShowWithoutActivating);
+    const QSize size = DJProgressHUD::messageSize(message);
+    host->setGeometry(QRect(over->mapToGlobal(over->rect().center()) - QPoint(size.width() / 2, size.height() / 2), size));
+    host->show();
+    DJProgressHUD::showMessage(message, host);
+    // The HUD's parts go with the window, and with them this toast; another toast, shown after
+    // this one went some other way, stays.
+    QPointer<QWidget> shown(host);
+    dispatch::after(kResultMs, [shown] {
+        if (shown)
+            shown->deleteLater();
+    });
 }

@@ -25,11 +25,10 @@ public:
 
 private:
     void finished(PasswordChange::Outcome outcome);
-    // The result as a toast over the window given, for a second.
+    // The result as a toast centred over the window given, for a second.
     static void showResult(const QString& message, QWidget* over);
 
     static constexpr int kResultMs = 1000;
-    static constexpr int kToastMargin = 10;
 
     PasswordChange* m_change;
     QLineEdit* m_old;

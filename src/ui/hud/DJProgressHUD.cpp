@@ -137,6 +137,11 @@ void DJProgressHUD::showMessage(const QString& message, QWidget* view)
     instance()->showMessageFromView(message, view);
 }
 
+QSize DJProgressHUD::messageSize(const QString& message)
+{
+    return QSize(static_cast<int>(message.size()) * 20 + 40, 20);
+}
+
 void DJProgressHUD::dismiss()
 {
     DJProgressHUD* hud = instance();
@@ -270,7 +275,7 @@ void DJProgressHUD::showMessageFromView(const QString& message, QWidget* view)
     if (m_displaying || !view)
         return;  // a toast never replaces what shows
     setBackground();
-    m_pSize = QSizeF(message.size() * 20 + 40, 20);
+    m_pSize = QSizeF(messageSize(message));
     m_label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     m_label->setGeometry(QRect(QPoint(0, 0), m_pSize.toSize()));
     m_label->setText(message);

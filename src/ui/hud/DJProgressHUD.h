@@ -8,6 +8,7 @@
 #include <QPointF>
 #include <QPointer>
 #include <QRectF>
+#include <QSize>
 #include <QSizeF>
 #include <QPushButton>
 #include <QString>
@@ -34,8 +35,10 @@ public:
     static void showStatus(const QString& status, QWidget* view);
     // Ring at progress (0 ... 1; negative clears it) and text over the view.
     static void showProgress(double progress, const QString& status, QWidget* view);
-    // The toast: a box 20 high, 20 per UTF-16 unit + 40 wide; dropped while the HUD shows.
+    // The toast: a box of messageSize centred over the view; dropped while the HUD shows.
     static void showMessage(const QString& message, QWidget* view);
+    // The toast's box for that message: 20 high, 20 per UTF-16 unit + 40 wide.
+    static QSize messageSize(const QString& message);
     // Counts down when keepActivityCount is set, else hides.
     static void dismiss();
     static void popActivity();
