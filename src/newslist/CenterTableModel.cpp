@@ -172,8 +172,10 @@ void CenterTableModel::clickRow(qsizetype row)
         return;
     if (row < 0)
         m_tableSelection = TableSelection::None;
-    else if (rowAt(row).kind == NewsListRow::LoadMore)
+    else if (rowAt(row).kind == NewsListRow::LoadMore) {
         m_tableSelection = TableSelection::LoadMore;
+        m_loadMoreSelectedRow = row;
+    }
     tableViewSelectionDidChange(row);
 }
 
@@ -181,7 +183,12 @@ qsizetype CenterTableModel::selectedRow() const
 {
     switch (m_tableSelection) {
     case TableSelection::LoadMore:
-        return NewsListRows::loadMoreRowOf(m_newsListArray, m_channel.iLoadType, hasSlideRow());
+        // The table keeps the row number when rows come in under it: once a page has pushed the
+        // "加载更多" row down, the kept row shows an item the reader has not opened (an unmarked
+        // row, as below) or lies past the end, and the "加载更多" row is another row.
+        return m_loadMoreSelectedRow == NewsListRows::loadMoreRowOf(m_newsListArray, m_channel.iLoadType, hasSlideRow())
+                   ? m_loadMoreSelectedRow
+                   : -1;
     case TableSelection::None:
         return -1;
     case TableSelection::Item:

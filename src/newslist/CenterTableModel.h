@@ -215,9 +215,10 @@ private:
     NewsListEntries m_newsListArray;
     bool m_onShow = true;
     // What the table has selected: an item row (the entry at m_lastSelectIndex), the "加载更多"
-    // row, or nothing.
+    // row (at m_loadMoreSelectedRow), or nothing.
     enum class TableSelection { Item, LoadMore, None };
     TableSelection m_tableSelection = TableSelection::Item;
+    qsizetype m_loadMoreSelectedRow = -1;
     // The entry the reader chose since the channel was last shown; none while the remembered
     // index stands for "the first item".
     std::optional<NewsListEntry> m_pickedEntry;

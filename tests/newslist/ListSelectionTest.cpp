@@ -80,6 +80,28 @@ TEST_F(ListSelectionTest, TheSelectedRowOpensNothingAgainAndTheSpaceBelowTheRows
     EXPECT_EQ(pane->shown.size(), 2);
 }
 
+// The "加载更多" row moves down as each page is appended; pressed at its new place it is another
+// row of the table, so every press pages on.
+TEST_F(ListSelectionTest, TheLoadMoreRowPagesOnAtEachNewPlace)
+{
+    CenterTableView view(channel(103, kPhone, QString(), kPhoneMore));
+    showPhoneList(view, 4);
+    CenterTableModel& model = *view.tableModel();
+
+    for (const int first : {996, 994}) {
+        const qsizetype before = model.newsListArray().size();
+        server.route("GET", QUrl(model.loadMoreUrl()).path(), xmlReply(newsFeed(descendingItems(2, first))));
+        const int loadMoreRow = model.rowCount() - 1;
+        ASSERT_EQ(model.data(model.index(loadMoreRow), CenterTableModel::RowKindRole).toInt(), int(NewsListRow::LoadMore));
+        clickRow(view, loadMoreRow);
+        ASSERT_TRUE(waitUntil([&] { return model.newsListArray().size() == before + 2 && !model.isLoadMore(); }))
+            << "the \"加载更多\" row at row " << loadMoreRow << " asked for no page; sent: " << sent().join(u' ').toStdString();
+    }
+    EXPECT_EQ(server.requestCount(), 2);
+    EXPECT_EQ(feedOf(model.newsListArray().last())->guid, QStringLiteral("993"));
+    EXPECT_TRUE(pane->shown.isEmpty());
+}
+
 // In a ranking list the section headers and the rows past the items take no selection: the
 // selection stays where it was, so the selected row still opens nothing.
 TEST_F(ListSelectionTest, RankingHeadersAndEmptyRowsKeepTheSelection)
