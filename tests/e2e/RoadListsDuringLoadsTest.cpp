@@ -161,10 +161,7 @@ TEST_F(Road, ClosingTheLoginWindowEmptiesTheSearchWindow)
     });
     ASSERT_TRUE(waitUntil([&] { return search->window()->isVisible(); }));
     QLineEdit* field = search->searchBar();
-    field->setFocus();
-    field->setText(QStringLiteral("手机"));
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(field, &press);
+    submitSearch(field, QStringLiteral("手机"));
     QListView* results = search->searchResultTV();
     ASSERT_TRUE(waitUntil([&] { return results->isVisible() && results->model()->rowCount() > 1; }, 30000))
         << describeRequests(service(), before).toStdString();

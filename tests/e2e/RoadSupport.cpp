@@ -3,10 +3,13 @@
 #include "TestEnvironment.h"
 #include "ui/hud/DJProgressHUD.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSet>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -16,6 +19,14 @@
 #include <memory>
 
 namespace road {
+
+void submitSearch(QLineEdit* field, const QString& keyword)
+{
+    field->setFocus();
+    field->setText(keyword);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(field, &press);
+}
 
 QList<Request> requests(const standin::StandinService& service, qint64 afterSeq)
 {

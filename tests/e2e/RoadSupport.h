@@ -14,6 +14,7 @@
 
 #include <optional>
 
+class QLineEdit;
 class QTimer;
 class QWebEnginePage;
 class QWidget;
@@ -36,6 +37,9 @@ struct Request
     QString query() const { return target.section(QLatin1Char('?'), 1); }
     QString field(const QString& name) const { return fields.value(name).toString(); }
 };
+
+// Types the keyword into a search field and presses Return, as the reader does.
+void submitSearch(QLineEdit* field, const QString& keyword);
 
 QList<Request> requests(const standin::StandinService& service, qint64 afterSeq = 0);
 // The highest sequence number so far (0 when nothing was served).

@@ -441,11 +441,7 @@ TEST_F(Road, SearchFindsRowsThatOpenTheirArticles)
     auto* search = column->findChild<SearchNewsViewController*>();
     ASSERT_TRUE(search && search->window());
     ASSERT_TRUE(waitUntil([&] { return search->window()->isVisible(); }));
-    QLineEdit* field = search->searchBar();
-    field->setFocus();
-    field->setText(QStringLiteral("手机"));
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(field, &press);
+    submitSearch(search->searchBar(), QStringLiteral("手机"));
 
     const auto request = waitForRequest(service(), QStringLiteral("GET"), kNewsHost,
                                         QStringLiteral("/xml/search/[0-9a-f]+\\.xml\\?r=[0-9]+"), before);
