@@ -56,7 +56,6 @@ public:
     const QVariantList& comments() const { return m_comments; }
     QString html() const { return m_html; }
     bool isLoading() const { return m_loading; }
-    PageState pageState() const { return m_state; }
 
 signals:
     // The page to show: the article's list, or its page without rows while the list loads or
