@@ -280,6 +280,12 @@ std::optional<CachedURLResponse> SDWebImageDownloader::willCacheResponse(URLSess
     return proposedResponse;
 }
 
+bool SDWebImageDownloader::mayCacheResponse(URLSessionDataTask& task)
+{
+    const auto operation = operationWithTask(task);
+    return !operation || operation->mayCacheResponse(task);
+}
+
 void SDWebImageDownloader::didCompleteWithError(URLSession& session, URLSessionTask& task, const std::optional<Error>& error)
 {
     if (const auto operation = operationWithTask(task))

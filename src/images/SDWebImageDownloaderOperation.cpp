@@ -383,13 +383,16 @@ void SDWebImageDownloaderOperation::timeLimitReached(const std::shared_ptr<URLSe
     failTransfer(limitError(NSURLErrorTimedOut, QStringLiteral("The request timed out."), m_request.URL));
 }
 
-std::optional<CachedURLResponse> SDWebImageDownloaderOperation::willCacheResponse(URLSession&, URLSessionDataTask&,
+std::optional<CachedURLResponse> SDWebImageDownloaderOperation::willCacheResponse(URLSession&, URLSessionDataTask& task,
                                                                                  const CachedURLResponse& proposedResponse)
 {
     m_responseFromCached = false;
-    if (m_request.settings.cachePolicy == URLRequestCachePolicy::ReloadIgnoringLocalCacheData)
-        return std::nullopt;
-    return proposedResponse;
+    return mayCacheResponse(task) ? std::optional<CachedURLResponse>(proposedResponse) : std::nullopt;
+}
+
+bool SDWebImageDownloaderOperation::mayCacheResponse(URLSessionDataTask&)
+{
+    return m_request.settings.cachePolicy != URLRequestCachePolicy::ReloadIgnoringLocalCacheData;
 }
 
 void SDWebImageDownloaderOperation::didCompleteWithError(URLSession&, URLSessionTask&, const std::optional<Error>& error)

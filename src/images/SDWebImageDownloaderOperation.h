@@ -96,6 +96,7 @@ public:
     bool respondsToWillCacheResponse() const override { return true; }
     std::optional<CachedURLResponse> willCacheResponse(URLSession& session, URLSessionDataTask& task,
                                                        const CachedURLResponse& proposedResponse) override;
+    bool mayCacheResponse(URLSessionDataTask& task) override;
     void didCompleteWithError(URLSession& session, URLSessionTask& task, const std::optional<Error>& error) override;
     URLSessionChallengeAnswer didReceiveChallenge(URLSession& session, const URLAuthenticationChallenge& challenge) override;
     URLSessionChallengeAnswer taskDidReceiveChallenge(URLSession& session, URLSessionTask& task,

@@ -730,6 +730,7 @@ bool URLSession::deliverResponse(std::shared_ptr<URLSessionTask>& task, Transfer
     if (disposition == URLSessionResponseDisposition::BecomeDownload && task->kind() == URLSessionTask::Kind::Data)
         return becomeDownload(task, transfer);
     transfer.gathersForCache = mayOfferToCache(transfer);
+    transfer.keepsCacheBody = transfer.gathersForCache && d->mayCacheResponse(dataTask);
     return m_transfers.contains(task->taskIdentifier());
 }
 
@@ -756,7 +757,7 @@ void URLSession::onReadyRead(std::shared_ptr<URLSessionTask> task)
             d->didWriteData(*this, static_cast<URLSessionDownloadTask&>(*task), data.size(), total,
                             task->countOfBytesExpectedToReceive());
     } else {
-        if (transfer->gathersForCache)
+        if (transfer->keepsCacheBody)
             transfer->cacheBody.append(data);
         if (d)
             d->didReceiveData(*this, static_cast<URLSessionDataTask&>(*task), data);

@@ -250,6 +250,10 @@ public:
     // or for NotAllowed.
     virtual std::optional<CachedURLResponse> willCacheResponse(URLSession& session, URLSessionDataTask& task,
                                                                const CachedURLResponse& proposedResponse);
+    // False when willCacheResponse keeps nothing of this task's reply whatever it is: it is still
+    // asked at the same moment, but with a proposal without the body, which the session gathers
+    // only for a delegate that may keep it, and its answer is not kept.
+    virtual bool mayCacheResponse(URLSessionDataTask& task);
     // location is the temporary file holding the body; it is deleted when this returns.
     virtual void didFinishDownloadingToURL(URLSession& session, URLSessionDownloadTask& task, const QUrl& location);
     virtual void didWriteData(URLSession& session, URLSessionDownloadTask& task, qint64 bytesWritten,

@@ -93,6 +93,6 @@ void URLSession::offerToCache(const std::shared_ptr<URLSessionTask>& task, Trans
     const std::optional<CachedURLResponse> answer =
         d->willCacheResponse(*this, static_cast<URLSessionDataTask&>(*task),
                              CachedURLResponse{*response, std::exchange(transfer.cacheBody, QByteArray()), {}});
-    if (answer && answer->storagePolicy != URLCacheStoragePolicy::NotAllowed)
+    if (transfer.keepsCacheBody && answer && answer->storagePolicy != URLCacheStoragePolicy::NotAllowed)
         storeInCache(*cache, url, *answer);
 }

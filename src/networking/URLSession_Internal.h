@@ -31,6 +31,7 @@ struct URLSession::Transfer
     std::weak_ptr<URLSessionTask> becameTask;  // the download task a data task became
     bool delegateDecidesCaching = false;  // sent without Qt's own caching
     bool gathersForCache = false;  // the reply is one the delegate is asked about once it is whole
+    bool keepsCacheBody = false;   // and the delegate may keep it: its body is gathered
     QByteArray cacheBody;          // the body gathered for that question
 };
 

@@ -196,6 +196,11 @@ std::optional<CachedURLResponse> URLSessionDelegate::willCacheResponse(URLSessio
     return proposedResponse;
 }
 
+bool URLSessionDelegate::mayCacheResponse(URLSessionDataTask&)
+{
+    return true;
+}
+
 void URLSessionDelegate::didFinishDownloadingToURL(URLSession&, URLSessionDownloadTask&, const QUrl&) {}
 
 void URLSessionDelegate::didWriteData(URLSession&, URLSessionDownloadTask&, qint64, qint64, qint64) {}
