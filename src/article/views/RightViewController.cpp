@@ -179,7 +179,7 @@ void RightViewController::pageLoadFinished(bool)
         // The page that ended is already replaced: the newest page loads now, and its end counts.
         const WaitingLoad next = *m_waitingLoad;
         m_waitingLoad.reset();
-        startLoad(next.url, next.articleUrl, next.newsId);
+        startLoad(next.url, next.newsId);
         return;
     }
     // Only the article page on screen counts: the blank page's end must not let a block in.
@@ -219,10 +219,10 @@ QString RightViewController::webViewFailedTitle()
 void RightViewController::clearContent()
 {
     m_isClearingContent = true;
-    startLoad(QUrl(), QUrl(), QString());
+    startLoad(QUrl(), QString());
 }
 
-void RightViewController::startLoad(const QUrl& url, const QUrl& articleUrl, const QString& newsId)
+void RightViewController::startLoad(const QUrl& url, const QString& newsId)
 {
     // A load started over one whose page is in the view but still loading can end without any
     // load signal: the first page's end stands for both, and the newest page would never get its
@@ -230,7 +230,7 @@ void RightViewController::startLoad(const QUrl& url, const QUrl& articleUrl, con
     // end; only the newest waiting one is kept. Stopped, not waited for: a resource of the old
     // page that answers late or never (the hit counter's frame) must not hold the reader's click.
     if (m_loadRunning) {
-        m_waitingLoad = WaitingLoad{url, articleUrl, newsId};
+        m_waitingLoad = WaitingLoad{url, newsId};
         // The page being left is no article page of the pane any more: its calls and the pane's
         // scripts stop counting now, not when the next page is in.
         m_page->setArticlePage(QUrl(), QString());
@@ -239,7 +239,7 @@ void RightViewController::startLoad(const QUrl& url, const QUrl& articleUrl, con
     }
     m_loadRunning = true;
     m_loadStarted = false;
-    m_page->setArticlePage(articleUrl, newsId);
+    m_page->setArticlePage(url, newsId);
     m_page->load(url.isEmpty() ? m_blankPageUrl : url);
 }
 
@@ -250,7 +250,7 @@ void RightViewController::loadArticlePage(const QString& html, const QString& ne
     // copy) of another's.
     static quint64 published = 0;
     const QUrl url = ArticleSchemeHandler::forProfile(m_page->profile())->publishPage(++published, html);
-    startLoad(url, url, newsId);
+    startLoad(url, newsId);
 }
 
 void RightViewController::evaluateScript(const QString& script)

@@ -108,9 +108,9 @@ private:
     void pageLoadFinished(bool ok);
     // Stops the running load for the waiting one, once the engine has begun it.
     void stopRunningLoad();
-    // Loads the page at the address (empty: the blank page), the article page of newsId when
-    // articleUrl is set. A load still running is stopped first and this one starts at its end.
-    void startLoad(const QUrl& url, const QUrl& articleUrl, const QString& newsId);
+    // Loads the article page of newsId at the address (empty: the blank page, no article page).
+    // A load still running is stopped first and this one starts at its end.
+    void startLoad(const QUrl& url, const QString& newsId);
     // The page's render process ended (or never started): says so in the pane.
     void webViewEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
     // Shows the content in a popup above the toolbar button (it replaces an open one).
@@ -134,7 +134,6 @@ private:
     struct WaitingLoad
     {
         QUrl url;
-        QUrl articleUrl;
         QString newsId;
     };
     bool m_loadRunning = false;
