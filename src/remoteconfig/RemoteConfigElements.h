@@ -44,7 +44,6 @@ inline constexpr auto kListAdRequestUrl = "u";
 inline constexpr auto kListAdSlot = "slot";
 inline constexpr auto kListAdSlotStart = "sp";
 inline constexpr auto kListAdSlotEnd = "ep";
-inline constexpr auto kListAd = "ad";
 inline constexpr auto kListAdWeight = "w";
 inline constexpr auto kListAdUrl = "url";
 inline constexpr auto kListAdImage = "img";
