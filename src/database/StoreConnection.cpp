@@ -64,6 +64,12 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
     createPrivateFile(path);
     if (!m_db->open())
         return nullptr;
+    // The access layer retries a busy statement on its own; our handler does the waiting, so it
+    // is told to give up as soon as the handler has (at its third busy result in a row). Set before
+    // the switch to the log below, which needs the file to itself: a connection reading an old
+    // file at that moment would otherwise fail it at once and leave the old journal for the run.
+    m_db->setBusyRetryTimeout(1);
+    sqlite3_busy_handler(m_db->sqliteHandle(), &StoreConnection::busyHandler, &m_busyWait);
     // Write-ahead logging with synchronous=NORMAL: a commit appends to the log without waiting for
     // the disk. A crash of the program loses nothing committed; a lost power leaves the file
     // consistent, at a committed state, but the commits made since the log was last flushed (at
@@ -73,10 +79,6 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
     // Every operation runs a handful of fixed statement texts, many of them once per row of a
     // list: each is prepared once per connection.
     m_db->setShouldCacheStatements(true);
-    // The access layer retries a busy statement on its own; our handler does the waiting, so it
-    // is told to give up as soon as the handler has (at its third busy result in a row).
-    m_db->setBusyRetryTimeout(1);
-    sqlite3_busy_handler(m_db->sqliteHandle(), &StoreConnection::busyHandler, &m_busyWait);
     CommonFunction::addSkipBackupAttributeToItemAtURL(QUrl::fromLocalFile(path));
     return m_db;
 }
