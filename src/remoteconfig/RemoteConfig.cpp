@@ -1,19 +1,22 @@
 #include "remoteconfig/RemoteConfig.h"
 
+#include "Library/KissXML/DDXMLAttributeNode.h"
+#include "Library/KissXML/DDXMLDocument.h"
+#include "Library/KissXML/DDXMLElement.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/EncryptionKeys.h"
 #include "remoteconfig/RemoteConfigElements.h"
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
+#include <QHash>
 
 #include <array>
-#include <cstring>
 #include <memory>
 
 namespace E = RemoteConfigElements;
 
 namespace {
+
+using ElementPtr = std::shared_ptr<DDXMLElement>;
 
 // The single-valued elements read from the file; the first of each name in document order wins.
 enum Slot : std::size_t {
@@ -32,75 +35,44 @@ enum Slot : std::size_t {
     kUs,
     kCgs,
     kListAds,
+    kSrp,  // counted as well: only a file with exactly one keeps the hot-comments channel
     kSlotCount
 };
 
 constexpr std::array<const char*, kSlotCount> kSlotNames = {
-    E::kAvatarHost, E::kRelatedCount, E::kNewsScore,     E::kScoreCount, E::kApiRandom,
-    E::kOwnAdReport, E::kCoinShopVersion, E::kZefupHitReport, E::kConfigReport, E::kConfigReportUrl,
-    E::kLoadAllData, E::kDealCategories, E::kUrlList, E::kChannelList, E::kListAds};
+    E::kAvatarHost,     E::kRelatedCount,     E::kNewsScore,       E::kScoreCount,    E::kApiRandom,
+    E::kOwnAdReport,    E::kCoinShopVersion,  E::kZefupHitReport,  E::kConfigReport,  E::kConfigReportUrl,
+    E::kLoadAllData,    E::kDealCategories,   E::kUrlList,         E::kChannelList,   E::kListAds,
+    E::kHotCommentChannel};
 
-struct DocFree
+// One query for every name ("//avd|//rcount|..."): the evaluator walks the tree once per name,
+// but the wrappers are made only for the elements found, not for every element of the file.
+const QString& query()
 {
-    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-
-bool named(const xmlNode* node, const char* name)
-{
-    return node->type == XML_ELEMENT_NODE && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+    static const QString expression = [] {
+        QStringList paths;
+        for (const char* name : kSlotNames)
+            paths.append(QStringLiteral("//") + QLatin1String(name));
+        return paths.join(QLatin1Char('|'));
+    }();
+    return expression;
 }
 
-QString text(const xmlNode* node)
+const QHash<QString, Slot>& slotsByName()
 {
-    xmlChar* content = xmlNodeGetContent(node);
-    const QString value = content ? QString::fromUtf8(reinterpret_cast<const char*>(content)) : QString();
-    xmlFree(content);
-    return value;
+    static const QHash<QString, Slot> byName = [] {
+        QHash<QString, Slot> map;
+        for (std::size_t i = 0; i < kSlotCount; ++i)
+            map.insert(QLatin1String(kSlotNames[i]), Slot(i));
+        return map;
+    }();
+    return byName;
 }
 
-QString attribute(const xmlNode* node, const char* name)
+QString attribute(const DDXMLElement& element, const char* name)
 {
-    xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
-    const QString result = value ? QString::fromUtf8(reinterpret_cast<const char*>(value)) : QString();
-    xmlFree(value);
-    return result;
-}
-
-struct Found
-{
-    std::array<const xmlNode*, kSlotCount> first{};
-    int srpCount = 0;
-    const xmlNode* srp = nullptr;
-};
-
-// One walk over the tree in document order, iteratively so a deep document cannot exhaust the stack.
-void collect(const xmlNode* root, Found& found)
-{
-    const xmlNode* node = root;
-    while (node) {
-        if (node->type == XML_ELEMENT_NODE) {
-            const char* name = reinterpret_cast<const char*>(node->name);
-            for (std::size_t i = 0; i < kSlotCount; ++i) {
-                if (!found.first[i] && std::strcmp(name, kSlotNames[i]) == 0) {
-                    found.first[i] = node;
-                    break;
-                }
-            }
-            if (std::strcmp(name, E::kHotCommentChannel) == 0) {
-                if (found.srpCount++ == 0)
-                    found.srp = node;
-            }
-            if (node->children) {
-                node = node->children;
-                continue;
-            }
-        }
-        while (node != root && !node->next)
-            node = node->parent;
-        if (node == root)
-            return;
-        node = node->next;
-    }
+    const auto node = element.attributeForName(QLatin1String(name));
+    return node ? node->stringValue() : QString();
 }
 
 // A whole non-negative number, or nothing.
@@ -113,20 +85,18 @@ std::optional<long> count(const QString& value)
     return number;
 }
 
-bool yes(const xmlNode* node)
+bool yes(const DDXMLElement& element)
 {
-    return text(node).trimmed() == QStringLiteral("yes");
+    return element.stringValue().trimmed() == QStringLiteral("yes");
 }
 
-QList<ListADSlot> readSlots(const xmlNode* listAds)
+QList<ListADSlot> readSlots(const DDXMLElement& listAds)
 {
     QList<ListADSlot> adSlots;
-    for (const xmlNode* slotNode = listAds->children; slotNode; slotNode = slotNode->next) {
-        if (!named(slotNode, E::kListAdSlot))
-            continue;
+    for (const ElementPtr& slotElement : listAds.elementsForName(QLatin1String(E::kListAdSlot))) {
         ListADSlot slot;
-        slot.startPos = count(attribute(slotNode, E::kListAdSlotStart)).value_or(0);
-        slot.endPos = count(attribute(slotNode, E::kListAdSlotEnd)).value_or(slot.startPos);
+        slot.startPos = count(attribute(*slotElement, E::kListAdSlotStart)).value_or(0);
+        slot.endPos = count(attribute(*slotElement, E::kListAdSlotEnd)).value_or(slot.startPos);
         adSlots.append(slot);
     }
     return adSlots;
@@ -136,87 +106,97 @@ QList<ListADSlot> readSlots(const xmlNode* listAds)
 
 std::optional<RemoteConfig> RemoteConfig::fromXml(const QByteArray& xml)
 {
-    if (xml.isEmpty() || xml.size() > INT32_MAX)
+    const std::shared_ptr<DDXMLDocument> document = DDXMLDocument::initWithData(xml, 0, nullptr);
+    if (!document)
         return std::nullopt;
-    std::unique_ptr<xmlDoc, DocFree> doc(xmlReadMemory(xml.constData(), int(xml.size()), nullptr, nullptr,
-                                                       XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
-    const xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-    if (!root)
-        return std::nullopt;
+    return fromDocument(*document);
+}
 
-    Found found;
-    collect(root, found);
+std::optional<RemoteConfig> RemoteConfig::fromDocument(const DDXMLDocument& document)
+{
+    const ElementPtr root = document.rootElement();
+    const std::optional<DDXMLNode::List> found = root ? document.nodesForXPath(query(), nullptr) : std::nullopt;
+    if (!found)
+        return std::nullopt;
+    std::array<ElementPtr, kSlotCount> first{};
+    int srpCount = 0;
+    for (const DDXMLNode::Ptr& node : *found) {
+        const auto slot = slotsByName().constFind(node->name());
+        if (slot == slotsByName().cend())
+            continue;
+        if (!first[*slot])
+            first[*slot] = std::static_pointer_cast<DDXMLElement>(node);
+        if (*slot == kSrp)
+            ++srpCount;
+    }
+
     RemoteConfig config;
-    config.version = attribute(root, E::kConfigVersionAttr);
-    if (const xmlNode* n = found.first[kAvd])
-        config.avatarHost = text(n).trimmed();
-    if (const xmlNode* n = found.first[kRcount])
-        config.relatedNewsCount = count(attribute(n, E::kRelatedCountAttr));
-    if (const xmlNode* n = found.first[kNewscore]) {
+    config.version = attribute(*root, E::kConfigVersionAttr);
+    if (const ElementPtr& n = first[kAvd])
+        config.avatarHost = n->stringValue().trimmed();
+    if (const ElementPtr& n = first[kRcount])
+        config.relatedNewsCount = count(attribute(*n, E::kRelatedCountAttr));
+    if (const ElementPtr& n = first[kNewscore]) {
         // A full score of 0 would divide the score bar by zero.
-        if (const auto value = count(text(n)); value && *value > 0)
+        if (const auto value = count(n->stringValue()); value && *value > 0)
             config.newsScoreMax = value;
     }
-    if (const xmlNode* n = found.first[kScorecount])
-        config.newsScoreMinRaters = count(text(n));
-    if (const xmlNode* n = found.first[kApiRandom])
-        config.apiRandom = yes(n);
-    if (const xmlNode* n = found.first[kOwnAdReport])
-        config.ownAdReport = yes(n);
-    if (const xmlNode* n = found.first[kCoinShop])
-        config.coinShopVersion = text(n).trimmed();
-    if (const xmlNode* n = found.first[kZefupHit])
-        config.zefupHitReport = yes(n);
-    if (const xmlNode* n = found.first[kCfgReport])
-        config.configReportOn = yes(n);
-    if (const xmlNode* n = found.first[kCfgReportUrl])
-        config.configReportUrl = text(n).trimmed();
-    if (const xmlNode* n = found.first[kLoadAll])
-        config.loadAllData = yes(n);
-    if (const xmlNode* n = found.first[kDealCategories]) {
+    if (const ElementPtr& n = first[kScorecount])
+        config.newsScoreMinRaters = count(n->stringValue());
+    if (const ElementPtr& n = first[kApiRandom])
+        config.apiRandom = yes(*n);
+    if (const ElementPtr& n = first[kOwnAdReport])
+        config.ownAdReport = yes(*n);
+    if (const ElementPtr& n = first[kCoinShop])
+        config.coinShopVersion = n->stringValue().trimmed();
+    if (const ElementPtr& n = first[kZefupHit])
+        config.zefupHitReport = yes(*n);
+    if (const ElementPtr& n = first[kCfgReport])
+        config.configReportOn = yes(*n);
+    if (const ElementPtr& n = first[kCfgReportUrl])
+        config.configReportUrl = n->stringValue().trimmed();
+    if (const ElementPtr& n = first[kLoadAll])
+        config.loadAllData = yes(*n);
+    if (const ElementPtr& n = first[kDealCategories]) {
         QStringList names;
-        for (const QString& name : text(n).split(QLatin1Char('|'))) {
+        for (const QString& name : n->stringValue().split(QLatin1Char('|'))) {
             if (!name.trimmed().isEmpty())
                 names.append(name.trimmed());
         }
         config.dealCategories = names;
     }
-    if (const xmlNode* us = found.first[kUs]) {
+    if (const ElementPtr& us = first[kUs]) {
         UrlList list;
-        list.version = attribute(us, E::kVersionAttr);
-        for (const xmlNode* u = us->children; u; u = u->next) {
-            if (named(u, E::kUrlListItem)) {
-                const QString value = text(u).trimmed();
-                if (!value.isEmpty())
-                    list.urls.append(value);
-            }
+        list.version = attribute(*us, E::kVersionAttr);
+        for (const ElementPtr& u : us->elementsForName(QLatin1String(E::kUrlListItem))) {
+            const QString value = u->stringValue().trimmed();
+            if (!value.isEmpty())
+                list.urls.append(value);
         }
         config.urlList = list;
     }
-    if (const xmlNode* cgs = found.first[kCgs]) {
+    if (const ElementPtr& cgs = first[kCgs]) {
         ChannelList list;
-        list.version = attribute(cgs, E::kVersionAttr);
-        for (const xmlNode* cg = cgs->children; cg; cg = cg->next) {
-            if (!named(cg, E::kChannel))
-                continue;
+        list.version = attribute(*cgs, E::kVersionAttr);
+        for (const ElementPtr& cg : cgs->elementsForName(QLatin1String(E::kChannel))) {
             auto channel = std::make_shared<NewsListData>();
-            channel->ListName = attribute(cg, E::kChannelName);
-            channel->iListID = attribute(cg, E::kChannelId).toLongLong();
-            channel->bDisplay = attribute(cg, E::kChannelShown) == QStringLiteral("1");
-            channel->ListUrl = attribute(cg, E::kChannelListUrl);
-            channel->SlideUrl = attribute(cg, E::kChannelSlideUrl);
+            channel->ListName = attribute(*cg, E::kChannelName);
+            channel->iListID = attribute(*cg, E::kChannelId).toLongLong();
+            channel->bDisplay = attribute(*cg, E::kChannelShown) == QStringLiteral("1");
+            channel->ListUrl = attribute(*cg, E::kChannelListUrl);
+            channel->SlideUrl = attribute(*cg, E::kChannelSlideUrl);
             list.channels.append(channel);
         }
         config.channelList = list;
     }
-    config.hotCommentChannelCount = found.srpCount;
-    if (found.srp) {
-        config.hotCommentName = attribute(found.srp, E::kChannelName);
-        config.hotCommentUrl = attribute(found.srp, E::kChannelListUrl);
+    config.hotCommentChannelCount = srpCount;
+    if (const ElementPtr& srp = first[kSrp]) {
+        config.hotCommentName = attribute(*srp, E::kChannelName);
+        config.hotCommentUrl = attribute(*srp, E::kChannelListUrl);
     }
-    if (const xmlNode* n = found.first[kListAds]) {
-        config.listADSlots = readSlots(n);
-        config.listADUrl = attribute(n, E::kListAdRequestUrl).trimmed();
+    if (const ElementPtr& n = first[kListAds]) {
+        config.listADSlots = readSlots(*n);
+        config.listADUrl = attribute(*n, E::kListAdRequestUrl).trimmed();
     }
     return config;
 }

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <optional>
 
+class DDXMLDocument;
+
 // One list-ad slot: the range of list positions its ad may take (from the configuration) and the
 // ads that take turns in it, each with its weight for the first choice (from the list-ad request).
 struct ListADSlot
@@ -61,9 +63,11 @@ struct RemoteConfig
     std::optional<QList<ListADSlot>> listADSlots;  // positions only
     QString listADUrl;                              // the list-ad request's address
 
-    // The configuration in plain XML; nothing when the bytes are not a well-formed document. The
-    // parser fetches nothing, loads no DTD and expands no entity.
+    // The configuration in plain XML, parsed into a document tree; nothing when the bytes are not
+    // a well-formed document. The parser fetches nothing, loads no DTD and expands no entity.
     static std::optional<RemoteConfig> fromXml(const QByteArray& xml);
+    // The configuration a parsed document holds; nothing when it has no root element.
+    static std::optional<RemoteConfig> fromDocument(const DDXMLDocument& document);
     // The downloaded (enciphered) file: deciphered, trailing zero bytes cut, then fromXml.
     static std::optional<RemoteConfig> fromEnciphered(const QByteArray& data);
     // The deciphered bytes of a downloaded file, trailing zero bytes cut.

@@ -2,6 +2,7 @@
 #include "ScopeGuard.h"
 
 #include "Library/FMDB/FMDatabase.h"
+#include "Library/KissXML/DDXMLDocument.h"
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/WebFileStampStore.h"
@@ -63,6 +64,20 @@ QString channelListElement(const QString& version)
                           "su=\"http://api.tidwen.example/xml/slide/slide.xml\"/>"
                           "<cg n=\"新频道\" id=\"160\" s=\"1\" lu=\"http://api.tidwen.example/xml/newslist/new.xml\" su=\"\"/></cgs>")
         .arg(version);
+}
+
+// The hot-comments channel 153 as the store lists it, or null.
+NewsListDataPtr hotCommentsChannel()
+{
+    QList<NewsListDataPtr> channels;
+    DatabaseOperate::Lease store;
+    store->NewsList_getCurrentDisplayNewsList(channels);
+    store->NewsList_getCurrentNoDisplayNewsList(channels);
+    for (const NewsListDataPtr& channel : std::as_const(channels)) {
+        if (channel->iListID == 153)
+            return channel;
+    }
+    return nullptr;
 }
 
 LoopbackReply configReply(const QByteArray& body, const QByteArray& lastModified)
@@ -405,17 +420,7 @@ TEST_F(RemoteConfigDownload, ThePlainHttpCopyCannotMoveServersOrChannels)
 // also when its name and address did not change.
 TEST_F(RemoteConfigDownload, AnUnchangedHotCommentEntryIsWrittenAgain)
 {
-    const auto hotComments = [] {
-        QList<NewsListDataPtr> channels;
-        DatabaseOperate::Lease store;
-        store->NewsList_getCurrentDisplayNewsList(channels);
-        store->NewsList_getCurrentNoDisplayNewsList(channels);
-        for (const NewsListDataPtr& channel : std::as_const(channels)) {
-            if (channel->iListID == 153)
-                return channel;
-        }
-        return NewsListDataPtr();
-    };
+    const auto hotComments = [] { return hotCommentsChannel(); };
     const QString list = QStringLiteral("http://api.tidwen.example/api/comment/hotcommentlist");
     NSADInfoManager manager(&m_listAds);
     const auto config = RemoteConfig::fromXml(configXml());
@@ -434,6 +439,48 @@ TEST_F(RemoteConfigDownload, AnUnchangedHotCommentEntryIsWrittenAgain)
     ASSERT_TRUE(channel);
     EXPECT_EQ(channel->ListName, QStringLiteral("上热评"));
     EXPECT_EQ(channel->LoadMoreUrl.toStdString(), (list + QStringLiteral("?s=")).toStdString());
+}
+
+// The hot-comments channel is kept only by a file with exactly one "srp"; the server URL table
+// moves only for a full list under a new version. Each file goes through the document tree.
+TEST_F(RemoteConfigDownload, TheHandlerKeepsTheHotCommentsChannelAndTheUrlTableOnlyWhenTheFileSaysSo)
+{
+    const QString srp = QStringLiteral("<srp n=\"上热评\" lu=\"http://api.tidwen.example/api/comment/hotcommentlist\"/>");
+    struct Case
+    {
+        const char* what;
+        QString body;
+        bool hotCommentsKept;
+        QString url16;  // the stored value of u16 afterwards; empty: the built-in one
+    };
+    const Case cases[] = {
+        {"no srp", QString(), false, {}},
+        {"two srp", srp + QStringLiteral("<x>") + srp + QStringLiteral("</x>"), false, {}},
+        {"one srp", srp, true, {}},
+        {"99 urls under a new version", srp + urlListElement(QStringLiteral("5"), QStringLiteral("short.test"), 99), true, {}},
+        {"100 urls under the stored version", srp + urlListElement(QStringLiteral("1"), QStringLiteral("same.test")), true, {}},
+        {"100 urls under a new version", srp + urlListElement(QStringLiteral("6"), QStringLiteral("next.test")), true,
+         QStringLiteral("https://next.test/u16")},
+    };
+    NSADInfoManager manager(&m_listAds);
+    const auto apply = [&](const QString& body) {
+        const auto document =
+            DDXMLDocument::initWithXMLString(QStringLiteral("<config>%1</config>").arg(body), 0, nullptr);
+        ASSERT_TRUE(document);
+        const auto config = RemoteConfig::fromDocument(*document);
+        ASSERT_TRUE(config);
+        manager.getADDataFrom(*config, true);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        apply(srp);
+        ASSERT_TRUE(hotCommentsChannel());
+        apply(c.body);
+        EXPECT_EQ(static_cast<bool>(hotCommentsChannel()), c.hotCommentsKept);
+        EXPECT_EQ(storedUrl(16), c.url16.isEmpty() ? ServerUrls::builtInValue(16) : c.url16);
+        EXPECT_EQ(UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("UrlsVersion1")),
+                  c.url16.isEmpty() ? QStringLiteral("1") : QStringLiteral("6"));
+    }
 }
 
 TEST_F(RemoteConfigDownload, ListAdsWaitForTheirPicturesThenTheListHears)
