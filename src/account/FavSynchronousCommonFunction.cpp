@@ -4,8 +4,8 @@
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/EncryptionKeys.h"
+#include "foundation/FavoriteFile.h"
 #include "foundation/GlobalValues.h"
-#include "foundation/ZipArchive.h"
 #include "networking/AFNetManager.h"
 #include "networking/AFStreamingMultipartFormData.h"
 #include "networking/AFURLRequestSerialization.h"
@@ -13,13 +13,6 @@
 #include "platform/Clock.h"
 
 #include <QDebug>
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QSaveFile>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -29,12 +22,6 @@ std::optional<int64_t> versionFrom(const QVariant& body)
     bool ok = false;
     const int64_t version = QString::fromUtf8(body.toByteArray()).trimmed().toLongLong(&ok);
     return ok && version >= 0 ? std::optional<int64_t>(version) : std::nullopt;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
 }  // namespace
@@ -262,89 +249,21 @@ void FavSynchronousCommonFunction::finish(Outcome outcome)
 QByteArray FavSynchronousCommonFunction::favoriteFile(const FavriteUserAndContents& header,
                                                       const QList<Favrite_DataPtr>& favourites)
 {
-    QJsonArray items;
-    for (const Favrite_DataPtr& favourite : favourites) {
-        if (!favourite)
-            continue;
-        items.append(QJsonObject{{QStringLiteral("newsID"), favourite->newsID},
-                                 {QStringLiteral("newsTitle"), favourite->newsTitle},
-                                 {QStringLiteral("ffavritetime"), favourite->favritetime.toSecsSinceEpoch()}});
-    }
-    const QJsonObject file{{QStringLiteral("UserAccount"), header.UserAccount},
-                           {QStringLiteral("favritteVersion"), qint64(header.favritteVersion)},
-                           {QStringLiteral("bModified"), header.bModified},
-                           {QStringLiteral("flastUpdateTime"), header.lastUpdateTime.toSecsSinceEpoch()},
-                           {QStringLiteral("items"), items}};
-    return QJsonDocument(file).toJson(QJsonDocument::Compact);
+    return FavoriteFile::write(header, favourites);
 }
 
 std::optional<FavSynchronousCommonFunction::FileContents> FavSynchronousCommonFunction::readFavoriteFile(
     const QByteArray& bytes, const QString& account)
 {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
-    const QJsonObject file = document.object();
-    if (!file.value(QStringLiteral("items")).isArray())
-        return std::nullopt;
-    FileContents contents;
-    contents.header.UserAccount = account;
-    contents.header.favritteVersion = file.value(QStringLiteral("favritteVersion")).toInteger();
-    contents.header.bModified = file.value(QStringLiteral("bModified")).toBool();
-    contents.header.lastUpdateTime =
-        QDateTime::fromSecsSinceEpoch(file.value(QStringLiteral("flastUpdateTime")).toInteger(Clock::now().toSecsSinceEpoch()));
-    for (const QJsonValue& value : file.value(QStringLiteral("items")).toArray()) {
-        const QJsonObject item = value.toObject();
-        const QString newsId = item.value(QStringLiteral("newsID")).toString();
-        if (newsId.isEmpty())
-            continue;
-        auto favourite = std::make_shared<Favrite_Data>();
-        favourite->newsID = newsId;
-        favourite->newsTitle = item.value(QStringLiteral("newsTitle")).toString();
-        favourite->favritetime =
-            QDateTime::fromSecsSinceEpoch(item.value(QStringLiteral("ffavritetime")).toInteger(Clock::now().toSecsSinceEpoch()));
-        favourite->userAccount = account;
-        contents.favourites.append(favourite);
-    }
-    return contents;
+    return FavoriteFile::read(bytes, account);
 }
 
 QByteArray FavSynchronousCommonFunction::zipFavoriteFile(const QByteArray& file)
 {
-    QTemporaryDir folder;
-    if (!folder.isValid())
-        return {};
-    const QString plain = folder.filePath(QString::fromLatin1(FavSyncFields::kFileName));
-    const QString zipPath = folder.filePath(QStringLiteral("favorite.zip"));
-    if (!writeFile(plain, file))
-        return {};
-    ZipArchive zip;
-    if (!zip.CreateZipFile2(zipPath))
-        return {};
-    const bool added = zip.addFileToZip(plain, QString::fromLatin1(FavSyncFields::kFileName));
-    if (!zip.CloseZipFile2() || !added)
-        return {};
-    QFile packed(zipPath);
-    return packed.open(QIODevice::ReadOnly) ? packed.readAll() : QByteArray();
+    return FavoriteFile::zip(file);
 }
 
-QByteArray FavSynchronousCommonFunction::unzipFavoriteFile(const QByteArray& zipBytes)
+QByteArray FavSynchronousCommonFunction::unzipFavoriteFile(const QByteArray& zip)
 {
-    QTemporaryDir folder;
-    if (!folder.isValid() || zipBytes.isEmpty())
-        return {};
-    const QString zipPath = folder.filePath(QStringLiteral("favorite.zip"));
-    const QString target = folder.filePath(QStringLiteral("out"));
-    if (!writeFile(zipPath, zipBytes))
-        return {};
-    ZipArchive zip;
-    if (!zip.UnzipOpenFile(zipPath))
-        return {};
-    zip.UnzipFileTo(target, true);  // a refused entry leaves the others; the one wanted is checked below
-    zip.UnzipCloseFile();
-    QFile file(QDir(target).filePath(QString::fromLatin1(FavSyncFields::kFileName)));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > ZipArchive::kMaxEntrySize)
-        return {};
-    return file.readAll();
+    return FavoriteFile::unzip(zip);
 }

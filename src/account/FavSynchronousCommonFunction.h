@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/FavoriteFile.h"
 #include "foundation/models/Favrite_Data.h"
 #include "foundation/models/FavriteUserAndContents.h"
 
@@ -24,7 +25,7 @@ inline constexpr auto kUser = "user";        // the account name
 inline constexpr auto kPassword = "pass";    // DES-hex of the password under the favourites key
 inline constexpr auto kVersion = "ver";      // upload: the version of the file sent
 inline constexpr auto kFile = "file";        // upload: the zip part
-inline constexpr auto kFileName = "favorite.dat";  // the one entry of the zip
+inline constexpr auto kFileName = FavoriteFile::kFileName;  // the one entry of the zip
 }  // namespace FavSyncFields
 
 // Synchronises an account's favourites with the copy the account service keeps: one zip holding
@@ -52,15 +53,12 @@ public:
     static std::shared_ptr<FavSynchronousCommonFunction> synchronize(const QString& account, const QString& password,
                                                                      std::function<void(Outcome)> completion = {});
 
-    // "favorite.dat": the sync row's version, changed mark and time, then the favourites (JSON).
+    // "favorite.dat" (see FavoriteFile.h): the sync row's version, changed mark and time, then the
+    // favourites.
     static QByteArray favoriteFile(const FavriteUserAndContents& header, const QList<Favrite_DataPtr>& favourites);
     // The header and favourites of a file, the favourites given to account; nothing when the file
     // cannot be read.
-    struct FileContents
-    {
-        FavriteUserAndContents header;
-        QList<Favrite_DataPtr> favourites;
-    };
+    using FileContents = FavoriteFile::Contents;
     static std::optional<FileContents> readFavoriteFile(const QByteArray& bytes, const QString& account);
     // The zip holding the file as its one entry / the file out of such a zip; empty when the
     // zip cannot be made or holds no such file.

@@ -379,3 +379,26 @@ TEST_F(FavSync, TheUploadRunsOnItsOwnSessionManagerAndSendsTheSameRequest)
     EXPECT_EQ(*outcome, FavSynchronousCommonFunction::Outcome::Failed);
     EXPECT_TRUE(row()->bModified);
 }
+
+// The file is a small XML element; its titles stand as characters, not character references,
+// and a character XML cannot hold is left out rather than making the file unreadable.
+TEST(FavouritesFile, TitlesStandAsCharactersAndComeBackWhole)
+{
+    FavriteUserAndContents header;
+    header.UserAccount = QString::fromLatin1(kAccount);
+    header.favritteVersion = 7;
+    const QList<Favrite_DataPtr> items{favourite(QStringLiteral("12"), QStringLiteral("中文标题 <a&b> é")),
+                                       favourite(QStringLiteral("13"), QStringLiteral("bell\a"))};
+    const QByteArray file = FavSynchronousCommonFunction::favoriteFile(header, items);
+    EXPECT_TRUE(file.startsWith("<main ")) << file.toStdString();
+    EXPECT_TRUE(file.contains(QStringLiteral("newsTitle=\"中文标题 &lt;a&amp;b&gt; ").toUtf8())) << file.toStdString();
+    EXPECT_FALSE(file.contains("&#x4E")) << file.toStdString();
+
+    const auto read = FavSynchronousCommonFunction::readFavoriteFile(file, QString::fromLatin1(kAccount));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->header.favritteVersion, 7);
+    ASSERT_EQ(read->favourites.size(), 2);
+    EXPECT_EQ(read->favourites[0]->newsTitle, QStringLiteral("中文标题 <a&b> é"));
+    EXPECT_EQ(read->favourites[0]->favritetime, items[0]->favritetime);
+    EXPECT_EQ(read->favourites[1]->newsTitle, QStringLiteral("bell"));
+}

@@ -4,6 +4,10 @@
 
 #include "article/ArticleDocument.h"
 #include "foundation/CommonFunction.h"
+#include "foundation/EncryptionKeys.h"
+#include "foundation/FavoriteFile.h"
+#include "httpcore/HttpRouter.h"
+#include "standin/Sites.h"
 #include "newslist/NewsListFeeds.h"
 #include "platform/Clock.h"
 
@@ -70,4 +74,62 @@ TEST(StandinFeatureReaders, ListRankSlidesAndArticlesReadAsTheClientReadsThem)
     EXPECT_EQ(scored, 23);  // one article switches the score block off
     // The article a month and a day old has its comments closed by the client's own rule.
     EXPECT_EQ(ArticleDocument::parseXML(client.get(articleUrl(older.last()->guid)).body)->forbidcomment, QStringLiteral("true"));
+}
+
+// A file that went up in either form comes down in the current one, with every favourite.
+TEST(StandinFeatureReaders, TheFavouritesServiceServesEveryUploadWholeInTheCurrentForm)
+{
+    const QString host = QStringLiteral("account.tidwen.example");
+    const QByteArray pass = CommonFunction::EncrypteUTF8(QStringLiteral("p@ss"), kDesKeyFavorites).toLatin1();
+    const auto request = [&](const QByteArray& method, const QString& path, const QByteArray& query, const QByteArray& body,
+                             const QByteArray& contentType) {
+        HttpRequest r;
+        r.method = method;
+        r.host = host;
+        r.path = path;
+        r.query = QString::fromLatin1(query);
+        r.body = body;
+        if (!contentType.isEmpty())
+            r.headers.append({"Content-Type", contentType});
+        return r;
+    };
+    FavriteUserAndContents header;
+    header.favritteVersion = 4;
+    QList<Favrite_DataPtr> favourites;
+    for (const char* title : {"中文标题", "second"}) {
+        auto favourite = std::make_shared<Favrite_Data>();
+        favourite->newsID = QString::number(favourites.size() + 1);
+        favourite->newsTitle = QString::fromUtf8(title);
+        favourites.append(favourite);
+    }
+    const QByteArray oldForm =
+        R"({"UserAccount":"reader","favritteVersion":4,"bModified":false,"flastUpdateTime":1700000000,"items":[)"
+        R"({"newsID":"1","newsTitle":"中文标题","ffavritetime":1700000001},{"newsID":"2","newsTitle":"second","ffavritetime":1700000002}]})";
+    for (const QByteArray& file : {FavoriteFile::write(header, favourites), oldForm}) {
+        SCOPED_TRACE(file.left(20).toStdString());
+        HttpRouter router;
+        standin::sites::addFavouritesRoutes(router, host);
+        QByteArray body;
+        for (const auto& [name, value] : {std::pair<QByteArray, QByteArray>{"user", "reader"}, {"pass", pass}, {"ver", "4"}})
+            body += "--B\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+        body += "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"reader.zip\"\r\n"
+                "Content-Type: application/zip\r\n\r\n" +
+                FavoriteFile::zip(file) + "\r\n--B--\r\n";
+        const auto taken = router.dispatch(request("POST", QStringLiteral("/olvenna/userfileupload.aspx"), {}, body,
+                                                   "multipart/form-data; boundary=B"));
+        ASSERT_TRUE(taken);
+        ASSERT_EQ(taken->body, QByteArray("true"));
+
+        const auto served = router.dispatch(request("GET", QStringLiteral("/olvenna/GetUserFile.aspx"),
+                                                    "user=reader&pass=" + pass, {}, {}));
+        ASSERT_TRUE(served);
+        const QByteArray kept = FavoriteFile::unzip(served->body);
+        EXPECT_TRUE(kept.startsWith("<main")) << kept.toStdString();
+        const auto contents = FavoriteFile::read(kept, QStringLiteral("reader"));
+        ASSERT_TRUE(contents);
+        EXPECT_EQ(contents->header.favritteVersion, 4);
+        ASSERT_EQ(contents->favourites.size(), 2);
+        EXPECT_EQ(contents->favourites[0]->newsTitle, QStringLiteral("中文标题"));
+        EXPECT_EQ(contents->favourites[1]->newsID, QStringLiteral("2"));
+    }
 }

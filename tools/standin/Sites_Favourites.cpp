@@ -1,18 +1,14 @@
 #include "Documents.h"
 #include "Sites.h"
 
-#include "foundation/ZipArchive.h"
+#include "foundation/FavoriteFile.h"
 #include "httpcore/HttpRouter.h"
 
-#include <QDir>
-#include <QFile>
 #include <QHash>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 // The favourites service of the account host: one file (a zip holding "favorite.dat") and its
 // version per account, kept while the service runs.
@@ -87,24 +83,22 @@ QString accountOf(const QUrlQuery& q)
     return account.toLower();
 }
 
-// How many favourites the zip's "favorite.dat" lists; -1 when there is no such readable file.
-int favouritesIn(const QByteArray& zipBytes)
+// The zip as the service keeps it, and how many favourites its "favorite.dat" lists; nothing when
+// there is no such readable file. A file of the earlier JSON form is kept in the XML form, so
+// every copy the service hands out is of the current form.
+std::optional<std::pair<QByteArray, int>> keptForm(const QByteArray& zipBytes, const QString& account)
 {
-    QTemporaryDir folder;
-    QFile zipFile(folder.filePath(QStringLiteral("up.zip")));
-    if (!folder.isValid() || !zipFile.open(QIODevice::WriteOnly) || zipFile.write(zipBytes) != zipBytes.size())
-        return -1;
-    zipFile.close();
-    ZipArchive zip;
-    if (!zip.UnzipOpenFile(zipFile.fileName()))
-        return -1;
-    zip.UnzipFileTo(folder.filePath(QStringLiteral("out")), true);
-    zip.UnzipCloseFile();
-    QFile dat(QDir(folder.filePath(QStringLiteral("out"))).filePath(QStringLiteral("favorite.dat")));
-    if (!dat.open(QIODevice::ReadOnly))
-        return -1;
-    const QJsonDocument document = QJsonDocument::fromJson(dat.readAll());
-    return document.isObject() ? int(document.object().value(QStringLiteral("items")).toArray().size()) : -1;
+    const QByteArray file = FavoriteFile::unzip(zipBytes);
+    const std::optional<FavoriteFile::Contents> contents = FavoriteFile::read(file, account);
+    if (!contents)
+        return std::nullopt;
+    const int count = int(contents->favourites.size());
+    if (!file.trimmed().startsWith('{'))
+        return std::make_pair(zipBytes, count);
+    const QByteArray converted = FavoriteFile::zip(FavoriteFile::write(contents->header, contents->favourites));
+    if (converted.isEmpty())
+        return std::nullopt;
+    return std::make_pair(converted, count);
 }
 
 }  // namespace
@@ -140,10 +134,11 @@ void addFavouritesRoutes(HttpRouter& router, const QString& host)
         const QString account = accountOf(fields);
         bool versionOk = false;
         const qint64 version = fields.queryItemValue(QStringLiteral("ver")).toLongLong(&versionOk);
-        const int favourites = favouritesIn(zip);
-        if (account.isEmpty() || !versionOk || favourites < 0)
+        const auto kept = account.isEmpty() ? std::nullopt : keptForm(zip, account);
+        if (!kept || !versionOk)
             return textReply("false");
-        (*files)[account] = KeptFile{version, zip};
+        const int favourites = kept->second;
+        (*files)[account] = KeptFile{version, kept->first};
         HttpReply reply = textReply("true");
         note(reply, QStringLiteral("user"), account);
         note(reply, QStringLiteral("ver"), QString::number(version));
