@@ -48,6 +48,47 @@ AFHTTPSessionManager::AFHTTPSessionManager(const QUrl& baseURL, const std::optio
 {
 }
 
+QVariantMap AFHTTPSessionManager::encodeWithCoder() const
+{
+    QVariantMap coder = AFURLSessionManager::encodeWithCoder();
+    coder.insert(QLatin1String(kBaseURLKey), m_baseURL);
+    coder.insert(QLatin1String(kRequestSerializerKey), requestSerializer()->encodeWithCoder());
+    if (const auto response = responseSerializer())
+        coder.insert(QLatin1String(kResponseSerializerKey), response->encodeWithCoder());
+    coder.insert(QLatin1String(kSecurityPolicyKey), securityPolicy().encodeWithCoder());
+    return coder;
+}
+
+std::shared_ptr<AFHTTPSessionManager> AFHTTPSessionManager::initWithCoder(const QVariantMap& coder)
+{
+    std::optional<URLSessionConfiguration> configuration;
+    if (const QVariant archived = coder.value(QLatin1String(kSessionConfigurationKey)); archived.isValid())
+        configuration = URLSessionConfiguration::initWithCoder(archived.toMap());
+    else if (const QVariant identifier = coder.value(QLatin1String(kIdentifierKey)); identifier.isValid())
+        configuration = URLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(identifier.toString());
+    auto manager = std::make_shared<AFHTTPSessionManager>(coder.value(QLatin1String(kBaseURLKey)).toUrl(), configuration);
+    manager->setRequestSerializer(
+        AFHTTPRequestSerializer::initWithCoder(coder.value(QLatin1String(kRequestSerializerKey)).toMap()));
+    if (auto response = AFHTTPResponseSerializer::initWithCoder(coder.value(QLatin1String(kResponseSerializerKey)).toMap()))
+        manager->setResponseSerializer(std::move(response));
+    if (const QVariant policy = coder.value(QLatin1String(kSecurityPolicyKey)); policy.isValid())
+        manager->setSecurityPolicy(AFSecurityPolicy::initWithCoder(policy.toMap()));
+    return manager;
+}
+
+std::shared_ptr<AFURLSessionManager> AFHTTPSessionManager::copy() const
+{
+    auto manager = std::make_shared<AFHTTPSessionManager>(m_baseURL, sessionConfiguration());
+    manager->setRequestSerializer(std::dynamic_pointer_cast<AFHTTPRequestSerializer>(requestSerializer()->copy()));
+    // A serializer that cannot be copied is shared.
+    if (const auto response = responseSerializer()) {
+        const auto copied = response->copy();
+        manager->setResponseSerializer(copied ? copied : response);
+    }
+    manager->setSecurityPolicy(securityPolicy());
+    return manager;
+}
+
 std::shared_ptr<AFHTTPRequestSerializer> AFHTTPSessionManager::requestSerializer() const
 {
     std::lock_guard lock(m_serializerMutex);

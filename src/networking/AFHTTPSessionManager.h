@@ -39,6 +39,22 @@ public:
 
     const QUrl& baseURL() const { return m_baseURL; }
 
+    // Archiving: after the base class's, the base URL under "baseURL", the request serializer,
+    // the response serializer and the security policy under "requestSerializer",
+    // "responseSerializer" and "securityPolicy". Reading takes the base URL and the configuration
+    // ("sessionConfiguration", or a background one for a lone "identifier") and then sets what
+    // the archive holds of the rest.
+    static constexpr auto kBaseURLKey = "baseURL";
+    static constexpr auto kIdentifierKey = "identifier";
+    static constexpr auto kRequestSerializerKey = "requestSerializer";
+    static constexpr auto kResponseSerializerKey = "responseSerializer";
+    static constexpr auto kSecurityPolicyKey = "securityPolicy";
+    QVariantMap encodeWithCoder() const override;
+    static std::shared_ptr<AFHTTPSessionManager> initWithCoder(const QVariantMap& coder);
+    // A new manager with the base URL and the configuration, copies of both serializers and the
+    // security policy.
+    std::shared_ptr<AFURLSessionManager> copy() const override;
+
     // A new AFHTTPRequestSerializer at first. A null serializer is refused (the old one stays).
     std::shared_ptr<AFHTTPRequestSerializer> requestSerializer() const;
     void setRequestSerializer(std::shared_ptr<AFHTTPRequestSerializer> serializer);

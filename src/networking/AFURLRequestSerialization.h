@@ -29,6 +29,14 @@ public:
     // A serialized copy of the request, or empty with the error set.
     virtual std::optional<URLRequest> requestBySerializingRequest(const URLRequest& request, const QVariant& parameters,
                                                                   ErrorSlot error) const = 0;
+
+    // A new serializer of the same class with the same settings; null from a serializer that
+    // cannot be copied (one of the caller's own that does not say how).
+    virtual std::shared_ptr<AFURLRequestSerialization> copy() const { return nullptr; }
+    // Keyed archiving: the class name under "class", each archived setting under its own name;
+    // empty from a serializer that cannot be archived.
+    virtual QVariantMap encodeWithCoder() const { return {}; }
+    static bool supportsSecureCoding() { return true; }
 };
 
 // One field of a query string with its value, as the flattening makes them.
@@ -119,6 +127,17 @@ public:
     std::optional<URLRequest> requestBySerializingRequest(const URLRequest& request, const QVariant& parameters,
                                                           ErrorSlot error) const override;
 
+    // A new serializer of the same class made afresh (so its own defaults), given the default
+    // headers, the query-string style and block, and the subclass's writing options. Its other
+    // settings keep their defaults.
+    std::shared_ptr<AFURLRequestSerialization> copy() const override;
+    // The default headers under "mutableHTTPRequestHeaders", the query-string style under
+    // "queryStringSerializationStyle" (the block is not archived); the subclasses add theirs.
+    QVariantMap encodeWithCoder() const override;
+    // The serializer an archive describes, with fresh defaults for what it does not hold; null
+    // for an archive of no serializer class.
+    static std::shared_ptr<AFHTTPRequestSerializer> initWithCoder(const QVariantMap& coder);
+
     // A "multipart/form-data" request: the parameters become form fields, then the block appends
     // parts. Without any part the request carries no body and no multipart headers.
     std::optional<URLRequest> multipartFormRequestWithMethod(const QString& method, const QString& URLString,
@@ -167,6 +186,8 @@ public:
     // still returned.
     std::optional<URLRequest> requestBySerializingRequest(const URLRequest& request, const QVariant& parameters,
                                                           ErrorSlot error) const override;
+    // Adds "writingOptions".
+    QVariantMap encodeWithCoder() const override;
 
 private:
     unsigned m_writingOptions = 0;
@@ -186,6 +207,8 @@ public:
 
     std::optional<URLRequest> requestBySerializingRequest(const URLRequest& request, const QVariant& parameters,
                                                           ErrorSlot error) const override;
+    // Adds "format" and "writeOptions".
+    QVariantMap encodeWithCoder() const override;
 
 private:
     unsigned m_format = 100;

@@ -44,6 +44,14 @@ public:
     // an HTTP reply. Safe to call from several threads at once.
     virtual QVariant responseObjectForResponse(const HTTPURLResponse* response, const QByteArray& data,
                                                ResponseErrorSlot error) const = 0;
+
+    // A new serializer of the same class with the same settings; null from a serializer that
+    // cannot be copied (one of the caller's own that does not say how).
+    virtual std::shared_ptr<AFURLResponseSerialization> copy() const { return nullptr; }
+    // Keyed archiving: the class name under "class", each archived setting under its own name;
+    // empty from a serializer that cannot be archived.
+    virtual QVariantMap encodeWithCoder() const { return {}; }
+    static bool supportsSecureCoding() { return true; }
 };
 
 // Validates status and content type and hands back the body bytes (QByteArray; empty, never
@@ -70,6 +78,15 @@ public:
 
     QVariant responseObjectForResponse(const HTTPURLResponse* response, const QByteArray& data,
                                        ResponseErrorSlot error) const override;
+
+    // A new serializer of the same class made afresh, given the status codes, the content types
+    // and the subclass's own settings (the string encoding keeps its default).
+    std::shared_ptr<AFURLResponseSerialization> copy() const override;
+    // "acceptableStatusCodes" and "acceptableContentTypes" (absent when unset); the subclasses
+    // add theirs.
+    QVariantMap encodeWithCoder() const override;
+    // The serializer an archive describes; null for an archive of no serializer class.
+    static std::shared_ptr<AFHTTPResponseSerializer> initWithCoder(const QVariantMap& coder);
 
 protected:
     // The first step of every parsing serializer: false when the body is not to be parsed
@@ -106,6 +123,9 @@ public:
     QVariant responseObjectForResponse(const HTTPURLResponse* response, const QByteArray& data,
                                        ResponseErrorSlot error) const override;
 
+    // Adds "readingOptions" and "removesKeysWithNullValues".
+    QVariantMap encodeWithCoder() const override;
+
 private:
     unsigned m_readingOptions = 0;
     bool m_removesKeysWithNullValues = false;
@@ -120,6 +140,7 @@ public:
 
     QVariant responseObjectForResponse(const HTTPURLResponse* response, const QByteArray& data,
                                        ResponseErrorSlot error) const override;
+    QVariantMap encodeWithCoder() const override;
 };
 
 // A document tree of the body (QVariant holding std::shared_ptr<DDXMLDocument>). A body that is
@@ -136,6 +157,9 @@ public:
 
     QVariant responseObjectForResponse(const HTTPURLResponse* response, const QByteArray& data,
                                        ResponseErrorSlot error) const override;
+
+    // Adds "options".
+    QVariantMap encodeWithCoder() const override;
 
 private:
     unsigned m_options = 0;
@@ -157,6 +181,9 @@ public:
     QVariant responseObjectForResponse(const HTTPURLResponse* response, const QByteArray& data,
                                        ResponseErrorSlot error) const override;
 
+    // Adds "format" and "readOptions".
+    QVariantMap encodeWithCoder() const override;
+
 private:
     unsigned m_format = 100;
     unsigned m_readOptions = 0;
@@ -172,6 +199,7 @@ public:
 
     QVariant responseObjectForResponse(const HTTPURLResponse* response, const QByteArray& data,
                                        ResponseErrorSlot error) const override;
+    QVariantMap encodeWithCoder() const override;
 };
 
 // Tries its serializers in order; the first object wins. Members that are not
@@ -189,6 +217,9 @@ public:
 
     QVariant responseObjectForResponse(const HTTPURLResponse* response, const QByteArray& data,
                                        ResponseErrorSlot error) const override;
+
+    // Adds "responseSerializers", the archive of each.
+    QVariantMap encodeWithCoder() const override;
 
 private:
     Serializers m_serializers;

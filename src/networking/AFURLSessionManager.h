@@ -134,10 +134,10 @@ public:
     // Archiving and copying carry the session configuration, under "sessionConfiguration".
     static constexpr auto kSessionConfigurationKey = "sessionConfiguration";
     static bool supportsSecureCoding() { return true; }
-    QVariantMap encodeWithCoder() const;
+    virtual QVariantMap encodeWithCoder() const;
     static std::shared_ptr<AFURLSessionManager> initWithCoder(const QVariantMap& coder);
     // A new manager with the session's configuration.
-    std::shared_ptr<AFURLSessionManager> copy() const;
+    virtual std::shared_ptr<AFURLSessionManager> copy() const;
 
     // NO at first. When set, an upload from a file that a background session could not make is
     // asked for up to 3 more times. (This platform makes no task in a background session, so

@@ -99,3 +99,96 @@ TEST(HTTPSessionManager, EachMethodArrivesWithItsParametersWhereTheyBelong)
         EXPECT_TRUE(byMethod[method].body.isEmpty()) << method.constData();
     }
 }
+
+// A copy, and a manager read back from its archive, are HTTP managers with the same base URL,
+// configuration, serializers (copies, of the same classes and settings) and security policy.
+TEST(HTTPSessionManager, ACopyAndAnArchivedThenReadManagerKeepBaseURLSerializersAndSecurityPolicy)
+{
+    URLSessionConfiguration configuration = URLSessionConfiguration::defaultSessionConfiguration();
+    configuration.timeoutIntervalForRequest = 7.5;
+    const auto original = std::make_shared<AFHTTPSessionManager>(QUrl(QStringLiteral("http://127.0.0.1:1/api")), configuration);
+    const auto request = AFJSONRequestSerializer::serializerWithWritingOptions(AFJSONRequestSerializer::kWritingPrettyPrinted);
+    request->setValue(QStringLiteral("1"), QStringLiteral("X-Kept"));
+    request->setQueryStringSerializationWithBlock([](const URLRequest&, const QVariant&, ErrorSlot) { return QStringLiteral("q=1"); });
+    original->setRequestSerializer(request);
+    const auto response = AFXMLDocumentResponseSerializer::serializerWithXMLDocumentOptions(3);
+    response->setAcceptableStatusCodes(QSet<int>{200, 204});
+    response->setAcceptableContentTypes(std::nullopt);
+    original->setResponseSerializer(response);
+    AFSecurityPolicy policy = AFSecurityPolicy::policyWithPinningMode(AFSecurityPolicy::kSSLPinningModeCertificate);
+    policy.setAllowInvalidCertificates(true);
+    policy.setValidatesDomainName(false);
+    original->setSecurityPolicy(policy);
+
+    const std::shared_ptr<AFURLSessionManager> copied = original->copy();
+    const std::shared_ptr<AFURLSessionManager> restored = AFHTTPSessionManager::initWithCoder(original->encodeWithCoder());
+    for (const auto& [what, made] : {std::pair{"copy", copied}, std::pair{"archive", restored}}) {
+        SCOPED_TRACE(what);
+        const auto manager = std::dynamic_pointer_cast<AFHTTPSessionManager>(made);
+        ASSERT_TRUE(manager);
+        EXPECT_EQ(manager->baseURL(), QUrl(QStringLiteral("http://127.0.0.1:1/api/")));
+        EXPECT_EQ(manager->sessionConfiguration(), configuration);
+        const auto requestCopy = std::dynamic_pointer_cast<AFJSONRequestSerializer>(manager->requestSerializer());
+        ASSERT_TRUE(requestCopy);
+        EXPECT_NE(requestCopy, request);
+        EXPECT_EQ(requestCopy->writingOptions(), AFJSONRequestSerializer::kWritingPrettyPrinted);
+        EXPECT_EQ(requestCopy->valueForHTTPHeaderField(QStringLiteral("X-Kept")), QStringLiteral("1"));
+        const auto responseCopy = std::dynamic_pointer_cast<AFXMLDocumentResponseSerializer>(manager->responseSerializer());
+        ASSERT_TRUE(responseCopy);
+        EXPECT_NE(responseCopy, response);
+        EXPECT_EQ(responseCopy->options(), 3u);
+        EXPECT_EQ(responseCopy->acceptableStatusCodes(), (QSet<int>{200, 204}));
+        EXPECT_FALSE(responseCopy->acceptableContentTypes());
+        const AFSecurityPolicy kept = manager->securityPolicy();
+        EXPECT_EQ(kept.SSLPinningMode(), AFSecurityPolicy::kSSLPinningModeCertificate);
+        EXPECT_TRUE(kept.allowInvalidCertificates());
+        EXPECT_FALSE(kept.validatesDomainName());
+    }
+    // Only the copy carries the query-string block, which is code and not archived.
+    const auto built = std::dynamic_pointer_cast<AFHTTPSessionManager>(copied)->requestSerializer()->requestWithMethod(
+        QStringLiteral("GET"), QStringLiteral("http://127.0.0.1:1/x"), QVariantMap{{QStringLiteral("a"), 1}}, nullptr);
+    ASSERT_TRUE(built);
+    EXPECT_EQ(built->URL.query(), QStringLiteral("q=1"));
+    // An archive naming only a background session's identifier.
+    EXPECT_EQ(AFHTTPSessionManager::initWithCoder({{QStringLiteral("identifier"), QStringLiteral("bg")}})->sessionConfiguration(),
+              URLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(QStringLiteral("bg")));
+}
+
+// Every serializer class survives copying and archiving with its own settings.
+TEST(HTTPSessionManager, EverySerializerClassIsCopiedAndArchivedWithItsSettings)
+{
+    const auto json = AFJSONResponseSerializer::serializerWithReadingOptions(AFJSONResponseSerializer::kReadingAllowFragments);
+    json->setRemovesKeysWithNullValues(true);
+    const QList<std::shared_ptr<AFHTTPResponseSerializer>> responses{
+        AFHTTPResponseSerializer::serializer(),
+        json,
+        AFXMLParserResponseSerializer::serializer(),
+        AFXMLDocumentResponseSerializer::serializerWithXMLDocumentOptions(2),
+        AFPropertyListResponseSerializer::serializerWithFormat(200, 1),
+        AFImageResponseSerializer::serializer(),
+        AFCompoundResponseSerializer::compoundSerializerWithResponseSerializers({json, AFImageResponseSerializer::serializer()}),
+    };
+    for (const auto& serializer : responses) {
+        const QVariantMap archive = serializer->encodeWithCoder();
+        SCOPED_TRACE(archive.value(QStringLiteral("class")).toString().toStdString());
+        for (const std::shared_ptr<AFURLResponseSerialization>& made :
+             {serializer->copy(), std::shared_ptr<AFURLResponseSerialization>(AFHTTPResponseSerializer::initWithCoder(archive))}) {
+            ASSERT_TRUE(made);
+            EXPECT_EQ(typeid(*made), typeid(*serializer));
+            EXPECT_EQ(made->encodeWithCoder(), archive);
+        }
+    }
+    const QList<std::shared_ptr<AFHTTPRequestSerializer>> requests{
+        AFHTTPRequestSerializer::serializer(), AFJSONRequestSerializer::serializerWithWritingOptions(1),
+        AFPropertyListRequestSerializer::serializerWithFormat(200, 3)};
+    for (const auto& serializer : requests) {
+        const QVariantMap archive = serializer->encodeWithCoder();
+        SCOPED_TRACE(archive.value(QStringLiteral("class")).toString().toStdString());
+        for (const std::shared_ptr<AFURLRequestSerialization>& made :
+             {serializer->copy(), std::shared_ptr<AFURLRequestSerialization>(AFHTTPRequestSerializer::initWithCoder(archive))}) {
+            ASSERT_TRUE(made);
+            EXPECT_EQ(typeid(*made), typeid(*serializer));
+            EXPECT_EQ(made->encodeWithCoder(), archive);
+        }
+    }
+}
