@@ -179,6 +179,15 @@ void CenterTableModel::clickRow(qsizetype row)
     tableViewSelectionDidChange(row);
 }
 
+void CenterTableModel::openRow(qsizetype row)
+{
+    if (row >= 0 && row < rowCount() && row == selectedRow()) {
+        tableViewSelectionDidChange(row);
+        return;
+    }
+    clickRow(row);
+}
+
 qsizetype CenterTableModel::selectedRow() const
 {
     switch (m_tableSelection) {

@@ -73,6 +73,9 @@ public:
     // selects: rows that take no selection keep it where it was, and the row already selected
     // changes nothing; only a change reaches tableViewSelectionDidChange.
     void clickRow(qsizetype row);
+    // A row reached from the keyboard: opens as a click on it does, and the row already selected
+    // opens its item again (Return).
+    void openRow(qsizetype row);
     // The table's selected row, -1 for none.
     qsizetype selectedRow() const;
     void tableViewSelectionDidChange(qsizetype row);

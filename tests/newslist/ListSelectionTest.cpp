@@ -6,6 +6,7 @@
 #include "ui/hud/DJActivityIndicator.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace {
@@ -29,6 +30,20 @@ void clickRow(CenterTableView& view, int row)
     const QModelIndex index = view.model()->index(row, 0);
     view.scrollTo(index);
     clickAt(view, view.visualRect(index).center());
+}
+
+// A key as the window system delivers it to the focused list; a held key repeats its press and
+// release until the last release.
+void sendKey(CenterTableView& view, QEvent::Type type, Qt::Key key, bool autoRepeat = false)
+{
+    QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
+    QApplication::sendEvent(&view, &event);
+}
+
+void tapKey(CenterTableView& view, Qt::Key key)
+{
+    sendKey(view, QEvent::KeyPress, key);
+    sendKey(view, QEvent::KeyRelease, key);
 }
 
 bool spinnerShown(const CenterTableView& view)
@@ -80,6 +95,38 @@ TEST_F(ListSelectionTest, TheSelectedRowOpensNothingAgainAndTheSpaceBelowTheRows
     EXPECT_EQ(pane->shown.size(), 2);
 }
 
+// The keys move the selection as clicks do: Down and Up open the next and the previous item,
+// Return the selected one again, Home the first, End the "加载更多" row, which pages on. Holding
+// Down opens only the row it rests on.
+TEST_F(ListSelectionTest, TheKeysOpenRowsAsClicksDo)
+{
+    CenterTableView view(channel(103, kPhone, QString(), kPhoneMore));
+    showPhoneList(view, 6);  // items 1000 to 995, then the "加载更多" row
+
+    clickRow(view, 1);
+    tapKey(view, Qt::Key_Down);
+    tapKey(view, Qt::Key_Return);
+    tapKey(view, Qt::Key_Up);
+    EXPECT_EQ(pane->shown, (QStringList{QStringLiteral("999"), QStringLiteral("998"), QStringLiteral("998"),
+                                        QStringLiteral("999")}));
+
+    pane->shown.clear();
+    sendKey(view, QEvent::KeyPress, Qt::Key_Down);
+    for (int repeat = 0; repeat < 2; ++repeat) {
+        sendKey(view, QEvent::KeyRelease, Qt::Key_Down, true);
+        sendKey(view, QEvent::KeyPress, Qt::Key_Down, true);
+    }
+    EXPECT_EQ(pane->shown, QStringList{QStringLiteral("998")}) << "a held key opened the rows it passed";
+    sendKey(view, QEvent::KeyRelease, Qt::Key_Down);
+    EXPECT_EQ(pane->shown, (QStringList{QStringLiteral("998"), QStringLiteral("996")}));
+
+    tapKey(view, Qt::Key_Home);
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("1000"));
+    tapKey(view, Qt::Key_End);
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; })) << "End asked for no page";
+    EXPECT_TRUE(sent().value(0).startsWith(QStringLiteral("GET ") + kPhoneMore)) << sent().value(0).toStdString();
+}
+
 // The "加载更多" row moves down as each page is appended; pressed at its new place it is another
 // row of the table, so every press pages on.
 TEST_F(ListSelectionTest, TheLoadMoreRowPagesOnAtEachNewPlace)
@@ -120,6 +167,10 @@ TEST_F(ListSelectionTest, RankingHeadersAndEmptyRowsKeepTheSelection)
     for (int row : {13, 0, 33, 14})  // headers, a row past the items, the selected row
         clickRow(view, row);
     EXPECT_EQ(pane->shown, QStringList{QStringLiteral("288")});
+    // The keys pass over the header: Up from the first item under "周榜" opens the last over it.
+    tapKey(view, Qt::Key_Up);
+    EXPECT_EQ(pane->shown, (QStringList{QStringLiteral("288"), QStringLiteral("289")}));
+    pane->shown.removeLast();
     clickRow(view, 1);
     EXPECT_EQ(pane->shown, (QStringList{QStringLiteral("288"), QStringLiteral("300")}));
 }

@@ -174,6 +174,9 @@ void CenterTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     case NewsListRow::Nothing:
         break;
     }
+    // The row a held key rests on, not opened yet.
+    if (const ListKeyboardSelection* keys = m_list->keyboardSelection(); keys && keys->pendingRow() == index.row())
+        painter->fillRect(rect, QColor(0, 0, 0, 24));
 }
 
 // ---- List ----
@@ -220,6 +223,14 @@ void CenterTableView::setControls()
     m_firstLoadIndicatorView = new DJActivityIndicator(this);
     m_firstLoadIndicatorView->resize(94, 94);
     m_firstLoadIndicatorView->startAnimation();
+
+    // The keys move the selection as clicks do.
+    ListKeyboardSelection::Rows rows;
+    rows.count = [this] { return m_model->rowCount(); };
+    rows.selectable = [this](int row) { return bool(m_model->flags(m_model->index(row)) & Qt::ItemIsSelectable); };
+    rows.selected = [this] { return int(m_model->selectedRow()); };
+    rows.open = [this](int row) { m_model->openRow(row); };
+    m_keyboard = new ListKeyboardSelection(this, std::move(rows));
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         if (value > 0 && value >= verticalScrollBar()->maximum())

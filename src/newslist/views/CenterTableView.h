@@ -5,6 +5,7 @@
 #include "newslist/views/ListCovers.h"
 #include "newslist/views/SlideView.h"
 #include "ui/controls/DDErrorView.h"
+#include "ui/controls/ListKeyboardSelection.h"
 #include "ui/hud/DJActivityIndicator.h"
 
 #include <QListView>
@@ -52,6 +53,7 @@ public:
     ~CenterTableView() override;
 
     CenterTableModel* tableModel() const { return m_model; }
+    ListKeyboardSelection* keyboardSelection() const { return m_keyboard; }
     SlideView* slideStrip() const { return m_strip; }
     DDErrorView* errorView() const { return m_errorView; }
     QWidget* toastStrip() const { return m_toastStrip; }
@@ -91,4 +93,5 @@ private:
     QPointer<DJActivityIndicator> m_firstLoadIndicatorView;
     QPointer<QWidget> m_toastStrip;
     ListCovers* m_covers;
+    ListKeyboardSelection* m_keyboard = nullptr;
 };

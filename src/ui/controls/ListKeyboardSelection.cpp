@@ -1,0 +1,118 @@
+#include "ui/controls/ListKeyboardSelection.h"
+
+#include <QAbstractItemView>
+#include <QKeyEvent>
+
+namespace {
+
+bool movesSelection(int key)
+{
+    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Home || key == Qt::Key_End;
+}
+
+bool opensSelection(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+}  // namespace
+
+ListKeyboardSelection::ListKeyboardSelection(QAbstractItemView* view, Rows rows)
+    : QObject(view), m_view(view), m_rows(std::move(rows))
+{
+    view->installEventFilter(this);
+}
+
+bool ListKeyboardSelection::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_view)
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusOut) {
+        openPending();
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    // With a modifier held the key is someone else's (a shortcut, a selection extension).
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    if (!movesSelection(key->key()) && !opensSelection(key->key()))
+        return false;
+    if (event->type() == QEvent::KeyRelease) {
+        // The held key came up: the row it rests on opens.
+        if (!key->isAutoRepeat())
+            openPending();
+        return true;
+    }
+    if (opensSelection(key->key())) {
+        if (!key->isAutoRepeat()) {
+            const int row = m_pending >= 0 ? m_pending : m_rows.selected();
+            setPending(-1);
+            if (row >= 0)
+                open(row);
+        }
+        return true;
+    }
+    const int from = m_pending >= 0 ? m_pending : m_rows.selected();
+    const int row = target(key->key(), from);
+    if (row < 0)
+        return true;
+    if (key->isAutoRepeat()) {
+        setPending(row);
+        m_view->scrollTo(m_view->model()->index(row, 0));
+        return true;
+    }
+    setPending(-1);
+    open(row);
+    return true;
+}
+
+int ListKeyboardSelection::target(int key, int from) const
+{
+    const int count = m_rows.count();
+    const auto firstFrom = [&](int row, int step) {
+        for (; row >= 0 && row < count; row += step) {
+            if (m_rows.selectable(row))
+                return row;
+        }
+        return -1;
+    };
+    switch (key) {
+    case Qt::Key_Down:
+        return firstFrom(from < 0 ? 0 : from + 1, 1);
+    case Qt::Key_Up:
+        return firstFrom(from < 0 ? count - 1 : from - 1, -1);
+    case Qt::Key_Home:
+        return firstFrom(0, 1);
+    case Qt::Key_End:
+        return firstFrom(count - 1, -1);
+    default:
+        return -1;
+    }
+}
+
+void ListKeyboardSelection::setPending(int row)
+{
+    if (m_pending == row)
+        return;
+    m_pending = row;
+    m_view->viewport()->update();
+    emit pendingRowChanged(row);
+}
+
+void ListKeyboardSelection::openPending()
+{
+    const int row = m_pending;
+    if (row < 0)
+        return;
+    setPending(-1);
+    if (row < m_rows.count() && row != m_rows.selected())
+        open(row);
+}
+
+void ListKeyboardSelection::open(int row)
+{
+    m_view->scrollTo(m_view->model()->index(row, 0));
+    m_rows.open(row);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+class QAbstractItemView;
+
+// Moves a list's selection from the keyboard as the mouse moves it. Up and Down go to the next
+// row that takes a selection, Home and End to the first and the last such row, and each row
+// reached opens as a click on it does; rows that take none (headers, empty rows) are passed
+// over. Return opens the selected row again. A held key only marks the rows it passes and opens
+// the one it rests on when the key comes up (or the list loses the focus), so holding Down does
+// not open every article on the way.
+//
+// A list gets these keys by making one with its view (it becomes the view's child) and telling
+// it about its rows; to mark the row a held key rests on, the list's delegate reads pendingRow()
+// and repaints on pendingRowChanged.
+class ListKeyboardSelection : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Rows
+    {
+        std::function<int()> count;
+        // The row takes a selection (a click on it selects it).
+        std::function<bool(int row)> selectable;
+        // The row selected now; -1 for none.
+        std::function<int()> selected;
+        // What a click on the row does. Called for the row already selected only by Return.
+        std::function<void(int row)> open;
+    };
+
+    ListKeyboardSelection(QAbstractItemView* view, Rows rows);
+
+    // The row a held key rests on and has not opened yet; -1 when none.
+    int pendingRow() const { return m_pending; }
+
+signals:
+    void pendingRowChanged(int row);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The row the key leads to from the row given (-1: none selected); -1 when there is none.
+    int target(int key, int from) const;
+    void setPending(int row);
+    void openPending();
+    void open(int row);
+
+    QAbstractItemView* m_view;
+    Rows m_rows;
+    int m_pending = -1;
+};
