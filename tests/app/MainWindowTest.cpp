@@ -9,6 +9,7 @@
 #include "app/views/MainViewController.h"
 #include "app/views/MainWindowController.h"
 #include "app/views/PaneFactory.h"
+#include "article/views/RightViewController.h"
 #include "platform/NotificationCenter.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollArea>
 
 #include <optional>
 
@@ -156,6 +158,40 @@ TEST_F(MainWindowTest, StripListAndDetailWidths)
     }
     EXPECT_FALSE(split->isCollapsible(0));
     EXPECT_FALSE(split->isCollapsible(1));
+}
+
+// The window is never narrower or lower than its panes. The test screen (800 x 600) is narrower
+// than them: there the window keeps the whole available width and the content scrolls, so the
+// toolbar's rightmost button can still be reached.
+TEST_F(MainWindowTest, NeverSmallerThanItsPanesAndTheToolbarsLastButtonStaysReachable)
+{
+    struct ArticlePanes : PaneFactory
+    {
+        QWidget* makeCenterViewController(QWidget* parent) override { return new QWidget(parent); }
+        QWidget* makeRightViewController(QWidget* parent) override { return new RightViewController(parent); }
+    };
+    PaneFactory::install(std::make_shared<ArticlePanes>());
+    MainWindowController window;
+    window.show();
+    auto* pane = qobject_cast<RightViewController*>(window.MainVC()->MainSplitVC()->RightViewController());
+    ASSERT_NE(pane, nullptr);
+    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+    const QSize panes(70 + 300 + 635, 408);
+    ASSERT_LT(screen.width(), panes.width()) << "this test expects a screen narrower than the panes";
+
+    window.resize(400, 200);
+    EXPECT_EQ(window.size(), QSize(screen.width(), panes.height())) << "the window shrank below its panes";
+    ASSERT_TRUE(waitUntil([&] { return window.MainVC()->width() >= panes.width(); }))
+        << "the content is " << window.MainVC()->width() << " wide";
+    QWidget* last = pane->toolBar()->commentBtn;
+    const QRect inContent(last->mapTo(window.MainVC(), QPoint()), last->size());
+    EXPECT_TRUE(window.MainVC()->rect().contains(inContent)) << "the toolbar's last button lies outside the content";
+    window.contentScroller()->ensureWidgetVisible(last);
+    const QRect inWindow(last->mapTo(&window, QPoint()), last->size());
+    EXPECT_TRUE(window.rect().contains(inWindow)) << "the toolbar's last button cannot be scrolled into the window";
+
+    // On a screen big enough for them the panes alone decide.
+    EXPECT_EQ(MainWindowController::minimumSizeOn(QSize(1920, 1080), 1), panes + QSize(1, 0));
 }
 
 TEST_F(MainWindowTest, WindowIsFramelessWhiteOnTheAvailableArea)

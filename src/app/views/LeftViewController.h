@@ -24,6 +24,10 @@ class LeftViewController : public QWidget, public TrackingAreaOwner
 
 public:
     static constexpr int kWidth = 70;
+    // The bar's height with the settings button just under the deals item: avatar (50 down, 50
+    // high), news item 78 below it, both items 80 high, then the settings button, 40 high and 30
+    // above the bottom.
+    static constexpr int kMinimumHeight = 50 + 50 + 78 + 80 + 80 + 40 + 30;
     static QColor barColor() { return {210, 34, 34}; }
     static QColor selectedColor() { return {235, 52, 52}; }
     static QColor hoverColor() { return {223, 41, 41}; }

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QScrollArea>
+#include <QCloseEvent>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <QOpenGLWidget>
@@ -42,18 +44,52 @@ void MainWindowController::windowDidLoad()
         surfaceForWebView->hide();
     }
     m_mainVC = new MainViewController(this);
+    const int divider = m_mainVC->MainSplitVC()->handleWidth();
+    m_mainVC->setMinimumSize(panesMinimumSize(divider));
     // The split view is pinned to both sides and its panes stop at 300 and 2000: the window is
     // no wider than that, so the split view always reaches its right edge.
-    setMaximumWidth(LeftViewController::kWidth + MainSplitViewController::kCenterWidth +
-                    m_mainVC->MainSplitVC()->handleWidth() + MainSplitViewController::kRightMaxWidth);
+    setMaximumWidth(LeftViewController::kWidth + MainSplitViewController::kCenterWidth + divider +
+                    MainSplitViewController::kRightMaxWidth);
+    // The content fills the window and never gets smaller than its panes. On a screen too small
+    // for them the window takes the screen's available area and the content scrolls, so the
+    // toolbar's far buttons stay reachable; elsewhere the scroller shows no bar.
+    m_scroller = new QScrollArea(this);
+    m_scroller->setObjectName(QStringLiteral("contentScroller"));
+    m_scroller->setFrameShape(QFrame::NoFrame);
+    m_scroller->setFocusPolicy(Qt::NoFocus);
+    m_scroller->setWidgetResizable(true);
+    m_scroller->setWidget(m_mainVC);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(m_mainVC);
+    layout->addWidget(m_scroller);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        setMinimumSize(minimumSizeOn(screen->availableGeometry().size(), divider));
         setGeometry(screen->availableGeometry());
+    } else {
+        setMinimumSize(panesMinimumSize(divider));
+    }
     qApp->installEventFilter(this);
+}
+
+QSize MainWindowController::panesMinimumSize(int dividerWidth)
+{
+    return {LeftViewController::kWidth + MainSplitViewController::kCenterWidth + dividerWidth +
+                MainSplitViewController::kRightMinWidth,
+            LeftViewController::kMinimumHeight};
+}
+
+QSize MainWindowController::minimumSizeOn(const QSize& available, int dividerWidth)
+{
+    return panesMinimumSize(dividerWidth).boundedTo(available);
+}
+
+void MainWindowController::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        emit windowClosed();
 }
 
 void MainWindowController::showWindow()

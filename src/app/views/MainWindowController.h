@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class MainViewController;
+class QScrollArea;
 
 // The main window: white, without a system title bar (the left bar draws its own buttons), on the
 // primary screen's available area, moved by dragging its background.
@@ -18,12 +19,25 @@ public:
 
     MainViewController* MainVC() const { return m_mainVC; }
 
+    // The size the left bar and both panes need: 70 + 300 + the divider + 635 wide.
+    static QSize panesMinimumSize(int dividerWidth);
+    // The window's smallest size on a screen whose available area is that big: the panes' size,
+    // or the whole available area where that is smaller (the content then scrolls).
+    static QSize minimumSizeOn(const QSize& available, int dividerWidth);
+    // The scroller the content sits in: it scrolls only where the screen is too small for it.
+    QScrollArea* contentScroller() const { return m_scroller; }
+
     // MainWindowHost
     void showWindow() override;
     void GetUserAvatar() override;
     void firstScreenShown() override;
 
+signals:
+    // The window was closed (the left bar's close button, or the session's end).
+    void windowClosed();
+
 protected:
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
@@ -31,4 +45,5 @@ private:
     void windowDidLoad();
 
     MainViewController* m_mainVC = nullptr;
+    QScrollArea* m_scroller = nullptr;
 };
