@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QNetworkProxyFactory>
 #include <QSocketNotifier>
-#include <QTimer>
+#include <QWidget>
 
 #include <csignal>
 #include <cstdio>
@@ -23,7 +23,8 @@ void onTerminationSignal(int)
     [[maybe_unused]] const ssize_t written = ::write(gSignalPipe[0], &byte, 1);
 }
 
-// A session's end (SIGTERM) or Ctrl+C closes the windows, which ends the program normally.
+// A session's end (SIGTERM) or Ctrl+C closes the main window, which ends the program normally;
+// before the window is up the loop just ends.
 void closeWindowsOnTerminationSignals()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0)
@@ -32,6 +33,13 @@ void closeWindowsOnTerminationSignals()
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
         char byte = 0;
         [[maybe_unused]] const ssize_t read = ::read(gSignalPipe[1], &byte, 1);
+        // As the reader's closing it: the main window goes, and the program with it.
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->objectName() == QLatin1String("MainWindowController") && window->isVisible()) {
+                window->close();
+                return;
+            }
+        }
         QApplication::closeAllWindows();
         QApplication::quit();
     });
@@ -45,19 +53,8 @@ void closeWindowsOnTerminationSignals()
 
 }  // namespace
 
-// The composition root: makes the application and its delegate, installs into each folder's
-// interfaces the implementations of the folders beside it, and queues the start-up sequence for
-// the moment the event loop runs.
-// Runs what is still queued for the main thread (and the deletions it leads to) while the
-// application object still exists, so nothing is left for its teardown to destroy.
-static void drainMainQueue()
-{
-    for (int round = 0; round < 4; ++round) {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
+// The composition root: makes the application, then runs the program on it (runProgram: the
+// delegate, the wiring of each folder's interfaces, start-up once the event loop runs).
 int main(int argc, char* argv[])
 {
     // As root the web view's sandbox cannot start, and the web engine then ends the process with
@@ -79,15 +76,5 @@ int main(int argc, char* argv[])
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     closeWindowsOnTerminationSignals();
 
-    int status = 0;
-    {
-        AppDelegate delegate;
-        installProgramWiring(delegate);
-        QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
-        status = QApplication::exec();
-        qInfo("tidwen: the event loop ended with %d", status);
-        drainMainQueue();
-    }
-    drainMainQueue();
-    return status;
+    return runProgram();
 }

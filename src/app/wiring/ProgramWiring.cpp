@@ -43,7 +43,9 @@
 #include "ui/appearance/WAYTheDarkSide.h"
 #include "remoteconfig/NSADInfoManager.h"
 
+#include <QApplication>
 #include <QDebug>
+#include <QTimer>
 #include <QPointer>
 #include <QWebEnginePage>
 
@@ -326,6 +328,14 @@ public:
     {
         auto window = std::make_unique<MainWindowController>();
         SettingWindowController::installPreferencesShortcut(window.get());
+        // Closing the main window ends the program, also while the search, login, profile or
+        // comment window is open: those go with it. Queued, so the close that asked has ended.
+        QObject::connect(window.get(), &MainWindowController::windowClosed, qApp, [] {
+            if (!AppDelegate::applicationShouldTerminateAfterLastWindowClosed())
+                return;
+            QApplication::closeAllWindows();
+            QCoreApplication::quit();
+        }, Qt::QueuedConnection);
         return window;
     }
 };
@@ -375,4 +385,33 @@ void installProgramWiring(AppDelegate& delegate)
     });
     delegate.setPushPayloadRouter(push);
     delegate.setPushHandler(push);
+}
+
+namespace {
+
+// Runs what is still queued for the main thread (and the deletions it leads to) while the
+// application object still exists, so nothing is left for its teardown to destroy.
+void drainMainQueue()
+{
+    for (int round = 0; round < 4; ++round) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+}  // namespace
+
+int runProgram()
+{
+    int status = 0;
+    {
+        AppDelegate delegate;
+        installProgramWiring(delegate);
+        QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
+        status = QApplication::exec();
+        qInfo("tidwen: the event loop ended with %d", status);
+        drainMainQueue();
+    }
+    drainMainQueue();
+    return status;
 }

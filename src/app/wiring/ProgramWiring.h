@@ -8,3 +8,8 @@ class AppDelegate;
 // lists; the delegate, the browser and the neighbouring pages for the pane; the shell for the
 // comment and account windows. Called once by main before start-up runs.
 void installProgramWiring(AppDelegate& delegate);
+
+// The program on the application object main made: the delegate and its wiring, start-up once
+// the event loop runs, the loop until closing the main window ends it, then what is still queued
+// for the main thread. Returns the loop's status.
+int runProgram();
