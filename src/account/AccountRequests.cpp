@@ -94,7 +94,7 @@ QStringList AccountRequests::goldCoinKeys()
             QStringLiteral("coinShare"),     QStringLiteral("coinShareLastTime")};
 }
 
-void AccountRequests::logOut()
+void AccountRequests::logOut(bool forgetAccount)
 {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     for (const QString& key : goldCoinKeys())
@@ -102,8 +102,12 @@ void AccountRequests::logOut()
     defaults.synchronize();
     {
         SettingsDatabaseOperate::Lease settings;
-        if (settings)
+        if (settings) {
+            const UserLandDataPtr account = forgetAccount ? settings->UserLandData_getCurrentUserData() : nullptr;
             settings->UserLandData_logOut();
+            if (account && !account->UserAccount.isEmpty())
+                settings->UserLandData_deleteUserDataByUserName(account->UserAccount);
+        }
     }
     if (const auto shell = AccountShell::installed()) {
         shell->cancelCurrLandUser();

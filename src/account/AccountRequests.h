@@ -46,7 +46,9 @@ UserLandDataPtr rememberedLogin();
 
 // The user-defaults keys of the gold-coin tasks, removed whenever the user logs out.
 QStringList goldCoinKeys();
-// Log-out: removes the gold-coin keys, marks nobody logged in and reloads the avatar.
-void logOut();
+// Log-out: removes the gold-coin keys, marks nobody logged in and reloads the avatar. The user's
+// own log-out (the user-info window's) also forgets the account: its remembered row goes, so the
+// login window opens empty; a log-out because the service refused a remembered login keeps it.
+void logOut(bool forgetAccount = false);
 
 }  // namespace AccountRequests

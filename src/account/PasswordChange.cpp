@@ -126,13 +126,19 @@ void PasswordChange::accepted(const UserLandData& account, const QString& newPas
         defaults.removeObjectForKey(key);
     defaults.synchronize();
 
-    // Logged out until the re-login says otherwise; the new password kept as the old one was.
+    // Logged out until the re-login says otherwise; the new password kept as the old one is now:
+    // the account's row is read again by its name, since the change was on its way for a while.
     UserLandData record = account;
-    record.UserPassWord = record.bRememberPassWord ? newPassword : QStringLiteral("");
-    record.bHaveLand = false;
-    record.bCurrentAccount = true;
     {
         SettingsDatabaseOperate::Lease settings;
+        const UserLandDataPtr stored = settings ? settings->UserLandData_getUserDataByUserName(account.UserAccount) : nullptr;
+        if (stored) {
+            record = *stored;
+            record.UserID = account.UserID;  // a read by name leaves the user id out
+        }
+        record.UserPassWord = record.bRememberPassWord ? newPassword : QStringLiteral("");
+        record.bHaveLand = false;
+        record.bCurrentAccount = true;
         if (settings) {
             settings->UserLandData_logOut();
             settings->UserLandData_setNewsUserData(record);

@@ -235,6 +235,7 @@ TEST_F(AccountFlows, AWrongPasswordShowsTheRefusalAndClearsTheFlag)
 
 TEST_F(AccountFlows, LogOutRemovesTheEightGoldCoinKeys)
 {
+    rememberAccount(QStringLiteral("other"), QStringLiteral("pw2"), false, true);
     rememberAccount(QStringLiteral("reader"), QStringLiteral("pw"), true, true);
     m_shell->current = CommonFunction::parseXML(userReply(5));
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
@@ -252,10 +253,21 @@ TEST_F(AccountFlows, LogOutRemovesTheEightGoldCoinKeys)
     for (const QString& key : keys)
         EXPECT_FALSE(defaults.objectForKey(key).isValid()) << key.toStdString();
     EXPECT_EQ(defaults.stringForKey(QStringLiteral("readercoins_newsTip")), QStringLiteral("kept"));
-    EXPECT_FALSE(current()->bHaveLand);
     EXPECT_EQ(m_shell->cancels, 1);
     EXPECT_EQ(m_shell->avatars, 1);
     EXPECT_FALSE(window.isVisible());
+
+    // The account is forgotten: its remembered row goes, other accounts' rows stay, and the login
+    // window opens with empty fields.
+    {
+        SettingsDatabaseOperate::Lease settings;
+        EXPECT_FALSE(settings->UserLandData_getUserDataByUserName(QStringLiteral("READER")));
+        EXPECT_TRUE(settings->UserLandData_getUserDataByUserName(QStringLiteral("other")));
+    }
+    EXPECT_FALSE(current());
+    UserLandWD login;
+    EXPECT_TRUE(login.accountField()->text().isEmpty());
+    EXPECT_TRUE(login.passwordField()->text().isEmpty());
 }
 
 TEST_F(AccountFlows, ASuccessfulLoginStartsTheReplyPollsWhileRemindersAreOn)
@@ -378,6 +390,26 @@ TEST_F(PasswordChangeFlow, AcceptedChangeDropsTheCoinKeysAndLogsInAgainWithTheNe
     EXPECT_EQ(m_shell->sets, QList<bool>{true});
     EXPECT_EQ(m_shell->commentPolls, QStringList{QStringLiteral("5")});
     EXPECT_FALSE(gbLoginInProgress);
+}
+
+// The new password is kept as the account's row stands when the service takes the change, read
+// by the account's name: a password no longer remembered meanwhile is not stored.
+TEST_F(PasswordChangeFlow, TheNewPasswordIsKeptAsTheAccountsRowStandsWhenTheChangeIsTaken)
+{
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("old pw"), true, true, QStringLiteral("5"));
+    m_server.route("POST", QStringLiteral("/api/user.asmx/MP"), [](const LoopbackRequest&) {
+        rememberAccount(QStringLiteral("reader"), QStringLiteral(""), true, false, QStringLiteral("5"));
+        return LoopbackReply::text(200, "<string>true</string>", "text/xml");
+    });
+    serve(LoopbackReply::text(200, userReply(5), "text/xml"));
+
+    EXPECT_EQ(change(QStringLiteral("old pw"), QStringLiteral("new pw"), QStringLiteral("new pw")), PasswordChange::Outcome::Changed);
+    const UserLandDataPtr stored = current();
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(stored->bHaveLand);
+    EXPECT_FALSE(stored->bRememberPassWord);
+    EXPECT_TRUE(stored->UserPassWord.isEmpty());
+    EXPECT_EQ(stored->UserID, QStringLiteral("5"));
 }
 
 TEST_F(PasswordChangeFlow, ARefusedOrImpossibleChangeKeepsTheLogin)

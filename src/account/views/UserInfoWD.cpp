@@ -29,7 +29,7 @@ UserInfoWD::UserInfoWD(QWidget* parent)
         m_modefyPwd->activateWindow();
     });
     connect(m_logOut, &QPushButton::clicked, this, [this] {
-        AccountRequests::logOut();
+        AccountRequests::logOut(true);
         close();
     });
     reload();
