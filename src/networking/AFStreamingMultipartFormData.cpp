@@ -287,7 +287,40 @@ qint64 AFMultipartBodyStream::bytesAvailable() const
 {
     if (!isOpen())
         return 0;
-    return static_cast<qint64>(m_openLength - m_delivered) + QIODevice::bytesAvailable();
+    // Opened unbuffered: nothing waits in QIODevice's own buffer.
+    return static_cast<qint64>(m_openLength - m_delivered);
+}
+
+qint64 AFMultipartBodyStream::size() const
+{
+    return static_cast<qint64>(isOpen() ? m_openLength : contentLength());
+}
+
+bool AFMultipartBodyStream::seek(qint64 pos)
+{
+    if (!isOpen() || pos < 0 || static_cast<quint64>(pos) > m_openLength)
+        return false;
+    // A part read from a stream of the caller's that cannot go back cannot be read again.
+    for (const auto& part : m_parts) {
+        const auto* device = std::get_if<std::shared_ptr<QIODevice>>(&part->body);
+        if (device != nullptr && *device && (*device)->isSequential())
+            return false;
+    }
+    for (const auto& part : m_parts)
+        part->reset();
+    m_current = 0;
+    m_delivered = 0;
+    m_streamError.reset();
+    // Skipped at full speed: the throttle is for what goes out.
+    const double throttle = std::exchange(delay, 0.0);
+    QByteArray scratch(64 * 1024, Qt::Uninitialized);
+    bool ok = true;
+    while (ok && m_delivered < static_cast<quint64>(pos)) {
+        const qint64 want = std::min<qint64>(scratch.size(), pos - static_cast<qint64>(m_delivered));
+        ok = readData(scratch.data(), want) > 0;
+    }
+    delay = throttle;
+    return ok && QIODevice::seek(pos);
 }
 
 qint64 AFMultipartBodyStream::readData(char* data, qint64 maxSize)

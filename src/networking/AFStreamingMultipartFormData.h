@@ -126,10 +126,17 @@ public:
     std::unique_ptr<AFMultipartBodyStream> copy() const;
     std::shared_ptr<QIODevice> copyBodyStream() const override { return copy(); }
 
-    bool isSequential() const override { return true; }
+    // Not sequential: the body can be read again from any position (its parts are buffers, files
+    // or streams of a known length), so Qt's network access may rewind it to send it again, as it
+    // does for a connection that closed under an upload or for a redirection that keeps the body.
+    bool isSequential() const override { return false; }
     // Read-only; reading starts again from the first part on every open.
     bool open(OpenMode mode) override;
     qint64 bytesAvailable() const override;
+    qint64 size() const override;
+    // Reads again from the first part, skipping to pos; false beyond the end, or when a part
+    // cannot be read again (a stream part that cannot go back).
+    bool seek(qint64 pos) override;
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
