@@ -3,12 +3,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QStandardPaths>
 
 #include <QFile>
 
 #include <cerrno>
+#include <cstdio>
 #include <sys/stat.h>
 
 namespace {
@@ -89,12 +90,17 @@ bool StorageRoot::writeFileAtomically(const QString& path, const QByteArray& byt
 {
     if (path.isEmpty() || !ensureFolder(QFileInfo(path).absolutePath()))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    QTemporaryFile part(path + QStringLiteral(".XXXXXX"));
+    if (!part.open())
         return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    const bool written = part.write(bytes) == bytes.size() && part.flush();
+    part.close();
+    if (!written)
         return false;
-    }
-    return file.commit();
+    const QByteArray target = QFile::encodeName(path);
+    std::remove(target.constData());
+    if (std::rename(QFile::encodeName(part.fileName()).constData(), target.constData()) != 0)
+        return false;
+    part.setAutoRemove(false);  // it is the file now
+    return true;
 }

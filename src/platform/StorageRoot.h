@@ -20,8 +20,18 @@ public:
 
     // Creates the folder and its parents, the new ones with mode 0700. True when it exists after.
     static bool ensureFolder(const QString& path);
-    // Writes the file beside its place and renames it in, creating its folder first: a crash or a
-    // full disk never leaves a cut-off file that a later read would take for the whole. False when
-    // nothing was written.
+    // Writes the file beside its place and renames it in, creating its folder first, so that a
+    // reader, or a full disk, never leaves a cut-off file that a later read would take for the
+    // whole. False when nothing was written.
+    //
+    // The one policy for every file the program writes whole (the caches of lists, articles,
+    // pictures, ads, the configuration, the last user information), which it often writes on
+    // the main thread: nothing is forced to the disk, and the old file is removed just before the
+    // rename instead of being replaced by it (a rename over an existing file makes the usual
+    // Linux file system write the new one out at once, on the calling thread). A crash between
+    // the two, or a power loss soon after, may therefore leave the file missing or cut short.
+    // That is acceptable only because each such file is a copy of what a server gives again: a
+    // missing or unreadable copy is fetched anew. A file that could not be fetched again is not
+    // to be written through here.
     static bool writeFileAtomically(const QString& path, const QByteArray& bytes);
 };

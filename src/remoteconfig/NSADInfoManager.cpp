@@ -18,7 +18,6 @@
 #include <QFileInfo>
 #include <QSet>
 
-#include <cstdio>
 
 namespace {
 
@@ -26,32 +25,6 @@ constexpr auto kUrlsVersionKey = "UrlsVersion1";
 constexpr auto kNewsListVersionKey = "NewsListVersion";
 constexpr auto kReloadNewList = "reloadNewList";
 constexpr auto kLastModified = "Last-Modified";
-
-// Written beside the target and renamed into its place, so a reader never sees half a file. Not
-// forced to the disk: a cache lost or cut short in a crash is noticed at the next start (see
-// applyCacheFile), which then fetches the file again. The old file is removed before the rename
-// rather than replaced by it: a rename over an existing file makes the usual Linux file system
-// start writing the new one out at once (its guard for programs that need the data to survive a
-// crash), on the calling thread, which cost this one more than deciphering and parsing the file
-// together.
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    StorageRoot::ensureFolder(QFileInfo(path).absolutePath());
-    const QString part = path + QStringLiteral(".part");
-    QFile file(part);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const bool written = file.write(bytes) == bytes.size();
-    file.close();
-    const QByteArray target = QFile::encodeName(path);
-    if (written)
-        std::remove(target.constData());
-    if (!written || std::rename(QFile::encodeName(part).constData(), target.constData()) != 0) {
-        QFile::remove(part);
-        return false;
-    }
-    return true;
-}
 
 QString storedLastModified()
 {
@@ -262,7 +235,9 @@ bool NSADInfoManager::takeDownload(const QByteArray& body, const QString& lastMo
         finish();
         return false;
     }
-    if (trusted && writeFile(cacheFilePath(), body)) {
+    // Kept by the one policy of StorageRoot::writeFileAtomically: a cache that a crash loses is
+    // noticed at the next start (applyCacheFile), which then fetches the file again.
+    if (trusted && StorageRoot::writeFileAtomically(cacheFilePath(), body)) {
         {
             DatabaseOperate::Lease store;
             if (store && !lastModified.isEmpty())
