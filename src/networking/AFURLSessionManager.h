@@ -141,7 +141,7 @@ public:
 
     // NO at first. When set, an upload from a file that a background session could not make is
     // asked for up to 3 more times. (This platform makes no task in a background session, so
-    // every try fails and the completion hears NSFeatureUnsupportedError.)
+    // every try fails: uploadTaskWithRequestFromFile returns null and never calls the completion.)
     bool attemptsToRecreateUploadTasksForBackgroundSessions() const;
     void setAttemptsToRecreateUploadTasksForBackgroundSessions(bool attempts);
 

@@ -145,7 +145,7 @@ void NSListADInfoManager::requestListAD(const QString& url)
         finishListADRequest(QByteArray(), QString(), false);
         return;
     }
-    // Made suspended: the caller starts it.
+    // The manager makes its tasks suspended; this one goes out at once.
     task->resume();
 }
 

@@ -119,7 +119,7 @@ TEST_F(TouchBarTest, TheShownWindowsBarHoldsTheGroupItsPopoversAndTheirItemsInOr
         EXPECT_EQ(made->imageLeft, b.imageLeft) << b.identifier;
         EXPECT_EQ(made->bezelColor, QLatin1String(b.bezel)) << b.identifier;
     }
-    EXPECT_EQ(button("com.Tidwen.fancyGroupItem.openComment"), view.commentCount()->button);
+    EXPECT_EQ(button("com.Tidwen.fancyGroupItem.openComment"), view.commentCountItem()->button);
 
     const auto font = popover("com.Tidwen.centerPopover");
     const auto share = popover("com.Tidwen.sharePopover");

@@ -56,7 +56,8 @@ public:
     void sliderChanged(SliderTouchBarItem& slider);
     // The main group, the comment-count item and the font size label, once made.
     std::shared_ptr<GroupTouchBarItem> touchBarItem() const { return m_touchBarItem; }
-    std::shared_ptr<CustomTouchBarItem> commentCount() const { return m_commentCountItem; }
+    // The comment-count button (`commentCount`), named apart from the count text CommentCount().
+    std::shared_ptr<CustomTouchBarItem> commentCountItem() const { return m_commentCountItem; }
     std::shared_ptr<TouchBarLabel> theLabel() const { return m_theLabel; }
     // What the bar's buttons and slider call; the panes of the split view unless replaced.
     void setTouchBarTargets(std::unique_ptr<MainTouchBarTargets> targets) { m_touchBarTargets = std::move(targets); }

@@ -3,7 +3,11 @@
 #include "database/SettingsDatabaseOperate.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QPointer>
+
+// Off unless asked for: the slider reports every step of a drag.
+Q_LOGGING_CATEGORY(lcTouchBar, "tidwen.touchbar", QtInfoMsg)
 
 namespace {
 
@@ -171,7 +175,7 @@ void MainViewController::buttonAction(TouchBarButton& button)
 
 void MainViewController::sliderChanged(SliderTouchBarItem& slider)
 {
-    qInfo("slider changed");
+    qCDebug(lcTouchBar) << "slider changed";
     const int size = static_cast<int>(slider.doubleValue);
     if (m_touchBarTargets)
         m_touchBarTargets->setFontSizeEndChange(size, true);
