@@ -2,6 +2,7 @@
 
 #include "account/AccountShell.h"
 #include "database/ServerUrls.h"
+#include "database/SessionAccount.h"
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/xml/TTXMLParser.h"
@@ -96,6 +97,7 @@ QStringList AccountRequests::goldCoinKeys()
 
 void AccountRequests::logOut(bool forgetAccount)
 {
+    SessionAccount::loggedOut();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     for (const QString& key : goldCoinKeys())
         defaults.removeObjectForKey(key);

@@ -42,13 +42,16 @@ NSMyUserInfoPtr lastUserInfo();
 void logIn(const QByteArray& bytes, UserLandData record, const NSMyUserInfoPtr& user);
 
 // The current remembered account when it is logged in with a remembered password; null otherwise.
+// Only what must outlive the run asks for it (the automatic login, the gold-coin tasks); acting for
+// the logged-in reader takes SessionAccount::current().
 UserLandDataPtr rememberedLogin();
 
 // The user-defaults keys of the gold-coin tasks, removed whenever the user logs out.
 QStringList goldCoinKeys();
-// Log-out: removes the gold-coin keys, marks nobody logged in and reloads the avatar. The user's
-// own log-out (the user-info window's) also forgets the account: its remembered row goes, so the
-// login window opens empty; a log-out because the service refused a remembered login keeps it.
+// Log-out: forgets the run's password, removes the gold-coin keys, marks nobody logged in and
+// reloads the avatar. The user's own log-out (the user-info window's) also forgets the account:
+// its remembered row goes, so the login window opens empty; a log-out because the service refused
+// a remembered login keeps it.
 void logOut(bool forgetAccount = false);
 
 }  // namespace AccountRequests

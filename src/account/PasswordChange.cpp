@@ -3,6 +3,7 @@
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
 #include "database/ServerUrls.h"
+#include "database/SessionAccount.h"
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
@@ -144,6 +145,7 @@ void PasswordChange::accepted(const UserLandData& account, const QString& newPas
             settings->UserLandData_setNewsUserData(record);
         }
     }
+    SessionAccount::loggedOut();
     const auto shell = AccountShell::installed();
     if (shell) {
         shell->cancelCurrLandUser();
@@ -154,7 +156,7 @@ void PasswordChange::accepted(const UserLandData& account, const QString& newPas
     QPointer<PasswordChange> self(this);
     m_session = AccountRequests::postUserInfo(
         record.UserAccount, newPassword,
-        [self, record](const QByteArray& bytes) {
+        [self, record, newPassword](const QByteArray& bytes) {
             if (!self)
                 return;
             NSMyUserInfoPtr user;
@@ -165,6 +167,7 @@ void PasswordChange::accepted(const UserLandData& account, const QString& newPas
             UserLandData loggedIn = record;
             loggedIn.bHaveLand = true;
             AccountRequests::logIn(bytes, loggedIn, user);
+            SessionAccount::loggedIn(record.UserAccount, newPassword);
             const auto shell = AccountShell::installed();
             if (shell && gbReplyRemind.load())
                 shell->downloadUserRemindCount(QString::number(user->userID));

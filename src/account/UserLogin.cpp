@@ -3,6 +3,7 @@
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
 #include "account/FavSynchronousCommonFunction.h"
+#include "database/SessionAccount.h"
 #include "foundation/GlobalValues.h"
 
 #include "networking/AFHTTPSessionManager.h"
@@ -68,6 +69,8 @@ void UserLogin::login(const QString& account, const QString& password, bool reme
             record.bHaveLand = true;
             self->m_user = user;
             AccountRequests::logIn(bytes, record, user);
+            // Kept for this run whether or not the store keeps it: the reader is logged in.
+            SessionAccount::loggedIn(name, password);
             FavSynchronousCommonFunction::synchronize(name, password);
             const auto shell = AccountShell::installed();
             if (shell && gbReplyRemind.load())

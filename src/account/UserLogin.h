@@ -11,9 +11,10 @@ class AFHTTPSessionManager;
 
 // The login window's work: one user-information request with the typed account and password.
 // A user id logs the account in: the reply becomes the last user-information file, the account
-// is stored as the current, logged-in one (with its password only when it is to be remembered)
-// and the profile becomes the logged-in user, whose comment-reply poll starts while reply
-// reminders are on. Refused while another login runs.
+// is stored as the current, logged-in one (with its password only when it is to be remembered),
+// the password stays in memory for the run (SessionAccount) and the profile becomes the logged-in
+// user, whose comment-reply poll starts while reply reminders are on. Refused while another login
+// runs.
 class UserLogin : public QObject
 {
     Q_OBJECT

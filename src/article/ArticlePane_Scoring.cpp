@@ -1,12 +1,12 @@
 #include "article/ArticlePane.h"
 
-#include "account/AccountRequests.h"
 #include "article/ArticleCacheFile.h"
 #include "article/ArticleServices.h"
 #include "article/CommentHtmlManager.h"
 #include "article/GoldCoinTask.h"
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
+#include "database/SessionAccount.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/URLErrorCodes.h"
 #include "foundation/xml/TTXMLParser.h"
@@ -41,7 +41,7 @@ void ArticlePane::postScore(long grade, const QString& newsIdOfPage)
         return;
     }
     // The gate comes before the reader sees the choice: a refused score must leave the block.
-    const UserLandDataPtr account = AccountRequests::rememberedLogin();
+    const UserLandDataPtr account = SessionAccount::current();
     if (!account) {
         m_bScoring = false;
         return;
@@ -116,7 +116,7 @@ void ArticlePane::postVote(const QString& voteIdArgument, const QString& itemsAr
     if (!ArticleIds::isVoteId(voteId))
         return;
     const QString items = itemsArgument.left(std::max<qsizetype>(0, itemsArgument.size() - 1));
-    const UserLandDataPtr account = AccountRequests::rememberedLogin();
+    const UserLandDataPtr account = SessionAccount::current();
     if (!account) {
         m_host->showLoginPrompt();
         return;

@@ -3,7 +3,7 @@
 #include "comments/CommentFeedJsonp.h"
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
-#include "database/SettingsDatabaseOperate.h"
+#include "database/SessionAccount.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/EncryptionKeys.h"
 #include "networking/AFNetManager.h"
@@ -13,16 +13,11 @@
 
 namespace {
 
-// The userHash of the remembered logged-in account, or "".
+// The userHash of the logged-in account, or "".
 QString currentUserHash()
 {
-    UserLandDataPtr account;
-    {
-        SettingsDatabaseOperate::Lease settings;
-        if (settings)
-            account = settings->UserLandData_getCurrentUserData();
-    }
-    if (!account || !account->bHaveLand || account->UserAccount.isEmpty() || account->UserPassWord.isEmpty())
+    const UserLandDataPtr account = SessionAccount::current();
+    if (!account)
         return QStringLiteral("");
     return CommonFunction::EncrypteUTF8(account->UserAccount + QChar(0x0C) + account->UserPassWord, kDesKeyRequest);
 }

@@ -3,7 +3,7 @@
 #include "comments/CommentFeedJsonp.h"
 #include "comments/CommentsShell.h"
 #include "database/ServerUrls.h"
-#include "database/SettingsDatabaseOperate.h"
+#include "database/SessionAccount.h"
 #include "foundation/CommonFunction.h"
 #include "networking/AFNetManager.h"
 #include "platform/NotificationCenter.h"
@@ -44,17 +44,17 @@ void CommentWriter::post(const QString& text)
         emit finished(Outcome::EmptyText);
         return;
     }
-    UserLandDataPtr account;
-    {
-        SettingsDatabaseOperate::Lease settings;
-        if (settings)
-            account = settings->UserLandData_getCurrentUserData();
-    }
+    // Logged in is enough: whether the password is remembered on disk is no matter here.
+    const UserLandDataPtr account = SessionAccount::current();
     const auto shell = CommentsShell::installed();
-    if (!account || !account->bHaveLand || !account->bRememberPassWord || account->UserAccount.isEmpty() ||
-        account->UserPassWord.isEmpty()) {
-        if (shell)
-            shell->openLogin();
+    if (!account) {
+        if (shell) {
+            QPointer<CommentWriter> self(this);
+            shell->openLogin([self] {
+                if (self)
+                    emit self->loggedIn();
+            });
+        }
         emit finished(Outcome::NeedLogin);
         return;
     }

@@ -29,8 +29,8 @@ inline constexpr auto kSentCommentSuc = "sentCommentSuc";
 }  // namespace CommentEvents
 
 // The write-comment window's work: which comment it answers, and the post. Without a logged-in
-// account whose password is remembered it asks for the login instead of posting. An accepted
-// post (a 2xx reply) runs the comment gold-coin task and posts the two comment events.
+// account (its password remembered or kept for the run) it asks for the login instead of posting.
+// An accepted post (a 2xx reply) runs the comment gold-coin task and posts the two comment events.
 class CommentWriter : public QObject
 {
     Q_OBJECT
@@ -38,7 +38,7 @@ public:
     enum class Outcome {
         Posted,         // the service accepted it
         Failed,         // the request failed or was refused
-        NeedLogin,      // nobody is logged in with a remembered password: the login window opened
+        NeedLogin,      // nobody is logged in: the login window opened
         EmptyText,      // nothing to post
         BadIds,         // an id that is not digits; nothing was sent
         Busy,           // a post is already running
@@ -67,6 +67,8 @@ public:
 
 signals:
     void finished(CommentWriter::Outcome outcome);
+    // A login from the window that NeedLogin opened succeeded.
+    void loggedIn();
 
 private:
     QString m_newsId;

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 // What the comment pages need of folders they may not include: the located city of the
@@ -16,9 +17,10 @@ public:
     virtual ~CommentsShell() = default;
     // The located city, already enciphered; "" until located.
     virtual QString city() = 0;
-    // Opens the login window (modal for the caller).
-    virtual void openLogin() = 0;
-    // Sends the comment gold-coin task (id "1") for the remembered current account.
+    // Opens the login window (modal for the caller); loggedIn runs once a login from it succeeds.
+    virtual void openLogin(std::function<void()> loggedIn) = 0;
+    // Sends the comment gold-coin task (id "1") for the current account when its password is
+    // remembered.
     virtual void postCommentAndReplyTask() = 0;
     // The comment page stored the newest reply the user has now seen, which clears the user's
     // reply reminder: the left bar's reminder dot follows the marks again.

@@ -8,6 +8,8 @@
 #include "account/views/UserInfoWD.h"
 #include "account/views/UserLandWD.h"
 #include "account/views/modefyPwdWD.h"
+#include "database/SessionAccount.h"
+#include "ScopeGuard.h"
 #include "foundation/CommonFunction.h"
 #include "platform/UserDefaults.h"
 #include "ui/hud/DJProgressHUD.h"
@@ -558,4 +560,58 @@ TEST_F(PasswordChangeFlow, AResultsToastLeavesALaterToastShowing)
     EXPECT_EQ(hud->parentView(), &other);
     DJProgressHUD::dismiss();
     EXPECT_TRUE(waitUntil([&] { return !hud->displaying(); }));
+}
+
+TEST_F(AccountFlows, ALoginThatKeepsNoPasswordActsWithItForTheRunUntilTheLogOut)
+{
+    const auto forget = onScopeExit([] { SessionAccount::loggedOut(); });
+    serve(LoopbackReply::text(200, userReply(31), "text/xml"));
+    UserLogin login;
+    SignalLog done(&login, &UserLogin::finished);
+    login.login(QStringLiteral("reader"), QStringLiteral("secret"), false);
+    ASSERT_TRUE(waitUntil([&] { return done.size() == 1; }));
+    ASSERT_EQ(std::get<0>(done.at(0)), UserLogin::Outcome::LoggedIn);
+    EXPECT_TRUE(current()->UserPassWord.isEmpty()) << "a password the reader did not want kept was stored";
+
+    const UserLandDataPtr acting = SessionAccount::current();
+    ASSERT_TRUE(acting) << "the logged-in reader cannot act";
+    EXPECT_EQ(acting->UserAccount, QStringLiteral("reader"));
+    EXPECT_EQ(acting->UserPassWord, QStringLiteral("secret"));
+    // Only the gold-coin tasks wait for a remembered password.
+    EXPECT_FALSE(AccountRequests::rememberedLogin());
+
+    AccountRequests::logOut();
+    EXPECT_FALSE(SessionAccount::current());
+    rememberAccount(QStringLiteral("reader"), QString(), true, false);
+    EXPECT_FALSE(SessionAccount::current()) << "the log-out left the password in memory";
+}
+
+TEST_F(AccountFlows, EachShowingOfTheLoginWindowTakesItsFieldsFromTheStore)
+{
+    serve(LoopbackReply::text(200, userReply(31), "text/xml"));
+    UserLandWD window;
+    window.show();
+    window.accountField()->setText(QStringLiteral("reader"));
+    window.passwordField()->setText(QStringLiteral("secret"));
+    window.rememberBox()->setChecked(false);
+    window.loginButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return !window.isVisible(); }));
+    ASSERT_EQ(window.result(), QDialog::Accepted);
+
+    // Logged out, the window comes back without the password it was not asked to keep.
+    AccountRequests::logOut();
+    window.show();
+    const UserLandDataPtr stored = current();
+    EXPECT_EQ(window.accountField()->text(), stored ? stored->UserAccount : QString());
+    EXPECT_EQ(window.passwordField()->text(), QString());
+    EXPECT_FALSE(window.rememberBox()->isChecked());
+    EXPECT_EQ(window.statusText(), QString());
+    window.hide();
+
+    // Another account remembered meanwhile: the window shows it, with its password.
+    rememberAccount(QStringLiteral("other"), QStringLiteral("kept"), false, true);
+    window.show();
+    EXPECT_EQ(window.accountField()->text(), QStringLiteral("other"));
+    EXPECT_EQ(window.passwordField()->text(), QStringLiteral("kept"));
+    EXPECT_TRUE(window.rememberBox()->isChecked());
 }

@@ -1,6 +1,7 @@
 #include "PushTestSupport.h"
 
 #include "app/reminders/ReplyReminders.h"
+#include "database/SessionAccount.h"
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
@@ -209,4 +210,18 @@ TEST_F(DeviceTailTest, NothingIsSentWithoutALoggedInRememberedAccount)
     }
     settle();
     EXPECT_EQ(shell.server.requestCount(), 0);
+}
+
+TEST_F(DeviceTailTest, ALoginThatKeepsNoPasswordSetsTheTailWithThePasswordOfThisRun)
+{
+    remember(account(true, false, QString()));
+    SessionAccount::loggedIn(QStringLiteral("tail@tidwen.example"), QStringLiteral("pa ss"));
+    const auto forget = onScopeExit([] { SessionAccount::loggedOut(); });
+    shell.server.route("POST", kTailPath, ShellServer::value("true"));
+    user = userWithId(5401);
+    reminders.postShowDevice();
+    ASSERT_TRUE(waitUntil([&] { return shell.server.requestCount() == 1; }));
+    EXPECT_EQ(CommonFunction::DecypteUTF8(ShellServer::form(shell.server.requests().first()).value(QStringLiteral("userHash")),
+                                          kDesKeyRequest),
+              QStringLiteral("tail@tidwen.example") + QChar(0x0C) + QStringLiteral("pa ss"));
 }

@@ -2,8 +2,13 @@
 
 #include "article/GoldCoinTask.h"
 #include "database/DatabaseOperate.h"
+#include "database/SessionAccount.h"
+#include "foundation/CommonFunction.h"
 #include "platform/Clock.h"
 #include "platform/UserDefaults.h"
+#include "ScopeGuard.h"
+
+#include <QUrlQuery>
 
 class ArticleScoringTest : public ArticleFixture
 {
@@ -141,4 +146,26 @@ TEST_F(ArticleScoringTest, AScoreFromAnotherArticlesPageDoesNothing)
     EXPECT_TRUE(host.scripts.isEmpty());
     EXPECT_TRUE(host.alerts.isEmpty());
     EXPECT_EQ(host.loginPrompts, 0);
+}
+
+TEST_F(ArticleScoringTest, ALoginThatKeepsNoPasswordScoresAndVotesWithThePasswordOfThisRun)
+{
+    logIn();
+    rememberAccount(false, QStringLiteral("reader"), QString());
+    SessionAccount::loggedIn(QStringLiteral("reader"), QStringLiteral("p@ss"));
+    const auto forget = onScopeExit([] { SessionAccount::loggedOut(); });
+    server.route("GET", QStringLiteral("/api/newsgrade/create"), LoopbackReply::text(200, "{\"status\":1}"));
+    server.route("POST", QStringLiteral("/api/vote.asmx/PostVote"), LoopbackReply::text(200, "<string>ok</string>"));
+    pane->postScore(2, QStringLiteral("88"));
+    ASSERT_TRUE(waitUntil([&] { return !pane->isScoring(); }));
+    pane->postVote(QStringLiteral("77"), QStringLiteral("3,"));
+    ASSERT_TRUE(waitUntil([&] { return requestsTo(QStringLiteral("/api/vote.asmx/PostVote")).size() == 1; }));
+    EXPECT_EQ(host.loginPrompts, 0);
+
+    const QString hash = QStringLiteral("reader") + QChar(0x0C) + QStringLiteral("p@ss");
+    const QList<LoopbackRequest> scores = requestsTo(QStringLiteral("/api/newsgrade/create"));
+    ASSERT_EQ(scores.size(), 1);
+    EXPECT_EQ(CommonFunction::DecypteUTF8(QUrlQuery(scores.first().query).queryItemValue(QStringLiteral("user")), kDesKeyRequest), hash);
+    const QUrlQuery vote(QString::fromUtf8(requestsTo(QStringLiteral("/api/vote.asmx/PostVote")).first().body));
+    EXPECT_EQ(CommonFunction::DecypteUTF8(vote.queryItemValue(QStringLiteral("userhash"), QUrl::FullyDecoded), kDesKeyRequest), hash);
 }

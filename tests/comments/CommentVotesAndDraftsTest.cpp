@@ -257,3 +257,46 @@ TEST_F(WriteCommentDrafts, ATextWaitsForTheCommentItWasWrittenFor)
     EXPECT_EQ(typed(), QStringLiteral("回复草稿"));
     EXPECT_EQ(m_server.requestCount(), 0);
 }
+
+TEST_F(WriteCommentDrafts, ALoginFromTheWindowTakesBackItsRequestToLogIn)
+{
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("pw"), false, true);
+    open();
+    m_window.textBox()->setPlainText(QStringLiteral("好文"));
+    m_window.sendButton()->click();
+    ASSERT_EQ(m_shell->logins, 1);
+    EXPECT_EQ(m_window.statusText(), QStringLiteral("请先登录"));
+
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("pw"), true, true);
+    ASSERT_TRUE(m_shell->onLoggedIn) << "the window cannot learn of the login";
+    m_shell->onLoggedIn();
+    EXPECT_EQ(m_window.statusText(), QString());
+    EXPECT_EQ(typed(), QStringLiteral("好文"));
+    EXPECT_EQ(m_server.requestCount(), 0);
+}
+
+TEST_F(WriteCommentDrafts, APostsResultShowsOnlyWithTheCommentItWasSentFor)
+{
+    HeldReply refused;
+    m_server.route("POST", kPostPath, refused.handler(LoopbackReply::text(500, "no")));
+    open();
+    sendAndWaitForThePost(QStringLiteral("好文"));
+    open(QStringLiteral("778"));
+    EXPECT_EQ(m_window.statusText(), QString()) << "the other comment's post shows under this box";
+    refused.release();
+    ASSERT_TRUE(waitUntil([&] { return !m_window.writer()->isPosting(); }, 30000));
+    EXPECT_EQ(m_window.statusText(), QString());
+    // Its own box shows what became of it.
+    open();
+    EXPECT_EQ(typed(), QStringLiteral("好文"));
+    EXPECT_EQ(m_window.statusText(), QStringLiteral("发表失败，请稍后再试"));
+
+    m_server.route("POST", kPostPath, m_accepted.handler(LoopbackReply::text(200, "<string>1</string>")));
+    m_window.sendButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return posts(m_server, kPostPath) == 2; }, 30000)) << "nothing was posted";
+    open(QStringLiteral("778"));
+    m_accepted.release();
+    ASSERT_TRUE(waitUntil([&] { return !m_window.writer()->isPosting(); }, 30000));
+    EXPECT_EQ(m_window.statusText(), QString());
+    EXPECT_TRUE(m_window.isVisible());
+}

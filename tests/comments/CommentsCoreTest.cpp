@@ -7,6 +7,7 @@
 #include "comments/CommentWriter.h"
 #include "comments/HotCommentListModel.h"
 #include "database/CacheLayout.h"
+#include "database/SessionAccount.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/WebFileStampStore.h"
 #include "platform/Clock.h"
@@ -403,4 +404,35 @@ TEST_F(CommentVotes, ARefusedVoteIsNotStoredAndOddInputSendsNothing)
     voter.commentVoteCommentId(QStringLiteral("8"), CommentVoter::Support, false, false);  // nothing to cancel
     EXPECT_EQ(votes.size(), 4);
     EXPECT_EQ(m_server.requestCount(), 1);
+}
+
+TEST_F(CommentVotes, ALoginThatKeepsNoPasswordPostsAndVotesWithThePasswordOfThisRun)
+{
+    rememberAccount(QStringLiteral("reader"), QString(), true, false);
+    SessionAccount::loggedIn(QStringLiteral("Reader"), QStringLiteral("p@ss"));
+    const auto forget = onScopeExit([] { SessionAccount::loggedOut(); });
+    pointUrls({{5, m_server.url(QStringLiteral("/api/comment.asmx/CommentVote")).toString()},
+               {46, m_server.url(QStringLiteral("/tidwen/postComment.aspx")).toString()}});
+    m_server.route("POST", QStringLiteral("/tidwen/postComment.aspx"), LoopbackReply::text(200, "<string>1</string>"));
+
+    CommentWriter writer;
+    SignalLog posted(&writer, &CommentWriter::finished);
+    writer.show(QStringLiteral("123456"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), QString());
+    writer.post(QStringLiteral("好文"));
+    ASSERT_TRUE(waitUntil([&] { return posted.size() == 1; }));
+    EXPECT_EQ(std::get<0>(posted.at(0)), CommentWriter::Outcome::Posted);
+    EXPECT_EQ(m_shell->logins, 0);
+
+    CommentVoter voter;
+    SignalLog votes(&voter, &CommentVoter::voteFinished);
+    voter.commentVoteCommentId(QStringLiteral("7"), CommentVoter::Support, false, true);
+    ASSERT_TRUE(waitUntil([&] { return votes.size() == 1; }));
+
+    for (const QString& path : {QStringLiteral("/tidwen/postComment.aspx"), QStringLiteral("/api/comment.asmx/CommentVote")}) {
+        const auto sent = formSentTo(path);
+        ASSERT_TRUE(sent) << path.toStdString();
+        EXPECT_EQ(CommonFunction::DecypteUTF8(sent->queryItemValue(QStringLiteral("userHash")), kDesKeyRequest),
+                  QStringLiteral("reader") + QChar(0x0C) + QStringLiteral("p@ss"))
+            << path.toStdString();
+    }
 }

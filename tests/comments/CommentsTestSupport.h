@@ -18,12 +18,18 @@ class RecordingCommentsShell : public CommentsShell
 {
 public:
     QString city() override { return cityText; }
-    void openLogin() override { ++logins; }
+    void openLogin(std::function<void()> loggedIn) override
+    {
+        ++logins;
+        onLoggedIn = std::move(loggedIn);
+    }
     void postCommentAndReplyTask() override { ++tasks; }
     void replyRemindCleared() override { ++remindsCleared; }
 
     QString cityText = QStringLiteral("c0ffee");
     int logins = 0;
+    // What the login window would run after a login from it.
+    std::function<void()> onLoggedIn;
     int tasks = 0;
     int remindsCleared = 0;
 };

@@ -1,7 +1,7 @@
 // The shell's part of the road: a comment posted with the demo account through the write-comment
-// window and the login window, its toast and the comment page that reloads with it; the main
-// window growing wider with the split view pinned to its right edge; the article's hot comments
-// opening its comment page.
+// window and the login window (the password not remembered), its toast and the comment page that
+// reloads with it; the main window growing wider with the split view pinned to its right edge; the
+// article's hot comments opening its comment page.
 
 #include "RoadFixture.h"
 
@@ -95,15 +95,18 @@ TEST_F(Road, ACommentPostedWithTheDemoAccountShowsItsToastAndReloadsTheCommentPa
     EXPECT_EQ(visibleWindow<UserLandWD>(), login) << "a second login window instead of the kept one";
     EXPECT_EQ(mainWindow()->findChildren<UserLandWD*>().size(), 1);
 
+    // A reader who does not want the password kept is logged in all the same.
     login->accountField()->setText(QStringLiteral("tidwen_demo"));
     login->passwordField()->setText(QStringLiteral("demo2026"));
-    login->rememberBox()->setChecked(true);
+    login->rememberBox()->setChecked(false);
     login->loginButton()->click();
     ASSERT_TRUE(waitUntil([&] { return !login->isVisible() && AppDelegate::shared()->getCurrLandUser(); }, 30000))
         << "waited for the demo account's login: " << qPrintable(login->statusText());
 
-    // Logged in: the comment goes out, the window closes, the pane says so, the page reloads.
+    // Logged in: the window no longer asks for it; the comment goes out, the window closes, the
+    // pane says so, the page reloads.
     ASSERT_TRUE(writer->isVisible());
+    EXPECT_NE(writer->statusText(), QStringLiteral("请先登录"));
     ToastWatcher toasts;
     ASSERT_TRUE(ToastWatcher::waitUntilHudIdle());
     const qint64 before = lastSeq(service());

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 UserLandWD::UserLandWD(QWidget* parent)
@@ -26,18 +27,7 @@ UserLandWD::UserLandWD(QWidget* parent)
     layout->addWidget(m_status);
     layout->addWidget(m_login);
 
-    // The current remembered account fills the fields.
-    UserLandDataPtr current;
-    {
-        SettingsDatabaseOperate::Lease settings;
-        if (settings)
-            current = settings->UserLandData_getCurrentUserData();
-    }
-    if (current) {
-        m_account->setText(current->UserAccount);
-        if (current->bRememberPassWord)
-            m_password->setText(current->UserPassWord);
-    }
+    fillFromStore();
 
     connect(m_login, &QPushButton::clicked, this, [this] {
         m_status->clear();
@@ -45,6 +35,28 @@ UserLandWD::UserLandWD(QWidget* parent)
         m_userLogin->login(m_account->text(), m_password->text(), m_remember->isChecked());
     });
     connect(m_userLogin, &UserLogin::finished, this, &UserLandWD::finished);
+}
+
+void UserLandWD::fillFromStore()
+{
+    UserLandDataPtr current;
+    {
+        SettingsDatabaseOperate::Lease settings;
+        if (settings)
+            current = settings->UserLandData_getCurrentUserData();
+    }
+    m_account->setText(current ? current->UserAccount : QString());
+    m_password->setText(current && current->bRememberPassWord ? current->UserPassWord : QString());
+    m_remember->setChecked(current ? current->bRememberPassWord : true);
+    m_status->clear();
+}
+
+void UserLandWD::showEvent(QShowEvent* event)
+{
+    // The system showing a minimised window again is no new showing: what was typed stays.
+    if (!event->spontaneous())
+        fillFromStore();
+    QDialog::showEvent(event);
 }
 
 QString UserLandWD::statusText() const

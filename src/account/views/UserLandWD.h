@@ -9,7 +9,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The login window: account, password, "记住密码" and "登录".
+// The login window: account, password, "记住密码" and "登录". Kept by its openers and shown again;
+// every showing takes its fields from the stored current account, with the password only when it
+// is remembered, so nothing typed into an earlier showing outlives a log-out.
 class UserLandWD : public QDialog
 {
     Q_OBJECT
@@ -23,8 +25,12 @@ public:
     QString statusText() const;
     UserLogin* login() const { return m_userLogin; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void finished(UserLogin::Outcome outcome);
+    void fillFromStore();
 
     UserLogin* m_userLogin;
     QLineEdit* m_account;

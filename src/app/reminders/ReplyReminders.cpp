@@ -5,6 +5,7 @@
 #include "app/report/ServiceReply.h"
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
+#include "database/SessionAccount.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
 #include "networking/AFNetManager.h"
@@ -89,7 +90,7 @@ void ReplyReminders::postShowDevice()
     const NSMyUserInfoPtr user = m_currentUser ? m_currentUser() : nullptr;
     if (!user)
         return;
-    const UserLandDataPtr account = AccountRequests::rememberedLogin();
+    const UserLandDataPtr account = SessionAccount::current();
     if (!account)
         return;
 

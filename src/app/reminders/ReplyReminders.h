@@ -25,7 +25,8 @@ public:
     // Community replies (the community service's fixed address): the same with "rID".
     void downloadUserForumRemindCount(const QString& userId);
     // Tells the account service whether the logged-in user's comments show the device: needs a
-    // logged-in user whose remembered account is logged in with its password.
+    // logged-in user whose current account is logged in with a known password (remembered, or
+    // kept for the run).
     void postShowDevice();
 
     // The log line of an accepted device-tail switch.

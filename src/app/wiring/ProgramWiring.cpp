@@ -49,6 +49,10 @@
 #include <QPointer>
 #include <QWebEnginePage>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 namespace {
 
 // ---- the main window's panes and the objects reached through it ----
@@ -243,17 +247,30 @@ private:
 };
 
 // One login window for the article view and the write-comment window, made on first use and
-// shown again each time: modal and in front, filled with what it held.
-void showLoginModally(QWidget* parent)
+// shown again each time: modal and in front, its fields filled from the stored account at every
+// showing. loggedIn runs once a login from the window succeeds before it is closed.
+void showLoginModally(QWidget* parent, std::function<void()> loggedIn = {})
 {
     static QPointer<UserLandWD> login;
+    // Those who opened the window and wait for its login.
+    static std::vector<std::function<void()>> waiting;
     if (!login) {
         QWidget* owner = mainWindow() != nullptr ? mainWindow() : parent;
         login = new UserLandWD(owner);
         // Without a window to go with, it goes when it closes.
         if (owner == nullptr)
             login->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(login->login(), &UserLogin::finished, login, [](UserLogin::Outcome outcome) {
+            if (outcome != UserLogin::Outcome::LoggedIn)
+                return;
+            for (const std::function<void()>& told : std::exchange(waiting, {}))
+                told();
+        });
+        QObject::connect(login, &QDialog::rejected, login, [] { waiting.clear(); });
+        QObject::connect(login, &QObject::destroyed, [] { waiting.clear(); });
     }
+    if (loggedIn)
+        waiting.push_back(std::move(loggedIn));
     login->setWindowModality(Qt::ApplicationModal);
     login->show();
     login->raise();
@@ -291,7 +308,7 @@ public:
         const AppDelegate* delegate = AppDelegate::shared();
         return delegate != nullptr ? delegate->gCity() : QStringLiteral("");
     }
-    void openLogin() override { showLoginModally(mainWindow()); }
+    void openLogin(std::function<void()> loggedIn) override { showLoginModally(mainWindow(), std::move(loggedIn)); }
     // The comment writer asks through this shell; the task itself is the article folder's.
     void postCommentAndReplyTask() override { GoldCoinTask::postCommentAndReplyTask(); }
     void replyRemindCleared() override { SettingsModel(SettingsContext::installed()).updateTiXingStatus(); }

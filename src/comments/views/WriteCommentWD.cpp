@@ -9,6 +9,7 @@
 namespace {
 
 const auto kPosting = QStringLiteral("正在发表，请稍候");
+const auto kNeedLogin = QStringLiteral("请先登录");
 
 // What is left of a text once the sent text is taken off its front; the text itself when it no
 // longer begins with what was sent. Whitespace alone is nothing left.
@@ -36,6 +37,11 @@ WriteCommentWD::WriteCommentWD(QWidget* parent)
     layout->addLayout(row);
     connect(m_send, &QPushButton::clicked, this, &WriteCommentWD::send);
     connect(m_writer, &CommentWriter::finished, this, &WriteCommentWD::finished);
+    // Logged in from the login window this one opened: the box no longer waits for a login.
+    connect(m_writer, &CommentWriter::loggedIn, this, [this] {
+        if (m_status->text() == kNeedLogin)
+            m_status->clear();
+    });
 }
 
 void WriteCommentWD::show(const QString& newsId, const QString& parentCommentId, const QString& floorId,
@@ -51,10 +57,10 @@ void WriteCommentWD::show(const QString& newsId, const QString& parentCommentId,
     }
     m_writer->show(newsId, parentCommentId, floorId, currentCommentId, userName);
     setWindowTitle(m_writer->isReply() ? QStringLiteral("回复 %1").arg(userName) : QStringLiteral("发表评论"));
-    if (m_writer->isPosting())
+    if (m_writer->isPosting() && m_postTarget == m_target)
         m_status->setText(kPosting);
     else
-        m_status->clear();
+        m_status->setText(m_results.take(m_target));
     QDialog::show();
     raise();
     activateWindow();
@@ -82,7 +88,7 @@ void WriteCommentWD::finished(CommentWriter::Outcome outcome)
 {
     switch (outcome) {
     case CommentWriter::Outcome::Posted: {
-        m_status->setText(QStringLiteral("评论成功"));
+        showResult(QStringLiteral("评论成功"));
         if (m_postTarget != m_target) {
             const QString rest = unsentPart(m_drafts.value(m_postTarget), m_sentText);
             if (rest.isEmpty())
@@ -102,10 +108,10 @@ void WriteCommentWD::finished(CommentWriter::Outcome outcome)
         break;
     }
     case CommentWriter::Outcome::Failed:
-        m_status->setText(QStringLiteral("发表失败，请稍后再试"));
+        showResult(QStringLiteral("发表失败，请稍后再试"));
         break;
     case CommentWriter::Outcome::NeedLogin:
-        m_status->setText(QStringLiteral("请先登录"));
+        m_status->setText(kNeedLogin);
         break;
     case CommentWriter::Outcome::EmptyText:
         m_status->setText(QStringLiteral("请输入评论内容"));
@@ -117,4 +123,16 @@ void WriteCommentWD::finished(CommentWriter::Outcome outcome)
         m_status->setText(kPosting);
         break;
     }
+}
+
+void WriteCommentWD::showResult(const QString& text)
+{
+    if (m_postTarget == m_target) {
+        m_status->setText(text);
+        return;
+    }
+    m_results.insert(m_postTarget, text);
+    // The box on show was never sent: the word of the post on its way is not its own.
+    if (m_status->text() == kPosting)
+        m_status->clear();
 }

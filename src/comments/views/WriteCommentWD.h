@@ -12,6 +12,7 @@ class QPushButton;
 // The write-comment window: a text box and "发表". Logging in and posting are the writer's.
 // Nothing typed and not sent is lost: the text of each comment or reply waits for it when the
 // window is opened for another, and what was typed while a post was on its way stays in the box.
+// What became of a post shows only under the box of the comment it was sent for.
 class WriteCommentWD : public QDialog
 {
     Q_OBJECT
@@ -34,6 +35,8 @@ public:
 private:
     void send();
     void finished(CommentWriter::Outcome outcome);
+    // Shows a post's outcome under its own box, or keeps it for when that box shows again.
+    void showResult(const QString& text);
 
     CommentWriter* m_writer;
     QPlainTextEdit* m_text;
@@ -46,4 +49,6 @@ private:
     // The running or last post: its target and the box's text when it was sent.
     QString m_postTarget;
     QString m_sentText;
+    // Outcomes of posts that ended while the window was open for another comment, by target.
+    QHash<QString, QString> m_results;
 };
