@@ -593,3 +593,66 @@ TEST_F(SearchWindowTest, ClosingAWindowEndsAModalLoopRunningOnIt)
         EXPECT_FALSE(dialog.isVisible());
     }
 }
+
+TEST_F(SearchWindowTest, HistoryButtonsClickedAfterReopeningNeverRunTheKeywordRule)
+{
+    for (const QString& keyword : {QStringLiteral("ab"), QStringLiteral("cd"), QStringLiteral("ef")}) {
+        presenter->Search(keyword);
+        ASSERT_TRUE(waitUntil([&] { return settled(); }));
+    }
+    controller->window()->close();
+    controller = openSearchWindow(column);
+    controller->window()->activateWindow();
+    controller->searchBar()->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return controller->searchBar()->hasFocus(); })) << "the field never had the focus";
+    const qsizetype requests = server.requestCount();
+    const auto cellOf = [&](const QString& keyword) -> SearchHistoryCell* {
+        for (int row = 1; row < presenter->historyModel()->rowCount(); ++row) {
+            auto* cell = qobject_cast<SearchHistoryCell*>(controller->searchHistoryTV()->indexWidget(presenter->historyModel()->index(row)));
+            if (cell && cell->selfTitle() == keyword)
+                return cell;
+        }
+        return nullptr;
+    };
+
+    // With the field empty, and with a keyword typed but not sent: the cross only forgets its entry.
+    for (const QString& typed : {QString(), QStringLiteral("xyz")}) {
+        controller->searchBar()->setText(typed);
+        const QString gone = presenter->historyModel()->index(1).data().toString();
+        SearchHistoryCell* cell = cellOf(gone);
+        ASSERT_NE(cell, nullptr) << gone.toStdString();
+        QTest::mouseClick(cell->deleteButton(), Qt::LeftButton);
+        ASSERT_TRUE(drainMainQueue());
+        EXPECT_TRUE(alerts->shown.isEmpty()) << typed.toStdString();
+        EXPECT_EQ(cellOf(gone), nullptr) << typed.toStdString();
+        EXPECT_EQ(server.requestCount(), requests) << typed.toStdString();
+        EXPECT_EQ(controller->searchBar()->text(), typed);
+    }
+    auto* header = qobject_cast<SearchHistoryHeader*>(controller->searchHistoryTV()->indexWidget(presenter->historyModel()->index(0)));
+    ASSERT_NE(header, nullptr);
+    controller->searchBar()->setFocus();
+    QTest::mouseClick(header->clearButton(), Qt::LeftButton);
+    ASSERT_TRUE(drainMainQueue());
+    EXPECT_TRUE(alerts->shown.isEmpty());
+    EXPECT_EQ(presenter->historyModel()->rowCount(), 1);
+    EXPECT_EQ(server.requestCount(), requests);
+}
+
+TEST_F(SearchWindowTest, TheWholeNoResultMessageShows)
+{
+    for (const QString& keyword : {QString(20, QChar(0x4E2D)), QStringLiteral("abcdefghijklmnopqrst"), QStringLiteral("苹果手机")}) {
+        server.route("GET", QStringLiteral("/xml/search/") + CommonFunction::EncrypteGB2312(keyword, kDesKeyRequest) + ".xml",
+                     xml(searchPage({})));
+        type(keyword);
+        const QString message = QStringLiteral("没有搜索到与\"%1\"相匹配的数据").arg(keyword);
+        ASSERT_TRUE(waitUntil([&] { return settled() && label() == message; })) << keyword.toStdString();
+        UILabel* shown = controller->tiShiLabel();
+        ASSERT_TRUE(waitUntil([&] { return shown->width() > 0; }));
+        const QRect room = shown->contentsRect();
+        const QFontMetrics metrics(shown->font());
+        const QRect needed = metrics.boundingRect(QRect(0, 0, room.width(), 10000), Qt::AlignCenter | Qt::TextWordWrap, message);
+        EXPECT_LE(needed.width(), room.width()) << keyword.toStdString();
+        EXPECT_LE(needed.height(), room.height()) << keyword.toStdString();
+        EXPECT_TRUE(controller->window()->rect().contains(shown->geometry())) << keyword.toStdString();
+    }
+}

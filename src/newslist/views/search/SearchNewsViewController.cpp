@@ -11,7 +11,7 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QFocusEvent>
+#include <QFontMetrics>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -20,6 +20,8 @@
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QTabBar>
+
+#include <algorithm>
 
 // The window itself; its closing reaches the controller as every window's does.
 class SearchWindow : public QWidget
@@ -96,17 +98,14 @@ SearchNewsViewController::SearchNewsViewController(QObject* parent) : QObject(pa
     // with the controller whatever the order in which the column's children are destroyed.
     m_window = new SearchWindow(nullptr);
     windowDidLoad();
-    // Every window that closes empties this one, as the closing of any window of the program
-    // has always done: the filter sees them all, wherever they are made.
+    // Every window of the program that closes empties this one: the filter sees them all,
+    // wherever they are made.
     qApp->installEventFilter(this);
 }
 
 SearchNewsViewController::~SearchNewsViewController()
 {
     qApp->removeEventFilter(this);
-    // The field losing its focus while the window goes must not start a search.
-    if (m_searchBar)
-        m_searchBar->disconnect(this);
     if (m_window) {
         auto* window = m_window.data();
         m_window.clear();
@@ -150,8 +149,9 @@ void SearchNewsViewController::windowDidLoad()
     m_searchBar->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid rgb(210, 210, 210); border-radius: 5px;"
                                               " padding: 0 6px; background: white; }"));
     m_searchBar->setPlaceholderText(QStringLiteral("搜索"));
-    connect(m_searchBar, &QLineEdit::editingFinished, this, &SearchNewsViewController::keywordEditingFinished);
-    m_searchBar->installEventFilter(this);
+    // The keyword rule runs when the reader ends the keyword with Return; the field losing the
+    // focus (to a history button, another window, a menu) ends nothing.
+    connect(m_searchBar, &QLineEdit::returnPressed, this, &SearchNewsViewController::keywordEditingFinished);
 
     m_segmentControl = new QTabBar(window);
     m_segmentControl->setObjectName(QStringLiteral("segmentControl"));
@@ -246,10 +246,18 @@ void SearchNewsViewController::setLayout()
         make.right().equalTo(mas_right(content));
         make.bottom().equalTo(mas_bottom(content));
     });
-    mas_makeConstraints(m_tiShiLabel, [content](MASConstraintMaker& make) {
-        make.center().equalTo(content);
-        make.width().equalTo(200);
-        make.height().equalTo(40);
+    // The window's width less its margins holds the no-result message of the longest keyword on
+    // two lines; the label is as high as two lines of the message's own characters (the Chinese
+    // ones may come from a taller fallback font than the label's).
+    const int twoLines = QFontMetrics(m_tiShiLabel->font())
+                             .boundingRect(QRect(0, 0, kWindowWidth, kWindowHeight), Qt::AlignCenter, QStringLiteral("没有\n数据"))
+                             .height();
+    const int labelHeight = std::max(40, twoLines + 2);
+    mas_makeConstraints(m_tiShiLabel, [content, labelHeight](MASConstraintMaker& make) {
+        make.centerY().equalTo(mas_centerY(content));
+        make.left().equalTo(mas_left(content)).offset(15);
+        make.right().equalTo(mas_right(content)).offset(-15);
+        make.height().equalTo(labelHeight);
     });
     mas_makeConstraints(m_logoView, [content](MASConstraintMaker& make) {
         make.center().equalTo(content);
@@ -331,23 +339,11 @@ bool SearchNewsViewController::eventFilter(QObject* watched, QEvent* event)
         windowWillClose(static_cast<QWidget*>(watched));
         return false;
     }
-    if (watched == m_searchBar && event->type() == QEvent::FocusOut)
-        m_lastFocusOutReason = static_cast<QFocusEvent*>(event)->reason();
-    else if (watched == m_searchBar && event->type() == QEvent::KeyPress)
-        m_lastFocusOutReason = Qt::OtherFocusReason;
     return QObject::eventFilter(watched, event);
 }
 
 void SearchNewsViewController::keywordEditingFinished()
 {
-    // A window being hidden or closed takes the focus from the field: that is no end of editing.
-    if (!m_window || !m_window->isVisible())
-        return;
-    // Nor is another window (or a menu) becoming active: the field keeps its text for later.
-    const Qt::FocusReason reason = m_lastFocusOutReason;
-    m_lastFocusOutReason = Qt::OtherFocusReason;
-    if (!m_searchBar->hasFocus() && (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason))
-        return;
     if (!m_presenter.textShouldEndEditing(m_searchBar->text()))
         m_searchBar->setFocus();
 }

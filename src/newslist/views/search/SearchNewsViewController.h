@@ -86,7 +86,6 @@ private:
     UILabel* m_tiShiLabel = nullptr;
     DJActivityIndicator* m_logoView = nullptr;
     QPointer<CustomButton> m_moreBtn;
-    Qt::FocusReason m_lastFocusOutReason = Qt::OtherFocusReason;
 };
 
 // The list column's search button: the column's one search window (made on first use, kept as
