@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QImage>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QStackedWidget>
 
 namespace {
@@ -395,4 +397,27 @@ TEST(CenterTableCell, ALongTitleDrawsTwoLines)
         inBand = ink;
     }
     EXPECT_EQ(bands, 2);
+}
+
+TEST_F(ListViewsTest, APlainWheelScrollsTheTabStripSideways)
+{
+    server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
+    CenterViewController column;
+    column.resize(300, 600);
+    column.show();
+    QScrollArea* strip = column.scrollViewNews();
+    ASSERT_GT(strip->horizontalScrollBar()->maximum(), 0) << "the tabs fit: nothing to scroll";
+    const auto wheel = [&](QPoint angle) {
+        const QPointF at(strip->viewport()->width() / 2.0, strip->viewport()->height() / 2.0);
+        QWheelEvent event(at, strip->viewport()->mapToGlobal(at), QPoint(), angle, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(strip->viewport(), &event);
+    };
+    // Turning the wheel towards the reader moves on to the later tabs, away from the reader back.
+    wheel(QPoint(0, -120));
+    const int moved = strip->horizontalScrollBar()->value();
+    EXPECT_GT(moved, 0);
+    wheel(QPoint(0, 120));
+    EXPECT_LT(strip->horizontalScrollBar()->value(), moved);
+    EXPECT_EQ(strip->verticalScrollBar()->value(), 0);
 }

@@ -10,7 +10,10 @@
 #include "ui/controls/ImageNamed.h"
 
 #include <QLabel>
+#include <QCoreApplication>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QStackedWidget>
 
 namespace {
@@ -22,13 +25,31 @@ int tagOf(const QWidget* widget)
     return widget ? widget->property(kTagProperty).toInt() : 0;
 }
 
+// The tab strip scrolls only sideways: a plain (vertical) wheel moves it too, not just a
+// horizontal wheel or Alt with the wheel.
+class ChannelTabStrip : public QScrollArea
+{
+public:
+    using QScrollArea::QScrollArea;
+
+protected:
+    void wheelEvent(QWheelEvent* event) override
+    {
+        if (qAbs(event->angleDelta().y()) > qAbs(event->angleDelta().x())) {
+            QCoreApplication::sendEvent(horizontalScrollBar(), event);
+            return;
+        }
+        QScrollArea::wheelEvent(event);
+    }
+};
+
 }  // namespace
 
 CenterViewController::CenterViewController(QWidget* parent) : QWidget(parent)
 {
     setFixedWidth(kWidth);
     m_topBar = new QWidget(this);
-    m_scrollViewNews = new QScrollArea(this);
+    m_scrollViewNews = new ChannelTabStrip(this);
     m_scrollViewNews->setFrameShape(QFrame::NoFrame);
     m_scrollViewNews->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scrollViewNews->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
