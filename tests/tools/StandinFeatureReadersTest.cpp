@@ -7,6 +7,7 @@
 #include "foundation/EncryptionKeys.h"
 #include "foundation/FavoriteFile.h"
 #include "httpcore/HttpRouter.h"
+#include "standin/Documents.h"
 #include "standin/Sites.h"
 #include "newslist/NewsListFeeds.h"
 #include "platform/Clock.h"
@@ -108,7 +109,7 @@ TEST(StandinFeatureReaders, TheFavouritesServiceServesEveryUploadWholeInTheCurre
     for (const QByteArray& file : {FavoriteFile::write(header, favourites), oldForm}) {
         SCOPED_TRACE(file.left(20).toStdString());
         HttpRouter router;
-        standin::sites::addFavouritesRoutes(router, host);
+        standin::sites::addFavouritesRoutes(router, host, std::make_shared<QString>(standin::documents::demoAccount().password));
         QByteArray body;
         for (const auto& [name, value] : {std::pair<QByteArray, QByteArray>{"user", "reader"}, {"pass", pass}, {"ver", "4"}})
             body += "--B\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";

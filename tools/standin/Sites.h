@@ -7,6 +7,7 @@
 #include <QUrlQuery>
 
 #include <functional>
+#include <memory>
 
 class HttpRouter;
 
@@ -18,9 +19,12 @@ void addNewsRoutes(HttpRouter& router, const StandinContent& content);
 // listAds: the configuration names list-ad slots. A posted comment changes the content, after
 // which contentChanged runs (under the service's lock).
 void addServiceRoutes(HttpRouter& router, StandinContent& content, bool listAds, std::function<void()> contentChanged);
+// The demo account's password on this service: the built-in one until a password change, whose
+// new password holds while the service runs. Read and written under the service's lock.
+using DemoPassword = std::shared_ptr<QString>;
 // The favourites service on the account host: version, download and upload of each account's
 // zip, kept in memory while the service runs.
-void addFavouritesRoutes(HttpRouter& router, const QString& host);
+void addFavouritesRoutes(HttpRouter& router, const QString& host, DemoPassword demoPassword);
 
 // Field name of the notes a handler leaves for the request log; the service removes them
 // before the reply is sent.

@@ -70,15 +70,15 @@ QList<FormPart> multipartParts(const HttpRequest& request)
 }
 
 // The account of a request whose password deciphers; "" otherwise. The demo account needs its
-// own password; other accounts are taken as they come.
-QString accountOf(const QUrlQuery& q)
+// password of the moment; other accounts are taken as they come.
+QString accountOf(const QUrlQuery& q, const QString& demoPassword)
 {
     const QString account = q.queryItemValue(QStringLiteral("user"), QUrl::FullyDecoded);
     const QString password = decipher(q.queryItemValue(QStringLiteral("pass")), kDesKeyFavorites);
     if (account.isEmpty() || password.isEmpty())
         return {};
     const documents::Account& demo = documents::demoAccount();
-    if (account.compare(demo.account, Qt::CaseInsensitive) == 0 && password != demo.password)
+    if (account.compare(demo.account, Qt::CaseInsensitive) == 0 && password != demoPassword)
         return {};
     return account.toLower();
 }
@@ -103,26 +103,26 @@ std::optional<std::pair<QByteArray, int>> keptForm(const QByteArray& zipBytes, c
 
 }  // namespace
 
-void addFavouritesRoutes(HttpRouter& router, const QString& host)
+void addFavouritesRoutes(HttpRouter& router, const QString& host, DemoPassword demoPassword)
 {
     auto files = std::make_shared<KeptFiles>();
-    router.add("*", host, QStringLiteral("/olvenna/GetSyncFileVer.aspx"), [files](const HttpRequest& r) {
-        const QString account = accountOf(parameters(r));
+    router.add("*", host, QStringLiteral("/olvenna/GetSyncFileVer.aspx"), [files, demoPassword](const HttpRequest& r) {
+        const QString account = accountOf(parameters(r), *demoPassword);
         if (account.isEmpty())
             return dynamic(textReply("-1"));
         HttpReply reply = dynamic(textReply(QByteArray::number(files->value(account).version)));
         note(reply, QStringLiteral("user"), account);
         return reply;
     });
-    router.add("GET", host, QStringLiteral("/olvenna/GetUserFile.aspx"), [files](const HttpRequest& r) {
-        const QString account = accountOf(parameters(r));
+    router.add("GET", host, QStringLiteral("/olvenna/GetUserFile.aspx"), [files, demoPassword](const HttpRequest& r) {
+        const QString account = accountOf(parameters(r), *demoPassword);
         if (account.isEmpty() || !files->contains(account))
             return dynamic(notFound());
         HttpReply reply = dynamic(HttpReply::text(200, files->value(account).zip, "application/zip"));
         note(reply, QStringLiteral("user"), account);
         return reply;
     });
-    router.add("POST", host, QStringLiteral("/olvenna/userfileupload.aspx"), [files](const HttpRequest& r) {
+    router.add("POST", host, QStringLiteral("/olvenna/userfileupload.aspx"), [files, demoPassword](const HttpRequest& r) {
         QUrlQuery fields;
         QByteArray zip;
         for (const FormPart& part : multipartParts(r)) {
@@ -131,7 +131,7 @@ void addFavouritesRoutes(HttpRouter& router, const QString& host)
             else
                 fields.addQueryItem(part.name, QString::fromUtf8(part.body));
         }
-        const QString account = accountOf(fields);
+        const QString account = accountOf(fields, *demoPassword);
         bool versionOk = false;
         const qint64 version = fields.queryItemValue(QStringLiteral("ver")).toLongLong(&versionOk);
         const auto kept = account.isEmpty() ? std::nullopt : keptForm(zip, account);

@@ -80,27 +80,62 @@ HttpReply dealsReply(const StandinContent& content, const HttpRequest& request)
     return reply;
 }
 
-// userHash: account, form feed, password under the main key.
-const documents::Account* accountOf(const QString& userHash, QString* plain)
+// userHash: account, form feed, password under the main key; the demo account with its password
+// of the moment, or nobody.
+const documents::Account* accountOf(const QString& userHash, const QString& demoPassword)
 {
-    *plain = decipher(userHash, kDesKeyRequest);
     const documents::Account& demo = documents::demoAccount();
-    return *plain == demo.account + QChar(0x0C) + demo.password ? &demo : nullptr;
+    return decipher(userHash, kDesKeyRequest) == demo.account + QChar(0x0C) + demoPassword ? &demo : nullptr;
 }
 
-HttpReply accountCall(const HttpRequest& request)
+// The password change ("MP"): the user hash and the old password of "strPwd" (old, form feed,
+// new) must both be the demo account's password of the moment; the new one then replaces it.
+bool changePassword(const QUrlQuery& q, QString& demoPassword)
 {
-    const QUrlQuery q = parameters(request);
+    if (!accountOf(q.queryItemValue(QStringLiteral("userHash")), demoPassword))
+        return false;
+    const QString passwords = decipher(q.queryItemValue(QStringLiteral("strPwd")), kDesKeyRequest);
+    const QString oldPassword = passwords.section(QChar(0x0C), 0, 0);
+    const QString newPassword = passwords.section(QChar(0x0C), 1);
+    if (!passwords.contains(QChar(0x0C)) || oldPassword != demoPassword || newPassword.isEmpty())
+        return false;
+    demoPassword = newPassword;
+    return true;
+}
+
+HttpReply accountCall(const HttpRequest& request, QString& demoPassword)
+{
+    QUrlQuery q = parameters(request);
     const QString operation = request.path.section(QLatin1Char('/'), -1);
-    QString plain;
-    const documents::Account* account = accountOf(q.queryItemValue(QStringLiteral("userHash")), &plain);
+    const documents::Account* account = accountOf(q.queryItemValue(QStringLiteral("userHash")), demoPassword);
     HttpReply reply;
     if (operation == QLatin1String("L") || operation == QLatin1String("G"))
         reply = xmlReply(documents::accountReply(operation, account));
     else if (operation == QLatin1String("DoTask"))
         reply = xmlReply(documents::xmlValue(QStringLiteral("string"), account ? QStringLiteral("true") : QStringLiteral("false")));
+    else if (operation == QLatin1String("MP"))
+        reply = xmlReply(documents::xmlValue(QStringLiteral("string"),
+                                             changePassword(q, demoPassword) ? QStringLiteral("true") : QStringLiteral("false")));
     else
         reply = xmlReply(documents::xmlValue(QStringLiteral("string"), QStringLiteral("true")));
+    // The passwords of a change stay out of the log.
+    q.removeAllQueryItems(QStringLiteral("strPwd"));
+    noteEncipheredFields(reply, q);
+    return reply;
+}
+
+// The comment replies' count ("commentID": the highest reply id the client has seen) of a user:
+// replies to the comments that user posted here. The community's count ("rID") stays 0.
+HttpReply replyCount(const StandinContent& content, const HttpRequest& request)
+{
+    const QUrlQuery q = parameters(request);
+    int count = 0;
+    if (q.hasQueryItem(QStringLiteral("commentID"))) {
+        const qint64 userId = decipher(q.queryItemValue(QStringLiteral("strUserID")), kDesKeyRequest).toLongLong();
+        if (userId > 0)
+            count = content.repliesTo(userId, q.queryItemValue(QStringLiteral("commentID")).toLongLong());
+    }
+    HttpReply reply = xmlReply(documents::xmlValue(QStringLiteral("int"), QString::number(count)));
     noteEncipheredFields(reply, q);
     return reply;
 }
@@ -141,18 +176,18 @@ void addServiceRoutes(HttpRouter& router, StandinContent& content, bool listAds,
 {
     const StandinContent* c = &content;
     StandinContent* writable = &content;
+    const DemoPassword demoPassword = std::make_shared<QString>(documents::demoAccount().password);
 
     // Comments.
     const QString comment = QStringLiteral("comment.tidwen.example");
     router.add("GET", comment, QStringLiteral("/json/commentlist/*/*.json"), [c](const HttpRequest& r) { return commentPage(*c, r); });
     router.add("GET", comment, QStringLiteral("/json/commentlatest/*/*.json"), [c](const HttpRequest& r) { return commentPage(*c, r); });
-    router.add("*", comment, QStringLiteral("/tidwen/postComment.aspx"), [writable, contentChanged](const HttpRequest& r) {
+    router.add("*", comment, QStringLiteral("/tidwen/postComment.aspx"), [writable, contentChanged, demoPassword](const HttpRequest& r) {
         const QUrlQuery q = parameters(r);
         HttpReply reply = xmlReply(documents::xmlValue(QStringLiteral("string"), QStringLiteral("1")));
         noteEncipheredFields(reply, q);
         // The demo account's comments appear on the article's comment page from now on.
-        QString plain;
-        if (const documents::Account* account = accountOf(q.queryItemValue(QStringLiteral("userHash")), &plain)) {
+        if (const documents::Account* account = accountOf(q.queryItemValue(QStringLiteral("userHash")), *demoPassword)) {
             const Comment* posted = writable->postComment(
                 q.queryItemValue(QStringLiteral("newsid")).toLongLong(), q.queryItemValue(QStringLiteral("parentid")).toLongLong(),
                 q.queryItemValue(QStringLiteral("content"), QUrl::FullyDecoded), account->userId, account->nickName);
@@ -174,8 +209,8 @@ void addServiceRoutes(HttpRouter& router, StandinContent& content, bool listAds,
 
     // Account.
     const QString account = QStringLiteral("account.tidwen.example");
-    router.add("*", account, QStringLiteral("/api/*.asmx/*"), [](const HttpRequest& r) { return accountCall(r); });
-    addFavouritesRoutes(router, account);
+    router.add("*", account, QStringLiteral("/api/*.asmx/*"), [demoPassword](const HttpRequest& r) { return accountCall(r, *demoPassword); });
+    addFavouritesRoutes(router, account, demoPassword);
     router.add("*", account, QStringLiteral("/olvenna/*"), [](const HttpRequest&) { return textReply("ok"); });
     router.add("*", account, QStringLiteral("*"), [](const HttpRequest&) { return htmlReply(QStringLiteral("Tidwen 通行证"), QString()); });
 
@@ -229,8 +264,7 @@ void addServiceRoutes(HttpRouter& router, StandinContent& content, bool listAds,
 
     // Community.
     const QString community = QStringLiteral("api.community.tidwen.example");
-    router.add("*", community, QStringLiteral("/s/reply.asmx/GetReplyCount"),
-               [](const HttpRequest&) { return xmlReply(documents::xmlValue(QStringLiteral("int"), QStringLiteral("0"))); });
+    router.add("*", community, QStringLiteral("/s/reply.asmx/GetReplyCount"), [c](const HttpRequest& r) { return replyCount(*c, r); });
     router.add("GET", community, QStringLiteral("/api/category"), [](const HttpRequest& r) {
         const bool one = parameters(r).hasQueryItem(QStringLiteral("categoryid"));
         return jsonReply(one ? QByteArray(R"([{"c":"","id":2,"n":"讨论"}])")

@@ -428,6 +428,20 @@ const Comment* StandinContent::postComment(qint64 newsId, qint64 parentId, const
     return &posted.first();
 }
 
+int StandinContent::repliesTo(qint64 userId, qint64 afterId) const
+{
+    int count = 0;
+    for (const QList<Comment>& posted : m_posted) {
+        for (const Comment& comment : posted) {
+            if (comment.userId != userId)
+                continue;
+            for (const Comment& reply : comment.replies)
+                count += reply.id > afterId ? 1 : 0;
+        }
+    }
+    return count;
+}
+
 QList<Comment> StandinContent::channelHotComments() const
 {
     const QList<const NewsItem*> items = firstPage(kMainChannel);

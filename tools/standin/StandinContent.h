@@ -157,6 +157,8 @@ public:
     // the posted comment parentId names. Null for an unknown article or parent.
     const Comment* postComment(qint64 newsId, qint64 parentId, const QString& text, qint64 userId,
                                const QString& userName);
+    // How many replies to the user's posted comments have an id above afterId.
+    int repliesTo(qint64 userId, qint64 afterId) const;
 
     // The article page address of an item on the main site.
     static QString htmlAddress(const NewsItem& item);
