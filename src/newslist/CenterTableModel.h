@@ -174,8 +174,12 @@ private:
     qsizetype rowOfEntry(qsizetype at) const;
     // The entry the reader picked keeps its place in a list that replaces the rows.
     void followPick();
-    // Gives up the refresh in flight; its cancelled replies say nothing.
+    // Gives up the refresh in flight: its requests are cancelled, and a reply already on its way
+    // finds another refresh running and changes nothing.
     void cancelRefresh();
+    // Runs the reply's work only while the refresh that asked for it is the one running.
+    template <typename Work>
+    static auto forRefresh(QPointer<CenterTableModel> self, quint64 refresh, Work work);
     NewsListEntries readListEntries(const QByteArray& bytes);
     // Every parsed batch (a refresh, the cached list, a further page): items already opened are
     // marked read, then the keyword filter runs.
@@ -226,6 +230,8 @@ private:
     // index stands for "the first item".
     std::optional<NewsListEntry> m_pickedEntry;
 
+    // Numbers the refreshes: each loadData and each giving up takes the next one.
+    quint64 m_refresh = 0;
     Manager m_listManager;
     Manager m_slideManager;
     QList<std::weak_ptr<AFHTTPSessionManager>> m_pageManagers;

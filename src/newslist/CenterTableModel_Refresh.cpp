@@ -72,6 +72,15 @@ NewsListEntries CenterTableModel::readListEntries(const QByteArray& bytes)
     return entriesWithAds(feeds);
 }
 
+template <typename Work>
+auto CenterTableModel::forRefresh(QPointer<CenterTableModel> self, quint64 refresh, Work work)
+{
+    return [self, refresh, work = std::move(work)](const auto&... reply) {
+        if (self && self->m_refresh == refresh)
+            work(*self, reply...);
+    };
+}
+
 QString CenterTableModel::withCacheBuster(const QString& url, bool firstRefresh) const
 {
     if (firstRefresh)
@@ -89,20 +98,20 @@ void CenterTableModel::loadData(bool forClick)
         didFailedLoadData(nullptr);
         return;
     }
-    // A second refresh while one runs would replace the completion the first one left behind.
-    if (m_isLoading || m_isLoadSlide)
-        return;
+    // A new refresh does not wait for a running one: that one is given up, and this one shows
+    // that it runs.
+    const bool gaveUp = m_isLoading || m_isLoadSlide;
+    if (gaveUp)
+        cancelRefresh();
+    const quint64 refresh = ++m_refresh;
     m_isLoading = true;
     m_isLoadSlide = true;
     m_bLoadDataForClick = forClick;
 
+    QPointer<CenterTableModel> self(this);
     if (!m_newsListArray.isEmpty() && m_preRefreshDate.isValid()
         && m_preRefreshDate.secsTo(Clock::now()) < kRefreshThrottleSeconds) {
-        QPointer<CenterTableModel> self(this);
-        dispatch::after(100, [self] {
-            if (self)
-                self->jiashua();
-        });
+        dispatch::after(100, forRefresh(self, refresh, [](CenterTableModel& model) { model.jiashua(); }));
         if (carriesAds())
             rotateAds();
         return;
@@ -116,18 +125,17 @@ void CenterTableModel::loadData(bool forClick)
     m_lastTimeStr.clear();
     m_slideLastTimeStr.clear();
 
-    QPointer<CenterTableModel> self(this);
     m_listManager = AFNetManager::requestWithUrlString(
         withCacheBuster(m_channel.ListUrl, firstRefresh), false, QVariant(), 1, nullptr, std::shared_ptr<AFHTTPSessionManager>(),
         AFNetManager::ProgressBlock(),
-        [self, firstRefresh](const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
-            if (self)
-                self->onListHead(task, firstRefresh);
-        },
-        [self](const std::shared_ptr<URLSessionDataTask>& task, const Error& error) {
-            if (self)
-                self->onListHeadFailed(task, error);
-        });
+        forRefresh(self, refresh, [firstRefresh](CenterTableModel& model, const Task& task, const QVariant&) {
+            model.onListHead(task, firstRefresh);
+        }),
+        forRefresh(self, refresh, [](CenterTableModel& model, const Task& task, const Error& error) {
+            model.onListHeadFailed(task, error);
+        }));
+    if (gaveUp)
+        emit spinnerShown();
 
     if (m_channel.SlideUrl.isEmpty()) {
         m_isLoadSlide = false;
@@ -137,14 +145,12 @@ void CenterTableModel::loadData(bool forClick)
     m_slideManager = AFNetManager::requestWithUrlString(
         withCacheBuster(m_channel.SlideUrl, firstRefresh), false, QVariant(), 1, nullptr,
         std::shared_ptr<AFHTTPSessionManager>(),
-        [self, firstRefresh](const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
-            if (self)
-                self->onSlideHead(task, firstRefresh);
-        },
-        [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self)
-                self->onSlideFailed(error);
-        });
+        forRefresh(self, refresh, [firstRefresh](CenterTableModel& model, const Task& task, const QVariant&) {
+            model.onSlideHead(task, firstRefresh);
+        }),
+        forRefresh(self, refresh, [](CenterTableModel& model, const Task&, const Error& error) {
+            model.onSlideFailed(error);
+        }));
 }
 
 void CenterTableModel::reloadDataByErrorBtn()
@@ -158,6 +164,7 @@ void CenterTableModel::reloadDataByErrorBtn()
 
 void CenterTableModel::cancelRefresh()
 {
+    ++m_refresh;
     for (Manager* manager : {&m_listManager, &m_slideManager}) {
         if (*manager)
             (*manager)->invalidateSessionCancelingTasks(true);
@@ -198,17 +205,15 @@ void CenterTableModel::onListHead(const Task& task, bool firstRefresh)
 
 void CenterTableModel::sendListGet(const QString& url)
 {
-    QPointer<CenterTableModel> self(this);
+    const QPointer<CenterTableModel> self(this);
     m_listManager = AFNetManager::requestWithUrlString(
         url, true, QVariant(), 1, nullptr, m_listManager, AFNetManager::ProgressBlock(),
-        [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
-            if (self)
-                self->onListReply(reply.toByteArray());
-        },
-        [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self)
-                self->onListFailed(error);
-        });
+        forRefresh(self, m_refresh, [](CenterTableModel& model, const Task&, const QVariant& reply) {
+            model.onListReply(reply.toByteArray());
+        }),
+        forRefresh(self, m_refresh, [](CenterTableModel& model, const Task&, const Error& error) {
+            model.onListFailed(error);
+        }));
 }
 
 void CenterTableModel::onListHeadFailed(const Task& task, const Error& error)
@@ -334,17 +339,15 @@ void CenterTableModel::onSlideHead(const Task& task, bool firstRefresh)
         deliverSlideOutcome(kSlideUnchanged);
         return;
     }
-    QPointer<CenterTableModel> self(this);
+    const QPointer<CenterTableModel> self(this);
     m_slideManager = AFNetManager::requestWithUrlString(
         withCacheBuster(m_channel.SlideUrl, firstRefresh), true, QVariant(), 1, nullptr, m_slideManager,
-        [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
-            if (self)
-                self->onSlideReply(reply.toByteArray());
-        },
-        [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self)
-                self->onSlideFailed(error);
-        });
+        forRefresh(self, m_refresh, [](CenterTableModel& model, const Task&, const QVariant& reply) {
+            model.onSlideReply(reply.toByteArray());
+        }),
+        forRefresh(self, m_refresh, [](CenterTableModel& model, const Task&, const Error& error) {
+            model.onSlideFailed(error);
+        }));
 }
 
 void CenterTableModel::onSlideReply(const QByteArray& bytes)

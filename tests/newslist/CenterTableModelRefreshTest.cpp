@@ -2,6 +2,12 @@
 #include "NewsListTestSupport.h"
 #include "newslist/ChannelState.h"
 #include "newslist/ListCacheFile.h"
+#include "ScopeGuard.h"
+#include "networking/URLSession.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSet>
 
 #include <QRegularExpression>
 
@@ -9,6 +15,14 @@ namespace {
 
 const QString kList = QStringLiteral("/xml/newslist/news.xml");
 const QString kSlides = QStringLiteral("/xml/slide/slide.xml");
+
+// The requests sent, without their queries, in one line.
+std::string withoutQueries(QStringList lines)
+{
+    for (QString& line : lines)
+        line = line.section(QLatin1Char('?'), 0, 0);
+    return lines.join(QLatin1Char(' ')).toStdString();
+}
 
 bool hasRandomQuery(const QString& line)
 {
@@ -192,27 +206,69 @@ TEST_F(RefreshTest, AnOfflineReplyIsShownButNeitherCachedNorStored)
     EXPECT_EQ(model.channelState().getCurrentMaxNewsID(), -1);
 }
 
-TEST_F(RefreshTest, TheCachedListShowsFirstAndARefreshDuringARefreshIsIgnored)
+// A refresh asked for while another hangs does not wait for it: the hung one is given up, the
+// new one's request goes out at once, with the spinner, and its list shows when it is answered.
+TEST_F(RefreshTest, ARefreshDuringAHungOneStartsAtOnce)
 {
     const CenterTableModel probeModel(channel(101, kList));
     ASSERT_TRUE(ListCacheFile::write(ListCacheFile::filePathForUrl(probeModel.newslistData().ListUrl),
                                      newsFeed(descendingItems(4, 40))));
-    LoopbackReply slow = xmlReply(newsFeed(descendingItems(6, 60)), "LM");
-    slow.delayMs = 200;
-    server.route("GET", kList, slow);
+    server.route("GET", kList, LoopbackReply::silent());
     CenterTableModel model(channel(101, kList));
-    ModelProbe probe(model);
+    int spinners = 0;
+    QObject::connect(&model, &CenterTableModel::spinnerShown, [&] { ++spinners; });
     model.showByClick(true);
     EXPECT_EQ(firstGuid(model), QStringLiteral("40"));  // at once, from the cache
-    EXPECT_TRUE(model.haveLocalData());
-    model.loadData(false);  // while the first runs
-    ASSERT_TRUE(waitUntil([&] { return idle(model) && firstGuid(model) == QStringLiteral("60"); })) << "waited for the new list";
-    // The load has ended and what it queued has run; the pause is room for a second load's
-    // request or list that must not come.
-    ASSERT_TRUE(drainMainQueue());
-    spin(200);
-    EXPECT_EQ(server.requestCount(), 2);  // one HEAD, one GET
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; })) << "waited for the HEAD that hangs";
+
+    server.route("GET", kList, xmlReply(newsFeed(descendingItems(6, 60)), "LM"));
+    model.loadData(false);
+    EXPECT_EQ(spinners, 1) << "the new refresh runs with no sign of it";
+    ASSERT_TRUE(waitUntil([&] { return idle(model) && firstGuid(model) == QStringLiteral("60"); }, 20000))
+        << "the new refresh waited for the hung one; sent: " << withoutQueries(sent());
+    EXPECT_EQ(withoutQueries(sent()), ("HEAD " + kList + " HEAD " + kList + " GET " + kList).toStdString());
     EXPECT_EQ(pane->shown, (QStringList{QStringLiteral("40"), QStringLiteral("60")}));
+}
+
+// A reply of a given-up refresh changes nothing once a new refresh began: the list HEAD that is
+// answered just as the reader asks again neither sends a GET of its own nor ends the new refresh.
+TEST_F(RefreshTest, AGivenUpRefreshsReplyChangesNothing)
+{
+    server.route("GET", kList, xmlReply(newsFeed(descendingItems(5, 50)), "LM1"));
+    CenterTableModel model(channel(103, kList));
+    ModelProbe probe(model);
+    model.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return idle(model) && model.rowCount() == 6; }));
+
+    // The list has changed; the reader asks again the moment the first HEAD's answer lands, before
+    // its handler has run (the access manager reports a finished reply before the session's
+    // completion is run on the main queue).
+    server.route("GET", kList, xmlReply(newsFeed(descendingItems(6, 60)), "LM2"));
+    server.clearRequests();
+    probe.toasts.clear();
+    Clock::advance(181 * 1000);
+    bool askedAgain = false;
+    QSet<QNetworkAccessManager*> watched;
+    URLSession::setAccessManagerHook([&](QNetworkAccessManager* manager) {
+        if (!manager || watched.contains(manager))
+            return;
+        watched.insert(manager);
+        QObject::connect(manager, &QNetworkAccessManager::finished, &model, [&](QNetworkReply* reply) {
+            if (!askedAgain && reply->operation() == QNetworkAccessManager::HeadOperation) {
+                askedAgain = true;
+                model.loadData(false);
+            }
+        });
+    });
+    ScopeExit unhook([] { URLSession::setAccessManagerHook({}); });
+    model.loadData(false);
+    ASSERT_TRUE(waitUntil([&] { return askedAgain && idle(model) && firstGuid(model) == QStringLiteral("60"); }))
+        << "asked again: " << askedAgain << ", first item " << firstGuid(model).toStdString();
+    ASSERT_TRUE(drainMainQueue());
+    spin(200);  // room for a request or an outcome that must not come
+    EXPECT_EQ(withoutQueries(sent()), ("HEAD " + kList + " HEAD " + kList + " GET " + kList).toStdString())
+        << "the given-up refresh sent a request of its own";
+    EXPECT_LE(probe.toasts.size(), 1) << probe.toasts.join(u' ').toStdString();
 }
 
 TEST_F(RefreshTest, AListWithoutUnpinnedItemsKeepsTheStoredHighestId)
