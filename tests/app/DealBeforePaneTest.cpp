@@ -130,3 +130,43 @@ TEST_F(DealBeforePaneTest, ADealChosenBeforeThePaneExistsOpensOnceItDoes)
     EXPECT_EQ(pane->recordNewsAndHot().first().dealId, QStringLiteral("51002"));
     EXPECT_TRUE(waitUntil([&] { return detailAskedFor(QStringLiteral("51002")); }, 30000));
 }
+
+// A push notification's article that comes before the detail pane exists goes through the
+// program's push targets and the work that waits for the first screen: it opens once the pane
+// does, not never.
+TEST_F(DealBeforePaneTest, APushedArticleBeforeThePaneExistsOpensOnceItDoes)
+{
+    // Every server address on the loopback server, the article's included.
+    QStringList urls = builtInUrlTable();
+    for (QString& address : urls) {
+        QUrl url(address);
+        if (url.host().isEmpty())
+            continue;
+        url.setScheme(QStringLiteral("http"));
+        url.setHost(QStringLiteral("127.0.0.1"));
+        url.setPort(deals.port());
+        address = url.toString();
+    }
+    loadUrlTable(urls);
+    delegate.applicationDidFinishLaunching();
+    ASSERT_NE(window(), nullptr);
+    ASSERT_EQ(madePane(), nullptr) << "the detail pane was made before the first screen";
+
+    delegate.pushPayloadRouter()->route({{QStringLiteral("newsid"), QStringLiteral("123")}});
+    EXPECT_EQ(madePane(), nullptr) << "the push made the pane before the first screen";
+
+    delegate.firstScreenShown();
+    RightViewController* pane = madePane();
+    ASSERT_NE(pane, nullptr);
+    ASSERT_EQ(pane->recordNewsAndHot().size(), 1) << "the article pushed before the pane existed did not open";
+    EXPECT_EQ(pane->recordNewsAndHot().first().kind, QStringLiteral("news"));
+    EXPECT_EQ(pane->feed() ? pane->feed()->guid : QString(), QStringLiteral("123"));
+    EXPECT_TRUE(waitUntil([&] {
+        for (const LoopbackRequest& request : deals.requests()) {
+            // A pushed item has no date: its document is the feed's.
+            if (request.method == "HEAD" && request.path.endsWith(QLatin1String("/123.xml")))
+                return true;
+        }
+        return false;
+    }, 30000)) << "the article's document was not asked for";
+}
