@@ -128,6 +128,7 @@ int main(int argc, char** argv)
     std::printf("feed read time ratio ours/libxml2: %.2f (goal: at most 1.5)\n", oursRead / bareReadTime);
     std::printf("list reset+layout+paint %.1f us, bare QListView %.1f us\n", oursPaint * 1e6, barePaint * 1e6);
     std::printf("list paint time ratio ours/bare QListView: %.2f (goal: at most 1.5)\n", oursPaint / barePaint);
-    std::printf("the same with no row drawn before %.1f us, ratio %.2f\n", oursCold * 1e6, oursCold / barePaint);
+    std::printf("the same with no row drawn before %.1f us, ratio %.2f (goal: at most 1.5)\n", oursCold * 1e6,
+                oursCold / barePaint);
     return 0;
 }

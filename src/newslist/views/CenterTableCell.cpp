@@ -6,6 +6,8 @@
 #include "ui/controls/ImageNamed.h"
 #include "ui/controls/UILabel.h"
 
+#include <QCache>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QTextLayout>
@@ -32,6 +34,53 @@ UILabel* smallLabel(QWidget* parent, const QString& text = QString())
     return label;
 }
 
+// Titles laid out for a line limit, by text, font, width and alignment. One row is drawn again
+// for every change of its state (read, selected, a new minute, its picture arrived) and for
+// every list that shows its item; its title, at its width, is broken into lines only once.
+constexpr int kTitleLayouts = 400;
+
+QCache<QString, QTextLayout>& titleLayouts()
+{
+    static QCache<QString, QTextLayout> layouts(kTitleLayouts);
+    // Layouts hold font engines: they go while the application still exists.
+    static const bool cleared = [] {
+        qAddPostRoutine([] { layouts.clear(); });
+        return true;
+    }();
+    Q_UNUSED(cleared);
+    return layouts;
+}
+
+const QTextLayout& titleLayout(const QString& text, const QFont& font, Qt::Alignment alignment, int width, int lines)
+{
+    const QString key = QStringLiteral("%1\x1f%2\x1f%3\x1f%4\x1f%5")
+                            .arg(font.key())
+                            .arg(width)
+                            .arg(lines)
+                            .arg(int(alignment))
+                            .arg(text);
+    if (const QTextLayout* laidOut = titleLayouts().object(key))
+        return *laidOut;
+    auto* layout = new QTextLayout(text, font);
+    QTextOption option(alignment);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout->setTextOption(option);
+    layout->setCacheEnabled(true);
+    layout->beginLayout();
+    qreal y = 0;
+    for (int line = 0; line < lines; ++line) {
+        QTextLine next = layout->createLine();
+        if (!next.isValid())
+            break;
+        next.setLineWidth(width);
+        next.setPosition(QPointF(0, y));
+        y += next.height();
+    }
+    layout->endLayout();
+    titleLayouts().insert(key, layout);
+    return *layout;
+}
+
 // A wrapping label that draws at most so many lines (0: all) and cuts the text at the end of
 // the last one, as a text field with a line limit does.
 class LineLimitedLabel : public UILabel
@@ -48,21 +97,7 @@ protected:
             return;
         }
         const QRect area = contentsRect();
-        QTextLayout layout(text(), font());
-        QTextOption option(alignment());
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        qreal y = 0;
-        for (int lines = 0; lines < m_maximumNumberOfLines; ++lines) {
-            QTextLine line = layout.createLine();
-            if (!line.isValid())
-                break;
-            line.setLineWidth(area.width());
-            line.setPosition(QPointF(0, y));
-            y += line.height();
-        }
-        layout.endLayout();
+        const QTextLayout& layout = titleLayout(text(), font(), alignment(), area.width(), m_maximumNumberOfLines);
         QPainter painter(this);
         painter.setPen(palette().color(QPalette::WindowText));
         layout.draw(&painter, area.topLeft());
@@ -196,8 +231,14 @@ void CenterTableCell::colourTag(UILabel* label, const QColor& colour)
 void CenterTableCell::updateCellTextColor()
 {
     // The rule's width, widened when this platform's font needs more room for the text.
-    m_dateWidth = std::max(NewsRowStyle::dateWidth(m_postdate->text()),
-                           m_postdate->fontMetrics().horizontalAdvance(m_postdate->text()) + 2);
+    const QString date = m_postdate->text();
+    auto advance = m_dateAdvances.constFind(date);
+    if (advance == m_dateAdvances.cend()) {
+        if (m_dateAdvances.size() > 500)
+            m_dateAdvances.clear();
+        advance = m_dateAdvances.insert(date, m_postdate->fontMetrics().horizontalAdvance(date));
+    }
+    m_dateWidth = std::max(NewsRowStyle::dateWidth(date), *advance + 2);
     layoutRow(height());
     if (iOdd == 1) {
         setTextColour(m_titleLabel, NewsRowStyle::adTitleColor(currentAd && currentAd->isHaveRead));
@@ -279,6 +320,7 @@ void CenterTableCell::setupWithAdData(const NSListADInfoPtr& ad)
 
 void CenterTableCell::fontChanged()
 {
+    m_dateAdvances.clear();
     m_titleLabel->setFont(CommonFunction::fontWithSize(13));
     for (UILabel* label : {m_postdate, m_commentCount, m_toupiaoLabel, m_shipinLabel, m_adLabel})
         label->setFont(CommonFunction::fontWithSize(10));

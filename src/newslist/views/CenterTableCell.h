@@ -3,6 +3,7 @@
 #include "foundation/models/Feed.h"
 #include "foundation/models/NSListADInfo.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QWidget>
 
@@ -83,4 +84,6 @@ private:
     QWidget* m_crackView = nullptr;
     QPointer<UILabel> m_taglable;
     int m_dateWidth = 30;
+    // Widths of the date texts this row has shown, in the date label's font.
+    QHash<QString, int> m_dateAdvances;
 };

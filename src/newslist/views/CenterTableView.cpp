@@ -15,7 +15,9 @@
 #include <QCache>
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QHash>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -56,6 +58,23 @@ QString rowKey(const CenterTableModel& model, const NewsListRow& row, bool cover
             .arg(feed->commentCount);
     const NSListADInfoPtr ad = adOf(entry);
     return QStringLiteral("a%1:%2%3%4").arg(quintptr(ad.get())).arg(int(ad && ad->isSelected)).arg(int(ad && ad->isHaveRead)).arg(int(coverShown));
+}
+
+// The relative date of a post ("HH:mm", "昨日HH:mm", "M月d日"), worked out once a minute per date:
+// every row drawn in that minute shows it (a rendered row's key names its minute too).
+QString postDateText(const QString& postDate)
+{
+    static QHash<QString, QString> texts;
+    static qint64 textsMinute = -1;
+    const qint64 minute = Clock::now().toSecsSinceEpoch() / 60;
+    if (minute != textsMinute || texts.size() > 4 * kRowCacheSize) {
+        texts.clear();
+        textsMinute = minute;
+    }
+    auto known = texts.constFind(postDate);
+    if (known == texts.cend())
+        known = texts.insert(postDate, CommonFunction::intervalSinceNow(postDate));
+    return *known;
 }
 
 }  // namespace
@@ -103,7 +122,7 @@ CenterTableCell* CenterTableDelegate::fillCell(const CenterTableModel& model, co
     // The last pinned row makes room for its tag with nine blanks.
     cell->setTitle(row.lastPinned ? QStringLiteral("         %1").arg(feed->title) : feed->title);
     cell->setCommentCountText(feed->commentCount);
-    cell->setPostDateText(CommonFunction::intervalSinceNow(feed->postDate));
+    cell->setPostDateText(postDateText(feed->postDate));
     const QPixmap cover = m_list->coverFor(feed->imgurl);
     cell->setCoverImage(!cover.isNull() ? cover : ranking ? QPixmap() : imageNamed(QStringLiteral("placeholder")));
     cell->setCurrentFeed(feed);
@@ -127,6 +146,13 @@ QPixmap CenterTableDelegate::renderRow(const CenterTableModel& model, const News
     if (const QPixmap* cached = renderedRows().object(key))
         return *cached;
     CenterTableCell* cell = fillCell(model, row);
+    // The off-screen row takes the list's screen: each of its labels would otherwise look for
+    // the screen under it as it paints.
+    if (QScreen* screen = m_list->screen(); screen != nullptr && screen != m_cellScreen) {
+        m_newsCell->setScreen(screen);
+        m_adCell->setScreen(screen);
+        m_cellScreen = screen;
+    }
     const qreal ratio = m_list->devicePixelRatioF();
     QPixmap pixmap(QSize(CenterTableCell::kWidth, row.height) * ratio);
     pixmap.setDevicePixelRatio(ratio);

@@ -10,6 +10,7 @@
 
 #include <QListView>
 #include <QPointer>
+#include <QScreen>
 #include <QStyledItemDelegate>
 
 class CenterTableCell;
@@ -39,6 +40,7 @@ private:
     CenterTableView* m_list;
     CenterTableCell* m_newsCell;
     CenterTableCell* m_adCell;
+    mutable QPointer<QScreen> m_cellScreen;
 };
 
 // The news list of one channel (initWithNewsListData:). The model does the work; this view shows
