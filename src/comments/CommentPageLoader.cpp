@@ -18,6 +18,23 @@
 #include <QVariantMap>
 
 #include <limits>
+#include <optional>
+
+namespace {
+
+// The user's own votes on these comments: every build of a row marks them.
+CommentPageBuilder::Votes recordedVotes(const QVariantList& comments)
+{
+    CommentPageBuilder::Votes votes;
+    for (const QVariant& item : comments) {
+        const QString id = QString::number(item.toMap().value(QStringLiteral("CI")).toLongLong());
+        if (const int64_t vote = CommentVoter::recordedVote(id); vote != CommentVoter::None)
+            votes.insert(id, vote);
+    }
+    return votes;
+}
+
+}  // namespace
 
 CommentPageLoader::CommentPageLoader(QObject* parent) : QObject(parent)
 {
@@ -238,7 +255,7 @@ void CommentPageLoader::applyVote(const QString& commentId, int64_t type, bool z
 {
     const QString key = type == CommentVoter::Support ? QStringLiteral("S") : QStringLiteral("A");
     // A vote that returns after the reader moved on to another article changes nothing shown.
-    bool changed = false;
+    std::optional<QVariantMap> changed;
     for (QVariant& item : m_comments) {
         QVariantMap comment = item.toMap();
         if (QString::number(comment.value(QStringLiteral("CI")).toLongLong()) != commentId)
@@ -246,21 +263,23 @@ void CommentPageLoader::applyVote(const QString& commentId, int64_t type, bool z
         const qlonglong count = comment.value(key).toLongLong();
         comment.insert(key, std::max<qlonglong>(0, count + (zhiChi ? 1 : -1)));
         item = comment;
-        changed = true;
+        changed = comment;
     }
-    if (changed)
-        render();
+    if (!changed)
+        return;
+    m_html = pageHtml();
+    const QVariantList row{*changed};
+    emit commentChanged(commentId, CommentPageBuilder::rowsHtml(row, recordedVotes(row)));
 }
 
 void CommentPageLoader::render()
 {
-    // The user's own votes are marked on every build of the page.
-    CommentPageBuilder::Votes votes;
-    for (const QVariant& item : std::as_const(m_comments)) {
-        const QString id = QString::number(item.toMap().value(QStringLiteral("CI")).toLongLong());
-        if (const int64_t vote = CommentVoter::recordedVote(id); vote != CommentVoter::None)
-            votes.insert(id, vote);
-    }
-    m_html = CommentPageBuilder::pageHtml(m_title, m_link, m_comments, gThemeMode, votes, m_state == PageState::Shown);
+    m_html = pageHtml();
     emit pageReady(m_html);
+}
+
+QString CommentPageLoader::pageHtml() const
+{
+    return CommentPageBuilder::pageHtml(m_title, m_link, m_comments, gThemeMode, recordedVotes(m_comments),
+                                        m_state == PageState::Shown);
 }

@@ -40,7 +40,8 @@ public:
     // (userAsked YES) as well; a failed page shows its loading state again meanwhile.
     void refreshComment(bool userAsked);
     // The service accepted the user's vote (zhiChi YES) or its cancellation on a comment of the
-    // page: the comment's count follows and the page is built again.
+    // page: the comment's count follows, and its row is handed over built again (the rest of the
+    // page, and the reader's place in it, stay).
     void applyVote(const QString& commentId, int64_t type, bool zhiChi);
 
     // The highest comment id ("CI") of the replies ("R") under the comments written by that user
@@ -61,6 +62,8 @@ signals:
     // The page to show: the article's list, or its page without rows while the list loads or
     // after it failed (the state says which).
     void pageReady(const QString& html);
+    // The row of that comment as it is now; html() holds the whole page with it.
+    void commentChanged(const QString& commentId, const QString& rowHtml);
     void pageStateChanged(CommentPageLoader::PageState state);
     // A refresh the reader asked for failed while a list is shown; the list stays.
     void refreshFailed();
@@ -76,6 +79,8 @@ private:
     void setState(PageState state);
     std::shared_ptr<AFHTTPSessionManager> session();
     void render();
+    // The page of the open article as it stands.
+    QString pageHtml() const;
     void storeRepliesSeen();
 
     QString m_newsId;

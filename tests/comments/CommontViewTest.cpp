@@ -2,6 +2,7 @@
 #include "EndImageLoads.h"
 #include "RecordingUrlOpener.h"
 #include "WebClick.h"
+#include "WebViewTaming.h"
 
 #include "comments/CommentFeedJsonp.h"
 #include "comments/CommentPageLoader.h"
@@ -90,6 +91,56 @@ TEST_F(CommontViewPage, ClickingSupportVotesAndThePageShowsTheUsersVote)
         << "the page never showed the vote: " << qPrintable(evaluate(view, voted).toString());
     EXPECT_EQ(countRequests(m_server.requests(), "POST"), 1);
     EXPECT_EQ(CommentVoter::recordedVote(QStringLiteral("9")), CommentVoter::Support);
+}
+
+namespace {
+QJsonArray manyComments()
+{
+    QJsonArray comments;
+    for (int id = 1; id <= 30; ++id)
+        comments.append(commentObject(id, QStringLiteral("读者%1").arg(id), QStringLiteral("第%1条").arg(id)));
+    return comments;
+}
+}  // namespace
+
+// A vote on a comment below the first screen changes its counts where the reader is.
+TEST_F(CommontViewPage, AVoteOnALowerCommentKeepsThePagesPlace)
+{
+    pointUrls({{23, m_server.url(QStringLiteral("/json/commentlist")).toString()},
+               {5, m_server.url(QStringLiteral("/api/comment.asmx/CommentVote")).toString()}});
+    m_server.route("POST", QStringLiteral("/api/comment.asmx/CommentVote"), LoopbackReply::text(200, "<string>1</string>"));
+    CommontView view;
+    ASSERT_TRUE(openArticleComments(view, manyComments()));
+    ASSERT_TRUE(clickElement(&view, QStringLiteral(".comment[data-ci=\"25\"] .support")));
+    const double place = evaluate(view, QStringLiteral("scrollY")).toDouble();
+    ASSERT_GT(place, 0);
+    const QString voted = QStringLiteral("(document.querySelector('.comment[data-ci=\"25\"] .support.voted')||{}).textContent");
+    ASSERT_TRUE(waitUntil([&] { return evaluate(view, voted).toString() == QStringLiteral("支持(51)"); }, 30000))
+        << "the page never showed the vote";
+    EXPECT_EQ(evaluate(view, QStringLiteral("scrollY")).toDouble(), place);
+    EXPECT_EQ(rowsOnPage(view), 30);
+}
+
+// The comments the program put there are the view's only page: its history, its menus, the
+// mouse's buttons and keys take the reader nowhere, and its zoom stays at 1.
+TEST_F(CommontViewPage, NothingTheReaderDoesLeavesTheCommentsShown)
+{
+    CommontView view;
+    ASSERT_TRUE(openArticleComments(view, manyComments()));
+    m_server.route("GET", QUrl(CommentUrls::commentListUrl(kUrlCommentList, QStringLiteral("4322"))).path(),
+                   LoopbackReply::text(200, commentJsonp(manyComments())));
+    view.openNewsComment(QStringLiteral("4322"), QStringLiteral("另一篇"), QStringLiteral("http://www.tidwen.example/4322.htm"));
+    const auto onScreen = [&] {
+        return evaluate(view, QStringLiteral("document.querySelector('h1').textContent+document.querySelectorAll('.comment').length"))
+                   .toString()
+            == QStringLiteral("另一篇30");
+    };
+    ASSERT_TRUE(waitUntil(onScreen, 30000)) << "the second article's comments never showed";
+    expectStaysOnItsPage(&view, onScreen,
+                         {{QStringLiteral(".comment .name"), false, {}, {}},
+                          {QStringLiteral(".comment .support"), false, {}, {}},
+                          {QStringLiteral("h1 a"), false, {QStringLiteral("复制链接地址")}, {QStringLiteral("http://www.tidwen.example/4322.htm")}},
+                          {QStringLiteral(".comment .text"), true, {QStringLiteral("复制")}, {QStringLiteral("第1条")}}});
 }
 
 TEST_F(CommontViewPage, WriteWindowClosesOnlyAfterAnAcceptedPost)

@@ -1,6 +1,8 @@
 #include "../comments/CommentsTestSupport.h"
 #include "RecordingUrlOpener.h"
+#include "PictureBytes.h"
 #include "WebClick.h"
+#include "WebViewTaming.h"
 
 #include "deals/DealPageBlocks.h"
 #include "deals/DealPageLoader.h"
@@ -363,6 +365,35 @@ TEST_F(DealsRequests, TheDealPageAnswersItsRowsOnlyOnItselfAndSendsLinksToTheBro
     EXPECT_EQ(view.recordHot(), (QStringList{QStringLiteral("77"), QStringLiteral("77")}));
     view.removeRecordHot(QStringLiteral("77"));
     EXPECT_TRUE(view.recordHot().isEmpty());
+}
+
+// The view shows the deal the program put there and no other: its history, its menus, the mouse's
+// buttons and keys take the reader nowhere, and its zoom stays at 1.
+TEST_F(DealsRequests, NothingTheReaderDoesLeavesTheDealShown)
+{
+    pointUrls({{12, m_server.url(QStringLiteral("/pictures")).toString()},
+               {39, m_server.url(QStringLiteral("/api/apps/detail")).toString()}});
+    m_server.route("GET", QStringLiteral("/pictures/2026/12/78.jpg"), LoopbackReply::text(200, pngPictureBytes(Qt::red, QSize(80, 60)), "image/png"));
+    HotProductWebView view;
+    view.resize(600, 300);
+    view.QWebEngineView::show();
+    const QString detail = QStringLiteral("一段很长的介绍。").repeated(200);
+    for (const qint64 id : {77, 78}) {
+        m_server.route("GET", QStringLiteral("/api/apps/detail"), LoopbackReply::text(200, detailReply(id, QString::number(id), detail)));
+        view.show(QString::number(id), true);
+        ASSERT_TRUE(waitUntil([&] {
+            return evaluate(view, QStringLiteral("(function(){var i=document.querySelector('img.picture');"
+                                                 "return (document.getElementById('title')||{}).textContent+(i&&i.complete&&i.naturalWidth>0);})()"))
+                       .toString()
+                == QString::number(id) + (id == 78 ? QStringLiteral("true") : QStringLiteral("false"));
+        }, 30000)) << "deal " << id << " never showed";
+    }
+    const QString picture = m_server.url(QStringLiteral("/pictures/2026/12/78.jpg")).toString();
+    expectStaysOnItsPage(&view, [&] { return evaluate(view, QStringLiteral("document.getElementById('title').textContent")).toString() == QStringLiteral("78"); },
+                         {{QStringLiteral("#title"), false, {}, {}},
+                          {QStringLiteral("a.buy"), false, {QStringLiteral("复制链接地址")}, {QStringLiteral("http://www.tidwen.example/deal/78.htm")}},
+                          {QStringLiteral("img.picture"), false, {QStringLiteral("复制图片"), QStringLiteral("复制图片地址")}, {QStringLiteral("<picture>"), picture}},
+                          {QStringLiteral("#detail"), true, {QStringLiteral("复制")}, {detail}}});
 }
 
 // A call made before the channel reached its document waits for it, and can arrive when the

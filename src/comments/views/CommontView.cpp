@@ -39,12 +39,13 @@ private:
 }  // namespace
 
 CommontView::CommontView(QWidget* parent)
-    : QWebEngineView(parent), m_loader(new CommentPageLoader(this)), m_voter(new CommentVoter(this)),
+    : ProgramWebView(parent), m_loader(new CommentPageLoader(this)), m_voter(new CommentVoter(this)),
       m_loadState(new LoadStateOverlay(this, QStringLiteral("评论加载失败"), 50))
 {
     // The title links to the article on the web site in a new window: that is the browser.
     setPage(new CommentWebPage(this));
-    connect(m_loader, &CommentPageLoader::pageReady, this, [this](const QString& html) { setHtml(html); });
+    connect(m_loader, &CommentPageLoader::pageReady, this, &CommontView::showPage);
+    connect(m_loader, &CommentPageLoader::commentChanged, this, &CommontView::replaceComment);
     connect(m_loader, &CommentPageLoader::pageStateChanged, this, &CommontView::showPageState);
     connect(m_loader, &CommentPageLoader::refreshFailed, this, [this] { tips(QStringLiteral("评论加载失败")); });
     connect(m_voter, &CommentVoter::voteFinished, this, &CommontView::voteFinished);
@@ -60,6 +61,35 @@ void CommontView::openNewsComment(const QString& newsId, const QString& newsTitl
 void CommontView::refreshComment(bool userAsked)
 {
     m_loader->refreshComment(userAsked);
+}
+
+void CommontView::showPage(const QString& html)
+{
+    m_pageAddress = QUrl(QStringLiteral("about:blank#comments-%1").arg(++m_pagesPut));
+    setHtml(html, m_pageAddress);
+}
+
+void CommontView::replaceComment(const QString& commentId, const QString& rowHtml)
+{
+    const QByteArray arguments =
+        QJsonDocument(QJsonArray{m_pageAddress.toString(), commentId, rowHtml}).toJson(QJsonDocument::Compact);
+    QPointer<CommontView> self(this);
+    page()->runJavaScript(QStringLiteral("(function(page,id,html){if(location.href!==page)return 0;var n=0;"
+                                         "document.querySelectorAll('#comments .comment').forEach(function(row){"
+                                         "if(row.getAttribute('data-ci')===id){row.outerHTML=html;++n;}});return n;})"
+                                         ".apply(null,%1);")
+                              .arg(QString::fromUtf8(arguments)),
+                          [self](const QVariant& replaced) {
+                              // The last page put is not up yet, or holds no such row: it is put
+                              // again as it stands now.
+                              if (self && replaced.toInt() == 0)
+                                  self->showPage(self->m_loader->html());
+                          });
+}
+
+bool CommontView::offersLinkAddress(const QUrl& link) const
+{
+    return !CommentPageBuilder::voteLinkFrom(link) && ProgramWebView::offersLinkAddress(link);
 }
 
 void CommontView::SetFontFamily(const QString& family)

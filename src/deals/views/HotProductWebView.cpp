@@ -58,7 +58,7 @@ bool HotProductWebPage::acceptNavigationRequest(const QUrl& url, NavigationType 
 }
 
 HotProductWebView::HotProductWebView(QWidget* parent)
-    : QWebEngineView(parent), m_loader(new DealPageLoader(this)), m_page(new HotProductWebPage(this)),
+    : ProgramWebView(parent), m_loader(new DealPageLoader(this)), m_page(new HotProductWebPage(this)),
       m_loadState(new LoadStateOverlay(this, QStringLiteral("新闻加载失败"), 94))
 {
     setPage(m_page);

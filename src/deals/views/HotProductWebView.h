@@ -2,10 +2,10 @@
 
 #include "foundation/models/HotProductModel.h"
 #include "ui/web/BrowserLinksPage.h"
+#include "ui/web/ProgramWebView.h"
 
 #include <QStringList>
 #include <QVariant>
-#include <QWebEngineView>
 
 class LoadStateOverlay;
 class DealPageLoader;
@@ -50,7 +50,7 @@ protected:
 };
 
 // The deal page of the detail pane, hidden until a deal is shown.
-class HotProductWebView : public QWebEngineView
+class HotProductWebView : public ProgramWebView
 {
     Q_OBJECT
 public:

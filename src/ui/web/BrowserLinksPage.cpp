@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QMetaMethod>
 #include <QWebChannel>
+#include <QWebEngineHistory>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -26,6 +27,21 @@ void BrowserLinksPage::listenForWindows()
 {
     // Window requests still reach us (a script's too), so that each is answered here.
     connect(this, &QWebEnginePage::newWindowRequested, this, &BrowserLinksPage::openInBrowser);
+    // Each page put here, and each anchor scrolled to, would add an entry.
+    connect(this, &QWebEnginePage::urlChanged, this, &BrowserLinksPage::forgetHistory);
+    connect(this, &QWebEnginePage::loadFinished, this, &BrowserLinksPage::forgetHistory);
+}
+
+void BrowserLinksPage::forgetHistory()
+{
+    history()->clear();
+}
+
+bool BrowserLinksPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
+{
+    if (type == NavigationTypeBackForward)
+        return false;
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
 }
 
 void BrowserLinksPage::openInBrowser(QWebEngineNewWindowRequest& request)

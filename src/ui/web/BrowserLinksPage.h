@@ -15,6 +15,8 @@ class QWebEngineNewWindowRequest;
 // user's browser: a window the reader asked for by a click hands its address to the URL opener
 // (web addresses only); no page is made for it. Without this a view with no new windows drops
 // the click.
+// It keeps no history of its own: the program says which page shows (the detail pane's back
+// history is the only one), so nothing in the view walks back or forward to a page before.
 class BrowserLinksPage : public QWebEnginePage
 {
     Q_OBJECT
@@ -24,11 +26,14 @@ public:
     BrowserLinksPage(QWebEngineProfile* profile, QObject* parent);
 
 protected:
+    // A walk through the engine's history is refused, whoever asks for it.
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     // No page of ours is made for a new window: the request goes to the browser or nowhere.
     QWebEnginePage* createWindow(WebWindowType type) override;
 
 private:
     void listenForWindows();
+    void forgetHistory();
     static void openInBrowser(QWebEngineNewWindowRequest& request);
 };
 

@@ -1,0 +1,88 @@
+#include "ui/web/ProgramWebView.h"
+
+#include "platform/UrlOpener.h"
+
+#include <QChildEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QNativeGestureEvent>
+#include <QWebEngineContextMenuRequest>
+#include <QWheelEvent>
+
+ProgramWebView::ProgramWebView(QWidget* parent) : QWebEngineView(parent)
+{
+    for (QObject* child : children())
+        watchChild(child);
+}
+
+void ProgramWebView::watchChild(QObject* child)
+{
+    if (child->isWidgetType())
+        child->installEventFilter(this);
+}
+
+bool ProgramWebView::event(QEvent* event)
+{
+    if (event->type() == QEvent::ChildAdded)
+        watchChild(static_cast<QChildEvent*>(event)->child());
+    return QWebEngineView::event(event);
+}
+
+bool ProgramWebView::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Wheel:
+        // The reader's text size is the program's font size, not the engine's zoom.
+        if (static_cast<QWheelEvent*>(event)->modifiers() & Qt::ControlModifier)
+            return true;
+        break;
+    case QEvent::NativeGesture:
+        if (static_cast<QNativeGestureEvent*>(event)->gestureType() == Qt::ZoomNativeGesture)
+            return true;
+        break;
+    default:
+        break;
+    }
+    return QWebEngineView::eventFilter(watched, event);
+}
+
+void ProgramWebView::copySelection()
+{
+    triggerPageAction(QWebEnginePage::Copy);
+}
+
+bool ProgramWebView::offersLinkAddress(const QUrl& link) const
+{
+    return UrlOpener::isWebAddress(link);
+}
+
+void ProgramWebView::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+    if (QMenu* menu = elementMenu())
+        menu->popup(event->globalPos());
+}
+
+QMenu* ProgramWebView::elementMenu()
+{
+    const QWebEngineContextMenuRequest* request = lastContextMenuRequest();
+    if (!request)
+        return nullptr;
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose, true);
+    const auto add = [&](const QString& text, auto&& run) { connect(menu->addAction(text), &QAction::triggered, this, run); };
+    if (!request->selectedText().isEmpty())
+        add(QStringLiteral("复制"), [this] { copySelection(); });
+    if (offersLinkAddress(request->linkUrl()))
+        add(QStringLiteral("复制链接地址"), [this] { triggerPageAction(QWebEnginePage::CopyLinkToClipboard); });
+    if (request->mediaType() == QWebEngineContextMenuRequest::MediaTypeImage) {
+        add(QStringLiteral("复制图片"), [this] { triggerPageAction(QWebEnginePage::CopyImageToClipboard); });
+        if (UrlOpener::isWebAddress(request->mediaUrl()))
+            add(QStringLiteral("复制图片地址"), [this] { triggerPageAction(QWebEnginePage::CopyImageUrlToClipboard); });
+    }
+    if (menu->isEmpty()) {
+        delete menu;
+        return nullptr;
+    }
+    return menu;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QWebEngineView>
+
+class QMenu;
+
+// A web view that shows only pages the program put there (its page, a BrowserLinksPage, keeps no
+// history that the mouse's back and forward buttons or a key could walk). The engine's zoom stays
+// at 1: Ctrl+wheel and pinches do nothing, the reader's text size is the program's font size. Its
+// context menu holds only what works on the element clicked and says what it does: copying the
+// selection, the picture, the picture's web address or the link's web address; the bare page
+// shows no menu.
+class ProgramWebView : public QWebEngineView
+{
+    Q_OBJECT
+
+public:
+    explicit ProgramWebView(QWidget* parent = nullptr);
+
+    // Copies the page's selection: the menu's "复制".
+    virtual void copySelection();
+
+protected:
+    // Whether the menu offers to copy the link's address: a web address only, by default. A link
+    // the page made into a script call, or one into the page itself, has none that means
+    // anything outside it.
+    virtual bool offersLinkAddress(const QUrl& link) const;
+
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    // The menu of the element the last context request was made on; null when it has nothing.
+    QMenu* elementMenu();
+    // The engine draws into a child widget, made and remade with the page's renderer: its input
+    // passes here first.
+    void watchChild(QObject* child);
+};
