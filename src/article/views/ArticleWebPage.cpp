@@ -4,11 +4,8 @@
 #include "article/HtmlText.h"
 
 #include <QClipboard>
-#include <QContextMenuEvent>
 #include <QGuiApplication>
-#include <QMenu>
 #include <QShortcut>
-#include <QWebEngineContextMenuRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
@@ -117,7 +114,7 @@ void ArticleWebPage::runArticleScript(const QString& script, const std::function
         runJavaScript(guarded, QWebEngineScript::MainWorld);
 }
 
-ArticleWebView::ArticleWebView(QWidget* parent) : QWebEngineView(parent)
+ArticleWebView::ArticleWebView(QWidget* parent) : ProgramWebView(parent)
 {
     auto* copy = new QShortcut(QKeySequence::Copy, this);
     copy->setContext(Qt::WidgetWithChildrenShortcut);
@@ -129,7 +126,7 @@ void ArticleWebView::copySelection()
     auto* article = qobject_cast<ArticleWebPage*>(page());
     if (!article || !article->showsArticlePage()) {
         // Another page knows nothing of getSelectedContents(): the engine copies its selection.
-        triggerPageAction(QWebEnginePage::Copy);
+        ProgramWebView::copySelection();
         return;
     }
     article->runArticleScript(QStringLiteral("getSelectedContents()"), [](const QVariant& result) {
@@ -140,18 +137,4 @@ void ArticleWebView::copySelection()
         clipboard->clear();
         clipboard->setText(result.toString());
     });
-}
-
-void ArticleWebView::contextMenuEvent(QContextMenuEvent* event)
-{
-    QWebEngineContextMenuRequest* request = lastContextMenuRequest();
-    // The bare page (no link, picture, selection or field) shows no menu.
-    if (!request || (request->linkUrl().isEmpty() && request->mediaUrl().isEmpty() && request->selectedText().isEmpty()
-                     && !request->isContentEditable())) {
-        event->accept();
-        return;
-    }
-    QMenu* menu = createStandardContextMenu();
-    menu->setAttribute(Qt::WA_DeleteOnClose, true);
-    menu->popup(event->globalPos());
 }

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "ui/web/BrowserLinksPage.h"
+#include "ui/web/ProgramWebView.h"
 
 #include <QPointer>
 #include <QUrl>
 #include <QVariant>
 #include <QWebEnginePage>
-#include <QWebEngineView>
 
 #include <functional>
 
@@ -79,8 +79,8 @@ private:
     int m_bridgeCallsArrived = 0;
 };
 
-// The view: no menu on the bare page; Copy asks the page for its selection.
-class ArticleWebView : public QWebEngineView
+// The view: Copy (the key and the menu's) asks the page for its selection.
+class ArticleWebView : public ProgramWebView
 {
     Q_OBJECT
 
@@ -88,8 +88,5 @@ public:
     explicit ArticleWebView(QWidget* parent = nullptr);
 
     // Evaluates getSelectedContents() and puts the answer on the clipboard.
-    void copySelection();
-
-protected:
-    void contextMenuEvent(QContextMenuEvent* event) override;
+    void copySelection() override;
 };

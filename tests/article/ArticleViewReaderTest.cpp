@@ -1,0 +1,47 @@
+// What the reader does in the detail pane beyond its links: the view's own menus, buttons and keys,
+// the pane's back history, and the article's shared address.
+
+#include "PictureBytes.h"
+#include "RightViewFixture.h"
+#include "WebViewTaming.h"
+
+#include "article/views/ArticleWebPage.h"
+#include "article/views/RightViewController.h"
+#include "database/ServerUrls.h"
+
+// The article the pane put there is the view's only page: its history, its menus, the mouse's
+// buttons and keys take the reader nowhere (the pane's back history is the only one), and the
+// engine's zoom stays at 1.
+TEST_F(RightViewControllerTest, NothingTheReaderDoesInTheViewLeavesTheArticle)
+{
+    const QString picture = server.url(QStringLiteral("/picture.png")).toString();
+    server.route("GET", QStringLiteral("/picture.png"), LoopbackReply::text(200, pngPictureBytes(Qt::blue, QSize(120, 80)), "image/png"));
+    routeArticle(QStringLiteral("第一篇"), QStringLiteral("<p>一</p>"));
+    routeArticle(QStringLiteral("第二篇"),
+                 QStringLiteral("<p id=\"words\">选中的字</p><p><a href=\"%1/2026/1208/711971.htm\" target=\"_blank\">相关报道</a> "
+                                "<a id=\"web\" href=\"http://example.test/page.htm\" target=\"_blank\">外站</a></p>"
+                                "<p><img src=\"%2\"/></p>%3")
+                     .arg(kUrlWwwHtmlBase, picture, QStringLiteral("<p>很长的一段正文。</p>").repeated(80)),
+                 QStringLiteral("/rss/654321.xml"), QStringLiteral("654321"));
+    ASSERT_TRUE(openAndWait());
+    view->pane()->showRelatedNews(QStringLiteral("654321"));
+    const auto onScreen = [&] {
+        return view->feed()->guid == QStringLiteral("654321") && view->pane()->bSucLoad() && text(QStringLiteral("h1")) == QStringLiteral("第二篇");
+    };
+    ASSERT_TRUE(waitUntil(onScreen, 30000)) << "the related article never showed";
+    // The picture is the lazy loader's once it is in.
+    ASSERT_TRUE(waitUntil([&] {
+        return runScript(*view, QStringLiteral("(function(){var i=document.querySelector('img[originsrc]');"
+                                               "return !!i&&i.src===%1&&i.complete&&i.naturalWidth>0;})()")
+                                    .arg(HtmlTextLiteral(picture)))
+            .toBool();
+    }, 30000)) << "the picture never loaded";
+    expectStaysOnItsPage(view->webView(), onScreen,
+                         {{QStringLiteral("h1"), false, {}, {}},
+                          {QStringLiteral("a[href^=\"javascript:\"]"), false, {}, {}},
+                          {QStringLiteral("#web"), false, {QStringLiteral("复制链接地址")}, {QStringLiteral("http://example.test/page.htm")}},
+                          {QStringLiteral("img[originsrc]"), false, {QStringLiteral("复制图片"), QStringLiteral("复制图片地址")},
+                           {QStringLiteral("<picture>"), picture}},
+                          {QStringLiteral("#words"), true, {QStringLiteral("复制")}, {QStringLiteral("选中的字")}}});
+    EXPECT_EQ(historySize(), 2);
+}
