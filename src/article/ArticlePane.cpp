@@ -26,6 +26,12 @@ void ArticlePane::show(const FeedPtr& f)
     m_host->changeForNews();
     m_host->showArticlePage();
     if (m_feed && f->guid == m_feed->guid) {
+        // The history ends with the article on screen, also after the list emptied it and chose
+        // that article again: back always has it to return to.
+        const bool recorded = !m_recordNewsAndHot.isEmpty() && m_recordNewsAndHot.last().kind == QLatin1String("news")
+                              && m_recordNewsAndHot.last().feed && m_recordNewsAndHot.last().feed->guid == m_feed->guid;
+        if (!recorded)
+            m_recordNewsAndHot.append({QStringLiteral("news"), m_feed, QString()});
         if (!m_feed->detail.isEmpty()) {
             refreshNews(false);
             return;

@@ -45,3 +45,30 @@ TEST_F(RightViewControllerTest, NothingTheReaderDoesInTheViewLeavesTheArticle)
                           {QStringLiteral("#words"), true, {QStringLiteral("复制")}, {QStringLiteral("选中的字")}}});
     EXPECT_EQ(historySize(), 2);
 }
+
+// A list row chosen again while its article is on screen, loading or loaded (the network list
+// selects the row the cached one opened), leaves that article in the emptied back history: back
+// from a related article returns to it.
+TEST_F(RightViewControllerTest, BackReturnsToTheArticleAListChoseAgain)
+{
+    routeArticle(QStringLiteral("第一篇"), QStringLiteral("<p>一</p>"));
+    routeArticle(QStringLiteral("相关文章"), QStringLiteral("<p>r</p>"), QStringLiteral("/rss/654321.xml"), QStringLiteral("654321"));
+    const auto shows = [&](const QString& title) { return view->pane()->bSucLoad() && text(QStringLiteral("h1")) == title; };
+    for (const bool loadedFirst : {false, true}) {
+        SCOPED_TRACE(loadedFirst ? "chosen again once loaded" : "chosen again while loading");
+        for (int choice = 0; choice < 2; ++choice) {
+            view->recordNewsAndHot().clear();
+            view->show(item(QStringLiteral("123456")));
+            if (loadedFirst || choice == 1)
+                ASSERT_TRUE(waitUntil([&] { return shows(QStringLiteral("第一篇")); }, 30000));
+        }
+        EXPECT_EQ(historySize(), 1);
+        view->pane()->showRelatedNews(QStringLiteral("654321"));
+        ASSERT_TRUE(waitUntil([&] { return shows(QStringLiteral("相关文章")); }, 30000));
+        EXPECT_TRUE(view->toolBar()->backBtn->isVisible());
+        view->back();
+        EXPECT_TRUE(waitUntil([&] { return shows(QStringLiteral("第一篇")); }, 30000)) << "back did not return to the first article";
+        EXPECT_EQ(view->feed()->guid, QStringLiteral("123456"));
+        EXPECT_FALSE(view->toolBar()->backBtn->isVisible());
+    }
+}

@@ -497,8 +497,8 @@ void RightViewController::back()
     } else {
         const ArticleHistoryEntry previous = history.at(history.size() - 2);
         if (previous.kind == QStringLiteral("news")) {
-            // show() appends only when the item differs from the one it holds; going back from a
-            // deal to the article still held, nothing is appended and only the deal goes.
+            // show() appends the item unless the history already ends with it: going back from a
+            // deal to the article still held, it appends the article after the deal.
             const qsizetype before = history.size();
             m_pane->show(previous.feed);
             if (history.size() > before)
