@@ -2,6 +2,7 @@
 
 #include "platform/UrlOpener.h"
 
+#include <QAction>
 #include <QDebug>
 #include <QFile>
 #include <QJsonArray>
@@ -27,14 +28,15 @@ void BrowserLinksPage::listenForWindows()
 {
     // Window requests still reach us (a script's too), so that each is answered here.
     connect(this, &QWebEnginePage::newWindowRequested, this, &BrowserLinksPage::openInBrowser);
-    // Each page put here, and each anchor scrolled to, would add an entry.
-    connect(this, &QWebEnginePage::urlChanged, this, &BrowserLinksPage::forgetHistory);
-    connect(this, &QWebEnginePage::loadFinished, this, &BrowserLinksPage::forgetHistory);
+    // Each page put here, and each anchor scrolled to, adds an entry: the engine enables its Back
+    // action then, and the entries before the page on screen go (once the engine is done with it).
+    connect(action(QWebEnginePage::Back), &QAction::changed, this, &BrowserLinksPage::forgetHistory, Qt::QueuedConnection);
 }
 
 void BrowserLinksPage::forgetHistory()
 {
-    history()->clear();
+    if (history()->count() > 1)
+        history()->clear();
 }
 
 bool BrowserLinksPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
