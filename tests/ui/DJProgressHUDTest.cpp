@@ -5,6 +5,7 @@
 #include "ScopeGuard.h"
 #include "TestEnvironment.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QtMath>
@@ -354,4 +355,29 @@ TEST(DJProgressIndicatorTest, CirclePathAndItsConversion)
     // move, line, cubic (3 elements), then the closing line back to the start.
     EXPECT_EQ(converted->elementCount(), 1 + 1 + 3 + 1);
     EXPECT_EQ(converted->currentPosition(), QPointF(0, 0));
+}
+
+// A toast dismisses itself a second later and then runs what the caller gave; a toast whose
+// covered widget went meanwhile leaves alone whatever the HUD shows by then.
+TEST_F(DJProgressHUDTest, AToastDismissesItselfOnlyWhileItsWidgetLives)
+{
+    auto view = whiteView();
+    int after = 0;
+    QElapsedTimer shown;
+    shown.start();
+    DJProgressHUD::showToast(QStringLiteral("abcde"), view.get(), [&] { ++after; });
+    ASSERT_TRUE(settled());
+    EXPECT_TRUE(hud()->displaying());
+    ASSERT_TRUE(waitUntil([&] { return after == 1; }, 30000));
+    EXPECT_GE(shown.elapsed(), 900);
+    ASSERT_TRUE(waitUntil([] { return !hud()->displaying(); }, 30000));
+
+    auto doomed = whiteView();
+    DJProgressHUD::showToast(QStringLiteral("gone"), doomed.get(), [&] { ++after; });
+    ASSERT_TRUE(settled());
+    doomed.reset();
+    DJProgressHUD::showStatus(QStringLiteral("loading"), view.get());
+    ASSERT_TRUE(waitUntil([&] { return after == 2; }, 30000));
+    EXPECT_TRUE(hud()->displaying()) << "the spinner shown after the toast's widget went stays";
+    EXPECT_EQ(hud()->label()->text(), QStringLiteral("loading"));
 }

@@ -12,7 +12,6 @@
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
-#include "platform/Dispatch.h"
 #include "platform/MemoryRelease.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UrlOpener.h"
@@ -411,10 +410,8 @@ void RightViewController::fontChanged()
 void RightViewController::tips(const QString& text)
 {
     m_tipsView->show();
-    DJProgressHUD::showMessage(text, m_tipsView);
     QPointer<RightViewController> self(this);
-    dispatch::after(1000, [self] {
-        DJProgressHUD::dismiss();
+    DJProgressHUD::showToast(text, m_tipsView, [self] {
         if (self)
             self->m_tipsView->hide();
     });

@@ -3,7 +3,6 @@
 #include "comments/CommentPageBuilder.h"
 #include "comments/CommentPageLoader.h"
 #include "comments/CommentVoter.h"
-#include "platform/Dispatch.h"
 #include "ui/controls/LoadStateOverlay.h"
 #include "ui/hud/DJProgressHUD.h"
 #include "ui/web/BrowserLinksPage.h"
@@ -139,6 +138,5 @@ void CommontView::showPageState(CommentPageLoader::PageState state)
 
 void CommontView::tips(const QString& text)
 {
-    DJProgressHUD::showMessage(text, this);
-    dispatch::after(1000, [] { DJProgressHUD::dismiss(); });
+    DJProgressHUD::showToast(text, this);
 }

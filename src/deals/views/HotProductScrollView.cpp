@@ -13,12 +13,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr int kToastMs = 1000;
 
 // The thumbnail at the row's left (kPictureRect), beside it the name on up to two lines, the
 // promotion and the store with the time. Read deals are grey.
@@ -130,8 +127,7 @@ void HotProductScrollView::loadFinished(bool ok)
         return;
     }
     // The rows shown are the category's own, only not new: a short note says the load failed.
-    DJProgressHUD::showMessage(QStringLiteral("新闻加载失败，请查看网络设置"), m_list);
-    QTimer::singleShot(kToastMs, this, [] { DJProgressHUD::dismiss(); });
+    DJProgressHUD::showToast(QStringLiteral("新闻加载失败，请查看网络设置"), m_list);
 }
 
 void HotProductScrollView::showLastSelectedIndex()

@@ -19,13 +19,11 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTimer>
 
 #include <algorithm>
 
 namespace {
 
-constexpr int kToastMs = 1000;
 // Rendered rows kept for all lists together: a few screens' worth (a 300 x 70 row is about 82 KB).
 constexpr int kRowCacheSize = 120;
 
@@ -350,10 +348,8 @@ void CenterTableView::didFinishLoadDataWithDescribe(const QString& text)
     }
     m_toastStrip->show();
     m_toastStrip->raise();
-    DJProgressHUD::showMessage(text, m_toastStrip);
     QPointer<QWidget> strip = m_toastStrip;
-    QTimer::singleShot(kToastMs, this, [strip] {
-        DJProgressHUD::dismiss();
+    DJProgressHUD::showToast(text, m_toastStrip, [strip] {
         if (strip)
             strip->deleteLater();
     });
@@ -361,9 +357,8 @@ void CenterTableView::didFinishLoadDataWithDescribe(const QString& text)
 
 void CenterTableView::showOfflineNote(const QString& text)
 {
-    DJProgressHUD::showMessage(text, this);
     // Left on screen, the note would make the HUD drop every later toast.
-    QTimer::singleShot(kToastMs, this, [] { DJProgressHUD::dismiss(); });
+    DJProgressHUD::showToast(text, this);
 }
 
 void CenterTableView::showErrorView(bool shown)

@@ -12,6 +12,7 @@
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <cfloat>
@@ -135,6 +136,17 @@ void DJProgressHUD::showProgress(double progress, const QString& status, QWidget
 void DJProgressHUD::showMessage(const QString& message, QWidget* view)
 {
     instance()->showMessageFromView(message, view);
+}
+
+void DJProgressHUD::showToast(const QString& message, QWidget* view, std::function<void()> after)
+{
+    showMessage(message, view);
+    QTimer::singleShot(1000, instance(), [covered = QPointer<QWidget>(view), after = std::move(after)] {
+        if (covered)
+            dismiss();
+        if (after)
+            after();
+    });
 }
 
 QSize DJProgressHUD::messageSize(const QString& message)

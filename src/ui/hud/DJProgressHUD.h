@@ -14,13 +14,14 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 // The one heads-up display of the process: over a given widget it shows a spinner with a status
 // text, a progress ring with a status text, or a short text toast, dims the widget and swallows
 // its clicks until dismissed. Main thread only.
 //
-// Toast convention: DJProgressHUD::showMessage(text, view), then DJProgressHUD::dismiss() one
-// second later (dispatch::after(1000, ...)); a toast asked for while the HUD shows is dropped.
+// Toasts: showToast(text, view), which dismisses the HUD one second later; a toast asked for
+// while the HUD shows is dropped.
 //
 // The HUD's widgets are children of the covered widget while shown; when that widget is destroyed
 // they go with it, and the next show makes them again (hidden, count 0).
@@ -37,6 +38,10 @@ public:
     static void showProgress(double progress, const QString& status, QWidget* view);
     // The toast: a box of messageSize centred over the view; dropped while the HUD shows.
     static void showMessage(const QString& message, QWidget* view);
+    // The toast that dismisses itself: showMessage, then, one second later, dismiss and after.
+    // When the covered widget is gone by then it took the toast with it, and the HUD is left to
+    // what shows now; after still runs.
+    static void showToast(const QString& message, QWidget* view, std::function<void()> after = {});
     // The toast's box for that message: 20 high, 20 per UTF-16 unit + 40 wide.
     static QSize messageSize(const QString& message);
     // Counts down when keepActivityCount is set, else hides.
