@@ -51,14 +51,13 @@ QCache<QString, QTextLayout>& titleLayouts()
     return layouts;
 }
 
-const QTextLayout& titleLayout(const QString& text, const QFont& font, Qt::Alignment alignment, int width, int lines)
+// fontKey: the font's key (QFont::key), which the caller keeps while its font stays.
+const QTextLayout& titleLayout(const QString& text, const QFont& font, const QString& fontKey, Qt::Alignment alignment,
+                               int width, int lines)
 {
-    const QString key = QStringLiteral("%1\x1f%2\x1f%3\x1f%4\x1f%5")
-                            .arg(font.key())
-                            .arg(width)
-                            .arg(lines)
-                            .arg(int(alignment))
-                            .arg(text);
+    const QChar separator(0x1f);
+    const QString key = fontKey + separator + QString::number(width) + separator + QString::number(lines) + separator +
+                        QString::number(int(alignment)) + separator + text;
     if (const QTextLayout* laidOut = titleLayouts().object(key))
         return *laidOut;
     auto* layout = new QTextLayout(text, font);
@@ -97,7 +96,12 @@ protected:
             return;
         }
         const QRect area = contentsRect();
-        const QTextLayout& layout = titleLayout(text(), font(), alignment(), area.width(), m_maximumNumberOfLines);
+        if (m_fontKey.isNull() || m_keyedFont != font()) {
+            m_keyedFont = font();
+            m_fontKey = m_keyedFont.key();
+        }
+        const QTextLayout& layout =
+            titleLayout(text(), font(), m_fontKey, alignment(), area.width(), m_maximumNumberOfLines);
         QPainter painter(this);
         painter.setPen(palette().color(QPalette::WindowText));
         layout.draw(&painter, area.topLeft());
@@ -105,6 +109,8 @@ protected:
 
 private:
     int m_maximumNumberOfLines = 0;
+    QFont m_keyedFont;
+    QString m_fontKey;
 };
 
 // Setting a picture drops the label's scaled copy; the shared row keeps it while the picture stays.
@@ -128,6 +134,8 @@ CenterTableCell::CenterTableCell(QWidget* parent) : QWidget(parent)
 void CenterTableCell::setControls()
 {
     setAttribute(Qt::WA_DontShowOnScreen);
+    // The background picture covers the row whole, over the white the list renders it on.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     // Added first, so behind everything.
     m_selectedV = new QLabel(this);
     m_selectedV->setScaledContents(true);
