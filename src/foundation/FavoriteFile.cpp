@@ -4,13 +4,13 @@
 #include "Library/KissXML/DDXMLDocument.h"
 #include "Library/KissXML/DDXMLElement.h"
 #include "foundation/ZipArchive.h"
+#include "platform/StorageRoot.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
 namespace FavoriteFile {
@@ -110,12 +110,6 @@ std::optional<Contents> readJson(const QByteArray& bytes, const QString& account
     return contents;
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-}
-
 }  // namespace
 
 QByteArray write(const FavriteUserAndContents& header, const QList<Favrite_DataPtr>& favourites)
@@ -153,7 +147,7 @@ QByteArray zip(const QByteArray& file)
         return {};
     const QString plain = folder.filePath(QString::fromLatin1(kFileName));
     const QString zipPath = folder.filePath(QStringLiteral("favorite.zip"));
-    if (!writeFile(plain, file))
+    if (!StorageRoot::writeFileAtomically(plain, file))
         return {};
     ZipArchive archive;
     if (!archive.CreateZipFile2(zipPath))
@@ -172,7 +166,7 @@ QByteArray unzip(const QByteArray& zipBytes)
         return {};
     const QString zipPath = folder.filePath(QStringLiteral("favorite.zip"));
     const QString target = folder.filePath(QStringLiteral("out"));
-    if (!writeFile(zipPath, zipBytes))
+    if (!StorageRoot::writeFileAtomically(zipPath, zipBytes))
         return {};
     ZipArchive archive;
     if (!archive.UnzipOpenFile(zipPath))
