@@ -9,6 +9,9 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
+
+#include <algorithm>
 #include <QCloseEvent>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -65,7 +68,13 @@ void MainWindowController::windowDidLoad()
     layout->addWidget(m_scroller);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        setMinimumSize(minimumSizeOn(screen->availableGeometry().size(), divider));
+        const QSize available = screen->availableGeometry().size();
+        QSize minimum = minimumSizeOn(available, divider);
+        // Where the content scrolls sideways, its scroll bar needs room under the panes too.
+        if (minimum.width() < panesMinimumSize(divider).width())
+            minimum.setHeight(std::min(available.height(),
+                                       minimum.height() + m_scroller->style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
+        setMinimumSize(minimum);
         setGeometry(screen->availableGeometry());
     } else {
         setMinimumSize(panesMinimumSize(divider));
