@@ -325,6 +325,8 @@ void URLSession::onAuthenticationRequired(QNetworkReply* reply, QAuthenticator* 
     const URLSessionChallengeAnswer answer =
         d ? d->taskDidReceiveChallenge(*this, *task, challenge) : URLSessionChallengeAnswer();
     if (answer.disposition == URLSessionAuthChallengeDisposition::UseCredential && answer.credential) {
+        if (transfer->sentOnce)
+            transfer->sentOnce->allowOneRewind();  // Qt sends it again with the credentials
         authenticator->setUser(answer.credential->user);
         authenticator->setPassword(answer.credential->password);
     } else if (answer.disposition == URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge) {
@@ -603,11 +605,26 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
         endUnstarted(task, urlError(NSURLErrorUnknown, request.URL, QStringLiteral("The application has ended.")));
         return;
     }
+    // A request that is not safe to repeat goes with a body Qt cannot rewind, an empty one
+    // included: without a body Qt would send it again as freely as a GET.
+    transfer.sentOnce.reset();
+    if (!urlsession::methodIsSafeToRepeat(method)) {
+        if (!transfer.body) {
+            auto empty = std::make_shared<QBuffer>();
+            empty->open(QIODevice::ReadOnly);
+            transfer.body = std::move(empty);
+        }
+        // A stream of known length goes out unbuffered and cannot be rewound already.
+        if (!transfer.body->isSequential())
+            transfer.sentOnce = std::make_shared<OneShotBody>(transfer.body);
+    }
     QNetworkReply* reply = nullptr;
     if (method == QLatin1String("HEAD"))
         reply = manager->head(networkRequest);  // a custom "HEAD" would wait for a body
     else if (transfer.body)
-        reply = manager->sendCustomRequest(networkRequest, method.toLatin1(), transfer.body.get());
+        reply = manager->sendCustomRequest(networkRequest, method.toLatin1(),
+                                           transfer.sentOnce ? static_cast<QIODevice*>(transfer.sentOnce.get())
+                                                             : transfer.body.get());
     else if (method == QLatin1String("GET"))
         reply = manager->get(networkRequest);
     else
@@ -627,6 +644,26 @@ void URLSession::connectReply(const std::shared_ptr<URLSessionTask>& task, QNetw
         if (const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier()))
             transfer->metaDataSeen = true;
         onMetaData(task, reply);
+    });
+    // A server error (5xx) to a request Qt checked against its cache makes Qt 6.4 offer the cached
+    // copy in its place, without its own status, and still report the error; then the reply never
+    // finishes. The task ends at once with the server's answer, whose status only the error tells.
+    connect(reply, &QNetworkReply::errorOccurred, this, [this, task, reply](QNetworkReply::NetworkError code) {
+        if (code < QNetworkReply::InternalServerError || code > QNetworkReply::UnknownServerError
+            || !reply->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool())
+            return;
+        const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
+        if (!transfer || transfer->reply != reply || transfer->stopReason != StopReason::None)
+            return;
+        const int status = code == QNetworkReply::ServiceUnavailableError         ? 503
+                           : code == QNetworkReply::OperationNotImplementedError ? 501
+                                                                                  : 500;
+        {
+            std::lock_guard lock(task->m_mutex);
+            task->m_response = HTTPURLResponse(reply->url(), status, {});
+        }
+        transfer->networkAnswerTaken = true;
+        onFinished(task, reply);
     });
     connect(reply, &QNetworkReply::readyRead, this, [this, task] { onReadyRead(task); });
     connect(reply, &QNetworkReply::redirected, this, [this, task, reply](const QUrl& url) { onRedirected(task, reply, url); });
@@ -737,7 +774,8 @@ bool URLSession::deliverResponse(std::shared_ptr<URLSessionTask>& task, Transfer
 void URLSession::onReadyRead(std::shared_ptr<URLSessionTask> task)
 {
     const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
-    if (!transfer || transfer->paused || !transfer->reply || transfer->stopReason != StopReason::None)
+    if (!transfer || transfer->paused || !transfer->reply || transfer->stopReason != StopReason::None
+        || transfer->networkAnswerTaken)
         return;
     // What has arrived, taken whole when it is one block (readAll would grow and trim a copy).
     const QByteArray data = transfer->reply->read(transfer->reply->bytesAvailable());
@@ -837,13 +875,13 @@ void URLSession::onFinished(const std::shared_ptr<URLSessionTask>& task, QNetwor
     case StopReason::None:
         // Every set of headers Qt announces has been read already; a reply that ends without
         // announcing any (a failure) is read here.
-        if (!transfer->metaDataSeen)
+        if (!transfer->metaDataSeen && !transfer->networkAnswerTaken)
             onMetaData(task, reply);
         if (isRedirectionResendingBody(*reply, transfer->body != nullptr)) {
             onRedirected(task, reply, reply->url().resolved(QUrl::fromEncoded(reply->rawHeader("Location"))));
             return;
         }
-        if (isCompleteHTTPAnswer(*reply)) {
+        if (transfer->networkAnswerTaken || isCompleteHTTPAnswer(*reply)) {
             onReadyRead(task);
             if (!m_transfers.contains(identifier)) {
                 // The delegate cancelled it meanwhile, or had it become a download task, which
@@ -861,7 +899,12 @@ void URLSession::onFinished(const std::shared_ptr<URLSessionTask>& task, QNetwor
                 return;
             }
         } else {
-            error = urlError(URLErrorCodeForNetworkError(reply->error()), url, reply->errorString());
+            // Qt could not send the request again without a rewind the body refused: the
+            // connection was lost.
+            const qint64 code = reply->error() == QNetworkReply::ContentReSendError
+                                    ? NSURLErrorNetworkConnectionLost
+                                    : URLErrorCodeForNetworkError(reply->error());
+            error = urlError(code, url, reply->errorString());
         }
         break;
     }
