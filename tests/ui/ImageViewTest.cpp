@@ -4,9 +4,12 @@
 #include "TestEnvironment.h"
 #include "images/SDWebImageManager.h"
 #include "ui/imageview/ImageView.h"
+#include "ui/imageview/ListRowImages.h"
 #include "ui/imageview/WebCache.h"
 #include "ui/imageview/WebCacheOperation.h"
 
+#include <QListView>
+#include <QStandardItemModel>
 
 #include <gtest/gtest.h>
 
@@ -110,6 +113,43 @@ TEST_F(ImageViewTest, FailureKeepsThePlaceholderDelayedPlaceholderComesWithTheFa
     EXPECT_EQ(other.image(), yellow) << "unchanged until the failure";
     ASSERT_TRUE(waitUntil([&] { return delayed->calls > 0; }));
     EXPECT_EQ(other.image(), blue);
+}
+
+// A row's picture that failed for a passing reason (the connection dropped) is asked again when
+// the rows are rebuilt; one that failed for good (404) is not.
+TEST_F(ImageViewTest, ListRowPicturesThatFailedForAPassingReasonComeBackWhenTheRowsAreRebuilt)
+{
+    server.route("GET", "/cover.png", LoopbackReply::closeConnection());
+    server.route("GET", "/gone.png", LoopbackReply::text(404, "no"));
+    constexpr int kUrlRole = Qt::UserRole + 1;
+    QStandardItemModel model;
+    const auto addRow = [&](const QString& path) {
+        auto* item = new QStandardItem(path);
+        item->setData(server.url(path), kUrlRole);
+        model.appendRow(item);
+    };
+    addRow("/cover.png");
+    addRow("/gone.png");
+    QListView list;
+    list.setModel(&model);
+    list.resize(200, 200);
+    list.show();
+    auto* images = new ListRowImages(&list, kUrlRole, QRect(0, 0, 16, 16), blue);
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= 2 && !isolated.manager->isRunning(); }))
+        << server.requestCount();
+    ASSERT_TRUE(isolated.manager->failedURLs().contains(server.url("/gone.png")));
+    ASSERT_FALSE(isolated.manager->failedURLs().contains(server.url("/cover.png")));
+
+    server.route("GET", "/cover.png", imageReply(png(16, 16, Qt::red), "image/png"));
+    server.route("GET", "/new.png", imageReply(png(16, 16, Qt::green), "image/png"));
+    addRow("/new.png");
+    ASSERT_TRUE(waitUntil([&] { return images->imageViewAt(0)->image().size() == QSize(16, 16); }));
+    EXPECT_EQ(QColor(images->imageViewAt(0)->image().pixel(0, 0)), QColor(Qt::red));
+    ASSERT_TRUE(waitUntil([&] { return !isolated.manager->isRunning(); }));
+    int goneAsked = 0;
+    for (const LoopbackRequest& r : server.requests())
+        goneAsked += r.path == QLatin1String("/gone.png");
+    EXPECT_EQ(goneAsked, 1);
 }
 
 TEST_F(ImageViewTest, EmptyURLShowsThePlaceholderAndReportsIt)

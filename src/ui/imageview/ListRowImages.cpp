@@ -4,7 +4,15 @@
 #include "ui/imageview/WebCache.h"
 
 #include <QAbstractItemView>
+#include <QPointer>
 #include <QUrl>
+
+namespace {
+
+// Set on a row's image view whose last load ended without a picture.
+constexpr const char* kLoadFailed = "listRowImageLoadFailed";
+
+}  // namespace
 
 ListRowImages::ListRowImages(QAbstractItemView* view, int urlRole, const QRect& pictureRect, const QImage& placeholder,
                              ImageLoadOptions options)
@@ -37,7 +45,9 @@ void ListRowImages::rebuild()
         const QModelIndex index = model->index(row, 0);
         ImageView* image = imageViewAt(row);
         const QUrl url = index.data(m_urlRole).toUrl();
-        if (image && url == WebCache::sd_imageURL(image))
+        // A picture whose last load failed is asked again: the image manager answers at once for
+        // one that failed for good, and a passing failure (the network was gone) may be over.
+        if (image && url == WebCache::sd_imageURL(image) && !image->property(kLoadFailed).toBool())
             continue;
         if (!image) {
             // The holder covers the row and lets every click through to the list below it.
@@ -48,6 +58,12 @@ void ListRowImages::rebuild()
             image->setGeometry(m_rect);
             m_view->setIndexWidget(index, holder);
         }
-        WebCache::sd_setImageWithURL(image, url, m_placeholder, m_options);
+        image->setProperty(kLoadFailed, false);
+        WebCache::sd_setImageWithURL(image, url, m_placeholder, m_options,
+                                     [image = QPointer<ImageView>(image)](const QImage& picture, const std::optional<Error>&,
+                                                                          ImageCacheType, const QUrl&) {
+                                         if (image)
+                                             image->setProperty(kLoadFailed, picture.isNull());
+                                     });
     }
 }
