@@ -4,15 +4,36 @@
 #include "platform/StorageRoot.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 QString CacheLayout::cacheRoot()
 {
     return QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tmp"));
 }
 
+namespace {
+
+// A file (or a link to nothing) where a folder belongs would keep the folder from being made for
+// good: removing a folder does nothing to it. It holds nothing the cache can use.
+void removeFileInPlaceOfFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isDir() && (info.exists() || info.isSymLink()))
+        QFile::remove(path);
+}
+
+}  // namespace
+
 QString CacheLayout::folderPath(const char* folder)
 {
-    return QDir(cacheRoot()).filePath(QLatin1String(folder));
+    QString path = cacheRoot();
+    removeFileInPlaceOfFolder(path);
+    for (const QString& part : QString::fromLatin1(folder).split(QLatin1Char('/'))) {
+        path = QDir(path).filePath(part);
+        removeFileInPlaceOfFolder(path);
+    }
+    return path;
 }
 
 QStringList CacheLayout::clearedFolders()

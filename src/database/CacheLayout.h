@@ -20,7 +20,9 @@ inline constexpr auto kAdImageFolder = "ADInfo/ADImageIpad";           // ad ima
 
 // Documents/tmp under the storage root.
 QString cacheRoot();
-// The folder's full path under the cache root.
+// The folder's full path under the cache root. Every writer of a cache asks for it: a file found
+// in the place of the folder, or of a folder above it up to the cache root, is removed, so the
+// folder can be made again.
 QString folderPath(const char* folder);
 // The five folders that clearing removes and makes again, in clearing order.
 QStringList clearedFolders();
