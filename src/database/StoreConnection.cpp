@@ -5,13 +5,17 @@
 #include "Library/FMDB/FMResultSet.h"
 #include "database/StoreStatements.h"
 #include "foundation/CommonFunction.h"
+#include "platform/Clock.h"
+#include "platform/Dispatch.h"
 #include "platform/StorageRoot.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QUrl>
 
 #include <algorithm>
+#include <mutex>
 #include <thread>
 
 #include <fcntl.h>
@@ -39,7 +43,105 @@ void createPrivateFile(const QString& path)
         ::close(fd);
 }
 
+// What the reader is told when the file cannot keep what the program saves.
+constexpr auto kResetText = "本地数据已损坏，已恢复默认设置";
+constexpr auto kReadOnlyText = "本地数据无法写入，所做更改将不会保存";
+constexpr auto kHeldText = "本地数据正被其他程序占用，暂时无法保存";
+
+// The window waits for whatever the main thread does: there an operation waits at most this long
+// for the file, however long its limit; and while the file stays held, every operation gives up
+// after a glance.
+constexpr int64_t kMainThreadBusyLimitMs = 1000;
+constexpr int64_t kHeldBusyLimitMs = 50;
+
+// What both stores' connections share about the one file.
+struct FileState
+{
+    std::mutex mutex;                    // setting the file aside, checking it
+    std::atomic<int> generation{0};      // grows when a damaged file is set aside
+    std::atomic<bool> damageSeen{false};  // a statement found the file damaged
+    QString checkedPath;                 // the file whose pages were checked, in this generation
+    int checkedGeneration = -1;
+    std::atomic<bool> readOnlyTold{false};
+    std::atomic<bool> held{false};  // another connection kept the file past an operation's limit
+    std::atomic<bool> heldTold{false};
+};
+
+FileState& fileState()
+{
+    static FileState state;
+    return state;
+}
+
+void tellReader(const char* text)
+{
+    const QString informative = QString::fromUtf8(text);
+    dispatch::asyncMain([informative] { CommonFunction::alert(QStringLiteral("确定"), informative, nullptr); });
+}
+
+bool isDamage(int rc)
+{
+    return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
+}
+
+// The file's side files (the log and its index, or the journal) cannot be made or read.
+bool isUnwritableFolder(int rc)
+{
+    const int primary = rc & 0xff;
+    return primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY || primary == SQLITE_PERM || primary == SQLITE_IOERR;
+}
+
+// SQLITE_CORRUPT when the check finds a damaged page, else the check's own result.
+int checkPages(sqlite3* db)
+{
+    sqlite3_stmt* statement = nullptr;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &statement, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(statement);
+        if (rc == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+            rc = text != nullptr && qstrcmp(text, "ok") == 0 ? SQLITE_OK : SQLITE_CORRUPT;
+        }
+    }
+    sqlite3_finalize(statement);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+// Closes the connection without the last connection's checkpoint: one on a file that has been set
+// aside would remove the log of the new file, which has the same name now.
+void abandon(std::shared_ptr<FMDatabase>& db)
+{
+    if (!db)
+        return;
+    if (db->sqliteHandle() != nullptr)
+        sqlite3_db_config(db->sqliteHandle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    db->close();
+    db.reset();
+}
+
+// Renames the file and its side files beside it; nothing of it is deleted, so it can still be
+// looked at. Called with the file state's mutex held.
+void setAside(const QString& path)
+{
+    const QString stamp = Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = QStringLiteral("%1.damaged-%2").arg(path, stamp);
+    for (int n = 2; QFile::exists(aside); ++n)
+        aside = QStringLiteral("%1.damaged-%2-%3").arg(path, stamp).arg(n);
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        if (QFile::exists(path + QLatin1String(suffix)))
+            QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
+    }
+    QFile::rename(path, aside);
+    FMDBLog::write(QStringLiteral("Damaged database set aside as %1").arg(aside));
+}
+
 }  // namespace
+
+void StoreConnection::noteDamage(int errorCode)
+{
+    if (isDamage(errorCode))
+        fileState().damageSeen.store(true);
+}
 
 StoreConnection::~StoreConnection()
 {
@@ -60,6 +162,8 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
 {
     const QString path = QDir(StorageRoot::documentsPath()).filePath(fileName);
     drop();
+    FileState& file = fileState();
+    m_generation = file.generation.load();
     m_db = FMDatabase::databaseWithPath(path);
     createPrivateFile(path);
     if (!m_db->open())
@@ -75,7 +179,32 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
     // consistent, at a committed state, but the commits made since the log was last flushed (at
     // its last checkpoint) may be gone. With the rollback journal every small write of start-up
     // (a stamp, a default row) waited for three flushes on the main thread.
-    sqlite3_exec(m_db->sqliteHandle(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+    int rc = sqlite3_exec(m_db->sqliteHandle(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
+                          nullptr);
+    if (isUnwritableFolder(rc))
+        return loadReadOnly(path);
+    // The pages are checked once per file: a damaged one fails its readers (or worse, only some of
+    // them) for good, however often it is opened again.
+    {
+        std::lock_guard lock(file.mutex);
+        if (!isDamage(rc) && (file.checkedPath != path || file.checkedGeneration != m_generation)) {
+            rc = checkPages(m_db->sqliteHandle());
+            if (rc == SQLITE_OK) {
+                file.checkedPath = path;
+                file.checkedGeneration = m_generation;
+            }
+        }
+        if (isDamage(rc) && m_generation == file.generation.load()) {
+            abandon(m_db);
+            setAside(path);
+            file.generation.fetch_add(1);
+            file.damageSeen.store(false);
+            tellReader(kResetText);
+        }
+    }
+    if (isDamage(rc))
+        return loadDB(fileName);  // a new file, or the one another connection made meanwhile
+    file.readOnlyTold.store(false);
     // Every operation runs a handful of fixed statement texts, many of them once per row of a
     // list: each is prepared once per connection.
     m_db->setShouldCacheStatements(true);
@@ -83,12 +212,55 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
     return m_db;
 }
 
+std::shared_ptr<FMDatabase> StoreConnection::loadReadOnly(const QString& path)
+{
+    // The folder takes no side file (it is read-only, or the log's place is taken): the file is
+    // read as it stands, with nothing written, not even a lock; what is saved meanwhile is lost.
+    drop();
+    QUrl uri = QUrl::fromLocalFile(path);
+    uri.setQuery(QStringLiteral("immutable=1"));
+    m_db = FMDatabase::databaseWithPath(uri.toString(QUrl::FullyEncoded));
+    if (!m_db->openWithFlags(SQLITE_OPEN_READONLY | SQLITE_OPEN_URI))
+        return nullptr;
+    m_db->setShouldCacheStatements(true);
+    if (!fileState().readOnlyTold.exchange(true))
+        tellReader(kReadOnlyText);
+    return m_db;
+}
+
 bool StoreConnection::connect()
 {
+    FileState& file = fileState();
+    // The file was set aside by the other store's connection, or one of this connection's
+    // statements found it damaged: the next open makes a new one.
+    if (m_db && (m_generation != file.generation.load() || file.damageSeen.load())) {
+        m_knownTables.clear();
+        abandon(m_db);
+    }
     startBusyBudget();
     if (!m_db)
         loadDB(QString::fromLatin1(kDatabaseFileName));
+    // While the file is held elsewhere every operation first looks whether it still is.
+    if (file.held.load() && m_db && m_db->goodConnection() && !fileIsHeld()) {
+        file.held.store(false);
+        file.heldTold.store(false);
+    }
+    startBusyBudget();
     return m_db != nullptr;
+}
+
+bool StoreConnection::fileIsHeld()
+{
+    // A write lock taken and given back at once, without waiting for it.
+    m_busyWait.deadlineMs.store(0);
+    m_busyWait.logged.store(true);
+    sqlite3* const handle = m_db->sqliteHandle();
+    if (sqlite3_get_autocommit(handle) == 0)
+        return false;  // inside a transaction of this connection: it writes already
+    const int rc = sqlite3_exec(handle, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+    return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
 }
 
 bool StoreConnection::ensureTable(const QString& table, const QString& createStatement, bool* created,
@@ -161,13 +333,22 @@ void StoreConnection::drop()
     m_knownTables.clear();
     if (!m_db)
         return;
+    if (m_generation != fileState().generation.load()) {
+        abandon(m_db);
+        return;
+    }
     m_db->close();
     m_db.reset();
 }
 
 void StoreConnection::startBusyBudget()
 {
-    m_busyWait.deadlineMs.store(steadyMs() + busyTimeLimit().count());
+    int64_t limit = busyTimeLimit().count();
+    if (dispatch::isMainThread())
+        limit = std::min(limit, kMainThreadBusyLimitMs);
+    if (fileState().held.load())
+        limit = std::min(limit, kHeldBusyLimitMs);
+    m_busyWait.deadlineMs.store(steadyMs() + limit);
     m_busyWait.logged.store(false);
 }
 
@@ -176,8 +357,13 @@ int StoreConnection::busyHandler(void* context, int count)
     auto* wait = static_cast<BusyWait*>(context);
     const int64_t remaining = wait->deadlineMs.load() - steadyMs();
     if (remaining <= 0) {
-        if (!wait->logged.exchange(true))
+        if (!wait->logged.exchange(true)) {
             FMDBLog::write(QStringLiteral("Database busy"));
+            FileState& file = fileState();
+            file.held.store(true);
+            if (!file.heldTold.exchange(true))
+                tellReader(kHeldText);
+        }
         return 0;
     }
     // Short sleeps first: most waits are for one short write of the other store.

@@ -26,9 +26,16 @@ inline constexpr auto kDatabaseFileName = "tidwenMAC.db";
 // drops it, and the operation after that opens the file again.
 //
 // Waiting on a busy file: another connection (the other store, or another process) may hold the
-// file's lock. An operation waits for it up to busyTimeLimit() in all, counted from its
-// connection step; then each of its statements fails at once, "Database busy" is logged, and the
-// operation returns its failure value.
+// file's lock. An operation waits for it up to busyTimeLimit() in all (on the main thread at most
+// a second), counted from its connection step; then each of its statements fails at once,
+// "Database busy" is logged, and the operation returns its failure value. From then on, until
+// the lock is found free, operations give up after a glance, and the reader is told once why
+// nothing is saved.
+//
+// A file that is not a usable database (garbage, cut short, damaged pages) is renamed beside
+// itself with its side files, never deleted; a new one is made, whose tables come with their
+// defaults, and the reader is told once. A file whose folder takes no side file (read-only) is
+// opened for reading as it stands, and the reader is told that nothing is saved.
 class StoreConnection
 {
 public:
@@ -79,7 +86,13 @@ public:
     // Closes the connection and forgets it; the next operation opens the file again.
     void drop();
 
+    // A statement's failure code: one that says the file is damaged has the next operation of
+    // either store set the file aside and start a new one.
+    static void noteDamage(int errorCode);
+
 private:
+    std::shared_ptr<FMDatabase> loadReadOnly(const QString& path);
+    bool fileIsHeld();
     static int busyHandler(void* wait, int count);
     void startBusyBudget();
     void remember(const QString& table);
@@ -91,6 +104,7 @@ private:
     };
 
     std::shared_ptr<FMDatabase> m_db;
+    int m_generation = 0;  // of the file the connection was opened on
     BusyWait m_busyWait;
     QStringList m_knownTables;  // compared without case, as SQLite compares table names
 };

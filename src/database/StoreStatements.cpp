@@ -2,6 +2,7 @@
 
 #include "Library/FMDB/FMDatabase.h"
 #include "Library/FMDB/FMResultSet.h"
+#include "database/StoreConnection.h"
 
 #include <QStringList>
 
@@ -35,6 +36,8 @@ void forgetCachedStatements(FMDatabase& db)
 bool run(FMDatabase& db, const BoundStatement& statement)
 {
     const bool done = db.executeUpdate(statement.sql, statement.arguments);
+    if (!done)
+        StoreConnection::noteDamage(db.lastErrorCode());
     if (!statement.reusable || changesSchema(statement.sql))
         forgetCachedStatements(db);
     return done;
@@ -43,12 +46,15 @@ bool run(FMDatabase& db, const BoundStatement& statement)
 bool eachRow(FMDatabase& db, const BoundStatement& query, const std::function<bool(FMResultSet& row)>& row)
 {
     const std::shared_ptr<FMResultSet> rs = db.executeQuery(query.sql, query.arguments);
-    if (!rs)
+    if (!rs) {
+        StoreConnection::noteDamage(db.lastErrorCode());
         return false;
+    }
     while (rs->next()) {
         if (!row(*rs))
             break;
     }
+    StoreConnection::noteDamage(db.lastErrorCode());
     rs->close();
     if (!query.reusable)
         forgetCachedStatements(db);
