@@ -61,17 +61,18 @@ NSMyUserInfoPtr AccountRequests::lastUserInfo()
     return classify(file.readAll(), &user) == Reply::User ? user : nullptr;
 }
 
-void AccountRequests::logIn(const QByteArray& bytes, UserLandData record, const NSMyUserInfoPtr& user)
+bool AccountRequests::logIn(const QByteArray& bytes, UserLandData record, const NSMyUserInfoPtr& user)
 {
-    storeLastUserInfo(bytes);
     record.UserID = QString::number(user->userID);
     {
         SettingsDatabaseOperate::Lease settings;
-        if (settings)
-            settings->UserLandData_setNewsUserData(record);
+        if (!settings || !settings->UserLandData_setNewsUserData(record))
+            return false;
     }
+    storeLastUserInfo(bytes);
     if (const auto shell = AccountShell::installed())
         shell->setCurrLandUser(user, true);
+    return true;
 }
 
 UserLandDataPtr AccountRequests::rememberedLogin()

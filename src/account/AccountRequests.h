@@ -37,9 +37,10 @@ bool storeLastUserInfo(const QByteArray& bytes);
 // The profile of the last user-information file; null when there is none with a user.
 NSMyUserInfoPtr lastUserInfo();
 
-// A reply with a user logs the account in: the raw reply becomes the last user-information file,
-// the record (given the user's id) the current account, and the profile the logged-in user.
-void logIn(const QByteArray& bytes, UserLandData record, const NSMyUserInfoPtr& user);
+// A reply with a user logs the account in: the record (given the user's id) becomes the current
+// account, the raw reply the last user-information file, and the profile the logged-in user.
+// False, with nothing changed, when the record cannot be written: the login did not hold.
+bool logIn(const QByteArray& bytes, UserLandData record, const NSMyUserInfoPtr& user);
 
 // The current remembered account when it is logged in with a remembered password; null otherwise.
 // Only what must outlive the run asks for it (the automatic login, the gold-coin tasks); acting for

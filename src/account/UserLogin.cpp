@@ -68,8 +68,11 @@ void UserLogin::login(const QString& account, const QString& password, bool reme
             record.bCurrentAccount = true;
             record.bHaveLand = true;
             self->m_user = user;
-            AccountRequests::logIn(bytes, record, user);
-            // Kept for this run whether or not the store keeps it: the reader is logged in.
+            if (!AccountRequests::logIn(bytes, record, user)) {
+                self->end(Outcome::Failed);
+                return;
+            }
+            // Kept for this run whether or not the store keeps the password: the reader is logged in.
             SessionAccount::loggedIn(name, password);
             FavSynchronousCommonFunction::synchronize(name, password);
             const auto shell = AccountShell::installed();

@@ -8,7 +8,9 @@
 #include "account/views/UserInfoWD.h"
 #include "account/views/UserLandWD.h"
 #include "account/views/modefyPwdWD.h"
+#include "Library/FMDB/FMDatabase.h"
 #include "database/SessionAccount.h"
+#include "database/StoreConnection.h"
 #include "ScopeGuard.h"
 #include "foundation/CommonFunction.h"
 #include "platform/UserDefaults.h"
@@ -233,6 +235,30 @@ TEST_F(AccountFlows, AWrongPasswordShowsTheRefusalAndClearsTheFlag)
     EXPECT_FALSE(current());
     login.login(QStringLiteral(" "), QStringLiteral("x"), true);
     EXPECT_EQ(std::get<0>(done.last()), UserLogin::Outcome::Empty);
+}
+
+// A login whose account record cannot be written (another connection holds the file) fails
+// instead of closing its window as if it worked.
+TEST_F(AccountFlows, ALoginWhoseRecordCannotBeWrittenFails)
+{
+    serve(LoopbackReply::text(200, userReply(31), "text/xml"));
+    ASSERT_FALSE(current());  // the table is made
+    StoreConnection::setBusyTimeLimit(std::chrono::milliseconds(200));
+    const auto limit = onScopeExit([] { StoreConnection::setBusyTimeLimit(StoreConnection::kDefaultBusyTimeLimit); });
+    const auto other = FMDatabase::databaseWithPath(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")));
+    ASSERT_TRUE(other->open());
+    ASSERT_TRUE(other->beginTransaction());
+
+    UserLogin login;
+    SignalLog done(&login, &UserLogin::finished);
+    login.login(QStringLiteral("reader"), QStringLiteral("pw"), true);
+    ASSERT_TRUE(waitUntil([&] { return done.size() == 1; }));
+    EXPECT_EQ(std::get<0>(done.at(0)), UserLogin::Outcome::Failed);
+    EXPECT_FALSE(gbLoginInProgress);
+    EXPECT_TRUE(m_shell->sets.isEmpty());
+    ASSERT_TRUE(other->rollback());
+    other->close();
+    EXPECT_FALSE(current());
 }
 
 TEST_F(AccountFlows, LogOutRemovesTheEightGoldCoinKeys)
