@@ -607,7 +607,7 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
     }
     // A request that is not safe to repeat goes with a body Qt cannot rewind, an empty one
     // included: without a body Qt would send it again as freely as a GET.
-    transfer.sentOnce.reset();
+    OneShotBody* sentOnce = nullptr;
     if (!urlsession::methodIsSafeToRepeat(method)) {
         if (!transfer.body) {
             auto empty = std::make_shared<QBuffer>();
@@ -616,19 +616,22 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
         }
         // A stream of known length goes out unbuffered and cannot be rewound already.
         if (!transfer.body->isSequential())
-            transfer.sentOnce = std::make_shared<OneShotBody>(transfer.body);
+            sentOnce = new OneShotBody(transfer.body);
     }
     QNetworkReply* reply = nullptr;
     if (method == QLatin1String("HEAD"))
         reply = manager->head(networkRequest);  // a custom "HEAD" would wait for a body
     else if (transfer.body)
         reply = manager->sendCustomRequest(networkRequest, method.toLatin1(),
-                                           transfer.sentOnce ? static_cast<QIODevice*>(transfer.sentOnce.get())
-                                                             : transfer.body.get());
+                                           sentOnce ? static_cast<QIODevice*>(sentOnce) : transfer.body.get());
     else if (method == QLatin1String("GET"))
         reply = manager->get(networkRequest);
     else
         reply = manager->sendCustomRequest(networkRequest, method.toLatin1());
+    // Qt reads the body as long as the reply lives, which may be longer than the task.
+    if (sentOnce)
+        sentOnce->setParent(reply);
+    transfer.sentOnce = sentOnce;
     reply->setReadBufferSize(kReadAheadBytes);
     transfer.reply = reply;
     // A new reply: its headers and its server's certificate are still to be seen.

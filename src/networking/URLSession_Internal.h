@@ -45,7 +45,7 @@ struct URLSession::Transfer
 {
     QPointer<QNetworkReply> reply;
     std::shared_ptr<QIODevice> body;
-    std::shared_ptr<OneShotBody> sentOnce;  // what Qt reads of the body, when it must go only once
+    QPointer<OneShotBody> sentOnce;  // what Qt reads of the body when it must go once; the reply's
     bool networkAnswerTaken = false;  // the server's error ends it; what Qt's cache offers is not read
     std::unique_ptr<QTemporaryFile> downloadFile;
     StopReason stopReason = StopReason::None;

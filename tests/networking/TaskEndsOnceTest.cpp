@@ -55,5 +55,12 @@ TEST(TaskEndsOnce, AServerErrorToARequestCheckedAgainstTheCacheEndsTheTaskAtOnce
         ASSERT_TRUE(second->error);
         EXPECT_EQ(second->error->code, kErrorBadServerResponse);
         EXPECT_EQ(second->calls, 1);
+
+        // The freshness check of a list on its first refresh is such a request too.
+        auto head = std::make_shared<Outcome>();
+        manager->dataTaskWithRequest(request(server.url(path), QStringLiteral("HEAD")), recordInto(head))->resume();
+        ASSERT_TRUE(waitForCompletion(head)) << status;
+        ASSERT_TRUE(head->response);
+        EXPECT_EQ(head->response->statusCode, status);
     }
 }
