@@ -14,12 +14,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
 #include <QShortcut>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QToolBar>
 
@@ -378,6 +383,41 @@ TEST_F(SettingsPageTest, PagesFitTheWindowAndTheTopLeftCornerStays)
     for (int i = 3; i < 6; ++i)
         actions.at(i)->trigger();
     EXPECT_EQ(window.currentVC(), window.CommonSetting());
+}
+
+// The window system places a window by its frame: the first opening puts the whole frame, title
+// bar and all, on the screen's available area, in its middle; Ctrl+W closes the window as it
+// closes the others.
+TEST_F(SettingsPageTest, FirstOpeningPutsTheWholeFrameOnTheScreenAndCtrlWClosesIt)
+{
+    SettingWindowController window(model);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QRect available = window.screen()->availableGeometry();
+    EXPECT_TRUE(available.contains(window.frameGeometry()))
+        << window.frameGeometry().x() << "," << window.frameGeometry().y() << " in " << available.x() << ","
+        << available.y() << " " << available.width() << "x" << available.height();
+    const QPoint offCentre = window.frameGeometry().center() - available.center();
+    EXPECT_LE(offCentre.manhattanLength(), 4) << offCentre.x() << "," << offCentre.y();
+    QTest::keyClick(window.windowHandle(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(waitUntil([&] { return !window.isVisible(); })) << "Ctrl+W left the window open";
+}
+
+// A right click on the toolbar shows no menu (the platform's offered one item that hid the
+// toolbar for good), and the toolbar stays.
+TEST_F(SettingsPageTest, TheToolbarOffersNoMenuAndStays)
+{
+    SettingWindowController window(model);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QPoint at(5, window.ToolBar()->height() / 2);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, window.ToolBar()->mapToGlobal(at));
+    QApplication::sendEvent(window.ToolBar(), &event);
+    QWidget* menu = QApplication::activePopupWidget();
+    EXPECT_EQ(menu, nullptr) << "a menu came up on the toolbar";
+    if (menu)
+        menu->close();
+    EXPECT_TRUE(window.ToolBar()->isVisible());
 }
 
 TEST(SettingsCacheClearing, EmptiesThePictureMemoryOfTheImageCache)

@@ -6,8 +6,11 @@
 #include <QAction>
 #include <QKeySequence>
 #include <QPropertyAnimation>
+#include <QScreen>
 #include <QShortcut>
 #include <QToolBar>
+
+#include <algorithm>
 
 SettingWindowController::SettingWindowController(std::shared_ptr<SettingsModel> model, QWidget* parent)
     : QMainWindow(parent), m_model(std::move(model))
@@ -17,6 +20,8 @@ SettingWindowController::SettingWindowController(std::shared_ptr<SettingsModel> 
     m_toolBar = new QToolBar(this);
     m_toolBar->setObjectName(QStringLiteral("ToolBar"));
     m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     addToolBar(Qt::TopToolBarArea, m_toolBar);
     const struct
@@ -35,6 +40,9 @@ SettingWindowController::SettingWindowController(std::shared_ptr<SettingsModel> 
         QAction* action = m_toolBar->addAction(QString::fromUtf8(item.title));
         connect(action, &QAction::triggered, this, item.action);
     }
+    auto* close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
+    close->setContext(Qt::WindowShortcut);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
     m_contentView = new QWidget(this);
     m_contentView->setObjectName(QStringLiteral("contentView"));
     setCentralWidget(m_contentView);
@@ -106,7 +114,12 @@ void SettingWindowController::changeViewController(int index)
     if (m_animation)
         m_animation->stop();
     if (!isVisible()) {
-        setGeometry(client);
+        // Before the first opening the window has no frame yet: only its size is set here, and
+        // the opening places it.
+        if (m_placed)
+            setGeometry(client);
+        else
+            resize(client.size());
         return;
     }
     auto* animation = new QPropertyAnimation(this, "geometry", this);
@@ -115,6 +128,25 @@ void SettingWindowController::changeViewController(int index)
     animation->setEndValue(client);
     m_animation = animation;
     animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void SettingWindowController::showEvent(QShowEvent* event)
+{
+    // The first opening stands in the middle of the screen's available area, frame and all (the
+    // window system places a window by its frame; a window larger than the area keeps its
+    // title bar on it). Later openings keep where the reader left it.
+    if (!m_placed && !testAttribute(Qt::WA_Moved)) {
+        const QScreen* shown = screen();
+        if (shown != nullptr) {
+            const QRect available = shown->availableGeometry();
+            const QSize frame = frameGeometry().size().expandedTo(size());
+            const int x = available.left() + std::max(0, (available.width() - frame.width()) / 2);
+            const int y = available.top() + std::max(0, (available.height() - frame.height()) / 2);
+            move(x, y);
+        }
+    }
+    m_placed = true;
+    QMainWindow::showEvent(event);
 }
 
 void SettingWindowController::GoldCoinItemClick()

@@ -12,6 +12,7 @@
 class CommmonSettingViewController;
 class GoldcoinShopViewController;
 class GoldcoinTaskViewController;
+class QMenu;
 class QPropertyAnimation;
 class QToolBar;
 
@@ -52,6 +53,13 @@ public:
     // Opens the window (made once) on Ctrl+, in the given window.
     static void installPreferencesShortcut(QWidget* window);
 
+    // The window offers no menu of its own: the platform's would let a click hide the toolbar,
+    // the one way to the coin pages, for the rest of the run.
+    QMenu* createPopupMenu() override { return nullptr; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void windowDidLoad();
 
@@ -65,4 +73,5 @@ private:
     GoldcoinTaskViewController* m_goldCoinTask = nullptr;
     QPointer<QPropertyAnimation> m_animation;
     QRect m_targetFrame;
+    bool m_placed = false;
 };
