@@ -15,8 +15,9 @@
 #include <QImage>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QWheelEvent>
 #include <QStackedWidget>
+#include <QTest>
+#include <QWheelEvent>
 
 namespace {
 
@@ -292,6 +293,43 @@ TEST_F(ListViewsTest, TheSlideStripTurnsInACircle)
     empty.rightSlide();
     empty.leftSlide();
     EXPECT_EQ(empty.currentPosition(), 0);
+}
+
+// Only the primary button opens the slide on show; the wheel, a touchpad swipe and the keys move
+// nothing: the strip turns a whole slide at a time, by its arrows and its timer alone.
+TEST_F(ListViewsTest, TheSlideStripOpensOnThePrimaryButtonAndTurnsOnlyByWholeSlides)
+{
+    QList<slideDataPtr> slides;
+    for (int i = 0; i < 3; ++i) {
+        slides.append(std::make_shared<slideData>());
+        slides.last()->slideLinkUrl = QStringLiteral("12%1").arg(i);
+        slides.last()->slideOpenType = QStringLiteral("1");
+    }
+    SlideView strip(slides);
+    strip.resize(300, 150);
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    const QPoint middle(150, 100);
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton})
+        QTest::mouseClick(strip.viewport(), button, {}, middle);
+    EXPECT_TRUE(pane->shown.isEmpty()) << pane->shown.join(QLatin1Char(',')).toStdString();
+    QTest::mouseClick(strip.viewport(), Qt::LeftButton, {}, middle);
+    EXPECT_EQ(pane->shown, QStringList{QStringLiteral("120")});
+
+    for (const QPoint& delta : {QPoint(-120, 0), QPoint(0, -120)}) {
+        QWheelEvent wheel(middle, strip.viewport()->mapToGlobal(middle), QPoint(), delta, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(strip.viewport(), &wheel);
+    }
+    QWheelEvent swipe(middle, strip.viewport()->mapToGlobal(middle), QPoint(-40, 0), QPoint(), Qt::NoButton,
+                      Qt::NoModifier, Qt::ScrollUpdate, false);
+    QApplication::sendEvent(strip.viewport(), &swipe);
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_End, Qt::Key_PageDown})
+        QTest::keyClick(&strip, key);
+    EXPECT_EQ(strip.horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(strip.currentPosition(), 0);
+    strip.rightArrow()->click();
+    EXPECT_EQ(strip.horizontalScrollBar()->value(), SlideView::kWidth);
 }
 
 TEST(CenterTableCell, OnePinnedTagHoweverOftenTheRowIsRefreshed)

@@ -8,8 +8,10 @@
 #include "ui/imageview/WebCache.h"
 
 #include <QLabel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 SlideView::SlideView(const QList<slideDataPtr>& slides, QWidget* parent) : QScrollArea(parent)
 {
@@ -17,6 +19,7 @@ SlideView::SlideView(const QList<slideDataPtr>& slides, QWidget* parent) : QScro
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFixedHeight(kHeight);
+    setFocusPolicy(Qt::NoFocus);
     m_slideCount = slides.size();
     m_dataArray = slides;
     setControlsWithDataSource(slides);
@@ -116,9 +119,21 @@ QString SlideView::titleText() const
 void SlideView::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
+    if (event->button() != Qt::LeftButton)
+        return;
     const slideDataPtr slide = m_dataArray.value(m_currentPosition);
     if (slide)
         clickLink(slide->slideLinkUrl, slide->slideOpenType);
+}
+
+void SlideView::wheelEvent(QWheelEvent* event)
+{
+    event->ignore();
+}
+
+void SlideView::keyPressEvent(QKeyEvent* event)
+{
+    event->ignore();
 }
 
 void SlideView::clickLink(const QString& link, const QString& linkType)

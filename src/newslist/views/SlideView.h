@@ -40,6 +40,10 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // The strip turns a whole slide at a time, by its arrows and its timer alone: the wheel goes
+    // to the list around it, and the keys move nothing.
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void setControlsWithDataSource(const QList<slideDataPtr>& slides);
