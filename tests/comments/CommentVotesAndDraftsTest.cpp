@@ -2,6 +2,7 @@
 // comments, votes the service refuses, and the text of the write-comment window.
 
 #include "CommentsTestSupport.h"
+#include "HeldReply.h"
 
 #include "comments/CommentVoter.h"
 #include "comments/views/CommontView.h"
@@ -12,9 +13,7 @@
 #include <QPushButton>
 #include <QUrlQuery>
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 
 namespace {
 
@@ -29,45 +28,6 @@ QString toastOver(const QWidget* widget)
         return QString();
     return hud->label()->text();
 }
-
-// A reply the server's thread holds back until the test lets it go: the request stays on its way
-// however slow the machine. Let go at the latest when this ends, so a failing test never leaves
-// the server's thread waiting at its teardown. (The held thread serves nothing else meanwhile.)
-class HeldReply
-{
-public:
-    HeldReply() = default;
-    ~HeldReply() { release(); }
-    HeldReply(const HeldReply&) = delete;
-    HeldReply& operator=(const HeldReply&) = delete;
-
-    // The route's handler: answers with the reply once let go.
-    LoopbackHttpServer::Handler handler(const LoopbackReply& reply) const
-    {
-        return [gate = m_gate, reply](const LoopbackRequest&) {
-            std::unique_lock lock(gate->mutex);
-            gate->opened.wait(lock, [&] { return gate->released; });
-            return reply;
-        };
-    }
-    void release()
-    {
-        {
-            std::lock_guard lock(m_gate->mutex);
-            m_gate->released = true;
-        }
-        m_gate->opened.notify_all();
-    }
-
-private:
-    struct Gate
-    {
-        std::mutex mutex;
-        std::condition_variable opened;
-        bool released = false;
-    };
-    std::shared_ptr<Gate> m_gate = std::make_shared<Gate>();
-};
 
 int posts(const LoopbackHttpServer& server, const QString& path)
 {

@@ -3,14 +3,19 @@
 #include "comments/HotCommentListModel.h"
 #include "foundation/GlobalValues.h"
 #include "ui/controls/ImageNamed.h"
+#include "ui/controls/LoadStateOverlay.h"
+#include "ui/hud/DJProgressHUD.h"
 #include "ui/imageview/ListRowImages.h"
 
 #include <QListView>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
+
+constexpr int kToastMs = 1000;
 
 // Title (bold), comment, then "name  支持(n)".
 class HotCommentDelegate : public QStyledItemDelegate
@@ -58,7 +63,8 @@ public:
 }  // namespace
 
 HotCommntTableViewController::HotCommntTableViewController(NewsListDataPtr newsListData, QWidget* parent)
-    : QWidget(parent), m_model(new HotCommentListModel(std::move(newsListData), this)), m_list(new QListView(this))
+    : QWidget(parent), m_model(new HotCommentListModel(std::move(newsListData), this)), m_list(new QListView(this)),
+      m_loadState(new LoadStateOverlay(m_list, QStringLiteral("新闻加载失败"), 94))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -76,11 +82,29 @@ HotCommntTableViewController::HotCommntTableViewController(NewsListDataPtr newsL
         emit hotCommentChosen(QString::number(index.data(HotCommentListModel::NewsIdRole).toLongLong()),
                               index.data(HotCommentListModel::NewsTitleRole).toString());
     });
+    connect(m_model, &HotCommentListModel::loadFinished, this, &HotCommntTableViewController::loadFinished);
 }
 
 void HotCommntTableViewController::showByClick(bool byClick)
 {
     m_model->showByClick(byClick);
+    // The spinner only where nothing shows yet: kept rows stay readable while new ones come.
+    if (m_model->isLoading() && m_model->rowCount() == 0)
+        m_loadState->showLoading();
+}
+
+void HotCommntTableViewController::loadFinished(bool ok)
+{
+    if (ok || m_model->rowCount() > 0) {
+        m_loadState->clear();
+        if (!ok) {
+            // The rows shown are the channel's own, only not new: a short note says the load failed.
+            DJProgressHUD::showMessage(QStringLiteral("新闻加载失败，请查看网络设置"), m_list);
+            QTimer::singleShot(kToastMs, this, [] { DJProgressHUD::dismiss(); });
+        }
+        return;
+    }
+    m_loadState->showFailure([this] { showByClick(false); });
 }
 
 NewsListDataPtr HotCommntTableViewController::newslistData() const

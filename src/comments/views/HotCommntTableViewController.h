@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class HotCommentListModel;
+class LoadStateOverlay;
 class QListView;
 
 // The list of the hot-comments channel: read-only rows with the commenter's avatar, the article
@@ -29,12 +30,16 @@ public:
 
     HotCommentListModel* model() const { return m_model; }
     QListView* listView() const { return m_list; }
+    LoadStateOverlay* loadState() const { return m_loadState; }
 
 signals:
     // A row was clicked: the article its comment belongs to.
     void hotCommentChosen(const QString& newsId, const QString& newsTitle);
 
 private:
+    void loadFinished(bool ok);
+
     HotCommentListModel* m_model;
     QListView* m_list;
+    LoadStateOverlay* m_loadState;
 };
