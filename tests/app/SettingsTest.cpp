@@ -1,6 +1,8 @@
 #include "PushTestSupport.h"
+#include "ScreenshotCompare.h"
 
 #include "app/settings/SettingsModel.h"
+#include "app/views/SettingsPopover.h"
 #include "app/views/settings/SettingPages.h"
 #include "app/views/settings/SettingWindowController.h"
 #include "database/CacheLayout.h"
@@ -16,6 +18,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QScreen>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 #include <QShortcut>
@@ -484,4 +487,35 @@ TEST_F(SettingsPageTest, GeneralPageDrawsItsControls)
     EXPECT_GT(differingPixels(page.clearMemory()->geometry()), 50);
     EXPECT_GT(differingPixels(page.showDouZaiMai()->geometry()), 50);
     EXPECT_EQ(differingPixels(QRect(360, 260, 100, 30)), 0) << "nothing stands in the empty corner";
+}
+
+// On a dark desktop the popover keeps its white and its texts stay dark on it: each label and
+// each box's title shows ink that reads on the background.
+TEST_F(SettingsPageTest, ThePopoverReadsOnADarkDesktop)
+{
+    const DarkDesktopPalette dark;
+    const QString savedAppVersion = QCoreApplication::applicationVersion();
+    const auto restoreVersion = onScopeExit([&] { QCoreApplication::setApplicationVersion(savedAppVersion); });
+    QCoreApplication::setApplicationVersion(QStringLiteral("3.4.5"));
+    SettingsPopover popover(nullptr);
+    auto* page = new SettingViewController(model);
+    popover.setContent(page);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    popover.adjustSize();
+    const QImage image = popover.grab().toImage();
+    const QColor background = image.pixelColor(image.width() - 4, image.height() - 4);
+    ASSERT_GT(background.lightness(), 200) << "the popover keeps its white";
+    for (QLabel* label : page->findChildren<QLabel*>()) {
+        SCOPED_TRACE(label->text().toStdString());
+        ASSERT_FALSE(label->text().isEmpty());
+        EXPECT_GT(contrastingPixels(image, QRect(label->mapTo(&popover, QPoint(0, 0)), label->size()), background), 20);
+    }
+    for (QCheckBox* box : {page->changeFont(), page->showDouZaiMai()}) {
+        SCOPED_TRACE(box->text().toStdString());
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.text = box->text();
+        const QRect title = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+        EXPECT_GT(contrastingPixels(image, title.translated(box->mapTo(&popover, QPoint(0, 0))), background), 20);
+    }
 }

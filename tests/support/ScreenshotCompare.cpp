@@ -3,6 +3,7 @@
 #include "TestEnvironment.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,39 @@ bool holdsColour(const QImage& image, const QRect& area, const QColor& colour, i
         }
     }
     return false;
+}
+
+int contrastingPixels(const QImage& image, const QRect& area, const QColor& background, int minGap)
+{
+    int count = 0;
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            count += std::abs(image.pixelColor(x, y).lightness() - background.lightness()) >= minGap ? 1 : 0;
+    }
+    return count;
+}
+
+DarkDesktopPalette::DarkDesktopPalette() : m_before(QGuiApplication::palette())
+{
+    const QColor surface(45, 45, 45);
+    const QColor field(30, 30, 30);
+    const QColor ink(235, 235, 235);
+    QPalette dark(ink, surface);
+    dark.setColor(QPalette::Window, surface);
+    dark.setColor(QPalette::WindowText, ink);
+    dark.setColor(QPalette::Base, field);
+    dark.setColor(QPalette::AlternateBase, surface);
+    dark.setColor(QPalette::Text, ink);
+    dark.setColor(QPalette::Button, surface);
+    dark.setColor(QPalette::ButtonText, ink);
+    dark.setColor(QPalette::PlaceholderText, QColor(160, 160, 160));
+    QGuiApplication::setPalette(dark);
+}
+
+DarkDesktopPalette::~DarkDesktopPalette()
+{
+    QGuiApplication::setPalette(m_before);
 }
 
 double differingShare(const QImage& a, const QImage& b, int summedSteps)

@@ -4,11 +4,30 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPalette>
 #include <QRect>
 #include <QString>
 
 // True when a pixel of the area is within tolerance (per channel) of the colour.
 bool holdsColour(const QImage& image, const QRect& area, const QColor& colour, int tolerance);
+
+// Pixels of the area whose lightness lies at least minGap away from the background's: the ink of
+// text that reads on that background.
+int contrastingPixels(const QImage& image, const QRect& area, const QColor& background, int minGap = 100);
+
+// While it lives the application has the palette a dark desktop colour scheme gives it (light
+// text on dark surfaces); the palette before comes back when it ends.
+class DarkDesktopPalette
+{
+public:
+    DarkDesktopPalette();
+    ~DarkDesktopPalette();
+    DarkDesktopPalette(const DarkDesktopPalette&) = delete;
+    DarkDesktopPalette& operator=(const DarkDesktopPalette&) = delete;
+
+private:
+    QPalette m_before;
+};
 
 // Share of the pixels whose red, green and blue differences add up to more than the steps given
 // (font smoothing differs a little between machines); 1 for images of different sizes.

@@ -1,5 +1,8 @@
 #include "app/views/SettingsPopover.h"
 
+#include "ui/controls/LightPalette.h"
+
+#include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -8,13 +11,23 @@
 SettingsPopover::SettingsPopover(QWidget* parent) : QWidget(parent, Qt::Popup)
 {
     setObjectName(QStringLiteral("SettingsPopover"));
-    setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(QStringLiteral("#SettingsPopover { background: white; border: 1px solid #d0d0d0; }"));
+    // Its own white with its own dark texts, whatever the desktop's colour scheme (a style sheet
+    // would give the children the desktop's colours again).
+    setPalette(lightPalette());
+    setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* page = new QWidget(this);
     page->setFixedSize(240, 200);
     setContent(page);
+}
+
+void SettingsPopover::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(QColor(0xd0, 0xd0, 0xd0));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void SettingsPopover::setContent(QWidget* page)

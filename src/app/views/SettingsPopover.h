@@ -21,6 +21,9 @@ public:
     // right has no room.
     static QRect placeBeside(const QRect& anchor, const QSize& size, const QRect& available);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     QWidget* m_content = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "foundation/CommonFunction.h"
 #include "newslist/views/CenterViewController.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/controls/LightPalette.h"
 #include "ui/controls/UILabel.h"
 
 #include <QFrame>
@@ -27,10 +28,9 @@ editColumnViewController::editColumnViewController(editColumnModel::ColumnLink c
     : QWidget(parent), m_model(std::move(column))
 {
     setObjectName(QStringLiteral("editColumnViewController"));
+    // Its own white with its own dark texts, whatever the desktop's colour scheme.
     setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    setPalette(palette);
+    setPalette(lightPalette());
     m_firstTitle = new UILabel(QStringLiteral("点击隐藏频道"), this);
     m_firstLine = new QFrame(this);
     m_firstLine->setObjectName(QStringLiteral("firstLine"));

@@ -5,6 +5,7 @@
 #include "newslist/views/search/SearchResultCell.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/controls/LightPalette.h"
 #include "ui/controls/UILabel.h"
 #include "ui/hud/DJActivityIndicator.h"
 #include "ui/layout/MASAdditions.h"
@@ -138,16 +139,17 @@ void SearchNewsViewController::windowDidLoad()
     QWidget* window = m_window;
     window->setObjectName(QStringLiteral("SearchNewsViewController"));
     window->setWindowTitle(QStringLiteral("搜索"));
+    // Its own white with its own dark texts (field, kinds, rows, buttons), whatever the desktop's
+    // colour scheme.
     window->setAutoFillBackground(true);
-    QPalette palette = window->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    window->setPalette(palette);
+    window->setPalette(lightPalette());
     window->resize(kWindowWidth, kWindowHeight);
 
     m_searchBar = new QLineEdit(window);
     m_searchBar->setObjectName(QStringLiteral("searchBar"));
+    // A style sheet takes its text colour from the desktop unless it names one.
     m_searchBar->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid rgb(210, 210, 210); border-radius: 5px;"
-                                              " padding: 0 6px; background: white; }"));
+                                              " padding: 0 6px; background: white; color: rgb(34, 34, 34); }"));
     m_searchBar->setPlaceholderText(QStringLiteral("搜索"));
     // The keyword rule runs when the reader ends the keyword with Return; the field losing the
     // focus (to a history button, another window, a menu) ends nothing.
@@ -276,6 +278,8 @@ void SearchNewsViewController::showWindow()
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+    // Each opening is ready for a keyword, wherever the focus was when the window closed.
+    m_searchBar->setFocus(Qt::OtherFocusReason);
 }
 
 void SearchNewsViewController::applyDisplay()

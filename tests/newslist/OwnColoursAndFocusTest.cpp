@@ -1,0 +1,87 @@
+// The channel editor and the search window keep their own light look on a dark desktop, and the
+// search window opens ready for a keyword.
+
+#include "PendingLayout.h"
+#include "ScreenshotCompare.h"
+#include "SearchTestSupport.h"
+#include "newslist/views/editor/editColumnViewController.h"
+#include "newslist/views/search/SearchNewsViewController.h"
+#include "ui/controls/CustomButton.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTest>
+
+using namespace h24;
+
+namespace {
+
+class OwnColoursTest : public Fixture
+{
+protected:
+    // The ink of a child's area on the picture of its window.
+    static int inkOf(const QImage& image, const QWidget* window, const QWidget* child, const QColor& background,
+                     const QRect& area = QRect())
+    {
+        const QRect local = area.isNull() ? child->rect() : area;
+        return contrastingPixels(image, local.translated(child->mapTo(window, QPoint(0, 0))), background);
+    }
+};
+
+}  // namespace
+
+TEST_F(OwnColoursTest, TheChannelEditorsHeadingsAndChannelsReadOnADarkDesktop)
+{
+    const DarkDesktopPalette dark;
+    editColumnViewController editor({});
+    const QImage image = editor.grab().toImage();
+    const QColor background = image.pixelColor(image.width() - 3, image.height() - 3);
+    ASSERT_GT(background.lightness(), 200) << "the editor keeps its white";
+    const QList<QLabel*> headings = editor.findChildren<QLabel*>();
+    ASSERT_EQ(headings.size(), 2);
+    for (const QLabel* heading : headings)
+        EXPECT_GT(inkOf(image, &editor, heading, background), 20) << heading->text().toStdString();
+    ASSERT_FALSE(editor.itemArray().isEmpty());
+    for (const CustomButton* channel : editor.itemArray())
+        EXPECT_GT(inkOf(image, &editor, channel, background), 20) << channel->text().toStdString();
+}
+
+TEST_F(OwnColoursTest, TheSearchWindowsKeywordKindsAndMoreButtonReadOnADarkDesktop)
+{
+    const DarkDesktopPalette dark;
+    server.route("GET", QStringLiteral("/xml/search/fa4beb691647450f.xml"),
+                 xml(searchPage({searchItem(QStringLiteral("105"), QStringLiteral("甲"))})));
+    QWidget column;
+    SearchNewsViewController* controller = openSearchWindow(&column);
+    controller->searchBar()->setFocus();
+    controller->searchBar()->setText(QStringLiteral("苹果"));
+    QTest::keyClick(controller->searchBar(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return !controller->presenter()->requestInFlight() && controller->MoreBtn(); }));
+    ASSERT_TRUE(applyPendingLayout(controller->window()));
+    QWidget* window = controller->window();
+    const QImage image = window->grab().toImage();
+    const QColor background = image.pixelColor(image.width() - 3, image.height() - 3);
+    ASSERT_GT(background.lightness(), 200) << "the window keeps its white";
+    EXPECT_GT(inkOf(image, window, controller->searchBar(), background), 20) << "the typed keyword";
+    for (int kind = 0; kind < controller->segmentControl()->count(); ++kind)
+        EXPECT_GT(inkOf(image, window, controller->segmentControl(), background, controller->segmentControl()->tabRect(kind)), 20)
+            << controller->segmentControl()->tabText(kind).toStdString();
+    EXPECT_GT(inkOf(image, window, controller->MoreBtn(), background), 20) << "搜索更多";
+}
+
+// However the focus moved while the window was open, each opening puts it in the keyword field.
+TEST_F(OwnColoursTest, EachOpeningOfTheSearchWindowPutsTheFocusInTheKeywordField)
+{
+    QWidget column;
+    SearchNewsViewController* controller = openSearchWindow(&column);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller->window()));
+    EXPECT_TRUE(waitUntil([&] { return controller->searchBar()->hasFocus(); }));
+    controller->segmentControl()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(controller->segmentControl()->hasFocus());
+    controller->window()->close();
+    ASSERT_TRUE(waitUntil([&] { return !controller->window()->isVisible(); }));
+    ASSERT_EQ(openSearchWindow(&column), controller);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller->window()));
+    EXPECT_TRUE(waitUntil([&] { return controller->searchBar()->hasFocus(); })) << "typed text would go nowhere";
+}
