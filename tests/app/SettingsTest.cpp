@@ -519,3 +519,42 @@ TEST_F(SettingsPageTest, ThePopoverReadsOnADarkDesktop)
         EXPECT_GT(contrastingPixels(image, title.translated(box->mapTo(&popover, QPoint(0, 0))), background), 20);
     }
 }
+
+// A click outside the open popover closes it and also reaches what it was aimed at: the window
+// system sends the press to the popover, the release to the window under the pointer.
+TEST_F(SettingsPageTest, TheClickThatClosesThePopoverReachesItsTarget)
+{
+    QWidget main;
+    main.resize(400, 300);
+    auto* anchor = new QPushButton(QStringLiteral("设置"), &main);
+    anchor->setGeometry(0, 250, 40, 40);
+    auto* row = new QPushButton(QStringLiteral("row"), &main);
+    row->setGeometry(300, 20, 90, 30);
+    int clicks = 0;
+    QObject::connect(row, &QPushButton::clicked, [&clicks] { ++clicks; });
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    SettingsPopover popover(&main);
+    popover.popUpBeside(anchor);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&popover));
+    const QPoint global = row->mapToGlobal(row->rect().center());
+    ASSERT_FALSE(popover.frameGeometry().contains(global));
+    QTest::mousePress(popover.windowHandle(), Qt::LeftButton, {}, popover.windowHandle()->mapFromGlobal(global));
+    QTest::mouseRelease(main.windowHandle(), Qt::LeftButton, {}, main.windowHandle()->mapFromGlobal(global));
+    EXPECT_FALSE(popover.isVisible());
+    EXPECT_EQ(clicks, 1) << "the closing click was swallowed";
+
+    // A click on the button that opened it only closes it: the button would open it again.
+    int opened = 0;
+    QObject::connect(anchor, &QPushButton::clicked, [&] {
+        ++opened;
+        popover.popUpBeside(anchor);
+    });
+    popover.popUpBeside(anchor);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&popover));
+    const QPoint onAnchor = anchor->mapToGlobal(anchor->rect().center());
+    QTest::mousePress(popover.windowHandle(), Qt::LeftButton, {}, popover.windowHandle()->mapFromGlobal(onAnchor));
+    QTest::mouseRelease(main.windowHandle(), Qt::LeftButton, {}, main.windowHandle()->mapFromGlobal(onAnchor));
+    EXPECT_EQ(opened, 0);
+    EXPECT_FALSE(popover.isVisible());
+}

@@ -332,6 +332,35 @@ TEST_F(ListViewsTest, TheSlideStripOpensOnThePrimaryButtonAndTurnsOnlyByWholeSli
     EXPECT_EQ(strip.horizontalScrollBar()->value(), SlideView::kWidth);
 }
 
+// A click outside the open channel editor closes it and also chooses the tab it was aimed at: the
+// window system sends the press to the editor, the release to the window under the pointer.
+TEST_F(ListViewsTest, TheClickThatClosesTheChannelEditorReachesItsTarget)
+{
+    CenterViewController column;
+    column.resize(300, 600);
+    column.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&column));
+    column.editColumnBtn()->click();
+    QWidget* editor = column.findChild<QWidget*>(QStringLiteral("editColumnPopover"));
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
+    // The editor hangs below the edit button; a tab beside it is still on screen.
+    CustomButton* tab = nullptr;
+    for (CustomButton* candidate : column.tabButtons()) {
+        if (!candidate->isChecked() && !editor->frameGeometry().contains(candidate->mapToGlobal(candidate->rect().center()))
+            && column.rect().contains(candidate->mapTo(&column, candidate->rect().center()))) {
+            tab = candidate;
+            break;
+        }
+    }
+    ASSERT_TRUE(tab);
+    const QPoint global = tab->mapToGlobal(tab->rect().center());
+    QTest::mousePress(editor->windowHandle(), Qt::LeftButton, {}, editor->windowHandle()->mapFromGlobal(global));
+    QTest::mouseRelease(column.windowHandle(), Qt::LeftButton, {}, column.windowHandle()->mapFromGlobal(global));
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_TRUE(tab->isChecked()) << "the closing click was swallowed";
+}
+
 TEST(CenterTableCell, OnePinnedTagHoweverOftenTheRowIsRefreshed)
 {
     CenterTableCell cell;

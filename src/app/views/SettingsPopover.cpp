@@ -1,6 +1,7 @@
 #include "app/views/SettingsPopover.h"
 
 #include "ui/controls/LightPalette.h"
+#include "ui/controls/PopoverClicks.h"
 
 #include <QPainter>
 #include <QScreen>
@@ -59,6 +60,7 @@ void SettingsPopover::popUpBeside(QWidget* anchor)
     QScreen* screen = anchor->screen();
     const QRect available = screen != nullptr ? screen->availableGeometry() : QRect(anchorRect.topLeft(), QSize(1 << 20, 1 << 20));
     move(placeBeside(anchorRect, size(), available).topLeft());
+    passClosingClickThrough(this, anchor);
     show();
     // A window system may give the shown window a frame or shift it: the frame is what must fit.
     const QRect frame = frameGeometry();

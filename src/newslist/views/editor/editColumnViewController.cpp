@@ -4,6 +4,7 @@
 #include "newslist/views/CenterViewController.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/LightPalette.h"
+#include "ui/controls/PopoverClicks.h"
 #include "ui/controls/UILabel.h"
 
 #include <QFrame>
@@ -140,6 +141,7 @@ QWidget* openChannelEditor(CenterViewController* column, QWidget* sender)
     }
     const QPoint under = sender ? sender->mapToGlobal(QPoint(0, sender->height())) : column->mapToGlobal(QPoint(0, 0));
     popover->move(under);
+    passClosingClickThrough(popover, sender);
     popover->show();
     return popover;
 }
