@@ -9,7 +9,7 @@ TIDWEN_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-noto-cjk libjs-jquery libjs-jquery-lazyload
   qt6-positioning-dev libqt6positioning6-plugins dbus
-  qt6-image-formats-plugins
+  qt6-image-formats-plugins qt6-translations-l10n
 )
 
 tidwen_missing_packages() {

@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/BeforeApplication.h"
+#include "app/QtTranslations.h"
 #include "app/wiring/ProgramWiring.h"
 #include "ui/web/WebViewGraphics.h"
 
@@ -70,6 +71,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Tidwen"));
     QApplication::setOrganizationName(QStringLiteral("Korvask"));
     QApplication::setApplicationVersion(QStringLiteral(TIDWEN_VERSION));
+    installQtTranslations();
     // Closing the last window ends the process; there is no shutdown work.
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
     // The platform's proxy settings, as the system's own network layer would use them.
