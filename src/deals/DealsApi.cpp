@@ -108,6 +108,13 @@ QVariantMap DealsApi::listParameters(qint64 cursor, const QString& tag)
     return parameters;
 }
 
+QVariantMap DealsApi::focusParameters()
+{
+    QVariantMap parameters{{QStringLiteral("platform"), QStringLiteral("mac")}};
+    sign(parameters);
+    return parameters;
+}
+
 QVariantMap DealsApi::detailParameters(const QString& productId)
 {
     QVariantMap parameters{{QStringLiteral("productid"), productId}};
@@ -120,6 +127,55 @@ QVariantMap DealsApi::alsoBuyingParameters()
     QVariantMap parameters{{QStringLiteral("count"), 3}};
     sign(parameters);
     return parameters;
+}
+
+namespace {
+
+// A positive id as the service writes it, a number or digits; null when there is none.
+QString positiveId(const QJsonValue& value)
+{
+    QString digits;
+    if (value.isDouble()) {
+        const double number = value.toDouble();
+        if (number >= 1 && number <= 1e15 && number == std::floor(number))
+            digits = QString::number(qlonglong(number));
+    } else if (value.isString() && DealsApi::isProductId(value.toString().trimmed())) {
+        digits = value.toString().trimmed();
+    }
+    return digits.toLongLong() > 0 ? digits : QString();
+}
+
+}  // namespace
+
+std::optional<QList<slideDataPtr>> DealsApi::parseFocus(const QByteArray& reply)
+{
+    const auto value = content(reply);
+    if (!value || !value->isArray())
+        return std::nullopt;
+    QList<slideDataPtr> slides;
+    for (const QJsonValue& element : value->toArray()) {
+        if (!element.isObject())
+            continue;
+        const QJsonObject object = element.toObject();
+        auto slide = std::make_shared<slideData>();
+        slide->slideTitle = text(object, "Title");
+        const QString picture = text(object, "Picture");
+        if (picture.startsWith(QLatin1String("http://")) || picture.startsWith(QLatin1String("https://"))) {
+            slide->slideImageUrl = picture;
+        } else {
+            DealItem holder;
+            holder.picture = picture;
+            slide->slideImageUrl = pictureUrl(holder).toString();
+        }
+        slide->slideLinkUrl = text(object, "Url");
+        slide->slideProductid = positiveId(object.value(QStringLiteral("productid")));
+        slide->slideNewsid = positiveId(object.value(QStringLiteral("newsid")));
+        const bool target = !slide->slideProductid.isNull() || !slide->slideNewsid.isNull() || !slide->slideLinkUrl.trimmed().isEmpty();
+        if (slide->slideImageUrl.isEmpty() || !target)
+            continue;
+        slides.append(slide);
+    }
+    return slides;
 }
 
 std::optional<QList<DealItem>> DealsApi::parseList(const QByteArray& reply)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/models/HotProductModel.h"
+#include "foundation/models/slideData.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -37,6 +38,13 @@ QVariantMap listParameters(qint64 cursor, const QString& tag = QString());
 QVariantMap detailParameters(const QString& productId);
 // The signed parameters of the "大家还在买" list: "count" 3, "signature", "timestamp".
 QVariantMap alsoBuyingParameters();
+
+// The signed parameters of the deals channel's top slides: "platform" "mac", "signature", "timestamp".
+QVariantMap focusParameters();
+// The top slides of a successful slides reply ("content": objects with "Title", "Picture" (a path
+// under the deals picture address, or a whole address), "Url", "productid", "newsid"); objects
+// without a picture or without anything to open are left out. Nothing when the reply is not a success.
+std::optional<QList<slideDataPtr>> parseFocus(const QByteArray& reply);
 
 // A list reply's deals (items without a positive productid are left out); nothing when the reply
 // is not a successful list.

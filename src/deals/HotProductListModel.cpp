@@ -21,8 +21,10 @@ HotProductListModel::HotProductListModel(QObject* parent) : QAbstractListModel(p
 
 HotProductListModel::~HotProductListModel()
 {
-    if (m_session)
-        m_session->invalidateSessionCancelingTasks(true);
+    for (const auto& session : {m_session, m_slideSession}) {
+        if (session)
+            session->invalidateSessionCancelingTasks(true);
+    }
 }
 
 void HotProductListModel::selectCategory(int index)
@@ -31,15 +33,19 @@ void HotProductListModel::selectCategory(int index)
         return;
     if (m_session)
         m_session->invalidateSessionCancelingTasks(true);
-    if (index != m_selected && !m_deals.isEmpty()) {
+    if (index != m_selected) {
+        // The slide row comes and goes with the whole list.
         beginResetModel();
         m_deals.clear();
+        m_selected = index;
         endResetModel();
     }
     m_selected = index;
     m_loading = true;
     emit loadStarted();
     const bool all = index == 0;
+    if (all)
+        loadSlides();
     const QString url = all ? kUrlZefupIndexList : kUrlZefupTag;
     QPointer<HotProductListModel> self(this);
     m_session = AFNetManager::requestWithUrlString(
@@ -72,11 +78,52 @@ void HotProductListModel::selectCategory(int index)
         });
 }
 
+void HotProductListModel::loadSlides()
+{
+    if (m_slideSession)
+        m_slideSession->invalidateSessionCancelingTasks(true);
+    QPointer<HotProductListModel> self(this);
+    // A failed or empty reply keeps the slides there were: they are only not new.
+    m_slideSession = AFNetManager::requestWithUrlString(
+        kUrlZefupFocus, true, DealsApi::focusParameters(), 1, nullptr,
+        [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant& body) {
+            if (!self)
+                return;
+            const auto slides = DealsApi::parseFocus(body.toByteArray());
+            if (slides && !slides->isEmpty())
+                self->setSlides(*slides);
+        },
+        [](const std::shared_ptr<URLSessionDataTask>&, const Error&) {});
+}
+
+void HotProductListModel::setSlides(const QList<slideDataPtr>& slides)
+{
+    if (m_selected != 0) {
+        m_slides = slides;
+        return;
+    }
+    if (m_slides.isEmpty()) {
+        beginInsertRows(QModelIndex(), 0, 0);
+        m_slides = slides;
+        endInsertRows();
+    } else {
+        m_slides = slides;
+    }
+    emit slidesChanged();
+}
+
+const DealItem* HotProductListModel::dealAt(int row) const
+{
+    const int deal = row - (hasSlideRow() ? 1 : 0);
+    return deal >= 0 && deal < m_deals.size() ? &m_deals[deal] : nullptr;
+}
+
 void HotProductListModel::markRead(int row)
 {
-    if (row < 0 || row >= m_deals.size())
+    const DealItem* deal = dealAt(row);
+    if (deal == nullptr)
         return;
-    const HotProductModelPtr& model = m_deals[row].model;
+    const HotProductModelPtr& model = deal->model;
     {
         DatabaseOperate::Lease store;
         if (store)
@@ -88,15 +135,19 @@ void HotProductListModel::markRead(int row)
 
 int HotProductListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_deals.size());
+    return parent.isValid() ? 0 : int(m_deals.size()) + (hasSlideRow() ? 1 : 0);
 }
 
 QVariant HotProductListModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const DealItem& deal = m_deals[index.row()];
+    if (hasSlideRow() && index.row() == 0)
+        return role == SlideRowRole ? QVariant(true) : QVariant();
+    const DealItem& deal = *dealAt(index.row());
     switch (role) {
+    case SlideRowRole:
+        return false;
     case Qt::DisplayRole:
     case NameRole:
         return deal.model->pro_productName;

@@ -129,4 +129,16 @@ bool clickLink(const QString& rawLink, const QString& linkType)
     return false;
 }
 
+bool openSlide(const slideData& slide)
+{
+    if (!slide.slideOpenType.isEmpty())
+        return clickLink(slide.slideLinkUrl, slide.slideOpenType);
+    // A deals slide names no link type: its deal, else its article, else its web link.
+    if (!slide.slideProductid.isEmpty())
+        return clickLink(slide.slideProductid, QStringLiteral("3"));
+    if (!slide.slideNewsid.isEmpty())
+        return clickLink(slide.slideNewsid, QStringLiteral("1"));
+    return clickLink(slide.slideLinkUrl, QStringLiteral("2"));
+}
+
 }  // namespace SlideLinks

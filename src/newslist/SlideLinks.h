@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/models/slideData.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -23,5 +25,8 @@ int64_t communityPostIdFromLink(const QString& link);
 // opens the deal page instead, a community thread link opens nothing), "3" a deal by id. Only
 // absolute http and https addresses reach the browser. Answers whether something was opened.
 bool clickLink(const QString& link, const QString& linkType);
+// Opens what a click on the slide opens: its link by its link type; a slide of the deals channel,
+// whose feed names no link type, opens its deal page, else its article, else its web link.
+bool openSlide(const slideData& slide);
 
 }  // namespace SlideLinks

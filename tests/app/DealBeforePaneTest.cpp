@@ -11,10 +11,17 @@
 #include "article/views/ArticleSchemeHandler.h"
 #include "article/views/ArticleWebPage.h"
 #include "article/views/RightViewController.h"
+#include "deals/HotProductListModel.h"
 #include "deals/views/HotProductScrollView.h"
 #include "deals/views/HotProductWebView.h"
 #include "newslist/views/ChannelListView.h"
+#include "newslist/views/SlideView.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QListView>
+#include <QTest>
 #include <QUrlQuery>
 
 // The article page's scheme must exist before the application object, as main.cpp has it.
@@ -59,6 +66,8 @@ protected:
         delegate.setLaunchReporter(std::make_shared<FakeLaunchReporter>(log));
         delegate.setLocationLookup(std::make_shared<FakeLocation>(log));
         QStringList urls = builtInUrlTable();
+        urls[35] = deals.url(QStringLiteral("/api/apps/indexlistsegbyid")).toString();  // u36
+        urls[36] = deals.url(QStringLiteral("/api/apps/focus")).toString();             // u37
         urls[38] = deals.url(QStringLiteral("/api/apps/detail")).toString();     // u39
         urls[53] = deals.url(QStringLiteral("/api/apps/douzaimai")).toString();  // u54
         loadUrlTable(urls);
@@ -169,4 +178,45 @@ TEST_F(DealBeforePaneTest, APushedArticleBeforeThePaneExistsOpensOnceItDoes)
         }
         return false;
     }, 30000)) << "the article's document was not asked for";
+}
+
+// Through the program's wiring, the deals column's first row is the focus-slide strip filled from
+// the deals service's slide feed, and a click on a deal slide opens that deal in the pane.
+TEST_F(DealBeforePaneTest, TheDealsColumnsFirstRowIsTheSlideStripAndADealSlideOpensItsDeal)
+{
+    const auto reply = [](const QJsonArray& content) {
+        return LoopbackReply::text(200, QJsonDocument(QJsonObject{{QStringLiteral("success"), 1}, {QStringLiteral("content"), content}}).toJson(),
+                                   "application/json");
+    };
+    const auto slide = [](qint64 id) {
+        return QJsonObject{{QStringLiteral("Title"), QStringLiteral("焦点%1").arg(id)}, {QStringLiteral("Picture"), QStringLiteral("/focus/%1.jpg").arg(id)},
+                           {QStringLiteral("Url"), QStringLiteral("http://www.tidwen.example/deal/%1.htm").arg(id)},
+                           {QStringLiteral("productid"), id}, {QStringLiteral("newsid"), 0}};
+    };
+    deals.route("GET", QStringLiteral("/api/apps/focus"), reply({slide(51007), slide(51008)}));
+    deals.route("GET", QStringLiteral("/api/apps/indexlistsegbyid"),
+                reply({QJsonObject{{QStringLiteral("productid"), 51001}, {QStringLiteral("ProductName"), QStringLiteral("甲")}}}));
+    delegate.applicationDidFinishLaunching();
+    delegate.firstScreenShown();
+    ASSERT_TRUE(panes->center);
+    DealsColumnView* dealsColumn = ListColumnNeighbours::dealsViewMaker()(panes->center);
+    column = dealsColumn->dealsWidget();
+    column->resize(300, 600);
+    HotProductScrollView* dealsView = column->findChild<HotProductScrollView*>();
+    ASSERT_NE(dealsView, nullptr);
+    dealsColumn->showLastSelectedIndex();
+    ASSERT_TRUE(waitUntil([&] { return qobject_cast<SlideView*>(dealsView->slideStrip()) != nullptr; }, 30000))
+        << "the first row holds no slide strip";
+    auto* strip = qobject_cast<SlideView*>(dealsView->slideStrip());
+    EXPECT_EQ(strip->SlideCount(), 2);
+    EXPECT_EQ(strip->titleText(), QStringLiteral("焦点51007"));
+    EXPECT_EQ(dealsView->listView()->indexWidget(dealsView->model()->index(0)), strip);
+
+    QTest::mouseClick(strip->viewport(), Qt::LeftButton, {}, QPoint(150, 100));
+    RightViewController* pane = madePane();
+    ASSERT_NE(pane, nullptr);
+    HotProductWebView* dealPage = pane->findChild<HotProductWebView*>();
+    ASSERT_NE(dealPage, nullptr);
+    EXPECT_FALSE(dealPage->isHidden()) << "the deal slide opened no deal page";
+    EXPECT_TRUE(waitUntil([&] { return detailAskedFor(QStringLiteral("51007")); }, 30000)) << "the deal slide opened no deal";
 }

@@ -4,6 +4,7 @@
 #include "WebClick.h"
 #include "WebViewTaming.h"
 
+#include "database/ServerUrls.h"
 #include "deals/DealPageBlocks.h"
 #include "deals/DealPageLoader.h"
 #include "deals/DealsApi.h"
@@ -136,6 +137,7 @@ protected:
     {
         LoopbackStoreTest::SetUp();
         pointUrls({{36, m_server.url(QStringLiteral("/api/apps/indexlistsegbyid")).toString()},
+                   {37, m_server.url(QStringLiteral("/api/apps/focus")).toString()},
                    {38, m_server.url(QStringLiteral("/api/apps/tag")).toString()},
                    {39, m_server.url(QStringLiteral("/api/apps/detail")).toString()},
                    {54, m_server.url(QStringLiteral("/api/apps/douzaimai")).toString()}});
@@ -151,6 +153,66 @@ protected:
     }
     LoopbackHttpServer m_server;
 };
+
+// The whole list's first row holds the channel's top slides from the deals service's slide feed;
+// the deals follow it. The other categories have no slide row.
+TEST_F(DealsRequests, TheWholeListsFirstRowIsTheTopSlides)
+{
+    const QJsonArray focus{
+        QJsonObject{{QStringLiteral("Title"), QStringLiteral("头条")}, {QStringLiteral("Picture"), QStringLiteral("/focus/1.jpg")},
+                    {QStringLiteral("Url"), QStringLiteral("http://www.tidwen.example/deal/77.htm")},
+                    {QStringLiteral("productid"), 77}, {QStringLiteral("newsid"), 0}},
+        QJsonObject{{QStringLiteral("Title"), QStringLiteral("文章")}, {QStringLiteral("Picture"), QStringLiteral("https://img.example/2.jpg")},
+                    {QStringLiteral("Url"), QString()}, {QStringLiteral("productid"), 0}, {QStringLiteral("newsid"), QStringLiteral("123456")}},
+        QJsonObject{{QStringLiteral("Title"), QStringLiteral("无图")}, {QStringLiteral("productid"), 78}},
+    };
+    m_server.route("GET", QStringLiteral("/api/apps/focus"), LoopbackReply::text(200, listReply(focus)));
+    m_server.route("GET", QStringLiteral("/api/apps/indexlistsegbyid"),
+                   LoopbackReply::text(200, listReply({dealObject(5, QStringLiteral("甲")), dealObject(4, QStringLiteral("乙"))})));
+    m_server.route("GET", QStringLiteral("/api/apps/tag"), LoopbackReply::text(200, listReply({dealObject(6, QStringLiteral("丙"))})));
+    std::unique_ptr<HotProductScrollView> view(HotProductScrollView::init());
+    QList<QList<slideDataPtr>> strips;
+    view->setSlideStripMaker([&strips](const QList<slideDataPtr>& slides) {
+        strips.append(slides);
+        return new QWidget;
+    });
+    view->resize(300, 600);
+    view->show();
+    HotProductListModel* model = view->model();
+    view->categoryButtons().at(0)->click();
+    ASSERT_TRUE(waitUntil([&] { return !model->isLoading() && model->hasSlideRow() && view->slideStrip(); }))
+        << "no slide row";
+    ASSERT_EQ(model->rowCount(), 3);
+    EXPECT_TRUE(model->index(0).data(HotProductListModel::SlideRowRole).toBool());
+    EXPECT_EQ(view->listView()->indexWidget(model->index(0)), view->slideStrip());
+    EXPECT_EQ(view->listView()->visualRect(model->index(0)).height(), HotProductScrollView::kSlideRowHeight);
+    EXPECT_EQ(model->index(model->rowOfDeal(0)).data(HotProductListModel::ProductIdRole).toString(), QStringLiteral("5"));
+    const QUrlQuery query = lastQuery(QStringLiteral("/api/apps/focus"));
+    EXPECT_EQ(query.queryItemValue(QStringLiteral("signature")),
+              CommonFunction::getHotProductSignature(query.queryItemValue(QStringLiteral("timestamp")).toDouble()));
+
+    ASSERT_FALSE(strips.isEmpty());
+    const QList<slideDataPtr> slides = strips.last();
+    ASSERT_EQ(slides.size(), 2) << "a slide without a picture is left out";
+    EXPECT_EQ(slides[0]->slideTitle, QStringLiteral("头条"));
+    EXPECT_EQ(slides[0]->slideImageUrl, kUrlProductPictures + QStringLiteral("/focus/1.jpg"));
+    EXPECT_EQ(slides[0]->slideLinkUrl, QStringLiteral("http://www.tidwen.example/deal/77.htm"));
+    EXPECT_EQ(slides[0]->slideProductid, QStringLiteral("77"));
+    EXPECT_TRUE(slides[0]->slideNewsid.isNull());
+    EXPECT_EQ(slides[1]->slideImageUrl, QStringLiteral("https://img.example/2.jpg"));
+    EXPECT_TRUE(slides[1]->slideProductid.isNull());
+    EXPECT_EQ(slides[1]->slideNewsid, QStringLiteral("123456"));
+
+    // A deal row opened is the deal's, past the slide row.
+    model->markRead(model->rowOfDeal(1));
+    EXPECT_TRUE(model->deals().at(1).model->isHaveRead);
+    EXPECT_FALSE(model->deals().at(0).model->isHaveRead);
+
+    view->categoryButtons().at(1)->click();
+    ASSERT_TRUE(waitUntil([&] { return !model->isLoading() && model->rowCount() == 1; }));
+    EXPECT_FALSE(model->hasSlideRow());
+    EXPECT_FALSE(view->slideStrip());
+}
 
 TEST_F(DealsRequests, CategoriesAskTheIndexListFirstThenTheTaggedList)
 {

@@ -17,6 +17,7 @@
 #include "deals/views/HotProductScrollView.h"
 #include "deals/views/HotProductWebView.h"
 #include "newslist/views/CenterViewController.h"
+#include "newslist/views/SlideView.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/ImageNamed.h"
 #include "ui/imageview/ImageView.h"
@@ -51,10 +52,10 @@ void clickWidget(QWidget* widget)
     QApplication::sendEvent(widget, &release);
 }
 
-// The first row's image view holds a picture from the network, not its placeholder.
-bool showsPicture(QAbstractItemView* list, const QString& placeholder)
+// The row's image view holds a picture from the network, not its placeholder.
+bool showsPicture(QAbstractItemView* list, const QString& placeholder, int row = 0)
 {
-    QWidget* holder = list->indexWidget(list->model()->index(0, 0));
+    QWidget* holder = list->indexWidget(list->model()->index(row, 0));
     ImageView* image = holder ? holder->findChild<ImageView*>() : nullptr;
     return image && !image->image().isNull() && image->image() != imageNamed(placeholder).toImage();
 }
@@ -66,6 +67,9 @@ std::pair<int, int> visiblePictures(QAbstractItemView* list, const QString& plac
     const QImage stand = imageNamed(placeholder).toImage();
     int loaded = 0, visible = 0;
     for (int row = 0; row < list->model()->rowCount(); ++row) {
+        // The slide row shows the top slides, not a thumbnail.
+        if (list->model()->index(row, 0).data(HotProductListModel::SlideRowRole).toBool())
+            continue;
         const QRect rowRect = list->visualRect(list->model()->index(row, 0));
         if (!list->viewport()->rect().intersects(pictureRect.translated(rowRect.topLeft())))
             continue;
@@ -161,8 +165,8 @@ protected:
         ASSERT_NE(bar, nullptr) << "no left bar";
         clickWidget(bar->hotProductItem());
         ASSERT_TRUE(waitUntil([] { return dealsView() && dealsView()->isVisible(); }, 30000)) << "the deals column did not show";
-        ASSERT_TRUE(waitUntil([] { return dealsView()->model()->rowCount() == 20; }, 30000))
-            << dealsView()->model()->rowCount() << " deals shown";
+        ASSERT_TRUE(waitUntil([] { return dealsView()->model()->deals().size() == 20; }, 30000))
+            << dealsView()->model()->deals().size() << " deals shown";
     }
 
 private:
@@ -190,13 +194,20 @@ TEST_F(RoadDeals, DealsColumnCategoryDealPageAlsoBuyingAndBack)
                                       QStringLiteral("/api/apps/indexlistsegbyid\\?.*signature=[0-9A-F]{32}.*"));
     ASSERT_TRUE(index) << "no signed index list";
     EXPECT_NE(index->field(QStringLiteral("signature")), QStringLiteral("wrong"));
-    EXPECT_EQ(deals->model()->data(deals->model()->index(0, 0), HotProductListModel::ProductIdRole).toString(),
+    // The whole list's first row is the focus-slide strip of the deals service's top slides.
+    ASSERT_TRUE(waitForRequest(service(), QStringLiteral("GET"), kDealsHost, QStringLiteral("/api/apps/focus\\?.*signature=[0-9A-F]{32}.*")))
+        << "no signed request of the top slides";
+    ASSERT_TRUE(waitUntil([&] { return qobject_cast<SlideView*>(deals->slideStrip()) != nullptr; }, 30000))
+        << "the first row holds no slide strip";
+    EXPECT_EQ(qobject_cast<SlideView*>(deals->slideStrip())->SlideCount(), 4);
+    EXPECT_EQ(deals->listView()->indexWidget(deals->model()->index(0, 0)), deals->slideStrip());
+    EXPECT_EQ(deals->model()->data(deals->model()->index(deals->model()->rowOfDeal(0), 0), HotProductListModel::ProductIdRole).toString(),
               QString::number(kFirstDeal + 29));
 
     // The thumbnails come through the rows' image views.
     ASSERT_TRUE(waitForRequest(service(), QStringLiteral("GET"), kDealPicturesHost, QStringLiteral("/productpictures/.*")))
         << "no deal thumbnail was asked for";
-    ASSERT_TRUE(waitUntil([&] { return showsPicture(deals->listView(), QStringLiteral("placeholder")); }, 30000))
+    ASSERT_TRUE(waitUntil([&] { return showsPicture(deals->listView(), QStringLiteral("placeholder"), deals->model()->rowOfDeal(0)); }, 30000))
         << "the first row shows no thumbnail";
     // The picture is taken once every row on screen shows its thumbnail.
     std::pair<int, int> pictures;

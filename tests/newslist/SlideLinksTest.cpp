@@ -75,3 +75,42 @@ TEST_F(SlideLinksTest, EachLinkTypeOpensItsTarget)
         EXPECT_EQ(web, c.web) << c.link.toStdString();
     }
 }
+
+// A slide of the deals channel names no link type: its deal opens, else its article, else its web
+// link by the web-link rule; a news slide opens by its link type.
+TEST_F(SlideLinksTest, ADealsSlideOpensItsDealElseItsArticleElseItsLink)
+{
+    struct Case
+    {
+        QString productId;
+        QString newsId;
+        QString link;
+        QString type;
+        QStringList articles;
+        QStringList deals;
+        QStringList web;
+    };
+    const Case cases[] = {
+        {QStringLiteral("77"), QStringLiteral("5"), QStringLiteral("http://www.tidwen.example/deal/77.htm"), QString(), {}, {QStringLiteral("77")}, {}},
+        {QString(), QStringLiteral("123"), QStringLiteral("http://www.tidwen.example/x.htm"), QString(), {QStringLiteral("123")}, {}, {}},
+        {QString(), QString(), QStringLiteral("https://www.tidwen.example/a.htm"), QString(), {}, {}, {QStringLiteral("https://www.tidwen.example/a.htm")}},
+        {QStringLiteral("77"), QString(), QStringLiteral("456"), QStringLiteral("1"), {QStringLiteral("456")}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        pane->shown.clear();
+        pane->deals.clear();
+        opener->urls.clear();
+        slideData slide;
+        slide.slideProductid = c.productId;
+        slide.slideNewsid = c.newsId;
+        slide.slideLinkUrl = c.link;
+        slide.slideOpenType = c.type;
+        SlideLinks::openSlide(slide);
+        QStringList web;
+        for (const QUrl& url : opener->urls)
+            web.append(url.toString());
+        EXPECT_EQ(pane->shown, c.articles) << c.link.toStdString();
+        EXPECT_EQ(pane->deals, c.deals) << c.link.toStdString();
+        EXPECT_EQ(web, c.web) << c.link.toStdString();
+    }
+}

@@ -9,6 +9,7 @@
 #include "deals/views/HotProductWebView.h"
 #include "newslist/NewsListLinks.h"
 #include "newslist/views/ChannelListView.h"
+#include "newslist/views/SlideView.h"
 
 #include <QPointer>
 #include <QVBoxLayout>
@@ -32,6 +33,8 @@ public:
     {
         fill(this, m_view);
         connect(m_view, &HotProductScrollView::dealChosen, this, &DealsColumn::openDeal);
+        // The whole list's first row is the focus-slide strip of the news lists.
+        m_view->setSlideStripMaker([](const QList<slideDataPtr>& slides) { return new SlideView(slides); });
     }
     QWidget* dealsWidget() override { return this; }
     void showLastSelectedIndex() override { m_view->showLastSelectedIndex(); }

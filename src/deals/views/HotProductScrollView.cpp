@@ -26,6 +26,9 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
+        // The slide row is its strip's.
+        if (index.data(HotProductListModel::SlideRowRole).toBool())
+            return;
         const bool night = gThemeMode == 2;
         const bool read = index.data(HotProductListModel::ReadRole).toBool();
         painter->save();
@@ -55,7 +58,11 @@ public:
     }
 
     // No width of its own: the list gives each row the viewport's width, so nothing scrolls sideways.
-    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return {0, HotProductScrollView::kRowHeight}; }
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const override
+    {
+        return {0, index.data(HotProductListModel::SlideRowRole).toBool() ? HotProductScrollView::kSlideRowHeight
+                                                                          : HotProductScrollView::kRowHeight};
+    }
 };
 
 }  // namespace
@@ -95,7 +102,8 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     m_list->setModel(m_model);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setItemDelegate(new DealRowDelegate(m_list));
-    m_list->setUniformItemSizes(true);
+    // The slide row is taller than the deals.
+    m_list->setUniformItemSizes(false);
     // As the news lists: no frame and no scroll bar beside the rows, which take the column's whole
     // width; the wheel still scrolls.
     m_list->setFrameShape(QFrame::NoFrame);
@@ -103,26 +111,48 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     new ListRowImages(m_list, HotProductListModel::PictureRole, kPictureRect, imageNamed(QStringLiteral("placeholder")).toImage());
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
+        if (index.data(HotProductListModel::SlideRowRole).toBool())
+            return;
         m_model->markRead(index.row());
         emit dealChosen(index.data(HotProductListModel::ProductIdRole).toString());
     });
     connect(m_model, &HotProductListModel::loadStarted, this, [this] {
         // Rows of the same category stay while they are asked for again.
-        if (m_model->rowCount() == 0)
+        if (m_model->deals().isEmpty())
             m_loadState->showLoading();
         else
             m_loadState->clear();
     });
     connect(m_model, &HotProductListModel::loadFinished, this, &HotProductScrollView::loadFinished);
+    // A reset drops the row widgets, the strip among them.
+    connect(m_model, &HotProductListModel::slidesChanged, this, &HotProductScrollView::replaceStrip);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &HotProductScrollView::replaceStrip);
+}
+
+void HotProductScrollView::setSlideStripMaker(SlideStripMaker maker)
+{
+    m_stripMaker = std::move(maker);
+    replaceStrip();
+}
+
+void HotProductScrollView::replaceStrip()
+{
+    if (!m_model->hasSlideRow() || !m_stripMaker) {
+        delete m_strip.data();
+        return;
+    }
+    QWidget* strip = m_stripMaker(m_model->slides());
+    m_list->setIndexWidget(m_model->index(0), strip);
+    m_strip = strip;
 }
 
 void HotProductScrollView::loadFinished(bool ok)
 {
-    if (ok || m_model->rowCount() > 0)
+    if (ok || !m_model->deals().isEmpty())
         m_loadState->clear();
     if (ok)
         return;
-    if (m_model->rowCount() == 0) {
+    if (m_model->deals().isEmpty()) {
         m_loadState->showFailure([this] { select(m_lastSelected); });
         return;
     }

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "foundation/models/slideData.h"
+
 #include <QFontMetrics>
 #include <QList>
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
+
+#include <functional>
 
 class LoadStateOverlay;
 class HotProductListModel;
@@ -17,6 +22,10 @@ class HotProductScrollView : public QWidget
     Q_OBJECT
 public:
     static constexpr int kRowHeight = 70;
+    // The first row of the whole list, when it holds the top slides.
+    static constexpr int kSlideRowHeight = 150;
+    // Makes the strip that shows the top slides (the news lists' focus-slide strip, a floor above).
+    using SlideStripMaker = std::function<QWidget*(const QList<slideDataPtr>& slides)>;
     // Where each row shows its deal's thumbnail.
     static constexpr QRect kPictureRect{10, 10, 70, 50};
 
@@ -33,6 +42,10 @@ public:
     const QList<QPushButton*>& categoryButtons() const { return m_buttons; }
     QListView* listView() const { return m_list; }
     LoadStateOverlay* loadState() const { return m_loadState; }
+    // Without a maker the slide row stays empty.
+    void setSlideStripMaker(SlideStripMaker maker);
+    // The strip in the slide row, or null.
+    QWidget* slideStrip() const { return m_strip; }
 
 signals:
     // A deal row was clicked.
@@ -41,10 +54,13 @@ signals:
 private:
     void select(int index);
     void loadFinished(bool ok);
+    void replaceStrip();
 
     HotProductListModel* m_model;
     QList<QPushButton*> m_buttons;
     QListView* m_list;
     LoadStateOverlay* m_loadState;
     int m_lastSelected = 0;
+    SlideStripMaker m_stripMaker;
+    QPointer<QWidget> m_strip;
 };

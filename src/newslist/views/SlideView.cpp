@@ -121,9 +121,8 @@ void SlideView::mousePressEvent(QMouseEvent* event)
     event->accept();
     if (event->button() != Qt::LeftButton)
         return;
-    const slideDataPtr slide = m_dataArray.value(m_currentPosition);
-    if (slide)
-        clickLink(slide->slideLinkUrl, slide->slideOpenType);
+    if (const slideDataPtr slide = m_dataArray.value(m_currentPosition))
+        SlideLinks::openSlide(*slide);
 }
 
 void SlideView::wheelEvent(QWheelEvent* event)

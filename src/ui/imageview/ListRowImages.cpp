@@ -43,8 +43,12 @@ void ListRowImages::rebuild()
     QAbstractItemModel* model = m_view->model();
     for (int row = 0; row < model->rowCount(); ++row) {
         const QModelIndex index = model->index(row, 0);
+        // A row that names no address at all (a list's slide row) holds a widget of its own.
+        const QVariant address = index.data(m_urlRole);
+        if (!address.isValid())
+            continue;
         ImageView* image = imageViewAt(row);
-        const QUrl url = index.data(m_urlRole).toUrl();
+        const QUrl url = address.toUrl();
         // A picture whose last load failed is asked again: the image manager answers at once for
         // one that failed for good, and a passing failure (the network was gone) may be over.
         if (image && url == WebCache::sd_imageURL(image) && !image->property(kLoadFailed).toBool())

@@ -13,7 +13,8 @@ class QAbstractItemView;
 // The remote pictures of a list's rows (deal thumbnails, commenters' avatars): each row gets an
 // image view at the same place in the row, loaded through the web-cache binding from the address
 // the row's model gives under one role. The pictures follow the model: a reset or new rows load
-// them again. Clicks go through to the list.
+// them again. Clicks go through to the list. A row whose role holds nothing (not even an empty
+// address) is left to a widget of its own.
 class ListRowImages : public QObject
 {
     Q_OBJECT
