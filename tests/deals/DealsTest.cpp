@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QListView>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -212,6 +213,39 @@ TEST_F(DealsRequests, TheWholeListsFirstRowIsTheTopSlides)
     ASSERT_TRUE(waitUntil([&] { return !model->isLoading() && model->rowCount() == 1; }));
     EXPECT_FALSE(model->hasSlideRow());
     EXPECT_FALSE(view->slideStrip());
+}
+
+// The deals list takes the news list's keys: Up and Down open the next deal as a click does,
+// passing over the slide row; Return opens the selected deal again.
+TEST_F(DealsRequests, KeysMoveAndOpenTheDealsAsClicksDo)
+{
+    m_server.route("GET", QStringLiteral("/api/apps/focus"),
+                   LoopbackReply::text(200, listReply({QJsonObject{{QStringLiteral("Picture"), QStringLiteral("/f.jpg")},
+                                                                   {QStringLiteral("productid"), 9}}})));
+    m_server.route("GET", QStringLiteral("/api/apps/indexlistsegbyid"),
+                   LoopbackReply::text(200, listReply({dealObject(5, QStringLiteral("甲")), dealObject(4, QStringLiteral("乙"))})));
+    std::unique_ptr<HotProductScrollView> view(HotProductScrollView::init());
+    view->setSlideStripMaker([](const QList<slideDataPtr>&) { return new QWidget; });
+    view->resize(300, 600);
+    view->show();
+    QStringList chosen;
+    QObject::connect(view.get(), &HotProductScrollView::dealChosen, [&chosen](const QString& id) { chosen.append(id); });
+    view->categoryButtons().at(0)->click();
+    ASSERT_TRUE(waitUntil([&] { return !view->model()->isLoading() && view->model()->rowCount() == 3; })) << "the slide row and two deals";
+    const auto press = [&](Qt::Key key) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(view->listView(), &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier);
+        QApplication::sendEvent(view->listView(), &up);
+    };
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    press(Qt::Key_Up);
+    press(Qt::Key_Up);  // the slide row above takes no selection
+    press(Qt::Key_Return);
+    EXPECT_EQ(chosen, (QStringList{QStringLiteral("5"), QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("5")}));
+    EXPECT_EQ(view->listView()->currentIndex().row(), 1);
+    EXPECT_TRUE(view->model()->deals().at(1).model->isHaveRead) << "a deal opened by its key reads as read";
 }
 
 TEST_F(DealsRequests, CategoriesAskTheIndexListFirstThenTheTaggedList)

@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QTabBar>
 #include <QTest>
 
@@ -84,4 +85,27 @@ TEST_F(OwnColoursTest, EachOpeningOfTheSearchWindowPutsTheFocusInTheKeywordField
     ASSERT_EQ(openSearchWindow(&column), controller);
     ASSERT_TRUE(QTest::qWaitForWindowActive(controller->window()));
     EXPECT_TRUE(waitUntil([&] { return controller->searchBar()->hasFocus(); })) << "typed text would go nowhere";
+}
+
+// The results take the news list's keys: Up, Down and End open the result they reach as a click
+// does, the more button's row is passed over, and Return opens the selected result again.
+TEST_F(OwnColoursTest, TheSearchResultsTakeTheNewsListsKeys)
+{
+    server.route("GET", QStringLiteral("/xml/search/fa4beb691647450f.xml"),
+                 xml(searchPage({searchItem(QStringLiteral("105"), QStringLiteral("甲")), searchItem(QStringLiteral("104"), QStringLiteral("乙")),
+                                 searchItem(QStringLiteral("103"), QStringLiteral("丙"))})));
+    QWidget column;
+    SearchNewsViewController* controller = openSearchWindow(&column);
+    controller->searchBar()->setFocus();
+    controller->searchBar()->setText(QStringLiteral("苹果"));
+    QTest::keyClick(controller->searchBar(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return !controller->presenter()->requestInFlight() && controller->MoreBtn(); }));
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_Down, Qt::Key_Return})
+        QTest::keyClick(controller->searchResultTV(), key);
+    QStringList opened;
+    for (const FeedPtr& feed : pane->shown)
+        opened.append(feed->guid);
+    EXPECT_EQ(opened, (QStringList{QStringLiteral("105"), QStringLiteral("104"), QStringLiteral("105"), QStringLiteral("103"),
+                                   QStringLiteral("103")}));
+    EXPECT_EQ(controller->searchResultTV()->focusPolicy(), Qt::ClickFocus) << "a click gives the results the keys";
 }

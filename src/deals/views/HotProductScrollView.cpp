@@ -4,6 +4,7 @@
 
 #include "foundation/GlobalValues.h"
 #include "ui/controls/ImageNamed.h"
+#include "ui/controls/ListKeyboardSelection.h"
 #include "ui/controls/LoadStateOverlay.h"
 #include "ui/hud/DJProgressHUD.h"
 #include "ui/imageview/ListRowImages.h"
@@ -32,7 +33,9 @@ public:
         const bool night = gThemeMode == 2;
         const bool read = index.data(HotProductListModel::ReadRole).toBool();
         painter->save();
-        painter->fillRect(option.rect, night ? QColor(0x26, 0x26, 0x26) : QColor(Qt::white));
+        // The selected deal (by a click or a key) stands out a little, as a hovered button does.
+        const bool selected = option.state & QStyle::State_Selected;
+        painter->fillRect(option.rect, night ? QColor(0x26, 0x26, 0x26) : selected ? QColor(244, 244, 244) : QColor(Qt::white));
         const QRect area = option.rect.adjusted(HotProductScrollView::kPictureRect.right() + 1 + 10, 8, -10, -8);
         const QFontMetrics metrics(option.font);
         const QColor ink = read ? QColor(0x99, 0x99, 0x99) : night ? QColor(0xd0, 0xd0, 0xd0) : QColor(0x22, 0x22, 0x22);
@@ -110,12 +113,17 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     new ListRowImages(m_list, HotProductListModel::PictureRole, kPictureRect, imageNamed(QStringLiteral("placeholder")).toImage());
-    connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
-        if (index.data(HotProductListModel::SlideRowRole).toBool())
-            return;
-        m_model->markRead(index.row());
-        emit dealChosen(index.data(HotProductListModel::ProductIdRole).toString());
-    });
+    connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) { openRow(index.row()); });
+    // The news list's keys: Up, Down, Home, End and Return open deals as clicks do.
+    ListKeyboardSelection::Rows rows;
+    rows.count = [this] { return m_model->rowCount(); };
+    rows.selectable = [this](int row) { return !m_model->index(row).data(HotProductListModel::SlideRowRole).toBool(); };
+    rows.selected = [this] {
+        const QModelIndexList selected = m_list->selectionModel()->selectedIndexes();
+        return selected.isEmpty() ? -1 : selected.first().row();
+    };
+    rows.open = [this](int row) { openRow(row); };
+    new ListKeyboardSelection(m_list, std::move(rows));
     connect(m_model, &HotProductListModel::loadStarted, this, [this] {
         // Rows of the same category stay while they are asked for again.
         if (m_model->deals().isEmpty())
@@ -127,6 +135,16 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     // A reset drops the row widgets, the strip among them.
     connect(m_model, &HotProductListModel::slidesChanged, this, &HotProductScrollView::replaceStrip);
     connect(m_model, &QAbstractItemModel::modelReset, this, &HotProductScrollView::replaceStrip);
+}
+
+void HotProductScrollView::openRow(int row)
+{
+    const QModelIndex index = m_model->index(row);
+    if (!index.isValid() || index.data(HotProductListModel::SlideRowRole).toBool())
+        return;
+    m_list->setCurrentIndex(index);
+    m_model->markRead(row);
+    emit dealChosen(index.data(HotProductListModel::ProductIdRole).toString());
 }
 
 void HotProductScrollView::setSlideStripMaker(SlideStripMaker maker)

@@ -55,6 +55,8 @@ private:
     void select(int index);
     void loadFinished(bool ok);
     void replaceStrip();
+    // What a click on the row does (the keys do the same): the deal is selected, read and chosen.
+    void openRow(int row);
 
     HotProductListModel* m_model;
     QList<QPushButton*> m_buttons;

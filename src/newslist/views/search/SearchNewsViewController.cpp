@@ -6,6 +6,7 @@
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/LightPalette.h"
+#include "ui/controls/ListKeyboardSelection.h"
 #include "ui/controls/UILabel.h"
 #include "ui/hud/DJActivityIndicator.h"
 #include "ui/layout/MASAdditions.h"
@@ -181,6 +182,26 @@ void SearchNewsViewController::windowDidLoad()
     m_searchResultTV->setItemDelegate(new SearchResultDelegate(m_searchResultTV));
     m_searchHistoryTV->setItemDelegate(new SearchHistoryDelegate(m_searchHistoryTV));
     m_searchResultTV->setUniformItemSizes(true);
+    // The results take the news list's keys once clicked: Up, Down, Home and End open the next
+    // result as a click does (the more button's row is passed over), Return opens it again.
+    m_searchResultTV->setFocusPolicy(Qt::ClickFocus);
+    ListKeyboardSelection::Rows rows;
+    rows.count = [this] { return m_presenter.resultModel()->rowCount(); };
+    rows.selectable = [this](int row) {
+        return !m_presenter.resultModel()->index(row).data(SearchResultModel::MoreRowRole).toBool();
+    };
+    rows.selected = [this] {
+        const QModelIndexList selected = m_searchResultTV->selectionModel()->selectedRows();
+        return selected.isEmpty() ? -1 : selected.first().row();
+    };
+    rows.open = [this](int row) {
+        const QModelIndex index = m_presenter.resultModel()->index(row);
+        if (m_searchResultTV->selectionModel()->isSelected(index))
+            m_presenter.tableViewSelectionDidChange(row);
+        else
+            m_searchResultTV->setCurrentIndex(index);
+    };
+    new ListKeyboardSelection(m_searchResultTV, std::move(rows));
     m_scrollV->hide();
 
     m_tiShiLabel = new UILabel(window);
