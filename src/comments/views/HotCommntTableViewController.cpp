@@ -10,12 +10,9 @@
 #include <QListView>
 #include <QPainter>
 #include <QStyledItemDelegate>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr int kToastMs = 1000;
 
 // Title (bold), comment, then "name  支持(n)".
 class HotCommentDelegate : public QStyledItemDelegate
@@ -99,8 +96,7 @@ void HotCommntTableViewController::loadFinished(bool ok)
         m_loadState->clear();
         if (!ok) {
             // The rows shown are the channel's own, only not new: a short note says the load failed.
-            DJProgressHUD::showMessage(QStringLiteral("新闻加载失败，请查看网络设置"), m_list);
-            QTimer::singleShot(kToastMs, this, [] { DJProgressHUD::dismiss(); });
+            DJProgressHUD::showToast(QStringLiteral("新闻加载失败，请查看网络设置"), m_list);
         }
         return;
     }
