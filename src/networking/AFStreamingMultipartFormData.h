@@ -127,8 +127,10 @@ public:
     std::shared_ptr<QIODevice> copyBodyStream() const override { return copy(); }
 
     // Not sequential: the body can be read again from any position (its parts are buffers, files
-    // or streams of a known length), so Qt's network access may rewind it to send it again, as it
-    // does for a connection that closed under an upload or for a redirection that keeps the body.
+    // or streams of a known length), so Qt's network access can rewind it where it must send it
+    // again, as for a redirection that keeps the body or a reply asking for credentials. A lost
+    // connection is not such a place: the session sends a request that is not safe to repeat
+    // once, whatever its body can do.
     bool isSequential() const override { return false; }
     // Read-only; reading starts again from the first part on every open.
     bool open(OpenMode mode) override;
