@@ -166,7 +166,11 @@ void PasswordChange::accepted(const UserLandData& account, const QString& newPas
             }
             UserLandData loggedIn = record;
             loggedIn.bHaveLand = true;
-            AccountRequests::logIn(bytes, loggedIn, user);
+            // The password did change; only the re-login is lost when its record cannot be kept.
+            if (!AccountRequests::logIn(bytes, loggedIn, user)) {
+                self->end(Outcome::ChangedLoggedOut);
+                return;
+            }
             SessionAccount::loggedIn(record.UserAccount, newPassword);
             const auto shell = AccountShell::installed();
             if (shell && gbReplyRemind.load())

@@ -420,6 +420,27 @@ TEST_F(PasswordChangeFlow, AcceptedChangeDropsTheCoinKeysAndLogsInAgainWithTheNe
     EXPECT_FALSE(gbLoginInProgress);
 }
 
+// The service took the new password but the re-login's record cannot be written: the reader is
+// told to log in again, not that all went well.
+TEST_F(PasswordChangeFlow, AReloginWhoseRecordCannotBeWrittenAsksForANewLogin)
+{
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("old pw"), true, true, QStringLiteral("5"));
+    m_shell->current = CommonFunction::parseXML(userReply(5));
+    answerChange("<string>true</string>");
+    serve(LoopbackReply::text(200, userReply(5), "text/xml"));
+    StoreConnection::setBusyTimeLimit(std::chrono::milliseconds(200));
+    const auto limit = onScopeExit([] { StoreConnection::setBusyTimeLimit(StoreConnection::kDefaultBusyTimeLimit); });
+    const auto other = FMDatabase::databaseWithPath(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")));
+    ASSERT_TRUE(other->open());
+    ASSERT_TRUE(other->beginTransaction());
+
+    EXPECT_EQ(change(QStringLiteral("old pw"), QStringLiteral("new pw"), QStringLiteral("new pw")),
+              PasswordChange::Outcome::ChangedLoggedOut);
+    EXPECT_TRUE(m_shell->sets.isEmpty());
+    ASSERT_TRUE(other->rollback());
+    other->close();
+}
+
 // The new password is kept as the account's row stands when the service takes the change, read
 // by the account's name: a password no longer remembered meanwhile is not stored.
 TEST_F(PasswordChangeFlow, TheNewPasswordIsKeptAsTheAccountsRowStandsWhenTheChangeIsTaken)
