@@ -210,6 +210,36 @@ TEST_F(ListCoversTest, RowAndSlideTitlesShowTheirReferencesAndSurviveABadByte)
     EXPECT_EQ(delegate->fillCell(model, model.rowAt(2))->titleLabel()->text(), QStringLiteral("苹果\uFFFD新品"));
 }
 
+// The pinned tag stands where a title begins: every pinned row's title makes room for it.
+TEST_F(ListCoversTest, EveryPinnedTitleMakesRoomForItsTag)
+{
+    const QByteArray listXml = "<rss><channel>"
+                               "<item t=\"1\"><newsid>13</newsid><title>P1</title><postdate>2026-12-07 10:00:00</postdate></item>"
+                               "<item t=\"1\"><newsid>12</newsid><title>P2</title><postdate>2026-12-07 10:00:00</postdate></item>"
+                               "<item><newsid>11</newsid><title>N</title><postdate>2026-12-07 10:00:00</postdate></item>"
+                               "<item><newsid>10</newsid><title>M</title><postdate>2026-12-07 10:00:00</postdate></item>"
+                               "</channel></rss>";
+    const QString list = QStringLiteral("/xml/newslist/pinned.xml");
+    server.route("GET", list, xmlReply(listXml, "P"));
+    CenterTableView view(channel(20, list));
+    view.resize(300, 500);
+    view.show();
+    view.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return idle(*view.tableModel()) && view.tableModel()->rowCount() >= 4; }))
+        << "waited for the list";
+    auto* delegate = qobject_cast<CenterTableDelegate*>(view.itemDelegate());
+    ASSERT_NE(delegate, nullptr);
+    const CenterTableModel& model = *view.tableModel();
+    QStringList titles;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        const NewsListRow row = model.rowAt(r);
+        if (row.kind == NewsListRow::Item)
+            titles << delegate->fillCell(model, row)->titleLabel()->text();
+    }
+    const QString room = QStringLiteral("         ");
+    EXPECT_EQ(titles, (QStringList{room + QStringLiteral("P1"), room + QStringLiteral("P2"), QStringLiteral("N"), QStringLiteral("M")}));
+}
+
 TEST_F(ListCoversTest, ASlidePictureSmallerThanTheSlideFillsIt)
 {
     const QString list = QStringLiteral("/xml/newslist/slidepicture.xml");

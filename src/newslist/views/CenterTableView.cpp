@@ -117,8 +117,9 @@ CenterTableCell* CenterTableDelegate::fillCell(const CenterTableModel& model, co
     cell->layoutRow(row.height);
     cell->setIOdd(0);
     cell->setCrackVisible(row.lastPinned);
-    // The last pinned row makes room for its tag with nine blanks.
-    cell->setTitle(row.lastPinned ? QStringLiteral("         %1").arg(feed->title) : feed->title);
+    // Every pinned row makes room for its tag with nine blanks, not only the last one: the tag
+    // stands where the title begins.
+    cell->setTitle(feed->isTop ? QStringLiteral("         %1").arg(feed->title) : feed->title);
     cell->setCommentCountText(feed->commentCount);
     cell->setPostDateText(postDateText(feed->postDate));
     const QPixmap cover = m_list->coverFor(feed->imgurl);
