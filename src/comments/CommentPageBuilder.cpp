@@ -1,5 +1,6 @@
 #include "comments/CommentPageBuilder.h"
 
+#include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
 #include "platform/UrlOpener.h"
 
@@ -96,8 +97,9 @@ QString CommentPageBuilder::pageHtml(const QString& title, const QString& link, 
                                      int themeMode, const Votes& votes, bool listShown)
 {
     const bool night = themeMode == 2;
-    const QUrl url(link);
-    // Only a web address becomes a link, the same rule the browser hand-off applies.
+    // The article's link is a path on the web site, or a whole address. Only a web address
+    // becomes a link, the same rule the browser hand-off applies.
+    const QUrl url(ServerUrls::siteAddress(link));
     const QString heading = UrlOpener::isWebAddress(url)
                                 ? QStringLiteral("<a href=\"%1\" target=\"_blank\">%2</a>")
                                       .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), title.toHtmlEscaped())

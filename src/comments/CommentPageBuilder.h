@@ -32,7 +32,8 @@ std::optional<VoteLink> voteLinkFrom(const QUrl& url);
 // and oppose counts are vote links: a comment the user has not voted on offers both, the user's
 // own vote is marked "voted" and cancels it, the other kind is then plain text.
 QString rowsHtml(const QVariantList& comments, const Votes& votes = {});
-// The whole page; themeMode 2 is the night colours. A link that is not http(s) is left out.
+// The whole page; themeMode 2 is the night colours. The title links to the article's link on the
+// web site (ServerUrls::siteAddress); a link that gives no web address is left out.
 // listShown NO: the article's list is not in (loading, or failed), so no rows and no "暂无评论".
 QString pageHtml(const QString& title, const QString& link, const QVariantList& comments, int themeMode,
                  const Votes& votes = {}, bool listShown = true);

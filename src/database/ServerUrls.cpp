@@ -259,4 +259,11 @@ QString* global(int number)
     return row ? row->global : nullptr;
 }
 
+QString siteAddress(const QString& link)
+{
+    if (!link.startsWith(QLatin1Char('/')) || link.startsWith(QStringLiteral("//")))
+        return link;
+    return (kUrlSiteHome.isNull() ? QString() : kUrlSiteHome) + link;
+}
+
 }  // namespace ServerUrls

@@ -122,4 +122,10 @@ QString builtInValue(int number);
 // The global the key loads into, or nullptr for a key that is only stored.
 QString* global(int number);
 
+// The web address of a page of the main web site that the service names by a link: the site root
+// (kUrlSiteHome) followed by the link when it is a path, as the news feeds give an article's
+// `link`; a link that already is a whole web address is kept as it is. Anything else names no page
+// on the site and is kept as it is too.
+QString siteAddress(const QString& link);
+
 }  // namespace ServerUrls

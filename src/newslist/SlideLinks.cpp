@@ -116,7 +116,8 @@ bool clickLink(const QString& rawLink, const QString& linkType)
                 pane->showDealByClick(QString::number(deal), true);
             return pane != nullptr;
         }
-        return UrlOpener::open(QUrl(link, QUrl::StrictMode));
+        // A path is a page of the web site, as the lists' article links are.
+        return UrlOpener::open(QUrl(ServerUrls::siteAddress(link), QUrl::StrictMode));
     }
     if (linkType == QStringLiteral("3")) {
         if (!CommonFunction::isPureInt(link))

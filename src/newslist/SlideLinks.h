@@ -22,8 +22,9 @@ int64_t dealIdFromLink(const QString& link);
 int64_t communityPostIdFromLink(const QString& link);
 
 // Opens the target of a slide: "1" an article by news id, "2" a web page (a deals item link
-// opens the deal page instead, a community thread link opens nothing), "3" a deal by id. Only
-// absolute http and https addresses reach the browser. Answers whether something was opened.
+// opens the deal page instead, a community thread link opens nothing, a path is a page of the web
+// site), "3" a deal by id. Only absolute http and https addresses reach the browser. Answers
+// whether something was opened.
 bool clickLink(const QString& link, const QString& linkType);
 // Opens what a click on the slide opens: its link by its link type; a slide of the deals channel,
 // whose feed names no link type, opens its deal page, else its article, else its web link.

@@ -7,6 +7,7 @@
 
 #include "article/views/ArticleWebPage.h"
 #include "article/views/RightViewController.h"
+#include "article/views/popovers/ShareViewController.h"
 #include "database/ServerUrls.h"
 
 // The article the pane put there is the view's only page: its history, its menus, the mouse's
@@ -70,5 +71,22 @@ TEST_F(RightViewControllerTest, BackReturnsToTheArticleAListChoseAgain)
         EXPECT_TRUE(waitUntil([&] { return shows(QStringLiteral("第一篇")); }, 30000)) << "back did not return to the first article";
         EXPECT_EQ(view->feed()->guid, QStringLiteral("123456"));
         EXPECT_FALSE(view->toolBar()->backBtn->isVisible());
+    }
+}
+
+// The shared and copied address is the web site's followed by the article's path, as the lists
+// give the link; a link that is a whole address already is shared as it is.
+TEST_F(RightViewControllerTest, TheSharedAddressIsTheSitesPageOfTheArticle)
+{
+    routeArticle(QStringLiteral("第一篇"), QStringLiteral("<p>一</p>"));
+    ASSERT_TRUE(openAndWait());
+    const QString page = kUrlSiteHome + QStringLiteral("/html/2026/1208/123456.htm");
+    for (const QString& link : {QStringLiteral("/html/2026/1208/123456.htm"), page}) {
+        view->feed()->link = link;
+        view->share();
+        auto* share = view->toolBarPopover()->findChild<ShareViewController*>();
+        ASSERT_NE(share, nullptr);
+        EXPECT_EQ(share->Purl().toStdString(), page.toStdString()) << link.toStdString();
+        view->toolBarPopover()->hide();
     }
 }

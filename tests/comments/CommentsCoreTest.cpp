@@ -69,6 +69,21 @@ TEST(CommentPageBuilder, EscapesEveryServiceText)
     EXPECT_TRUE(html.contains(CommonFunction::GetAvatarAddress(QStringLiteral("1001"))));
 }
 
+// The title links to the article's page on the web site, whether the link is the path the lists
+// give or a whole address.
+TEST(CommentPageBuilder, TheTitleLinksToTheArticlesPageForEitherFormOfLink)
+{
+    const QString site = kUrlSiteHome;
+    kUrlSiteHome = QStringLiteral("http://www.tidwen.example");
+    const auto restore = qScopeGuard([&] { kUrlSiteHome = site; });
+    const QString page = QStringLiteral("http://www.tidwen.example/html/2026/1208/711989.htm");
+    for (const QString& link : {QStringLiteral("/html/2026/1208/711989.htm"), page}) {
+        EXPECT_TRUE(CommentPageBuilder::pageHtml(QStringLiteral("标题"), link, {}, 0)
+                        .contains(QStringLiteral("<h1><a href=\"%1\" target=\"_blank\">标题</a></h1>").arg(page)))
+            << link.toStdString();
+    }
+}
+
 // ---- requests ---------------------------------------------------------------------------------------
 
 TEST_F(CommentRequests, RefreshFetchesOnlyAChangedListAlsoWhenTheUserAsks)

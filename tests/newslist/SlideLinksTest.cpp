@@ -1,6 +1,8 @@
 #include "NewsListTestSupport.h"
 #include "newslist/SlideLinks.h"
 
+#include <QScopeGuard>
+
 namespace {
 
 class SlideLinksTest : public ::testing::Test
@@ -37,6 +39,9 @@ TEST(SlidePositions, TurnInACircleAndStandStillWithoutSlides)
 TEST_F(SlideLinksTest, EachLinkTypeOpensItsTarget)
 {
     const QString dealHost = QStringLiteral("http://www.zefup.tidwen.example");
+    const QString site = kUrlSiteHome;
+    kUrlSiteHome = QStringLiteral("http://www.tidwen.example");
+    const auto restore = qScopeGuard([&] { kUrlSiteHome = site; });
     struct Case
     {
         QString link;
@@ -58,6 +63,7 @@ TEST_F(SlideLinksTest, EachLinkTypeOpensItsTarget)
         {QStringLiteral("file:///etc/passwd"), QStringLiteral("2"), {}, {}, {}},
         {QStringLiteral("javascript:alert(1)"), QStringLiteral("2"), {}, {}, {}},
         {QStringLiteral("www.tidwen.example"), QStringLiteral("2"), {}, {}, {}},
+        {QStringLiteral("/special/9.htm"), QStringLiteral("2"), {}, {}, {QStringLiteral("http://www.tidwen.example/special/9.htm")}},
         {QStringLiteral("4567"), QStringLiteral("3"), {}, {QStringLiteral("4567")}, {}},
         {QStringLiteral("45x"), QStringLiteral("3"), {}, {}, {}},
         {QStringLiteral("1"), QStringLiteral("4"), {}, {}, {}},

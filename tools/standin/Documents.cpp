@@ -37,7 +37,8 @@ void writeItemFields(Xml& xml, const NewsItem& item, bool article)
         w.writeAttribute(QStringLiteral("t"), QStringLiteral("1"));
     xml.text(QStringLiteral("newsid"), QString::number(item.id));
     xml.text(QStringLiteral("title"), item.title);
-    xml.text(QStringLiteral("url"), StandinContent::htmlAddress(item));
+    // The service names an article's page by its path on the main site.
+    xml.text(QStringLiteral("url"), StandinContent::htmlPath(item));
     xml.text(QStringLiteral("postdate"), beijingText(item.postDate));
     xml.text(QStringLiteral("newssource"), item.source);
     xml.text(QStringLiteral("z"), item.editor);

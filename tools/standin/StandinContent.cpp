@@ -490,11 +490,14 @@ bool StandinContent::touch(qint64 id)
     return true;
 }
 
+QString StandinContent::htmlPath(const NewsItem& item)
+{
+    return QStringLiteral("/html/%1/%2.htm").arg(item.postDate.toUTC().toString(QStringLiteral("yyyy/MMdd"))).arg(item.id);
+}
+
 QString StandinContent::htmlAddress(const NewsItem& item)
 {
-    return QStringLiteral("http://www.tidwen.example/html/%1/%2.htm")
-        .arg(item.postDate.toUTC().toString(QStringLiteral("yyyy/MMdd")))
-        .arg(item.id);
+    return QStringLiteral("http://www.tidwen.example") + htmlPath(item);
 }
 
 }  // namespace standin

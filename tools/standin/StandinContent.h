@@ -160,7 +160,9 @@ public:
     // How many replies to the user's posted comments have an id above afterId.
     int repliesTo(qint64 userId, qint64 afterId) const;
 
-    // The article page address of an item on the main site.
+    // The article page of an item on the main site: its path, as the feeds give it, and its whole
+    // address.
+    static QString htmlPath(const NewsItem& item);
     static QString htmlAddress(const NewsItem& item);
 
 private:

@@ -8,7 +8,7 @@ namespace ArticleShare {
 
 QString articleAddress(const QString& link)
 {
-    return (kUrlSiteHome.isNull() ? QString() : kUrlSiteHome) + link;
+    return ServerUrls::siteAddress(link);
 }
 
 // The Touch Bar's Weibo share uses the same title line as the popover's, with the address

@@ -10,7 +10,8 @@ class QWidget;
 // call them with the pane's article; the shares are the same wherever they start.
 namespace ArticleShare {
 
-// The article's web address: the main web site followed by the item's link.
+// The article's web address: the main web site followed by the item's link, which the lists
+// give as a path; a link that is a whole web address already is the address.
 QString articleAddress(const QString& link);
 
 // Each does nothing and answers false without an article (no feed). True when the share page
