@@ -230,7 +230,7 @@ void ArticlePane::fallBackToCache(int64_t kind)
 }
 
 // The parsed document fills in what the item from the list left empty; its flags add to the item's.
-// The guid stays: it names the cache file and the blocks of this item.
+// Its guid comes in only as a plain news id: ids end up in file names and addresses.
 void ArticlePane::takeDocumentFields(const Feed& p)
 {
     Feed& f = *m_feed;
@@ -248,6 +248,8 @@ void ArticlePane::takeDocumentFields(const Feed& p)
     updateCanComment();
     copy(p.title, f.title);
     copy(p.postDate, f.postDate);
+    if (ArticleIds::isNewsId(p.guid))
+        f.guid = p.guid;
     copy(p.imgurl, f.imgurl);
     copy(p.hitCount, f.hitCount);
     copy(p.commentCount, f.commentCount);

@@ -328,3 +328,28 @@ TEST_F(ArticlePaneTest, AVoteRepliedAfterItsArticleWasLeftIsDropped)
     pane.pageLoadFinished();  // injects what it keeps at once
     EXPECT_TRUE(host.scriptsCalling(QStringLiteral("appinsertvote")).isEmpty());
 }
+
+// The document's own news id comes into the item with its other fields, when it is a plain news
+// id: ids end up in file names.
+TEST_F(ArticlePaneTest, TheDocumentsNewsIdComesIntoTheItemWhenItIsPlain)
+{
+    struct Case
+    {
+        QString itemId;
+        QString documentId;
+        QString taken;
+    };
+    const Case cases[] = {{QStringLiteral("123456"), QStringLiteral("654321"), QStringLiteral("654321")},
+                          {QStringLiteral("123457"), QStringLiteral("65a321"), QStringLiteral("123457")},
+                          {QStringLiteral("123458"), QStringLiteral("../1"), QStringLiteral("123458")}};
+    qsizetype pages = 0;
+    for (const Case& c : cases) {
+        routeArticle(QStringLiteral("/xml/newscontent/123/%1.xml").arg(c.itemId.right(3)),
+                     articleXml(c.documentId, QStringLiteral("第一篇"), QStringLiteral("<p>正文</p>")));
+        ArticlePane pane(&host);
+        const FeedPtr feed = item(c.itemId);
+        pane.show(feed);
+        ASSERT_TRUE(waitForPage(pane, ++pages)) << c.documentId.toStdString();
+        EXPECT_EQ(feed->guid.toStdString(), c.taken.toStdString());
+    }
+}
