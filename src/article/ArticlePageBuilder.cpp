@@ -18,6 +18,12 @@ QString fileUrl(const QString& name)
     return QLatin1String(kBaseUrl) + name;
 }
 
+QString pictureDataUrl(const QString& name)
+{
+    const std::optional<QByteArray> picture = bytes(name);
+    return picture ? QStringLiteral("data:image/png;base64,") + QString::fromLatin1(picture->toBase64()) : QString();
+}
+
 std::optional<QByteArray> bytes(const QString& name)
 {
     // The bundle is compiled into the program and never changes, and every page asks for the same

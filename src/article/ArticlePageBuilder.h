@@ -13,6 +13,9 @@ inline constexpr auto kScheme = "tidwenpage";
 inline constexpr auto kBaseUrl = "tidwenpage://bundle/";
 // The address of a bundle file.
 QString fileUrl(const QString& name);
+// A PNG picture of the bundle as a data address: it shows on any page, also one whose base is no
+// page of the bundle (the deal page's).
+QString pictureDataUrl(const QString& name);
 // The bytes of a file of resources/article; nothing when it is missing. Each file is read from
 // the resources once for the process.
 std::optional<QByteArray> bytes(const QString& name);

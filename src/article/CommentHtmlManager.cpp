@@ -1,5 +1,6 @@
 #include "article/CommentHtmlManager.h"
 
+#include "article/ArticlePageBuilder.h"
 #include "article/HtmlText.h"
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
@@ -160,6 +161,8 @@ QString CommentHtmlManager::GetNewsPageZaiMaiBody(const QVariantList& items, con
                   : QStringLiteral("<div class=\"entryline2\"></div><h2>大家还在买</h2>");
     html += QStringLiteral("<ul>");
     const bool online = CommonFunction::checkNetworkState();
+    // The block goes on the article page and on the deal page: the bundle's picture travels with it.
+    static const QString placeholder = ArticleBundle::pictureDataUrl(QStringLiteral("placeholder_news.png"));
     for (const QVariant& element : items) {
         if (element.typeId() != QMetaType::QVariantMap)
             continue;
@@ -181,7 +184,7 @@ QString CommentHtmlManager::GetNewsPageZaiMaiBody(const QVariantList& items, con
             row = QStringLiteral("<div class=\"imgdiv\"><img data-original=\"%1\" src=\"%2\"/></img></div>"
                                  "<div class=\"titlediv\"><a>%3</a><div><span class=\"promotion\">%4</span>"
                                  "<span class=\"storedate\">%5</span></div></div>")
-                      .arg(picture, QStringLiteral("placeholder_news.png"), name, promotion, storeDate);
+                      .arg(picture, placeholder, name, promotion, storeDate);
         }
         html += lineBreaks(row) + QStringLiteral("</li>");
     }

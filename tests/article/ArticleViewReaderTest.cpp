@@ -5,10 +5,16 @@
 #include "RightViewFixture.h"
 #include "WebViewTaming.h"
 
+#include "article/ArticlePageBuilder.h"
+#include "article/CommentHtmlManager.h"
+#include "article/views/ArticleSchemeHandler.h"
 #include "article/views/ArticleWebPage.h"
 #include "article/views/RightViewController.h"
 #include "article/views/popovers/ShareViewController.h"
 #include "database/ServerUrls.h"
+#include "foundation/NetworkStateSource.h"
+
+#include <QScopeGuard>
 
 // The article the pane put there is the view's only page: its history, its menus, the mouse's
 // buttons and keys take the reader nowhere (the pane's back history is the only one), and the
@@ -88,5 +94,38 @@ TEST_F(RightViewControllerTest, TheSharedAddressIsTheSitesPageOfTheArticle)
         ASSERT_NE(share, nullptr);
         EXPECT_EQ(share->Purl().toStdString(), page.toStdString()) << link.toStdString();
         view->toolBarPopover()->hide();
+    }
+}
+
+namespace {
+class Offline : public NetworkStateSource
+{
+public:
+    bool isReachable() override { return false; }
+    void startMonitoring(StatusHandler) override {}
+};
+}  // namespace
+
+// Offline, the deals block's pictures wait behind the bundle's placeholder, which shows on the
+// article page and on the deal page, whose base is no page of the bundle.
+TEST(DealsBlockOffline, ThePlaceholderShowsOnTheArticleAndOnTheDealPage)
+{
+    NetworkStateSource::setInstance(std::make_shared<Offline>());
+    const auto restore = qScopeGuard([] { NetworkStateSource::setInstance(nullptr); });
+    const QVariantList deals{QVariantMap{{QStringLiteral("productid"), 88.0}, {QStringLiteral("ProductName"), QStringLiteral("耳机")},
+                                         {QStringLiteral("Picture"), QStringLiteral("/a.jpg")}}};
+    const QString block = CommentHtmlManager::GetNewsPageHaiZaiMaiBody(deals, QStringLiteral("5")).mid(1);
+    for (const QUrl& base : {QUrl(QLatin1String(ArticleBundle::kBaseUrl) + QStringLiteral("page.html")),
+                             QUrl(QStringLiteral("about:blank#tidwen-deal"))}) {
+        QWebEngineView view;
+        ArticleSchemeHandler::forProfile(view.page()->profile());
+        view.resize(400, 300);
+        view.show();
+        view.setHtml(QStringLiteral("<html><body>%1</body></html>").arg(block), base);
+        EXPECT_TRUE(waitUntil([&] {
+            return pageValue(&view, QStringLiteral("(function(){var i=document.querySelector('img[data-original]');"
+                                                   "return !!i&&i.complete&&i.naturalWidth>0;})()"))
+                .toBool();
+        })) << "no placeholder on a page at " << base.toString().toStdString();
     }
 }
