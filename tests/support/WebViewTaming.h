@@ -99,7 +99,8 @@ inline void expectStaysOnItsPage(QWebEngineView* view, const std::function<bool(
     EXPECT_TRUE(waitUntil([&] { return !view->history()->canGoBack() && !view->history()->canGoForward(); }))
         << "the view's history holds " << view->history()->count() << " pages";
 
-    // The page hears each press; once it heard all four, whatever they set off has begun.
+    // The page hears the presses, in order; once it heard the last one, whatever they set off has
+    // begun.
     ASSERT_TRUE(pageValue(view, QStringLiteral("window.heard=[];addEventListener('mouseup',function(e){heard.push(e.button)},true);"
                                                "addEventListener('keyup',function(e){if(e.altKey)heard.push(e.key)},true);1"))
                     .isValid());
@@ -113,7 +114,7 @@ inline void expectStaysOnItsPage(QWebEngineView* view, const std::function<bool(
         QCoreApplication::sendEvent(view->focusProxy(), &release);
     }
     clickAt(view, middle, Qt::BackButton);
-    EXPECT_TRUE(waitUntil([&] { return pageValue(view, QStringLiteral("window.heard?heard.length:-1")).toInt() == 4; }))
+    EXPECT_TRUE(waitUntil([&] { return pageValue(view, QStringLiteral("!!window.heard&&heard.indexOf(3)>=0")).toBool(); }))
         << "the page heard: " << qPrintable(pageValue(view, QStringLiteral("JSON.stringify(window.heard)")).toString());
     spin(1000);
     EXPECT_TRUE(onScreen()) << "the view left its page for " << qPrintable(view->url().toString());
