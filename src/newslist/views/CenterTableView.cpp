@@ -43,19 +43,19 @@ QCache<QString, QPixmap>& renderedRows()
 // date) stay the same.
 QString rowKey(const CenterTableModel& model, const NewsListRow& row, bool coverShown)
 {
+    // Joined in one go, not by a chain of arg() calls: each call scans the whole text again, and a
+    // marker such as "%3" inside a server's id or count would be taken for one of the key's own.
+    const QChar sep(u':');
+    const auto flag = [](bool on) { return on ? QChar(u'1') : QChar(u'0'); };
     const NewsListEntry& entry = model.newsListArray().at(row.index);
     if (const FeedPtr feed = feedOf(entry))
-        return QStringLiteral("f%1:%2:%3%4%5:%6:%7:%8")
-            .arg(quintptr(feed.get()))
-            .arg(feed->guid)
-            .arg(Clock::now().toSecsSinceEpoch() / 60)
-            .arg(int(feed->isSelected))
-            .arg(int(feed->isHaveRead))
-            .arg(int(coverShown))
-            .arg(row.height)
-            .arg(feed->commentCount);
+        return u'f' + QString::number(quintptr(feed.get())) + sep + feed->guid + sep
+               + QString::number(Clock::now().toSecsSinceEpoch() / 60) + flag(feed->isSelected)
+               + flag(feed->isHaveRead) + sep + flag(coverShown) + sep + QString::number(row.height) + sep
+               + feed->commentCount;
     const NSListADInfoPtr ad = adOf(entry);
-    return QStringLiteral("a%1:%2%3%4").arg(quintptr(ad.get())).arg(int(ad && ad->isSelected)).arg(int(ad && ad->isHaveRead)).arg(int(coverShown));
+    return u'a' + QString::number(quintptr(ad.get())) + sep + flag(ad && ad->isSelected) + flag(ad && ad->isHaveRead)
+           + flag(coverShown);
 }
 
 // The relative date of a post ("HH:mm", "昨日HH:mm", "M月d日"), worked out once a minute per date:
