@@ -2,6 +2,7 @@
 
 #include "foundation/CommonFunction.h"
 #include "newslist/NewsRowStyle.h"
+#include "newslist/views/ApplicationCache.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/ImageNamed.h"
 #include "ui/controls/UILabel.h"
@@ -39,16 +40,11 @@ UILabel* smallLabel(QWidget* parent, const QString& text = QString())
 // every list that shows its item; its title, at its width, is broken into lines only once.
 constexpr int kTitleLayouts = 400;
 
+struct TitleLayoutsTag;
+
 QCache<QString, QTextLayout>& titleLayouts()
 {
-    static QCache<QString, QTextLayout> layouts(kTitleLayouts);
-    // Layouts hold font engines: they go while the application still exists.
-    static const bool cleared = [] {
-        qAddPostRoutine([] { layouts.clear(); });
-        return true;
-    }();
-    Q_UNUSED(cleared);
-    return layouts;
+    return applicationCache<TitleLayoutsTag, QString, QTextLayout>(kTitleLayouts);
 }
 
 // fontKey: the font's key (QFont::key), which the caller keeps while its font stays.

@@ -2,6 +2,7 @@
 
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
+#include "newslist/views/ApplicationCache.h"
 #include "newslist/views/CenterTableCell.h"
 #include "newslist/views/SlideView.h"
 #include "platform/Clock.h"
@@ -27,16 +28,11 @@ namespace {
 // Rendered rows kept for all lists together: a few screens' worth (a 300 x 70 row is about 82 KB).
 constexpr int kRowCacheSize = 120;
 
+struct RenderedRowsTag;
+
 QCache<QString, QPixmap>& renderedRows()
 {
-    static QCache<QString, QPixmap> rows(kRowCacheSize);
-    // Pixmaps go while the application still exists.
-    static const bool cleared = [] {
-        qAddPostRoutine([] { rows.clear(); });
-        return true;
-    }();
-    Q_UNUSED(cleared);
-    return rows;
+    return applicationCache<RenderedRowsTag, QString, QPixmap>(kRowCacheSize);
 }
 
 // A rendered row stays good while its item, its state, its picture and the minute (the relative
