@@ -69,6 +69,14 @@ QString standinSpki(const standin::StandinService& service)
     return QString();
 }
 
+standin::StandinOptions roadStandinOptions()
+{
+    standin::StandinOptions options;
+    options.seed = 7;
+    options.now = QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC);
+    return options;
+}
+
 void pointProcessAtStandin(const standin::StandinService& service)
 {
     // The web view takes its proxy and the stand-in's server key from its command line, read
@@ -98,10 +106,7 @@ void Road::SetUpTestSuite()
     // main gives the program the project's version, which the launch report names.
     QCoreApplication::setApplicationVersion(QStringLiteral("0.1"));
 
-    standin::StandinOptions options;
-    options.seed = 7;
-    options.now = QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC);
-    s_service = std::make_unique<standin::StandinService>(options);
+    s_service = std::make_unique<standin::StandinService>(roadStandinOptions());
     if (!s_service->isListening()) {
         s_setupProblem = QStringLiteral("the stand-in did not start: ") + s_service->error();
         return;

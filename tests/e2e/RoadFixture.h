@@ -24,6 +24,8 @@ class QWidget;
 
 namespace road {
 
+// The road's stand-in content: one seed and one fixed morning, so every road test reads the same lists.
+standin::StandinOptions roadStandinOptions();
 // Points this process's network, TLS, web views, reachability and clock at the stand-in, as
 // run.sh points the program at it.
 void pointProcessAtStandin(const standin::StandinService& service);

@@ -46,10 +46,7 @@ TEST(RoadQuit, ClosingTheMainWindowEndsTheProgramWithTheSearchWindowOpen)
     // The web engine reads its proxy once per process; ctest gives every test a process of its own.
     if (::testing::UnitTest::GetInstance()->test_to_run_count() > 1)
         GTEST_SKIP() << "runs only in a process of its own (--gtest_filter=RoadQuit.*)";
-    standin::StandinOptions options;
-    options.seed = 7;
-    options.now = QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC);
-    standin::StandinService service(options);
+    standin::StandinService service(roadStandinOptions());
     ASSERT_TRUE(service.isListening()) << qPrintable(service.error());
     pointProcessAtStandin(service);
 

@@ -198,10 +198,7 @@ TEST(RoadRestart, EveryLaterStartShowsTheCachedListAndKeepsTheReadMarks)
     // other road tests' pages talk to. ctest gives every test a process of its own.
     if (::testing::UnitTest::GetInstance()->test_to_run_count() > 1)
         GTEST_SKIP() << "runs only in a process of its own (--gtest_filter=RoadRestart.*)";
-    standin::StandinOptions options;
-    options.seed = 7;
-    options.now = QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC);
-    standin::StandinService service(options);
+    standin::StandinService service(roadStandinOptions());
     ASSERT_TRUE(service.isListening()) << qPrintable(service.error());
     pointProcessAtStandin(service);
     const QList<FeedEntry> feed =
