@@ -267,7 +267,7 @@ void CommentPageLoader::applyVote(const QString& commentId, int64_t type, bool z
     }
     if (!changed)
         return;
-    m_html = pageHtml();
+    m_htmlStale = true;
     const QVariantList row{*changed};
     emit commentChanged(commentId, CommentPageBuilder::rowsHtml(row, recordedVotes(row)));
 }
@@ -275,7 +275,17 @@ void CommentPageLoader::applyVote(const QString& commentId, int64_t type, bool z
 void CommentPageLoader::render()
 {
     m_html = pageHtml();
+    m_htmlStale = false;
     emit pageReady(m_html);
+}
+
+QString CommentPageLoader::html() const
+{
+    if (m_htmlStale) {
+        m_html = pageHtml();
+        m_htmlStale = false;
+    }
+    return m_html;
 }
 
 QString CommentPageLoader::pageHtml() const

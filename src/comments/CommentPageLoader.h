@@ -55,7 +55,9 @@ public:
 
     QString newsId() const { return m_newsId; }
     const QVariantList& comments() const { return m_comments; }
-    QString html() const { return m_html; }
+    // The whole page as it stands; after a vote it is built again only when asked for, since
+    // building it reads every comment's recorded vote from the store.
+    QString html() const;
     bool isLoading() const { return m_loading; }
 
 signals:
@@ -88,7 +90,8 @@ private:
     QString m_link;
     QString m_lastModified;
     QVariantList m_comments;
-    QString m_html;
+    mutable QString m_html;
+    mutable bool m_htmlStale = false;  // a vote changed a row since m_html was built
     bool m_loading = false;
     PageState m_state = PageState::Shown;
     double m_requestTimeout = 60;
