@@ -263,7 +263,7 @@ QString siteAddress(const QString& link)
 {
     if (!link.startsWith(QLatin1Char('/')) || link.startsWith(QStringLiteral("//")))
         return link;
-    return (kUrlSiteHome.isNull() ? QString() : kUrlSiteHome) + link;
+    return kUrlSiteHome + link;
 }
 
 }  // namespace ServerUrls

@@ -1,6 +1,7 @@
 #include "ModelProbe.h"
 #include "NewsListTestSupport.h"
 #include "Library/FMDB/FMDatabase.h"
+#include "newslist/SlideLinks.h"
 #include "newslist/views/CenterTableCell.h"
 #include "newslist/views/CenterTableView.h"
 #include "newslist/views/CenterViewController.h"
@@ -285,7 +286,7 @@ TEST_F(ListViewsTest, TheSlideStripTurnsInACircle)
     EXPECT_EQ(strip.currentPosition(), 0);
     strip.rightArrow()->click();
     EXPECT_EQ(strip.titleText(), QStringLiteral("s1"));
-    strip.clickLink(slides[1]->slideLinkUrl, slides[1]->slideOpenType);
+    SlideLinks::clickLink(slides[1]->slideLinkUrl, slides[1]->slideOpenType);
     EXPECT_EQ(pane->shown, QStringList{QStringLiteral("121")});
 
     SlideView empty({});

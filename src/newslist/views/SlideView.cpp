@@ -135,11 +135,6 @@ void SlideView::keyPressEvent(QKeyEvent* event)
     event->ignore();
 }
 
-void SlideView::clickLink(const QString& link, const QString& linkType)
-{
-    SlideLinks::clickLink(link, linkType);
-}
-
 void SlideView::fontChanged()
 {
     m_title->setFont(CommonFunction::fontWithSize(12));

@@ -27,7 +27,6 @@ public:
 
     void leftSlide();
     void rightSlide();
-    void clickLink(const QString& link, const QString& linkType);
     void fontChanged();
 
     int64_t currentPosition() const { return m_currentPosition; }

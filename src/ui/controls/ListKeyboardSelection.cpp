@@ -98,7 +98,6 @@ void ListKeyboardSelection::setPending(int row)
         return;
     m_pending = row;
     m_view->viewport()->update();
-    emit pendingRowChanged(row);
 }
 
 void ListKeyboardSelection::openPending()

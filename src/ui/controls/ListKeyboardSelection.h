@@ -15,7 +15,7 @@ class QAbstractItemView;
 //
 // A list gets these keys by making one with its view (it becomes the view's child) and telling
 // it about its rows; to mark the row a held key rests on, the list's delegate reads pendingRow()
-// and repaints on pendingRowChanged.
+// (the view's viewport is updated whenever that row changes).
 class ListKeyboardSelection : public QObject
 {
     Q_OBJECT
@@ -36,9 +36,6 @@ public:
 
     // The row a held key rests on and has not opened yet; -1 when none.
     int pendingRow() const { return m_pending; }
-
-signals:
-    void pendingRowChanged(int row);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
