@@ -19,7 +19,7 @@ constexpr int64_t kNobody = 99999;
 
 QString AccountRequests::userHash(const QString& account, const QString& password)
 {
-    return CommonFunction::EncrypteUTF8(account + QChar(0x0C) + password, kDesKeyRequest);
+    return SessionAccount::userHash(account, password);
 }
 
 AccountRequests::Reply AccountRequests::classify(const QByteArray& bytes, NSMyUserInfoPtr* user)

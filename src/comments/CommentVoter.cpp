@@ -19,7 +19,7 @@ QString currentUserHash()
     const UserLandDataPtr account = SessionAccount::current();
     if (!account)
         return QStringLiteral("");
-    return CommonFunction::EncrypteUTF8(account->UserAccount + QChar(0x0C) + account->UserPassWord, kDesKeyRequest);
+    return SessionAccount::userHash(account->UserAccount, account->UserPassWord);
 }
 
 }  // namespace

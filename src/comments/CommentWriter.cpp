@@ -64,7 +64,7 @@ void CommentWriter::post(const QString& text)
     fields.insert(QString::fromLatin1(F::kParentId), m_parentId);
     fields.insert(QString::fromLatin1(F::kContent), content);
     fields.insert(QString::fromLatin1(F::kUserHash),
-                  CommonFunction::EncrypteUTF8(account->UserAccount + QChar(0x0C) + account->UserPassWord, kDesKeyRequest));
+                  SessionAccount::userHash(account->UserAccount, account->UserPassWord));
     fields.insert(QString::fromLatin1(F::kCity), shell ? shell->city() : QString());
     fields.insert(QString::fromLatin1(F::kClient), QString::fromLatin1(F::kClientCode));
     fields.insert(QString::fromLatin1(F::kRam), CommonFunction::getDeviceRamSize());

@@ -1,6 +1,8 @@
 #include "database/SessionAccount.h"
 
 #include "database/SettingsDatabaseOperate.h"
+#include "foundation/CommonFunction.h"
+#include "foundation/EncryptionKeys.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -67,4 +69,9 @@ UserLandDataPtr SessionAccount::current()
         return nullptr;
     account->UserPassWord = kept.password;
     return account;
+}
+
+QString SessionAccount::userHash(const QString& account, const QString& password)
+{
+    return CommonFunction::EncrypteUTF8(account + QChar(0x0C) + password, kDesKeyRequest);
 }

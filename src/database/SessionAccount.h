@@ -18,5 +18,8 @@ void loggedOut();
 // one when it is remembered, else the one this run logged in with (the account's name compared as
 // the store compares it). Null when nobody is logged in or no password is known for the account.
 UserLandDataPtr current();
+// The "userHash" the service knows a login by: the account, U+000C and the password, enciphered
+// with the request key.
+QString userHash(const QString& account, const QString& password);
 
 }  // namespace SessionAccount
