@@ -35,12 +35,6 @@ void closeWindowsOnTerminationSignals()
         char byte = 0;
         [[maybe_unused]] const ssize_t read = ::read(gSignalPipe[1], &byte, 1);
         // As the reader's closing it: the main window goes, and the program with it.
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->objectName() == QLatin1String("MainWindowController") && window->isVisible()) {
-                window->close();
-                return;
-            }
-        }
         QApplication::closeAllWindows();
         QApplication::quit();
     });
