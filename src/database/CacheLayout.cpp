@@ -27,6 +27,10 @@ void removeFileInPlaceOfFolder(const QString& path)
 
 QString CacheLayout::folderPath(const char* folder)
 {
+    // Every cache read and write asks for its folder: one look at the disk when all is well.
+    const QString whole = QDir(cacheRoot()).filePath(QLatin1String(folder));
+    if (QFileInfo(whole).isDir())
+        return whole;
     QString path = cacheRoot();
     removeFileInPlaceOfFolder(path);
     for (const QString& part : QString::fromLatin1(folder).split(QLatin1Char('/'))) {
