@@ -61,7 +61,8 @@ NSMyUserInfoPtr AccountRequests::lastUserInfo()
     return classify(file.readAll(), &user) == Reply::User ? user : nullptr;
 }
 
-bool AccountRequests::logIn(const QByteArray& bytes, UserLandData record, const NSMyUserInfoPtr& user)
+bool AccountRequests::logIn(const QByteArray& bytes, UserLandData record, const NSMyUserInfoPtr& user,
+                            const QString& password)
 {
     record.UserID = QString::number(user->userID);
     {
@@ -69,6 +70,8 @@ bool AccountRequests::logIn(const QByteArray& bytes, UserLandData record, const 
         if (!settings || !settings->UserLandData_setNewsUserData(record))
             return false;
     }
+    // Kept for this run whether or not the store keeps the password: the reader is logged in.
+    SessionAccount::loggedIn(record.UserAccount, password);
     storeLastUserInfo(bytes);
     if (const auto shell = AccountShell::installed())
         shell->setCurrLandUser(user, true);

@@ -38,9 +38,10 @@ bool storeLastUserInfo(const QByteArray& bytes);
 NSMyUserInfoPtr lastUserInfo();
 
 // A reply with a user logs the account in: the record (given the user's id) becomes the current
-// account, the raw reply the last user-information file, and the profile the logged-in user.
+// account, the raw reply the last user-information file, and the profile the logged-in user; the
+// password is kept in memory for the run (SessionAccount), whether or not the record keeps it.
 // False, with nothing changed, when the record cannot be written: the login did not hold.
-bool logIn(const QByteArray& bytes, UserLandData record, const NSMyUserInfoPtr& user);
+bool logIn(const QByteArray& bytes, UserLandData record, const NSMyUserInfoPtr& user, const QString& password);
 
 // The current remembered account when it is logged in with a remembered password; null otherwise.
 // Only what must outlive the run asks for it (the automatic login, the gold-coin tasks); acting for

@@ -27,7 +27,7 @@ void AutoLandOperation::start()
             NSMyUserInfoPtr user;
             switch (AccountRequests::classify(bytes, &user)) {
             case AccountRequests::Reply::User: {
-                AccountRequests::logIn(bytes, *account, user);
+                AccountRequests::logIn(bytes, *account, user, account->UserPassWord);
                 FavSynchronousCommonFunction::synchronize(account->UserAccount, account->UserPassWord);
                 const auto shell = AccountShell::installed();
                 if (shell && gbReplyRemind.load()) {

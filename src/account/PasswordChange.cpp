@@ -167,11 +167,10 @@ void PasswordChange::accepted(const UserLandData& account, const QString& newPas
             UserLandData loggedIn = record;
             loggedIn.bHaveLand = true;
             // The password did change; only the re-login is lost when its record cannot be kept.
-            if (!AccountRequests::logIn(bytes, loggedIn, user)) {
+            if (!AccountRequests::logIn(bytes, loggedIn, user, newPassword)) {
                 self->end(Outcome::ChangedLoggedOut);
                 return;
             }
-            SessionAccount::loggedIn(record.UserAccount, newPassword);
             const auto shell = AccountShell::installed();
             if (shell && gbReplyRemind.load())
                 shell->downloadUserRemindCount(QString::number(user->userID));

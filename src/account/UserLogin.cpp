@@ -3,7 +3,6 @@
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
 #include "account/FavSynchronousCommonFunction.h"
-#include "database/SessionAccount.h"
 #include "foundation/GlobalValues.h"
 
 #include "networking/AFHTTPSessionManager.h"
@@ -68,12 +67,10 @@ void UserLogin::login(const QString& account, const QString& password, bool reme
             record.bCurrentAccount = true;
             record.bHaveLand = true;
             self->m_user = user;
-            if (!AccountRequests::logIn(bytes, record, user)) {
+            if (!AccountRequests::logIn(bytes, record, user, password)) {
                 self->end(Outcome::Failed);
                 return;
             }
-            // Kept for this run whether or not the store keeps the password: the reader is logged in.
-            SessionAccount::loggedIn(name, password);
             FavSynchronousCommonFunction::synchronize(name, password);
             const auto shell = AccountShell::installed();
             if (shell && gbReplyRemind.load())
