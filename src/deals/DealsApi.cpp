@@ -44,14 +44,22 @@ QString text(const QJsonObject& object, const char* key)
     return value.isString() ? value.toString() : QStringLiteral("");
 }
 
+// A positive whole number as JSON writes it (ids past 1e15 would lose digits in a double).
+std::optional<qlonglong> positiveNumber(const QJsonValue& value)
+{
+    const double number = value.toDouble(-1);
+    if (!value.isDouble() || number < 1 || number > 1e15 || number != std::floor(number))
+        return std::nullopt;
+    return qlonglong(number);
+}
+
 std::optional<DealItem> item(const QJsonObject& object)
 {
-    const QJsonValue id = object.value(QStringLiteral("productid"));
-    const double number = id.toDouble(-1);
-    if (!id.isDouble() || number < 1 || number > 1e15 || number != std::floor(number))
+    const auto id = positiveNumber(object.value(QStringLiteral("productid")));
+    if (!id)
         return std::nullopt;
     DealItem deal;
-    deal.model->pro_productid = QString::number(qlonglong(number));
+    deal.model->pro_productid = QString::number(*id);
     deal.model->pro_productName = text(object, "ProductName");
     deal.model->pro_createTime = text(object, "CreateTime").replace(QLatin1Char('T'), QLatin1Char(' '));
     deal.model->pro_detail = text(object, "Detail");
@@ -135,10 +143,8 @@ namespace {
 QString positiveId(const QJsonValue& value)
 {
     QString digits;
-    if (value.isDouble()) {
-        const double number = value.toDouble();
-        if (number >= 1 && number <= 1e15 && number == std::floor(number))
-            digits = QString::number(qlonglong(number));
+    if (const auto number = positiveNumber(value)) {
+        digits = QString::number(*number);
     } else if (value.isString() && DealsApi::isProductId(value.toString().trimmed())) {
         digits = value.toString().trimmed();
     }
@@ -163,9 +169,7 @@ std::optional<QList<slideDataPtr>> DealsApi::parseFocus(const QByteArray& reply)
         if (picture.startsWith(QLatin1String("http://")) || picture.startsWith(QLatin1String("https://"))) {
             slide->slideImageUrl = picture;
         } else {
-            DealItem holder;
-            holder.picture = picture;
-            slide->slideImageUrl = pictureUrl(holder).toString();
+            slide->slideImageUrl = pictureUrl(picture).toString();
         }
         slide->slideLinkUrl = text(object, "Url");
         slide->slideProductid = positiveId(object.value(QStringLiteral("productid")));
@@ -243,12 +247,16 @@ QString DealsApi::detailText(const QString& detailHtml)
     return lines.join(QStringLiteral("<br>"));
 }
 
+QUrl DealsApi::pictureUrl(const QString& picture)
+{
+    if (picture.isEmpty() || kUrlProductPictures.isEmpty())
+        return {};
+    return QUrl(kUrlProductPictures + (picture.startsWith(QLatin1Char('/')) ? picture : QLatin1Char('/') + picture));
+}
+
 QUrl DealsApi::pictureUrl(const DealItem& deal)
 {
-    if (deal.picture.isEmpty() || kUrlProductPictures.isEmpty())
-        return {};
-    const QString picture = deal.picture.startsWith(QLatin1Char('/')) ? deal.picture : QLatin1Char('/') + deal.picture;
-    return QUrl(kUrlProductPictures + picture);
+    return pictureUrl(deal.picture);
 }
 
 QString DealsApi::detailPageHtml(const DealItem& deal, const QString& alsoBuyingHtml, int themeMode)

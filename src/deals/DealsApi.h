@@ -59,7 +59,8 @@ bool isProductId(const QString& id);
 // Documents/tmp/tidwenhotproductdetailpath/<id>.json; "" for an id that is not digits.
 QString detailCachePath(const QString& productId);
 
-// The address of the deal's picture under the deals picture address; empty when there is none.
+// The address of a picture path under the deals picture address; empty when there is none.
+QUrl pictureUrl(const QString& picture);
 QUrl pictureUrl(const DealItem& deal);
 
 // The deal page: title, store, time, promotion, the detail as plain text, the buy link, and the
