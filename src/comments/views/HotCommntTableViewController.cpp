@@ -4,7 +4,6 @@
 #include "foundation/GlobalValues.h"
 #include "ui/controls/ImageNamed.h"
 #include "ui/controls/LoadStateOverlay.h"
-#include "ui/hud/DJProgressHUD.h"
 #include "ui/imageview/ListRowImages.h"
 
 #include <QListView>
@@ -92,15 +91,7 @@ void HotCommntTableViewController::showByClick(bool byClick)
 
 void HotCommntTableViewController::loadFinished(bool ok)
 {
-    if (ok || m_model->rowCount() > 0) {
-        m_loadState->clear();
-        if (!ok) {
-            // The rows shown are the channel's own, only not new: a short note says the load failed.
-            DJProgressHUD::showToast(QStringLiteral("新闻加载失败，请查看网络设置"), m_list);
-        }
-        return;
-    }
-    m_loadState->showFailure([this] { showByClick(false); });
+    m_loadState->finish(ok, m_model->rowCount() > 0, [this] { showByClick(false); }, m_list);
 }
 
 NewsListDataPtr HotCommntTableViewController::newslistData() const

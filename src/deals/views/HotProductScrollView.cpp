@@ -6,7 +6,6 @@
 #include "ui/controls/ImageNamed.h"
 #include "ui/controls/ListKeyboardSelection.h"
 #include "ui/controls/LoadStateOverlay.h"
-#include "ui/hud/DJProgressHUD.h"
 #include "ui/imageview/ListRowImages.h"
 
 #include <QHBoxLayout>
@@ -166,16 +165,7 @@ void HotProductScrollView::replaceStrip()
 
 void HotProductScrollView::loadFinished(bool ok)
 {
-    if (ok || !m_model->deals().isEmpty())
-        m_loadState->clear();
-    if (ok)
-        return;
-    if (m_model->deals().isEmpty()) {
-        m_loadState->showFailure([this] { select(m_lastSelected); });
-        return;
-    }
-    // The rows shown are the category's own, only not new: a short note says the load failed.
-    DJProgressHUD::showToast(QStringLiteral("新闻加载失败，请查看网络设置"), m_list);
+    m_loadState->finish(ok, !m_model->deals().isEmpty(), [this] { select(m_lastSelected); }, m_list);
 }
 
 void HotProductScrollView::showLastSelectedIndex()

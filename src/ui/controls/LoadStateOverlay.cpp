@@ -62,6 +62,17 @@ void LoadStateOverlay::clear()
         m_errorView->hide();
 }
 
+void LoadStateOverlay::finish(bool ok, bool rowsShown, std::function<void()> reload, QWidget* toastOver)
+{
+    if (!ok && !rowsShown) {
+        showFailure(std::move(reload));
+        return;
+    }
+    clear();
+    if (!ok)
+        DJProgressHUD::showToast(QStringLiteral("新闻加载失败，请查看网络设置"), toastOver);
+}
+
 bool LoadStateOverlay::isLoadingShown() const
 {
     return m_spinner && !m_spinner->isHidden();

@@ -25,6 +25,9 @@ public:
     void showFailure(std::function<void()> reload);
     // Neither mark.
     void clear();
+    // A load ended: no mark when it worked; the failure view (with the reload) when it failed with
+    // nothing shown; a short note over toastOver when the rows shown stay, only not new.
+    void finish(bool ok, bool rowsShown, std::function<void()> reload, QWidget* toastOver);
 
     bool isLoadingShown() const;
     bool isFailureShown() const;
