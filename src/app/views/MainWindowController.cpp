@@ -48,7 +48,8 @@ void MainWindowController::windowDidLoad()
     }
     m_mainVC = new MainViewController(this);
     const int divider = m_mainVC->MainSplitVC()->handleWidth();
-    m_mainVC->setMinimumSize(panesMinimumSize(divider));
+    const QSize panes = panesMinimumSize(divider);
+    m_mainVC->setMinimumSize(panes);
     // The split view is pinned to both sides and its panes stop at 300 and 2000: the window is
     // no wider than that, so the split view always reaches its right edge.
     setMaximumWidth(LeftViewController::kWidth + MainSplitViewController::kCenterWidth + divider +
@@ -68,16 +69,11 @@ void MainWindowController::windowDidLoad()
     layout->addWidget(m_scroller);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QSize available = screen->availableGeometry().size();
-        QSize minimum = minimumSizeOn(available, divider);
-        // Where the content scrolls sideways, its scroll bar needs room under the panes too.
-        if (minimum.width() < panesMinimumSize(divider).width())
-            minimum.setHeight(std::min(available.height(),
-                                       minimum.height() + m_scroller->style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
-        setMinimumSize(minimum);
+        setMinimumSize(minimumSizeOn(screen->availableGeometry().size(), divider,
+                                     m_scroller->style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
         setGeometry(screen->availableGeometry());
     } else {
-        setMinimumSize(panesMinimumSize(divider));
+        setMinimumSize(panes);
     }
     qApp->installEventFilter(this);
 }
@@ -89,9 +85,14 @@ QSize MainWindowController::panesMinimumSize(int dividerWidth)
             LeftViewController::kMinimumHeight};
 }
 
-QSize MainWindowController::minimumSizeOn(const QSize& available, int dividerWidth)
+QSize MainWindowController::minimumSizeOn(const QSize& available, int dividerWidth, int scrollBarExtent)
 {
-    return panesMinimumSize(dividerWidth).boundedTo(available);
+    const QSize panes = panesMinimumSize(dividerWidth);
+    QSize minimum = panes.boundedTo(available);
+    // Where the content scrolls sideways, its scroll bar needs room under the panes too.
+    if (minimum.width() < panes.width())
+        minimum.setHeight(std::min(available.height(), minimum.height() + scrollBarExtent));
+    return minimum;
 }
 
 void MainWindowController::closeEvent(QCloseEvent* event)

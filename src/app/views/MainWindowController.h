@@ -22,8 +22,9 @@ public:
     // The size the left bar and both panes need: 70 + 300 + the divider + 635 wide.
     static QSize panesMinimumSize(int dividerWidth);
     // The window's smallest size on a screen whose available area is that big: the panes' size,
-    // or the whole available area where that is smaller (the content then scrolls).
-    static QSize minimumSizeOn(const QSize& available, int dividerWidth);
+    // or the whole available area where that is smaller (the content then scrolls, and its
+    // sideways scroll bar takes scrollBarExtent more height where the screen has it).
+    static QSize minimumSizeOn(const QSize& available, int dividerWidth, int scrollBarExtent = 0);
     // The scroller the content sits in: it scrolls only where the screen is too small for it.
     QScrollArea* contentScroller() const { return m_scroller; }
 
