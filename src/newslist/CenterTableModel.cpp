@@ -147,6 +147,8 @@ void CenterTableModel::showByClick(bool byClick)
         loadData(false);
         return;
     }
+    // The first item takes the place of the one open until now, whose mark goes with it.
+    unselectLastRow();
     m_lastSelectIndex = 0;
     m_pickedEntry.reset();
     const int64_t type = CommonFunction::getWebFileLastUpdateTimeTypeByListType(m_channel.iListID);

@@ -149,6 +149,27 @@ TEST_F(ListSelectionTest, TheLoadMoreRowPagesOnAtEachNewPlace)
     EXPECT_TRUE(pane->shown.isEmpty());
 }
 
+// A channel shown again, by its tab or by the refresh button, reopens its first item: the item
+// open before is no longer marked, and the keys go on from the first.
+TEST_F(ListSelectionTest, AChannelShownAgainMarksOnlyItsFirstItem)
+{
+    CenterTableView view(channel(103, kPhone, QString(), kPhoneMore));
+    showPhoneList(view, 6);
+    const CenterTableModel& model = *view.tableModel();
+    for (const bool byTab : {true, false}) {
+        clickRow(view, 3);
+        view.showByClick(byTab);
+        QStringList marked;
+        for (const NewsListEntry& entry : model.newsListArray())
+            if (feedOf(entry)->isSelected)
+                marked.append(feedOf(entry)->guid);
+        EXPECT_EQ(marked, QStringList{QStringLiteral("1000")}) << (byTab ? "tab" : "refresh");
+        pane->shown.clear();
+        tapKey(view, Qt::Key_Down);
+        EXPECT_EQ(pane->shown, QStringList{QStringLiteral("999")}) << (byTab ? "tab" : "refresh");
+    }
+}
+
 // In a ranking list the section headers and the rows past the items take no selection: the
 // selection stays where it was, so the selected row still opens nothing.
 TEST_F(ListSelectionTest, RankingHeadersAndEmptyRowsKeepTheSelection)
