@@ -216,6 +216,13 @@ qsizetype CenterTableModel::selectedRow() const
     return marked ? rowOfEntry(m_lastSelectIndex) : -1;
 }
 
+qsizetype CenterTableModel::resumeRow() const
+{
+    if (m_tableSelection != TableSelection::LoadMore || selectedRow() >= 0 || m_loadMoreSelectedRow >= rowCount())
+        return -1;
+    return m_loadMoreSelectedRow;
+}
+
 qsizetype CenterTableModel::rowOfEntry(qsizetype at) const
 {
     return NewsListRows::rowOfEntry(at, m_newsListArray, m_channel.iLoadType, hasSlideRow());

@@ -78,6 +78,9 @@ public:
     void openRow(qsizetype row);
     // The table's selected row, -1 for none.
     qsizetype selectedRow() const;
+    // Where the keys go on when a page has come in in place of the selected "加载更多" row: its
+    // first row; -1 otherwise.
+    qsizetype resumeRow() const;
     void tableViewSelectionDidChange(qsizetype row);
     void selectCellRow(qsizetype row, qsizetype index);
     void ADselectCellRow(qsizetype row, qsizetype index);

@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <tuple>
+
 namespace {
 
 const QString kPhone = QStringLiteral("/xml/newslist/phone.xml");
@@ -168,6 +170,25 @@ TEST_F(ListSelectionTest, AChannelShownAgainMarksOnlyItsFirstItem)
         tapKey(view, Qt::Key_Down);
         EXPECT_EQ(pane->shown, QStringList{QStringLiteral("999")}) << (byTab ? "tab" : "refresh");
     }
+}
+
+// The keys read on through the pages: once a page has come in where the "加载更多" row stood,
+// Down opens the first new item and Up the item above it.
+TEST_F(ListSelectionTest, TheKeysGoOnFromWhereTheLoadMoreRowStood)
+{
+    CenterTableView view(channel(103, kPhone, QString(), kPhoneMore));
+    showPhoneList(view, 4);  // items 1000 to 997, then the "加载更多" row
+    CenterTableModel& model = *view.tableModel();
+    clickRow(view, 3);
+    for (const auto& [pageKey, first, then] : {std::tuple{Qt::Key_Down, 996, Qt::Key_Down}, std::tuple{Qt::Key_End, 994, Qt::Key_Up}}) {
+        const qsizetype before = model.newsListArray().size();
+        server.route("GET", QUrl(model.loadMoreUrl()).path(), xmlReply(newsFeed(descendingItems(2, first))));
+        tapKey(view, pageKey);
+        ASSERT_TRUE(waitUntil([&] { return model.newsListArray().size() == before + 2 && !model.isLoadMore(); }));
+        tapKey(view, then);
+    }
+    EXPECT_EQ(pane->shown, (QStringList{QStringLiteral("997"), QStringLiteral("996"), QStringLiteral("995")}));
+    EXPECT_EQ(server.requestCount(), 2);
 }
 
 // In a ranking list the section headers and the rows past the items take no selection: the

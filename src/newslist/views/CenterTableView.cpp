@@ -251,6 +251,7 @@ void CenterTableView::setControls()
     rows.selectable = [this](int row) { return bool(m_model->flags(m_model->index(row)) & Qt::ItemIsSelectable); };
     rows.selected = [this] { return int(m_model->selectedRow()); };
     rows.open = [this](int row) { m_model->openRow(row); };
+    rows.resumeAt = [this] { return int(m_model->resumeRow()); };
     m_keyboard = new ListKeyboardSelection(this, std::move(rows));
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {

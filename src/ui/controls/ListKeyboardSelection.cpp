@@ -3,6 +3,8 @@
 #include <QAbstractItemView>
 #include <QKeyEvent>
 
+#include <algorithm>
+
 namespace {
 
 bool movesSelection(int key)
@@ -78,11 +80,13 @@ int ListKeyboardSelection::target(int key, int from) const
         }
         return -1;
     };
+    // Without a selection the keys go on from where it stood, else from the top or the bottom.
+    const int resume = from < 0 && m_rows.resumeAt ? m_rows.resumeAt() : -1;
     switch (key) {
     case Qt::Key_Down:
-        return firstFrom(from < 0 ? 0 : from + 1, 1);
+        return firstFrom(from >= 0 ? from + 1 : std::max(resume, 0), 1);
     case Qt::Key_Up:
-        return firstFrom(from < 0 ? count - 1 : from - 1, -1);
+        return firstFrom(from >= 0 ? from - 1 : resume >= 0 ? resume - 1 : count - 1, -1);
     case Qt::Key_Home:
         return firstFrom(0, 1);
     case Qt::Key_End:

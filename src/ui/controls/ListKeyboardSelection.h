@@ -30,6 +30,9 @@ public:
         std::function<int()> selected;
         // What a click on the row does. Called for the row already selected only by Return.
         std::function<void(int row)> open;
+        // Optional. With no row selected because rows came in where the selected one stood: the
+        // first of them, which Down opens (Up the row above it); -1 otherwise.
+        std::function<int()> resumeAt;
     };
 
     ListKeyboardSelection(QAbstractItemView* view, Rows rows);
