@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QListView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScopeGuard>
 #include <QPlainTextEdit>
@@ -228,6 +229,36 @@ TEST_F(CommontViewPage, AnOpenedHotCommentRowIsDrawnInTheReadColour)
     EXPECT_EQ(titleInk(1), 118);
     EXPECT_EQ(list.model()->index(1, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(118, 118, 118));
     EXPECT_FALSE(list.model()->index(0, 0).data(Qt::ForegroundRole).isValid());
+    endImageLoads();
+}
+
+// The hot-comment list takes the news lists' keys: Down and Up open the next and the previous
+// row, Return the open one again.
+TEST_F(CommontViewPage, HotCommentRowsOpenFromTheKeys)
+{
+    auto channel = std::make_shared<NewsListData>();
+    channel->iListID = 153;
+    HotCommntTableViewController list(channel);
+    list.resize(320, 400);
+    QJsonArray rows;
+    for (int id : {1, 2, 3}) {
+        QJsonObject row = commentObject(id, QStringLiteral("甲"), QStringLiteral("一"));
+        row[QStringLiteral("I")] = 100 + id;
+        rows.append(row);
+    }
+    list.model()->setComments(*HotCommentListModel::parse(QJsonDocument(rows).toJson()));
+    list.show();
+    SignalLog chosen(&list, &HotCommntTableViewController::hotCommentChosen);
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Return}) {
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent event(type, key, Qt::NoModifier);
+            QApplication::sendEvent(list.listView(), &event);
+        }
+    }
+    QStringList opened;
+    for (qsizetype i = 0; i < chosen.size(); ++i)
+        opened.append(std::get<0>(chosen.at(i)));
+    EXPECT_EQ(opened, (QStringList{QStringLiteral("101"), QStringLiteral("102"), QStringLiteral("101"), QStringLiteral("101")}));
     endImageLoads();
 }
 

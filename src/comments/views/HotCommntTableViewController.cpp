@@ -3,6 +3,7 @@
 #include "comments/HotCommentListModel.h"
 #include "foundation/GlobalValues.h"
 #include "ui/controls/ImageNamed.h"
+#include "ui/controls/ListKeyboardSelection.h"
 #include "ui/controls/LoadStateOverlay.h"
 #include "ui/imageview/ListRowImages.h"
 
@@ -73,12 +74,27 @@ HotCommntTableViewController::HotCommntTableViewController(NewsListDataPtr newsL
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     new ListRowImages(m_list, HotCommentListModel::AvatarRole, kAvatarRect,
                       imageNamed(QStringLiteral("userLandPad_headImage_no")).toImage(), SDLoadRetryFailed);
-    connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
-        m_model->markRead(index.row());
-        emit hotCommentChosen(QString::number(index.data(HotCommentListModel::NewsIdRole).toLongLong()),
-                              index.data(HotCommentListModel::NewsTitleRole).toString());
-    });
+    connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) { openRow(index.row()); });
+    // The news lists' keys: Up, Down, Home, End and Return open rows as clicks do.
+    ListKeyboardSelection::Rows rows;
+    rows.count = [this] { return m_model->rowCount(); };
+    rows.selectable = [](int) { return true; };
+    rows.selected = [this] { return m_openedRow; };
+    rows.open = [this](int row) { openRow(row); };
+    new ListKeyboardSelection(m_list, std::move(rows));
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_openedRow = -1; });
     connect(m_model, &HotCommentListModel::loadFinished, this, &HotCommntTableViewController::loadFinished);
+}
+
+void HotCommntTableViewController::openRow(int row)
+{
+    const QModelIndex index = m_model->index(row, 0);
+    if (!index.isValid())
+        return;
+    m_openedRow = row;
+    m_model->markRead(row);
+    emit hotCommentChosen(QString::number(index.data(HotCommentListModel::NewsIdRole).toLongLong()),
+                          index.data(HotCommentListModel::NewsTitleRole).toString());
 }
 
 void HotCommntTableViewController::showByClick(bool byClick)

@@ -38,8 +38,12 @@ signals:
 
 private:
     void loadFinished(bool ok);
+    // A click or a key reached the row.
+    void openRow(int row);
 
     HotCommentListModel* m_model;
     QListView* m_list;
     LoadStateOverlay* m_loadState;
+    // The row opened last, where the keys go on from; -1 in a list not touched yet.
+    int m_openedRow = -1;
 };
