@@ -26,6 +26,8 @@
 #include <QDirIterator>
 #include <QUrl>
 
+#include <functional>
+
 #include <csignal>
 
 // The article page's scheme must exist before the application object.
@@ -268,7 +270,12 @@ class FakeDealPage : public ArticleDealPage
 public:
     explicit FakeDealPage(QWidget* parent) : page(new QWidget(parent)) {}
     QWidget* widget() override { return page; }
-    void show(const QString& productId, bool byClick) override { shown.append(productId + (byClick ? "/click" : "")); }
+    void show(const QString& productId, bool byClick) override
+    {
+        shown.append(productId + (byClick ? "/click" : ""));
+        // A page may bring itself to the front whenever it likes.
+        page->raise();
+    }
     void runScript(const QString& script) override { scripts.append(script); }
     HotProductModelPtr productModel() const override { return model; }
     QWidget* page;
@@ -620,6 +627,45 @@ TEST_F(PaneToolbarTest, TheBuyButtonOpensOnlyWebAddresses)
     pane->toolBar()->instantGOBtn->click();
     EXPECT_EQ(opener->urls, QList<QUrl>{QUrl(QStringLiteral("https://shop.example/buy?id=5"))});
     UrlOpener::install(nullptr);
+}
+
+TEST_F(PaneToolbarTest, TheTipsAndTheSpinnerStandAboveEveryPage)
+{
+    const auto dismiss = onScopeExit([] { DJProgressHUD::dismiss(); });
+    // What is drawn in the middle of the widget is the widget or a part of it.
+    const auto onTop = [&](QWidget* widget) {
+        QWidget* top = pane->childAt(widget->mapTo(pane.get(), widget->rect().center()));
+        return top == widget || widget->isAncestorOf(top);
+    };
+    // The page is laid out over the middle of the pane before its tip is asked for.
+    const auto laidOut = [&](QWidget* page) {
+        return waitUntil([&] { return page->isVisible() && page->geometry().contains(pane->rect().center()); }, 30000);
+    };
+    const auto tipOnTop = [&](QWidget* page, const std::function<void()>& tip) {
+        DJProgressHUD::dismiss();
+        EXPECT_TRUE(waitUntil([] { return !DJProgressHUD::instance()->displaying(); }, 30000));
+        EXPECT_TRUE(laidOut(page));
+        tip();
+        QWidget* host = DJProgressHUD::instance()->parentView();
+        return host && pane->isAncestorOf(host) && onTop(host);
+    };
+    const auto commentSent = [&] { pane->sentCommentSuc(); };
+    const auto buyFailed = [&] { pane->instantGO(); };
+    openA();
+    pane->openComment();
+    QWidget* comments = neighbours->comments->page;
+    EXPECT_TRUE(tipOnTop(comments, commentSent)) << "comment page first";
+    pane->showDealByClick(QStringLiteral("5"), true);
+    QWidget* deal = neighbours->deal->page;
+    EXPECT_TRUE(tipOnTop(deal, buyFailed)) << "deal page after the comment page";
+    pane->openComment();
+    EXPECT_TRUE(tipOnTop(comments, commentSent)) << "comment page after the deal page";
+    pane->showDealByClick(QStringLiteral("6"), true);
+    EXPECT_TRUE(tipOnTop(deal, buyFailed)) << "deal page again";
+    pane->showLogo();
+    pane->openComment();
+    EXPECT_TRUE(laidOut(comments));
+    EXPECT_TRUE(onTop(pane->logoView())) << "spinner under the comment page";
 }
 
 TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)

@@ -145,6 +145,30 @@ void RightViewController::viewDidLoad()
                                                     [this](const Notification&) { sentCommentSuc(); });
 }
 
+// The spinner and the tips stand above whatever the pane shows: a page made later comes above
+// everything before it, and a page may bring itself to the front at any time.
+void RightViewController::childEvent(QChildEvent* event)
+{
+    QWidget::childEvent(event);
+    if (event->added() && event->child()->isWidgetType()) {
+        event->child()->installEventFilter(this);
+        keepOverlaysOnTop();
+    }
+}
+
+void RightViewController::keepOverlaysOnTop()
+{
+    if (m_logoView)
+        m_logoView->raise();
+    if (m_tipsView)
+        m_tipsView->raise();
+}
+
+bool RightViewController::isOverlay(const QObject* widget) const
+{
+    return widget == m_logoView || widget == m_tipsView;
+}
+
 void RightViewController::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
@@ -260,7 +284,6 @@ void RightViewController::evaluateScript(const QString& script)
 void RightViewController::showLogo()
 {
     m_logoView->show();
-    m_logoView->raise();
     m_logoView->startAnimation(this);
     m_webView->hide();
 }
@@ -342,8 +365,6 @@ ArticleDealPage* RightViewController::dealPage()
         if (m_hotProductView && m_hotProductView->widget()) {
             QWidget* deal = m_hotProductView->widget();
             placeHiddenInArticleArea(deal);
-            // Above the article's view, as when it was made with the pane; the spinner and tips stay on top.
-            deal->stackUnder(m_logoView);
         }
     }
     return m_hotProductView.get();
@@ -524,6 +545,8 @@ bool RightViewController::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_toolBarPopover && event->type() == QEvent::Hide)
         popoverWillClose();
+    if (event->type() == QEvent::ZOrderChange && !isOverlay(watched))
+        keepOverlaysOnTop();
     return QWidget::eventFilter(watched, event);
 }
 

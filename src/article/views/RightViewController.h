@@ -97,9 +97,13 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void childEvent(QChildEvent* event) override;
 
 private:
     void viewDidLoad();
+    // The spinner, then the tips, over every other child of the pane.
+    void keepOverlaysOnTop();
+    bool isOverlay(const QObject* widget) const;
     ArticleDealPage* dealPage();
     void placeHiddenInArticleArea(QWidget* page);
     bool commentPageShowing() const;
