@@ -49,22 +49,37 @@ CommentPageLoader::~CommentPageLoader()
         m_session->invalidateSessionCancelingTasks(true);
 }
 
-void CommentPageLoader::openNewsComment(const QString& newsId, const QString& title, const QString& link)
+template <typename Work>
+auto CommentPageLoader::forLoad(quint64 load, Work work)
 {
+    return [self = QPointer<CommentPageLoader>(this), load, work = std::move(work)](const auto&... reply) {
+        if (self && self->m_load == load)
+            work(*self, reply...);
+    };
+}
+
+void CommentPageLoader::giveUpLoad()
+{
+    ++m_load;
     if (m_session)
         m_session->invalidateSessionCancelingTasks(true);
     m_session.reset();
+    m_loading = false;
+}
+
+void CommentPageLoader::openNewsComment(const QString& newsId, const QString& title, const QString& link)
+{
+    giveUpLoad();
     // The same article opened again keeps its list on screen while it is fetched anew.
     const bool again = newsId == m_newsId && m_state == PageState::Shown;
     m_newsId = newsId;
     m_title = title;
     m_link = link;
     m_reloadWanted = false;
-    m_loading = false;
     m_userAsked = false;
     const QString url = CommentUrls::commentListUrl(kUrlCommentList, newsId);
     if (again && !url.isEmpty()) {
-        get(url, QString());
+        get(url, QString(), ++m_load);
         return;
     }
     m_lastModified.clear();
@@ -73,7 +88,7 @@ void CommentPageLoader::openNewsComment(const QString& newsId, const QString& ti
     setState(url.isEmpty() ? PageState::Shown : PageState::Loading);
     render();
     if (!url.isEmpty())
-        get(url, QString());
+        get(url, QString(), ++m_load);
 }
 
 void CommentPageLoader::refreshComment(bool userAsked)
@@ -82,29 +97,27 @@ void CommentPageLoader::refreshComment(bool userAsked)
     const QString url = CommentUrls::commentListUrl(kUrlCommentList, m_newsId);
     if (url.isEmpty())
         return;
-    // A running load answers this refresh too, and its failure is then the reader's to hear of.
+    // A load that hangs must not hold the refresh until its timeout: it is given up, and this
+    // refresh answers for it too (its failure is then the reader's to hear of when either asked).
     m_userAsked = m_userAsked || userAsked;
     if (m_loading)
-        return;
+        giveUpLoad();
     startLoading();
-    QPointer<CommentPageLoader> self(this);
-    const QString newsId = m_newsId;
+    const quint64 load = ++m_load;
     m_session = AFNetManager::requestWithUrlString(
         url, false, QVariant(), 1, nullptr, session(),
-        [self, url, newsId](const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
-            if (!self || self->m_newsId != newsId)
-                return;
+        forLoad(load, [url, load](CommentPageLoader& loader, const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
             const QString lastModified = responseHeaderField(task, QStringLiteral("Last-Modified"));
-            if (!lastModified.isEmpty() && lastModified == self->m_lastModified) {
-                self->loaded();
+            if (!lastModified.isEmpty() && lastModified == loader.m_lastModified) {
+                loader.loaded();
                 return;
             }
-            self->get(url, lastModified);
-        },
-        [self, newsId](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self && self->m_newsId == newsId && error.code != NSURLErrorCancelled)
-                self->failed();
-        });
+            loader.get(url, lastModified, load);
+        }),
+        forLoad(load, [](CommentPageLoader& loader, const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+            if (error.code != NSURLErrorCancelled)
+                loader.failed();
+        }));
 }
 
 void CommentPageLoader::reload()
@@ -117,36 +130,32 @@ void CommentPageLoader::reload()
         m_reloadWanted = true;
         return;
     }
-    get(url, QString());
+    get(url, QString(), ++m_load);
 }
 
-void CommentPageLoader::get(const QString& url, const QString& lastModified)
+void CommentPageLoader::get(const QString& url, const QString& lastModified, quint64 load)
 {
     startLoading();
-    QPointer<CommentPageLoader> self(this);
-    const QString newsId = m_newsId;
     m_session = AFNetManager::requestWithUrlString(
         url, true, QVariant(), 1, nullptr, session(),
-        [self, newsId, lastModified](const std::shared_ptr<URLSessionDataTask>& task, const QVariant& body) {
-            if (!self || self->m_newsId != newsId)
-                return;
+        forLoad(load, [lastModified](CommentPageLoader& loader, const std::shared_ptr<URLSessionDataTask>& task, const QVariant& body) {
             const auto comments = CommentFeedJsonp::parse(body.toByteArray());
             if (!comments) {
-                self->failed();
+                loader.failed();
                 return;
             }
-            self->m_comments = *comments;
+            loader.m_comments = *comments;
             const QString modified = responseHeaderField(task, QStringLiteral("Last-Modified"));
-            self->m_lastModified = modified.isEmpty() ? lastModified : modified;
-            self->storeRepliesSeen();
-            self->setState(PageState::Shown);
-            self->render();
-            self->loaded();
-        },
-        [self, newsId](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (self && self->m_newsId == newsId && error.code != NSURLErrorCancelled)
-                self->failed();
-        });
+            loader.m_lastModified = modified.isEmpty() ? lastModified : modified;
+            loader.storeRepliesSeen();
+            loader.setState(PageState::Shown);
+            loader.render();
+            loader.loaded();
+        }),
+        forLoad(load, [](CommentPageLoader& loader, const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+            if (error.code != NSURLErrorCancelled)
+                loader.failed();
+        }));
 }
 
 void CommentPageLoader::setRequestTimeout(double seconds)

@@ -37,7 +37,8 @@ public:
     // Shows the comments of this article; a news id that is not digits shows an empty page.
     void openNewsComment(const QString& newsId, const QString& title, const QString& link);
     // Reloads the open article's comments after the freshness check, the reader's refresh
-    // (userAsked YES) as well; a failed page shows its loading state again meanwhile.
+    // (userAsked YES) as well; a failed page shows its loading state again meanwhile. A load
+    // still running is given up: this one starts at once.
     void refreshComment(bool userAsked);
     // The service accepted the user's vote (zhiChi YES) or its cancellation on a comment of the
     // page: the comment's count follows, and its row is handed over built again (the rest of the
@@ -73,7 +74,13 @@ signals:
 private:
     // The accepted-comment reload: the list at once, or after the running load.
     void reload();
-    void get(const QString& url, const QString& lastModified);
+    // The list's GET, on behalf of load number load.
+    void get(const QString& url, const QString& lastModified, quint64 load);
+    // A reply handler that does its work only while load is the newest load.
+    template <typename Work>
+    auto forLoad(quint64 load, Work work);
+    // Cancels the running load; a late reply of it does nothing.
+    void giveUpLoad();
     void loaded();
     void failed();
     // A request of the page runs; a failed page shows its loading state again.
@@ -93,6 +100,8 @@ private:
     mutable QString m_html;
     mutable bool m_htmlStale = false;  // a vote changed a row since m_html was built
     bool m_loading = false;
+    // Numbers the loads: each open, refresh and reload, and each giving up, takes the next one.
+    quint64 m_load = 0;
     PageState m_state = PageState::Shown;
     double m_requestTimeout = 60;
     // An accepted comment arrived while a load was running: fetch again when it ends.

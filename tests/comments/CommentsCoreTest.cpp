@@ -1,4 +1,5 @@
 #include "CommentsTestSupport.h"
+#include "HeldReply.h"
 
 #include "comments/CommentFeedJsonp.h"
 #include "comments/CommentPageBuilder.h"
@@ -122,6 +123,33 @@ TEST_F(CommentRequests, RefreshFetchesOnlyAChangedListAlsoWhenTheUserAsks)
     EXPECT_EQ(count("GET"), 3);
     EXPECT_EQ(loader.comments().size(), 2);
     EXPECT_TRUE(loader.html().contains(QStringLiteral("二")));
+}
+
+TEST_F(CommentRequests, ARefreshDuringAHungOneGivesItUpAndAsksAtOnce)
+{
+    const QString path = listPath(QStringLiteral("123456"));
+    m_server.route("GET", path, LoopbackReply::text(200, commentJsonp(QJsonArray{commentObject(1, QStringLiteral("甲"), QStringLiteral("一"))}))
+                                    .withHeader("Last-Modified", "A"));
+    CommentPageLoader loader;
+    loader.openNewsComment(QStringLiteral("123456"), QStringLiteral("标题"), QStringLiteral("http://www.tidwen.example/a.htm"));
+    ASSERT_TRUE(waitUntil([&] { return !loader.isLoading(); }));
+    HeldReply hung;
+    m_server.route("HEAD", path, hung.handler(LoopbackReply::text(200, "").withHeader("Last-Modified", "A")));
+    loader.refreshComment(true);
+    ASSERT_TRUE(waitUntil([&] { return count("HEAD") == 1; }, 30000));
+
+    // The first server's thread holds that reply: the next refresh goes to a server of its own.
+    LoopbackHttpServer second;
+    second.route("GET", path, LoopbackReply::text(200, commentJsonp(QJsonArray{commentObject(1, QStringLiteral("甲"), QStringLiteral("一")),
+                                                                             commentObject(2, QStringLiteral("乙"), QStringLiteral("二"))}))
+                                  .withHeader("Last-Modified", "B"));
+    pointUrls({{23, second.url(QStringLiteral("/json/commentlist")).toString()}});
+    loader.refreshComment(true);
+    ASSERT_TRUE(waitUntil([&] { return loader.comments().size() == 2 && !loader.isLoading(); }, 30000))
+        << "the refresh waited for the hung one";
+    hung.release();
+    ASSERT_TRUE(m_server.waitForReplyAfter(0));
+    EXPECT_EQ(loader.comments().size(), 2) << "the given-up refresh still answered";
 }
 
 TEST_F(CommentRequests, AnIdThatIsNotDigitsSendsNothing)
