@@ -11,6 +11,7 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QUrlQuery>
 
 #include <memory>
@@ -201,6 +202,24 @@ TEST_F(WriteCommentDrafts, ReopenedDuringThePostTheWindowKeepsItsTextAndASecondS
     EXPECT_EQ(typed(), QStringLiteral("另一条"));
     EXPECT_TRUE(m_window.isVisible());
     EXPECT_TRUE(m_window.sendButton()->isEnabled());
+}
+
+TEST_F(WriteCommentDrafts, CtrlReturnPostsAsTheSendButtonDoes)
+{
+    open();
+    ASSERT_TRUE(waitUntil([&] { return m_window.isActiveWindow(); }, 30000));
+    // The same checks: nothing typed is refused with the button's word, from either Return key.
+    using Press = std::pair<Qt::Key, Qt::KeyboardModifiers>;
+    for (const auto& [key, modifiers] : {Press{Qt::Key_Return, Qt::ControlModifier},
+                                         Press{Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier}}) {
+        m_window.textBox()->setPlainText(QStringLiteral("  "));
+        QTest::keyClick(m_window.textBox(), key, modifiers);
+        EXPECT_EQ(m_window.statusText(), QStringLiteral("请输入评论内容")) << key;
+    }
+    m_window.textBox()->setPlainText(QStringLiteral("好文"));
+    QTest::keyClick(m_window.textBox(), Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return posts(m_server, kPostPath) == 1; }, 30000)) << "nothing was posted";
+    EXPECT_EQ(sentContent(), QStringLiteral("好文"));
 }
 
 TEST_F(WriteCommentDrafts, ATextWaitsForTheCommentItWasWrittenFor)

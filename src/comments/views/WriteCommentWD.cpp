@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -36,6 +37,10 @@ WriteCommentWD::WriteCommentWD(QWidget* parent)
     row->addWidget(m_send);
     layout->addLayout(row);
     connect(m_send, &QPushButton::clicked, this, &WriteCommentWD::send);
+    // Return and Tab belong to the text: the box's usual shortcut posts from the keyboard.
+    auto* post = new QShortcut(this);
+    post->setKeys({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    connect(post, &QShortcut::activated, this, &WriteCommentWD::send);
     connect(m_writer, &CommentWriter::finished, this, &WriteCommentWD::finished);
     // Logged in from the login window this one opened: the box no longer waits for a login.
     connect(m_writer, &CommentWriter::loggedIn, this, [this] {
