@@ -668,6 +668,18 @@ TEST_F(PaneToolbarTest, TheTipsAndTheSpinnerStandAboveEveryPage)
     EXPECT_TRUE(onTop(pane->logoView())) << "spinner under the comment page";
 }
 
+// A tip longer than the tips area's own width is shown whole, not cut to its middle.
+TEST_F(PaneToolbarTest, ALongTipIsShownWhole)
+{
+    const auto dismiss = onScopeExit([] { DJProgressHUD::dismiss(); });
+    const QString text = QStringLiteral("获取链接失败，无法打开网页");
+    pane->tips(text);
+    QWidget* host = DJProgressHUD::instance()->parentView();
+    ASSERT_NE(host, nullptr);
+    EXPECT_GE(host->width(), DJProgressHUD::messageSize(text).width());
+    EXPECT_TRUE(pane->rect().contains(host->geometry()));
+}
+
 TEST_F(PaneToolbarTest, AFontStepRebuildsThePageWithItsBlocks)
 {
     const auto restoreFontSize = restoreStoredFontSize();

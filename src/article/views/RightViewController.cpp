@@ -19,9 +19,11 @@
 #include "ui/controls/DDErrorView.h"
 #include "ui/hud/DJActivityIndicator.h"
 #include "ui/hud/DJProgressHUD.h"
+#include "ui/layout/LayoutConstraint.h"
 #include "ui/layout/MASAdditions.h"
 
 #include <QEvent>
+#include <algorithm>
 #include <QLabel>
 #include <QMessageBox>
 #include <QWebEngineCookieStore>
@@ -430,6 +432,10 @@ void RightViewController::fontChanged()
 
 void RightViewController::tips(const QString& text)
 {
+    // The toast is drawn inside the tips area, which would cut a longer tip to its middle.
+    const int width = std::max(200, DJProgressHUD::messageSize(text).width());
+    mas_updateConstraints(m_tipsView, [width](MASConstraintMaker& make) { make.width().equalTo(width); });
+    Layout::layoutSubtreeIfNeeded(this);
     m_tipsView->show();
     QPointer<RightViewController> self(this);
     DJProgressHUD::showToast(text, m_tipsView, [self] {
