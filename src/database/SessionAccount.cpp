@@ -2,6 +2,7 @@
 
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
+#include "foundation/CredentialTexts.h"
 #include "foundation/EncryptionKeys.h"
 
 #include <QMutex>
@@ -73,5 +74,7 @@ UserLandDataPtr SessionAccount::current()
 
 QString SessionAccount::userHash(const QString& account, const QString& password)
 {
-    return CommonFunction::EncrypteUTF8(account + QChar(0x0C) + password, kDesKeyRequest);
+    const QString hash = CommonFunction::EncrypteUTF8(account + QChar(0x0C) + password, kDesKeyRequest);
+    CredentialTexts::note(hash);
+    return hash;
 }

@@ -1,6 +1,8 @@
 #include "networking/URLSession.h"
 #include "networking/URLSession_Internal.h"
 
+#include "foundation/CredentialTexts.h"
+
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 
@@ -590,11 +592,17 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
         networkRequest.setTransferTimeout(ms >= std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
                                                                                 : std::max(1, static_cast<int>(ms)));
     }
+    // An address carrying the reader's credentials is kept nowhere, whoever asks: Qt's disk cache
+    // keeps the address of what it saves. Nor is its answer taken from the cache.
+    const bool carriesCredentials = CredentialTexts::appearIn(QUrl::fromPercentEncoding(request.URL.toEncoded()));
     // A delegate that has its say on caching gets it before anything is kept.
     const std::shared_ptr<URLSessionDelegate> d = delegate();
-    transfer.delegateDecidesCaching = task->kind() == URLSessionTask::Kind::Data && d && d->respondsToWillCacheResponse();
-    if (transfer.delegateDecidesCaching)
+    transfer.delegateDecidesCaching =
+        !carriesCredentials && task->kind() == URLSessionTask::Kind::Data && d && d->respondsToWillCacheResponse();
+    if (transfer.delegateDecidesCaching || carriesCredentials)
         networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    if (carriesCredentials)
+        networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     // Every redirection is put to the delegate first and counted here, across requests (see
     // onRedirected); Qt's own count starts again with each request, so it is left above ours.
     networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
@@ -606,9 +614,11 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
         return;
     }
     // A request that is not safe to repeat goes with a body Qt cannot rewind, an empty one
-    // included: without a body Qt would send it again as freely as a GET.
+    // included: without a body Qt would send it again as freely as a GET. A GET carrying the
+    // reader's credentials records an action for them (a score), so it goes the same way; a
+    // HEAD only asks.
     OneShotBody* sentOnce = nullptr;
-    if (!urlsession::methodIsSafeToRepeat(method)) {
+    if (!urlsession::methodIsSafeToRepeat(method) || (carriesCredentials && method != QLatin1String("HEAD"))) {
         if (!transfer.body) {
             auto empty = std::make_shared<QBuffer>();
             empty->open(QIODevice::ReadOnly);

@@ -12,7 +12,9 @@
 #include "database/SessionAccount.h"
 #include "database/StoreConnection.h"
 #include "ScopeGuard.h"
+#include "URLCacheScope.h"
 #include "foundation/CommonFunction.h"
+#include "networking/AFNetManager.h"
 #include "platform/UserDefaults.h"
 #include "ui/hud/DJProgressHUD.h"
 
@@ -661,4 +663,30 @@ TEST_F(AccountFlows, EachShowingOfTheLoginWindowTakesItsFieldsFromTheStore)
     EXPECT_EQ(window.accountField()->text(), QStringLiteral("other"));
     EXPECT_EQ(window.passwordField()->text(), QStringLiteral("kept"));
     EXPECT_TRUE(window.rememberBox()->isChecked());
+}
+
+// A request carrying the reader's credentials (a score is a GET with the user hash in its query)
+// leaves nothing in the URL cache, and a connection lost before the answer does not send it again.
+TEST_F(AccountFlows, AGetCarryingTheUserHashIsNeitherCachedNorSentAgain)
+{
+    URLCacheScope cache;
+    const QString path = QStringLiteral("/api/newsgrade/create");
+    const QString hash = AccountRequests::userHash(QStringLiteral("reader"), QStringLiteral("pw"));
+    const auto send = [&](const QString& newsId) {
+        auto ended = std::make_shared<bool>(false);
+        AFNetManager::requestWithUrlString(
+            m_server.url(path).toString(), true,
+            QVariantMap{{QStringLiteral("user"), hash}, {QStringLiteral("newsid"), newsId}, {QStringLiteral("grade"), QStringLiteral("5")}},
+            1, nullptr, [ended](const std::shared_ptr<URLSessionDataTask>&, const QVariant&) { *ended = true; },
+            [ended](const std::shared_ptr<URLSessionDataTask>&, const Error&) { *ended = true; });
+        return waitUntil([ended] { return *ended; });
+    };
+    m_server.route("GET", path, LoopbackReply::text(200, "{\"status\":1}").withHeader("Cache-Control", "max-age=600"));
+    ASSERT_TRUE(send(QStringLiteral("123456")));
+    ASSERT_EQ(m_server.requestCount(), 1);
+    EXPECT_FALSE(cache.holds(m_server.url(m_server.requests().first().pathAndQuery())));
+
+    m_server.route("GET", path, LoopbackReply::closeConnection());
+    ASSERT_TRUE(send(QStringLiteral("123457")));
+    EXPECT_EQ(m_server.requestCount(), 2) << "sent again after the connection dropped";
 }
