@@ -27,7 +27,10 @@ void AutoLandOperation::start()
             NSMyUserInfoPtr user;
             switch (AccountRequests::classify(bytes, &user)) {
             case AccountRequests::Reply::User: {
-                AccountRequests::logIn(bytes, *account, user, account->UserPassWord);
+                // A record that cannot be written leaves the login as it was: nothing to sync or
+                // poll for. The store tells the reader why.
+                if (!AccountRequests::logIn(bytes, *account, user, account->UserPassWord))
+                    break;
                 FavSynchronousCommonFunction::synchronize(account->UserAccount, account->UserPassWord);
                 const auto shell = AccountShell::installed();
                 if (shell && gbReplyRemind.load()) {

@@ -7,7 +7,8 @@ class AFHTTPSessionManager;
 
 // Logs the remembered account in at start-up. For a current account that is logged in with a
 // remembered password it shows the last stored profile at once, then asks the account service
-// again: a user id (other than 99999) renews the stored profile and the logged-in user; a
+// again: a user id (other than 99999) renews the stored profile and the logged-in user when the
+// account's record can be written (otherwise nothing changes); a
 // well-formed reply without a user logs out; anything else changes nothing. A renewed login
 // starts both reply-count polls while reply reminders are on. gbLoginInProgress is
 // cleared when the operation ends, whatever the outcome.

@@ -28,6 +28,9 @@ QString UserLogin::message(Outcome outcome)
         return QStringLiteral("账号或密码错误");
     case Outcome::Failed:
         return QStringLiteral("登录失败，请检查网络");
+    case Outcome::NotSaved:
+        // The store's own words for a write it cannot make.
+        return QStringLiteral("本地数据无法写入，所做更改将不会保存");
     case Outcome::Busy:
         return QStringLiteral("正在登录，请稍候");
     case Outcome::Empty:
@@ -68,7 +71,7 @@ void UserLogin::login(const QString& account, const QString& password, bool reme
             record.bHaveLand = true;
             self->m_user = user;
             if (!AccountRequests::logIn(bytes, record, user, password)) {
-                self->end(Outcome::Failed);
+                self->end(Outcome::NotSaved);
                 return;
             }
             FavSynchronousCommonFunction::synchronize(name, password);

@@ -23,6 +23,7 @@ public:
         LoggedIn,
         Refused,  // the service knows no such user
         Failed,   // no reply, or one that means nothing
+        NotSaved, // the service took it, but the account's record cannot be written: it did not hold
         Busy,     // another login is running
         Empty,    // account or password missing
     };
