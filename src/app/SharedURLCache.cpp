@@ -6,9 +6,26 @@
 #include <QChildEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkDiskCache>
 #include <QTimer>
+
+namespace {
+
+// Qt lays out its folder only when it is given it, and afterwards warns at every reply it cannot
+// keep: a file standing in the folder's place is removed and the folder laid out again.
+void mendFolder(QNetworkDiskCache& disk)
+{
+    const QString folder = QDir::cleanPath(disk.cacheDirectory());
+    if (folder.isEmpty() || QFileInfo(folder).isDir())
+        return;
+    const QFileInfo place(folder);
+    StorageRoot::ensureFolder(StorageRoot::cacheFolderPath(place.path(), place.fileName()));
+    disk.setCacheDirectory(folder);
+}
+
+}  // namespace
 
 SharedURLCache::SharedURLCache() = default;
 
@@ -28,7 +45,7 @@ void SharedURLCache::install(qint64 memoryCapacity, qint64 diskCapacity, const Q
     QCoreApplication* const app = QCoreApplication::instance();
     if (app == nullptr)
         return;
-    const QString folder = QDir(StorageRoot::cachesPath()).filePath(path);
+    const QString folder = StorageRoot::cacheFolderPath(StorageRoot::cachesPath(), path);
     StorageRoot::ensureFolder(folder);
     if (m_disk == nullptr)
         m_disk = new QNetworkDiskCache;
@@ -107,7 +124,10 @@ qint64 SharedURLCacheFront::cacheSize() const
 
 QIODevice* SharedURLCacheFront::prepare(const QNetworkCacheMetaData& metaData)
 {
-    return m_disk ? m_disk->prepare(metaData) : nullptr;
+    if (!m_disk)
+        return nullptr;
+    mendFolder(*m_disk);
+    return m_disk->prepare(metaData);
 }
 
 void SharedURLCacheFront::insert(QIODevice* device)
@@ -125,6 +145,8 @@ void SharedURLCacheFront::setCapacities(qint64 memoryCapacity, qint64 diskCapaci
 
 void SharedURLCacheFront::clear()
 {
-    if (m_disk)
-        m_disk->clear();
+    if (!m_disk)
+        return;
+    m_disk->clear();
+    mendFolder(*m_disk);
 }

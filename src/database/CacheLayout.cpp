@@ -12,32 +12,10 @@ QString CacheLayout::cacheRoot()
     return QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tmp"));
 }
 
-namespace {
-
-// A file (or a link to nothing) where a folder belongs would keep the folder from being made for
-// good: removing a folder does nothing to it. It holds nothing the cache can use.
-void removeFileInPlaceOfFolder(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.isDir() && (info.exists() || info.isSymLink()))
-        QFile::remove(path);
-}
-
-}  // namespace
-
 QString CacheLayout::folderPath(const char* folder)
 {
     // Every cache read and write asks for its folder: one look at the disk when all is well.
-    const QString whole = QDir(cacheRoot()).filePath(QLatin1String(folder));
-    if (QFileInfo(whole).isDir())
-        return whole;
-    QString path = cacheRoot();
-    removeFileInPlaceOfFolder(path);
-    for (const QString& part : QString::fromLatin1(folder).split(QLatin1Char('/'))) {
-        path = QDir(path).filePath(part);
-        removeFileInPlaceOfFolder(path);
-    }
-    return path;
+    return StorageRoot::cacheFolderPath(cacheRoot(), QLatin1String(folder));
 }
 
 QStringList CacheLayout::clearedFolders()

@@ -112,6 +112,12 @@ QString SDImageCache::cachePathForKey(const QString& key, const QString& path)
     return path + QLatin1Char('/') + cachedFileNameForKey(key);
 }
 
+QString SDImageCache::diskCacheFolder() const
+{
+    const QFileInfo folder(m_diskCachePath);
+    return StorageRoot::cacheFolderPath(folder.path(), folder.fileName());
+}
+
 QString SDImageCache::defaultCachePathForKey(const QString& key) const
 {
     return cachePathForKey(key, m_diskCachePath);
@@ -158,7 +164,7 @@ void SDImageCache::storeImageDataToDisk(const QByteArray& imageData, const QStri
 {
     if (imageData.isEmpty())
         return;
-    StorageRoot::writeFileAtomically(defaultCachePathForKey(key), imageData);
+    StorageRoot::writeFileAtomically(cachePathForKey(key, diskCacheFolder()), imageData);
 }
 
 QImage SDImageCache::imageFromMemoryCacheForKey(const QString& key)
@@ -309,8 +315,9 @@ void SDImageCache::clearDisk()
 void SDImageCache::clearDiskOnCompletion(SDWebImageNoParamsBlock completion)
 {
     m_ioQueue->async([this, completion = std::move(completion)]() mutable {
-        QDir(m_diskCachePath).removeRecursively();
-        StorageRoot::ensureFolder(m_diskCachePath);
+        const QString folder = diskCacheFolder();
+        QDir(folder).removeRecursively();
+        StorageRoot::ensureFolder(folder);
         if (completion)
             dispatch::asyncMain(std::move(completion));
     });

@@ -138,6 +138,9 @@ public:
     static uint64_t cacheCostForImage(const QImage& image);
 
 private:
+    // diskCachePath, cleared of a file standing in its place (or in its parent's): the writers ask
+    // for it, so such a file never stops the disk level for good.
+    QString diskCacheFolder() const;
     void putInMemory(const QString& key, const QImage& image);
     QImage imageFromData(const QString& key, const QByteArray& data) const;
 

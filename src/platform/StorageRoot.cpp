@@ -86,6 +86,25 @@ bool StorageRoot::ensureFolder(const QString& path)
     return QFileInfo(clean).isDir();
 }
 
+QString StorageRoot::cacheFolderPath(const QString& base, const QString& relative)
+{
+    const QString whole = QDir(base).filePath(relative);
+    if (QFileInfo(whole).isDir())
+        return whole;
+    const auto removeFileInPlaceOfFolder = [](const QString& path) {
+        const QFileInfo info(path);
+        if (!info.isDir() && (info.exists() || info.isSymLink()))
+            QFile::remove(path);
+    };
+    QString path = base;
+    removeFileInPlaceOfFolder(path);
+    for (const QString& part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        path = QDir(path).filePath(part);
+        removeFileInPlaceOfFolder(path);
+    }
+    return whole;
+}
+
 bool StorageRoot::writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
     if (path.isEmpty() || !ensureFolder(QFileInfo(path).absolutePath()))

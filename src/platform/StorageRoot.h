@@ -20,6 +20,12 @@ public:
 
     // Creates the folder and its parents, the new ones with mode 0700. True when it exists after.
     static bool ensureFolder(const QString& path);
+    // base/relative, the place of a cache's folder, cleared for it: a file (or a link to nothing)
+    // found there, or where base or a folder between the two belongs, is removed, so the folder
+    // can be made. Only for caches, whose files all come again from a server: such a file holds
+    // nothing the program can use, and removing a folder does nothing to it. One look at the disk
+    // when the folder stands; the folder itself is not made.
+    static QString cacheFolderPath(const QString& base, const QString& relative);
     // Writes the file beside its place and renames it in, creating its folder first, so that a
     // reader, or a full disk, never leaves a cut-off file that a later read would take for the
     // whole. False when nothing was written.

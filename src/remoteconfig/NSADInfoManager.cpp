@@ -120,7 +120,7 @@ NSADInfoManager::~NSADInfoManager()
 
 QString NSADInfoManager::adInfoFolder()
 {
-    return QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tmp/ADInfo"));
+    return CacheLayout::folderPath("ADInfo");
 }
 
 QString NSADInfoManager::cacheFilePath()

@@ -49,7 +49,8 @@ public:
     bool isDownloading() const { return m_downloading; }
     bool hasApplied() const { return m_applied; }
 
-    // Documents/tmp/ADInfo, its cache file and its ad image folder.
+    // Documents/tmp/ADInfo (a file standing in its place is removed), its cache file and its ad
+    // image folder.
     static QString adInfoFolder();
     static QString cacheFilePath();
     static QString adImageFolder();

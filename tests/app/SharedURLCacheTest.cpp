@@ -2,13 +2,16 @@
 #include "TestCertificates.h"
 #include "TestEnvironment.h"
 #include "app/SharedURLCache.h"
+#include "images/SDImageCache.h"
 #include "networking/AFSecurityPolicy.h"
 #include "networking/AFURLResponseSerialization.h"
 #include "networking/AFURLSessionManager.h"
 #include "platform/StorageRoot.h"
+#include "remoteconfig/NSADInfoManager.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkDiskCache>
 
@@ -100,4 +103,40 @@ TEST(SharedURLCache, AnHttpsReplyServedTwiceComesTheSecondTimeFromTheCache)
     EXPECT_EQ(server.requestCount(), 1);
     EXPECT_GT(cache.diskCache()->cacheSize(), 0);
     cache.diskCache()->clear();
+}
+
+// A file left where a cache folder belongs never stops the cache for good: its writer, its start
+// or its clearing makes the folder a folder again.
+TEST(SharedURLCache, AFileInThePlaceOfACacheFolderGivesWay)
+{
+    auto* manager = new QNetworkAccessManager(qApp);
+    SharedURLCache network;
+    SDImageCache pictures(QStringLiteral("healing"), StorageRoot::cachesPath());
+    const QString caches = StorageRoot::cachesPath();
+    struct Case
+    {
+        const char* name;
+        QString folder;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"configuration, written", QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tmp/ADInfo")),
+         [] { StorageRoot::writeFileAtomically(NSADInfoManager::cacheFilePath(), "cfg"); }},
+        {"pictures, written", pictures.diskCachePath(),
+         [&] { pictures.storeImageDataToDisk("\x89PNG", QStringLiteral("http://example.test/a.png")); }},
+        {"network, installed", QDir(caches).filePath(QStringLiteral("nsurlcache-healing")),
+         [&] { network.install(0, 1048576, QStringLiteral("nsurlcache-healing")); }},
+        {"network, cleared", QDir(caches).filePath(QStringLiteral("nsurlcache-healing")),
+         [] { URLSession::clearSharedCache(); }},
+    };
+    for (const Case& c : cases) {
+        QDir(c.folder).removeRecursively();
+        QDir().mkpath(QFileInfo(c.folder).path());
+        QFile file(c.folder);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << c.name;
+        file.close();
+        c.act();
+        EXPECT_TRUE(QFileInfo(c.folder).isDir()) << c.name;
+    }
+    delete manager;
 }
