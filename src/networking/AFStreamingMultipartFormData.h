@@ -103,7 +103,7 @@ private:
     std::optional<Error> m_error;
 };
 
-// The body of a multipart request as a sequential read-only device. It reads its parts in order;
+// The body of a multipart request as a read-only device. It reads its parts in order;
 // its size is known before anything is read (the Content-Length of the request), and file and
 // device parts are read while the body is sent, never loaded whole.
 class AFMultipartBodyStream : public QIODevice, public CopyableBodyStream

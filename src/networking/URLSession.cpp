@@ -76,6 +76,31 @@ bool isCompleteHTTPAnswer(const QNetworkReply& reply)
            error == QNetworkReply::ProtocolInvalidOperationError;
 }
 
+// The status of a server error that Qt answered with its cached copy (see connectReply). The
+// reply's status and headers are the copy's by then; the error code names 500, 501 and 503, and
+// leaves every other 5xx to the reason phrase of the answer, which ends Qt's error text ("...
+// server replied: Bad Gateway"). A phrase of no standard status stays 500, the class of them all.
+int offeredServerErrorStatus(const QNetworkReply& reply, QNetworkReply::NetworkError code)
+{
+    switch (code) {
+    case QNetworkReply::OperationNotImplementedError: return 501;
+    case QNetworkReply::ServiceUnavailableError: return 503;
+    case QNetworkReply::UnknownServerError: break;
+    default: return 500;
+    }
+    static constexpr std::pair<int, const char*> kPhrases[] = {
+        {502, "Bad Gateway"},          {504, "Gateway Timeout"},         {504, "Gateway Time-out"},
+        {505, "HTTP Version Not Supported"}, {506, "Variant Also Negotiates"}, {507, "Insufficient Storage"},
+        {508, "Loop Detected"},        {510, "Not Extended"},            {511, "Network Authentication Required"},
+    };
+    const QString text = reply.errorString();
+    for (const auto& [status, phrase] : kPhrases) {
+        if (text.endsWith(QLatin1String(": ") + QLatin1String(phrase), Qt::CaseInsensitive))
+            return status;
+    }
+    return 500;
+}
+
 // The process's cookies. Qt's jar keeps its list to itself; this one can be emptied.
 class SharedCookieJar : public QNetworkCookieJar
 {
@@ -668,9 +693,7 @@ void URLSession::connectReply(const std::shared_ptr<URLSessionTask>& task, QNetw
         const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
         if (!transfer || transfer->reply != reply || transfer->stopReason != StopReason::None)
             return;
-        const int status = code == QNetworkReply::ServiceUnavailableError         ? 503
-                           : code == QNetworkReply::OperationNotImplementedError ? 501
-                                                                                  : 500;
+        const int status = offeredServerErrorStatus(*reply, code);
         {
             std::lock_guard lock(task->m_mutex);
             task->m_response = HTTPURLResponse(reply->url(), status, {});
