@@ -165,6 +165,21 @@ TEST_F(ListViewsTest, TheColumnLaysOutTabsAndSwitchesLists)
     EXPECT_EQ(column.findChildren<SearchNewsViewController*>().size(), 1);
 }
 
+// With the deals view on show the refresh button asks for the deals category on show, not the
+// hidden news channel.
+TEST_F(ListViewsTest, RefreshOverTheDealsViewAsksForTheDealsCategory)
+{
+    CenterViewController column;
+    NotificationCenter::defaultCenter().post(QStringLiteral("ZQ"));
+    ASSERT_TRUE(deals);
+    ASSERT_EQ(deals->reselected, 1);
+    column.refreshButton()->click();
+    EXPECT_EQ(deals->reselected, 2);
+    NotificationCenter::defaultCenter().post(QStringLiteral("NEWS"));
+    column.refreshButton()->click();
+    EXPECT_EQ(deals->reselected, 2) << "the refresh of a news channel asked for the deals";
+}
+
 // Whichever tab is chosen, its list fills the list area below the tabs, the news lists as the
 // hot-comment list, at every height of the column.
 TEST_F(ListViewsTest, TheChosenListFillsTheListArea)

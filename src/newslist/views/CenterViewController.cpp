@@ -278,6 +278,11 @@ void CenterViewController::tabBarBtnSelected(int32_t listId, bool byClick)
 
 void CenterViewController::refreshNews()
 {
+    // Over the deals view the reader means its category, not the news channel hidden behind it.
+    if (QWidget* deals = dealsView(); deals && !deals->isHidden()) {
+        m_scrollViewZQ->showLastSelectedIndex();
+        return;
+    }
     if (m_currentHotTableV)
         m_currentHotTableV->showByClick(false);
     else if (m_currentTableV)
