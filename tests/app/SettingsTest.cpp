@@ -5,6 +5,8 @@
 #include "app/views/SettingsPopover.h"
 #include "app/views/settings/SettingPages.h"
 #include "app/views/settings/SettingWindowController.h"
+#include "deals/HotProductListModel.h"
+#include "deals/views/HotProductScrollView.h"
 #include "database/CacheLayout.h"
 #include "database/SettingsDatabaseOperate.h"
 #include "database/StoreConnection.h"
@@ -27,9 +29,12 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QListView>
+#include <QSignalSpy>
 #include <QPointer>
 #include <QPushButton>
 #include <QToolBar>
+#include <QWindow>
 
 #include <sqlite3.h>
 
@@ -557,4 +562,43 @@ TEST_F(SettingsPageTest, TheClickThatClosesThePopoverReachesItsTarget)
     QTest::mouseRelease(main.windowHandle(), Qt::LeftButton, {}, main.windowHandle()->mapFromGlobal(onAnchor));
     EXPECT_EQ(opened, 0);
     EXPECT_FALSE(popover.isVisible());
+}
+
+// A quick click outside the popover opens the deals row it was aimed at (a row opens on the
+// release), also when its release reaches the window system only after the press closed the
+// popover.
+TEST_F(SettingsPageTest, AQuickClickThroughThePopoverOpensADealsRow)
+{
+    ShellServer shell;
+    shell.pointUrls({{36, QStringLiteral("/api/apps/indexlistsegbyid")}, {37, QStringLiteral("/api/apps/focus")}});
+    shell.server.route("GET", QStringLiteral("/api/apps/indexlistsegbyid"),
+                       LoopbackReply::text(200, R"({"success":1,"content":[{"productid":51001,"ProductName":"甲"}]})",
+                                           "application/json"));
+    QWidget main;
+    main.resize(400, 300);
+    auto* anchor = new QPushButton(QStringLiteral("设置"), &main);
+    anchor->setGeometry(0, 250, 40, 40);
+    auto* deals = new HotProductScrollView(&main);
+    deals->setGeometry(100, 0, 300, 300);
+    deals->showLastSelectedIndex();
+    ASSERT_TRUE(waitUntil([&] { return deals->model()->deals().size() == 1; }));
+    QSignalSpy chosen(deals, &HotProductScrollView::dealChosen);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    SettingsPopover popover(&main);
+    popover.popUpBeside(anchor);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&popover));
+    QListView* list = deals->listView();
+    const QModelIndex row = deals->model()->index(deals->model()->rowOfDeal(0));
+    const QPoint global = list->viewport()->mapToGlobal(list->visualRect(row).center());
+    ASSERT_FALSE(popover.frameGeometry().contains(global));
+    const QPointer<QWindow> pressed = popover.windowHandle();
+    QTest::mousePress(pressed, Qt::LeftButton, {}, pressed->mapFromGlobal(global));
+    EXPECT_FALSE(popover.isVisible());
+    // The window system reads the release of a quick click after the press has closed the
+    // popover, and hands it to the popover's native window; it drops it when that window is gone.
+    ASSERT_TRUE(pressed && pressed->handle() != nullptr) << "the release would be lost";
+    QTest::mouseRelease(pressed, Qt::LeftButton, {}, pressed->mapFromGlobal(global));
+    ASSERT_EQ(chosen.size(), 1) << "the quick click opened no deal";
+    EXPECT_EQ(chosen.first().first().toString(), QStringLiteral("51001"));
 }

@@ -31,7 +31,10 @@ protected:
         if (m_popup->rect().contains(press->position().toPoint()))
             return false;
         const QPointF global = press->globalPosition();
-        m_popup->close();
+        // Hidden, not closed: closing a popup destroys its native window, and the release of a
+        // quick click that the window system reads after this press still goes to that window.
+        // Dropped there, it never reaches the target that gets the press below.
+        m_popup->hide();
         QWidget* target = QApplication::widgetAt(global.toPoint());
         if (target == nullptr || target->window()->windowType() == Qt::Popup)
             return true;
@@ -46,7 +49,8 @@ protected:
         if (window == nullptr)
             return true;
         // The press goes to the window under the pointer as the window system would have sent it;
-        // the release that follows reaches that window by itself.
+        // the release that follows, whether it comes to that window or to the popover's, reaches
+        // the widget that took the press.
         const QPointF local = window->mapFromGlobal(global);
         QMouseEvent replay(QEvent::MouseButtonPress, local, local, global, press->button(), press->buttons(),
                            press->modifiers(), press->pointingDevice());
