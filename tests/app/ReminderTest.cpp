@@ -1,6 +1,11 @@
+#include "ProgramSeams.h"
 #include "PushTestSupport.h"
 
 #include "app/reminders/ReplyReminders.h"
+#include "app/views/LeftViewController.h"
+#include "app/views/MainViewController.h"
+#include "app/views/MainWindowController.h"
+#include "app/wiring/ProgramWiring.h"
 #include "database/SessionAccount.h"
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
@@ -134,6 +139,35 @@ TEST_F(ReminderTest, ForumCountPostsToTheCommunityAddressWithRid)
     EXPECT_EQ(form.value(QStringLiteral("rID")), QStringLiteral("77"));
     EXPECT_FALSE(form.contains(QStringLiteral("commentID")));
     EXPECT_FALSE(commentMarked(id)) << "the community count marks only community replies";
+}
+
+// Through the program's wiring: a poll that marks a reply for the logged-in reader shows the left
+// bar's dot at once, and so does a poll that finds the reply already marked.
+TEST_F(ReminderTest, APollThatMarksOrFindsAReplyShowsTheDot)
+{
+    struct PlainPanes : PaneFactory
+    {
+        QWidget* makeCenterViewController(QWidget* parent) override { return new QWidget(parent); }
+        QWidget* makeRightViewController(QWidget* parent) override { return new QWidget(parent); }
+    };
+    const auto restore = restoreProcessState();
+    const auto uninstall = restoreProgramSeams();
+    AppDelegate delegate;
+    installProgramWiring(delegate);
+    PaneFactory::install(std::make_shared<PlainPanes>());
+    auto* window = dynamic_cast<MainWindowController*>(delegate.MainWindowController());
+    ASSERT_NE(window, nullptr);
+    QWidget* dot = window->MainVC()->leftViewController()->tixingImageView();
+    ASSERT_TRUE(dot->isHidden());
+    AccountShell::installed()->setCurrLandUser(userWithId(5501), false);
+    shell.server.route("POST", kCommentPath, ShellServer::value("3"));
+
+    AccountShell::installed()->downloadUserRemindCount(QStringLiteral("5501"));
+    EXPECT_TRUE(waitUntil([&] { return !dot->isHidden(); })) << "the marked reply shows no dot";
+    dot->hide();
+    AccountShell::installed()->downloadUserRemindCount(QStringLiteral("5501"));
+    EXPECT_FALSE(dot->isHidden()) << "the reply already marked shows no dot";
+    EXPECT_EQ(shell.server.requestCount(), 1);
 }
 
 class DeviceTailTest : public ReminderTest

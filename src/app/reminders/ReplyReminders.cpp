@@ -13,7 +13,10 @@
 
 #include <QDebug>
 
-ReplyReminders::ReplyReminders(CurrentUser currentUser) : m_currentUser(std::move(currentUser)) {}
+ReplyReminders::ReplyReminders(CurrentUser currentUser, ReminderMarked reminderMarked)
+    : m_currentUser(std::move(currentUser)), m_reminderMarked(std::move(reminderMarked))
+{
+}
 
 ReplyReminders::~ReplyReminders()
 {
@@ -35,16 +38,21 @@ void ReplyReminders::poll(Kind kind, const QString& userId)
     if (userId.isEmpty())
         return;
     int maxId = 0;
+    bool marked = false;
     {
         DatabaseOperate::Lease store;
         if (!store)
             return;
-        const bool marked = kind == Kind::Comment ? store->CommentManageMaxId_hasRemind(userId)
-                                                  : store->ForumManageMaxId_hasRemind(userId);
-        if (marked)
-            return;
-        maxId = kind == Kind::Comment ? store->CommentManageMaxId_getMaxId(userId)
-                                      : store->ForumManageMaxId_getMaxId(userId);
+        marked = kind == Kind::Comment ? store->CommentManageMaxId_hasRemind(userId)
+                                       : store->ForumManageMaxId_hasRemind(userId);
+        if (!marked)
+            maxId = kind == Kind::Comment ? store->CommentManageMaxId_getMaxId(userId)
+                                          : store->ForumManageMaxId_getMaxId(userId);
+    }
+    // A reminder still unread is shown even though nothing is asked.
+    if (marked) {
+        tellMarked();
+        return;
     }
 
     QVariantMap fields;
@@ -76,13 +84,22 @@ void ReplyReminders::takeCount(Kind kind, const QString& userId, const QByteArra
     const QString current = QString::number(user->userID);
     if (current != userId)
         return;
-    DatabaseOperate::Lease store;
-    if (!store)
-        return;
-    if (kind == Kind::Comment)
-        store->CommentManageMaxId_setRemind(true, current);
-    else
-        store->ForumManageMaxId_setRemind(true, current);
+    {
+        DatabaseOperate::Lease store;
+        if (!store)
+            return;
+        if (kind == Kind::Comment)
+            store->CommentManageMaxId_setRemind(true, current);
+        else
+            store->ForumManageMaxId_setRemind(true, current);
+    }
+    tellMarked();
+}
+
+void ReplyReminders::tellMarked() const
+{
+    if (m_reminderMarked)
+        m_reminderMarked();
 }
 
 void ReplyReminders::postShowDevice()

@@ -16,7 +16,11 @@ public:
     // The logged-in user's profile, or null when nobody is logged in.
     using CurrentUser = std::function<NSMyUserInfoPtr()>;
 
-    explicit ReplyReminders(CurrentUser currentUser);
+    // Told when a poll marks a reminder or finds one already marked (outside the store's lease):
+    // the left bar's dot shows it at once.
+    using ReminderMarked = std::function<void()>;
+
+    explicit ReplyReminders(CurrentUser currentUser, ReminderMarked reminderMarked = {});
     ~ReplyReminders();
 
     // Comment replies (URL-table entry u2): "strUserID" enciphered, "commentID" the highest
@@ -37,6 +41,9 @@ private:
     void poll(Kind kind, const QString& userId);
     void takeCount(Kind kind, const QString& userId, const QByteArray& reply);
 
+    void tellMarked() const;
+
     CurrentUser m_currentUser;
+    ReminderMarked m_reminderMarked;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -16,7 +16,7 @@ struct SettingsContext : Installed<SettingsContext>
 {
     // The logged-in user's profile, or null.
     std::function<NSMyUserInfoPtr()> currentUser;
-    // The delegate's comment-reply poll (user id text).
+    // The delegate's comment-reply poll (user id text); a reminder it marks or finds shows the dot.
     std::function<void(const QString&)> downloadUserRemindCount;
     // The delegate's device-tail switch.
     std::function<void()> postShowDevice;

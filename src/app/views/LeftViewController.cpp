@@ -71,7 +71,8 @@ void LeftViewController::setControls()
     // look-up reads the settings store, and the picture comes later from the network anyway,
     // so the window's first paint does not wait for it.
 
-    // The reply-reminder dot; the settings page shows it when there is a reply to read.
+    // The reply-reminder dot; the reply polls and the settings pages show it when there is a reply
+    // to read.
     m_tixingImageView = new DotView(reminderColor(), this);
     m_tixingImageView->setObjectName(QStringLiteral("tixingImageView"));
     m_tixingImageView->hide();

@@ -77,6 +77,12 @@ NSMyUserInfoPtr currentLandUser()
     return delegate != nullptr ? delegate->getCurrLandUser() : nullptr;
 }
 
+// The left bar's reminder dot, decided again from the store and the settings.
+void decideReminderDot()
+{
+    SettingsModel(SettingsContext::installed()).updateTiXingStatus();
+}
+
 // ---- the account folder ----
 
 class DialogWindow : public AccountWindow
@@ -311,7 +317,7 @@ public:
     void openLogin(std::function<void()> loggedIn) override { showLoginModally(mainWindow(), std::move(loggedIn)); }
     // The comment writer asks through this shell; the task itself is the article folder's.
     void postCommentAndReplyTask() override { GoldCoinTask::postCommentAndReplyTask(); }
-    void replyRemindCleared() override { SettingsModel(SettingsContext::installed()).updateTiXingStatus(); }
+    void replyRemindCleared() override { decideReminderDot(); }
 };
 
 class ArticleDealBlocks : public DealPageBlocks
@@ -371,8 +377,9 @@ void installProgramWiring(AppDelegate& delegate)
 
     PaneFactory::install(std::make_shared<ProgramPanes>());
     AccountWindowFactory::install(std::make_shared<ProgramAccountWindows>());
-    // One set of reply polls for the logins and the settings pages.
-    const auto reminders = std::make_shared<ReplyReminders>(&currentLandUser);
+    // One set of reply polls for the logins and the settings pages; a reminder they mark or find
+    // shows the dot.
+    const auto reminders = std::make_shared<ReplyReminders>(&currentLandUser, &decideReminderDot);
     AccountShell::install(std::make_shared<DelegateAccountShell>(reminders));
     ArticlePaneLink::install(std::make_shared<PaneLink>());
     PushNewsFlag::install(std::make_shared<DelegatePushNewsFlag>());
