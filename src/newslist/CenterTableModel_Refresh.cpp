@@ -424,13 +424,15 @@ void CenterTableModel::loadLocalData(bool showWithoutSlides)
         m_haveLocalData = false;
         return;
     }
-    QList<FeedPtr> feeds = parserNewsListXmlData(list);
-    markReadAndFilter(feeds);
-    if (feeds.isEmpty()) {
-        m_haveLocalData = true;
+    // The cache holds the channel's own feed, a ranking one for a ranking channel.
+    NewsListEntries entries = readListEntries(list);
+    // A cache without an item is nothing to fall back on: a failed refresh then shows the error
+    // view rather than leaving the column blank.
+    if (entries.isEmpty()) {
+        m_haveLocalData = false;
         return;
     }
-    setListEntries(entriesWithAds(feeds));
+    setListEntries(std::move(entries));
     didFinishLoadDataWithCacheData(true);
     m_haveLocalData = true;
 }

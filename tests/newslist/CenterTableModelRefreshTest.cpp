@@ -331,3 +331,21 @@ TEST_F(RefreshTest, APretendRefreshOfflineSaysNothing)
     ASSERT_TRUE(waitUntil([&] { return idle(model); }));
     EXPECT_TRUE(probe.toasts.isEmpty());
 }
+
+// Started offline, a ranking channel shows its cached sections; a cache that holds no item is no
+// list to show, and the failed refresh brings the error view instead of a blank column.
+TEST_F(RefreshTest, AnOfflineStartShowsTheRankingCacheOrTheErrorView)
+{
+    network->reachable = false;
+    NewsListData rank = channel(102, QString(), QString(), QString(), 2);
+    rank.ListUrl = QStringLiteral("http://127.0.0.1:%1/xml/newslist/rank.xml").arg(LoopbackHttpServer::closedPort());
+    for (const auto& [cache, items] : {std::pair{rankFeed(3, 30), 3}, std::pair{QByteArray("<rss><channel48rank/></rss>"), 0}}) {
+        ASSERT_TRUE(ListCacheFile::write(ListCacheFile::filePathForUrl(rank.ListUrl), cache));
+        CenterTableModel model(rank);
+        ModelProbe probe(model);
+        model.showByClick(true);
+        ASSERT_TRUE(waitUntil([&] { return idle(model); })) << items;
+        EXPECT_EQ(model.newsListArray().size(), items);
+        EXPECT_EQ(probe.errorView, items == 0);
+    }
+}
