@@ -101,6 +101,31 @@ TEST_F(ListCoversTest, ACoverThatFailedLoadsOnTheNextShowOnceTheServerAnswers)
     EXPECT_TRUE(manager->failedURLs().isEmpty());
 }
 
+// A cover that failed while the server could not answer is asked again when its row comes back
+// into view; one the server said is not there is not.
+TEST_F(ListCoversTest, ACoverThatFailedForAPassingReasonLoadsWhenItsRowIsDrawnAgain)
+{
+    QList<FeedItem> items = descendingItems(30, 90000);
+    items[0].image = coverUrl(90000);
+    items[1].image = coverUrl(89999);
+    server.route("GET", QStringLiteral("/img/90000.png"), LoopbackReply::text(503, "busy", "text/plain"));
+    server.route("GET", QStringLiteral("/xml/newslist/scrolled.xml"), xmlReply(newsFeed(items), "N"));
+    CenterTableView view(channel(20, QStringLiteral("/xml/newslist/scrolled.xml")));
+    view.resize(300, 300);
+    view.show();
+    view.showByClick(true);
+    ASSERT_TRUE(waitUntil([&] { return view.covers()->hasFailed(coverUrl(90000)) && view.covers()->hasFailed(coverUrl(89999)); }));
+
+    for (const QString& path : {QStringLiteral("/img/90000.png"), QStringLiteral("/img/89999.png")})
+        server.route("GET", path, LoopbackReply::text(200, pngPictureBytes(Qt::red), "image/png"));
+    view.scrollToBottom();
+    view.viewport()->repaint();
+    view.scrollToTop();
+    view.viewport()->repaint();
+    EXPECT_TRUE(waitUntil([&] { return !view.coverFor(coverUrl(90000)).isNull(); })) << "waited for the cover answered 503";
+    EXPECT_EQ(requestsFor(server, QStringLiteral("/img/89999.png")), 1) << "answered 404 before";
+}
+
 TEST_F(ListCoversTest, TheCoverTableStaysBoundedAndEmptiesWithTheImageMemory)
 {
     constexpr int kRows = 2000;

@@ -267,6 +267,7 @@ void CenterTableView::setControls()
     connect(m_model, &CenterTableModel::spinnerShown, this, &CenterTableView::showReloadSpinner);
     connect(m_model, &CenterTableModel::hudDismissRequested, this, [] { DJProgressHUD::dismiss(); });
     connect(m_model, &CenterTableModel::scrollToTopRequested, this, [this] { scrollToTop(); });
+    m_covers->followRows(this);
     connect(m_covers, &ListCovers::coverArrived, viewport(), qOverload<>(&QWidget::update));
     connect(m_covers, &ListCovers::cleared, this, [this] {
         CenterTableDelegate::clearRows();

@@ -4,6 +4,9 @@
 #include "platform/NotificationCenter.h"
 #include "ui/imageview/WebCache.h"
 
+#include <QAbstractItemView>
+#include <QScrollBar>
+
 #include <memory>
 
 struct ListCovers::Entry
@@ -13,7 +16,7 @@ struct ListCovers::Entry
     qreal pixelRatio = 1.0;
     bool loading = false;
     bool failed = false;
-    bool retry = false;
+    Again again = Again::Not;
 };
 
 ListCovers::ListCovers(QSize coverSize, QObject* parent) : QObject(parent), m_coverSize(coverSize)
@@ -38,8 +41,8 @@ QPixmap ListCovers::coverFor(const QString& url, qreal pixelRatio)
         entry = m_entries.object(url);
         return entry ? entry->picture : QPixmap();
     }
-    if (entry->failed && entry->retry) {
-        startLoad(url, *entry, true);
+    if (entry->failed && entry->again != Again::Not) {
+        startLoad(url, *entry, entry->again == Again::PastFailedMark);
         entry = m_entries.object(url);
         return entry ? entry->picture : QPixmap();
     }
@@ -49,7 +52,7 @@ QPixmap ListCovers::coverFor(const QString& url, qreal pixelRatio)
 void ListCovers::startLoad(const QString& url, Entry& entry, bool retry)
 {
     entry.failed = false;
-    entry.retry = false;
+    entry.again = Again::Not;
     entry.loading = true;
     if (!entry.view)
         entry.view = std::make_unique<ImageView>();
@@ -88,10 +91,29 @@ bool ListCovers::hasFailed(const QString& url) const
 
 void ListCovers::retryFailed()
 {
+    askFailedAgain(Again::PastFailedMark);
+}
+
+void ListCovers::rowsMoved()
+{
+    askFailedAgain(Again::WithinFailedMark);
+}
+
+void ListCovers::followRows(QAbstractItemView* list)
+{
+    connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this, &ListCovers::rowsMoved);
+    if (QAbstractItemModel* model = list->model()) {
+        connect(model, &QAbstractItemModel::rowsInserted, this, &ListCovers::rowsMoved);
+        connect(model, &QAbstractItemModel::modelReset, this, &ListCovers::rowsMoved);
+    }
+}
+
+void ListCovers::askFailedAgain(Again again)
+{
     const QList<QString> urls = m_entries.keys();
     for (const QString& url : urls) {
-        if (Entry* entry = m_entries.object(url); entry && entry->failed)
-            entry->retry = true;
+        if (Entry* entry = m_entries.object(url); entry && entry->failed && entry->again < again)
+            entry->again = again;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 
 class ImageView;
+class QAbstractItemView;
 
 // The cover pictures of one news list's rows, by URL. Each picture is loaded through an image
 // view of its own (the image view binding: the manager's memory and disk cache, one load per
@@ -15,8 +16,11 @@ class ImageView;
 // image cache. The table holds the covers of the rows shown last, up to kMaxCovers, and empties
 // when the image cache's memory is cleared (the settings page's clearing).
 //
-// A cover that could not be loaded is not asked for again on every repaint; the next showing of
-// the list (retryFailed) asks again, past the manager's mark on URLs that failed.
+// A cover that could not be loaded is not asked for again on every repaint. Once the rows have
+// moved (rowsMoved: scrolled, paged, replaced) it is asked again as its row is drawn, as any
+// list row's picture is: the manager refuses at once a URL that failed for good, and a passing
+// failure (the network was gone) may be over. The next showing of the list (retryFailed) asks
+// past the manager's mark on URLs that failed.
 class ListCovers : public QObject
 {
     Q_OBJECT
@@ -33,6 +37,11 @@ public:
     QPixmap coverFor(const QString& url, qreal pixelRatio);
     // Covers that failed are asked for again the next time a row wants them.
     void retryFailed();
+    // Covers that failed are asked for again, within the manager's mark, when their rows are next
+    // drawn.
+    void rowsMoved();
+    // The list's rows move when it scrolls and when its model pages in rows or replaces them.
+    void followRows(QAbstractItemView* list);
     void clear();
     int count() const { return m_entries.size(); }
     // The last load of the URL's cover failed and has not been asked for again yet.
@@ -46,7 +55,10 @@ signals:
 
 private:
     struct Entry;
+    // How a cover whose load failed is asked for at its next drawing (in rising order).
+    enum class Again { Not, WithinFailedMark, PastFailedMark };
     void startLoad(const QString& url, Entry& entry, bool retry);
+    void askFailedAgain(Again again);
 
     QSize m_coverSize;
     QCache<QString, Entry> m_entries{kMaxCovers};
