@@ -372,6 +372,27 @@ TEST_F(SearchWindowTest, ChoosingRowsNeverReadsOutsideTheList)
     EXPECT_EQ(pane->dealsByClick, QList<bool>{true});
 }
 
+// The pane is handed each chosen result without a date, so that it asks for the article's own;
+// the row keeps its date, and the item the pane holds keeps what the article gave it when the
+// result is opened again.
+TEST_F(SearchWindowTest, AResultOpenedAgainKeepsItsDate)
+{
+    server.route("GET", kNewsPage, xml(searchPage(numberedItems(2, 50, QStringLiteral("新闻")))));
+    type(QStringLiteral("苹果"));
+    ASSERT_TRUE(waitUntil([&] { return settled() && resultRows() == 3; }));
+    const auto dateOf = [&](int row) { return presenter->resultModel()->index(row).data(SearchResultModel::DateRole).toString(); };
+    const QString date = dateOf(0);
+    ASSERT_FALSE(date.isEmpty());
+    for (const int row : {0, 1, 0}) {
+        controller->searchResultTV()->setCurrentIndex(presenter->resultModel()->index(row));
+        ASSERT_FALSE(pane->shown.isEmpty());
+        EXPECT_EQ(pane->shown.last()->postDate, QStringLiteral("")) << row;
+        EXPECT_EQ(dateOf(row), date) << row;
+        EXPECT_EQ(pane->shown.first()->postDate, pane->shown.size() == 1 ? QStringLiteral("") : date) << row;
+        pane->shown.last()->postDate = date;  // as the article's own document fills it in
+    }
+}
+
 TEST_F(SearchWindowTest, ItsOwnClosingEmptiesTheWindowAndLateRepliesFindNobody)
 {
     LoopbackReply slow = xml(searchPage({searchItem(QStringLiteral("8"), QStringLiteral("乙"))}));

@@ -210,9 +210,13 @@ void SearchNewsPresenter::tableViewSelectionDidChange(int row)
             m_resultArray1.at(m_lastSelectedIndex)->isSelected = false;
         const FeedPtr feed = m_resultArray1.at(row);
         feed->isSelected = true;
-        feed->postDate = QStringLiteral("");
+        // The pane gets the item without its date, so that it asks for the article's own feed,
+        // which carries it. A copy: blanking the result itself would take the date from its row
+        // and from the item the pane still holds when the result is chosen again.
+        auto opened = std::make_shared<Feed>(*feed);
+        opened->postDate = QStringLiteral("");
         if (const auto pane = ArticlePaneLink::instance())
-            pane->show(feed);
+            pane->show(opened);
         m_lastSelectedIndex = row;
     } else if (m_kind == kDeals) {
         if (m_hotLastSelectedIndex >= 0 && m_hotLastSelectedIndex < m_resultArray2.size())
