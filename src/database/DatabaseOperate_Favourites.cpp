@@ -84,7 +84,7 @@ bool addFavouriteSeconds(FMDatabase& db)
         StoreStatements::run(db, {QStringLiteral("UPDATE Favrite_Data SET ffavritetime = ? WHERE favriteDataTag = ?"),
                                   {seconds, integer(tag)}});
     }
-    if (!db.commit()) {
+    if (!StoreStatements::commit(db)) {
         db.rollback();
         return false;
     }
@@ -300,7 +300,7 @@ bool DatabaseOperate::Favrite_Data_setNewsFavriteDataArray(const QList<Favrite_D
         if (item)
             StoreStatements::run(db, insertFavourite(*item));
     }
-    if (!db.commit()) {
+    if (!StoreStatements::commit(db)) {
         db.rollback();
         return false;
     }
@@ -319,7 +319,7 @@ bool DatabaseOperate::Favrite_Data_replaceAllFavriteDataByUserAccount(const QStr
         db, {QStringLiteral("delete from Favrite_Data where upper(userAccount) = upper(?)"), {userAccount}});
     for (qsizetype i = 0; written && i < array.size(); ++i)
         written = array.at(i) && StoreStatements::run(db, insertFavourite(*array.at(i)));
-    if (!written || !db.commit()) {
+    if (!written || !StoreStatements::commit(db)) {
         db.rollback();
         return false;
     }

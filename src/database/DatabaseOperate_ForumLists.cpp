@@ -86,7 +86,7 @@ bool replaceInTransaction(FMDatabase& db, const BoundStatement& remove, const QL
     }
     for (const BoundStatement& insert : inserts)
         StoreStatements::run(db, insert);
-    if (!db.commit()) {
+    if (!StoreStatements::commit(db)) {
         db.rollback();
         return false;
     }

@@ -281,7 +281,7 @@ bool DatabaseOperate::NewsList_update(QList<NewsListDataPtr>& list)
         }
     }
 
-    if (!db.commit()) {
+    if (!StoreStatements::commit(db)) {
         db.rollback();
         return false;
     }

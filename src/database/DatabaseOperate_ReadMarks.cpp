@@ -137,7 +137,7 @@ bool addReadTimeColumn(FMDatabase& db)
                           times + keys, false});
     }
     if (copied)
-        copied = db.commit();
+        copied = StoreStatements::commit(db);
     if (!copied) {
         db.rollback();
         // The rows keep a NULL freadtime, which no pruning removes; the operation goes on.

@@ -222,7 +222,7 @@ bool SettingsDatabaseOperate::endWriteBatch()
     m_batch.reset();
     if (!batch || batch != m_connection.db() || !batch->inTransaction())
         return false;
-    if (batch->commit())
+    if (StoreStatements::commit(*batch))
         return true;
     batch->rollback();
     return false;

@@ -57,12 +57,13 @@ constexpr int64_t kHeldBusyLimitMs = 50;
 // What both stores' connections share about the one file.
 struct FileState
 {
-    std::mutex mutex;                    // setting the file aside, checking it
+    std::mutex mutex;                    // setting the file aside, checking it, what the reader was told
     std::atomic<int> generation{0};      // grows when a damaged file is set aside
     std::atomic<bool> damageSeen{false};  // a statement found the file damaged
     QString checkedPath;                 // the file whose pages were checked, in this generation
     int checkedGeneration = -1;
-    std::atomic<bool> readOnlyTold{false};
+    QString unusablePath;  // damaged and not set aside: the stores keep their tables in memory
+    QStringList told;      // each text at most once a run for a file: the file's path and the text
     std::atomic<bool> held{false};  // another connection kept the file past an operation's limit
     std::atomic<bool> heldTold{false};
 };
@@ -73,15 +74,51 @@ FileState& fileState()
     return state;
 }
 
+std::atomic<bool> gMemoryFallback{true};
+
+QString databaseFilePath()
+{
+    return QDir(StorageRoot::documentsPath()).filePath(QString::fromLatin1(kDatabaseFileName));
+}
+
+void tellReader(const QString& informative)
+{
+    dispatch::asyncMain([informative] { CommonFunction::alert(QStringLiteral("确定"), informative, nullptr); });
+}
+
 void tellReader(const char* text)
 {
-    const QString informative = QString::fromUtf8(text);
-    dispatch::asyncMain([informative] { CommonFunction::alert(QStringLiteral("确定"), informative, nullptr); });
+    tellReader(QString::fromUtf8(text));
+}
+
+// Tells the reader the text unless it was told about this file already. Called with the file
+// state's mutex held.
+void tellOnceLocked(const QString& path, const QString& text)
+{
+    const QString key = path + QLatin1Char('\n') + text;
+    if (fileState().told.contains(key))
+        return;
+    fileState().told.append(key);
+    tellReader(text);
+}
+
+void tellOnce(const QString& path, const QString& text)
+{
+    std::lock_guard lock(fileState().mutex);
+    tellOnceLocked(path, text);
 }
 
 bool isDamage(int rc)
 {
     return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
+}
+
+// A write the file or its disk refused: what was written is not saved.
+bool isRefusedWrite(int rc)
+{
+    const int primary = rc & 0xff;
+    return primary == SQLITE_READONLY || primary == SQLITE_FULL || primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN ||
+           primary == SQLITE_PERM;
 }
 
 // The file's side files (the log and its index, or the journal) cannot be made or read.
@@ -91,11 +128,13 @@ bool isUnwritableFolder(int rc)
     return primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY || primary == SQLITE_PERM || primary == SQLITE_IOERR;
 }
 
-// SQLITE_CORRUPT when the check finds a damaged page, else the check's own result.
+// SQLITE_CORRUPT when the check finds a damaged page, or an index out of step with its table
+// (which the quicker check passes over, and which fails only the statements that meet it), else
+// the check's own result.
 int checkPages(sqlite3* db)
 {
     sqlite3_stmt* statement = nullptr;
-    int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &statement, nullptr);
+    int rc = sqlite3_prepare_v2(db, "PRAGMA integrity_check(1)", -1, &statement, nullptr);
     if (rc == SQLITE_OK) {
         rc = sqlite3_step(statement);
         if (rc == SQLITE_ROW) {
@@ -120,27 +159,102 @@ void abandon(std::shared_ptr<FMDatabase>& db)
 }
 
 // Renames the file and its side files beside it; nothing of it is deleted, so it can still be
-// looked at. Called with the file state's mutex held.
-void setAside(const QString& path)
+// looked at. All of them move or none: a log left behind would be read into the new file. Gives
+// the new name, or nothing when the folder or a file refused. Called with the file state's mutex
+// held.
+QString setAside(const QString& path)
 {
     const QString stamp = Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString aside = QStringLiteral("%1.damaged-%2").arg(path, stamp);
     for (int n = 2; QFile::exists(aside); ++n)
         aside = QStringLiteral("%1.damaged-%2-%3").arg(path, stamp).arg(n);
-    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-        if (QFile::exists(path + QLatin1String(suffix)))
-            QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
+    QStringList moved;
+    for (const char* suffix : {"-wal", "-shm", "-journal", ""}) {
+        const QString from = path + QLatin1String(suffix);
+        if (!QFile::exists(from))
+            continue;
+        if (!QFile::rename(from, aside + QLatin1String(suffix))) {
+            for (const QString& back : std::as_const(moved))
+                QFile::rename(aside + back, path + back);
+            FMDBLog::write(QStringLiteral("Damaged database could not be set aside: %1").arg(path));
+            return {};
+        }
+        moved.append(QLatin1String(suffix));
     }
-    QFile::rename(path, aside);
     FMDBLog::write(QStringLiteral("Damaged database set aside as %1").arg(aside));
+    return aside;
+}
+
+bool exec(sqlite3* db, const QString& sql)
+{
+    return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+QString quotedName(QString name)
+{
+    return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// Makes the new file at path and copies into it every table of the file set aside that can still
+// be read whole; a table that cannot is left out, and its store makes it again with its defaults.
+// The rows are read from the tables and their indexes made anew (a plain copy of a whole table
+// would carry a damaged index over as it is). The file set aside is only read. Called with the
+// file state's mutex held.
+void salvage(const QString& aside, const QString& path)
+{
+    createPrivateFile(path);
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 2000);
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);  // leaves the file set aside as it is
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, "ATTACH DATABASE ? AS aside", -1, &statement, nullptr);
+        const QByteArray asidePath = aside.toUtf8();
+        sqlite3_bind_text(statement, 1, asidePath.constData(), -1, SQLITE_TRANSIENT);
+        const bool attached = sqlite3_step(statement) == SQLITE_DONE;
+        sqlite3_finalize(statement);
+        statement = nullptr;
+        QList<std::pair<QString, QString>> tables;  // name, CREATE statement
+        if (attached && exec(db, QStringLiteral("PRAGMA main.journal_mode=WAL")) &&
+            sqlite3_prepare_v2(db,
+                               "SELECT name, sql FROM aside.sqlite_master WHERE type = 'table' AND name NOT LIKE "
+                               "'sqlite_%' AND sql IS NOT NULL",
+                               -1, &statement, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(statement) == SQLITE_ROW) {
+                tables.append({QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))),
+                               QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 1)))});
+            }
+        }
+        sqlite3_finalize(statement);
+        int kept = 0;
+        for (const auto& [name, create] : std::as_const(tables)) {
+            exec(db, QStringLiteral("SAVEPOINT salvage"));
+            const bool whole = exec(db, create) && exec(db, QStringLiteral("INSERT INTO main.%1 SELECT * FROM aside.%1 WHERE 1").arg(quotedName(name)));
+            if (!whole)
+                exec(db, QStringLiteral("ROLLBACK TO salvage"));
+            exec(db, QStringLiteral("RELEASE salvage"));
+            kept += whole ? 1 : 0;
+        }
+        if (attached)
+            exec(db, QStringLiteral("DETACH DATABASE aside"));
+        FMDBLog::write(QStringLiteral("Kept %1 of %2 tables of the damaged database").arg(kept).arg(tables.size()));
+    }
+    sqlite3_close(db);
 }
 
 }  // namespace
 
-void StoreConnection::noteDamage(int errorCode)
+void StoreConnection::setMemoryFallback(bool on)
+{
+    gMemoryFallback.store(on);
+}
+
+void StoreConnection::noteFailure(int errorCode, bool write)
 {
     if (isDamage(errorCode))
         fileState().damageSeen.store(true);
+    else if (write && isRefusedWrite(errorCode))
+        tellOnce(databaseFilePath(), QString::fromUtf8(kReadOnlyText));
 }
 
 StoreConnection::~StoreConnection()
@@ -163,52 +277,94 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
     const QString path = QDir(StorageRoot::documentsPath()).filePath(fileName);
     drop();
     FileState& file = fileState();
-    m_generation = file.generation.load();
-    m_db = FMDatabase::databaseWithPath(path);
-    createPrivateFile(path);
-    if (!m_db->open())
-        return nullptr;
-    // The access layer retries a busy statement on its own; our handler does the waiting, so it
-    // is told to give up as soon as the handler has (at its third busy result in a row). Set before
-    // the switch to the log below, which needs the file to itself: a connection reading an old
-    // file at that moment would otherwise fail it at once and leave the old journal for the run.
-    m_db->setBusyRetryTimeout(1);
-    sqlite3_busy_handler(m_db->sqliteHandle(), &StoreConnection::busyHandler, &m_busyWait);
-    // Write-ahead logging with synchronous=NORMAL: a commit appends to the log without waiting for
-    // the disk. A crash of the program loses nothing committed; a lost power leaves the file
-    // consistent, at a committed state, but the commits made since the log was last flushed (at
-    // its last checkpoint) may be gone. With the rollback journal every small write of start-up
-    // (a stamp, a default row) waited for three flushes on the main thread.
-    int rc = sqlite3_exec(m_db->sqliteHandle(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
-                          nullptr);
-    if (isUnwritableFolder(rc))
-        return loadReadOnly(path);
-    // The pages are checked once per file: a damaged one fails its readers (or worse, only some of
-    // them) for good, however often it is opened again.
-    {
-        std::lock_guard lock(file.mutex);
-        if (!isDamage(rc) && (file.checkedPath != path || file.checkedGeneration != m_generation)) {
-            rc = checkPages(m_db->sqliteHandle());
-            if (rc == SQLITE_OK) {
-                file.checkedPath = path;
-                file.checkedGeneration = m_generation;
+    // The file, and once more when it was damaged and set aside: the new one made in its place.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        m_generation = file.generation.load();
+        {
+            std::lock_guard lock(file.mutex);
+            if (file.unusablePath == path)
+                return loadInMemory();
+        }
+        m_db = FMDatabase::databaseWithPath(path);
+        createPrivateFile(path);
+        if (!m_db->open())
+            return cannotOpen(path);
+        // The access layer retries a busy statement on its own; our handler does the waiting, so it
+        // is told to give up as soon as the handler has (at its third busy result in a row). Set
+        // before the switch to the log below, which needs the file to itself: a connection reading
+        // an old file at that moment would otherwise fail it at once and leave the old journal for
+        // the run.
+        m_db->setBusyRetryTimeout(1);
+        sqlite3_busy_handler(m_db->sqliteHandle(), &StoreConnection::busyHandler, &m_busyWait);
+        // Write-ahead logging with synchronous=NORMAL: a commit appends to the log without waiting
+        // for the disk. A crash of the program loses nothing committed; a lost power leaves the file
+        // consistent, at a committed state, but the commits made since the log was last flushed (at
+        // its last checkpoint) may be gone. With the rollback journal every small write of start-up
+        // (a stamp, a default row) waited for three flushes on the main thread.
+        int rc = sqlite3_exec(m_db->sqliteHandle(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,
+                              nullptr, nullptr);
+        if (isUnwritableFolder(rc))
+            return loadReadOnly(path);
+        {
+            std::lock_guard lock(file.mutex);
+            // Damage a statement met during the run is handled as damage found here.
+            if (file.damageSeen.load() && m_generation == file.generation.load())
+                rc = SQLITE_CORRUPT;
+            // The pages are checked once per file: a damaged one fails its readers (or worse, only
+            // some of them) for good, however often it is opened again.
+            if (!isDamage(rc) && (file.checkedPath != path || file.checkedGeneration != m_generation)) {
+                rc = checkPages(m_db->sqliteHandle());
+                if (rc == SQLITE_OK) {
+                    file.checkedPath = path;
+                    file.checkedGeneration = m_generation;
+                }
+            }
+            if (isDamage(rc) && m_generation == file.generation.load()) {
+                abandon(m_db);
+                const QString aside = setAside(path);
+                file.generation.fetch_add(1);
+                file.damageSeen.store(false);
+                if (aside.isEmpty()) {
+                    file.unusablePath = path;
+                    tellOnceLocked(path, QString::fromUtf8(kResetText) + QLatin1Char('\n') + QString::fromUtf8(kReadOnlyText));
+                } else {
+                    salvage(aside, path);
+                    tellOnceLocked(path, QString::fromUtf8(kResetText));
+                }
             }
         }
-        if (isDamage(rc) && m_generation == file.generation.load()) {
-            abandon(m_db);
-            setAside(path);
-            file.generation.fetch_add(1);
-            file.damageSeen.store(false);
-            tellReader(kResetText);
+        if (!isDamage(rc)) {
+            // Every operation runs a handful of fixed statement texts, many of them once per row of
+            // a list: each is prepared once per connection.
+            m_db->setShouldCacheStatements(true);
+            CommonFunction::addSkipBackupAttributeToItemAtURL(QUrl::fromLocalFile(path));
+            return m_db;
         }
+        abandon(m_db);  // the other store's connection set the file aside meanwhile
     }
-    if (isDamage(rc))
-        return loadDB(fileName);  // a new file, or the one another connection made meanwhile
-    file.readOnlyTold.store(false);
-    // Every operation runs a handful of fixed statement texts, many of them once per row of a
-    // list: each is prepared once per connection.
+    return loadInMemory();
+}
+
+std::shared_ptr<FMDatabase> StoreConnection::cannotOpen(const QString& path)
+{
+    // The connection whose open failed is kept when the stores may not work without their file.
+    if (!gMemoryFallback.load())
+        return nullptr;
+    tellOnce(path, QString::fromUtf8(kReadOnlyText));
+    return loadInMemory();
+}
+
+std::shared_ptr<FMDatabase> StoreConnection::loadInMemory()
+{
+    // The tables start from their defaults, and what is saved lasts as long as the connection.
+    abandon(m_db);
+    m_db = FMDatabase::databaseWithPath(QString());
+    if (!m_db->open()) {
+        m_db.reset();
+        return nullptr;
+    }
+    m_inMemory = true;
     m_db->setShouldCacheStatements(true);
-    CommonFunction::addSkipBackupAttributeToItemAtURL(QUrl::fromLocalFile(path));
     return m_db;
 }
 
@@ -220,11 +376,10 @@ std::shared_ptr<FMDatabase> StoreConnection::loadReadOnly(const QString& path)
     QUrl uri = QUrl::fromLocalFile(path);
     uri.setQuery(QStringLiteral("immutable=1"));
     m_db = FMDatabase::databaseWithPath(uri.toString(QUrl::FullyEncoded));
-    if (!m_db->openWithFlags(SQLITE_OPEN_READONLY | SQLITE_OPEN_URI))
-        return nullptr;
+    if (!m_db->openWithFlags(SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) || !m_db->goodConnection())
+        return cannotOpen(path);
     m_db->setShouldCacheStatements(true);
-    if (!fileState().readOnlyTold.exchange(true))
-        tellReader(kReadOnlyText);
+    tellOnce(path, QString::fromUtf8(kReadOnlyText));
     return m_db;
 }
 
@@ -233,7 +388,7 @@ bool StoreConnection::connect()
     FileState& file = fileState();
     // The file was set aside by the other store's connection, or one of this connection's
     // statements found it damaged: the next open makes a new one.
-    if (m_db && (m_generation != file.generation.load() || file.damageSeen.load())) {
+    if (m_db && !m_inMemory && (m_generation != file.generation.load() || file.damageSeen.load())) {
         m_knownTables.clear();
         abandon(m_db);
     }
@@ -331,6 +486,7 @@ std::optional<bool> StoreConnection::tableState(const QString& table)
 void StoreConnection::drop()
 {
     m_knownTables.clear();
+    m_inMemory = false;
     if (!m_db)
         return;
     if (m_generation != fileState().generation.load()) {

@@ -32,10 +32,14 @@ inline constexpr auto kDatabaseFileName = "tidwenMAC.db";
 // the lock is found free, operations give up after a glance, and the reader is told once why
 // nothing is saved.
 //
-// A file that is not a usable database (garbage, cut short, damaged pages) is renamed beside
-// itself with its side files, never deleted; a new one is made, whose tables come with their
-// defaults, and the reader is told once. A file whose folder takes no side file (read-only) is
-// opened for reading as it stands, and the reader is told that nothing is saved.
+// A file that is not a usable database (garbage, cut short, damaged pages), found at its opening
+// or by a statement during the run, is renamed beside itself with its side files, never deleted;
+// a new one is made, holding every table that could still be read whole from the old one (the
+// others come again with their defaults), and the reader is told once. A damaged file that
+// cannot be renamed, and a file that cannot be opened at all, leave the stores working in memory
+// from their defaults; a file whose folder takes no side file (read-only) is opened for reading as
+// it stands. The reader is told once that nothing is saved, as when a write is refused during
+// the run (a read-only file, a full disk).
 class StoreConnection
 {
 public:
@@ -54,8 +58,8 @@ public:
 
     // A new connection on Documents/fileName replaces the current one and is opened. A missing
     // file is created first with mode 0600, so the database is never readable by other users.
-    // Returns the opened connection, or null when the open failed (db() then keeps the unopened
-    // one).
+    // Returns the opened connection (in memory when the file cannot be used), or null when the
+    // open failed and the stores may not work in memory (db() then keeps the unopened one).
     std::shared_ptr<FMDatabase> loadDB(const QString& fileName);
 
     // Connection step: starts the operation's busy budget and opens the file when there is no
@@ -87,11 +91,18 @@ public:
     void drop();
 
     // A statement's failure code: one that says the file is damaged has the next operation of
-    // either store set the file aside and start a new one.
-    static void noteDamage(int errorCode);
+    // either store set the file aside and start a new one; a write the file refused tells the
+    // reader, once, that nothing is saved.
+    static void noteFailure(int errorCode, bool write = true);
+
+    // Process-wide, on by default: a store whose file cannot be opened works in memory. Tests of
+    // a store without any connection turn it off.
+    static void setMemoryFallback(bool on);
 
 private:
     std::shared_ptr<FMDatabase> loadReadOnly(const QString& path);
+    std::shared_ptr<FMDatabase> cannotOpen(const QString& path);
+    std::shared_ptr<FMDatabase> loadInMemory();
     bool fileIsHeld();
     static int busyHandler(void* wait, int count);
     void startBusyBudget();
@@ -105,6 +116,7 @@ private:
 
     std::shared_ptr<FMDatabase> m_db;
     int m_generation = 0;  // of the file the connection was opened on
+    bool m_inMemory = false;
     BusyWait m_busyWait;
     QStringList m_knownTables;  // compared without case, as SQLite compares table names
 };

@@ -37,7 +37,7 @@ bool run(FMDatabase& db, const BoundStatement& statement)
 {
     const bool done = db.executeUpdate(statement.sql, statement.arguments);
     if (!done)
-        StoreConnection::noteDamage(db.lastErrorCode());
+        StoreConnection::noteFailure(db.lastErrorCode());
     if (!statement.reusable || changesSchema(statement.sql))
         forgetCachedStatements(db);
     return done;
@@ -47,14 +47,14 @@ bool eachRow(FMDatabase& db, const BoundStatement& query, const std::function<bo
 {
     const std::shared_ptr<FMResultSet> rs = db.executeQuery(query.sql, query.arguments);
     if (!rs) {
-        StoreConnection::noteDamage(db.lastErrorCode());
+        StoreConnection::noteFailure(db.lastErrorCode(), false);
         return false;
     }
     while (rs->next()) {
         if (!row(*rs))
             break;
     }
-    StoreConnection::noteDamage(db.lastErrorCode());
+    StoreConnection::noteFailure(db.lastErrorCode(), false);
     rs->close();
     if (!query.reusable)
         forgetCachedStatements(db);
@@ -127,11 +127,19 @@ bool deleteThenInsert(FMDatabase& db, const BoundStatement& remove, const BoundS
 
 }  // namespace StoreStatements
 
+bool StoreStatements::commit(FMDatabase& db)
+{
+    const bool done = db.commit();
+    if (!done)
+        StoreConnection::noteFailure(db.lastErrorCode());
+    return done;
+}
+
 bool StoreStatements::inTransaction(FMDatabase& db, const std::function<bool()>& statements)
 {
     if (!db.beginTransaction())
         return false;
-    if (!statements() || !db.commit()) {
+    if (!statements() || !commit(db)) {
         db.rollback();
         return false;
     }

@@ -42,6 +42,9 @@ bool run(FMDatabase& db, const BoundStatement& statement);
 // until that set closes, then goes.
 void forgetCachedStatements(FMDatabase& db);
 
+// Commits the connection's transaction; a commit the file refused is noted as a failed statement.
+bool commit(FMDatabase& db);
+
 // Runs statements inside one transaction: commits when they answer true, rolls back otherwise
 // (and when the commit fails). True only when the commit went through.
 bool inTransaction(FMDatabase& db, const std::function<bool()>& statements);

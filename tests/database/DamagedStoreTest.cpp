@@ -5,6 +5,7 @@
 #include "foundation/CommonFunction.h"
 
 #include "TestEnvironment.h"
+#include "WithoutRootFileAccess.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -66,6 +67,50 @@ protected:
         ASSERT_FALSE(QFile::exists(databasePath() + QStringLiteral("-wal")));
     }
 
+    void writeGarbage()
+    {
+        QByteArray bytes(64 * 1024, '\0');
+        for (char& c : bytes)
+            c = char(QRandomGenerator::global()->bounded(256));
+        QFile file(databasePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    // One read mark's entry leaves its table's index, as a torn write can leave it; both stay
+    // readable.
+    void loseIndexEntry()
+    {
+        sqlite3* db = file().sqliteHandle();
+        const int index = file().intForQuery(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'sqlite_autoindex_NewsState_1'"));
+        ASSERT_EQ(sqlite3_test_control(SQLITE_TESTCTRL_IMPOSTER, db, "main", 1, index), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE entries (guid text, id int, PRIMARY KEY (guid, id)) WITHOUT ROWID", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_test_control(SQLITE_TESTCTRL_IMPOSTER, db, "main", 0, 0);
+        ASSERT_EQ(sqlite3_exec(db, "DELETE FROM entries WHERE guid = '100005'", nullptr, nullptr, nullptr), SQLITE_OK);
+        m_file->close();
+        m_file.reset();
+    }
+
+    // The read marks' top page is overwritten.
+    void overwriteReadMarksPage()
+    {
+        const qint64 page = file().intForQuery(QStringLiteral("PRAGMA page_size"));
+        const qint64 top = file().intForQuery(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'NewsState'"));
+        m_file->close();
+        m_file.reset();
+        QFile damaged(databasePath());
+        ASSERT_TRUE(damaged.open(QIODevice::ReadWrite) && damaged.seek((top - 1) * page));
+        damaged.write(QByteArray(page, '\x5a'));
+    }
+
+    // Each case on a storage root of its own, as on a first start.
+    void startOver(const QTemporaryDir& root)
+    {
+        closeStores();
+        StorageRoot::setRoot(root.path());
+        alerts->texts.clear();
+    }
+
     int shownChannels()
     {
         DatabaseOperate::Lease store;
@@ -79,6 +124,9 @@ private:
     std::shared_ptr<AlertPresenter> m_previous;
 };
 
+const QString kResetText = QStringLiteral("本地数据已损坏，已恢复默认设置");
+const QString kReadOnlyText = QStringLiteral("本地数据无法写入，所做更改将不会保存");
+
 QByteArray readAll(const QString& path)
 {
     QFile file(path);
@@ -91,28 +139,32 @@ QByteArray readAll(const QString& path)
 // defaults for both stores, and the reader hears of it once.
 TEST_F(DamagedStoreTest, AFileThatIsNotADatabaseIsSetAsideAndBothStoresStartOverSayingSoOnce)
 {
-    const QString documents = StorageRoot::documentsPath();
     const int defaults = shownChannels();
     ASSERT_GT(defaults, 0);
-    for (const char* damage : {"garbage", "cut short"}) {
+    for (const char* damage : {"garbage", "cut short", "an index entry lost"}) {
         SCOPED_TRACE(damage);
-        closeStores();
-        for (const QString& name : QDir(documents).entryList(QDir::Files))
-            QFile::remove(QDir(documents).filePath(name));
-        alerts->texts.clear();
+        QTemporaryDir root;
+        startOver(root);
         if (QByteArray(damage) == "garbage") {
-            QByteArray bytes(64 * 1024, '\0');
-            for (char& c : bytes)
-                c = char(QRandomGenerator::global()->bounded(256));
-            QFile file(databasePath());
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(bytes);
-        } else {
+            writeGarbage();
+        } else if (QByteArray(damage) == "cut short") {
             fillStore();
             QFile file(databasePath());
             ASSERT_TRUE(file.resize(file.size() / 2));
+        } else {
+            fillStore();
+            loseIndexEntry();
         }
         const QByteArray damaged = readAll(databasePath());
+        // Met in another place, as a new run meets it: a file not yet looked at.
+        QTemporaryDir next;
+        startOver(next);
+        const QString documents = StorageRoot::documentsPath();
+        {
+            QFile file(databasePath());
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(damaged);
+        }
 
         EXPECT_EQ(shownChannels(), defaults);
         {
@@ -187,4 +239,113 @@ TEST_F(HeldStoreTest, AFileHeldElsewhereStallsTheMainThreadOnceAndTheReaderLearn
     ASSERT_TRUE(file().commit());
     EXPECT_TRUE(store->setLastUpdateTime(QStringLiteral("2020-02-02 00:00:00"), 3));
     EXPECT_EQ(store->getLastUpdateTime(3), QStringLiteral("2020-02-02 00:00:00"));
+}
+
+// A damaged file in a folder that refuses renames: both stores start on their defaults, kept in
+// memory, and the reader hears once that the data is damaged and nothing is saved.
+TEST_F(DamagedStoreTest, ADamagedFileThatCannotBeSetAsideLeavesTheDefaultsInMemorySayingSoOnce)
+{
+    const int defaults = shownChannels();
+    closeStores();
+    writeGarbage();
+    const QByteArray damaged = readAll(databasePath());
+    const QString documents = StorageRoot::documentsPath();
+    ASSERT_TRUE(QFile::setPermissions(documents, QFile::ReadOwner | QFile::ExeOwner));
+    {
+        WithoutRootFileAccess asAReader;
+        EXPECT_EQ(shownChannels(), defaults);
+        {
+            SettingsDatabaseOperate::Lease settings;
+            EXPECT_TRUE(settings->setContentFontSize(QStringLiteral("16")));
+            EXPECT_EQ(settings->contentFontSize(), QStringLiteral("16"));
+        }
+        EXPECT_EQ(shownChannels(), defaults);
+        EXPECT_EQ(toldTexts(), QStringList{kResetText + QLatin1Char('\n') + kReadOnlyText});
+        closeStores();
+    }
+    EXPECT_EQ(QDir(documents).entryList(QDir::Files), QStringList{QStringLiteral("tidwenMAC.db")});
+    EXPECT_EQ(readAll(databasePath()), damaged);
+}
+
+// Damage that a statement meets during a run (after the file's pages were checked at its opening)
+// is handled as at start, once: the file is set aside, what can still be read of it is kept, and
+// the writes after it are saved.
+TEST_F(DamagedStoreTest, DamageMetDuringARunIsSetAsideOnceKeepingWhatCanStillBeRead)
+{
+    for (const char* damage : {"a page overwritten", "an index entry lost"}) {
+        SCOPED_TRACE(damage);
+        QTemporaryDir root;
+        startOver(root);
+        {
+            DatabaseOperate::Lease store;
+            ASSERT_TRUE(store->setLastUpdateTime(QStringLiteral("2020-01-01 00:00:00"), 1));
+        }
+        fillStore();
+        if (QByteArray(damage) == "a page overwritten")
+            overwriteReadMarksPage();
+        else
+            loseIndexEntry();
+
+        DatabaseOperate::Lease store;
+        store->autoClearNewsStateDB(QStringLiteral("100010"));  // meets the damage
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(store->setNewsState(QString::number(900000 + i), true, QStringLiteral("2020-01-01 00:00:00")));
+        EXPECT_EQ(store->getLastUpdateTime(1), QStringLiteral("2020-01-01 00:00:00"));
+        EXPECT_EQ(toldTexts(), QStringList{kResetText});
+        EXPECT_EQ(QDir(StorageRoot::documentsPath()).entryList({QStringLiteral("tidwenMAC.db.damaged-*[0-9]")}).size(), 1);
+    }
+}
+
+// A write the file refuses during a run (read-only, the disk full) tells the reader once that
+// nothing is saved.
+TEST_F(DamagedStoreTest, AWriteRefusedDuringARunTellsTheReaderOnce)
+{
+    for (const char* refusal : {"PRAGMA query_only = 1", "PRAGMA max_page_count = 1"}) {
+        SCOPED_TRACE(refusal);
+        QTemporaryDir root;
+        startOver(root);
+        DatabaseOperate::Lease store;
+        ASSERT_TRUE(store->setNewsState(QStringLiteral("1"), true, QStringLiteral("t")));
+        ASSERT_EQ(sqlite3_exec(store->loadDB(QStringLiteral("tidwenMAC.db"))->sqliteHandle(), refusal, nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        int refused = 0;
+        for (int i = 2; i < 100; ++i)
+            refused += !store->setNewsState(QString::number(i), true, QString(200, QLatin1Char('t')));
+        EXPECT_GT(refused, 0);
+        EXPECT_EQ(toldTexts(), QStringList{kReadOnlyText});
+    }
+}
+
+// A file that cannot be opened at all: the stores work in memory from their defaults, and the
+// reader hears once that nothing is saved.
+TEST_F(DamagedStoreTest, AFileThatCannotBeOpenedGivesAWorkingStoreInMemorySayingSoOnce)
+{
+    const int defaults = shownChannels();
+    for (const char* obstacle : {"a folder in its place", "another user's private file"}) {
+        SCOPED_TRACE(obstacle);
+        QTemporaryDir root;
+        startOver(root);
+        ASSERT_TRUE(QDir().mkpath(StorageRoot::documentsPath()));
+        if (QByteArray(obstacle) == "a folder in its place") {
+            ASSERT_TRUE(QDir().mkpath(databasePath()));
+        } else {
+            writeGarbage();
+            ASSERT_EQ(::chown(QFile::encodeName(databasePath()).constData(), 65534, 65534), 0);
+            ASSERT_TRUE(QFile::setPermissions(databasePath(), QFile::ReadOwner | QFile::WriteOwner));
+        }
+        WithoutRootFileAccess asAReader;
+        EXPECT_EQ(shownChannels(), defaults);
+        {
+            DatabaseOperate::Lease store;
+            EXPECT_TRUE(store->setLastUpdateTime(QStringLiteral("2020-01-01 00:00:00"), 1));
+            EXPECT_EQ(store->getLastUpdateTime(1), QStringLiteral("2020-01-01 00:00:00"));
+        }
+        {
+            SettingsDatabaseOperate::Lease settings;
+            EXPECT_TRUE(settings->setContentFontSize(QStringLiteral("16")));
+            EXPECT_EQ(settings->contentFontSize(), QStringLiteral("16"));
+        }
+        EXPECT_EQ(toldTexts(), QStringList{kReadOnlyText});
+        closeStores();
+    }
 }

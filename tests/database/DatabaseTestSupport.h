@@ -59,6 +59,7 @@ protected:
             m_file->close();
         StorageRoot::setRoot(TestEnvironment::rootPath());
         StoreConnection::setBusyTimeLimit(StoreConnection::kDefaultBusyTimeLimit);
+        StoreConnection::setMemoryFallback(true);
         Clock::reset();
     }
 
@@ -75,9 +76,10 @@ protected:
     }
 
     // Moves the storage root to blocked, where Documents is a plain file, so the database in it
-    // cannot be opened.
+    // cannot be opened; the stores are left without any connection, not one in memory.
     static void blockDocumentsFolder(const QTemporaryDir& blocked)
     {
+        StoreConnection::setMemoryFallback(false);
         QFile documents(QDir(blocked.path()).filePath(QStringLiteral("Documents")));
         ASSERT_TRUE(documents.open(QIODevice::WriteOnly));
         documents.close();
