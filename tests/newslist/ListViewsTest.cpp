@@ -504,3 +504,23 @@ TEST_F(ListViewsTest, APlainWheelScrollsTheTabStripSideways)
     EXPECT_LT(strip->horizontalScrollBar()->value(), moved);
     EXPECT_EQ(strip->verticalScrollBar()->value(), 0);
 }
+
+// Another program keeps the file locked against readers while the column is built: once the lock
+// ends, the column shows its channels and the first one's list, without a restart.
+TEST_F(ListViewsTest, TheChannelsComeOnceALockThatBlocksReadsEnds)
+{
+    DatabaseOperate::Lease()->closeDB();
+    SettingsDatabaseOperate::Lease()->closeDB();
+    auto other = FMDatabase::databaseWithPath(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")));
+    ASSERT_TRUE(other->open());
+    ASSERT_EQ(sqlite3_exec(other->sqliteHandle(), "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+
+    CenterViewController column;
+    EXPECT_TRUE(column.tabButtons().isEmpty());
+    other->close();
+    ASSERT_TRUE(waitUntil([&] { return column.tabButtons().size() == 11; }));
+    EXPECT_EQ(column.lastSelectIndex(), 111);
+    EXPECT_TRUE(column.currentTableV());
+}

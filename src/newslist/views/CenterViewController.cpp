@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <QStackedWidget>
+#include <QTimer>
 
 namespace {
 
@@ -65,14 +66,18 @@ CenterViewController::~CenterViewController()
     NotificationCenter::defaultCenter().removeObserver(this);
 }
 
+// False when the store could not be read (another program may hold the file locked).
+static bool readShownChannels(QList<NewsListDataPtr>& shown)
+{
+    DatabaseOperate::Lease store;
+    return store && store->NewsList_getCurrentDisplayNewsList(shown);
+}
+
 void CenterViewController::viewDidLoad()
 {
     QList<NewsListDataPtr> shown;
-    {
-        DatabaseOperate::Lease store;
-        if (store)
-            store->NewsList_getCurrentDisplayNewsList(shown);
-    }
+    if (!readShownChannels(shown))
+        readChannelsAgain();
     _selectedNewsArr = shown;
     for (const NewsListDataPtr& channel : std::as_const(_selectedNewsArr)) {
         if (ChannelListView* list = makeListView(*channel))
@@ -87,6 +92,25 @@ void CenterViewController::viewDidLoad()
     center.addObserver(this, QStringLiteral("NEWS"), nullptr, [this](const Notification&) { showNEWS(); });
     if (CommonFunction::isEICapitanLater())
         center.addObserver(this, QStringLiteral("fontChanged"), nullptr, [this](const Notification&) { fontChanged(); });
+}
+
+void CenterViewController::readChannelsAgain()
+{
+    // Until the store can be read, every second; then the channels come as at start.
+    auto* retry = new QTimer(this);
+    retry->setInterval(1000);
+    connect(retry, &QTimer::timeout, this, [this, retry] {
+        QList<NewsListDataPtr> shown;
+        if (!readShownChannels(shown))
+            return;
+        retry->stop();
+        retry->deleteLater();
+        _selectedNewsArr = shown;
+        updateColumn(shown);
+        if (!_itemBtnArrayM.isEmpty() && !m_scrollViewNews->isHidden())
+            itemBtnClick(_itemBtnArrayM.first());
+    });
+    retry->start();
 }
 
 ChannelListView* CenterViewController::makeListView(const NewsListData& channel)

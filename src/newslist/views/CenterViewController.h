@@ -68,6 +68,7 @@ protected:
 
 private:
     void viewDidLoad();
+    void readChannelsAgain();
     void setControls();
     void setLayout();
     ChannelListView* makeListView(const NewsListData& channel);
