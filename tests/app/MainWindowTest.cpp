@@ -10,13 +10,17 @@
 #include "app/views/MainWindowController.h"
 #include "app/views/PaneFactory.h"
 #include "article/views/RightViewController.h"
+#include "deals/views/HotProductScrollView.h"
+#include "newslist/views/SlideView.h"
 #include "platform/NotificationCenter.h"
 
 #include <QApplication>
 #include <QEnterEvent>
 #include <QImage>
 #include <QKeyEvent>
+#include <QListView>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -199,6 +203,49 @@ TEST_F(MainWindowTest, NeverSmallerThanItsPanesAndTheToolbarsLastButtonStaysReac
 
     // On a screen big enough for them the panes alone decide.
     EXPECT_EQ(MainWindowController::minimumSizeOn(QSize(1920, 1080), 1), panes + QSize(1, 0));
+}
+
+// On a dark desktop the main window keeps the program's light look: the deals column's category
+// names read on their bar (the chosen one on a light pill), the slide strip has no dark bands
+// where its picture does not reach, and a list without rows stays white.
+TEST_F(MainWindowTest, TheDealsColumnKeepsItsLightLookOnADarkDesktop)
+{
+    struct DealsPanes : PaneFactory
+    {
+        QWidget* makeCenterViewController(QWidget* parent) override
+        {
+            auto* column = new QWidget(parent);
+            deals = new HotProductScrollView(column);
+            deals->setGeometry(0, 0, 300, 600);
+            // Where the list puts the strip of its first row.
+            strip = new SlideView({std::make_shared<slideData>()}, deals->listView()->viewport());
+            strip->setGeometry(0, 0, 300, SlideView::kHeight);
+            return column;
+        }
+        QWidget* makeRightViewController(QWidget* parent) override { return new QWidget(parent); }
+        HotProductScrollView* deals = nullptr;
+        SlideView* strip = nullptr;
+    };
+    const DarkDesktopPalette dark;
+    auto panes = std::make_shared<DealsPanes>();
+    PaneFactory::install(panes);
+    MainWindowController window;
+    window.resize(1280, 800);
+    window.show();
+    QWidget* rows = panes->deals->listView()->viewport();
+    ASSERT_TRUE(waitUntil([&] { return rows->height() > 300; }));
+    ASSERT_FALSE(panes->deals->categoryButtons().isEmpty());
+    panes->deals->categoryButtons().first()->setChecked(true);
+    const QImage image = window.grab().toImage();
+    const auto at = [&](QWidget* widget, QPoint point) { return image.pixelColor(widget->mapTo(&window, point)); };
+    for (QPushButton* button : panes->deals->categoryButtons()) {
+        const QColor ground = at(button, QPoint(4, button->height() / 2));
+        EXPECT_GT(ground.lightness(), 200) << button->text().toStdString() << " stands on a dark pill";
+        EXPECT_GT(contrastingPixels(image, QRect(button->mapTo(&window, QPoint()), button->size()), ground), 20)
+            << button->text().toStdString() << " does not read on its bar";
+    }
+    EXPECT_GT(at(panes->strip, QPoint(150, 100)).lightness(), 200) << "the slide strip's bands are dark";
+    EXPECT_GT(at(rows, QPoint(150, 250)).lightness(), 200) << "the empty list area is dark";
 }
 
 TEST_F(MainWindowTest, WindowIsFramelessWhiteOnTheAvailableArea)

@@ -3,6 +3,7 @@
 #include "app/views/LeftViewController.h"
 #include "app/views/MainSplitViewController.h"
 #include "app/views/MainViewController.h"
+#include "ui/controls/LightPalette.h"
 #include "ui/web/WebViewGraphics.h"
 
 #include <QApplication>
@@ -32,10 +33,9 @@ MainWindowController::~MainWindowController()
 void MainWindowController::windowDidLoad()
 {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    // A window paints its palette's background anyway.
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    setPalette(palette);
+    // The window is white with dark ink whatever the desktop's colour scheme, and every view in it
+    // takes the same light palette: set before they are made, so each is born with it.
+    setPalette(lightPalette());
 
     // A web view that draws through OpenGL needs an OpenGL window, and a window whose surface
     // cannot is made again when the view arrives (a black frame). The detail pane comes after the
