@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <QCloseEvent>
-#include <QVBoxLayout>
 #include <QWindow>
 #include <QOpenGLWidget>
 
@@ -55,27 +54,43 @@ void MainWindowController::windowDidLoad()
     setMaximumWidth(LeftViewController::kWidth + MainSplitViewController::kCenterWidth + divider +
                     MainSplitViewController::kRightMaxWidth);
     // The content fills the window and never gets smaller than its panes. On a screen too small
-    // for them the window takes the screen's available area and the content scrolls, so the
-    // toolbar's far buttons stay reachable; elsewhere the scroller shows no bar.
+    // for them the window takes the screen's available area and the content scrolls (see
+    // resizeEvent), so the toolbar's far buttons stay reachable.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        setMinimumSize(minimumSizeOn(screen->availableGeometry().size(), divider,
+                                     style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
+        setGeometry(screen->availableGeometry());
+    } else {
+        setMinimumSize(panes);
+    }
+    qApp->installEventFilter(this);
+}
+
+void MainWindowController::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // A scroller costs the window's first paint dearly, and a window that holds its panes needs
+    // none: the content goes into one the first time the window is smaller than the panes, and
+    // stays there (it shows no bar once the window is big enough again).
+    const QSize panes = m_mainVC->minimumSize();
+    if (m_scroller == nullptr && (width() < panes.width() || height() < panes.height()))
+        scrollContent();
+    // No layout: the one child fills the window.
+    if (m_scroller != nullptr)
+        m_scroller->setGeometry(rect());
+    else
+        m_mainVC->setGeometry(rect());
+}
+
+void MainWindowController::scrollContent()
+{
     m_scroller = new QScrollArea(this);
     m_scroller->setObjectName(QStringLiteral("contentScroller"));
     m_scroller->setFrameShape(QFrame::NoFrame);
     m_scroller->setFocusPolicy(Qt::NoFocus);
     m_scroller->setWidgetResizable(true);
     m_scroller->setWidget(m_mainVC);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(m_scroller);
-
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        setMinimumSize(minimumSizeOn(screen->availableGeometry().size(), divider,
-                                     m_scroller->style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
-        setGeometry(screen->availableGeometry());
-    } else {
-        setMinimumSize(panes);
-    }
-    qApp->installEventFilter(this);
+    m_scroller->show();
 }
 
 QSize MainWindowController::panesMinimumSize(int dividerWidth)

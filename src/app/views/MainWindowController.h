@@ -25,7 +25,8 @@ public:
     // or the whole available area where that is smaller (the content then scrolls, and its
     // sideways scroll bar takes scrollBarExtent more height where the screen has it).
     static QSize minimumSizeOn(const QSize& available, int dividerWidth, int scrollBarExtent = 0);
-    // The scroller the content sits in: it scrolls only where the screen is too small for it.
+    // The scroller the content sits in once the window has been smaller than its panes; null
+    // until then.
     QScrollArea* contentScroller() const { return m_scroller; }
 
     // MainWindowHost
@@ -41,9 +42,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void windowDidLoad();
+    // Puts the content into a scroller, so all of it can be reached in a window smaller than it.
+    void scrollContent();
 
     MainViewController* m_mainVC = nullptr;
     QScrollArea* m_scroller = nullptr;

@@ -1,6 +1,8 @@
 #include "ui/controls/LightPalette.h"
 
-QPalette lightPalette()
+namespace {
+
+QPalette makeLightPalette()
 {
     const QColor ink(0x22, 0x22, 0x22);
     const QColor surface(Qt::white);
@@ -40,5 +42,14 @@ QPalette lightPalette()
             palette.setBrush(g, r, palette.brush(g, r));
         }
     }
+    return palette;
+}
+
+}  // namespace
+
+QPalette lightPalette()
+{
+    // Made once: the main window takes it each time it is built, and a copy shares the colours.
+    static const QPalette palette = makeLightPalette();
     return palette;
 }
