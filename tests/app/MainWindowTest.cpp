@@ -210,41 +210,28 @@ TEST_F(MainWindowTest, NeverSmallerThanItsPanesAndTheToolbarsLastButtonStaysReac
 // where its picture does not reach, and a list without rows stays white.
 TEST_F(MainWindowTest, TheDealsColumnKeepsItsLightLookOnADarkDesktop)
 {
-    struct DealsPanes : PaneFactory
-    {
-        QWidget* makeCenterViewController(QWidget* parent) override
-        {
-            auto* column = new QWidget(parent);
-            deals = new HotProductScrollView(column);
-            deals->setGeometry(0, 0, 300, 600);
-            // Where the list puts the strip of its first row.
-            strip = new SlideView({std::make_shared<slideData>()}, deals->listView()->viewport());
-            strip->setGeometry(0, 0, 300, SlideView::kHeight);
-            return column;
-        }
-        QWidget* makeRightViewController(QWidget* parent) override { return new QWidget(parent); }
-        HotProductScrollView* deals = nullptr;
-        SlideView* strip = nullptr;
-    };
     const DarkDesktopPalette dark;
-    auto panes = std::make_shared<DealsPanes>();
-    PaneFactory::install(panes);
     MainWindowController window;
+    // The deals view in the list column, its strip where the list puts that of its first row.
+    auto* deals = new HotProductScrollView(window.MainVC()->MainSplitVC()->CenterViewController());
+    deals->setGeometry(0, 0, 300, 600);
+    auto* strip = new SlideView({std::make_shared<slideData>()}, deals->listView()->viewport());
+    strip->setGeometry(0, 0, 300, SlideView::kHeight);
     window.resize(1280, 800);
     window.show();
-    QWidget* rows = panes->deals->listView()->viewport();
+    QWidget* rows = deals->listView()->viewport();
     ASSERT_TRUE(waitUntil([&] { return rows->height() > 300; }));
-    ASSERT_FALSE(panes->deals->categoryButtons().isEmpty());
-    panes->deals->categoryButtons().first()->setChecked(true);
+    ASSERT_FALSE(deals->categoryButtons().isEmpty());
+    deals->categoryButtons().first()->setChecked(true);
     const QImage image = window.grab().toImage();
     const auto at = [&](QWidget* widget, QPoint point) { return image.pixelColor(widget->mapTo(&window, point)); };
-    for (QPushButton* button : panes->deals->categoryButtons()) {
+    for (QPushButton* button : deals->categoryButtons()) {
         const QColor ground = at(button, QPoint(4, button->height() / 2));
         EXPECT_GT(ground.lightness(), 200) << button->text().toStdString() << " stands on a dark pill";
         EXPECT_GT(contrastingPixels(image, QRect(button->mapTo(&window, QPoint()), button->size()), ground), 20)
             << button->text().toStdString() << " does not read on its bar";
     }
-    EXPECT_GT(at(panes->strip, QPoint(150, 100)).lightness(), 200) << "the slide strip's bands are dark";
+    EXPECT_GT(at(strip, QPoint(150, 100)).lightness(), 200) << "the slide strip's bands are dark";
     EXPECT_GT(at(rows, QPoint(150, 250)).lightness(), 200) << "the empty list area is dark";
 }
 
