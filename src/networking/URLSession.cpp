@@ -9,6 +9,7 @@
 #include <QAbstractNetworkCache>
 #include <QAuthenticator>
 #include <QBuffer>
+#include <QChildEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -26,6 +27,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 using urlsession::isRedirectionResendingBody;
@@ -100,6 +102,37 @@ int offeredServerErrorStatus(const QNetworkReply& reply, QNetworkReply::NetworkE
     }
     return 500;
 }
+
+// Qt answers a server error (5xx) to a request it checked against its cache with its cached copy,
+// and writes the copy's status over the server's. The copy's body becomes the reply's child just
+// before, while the reply still holds the server's status: the one moment it can be read. The
+// error Qt reports as well comes from the network thread and may arrive after the copy has been
+// read to its end, so the status is not left to it.
+class CacheOfferWatch : public QObject
+{
+public:
+    CacheOfferWatch(QNetworkReply* reply, std::function<void(int)> offered)
+        : QObject(reply)
+        , m_offered(std::move(offered))
+    {
+        reply->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ChildAdded
+            && qobject_cast<QIODevice*>(static_cast<QChildEvent*>(event)->child()) != nullptr) {
+            const int status =
+                static_cast<QNetworkReply*>(watched)->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            if (status >= 500 && status < 600)
+                m_offered(status);
+        }
+        return false;
+    }
+
+private:
+    std::function<void(int)> m_offered;
+};
 
 // The process's cookies. Qt's jar keeps its list to itself; this one can be emptied.
 class SharedCookieJar : public QNetworkCookieJar
@@ -679,9 +712,22 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
 void URLSession::connectReply(const std::shared_ptr<URLSessionTask>& task, QNetworkReply* reply, bool sendsBody)
 {
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, task, reply] {
-        if (const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier()))
+        const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
+        if (transfer)
             transfer->metaDataSeen = true;
-        onMetaData(task, reply);
+        // The headers of a cached copy offered for a server error are not the answer.
+        if (!transfer || !transfer->networkAnswerTaken)
+            onMetaData(task, reply);
+    });
+    new CacheOfferWatch(reply, [this, task, reply](int status) {
+        const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
+        if (!transfer || transfer->reply != reply || transfer->stopReason != StopReason::None)
+            return;
+        {
+            std::lock_guard lock(task->m_mutex);
+            task->m_response = HTTPURLResponse(reply->url(), status, {});
+        }
+        transfer->networkAnswerTaken = true;
     });
     // A server error (5xx) to a request Qt checked against its cache makes Qt 6.4 offer the cached
     // copy in its place, without its own status, and still report the error; then the reply never
@@ -693,8 +739,8 @@ void URLSession::connectReply(const std::shared_ptr<URLSessionTask>& task, QNetw
         const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
         if (!transfer || transfer->reply != reply || transfer->stopReason != StopReason::None)
             return;
-        const int status = offeredServerErrorStatus(*reply, code);
-        {
+        if (!transfer->networkAnswerTaken) {
+            const int status = offeredServerErrorStatus(*reply, code);
             std::lock_guard lock(task->m_mutex);
             task->m_response = HTTPURLResponse(reply->url(), status, {});
         }

@@ -36,7 +36,7 @@ TEST(TaskEndsOnce, AServerErrorToARequestCheckedAgainstTheCacheEndsTheTaskAtOnce
     URLCacheScope cache;
     LoopbackHttpServer server;
     auto manager = rawManager();
-    for (const int status : {500, 502, 503}) {
+    for (const int status : {500, 502, 503, 504}) {
         const QString path = QStringLiteral("/comments/%1.json").arg(status);
         server.route("GET", path,
                      LoopbackReply::text(200, "[1]").withHeader("Last-Modified", "Tue, 08 Dec 2026 08:00:00 GMT"));
