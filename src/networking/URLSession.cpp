@@ -78,31 +78,6 @@ bool isCompleteHTTPAnswer(const QNetworkReply& reply)
            error == QNetworkReply::ProtocolInvalidOperationError;
 }
 
-// The status of a server error that Qt answered with its cached copy (see connectReply). The
-// reply's status and headers are the copy's by then; the error code names 500, 501 and 503, and
-// leaves every other 5xx to the reason phrase of the answer, which ends Qt's error text ("...
-// server replied: Bad Gateway"). A phrase of no standard status stays 500, the class of them all.
-int offeredServerErrorStatus(const QNetworkReply& reply, QNetworkReply::NetworkError code)
-{
-    switch (code) {
-    case QNetworkReply::OperationNotImplementedError: return 501;
-    case QNetworkReply::ServiceUnavailableError: return 503;
-    case QNetworkReply::UnknownServerError: break;
-    default: return 500;
-    }
-    static constexpr std::pair<int, const char*> kPhrases[] = {
-        {502, "Bad Gateway"},          {504, "Gateway Timeout"},         {504, "Gateway Time-out"},
-        {505, "HTTP Version Not Supported"}, {506, "Variant Also Negotiates"}, {507, "Insufficient Storage"},
-        {508, "Loop Detected"},        {510, "Not Extended"},            {511, "Network Authentication Required"},
-    };
-    const QString text = reply.errorString();
-    for (const auto& [status, phrase] : kPhrases) {
-        if (text.endsWith(QLatin1String(": ") + QLatin1String(phrase), Qt::CaseInsensitive))
-            return status;
-    }
-    return 500;
-}
-
 // Qt answers a server error (5xx) to a request it checked against its cache with its cached copy,
 // and writes the copy's status over the server's. The copy's body becomes the reply's child just
 // before, while the reply still holds the server's status: the one moment it can be read. The
@@ -730,8 +705,8 @@ void URLSession::connectReply(const std::shared_ptr<URLSessionTask>& task, QNetw
         transfer->networkAnswerTaken = true;
     });
     // A server error (5xx) to a request Qt checked against its cache makes Qt 6.4 offer the cached
-    // copy in its place, without its own status, and still report the error; then the reply never
-    // finishes. The task ends at once with the server's answer, whose status only the error tells.
+    // copy in its place and still report the error; then the reply never finishes. The task ends
+    // at once with the server's answer.
     connect(reply, &QNetworkReply::errorOccurred, this, [this, task, reply](QNetworkReply::NetworkError code) {
         if (code < QNetworkReply::InternalServerError || code > QNetworkReply::UnknownServerError
             || !reply->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool())
@@ -739,10 +714,10 @@ void URLSession::connectReply(const std::shared_ptr<URLSessionTask>& task, QNetw
         const std::shared_ptr<Transfer> transfer = m_transfers.value(task->taskIdentifier());
         if (!transfer || transfer->reply != reply || transfer->stopReason != StopReason::None)
             return;
+        // The watch has read the server's status; without it, the class of every server error.
         if (!transfer->networkAnswerTaken) {
-            const int status = offeredServerErrorStatus(*reply, code);
             std::lock_guard lock(task->m_mutex);
-            task->m_response = HTTPURLResponse(reply->url(), status, {});
+            task->m_response = HTTPURLResponse(reply->url(), 500, {});
         }
         transfer->networkAnswerTaken = true;
         onFinished(task, reply);
