@@ -4,8 +4,6 @@
 #include "platform/StorageRoot.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 QString CacheLayout::cacheRoot()
 {
