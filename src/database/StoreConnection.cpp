@@ -113,19 +113,17 @@ bool isDamage(int rc)
     return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
 }
 
-// A write the file or its disk refused: what was written is not saved.
-bool isRefusedWrite(int rc)
-{
-    const int primary = rc & 0xff;
-    return primary == SQLITE_READONLY || primary == SQLITE_FULL || primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN ||
-           primary == SQLITE_PERM;
-}
-
 // The file's side files (the log and its index, or the journal) cannot be made or read.
 bool isUnwritableFolder(int rc)
 {
     const int primary = rc & 0xff;
     return primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY || primary == SQLITE_PERM || primary == SQLITE_IOERR;
+}
+
+// A write the file or its disk refused: what was written is not saved.
+bool isRefusedWrite(int rc)
+{
+    return isUnwritableFolder(rc) || (rc & 0xff) == SQLITE_FULL;
 }
 
 // SQLITE_CORRUPT when the check finds a damaged page, or an index out of step with its table
