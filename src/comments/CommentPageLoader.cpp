@@ -14,7 +14,6 @@
 #include "networking/TaskResponseHeader.h"
 #include "platform/NotificationCenter.h"
 
-#include <QPointer>
 #include <QVariantMap>
 
 #include <limits>
@@ -49,18 +48,9 @@ CommentPageLoader::~CommentPageLoader()
         m_session->invalidateSessionCancelingTasks(true);
 }
 
-template <typename Work>
-auto CommentPageLoader::forLoad(quint64 load, Work work)
-{
-    return [self = QPointer<CommentPageLoader>(this), load, work = std::move(work)](const auto&... reply) {
-        if (self && self->m_load == load)
-            work(*self, reply...);
-    };
-}
-
 void CommentPageLoader::giveUpLoad()
 {
-    ++m_load;
+    m_load.next();
     if (m_session)
         m_session->invalidateSessionCancelingTasks(true);
     m_session.reset();
@@ -79,7 +69,7 @@ void CommentPageLoader::openNewsComment(const QString& newsId, const QString& ti
     m_userAsked = false;
     const QString url = CommentUrls::commentListUrl(kUrlCommentList, newsId);
     if (again && !url.isEmpty()) {
-        get(url, QString(), ++m_load);
+        get(url, QString(), m_load.next());
         return;
     }
     m_lastModified.clear();
@@ -88,7 +78,7 @@ void CommentPageLoader::openNewsComment(const QString& newsId, const QString& ti
     setState(url.isEmpty() ? PageState::Shown : PageState::Loading);
     render();
     if (!url.isEmpty())
-        get(url, QString(), ++m_load);
+        get(url, QString(), m_load.next());
 }
 
 void CommentPageLoader::refreshComment(bool userAsked)
@@ -103,10 +93,10 @@ void CommentPageLoader::refreshComment(bool userAsked)
     if (m_loading)
         giveUpLoad();
     startLoading();
-    const quint64 load = ++m_load;
+    const quint64 load = m_load.next();
     m_session = AFNetManager::requestWithUrlString(
         url, false, QVariant(), 1, nullptr, session(),
-        forLoad(load, [url, load](CommentPageLoader& loader, const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
+        m_load.guard(this, load, [url, load](CommentPageLoader& loader, const std::shared_ptr<URLSessionDataTask>& task, const QVariant&) {
             const QString lastModified = responseHeaderField(task, QStringLiteral("Last-Modified"));
             if (!lastModified.isEmpty() && lastModified == loader.m_lastModified) {
                 loader.loaded();
@@ -114,7 +104,7 @@ void CommentPageLoader::refreshComment(bool userAsked)
             }
             loader.get(url, lastModified, load);
         }),
-        forLoad(load, [](CommentPageLoader& loader, const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+        m_load.guard(this, load, [](CommentPageLoader& loader, const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
             if (error.code != NSURLErrorCancelled)
                 loader.failed();
         }));
@@ -130,7 +120,7 @@ void CommentPageLoader::reload()
         m_reloadWanted = true;
         return;
     }
-    get(url, QString(), ++m_load);
+    get(url, QString(), m_load.next());
 }
 
 void CommentPageLoader::get(const QString& url, const QString& lastModified, quint64 load)
@@ -138,7 +128,7 @@ void CommentPageLoader::get(const QString& url, const QString& lastModified, qui
     startLoading();
     m_session = AFNetManager::requestWithUrlString(
         url, true, QVariant(), 1, nullptr, session(),
-        forLoad(load, [lastModified](CommentPageLoader& loader, const std::shared_ptr<URLSessionDataTask>& task, const QVariant& body) {
+        m_load.guard(this, load, [lastModified](CommentPageLoader& loader, const std::shared_ptr<URLSessionDataTask>& task, const QVariant& body) {
             const auto comments = CommentFeedJsonp::parse(body.toByteArray());
             if (!comments) {
                 loader.failed();
@@ -152,7 +142,7 @@ void CommentPageLoader::get(const QString& url, const QString& lastModified, qui
             loader.render();
             loader.loaded();
         }),
-        forLoad(load, [](CommentPageLoader& loader, const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
+        m_load.guard(this, load, [](CommentPageLoader& loader, const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
             if (error.code != NSURLErrorCancelled)
                 loader.failed();
         }));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Attempts.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -76,9 +78,6 @@ private:
     void reload();
     // The list's GET, on behalf of load number load.
     void get(const QString& url, const QString& lastModified, quint64 load);
-    // A reply handler that does its work only while load is the newest load.
-    template <typename Work>
-    auto forLoad(quint64 load, Work work);
     // Cancels the running load; a late reply of it does nothing.
     void giveUpLoad();
     void loaded();
@@ -101,7 +100,7 @@ private:
     mutable bool m_htmlStale = false;  // a vote changed a row since m_html was built
     bool m_loading = false;
     // Numbers the loads: each open, refresh and reload, and each giving up, takes the next one.
-    quint64 m_load = 0;
+    Attempts m_load;
     PageState m_state = PageState::Shown;
     double m_requestTimeout = 60;
     // An accepted comment arrived while a load was running: fetch again when it ends.

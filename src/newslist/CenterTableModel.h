@@ -5,6 +5,7 @@
 #include "newslist/ChannelState.h"
 #include "newslist/NewsListEntry.h"
 #include "newslist/NewsListRows.h"
+#include "platform/Attempts.h"
 #include "platform/Error.h"
 
 #include <QAbstractListModel>
@@ -180,9 +181,6 @@ private:
     // Gives up the refresh in flight: its requests are cancelled, and a reply already on its way
     // finds another refresh running and changes nothing.
     void cancelRefresh();
-    // Runs the reply's work only while the refresh that asked for it is the one running.
-    template <typename Work>
-    static auto forRefresh(QPointer<CenterTableModel> self, quint64 refresh, Work work);
     NewsListEntries readListEntries(const QByteArray& bytes);
     // Every parsed batch (a refresh, the cached list, a further page): items already opened are
     // marked read, then the keyword filter runs.
@@ -234,7 +232,7 @@ private:
     std::optional<NewsListEntry> m_pickedEntry;
 
     // Numbers the refreshes: each loadData and each giving up takes the next one.
-    quint64 m_refresh = 0;
+    Attempts m_refresh;
     Manager m_listManager;
     Manager m_slideManager;
     QList<std::weak_ptr<AFHTTPSessionManager>> m_pageManagers;

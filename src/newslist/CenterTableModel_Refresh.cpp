@@ -72,15 +72,6 @@ NewsListEntries CenterTableModel::readListEntries(const QByteArray& bytes)
     return entriesWithAds(feeds);
 }
 
-template <typename Work>
-auto CenterTableModel::forRefresh(QPointer<CenterTableModel> self, quint64 refresh, Work work)
-{
-    return [self, refresh, work = std::move(work)](const auto&... reply) {
-        if (self && self->m_refresh == refresh)
-            work(*self, reply...);
-    };
-}
-
 QString CenterTableModel::withCacheBuster(const QString& url, bool firstRefresh) const
 {
     if (firstRefresh)
@@ -103,15 +94,14 @@ void CenterTableModel::loadData(bool forClick)
     const bool gaveUp = m_isLoading || m_isLoadSlide;
     if (gaveUp)
         cancelRefresh();
-    const quint64 refresh = ++m_refresh;
+    const quint64 refresh = m_refresh.next();
     m_isLoading = true;
     m_isLoadSlide = true;
     m_bLoadDataForClick = forClick;
 
-    QPointer<CenterTableModel> self(this);
     if (!m_newsListArray.isEmpty() && m_preRefreshDate.isValid()
         && m_preRefreshDate.secsTo(Clock::now()) < kRefreshThrottleSeconds) {
-        dispatch::after(100, forRefresh(self, refresh, [](CenterTableModel& model) { model.jiashua(); }));
+        dispatch::after(100, m_refresh.guard(this, refresh, [](CenterTableModel& model) { model.jiashua(); }));
         if (carriesAds())
             rotateAds();
         return;
@@ -128,10 +118,10 @@ void CenterTableModel::loadData(bool forClick)
     m_listManager = AFNetManager::requestWithUrlString(
         withCacheBuster(m_channel.ListUrl, firstRefresh), false, QVariant(), 1, nullptr, std::shared_ptr<AFHTTPSessionManager>(),
         AFNetManager::ProgressBlock(),
-        forRefresh(self, refresh, [firstRefresh](CenterTableModel& model, const Task& task, const QVariant&) {
+        m_refresh.guard(this, refresh, [firstRefresh](CenterTableModel& model, const Task& task, const QVariant&) {
             model.onListHead(task, firstRefresh);
         }),
-        forRefresh(self, refresh, [](CenterTableModel& model, const Task& task, const Error& error) {
+        m_refresh.guard(this, refresh, [](CenterTableModel& model, const Task& task, const Error& error) {
             model.onListHeadFailed(task, error);
         }));
     if (gaveUp)
@@ -145,10 +135,10 @@ void CenterTableModel::loadData(bool forClick)
     m_slideManager = AFNetManager::requestWithUrlString(
         withCacheBuster(m_channel.SlideUrl, firstRefresh), false, QVariant(), 1, nullptr,
         std::shared_ptr<AFHTTPSessionManager>(),
-        forRefresh(self, refresh, [firstRefresh](CenterTableModel& model, const Task& task, const QVariant&) {
+        m_refresh.guard(this, refresh, [firstRefresh](CenterTableModel& model, const Task& task, const QVariant&) {
             model.onSlideHead(task, firstRefresh);
         }),
-        forRefresh(self, refresh, [](CenterTableModel& model, const Task&, const Error& error) {
+        m_refresh.guard(this, refresh, [](CenterTableModel& model, const Task&, const Error& error) {
             model.onSlideFailed(error);
         }));
 }
@@ -164,7 +154,7 @@ void CenterTableModel::reloadDataByErrorBtn()
 
 void CenterTableModel::cancelRefresh()
 {
-    ++m_refresh;
+    m_refresh.next();
     for (Manager* manager : {&m_listManager, &m_slideManager}) {
         if (*manager)
             (*manager)->invalidateSessionCancelingTasks(true);
@@ -205,13 +195,12 @@ void CenterTableModel::onListHead(const Task& task, bool firstRefresh)
 
 void CenterTableModel::sendListGet(const QString& url)
 {
-    const QPointer<CenterTableModel> self(this);
     m_listManager = AFNetManager::requestWithUrlString(
         url, true, QVariant(), 1, nullptr, m_listManager, AFNetManager::ProgressBlock(),
-        forRefresh(self, m_refresh, [](CenterTableModel& model, const Task&, const QVariant& reply) {
+        m_refresh.guard(this, m_refresh.current(), [](CenterTableModel& model, const Task&, const QVariant& reply) {
             model.onListReply(reply.toByteArray());
         }),
-        forRefresh(self, m_refresh, [](CenterTableModel& model, const Task&, const Error& error) {
+        m_refresh.guard(this, m_refresh.current(), [](CenterTableModel& model, const Task&, const Error& error) {
             model.onListFailed(error);
         }));
 }
@@ -339,13 +328,12 @@ void CenterTableModel::onSlideHead(const Task& task, bool firstRefresh)
         deliverSlideOutcome(kSlideUnchanged);
         return;
     }
-    const QPointer<CenterTableModel> self(this);
     m_slideManager = AFNetManager::requestWithUrlString(
         withCacheBuster(m_channel.SlideUrl, firstRefresh), true, QVariant(), 1, nullptr, m_slideManager,
-        forRefresh(self, m_refresh, [](CenterTableModel& model, const Task&, const QVariant& reply) {
+        m_refresh.guard(this, m_refresh.current(), [](CenterTableModel& model, const Task&, const QVariant& reply) {
             model.onSlideReply(reply.toByteArray());
         }),
-        forRefresh(self, m_refresh, [](CenterTableModel& model, const Task&, const Error& error) {
+        m_refresh.guard(this, m_refresh.current(), [](CenterTableModel& model, const Task&, const Error& error) {
             model.onSlideFailed(error);
         }));
 }
