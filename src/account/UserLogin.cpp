@@ -3,6 +3,7 @@
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
 #include "account/FavSynchronousCommonFunction.h"
+#include "database/StoreConnection.h"
 #include "foundation/GlobalValues.h"
 
 #include "networking/AFHTTPSessionManager.h"
@@ -30,7 +31,7 @@ QString UserLogin::message(Outcome outcome)
         return QStringLiteral("登录失败，请检查网络");
     case Outcome::NotSaved:
         // The store's own words for a write it cannot make.
-        return QStringLiteral("本地数据无法写入，所做更改将不会保存");
+        return QString::fromUtf8(kStoreReadOnlyText);
     case Outcome::Busy:
         return QStringLiteral("正在登录，请稍候");
     case Outcome::Empty:

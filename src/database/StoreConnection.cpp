@@ -45,7 +45,7 @@ void createPrivateFile(const QString& path)
 
 // What the reader is told when the file cannot keep what the program saves.
 constexpr auto kResetText = "本地数据已损坏，已恢复默认设置";
-constexpr auto kReadOnlyText = "本地数据无法写入，所做更改将不会保存";
+constexpr auto kReadOnlyText = kStoreReadOnlyText;
 constexpr auto kHeldText = "本地数据正被其他程序占用，暂时无法保存";
 
 // The window waits for whatever the main thread does: there an operation waits at most this long

@@ -17,6 +17,8 @@ class FMDatabase;
 
 // The one database file both stores keep their tables in, in the Documents folder.
 inline constexpr auto kDatabaseFileName = "tidwenMAC.db";
+// What the reader is told when the file cannot keep what the program saves.
+inline constexpr auto kStoreReadOnlyText = "本地数据无法写入，所做更改将不会保存";
 
 // The connection one store keeps to the database file, and the first two steps every operation
 // of a store begins with: open the file when there is no connection, and make the operation's
