@@ -361,7 +361,6 @@ std::shared_ptr<FMDatabase> StoreConnection::loadInMemory()
         m_db.reset();
         return nullptr;
     }
-    m_inMemory = true;
     m_db->setShouldCacheStatements(true);
     return m_db;
 }
@@ -385,8 +384,9 @@ bool StoreConnection::connect()
 {
     FileState& file = fileState();
     // The file was set aside by the other store's connection, or one of this connection's
-    // statements found it damaged: the next open makes a new one.
-    if (m_db && !m_inMemory && (m_generation != file.generation.load() || file.damageSeen.load())) {
+    // statements found it damaged: the next open makes a new one. A connection in memory (its
+    // path null) has no file to follow.
+    if (m_db && !m_db->databasePath().isNull() && (m_generation != file.generation.load() || file.damageSeen.load())) {
         m_knownTables.clear();
         abandon(m_db);
     }
@@ -484,7 +484,6 @@ std::optional<bool> StoreConnection::tableState(const QString& table)
 void StoreConnection::drop()
 {
     m_knownTables.clear();
-    m_inMemory = false;
     if (!m_db)
         return;
     if (m_generation != fileState().generation.load()) {

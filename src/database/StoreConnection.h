@@ -118,7 +118,6 @@ private:
 
     std::shared_ptr<FMDatabase> m_db;
     int m_generation = 0;  // of the file the connection was opened on
-    bool m_inMemory = false;
     BusyWait m_busyWait;
     QStringList m_knownTables;  // compared without case, as SQLite compares table names
 };
