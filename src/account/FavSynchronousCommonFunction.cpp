@@ -3,6 +3,7 @@
 #include "database/DatabaseOperate.h"
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
+#include "foundation/CredentialTexts.h"
 #include "foundation/EncryptionKeys.h"
 #include "foundation/FavoriteFile.h"
 #include "foundation/GlobalValues.h"
@@ -43,8 +44,11 @@ FavSynchronousCommonFunction::FavSynchronousCommonFunction(QString account, QStr
 
 QVariantMap FavSynchronousCommonFunction::credentials() const
 {
-    return {{QString::fromLatin1(FavSyncFields::kUser), m_account},
-            {QString::fromLatin1(FavSyncFields::kPassword), CommonFunction::EncrypteUTF8(m_password, kDesKeyFavorites)}};
+    // The program's own key opens it again: the version and file GETs carrying it in their
+    // addresses are kept by no cache and never sent again.
+    const QString password = CommonFunction::EncrypteUTF8(m_password, kDesKeyFavorites);
+    CredentialTexts::note(password);
+    return {{QString::fromLatin1(FavSyncFields::kUser), m_account}, {QString::fromLatin1(FavSyncFields::kPassword), password}};
 }
 
 void FavSynchronousCommonFunction::start()

@@ -648,8 +648,8 @@ void URLSession::send(const std::shared_ptr<URLSessionTask>& task, Transfer& tra
     }
     // A request that is not safe to repeat goes with a body Qt cannot rewind, an empty one
     // included: without a body Qt would send it again as freely as a GET. A GET carrying the
-    // reader's credentials records an action for them (a score), so it goes the same way; a
-    // HEAD only asks.
+    // reader's credentials goes the same way: it may record an action for them (a score), and
+    // their password goes out no more often than asked; a HEAD only asks.
     OneShotBody* sentOnce = nullptr;
     if (!urlsession::methodIsSafeToRepeat(method) || (carriesCredentials && method != QLatin1String("HEAD"))) {
         if (!transfer.body) {

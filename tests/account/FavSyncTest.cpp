@@ -7,6 +7,7 @@
 #include "networking/AFStreamingMultipartFormData.h"
 #include "networking/AFURLSessionManager.h"
 #include "ScopeGuard.h"
+#include "URLCacheScope.h"
 
 #include <QUrlQuery>
 
@@ -378,6 +379,21 @@ TEST_F(FavSync, TheUploadRunsOnItsOwnSessionManagerAndSendsTheSameRequest)
     ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }, 30000));
     EXPECT_EQ(*outcome, FavSynchronousCommonFunction::Outcome::Failed);
     EXPECT_TRUE(row()->bModified);
+}
+
+// The favourites GETs carry the enciphered password: a reply the service lets caches keep is kept
+// by none, and a connection lost before the answer does not send the request again.
+TEST_F(FavSync, AFavouritesGetAnsweredAsCacheableIsNeitherCachedNorSentAgain)
+{
+    URLCacheScope cache;
+    m_server.route("GET", QStringLiteral("/olvenna/GetSyncFileVer.aspx"), LoopbackReply::text(200, "0").withHeader("Cache-Control", "max-age=600"));
+    ASSERT_EQ(sync(), FavSynchronousCommonFunction::Outcome::UpToDate);
+    EXPECT_FALSE(cache.holds(m_server.url(m_server.requests().first().pathAndQuery())));
+
+    m_server.route("GET", QStringLiteral("/olvenna/GetSyncFileVer.aspx"), LoopbackReply::closeConnection());
+    saveFavourite(QStringLiteral("712011"), QStringLiteral("新二"));  // due again: a change to upload
+    EXPECT_EQ(sync(), FavSynchronousCommonFunction::Outcome::Failed);
+    EXPECT_EQ(m_server.requestCount(), 2) << qPrintable(paths().join(u'\n'));
 }
 
 // The file is a small XML element; its titles stand as characters, not character references,
