@@ -2,6 +2,7 @@
 // CONNECT, the encodings the service reads, and the faults.
 #include "EnvironmentSnapshot.h"
 #include "StandinTestSupport.h"
+#include "URLCacheScope.h"
 
 #include "foundation/CommonFunction.h"
 #include "foundation/xml/TBXML.h"
@@ -211,6 +212,14 @@ TEST_F(StandinClient, FaultsReachTheFailedBlockOrAreMeasured)
     ProxyClient plain(service);
     EXPECT_TRUE(plain.get(QStringLiteral("http://api.tidwen.example/xml/newslist/pc.xml")).header("Last-Modified").isNull());
     EXPECT_FALSE(plain.get(QStringLiteral("http://api.tidwen.example/xml/newslist/pc.xml")).header("Last-Modified").isNull());
+
+    // cacheable: the client's URL cache keeps what the service sends as no-store.
+    URLCacheScope cache;
+    testcerts::ScopedTrustedCertificate trusted(service.caCertificate());
+    const QString sync = QStringLiteral("https://account.tidwen.example/olvenna/GetSyncFileVer.aspx?user=reader&pass=00");
+    ASSERT_TRUE(service.addFault(QStringLiteral("GET account.tidwen.example /olvenna/GetSyncFileVer.aspx* * cacheable:600")));
+    ASSERT_EQ(await(clientGet(sync))->finished, 1);
+    EXPECT_TRUE(cache.holds(QUrl(sync)));
 }
 
 TEST(StandinFaults, RulesParseOrSayWhy)
@@ -226,6 +235,7 @@ TEST(StandinFaults, RulesParseOrSayWhy)
         {"HEAD * /rss/* 0 truncate:10", true},
         {"GET * /x 1 status:700", false},
         {"GET * /x 1 delay", false},
+        {"GET * /x 1 cacheable", false},
         {"GET * /x -1 close", false},
         {"GET * /x one close", false},
         {"GET * /x 1 explode", false},

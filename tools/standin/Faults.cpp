@@ -1,5 +1,6 @@
 #include "Faults.h"
 
+#include "Sites.h"
 #include "httpcore/HttpRouter.h"
 #include "networking/TextEncoding.h"
 
@@ -15,7 +16,7 @@ bool knownAction(const QString& action)
     static const QStringList kNames{QStringLiteral("delay"), QStringLiteral("drip"), QStringLiteral("status"),
                                     QStringLiteral("truncate"), QStringLiteral("charset"),
                                     QStringLiteral("no-last-modified"), QStringLiteral("silent"),
-                                    QStringLiteral("close")};
+                                    QStringLiteral("close"), QStringLiteral("cacheable")};
     if (!kNames.contains(name))
         return false;
     const QStringList parts = action.split(QLatin1Char(':'));
@@ -29,7 +30,7 @@ bool knownAction(const QString& action)
         const int code = parts.value(1).toInt();
         return code >= 100 && code <= 599;
     }
-    return name == QLatin1String("delay") ? parts.size() == 2 : true;
+    return name == QLatin1String("delay") || name == QLatin1String("cacheable") ? parts.size() == 2 : true;
 }
 
 }  // namespace
@@ -99,6 +100,10 @@ void FaultRule::apply(HttpReply& reply) const
             reply.body = TextEncoding::encode(QString::fromUtf8(reply.body), QStringLiteral("gb18030")).value_or(QByteArray());
         } else if (name == QLatin1String("no-last-modified")) {
             reply.setHeader("Last-Modified", QByteArray());
+        } else if (name == QLatin1String("cacheable")) {
+            reply.setHeader("Cache-Control", "max-age=" + parts.value(1).toLatin1());
+            if (reply.header("Last-Modified").isNull())
+                reply.setHeader("Last-Modified", sites::httpDate(QDateTime::currentDateTimeUtc()));
         } else if (name == QLatin1String("silent")) {
             reply.mode = HttpReply::Mode::Silent;
         } else if (name == QLatin1String("close")) {

@@ -16,6 +16,8 @@ namespace standin {
 //   truncate[:BYTES] send only BYTES of the body (default half) and close
 //   charset          the body's text in GB 18030 under its UTF-8 declaration
 //   no-last-modified drop the Last-Modified field
+//   cacheable:SECONDS "Cache-Control: max-age=SECONDS" in place of the service's no-store or
+//                    no-cache, and a Last-Modified (now) where there is none: a reply caches keep
 //   silent           read the request and never answer
 //   close            read the request and close the connection
 struct FaultRule

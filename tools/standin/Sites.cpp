@@ -3,6 +3,9 @@
 #include "foundation/CommonFunction.h"
 #include "networking/TextEncoding.h"
 
+#include <QDateTime>
+#include <QLocale>
+
 namespace standin::sites {
 
 void note(HttpReply& reply, const QString& name, const QString& value)
@@ -18,6 +21,11 @@ HttpReply xmlReply(const QByteArray& body)
 HttpReply jsonReply(const QByteArray& body)
 {
     return HttpReply::text(200, body, "application/json; charset=utf-8");
+}
+
+QByteArray httpDate(const QDateTime& moment)
+{
+    return QLocale::c().toString(moment.toUTC(), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'")).toLatin1();
 }
 
 HttpReply textReply(const QByteArray& body)

@@ -4,6 +4,7 @@
 #include "httpcore/HttpMessage.h"
 #include "foundation/EncryptionKeys.h"
 
+#include <QDateTime>
 #include <QUrlQuery>
 
 #include <functional>
@@ -34,6 +35,9 @@ inline constexpr const char* kNoteHeader = "X-Standin-Note";
 inline constexpr const char* kDynamicHeader = "X-Standin-Dynamic";
 // A deciphered request field for the log.
 void note(HttpReply& reply, const QString& name, const QString& value);
+
+// An IMF-fixdate, as Last-Modified carries it.
+QByteArray httpDate(const QDateTime& moment);
 
 HttpReply xmlReply(const QByteArray& body);
 HttpReply jsonReply(const QByteArray& body);

@@ -26,11 +26,6 @@ constexpr qint64 kVersionStepSeconds = 60;
 // A first version is dated this long before the content clock.
 constexpr qint64 kFirstVersionAgeSeconds = 3600;
 
-QByteArray httpDate(const QDateTime& moment)
-{
-    return QLocale::c().toString(moment.toUTC(), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'")).toLatin1();
-}
-
 QDateTime parseHttpDate(const QByteArray& text)
 {
     QDateTime moment = QLocale::c().toDateTime(QString::fromLatin1(text).trimmed(), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
@@ -107,7 +102,7 @@ struct StandinService::State
         else if (version.digest != digest)
             version.modified += kVersionStepSeconds;
         version.digest = digest;
-        reply.setHeader("Last-Modified", httpDate(QDateTime::fromSecsSinceEpoch(version.modified, Qt::UTC)));
+        reply.setHeader("Last-Modified", sites::httpDate(QDateTime::fromSecsSinceEpoch(version.modified, Qt::UTC)));
         // Caches (the client's disk cache, the web view's) ask again every time, answered 304
         // while the bytes stand: a restarted stand-in or a publish never hides behind a freshness
         // a cache guessed from the date.
