@@ -284,9 +284,10 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
         // (a stamp, a default row) waited for three flushes on the main thread.
         int rc = sqlite3_exec(m_db->sqliteHandle(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,
                               nullptr, nullptr);
-        // A file that takes no write, or whose folder takes no side file, is read as it stands.
-        const bool readOnly = isUnwritableFolder(rc);
-        if (readOnly) {
+        // A folder that takes no side file: the file is read as it stands. A file that takes no
+        // write (SQLite opened it for reading) is read through its log still.
+        const bool readOnly = isUnwritableFolder(rc) || sqlite3_db_readonly(m_db->sqliteHandle(), "main") == 1;
+        if (isUnwritableFolder(rc)) {
             if (!openReadOnly(path))
                 return cannotOpen(path);
             rc = SQLITE_OK;

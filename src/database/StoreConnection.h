@@ -41,9 +41,9 @@ inline constexpr auto kStoreReadOnlyText = "本地数据无法写入，所做更
 // never deleted; the reader is told once what was kept. A damaged file that cannot be replaced
 // (the copy cannot be written, the folder refuses renames, the file or its folder takes no write),
 // and a file that cannot be opened at all, leave the stores working in memory from their defaults;
-// a sound file that takes no write, or whose folder takes no side file, is opened for reading as
-// it stands. The reader is told once that nothing is saved, as when a write is refused during
-// the run (a read-only file, a full disk).
+// a sound file that takes no write, or whose folder takes no side file, is opened for reading.
+// The reader is told once that nothing is saved, as when a write is refused during the run (a
+// read-only file, a full disk).
 class StoreConnection
 {
 public:

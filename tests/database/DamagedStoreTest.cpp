@@ -23,6 +23,14 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The files of the folder the pattern matches, without logs and their indexes.
+QStringList filesWithoutLogs(const QString& folder, const QString& pattern)
+{
+    QStringList files = QDir(folder).entryList({pattern}, QDir::Files);
+    files.removeIf([](const QString& name) { return name.endsWith(QLatin1String("-wal")) || name.endsWith(QLatin1String("-shm")); });
+    return files;
+}
+
 // Keeps the information texts the stores give the reader while it lives.
 class AlertRecord : public AlertPresenter
 {
@@ -187,8 +195,7 @@ TEST_F(DamagedStoreTest, AFileThatIsNotADatabaseIsSetAsideAndBothStoresStartOver
         }
         EXPECT_EQ(shownChannels(), defaults);
         EXPECT_EQ(toldTexts(), QStringList{told});
-        QStringList aside = QDir(documents).entryList({QStringLiteral("tidwenMAC.db.damaged-*")}, QDir::Files);
-        aside.removeIf([](const QString& name) { return name.endsWith(QLatin1String("-wal")) || name.endsWith(QLatin1String("-shm")); });
+        const QStringList aside = filesWithoutLogs(documents, QStringLiteral("tidwenMAC.db.damaged-*"));
         ASSERT_EQ(aside.size(), 1) << QDir(documents).entryList().join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(readAll(QDir(documents).filePath(aside.first())), damaged);
     }
@@ -259,8 +266,8 @@ TEST_F(HeldStoreTest, AFileHeldElsewhereStallsTheMainThreadOnceAndTheReaderLearn
 TEST_F(DamagedStoreTest, ADamagedFileThatCannotBeSetAsideLeavesTheDefaultsInMemorySayingSoOnce)
 {
     const int defaults = shownChannels();
-    for (const char* damage : {"garbage", "a channel page overwritten"}) {
-        SCOPED_TRACE(damage);
+    for (const auto& [damage, refusing] : {std::pair{"garbage", "folder"}, {"a channel page overwritten", "folder"}, {"a channel page overwritten", "file"}}) {
+        SCOPED_TRACE(std::string(damage) + ", the " + refusing + " refusing writes");
         QTemporaryDir root, next;
         startOver(root);
         if (QByteArray(damage) == "garbage") {
@@ -272,7 +279,8 @@ TEST_F(DamagedStoreTest, ADamagedFileThatCannotBeSetAsideLeavesTheDefaultsInMemo
         asTheNextRunFindsIt(next);
         const QByteArray damaged = readAll(databasePath());
         const QString documents = StorageRoot::documentsPath();
-        ASSERT_TRUE(QFile::setPermissions(documents, QFile::ReadOwner | QFile::ExeOwner));
+        const QString refuses = QByteArray(refusing) == "file" ? databasePath() : documents;
+        ASSERT_TRUE(QFile::setPermissions(refuses, QFile::ReadOwner | QFile::ExeOwner));
         {
             WithoutRootFileAccess asAReader;
             EXPECT_EQ(shownChannels(), defaults);
@@ -285,7 +293,7 @@ TEST_F(DamagedStoreTest, ADamagedFileThatCannotBeSetAsideLeavesTheDefaultsInMemo
             EXPECT_EQ(toldTexts(), QStringList{kResetText + QLatin1Char('\n') + kReadOnlyText});
             closeStores();
         }
-        EXPECT_EQ(QDir(documents).entryList(QDir::Files), QStringList{QStringLiteral("tidwenMAC.db")});
+        EXPECT_EQ(filesWithoutLogs(documents, QStringLiteral("*")), QStringList{QStringLiteral("tidwenMAC.db")});
         EXPECT_EQ(readAll(databasePath()), damaged);
     }
 }
