@@ -60,9 +60,9 @@ Statement prepare(sqlite3* db, const QString& sql)
     return Statement(statement, &sqlite3_finalize);
 }
 
-bool exec(sqlite3* db, const char* sql)
+bool exec(sqlite3* db, const QByteArray& sql)
 {
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    return sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 QString quotedName(QString name)
@@ -120,12 +120,13 @@ bool copyRow(sqlite3_stmt* row, sqlite3_stmt* insert, int columns)
 struct TableCopy
 {
     bool made = false;     // the table is in the copy
-    bool whole = true;     // every row was read
+    bool whole = true;     // every row was read and kept
     bool written = true;   // the copy took every row read
 };
 
 // Copies one table's rows in rowid order, passing over what cannot be read. The table is made in
-// the copy with its first row read, or, when it is empty, once it was read to its end.
+// the copy with its first row read, or, when it is empty, once it was read to its end; a table
+// that cannot be made there (its statement is of no use) is lost.
 TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QString& create)
 {
     TableCopy copy;
@@ -137,17 +138,24 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
     }
     const int columns = sqlite3_column_count(rows.get()) - 1;
     Statement insert(nullptr, &sqlite3_finalize);
+    bool tried = false;
     const auto make = [&] {
-        if (!copy.made) {
-            copy.made = exec(to, create.toUtf8().constData());
+        if (!tried && exec(to, create.toUtf8())) {
             insert = prepare(to, QStringLiteral("INSERT OR IGNORE INTO %1 VALUES %2").arg(table, StoreStatements::parameterList(columns)));
+            if (!insert)
+                exec(to, "DROP TABLE " + table.toUtf8());
         }
-        return copy.made && insert;
+        tried = true;
+        copy.made = insert != nullptr;
+        copy.whole = copy.whole && copy.made;
+        return copy.made;
     };
     int64_t after = std::numeric_limits<int64_t>::min();
     for (int rc = seek(rows.get(), after);;) {
         for (; rc == SQLITE_ROW; rc = sqlite3_step(rows.get())) {
-            if (!make() || !copyRow(rows.get(), insert.get(), columns)) {
+            if (!make())
+                return copy;
+            if (!copyRow(rows.get(), insert.get(), columns)) {
                 copy.written = false;
                 return copy;
             }
@@ -162,8 +170,8 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
         after = *past;
         rc = seek(rows.get(), after);
     }
-    if (copy.whole && !make())
-        copy.written = false;
+    if (copy.whole)
+        make();
     return copy;
 }
 
