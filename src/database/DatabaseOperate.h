@@ -384,8 +384,9 @@ private:
     // A deleteStatement made for this call only (reusable false) does not stay in the cache.
     bool clearTable(const QString& table, const QString& deleteStatement, const QVariantList& arguments,
                     bool reusable = true);
-    // The channel rows of a query, read as the getters read them (no NewsList_check).
-    void readChannels(const QString& condition, const QVariantList& arguments, QList<NewsListDataPtr>& list);
+    // The channel rows of a query, read as the getters read them (no NewsList_check); false when
+    // they could not all be read.
+    bool readChannels(const QString& condition, const QVariantList& arguments, QList<NewsListDataPtr>& list);
     // One server channel's row with the field rules of the channel list update.
     void insertServerChannel(const NewsListData& channel, int64_t displayOrder);
     // The check of one tag map: drop the table of the earlier layout, make the map with its rows.

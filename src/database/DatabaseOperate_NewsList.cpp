@@ -137,14 +137,14 @@ bool DatabaseOperate::NewsList_check()
     return true;
 }
 
-void DatabaseOperate::readChannels(const QString& condition, const QVariantList& arguments, QList<NewsListDataPtr>& list)
+bool DatabaseOperate::readChannels(const QString& condition, const QVariantList& arguments, QList<NewsListDataPtr>& list)
 {
     const std::shared_ptr<FMDatabase>& db = m_connection.db();
     if (!db)
-        return;
+        return false;
     const BoundStatement query{QStringLiteral("SELECT ") + kChannelColumns + QStringLiteral(" FROM CategoryList ") + condition,
                                arguments};
-    StoreStatements::eachRow(*db, query, [&](FMResultSet& row) {
+    return StoreStatements::eachRow(*db, query, [&](FMResultSet& row) {
         auto channel = std::make_shared<NewsListData>();
         channel->iListID = row.longLongIntForColumn(QStringLiteral("ListId"));
         channel->ListName = row.stringForColumn(QStringLiteral("ListName"));
@@ -165,27 +165,19 @@ void DatabaseOperate::readChannels(const QString& condition, const QVariantList&
 
 bool DatabaseOperate::NewsList_getCurrentDisplayNewsList(QList<NewsListDataPtr>& list)
 {
-    if (!NewsList_check())
-        return false;
-    readChannels(QStringLiteral("where bDisplay = ? order by displayOrder asc"), {1}, list);
-    return true;
+    return NewsList_check() && readChannels(QStringLiteral("where bDisplay = ? order by displayOrder asc"), {1}, list);
 }
 
 bool DatabaseOperate::NewsList_getCurrentNoDisplayNewsList(QList<NewsListDataPtr>& list)
 {
-    if (!NewsList_check())
-        return false;
-    readChannels(QStringLiteral("where bDisplay = ? order by ListId asc"), {0}, list);
-    return true;
+    return NewsList_check() && readChannels(QStringLiteral("where bDisplay = ? order by ListId asc"), {0}, list);
 }
 
 bool DatabaseOperate::NewsList_getAllNewsList(QList<NewsListDataPtr>& list, bool orderByNewsID)
 {
-    if (!NewsList_check())
-        return false;
-    readChannels(orderByNewsID ? QStringLiteral("order by ListId asc") : QStringLiteral("order by displayOrder asc"), {},
-                 list);
-    return true;
+    return NewsList_check() &&
+           readChannels(orderByNewsID ? QStringLiteral("order by ListId asc") : QStringLiteral("order by displayOrder asc"),
+                        {}, list);
 }
 
 void DatabaseOperate::insertServerChannel(const NewsListData& channel, int64_t displayOrder)

@@ -3,6 +3,7 @@
 #include "Library/FMDB/FMDBLog.h"
 #include "Library/FMDB/FMDatabase.h"
 #include "Library/FMDB/FMResultSet.h"
+#include "database/StoreFiles.h"
 #include "database/StoreStatements.h"
 #include "foundation/CommonFunction.h"
 #include "platform/Clock.h"
@@ -12,14 +13,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <algorithm>
 #include <mutex>
 #include <thread>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -32,19 +31,13 @@ int64_t steadyMs()
         .count();
 }
 
-// SQLite would create the file with the process's umask; the database holds the user's
-// accounts, so it is made private before SQLite first touches it. SQLite gives its journal
-// files the database file's mode.
-void createPrivateFile(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        ::close(fd);
-}
-
-// What the reader is told when the file cannot keep what the program saves.
+// What the reader is told when the file was damaged: nothing of it is kept, all of it, part of it,
+// or (a salvage cut off just before its end) as much as could be read.
 constexpr auto kResetText = "本地数据已损坏，已恢复默认设置";
+constexpr auto kAllKeptText = "本地数据已损坏，已完整恢复";
+constexpr auto kPartKeptText = "本地数据已损坏，部分数据已丢失，其余已恢复";
+constexpr auto kRecoveredText = "本地数据已损坏，已尽量恢复";
+// What the reader is told when the file cannot keep what the program saves.
 constexpr auto kReadOnlyText = kStoreReadOnlyText;
 constexpr auto kHeldText = "本地数据正被其他程序占用，暂时无法保存";
 
@@ -183,61 +176,50 @@ QString setAside(const QString& path)
     return aside;
 }
 
-bool exec(sqlite3* db, const QString& sql)
+QString copyPath(const QString& path)
 {
-    return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    return path + QLatin1String(StoreFiles::kCopySuffix);
 }
 
-QString quotedName(QString name)
+// Puts a new file in place of the damaged one at path, holding what can still be read of it:
+// built beside it and renamed in once whole, the damaged file set aside. Gives what the reader
+// is told, or nothing when the damaged file stays where it is (the copy could not be written
+// whole, or the folder refused a rename). Called with the file state's mutex held.
+QString replaceDamaged(const QString& path)
 {
-    return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-}
-
-// Makes the new file at path and copies into it every table of the file set aside that can still
-// be read whole; a table that cannot is left out, and its store makes it again with its defaults.
-// The rows are read from the tables and their indexes made anew (a plain copy of a whole table
-// would carry a damaged index over as it is). The file set aside is only read. Called with the
-// file state's mutex held.
-void salvage(const QString& aside, const QString& path)
-{
-    createPrivateFile(path);
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        sqlite3_busy_timeout(db, 2000);
-        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);  // leaves the file set aside as it is
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, "ATTACH DATABASE ? AS aside", -1, &statement, nullptr);
-        const QByteArray asidePath = aside.toUtf8();
-        sqlite3_bind_text(statement, 1, asidePath.constData(), -1, SQLITE_TRANSIENT);
-        const bool attached = sqlite3_step(statement) == SQLITE_DONE;
-        sqlite3_finalize(statement);
-        statement = nullptr;
-        QList<std::pair<QString, QString>> tables;  // name, CREATE statement
-        if (attached && exec(db, QStringLiteral("PRAGMA main.journal_mode=WAL")) &&
-            sqlite3_prepare_v2(db,
-                               "SELECT name, sql FROM aside.sqlite_master WHERE type = 'table' AND name NOT LIKE "
-                               "'sqlite_%' AND sql IS NOT NULL",
-                               -1, &statement, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(statement) == SQLITE_ROW) {
-                tables.append({QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))),
-                               QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 1)))});
-            }
-        }
-        sqlite3_finalize(statement);
-        int kept = 0;
-        for (const auto& [name, create] : std::as_const(tables)) {
-            exec(db, QStringLiteral("SAVEPOINT salvage"));
-            const bool whole = exec(db, create) && exec(db, QStringLiteral("INSERT INTO main.%1 SELECT * FROM aside.%1 WHERE 1").arg(quotedName(name)));
-            if (!whole)
-                exec(db, QStringLiteral("ROLLBACK TO salvage"));
-            exec(db, QStringLiteral("RELEASE salvage"));
-            kept += whole ? 1 : 0;
-        }
-        if (attached)
-            exec(db, QStringLiteral("DETACH DATABASE aside"));
-        FMDBLog::write(QStringLiteral("Kept %1 of %2 tables of the damaged database").arg(kept).arg(tables.size()));
+    const std::optional<StoreFiles::Kept> kept = StoreFiles::copyReadable(path);
+    if (!kept)
+        return {};
+    if (setAside(path).isEmpty()) {
+        QFile::remove(copyPath(path));
+        return {};
     }
-    sqlite3_close(db);
+    // Refused here, the whole copy is renamed in by the next start.
+    if (!QFile::rename(copyPath(path), path))
+        return {};
+    StoreFiles::syncToDisk(QFileInfo(path).absolutePath());
+    switch (*kept) {
+    case StoreFiles::Kept::All:
+        return QString::fromUtf8(kAllKeptText);
+    case StoreFiles::Kept::Part:
+        return QString::fromUtf8(kPartKeptText);
+    case StoreFiles::Kept::Nothing:
+        break;
+    }
+    return QString::fromUtf8(kResetText);
+}
+
+// A copy left beside the file by a salvage that was cut off: beside the damaged file it was not
+// finished and goes (the file is salvaged again); without it, the damaged file had been set
+// aside after the copy was whole, and the copy goes in. Called with the file state's mutex held.
+void settleCopy(const QString& path)
+{
+    if (!QFile::exists(copyPath(path)))
+        return;
+    if (QFile::exists(path))
+        QFile::remove(copyPath(path));
+    else if (QFile::rename(copyPath(path), path))
+        tellOnceLocked(path, QString::fromUtf8(kRecoveredText));
 }
 
 }  // namespace
@@ -282,9 +264,10 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
             std::lock_guard lock(file.mutex);
             if (file.unusablePath == path)
                 return loadInMemory();
+            settleCopy(path);
         }
         m_db = FMDatabase::databaseWithPath(path);
-        createPrivateFile(path);
+        StoreFiles::createPrivateFile(path);
         if (!m_db->open())
             return cannotOpen(path);
         // The access layer retries a busy statement on its own; our handler does the waiting, so it
@@ -301,8 +284,14 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
         // (a stamp, a default row) waited for three flushes on the main thread.
         int rc = sqlite3_exec(m_db->sqliteHandle(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,
                               nullptr, nullptr);
-        if (isUnwritableFolder(rc))
-            return loadReadOnly(path);
+        // A folder that takes no side file: the file is read as it stands. A file that takes no
+        // write (SQLite opened it for reading) is read through its log still.
+        const bool readOnly = isUnwritableFolder(rc) || sqlite3_db_readonly(m_db->sqliteHandle(), "main") == 1;
+        if (isUnwritableFolder(rc)) {
+            if (!openReadOnly(path))
+                return cannotOpen(path);
+            rc = SQLITE_OK;
+        }
         {
             std::lock_guard lock(file.mutex);
             // Damage a statement met during the run is handled as damage found here.
@@ -319,15 +308,15 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
             }
             if (isDamage(rc) && m_generation == file.generation.load()) {
                 abandon(m_db);
-                const QString aside = setAside(path);
                 file.generation.fetch_add(1);
                 file.damageSeen.store(false);
-                if (aside.isEmpty()) {
+                // A damaged file that takes no write stays as it is, as one that cannot be set aside.
+                const QString told = readOnly ? QString() : replaceDamaged(path);
+                if (told.isEmpty()) {
                     file.unusablePath = path;
                     tellOnceLocked(path, QString::fromUtf8(kResetText) + QLatin1Char('\n') + QString::fromUtf8(kReadOnlyText));
                 } else {
-                    salvage(aside, path);
-                    tellOnceLocked(path, QString::fromUtf8(kResetText));
+                    tellOnceLocked(path, told);
                 }
             }
         }
@@ -335,7 +324,10 @@ std::shared_ptr<FMDatabase> StoreConnection::loadDB(const QString& fileName)
             // Every operation runs a handful of fixed statement texts, many of them once per row of
             // a list: each is prepared once per connection.
             m_db->setShouldCacheStatements(true);
-            CommonFunction::addSkipBackupAttributeToItemAtURL(QUrl::fromLocalFile(path));
+            if (readOnly)
+                tellOnce(path, QString::fromUtf8(kReadOnlyText));
+            else
+                CommonFunction::addSkipBackupAttributeToItemAtURL(QUrl::fromLocalFile(path));
             return m_db;
         }
         abandon(m_db);  // the other store's connection set the file aside meanwhile
@@ -365,19 +357,14 @@ std::shared_ptr<FMDatabase> StoreConnection::loadInMemory()
     return m_db;
 }
 
-std::shared_ptr<FMDatabase> StoreConnection::loadReadOnly(const QString& path)
+bool StoreConnection::openReadOnly(const QString& path)
 {
-    // The folder takes no side file (it is read-only, or the log's place is taken): the file is
-    // read as it stands, with nothing written, not even a lock; what is saved meanwhile is lost.
+    // Nothing is written, not even a lock; what is saved meanwhile is lost.
     drop();
     QUrl uri = QUrl::fromLocalFile(path);
     uri.setQuery(QStringLiteral("immutable=1"));
     m_db = FMDatabase::databaseWithPath(uri.toString(QUrl::FullyEncoded));
-    if (!m_db->openWithFlags(SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) || !m_db->goodConnection())
-        return cannotOpen(path);
-    m_db->setShouldCacheStatements(true);
-    tellOnce(path, QString::fromUtf8(kReadOnlyText));
-    return m_db;
+    return m_db->openWithFlags(SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
 }
 
 bool StoreConnection::connect()

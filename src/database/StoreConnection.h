@@ -35,13 +35,15 @@ inline constexpr auto kStoreReadOnlyText = "本地数据无法写入，所做更
 // nothing is saved.
 //
 // A file that is not a usable database (garbage, cut short, damaged pages), found at its opening
-// or by a statement during the run, is renamed beside itself with its side files, never deleted;
-// a new one is made, holding every table that could still be read whole from the old one (the
-// others come again with their defaults), and the reader is told once. A damaged file that
-// cannot be renamed, and a file that cannot be opened at all, leave the stores working in memory
-// from their defaults; a file whose folder takes no side file (read-only) is opened for reading as
-// it stands. The reader is told once that nothing is saved, as when a write is refused during
-// the run (a read-only file, a full disk).
+// or by a statement during the run, is replaced by a new one holding every row that can still be
+// read from it (a table of which nothing can be read comes again with its defaults), built beside
+// it and renamed in once whole; the damaged file is renamed beside itself with its side files,
+// never deleted; the reader is told once what was kept. A damaged file that cannot be replaced
+// (the copy cannot be written, the folder refuses renames, the file or its folder takes no write),
+// and a file that cannot be opened at all, leave the stores working in memory from their defaults;
+// a sound file that takes no write, or whose folder takes no side file, is opened for reading.
+// The reader is told once that nothing is saved, as when a write is refused during the run (a
+// read-only file, a full disk).
 class StoreConnection
 {
 public:
@@ -102,7 +104,8 @@ public:
     static void setMemoryFallback(bool on);
 
 private:
-    std::shared_ptr<FMDatabase> loadReadOnly(const QString& path);
+    // Replaces the connection by one that reads the file as it stands.
+    bool openReadOnly(const QString& path);
     std::shared_ptr<FMDatabase> cannotOpen(const QString& path);
     std::shared_ptr<FMDatabase> loadInMemory();
     bool fileIsHeld();

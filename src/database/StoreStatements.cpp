@@ -50,15 +50,16 @@ bool eachRow(FMDatabase& db, const BoundStatement& query, const std::function<bo
         StoreConnection::noteFailure(db.lastErrorCode(), false);
         return false;
     }
-    while (rs->next()) {
-        if (!row(*rs))
-            break;
-    }
+    bool stopped = false;
+    while (!stopped && rs->next())
+        stopped = !row(*rs);
+    // The rows ended early when stepping failed (a damaged page, a lock).
+    const bool failed = !stopped && db.hadError();
     StoreConnection::noteFailure(db.lastErrorCode(), false);
     rs->close();
     if (!query.reusable)
         forgetCachedStatements(db);
-    return true;
+    return !failed;
 }
 
 QString firstString(FMDatabase& db, const BoundStatement& query, const QString& column)

@@ -50,7 +50,7 @@ bool commit(FMDatabase& db);
 bool inTransaction(FMDatabase& db, const std::function<bool()>& statements);
 
 // Calls row for every row of the query (until it returns false); the result set is closed
-// before this returns. False when the query could not run.
+// before this returns. False when the query could not run, or its rows could not all be read.
 bool eachRow(FMDatabase& db, const BoundStatement& query, const std::function<bool(FMResultSet& row)>& row);
 
 // The first row's text in column; null when no row came back (or the column holds NULL).

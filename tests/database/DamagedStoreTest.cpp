@@ -10,9 +10,26 @@
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+
 using namespace std::chrono_literals;
 
 namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The files of the folder the pattern matches, without logs and their indexes.
+QStringList filesWithoutLogs(const QString& folder, const QString& pattern)
+{
+    QStringList files = QDir(folder).entryList({pattern}, QDir::Files);
+    files.removeIf([](const QString& name) { return name.endsWith(QLatin1String("-wal")) || name.endsWith(QLatin1String("-shm")); });
+    return files;
+}
 
 // Keeps the information texts the stores give the reader while it lives.
 class AlertRecord : public AlertPresenter
@@ -55,12 +72,12 @@ protected:
     }
 
     // A store file with a few pages of rows, its log folded in.
-    void fillStore()
+    void fillStore(int rows = 400)
     {
         {
             DatabaseOperate::Lease store;
             ASSERT_TRUE(store->NewsList_check());
-            for (int i = 0; i < 400; ++i)
+            for (int i = 0; i < rows; ++i)
                 store->setNewsState(QString::number(100000 + i), true, QStringLiteral("2020-01-01 00:00:00 and some text"));
         }
         closeStores();
@@ -91,15 +108,19 @@ protected:
         m_file.reset();
     }
 
-    // The read marks' top page is overwritten.
-    void overwriteReadMarksPage()
+    // The table's top page is overwritten, or the middle one of its pages of rows.
+    void overwritePage(const QString& table, bool middle = false)
     {
         const qint64 page = file().intForQuery(QStringLiteral("PRAGMA page_size"));
-        const qint64 top = file().intForQuery(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'NewsState'"));
+        const qint64 number = file().intForQuery(
+            middle ? QStringLiteral("SELECT pageno FROM dbstat WHERE name = ?1 AND pagetype = 'leaf' ORDER BY path "
+                                    "LIMIT 1 OFFSET (SELECT count(*) / 2 FROM dbstat WHERE name = ?1 AND pagetype = 'leaf')")
+                   : QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = ?1"),
+            {table});
         m_file->close();
         m_file.reset();
         QFile damaged(databasePath());
-        ASSERT_TRUE(damaged.open(QIODevice::ReadWrite) && damaged.seek((top - 1) * page));
+        ASSERT_TRUE(damaged.open(QIODevice::ReadWrite) && damaged.seek((number - 1) * page));
         damaged.write(QByteArray(page, '\x5a'));
     }
 
@@ -109,6 +130,16 @@ protected:
         closeStores();
         StorageRoot::setRoot(root.path());
         alerts->texts.clear();
+    }
+
+    // The file as the next run finds it: in a place this run has not looked at.
+    void asTheNextRunFindsIt(const QTemporaryDir& next)
+    {
+        const QByteArray bytes = readAll(databasePath());
+        startOver(next);
+        QFile file(databasePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
     }
 
     int shownChannels()
@@ -126,12 +157,8 @@ private:
 
 const QString kResetText = QStringLiteral("本地数据已损坏，已恢复默认设置");
 const QString kReadOnlyText = QStringLiteral("本地数据无法写入，所做更改将不会保存");
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+const QString kAllKeptText = QStringLiteral("本地数据已损坏，已完整恢复");
+const QString kPartKeptText = QStringLiteral("本地数据已损坏，部分数据已丢失，其余已恢复");
 
 }  // namespace
 
@@ -141,7 +168,7 @@ TEST_F(DamagedStoreTest, AFileThatIsNotADatabaseIsSetAsideAndBothStoresStartOver
 {
     const int defaults = shownChannels();
     ASSERT_GT(defaults, 0);
-    for (const char* damage : {"garbage", "cut short", "an index entry lost"}) {
+    for (const auto& [damage, told] : {std::pair{"garbage", kResetText}, {"cut short", kPartKeptText}, {"an index entry lost", kAllKeptText}}) {
         SCOPED_TRACE(damage);
         QTemporaryDir root;
         startOver(root);
@@ -156,15 +183,9 @@ TEST_F(DamagedStoreTest, AFileThatIsNotADatabaseIsSetAsideAndBothStoresStartOver
             loseIndexEntry();
         }
         const QByteArray damaged = readAll(databasePath());
-        // Met in another place, as a new run meets it: a file not yet looked at.
         QTemporaryDir next;
-        startOver(next);
+        asTheNextRunFindsIt(next);
         const QString documents = StorageRoot::documentsPath();
-        {
-            QFile file(databasePath());
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(damaged);
-        }
 
         EXPECT_EQ(shownChannels(), defaults);
         {
@@ -173,9 +194,8 @@ TEST_F(DamagedStoreTest, AFileThatIsNotADatabaseIsSetAsideAndBothStoresStartOver
             EXPECT_EQ(settings->contentFontSize(), QStringLiteral("16"));
         }
         EXPECT_EQ(shownChannels(), defaults);
-        EXPECT_EQ(toldTexts(), QStringList{QStringLiteral("本地数据已损坏，已恢复默认设置")});
-        QStringList aside = QDir(documents).entryList({QStringLiteral("tidwenMAC.db.damaged-*")}, QDir::Files);
-        aside.removeIf([](const QString& name) { return name.endsWith(QLatin1String("-wal")) || name.endsWith(QLatin1String("-shm")); });
+        EXPECT_EQ(toldTexts(), QStringList{told});
+        const QStringList aside = filesWithoutLogs(documents, QStringLiteral("tidwenMAC.db.damaged-*"));
         ASSERT_EQ(aside.size(), 1) << QDir(documents).entryList().join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(readAll(QDir(documents).filePath(aside.first())), damaged);
     }
@@ -246,25 +266,36 @@ TEST_F(HeldStoreTest, AFileHeldElsewhereStallsTheMainThreadOnceAndTheReaderLearn
 TEST_F(DamagedStoreTest, ADamagedFileThatCannotBeSetAsideLeavesTheDefaultsInMemorySayingSoOnce)
 {
     const int defaults = shownChannels();
-    closeStores();
-    writeGarbage();
-    const QByteArray damaged = readAll(databasePath());
-    const QString documents = StorageRoot::documentsPath();
-    ASSERT_TRUE(QFile::setPermissions(documents, QFile::ReadOwner | QFile::ExeOwner));
-    {
-        WithoutRootFileAccess asAReader;
-        EXPECT_EQ(shownChannels(), defaults);
-        {
-            SettingsDatabaseOperate::Lease settings;
-            EXPECT_TRUE(settings->setContentFontSize(QStringLiteral("16")));
-            EXPECT_EQ(settings->contentFontSize(), QStringLiteral("16"));
+    for (const auto& [damage, refusing] : {std::pair{"garbage", "folder"}, {"a channel page overwritten", "folder"}, {"a channel page overwritten", "file"}}) {
+        SCOPED_TRACE(std::string(damage) + ", the " + refusing + " refusing writes");
+        QTemporaryDir root, next;
+        startOver(root);
+        if (QByteArray(damage) == "garbage") {
+            writeGarbage();
+        } else {
+            fillStore();
+            overwritePage(QStringLiteral("CategoryList"));
         }
-        EXPECT_EQ(shownChannels(), defaults);
-        EXPECT_EQ(toldTexts(), QStringList{kResetText + QLatin1Char('\n') + kReadOnlyText});
-        closeStores();
+        asTheNextRunFindsIt(next);
+        const QByteArray damaged = readAll(databasePath());
+        const QString documents = StorageRoot::documentsPath();
+        const QString refuses = QByteArray(refusing) == "file" ? databasePath() : documents;
+        ASSERT_TRUE(QFile::setPermissions(refuses, QFile::ReadOwner | QFile::ExeOwner));
+        {
+            WithoutRootFileAccess asAReader;
+            EXPECT_EQ(shownChannels(), defaults);
+            {
+                SettingsDatabaseOperate::Lease settings;
+                EXPECT_TRUE(settings->setContentFontSize(QStringLiteral("16")));
+                EXPECT_EQ(settings->contentFontSize(), QStringLiteral("16"));
+            }
+            EXPECT_EQ(shownChannels(), defaults);
+            EXPECT_EQ(toldTexts(), QStringList{kResetText + QLatin1Char('\n') + kReadOnlyText});
+            closeStores();
+        }
+        EXPECT_EQ(filesWithoutLogs(documents, QStringLiteral("*")), QStringList{QStringLiteral("tidwenMAC.db")});
+        EXPECT_EQ(readAll(databasePath()), damaged);
     }
-    EXPECT_EQ(QDir(documents).entryList(QDir::Files), QStringList{QStringLiteral("tidwenMAC.db")});
-    EXPECT_EQ(readAll(databasePath()), damaged);
 }
 
 // Damage that a statement meets during a run (after the file's pages were checked at its opening)
@@ -272,7 +303,7 @@ TEST_F(DamagedStoreTest, ADamagedFileThatCannotBeSetAsideLeavesTheDefaultsInMemo
 // the writes after it are saved.
 TEST_F(DamagedStoreTest, DamageMetDuringARunIsSetAsideOnceKeepingWhatCanStillBeRead)
 {
-    for (const char* damage : {"a page overwritten", "an index entry lost"}) {
+    for (const auto& [damage, told] : {std::pair{"a page overwritten", kPartKeptText}, {"an index entry lost", kAllKeptText}}) {
         SCOPED_TRACE(damage);
         QTemporaryDir root;
         startOver(root);
@@ -282,7 +313,7 @@ TEST_F(DamagedStoreTest, DamageMetDuringARunIsSetAsideOnceKeepingWhatCanStillBeR
         }
         fillStore();
         if (QByteArray(damage) == "a page overwritten")
-            overwriteReadMarksPage();
+            overwritePage(QStringLiteral("NewsState"));
         else
             loseIndexEntry();
 
@@ -291,7 +322,7 @@ TEST_F(DamagedStoreTest, DamageMetDuringARunIsSetAsideOnceKeepingWhatCanStillBeR
         for (int i = 0; i < 3; ++i)
             EXPECT_TRUE(store->setNewsState(QString::number(900000 + i), true, QStringLiteral("2020-01-01 00:00:00")));
         EXPECT_EQ(store->getLastUpdateTime(1), QStringLiteral("2020-01-01 00:00:00"));
-        EXPECT_EQ(toldTexts(), QStringList{kResetText});
+        EXPECT_EQ(toldTexts(), QStringList{told});
         EXPECT_EQ(QDir(StorageRoot::documentsPath()).entryList({QStringLiteral("tidwenMAC.db.damaged-*[0-9]")}).size(), 1);
     }
 }
@@ -348,4 +379,58 @@ TEST_F(DamagedStoreTest, AFileThatCannotBeOpenedGivesAWorkingStoreInMemorySaying
         EXPECT_EQ(toldTexts(), QStringList{kReadOnlyText});
         closeStores();
     }
+}
+
+// A damaged page of one table loses only its rows: the rows before and after it, and every other
+// table, before it or after it, are kept.
+TEST_F(DamagedStoreTest, ASalvageLosesOnlyTheDamagedPageOfOneTable)
+{
+    ASSERT_TRUE(DatabaseOperate::Lease()->setLastUpdateTime(QStringLiteral("2020-01-01 00:00:00"), 1));
+    fillStore();
+    ASSERT_TRUE(SettingsDatabaseOperate::Lease()->setContentFontSize(QStringLiteral("16")));
+    closeStores();
+    overwritePage(QStringLiteral("NewsState"), true);
+    QTemporaryDir next;
+    asTheNextRunFindsIt(next);
+
+    EXPECT_EQ(DatabaseOperate::Lease()->getLastUpdateTime(1), QStringLiteral("2020-01-01 00:00:00"));
+    EXPECT_EQ(SettingsDatabaseOperate::Lease()->contentFontSize(), QStringLiteral("16"));
+    EXPECT_EQ(rowCount(QStringLiteral("NewsState"), QStringLiteral("WHERE guid IN ('100000', '100399')")), 2);
+    EXPECT_GT(rowCount(QStringLiteral("NewsState")), 300);
+    EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
+}
+
+// A salvage cut off midway (by the file size limit, as by a kill) leaves nothing that the next
+// start takes as good: that start salvages the file again, whole.
+TEST_F(DamagedStoreTest, ASalvageCutOffMidwayIsDoneWholeAtTheNextStart)
+{
+    fillStore(2000);
+    loseIndexEntry();
+    QTemporaryDir next;
+    asTheNextRunFindsIt(next);
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit size{64 * 1024, 64 * 1024}, none{0, 0};
+        setrlimit(RLIMIT_FSIZE, &size);
+        setrlimit(RLIMIT_CORE, &none);
+        DatabaseOperate::Lease()->getLastUpdateTime(1);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+
+    EXPECT_GT(shownChannels(), 0);
+    EXPECT_EQ(rowCount(QStringLiteral("NewsState")), 2000);
+    EXPECT_EQ(toldTexts(), QStringList{kAllKeptText});
+}
+
+// A read of the channels that meets damage says it failed, so the column reads them again.
+TEST_F(DamagedStoreTest, AChannelReadThatMeetsDamageFails)
+{
+    fillStore();
+    overwritePage(QStringLiteral("CategoryList"));
+    EXPECT_EQ(shownChannels(), -1);
+    EXPECT_GT(shownChannels(), 0);
+    EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
 }

@@ -1,0 +1,236 @@
+#include "database/StoreFiles.h"
+
+#include "Library/FMDB/FMDBLog.h"
+#include "database/StoreStatements.h"
+
+#include <QFile>
+#include <QList>
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace StoreFiles {
+
+void createPrivateFile(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+bool syncToDisk(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+}  // namespace StoreFiles
+
+namespace {
+
+using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)>;
+using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+
+constexpr int64_t kLastRowid = std::numeric_limits<int64_t>::max();
+
+Connection open(const QString& path, int flags)
+{
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+    Connection connection(db, &sqlite3_close_v2);
+    if (rc != SQLITE_OK)
+        connection.reset();
+    return connection;
+}
+
+Statement prepare(sqlite3* db, const QString& sql)
+{
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr);
+    return Statement(statement, &sqlite3_finalize);
+}
+
+bool exec(sqlite3* db, const QByteArray& sql)
+{
+    return sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+QString quotedName(QString name)
+{
+    return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// The first step of the rows whose rowid is past after: a row, the end, or what kept the seek
+// from getting there.
+int seek(sqlite3_stmt* rows, int64_t after)
+{
+    sqlite3_reset(rows);
+    sqlite3_bind_int64(rows, 1, after);
+    return sqlite3_step(rows);
+}
+
+bool fails(int rc)
+{
+    return rc != SQLITE_ROW && rc != SQLITE_DONE;
+}
+
+// Where reading goes on after a stretch that cannot be read past rowid after: seeks further and
+// further on until one gets past it, then back to the nearest point whose seek does. Nothing when
+// every seek fails (the table's top page is damaged).
+std::optional<int64_t> readablePast(sqlite3_stmt* rows, int64_t after)
+{
+    int64_t failing = after;
+    int64_t step = 1;
+    for (;;) {
+        if (failing > kLastRowid - step)
+            return std::nullopt;
+        if (!fails(seek(rows, failing + step)))
+            break;
+        failing += step;
+        step = step > kLastRowid / 2 ? kLastRowid : step * 2;
+    }
+    int64_t readable = failing + step;
+    while (uint64_t(readable) - uint64_t(failing) > 1) {
+        const int64_t middle = failing + int64_t((uint64_t(readable) - uint64_t(failing)) / 2);
+        (fails(seek(rows, middle)) ? failing : readable) = middle;
+    }
+    return readable;
+}
+
+// Writes the row read into the copy; false when the copy refused it.
+bool copyRow(sqlite3_stmt* row, sqlite3_stmt* insert, int columns)
+{
+    for (int column = 1; column <= columns; ++column)
+        sqlite3_bind_value(insert, column, sqlite3_column_value(row, column));
+    const bool written = sqlite3_step(insert) == SQLITE_DONE;
+    sqlite3_reset(insert);
+    return written;
+}
+
+struct TableCopy
+{
+    bool made = false;     // the table is in the copy
+    bool whole = true;     // every row was read and kept
+    bool written = true;   // the copy took every row read
+};
+
+// Copies one table's rows in rowid order, passing over what cannot be read. The table is made in
+// the copy with its first row read, or, when it is empty, once it was read to its end; a table
+// that cannot be made there (its statement is of no use) is lost.
+TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QString& create)
+{
+    TableCopy copy;
+    const QString table = quotedName(name);
+    const Statement rows = prepare(from, QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ? ORDER BY rowid").arg(table));
+    if (!rows) {
+        copy.whole = false;
+        return copy;
+    }
+    const int columns = sqlite3_column_count(rows.get()) - 1;
+    Statement insert(nullptr, &sqlite3_finalize);
+    bool tried = false;
+    const auto make = [&] {
+        if (!tried && exec(to, create.toUtf8())) {
+            insert = prepare(to, QStringLiteral("INSERT OR IGNORE INTO %1 VALUES %2").arg(table, StoreStatements::parameterList(columns)));
+            if (!insert)
+                exec(to, "DROP TABLE " + table.toUtf8());
+        }
+        tried = true;
+        copy.made = insert != nullptr;
+        copy.whole = copy.whole && copy.made;
+        return copy.made;
+    };
+    int64_t after = std::numeric_limits<int64_t>::min();
+    for (int rc = seek(rows.get(), after);;) {
+        for (; rc == SQLITE_ROW; rc = sqlite3_step(rows.get())) {
+            if (!make())
+                return copy;
+            if (!copyRow(rows.get(), insert.get(), columns)) {
+                copy.written = false;
+                return copy;
+            }
+            after = sqlite3_column_int64(rows.get(), 0);
+        }
+        if (rc == SQLITE_DONE)
+            break;
+        copy.whole = false;
+        const std::optional<int64_t> past = readablePast(rows.get(), after);
+        if (!past)
+            break;
+        after = *past;
+        rc = seek(rows.get(), after);
+    }
+    if (copy.whole)
+        make();
+    return copy;
+}
+
+// Copies every table the damaged file lists; nothing when the copy refused a write.
+std::optional<StoreFiles::Kept> copyTables(sqlite3* from, sqlite3* to)
+{
+    QList<std::pair<QString, QString>> tables;  // name, CREATE statement
+    const Statement list = prepare(from, QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name "
+                                                        "NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND sql IS NOT NULL"));
+    int rc = SQLITE_CORRUPT;
+    while (list && (rc = sqlite3_step(list.get())) == SQLITE_ROW) {
+        tables.append({QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0))),
+                       QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 1)))});
+    }
+    bool whole = rc == SQLITE_DONE;
+    int made = 0;
+    for (const auto& [name, create] : std::as_const(tables)) {
+        const TableCopy copy = copyTable(from, to, name, create);
+        if (!copy.written)
+            return std::nullopt;
+        whole = whole && copy.whole;
+        made += copy.made ? 1 : 0;
+    }
+    FMDBLog::write(QStringLiteral("Kept %1 of %2 tables of the damaged database%3")
+                       .arg(made)
+                       .arg(tables.size())
+                       .arg(whole ? QString() : QStringLiteral(", not all of their rows")));
+    return whole ? StoreFiles::Kept::All : made > 0 ? StoreFiles::Kept::Part : StoreFiles::Kept::Nothing;
+}
+
+}  // namespace
+
+std::optional<StoreFiles::Kept> StoreFiles::copyReadable(const QString& path)
+{
+    const QString copyPath = path + QLatin1String(kCopySuffix);
+    QFile::remove(copyPath);
+    createPrivateFile(copyPath);
+    std::optional<Kept> kept;
+    {
+        // The damaged file is opened as the stores open it, so that its log is read too, and
+        // closed without the checkpoint that would write into it.
+        const Connection from = open(path, SQLITE_OPEN_READWRITE);
+        const Connection to = open(copyPath, SQLITE_OPEN_READWRITE);
+        if (from && to) {
+            sqlite3_busy_timeout(from.get(), 2000);
+            sqlite3_db_config(from.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+            // A file cut short is read as far as it goes, instead of being refused whole.
+            exec(from.get(), "PRAGMA writable_schema=ON");
+            // The copy is only used once whole: it needs no journal, and goes to the disk once.
+            if (exec(to.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN") && exec(from.get(), "BEGIN")) {
+                kept = copyTables(from.get(), to.get());
+                if (kept && !exec(to.get(), "COMMIT"))
+                    kept.reset();
+            }
+        }
+    }
+    if (!kept || !syncToDisk(copyPath)) {
+        QFile::remove(copyPath);
+        return std::nullopt;
+    }
+    return kept;
+}
