@@ -142,35 +142,24 @@ TEST_F(ReminderTest, ForumCountPostsToTheCommunityAddressWithRid)
     EXPECT_FALSE(commentMarked(id)) << "the community count marks only community replies";
 }
 
-// The program's wiring with the real main window, its panes left plain: the left bar's dot.
-class WiredReminderTest : public ReminderTest
+// Through the program's wiring: a poll that marks a reply for the logged-in reader shows the left
+// bar's dot at once, and so does a poll that finds the reply already marked. The dot is the
+// logged-in reader's: a log-out clears it, a login decides it again.
+TEST_F(ReminderTest, APollThatMarksOrFindsAReplyShowsTheDotUntilTheLogOut)
 {
-protected:
     struct PlainPanes : PaneFactory
     {
         QWidget* makeCenterViewController(QWidget* parent) override { return new QWidget(parent); }
         QWidget* makeRightViewController(QWidget* parent) override { return new QWidget(parent); }
     };
-    void SetUp() override
-    {
-        ReminderTest::SetUp();
-        installProgramWiring(delegate);
-        PaneFactory::install(std::make_shared<PlainPanes>());
-        auto* window = dynamic_cast<MainWindowController*>(delegate.MainWindowController());
-        ASSERT_NE(window, nullptr);
-        dot = window->MainVC()->leftViewController()->tixingImageView();
-    }
-
-    const decltype(restoreProcessState()) restore = restoreProcessState();
-    const decltype(restoreProgramSeams()) uninstall = restoreProgramSeams();
+    const auto restore = restoreProcessState();
+    const auto uninstall = restoreProgramSeams();
     AppDelegate delegate;
-    QWidget* dot = nullptr;
-};
-
-// A poll that marks a reply for the logged-in reader shows the dot at once, and so does a poll
-// that finds the reply already marked.
-TEST_F(WiredReminderTest, APollThatMarksOrFindsAReplyShowsTheDot)
-{
+    installProgramWiring(delegate);
+    PaneFactory::install(std::make_shared<PlainPanes>());
+    auto* window = dynamic_cast<MainWindowController*>(delegate.MainWindowController());
+    ASSERT_NE(window, nullptr);
+    QWidget* dot = window->MainVC()->leftViewController()->tixingImageView();
     ASSERT_TRUE(dot->isHidden());
     AccountShell::installed()->setCurrLandUser(userWithId(5501), false);
     shell.server.route("POST", kCommentPath, ShellServer::value("3"));
@@ -181,22 +170,10 @@ TEST_F(WiredReminderTest, APollThatMarksOrFindsAReplyShowsTheDot)
     AccountShell::installed()->downloadUserRemindCount(QStringLiteral("5501"));
     EXPECT_FALSE(dot->isHidden()) << "the reply already marked shows no dot";
     EXPECT_EQ(shell.server.requestCount(), 1);
-}
-
-// The dot is the logged-in reader's: a login shows a reply marked for them, a log-out clears it.
-TEST_F(WiredReminderTest, TheDotFollowsTheLoggedInReader)
-{
-    {
-        DatabaseOperate::Lease store;
-        ASSERT_TRUE(store);
-        store->CommentManageMaxId_setRemind(true, QStringLiteral("5601"));
-    }
-    AccountShell::installed()->setCurrLandUser(userWithId(5601), false);
-    EXPECT_FALSE(dot->isHidden()) << "the login left the reader's reply unshown";
-    AccountShell::installed()->downloadUserRemindCount(QStringLiteral("5601"));
-    ASSERT_FALSE(dot->isHidden());
     AccountRequests::logOut();
     EXPECT_TRUE(dot->isHidden()) << "the log-out left the dot";
+    AccountShell::installed()->setCurrLandUser(userWithId(5501), false);
+    EXPECT_FALSE(dot->isHidden()) << "the login left the reader's marked reply unshown";
 }
 
 class DeviceTailTest : public ReminderTest
