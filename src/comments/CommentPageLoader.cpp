@@ -65,7 +65,6 @@ void CommentPageLoader::openNewsComment(const QString& newsId, const QString& ti
     m_newsId = newsId;
     m_title = title;
     m_link = link;
-    m_reloadWanted = false;
     m_userAsked = false;
     const QString url = CommentUrls::commentListUrl(kUrlCommentList, newsId);
     if (again && !url.isEmpty()) {
@@ -115,11 +114,10 @@ void CommentPageLoader::reload()
     const QString url = CommentUrls::commentListUrl(kUrlCommentList, m_newsId);
     if (url.isEmpty())
         return;
-    if (m_loading) {
-        // The running load may have been answered before the comment was stored.
-        m_reloadWanted = true;
-        return;
-    }
+    // The running load may have been answered before the comment was stored, and one that hangs
+    // would hold the comment back until its timeout: it is given up, and the list asked for now.
+    if (m_loading)
+        giveUpLoad();
     get(url, QString(), m_load.next());
 }
 
@@ -203,10 +201,6 @@ void CommentPageLoader::loaded()
 {
     m_loading = false;
     m_userAsked = false;
-    if (!m_reloadWanted)
-        return;
-    m_reloadWanted = false;
-    reload();
 }
 
 qint64 CommentPageLoader::newestReplyTo(const QVariantList& comments, const QString& userId)

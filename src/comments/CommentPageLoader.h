@@ -74,7 +74,7 @@ signals:
     void refreshFailed();
 
 private:
-    // The accepted-comment reload: the list at once, or after the running load.
+    // The accepted-comment reload: the list at once, giving up a load still running.
     void reload();
     // The list's GET, on behalf of load number load.
     void get(const QString& url, const QString& lastModified, quint64 load);
@@ -103,8 +103,6 @@ private:
     Attempts m_load;
     PageState m_state = PageState::Shown;
     double m_requestTimeout = 60;
-    // An accepted comment arrived while a load was running: fetch again when it ends.
-    bool m_reloadWanted = false;
     // The reader asked for the running load (a refresh with userAsked YES).
     bool m_userAsked = false;
     std::shared_ptr<AFHTTPSessionManager> m_session;

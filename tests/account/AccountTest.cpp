@@ -672,6 +672,19 @@ TEST_F(AccountFlows, EachShowingOfTheLoginWindowTakesItsFieldsFromTheStore)
     EXPECT_TRUE(window.rememberBox()->isChecked());
 }
 
+// The kept window opens with the focus in its first empty field, not where the reader left it.
+TEST_F(AccountFlows, TheLoginWindowOpensWithTheFocusInItsFirstEmptyField)
+{
+    rememberAccount(QStringLiteral("reader"), QString(), true, false);
+    UserLandWD window;
+    window.show();
+    EXPECT_EQ(window.focusWidget(), window.passwordField()) << "the account is kept";
+    window.hide();
+    AccountRequests::logOut(true);
+    window.show();
+    EXPECT_EQ(window.focusWidget(), window.accountField()) << "after the log-out";
+}
+
 // A request carrying the reader's credentials (a score is a GET with the user hash in its query)
 // leaves nothing in the URL cache, and a connection lost before the answer does not send it again.
 TEST_F(AccountFlows, AGetCarryingTheUserHashIsNeitherCachedNorSentAgain)

@@ -1,6 +1,7 @@
 #include "ProgramSeams.h"
 #include "PushTestSupport.h"
 
+#include "account/AccountRequests.h"
 #include "app/reminders/ReplyReminders.h"
 #include "app/views/LeftViewController.h"
 #include "app/views/MainViewController.h"
@@ -142,8 +143,9 @@ TEST_F(ReminderTest, ForumCountPostsToTheCommunityAddressWithRid)
 }
 
 // Through the program's wiring: a poll that marks a reply for the logged-in reader shows the left
-// bar's dot at once, and so does a poll that finds the reply already marked.
-TEST_F(ReminderTest, APollThatMarksOrFindsAReplyShowsTheDot)
+// bar's dot at once, and so does a poll that finds the reply already marked. The dot is the
+// logged-in reader's: a log-out clears it, a login decides it again.
+TEST_F(ReminderTest, APollThatMarksOrFindsAReplyShowsTheDotUntilTheLogOut)
 {
     struct PlainPanes : PaneFactory
     {
@@ -168,6 +170,10 @@ TEST_F(ReminderTest, APollThatMarksOrFindsAReplyShowsTheDot)
     AccountShell::installed()->downloadUserRemindCount(QStringLiteral("5501"));
     EXPECT_FALSE(dot->isHidden()) << "the reply already marked shows no dot";
     EXPECT_EQ(shell.server.requestCount(), 1);
+    AccountRequests::logOut();
+    EXPECT_TRUE(dot->isHidden()) << "the log-out left the dot";
+    AccountShell::installed()->setCurrLandUser(userWithId(5501), false);
+    EXPECT_FALSE(dot->isHidden()) << "the login left the reader's marked reply unshown";
 }
 
 class DeviceTailTest : public ReminderTest

@@ -54,8 +54,14 @@ void UserLandWD::fillFromStore()
 void UserLandWD::showEvent(QShowEvent* event)
 {
     // The system showing a minimised window again is no new showing: what was typed stays.
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         fillFromStore();
+        // Typing goes into the first empty field (the account when both are filled), not into
+        // the field the window was left in: after a log-out that may be the password beside an
+        // empty account.
+        const bool onlyPasswordEmpty = !m_account->text().isEmpty() && m_password->text().isEmpty();
+        (onlyPasswordEmpty ? m_password : m_account)->setFocus();
+    }
     QDialog::showEvent(event);
 }
 

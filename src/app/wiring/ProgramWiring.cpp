@@ -83,6 +83,16 @@ void decideReminderDot()
     SettingsModel(SettingsContext::installed()).updateTiXingStatus();
 }
 
+// The dot is the logged-in reader's: decided again for whoever is logged in now, once the
+// delegate took the change (which it does on the main thread).
+void landUserChanged()
+{
+    if (dispatch::isMainThread())
+        decideReminderDot();
+    else
+        dispatch::asyncMain(&decideReminderDot);
+}
+
 // ---- the account folder ----
 
 class DialogWindow : public AccountWindow
@@ -118,12 +128,14 @@ public:
     {
         if (AppDelegate* delegate = AppDelegate::shared())
             delegate->setCurrLandUser(user, newData);
+        landUserChanged();
     }
     NSMyUserInfoPtr getCurrLandUser() override { return currentLandUser(); }
     void cancelCurrLandUser() override
     {
         if (AppDelegate* delegate = AppDelegate::shared())
             delegate->cancelCurrLandUser();
+        landUserChanged();
     }
     void reloadAvatar() override
     {
