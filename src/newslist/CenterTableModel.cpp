@@ -170,7 +170,8 @@ void CenterTableModel::clickRow(qsizetype row)
         row = -1;
     if (row >= 0 && !(flags(index(int(row))) & Qt::ItemIsSelectable))
         return;
-    if (row == selectedRow())
+    // "加载更多" asks for its page at every click, also when a failed page left it selected.
+    if (row == selectedRow() && (row < 0 || rowAt(row).kind != NewsListRow::LoadMore))
         return;
     if (row < 0)
         m_tableSelection = TableSelection::None;

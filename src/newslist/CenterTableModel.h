@@ -72,7 +72,8 @@ public:
     // ---- Selection ----
     // The reader pressed on a row (-1: below the rows). The table's selection changes as a table
     // selects: rows that take no selection keep it where it was, and the row already selected
-    // changes nothing; only a change reaches tableViewSelectionDidChange.
+    // changes nothing; only a change reaches tableViewSelectionDidChange. The "加载更多" row is
+    // the exception: a click on it asks for its page whenever none is on its way.
     void clickRow(qsizetype row);
     // A row reached from the keyboard: opens as a click on it does, and the row already selected
     // opens its item again (Return).
@@ -96,6 +97,7 @@ public:
     // ---- Load more ----
     // The list has been scrolled to its bottom (the bounds-change handler of the list).
     void myBoundsChangeNotificationHandler();
+    // Does nothing while a page is on its way.
     void loadMore();
     // The page URL for the last news item, or null when there is nothing to page from.
     QString loadMoreUrl() const;

@@ -9,6 +9,8 @@
 #include "newslist/NewsListLinks.h"
 #include "platform/Dispatch.h"
 
+#include <QSet>
+
 void CenterTableModel::myBoundsChangeNotificationHandler()
 {
     if (m_channel.iListID == kRankingChannel)
@@ -37,7 +39,10 @@ QString CenterTableModel::loadMoreUrl() const
 
 void CenterTableModel::loadMore()
 {
-    if (m_newsListArray.isEmpty())
+    // One page at a time, whatever asked for it: the bottom, the "加载更多" row or the keys (which
+    // scroll the row into view, a bottom, and then open it). A second request would bring the same
+    // page again.
+    if (m_isLoadMore || m_newsListArray.isEmpty())
         return;
     const QString url = loadMoreUrl();
     if (url.isEmpty()) {
@@ -80,6 +85,16 @@ void CenterTableModel::onPageParsed(const QList<FeedPtr>& parsed)
 {
     QList<FeedPtr> page = parsed;
     markReadAndFilter(page);
+    // Items already listed (newer items pushed the server's pages on) are not listed twice.
+    QSet<QString> listed;
+    for (const NewsListEntry& entry : std::as_const(m_newsListArray))
+        if (const FeedPtr feed = feedOf(entry))
+            listed.insert(feed->guid);
+    page.removeIf([&listed](const FeedPtr& feed) {
+        const bool known = listed.contains(feed->guid);
+        listed.insert(feed->guid);
+        return known;
+    });
     if (page.isEmpty()) {
         m_isLoadMore = false;
         didFailedLoadMoreData(nullptr);

@@ -48,6 +48,16 @@ void tapKey(CenterTableView& view, Qt::Key key)
     sendKey(view, QEvent::KeyRelease, key);
 }
 
+// The guids of the list's items in order; only those marked selected when asked.
+QStringList guids(const CenterTableModel& model, bool markedOnly = false)
+{
+    QStringList listed;
+    for (const NewsListEntry& entry : model.newsListArray())
+        if (!markedOnly || feedOf(entry)->isSelected)
+            listed.append(feedOf(entry)->guid);
+    return listed;
+}
+
 bool spinnerShown(const CenterTableView& view)
 {
     const auto* spinner = view.findChild<DJActivityIndicator*>();
@@ -161,11 +171,7 @@ TEST_F(ListSelectionTest, AChannelShownAgainMarksOnlyItsFirstItem)
     for (const bool byTab : {true, false}) {
         clickRow(view, 3);
         view.showByClick(byTab);
-        QStringList marked;
-        for (const NewsListEntry& entry : model.newsListArray())
-            if (feedOf(entry)->isSelected)
-                marked.append(feedOf(entry)->guid);
-        EXPECT_EQ(marked, QStringList{QStringLiteral("1000")}) << (byTab ? "tab" : "refresh");
+        EXPECT_EQ(guids(model, true), QStringList{QStringLiteral("1000")}) << (byTab ? "tab" : "refresh");
         pane->shown.clear();
         tapKey(view, Qt::Key_Down);
         EXPECT_EQ(pane->shown, QStringList{QStringLiteral("999")}) << (byTab ? "tab" : "refresh");
@@ -275,4 +281,45 @@ TEST_F(ListSelectionTest, TheErrorViewsReloadShowsItRunsAndOvertakesAHungRequest
     EXPECT_TRUE(waitUntil([&] { return view.tableModel()->rowCount() == 4; }, 20000)) << "the second reload was not answered";
     EXPECT_TRUE(waitUntil([&] { return !spinnerShown(view); }));
     EXPECT_FALSE(view.errorView()->isVisible());
+}
+
+// Reading on with the keys through a list taller than its view: the "加载更多" row is scrolled into
+// view and then opened, and its page is asked for once; items a page repeats are not listed again,
+// and the open item is the one marked.
+TEST_F(ListSelectionTest, ReadingOnWithTheKeysAsksForEachPageOnce)
+{
+    CenterTableView view(channel(103, kPhone, QString(), kPhoneMore));
+    showPhoneList(view, 12);  // 1000 to 989, taller than the view
+    CenterTableModel& model = *view.tableModel();
+    for (int page = 0; page < 3; ++page) {
+        const qsizetype before = model.newsListArray().size();
+        // Each page starts with the last two items listed, as when newer items pushed the pages on.
+        const int first = guids(model).last().toInt() + 1;
+        server.route("GET", QUrl(model.loadMoreUrl()).path(), xmlReply(newsFeed(descendingItems(10, first))));
+        for (int key = 0; key < 20 && !model.isLoadMore(); ++key)
+            tapKey(view, Qt::Key_Down);
+        ASSERT_TRUE(waitUntil([&] { return !model.isLoadMore() && model.newsListArray().size() > before; }));
+        EXPECT_EQ(guids(model).removeDuplicates(), 0) << "page " << page;
+        EXPECT_EQ(guids(model, true).size(), 1) << "page " << page;
+    }
+    EXPECT_EQ(model.newsListArray().size(), 12 + 3 * 8);
+    EXPECT_EQ(model.startS(), 3) << "the pages were not asked for by scrolling to the bottom";
+    EXPECT_EQ(sent().size(), 3) << sent().join(u' ').toStdString();
+}
+
+// A click on "加载更多" asks for its page whenever none is on its way: not when scrolling the row
+// into view has asked for it, again after that page failed.
+TEST_F(ListSelectionTest, AClickOnLoadMoreAsksForItsPageWhenNoneIsOnItsWay)
+{
+    CenterTableView view(channel(103, kPhone, QString(), kPhoneMore));
+    showPhoneList(view, 12);
+    const CenterTableModel& model = *view.tableModel();
+    const QString page = QUrl(model.loadMoreUrl()).path();
+    server.route("GET", page, LoopbackReply::text(500, "down"));
+    clickRow(view, 12);
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() > 0 && !model.isLoadMore(); }));
+    server.route("GET", page, xmlReply(newsFeed(descendingItems(3, 988))));
+    clickRow(view, 12);
+    EXPECT_TRUE(waitUntil([&] { return model.newsListArray().size() == 15; })) << "the click after the failure asked for nothing";
+    EXPECT_EQ(server.requestCount(), 2) << sent().join(u' ').toStdString();
 }
