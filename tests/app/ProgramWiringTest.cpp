@@ -20,8 +20,6 @@
 #include "platform/UrlOpener.h"
 #include "remoteconfig/ListADGoldCoinTask.h"
 
-#include <QDir>
-
 #include <sqlite3.h>
 #include <thread>
 
@@ -92,9 +90,7 @@ TEST(ProgramWiring, ThePushTokenReachesTheDelegate)
     EXPECT_EQ(delegate.selfDeviceToken(), QStringLiteral("0a0b"));
 }
 
-class ProgramWiringStore : public LoopbackStoreTest
-{
-};
+using ProgramWiringStore = LoopbackStoreTest;
 
 // Another program holds the file locked against readers when the automatic login starts: the
 // reader is logged in once the lock ends, not only at the next start.
@@ -107,16 +103,20 @@ TEST_F(ProgramWiringStore, TheAutomaticLoginComesOnceALockThatBlocksReadsEnds)
     LoopbackHttpServer server;
     const QString nowhere = QStringLiteral("http://127.0.0.1:%1/").arg(LoopbackHttpServer::closedPort());
     pointUrls({{79, server.url(QStringLiteral("/G")).toString()}, {81, nowhere}, {82, nowhere}, {83, nowhere}});
-    server.route("POST", QStringLiteral("/G"), LoopbackReply::text(200, "<R><UserName>reader</UserName><UserID>77</UserID></R>", "text/xml"));
+    server.route("POST", QStringLiteral("/G"),
+                 LoopbackReply::text(200, "<R><UserName>reader</UserName><UserID>77</UserID></R>", "text/xml"));
     rememberAccount(QStringLiteral("reader"), QStringLiteral("pw"), true, true);
     closeStores();
-    auto other = FMDatabase::databaseWithPath(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")));
+    auto other = FMDatabase::databaseWithPath(StorageRoot::documentsPath() + QStringLiteral("/tidwenMAC.db"));
     ASSERT_TRUE(other->open());
-    ASSERT_EQ(sqlite3_exec(other->sqliteHandle(), "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other->sqliteHandle(), "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
     std::atomic<int> busy{0};
-    const auto sink = qScopeGuard([previous = FMDBLog::setSink([&](const QString& line) { busy += line == QLatin1String("Database busy"); })] {
-        FMDBLog::setSink(previous);
-    });
+    const auto sink = qScopeGuard(
+        [previous = FMDBLog::setSink([&](const QString& line) { busy += line == QLatin1String("Database busy"); })] {
+            FMDBLog::setSink(previous);
+        });
 
     AppDelegate delegate;
     installProgramWiring(delegate);

@@ -22,7 +22,8 @@ namespace {
 bool isMainWindow(const QObject* object)
 {
     const auto* widget = qobject_cast<const QWidget*>(object);
-    return widget != nullptr && widget->isWindow() && widget->objectName() == QLatin1String(AlertSheet::kMainWindowName);
+    return widget != nullptr && widget->isWindow() &&
+           widget->objectName() == QLatin1String(AlertSheet::kMainWindowName);
 }
 
 QWidget* mainWindow()
