@@ -3,18 +3,57 @@
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
 #include "account/FavSynchronousCommonFunction.h"
+#include "database/SettingsDatabaseOperate.h"
 #include "foundation/GlobalValues.h"
+#include "platform/Dispatch.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+// How often a store that cannot be read is asked again; the channel column waits as long.
+constexpr int kStoreRetryMs = 1000;
+
+// Whether the accounts can be read now: a store another program holds locked answers no account
+// as well, which is not the same as none remembered.
+bool accountsReadable()
+{
+    SettingsDatabaseOperate::Lease settings;
+    return settings && settings->UserLandData_check();
+}
+
+}  // namespace
 
 void AutoLandOperation::start()
 {
     if (m_started)
         return;
     m_started = true;
-    const UserLandDataPtr account = AccountRequests::rememberedLogin();
-    if (!account) {
-        finish();
+    if (readAccount())
         return;
+    // The store cannot be read (another program holds the file locked): the login waits for it.
+    auto self = shared_from_this();
+    dispatch::retryEvery(QCoreApplication::instance(), kStoreRetryMs, [self] { return self->readAccount(); });
+}
+
+bool AutoLandOperation::readAccount()
+{
+    UserLandDataPtr account = AccountRequests::rememberedLogin();
+    if (!account) {
+        if (!accountsReadable())
+            return false;
+        // What the store holds now decides, also when the lock ended between the two looks.
+        account = AccountRequests::rememberedLogin();
     }
+    if (account)
+        logIn(account);
+    else
+        finish();
+    return true;
+}
+
+void AutoLandOperation::logIn(const UserLandDataPtr& account)
+{
     const auto shell = AccountShell::installed();
     if (!m_bUpdateOnlySuss && shell) {
         if (const NSMyUserInfoPtr stored = AccountRequests::lastUserInfo())

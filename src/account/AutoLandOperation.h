@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/models/UserLandData.h"
+
 #include <functional>
 #include <memory>
 
@@ -10,8 +12,9 @@ class AFHTTPSessionManager;
 // again: a user id (other than 99999) renews the stored profile and the logged-in user when the
 // account's record can be written (otherwise nothing changes); a
 // well-formed reply without a user logs out; anything else changes nothing. A renewed login
-// starts both reply-count polls while reply reminders are on. gbLoginInProgress is
-// cleared when the operation ends, whatever the outcome.
+// starts both reply-count polls while reply reminders are on. A store that cannot be read at
+// start (another program holds the file locked) is asked again every second until it can.
+// gbLoginInProgress is cleared when the operation ends, whatever the outcome.
 //
 // Start it on the main thread; it keeps itself alive until it ends.
 class AutoLandOperation : public std::enable_shared_from_this<AutoLandOperation>
@@ -30,6 +33,9 @@ public:
 
 private:
     AutoLandOperation() = default;
+    // False while the store cannot be read; otherwise the login goes on with what it holds.
+    bool readAccount();
+    void logIn(const UserLandDataPtr& account);
     void finish();
 
     bool m_bUpdateOnlySuss = false;

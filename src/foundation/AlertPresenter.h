@@ -12,8 +12,8 @@ class AlertPresenter
 public:
     virtual ~AlertPresenter() = default;
 
-    // A sheet, window-modal on window (standing on its own when there is none), with the message
-    // and informative texts and one button; returns at once and does nothing when dismissed.
+    // A sheet, window-modal on window (on the program's main window when there is none), with the
+    // message and informative texts and one button; returns at once and does nothing when dismissed.
     virtual void presentAlert(const QString& messageText, const QString& informativeText, const QString& buttonTitle,
                               QWidget* window) = 0;
 };

@@ -186,6 +186,19 @@ void after(int milliseconds, Block block)
     });
 }
 
+void retryEvery(QObject* context, int milliseconds, std::function<bool()> attempt)
+{
+    auto* timer = new QTimer(context);
+    timer->setInterval(milliseconds);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, attempt = std::move(attempt)] {
+        if (!attempt())
+            return;
+        timer->stop();
+        timer->deleteLater();
+    });
+    timer->start();
+}
+
 // ---------------------------------------------------------------------------------------------
 
 SerialQueue::SerialQueue(const QString& label) : m_label(label)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 
+class QObject;
 class QThread;
 
 // Queues of work over the Qt event loop and thread pool. "The main queue" is the main thread's
@@ -31,6 +32,10 @@ void syncMain(const Block& block);
 void asyncGlobal(Block block);
 // Runs the block on the main thread's event loop after the delay.
 void after(int milliseconds, Block block);
+// On the main thread: runs the attempt every interval until it answers true, or until the
+// context object goes (and the attempt with it). For a wait that nothing announces the end of,
+// such as another program's lock on the store.
+void retryEvery(QObject* context, int milliseconds, std::function<bool()> attempt);
 
 // One worker thread taking blocks in the order they came.
 class SerialQueue

@@ -1,6 +1,11 @@
+#include "../remoteconfig/RemoteConfigTestSupport.h"
 #include "AppTestSupport.h"
 #include "ProgramSeams.h"
+#include "RememberedAccount.h"
 #include "TestEnvironment.h"
+
+#include "Library/FMDB/FMDBLog.h"
+#include "Library/FMDB/FMDatabase.h"
 
 #include "account/AccountShell.h"
 #include "app/views/AccountWindows.h"
@@ -14,6 +19,9 @@
 #include "newslist/NewsListLinks.h"
 #include "platform/UrlOpener.h"
 #include "remoteconfig/ListADGoldCoinTask.h"
+
+#include <sqlite3.h>
+#include <thread>
 
 // Every seam the program installs answers through the delegate, and none calls back into itself.
 TEST(ProgramWiring, SeamsReachTheDelegateAndEndInTheirOwners)
@@ -80,4 +88,51 @@ TEST(ProgramWiring, ThePushTokenReachesTheDelegate)
     ASSERT_NE(service->delegate(), nullptr);
     service->delegate()->didRegisterForRemoteNotificationsWithDeviceToken(QByteArray::fromHex("0a0b"));
     EXPECT_EQ(delegate.selfDeviceToken(), QStringLiteral("0a0b"));
+}
+
+using ProgramWiringStore = LoopbackStoreTest;
+
+// Another program holds the file locked against readers when the automatic login starts: the
+// reader is logged in once the lock ends, not only at the next start.
+TEST_F(ProgramWiringStore, TheAutomaticLoginComesOnceALockThatBlocksReadsEnds)
+{
+    auto restore = restoreProcessState();
+    auto uninstall = restoreProgramSeams();
+    const auto remind = qScopeGuard([saved = gbReplyRemind.load()] { gbReplyRemind = saved; });
+    gbReplyRemind = false;
+    LoopbackHttpServer server;
+    const QString nowhere = QStringLiteral("http://127.0.0.1:%1/").arg(LoopbackHttpServer::closedPort());
+    pointUrls({{79, server.url(QStringLiteral("/G")).toString()}, {81, nowhere}, {82, nowhere}, {83, nowhere}});
+    server.route("POST", QStringLiteral("/G"),
+                 LoopbackReply::text(200, "<R><UserName>reader</UserName><UserID>77</UserID></R>", "text/xml"));
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("pw"), true, true);
+    closeStores();
+    auto other = FMDatabase::databaseWithPath(StorageRoot::documentsPath() + QStringLiteral("/tidwenMAC.db"));
+    ASSERT_TRUE(other->open());
+    ASSERT_EQ(sqlite3_exec(other->sqliteHandle(), "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    std::atomic<int> busy{0};
+    const auto sink = qScopeGuard(
+        [previous = FMDBLog::setSink([&](const QString& line) { busy += line == QLatin1String("Database busy"); })] {
+            FMDBLog::setSink(previous);
+        });
+
+    AppDelegate delegate;
+    installProgramWiring(delegate);
+    delegate.setMainWindowFactory(std::make_shared<FakeMainWindowFactory>(std::make_shared<CallLog>()));
+    std::atomic<bool> ended{false};
+    std::thread shell([&ended, login = delegate.automaticLoginService()] {
+        login->run();
+        ended = true;
+    });
+    const auto joined = qScopeGuard([&] {
+        other->close();
+        waitUntil([&] { return ended.load(); });
+        shell.join();
+    });
+    ASSERT_TRUE(waitUntil([&] { return busy > 0; }));
+    EXPECT_EQ(server.requestCount(), 0);
+    other->close();
+    EXPECT_TRUE(waitUntil([&] { return delegate.getCurrLandUser() != nullptr; }));
 }

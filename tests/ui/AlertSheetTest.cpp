@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -68,4 +69,29 @@ TEST(AlertSheet, AnAlertFromAnotherThreadIsShownOnTheMainThread)
     QCoreApplication::processEvents();
     for (QWidget* top : QApplication::topLevelWidgets())
         EXPECT_EQ(qobject_cast<QMessageBox*>(top), nullptr);
+}
+
+// The store's alert comes without a window, also before the main window exists: it stands on the
+// main window, modal to it, so a click on the window cannot bury it.
+TEST(AlertSheet, AnAlertWithoutAWindowStandsOnTheMainWindow)
+{
+    const auto sheet = installedSheet();
+    for (const bool windowFirst : {false, true}) {
+        std::unique_ptr<QWidget> main;
+        const auto makeMain = [&] {
+            main = std::make_unique<QWidget>();
+            main->setObjectName(QStringLiteral("MainWindowController"));
+            main->show();
+        };
+        if (windowFirst)
+            makeMain();
+        CommonFunction::alert(QStringLiteral("确定"), QStringLiteral("本地数据"), nullptr);
+        if (!windowFirst)
+            makeMain();
+        ASSERT_TRUE(waitUntil([&] { return main->findChild<QMessageBox*>() != nullptr; })) << windowFirst;
+        auto* box = main->findChild<QMessageBox*>();
+        ASSERT_TRUE(waitUntil([&] { return box->isVisible(); }));
+        EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+        EXPECT_EQ(box->windowHandle()->transientParent(), main->windowHandle());
+    }
 }

@@ -1,5 +1,9 @@
 #include "ui/web/WebViewGraphics.h"
 
+#include "ScopeGuard.h"
+
+#include <QQuickWindow>
+
 #include <gtest/gtest.h>
 
 // Only a rasterizer that runs on the processor sends the web views to software drawing: a
@@ -23,4 +27,15 @@ TEST(WebViewGraphics, OnlySoftwareRasterizersAreTakenForOne)
          }) {
         EXPECT_EQ(webgraphics::isSoftwareRasterizer(c.renderer), c.software) << c.renderer;
     }
+}
+
+// Without an OpenGL context that can be made current (no driver, or none offered by the window
+// system) the OpenGL path has nothing to draw with: the views draw in software.
+TEST(WebViewGraphics, WithoutAUsableOpenGLContextTheViewsDrawInSoftware)
+{
+    const auto restore = onScopeExit([backend = QQuickWindow::sceneGraphBackend()] {
+        QQuickWindow::setSceneGraphBackend(backend);
+    });
+    webgraphics::choose([] { return std::optional<QByteArray>(); });
+    EXPECT_EQ(QQuickWindow::sceneGraphBackend(), QStringLiteral("software"));
 }

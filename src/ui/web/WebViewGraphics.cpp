@@ -10,23 +10,25 @@ namespace webgraphics {
 
 namespace {
 
-QByteArray openGLRenderer()
+std::optional<QByteArray> openGLRenderer()
 {
     // The web engine makes this context when the application starts and uses it only once its
     // first page exists; asking it, rather than a context of our own, spares making one (most of
     // the cost) on the way to the first screen. Without it the engine has no OpenGL to draw with.
     QOpenGLContext* shared = QOpenGLContext::globalShareContext();
     if (shared == nullptr || !shared->isValid())
-        return {};
+        return std::nullopt;
     QOffscreenSurface surface;
     surface.setFormat(shared->format());
     surface.create();
     if (!surface.isValid() || !shared->makeCurrent(&surface))
-        return {};
+        return std::nullopt;
     const auto* name = reinterpret_cast<const char*>(shared->functions()->glGetString(GL_RENDERER));
-    QByteArray renderer(name != nullptr ? name : "");
     shared->doneCurrent();
-    return renderer;
+    // A current context that cannot name its renderer has a broken driver behind it.
+    if (name == nullptr)
+        return std::nullopt;
+    return QByteArray(name);
 }
 
 }  // namespace
@@ -43,11 +45,21 @@ bool isSoftwareRasterizer(const QByteArray& renderer)
 
 void choose()
 {
-    const QByteArray renderer = openGLRenderer();
-    if (!isSoftwareRasterizer(renderer))
+    choose(&openGLRenderer);
+}
+
+void choose(const OpenGLProbe& probe)
+{
+    // Without a context that can be made current the OpenGL path has nothing to draw with: the
+    // first frame of a view would fail to find its renderer and bring the program down.
+    const std::optional<QByteArray> renderer = probe();
+    if (renderer && !isSoftwareRasterizer(*renderer))
         return;
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    qInfo("tidwen: web views draw in software; the OpenGL renderer (%s) runs on the processor", renderer.constData());
+    if (renderer)
+        qInfo("tidwen: web views draw in software; the OpenGL renderer (%s) runs on the processor", renderer->constData());
+    else
+        qInfo("tidwen: web views draw in software; no OpenGL context can be made current");
 }
 
 bool drawsThroughOpenGL()

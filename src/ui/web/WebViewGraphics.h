@@ -2,15 +2,24 @@
 
 #include <QByteArray>
 
+#include <functional>
+#include <optional>
+
 // How the web views draw. The engine composes its pages through OpenGL, and a window that shows
 // one then draws through OpenGL too. Where the only OpenGL there is runs on the processor (a
 // software rasterizer), that costs a shader compiler run for every new kind of frame and a copy
 // of the whole window for every frame, and drawing in software is much faster.
 namespace webgraphics {
 
+// What an OpenGL probe found: the renderer's name, or nothing when no OpenGL context could be
+// made current.
+using OpenGLProbe = std::function<std::optional<QByteArray>()>;
+
 // Decides once, after the application exists and before the first web view: software drawing
-// when the OpenGL renderer is a software rasterizer.
+// when the OpenGL renderer is a software rasterizer or no OpenGL context can be made current.
+// The probe is the running system's unless one is given.
 void choose();
+void choose(const OpenGLProbe& probe);
 
 // Whether the web views draw through OpenGL: a window that will show one must be an OpenGL
 // window from the start, or it is made again (a black frame) when the view arrives.
