@@ -6,7 +6,6 @@
 #include "comments/CommentFeedJsonp.h"
 #include "comments/CommentsShell.h"
 #include "database/ServerUrls.h"
-#include "foundation/GlobalValues.h"
 
 #include <QAbstractItemView>
 #include <QJsonArray>
@@ -75,14 +74,14 @@ private:
 inline int openRowContrast(QAbstractItemView* list, int open, int other)
 {
     const auto restore = qScopeGuard([theme = gThemeMode.load()] { gThemeMode = theme; });
-    int fewest = 255;
-    for (gThemeMode = 1; gThemeMode <= 2; ++gThemeMode) {
+    const auto contrast = [&](int theme) {
+        gThemeMode = theme;
         list->doItemsLayout();  // new rows are placed on the event loop's next turn
         const QImage image = list->viewport()->grab().toImage();
         const auto grey = [&](int row) { return qGray(image.pixel(list->visualRect(list->model()->index(row, 0)).topRight() + QPoint(-3, 4))); };
-        fewest = std::min(fewest, std::abs(grey(open) - grey(other)));
-    }
-    return fewest;
+        return std::abs(grey(open) - grey(other));
+    };
+    return std::min(contrast(1), contrast(2));
 }
 
 // The value of a script run in the view's page, waited for.

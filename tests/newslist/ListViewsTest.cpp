@@ -216,14 +216,14 @@ TEST_F(ListViewsTest, AClickOnATabOrOnRefreshLeavesTheKeysInTheList)
     server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
     server.route("GET", QStringLiteral("/xml/newslist/phone.xml"), xmlReply(newsFeed(descendingItems(3, 70)), "P"));
     CenterViewController column;
-    column.resize(300, 600);
     column.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&column) && waitUntil([&] { return !pane->shown.isEmpty(); }));
     column.currentTableV()->setFocus();
-    QWidget* phone = *std::find_if(column.tabButtons().cbegin(), column.tabButtons().cend(), [](QWidget* tab) { return tab->property("tag") == 113; });
+    QWidget* phone = *std::find_if(column.tabButtons().cbegin(), column.tabButtons().cend(),
+                                   [](QWidget* tab) { return tab->property("tag") == 113; });
     for (QWidget* button : {phone, static_cast<QWidget*>(column.refreshButton())}) {
         QTest::mouseClick(button, Qt::LeftButton);
-        ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && pane->shown.last() == QStringLiteral("70"); }));
+        ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && pane->shown.last() == "70"; }));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
         EXPECT_EQ(pane->shown.last(), QStringLiteral("69"));
     }

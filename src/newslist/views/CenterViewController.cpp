@@ -50,7 +50,8 @@ QWidget* keysOf(QWidget* list)
     if (list->focusPolicy() & Qt::ClickFocus)
         return list;
     const QList<QWidget*> inside = list->findChildren<QWidget*>();
-    const auto taker = std::find_if(inside.cbegin(), inside.cend(), [](QWidget* view) { return view->focusPolicy() & Qt::ClickFocus; });
+    const auto taker =
+        std::find_if(inside.cbegin(), inside.cend(), [](QWidget* view) { return view->focusPolicy() & Qt::ClickFocus; });
     return taker == inside.cend() ? list : *taker;
 }
 
