@@ -7,6 +7,7 @@
 #include "comments/CommentsShell.h"
 #include "database/ServerUrls.h"
 
+#include <QAbstractItemView>
 #include <QJsonArray>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -68,6 +69,20 @@ private:
     QObject m_context;
     QList<std::tuple<std::decay_t<Args>...>> m_calls;
 };
+
+// Grey levels (the fewer of day and night) between two rows' backgrounds; the news list's open row: 19.
+inline int openRowContrast(QAbstractItemView* list, int open, int other)
+{
+    const auto restore = qScopeGuard([theme = gThemeMode.load()] { gThemeMode = theme; });
+    const auto contrast = [&](int theme) {
+        gThemeMode = theme;
+        list->doItemsLayout();  // new rows are placed on the event loop's next turn
+        const QImage image = list->viewport()->grab().toImage();
+        const auto grey = [&](int row) { return qGray(image.pixel(list->visualRect(list->model()->index(row, 0)).topRight() + QPoint(-3, 4))); };
+        return std::abs(grey(open) - grey(other));
+    };
+    return std::min(contrast(1), contrast(2));
+}
 
 // The value of a script run in the view's page, waited for.
 inline QVariant evaluate(QWebEngineView& view, const QString& script)

@@ -233,7 +233,7 @@ TEST_F(CommontViewPage, AnOpenedHotCommentRowIsDrawnInTheReadColour)
 }
 
 // The hot-comment list takes the news lists' keys: Down and Up open the next and the previous
-// row, Return the open one again.
+// row, Return the open one again; the open row is marked by day and by night, also in new rows.
 TEST_F(CommontViewPage, HotCommentRowsOpenFromTheKeys)
 {
     auto channel = std::make_shared<NewsListData>();
@@ -259,6 +259,9 @@ TEST_F(CommontViewPage, HotCommentRowsOpenFromTheKeys)
     for (qsizetype i = 0; i < chosen.size(); ++i)
         opened.append(std::get<0>(chosen.at(i)));
     EXPECT_EQ(opened, (QStringList{QStringLiteral("101"), QStringLiteral("102"), QStringLiteral("101"), QStringLiteral("101")}));
+    EXPECT_GE(openRowContrast(list.listView(), 0, 1), 19);
+    list.model()->setComments(list.model()->comments());
+    EXPECT_GE(openRowContrast(list.listView(), 0, 1), 19) << "new rows";
     endImageLoads();
 }
 

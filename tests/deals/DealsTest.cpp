@@ -216,7 +216,8 @@ TEST_F(DealsRequests, TheWholeListsFirstRowIsTheTopSlides)
 }
 
 // The deals list takes the news list's keys: Up and Down open the next deal as a click does,
-// passing over the slide row; Return opens the selected deal again.
+// passing over the slide row; Return opens the selected deal again. The open deal is marked by
+// day and by night, and a click on a category leaves the keys in the list.
 TEST_F(DealsRequests, KeysMoveAndOpenTheDealsAsClicksDo)
 {
     m_server.route("GET", QStringLiteral("/api/apps/focus"),
@@ -246,6 +247,8 @@ TEST_F(DealsRequests, KeysMoveAndOpenTheDealsAsClicksDo)
     EXPECT_EQ(chosen, (QStringList{QStringLiteral("5"), QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("5")}));
     EXPECT_EQ(view->listView()->currentIndex().row(), 1);
     EXPECT_TRUE(view->model()->deals().at(1).model->isHaveRead) << "a deal opened by its key reads as read";
+    EXPECT_GE(openRowContrast(view->listView(), 1, 2), 19);
+    EXPECT_FALSE(view->categoryButtons().at(1)->focusPolicy() & Qt::ClickFocus);
 }
 
 TEST_F(DealsRequests, CategoriesAskTheIndexListFirstThenTheTaggedList)

@@ -12,6 +12,7 @@
 #include "ui/controls/TrackingArea.h"
 #include "ui/hud/DJProgressHUD.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QScrollArea>
@@ -206,6 +207,25 @@ TEST_F(ListViewsTest, TheChosenListFillsTheListArea)
                 << ", the list area " << column->centerScrollV()->width() << "x" << column->centerScrollV()->height();
             EXPECT_EQ(column->centerScrollV()->geometry(), QRect(0, 80, 300, height - 80));
         }
+    }
+}
+
+// A mouse click on a tab or on 刷新 leaves the keys in the list on show: Down opens the next row.
+TEST_F(ListViewsTest, AClickOnATabOrOnRefreshLeavesTheKeysInTheList)
+{
+    server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
+    server.route("GET", QStringLiteral("/xml/newslist/phone.xml"), xmlReply(newsFeed(descendingItems(3, 70)), "P"));
+    CenterViewController column;
+    column.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&column) && waitUntil([&] { return !pane->shown.isEmpty(); }));
+    column.currentTableV()->setFocus();
+    QWidget* phone = *std::find_if(column.tabButtons().cbegin(), column.tabButtons().cend(),
+                                   [](QWidget* tab) { return tab->property("tag") == 113; });
+    for (QWidget* button : {phone, static_cast<QWidget*>(column.refreshButton())}) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && pane->shown.last() == "70"; }));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        EXPECT_EQ(pane->shown.last(), QStringLiteral("69"));
     }
 }
 

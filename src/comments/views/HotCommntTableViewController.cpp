@@ -4,6 +4,7 @@
 #include "foundation/GlobalValues.h"
 #include "ui/controls/ImageNamed.h"
 #include "ui/controls/ListKeyboardSelection.h"
+#include "ui/controls/ListRowColours.h"
 #include "ui/controls/LoadStateOverlay.h"
 #include "ui/imageview/ListRowImages.h"
 
@@ -12,19 +13,25 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <functional>
+
 namespace {
 
-// Title (bold), comment, then "name  支持(n)".
+// Title (bold), comment, then "name  支持(n)"; the open row stands on the lists' open grey.
 class HotCommentDelegate : public QStyledItemDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    HotCommentDelegate(std::function<int()> openRow, QObject* parent)
+        : QStyledItemDelegate(parent), m_openRow(std::move(openRow))
+    {
+    }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         const bool night = gThemeMode == 2;
         painter->save();
-        painter->fillRect(option.rect, night ? QColor(0x26, 0x26, 0x26) : QColor(Qt::white));
+        painter->fillRect(option.rect, ListRowColours::background(night, index.row() == m_openRow()));
         // The commenter's avatar sits at the row's left (kAvatarRect); the texts beside it.
         const QRect area = option.rect.adjusted(HotCommntTableViewController::kAvatarRect.right() + 1 + 10, 8, -12, -8);
         QFont bold = option.font;
@@ -32,7 +39,7 @@ public:
         painter->setFont(bold);
         // An opened row's title takes the model's read ink.
         const QVariant ink = index.data(Qt::ForegroundRole);
-        painter->setPen(ink.isValid() ? ink.value<QColor>() : night ? QColor(0xd0, 0xd0, 0xd0) : QColor(0x22, 0x22, 0x22));
+        painter->setPen(ink.isValid() ? ink.value<QColor>() : ListRowColours::ink(night));
         const QFontMetrics boldMetrics(bold);
         painter->drawText(QRect(area.left(), area.top(), area.width(), boldMetrics.height()), Qt::AlignLeft,
                           boldMetrics.elidedText(index.data(HotCommentListModel::NewsTitleRole).toString(),
@@ -48,13 +55,16 @@ public:
                           QStringLiteral("%1  支持(%2)")
                               .arg(index.data(HotCommentListModel::UserNameRole).toString())
                               .arg(index.data(HotCommentListModel::SupportRole).toLongLong()));
-        painter->setPen(night ? QColor(0x33, 0x33, 0x33) : QColor(0xe5, 0xe5, 0xe5));
+        painter->setPen(ListRowColours::separator(night));
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
         painter->restore();
     }
 
     // No width of its own: the list gives each row the viewport's width, so nothing scrolls sideways.
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return {0, 120}; }
+
+private:
+    std::function<int()> m_openRow;
 };
 
 }  // namespace
@@ -67,7 +77,7 @@ HotCommntTableViewController::HotCommntTableViewController(NewsListDataPtr newsL
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_list);
     m_list->setModel(m_model);
-    m_list->setItemDelegate(new HotCommentDelegate(m_list));
+    m_list->setItemDelegate(new HotCommentDelegate([this] { return m_openedRow; }, m_list));
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -82,7 +92,13 @@ HotCommntTableViewController::HotCommntTableViewController(NewsListDataPtr newsL
     rows.selected = [this] { return m_openedRow; };
     rows.open = [this](int row) { openRow(row); };
     new ListKeyboardSelection(m_list, std::move(rows));
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_openedRow = -1; });
+    // New rows keep the open comment marked where it now stands.
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        const QList<CommentFeedPtr>& comments = m_model->comments();
+        const auto open = std::find_if(comments.cbegin(), comments.cend(),
+                                       [this](const CommentFeedPtr& c) { return m_openedComment == c->commentId; });
+        m_openedRow = open == comments.cend() ? -1 : int(open - comments.cbegin());
+    });
     connect(m_model, &HotCommentListModel::loadFinished, this, &HotCommntTableViewController::loadFinished);
 }
 
@@ -92,6 +108,8 @@ void HotCommntTableViewController::openRow(int row)
     if (!index.isValid())
         return;
     m_openedRow = row;
+    m_openedComment = m_model->comments().at(row)->commentId;
+    m_list->viewport()->update();
     m_model->markRead(row);
     emit hotCommentChosen(QString::number(index.data(HotCommentListModel::NewsIdRole).toLongLong()),
                           index.data(HotCommentListModel::NewsTitleRole).toString());

@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QWidget>
 
+#include <optional>
+
 class HotCommentListModel;
 class LoadStateOverlay;
 class QListView;
@@ -44,6 +46,8 @@ private:
     HotCommentListModel* m_model;
     QListView* m_list;
     LoadStateOverlay* m_loadState;
-    // The row opened last, where the keys go on from; -1 in a list not touched yet.
+    // The row opened last, marked and where the keys go on from; -1 while none is open.
     int m_openedRow = -1;
+    // Its comment, found again in new rows.
+    std::optional<int64_t> m_openedComment;
 };

@@ -5,6 +5,7 @@
 #include "foundation/GlobalValues.h"
 #include "ui/controls/ImageNamed.h"
 #include "ui/controls/ListKeyboardSelection.h"
+#include "ui/controls/ListRowColours.h"
 #include "ui/controls/LoadStateOverlay.h"
 #include "ui/imageview/ListRowImages.h"
 
@@ -32,12 +33,11 @@ public:
         const bool night = gThemeMode == 2;
         const bool read = index.data(HotProductListModel::ReadRole).toBool();
         painter->save();
-        // The selected deal (by a click or a key) stands out a little, as a hovered button does.
-        const bool selected = option.state & QStyle::State_Selected;
-        painter->fillRect(option.rect, night ? QColor(0x26, 0x26, 0x26) : selected ? QColor(244, 244, 244) : QColor(Qt::white));
+        // The open deal (chosen by a click or a key) stands on the lists' open grey.
+        painter->fillRect(option.rect, ListRowColours::background(night, option.state & QStyle::State_Selected));
         const QRect area = option.rect.adjusted(HotProductScrollView::kPictureRect.right() + 1 + 10, 8, -10, -8);
         const QFontMetrics metrics(option.font);
-        const QColor ink = read ? QColor(0x99, 0x99, 0x99) : night ? QColor(0xd0, 0xd0, 0xd0) : QColor(0x22, 0x22, 0x22);
+        const QColor ink = read ? QColor(0x99, 0x99, 0x99) : ListRowColours::ink(night);
         painter->setFont(option.font);
         painter->setPen(ink);
         painter->drawText(QRect(area.left(), area.top(), area.width(), 2 * metrics.height()),
@@ -54,7 +54,7 @@ public:
                           HotProductScrollView::storeAndDayText(metrics, index.data(HotProductListModel::StoreRole).toString(),
                                                                 index.data(HotProductListModel::TimeRole).toString(),
                                                                 storeWidth));
-        painter->setPen(night ? QColor(0x33, 0x33, 0x33) : QColor(0xe5, 0xe5, 0xe5));
+        painter->setPen(ListRowColours::separator(night));
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
         painter->restore();
     }
@@ -94,6 +94,8 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
         auto* button = new QPushButton(names[i], this);
         button->setCheckable(true);
         button->setFlat(true);
+        // As a toolbar's: a click leaves the keys in the deals list; Tab still reaches it.
+        button->setFocusPolicy(Qt::TabFocus);
         connect(button, &QPushButton::clicked, this, [this, i] { select(i); });
         bar->addWidget(button);
         m_buttons.append(button);

@@ -9,8 +9,8 @@
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/ImageNamed.h"
 
+#include <QApplication>
 #include <QLabel>
-#include <QCoreApplication>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -44,6 +44,17 @@ protected:
     }
 };
 
+// Where a list takes its keys: the list, or the first view inside it that a click would focus.
+QWidget* keysOf(QWidget* list)
+{
+    if (list->focusPolicy() & Qt::ClickFocus)
+        return list;
+    const QList<QWidget*> inside = list->findChildren<QWidget*>();
+    const auto taker =
+        std::find_if(inside.cbegin(), inside.cend(), [](QWidget* view) { return view->focusPolicy() & Qt::ClickFocus; });
+    return taker == inside.cend() ? list : *taker;
+}
+
 }  // namespace
 
 CenterViewController::CenterViewController(QWidget* parent) : QWidget(parent)
@@ -54,6 +65,8 @@ CenterViewController::CenterViewController(QWidget* parent) : QWidget(parent)
     m_scrollViewNews->setFrameShape(QFrame::NoFrame);
     m_scrollViewNews->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scrollViewNews->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A click on a tab leaves the keys in the list: the strip around the tabs takes none.
+    m_scrollViewNews->setFocusPolicy(Qt::NoFocus);
     m_scrollViewNews->setWidgetResizable(false);
     m_centerScrollV = new QStackedWidget(this);
     m_editColumnBtn = CustomButton::initWithImagePosition(CustomButton::NSImageOnly, QStringLiteral("editColumn"), false, 1, this);
@@ -277,6 +290,8 @@ void CenterViewController::itemBtnClick(QPushButton* button)
 void CenterViewController::tabBarBtnSelected(int32_t listId, bool byClick)
 {
     Q_UNUSED(byClick);
+    // Keys that were in the list on show go on in the chosen one.
+    const bool keysInList = m_centerScrollV->isAncestorOf(QApplication::focusWidget());
     for (ChannelListView* list : std::as_const(m_tableVCArray)) {
         QWidget* widget = list->listWidget();
         list->setOnShow(list->newslistData().iListID == listId);
@@ -289,6 +304,8 @@ void CenterViewController::tabBarBtnSelected(int32_t listId, bool byClick)
         m_centerScrollV->setCurrentWidget(widget);
         widget->setGeometry(m_centerScrollV->contentsRect());
         widget->show();
+        if (keysInList)
+            keysOf(widget)->setFocus(Qt::OtherFocusReason);
         if (list->isHotCommentList()) {
             m_currentHotTableV = list;
             m_currentTableV = nullptr;

@@ -4,7 +4,12 @@
 
 #include <QPixmap>
 
-CustomButton::CustomButton(QWidget* parent) : QPushButton(parent) {}
+CustomButton::CustomButton(QWidget* parent) : QPushButton(parent)
+{
+    // As a toolbar button: a click leaves the keys where they were (the list the reader is
+    // reading); Tab still reaches it.
+    setFocusPolicy(Qt::TabFocus);
+}
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 // A plain push button with the four looks the program uses and one-call wiring.
 //   not bordered = flat; button type 2 (toggle) = checkable; images come from ":/images/<name>.png".
+//   It takes the focus from Tab only, never from a click.
 class CustomButton : public QPushButton
 {
     Q_OBJECT
