@@ -5,6 +5,7 @@
 #include "newslist/views/CenterTableView.h"
 #include "newslist/views/editor/editColumnViewController.h"
 #include "newslist/views/search/SearchNewsViewController.h"
+#include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/ImageNamed.h"
@@ -15,7 +16,6 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <QStackedWidget>
-#include <QTimer>
 
 namespace {
 
@@ -109,21 +109,17 @@ void CenterViewController::viewDidLoad()
 
 void CenterViewController::readChannelsAgain()
 {
-    // Until the store can be read, every second; then the channels come as at start.
-    auto* retry = new QTimer(this);
-    retry->setInterval(1000);
-    connect(retry, &QTimer::timeout, this, [this, retry] {
+    // Until the store can be read; then the channels come as at start.
+    dispatch::retryEvery(this, 1000, [this] {
         QList<NewsListDataPtr> shown;
         if (!readShownChannels(shown))
-            return;
-        retry->stop();
-        retry->deleteLater();
+            return false;
         _selectedNewsArr = shown;
         updateColumn(shown);
         if (!_itemBtnArrayM.isEmpty() && !m_scrollViewNews->isHidden())
             itemBtnClick(_itemBtnArrayM.first());
+        return true;
     });
-    retry->start();
 }
 
 ChannelListView* CenterViewController::makeListView(const NewsListData& channel)
