@@ -3,6 +3,7 @@
 #include "app/views/LeftViewController.h"
 #include "app/views/MainSplitViewController.h"
 #include "app/views/MainViewController.h"
+#include "ui/alert/AlertSheet.h"
 #include "ui/controls/LightPalette.h"
 #include "ui/web/WebViewGraphics.h"
 
@@ -19,7 +20,8 @@
 
 MainWindowController::MainWindowController(QWidget* parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("MainWindowController"));
+    // The name by which the alert sheet finds the window to stand on.
+    setObjectName(QLatin1String(AlertSheet::kMainWindowName));
     setWindowTitle(QStringLiteral("Tidwen"));
     windowDidLoad();
 }
