@@ -199,6 +199,7 @@ private:
 
     // Load-more steps.
     void onPageParsed(const QList<FeedPtr>& page);
+    FeedPtr lastFeed() const;
     void LoadMoreNewsDataIfNeed(const QList<FeedPtr>& page);
 
     NewsListData m_channel;
@@ -207,6 +208,8 @@ private:
     bool m_firstLoadView = true;
     bool m_firstMore = false;
     bool m_isLoadMore = false;
+    // The guid of the item the page on its way follows.
+    QString m_pagedFrom;
     bool m_isLoading = false;
     bool m_isLoadSlide = false;
     int64_t m_startS = 0;

@@ -25,11 +25,18 @@ void CenterTableModel::myBoundsChangeNotificationHandler()
     }
 }
 
+FeedPtr CenterTableModel::lastFeed() const
+{
+    for (qsizetype i = m_newsListArray.size() - 1; i >= 0; --i) {
+        if (FeedPtr feed = feedOf(m_newsListArray.at(i)))
+            return feed;
+    }
+    return nullptr;
+}
+
 QString CenterTableModel::loadMoreUrl() const
 {
-    FeedPtr last;
-    for (qsizetype i = m_newsListArray.size() - 1; i >= 0 && !last; --i)
-        last = feedOf(m_newsListArray.at(i));
+    const FeedPtr last = lastFeed();
     if (!last || m_channel.LoadMoreUrl.isEmpty())
         return {};
     const QString page = CommonFunction::EncrypteUTF8(last->guid, kDesKeyNextPage).toLower();
@@ -51,6 +58,7 @@ void CenterTableModel::loadMore()
         return;
     }
     m_isLoadMore = true;
+    m_pagedFrom = lastFeed()->guid;
     m_lastTimeStr.clear();
     m_slideLastTimeStr.clear();
     QPointer<CenterTableModel> self(this);
@@ -83,6 +91,15 @@ void CenterTableModel::loadMore()
 
 void CenterTableModel::onPageParsed(const QList<FeedPtr>& parsed)
 {
+    // A refresh replaced the list while the page was on its way: the page follows an item no
+    // longer last, and appended it would leave a gap. It is dropped, and the bottom pages on from
+    // the new list.
+    if (const FeedPtr last = lastFeed(); !last || last->guid != m_pagedFrom) {
+        m_isLoadMore = false;
+        m_stopS = m_startS + 1;
+        didFailedLoadMoreData(nullptr);
+        return;
+    }
     QList<FeedPtr> page = parsed;
     markReadAndFilter(page);
     // Items already listed (newer items pushed the server's pages on) are not listed twice.

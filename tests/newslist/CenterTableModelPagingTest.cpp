@@ -1,3 +1,4 @@
+#include "HeldReply.h"
 #include "ModelProbe.h"
 #include "NewsListTestSupport.h"
 
@@ -122,6 +123,32 @@ TEST_F(PagingTest, AFailedPageClosesTheBottomUntilTheRowPathMergesOne)
     ASSERT_TRUE(waitUntil([&] { return model.newsListArray().size() == 12; }));
     model.myBoundsChangeNotificationHandler();
     ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 3; }));
+}
+
+TEST_F(PagingTest, APageThatCameAfterARefreshReplacedTheListIsDropped)
+{
+    server.route("GET", kPhone, xmlReply(newsFeed(endingWith(10, QStringLiteral("1000123"))), "P"));
+    // The held page holds its server's thread: the pages come from another.
+    LoopbackHttpServer pages;
+    HeldReply page;
+    pages.route("GET", kFirstPage, page.handler(xmlReply(newsFeed(descendingItems(5, 1000122)))));
+    NewsListData phone = channel(103, kPhone);
+    phone.LoadMoreUrl = pages.url(kPhoneMore).toString();
+    CenterTableModel model(phone);
+    showList(model, 10);
+    model.myBoundsChangeNotificationHandler();
+    ASSERT_TRUE(waitUntil([&] { return pages.requestCount() == 1; }));
+
+    server.route("GET", kPhone, xmlReply(newsFeed(descendingItems(8, 3000000)), "Q"));
+    Clock::advance(181 * 1000);  // past the pause between refreshes
+    model.loadData(true);
+    ASSERT_TRUE(waitUntil([&] { return model.newsListArray().size() == 8; }));
+    page.release();
+    ASSERT_TRUE(pages.waitForReplyAfter(0));
+    ASSERT_TRUE(waitUntil([&] { return !model.isLoadMore(); }));
+    EXPECT_EQ(model.newsListArray().size(), 8);  // no page of the old list after a gap
+    EXPECT_EQ(feedOf(model.newsListArray().last())->guid, QStringLiteral("2999993"));
+    EXPECT_GT(model.stopS(), model.startS());  // the bottom pages on from the new list
 }
 
 TEST_F(PagingTest, NothingToPageFromEndsQuietly)
