@@ -78,6 +78,12 @@ protected:
     std::unique_ptr<QAbstractItemModelTester> historyTester;
 };
 
+// Whether a label shows its text as written, not as the markup it may hold.
+bool showsAsWritten(const QLabel* label)
+{
+    return label->textFormat() == Qt::PlainText || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
+}
+
 }  // namespace
 
 TEST_F(SearchWindowTest, NewsSearchDropsIncompleteItemsAndPagesFromTheSmallestId)
@@ -676,4 +682,20 @@ TEST_F(SearchWindowTest, TheWholeNoResultMessageShows)
         EXPECT_LE(needed.height(), room.height()) << keyword.toStdString();
         EXPECT_TRUE(controller->window()->rect().contains(shown->geometry())) << keyword.toStdString();
     }
+}
+
+TEST_F(SearchWindowTest, AKeywordWithMarkupShowsAsWritten)
+{
+    const QString keyword = QStringLiteral("<b>ab</b>");
+    server.route("GET", QStringLiteral("/xml/search/") + CommonFunction::EncrypteGB2312(keyword, kDesKeyRequest) + ".xml",
+                 xml(searchPage({})));
+    type(keyword);
+    ASSERT_TRUE(waitUntil([&] { return settled() && label() == QStringLiteral("没有搜索到与\"%1\"相匹配的数据").arg(keyword); }));
+    EXPECT_TRUE(showsAsWritten(controller->tiShiLabel()));
+    controller->window()->close();
+    controller = openSearchWindow(column);
+    auto* cell = qobject_cast<SearchHistoryCell*>(controller->searchHistoryTV()->indexWidget(presenter->historyModel()->index(1)));
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->titleLabel()->text(), keyword);
+    EXPECT_TRUE(showsAsWritten(cell->titleLabel()));
 }
