@@ -131,6 +131,13 @@ TEST(DealsApi, PagesEscapeTheServiceTextsAndIdsAreDigitsOnly)
         EXPECT_TRUE(DealsApi::detailCachePath(QString::fromLatin1(bad)).isEmpty()) << bad;
 }
 
+// The page's text is in the article's family, and in the sans face where that one is missing.
+TEST(DealsApi, ThePageFontFallsBackToSans)
+{
+    EXPECT_EQ(pageFontFamilies(DealsApi::emptyPageHtml(0)),
+              "PingFangSC-Regular, sans-serif / PingFangSC-Light, sans-serif");
+}
+
 class DealsRequests : public LoopbackStoreTest
 {
 protected:

@@ -12,6 +12,7 @@
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
+#include "foundation/PageFont.h"
 #include "platform/MemoryRelease.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UrlOpener.h"
@@ -36,7 +37,7 @@ namespace {
 
 QString fontFamilyScript()
 {
-    return QStringLiteral("SetFontFamily('%1')").arg(ArticlePageBuilder::fontFamily(gbThinFont.load()));
+    return QStringLiteral("SetFontFamily('%1')").arg(PageFont::family(gbThinFont.load()));
 }
 
 class NoNeighbours : public ArticleNeighbours
