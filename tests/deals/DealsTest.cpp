@@ -32,6 +32,8 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
+#include <csignal>
+
 namespace {
 
 QJsonObject dealObject(qint64 id, const QString& name, const QString& promotion = QStringLiteral("满减"))
@@ -639,6 +641,24 @@ TEST_F(DealsRequests, ADealPageShowsItsLoadAndItsFailure)
     auto title = [&] { return evaluate(view, QStringLiteral("(document.getElementById('title')||{}).textContent||''")).toString(); };
     EXPECT_TRUE(waitUntil([&] { return title() == QStringLiteral("好物"); }));
     EXPECT_EQ(view.recordHot(), (QStringList{QStringLiteral("81"), QStringLiteral("82")}));
+}
+
+// A deal page whose renderer ended says so, as every web view of the pane does; the next deal
+// shown brings the page back.
+TEST_F(DealsRequests, ADealPageWhoseRendererEndedSaysSoUntilTheNextDeal)
+{
+    m_server.route("GET", QStringLiteral("/api/apps/detail"), LoopbackReply::text(200, detailReply(82, QStringLiteral("好物"), QString())));
+    HotProductWebView view;
+    view.QWebEngineView::show();
+    view.show(QStringLiteral("82"), true);
+    const auto title = [&] { return evaluate(view, QStringLiteral("(document.getElementById('title')||{}).textContent||''")).toString(); };
+    ASSERT_TRUE(waitUntil([&] { return title() == QStringLiteral("好物"); }, 30000));
+    ASSERT_EQ(::kill(static_cast<pid_t>(view.page()->renderProcessPid()), SIGKILL), 0);
+    const auto notice = [&] { return view.findChild<DDErrorView*>(); };
+    ASSERT_TRUE(waitUntil([&] { return notice() && notice()->isVisible(); }, 30000)) << "a blank page that says nothing";
+    EXPECT_EQ(notice()->title(), ProgramWebView::webViewFailedTitle());
+    view.show(QStringLiteral("82"), true);
+    EXPECT_TRUE(waitUntil([&] { return !notice()->isVisible() && title() == QStringLiteral("好物"); }, 30000));
 }
 
 // A row's foot: the day stays whole and the store's name gives way, cut at its end; a name that
