@@ -85,13 +85,6 @@ TEST(CommentPageBuilder, TheTitleLinksToTheArticlesPageForEitherFormOfLink)
     }
 }
 
-// The page's text is in the article's family, and in the sans face where that one is missing.
-TEST(CommentPageBuilder, ThePageFontFallsBackToSans)
-{
-    EXPECT_EQ(pageFontFamilies(CommentPageBuilder::pageHtml(QStringLiteral("标题"), QString(), {}, 0)),
-              "PingFangSC-Regular, sans-serif / PingFangSC-Light, sans-serif");
-}
-
 // ---- requests ---------------------------------------------------------------------------------------
 
 TEST_F(CommentRequests, RefreshFetchesOnlyAChangedListAlsoWhenTheUserAsks)

@@ -82,19 +82,6 @@ inline QVariant evaluate(QWebEngineView& view, const QString& script)
     return result;
 }
 
-// The font families a page's text is drawn in ("A, sans-serif"): as the page comes, then (after
-// " / ") after its own SetFontFamily with the thin face.
-inline std::string pageFontFamilies(const QString& html)
-{
-    QWebEngineView view;
-    view.setHtml(html);
-    const QString families = QStringLiteral("getComputedStyle(document.body).fontFamily.replace(/[\"']/g, '')");
-    EXPECT_TRUE(waitUntil([&] { return evaluate(view, QStringLiteral("typeof SetFontFamily")).toString() == QStringLiteral("function"); }, 30000));
-    const QString first = evaluate(view, families).toString();
-    evaluate(view, QStringLiteral("SetFontFamily('PingFangSC-Light')"));
-    return (first + QStringLiteral(" / ") + evaluate(view, families).toString()).toStdString();
-}
-
 // The comment requests against a loopback server: comment lists (u23) and posts (u46), with a
 // recording shell installed.
 class CommentRequests : public LoopbackStoreTest

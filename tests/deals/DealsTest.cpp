@@ -32,8 +32,6 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
-#include <csignal>
-
 namespace {
 
 QJsonObject dealObject(qint64 id, const QString& name, const QString& promotion = QStringLiteral("满减"))
@@ -133,10 +131,14 @@ TEST(DealsApi, PagesEscapeTheServiceTextsAndIdsAreDigitsOnly)
         EXPECT_TRUE(DealsApi::detailCachePath(QString::fromLatin1(bad)).isEmpty()) << bad;
 }
 
-// The page's text is in the article's family, and in the sans face where that one is missing.
+// The deal page's text takes the article's family, then the sans face, never the engine's serif default.
 TEST(DealsApi, ThePageFontFallsBackToSans)
 {
-    EXPECT_EQ(pageFontFamilies(DealsApi::emptyPageHtml(0)),
+    QWebEngineView view;
+    view.setHtml(DealsApi::emptyPageHtml(0));
+    const QString families = QStringLiteral("getComputedStyle(document.body).fontFamily.replace(/[\"']/g,'')");
+    ASSERT_TRUE(waitUntil([&] { return evaluate(view, QStringLiteral("typeof SetFontFamily")).toString() == "function"; }, 30000));
+    EXPECT_EQ(evaluate(view, families + "+' / '+(SetFontFamily('PingFangSC-Light')," + families + ")").toString().toStdString(),
               "PingFangSC-Regular, sans-serif / PingFangSC-Light, sans-serif");
 }
 
@@ -643,8 +645,7 @@ TEST_F(DealsRequests, ADealPageShowsItsLoadAndItsFailure)
     EXPECT_EQ(view.recordHot(), (QStringList{QStringLiteral("81"), QStringLiteral("82")}));
 }
 
-// A deal page whose renderer ended says so, as every web view of the pane does; the next deal
-// shown brings the page back.
+// A deal page whose renderer ended says so, as every web view does, until the next deal shown.
 TEST_F(DealsRequests, ADealPageWhoseRendererEndedSaysSoUntilTheNextDeal)
 {
     m_server.route("GET", QStringLiteral("/api/apps/detail"), LoopbackReply::text(200, detailReply(82, QStringLiteral("好物"), QString())));
