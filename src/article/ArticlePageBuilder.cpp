@@ -4,6 +4,7 @@
 #include "article/HtmlText.h"
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
+#include "foundation/PageFont.h"
 #include "Library/RegexKitLite-4.0/RegexKitLite.h"
 
 #include <QFile>
@@ -70,7 +71,7 @@ QString styleText(const ArticlePageInput& input)
     QString style = bundleStyleSheet();
     if (input.fontSize && !input.fontSize->isNull())
         style.replace(QStringLiteral("#fontsize#"), *input.fontSize);
-    style.replace(QStringLiteral("#fontfamily#"), ArticlePageBuilder::fontFamily(input.thinFont));
+    style.replace(QStringLiteral("#fontfamily#"), PageFont::family(input.thinFont));
     style.replace(QStringLiteral("[ios9]1"), QStringLiteral("0"));
     return style;
 }
@@ -124,11 +125,6 @@ QStringList replaceVotes(QString& page)
 QString ArticlePageBuilder::voteDomain()
 {
     return QStringLiteral("tidwen.example");
-}
-
-QString ArticlePageBuilder::fontFamily(bool thin)
-{
-    return thin ? QStringLiteral("PingFangSC-Light") : QStringLiteral("PingFangSC-Regular");
 }
 
 QString ArticlePageBuilder::titleBlock(const ArticlePageInput& input)

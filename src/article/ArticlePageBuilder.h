@@ -72,6 +72,4 @@ public:
     static QString titleBlock(const ArticlePageInput& input);
     // The domain that embedded vote scripts come from.
     static QString voteDomain();
-    // The page's font family: the light or the regular weight.
-    static QString fontFamily(bool thin);
 };

@@ -2,6 +2,7 @@
 
 #include "database/ServerUrls.h"
 #include "foundation/CommonFunction.h"
+#include "foundation/PageFont.h"
 #include "platform/UrlOpener.h"
 
 #include <QUrl>
@@ -116,10 +117,10 @@ QString CommentPageBuilder::pageHtml(const QString& title, const QString& link, 
                ".head,.foot{color:%4;font-size:12px}.text{margin:6px 0;line-height:1.6;white-space:pre-wrap;"
                "word-wrap:break-word}.empty{color:%4;padding:24px 0;text-align:center}"
                ".foot a{color:inherit;text-decoration:none}.foot a.voted{color:#d22222}"
-               "</style><script>function SetFontFamily(f){document.body.style.fontFamily=f;}</script></head>"
+               "</style><script>%7</script></head>"
                "<body><h1>%5</h1><div id=\"comments\">%6</div></body></html>")
         .arg(night ? QStringLiteral("#1e1e1e") : QStringLiteral("#ffffff"),
              night ? QStringLiteral("#c8c8c8") : QStringLiteral("#222222"),
              night ? QStringLiteral("#333333") : QStringLiteral("#e5e5e5"),
-             night ? QStringLiteral("#8a8a8a") : QStringLiteral("#888888"), heading, rows);
+             night ? QStringLiteral("#8a8a8a") : QStringLiteral("#888888"), heading, rows, PageFont::pageScript());
 }

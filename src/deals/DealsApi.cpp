@@ -5,6 +5,7 @@
 #include "deals/DealPageBlocks.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/DigitIds.h"
+#include "foundation/PageFont.h"
 #include "platform/Clock.h"
 #include "platform/UrlOpener.h"
 
@@ -88,12 +89,12 @@ QString page(const QString& body, int themeMode)
                "#haizaimai .imgdiv img{width:80px;height:60px;object-fit:cover;margin-right:12px}"
                "#haizaimai .titlediv a{display:block;margin-bottom:4px}#haizaimai .promotion{margin:0 8px 0 0}"
                "#haizaimai .storedate{color:%3;font-size:12px}"
-               "</style><script>function SetFontFamily(f){document.body.style.fontFamily=f;}</script></head>"
+               "</style><script>%6</script></head>"
                "<body>%4</body></html>")
         .arg(night ? QStringLiteral("#1e1e1e") : QStringLiteral("#ffffff"),
              night ? QStringLiteral("#c8c8c8") : QStringLiteral("#222222"),
              night ? QStringLiteral("#8a8a8a") : QStringLiteral("#888888"), body,
-             night ? QStringLiteral("#333333") : QStringLiteral("#eeeeee"));
+             night ? QStringLiteral("#333333") : QStringLiteral("#eeeeee"), PageFont::pageScript());
 }
 
 }  // namespace

@@ -225,15 +225,16 @@ TEST_F(RightViewControllerTest, AWebViewProcessThatEndsIsNamedInThePaneAndReload
     const qint64 pid = view->webPage()->renderProcessPid();
     ASSERT_GT(pid, 0);
     ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
-    ASSERT_TRUE(waitUntil([&] { return view->errorView() && view->errorView()->isVisible(); }, 30000))
+    const auto notice = [&] { return view->webView()->findChild<DDErrorView*>(); };
+    ASSERT_TRUE(waitUntil([&] { return notice() && notice()->isVisible(); }, 30000))
         << "the error view after the web view's process was killed";
-    EXPECT_EQ(view->errorView()->title(), RightViewController::webViewFailedTitle());
+    EXPECT_EQ(notice()->title(), ProgramWebView::webViewFailedTitle());
     EXPECT_FALSE(view->logoView()->isVisible());
 
-    view->errorView()->reloadButton()->click();
+    notice()->reloadButton()->click();
     ASSERT_TRUE(waitUntil([&] { return view->pane()->bSucLoad() && text(QStringLiteral("h1")) == QStringLiteral("t"); }, 30000))
         << "the article page again after the reload button";
-    EXPECT_FALSE(view->errorView() && view->errorView()->isVisible());
+    EXPECT_FALSE(notice()->isVisible());
 }
 
 TEST_F(RightViewControllerTest, CopyTakesThePageSelection)

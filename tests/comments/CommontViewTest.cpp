@@ -69,8 +69,10 @@ TEST_F(CommontViewPage, RowsAreTheCommentsServedAndMarkupShowsAsText)
     EXPECT_EQ(evaluate(view, QStringLiteral("document.querySelectorAll('#comments script, #comments i').length")).toInt(), 0);
     EXPECT_NE(evaluate(view, QStringLiteral("document.title")).toString(), QStringLiteral("x"));
 
+    // The article's family, then the sans face, never the engine's serif default.
+    EXPECT_EQ(evaluate(view, QStringLiteral("getComputedStyle(document.body).fontFamily")).toString().toStdString(), "PingFangSC-Regular, sans-serif");
     view.SetFontFamily(QStringLiteral("Noto Serif"));
-    EXPECT_TRUE(evaluate(view, QStringLiteral("document.body.style.fontFamily")).toString().contains(QStringLiteral("Noto Serif")));
+    EXPECT_EQ(evaluate(view, QStringLiteral("getComputedStyle(document.body).fontFamily")).toString().toStdString(), "\"Noto Serif\", sans-serif");
 }
 
 TEST_F(CommontViewPage, ClickingSupportVotesAndThePageShowsTheUsersVote)

@@ -131,6 +131,17 @@ TEST(DealsApi, PagesEscapeTheServiceTextsAndIdsAreDigitsOnly)
         EXPECT_TRUE(DealsApi::detailCachePath(QString::fromLatin1(bad)).isEmpty()) << bad;
 }
 
+// The deal page's text takes the article's family, then the sans face, never the engine's serif default.
+TEST(DealsApi, ThePageFontFallsBackToSans)
+{
+    QWebEngineView view;
+    view.setHtml(DealsApi::emptyPageHtml(0));
+    const QString families = QStringLiteral("getComputedStyle(document.body).fontFamily.replace(/[\"']/g,'')");
+    ASSERT_TRUE(waitUntil([&] { return evaluate(view, QStringLiteral("typeof SetFontFamily")).toString() == "function"; }, 30000));
+    EXPECT_EQ(evaluate(view, families + "+' / '+(SetFontFamily('PingFangSC-Light')," + families + ")").toString().toStdString(),
+              "PingFangSC-Regular, sans-serif / PingFangSC-Light, sans-serif");
+}
+
 class DealsRequests : public LoopbackStoreTest
 {
 protected:
@@ -635,6 +646,23 @@ TEST_F(DealsRequests, ADealPageShowsItsLoadAndItsFailure)
     auto title = [&] { return evaluate(view, QStringLiteral("(document.getElementById('title')||{}).textContent||''")).toString(); };
     EXPECT_TRUE(waitUntil([&] { return title() == QStringLiteral("好物"); }));
     EXPECT_EQ(view.recordHot(), (QStringList{QStringLiteral("81"), QStringLiteral("82")}));
+}
+
+// A deal page whose renderer ended says so, as every web view does, until the next deal shown.
+TEST_F(DealsRequests, ADealPageWhoseRendererEndedSaysSoUntilTheNextDeal)
+{
+    m_server.route("GET", QStringLiteral("/api/apps/detail"), LoopbackReply::text(200, detailReply(82, QStringLiteral("好物"), QString())));
+    HotProductWebView view;
+    view.QWebEngineView::show();
+    view.show(QStringLiteral("82"), true);
+    const auto title = [&] { return evaluate(view, QStringLiteral("(document.getElementById('title')||{}).textContent||''")).toString(); };
+    ASSERT_TRUE(waitUntil([&] { return title() == QStringLiteral("好物"); }, 30000));
+    ASSERT_EQ(::kill(static_cast<pid_t>(view.page()->renderProcessPid()), SIGKILL), 0);
+    const auto notice = [&] { return view.findChild<DDErrorView*>(); };
+    ASSERT_TRUE(waitUntil([&] { return notice() && notice()->isVisible(); }, 30000)) << "a blank page that says nothing";
+    EXPECT_EQ(notice()->title(), ProgramWebView::webViewFailedTitle());
+    view.show(QStringLiteral("82"), true);
+    EXPECT_TRUE(waitUntil([&] { return !notice()->isVisible() && title() == QStringLiteral("好物"); }, 30000));
 }
 
 // A row's foot: the day stays whole and the store's name gives way, cut at its end; a name that

@@ -677,3 +677,18 @@ TEST_F(SearchWindowTest, TheWholeNoResultMessageShows)
         EXPECT_TRUE(controller->window()->rect().contains(shown->geometry())) << keyword.toStdString();
     }
 }
+
+// Markup in a keyword shows as written in the no-result message and in the history row.
+TEST_F(SearchWindowTest, AKeywordWithMarkupShowsAsWritten)
+{
+    const QString keyword = QStringLiteral("<b>ab</b>");
+    const auto asWritten = [](const QLabel* label) { return label->textFormat() == Qt::PlainText || !Qt::mightBeRichText(label->text()); };
+    server.route("GET", QStringLiteral("/xml/search/") + CommonFunction::EncrypteGB2312(keyword, kDesKeyRequest) + ".xml", xml(searchPage({})));
+    type(keyword);
+    ASSERT_TRUE(waitUntil([&] { return settled() && label().contains(keyword); }));
+    EXPECT_TRUE(asWritten(controller->tiShiLabel()));
+    controller->window()->close();
+    controller = openSearchWindow(column);
+    auto* cell = qobject_cast<SearchHistoryCell*>(controller->searchHistoryTV()->indexWidget(presenter->historyModel()->index(1)));
+    ASSERT_TRUE(cell && asWritten(cell->titleLabel()));
+}

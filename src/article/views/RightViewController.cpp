@@ -12,6 +12,7 @@
 #include "database/SettingsDatabaseOperate.h"
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
+#include "foundation/PageFont.h"
 #include "platform/MemoryRelease.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UrlOpener.h"
@@ -36,7 +37,7 @@ namespace {
 
 QString fontFamilyScript()
 {
-    return QStringLiteral("SetFontFamily('%1')").arg(ArticlePageBuilder::fontFamily(gbThinFont.load()));
+    return QStringLiteral("SetFontFamily('%1')").arg(PageFont::family(gbThinFont.load()));
 }
 
 class NoNeighbours : public ArticleNeighbours
@@ -102,6 +103,9 @@ void RightViewController::viewDidLoad()
     connect(m_page, &QWebEnginePage::loadFinished, this, &RightViewController::pageLoadFinished);
     connect(m_page, &QWebEnginePage::loadStarted, this, &RightViewController::pageLoadStarted);
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this, &RightViewController::webViewEnded);
+    // The word over the view when its renderer ended is the view's own; its reload builds the
+    // article page anew.
+    m_webView->setRendererEndedReload([this] { m_pane->openNews(); });
     mas_makeConstraints(m_webView, [this](MASConstraintMaker& make) {
         make.left().equalTo(mas_left(this));
         make.right().equalTo(mas_right(this));
@@ -218,27 +222,14 @@ void RightViewController::pageLoadFinished(bool)
     }
 }
 
-void RightViewController::webViewEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
+void RightViewController::webViewEnded(QWebEnginePage::RenderProcessTerminationStatus status)
 {
     // No load of the ended process will report its end.
     m_loadRunning = false;
     m_loadStarted = false;
     m_waitingLoad.reset();
-    if (status == QWebEnginePage::NormalTerminationStatus)
-        return;
-    // An empty pane would say nothing: the reader learns the page cannot show, and the reload
-    // button starts the web view's process again.
-    qWarning().noquote() << QStringLiteral("tidwen: the article's web view could not start or stopped (status %1, exit code %2)")
-                                .arg(int(status))
-                                .arg(exitCode);
-    hideLogo();
-    showErrorView();
-    m_errorView->setTitle(webViewFailedTitle());
-}
-
-QString RightViewController::webViewFailedTitle()
-{
-    return QStringLiteral("网页视图未能启动");
+    if (status != QWebEnginePage::NormalTerminationStatus)
+        hideLogo();
 }
 
 void RightViewController::clearContent()

@@ -91,8 +91,6 @@ public:
 
     // The exact page of clearContent.
     static QString blankPage();
-    // The error view's title when the web view's process could not start or ended.
-    static QString webViewFailedTitle();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -115,8 +113,8 @@ private:
     // Loads the article page of newsId at the address (empty: the blank page, no article page).
     // A load still running is stopped first and this one starts at its end.
     void startLoad(const QUrl& url, const QString& newsId);
-    // The page's render process ended (or never started): says so in the pane.
-    void webViewEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
+    // The article page's render process ended (or never started): its loads end with it.
+    void webViewEnded(QWebEnginePage::RenderProcessTerminationStatus status);
     // Shows the content in a popup above the toolbar button (it replaces an open one).
     void showPopover(QWidget* content, QWidget* anchor);
 

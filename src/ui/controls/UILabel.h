@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-// A static text: no frame, no background of its own, not editable.
+// A static text shown as written (never as markup): no frame, no background of its own, not editable.
 class UILabel : public QLabel
 {
     Q_OBJECT
@@ -10,6 +10,6 @@ public:
     explicit UILabel(QWidget* parent = nullptr);
     explicit UILabel(const QString& text, QWidget* parent = nullptr);
 
-    // Not bezeled, draws no background, not editable.
+    // Not bezeled, draws no background, not editable, plain text.
     void setControls();
 };

@@ -1,18 +1,46 @@
 #include "ui/web/ProgramWebView.h"
 
 #include "platform/UrlOpener.h"
+#include "ui/controls/LoadStateOverlay.h"
 
 #include <QChildEvent>
 #include <QContextMenuEvent>
+#include <QDebug>
 #include <QMenu>
 #include <QNativeGestureEvent>
 #include <QWebEngineContextMenuRequest>
 #include <QWheelEvent>
 
-ProgramWebView::ProgramWebView(QWidget* parent) : QWebEngineView(parent)
+ProgramWebView::ProgramWebView(QWidget* parent)
+    : QWebEngineView(parent), m_rendererEnded(new LoadStateOverlay(this, webViewFailedTitle(), 50)),
+      m_rendererEndedReload([this] { triggerPageAction(QWebEnginePage::Reload); })
 {
     for (QObject* child : children())
         watchChild(child);
+    connect(this, &QWebEngineView::renderProcessTerminated, this, &ProgramWebView::rendererEnded);
+    // A page load starts a renderer again.
+    connect(this, &QWebEngineView::loadStarted, m_rendererEnded, &LoadStateOverlay::clear);
+}
+
+void ProgramWebView::setRendererEndedReload(std::function<void()> reload)
+{
+    m_rendererEndedReload = std::move(reload);
+}
+
+QString ProgramWebView::webViewFailedTitle()
+{
+    return QStringLiteral("网页视图未能启动");
+}
+
+void ProgramWebView::rendererEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
+{
+    if (status == QWebEnginePage::NormalTerminationStatus)
+        return;
+    qWarning().noquote() << QStringLiteral("tidwen: the web view %1 could not start or stopped (status %2, exit code %3)")
+                                .arg(QString::fromLatin1(metaObject()->className()))
+                                .arg(int(status))
+                                .arg(exitCode);
+    m_rendererEnded->showFailure([this] { m_rendererEndedReload(); });
 }
 
 void ProgramWebView::watchChild(QObject* child)

@@ -2,6 +2,9 @@
 
 #include <QWebEngineView>
 
+#include <functional>
+
+class LoadStateOverlay;
 class QMenu;
 
 // A web view that shows only pages the program put there (its page, a BrowserLinksPage, keeps no
@@ -9,7 +12,8 @@ class QMenu;
 // at 1: Ctrl+wheel and pinches do nothing, the reader's text size is the program's font size. Its
 // context menu holds only what works on the element clicked and says what it does: copying the
 // selection, the picture, the picture's web address or the link's web address; the bare page
-// shows no menu.
+// shows no menu. A page whose renderer ended (or never started) is not left blank: the view says
+// so over itself, with a reload button, until the next page it loads.
 class ProgramWebView : public QWebEngineView
 {
     Q_OBJECT
@@ -19,6 +23,10 @@ public:
 
     // Copies the page's selection: the menu's "复制".
     virtual void copySelection();
+    // The reload button's action while the renderer is ended: by default the page loads again.
+    void setRendererEndedReload(std::function<void()> reload);
+    // What the view says while its renderer is ended.
+    static QString webViewFailedTitle();
 
 protected:
     // Whether the menu offers to copy the link's address: a web address only, by default. A link
@@ -36,4 +44,8 @@ private:
     // The engine draws into a child widget, made and remade with the page's renderer: its input
     // passes here first.
     void watchChild(QObject* child);
+    void rendererEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
+
+    LoadStateOverlay* m_rendererEnded;
+    std::function<void()> m_rendererEndedReload;
 };
