@@ -153,13 +153,18 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
     int64_t after = std::numeric_limits<int64_t>::min();
     for (int rc = seek(rows.get(), after);;) {
         for (; rc == SQLITE_ROW; rc = sqlite3_step(rows.get())) {
+            // A page standing where another belongs (a stale copy of an earlier one) gives rows
+            // behind those read: they are passed over, so that reading only moves on and ends.
+            const int64_t rowid = sqlite3_column_int64(rows.get(), 0);
+            if (rowid <= after)
+                continue;
             if (!make())
                 return copy;
             if (!copyRow(rows.get(), insert.get(), columns)) {
                 copy.written = false;
                 return copy;
             }
-            after = sqlite3_column_int64(rows.get(), 0);
+            after = rowid;
         }
         if (rc == SQLITE_DONE)
             break;

@@ -425,6 +425,32 @@ TEST_F(DamagedStoreTest, ASalvageCutOffMidwayIsDoneWholeAtTheNextStart)
     EXPECT_EQ(toldTexts(), QStringList{kAllKeptText});
 }
 
+// A page holding rows of an earlier one (a stale copy) before a damaged page: reading goes back
+// over rows already read, and the salvage must still end.
+TEST_F(DamagedStoreTest, ASalvageEndsPastAPageOfRowsOutOfOrder)
+{
+    fillStore(1000);
+    const qint64 page = file().intForQuery(QStringLiteral("PRAGMA page_size"));
+    const auto leaf = [&](int n) {
+        return (file().intForQuery(QStringLiteral("SELECT pageno FROM dbstat WHERE name = 'NewsState' AND pagetype = 'leaf' "
+                                                  "ORDER BY path LIMIT 1 OFFSET ?"), {n}) - 1) * page;
+    };
+    const qint64 first = leaf(0), stale = leaf(2), damaged = leaf(3);
+    m_file->close();
+    m_file.reset();
+    QFile bytes(databasePath());
+    ASSERT_TRUE(bytes.open(QIODevice::ReadWrite) && bytes.seek(first));
+    const QByteArray copy = bytes.read(page);
+    ASSERT_TRUE(bytes.seek(stale) && bytes.write(copy) == page && bytes.seek(damaged) && bytes.write(QByteArray(page, 'Z')) == page);
+    bytes.close();
+    QTemporaryDir next;
+    asTheNextRunFindsIt(next);
+
+    EXPECT_GT(shownChannels(), 0);
+    EXPECT_GT(rowCount(QStringLiteral("NewsState")), 700);
+    EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
+}
+
 // A read of the channels that meets damage says it failed, so the column reads them again.
 TEST_F(DamagedStoreTest, AChannelReadThatMeetsDamageFails)
 {
