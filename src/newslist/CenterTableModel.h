@@ -208,8 +208,9 @@ private:
     bool m_firstLoadView = true;
     bool m_firstMore = false;
     bool m_isLoadMore = false;
-    // The guid of the item the page on its way follows.
+    // The guid of the item the page on its way follows; the pages asked for, numbered.
     QString m_pagedFrom;
+    Attempts m_pages;
     bool m_isLoading = false;
     bool m_isLoadSlide = false;
     int64_t m_startS = 0;

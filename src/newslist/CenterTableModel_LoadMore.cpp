@@ -48,8 +48,10 @@ void CenterTableModel::loadMore()
 {
     // One page at a time, whatever asked for it: the bottom, the "加载更多" row or the keys (which
     // scroll the row into view, a bottom, and then open it). A second request would bring the same
-    // page again.
-    if (m_isLoadMore || m_newsListArray.isEmpty())
+    // page again. A page on its way for a list a refresh has since replaced holds nothing back:
+    // its reply then finds a newer page asked for and changes nothing.
+    const FeedPtr last = lastFeed();
+    if (m_newsListArray.isEmpty() || (m_isLoadMore && last && last->guid == m_pagedFrom))
         return;
     const QString url = loadMoreUrl();
     if (url.isEmpty()) {
@@ -58,33 +60,29 @@ void CenterTableModel::loadMore()
         return;
     }
     m_isLoadMore = true;
-    m_pagedFrom = lastFeed()->guid;
+    m_pagedFrom = last->guid;
+    const quint64 page = m_pages.next();
     m_lastTimeStr.clear();
     m_slideLastTimeStr.clear();
-    QPointer<CenterTableModel> self(this);
     const auto manager = AFNetManager::requestWithUrlString(
         url, true, QVariant(), 1, nullptr, AFNetManager::ProgressBlock(),
-        [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant& reply) {
-            if (!self)
-                return;
+        m_pages.guard(this, page, [page](CenterTableModel& model, const Task&, const QVariant& reply) {
             CommonFunction::checkNetworkState();
             const QByteArray bytes = reply.toByteArray();
             // The parse reads nothing but the bytes; the result comes back to the main thread.
-            dispatch::asyncGlobal([self, bytes] {
-                QList<FeedPtr> page = parserNewsListXmlData(bytes);
-                dispatch::asyncMain([self, page = std::move(page)] {
-                    if (self)
-                        self->onPageParsed(page);
-                });
+            const auto parsed = model.m_pages.guard(
+                &model, page, [](CenterTableModel& later, const QList<FeedPtr>& feeds) { later.onPageParsed(feeds); });
+            dispatch::asyncGlobal([parsed, bytes] {
+                dispatch::asyncMain([parsed, feeds = parserNewsListXmlData(bytes)] { parsed(feeds); });
             });
-        },
-        [self](const std::shared_ptr<URLSessionDataTask>&, const Error& error) {
-            if (!self || error.code == NSURLErrorCancelled)
+        }),
+        m_pages.guard(this, page, [](CenterTableModel& model, const Task&, const Error& error) {
+            if (error.code == NSURLErrorCancelled)
                 return;
             CommonFunction::checkNetworkState();
-            self->m_isLoadMore = false;
-            self->didFailedLoadMoreData(&error);
-        });
+            model.m_isLoadMore = false;
+            model.didFailedLoadMoreData(&error);
+        }));
     m_pageManagers.removeIf([](const std::weak_ptr<AFHTTPSessionManager>& weak) { return weak.expired(); });
     m_pageManagers.append(manager);
 }

@@ -143,11 +143,14 @@ TEST_F(PagingTest, APageThatCameAfterARefreshReplacedTheListIsDropped)
     Clock::advance(181 * 1000);  // past the pause between refreshes
     model.loadData(true);
     ASSERT_TRUE(waitUntil([&] { return model.newsListArray().size() == 8; }));
+    // "加载更多" of the new list asks for its page at once, not after the old list's page.
+    pages.route("GET", QUrl(model.loadMoreUrl()).path(), xmlReply(newsFeed(descendingItems(3, 2999992))));
+    model.clickRow(model.rowCount() - 1);
     page.release();
     ASSERT_TRUE(pages.waitForReplyAfter(0));
-    ASSERT_TRUE(waitUntil([&] { return !model.isLoadMore(); }));
-    EXPECT_EQ(model.newsListArray().size(), 8);  // no page of the old list after a gap
-    EXPECT_EQ(feedOf(model.newsListArray().last())->guid, QStringLiteral("2999993"));
+    ASSERT_TRUE(waitUntil([&] { return pages.requestCount() == 2 && !model.isLoadMore(); }));
+    EXPECT_EQ(model.newsListArray().size(), 11);  // no page of the old list after a gap
+    EXPECT_EQ(feedOf(model.newsListArray().last())->guid, QStringLiteral("2999990"));
     EXPECT_GT(model.stopS(), model.startS());  // the bottom pages on from the new list
 }
 
