@@ -84,27 +84,40 @@ bool fails(int rc)
     return rc != SQLITE_ROW && rc != SQLITE_DONE;
 }
 
+// Another connection keeps the file from being read: no damage, and no reason to give up any of it.
+bool isHeld(int rc)
+{
+    return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
+}
+
 // Where reading goes on after a stretch that cannot be read past rowid after: seeks further and
 // further on until one gets past it, then back to the nearest point whose seek does. Nothing when
-// every seek fails (the table's top page is damaged).
-std::optional<int64_t> readablePast(sqlite3_stmt* rows, int64_t after)
+// every seek fails (the table's top page is damaged), or one was held off.
+std::optional<int64_t> readablePast(sqlite3_stmt* rows, int64_t after, bool& held)
 {
+    const auto unreadable = [&](int64_t at) {
+        const int rc = seek(rows, at);
+        held = held || isHeld(rc);
+        return fails(rc);
+    };
     int64_t failing = after;
     int64_t step = 1;
     for (;;) {
         if (failing > kLastRowid - step)
             return std::nullopt;
-        if (!fails(seek(rows, failing + step)))
+        if (!unreadable(failing + step))
             break;
+        if (held)
+            return std::nullopt;
         failing += step;
         step = step > kLastRowid / 2 ? kLastRowid : step * 2;
     }
     int64_t readable = failing + step;
-    while (uint64_t(readable) - uint64_t(failing) > 1) {
+    while (uint64_t(readable) - uint64_t(failing) > 1 && !held) {
         const int64_t middle = failing + int64_t((uint64_t(readable) - uint64_t(failing)) / 2);
-        (fails(seek(rows, middle)) ? failing : readable) = middle;
+        (unreadable(middle) ? failing : readable) = middle;
     }
-    return readable;
+    return held ? std::nullopt : std::optional(readable);
 }
 
 // Writes the row read into the copy; false when the copy refused it.
@@ -122,6 +135,7 @@ struct TableCopy
     bool made = false;     // the table is in the copy
     bool whole = true;     // every row was read and kept
     bool written = true;   // the copy took every row read
+    bool held = false;     // another connection kept a read from the file
 };
 
 // Copies one table's rows in rowid order, passing over what cannot be read. The table is made in
@@ -134,6 +148,7 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
     const Statement rows = prepare(from, QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ? ORDER BY rowid").arg(table));
     if (!rows) {
         copy.whole = false;
+        copy.held = isHeld(sqlite3_errcode(from));
         return copy;
     }
     const int columns = sqlite3_column_count(rows.get()) - 1;
@@ -169,7 +184,8 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
         if (rc == SQLITE_DONE)
             break;
         copy.whole = false;
-        const std::optional<int64_t> past = readablePast(rows.get(), after);
+        copy.held = isHeld(rc);
+        const std::optional<int64_t> past = copy.held ? std::nullopt : readablePast(rows.get(), after, copy.held);
         if (!past)
             break;
         after = *past;
@@ -180,7 +196,8 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
     return copy;
 }
 
-// Copies every table the damaged file lists; nothing when the copy refused a write.
+// Copies every table the damaged file lists; nothing when the copy refused a write, or another
+// connection kept a read from the file (what it held is not lost, and is read at the next start).
 std::optional<StoreFiles::Kept> copyTables(sqlite3* from, sqlite3* to)
 {
     QList<std::pair<QString, QString>> tables;  // name, CREATE statement
@@ -191,10 +208,18 @@ std::optional<StoreFiles::Kept> copyTables(sqlite3* from, sqlite3* to)
         tables.append({QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0))),
                        QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 1)))});
     }
+    const auto heldOff = [] {
+        FMDBLog::write(QStringLiteral("The damaged database is held by another connection: it is salvaged at the next start"));
+        return std::nullopt;
+    };
+    if (isHeld(list ? rc : sqlite3_errcode(from)))
+        return heldOff();
     bool whole = rc == SQLITE_DONE;
     int made = 0;
     for (const auto& [name, create] : std::as_const(tables)) {
         const TableCopy copy = copyTable(from, to, name, create);
+        if (copy.held)
+            return heldOff();
         if (!copy.written)
             return std::nullopt;
         whole = whole && copy.whole;
