@@ -196,6 +196,27 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
     return copy;
 }
 
+// Carries the counters of the copied tables that give out ids (AUTOINCREMENT) into the copy, so
+// that the ids deleted at the end of a table are not given out again; those that cannot be read
+// are passed over. False when the copy refused a write; held when another connection kept the read.
+bool copyCounters(sqlite3* from, sqlite3* to, const QStringList& copied, bool& held)
+{
+    const Statement counters = prepare(from, QStringLiteral("SELECT rowid, name, seq FROM sqlite_sequence"));
+    held = !counters && isHeld(sqlite3_errcode(from));
+    // The counters have no key: the one the copy made with its rows is raised, a missing one added.
+    const Statement raise = prepare(to, QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?2) WHERE name = ?1"));
+    const Statement add = prepare(to, QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT ?1, ?2 "
+                                                     "WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = ?1)"));
+    int rc = SQLITE_DONE;
+    while (counters && raise && add && (rc = sqlite3_step(counters.get())) == SQLITE_ROW) {
+        if (copied.contains(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(counters.get(), 1))))
+            && !(copyRow(counters.get(), raise.get(), 2) && copyRow(counters.get(), add.get(), 2)))
+            return false;
+    }
+    held = held || isHeld(rc);
+    return true;
+}
+
 // Copies every table the damaged file lists; nothing when the copy refused a write, or another
 // connection kept a read from the file (what it held is not lost, and is read at the next start).
 std::optional<StoreFiles::Kept> copyTables(sqlite3* from, sqlite3* to)
@@ -215,7 +236,7 @@ std::optional<StoreFiles::Kept> copyTables(sqlite3* from, sqlite3* to)
     if (isHeld(list ? rc : sqlite3_errcode(from)))
         return heldOff();
     bool whole = rc == SQLITE_DONE;
-    int made = 0;
+    QStringList copied;
     for (const auto& [name, create] : std::as_const(tables)) {
         const TableCopy copy = copyTable(from, to, name, create);
         if (copy.held)
@@ -223,13 +244,19 @@ std::optional<StoreFiles::Kept> copyTables(sqlite3* from, sqlite3* to)
         if (!copy.written)
             return std::nullopt;
         whole = whole && copy.whole;
-        made += copy.made ? 1 : 0;
+        if (copy.made)
+            copied.append(name);
     }
+    bool held = false;
+    if (!copyCounters(from, to, copied, held))
+        return std::nullopt;
+    if (held)
+        return heldOff();
     FMDBLog::write(QStringLiteral("Kept %1 of %2 tables of the damaged database%3")
-                       .arg(made)
+                       .arg(copied.size())
                        .arg(tables.size())
                        .arg(whole ? QString() : QStringLiteral(", not all of their rows")));
-    return whole ? StoreFiles::Kept::All : made > 0 ? StoreFiles::Kept::Part : StoreFiles::Kept::Nothing;
+    return whole ? StoreFiles::Kept::All : !copied.isEmpty() ? StoreFiles::Kept::Part : StoreFiles::Kept::Nothing;
 }
 
 }  // namespace

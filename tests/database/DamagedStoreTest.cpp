@@ -490,3 +490,20 @@ TEST_F(DamagedStoreTest, ASalvageOfAFileHeldElsewhereIsLeftToTheNextStart)
     EXPECT_EQ(DatabaseOperate::Lease()->getLastUpdateTime(1), QStringLiteral("2020-01-01 00:00:00"));
     EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
 }
+
+// The counters of the tables that give out ids go with their rows, so that the ids deleted at the
+// end of a table are not given out again.
+TEST_F(DamagedStoreTest, ASalvageKeepsTheIdsDeletedAtTheEndOfATableUsed)
+{
+    ASSERT_TRUE(DatabaseOperate::Lease()->SearchHistory_check());
+    fillStore();
+    ASSERT_TRUE(file().executeUpdate(QStringLiteral("INSERT INTO SearchHistory (SearchKey) VALUES ('a'), ('b'), ('c')")));
+    ASSERT_TRUE(file().executeUpdate(QStringLiteral("DELETE FROM SearchHistory WHERE SearchKey = 'c'")));
+    loseIndexEntry();
+    QTemporaryDir next;
+    asTheNextRunFindsIt(next);
+
+    ASSERT_TRUE(DatabaseOperate::Lease()->SearchHistory_check());
+    EXPECT_EQ(file().intForQuery(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'SearchHistory'")), 3);
+    EXPECT_EQ(toldTexts(), QStringList{kAllKeptText});
+}
