@@ -237,7 +237,6 @@ TEST(StandinFaults, RulesParseOrSayWhy)
         {"GET * /x 1 delay", false},
         {"GET * /x 1 cacheable", false},
         {"GET * /x 1 cacheable:abc", false},
-        {"GET * /x 1 cacheable:", false},
         {"GET * /x 1 cacheable:+60", false},
         {"GET * /x 1 delay:-0", false},
         {"GET * /x -1 close", false},
