@@ -84,27 +84,40 @@ bool fails(int rc)
     return rc != SQLITE_ROW && rc != SQLITE_DONE;
 }
 
+// Another connection keeps the file from being read: no damage, and no reason to give up any of it.
+bool isHeld(int rc)
+{
+    return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
+}
+
 // Where reading goes on after a stretch that cannot be read past rowid after: seeks further and
 // further on until one gets past it, then back to the nearest point whose seek does. Nothing when
-// every seek fails (the table's top page is damaged).
-std::optional<int64_t> readablePast(sqlite3_stmt* rows, int64_t after)
+// every seek fails (the table's top page is damaged), or one was held off.
+std::optional<int64_t> readablePast(sqlite3_stmt* rows, int64_t after, bool& held)
 {
+    const auto unreadable = [&](int64_t at) {
+        const int rc = seek(rows, at);
+        held = held || isHeld(rc);
+        return fails(rc);
+    };
     int64_t failing = after;
     int64_t step = 1;
     for (;;) {
         if (failing > kLastRowid - step)
             return std::nullopt;
-        if (!fails(seek(rows, failing + step)))
+        if (!unreadable(failing + step))
             break;
+        if (held)
+            return std::nullopt;
         failing += step;
         step = step > kLastRowid / 2 ? kLastRowid : step * 2;
     }
     int64_t readable = failing + step;
-    while (uint64_t(readable) - uint64_t(failing) > 1) {
+    while (uint64_t(readable) - uint64_t(failing) > 1 && !held) {
         const int64_t middle = failing + int64_t((uint64_t(readable) - uint64_t(failing)) / 2);
-        (fails(seek(rows, middle)) ? failing : readable) = middle;
+        (unreadable(middle) ? failing : readable) = middle;
     }
-    return readable;
+    return held ? std::nullopt : std::optional(readable);
 }
 
 // Writes the row read into the copy; false when the copy refused it.
@@ -122,6 +135,7 @@ struct TableCopy
     bool made = false;     // the table is in the copy
     bool whole = true;     // every row was read and kept
     bool written = true;   // the copy took every row read
+    bool held = false;     // another connection kept a read from the file
 };
 
 // Copies one table's rows in rowid order, passing over what cannot be read. The table is made in
@@ -134,6 +148,7 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
     const Statement rows = prepare(from, QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ? ORDER BY rowid").arg(table));
     if (!rows) {
         copy.whole = false;
+        copy.held = isHeld(sqlite3_errcode(from));
         return copy;
     }
     const int columns = sqlite3_column_count(rows.get()) - 1;
@@ -169,7 +184,8 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
         if (rc == SQLITE_DONE)
             break;
         copy.whole = false;
-        const std::optional<int64_t> past = readablePast(rows.get(), after);
+        copy.held = isHeld(rc);
+        const std::optional<int64_t> past = copy.held ? std::nullopt : readablePast(rows.get(), after, copy.held);
         if (!past)
             break;
         after = *past;
@@ -180,7 +196,29 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
     return copy;
 }
 
-// Copies every table the damaged file lists; nothing when the copy refused a write.
+// Carries the counters of the copied tables that give out ids (AUTOINCREMENT) into the copy, so
+// that the ids deleted at the end of a table are not given out again; those that cannot be read
+// are passed over. False when the copy refused a write; held when another connection kept the read.
+bool copyCounters(sqlite3* from, sqlite3* to, const QStringList& copied, bool& held)
+{
+    const Statement counters = prepare(from, QStringLiteral("SELECT rowid, name, seq FROM sqlite_sequence"));
+    held = !counters && isHeld(sqlite3_errcode(from));
+    // The counters have no key: the one the copy made with its rows is raised, a missing one added.
+    const Statement raise = prepare(to, QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?2) WHERE name = ?1"));
+    const Statement add = prepare(to, QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT ?1, ?2 "
+                                                     "WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = ?1)"));
+    int rc = SQLITE_DONE;
+    while (counters && raise && add && (rc = sqlite3_step(counters.get())) == SQLITE_ROW) {
+        if (copied.contains(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(counters.get(), 1))))
+            && !(copyRow(counters.get(), raise.get(), 2) && copyRow(counters.get(), add.get(), 2)))
+            return false;
+    }
+    held = held || isHeld(rc);
+    return true;
+}
+
+// Copies every table the damaged file lists; nothing when the copy refused a write, or another
+// connection kept a read from the file (what it held is not lost, and is read at the next start).
 std::optional<StoreFiles::Kept> copyTables(sqlite3* from, sqlite3* to)
 {
     QList<std::pair<QString, QString>> tables;  // name, CREATE statement
@@ -191,20 +229,34 @@ std::optional<StoreFiles::Kept> copyTables(sqlite3* from, sqlite3* to)
         tables.append({QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0))),
                        QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 1)))});
     }
+    const auto heldOff = [] {
+        FMDBLog::write(QStringLiteral("The damaged database is held by another connection: it is salvaged at the next start"));
+        return std::nullopt;
+    };
+    if (isHeld(list ? rc : sqlite3_errcode(from)))
+        return heldOff();
     bool whole = rc == SQLITE_DONE;
-    int made = 0;
+    QStringList copied;
     for (const auto& [name, create] : std::as_const(tables)) {
         const TableCopy copy = copyTable(from, to, name, create);
+        if (copy.held)
+            return heldOff();
         if (!copy.written)
             return std::nullopt;
         whole = whole && copy.whole;
-        made += copy.made ? 1 : 0;
+        if (copy.made)
+            copied.append(name);
     }
+    bool held = false;
+    if (!copyCounters(from, to, copied, held))
+        return std::nullopt;
+    if (held)
+        return heldOff();
     FMDBLog::write(QStringLiteral("Kept %1 of %2 tables of the damaged database%3")
-                       .arg(made)
+                       .arg(copied.size())
                        .arg(tables.size())
                        .arg(whole ? QString() : QStringLiteral(", not all of their rows")));
-    return whole ? StoreFiles::Kept::All : made > 0 ? StoreFiles::Kept::Part : StoreFiles::Kept::Nothing;
+    return whole ? StoreFiles::Kept::All : !copied.isEmpty() ? StoreFiles::Kept::Part : StoreFiles::Kept::Nothing;
 }
 
 }  // namespace

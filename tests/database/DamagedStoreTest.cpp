@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -459,4 +460,49 @@ TEST_F(DamagedStoreTest, AChannelReadThatMeetsDamageFails)
     EXPECT_EQ(shownChannels(), -1);
     EXPECT_GT(shownChannels(), 0);
     EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
+}
+
+// A damaged file another program holds while it is being salvaged: nothing of it is taken as lost.
+// The run works from the defaults in memory, and the next start salvages the file, untouched.
+TEST_F(DamagedStoreTest, ASalvageOfAFileHeldElsewhereIsLeftToTheNextStart)
+{
+    const int defaults = shownChannels();
+    ASSERT_TRUE(DatabaseOperate::Lease()->setLastUpdateTime(QStringLiteral("2020-01-01 00:00:00"), 1));
+    fillStore();
+    overwritePage(QStringLiteral("NewsState"));
+    DatabaseOperate::Lease()->autoClearNewsStateDB(QStringLiteral("100010"));  // meets the damage
+    closeStores();
+    const QString documents = StorageRoot::documentsPath();
+    const QByteArray damaged = readAll(databasePath());
+    {
+        ASSERT_EQ(sqlite3_exec(file().sqliteHandle(), "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        const auto release = qScopeGuard([&] { m_file->close(); });
+        EXPECT_EQ(shownChannels(), defaults);
+        EXPECT_TRUE(toldTexts().contains(kResetText + QLatin1Char('\n') + kReadOnlyText)) << toldTexts().join(QLatin1Char('|')).toStdString();
+        closeStores();
+    }
+    EXPECT_EQ(filesWithoutLogs(documents, QStringLiteral("*")), QStringList{QStringLiteral("tidwenMAC.db")});
+    EXPECT_EQ(readAll(databasePath()), damaged);
+
+    QTemporaryDir next;
+    asTheNextRunFindsIt(next);
+    EXPECT_EQ(DatabaseOperate::Lease()->getLastUpdateTime(1), QStringLiteral("2020-01-01 00:00:00"));
+    EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
+}
+
+// The counters of the tables that give out ids go with their rows, so that the ids deleted at the
+// end of a table are not given out again.
+TEST_F(DamagedStoreTest, ASalvageKeepsTheIdsDeletedAtTheEndOfATableUsed)
+{
+    ASSERT_TRUE(DatabaseOperate::Lease()->SearchHistory_check());
+    fillStore();
+    ASSERT_TRUE(file().executeUpdate(QStringLiteral("INSERT INTO SearchHistory (SearchKey) VALUES ('a'), ('b'), ('c')")));
+    ASSERT_TRUE(file().executeUpdate(QStringLiteral("DELETE FROM SearchHistory WHERE SearchKey = 'c'")));
+    loseIndexEntry();
+    QTemporaryDir next;
+    asTheNextRunFindsIt(next);
+
+    ASSERT_TRUE(DatabaseOperate::Lease()->SearchHistory_check());
+    EXPECT_EQ(file().intForQuery(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'SearchHistory'")), 3);
+    EXPECT_EQ(toldTexts(), QStringList{kAllKeptText});
 }

@@ -4,6 +4,8 @@
 #include "httpcore/HttpRouter.h"
 #include "networking/TextEncoding.h"
 
+#include <algorithm>
+
 namespace standin {
 namespace {
 
@@ -20,10 +22,13 @@ bool knownAction(const QString& action)
     if (!kNames.contains(name))
         return false;
     const QStringList parts = action.split(QLatin1Char(':'));
+    // Numbers are plain digits: a sign, taken by toInt, would reach a header as it was written.
     for (qsizetype i = 1; i < parts.size(); ++i) {
+        const bool digits = !parts[i].isEmpty() && std::all_of(parts[i].cbegin(), parts[i].cend(), [](QChar c) {
+            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        });
         bool ok = false;
-        const int value = parts[i].toInt(&ok);
-        if (!ok || value < 0 || value > kMaxNumber)
+        if (!digits || parts[i].toInt(&ok) > kMaxNumber || !ok)
             return false;
     }
     if (name == QLatin1String("status")) {
