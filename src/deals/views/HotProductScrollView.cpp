@@ -3,6 +3,7 @@
 #include "deals/HotProductListModel.h"
 
 #include "foundation/GlobalValues.h"
+#include "ui/controls/CustomButton.h"
 #include "ui/controls/ImageNamed.h"
 #include "ui/controls/ListKeyboardSelection.h"
 #include "ui/controls/ListRowColours.h"
@@ -91,11 +92,11 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     bar->setContentsMargins(8, 4, 8, 4);
     const QStringList names = m_model->categories();
     for (int i = 0; i < names.size(); ++i) {
-        auto* button = new QPushButton(names[i], this);
+        // The program's button: a click leaves the keys in the deals list; Tab still reaches it.
+        auto* button = new CustomButton(this);
+        button->setText(names[i]);
         button->setCheckable(true);
         button->setFlat(true);
-        // As a toolbar's: a click leaves the keys in the deals list; Tab still reaches it.
-        button->setFocusPolicy(Qt::TabFocus);
         connect(button, &QPushButton::clicked, this, [this, i] { select(i); });
         bar->addWidget(button);
         m_buttons.append(button);
