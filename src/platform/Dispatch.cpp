@@ -173,6 +173,14 @@ void asyncGlobal(Block block)
     QThreadPool::globalInstance()->start(std::move(block));
 }
 
+void onMain(Block block)
+{
+    if (isMainThread())
+        block();
+    else
+        asyncMain(std::move(block));
+}
+
 void after(int milliseconds, Block block)
 {
     if (isMainThread()) {

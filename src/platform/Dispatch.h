@@ -25,6 +25,8 @@ bool isMainThread();
 // the main queue has ended: blocks sent to it then (and by syncMain and after) are dropped, and
 // blocks still waiting when it ends are destroyed unrun on the main thread as it ends.
 void asyncMain(Block block);
+// Runs the block at once on the main thread; from another thread, later on the main queue.
+void onMain(Block block);
 // Runs the block on the main thread and waits for it; runs it at once when already there.
 // Returns without running it when the main queue ends first.
 void syncMain(const Block& block);

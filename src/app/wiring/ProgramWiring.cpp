@@ -87,10 +87,7 @@ void decideReminderDot()
 // delegate took the change (which it does on the main thread).
 void landUserChanged()
 {
-    if (dispatch::isMainThread())
-        decideReminderDot();
-    else
-        dispatch::asyncMain(&decideReminderDot);
+    dispatch::onMain(&decideReminderDot);
 }
 
 // ---- the account folder ----

@@ -55,12 +55,7 @@ void hookCurrentSource()
     if (state().hooked.lock() == source)
         return;
     state().hooked = source;
-    source->setChangeCallback([] {
-        if (dispatch::isMainThread())
-            WAYTheDarkSide::appearanceMayHaveChanged();
-        else
-            dispatch::asyncMain([] { WAYTheDarkSide::appearanceMayHaveChanged(); });
-    });
+    source->setChangeCallback([] { dispatch::onMain(&WAYTheDarkSide::appearanceMayHaveChanged); });
 }
 
 void store(std::vector<Entry>& table, QObject* object, WAYTheDarkSide::Block block)

@@ -30,14 +30,6 @@ struct IndicatorRecord
 std::mutex gManagerMutex;
 std::shared_ptr<SDWebImageManager> gManager;  // guarded by gManagerMutex
 
-void onMainSoon(std::function<void()> block)
-{
-    if (dispatch::isMainThread())
-        block();
-    else
-        dispatch::asyncMain(std::move(block));
-}
-
 }  // namespace
 
 void setImageManager(std::shared_ptr<SDWebImageManager> manager)
@@ -98,14 +90,14 @@ void sd_setImageWithURL(ImageView* view, const QUrl& url, const QImage& placehol
 
     const QPointer<ImageView> weakView(view);
     if (!(options & SDLoadDelayPlaceholder)) {
-        onMainSoon([weakView, placeholder] {
+        dispatch::onMain([weakView, placeholder] {
             if (weakView)
                 weakView->setImage(placeholder);
         });
     }
 
     if (url.isEmpty()) {
-        onMainSoon([weakView, url, completedBlock] {
+        dispatch::onMain([weakView, url, completedBlock] {
             if (weakView)
                 removeActivityIndicator(weakView);
             if (completedBlock)
