@@ -37,8 +37,13 @@ CommentPageBuilder::Votes recordedVotes(const QVariantList& comments)
 
 CommentPageLoader::CommentPageLoader(QObject* parent) : QObject(parent)
 {
-    NotificationCenter::defaultCenter().addObserver(this, QLatin1String(CommentEvents::kReloadCommentView), nullptr,
-                                                    [this](const Notification&) { reload(); });
+    // A comment on another article than the one this page holds changes nothing here: that
+    // article's page fetches its list when it is opened.
+    NotificationCenter::defaultCenter().addObserver(
+        this, QLatin1String(CommentEvents::kReloadCommentView), nullptr, [this](const Notification& note) {
+            if (note.userInfo.value(QString::fromLatin1(CommentEvents::kNewsIdKey)).toString() == m_newsId)
+                reload();
+        });
 }
 
 CommentPageLoader::~CommentPageLoader()

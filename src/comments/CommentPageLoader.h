@@ -12,8 +12,9 @@ class AFHTTPSessionManager;
 
 // The requests behind the comment page: the article's comment list file, fetched when an article
 // is opened and, on a refresh, after a HEAD whose "Last-Modified" differs from the shown list's.
-// Each finished list becomes the page's HTML. An accepted comment ("reloadCommentView") reloads
-// the open list at once, without the check: the file may not be stamped anew yet.
+// Each finished list becomes the page's HTML. A comment accepted on the open article
+// ("reloadCommentView") reloads its list at once, without the check: the file may not be stamped
+// anew yet.
 //
 // An opened article shows its own page at once, empty while its list loads. A list that fails
 // before any was shown leaves the page failed; a failed refresh keeps the list on screen.

@@ -71,14 +71,16 @@ void CommentWriter::post(const QString& text)
 
     m_posting = true;
     QPointer<CommentWriter> self(this);
+    // The article posted on, as it is now: the window may be shown for another before the reply.
+    const QVariantMap posted{{QString::fromLatin1(CommentEvents::kNewsIdKey), m_newsId}};
     m_session = AFNetManager::requestWithUrlString(
         kUrlPostComment, false, fields, 1, nullptr,
-        [self](const std::shared_ptr<URLSessionDataTask>&, const QVariant&) {
+        [self, posted](const std::shared_ptr<URLSessionDataTask>&, const QVariant&) {
             // The session reports every status outside 200..299 as a failure.
             postCommentAndReplyTask();
             // The comment stands even when the window went meanwhile: the comment page shows it
             // and the pane says so.
-            NotificationCenter::defaultCenter().post(QLatin1String(CommentEvents::kReloadCommentView));
+            NotificationCenter::defaultCenter().post(QLatin1String(CommentEvents::kReloadCommentView), {}, posted);
             NotificationCenter::defaultCenter().post(QLatin1String(CommentEvents::kSentCommentSuc));
             if (!self)
                 return;

@@ -26,6 +26,8 @@ inline constexpr auto kClientCode = "14";
 namespace CommentEvents {
 inline constexpr auto kReloadCommentView = "reloadCommentView";
 inline constexpr auto kSentCommentSuc = "sentCommentSuc";
+// The user-info key of "reloadCommentView": the id of the article the comment was posted on.
+inline constexpr auto kNewsIdKey = "newsid";
 }  // namespace CommentEvents
 
 // The write-comment window's work: which comment it answers, and the post. Without a logged-in

@@ -58,6 +58,12 @@ protected:
         m_server.route("GET", listPath(QStringLiteral("123456")), LoopbackReply::text(200, commentJsonp(comments)));
     }
     int gets() { return count("GET"); }
+    // What the write-comment window tells once the service took a comment on the article.
+    static void commentAccepted(const QString& newsId)
+    {
+        NotificationCenter::defaultCenter().post(QLatin1String(CommentEvents::kReloadCommentView), {},
+                                                 {{QLatin1String(CommentEvents::kNewsIdKey), newsId}});
+    }
 
     // Opens the article's comment page and waits for its first list.
     void open(CommentPageLoader& loader)
@@ -112,7 +118,7 @@ TEST_F(CommentEventFlow, TheOpenCommentPageFetchesItsListAgainWithoutAsking)
 
     serveList(QJsonArray{commentObject(2, QStringLiteral("我"), QStringLiteral("新评论")),
                          commentObject(1, QStringLiteral("甲"), QStringLiteral("一"))});
-    NotificationCenter::defaultCenter().post(QLatin1String(CommentEvents::kReloadCommentView));
+    commentAccepted(QStringLiteral("123456"));
     ASSERT_TRUE(waitUntil([&] { return pages.size() == 1; })) << "waited for the reloaded page";
     EXPECT_EQ(gets(), 2);
     EXPECT_EQ(countRequests(m_server.requests(), "HEAD"), 0) << "a comment just posted needs no freshness check";
@@ -133,12 +139,32 @@ TEST_F(CommentEventFlow, ACommentAcceptedWhileTheListHangsIsFetchedAtOnce)
     second.route("GET", listPath(QStringLiteral("123456")),
                  LoopbackReply::text(200, commentJsonp(QJsonArray{commentObject(2, QStringLiteral("我"), QStringLiteral("新评论"))})));
     pointUrls({{23, second.url(QStringLiteral("/json/commentlist")).toString()}});
-    NotificationCenter::defaultCenter().post(QLatin1String(CommentEvents::kReloadCommentView));
+    commentAccepted(QStringLiteral("123456"));
     ASSERT_TRUE(waitUntil([&] { return loader.comments().size() == 1 && !loader.isLoading(); }, 30000))
         << "the comment waited for the hung load";
     hung.release();
     ASSERT_TRUE(m_server.waitForReplyAfter(0));
     EXPECT_EQ(loader.comments().size(), 1) << "the given-up load still answered";
+}
+
+// A comment posted on another article than the open page's fetches no list; one on the page's
+// own article fetches its list.
+TEST_F(CommentEventFlow, ACommentAcceptedReloadsOnlyThePageOfTheArticlePostedOn)
+{
+    rememberAccount(QStringLiteral("reader"), QStringLiteral("pw"), true, true);
+    m_server.route("POST", QStringLiteral("/tidwen/postComment.aspx"), LoopbackReply::text(200, "<string>1</string>"));
+    serveList({});
+    CommentPageLoader loader;
+    open(loader);
+    CommentWriter writer;
+    for (const auto& [newsId, reloads] : {std::pair{"654321", false}, std::pair{"123456", true}}) {
+        writer.show(QLatin1String(newsId), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), QString());
+        writer.post(QStringLiteral("评论"));
+        ASSERT_TRUE(waitUntil([&] { return !writer.isPosting(); })) << newsId;
+        EXPECT_EQ(loader.isLoading(), reloads) << newsId;
+        ASSERT_TRUE(waitUntil([&] { return !loader.isLoading(); })) << newsId;
+    }
+    EXPECT_EQ(gets(), 2);
 }
 
 TEST(CommentPageReplies, NewestReplyToTheUsersOwnComments)

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 modefyPwdWD::modefyPwdWD(QWidget* parent)
@@ -34,6 +35,20 @@ modefyPwdWD::modefyPwdWD(QWidget* parent)
     connect(m_change, &PasswordChange::finished, this, &modefyPwdWD::finished);
 }
 
+void modefyPwdWD::showEvent(QShowEvent* event)
+{
+    // The profile window keeps this window: each opening of it is a new change, with nothing of
+    // the last one (its result, what was typed before an Escape) and the typing in the old
+    // password. The system showing a minimised window again is no new opening.
+    if (!event->spontaneous()) {
+        for (QLineEdit* field : {m_old, m_new, m_repeated})
+            field->clear();
+        m_status->clear();
+        m_old->setFocus();
+    }
+    QDialog::showEvent(event);
+}
+
 QString modefyPwdWD::statusText() const
 {
     return m_status->text();
@@ -45,8 +60,6 @@ void modefyPwdWD::finished(PasswordChange::Outcome outcome)
     const QString message = PasswordChange::message(outcome);
     m_status->setText(message);
     if (outcome == PasswordChange::Outcome::Changed || outcome == PasswordChange::Outcome::ChangedLoggedOut) {
-        for (QLineEdit* field : {m_old, m_new, m_repeated})
-            field->clear();
         // The window closes now; the result shows over the profile window that opened it, where
         // the reader is left looking. Without it a re-login that failed would only turn the
         // profile to "未登录", with no word why.

@@ -23,6 +23,9 @@ public:
     QString statusText() const;
     PasswordChange* passwordChange() const { return m_change; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void finished(PasswordChange::Outcome outcome);
     // The result as a toast centred over the window given, for a second.
