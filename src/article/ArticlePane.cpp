@@ -21,6 +21,7 @@ void ArticlePane::show(const FeedPtr& f)
     // Ids end up in file names and addresses: an item without a plain news id is not opened.
     if (!f || !ArticleIds::isNewsId(f->guid))
         return;
+    emit articleShown(f->guid);
     if (m_recordNewsAndHot.size() < 2)
         m_host->setBackButtonVisible(false);
     m_host->changeForNews();

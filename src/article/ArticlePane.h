@@ -146,6 +146,10 @@ public:
     ReplyHandler getHotCommentDataFinishedBlock();
     ReplyHandler getRelatedNewsDataFinishedBlock();
 
+signals:
+    // An article is opened (again) in the pane, from wherever: a list, a link, the back button.
+    void articleShown(const QString& newsId);
+
 private:
     QString m_fontSizeOnce;
     struct Session;

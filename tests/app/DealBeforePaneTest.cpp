@@ -11,9 +11,12 @@
 #include "article/views/ArticleSchemeHandler.h"
 #include "article/views/ArticleWebPage.h"
 #include "article/views/RightViewController.h"
+#include "comments/HotCommentListModel.h"
+#include "comments/views/HotCommntTableViewController.h"
 #include "deals/HotProductListModel.h"
 #include "deals/views/HotProductScrollView.h"
 #include "deals/views/HotProductWebView.h"
+#include "newslist/NewsListLinks.h"
 #include "newslist/views/ChannelListView.h"
 #include "newslist/views/SlideView.h"
 
@@ -45,6 +48,22 @@ public:
     QWidget* makeRightViewController(QWidget* parent) override { return new RightViewController(parent); }
     QPointer<QWidget> center;
 };
+
+// Every server address on the loopback server at that port, the article's included.
+void everyAddressOnLoopback(quint16 port)
+{
+    QStringList urls = builtInUrlTable();
+    for (QString& address : urls) {
+        QUrl url(address);
+        if (url.host().isEmpty())
+            continue;
+        url.setScheme(QStringLiteral("http"));
+        url.setHost(QStringLiteral("127.0.0.1"));
+        url.setPort(port);
+        address = url.toString();
+    }
+    loadUrlTable(urls);
+}
 
 }  // namespace
 
@@ -145,18 +164,7 @@ TEST_F(DealBeforePaneTest, ADealChosenBeforeThePaneExistsOpensOnceItDoes)
 // does, not never.
 TEST_F(DealBeforePaneTest, APushedArticleBeforeThePaneExistsOpensOnceItDoes)
 {
-    // Every server address on the loopback server, the article's included.
-    QStringList urls = builtInUrlTable();
-    for (QString& address : urls) {
-        QUrl url(address);
-        if (url.host().isEmpty())
-            continue;
-        url.setScheme(QStringLiteral("http"));
-        url.setHost(QStringLiteral("127.0.0.1"));
-        url.setPort(deals.port());
-        address = url.toString();
-    }
-    loadUrlTable(urls);
+    everyAddressOnLoopback(deals.port());
     delegate.applicationDidFinishLaunching();
     ASSERT_NE(window(), nullptr);
     ASSERT_EQ(madePane(), nullptr) << "the detail pane was made before the first screen";
@@ -195,7 +203,8 @@ TEST_F(DealBeforePaneTest, TheDealsColumnsFirstRowIsTheSlideStripAndADealSlideOp
     };
     deals.route("GET", QStringLiteral("/api/apps/focus"), reply({slide(51007), slide(51008)}));
     deals.route("GET", QStringLiteral("/api/apps/indexlistsegbyid"),
-                reply({QJsonObject{{QStringLiteral("productid"), 51001}, {QStringLiteral("ProductName"), QStringLiteral("甲")}}}));
+                reply({QJsonObject{{QStringLiteral("productid"), 51001}, {QStringLiteral("ProductName"), QStringLiteral("甲")}},
+                       QJsonObject{{QStringLiteral("productid"), 51008}, {QStringLiteral("ProductName"), QStringLiteral("乙")}}}));
     delegate.applicationDidFinishLaunching();
     delegate.firstScreenShown();
     ASSERT_TRUE(panes->center);
@@ -212,11 +221,43 @@ TEST_F(DealBeforePaneTest, TheDealsColumnsFirstRowIsTheSlideStripAndADealSlideOp
     EXPECT_EQ(strip->titleText(), QStringLiteral("焦点51007"));
     EXPECT_EQ(dealsView->listView()->indexWidget(dealsView->model()->index(0)), strip);
 
+    // The deal opened from the list loses its mark to a slide's deal not listed.
+    QTest::keyClick(dealsView->listView(), Qt::Key_Down);
+    QItemSelectionModel* marks = dealsView->listView()->selectionModel();
+    ASSERT_EQ(marks->selectedRows().size(), 1);
     QTest::mouseClick(strip->viewport(), Qt::LeftButton, {}, QPoint(150, 100));
+    EXPECT_TRUE(marks->selectedRows().isEmpty()) << "a deal not listed opened and another stays marked";
     RightViewController* pane = madePane();
     ASSERT_NE(pane, nullptr);
     HotProductWebView* dealPage = pane->findChild<HotProductWebView*>();
     ASSERT_NE(dealPage, nullptr);
     EXPECT_FALSE(dealPage->isHidden()) << "the deal slide opened no deal page";
     EXPECT_TRUE(waitUntil([&] { return detailAskedFor(QStringLiteral("51007")); }, 30000)) << "the deal slide opened no deal";
+    strip->rightSlide();
+    QTest::mouseClick(strip->viewport(), Qt::LeftButton, {}, QPoint(150, 100));
+    EXPECT_EQ(marks->selectedRows(), QModelIndexList{dealsView->model()->index(2)}) << "a listed deal opened unmarked";
+}
+
+// The hot-comment list keeps its row marked only while the pane shows that row's article: once
+// a news row's article or a deal opens there, Down opens the first row.
+TEST_F(DealBeforePaneTest, TheHotCommentListMarksOnlyTheArticleThePaneShows)
+{
+    everyAddressOnLoopback(deals.port());
+    delegate.applicationDidFinishLaunching();
+    delegate.firstScreenShown();
+    NewsListData channel;
+    channel.iListID = 153;
+    column = ListColumnNeighbours::hotCommentListMaker()(channel, panes->center)->listWidget();
+    auto* hot = column->findChild<HotCommntTableViewController*>();
+    QStringList opened;
+    QObject::connect(hot, &HotCommntTableViewController::hotCommentChosen, [&opened](const QString& id) { opened.append(id); });
+    hot->model()->setComments({std::make_shared<CommentFeed>(CommentFeed{.newsId = 101, .commentId = 1}),
+                               std::make_shared<CommentFeed>(CommentFeed{.newsId = 102, .commentId = 2})});
+    for (const bool deal : {false, true}) {
+        QTest::keyClick(hot->listView(), Qt::Key_End);
+        const auto pane = ArticlePaneLink::instance();
+        deal ? pane->showDealByClick(QStringLiteral("51001"), true) : pane->show(std::make_shared<Feed>(Feed{.guid = QStringLiteral("777")}));
+        QTest::keyClick(hot->listView(), Qt::Key_Down);
+        EXPECT_EQ(opened.last(), QStringLiteral("101")) << (deal ? "a deal" : "an article") << " opened";
+    }
 }

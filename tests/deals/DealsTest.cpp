@@ -228,7 +228,8 @@ TEST_F(DealsRequests, TheWholeListsFirstRowIsTheTopSlides)
 
 // The deals list takes the news list's keys: Up and Down open the next deal as a click does,
 // passing over the slide row; Return opens the selected deal again. The open deal is marked by
-// day and by night, and a click on a category leaves the keys in the list.
+// day and by night, also in new rows (the category again, another and back), where the keys go
+// on from it; a click on a category leaves the keys in the list.
 TEST_F(DealsRequests, KeysMoveAndOpenTheDealsAsClicksDo)
 {
     m_server.route("GET", QStringLiteral("/api/apps/focus"),
@@ -260,6 +261,17 @@ TEST_F(DealsRequests, KeysMoveAndOpenTheDealsAsClicksDo)
     EXPECT_TRUE(view->model()->deals().at(1).model->isHaveRead) << "a deal opened by its key reads as read";
     EXPECT_GE(openRowContrast(view->listView(), 1, 2), 19);
     EXPECT_FALSE(view->categoryButtons().at(1)->focusPolicy() & Qt::ClickFocus);
+    m_server.route("GET", QStringLiteral("/api/apps/tag"), LoopbackReply::text(200, listReply({dealObject(6, QStringLiteral("丙"))})));
+    for (const QList<int>& again : {QList<int>{0}, QList<int>{1, 0}}) {
+        for (const int category : again) {
+            view->categoryButtons().at(category)->click();
+            ASSERT_TRUE(waitUntil([&] { return !view->model()->isLoading(); }));
+        }
+        EXPECT_GE(openRowContrast(view->listView(), 1, 2), 19) << again.size() << " categories";
+        press(Qt::Key_Down);
+        press(Qt::Key_Up);
+        EXPECT_EQ(chosen.mid(chosen.size() - 2), (QStringList{QStringLiteral("4"), QStringLiteral("5")}));
+    }
 }
 
 TEST_F(DealsRequests, CategoriesAskTheIndexListFirstThenTheTaggedList)

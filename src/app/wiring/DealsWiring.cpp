@@ -24,6 +24,19 @@ void fill(QWidget* holder, QWidget* view)
     layout->addWidget(view);
 }
 
+// Once the detail pane exists, the list hears what it shows: an article (its news id) or a deal
+// (its product id), to keep its mark on that item only.
+void followThePane(QWidget* list, std::function<void(const QString& newsId)> article,
+                   std::function<void(const QString& productId)> deal)
+{
+    withRightPane([list = QPointer<QWidget>(list), article, deal](RightViewController& pane) {
+        if (!list)
+            return;
+        QObject::connect(pane.pane(), &ArticlePane::articleShown, list, article);
+        QObject::connect(&pane, &RightViewController::dealShown, list, deal);
+    });
+}
+
 // The deals view as the list column's deals column; a chosen deal opens in the detail pane. The
 // column parents and owns this widget, and the view with it.
 class DealsColumn : public QWidget, public DealsColumnView
@@ -35,6 +48,9 @@ public:
         connect(m_view, &HotProductScrollView::dealChosen, this, &DealsColumn::openDeal);
         // The whole list's first row is the focus-slide strip of the news lists.
         m_view->setSlideStripMaker([](const QList<slideDataPtr>& slides) { return new SlideView(slides); });
+        followThePane(
+            m_view, [view = m_view](const QString&) { view->setOpenDeal(QString()); },
+            [view = m_view](const QString& productId) { view->setOpenDeal(productId); });
     }
     QWidget* dealsWidget() override { return this; }
     void showLastSelectedIndex() override { m_view->showLastSelectedIndex(); }
@@ -76,6 +92,9 @@ public:
                     pane->emptyRecordNewsAndHot();
                     pane->show(feed);
                 });
+        followThePane(
+            m_view, [view = m_view](const QString& newsId) { view->articleShown(newsId); },
+            [view = m_view](const QString&) { view->articleShown(QString()); });
     }
     QWidget* listWidget() override { return this; }
     const NewsListData& newslistData() const override { return *m_view->newslistData(); }

@@ -367,7 +367,7 @@ void RightViewController::showDealPage(const QString& dealId)
 {
     ArticleDealPage* deal = dealPage();
     if (deal && !dealId.isEmpty())
-        deal->show(dealId, true);
+        loadDeal(*deal, dealId, true);
     m_webView->hide();
     if (m_commentView && m_commentView->widget())
         m_commentView->widget()->hide();
@@ -386,8 +386,14 @@ void RightViewController::showDealByClick(const QString& productId, bool byClick
     if (!ArticleIds::isDealId(productId))
         return;
     if (ArticleDealPage* deal = dealPage())
-        deal->show(productId, byClick);
+        loadDeal(*deal, productId, byClick);
     showHotProductAndhideSelf();
+}
+
+void RightViewController::loadDeal(ArticleDealPage& deal, const QString& productId, bool byClick)
+{
+    deal.show(productId, byClick);
+    emit dealShown(productId);
 }
 
 void RightViewController::alert(const QString& buttonTitle, const QString& informative)
@@ -504,7 +510,7 @@ void RightViewController::back()
         if (deals.size() < 2) {
             m_toolBar->backBtn->hide();
         } else {
-            m_hotProductView->show(deals.at(deals.size() - 2), true);
+            loadDeal(*m_hotProductView, deals.at(deals.size() - 2), true);
             m_hotProductView->removeRecordHot(deals.last());
         }
     } else if (history.size() < 2) {

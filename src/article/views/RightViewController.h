@@ -92,6 +92,10 @@ public:
     // The exact page of clearContent.
     static QString blankPage();
 
+signals:
+    // A deal is loaded into the deal page, from wherever: a list, a slide, a page, the back button.
+    void dealShown(const QString& productId);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -103,6 +107,8 @@ private:
     void keepOverlaysOnTop();
     bool isOverlay(const QObject* widget) const;
     ArticleDealPage* dealPage();
+    // Every deal the deal page shows comes through here.
+    void loadDeal(ArticleDealPage& deal, const QString& productId, bool byClick);
     void placeHiddenInArticleArea(QWidget* page);
     bool commentPageShowing() const;
     bool dealPageShowing() const;

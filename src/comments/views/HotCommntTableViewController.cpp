@@ -109,10 +109,21 @@ void HotCommntTableViewController::openRow(int row)
         return;
     m_openedRow = row;
     m_openedComment = m_model->comments().at(row)->commentId;
+    m_openedArticle = QString::number(index.data(HotCommentListModel::NewsIdRole).toLongLong());
     m_list->viewport()->update();
     m_model->markRead(row);
-    emit hotCommentChosen(QString::number(index.data(HotCommentListModel::NewsIdRole).toLongLong()),
-                          index.data(HotCommentListModel::NewsTitleRole).toString());
+    emit hotCommentChosen(m_openedArticle, index.data(HotCommentListModel::NewsTitleRole).toString());
+}
+
+void HotCommntTableViewController::articleShown(const QString& newsId)
+{
+    if (!m_openedComment || newsId == m_openedArticle)
+        return;
+    // Another list, a link or the back button put another article there: the keys go on from the top.
+    m_openedRow = -1;
+    m_openedComment.reset();
+    m_openedArticle.clear();
+    m_list->viewport()->update();
 }
 
 void HotCommntTableViewController::showByClick(bool byClick)

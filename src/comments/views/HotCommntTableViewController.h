@@ -29,6 +29,9 @@ public:
     // YES when a tab was chosen, NO for the refresh button.
     void showByClick(bool byClick);
     NewsListDataPtr newslistData() const;
+    // The detail pane now shows the article newsId (empty: no article), however it came there:
+    // the open row stays marked only when that article is its own.
+    void articleShown(const QString& newsId);
 
     HotCommentListModel* model() const { return m_model; }
     QListView* listView() const { return m_list; }
@@ -48,6 +51,7 @@ private:
     LoadStateOverlay* m_loadState;
     // The row opened last, marked and where the keys go on from; -1 while none is open.
     int m_openedRow = -1;
-    // Its comment, found again in new rows.
+    // Its comment, found again in new rows, and the article it opened.
     std::optional<int64_t> m_openedComment;
+    QString m_openedArticle;
 };

@@ -137,6 +137,8 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     // A reset drops the row widgets, the strip among them.
     connect(m_model, &HotProductListModel::slidesChanged, this, &HotProductScrollView::replaceStrip);
     connect(m_model, &QAbstractItemModel::modelReset, this, &HotProductScrollView::replaceStrip);
+    // New rows (a refresh, a category again) keep the open deal marked where it now stands.
+    connect(m_model, &QAbstractItemModel::modelReset, this, &HotProductScrollView::markOpenDeal);
 }
 
 void HotProductScrollView::openRow(int row)
@@ -144,9 +146,29 @@ void HotProductScrollView::openRow(int row)
     const QModelIndex index = m_model->index(row);
     if (!index.isValid() || index.data(HotProductListModel::SlideRowRole).toBool())
         return;
+    m_openDeal = index.data(HotProductListModel::ProductIdRole).toString();
     m_list->setCurrentIndex(index);
     m_model->markRead(row);
-    emit dealChosen(index.data(HotProductListModel::ProductIdRole).toString());
+    emit dealChosen(m_openDeal);
+}
+
+void HotProductScrollView::setOpenDeal(const QString& productId)
+{
+    m_openDeal = productId;
+    markOpenDeal();
+}
+
+void HotProductScrollView::markOpenDeal()
+{
+    const QModelIndexList rows = m_openDeal.isEmpty()
+                                     ? QModelIndexList()
+                                     : m_model->match(m_model->index(0), HotProductListModel::ProductIdRole, m_openDeal, 1,
+                                                      Qt::MatchExactly);
+    // Selected without becoming current: the list stays where the reader scrolled it.
+    if (rows.isEmpty())
+        m_list->selectionModel()->clearSelection();
+    else
+        m_list->selectionModel()->select(rows.first(), QItemSelectionModel::ClearAndSelect);
 }
 
 void HotProductScrollView::setSlideStripMaker(SlideStripMaker maker)

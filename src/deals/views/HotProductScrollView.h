@@ -46,6 +46,10 @@ public:
     void setSlideStripMaker(SlideStripMaker maker);
     // The strip in the slide row, or null.
     QWidget* slideStrip() const { return m_strip; }
+    // What the detail pane now shows, however it came there (a slide, a search result, its own
+    // back button): the deal's row is marked while that deal is listed, and no row for another
+    // deal not listed or, with an empty id, for an article.
+    void setOpenDeal(const QString& productId);
 
 signals:
     // A deal row was clicked.
@@ -57,12 +61,16 @@ private:
     void replaceStrip();
     // What a click on the row does (the keys do the same): the deal is selected, read and chosen.
     void openRow(int row);
+    // Marks the row of the open deal, or none when it is not listed.
+    void markOpenDeal();
 
     HotProductListModel* m_model;
     QList<QPushButton*> m_buttons;
     QListView* m_list;
     LoadStateOverlay* m_loadState;
     int m_lastSelected = 0;
+    // The deal open in the pane, found again in new rows.
+    QString m_openDeal;
     SlideStripMaker m_stripMaker;
     QPointer<QWidget> m_strip;
 };
