@@ -9,7 +9,8 @@ namespace {
 
 bool movesSelection(int key)
 {
-    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Home || key == Qt::Key_End;
+    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Home || key == Qt::Key_End
+           || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
 }
 
 bool opensSelection(int key)
@@ -91,9 +92,42 @@ int ListKeyboardSelection::target(int key, int from) const
         return firstFrom(0, 1);
     case Qt::Key_End:
         return firstFrom(count - 1, -1);
+    case Qt::Key_PageDown:
+    case Qt::Key_PageUp: {
+        const int step = key == Qt::Key_PageDown ? 1 : -1;
+        // Without a selection a page goes from where Down or Up would go on, else it starts
+        // where a single row would.
+        const int start = from >= 0 ? from : resume >= 0 ? resume - std::max(step, 0) : -1;
+        if (start < 0)
+            return target(step > 0 ? Qt::Key_Down : Qt::Key_Up, from);
+        const int row = rowAPageAway(start, step);
+        // The row a page away, or the nearest one beyond it that takes a selection; at the end of
+        // the rows the last one before it.
+        int reached = firstFrom(row, step);
+        if (reached < 0)
+            reached = firstFrom(row - step, -step);
+        return reached >= 0 && (reached - start) * step > 0 ? reached : -1;
+    }
     default:
         return -1;
     }
+}
+
+int ListKeyboardSelection::rowAPageAway(int from, int step) const
+{
+    // The row that stands where the row given stood once the list has moved by its view's
+    // height, so a page of rows goes by whatever their heights.
+    const int count = m_rows.count();
+    const int page = m_view->viewport()->height();
+    const int top = m_view->visualRect(m_view->model()->index(from, 0)).top();
+    int row = from;
+    while (row + step >= 0 && row + step < count) {
+        const int next = m_view->visualRect(m_view->model()->index(row + step, 0)).top();
+        if (std::abs(next - top) > page)
+            break;
+        row += step;
+    }
+    return row;
 }
 
 void ListKeyboardSelection::setPending(int row)

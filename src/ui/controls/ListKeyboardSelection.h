@@ -7,11 +7,11 @@
 class QAbstractItemView;
 
 // Moves a list's selection from the keyboard as the mouse moves it. Up and Down go to the next
-// row that takes a selection, Home and End to the first and the last such row, and each row
-// reached opens as a click on it does; rows that take none (headers, empty rows) are passed
-// over. Return opens the selected row again. A held key only marks the rows it passes and opens
-// the one it rests on when the key comes up (or the list loses the focus), so holding Down does
-// not open every article on the way.
+// row that takes a selection, PageUp and PageDown to the one a view's height of rows away, Home
+// and End to the first and the last such row, and each row reached opens as a click on it does;
+// rows that take none (headers, empty rows) are passed over. Return opens the selected row again.
+// A held key only marks the rows it passes and opens the one it rests on when the key comes up
+// (or the list loses the focus), so holding Down does not open every article on the way.
 //
 // A list gets these keys by making one with its view (it becomes the view's child) and telling
 // it about its rows; to mark the row a held key rests on, the list's delegate reads pendingRow()
@@ -46,6 +46,9 @@ protected:
 private:
     // The row the key leads to from the row given (-1: none selected); -1 when there is none.
     int target(int key, int from) const;
+    // The row a view's height above (step -1) or below (step 1) the row given, the first or the
+    // last row when the list ends before.
+    int rowAPageAway(int from, int step) const;
     void setPending(int row);
     void openPending();
     void open(int row);

@@ -182,20 +182,35 @@ void SearchNewsViewController::windowDidLoad()
     m_searchResultTV->setItemDelegate(new SearchResultDelegate(m_searchResultTV));
     m_searchHistoryTV->setItemDelegate(new SearchHistoryDelegate(m_searchHistoryTV));
     m_searchResultTV->setUniformItemSizes(true);
-    // The results take the news list's keys once clicked: Up, Down, Home and End open the next
-    // result as a click does (the more button's row is passed over), Return opens it again.
+    // The results take the news list's keys once clicked: Up, Down, PageUp, PageDown, Home and
+    // End open the result they reach as a click does, Return opens it again. The more button's
+    // row is reached as the news list's "加载更多" row: reaching it asks for more, as Return on it
+    // does, and once the further results stand where it stood the keys go on from the first.
     m_searchResultTV->setFocusPolicy(Qt::ClickFocus);
+    const auto moreRowReached = [this] {
+        const SearchResultModel* model = m_presenter.resultModel();
+        return m_moreRowByKeys >= 0 && model->index(m_moreRowByKeys).data(SearchResultModel::MoreRowRole).toBool();
+    };
     ListKeyboardSelection::Rows rows;
     rows.count = [this] { return m_presenter.resultModel()->rowCount(); };
-    rows.selectable = [this](int row) {
-        return !m_presenter.resultModel()->index(row).data(SearchResultModel::MoreRowRole).toBool();
-    };
-    rows.selected = [this] {
+    rows.selectable = [](int) { return true; };
+    rows.selected = [this, moreRowReached] {
+        if (m_moreRowByKeys >= 0)
+            return moreRowReached() ? m_moreRowByKeys : -1;
         const QModelIndexList selected = m_searchResultTV->selectionModel()->selectedRows();
         return selected.isEmpty() ? -1 : selected.first().row();
     };
+    rows.resumeAt = [this, moreRowReached] {
+        return moreRowReached() || m_moreRowByKeys >= m_presenter.resultModel()->rowCount() ? -1 : m_moreRowByKeys;
+    };
     rows.open = [this](int row) {
         const QModelIndex index = m_presenter.resultModel()->index(row);
+        if (index.data(SearchResultModel::MoreRowRole).toBool()) {
+            m_moreRowByKeys = row;
+            m_presenter.loadMoreBtnActive();
+            return;
+        }
+        m_moreRowByKeys = -1;
         if (m_searchResultTV->selectionModel()->isSelected(index))
             m_presenter.tableViewSelectionDidChange(row);
         else
@@ -224,6 +239,9 @@ void SearchNewsViewController::windowDidLoad()
     connect(m_searchResultTV->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { selectionChanged(m_searchResultTV); });
     connect(m_presenter.resultModel(), &QAbstractItemModel::modelReset, this, &SearchNewsViewController::rebuildMoreButton);
+    // New results, and a result chosen by the mouse, take the keys off the more button's row.
+    connect(m_presenter.resultModel(), &QAbstractItemModel::modelReset, this, [this] { m_moreRowByKeys = -1; });
+    connect(m_searchResultTV, &QAbstractItemView::pressed, this, [this] { m_moreRowByKeys = -1; });
     // Results put in place of others open at their top; further pages are appended, not reset.
     connect(m_presenter.resultModel(), &QAbstractItemModel::modelReset, m_searchResultTV, &QAbstractItemView::scrollToTop);
     connect(m_presenter.historyModel(), &QAbstractItemModel::modelReset, this, &SearchNewsViewController::rebuildHistoryRows);

@@ -86,6 +86,9 @@ private:
     UILabel* m_tiShiLabel = nullptr;
     DJActivityIndicator* m_logoView = nullptr;
     QPointer<CustomButton> m_moreBtn;
+    // The more button's row as the keys reached it (further results then stand there); -1 while
+    // the keys are on a result.
+    int m_moreRowByKeys = -1;
 };
 
 // The list column's search button: the column's one search window (made on first use, kept as
