@@ -201,6 +201,10 @@ private:
     // Load-more steps.
     void onPageParsed(const QList<FeedPtr>& page);
     FeedPtr lastFeed() const;
+    // The list the page on its way was asked for has since been replaced.
+    bool pagedListReplaced() const;
+    // A page's reply that merges nothing (failed, empty, or for a replaced list) ends its load.
+    void endPageUnmerged(const Error* error);
     void LoadMoreNewsDataIfNeed(const QList<FeedPtr>& page);
 
     NewsListData m_channel;
