@@ -366,7 +366,9 @@ void CenterTableModel::didFailedLoadData(const Error* error)
     Q_UNUSED(error);
     emit spinnerHidden();
     emit toastRequested(QStringLiteral("新闻加载失败，请查看网络设置"));
-    if (!m_haveLocalData)
+    // Rows on screen stay for the reader to go on reading, offline too: the error view stands only
+    // in place of a list with nothing to show.
+    if (!haveLocalData())
         emit errorViewRequested(true);
 }
 

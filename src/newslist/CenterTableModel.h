@@ -111,7 +111,8 @@ public:
     bool isLoading() const { return m_isLoading; }
     bool isLoadSlide() const { return m_isLoadSlide; }
     bool isLoadMore() const { return m_isLoadMore; }
-    bool haveLocalData() const { return m_haveLocalData; }
+    // Rows to fall back on when a refresh fails, whether the cache or the network brought them.
+    bool haveLocalData() const { return !m_newsListArray.isEmpty(); }
     int64_t startS() const { return m_startS; }
     int64_t stopS() const { return m_stopS; }
     qsizetype lastSelectIndex() const { return m_lastSelectIndex; }
@@ -200,6 +201,10 @@ private:
     // Load-more steps.
     void onPageParsed(const QList<FeedPtr>& page);
     FeedPtr lastFeed() const;
+    // The list the page on its way was asked for has since been replaced.
+    bool pagedListReplaced() const;
+    // A page's reply that merges nothing (failed, empty, or for a replaced list) ends its load.
+    void endPageUnmerged(const Error* error);
     void LoadMoreNewsDataIfNeed(const QList<FeedPtr>& page);
 
     NewsListData m_channel;
@@ -225,7 +230,6 @@ private:
     Completion m_downLoadComplate;
     QDateTime m_preRefreshDate;
     bool m_bLoadDataForClick = false;
-    bool m_haveLocalData = false;
     NewsListEntries m_newsListArray;
     bool m_onShow = true;
     // What the table has selected: an item row (the entry at m_lastSelectIndex), the "加载更多"

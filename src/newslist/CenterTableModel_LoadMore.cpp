@@ -80,22 +80,33 @@ void CenterTableModel::loadMore()
             if (error.code == NSURLErrorCancelled)
                 return;
             CommonFunction::checkNetworkState();
-            model.m_isLoadMore = false;
-            model.didFailedLoadMoreData(&error);
+            model.endPageUnmerged(&error);
         }));
     m_pageManagers.removeIf([](const std::weak_ptr<AFHTTPSessionManager>& weak) { return weak.expired(); });
     m_pageManagers.append(manager);
 }
 
+bool CenterTableModel::pagedListReplaced() const
+{
+    const FeedPtr last = lastFeed();
+    return !last || last->guid != m_pagedFrom;
+}
+
+void CenterTableModel::endPageUnmerged(const Error* error)
+{
+    m_isLoadMore = false;
+    // A refresh replaced the list while the page was on its way: whether the page came, failed or
+    // timed out, the new list's bottom pages on as if it had never been asked for.
+    if (pagedListReplaced())
+        m_stopS = m_startS + 1;
+    didFailedLoadMoreData(error);
+}
+
 void CenterTableModel::onPageParsed(const QList<FeedPtr>& parsed)
 {
-    // A refresh replaced the list while the page was on its way: the page follows an item no
-    // longer last, and appended it would leave a gap. It is dropped, and the bottom pages on from
-    // the new list.
-    if (const FeedPtr last = lastFeed(); !last || last->guid != m_pagedFrom) {
-        m_isLoadMore = false;
-        m_stopS = m_startS + 1;
-        didFailedLoadMoreData(nullptr);
+    // A page of a list a refresh has replaced would be appended after a gap.
+    if (pagedListReplaced()) {
+        endPageUnmerged(nullptr);
         return;
     }
     QList<FeedPtr> page = parsed;
@@ -111,8 +122,7 @@ void CenterTableModel::onPageParsed(const QList<FeedPtr>& parsed)
         return known;
     });
     if (page.isEmpty()) {
-        m_isLoadMore = false;
-        didFailedLoadMoreData(nullptr);
+        endPageUnmerged(nullptr);
         return;
     }
     m_bLoadMoreUseCache = false;

@@ -408,21 +408,16 @@ void CenterTableModel::loadLocalData(bool showWithoutSlides)
         }
     }
     const QByteArray list = ListCacheFile::read(ListCacheFile::filePathForUrl(m_channel.ListUrl));
-    if (list.isEmpty() || !mayShow) {
-        m_haveLocalData = false;
+    if (list.isEmpty() || !mayShow)
         return;
-    }
     // The cache holds the channel's own feed, a ranking one for a ranking channel.
     NewsListEntries entries = readListEntries(list);
     // A cache without an item is nothing to fall back on: a failed refresh then shows the error
     // view rather than leaving the column blank.
-    if (entries.isEmpty()) {
-        m_haveLocalData = false;
+    if (entries.isEmpty())
         return;
-    }
     setListEntries(std::move(entries));
     didFinishLoadDataWithCacheData(true);
-    m_haveLocalData = true;
 }
 
 void CenterTableModel::jiashua()

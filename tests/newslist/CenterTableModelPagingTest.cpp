@@ -30,6 +30,27 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return idle(model) && model.newsListArray().size() == entries; }));
         server.clearRequests();
     }
+
+    // The phone channel shown, the page after its ten items asked for by the bottom and held
+    // (answered with reply once let go) while a refresh replaces the list with eight new items.
+    // The pages come from a server of their own, whose thread the held page holds.
+    void replaceTheListUnderAHeldPage(std::unique_ptr<CenterTableModel>& model, LoopbackHttpServer& pages,
+                                      const HeldReply& page, const LoopbackReply& reply)
+    {
+        server.route("GET", kPhone, xmlReply(newsFeed(endingWith(10, QStringLiteral("1000123"))), "P"));
+        pages.route("GET", kFirstPage, page.handler(reply));
+        NewsListData phone = channel(103, kPhone);
+        phone.LoadMoreUrl = pages.url(kPhoneMore).toString();
+        model = std::make_unique<CenterTableModel>(phone);
+        ASSERT_NO_FATAL_FAILURE(showList(*model, 10));
+        model->myBoundsChangeNotificationHandler();
+        ASSERT_TRUE(waitUntil([&] { return pages.requestCount() == 1; }));
+
+        server.route("GET", kPhone, xmlReply(newsFeed(descendingItems(8, 3000000)), "Q"));
+        Clock::advance(181 * 1000);  // past the pause between refreshes
+        model->loadData(true);
+        ASSERT_TRUE(waitUntil([&] { return model->newsListArray().size() == 8; }));
+    }
 };
 
 TEST_F(PagingTest, TheBottomAsksForThePageAfterTheLastItemAndAppendsIt)
@@ -127,31 +148,33 @@ TEST_F(PagingTest, AFailedPageClosesTheBottomUntilTheRowPathMergesOne)
 
 TEST_F(PagingTest, APageThatCameAfterARefreshReplacedTheListIsDropped)
 {
-    server.route("GET", kPhone, xmlReply(newsFeed(endingWith(10, QStringLiteral("1000123"))), "P"));
-    // The held page holds its server's thread: the pages come from another.
     LoopbackHttpServer pages;
     HeldReply page;
-    pages.route("GET", kFirstPage, page.handler(xmlReply(newsFeed(descendingItems(5, 1000122)))));
-    NewsListData phone = channel(103, kPhone);
-    phone.LoadMoreUrl = pages.url(kPhoneMore).toString();
-    CenterTableModel model(phone);
-    showList(model, 10);
-    model.myBoundsChangeNotificationHandler();
-    ASSERT_TRUE(waitUntil([&] { return pages.requestCount() == 1; }));
-
-    server.route("GET", kPhone, xmlReply(newsFeed(descendingItems(8, 3000000)), "Q"));
-    Clock::advance(181 * 1000);  // past the pause between refreshes
-    model.loadData(true);
-    ASSERT_TRUE(waitUntil([&] { return model.newsListArray().size() == 8; }));
+    std::unique_ptr<CenterTableModel> model;
+    const LoopbackReply oldPage = xmlReply(newsFeed(descendingItems(5, 1000122)));
+    ASSERT_NO_FATAL_FAILURE(replaceTheListUnderAHeldPage(model, pages, page, oldPage));
     // "加载更多" of the new list asks for its page at once, not after the old list's page.
-    pages.route("GET", QUrl(model.loadMoreUrl()).path(), xmlReply(newsFeed(descendingItems(3, 2999992))));
-    model.clickRow(model.rowCount() - 1);
+    pages.route("GET", QUrl(model->loadMoreUrl()).path(), xmlReply(newsFeed(descendingItems(3, 2999992))));
+    model->clickRow(model->rowCount() - 1);
     page.release();
     ASSERT_TRUE(pages.waitForReplyAfter(0));
-    ASSERT_TRUE(waitUntil([&] { return pages.requestCount() == 2 && !model.isLoadMore(); }));
-    EXPECT_EQ(model.newsListArray().size(), 11);  // no page of the old list after a gap
-    EXPECT_EQ(feedOf(model.newsListArray().last())->guid, QStringLiteral("2999990"));
-    EXPECT_GT(model.stopS(), model.startS());  // the bottom pages on from the new list
+    ASSERT_TRUE(waitUntil([&] { return pages.requestCount() == 2 && !model->isLoadMore(); }));
+    EXPECT_EQ(model->newsListArray().size(), 11);  // no page of the old list after a gap
+    EXPECT_EQ(feedOf(model->newsListArray().last())->guid, QStringLiteral("2999990"));
+    EXPECT_GT(model->stopS(), model->startS());  // the bottom pages on from the new list
+}
+
+// The old list's page fails after a refresh replaced the list: the new list's bottom still pages.
+TEST_F(PagingTest, AFailedPageOfAReplacedListLeavesTheBottomOpen)
+{
+    LoopbackHttpServer pages;
+    HeldReply page;
+    std::unique_ptr<CenterTableModel> model;
+    ASSERT_NO_FATAL_FAILURE(replaceTheListUnderAHeldPage(model, pages, page, LoopbackReply::text(500, "no")));
+    page.release();
+    ASSERT_TRUE(waitUntil([&] { return !model->isLoadMore(); }));
+    model->myBoundsChangeNotificationHandler();
+    EXPECT_TRUE(model->isLoadMore()) << "the bottom of the new list asked for nothing";
 }
 
 TEST_F(PagingTest, NothingToPageFromEndsQuietly)
