@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QList>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -70,12 +71,12 @@ QString quotedName(QString name)
     return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
 }
 
-// The first step of the rows whose rowid is past after: a row, the end, or what kept the seek
+// The first step of the rows whose rowid is from or more: a row, the end, or what kept the seek
 // from getting there.
-int seek(sqlite3_stmt* rows, int64_t after)
+int seek(sqlite3_stmt* rows, int64_t from)
 {
     sqlite3_reset(rows);
-    sqlite3_bind_int64(rows, 1, after);
+    sqlite3_bind_int64(rows, 1, from);
     return sqlite3_step(rows);
 }
 
@@ -90,9 +91,10 @@ bool isHeld(int rc)
     return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
 }
 
-// Where reading goes on after a stretch that cannot be read past rowid after: seeks further and
-// further on until one gets past it, then back to the nearest point whose seek does. Nothing when
-// every seek fails (the table's top page is damaged), or one was held off.
+// The rowid from which reading goes on after a stretch that cannot be read past rowid after:
+// seeks further and further on until one gets past it, then back to the nearest point whose seek
+// does, so that the first row past the stretch is read too. Nothing when every seek fails (the
+// table's top page is damaged), or one was held off.
 std::optional<int64_t> readablePast(sqlite3_stmt* rows, int64_t after, bool& held)
 {
     const auto unreadable = [&](int64_t at) {
@@ -145,7 +147,7 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
 {
     TableCopy copy;
     const QString table = quotedName(name);
-    const Statement rows = prepare(from, QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ? ORDER BY rowid").arg(table));
+    const Statement rows = prepare(from, QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid >= ? ORDER BY rowid").arg(table));
     if (!rows) {
         copy.whole = false;
         copy.held = isHeld(sqlite3_errcode(from));
@@ -165,7 +167,8 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
         copy.whole = copy.whole && copy.made;
         return copy.made;
     };
-    int64_t after = std::numeric_limits<int64_t>::min();
+    int64_t after = std::numeric_limits<int64_t>::min();  // the last row copied
+    int64_t resumed = after;  // where reading last went on past a stretch that cannot be read
     for (int rc = seek(rows.get(), after);;) {
         for (; rc == SQLITE_ROW; rc = sqlite3_step(rows.get())) {
             // A page standing where another belongs (a stale copy of an earlier one) gives rows
@@ -185,11 +188,13 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
             break;
         copy.whole = false;
         copy.held = isHeld(rc);
-        const std::optional<int64_t> past = copy.held ? std::nullopt : readablePast(rows.get(), after, copy.held);
+        // Past the last point of going on too, so that each stretch met moves reading on.
+        const std::optional<int64_t> past =
+            copy.held ? std::nullopt : readablePast(rows.get(), std::max(after, resumed), copy.held);
         if (!past)
             break;
-        after = *past;
-        rc = seek(rows.get(), after);
+        resumed = *past;
+        rc = seek(rows.get(), resumed);
     }
     if (copy.whole)
         make();
