@@ -172,10 +172,13 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
     for (int rc = seek(rows.get(), after);;) {
         for (; rc == SQLITE_ROW; rc = sqlite3_step(rows.get())) {
             // A page standing where another belongs (a stale copy of an earlier one) gives rows
-            // behind those read: they are passed over, so that reading only moves on and ends.
+            // behind those read: they are passed over, so that reading only moves on and ends,
+            // and the rows of the page it stands on are lost.
             const int64_t rowid = sqlite3_column_int64(rows.get(), 0);
-            if (rowid <= after)
+            if (rowid <= after) {
+                copy.whole = false;
                 continue;
+            }
             if (!make())
                 return copy;
             if (!copyRow(rows.get(), insert.get(), columns)) {

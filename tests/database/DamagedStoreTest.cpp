@@ -396,6 +396,20 @@ TEST_F(DamagedStoreTest, ASalvageLosesOnlyTheDamagedPageOfOneTable)
     EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
 }
 
+// A stale copy of an earlier page over a later one, every page readable: the later page's rows
+// are lost, and the reader is told so.
+TEST_F(DamagedStoreTest, AStaleCopyOfAnEarlierPageLosesTheRowsOfThePageItStandsOn)
+{
+    fillStore(1000);
+    const int lost = overwritePage(QStringLiteral("NewsState"), true, true);
+    QTemporaryDir next;
+    asTheNextRunFindsIt(next);
+
+    EXPECT_GT(shownChannels(), 0);
+    EXPECT_EQ(rowCount(QStringLiteral("NewsState")), 1000 - lost);
+    EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
+}
+
 // A salvage cut off midway (by the file size limit, as by a kill) leaves nothing that the next
 // start takes as good: that start salvages the file again, whole.
 TEST_F(DamagedStoreTest, ASalvageCutOffMidwayIsDoneWholeAtTheNextStart)
