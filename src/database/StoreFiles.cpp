@@ -225,9 +225,17 @@ bool copyCounters(sqlite3* from, sqlite3* to, const QStringList& copied, bool& h
     return true;
 }
 
-// Copies every table the damaged file lists; nothing when the copy refused a write, or another
-// connection kept a read from the file (what it held is not lost, and is read at the next start).
-std::optional<StoreFiles::Kept> copyTables(sqlite3* from, sqlite3* to)
+struct TablesCopy
+{
+    qsizetype listed = 0;  // the tables the damaged file lists
+    qsizetype made = 0;    // those in the copy
+    bool whole = true;     // every table and row was read and kept
+    bool written = true;   // the copy took every write
+};
+
+// Copies every table the damaged file lists; nothing when another connection kept a read from the
+// file (what it held is not lost, and is read at the next start).
+std::optional<TablesCopy> copyTables(sqlite3* from, sqlite3* to)
 {
     QList<std::pair<QString, QString>> tables;  // name, CREATE statement
     const Statement list = prepare(from, QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name "
@@ -250,21 +258,17 @@ std::optional<StoreFiles::Kept> copyTables(sqlite3* from, sqlite3* to)
         if (copy.held)
             return heldOff();
         if (!copy.written)
-            return std::nullopt;
+            return TablesCopy{.written = false};
         whole = whole && copy.whole;
         if (copy.made)
             copied.append(name);
     }
     bool held = false;
     if (!copyCounters(from, to, copied, held))
-        return std::nullopt;
+        return TablesCopy{.written = false};
     if (held)
         return heldOff();
-    FMDBLog::write(QStringLiteral("Kept %1 of %2 tables of the damaged database%3")
-                       .arg(copied.size())
-                       .arg(tables.size())
-                       .arg(whole ? QString() : QStringLiteral(", not all of their rows")));
-    return whole ? StoreFiles::Kept::All : !copied.isEmpty() ? StoreFiles::Kept::Part : StoreFiles::Kept::Nothing;
+    return TablesCopy{tables.size(), copied.size(), whole};
 }
 
 }  // namespace
@@ -274,7 +278,7 @@ std::optional<StoreFiles::Kept> StoreFiles::copyReadable(const QString& path)
     const QString copyPath = path + QLatin1String(kCopySuffix);
     QFile::remove(copyPath);
     createPrivateFile(copyPath);
-    std::optional<Kept> kept;
+    std::optional<TablesCopy> copied;
     {
         // The damaged file is opened as the stores open it, so that its log is read too, and
         // closed without the checkpoint that would write into it.
@@ -287,15 +291,22 @@ std::optional<StoreFiles::Kept> StoreFiles::copyReadable(const QString& path)
             exec(from.get(), "PRAGMA writable_schema=ON");
             // The copy is only used once whole: it needs no journal, and goes to the disk once.
             if (exec(to.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN") && exec(from.get(), "BEGIN")) {
-                kept = copyTables(from.get(), to.get());
-                if (kept && !exec(to.get(), "COMMIT"))
-                    kept.reset();
+                copied = copyTables(from.get(), to.get());
+                if (copied && copied->written)
+                    copied->written = exec(to.get(), "COMMIT");
             }
         }
     }
-    if (!kept || !syncToDisk(copyPath)) {
+    // What was kept is told once the copy is on the disk.
+    if (!copied || !copied->written || !syncToDisk(copyPath)) {
+        if (copied)
+            FMDBLog::write(QStringLiteral("The copy of the damaged database could not be written"));
         QFile::remove(copyPath);
         return std::nullopt;
     }
-    return kept;
+    FMDBLog::write(QStringLiteral("Kept %1 of %2 tables of the damaged database%3")
+                       .arg(copied->made)
+                       .arg(copied->listed)
+                       .arg(copied->whole ? QString() : QStringLiteral(", not all of their rows")));
+    return copied->whole ? Kept::All : copied->made > 0 ? Kept::Part : Kept::Nothing;
 }
