@@ -263,6 +263,12 @@ std::optional<TablesCopy> copyTables(sqlite3* from, sqlite3* to)
         if (copy.made)
             copied.append(name);
     }
+    // The favourites sync rows tell which version of an account's favourites the favourites table
+    // holds. Without that table they hold none: the next sync takes the service's favourites,
+    // instead of finding them current or sending an empty list up over them. (Without the sync
+    // rows' table this changes nothing.)
+    if (!copied.contains(QStringLiteral("Favrite_Data")))
+        exec(to, "UPDATE FavriteUserAndContents SET favritteVersion = 0, bModified = 0");
     bool held = false;
     if (!copyCounters(from, to, copied, held))
         return TablesCopy{.written = false};
