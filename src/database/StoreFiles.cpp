@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QList>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -70,12 +71,12 @@ QString quotedName(QString name)
     return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
 }
 
-// The first step of the rows whose rowid is past after: a row, the end, or what kept the seek
+// The first step of the rows whose rowid is from or more: a row, the end, or what kept the seek
 // from getting there.
-int seek(sqlite3_stmt* rows, int64_t after)
+int seek(sqlite3_stmt* rows, int64_t from)
 {
     sqlite3_reset(rows);
-    sqlite3_bind_int64(rows, 1, after);
+    sqlite3_bind_int64(rows, 1, from);
     return sqlite3_step(rows);
 }
 
@@ -90,9 +91,10 @@ bool isHeld(int rc)
     return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
 }
 
-// Where reading goes on after a stretch that cannot be read past rowid after: seeks further and
-// further on until one gets past it, then back to the nearest point whose seek does. Nothing when
-// every seek fails (the table's top page is damaged), or one was held off.
+// The rowid from which reading goes on after a stretch that cannot be read past rowid after:
+// seeks further and further on until one gets past it, then back to the nearest point whose seek
+// does, so that the first row past the stretch is read too. Nothing when every seek fails (the
+// table's top page is damaged), or one was held off.
 std::optional<int64_t> readablePast(sqlite3_stmt* rows, int64_t after, bool& held)
 {
     const auto unreadable = [&](int64_t at) {
@@ -145,7 +147,7 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
 {
     TableCopy copy;
     const QString table = quotedName(name);
-    const Statement rows = prepare(from, QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ? ORDER BY rowid").arg(table));
+    const Statement rows = prepare(from, QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid >= ? ORDER BY rowid").arg(table));
     if (!rows) {
         copy.whole = false;
         copy.held = isHeld(sqlite3_errcode(from));
@@ -165,14 +167,18 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
         copy.whole = copy.whole && copy.made;
         return copy.made;
     };
-    int64_t after = std::numeric_limits<int64_t>::min();
+    int64_t after = std::numeric_limits<int64_t>::min();  // the last row copied
+    int64_t resumed = after;  // where reading last went on past a stretch that cannot be read
     for (int rc = seek(rows.get(), after);;) {
         for (; rc == SQLITE_ROW; rc = sqlite3_step(rows.get())) {
             // A page standing where another belongs (a stale copy of an earlier one) gives rows
-            // behind those read: they are passed over, so that reading only moves on and ends.
+            // behind those read: they are passed over, so that reading only moves on and ends,
+            // and the rows of the page it stands on are lost.
             const int64_t rowid = sqlite3_column_int64(rows.get(), 0);
-            if (rowid <= after)
+            if (rowid <= after) {
+                copy.whole = false;
                 continue;
+            }
             if (!make())
                 return copy;
             if (!copyRow(rows.get(), insert.get(), columns)) {
@@ -185,11 +191,13 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
             break;
         copy.whole = false;
         copy.held = isHeld(rc);
-        const std::optional<int64_t> past = copy.held ? std::nullopt : readablePast(rows.get(), after, copy.held);
+        // Past the last point of going on too, so that each stretch met moves reading on.
+        const std::optional<int64_t> past =
+            copy.held ? std::nullopt : readablePast(rows.get(), std::max(after, resumed), copy.held);
         if (!past)
             break;
-        after = *past;
-        rc = seek(rows.get(), after);
+        resumed = *past;
+        rc = seek(rows.get(), resumed);
     }
     if (copy.whole)
         make();
@@ -217,9 +225,17 @@ bool copyCounters(sqlite3* from, sqlite3* to, const QStringList& copied, bool& h
     return true;
 }
 
-// Copies every table the damaged file lists; nothing when the copy refused a write, or another
-// connection kept a read from the file (what it held is not lost, and is read at the next start).
-std::optional<StoreFiles::Kept> copyTables(sqlite3* from, sqlite3* to)
+struct TablesCopy
+{
+    qsizetype listed = 0;  // the tables the damaged file lists
+    qsizetype made = 0;    // those in the copy
+    bool whole = true;     // every table and row was read and kept
+    bool written = true;   // the copy took every write
+};
+
+// Copies every table the damaged file lists; nothing when another connection kept a read from the
+// file (what it held is not lost, and is read at the next start).
+std::optional<TablesCopy> copyTables(sqlite3* from, sqlite3* to)
 {
     QList<std::pair<QString, QString>> tables;  // name, CREATE statement
     const Statement list = prepare(from, QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name "
@@ -242,21 +258,23 @@ std::optional<StoreFiles::Kept> copyTables(sqlite3* from, sqlite3* to)
         if (copy.held)
             return heldOff();
         if (!copy.written)
-            return std::nullopt;
+            return TablesCopy{.written = false};
         whole = whole && copy.whole;
         if (copy.made)
             copied.append(name);
     }
+    // The favourites sync rows tell which version of an account's favourites the favourites table
+    // holds. Without that table they hold none: the next sync takes the service's favourites,
+    // instead of finding them current or sending an empty list up over them. (Without the sync
+    // rows' table this changes nothing.)
+    if (!copied.contains(QStringLiteral("Favrite_Data")))
+        exec(to, "UPDATE FavriteUserAndContents SET favritteVersion = 0, bModified = 0");
     bool held = false;
     if (!copyCounters(from, to, copied, held))
-        return std::nullopt;
+        return TablesCopy{.written = false};
     if (held)
         return heldOff();
-    FMDBLog::write(QStringLiteral("Kept %1 of %2 tables of the damaged database%3")
-                       .arg(copied.size())
-                       .arg(tables.size())
-                       .arg(whole ? QString() : QStringLiteral(", not all of their rows")));
-    return whole ? StoreFiles::Kept::All : !copied.isEmpty() ? StoreFiles::Kept::Part : StoreFiles::Kept::Nothing;
+    return TablesCopy{tables.size(), copied.size(), whole};
 }
 
 }  // namespace
@@ -266,7 +284,7 @@ std::optional<StoreFiles::Kept> StoreFiles::copyReadable(const QString& path)
     const QString copyPath = path + QLatin1String(kCopySuffix);
     QFile::remove(copyPath);
     createPrivateFile(copyPath);
-    std::optional<Kept> kept;
+    std::optional<TablesCopy> copied;
     {
         // The damaged file is opened as the stores open it, so that its log is read too, and
         // closed without the checkpoint that would write into it.
@@ -279,15 +297,22 @@ std::optional<StoreFiles::Kept> StoreFiles::copyReadable(const QString& path)
             exec(from.get(), "PRAGMA writable_schema=ON");
             // The copy is only used once whole: it needs no journal, and goes to the disk once.
             if (exec(to.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN") && exec(from.get(), "BEGIN")) {
-                kept = copyTables(from.get(), to.get());
-                if (kept && !exec(to.get(), "COMMIT"))
-                    kept.reset();
+                copied = copyTables(from.get(), to.get());
+                if (copied && copied->written)
+                    copied->written = exec(to.get(), "COMMIT");
             }
         }
     }
-    if (!kept || !syncToDisk(copyPath)) {
+    // What was kept is told once the copy is on the disk.
+    if (!copied || !copied->written || !syncToDisk(copyPath)) {
+        if (copied)
+            FMDBLog::write(QStringLiteral("The copy of the damaged database could not be written"));
         QFile::remove(copyPath);
         return std::nullopt;
     }
-    return kept;
+    FMDBLog::write(QStringLiteral("Kept %1 of %2 tables of the damaged database%3")
+                       .arg(copied->made)
+                       .arg(copied->listed)
+                       .arg(copied->whole ? QString() : QStringLiteral(", not all of their rows")));
+    return copied->whole ? Kept::All : copied->made > 0 ? Kept::Part : Kept::Nothing;
 }

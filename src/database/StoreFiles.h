@@ -26,9 +26,9 @@ inline constexpr auto kCopySuffix = ".salvage";
 // Builds path + kCopySuffix from the damaged file at path, which is only read: every table row by
 // row in rowid order, in one read of the file, passing over the stretches that cannot be read. A
 // table of which nothing could be read is left out, so that its store makes it again with its
-// defaults; indexes are made anew from the rows. The copy is on the disk when this returns;
-// nothing when it could not be written whole, or another connection kept the file from being read
-// (it is removed then).
+// defaults (the favourites sync rows then say that no version of the favourites is held); indexes
+// are made anew from the rows. The copy is on the disk when this returns; nothing when it could
+// not be written whole, or another connection kept the file from being read (it is removed then).
 std::optional<Kept> copyReadable(const QString& path);
 
 }  // namespace StoreFiles

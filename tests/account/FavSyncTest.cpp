@@ -1,4 +1,5 @@
 #include "../comments/CommentsTestSupport.h"
+#include "../database/DatabaseTestSupport.h"
 
 #include "account/FavSynchronousCommonFunction.h"
 #include "foundation/CommonFunction.h"
@@ -315,6 +316,32 @@ TEST_F(FavSync, AFavouriteSavedWhileTheUploadIsOnItsWayStaysMarkedAndGoesUpNext)
     EXPECT_EQ(idsOf(stored()), (QStringList{QStringLiteral("712001"), QStringLiteral("712003")}));
     EXPECT_FALSE(row()->bModified);
     EXPECT_EQ(row()->favritteVersion, 10);
+}
+
+// Favourites a damaged file lost (its salvage could not keep their table) are those of the
+// service: the next sync downloads them, though the service's version is the one last synced.
+TEST_F(FavSync, FavouritesTheSalvageOfADamagedFileLostAreDownloadedAgain)
+{
+    FavriteUserAndContents header;
+    header.UserAccount = QString::fromLatin1(kAccount);
+    header.favritteVersion = 1;
+    const QList<Favrite_DataPtr> list{favourite(QStringLiteral("712010"), QStringLiteral("新一"))};
+    {
+        DatabaseOperate::Lease store;
+        ASSERT_TRUE(store->Favrite_Data_replaceAllFavriteDataByUserAccount(header.UserAccount, list));
+        ASSERT_TRUE(store->FavriteUserAndContents_setNewsData(header));
+    }
+    closeStores();
+    ASSERT_GE(overwriteTablePage(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")),
+                                 QStringLiteral("Favrite_Data")), 0);
+    EXPECT_TRUE(stored().isEmpty());  // meets the damage
+    m_server.route("GET", QStringLiteral("/olvenna/GetUserFile.aspx"),
+                   LoopbackReply::text(200, FavSynchronousCommonFunction::zipFavoriteFile(
+                                                FavSynchronousCommonFunction::favoriteFile(header, list)), "application/zip"));
+    serveVersion("1");
+
+    EXPECT_EQ(sync(), FavSynchronousCommonFunction::Outcome::Downloaded);
+    EXPECT_EQ(idsOf(stored()), QStringList{QStringLiteral("712010")});
 }
 
 // The upload runs on a plain session manager of its own, as a data task that it resumes itself;

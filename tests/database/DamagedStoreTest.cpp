@@ -109,26 +109,28 @@ protected:
         m_file.reset();
     }
 
-    // The table's top page is overwritten, or the middle one of its pages of rows.
-    void overwritePage(const QString& table, bool middle = false)
+    // The test's own connection; the next file() opens the file of the storage root then.
+    void closeFile()
     {
-        const qint64 page = file().intForQuery(QStringLiteral("PRAGMA page_size"));
-        const qint64 number = file().intForQuery(
-            middle ? QStringLiteral("SELECT pageno FROM dbstat WHERE name = ?1 AND pagetype = 'leaf' ORDER BY path "
-                                    "LIMIT 1 OFFSET (SELECT count(*) / 2 FROM dbstat WHERE name = ?1 AND pagetype = 'leaf')")
-                   : QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = ?1"),
-            {table});
-        m_file->close();
+        if (m_file)
+            m_file->close();
         m_file.reset();
-        QFile damaged(databasePath());
-        ASSERT_TRUE(damaged.open(QIODevice::ReadWrite) && damaged.seek((number - 1) * page));
-        damaged.write(QByteArray(page, '\x5a'));
+    }
+
+    // See overwriteTablePage; gives how many rows the page held.
+    int overwritePage(const QString& table, bool middle = false, bool staleFirst = false)
+    {
+        closeFile();
+        const int rows = overwriteTablePage(databasePath(), table, middle, staleFirst);
+        EXPECT_GE(rows, 0) << "the file could not be damaged";
+        return rows;
     }
 
     // Each case on a storage root of its own, as on a first start.
     void startOver(const QTemporaryDir& root)
     {
         closeStores();
+        closeFile();
         StorageRoot::setRoot(root.path());
         alerts->texts.clear();
     }
@@ -390,40 +392,65 @@ TEST_F(DamagedStoreTest, ASalvageLosesOnlyTheDamagedPageOfOneTable)
     fillStore();
     ASSERT_TRUE(SettingsDatabaseOperate::Lease()->setContentFontSize(QStringLiteral("16")));
     closeStores();
-    overwritePage(QStringLiteral("NewsState"), true);
+    const int lost = overwritePage(QStringLiteral("NewsState"), true);
     QTemporaryDir next;
     asTheNextRunFindsIt(next);
 
     EXPECT_EQ(DatabaseOperate::Lease()->getLastUpdateTime(1), QStringLiteral("2020-01-01 00:00:00"));
     EXPECT_EQ(SettingsDatabaseOperate::Lease()->contentFontSize(), QStringLiteral("16"));
     EXPECT_EQ(rowCount(QStringLiteral("NewsState"), QStringLiteral("WHERE guid IN ('100000', '100399')")), 2);
-    EXPECT_GT(rowCount(QStringLiteral("NewsState")), 300);
+    EXPECT_EQ(rowCount(QStringLiteral("NewsState")), 400 - lost);
     EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
 }
 
-// A salvage cut off midway (by the file size limit, as by a kill) leaves nothing that the next
-// start takes as good: that start salvages the file again, whole.
-TEST_F(DamagedStoreTest, ASalvageCutOffMidwayIsDoneWholeAtTheNextStart)
+// A stale copy of an earlier page over a later one, every page readable: the later page's rows
+// are lost, and the reader is told so.
+TEST_F(DamagedStoreTest, AStaleCopyOfAnEarlierPageLosesTheRowsOfThePageItStandsOn)
 {
-    fillStore(2000);
-    loseIndexEntry();
+    fillStore(1000);
+    const int lost = overwritePage(QStringLiteral("NewsState"), true, true);
     QTemporaryDir next;
     asTheNextRunFindsIt(next);
-    const pid_t child = fork();
-    if (child == 0) {
-        const rlimit size{64 * 1024, 64 * 1024}, none{0, 0};
-        setrlimit(RLIMIT_FSIZE, &size);
-        setrlimit(RLIMIT_CORE, &none);
-        DatabaseOperate::Lease()->getLastUpdateTime(1);
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
 
     EXPECT_GT(shownChannels(), 0);
-    EXPECT_EQ(rowCount(QStringLiteral("NewsState")), 2000);
-    EXPECT_EQ(toldTexts(), QStringList{kAllKeptText});
+    EXPECT_EQ(rowCount(QStringLiteral("NewsState")), 1000 - lost);
+    EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
+}
+
+// A salvage cut off midway (by the file size limit, as by a kill), or whose copy the disk refuses
+// at its end, leaves nothing that the next start takes as good, nor a log line of what it kept:
+// that start salvages the file again, whole.
+TEST_F(DamagedStoreTest, ASalvageCutOffMidwayIsDoneWholeAtTheNextStart)
+{
+    for (const bool killed : {true, false}) {
+        SCOPED_TRACE(killed ? "killed" : "its copy refused");
+        QTemporaryDir root, next;
+        startOver(root);
+        fillStore(2000);
+        loseIndexEntry();
+        asTheNextRunFindsIt(next);
+        const pid_t child = fork();
+        if (child == 0) {
+            const rlimit size{64 * 1024, 64 * 1024}, none{0, 0};
+            setrlimit(RLIMIT_FSIZE, &size);
+            setrlimit(RLIMIT_CORE, &none);
+            if (!killed)
+                signal(SIGXFSZ, SIG_IGN);
+            LogCapture log;
+            DatabaseOperate::Lease()->getLastUpdateTime(1);
+            const QStringList lines = log.lines();
+            _exit(lines.contains(QStringLiteral("The copy of the damaged database could not be written")) &&
+                          lines.filter(QStringLiteral("Kept ")).isEmpty() ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(killed ? WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ : WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << status;
+
+        EXPECT_GT(shownChannels(), 0);
+        EXPECT_EQ(rowCount(QStringLiteral("NewsState")), 2000);
+        EXPECT_EQ(toldTexts(), QStringList{kAllKeptText});
+    }
 }
 
 // A page holding rows of an earlier one (a stale copy) before a damaged page: reading goes back
