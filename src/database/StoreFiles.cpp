@@ -122,14 +122,16 @@ std::optional<int64_t> readablePast(sqlite3_stmt* rows, int64_t after, bool& hel
     return held ? std::nullopt : std::optional(readable);
 }
 
-// Writes the row read into the copy; false when the copy refused it.
-bool copyRow(sqlite3_stmt* row, sqlite3_stmt* insert, int columns)
+// Writes the row read into the copy: how many rows the write changed (none when it passed over a
+// row that breaks a constraint of its table), or nothing when the copy refused it.
+std::optional<int> copyRow(sqlite3_stmt* row, sqlite3_stmt* insert, int columns)
 {
     for (int column = 1; column <= columns; ++column)
         sqlite3_bind_value(insert, column, sqlite3_column_value(row, column));
-    const bool written = sqlite3_step(insert) == SQLITE_DONE;
+    const std::optional<int> changed =
+        sqlite3_step(insert) == SQLITE_DONE ? std::optional(sqlite3_changes(sqlite3_db_handle(insert))) : std::nullopt;
     sqlite3_reset(insert);
-    return written;
+    return changed;
 }
 
 struct TableCopy
@@ -181,10 +183,14 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
             }
             if (!make())
                 return copy;
-            if (!copyRow(rows.get(), insert.get(), columns)) {
+            const std::optional<int> changed = copyRow(rows.get(), insert.get(), columns);
+            if (!changed) {
                 copy.written = false;
                 return copy;
             }
+            // A row repeating the key of one copied before it (an index that no longer held it
+            // off, a stale page under other rowids) is passed over: it is lost.
+            copy.whole = copy.whole && *changed > 0;
             after = rowid;
         }
         if (rc == SQLITE_DONE)
