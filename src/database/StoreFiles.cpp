@@ -259,6 +259,7 @@ std::optional<TablesCopy> copyTables(sqlite3* from, sqlite3* to)
         return heldOff();
     bool whole = rc == SQLITE_DONE;
     QStringList copied;
+    bool favouritesWhole = false;
     for (const auto& [name, create] : std::as_const(tables)) {
         const TableCopy copy = copyTable(from, to, name, create);
         if (copy.held)
@@ -266,14 +267,16 @@ std::optional<TablesCopy> copyTables(sqlite3* from, sqlite3* to)
         if (!copy.written)
             return TablesCopy{.written = false};
         whole = whole && copy.whole;
+        if (name == QLatin1String("Favrite_Data"))
+            favouritesWhole = copy.whole;
         if (copy.made)
             copied.append(name);
     }
     // The favourites sync rows tell which version of an account's favourites the favourites table
-    // holds. Without that table they hold none: the next sync takes the service's favourites,
-    // instead of finding them current or sending an empty list up over them. (Without the sync
-    // rows' table this changes nothing.)
-    if (!copied.contains(QStringLiteral("Favrite_Data")))
+    // holds. Without that table whole they hold none: the next sync takes the service's
+    // favourites, instead of finding them current or sending what is left up over them. (Without
+    // the sync rows' table this changes nothing.)
+    if (!favouritesWhole)
         exec(to, "UPDATE FavriteUserAndContents SET favritteVersion = 0, bModified = 0");
     bool held = false;
     if (!copyCounters(from, to, copied, held))
