@@ -122,14 +122,16 @@ std::optional<int64_t> readablePast(sqlite3_stmt* rows, int64_t after, bool& hel
     return held ? std::nullopt : std::optional(readable);
 }
 
-// Writes the row read into the copy; false when the copy refused it.
-bool copyRow(sqlite3_stmt* row, sqlite3_stmt* insert, int columns)
+// Writes the row read into the copy: how many rows the write changed (none when it passed over a
+// row that breaks a constraint of its table), or nothing when the copy refused it.
+std::optional<int> copyRow(sqlite3_stmt* row, sqlite3_stmt* insert, int columns)
 {
     for (int column = 1; column <= columns; ++column)
         sqlite3_bind_value(insert, column, sqlite3_column_value(row, column));
-    const bool written = sqlite3_step(insert) == SQLITE_DONE;
+    const std::optional<int> changed =
+        sqlite3_step(insert) == SQLITE_DONE ? std::optional(sqlite3_changes(sqlite3_db_handle(insert))) : std::nullopt;
     sqlite3_reset(insert);
-    return written;
+    return changed;
 }
 
 struct TableCopy
@@ -181,10 +183,14 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
             }
             if (!make())
                 return copy;
-            if (!copyRow(rows.get(), insert.get(), columns)) {
+            const std::optional<int> changed = copyRow(rows.get(), insert.get(), columns);
+            if (!changed) {
                 copy.written = false;
                 return copy;
             }
+            // A row repeating the key of one copied before it (an index that no longer held it
+            // off, a stale page under other rowids) is passed over: it is lost.
+            copy.whole = copy.whole && *changed > 0;
             after = rowid;
         }
         if (rc == SQLITE_DONE)
@@ -253,6 +259,7 @@ std::optional<TablesCopy> copyTables(sqlite3* from, sqlite3* to)
         return heldOff();
     bool whole = rc == SQLITE_DONE;
     QStringList copied;
+    bool favouritesWhole = false;
     for (const auto& [name, create] : std::as_const(tables)) {
         const TableCopy copy = copyTable(from, to, name, create);
         if (copy.held)
@@ -260,14 +267,16 @@ std::optional<TablesCopy> copyTables(sqlite3* from, sqlite3* to)
         if (!copy.written)
             return TablesCopy{.written = false};
         whole = whole && copy.whole;
+        if (name == QLatin1String("Favrite_Data"))
+            favouritesWhole = copy.whole;
         if (copy.made)
             copied.append(name);
     }
     // The favourites sync rows tell which version of an account's favourites the favourites table
-    // holds. Without that table they hold none: the next sync takes the service's favourites,
-    // instead of finding them current or sending an empty list up over them. (Without the sync
-    // rows' table this changes nothing.)
-    if (!copied.contains(QStringLiteral("Favrite_Data")))
+    // holds. Without that table whole they hold none: the next sync takes the service's
+    // favourites, instead of finding them current or sending what is left up over them. (Without
+    // the sync rows' table this changes nothing.)
+    if (!favouritesWhole)
         exec(to, "UPDATE FavriteUserAndContents SET favritteVersion = 0, bModified = 0");
     bool held = false;
     if (!copyCounters(from, to, copied, held))

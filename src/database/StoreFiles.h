@@ -26,9 +26,11 @@ inline constexpr auto kCopySuffix = ".salvage";
 // Builds path + kCopySuffix from the damaged file at path, which is only read: every table row by
 // row in rowid order, in one read of the file, passing over the stretches that cannot be read. A
 // table of which nothing could be read is left out, so that its store makes it again with its
-// defaults (the favourites sync rows then say that no version of the favourites is held); indexes
-// are made anew from the rows. The copy is on the disk when this returns; nothing when it could
-// not be written whole, or another connection kept the file from being read (it is removed then).
+// defaults; when the favourites table is not kept whole, the favourites sync rows say that no
+// version of the favourites is held. Indexes are made anew from the rows; a row whose key repeats
+// an earlier row's counts as lost. The copy is on the disk when this returns; nothing when it
+// could not be written whole, or another connection kept the file from being read (it is removed
+// then).
 std::optional<Kept> copyReadable(const QString& path);
 
 }  // namespace StoreFiles

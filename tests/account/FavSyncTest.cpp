@@ -318,30 +318,42 @@ TEST_F(FavSync, AFavouriteSavedWhileTheUploadIsOnItsWayStaysMarkedAndGoesUpNext)
     EXPECT_EQ(row()->favritteVersion, 10);
 }
 
-// Favourites a damaged file lost (its salvage could not keep their table) are those of the
-// service: the next sync downloads them, though the service's version is the one last synced.
+// Favourites a damaged file lost (its salvage could not keep their table, or not all of its rows)
+// are those of the service: the next sync downloads them, though the service's version is the one
+// last synced.
 TEST_F(FavSync, FavouritesTheSalvageOfADamagedFileLostAreDownloadedAgain)
 {
     FavriteUserAndContents header;
     header.UserAccount = QString::fromLatin1(kAccount);
     header.favritteVersion = 1;
-    const QList<Favrite_DataPtr> list{favourite(QStringLiteral("712010"), QStringLiteral("新一"))};
-    {
-        DatabaseOperate::Lease store;
-        ASSERT_TRUE(store->Favrite_Data_replaceAllFavriteDataByUserAccount(header.UserAccount, list));
-        ASSERT_TRUE(store->FavriteUserAndContents_setNewsData(header));
-    }
-    closeStores();
-    ASSERT_GE(overwriteTablePage(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")),
-                                 QStringLiteral("Favrite_Data")), 0);
-    EXPECT_TRUE(stored().isEmpty());  // meets the damage
+    QList<Favrite_DataPtr> list;
+    for (int i = 0; i < 300; ++i)
+        list.append(favourite(QString::number(712010 + i), QStringLiteral("新闻标题 %1").arg(i)));
     m_server.route("GET", QStringLiteral("/olvenna/GetUserFile.aspx"),
                    LoopbackReply::text(200, FavSynchronousCommonFunction::zipFavoriteFile(
                                                 FavSynchronousCommonFunction::favoriteFile(header, list)), "application/zip"));
     serveVersion("1");
+    for (const bool wholly : {true, false}) {
+        SCOPED_TRACE(wholly ? "lost wholly" : "lost in part");
+        QTemporaryDir root;
+        closeStores();
+        StorageRoot::setRoot(root.path());
+        {
+            DatabaseOperate::Lease store;
+            ASSERT_TRUE(store->Favrite_Data_replaceAllFavriteDataByUserAccount(header.UserAccount, list));
+            ASSERT_TRUE(store->FavriteUserAndContents_setNewsData(header));
+        }
+        closeStores();
+        const int lost = overwriteTablePage(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")),
+                                            QStringLiteral("Favrite_Data"), !wholly);
+        ASSERT_GT(lost, 0);
+        EXPECT_TRUE(stored().isEmpty());  // meets the damage
+        EXPECT_EQ(stored().size(), wholly ? 0 : list.size() - lost);  // what the salvage kept
 
-    EXPECT_EQ(sync(), FavSynchronousCommonFunction::Outcome::Downloaded);
-    EXPECT_EQ(idsOf(stored()), QStringList{QStringLiteral("712010")});
+        EXPECT_EQ(sync(), FavSynchronousCommonFunction::Outcome::Downloaded);
+        EXPECT_EQ(stored().size(), list.size());
+        closeStores();
+    }
 }
 
 // The upload runs on a plain session manager of its own, as a data task that it resumes itself;
