@@ -229,6 +229,18 @@ TEST_F(ListViewsTest, AClickOnATabOrOnRefreshLeavesTheKeysInTheList)
     }
 }
 
+// At its first showing the column's list has the keys, not the first button: Down opens row 2.
+TEST_F(ListViewsTest, TheFirstShowingGivesTheKeysToTheList)
+{
+    server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
+    CenterViewController column;
+    column.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&column) &&
+                waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && !pane->shown.isEmpty(); }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("29"));
+}
+
 TEST_F(ListViewsTest, LongListsKeepNoWidgetPerRow)
 {
     const QString list = QStringLiteral("/xml/newslist/news.xml");

@@ -286,8 +286,10 @@ void CenterViewController::itemBtnClick(QPushButton* button)
 void CenterViewController::tabBarBtnSelected(int32_t listId, bool byClick)
 {
     Q_UNUSED(byClick);
-    // Keys that were in the list on show go on in the chosen one.
-    const bool keysInList = m_centerScrollV->isAncestorOf(QApplication::focusWidget());
+    // Keys that were in the list on show go on in the chosen one. A window that has given its
+    // keys to nobody yet (the column's first list, before the window's first showing) gives them
+    // to this list when it first becomes active, instead of to its first button.
+    const bool keysInList = m_centerScrollV->isAncestorOf(QApplication::focusWidget()) || !window()->focusWidget();
     for (ChannelListView* list : std::as_const(m_tableVCArray)) {
         QWidget* widget = list->listWidget();
         list->setOnShow(list->newslistData().iListID == listId);
