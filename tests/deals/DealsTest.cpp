@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTest>
 #include <QUrlQuery>
 #include <QWebChannel>
 #include <QWebEngineNewWindowRequest>
@@ -675,6 +676,41 @@ TEST_F(DealsRequests, ADealPageWhoseRendererEndedSaysSoUntilTheNextDeal)
     EXPECT_EQ(notice()->title(), ProgramWebView::webViewFailedTitle());
     view.show(QStringLiteral("82"), true);
     EXPECT_TRUE(waitUntil([&] { return !notice()->isVisible() && title() == QStringLiteral("好物"); }, 30000));
+}
+
+// After the deal page's renderer ended, the engine gives the next page's view the keys: they stay
+// in the deals list, and each Down opens the next deal.
+TEST_F(DealsRequests, AfterTheRendererEndedTheKeysStayInTheDealsList)
+{
+    m_server.route("GET", QStringLiteral("/api/apps/indexlistsegbyid"),
+                   LoopbackReply::text(200, listReply({dealObject(5, "a"), dealObject(4, "b"), dealObject(3, "c")})));
+    m_server.route("GET", QStringLiteral("/api/apps/detail"), [](const LoopbackRequest& request) {
+        const QString id = QUrlQuery(request.query).queryItemValue(QStringLiteral("productid"));
+        return LoopbackReply::text(200, detailReply(id.toLongLong(), id, {}));
+    });
+    QWidget window;
+    auto* list = new HotProductScrollView(&window);
+    auto* page = new HotProductWebView(&window);
+    QObject::connect(list, &HotProductScrollView::dealChosen, page, [page](const QString& id) {
+        page->show(id, true);
+    });
+    window.show();
+    page->QWebEngineView::show();
+    list->showLastSelectedIndex();
+    ASSERT_TRUE(waitUntil([&] { return window.isActiveWindow() && list->model()->rowCount() == 3; }));
+    list->listView()->setFocus();
+    const auto title = [&] {
+        return evaluate(*page, QStringLiteral("(document.getElementById('title')||{}).textContent||''")).toString();
+    };
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    ASSERT_TRUE(waitUntil([&] { return title() == "5"; }, 30000));
+    ASSERT_EQ(::kill(static_cast<pid_t>(page->page()->renderProcessPid()), SIGKILL), 0);
+    // The ended renderer's view goes a moment later; the engine hands the keys over after that.
+    ASSERT_TRUE(waitUntil([&] { return !page->focusProxy(); }, 30000));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    ASSERT_TRUE(waitUntil([&] { return title() == "4"; }, 30000));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(page->recordHot(), (QStringList{"5", "4", "3"})) << "the keys went into the deal page";
 }
 
 // A row's foot: the day stays whole and the store's name gives way, cut at its end; a name that

@@ -15,6 +15,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
+#include <QListView>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -44,6 +46,7 @@ public:
     QWidget* dealsWidget() override { return this; }
     void showLastSelectedIndex() override { ++reselected; }
     int reselected = 0;
+    QListView* list = new QListView(this);
 };
 
 }  // namespace
@@ -227,6 +230,42 @@ TEST_F(ListViewsTest, AClickOnATabOrOnRefreshLeavesTheKeysInTheList)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
         EXPECT_EQ(pane->shown.last(), QStringLiteral("69"));
     }
+}
+
+// At its first showing the column's list has the keys, not the first button: Down opens row 2.
+TEST_F(ListViewsTest, TheFirstShowingGivesTheKeysToTheList)
+{
+    server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
+    CenterViewController column;
+    column.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&column) &&
+                waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && !pane->shown.isEmpty(); }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("29"));
+}
+
+// The left bar's switch between news and deals hands the keys to the list it shows when they were
+// in the list before, rather than to the next view of the window; keys elsewhere stay there.
+TEST_F(ListViewsTest, TheSwitchBetweenNewsAndDealsHandsTheKeysToTheListShown)
+{
+    server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
+    QWidget window;
+    auto* column = new CenterViewController(&window);
+    auto* elsewhere = new QLineEdit(&window);  // the detail pane beside the column
+    elsewhere->move(300, 0);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window) && waitUntil([&] { return !pane->shown.isEmpty(); }));
+    column->currentTableV()->setFocus();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ZQ"));
+    ASSERT_TRUE(deals);
+    EXPECT_EQ(QApplication::focusWidget(), deals->list);
+    NotificationCenter::defaultCenter().post(QStringLiteral("NEWS"));
+    ASSERT_TRUE(waitUntil([&] { return idle(*column->currentTableV()->tableModel()) && pane->shown.last() == "30"; }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("29"));
+    elsewhere->setFocus();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ZQ"));
+    EXPECT_EQ(QApplication::focusWidget(), elsewhere);
 }
 
 TEST_F(ListViewsTest, LongListsKeepNoWidgetPerRow)

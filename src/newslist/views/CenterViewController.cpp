@@ -286,8 +286,10 @@ void CenterViewController::itemBtnClick(QPushButton* button)
 void CenterViewController::tabBarBtnSelected(int32_t listId, bool byClick)
 {
     Q_UNUSED(byClick);
-    // Keys that were in the list on show go on in the chosen one.
-    const bool keysInList = m_centerScrollV->isAncestorOf(QApplication::focusWidget());
+    // Keys that were in the list on show go on in the chosen one. A window that has given its
+    // keys to nobody yet (the column's first list, before the window's first showing) gives them
+    // to this list when it first becomes active, instead of to its first button.
+    const bool keysInList = m_centerScrollV->isAncestorOf(QApplication::focusWidget()) || !window()->focusWidget();
     for (ChannelListView* list : std::as_const(m_tableVCArray)) {
         QWidget* widget = list->listWidget();
         list->setOnShow(list->newslistData().iListID == listId);
@@ -341,8 +343,17 @@ QWidget* CenterViewController::dealsView() const
     return m_scrollViewZQ ? m_scrollViewZQ->dealsWidget() : nullptr;
 }
 
+bool CenterViewController::keysInLists() const
+{
+    const QWidget* focus = QApplication::focusWidget();
+    const QWidget* deals = dealsView();
+    return m_centerScrollV->isAncestorOf(focus) || (deals && deals->isAncestorOf(focus));
+}
+
 void CenterViewController::showNEWS()
 {
+    // Keys in the deals list go on in the news list, as after a click on a tab.
+    const bool keysInList = keysInLists();
     QPushButton* chosen = nullptr;
     for (CustomButton* tab : std::as_const(_itemBtnArrayM)) {
         if (tagOf(tab) == m_lastSelectIndex)
@@ -353,9 +364,12 @@ void CenterViewController::showNEWS()
         chosen = _itemBtnArrayM.first();
     itemBtnClick(chosen);
     m_scrollViewNews->show();
+    m_centerScrollV->show();
+    // Before the deals go: hidden with the keys, they would pass them on to the next view in the window.
+    if (QWidget* list = m_centerScrollV->currentWidget(); keysInList && list)
+        keysOf(list)->setFocus(Qt::OtherFocusReason);
     if (QWidget* deals = dealsView())
         deals->hide();
-    m_centerScrollV->show();
     m_editColumnBtn->show();
 }
 
@@ -366,14 +380,18 @@ void CenterViewController::showZQ()
             m_scrollViewZQ = maker(this);
         setLayout();
     }
+    const bool keysInList = keysInLists();
     // Behind the deals view no news list is on show: a late one must not take the pane.
     for (ChannelListView* list : std::as_const(m_tableVCArray))
         list->setOnShow(false);
     if (m_scrollViewZQ)
         m_scrollViewZQ->showLastSelectedIndex();
     m_scrollViewNews->hide();
-    if (QWidget* deals = dealsView())
+    if (QWidget* deals = dealsView()) {
         deals->show();
+        if (keysInList)
+            keysOf(deals)->setFocus(Qt::OtherFocusReason);
+    }
     m_centerScrollV->hide();
     m_editColumnBtn->hide();
 }

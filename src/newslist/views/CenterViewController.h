@@ -73,6 +73,8 @@ private:
     void setLayout();
     ChannelListView* makeListView(const NewsListData& channel);
     void styleTab(QPushButton* tab, bool on, bool hovered = false);
+    // The keys are in the list on show, news or deals.
+    bool keysInLists() const;
 
     QPushButton* m_coinBtn = nullptr;
     QLabel* m_tidwenLogo = nullptr;

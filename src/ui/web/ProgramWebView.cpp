@@ -3,6 +3,7 @@
 #include "platform/UrlOpener.h"
 #include "ui/controls/LoadStateOverlay.h"
 
+#include <QApplication>
 #include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QDebug>
@@ -20,6 +21,13 @@ ProgramWebView::ProgramWebView(QWidget* parent)
     connect(this, &QWebEngineView::renderProcessTerminated, this, &ProgramWebView::rendererEnded);
     // A page load starts a renderer again.
     connect(this, &QWebEngineView::loadStarted, m_rendererEnded, &LoadStateOverlay::clear);
+    connect(qApp, &QApplication::focusChanged, this, &ProgramWebView::focusChanged);
+}
+
+ProgramWebView::~ProgramWebView()
+{
+    // The focus leaves the view's widgets while the base class ends them: not for this view any more.
+    disconnect(qApp, &QApplication::focusChanged, this, &ProgramWebView::focusChanged);
 }
 
 void ProgramWebView::setRendererEndedReload(std::function<void()> reload)
@@ -41,6 +49,30 @@ void ProgramWebView::rendererEnded(QWebEnginePage::RenderProcessTerminationStatu
                                 .arg(int(status))
                                 .arg(exitCode);
     m_rendererEnded->showFailure([this] { m_rendererEndedReload(); });
+    const QWidget* keys = QApplication::focusWidget();
+    m_keysOutsideWhenEnded = keys && !isInside(keys);
+}
+
+bool ProgramWebView::isInside(const QWidget* widget) const
+{
+    return widget == this || isAncestorOf(widget);
+}
+
+void ProgramWebView::keysCame(const QFocusEvent& event)
+{
+    // The first keys the view or its drawing widget gets after its renderer ended: the engine's
+    // own hand-over gives no reason, the reader's click or Tab does.
+    m_keysTakenByEngine = m_keysOutsideWhenEnded && event.reason() == Qt::OtherFocusReason;
+    m_keysOutsideWhenEnded = false;
+}
+
+void ProgramWebView::focusChanged(QWidget* old, QWidget* now)
+{
+    if (!m_keysTakenByEngine)
+        return;
+    m_keysTakenByEngine = false;
+    if (old && now && isInside(now) && !isInside(old))
+        old->setFocus(Qt::OtherFocusReason);
 }
 
 void ProgramWebView::watchChild(QObject* child)
@@ -53,12 +85,17 @@ bool ProgramWebView::event(QEvent* event)
 {
     if (event->type() == QEvent::ChildAdded)
         watchChild(static_cast<QChildEvent*>(event)->child());
+    else if (event->type() == QEvent::FocusIn)
+        keysCame(*static_cast<QFocusEvent*>(event));
     return QWebEngineView::event(event);
 }
 
 bool ProgramWebView::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
+    case QEvent::FocusIn:
+        keysCame(*static_cast<QFocusEvent*>(event));
+        break;
     case QEvent::Wheel:
         // The reader's text size is the program's font size, not the engine's zoom.
         if (static_cast<QWheelEvent*>(event)->modifiers() & Qt::ControlModifier)

@@ -13,13 +13,15 @@ class QMenu;
 // context menu holds only what works on the element clicked and says what it does: copying the
 // selection, the picture, the picture's web address or the link's web address; the bare page
 // shows no menu. A page whose renderer ended (or never started) is not left blank: the view says
-// so over itself, with a reload button, until the next page it loads.
+// so over itself, with a reload button, until the next page it loads; keys that were outside the
+// view stay there when that page comes.
 class ProgramWebView : public QWebEngineView
 {
     Q_OBJECT
 
 public:
     explicit ProgramWebView(QWidget* parent = nullptr);
+    ~ProgramWebView() override;
 
     // Copies the page's selection: the menu's "复制".
     virtual void copySelection();
@@ -45,7 +47,14 @@ private:
     // passes here first.
     void watchChild(QObject* child);
     void rendererEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
+    void keysCame(const QFocusEvent& event);
+    void focusChanged(QWidget* old, QWidget* now);
+    bool isInside(const QWidget* widget) const;
 
     LoadStateOverlay* m_rendererEnded;
     std::function<void()> m_rendererEndedReload;
+    // The engine gives the keys to the view of the first page after a renderer that ended, by
+    // itself; when they were outside the view then, they go back where they came from.
+    bool m_keysOutsideWhenEnded = false;
+    bool m_keysTakenByEngine = false;
 };
