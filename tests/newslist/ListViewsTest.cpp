@@ -565,9 +565,11 @@ TEST_F(ListViewsTest, APlainWheelScrollsTheTabStripSideways)
 }
 
 // Another program keeps the file locked against readers while the column is built: once the lock
-// ends, the column shows its channels and the first one's list, without a restart.
+// ends, the column shows its channels and the first one's list, without a restart, and the keys
+// that waited meanwhile are in that list.
 TEST_F(ListViewsTest, TheChannelsComeOnceALockThatBlocksReadsEnds)
 {
+    server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
     DatabaseOperate::Lease()->closeDB();
     SettingsDatabaseOperate::Lease()->closeDB();
     auto other = FMDatabase::databaseWithPath(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")));
@@ -577,9 +579,14 @@ TEST_F(ListViewsTest, TheChannelsComeOnceALockThatBlocksReadsEnds)
               SQLITE_OK);
 
     CenterViewController column;
+    column.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&column));
     EXPECT_TRUE(column.tabButtons().isEmpty());
     other->close();
     ASSERT_TRUE(waitUntil([&] { return column.tabButtons().size() == 11; }));
     EXPECT_EQ(column.lastSelectIndex(), 111);
-    EXPECT_TRUE(column.currentTableV());
+    ASSERT_TRUE(column.currentTableV());
+    ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && !pane->shown.isEmpty(); }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("29"));
 }

@@ -89,8 +89,11 @@ static bool readShownChannels(QList<NewsListDataPtr>& shown)
 void CenterViewController::viewDidLoad()
 {
     QList<NewsListDataPtr> shown;
-    if (!readShownChannels(shown))
+    if (!readShownChannels(shown)) {
+        // The keys wait where the lists will come, not on the first button of the window.
+        m_centerScrollV->setFocus(Qt::OtherFocusReason);
         readChannelsAgain();
+    }
     _selectedNewsArr = shown;
     for (const NewsListDataPtr& channel : std::as_const(_selectedNewsArr)) {
         if (ChannelListView* list = makeListView(*channel))
@@ -287,9 +290,11 @@ void CenterViewController::tabBarBtnSelected(int32_t listId, bool byClick)
 {
     Q_UNUSED(byClick);
     // Keys that were in the list on show go on in the chosen one. A window that has given its
-    // keys to nobody yet (the column's first list, before the window's first showing) gives them
-    // to this list when it first becomes active, instead of to its first button.
-    const bool keysInList = m_centerScrollV->isAncestorOf(QApplication::focusWidget()) || !window()->focusWidget();
+    // keys to nobody yet (the column's first list, before the window's first showing), or left
+    // them waiting for lists still to come, gives them to this list, instead of to its first button.
+    const QWidget* waiting = window()->focusWidget();
+    const bool keysInList =
+        m_centerScrollV->isAncestorOf(QApplication::focusWidget()) || !waiting || waiting == m_centerScrollV;
     for (ChannelListView* list : std::as_const(m_tableVCArray)) {
         QWidget* widget = list->listWidget();
         list->setOnShow(list->newslistData().iListID == listId);
