@@ -59,6 +59,10 @@ void CenterTableModel::loadMore()
         didFailedLoadMoreData(nullptr);
         return;
     }
+    // A page still on its way for a replaced list is given up here (its reply finds a newer page
+    // asked for): it ends unmerged now, or its reply would never reopen the bottom.
+    if (m_isLoadMore && pagedListReplaced())
+        m_stopS = std::max(m_stopS, m_startS + 1);
     m_isLoadMore = true;
     m_pagedFrom = last->guid;
     const quint64 page = m_pages.next();

@@ -177,6 +177,22 @@ TEST_F(PagingTest, AFailedPageOfAReplacedListLeavesTheBottomOpen)
     EXPECT_TRUE(model->isLoadMore()) << "the bottom of the new list asked for nothing";
 }
 
+// The new list's own page, asked for by a click while the old list's page is on its way, fails:
+// the bottom of the new list pages on as it would had the old page never been asked for.
+TEST_F(PagingTest, TheNewListsOwnPageFailingUnderAReplacedListsPageLeavesTheBottomOpen)
+{
+    LoopbackHttpServer pages;
+    HeldReply page;
+    std::unique_ptr<CenterTableModel> model;
+    ASSERT_NO_FATAL_FAILURE(replaceTheListUnderAHeldPage(model, pages, page, xmlReply(newsFeed(descendingItems(5, 1000122)))));
+    pages.route("GET", QUrl(model->loadMoreUrl()).path(), LoopbackReply::text(500, "no"));
+    model->clickRow(model->rowCount() - 1);
+    page.release();
+    ASSERT_TRUE(waitUntil([&] { return pages.requestCount() == 2 && !model->isLoadMore(); }));
+    model->myBoundsChangeNotificationHandler();
+    EXPECT_TRUE(model->isLoadMore()) << "startS " << model->startS() << " stopS " << model->stopS();
+}
+
 TEST_F(PagingTest, NothingToPageFromEndsQuietly)
 {
     server.route("GET", kPhone, xmlReply(newsFeed(endingWith(3, QStringLiteral("1000123"))), "P"));
