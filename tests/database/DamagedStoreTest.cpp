@@ -406,6 +406,28 @@ TEST_F(DamagedStoreTest, ASalvageLosesOnlyTheDamagedPageOfOneTable)
     EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
 }
 
+// Favourites lost, wholly or in part, leave their sync row at no version: the next sync downloads.
+TEST_F(DamagedStoreTest, FavouritesNotKeptWholeLeaveTheirSyncRowAtNoVersion)
+{
+    for (const bool wholly : {true, false}) {
+        SCOPED_TRACE(wholly ? "lost wholly" : "lost in part");
+        QTemporaryDir root, next;
+        startOver(root);
+        ASSERT_TRUE(DatabaseOperate::Lease()->Favrite_Data_check(QStringLiteral("reader")));
+        ASSERT_TRUE(file().executeUpdate(QStringLiteral("UPDATE FavriteUserAndContents SET favritteVersion = 1, bModified = 1")));
+        ASSERT_TRUE(file().executeUpdate(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
+                                                        "INSERT INTO Favrite_Data (newsID, newsTitle, userAccount) SELECT i, 'title', 'reader' FROM n")));
+        closeStores();
+        overwritePage(QStringLiteral("Favrite_Data"), !wholly);
+        asTheNextRunFindsIt(next);
+        const FavriteUserAndContentsPtr synced = DatabaseOperate::Lease()->FavriteUserAndContents_getDataByUser(QStringLiteral("reader"));
+        ASSERT_TRUE(synced);
+        EXPECT_EQ(synced->favritteVersion, 0);
+        EXPECT_FALSE(synced->bModified);
+        EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
+    }
+}
+
 // A salvage cut off midway (by the file size limit, as by a kill) or whose copy the disk refuses,
 // logging no tables kept, leaves nothing taken as good: the next start salvages the file again.
 TEST_F(DamagedStoreTest, ASalvageCutOffMidwayIsDoneWholeAtTheNextStart)
