@@ -1,5 +1,4 @@
 #include "../comments/CommentsTestSupport.h"
-#include "../database/DatabaseTestSupport.h"
 
 #include "account/FavSynchronousCommonFunction.h"
 #include "foundation/CommonFunction.h"
@@ -316,44 +315,6 @@ TEST_F(FavSync, AFavouriteSavedWhileTheUploadIsOnItsWayStaysMarkedAndGoesUpNext)
     EXPECT_EQ(idsOf(stored()), (QStringList{QStringLiteral("712001"), QStringLiteral("712003")}));
     EXPECT_FALSE(row()->bModified);
     EXPECT_EQ(row()->favritteVersion, 10);
-}
-
-// Favourites a damaged file lost (its salvage could not keep their table, or not all of its rows)
-// are those of the service: the next sync downloads them, though the service's version is the one
-// last synced.
-TEST_F(FavSync, FavouritesTheSalvageOfADamagedFileLostAreDownloadedAgain)
-{
-    FavriteUserAndContents header;
-    header.UserAccount = QString::fromLatin1(kAccount);
-    header.favritteVersion = 1;
-    QList<Favrite_DataPtr> list;
-    for (int i = 0; i < 300; ++i)
-        list.append(favourite(QString::number(712010 + i), QStringLiteral("新闻标题 %1").arg(i)));
-    m_server.route("GET", QStringLiteral("/olvenna/GetUserFile.aspx"),
-                   LoopbackReply::text(200, FavSynchronousCommonFunction::zipFavoriteFile(
-                                                FavSynchronousCommonFunction::favoriteFile(header, list)), "application/zip"));
-    serveVersion("1");
-    for (const bool wholly : {true, false}) {
-        SCOPED_TRACE(wholly ? "lost wholly" : "lost in part");
-        QTemporaryDir root;
-        closeStores();
-        StorageRoot::setRoot(root.path());
-        {
-            DatabaseOperate::Lease store;
-            ASSERT_TRUE(store->Favrite_Data_replaceAllFavriteDataByUserAccount(header.UserAccount, list));
-            ASSERT_TRUE(store->FavriteUserAndContents_setNewsData(header));
-        }
-        closeStores();
-        const int lost = overwriteTablePage(QDir(StorageRoot::documentsPath()).filePath(QStringLiteral("tidwenMAC.db")),
-                                            QStringLiteral("Favrite_Data"), !wholly);
-        ASSERT_GT(lost, 0);
-        EXPECT_TRUE(stored().isEmpty());  // meets the damage
-        EXPECT_EQ(stored().size(), wholly ? 0 : list.size() - lost);  // what the salvage kept
-
-        EXPECT_EQ(sync(), FavSynchronousCommonFunction::Outcome::Downloaded);
-        EXPECT_EQ(stored().size(), list.size());
-        closeStores();
-    }
 }
 
 // The upload runs on a plain session manager of its own, as a data task that it resumes itself;

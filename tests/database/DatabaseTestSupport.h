@@ -34,30 +34,6 @@ inline NewsListDataPtr editorChoice(int64_t id, bool shown, int64_t order)
     return channel;
 }
 
-// Overwrites a page of the table in the database file at path, which no connection holds: its top
-// page, or the middle one of its pages of rows, with garbage or with a stale copy of its first page
-// of rows. Gives how many rows the page held, or -1 when the file could not be written.
-inline int overwriteTablePage(const QString& path, const QString& table, bool middle = false, bool staleFirst = false)
-{
-    const auto db = FMDatabase::databaseWithPath(path);
-    if (!db->open())
-        return -1;
-    const QString leaves = QStringLiteral("SELECT pageno FROM dbstat WHERE name = ?1 AND pagetype = 'leaf' ORDER BY path ");
-    const qint64 page = db->intForQuery(QStringLiteral("PRAGMA page_size"));
-    const qint64 first = db->intForQuery(leaves, {table});
-    const qint64 number = db->intForQuery(
-        middle ? leaves + QStringLiteral("LIMIT 1 OFFSET (SELECT count(*) / 2 FROM dbstat WHERE name = ?1 AND pagetype = 'leaf')")
-               : QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = ?1"),
-        {table});
-    const int rows = db->intForQuery(QStringLiteral("SELECT ncell FROM dbstat WHERE pageno = ?"), {number});
-    db->close();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || !file.seek((first - 1) * page))
-        return -1;
-    const QByteArray bytes = staleFirst ? file.read(page) : QByteArray(page, '\x5a');
-    return file.seek((number - 1) * page) && file.write(bytes) == page ? rows : -1;
-}
-
 // Each test gets a storage root of its own, so the content store starts on a missing file,
 // and a connection of its own on that file to look at the rows as stored.
 class DatabaseTest : public ::testing::Test
