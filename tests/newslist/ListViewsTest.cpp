@@ -1,6 +1,11 @@
+#include "EndImageLoads.h"
 #include "ModelProbe.h"
 #include "NewsListTestSupport.h"
+#include "PendingLayout.h"
 #include "Library/FMDB/FMDatabase.h"
+#include "comments/HotCommentListModel.h"
+#include "comments/views/HotCommntTableViewController.h"
+#include "deals/views/HotProductScrollView.h"
 #include "newslist/SlideLinks.h"
 #include "newslist/views/CenterTableCell.h"
 #include "newslist/views/CenterTableView.h"
@@ -234,6 +239,64 @@ TEST_F(ListViewsTest, AClickOnATabOrOnRefreshLeavesTheKeysInTheList)
     ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && pane->shown.last() == "70"; }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     EXPECT_EQ(pane->shown.last(), QStringLiteral("69")) << "back in the news the keys were outside the list";
+}
+
+// PageDown and PageUp open the row a view's height away as Down opens the next, and held, PageDown
+// opens only where it rests: in the news list after a page came in, the hot list, deals and search.
+TEST_F(ListViewsTest, PageKeysOpenTheRowAPageAwayInEveryList)
+{
+    QByteArray rows = "[";  // ids from 500 down, as comments' articles or as deals
+    for (int id = 500; id > 470; --id)
+        rows += QStringLiteral(R"({"I": %1, "productid": %1},)").arg(id).toLatin1();
+    rows.back() = ']';
+    kUrlZefupTag = base() + QStringLiteral("/api/apps/tag");  // a deals category
+    server.route("GET", QStringLiteral("/api/apps/tag"), LoopbackReply::text(200, R"({"success": 1, "content": )" + rows + "}"));
+    server.route("GET", QStringLiteral("/xml/newslist/phone.xml"), xmlReply(newsFeed(descendingItems(10, 1000)), "P"));
+    CenterTableView news(channel(103, QStringLiteral("/xml/newslist/phone.xml"), QString(), QStringLiteral("/xml/newslist/phone_")));
+    HotCommntTableViewController hot(std::make_shared<NewsListData>());
+    hot.model()->setComments(*HotCommentListModel::parse(rows));
+    HotProductScrollView deals;
+    for (QWidget* list : std::initializer_list<QWidget*>{&news, &hot, &deals})
+        list->resize(300, 600), list->show();
+    news.showByClick(true);
+    deals.categoryButtons().at(1)->click();
+    ASSERT_TRUE(waitUntil([&] { return idle(*news.tableModel()) && deals.listView()->model()->rowCount() == 30; }));
+    server.route("GET", QUrl(news.tableModel()->loadMoreUrl()).path(), xmlReply(newsFeed(descendingItems(30, 990))));
+    QTest::keyClick(&news, Qt::Key_End);  // "加载更多" pages on
+    ASSERT_TRUE(waitUntil([&] { return news.tableModel()->rowCount() == 41 && !news.tableModel()->isLoadMore(); }));
+    SearchNewsViewController search;
+    QList<FeedPtr> results;
+    for (const FeedItem& item : descendingItems(30, 300))
+        results.emplaceBack(std::make_shared<Feed>())->guid = item.id;
+    search.presenter()->showNewsPage(results);
+    search.showWindow();
+    ASSERT_TRUE(applyPendingLayout(search.window()));
+    QStringList hotOpened, dealsOpened;
+    QObject::connect(&hot, &HotCommntTableViewController::hotCommentChosen, [&](const QString& id) { hotOpened.append(id); });
+    QObject::connect(&deals, &HotProductScrollView::dealChosen, [&](const QString& id) { dealsOpened.append(id); });
+    const struct { QAbstractItemView* view; QStringList* opened; int first; } lists[] = {  // first: the id of row 0
+        {&news, &pane->shown, 1000}, {hot.listView(), &hotOpened, 500}, {deals.listView(), &dealsOpened, 500},
+        {search.searchResultTV(), &pane->shown, 300}};
+    for (int list = 0; list < 4; ++list) {
+        const auto& [view, opened, first] = lists[list];
+        const auto openRow = [&] { return first - opened->last().toInt(); };
+        QTest::keyClick(view, Qt::Key_Down);
+        const int from = openRow();
+        const qsizetype count = opened->size();
+        QTest::keyClick(view, Qt::Key_PageDown);
+        const int to = openRow();
+        const int moved = view->visualRect(view->model()->index(to, 0)).top() - view->visualRect(view->model()->index(from, 0)).top();
+        EXPECT_TRUE(moved > view->viewport()->height() / 2 && moved <= view->viewport()->height()) << list << ": " << from << " to " << to;
+        QTest::keyClick(view, Qt::Key_PageUp);
+        EXPECT_EQ(openRow(), from) << list;
+        QTest::keyPress(view, Qt::Key_PageDown);  // opens the first page, passes the second, rests on the third
+        for (int repeat = 0; repeat < 4; ++repeat)
+            QTest::simulateEvent(view, repeat % 2 == 1, Qt::Key_PageDown, Qt::NoModifier, QString(), true);
+        QTest::keyRelease(view, Qt::Key_PageDown);
+        EXPECT_EQ(openRow(), from + 3 * (to - from)) << list;
+        EXPECT_EQ(opened->size(), count + 4) << list << ": a held PageDown opened the rows it passed";
+    }
+    endImageLoads();
 }
 
 TEST_F(ListViewsTest, LongListsKeepNoWidgetPerRow)
