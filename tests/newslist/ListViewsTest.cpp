@@ -286,7 +286,7 @@ TEST_F(ListViewsTest, PageKeysOpenTheRowAPageAwayInEveryList)
         QTest::keyClick(view, Qt::Key_PageDown);
         const int to = openRow();
         const int moved = view->visualRect(view->model()->index(to, 0)).top() - view->visualRect(view->model()->index(from, 0)).top();
-        EXPECT_TRUE(moved > view->viewport()->height() / 2 && moved <= view->viewport()->height()) << list << ": " << from << " to " << to;
+        EXPECT_TRUE(moved > view->viewport()->height() / 2 && moved <= view->viewport()->height()) << list << ": " << from << "->" << to;
         QTest::keyClick(view, Qt::Key_PageUp);
         EXPECT_EQ(openRow(), from) << list;
         QTest::keyPress(view, Qt::Key_PageDown);  // opens the first page, passes the second, rests on the third
