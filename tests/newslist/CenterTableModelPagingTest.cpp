@@ -30,27 +30,6 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return idle(model) && model.newsListArray().size() == entries; }));
         server.clearRequests();
     }
-
-    // The phone channel shown, the page after its ten items asked for by the bottom and held
-    // (answered with reply once let go) while a refresh replaces the list with eight new items.
-    // The pages come from a server of their own, whose thread the held page holds.
-    void replaceTheListUnderAHeldPage(std::unique_ptr<CenterTableModel>& model, LoopbackHttpServer& pages,
-                                      const HeldReply& page, const LoopbackReply& reply)
-    {
-        server.route("GET", kPhone, xmlReply(newsFeed(endingWith(10, QStringLiteral("1000123"))), "P"));
-        pages.route("GET", kFirstPage, page.handler(reply));
-        NewsListData phone = channel(103, kPhone);
-        phone.LoadMoreUrl = pages.url(kPhoneMore).toString();
-        model = std::make_unique<CenterTableModel>(phone);
-        ASSERT_NO_FATAL_FAILURE(showList(*model, 10));
-        model->myBoundsChangeNotificationHandler();
-        ASSERT_TRUE(waitUntil([&] { return pages.requestCount() == 1; }));
-
-        server.route("GET", kPhone, xmlReply(newsFeed(descendingItems(8, 3000000)), "Q"));
-        Clock::advance(181 * 1000);  // past the pause between refreshes
-        model->loadData(true);
-        ASSERT_TRUE(waitUntil([&] { return model->newsListArray().size() == 8; }));
-    }
 };
 
 TEST_F(PagingTest, TheBottomAsksForThePageAfterTheLastItemAndAppendsIt)
@@ -146,51 +125,42 @@ TEST_F(PagingTest, AFailedPageClosesTheBottomUntilTheRowPathMergesOne)
     ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 3; }));
 }
 
+// A page asked for before a refresh replaced the list is dropped whether it comes, fails or is
+// given up for the new list's own page, which comes or fails: the new list's bottom pages on.
 TEST_F(PagingTest, APageThatCameAfterARefreshReplacedTheListIsDropped)
 {
-    LoopbackHttpServer pages;
-    HeldReply page;
-    std::unique_ptr<CenterTableModel> model;
-    const LoopbackReply oldPage = xmlReply(newsFeed(descendingItems(5, 1000122)));
-    ASSERT_NO_FATAL_FAILURE(replaceTheListUnderAHeldPage(model, pages, page, oldPage));
-    // "加载更多" of the new list asks for its page at once, not after the old list's page.
-    pages.route("GET", QUrl(model->loadMoreUrl()).path(), xmlReply(newsFeed(descendingItems(3, 2999992))));
-    model->clickRow(model->rowCount() - 1);
-    page.release();
-    ASSERT_TRUE(pages.waitForReplyAfter(0));
-    ASSERT_TRUE(waitUntil([&] { return pages.requestCount() == 2 && !model->isLoadMore(); }));
-    EXPECT_EQ(model->newsListArray().size(), 11);  // no page of the old list after a gap
-    EXPECT_EQ(feedOf(model->newsListArray().last())->guid, QStringLiteral("2999990"));
-    EXPECT_GT(model->stopS(), model->startS());  // the bottom pages on from the new list
-}
+    const LoopbackReply came = xmlReply(newsFeed(descendingItems(5, 1000122))), failed = LoopbackReply::text(500, "no");
+    const struct { LoopbackReply old; std::optional<LoopbackReply> own; qsizetype rows; } cases[] = {
+        {came, xmlReply(newsFeed(descendingItems(3, 2999992))), 11}, {failed, std::nullopt, 8}, {came, failed, 8}};
+    for (int i = 0; i < 3; ++i) {
+        const auto& [old, own, rows] = cases[i];
+        server.route("GET", kPhone, xmlReply(newsFeed(endingWith(10, QStringLiteral("1000123"))), "P"));
+        // The held page holds its server's thread: the pages come from another.
+        LoopbackHttpServer pages;
+        HeldReply page;
+        pages.route("GET", kFirstPage, page.handler(old));
+        NewsListData phone = channel(103 + i, kPhone + QStringLiteral("?%1").arg(i));  // a cache of its own
+        phone.LoadMoreUrl = pages.url(kPhoneMore).toString();
+        CenterTableModel model(phone);
+        showList(model, 10);
+        model.myBoundsChangeNotificationHandler();
+        ASSERT_TRUE(waitUntil([&] { return pages.requestCount() == 1; }));
 
-// The old list's page fails after a refresh replaced the list: the new list's bottom still pages.
-TEST_F(PagingTest, AFailedPageOfAReplacedListLeavesTheBottomOpen)
-{
-    LoopbackHttpServer pages;
-    HeldReply page;
-    std::unique_ptr<CenterTableModel> model;
-    ASSERT_NO_FATAL_FAILURE(replaceTheListUnderAHeldPage(model, pages, page, LoopbackReply::text(500, "no")));
-    page.release();
-    ASSERT_TRUE(waitUntil([&] { return !model->isLoadMore(); }));
-    model->myBoundsChangeNotificationHandler();
-    EXPECT_TRUE(model->isLoadMore()) << "the bottom of the new list asked for nothing";
-}
-
-// The new list's own page, asked for by a click while the old list's page is on its way, fails:
-// the bottom of the new list pages on as it would had the old page never been asked for.
-TEST_F(PagingTest, TheNewListsOwnPageFailingUnderAReplacedListsPageLeavesTheBottomOpen)
-{
-    LoopbackHttpServer pages;
-    HeldReply page;
-    std::unique_ptr<CenterTableModel> model;
-    ASSERT_NO_FATAL_FAILURE(replaceTheListUnderAHeldPage(model, pages, page, xmlReply(newsFeed(descendingItems(5, 1000122)))));
-    pages.route("GET", QUrl(model->loadMoreUrl()).path(), LoopbackReply::text(500, "no"));
-    model->clickRow(model->rowCount() - 1);
-    page.release();
-    ASSERT_TRUE(waitUntil([&] { return pages.requestCount() == 2 && !model->isLoadMore(); }));
-    model->myBoundsChangeNotificationHandler();
-    EXPECT_TRUE(model->isLoadMore()) << "startS " << model->startS() << " stopS " << model->stopS();
+        server.route("GET", kPhone, xmlReply(newsFeed(descendingItems(8, 3000000)), "Q"));
+        Clock::advance(181 * 1000);  // past the pause between refreshes
+        model.loadData(true);
+        ASSERT_TRUE(waitUntil([&] { return model.newsListArray().size() == 8; }));
+        // "加载更多" of the new list asks for its page at once, not after the old list's page.
+        if (own) {
+            pages.route("GET", QUrl(model.loadMoreUrl()).path(), *own);
+            model.clickRow(model.rowCount() - 1);
+        }
+        page.release();
+        ASSERT_TRUE(pages.waitForReplyAfter(0));
+        ASSERT_TRUE(waitUntil([&] { return pages.requestCount() == (own ? 2 : 1) && !model.isLoadMore(); }));
+        EXPECT_EQ(model.newsListArray().size(), rows) << i;  // no page of the old list after a gap
+        EXPECT_GT(model.stopS(), model.startS()) << i;  // the bottom pages on from the new list
+    }
 }
 
 TEST_F(PagingTest, NothingToPageFromEndsQuietly)

@@ -1,6 +1,11 @@
+#include "EndImageLoads.h"
 #include "ModelProbe.h"
 #include "NewsListTestSupport.h"
+#include "PendingLayout.h"
 #include "Library/FMDB/FMDatabase.h"
+#include "comments/HotCommentListModel.h"
+#include "comments/views/HotCommntTableViewController.h"
+#include "deals/views/HotProductScrollView.h"
 #include "newslist/SlideLinks.h"
 #include "newslist/views/CenterTableCell.h"
 #include "newslist/views/CenterTableView.h"
@@ -15,8 +20,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
-#include <QLineEdit>
-#include <QListView>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -46,7 +49,6 @@ public:
     QWidget* dealsWidget() override { return this; }
     void showLastSelectedIndex() override { ++reselected; }
     int reselected = 0;
-    QListView* list = new QListView(this);
 };
 
 }  // namespace
@@ -213,7 +215,7 @@ TEST_F(ListViewsTest, TheChosenListFillsTheListArea)
     }
 }
 
-// A mouse click on a tab or on 刷新 leaves the keys in the list on show: Down opens the next row.
+// The first showing, a click on a tab or on 刷新, the switch to the deals and back leave the keys in the list.
 TEST_F(ListViewsTest, AClickOnATabOrOnRefreshLeavesTheKeysInTheList)
 {
     server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
@@ -221,7 +223,8 @@ TEST_F(ListViewsTest, AClickOnATabOrOnRefreshLeavesTheKeysInTheList)
     CenterViewController column;
     column.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&column) && waitUntil([&] { return !pane->shown.isEmpty(); }));
-    column.currentTableV()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("29")) << "the first showing left the keys outside the list";
     QWidget* phone = *std::find_if(column.tabButtons().cbegin(), column.tabButtons().cend(),
                                    [](QWidget* tab) { return tab->property("tag") == 113; });
     for (QWidget* button : {phone, static_cast<QWidget*>(column.refreshButton())}) {
@@ -230,42 +233,70 @@ TEST_F(ListViewsTest, AClickOnATabOrOnRefreshLeavesTheKeysInTheList)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
         EXPECT_EQ(pane->shown.last(), QStringLiteral("69"));
     }
-}
-
-// At its first showing the column's list has the keys, not the first button: Down opens row 2.
-TEST_F(ListViewsTest, TheFirstShowingGivesTheKeysToTheList)
-{
-    server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
-    CenterViewController column;
-    column.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&column) &&
-                waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && !pane->shown.isEmpty(); }));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-    EXPECT_EQ(pane->shown.last(), QStringLiteral("29"));
-}
-
-// The left bar's switch between news and deals hands the keys to the list it shows when they were
-// in the list before, rather than to the next view of the window; keys elsewhere stay there.
-TEST_F(ListViewsTest, TheSwitchBetweenNewsAndDealsHandsTheKeysToTheListShown)
-{
-    server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
-    QWidget window;
-    auto* column = new CenterViewController(&window);
-    auto* elsewhere = new QLineEdit(&window);  // the detail pane beside the column
-    elsewhere->move(300, 0);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window) && waitUntil([&] { return !pane->shown.isEmpty(); }));
-    column->currentTableV()->setFocus();
     NotificationCenter::defaultCenter().post(QStringLiteral("ZQ"));
-    ASSERT_TRUE(deals);
-    EXPECT_EQ(QApplication::focusWidget(), deals->list);
+    EXPECT_EQ(QApplication::focusWidget(), deals);
     NotificationCenter::defaultCenter().post(QStringLiteral("NEWS"));
-    ASSERT_TRUE(waitUntil([&] { return idle(*column->currentTableV()->tableModel()) && pane->shown.last() == "30"; }));
+    ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && pane->shown.last() == "70"; }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-    EXPECT_EQ(pane->shown.last(), QStringLiteral("29"));
-    elsewhere->setFocus();
-    NotificationCenter::defaultCenter().post(QStringLiteral("ZQ"));
-    EXPECT_EQ(QApplication::focusWidget(), elsewhere);
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("69")) << "back in the news the keys were outside the list";
+}
+
+// PageDown and PageUp open the row a view's height away as Down opens the next, and held, PageDown
+// opens only where it rests: in the news list after a page came in, the hot list, deals and search.
+TEST_F(ListViewsTest, PageKeysOpenTheRowAPageAwayInEveryList)
+{
+    QByteArray rows = "[";  // ids from 500 down, as comments' articles or as deals
+    for (int id = 500; id > 470; --id)
+        rows += QStringLiteral(R"({"I": %1, "productid": %1},)").arg(id).toLatin1();
+    rows.back() = ']';
+    kUrlZefupTag = base() + QStringLiteral("/api/apps/tag");  // a deals category
+    server.route("GET", QStringLiteral("/api/apps/tag"), LoopbackReply::text(200, R"({"success": 1, "content": )" + rows + "}"));
+    server.route("GET", QStringLiteral("/xml/newslist/phone.xml"), xmlReply(newsFeed(descendingItems(10, 1000)), "P"));
+    CenterTableView news(channel(103, QStringLiteral("/xml/newslist/phone.xml"), QString(), QStringLiteral("/xml/newslist/phone_")));
+    HotCommntTableViewController hot(std::make_shared<NewsListData>());
+    hot.model()->setComments(*HotCommentListModel::parse(rows));
+    HotProductScrollView deals;
+    for (QWidget* list : std::initializer_list<QWidget*>{&news, &hot, &deals})
+        list->resize(300, 600), list->show();
+    news.showByClick(true);
+    deals.categoryButtons().at(1)->click();
+    ASSERT_TRUE(waitUntil([&] { return idle(*news.tableModel()) && deals.listView()->model()->rowCount() == 30; }));
+    server.route("GET", QUrl(news.tableModel()->loadMoreUrl()).path(), xmlReply(newsFeed(descendingItems(30, 990))));
+    QTest::keyClick(&news, Qt::Key_End);  // "加载更多" pages on
+    ASSERT_TRUE(waitUntil([&] { return news.tableModel()->rowCount() == 41 && !news.tableModel()->isLoadMore(); }));
+    SearchNewsViewController search;
+    QList<FeedPtr> results;
+    for (const FeedItem& item : descendingItems(30, 300))
+        results.emplaceBack(std::make_shared<Feed>())->guid = item.id;
+    search.presenter()->showNewsPage(results);
+    search.showWindow();
+    ASSERT_TRUE(applyPendingLayout(search.window()));
+    QStringList hotOpened, dealsOpened;
+    QObject::connect(&hot, &HotCommntTableViewController::hotCommentChosen, [&](const QString& id) { hotOpened.append(id); });
+    QObject::connect(&deals, &HotProductScrollView::dealChosen, [&](const QString& id) { dealsOpened.append(id); });
+    const struct { QAbstractItemView* view; QStringList* opened; int first; } lists[] = {  // first: the id of row 0
+        {&news, &pane->shown, 1000}, {hot.listView(), &hotOpened, 500}, {deals.listView(), &dealsOpened, 500},
+        {search.searchResultTV(), &pane->shown, 300}};
+    for (int list = 0; list < 4; ++list) {
+        const auto& [view, opened, first] = lists[list];
+        const auto openRow = [&] { return first - opened->last().toInt(); };
+        QTest::keyClick(view, Qt::Key_Down);
+        const int from = openRow();
+        const qsizetype count = opened->size();
+        QTest::keyClick(view, Qt::Key_PageDown);
+        const int to = openRow();
+        const int moved = view->visualRect(view->model()->index(to, 0)).top() - view->visualRect(view->model()->index(from, 0)).top();
+        EXPECT_TRUE(moved > view->viewport()->height() / 2 && moved <= view->viewport()->height()) << list << ": " << from << "->" << to;
+        QTest::keyClick(view, Qt::Key_PageUp);
+        EXPECT_EQ(openRow(), from) << list;
+        QTest::keyPress(view, Qt::Key_PageDown);  // opens the first page, passes the second, rests on the third
+        for (int repeat = 0; repeat < 4; ++repeat)
+            QTest::simulateEvent(view, repeat % 2 == 1, Qt::Key_PageDown, Qt::NoModifier, QString(), true);
+        QTest::keyRelease(view, Qt::Key_PageDown);
+        EXPECT_EQ(openRow(), from + 3 * (to - from)) << list;
+        EXPECT_EQ(opened->size(), count + 4) << list << ": a held PageDown opened the rows it passed";
+    }
+    endImageLoads();
 }
 
 TEST_F(ListViewsTest, LongListsKeepNoWidgetPerRow)
@@ -565,8 +596,7 @@ TEST_F(ListViewsTest, APlainWheelScrollsTheTabStripSideways)
 }
 
 // Another program keeps the file locked against readers while the column is built: once the lock
-// ends, the column shows its channels and the first one's list, without a restart, and the keys
-// that waited meanwhile are in that list.
+// ends, the column shows its channels and the first one's list, with the keys, without a restart.
 TEST_F(ListViewsTest, TheChannelsComeOnceALockThatBlocksReadsEnds)
 {
     server.route("GET", QStringLiteral("/xml/newslist/news.xml"), xmlReply(newsFeed(descendingItems(3, 30)), "N"));
@@ -580,13 +610,11 @@ TEST_F(ListViewsTest, TheChannelsComeOnceALockThatBlocksReadsEnds)
 
     CenterViewController column;
     column.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&column));
-    EXPECT_TRUE(column.tabButtons().isEmpty());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&column) && column.tabButtons().isEmpty());
     other->close();
     ASSERT_TRUE(waitUntil([&] { return column.tabButtons().size() == 11; }));
     EXPECT_EQ(column.lastSelectIndex(), 111);
-    ASSERT_TRUE(column.currentTableV());
-    ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && !pane->shown.isEmpty(); }));
+    ASSERT_TRUE(column.currentTableV() && waitUntil([&] { return !pane->shown.isEmpty(); }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     EXPECT_EQ(pane->shown.last(), QStringLiteral("29"));
 }
