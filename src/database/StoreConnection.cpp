@@ -193,15 +193,9 @@ QString replaceDamaged(const QString& path)
     if (!QFile::rename(StoreFiles::copyPath(path), path))
         return {};
     StoreFiles::syncToDisk(QFileInfo(path).absolutePath());
-    switch (*kept) {
-    case StoreFiles::Kept::All:
-        return QString::fromUtf8(kAllKeptText);
-    case StoreFiles::Kept::Part:
-        return QString::fromUtf8(kPartKeptText);
-    case StoreFiles::Kept::Nothing:
-        break;
-    }
-    return QString::fromUtf8(kResetText);
+    return QString::fromUtf8(*kept == StoreFiles::Kept::All    ? kAllKeptText
+                             : *kept == StoreFiles::Kept::Part ? kPartKeptText
+                                                               : kResetText);
 }
 
 // A copy left beside the file by a salvage that was cut off: beside the damaged file it was not
