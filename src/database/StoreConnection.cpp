@@ -176,11 +176,6 @@ QString setAside(const QString& path)
     return aside;
 }
 
-QString copyPath(const QString& path)
-{
-    return path + QLatin1String(StoreFiles::kCopySuffix);
-}
-
 // Puts a new file in place of the damaged one at path, holding what can still be read of it:
 // built beside it and renamed in once whole, the damaged file set aside. Gives what the reader
 // is told, or nothing when the damaged file stays where it is (the copy could not be written
@@ -191,22 +186,16 @@ QString replaceDamaged(const QString& path)
     if (!kept)
         return {};
     if (setAside(path).isEmpty()) {
-        QFile::remove(copyPath(path));
+        QFile::remove(StoreFiles::copyPath(path));
         return {};
     }
     // Refused here, the whole copy is renamed in by the next start.
-    if (!QFile::rename(copyPath(path), path))
+    if (!QFile::rename(StoreFiles::copyPath(path), path))
         return {};
     StoreFiles::syncToDisk(QFileInfo(path).absolutePath());
-    switch (*kept) {
-    case StoreFiles::Kept::All:
-        return QString::fromUtf8(kAllKeptText);
-    case StoreFiles::Kept::Part:
-        return QString::fromUtf8(kPartKeptText);
-    case StoreFiles::Kept::Nothing:
-        break;
-    }
-    return QString::fromUtf8(kResetText);
+    return QString::fromUtf8(*kept == StoreFiles::Kept::All    ? kAllKeptText
+                             : *kept == StoreFiles::Kept::Part ? kPartKeptText
+                                                               : kResetText);
 }
 
 // A copy left beside the file by a salvage that was cut off: beside the damaged file it was not
@@ -214,11 +203,12 @@ QString replaceDamaged(const QString& path)
 // aside after the copy was whole, and the copy goes in. Called with the file state's mutex held.
 void settleCopy(const QString& path)
 {
-    if (!QFile::exists(copyPath(path)))
+    const QString copy = StoreFiles::copyPath(path);
+    if (!QFile::exists(copy))
         return;
     if (QFile::exists(path))
-        QFile::remove(copyPath(path));
-    else if (QFile::rename(copyPath(path), path))
+        QFile::remove(copy);
+    else if (QFile::rename(copy, path))
         tellOnceLocked(path, QString::fromUtf8(kRecoveredText));
 }
 

@@ -25,6 +25,11 @@ void createPrivateFile(const QString& path)
         ::close(fd);
 }
 
+QString copyPath(const QString& path)
+{
+    return path + QStringLiteral(".salvage");
+}
+
 bool syncToDisk(const QString& path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
@@ -290,7 +295,7 @@ std::optional<TablesCopy> copyTables(sqlite3* from, sqlite3* to)
 
 std::optional<StoreFiles::Kept> StoreFiles::copyReadable(const QString& path)
 {
-    const QString copyPath = path + QLatin1String(kCopySuffix);
+    const QString copyPath = StoreFiles::copyPath(path);
     QFile::remove(copyPath);
     createPrivateFile(copyPath);
     std::optional<TablesCopy> copied;

@@ -19,11 +19,11 @@ bool syncToDisk(const QString& path);
 // How much of a damaged file its copy holds.
 enum class Kept { Nothing, Part, All };
 
-// The copy is built under the damaged file's name with this ending. A file by that name beside
-// a database file that is still in place is a copy cut off midway, never to be used.
-inline constexpr auto kCopySuffix = ".salvage";
+// Where the copy of the damaged file at path is built. A file there beside a database file that
+// is still in place is a copy cut off midway, never to be used.
+QString copyPath(const QString& path);
 
-// Builds path + kCopySuffix from the damaged file at path, which is only read: every table row by
+// Builds copyPath(path) from the damaged file at path, which is only read: every table row by
 // row in rowid order, in one read of the file, passing over the stretches that cannot be read. A
 // table of which nothing could be read is left out, so that its store makes it again with its
 // defaults; when the favourites table is not kept whole, the favourites sync rows say that no

@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QScopeGuard>
 
+#include <list>
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -129,19 +131,19 @@ protected:
     }
 
     // Each case on a storage root of its own, as on a first start.
-    void startOver(const QTemporaryDir& root)
+    void startOver()
     {
         closeStores();
         m_file.reset();
-        StorageRoot::setRoot(root.path());
+        StorageRoot::setRoot(m_roots.emplace_back().path());
         alerts->texts.clear();
     }
 
     // The file as the next run finds it: in a place this run has not looked at.
-    void asTheNextRunFindsIt(const QTemporaryDir& next)
+    void asTheNextRunFindsIt()
     {
         const QByteArray bytes = readAll(databasePath());
-        startOver(next);
+        startOver();
         QFile file(databasePath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
@@ -158,6 +160,7 @@ protected:
 
 private:
     std::shared_ptr<AlertPresenter> m_previous;
+    std::list<QTemporaryDir> m_roots;  // removed once the test is over
 };
 
 const QString kResetText = QStringLiteral("本地数据已损坏，已恢复默认设置");
@@ -176,8 +179,7 @@ TEST_F(DamagedStoreTest, AFileThatIsNotADatabaseIsSetAsideAndBothStoresStartOver
     for (const auto& [damage, told] : {std::pair{"garbage", kResetText}, {"cut short", kPartKeptText}, {"an index entry lost", kAllKeptText},
                                        {"a key repeated past its lost index entry", kPartKeptText}}) {
         SCOPED_TRACE(damage);
-        QTemporaryDir root;
-        startOver(root);
+        startOver();
         if (QByteArray(damage) == "garbage") {
             writeGarbage();
         } else if (QByteArray(damage) == "cut short") {
@@ -189,8 +191,7 @@ TEST_F(DamagedStoreTest, AFileThatIsNotADatabaseIsSetAsideAndBothStoresStartOver
             loseIndexEntry(QByteArray(damage) != "an index entry lost");
         }
         const QByteArray damaged = readAll(databasePath());
-        QTemporaryDir next;
-        asTheNextRunFindsIt(next);
+        asTheNextRunFindsIt();
         const QString documents = StorageRoot::documentsPath();
 
         EXPECT_EQ(shownChannels(), defaults);
@@ -274,15 +275,14 @@ TEST_F(DamagedStoreTest, ADamagedFileThatCannotBeSetAsideLeavesTheDefaultsInMemo
     const int defaults = shownChannels();
     for (const auto& [damage, refusing] : {std::pair{"garbage", "folder"}, {"a channel page overwritten", "folder"}, {"a channel page overwritten", "file"}}) {
         SCOPED_TRACE(std::string(damage) + ", the " + refusing + " refusing writes");
-        QTemporaryDir root, next;
-        startOver(root);
+        startOver();
         if (QByteArray(damage) == "garbage") {
             writeGarbage();
         } else {
             fillStore();
             overwritePage(QStringLiteral("CategoryList"));
         }
-        asTheNextRunFindsIt(next);
+        asTheNextRunFindsIt();
         const QByteArray damaged = readAll(databasePath());
         const QString documents = StorageRoot::documentsPath();
         const QString refuses = QByteArray(refusing) == "file" ? databasePath() : documents;
@@ -311,8 +311,7 @@ TEST_F(DamagedStoreTest, DamageMetDuringARunIsSetAsideOnceKeepingWhatCanStillBeR
 {
     for (const auto& [damage, told] : {std::pair{"a page overwritten", kPartKeptText}, {"an index entry lost", kAllKeptText}}) {
         SCOPED_TRACE(damage);
-        QTemporaryDir root;
-        startOver(root);
+        startOver();
         {
             DatabaseOperate::Lease store;
             ASSERT_TRUE(store->setLastUpdateTime(QStringLiteral("2020-01-01 00:00:00"), 1));
@@ -339,8 +338,7 @@ TEST_F(DamagedStoreTest, AWriteRefusedDuringARunTellsTheReaderOnce)
 {
     for (const char* refusal : {"PRAGMA query_only = 1", "PRAGMA max_page_count = 1"}) {
         SCOPED_TRACE(refusal);
-        QTemporaryDir root;
-        startOver(root);
+        startOver();
         DatabaseOperate::Lease store;
         ASSERT_TRUE(store->setNewsState(QStringLiteral("1"), true, QStringLiteral("t")));
         ASSERT_EQ(sqlite3_exec(store->loadDB(QStringLiteral("tidwenMAC.db"))->sqliteHandle(), refusal, nullptr, nullptr, nullptr),
@@ -360,8 +358,7 @@ TEST_F(DamagedStoreTest, AFileThatCannotBeOpenedGivesAWorkingStoreInMemorySaying
     const int defaults = shownChannels();
     for (const char* obstacle : {"a folder in its place", "another user's private file"}) {
         SCOPED_TRACE(obstacle);
-        QTemporaryDir root;
-        startOver(root);
+        startOver();
         ASSERT_TRUE(QDir().mkpath(StorageRoot::documentsPath()));
         if (QByteArray(obstacle) == "a folder in its place") {
             ASSERT_TRUE(QDir().mkpath(databasePath()));
@@ -396,8 +393,7 @@ TEST_F(DamagedStoreTest, ASalvageLosesOnlyTheDamagedPageOfOneTable)
     ASSERT_TRUE(SettingsDatabaseOperate::Lease()->setContentFontSize(QStringLiteral("16")));
     closeStores();
     const int lost = overwritePage(QStringLiteral("NewsState"), true);
-    QTemporaryDir next;
-    asTheNextRunFindsIt(next);
+    asTheNextRunFindsIt();
 
     EXPECT_EQ(DatabaseOperate::Lease()->getLastUpdateTime(1), QStringLiteral("2020-01-01 00:00:00"));
     EXPECT_EQ(SettingsDatabaseOperate::Lease()->contentFontSize(), QStringLiteral("16"));
@@ -411,15 +407,14 @@ TEST_F(DamagedStoreTest, FavouritesNotKeptWholeLeaveTheirSyncRowAtNoVersion)
 {
     for (const bool wholly : {true, false}) {
         SCOPED_TRACE(wholly ? "lost wholly" : "lost in part");
-        QTemporaryDir root, next;
-        startOver(root);
+        startOver();
         ASSERT_TRUE(DatabaseOperate::Lease()->Favrite_Data_check(QStringLiteral("reader")));
         ASSERT_TRUE(file().executeUpdate(QStringLiteral("UPDATE FavriteUserAndContents SET favritteVersion = 1, bModified = 1")));
         ASSERT_TRUE(file().executeUpdate(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
                                                         "INSERT INTO Favrite_Data (newsID, newsTitle, userAccount) SELECT i, 'title', 'reader' FROM n")));
         closeStores();
         overwritePage(QStringLiteral("Favrite_Data"), !wholly);
-        asTheNextRunFindsIt(next);
+        asTheNextRunFindsIt();
         const FavriteUserAndContentsPtr synced = DatabaseOperate::Lease()->FavriteUserAndContents_getDataByUser(QStringLiteral("reader"));
         ASSERT_TRUE(synced);
         EXPECT_EQ(synced->favritteVersion, 0);
@@ -434,11 +429,10 @@ TEST_F(DamagedStoreTest, ASalvageCutOffMidwayIsDoneWholeAtTheNextStart)
 {
     for (const bool killed : {true, false}) {
         SCOPED_TRACE(killed ? "killed" : "its copy refused");
-        QTemporaryDir root, next;
-        startOver(root);
+        startOver();
         fillStore(2000);
         loseIndexEntry();
-        asTheNextRunFindsIt(next);
+        asTheNextRunFindsIt();
         const pid_t child = fork();
         if (child == 0) {
             const rlimit size{64 * 1024, 64 * 1024}, none{0, 0};
@@ -465,8 +459,7 @@ TEST_F(DamagedStoreTest, ASalvageEndsPastAPageOfRowsOutOfOrder)
 {
     for (const bool thenDamaged : {true, false}) {
         SCOPED_TRACE(thenDamaged ? "a damaged page after it" : "alone");
-        QTemporaryDir root, next;
-        startOver(root);
+        startOver();
         fillStore(1000);
         const qint64 page = file().intForQuery(QStringLiteral("PRAGMA page_size"));
         const auto leaf = [&](int n) {
@@ -482,7 +475,7 @@ TEST_F(DamagedStoreTest, ASalvageEndsPastAPageOfRowsOutOfOrder)
         ASSERT_TRUE(bytes.seek(stale) && bytes.write(copy) == page);
         ASSERT_TRUE(!thenDamaged || (bytes.seek(damaged) && bytes.write(QByteArray(page, 'Z')) == page));
         bytes.close();
-        asTheNextRunFindsIt(next);
+        asTheNextRunFindsIt();
 
         EXPECT_GT(shownChannels(), 0);
         EXPECT_GT(rowCount(QStringLiteral("NewsState")), 700);
@@ -522,8 +515,7 @@ TEST_F(DamagedStoreTest, ASalvageOfAFileHeldElsewhereIsLeftToTheNextStart)
     EXPECT_EQ(filesWithoutLogs(documents, QStringLiteral("*")), QStringList{QStringLiteral("tidwenMAC.db")});
     EXPECT_EQ(readAll(databasePath()), damaged);
 
-    QTemporaryDir next;
-    asTheNextRunFindsIt(next);
+    asTheNextRunFindsIt();
     EXPECT_EQ(DatabaseOperate::Lease()->getLastUpdateTime(1), QStringLiteral("2020-01-01 00:00:00"));
     EXPECT_EQ(toldTexts(), QStringList{kPartKeptText});
 }
@@ -537,8 +529,7 @@ TEST_F(DamagedStoreTest, ASalvageKeepsTheIdsDeletedAtTheEndOfATableUsed)
     ASSERT_TRUE(file().executeUpdate(QStringLiteral("INSERT INTO SearchHistory (SearchKey) VALUES ('a'), ('b'), ('c')")));
     ASSERT_TRUE(file().executeUpdate(QStringLiteral("DELETE FROM SearchHistory WHERE SearchKey = 'c'")));
     loseIndexEntry();
-    QTemporaryDir next;
-    asTheNextRunFindsIt(next);
+    asTheNextRunFindsIt();
 
     ASSERT_TRUE(DatabaseOperate::Lease()->SearchHistory_check());
     EXPECT_EQ(file().intForQuery(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'SearchHistory'")), 3);
