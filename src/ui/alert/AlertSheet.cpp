@@ -102,15 +102,11 @@ void AlertSheet::presentAlert(const QString& messageText, const QString& informa
                               QWidget* window)
 {
     const Sheet sheet{messageText, informativeText, buttonTitle};
-    if (dispatch::isMainThread()) {
-        place(sheet, window);
-        return;
-    }
     // Widgets live on the main thread: a sheet asked for elsewhere is shown there, on its window
     // if that still exists by then.
     const QPointer<QWidget> target(window);
     const bool hadWindow = window != nullptr;
-    dispatch::asyncMain([=] {
+    dispatch::onMain([=] {
         if (hadWindow && !target)
             return;
         place(sheet, target.data());
