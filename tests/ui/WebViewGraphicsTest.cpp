@@ -36,6 +36,6 @@ TEST(WebViewGraphics, WithoutAUsableOpenGLContextTheViewsDrawInSoftware)
     const auto restore = onScopeExit([backend = QQuickWindow::sceneGraphBackend()] {
         QQuickWindow::setSceneGraphBackend(backend);
     });
-    webgraphics::choose([] { return std::optional<QByteArray>(); });
+    webgraphics::choose(std::nullopt);
     EXPECT_EQ(QQuickWindow::sceneGraphBackend(), QStringLiteral("software"));
 }

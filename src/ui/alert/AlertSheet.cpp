@@ -10,14 +10,14 @@
 
 #include <utility>
 
-struct AlertSheet::Sheet
+namespace {
+
+struct Sheet
 {
     QString messageText;
     QString informativeText;
     QString buttonTitle;
 };
-
-namespace {
 
 bool isMainWindow(const QObject* object)
 {
@@ -35,24 +35,26 @@ QWidget* mainWindow()
     return nullptr;
 }
 
-void showSheet(const QString& messageText, const QString& informativeText, const QString& buttonTitle, QWidget* window)
+void showSheet(const Sheet& sheet, QWidget* window)
 {
     auto* box = new QMessageBox(window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setIcon(QMessageBox::Information);
-    box->setText(messageText);
-    box->setInformativeText(informativeText);
-    box->addButton(buttonTitle, QMessageBox::AcceptRole);
+    box->setText(sheet.messageText);
+    box->setInformativeText(sheet.informativeText);
+    box->addButton(sheet.buttonTitle, QMessageBox::AcceptRole);
     box->open();  // window-modal on its window; returns at once
 }
 
-}  // namespace
+void place(const Sheet& sheet, QWidget* window);
 
 // Keeps the sheets asked for without a window until the main window shows: standing on their
 // own, they would go under it at its first click.
-class AlertSheet::MainWindowWait : public QObject
+class MainWindowWait : public QObject
 {
 public:
+    using QObject::QObject;
+
     void add(const Sheet& sheet)
     {
         if (m_sheets.isEmpty())
@@ -67,12 +69,8 @@ protected:
             qApp->removeEventFilter(this);
             // Once the window's own showing is done.
             QMetaObject::invokeMethod(this, [this, window = QPointer<QWidget>(static_cast<QWidget*>(watched))] {
-                for (const Sheet& sheet : std::exchange(m_sheets, {})) {
-                    if (window)
-                        showSheet(sheet.messageText, sheet.informativeText, sheet.buttonTitle, window);
-                    else
-                        add(sheet);
-                }
+                for (const Sheet& sheet : std::exchange(m_sheets, {}))
+                    place(sheet, window);
             }, Qt::QueuedConnection);
         }
         return false;
@@ -82,41 +80,37 @@ private:
     QList<Sheet> m_sheets;
 };
 
-AlertSheet::AlertSheet() = default;
+// On the main thread: shows the sheet on its window, or on the main window when it has none,
+// once that window shows.
+void place(const Sheet& sheet, QWidget* window)
+{
+    if (window == nullptr)
+        window = mainWindow();
+    if (window != nullptr) {
+        showSheet(sheet, window);
+        return;
+    }
+    static QPointer<MainWindowWait> wait;
+    if (!wait)
+        wait = new MainWindowWait(qApp);
+    wait->add(sheet);
+}
 
-AlertSheet::~AlertSheet() = default;
+}  // namespace
 
 void AlertSheet::presentAlert(const QString& messageText, const QString& informativeText, const QString& buttonTitle,
                               QWidget* window)
 {
     const Sheet sheet{messageText, informativeText, buttonTitle};
-    if (dispatch::isMainThread()) {
-        place(sheet, window);
-        return;
-    }
     // Widgets live on the main thread: a sheet asked for elsewhere is shown there, on its window
-    // if that still exists by then, while this sheet is still the one installed.
+    // if that still exists by then.
     const QPointer<QWidget> target(window);
     const bool hadWindow = window != nullptr;
-    dispatch::asyncMain([self = weak_from_this(), sheet, target, hadWindow] {
-        const std::shared_ptr<AlertSheet> presenter = self.lock();
-        if (!presenter || (hadWindow && !target))
+    dispatch::onMain([=] {
+        if (hadWindow && !target)
             return;
-        presenter->place(sheet, target.data());
+        place(sheet, target.data());
     });
-}
-
-void AlertSheet::place(const Sheet& sheet, QWidget* window)
-{
-    if (window == nullptr)
-        window = mainWindow();
-    if (window != nullptr) {
-        showSheet(sheet.messageText, sheet.informativeText, sheet.buttonTitle, window);
-        return;
-    }
-    if (!m_wait)
-        m_wait = std::make_unique<MainWindowWait>();
-    m_wait->add(sheet);
 }
 
 void AlertSheet::install()

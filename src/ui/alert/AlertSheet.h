@@ -7,12 +7,9 @@
 // The common information sheet as a window-modal message box. A sheet asked for without a window
 // (the store's, which knows of none) stands on the program's main window, so a click on the
 // window cannot bury it; one asked for before that window exists waits until it shows.
-class AlertSheet : public AlertPresenter, public std::enable_shared_from_this<AlertSheet>
+class AlertSheet : public AlertPresenter
 {
 public:
-    AlertSheet();
-    ~AlertSheet() override;
-
     void presentAlert(const QString& messageText, const QString& informativeText, const QString& buttonTitle,
                       QWidget* window) override;
 
@@ -21,11 +18,4 @@ public:
 
     // The object name the program's main window carries.
     static constexpr auto kMainWindowName = "MainWindowController";
-
-private:
-    struct Sheet;
-    class MainWindowWait;
-    void place(const Sheet& sheet, QWidget* window);
-
-    std::unique_ptr<MainWindowWait> m_wait;  // made on the main thread when first needed
 };

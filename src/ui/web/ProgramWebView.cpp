@@ -21,13 +21,6 @@ ProgramWebView::ProgramWebView(QWidget* parent)
     connect(this, &QWebEngineView::renderProcessTerminated, this, &ProgramWebView::rendererEnded);
     // A page load starts a renderer again.
     connect(this, &QWebEngineView::loadStarted, m_rendererEnded, &LoadStateOverlay::clear);
-    connect(qApp, &QApplication::focusChanged, this, &ProgramWebView::focusChanged);
-}
-
-ProgramWebView::~ProgramWebView()
-{
-    // The focus leaves the view's widgets while the base class ends them: not for this view any more.
-    disconnect(qApp, &QApplication::focusChanged, this, &ProgramWebView::focusChanged);
 }
 
 void ProgramWebView::setRendererEndedReload(std::function<void()> reload)
@@ -61,16 +54,15 @@ bool ProgramWebView::isInside(const QWidget* widget) const
 void ProgramWebView::keysCame(const QFocusEvent& event)
 {
     // The first keys the view or its drawing widget gets after its renderer ended: the engine's
-    // own hand-over gives no reason, the reader's click or Tab does.
-    m_keysTakenByEngine = m_keysOutsideWhenEnded && event.reason() == Qt::OtherFocusReason;
+    // own hand-over gives no reason, the reader's click or Tab does. The application announces
+    // that change of the keys right after: it tells where they came from.
+    if (m_keysOutsideWhenEnded && event.reason() == Qt::OtherFocusReason)
+        connect(qApp, &QApplication::focusChanged, this, &ProgramWebView::giveKeysBack, Qt::SingleShotConnection);
     m_keysOutsideWhenEnded = false;
 }
 
-void ProgramWebView::focusChanged(QWidget* old, QWidget* now)
+void ProgramWebView::giveKeysBack(QWidget* old, QWidget* now)
 {
-    if (!m_keysTakenByEngine)
-        return;
-    m_keysTakenByEngine = false;
     if (old && now && isInside(now) && !isInside(old))
         old->setFocus(Qt::OtherFocusReason);
 }

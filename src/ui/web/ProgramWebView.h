@@ -21,7 +21,6 @@ class ProgramWebView : public QWebEngineView
 
 public:
     explicit ProgramWebView(QWidget* parent = nullptr);
-    ~ProgramWebView() override;
 
     // Copies the page's selection: the menu's "复制".
     virtual void copySelection();
@@ -48,7 +47,7 @@ private:
     void watchChild(QObject* child);
     void rendererEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
     void keysCame(const QFocusEvent& event);
-    void focusChanged(QWidget* old, QWidget* now);
+    void giveKeysBack(QWidget* old, QWidget* now);
     bool isInside(const QWidget* widget) const;
 
     LoadStateOverlay* m_rendererEnded;
@@ -56,5 +55,4 @@ private:
     // The engine gives the keys to the view of the first page after a renderer that ended, by
     // itself; when they were outside the view then, they go back where they came from.
     bool m_keysOutsideWhenEnded = false;
-    bool m_keysTakenByEngine = false;
 };

@@ -45,14 +45,13 @@ bool isSoftwareRasterizer(const QByteArray& renderer)
 
 void choose()
 {
-    choose(&openGLRenderer);
+    choose(openGLRenderer());
 }
 
-void choose(const OpenGLProbe& probe)
+void choose(const std::optional<QByteArray>& renderer)
 {
     // Without a context that can be made current the OpenGL path has nothing to draw with: the
     // first frame of a view would fail to find its renderer and bring the program down.
-    const std::optional<QByteArray> renderer = probe();
     if (renderer && !isSoftwareRasterizer(*renderer))
         return;
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 
-#include <functional>
 #include <optional>
 
 // How the web views draw. The engine composes its pages through OpenGL, and a window that shows
@@ -11,15 +10,12 @@
 // of the whole window for every frame, and drawing in software is much faster.
 namespace webgraphics {
 
-// What an OpenGL probe found: the renderer's name, or nothing when no OpenGL context could be
-// made current.
-using OpenGLProbe = std::function<std::optional<QByteArray>()>;
-
 // Decides once, after the application exists and before the first web view: software drawing
 // when the OpenGL renderer is a software rasterizer or no OpenGL context can be made current.
-// The probe is the running system's unless one is given.
+// The renderer is the running system's unless one is given: its name, or nothing when no OpenGL
+// context could be made current.
 void choose();
-void choose(const OpenGLProbe& probe);
+void choose(const std::optional<QByteArray>& renderer);
 
 // Whether the web views draw through OpenGL: a window that will show one must be an OpenGL
 // window from the start, or it is made again (a black frame) when the view arrives.
