@@ -92,11 +92,8 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     bar->setContentsMargins(8, 4, 8, 4);
     const QStringList names = m_model->categories();
     for (int i = 0; i < names.size(); ++i) {
-        // The program's button: a click leaves the keys in the deals list; Tab still reaches it.
-        auto* button = new CustomButton(this);
-        button->setText(names[i]);
-        button->setCheckable(true);
-        button->setFlat(true);
+        // The news channels' tab button: a click leaves the keys in the deals list; Tab still reaches it.
+        auto* button = CustomButton::initWithAttributedTitle(names[i], this);
         connect(button, &QPushButton::clicked, this, [this, i] { select(i); });
         bar->addWidget(button);
         m_buttons.append(button);
