@@ -108,6 +108,8 @@ QVariant HotCommentListModel::data(const QModelIndex& index, int role) const
         return QUrl(feed.imgUrl);
     case HaveReadRole:
         return feed.isHaveRead;
+    case CommentIdRole:
+        return qlonglong(feed.commentId);
     case Qt::ForegroundRole:
         return feed.isHaveRead ? QVariant(kReadColour) : QVariant();
     default:

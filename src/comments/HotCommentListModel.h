@@ -29,6 +29,7 @@ public:
         NewsIdRole,                        // I
         AvatarRole,                        // the commenter's avatar address (QUrl)
         HaveReadRole,                      // opened by the user (the read mark)
+        CommentIdRole,                     // CI, what names the row's comment
     };
 
     explicit HotCommentListModel(NewsListDataPtr channel, QObject* parent = nullptr);

@@ -8,6 +8,8 @@
 
 #include <QSize>
 
+#include <algorithm>
+
 CenterTableModel::CenterTableModel(const NewsListData& channel, QObject* parent)
     : QAbstractListModel(parent), m_channel(channel)
 {
@@ -111,6 +113,14 @@ void CenterTableModel::setListEntries(NewsListEntries entries)
     m_newsListArray = std::move(entries);
     followPick();
     endResetModel();
+    // A page on its way for the list replaced would be appended after a gap: whether it would come,
+    // fail or time out, it is given up, and the new list's bottom pages on as if it had never been
+    // asked for.
+    if (const FeedPtr last = lastFeed(); m_isLoadMore && (!last || last->guid != m_pagedFrom)) {
+        m_pages.next();
+        m_isLoadMore = false;
+        m_stopS = std::max(m_stopS, m_startS + 1);
+    }
 }
 
 void CenterTableModel::followPick()

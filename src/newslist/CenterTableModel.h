@@ -118,7 +118,8 @@ public:
     qsizetype lastSelectIndex() const { return m_lastSelectIndex; }
     QDateTime preRefreshDate() const { return m_preRefreshDate; }
     const ChannelState& channelState() const { return m_state; }
-    // Replaces the rows' items and reloads the table.
+    // Replaces the rows' items and reloads the table; a page on its way for a list that ended
+    // otherwise is given up.
     void setListEntries(NewsListEntries entries);
 
 signals:
@@ -201,9 +202,7 @@ private:
     // Load-more steps.
     void onPageParsed(const QList<FeedPtr>& page);
     FeedPtr lastFeed() const;
-    // The list the page on its way was asked for has since been replaced.
-    bool pagedListReplaced() const;
-    // A page's reply that merges nothing (failed, empty, or for a replaced list) ends its load.
+    // A page's reply that merges nothing (failed or empty) ends its load.
     void endPageUnmerged(const Error* error);
     void LoadMoreNewsDataIfNeed(const QList<FeedPtr>& page);
 

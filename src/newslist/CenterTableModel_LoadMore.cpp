@@ -48,23 +48,17 @@ void CenterTableModel::loadMore()
 {
     // One page at a time, whatever asked for it: the bottom, the "加载更多" row or the keys (which
     // scroll the row into view, a bottom, and then open it). A second request would bring the same
-    // page again. A page on its way for a list a refresh has since replaced holds nothing back:
-    // its reply then finds a newer page asked for and changes nothing.
-    const FeedPtr last = lastFeed();
-    if (m_newsListArray.isEmpty() || (m_isLoadMore && last && last->guid == m_pagedFrom))
+    // page again. A page on its way for a list a refresh has since replaced was given up with that
+    // list, so it holds nothing back.
+    if (m_newsListArray.isEmpty() || m_isLoadMore)
         return;
     const QString url = loadMoreUrl();
     if (url.isEmpty()) {
-        m_isLoadMore = false;
-        didFailedLoadMoreData(nullptr);
+        endPageUnmerged(nullptr);
         return;
     }
-    // A page still on its way for a replaced list is given up here (its reply finds a newer page
-    // asked for): it ends unmerged now, or its reply would never reopen the bottom.
-    if (m_isLoadMore && pagedListReplaced())
-        m_stopS = std::max(m_stopS, m_startS + 1);
     m_isLoadMore = true;
-    m_pagedFrom = last->guid;
+    m_pagedFrom = lastFeed()->guid;
     const quint64 page = m_pages.next();
     m_lastTimeStr.clear();
     m_slideLastTimeStr.clear();
@@ -90,29 +84,14 @@ void CenterTableModel::loadMore()
     m_pageManagers.append(manager);
 }
 
-bool CenterTableModel::pagedListReplaced() const
-{
-    const FeedPtr last = lastFeed();
-    return !last || last->guid != m_pagedFrom;
-}
-
 void CenterTableModel::endPageUnmerged(const Error* error)
 {
     m_isLoadMore = false;
-    // A refresh replaced the list while the page was on its way: whether the page came, failed or
-    // timed out, the new list's bottom pages on as if it had never been asked for.
-    if (pagedListReplaced())
-        m_stopS = m_startS + 1;
     didFailedLoadMoreData(error);
 }
 
 void CenterTableModel::onPageParsed(const QList<FeedPtr>& parsed)
 {
-    // A page of a list a refresh has replaced would be appended after a gap.
-    if (pagedListReplaced()) {
-        endPageUnmerged(nullptr);
-        return;
-    }
     QList<FeedPtr> page = parsed;
     markReadAndFilter(page);
     // Items already listed (newer items pushed the server's pages on) are not listed twice.

@@ -13,25 +13,19 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <functional>
-
 namespace {
 
-// Title (bold), comment, then "name  支持(n)"; the open row stands on the lists' open grey.
+// Title (bold), comment, then "name  支持(n)"; the open (selected) row stands on the lists' open grey.
 class HotCommentDelegate : public QStyledItemDelegate
 {
 public:
-    HotCommentDelegate(std::function<int()> openRow, QObject* parent)
-        : QStyledItemDelegate(parent), m_openRow(std::move(openRow))
-    {
-    }
+    using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         const bool night = gThemeMode == 2;
         painter->save();
-        painter->fillRect(option.rect, ListRowColours::background(night, index.row() == m_openRow()));
+        painter->fillRect(option.rect, ListRowColours::background(night, option.state & QStyle::State_Selected));
         // The commenter's avatar sits at the row's left (kAvatarRect); the texts beside it.
         const QRect area = option.rect.adjusted(HotCommntTableViewController::kAvatarRect.right() + 1 + 10, 8, -12, -8);
         QFont bold = option.font;
@@ -62,9 +56,6 @@ public:
 
     // No width of its own: the list gives each row the viewport's width, so nothing scrolls sideways.
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return {0, 120}; }
-
-private:
-    std::function<int()> m_openRow;
 };
 
 }  // namespace
@@ -77,7 +68,7 @@ HotCommntTableViewController::HotCommntTableViewController(NewsListDataPtr newsL
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_list);
     m_list->setModel(m_model);
-    m_list->setItemDelegate(new HotCommentDelegate([this] { return m_openedRow; }, m_list));
+    m_list->setItemDelegate(new HotCommentDelegate(m_list));
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -88,17 +79,10 @@ HotCommntTableViewController::HotCommntTableViewController(NewsListDataPtr newsL
     // The news lists' keys: Up, Down, Home, End and Return open rows as clicks do.
     ListKeyboardSelection::Rows rows;
     rows.count = [this] { return m_model->rowCount(); };
-    rows.selectable = [](int) { return true; };
-    rows.selected = [this] { return m_openedRow; };
     rows.open = [this](int row) { openRow(row); };
-    new ListKeyboardSelection(m_list, std::move(rows));
     // New rows keep the open comment marked where it now stands.
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        const QList<CommentFeedPtr>& comments = m_model->comments();
-        const auto open = std::find_if(comments.cbegin(), comments.cend(),
-                                       [this](const CommentFeedPtr& c) { return m_openedComment == c->commentId; });
-        m_openedRow = open == comments.cend() ? -1 : int(open - comments.cbegin());
-    });
+    rows.openItemRole = HotCommentListModel::CommentIdRole;
+    m_keys = new ListKeyboardSelection(m_list, std::move(rows));
     connect(m_model, &HotCommentListModel::loadFinished, this, &HotCommntTableViewController::loadFinished);
 }
 
@@ -107,23 +91,19 @@ void HotCommntTableViewController::openRow(int row)
     const QModelIndex index = m_model->index(row, 0);
     if (!index.isValid())
         return;
-    m_openedRow = row;
-    m_openedComment = m_model->comments().at(row)->commentId;
+    m_keys->setOpenRow(row);
     m_openedArticle = QString::number(index.data(HotCommentListModel::NewsIdRole).toLongLong());
-    m_list->viewport()->update();
     m_model->markRead(row);
     emit hotCommentChosen(m_openedArticle, index.data(HotCommentListModel::NewsTitleRole).toString());
 }
 
 void HotCommntTableViewController::articleShown(const QString& newsId)
 {
-    if (!m_openedComment || newsId == m_openedArticle)
+    if (m_openedArticle.isEmpty() || newsId == m_openedArticle)
         return;
     // Another list, a link or the back button put another article there: the keys go on from the top.
-    m_openedRow = -1;
-    m_openedComment.reset();
+    m_keys->setOpenItem({});
     m_openedArticle.clear();
-    m_list->viewport()->update();
 }
 
 void HotCommntTableViewController::showByClick(bool byClick)

@@ -5,9 +5,8 @@
 #include <QRect>
 #include <QWidget>
 
-#include <optional>
-
 class HotCommentListModel;
+class ListKeyboardSelection;
 class LoadStateOverlay;
 class QListView;
 
@@ -49,9 +48,8 @@ private:
     HotCommentListModel* m_model;
     QListView* m_list;
     LoadStateOverlay* m_loadState;
-    // The row opened last, marked and where the keys go on from; -1 while none is open.
-    int m_openedRow = -1;
-    // Its comment, found again in new rows, and the article it opened.
-    std::optional<int64_t> m_openedComment;
+    // The keys, which also keep the open comment's row selected: marked and where they go on from.
+    ListKeyboardSelection* m_keys;
+    // The article the open comment opened; empty while none is open.
     QString m_openedArticle;
 };

@@ -92,11 +92,8 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     bar->setContentsMargins(8, 4, 8, 4);
     const QStringList names = m_model->categories();
     for (int i = 0; i < names.size(); ++i) {
-        // The program's button: a click leaves the keys in the deals list; Tab still reaches it.
-        auto* button = new CustomButton(this);
-        button->setText(names[i]);
-        button->setCheckable(true);
-        button->setFlat(true);
+        // The news channels' tab button: a click leaves the keys in the deals list; Tab still reaches it.
+        auto* button = CustomButton::initWithAttributedTitle(names[i], this);
         connect(button, &QPushButton::clicked, this, [this, i] { select(i); });
         bar->addWidget(button);
         m_buttons.append(button);
@@ -120,12 +117,10 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     ListKeyboardSelection::Rows rows;
     rows.count = [this] { return m_model->rowCount(); };
     rows.selectable = [this](int row) { return !m_model->index(row).data(HotProductListModel::SlideRowRole).toBool(); };
-    rows.selected = [this] {
-        const QModelIndexList selected = m_list->selectionModel()->selectedIndexes();
-        return selected.isEmpty() ? -1 : selected.first().row();
-    };
     rows.open = [this](int row) { openRow(row); };
-    new ListKeyboardSelection(m_list, std::move(rows));
+    // New rows (a refresh, a category again) keep the open deal marked where it now stands.
+    rows.openItemRole = HotProductListModel::ProductIdRole;
+    m_keys = new ListKeyboardSelection(m_list, std::move(rows));
     connect(m_model, &HotProductListModel::loadStarted, this, [this] {
         // Rows of the same category stay while they are asked for again.
         if (m_model->deals().isEmpty())
@@ -137,8 +132,6 @@ HotProductScrollView::HotProductScrollView(QWidget* parent)
     // A reset drops the row widgets, the strip among them.
     connect(m_model, &HotProductListModel::slidesChanged, this, &HotProductScrollView::replaceStrip);
     connect(m_model, &QAbstractItemModel::modelReset, this, &HotProductScrollView::replaceStrip);
-    // New rows (a refresh, a category again) keep the open deal marked where it now stands.
-    connect(m_model, &QAbstractItemModel::modelReset, this, &HotProductScrollView::markOpenDeal);
 }
 
 void HotProductScrollView::openRow(int row)
@@ -146,29 +139,15 @@ void HotProductScrollView::openRow(int row)
     const QModelIndex index = m_model->index(row);
     if (!index.isValid() || index.data(HotProductListModel::SlideRowRole).toBool())
         return;
-    m_openDeal = index.data(HotProductListModel::ProductIdRole).toString();
+    m_keys->setOpenRow(row);
     m_list->setCurrentIndex(index);
     m_model->markRead(row);
-    emit dealChosen(m_openDeal);
+    emit dealChosen(index.data(HotProductListModel::ProductIdRole).toString());
 }
 
 void HotProductScrollView::setOpenDeal(const QString& productId)
 {
-    m_openDeal = productId;
-    markOpenDeal();
-}
-
-void HotProductScrollView::markOpenDeal()
-{
-    const QModelIndexList rows = m_openDeal.isEmpty()
-                                     ? QModelIndexList()
-                                     : m_model->match(m_model->index(0), HotProductListModel::ProductIdRole, m_openDeal, 1,
-                                                      Qt::MatchExactly);
-    // Selected without becoming current: the list stays where the reader scrolled it.
-    if (rows.isEmpty())
-        m_list->selectionModel()->clearSelection();
-    else
-        m_list->selectionModel()->select(rows.first(), QItemSelectionModel::ClearAndSelect);
+    m_keys->setOpenItem(productId);
 }
 
 void HotProductScrollView::setSlideStripMaker(SlideStripMaker maker)

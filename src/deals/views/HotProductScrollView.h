@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class ListKeyboardSelection;
 class LoadStateOverlay;
 class HotProductListModel;
 class QListView;
@@ -61,16 +62,14 @@ private:
     void replaceStrip();
     // What a click on the row does (the keys do the same): the deal is selected, read and chosen.
     void openRow(int row);
-    // Marks the row of the open deal, or none when it is not listed.
-    void markOpenDeal();
 
     HotProductListModel* m_model;
     QList<QPushButton*> m_buttons;
     QListView* m_list;
     LoadStateOverlay* m_loadState;
+    // The keys, which also keep the open deal's row marked.
+    ListKeyboardSelection* m_keys;
     int m_lastSelected = 0;
-    // The deal open in the pane, found again in new rows.
-    QString m_openDeal;
     SlideStripMaker m_stripMaker;
     QPointer<QWidget> m_strip;
 };

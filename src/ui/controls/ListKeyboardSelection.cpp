@@ -1,6 +1,7 @@
 #include "ui/controls/ListKeyboardSelection.h"
 
 #include <QAbstractItemView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 
 #include <algorithm>
@@ -23,7 +24,44 @@ bool opensSelection(int key)
 ListKeyboardSelection::ListKeyboardSelection(QAbstractItemView* view, Rows rows)
     : QObject(view), m_view(view), m_rows(std::move(rows))
 {
+    if (!m_rows.selectable)
+        m_rows.selectable = [](int) { return true; };
+    if (!m_rows.selected)
+        m_rows.selected = [view] {
+            const QModelIndexList selected = view->selectionModel()->selectedIndexes();
+            return selected.isEmpty() ? -1 : selected.first().row();
+        };
     view->installEventFilter(this);
+    if (m_rows.openItemRole >= 0)
+        connect(view->model(), &QAbstractItemModel::modelReset, this, &ListKeyboardSelection::markOpenItem);
+}
+
+void ListKeyboardSelection::setOpenItem(const QVariant& item)
+{
+    m_openItem = item;
+    markOpenItem();
+}
+
+void ListKeyboardSelection::setOpenRow(int row)
+{
+    const QModelIndex index = m_view->model()->index(row, 0);
+    m_openItem = index.data(m_rows.openItemRole);
+    m_view->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+}
+
+void ListKeyboardSelection::markOpenItem()
+{
+    // An item without a name (none, or an empty one) has no row.
+    const QAbstractItemModel* model = m_view->model();
+    const QModelIndexList rows =
+        m_openItem.toString().isEmpty()
+            ? QModelIndexList()
+            : model->match(model->index(0, 0), m_rows.openItemRole, m_openItem, 1, Qt::MatchExactly);
+    // Selected without becoming current: the list stays where the reader scrolled it.
+    if (rows.isEmpty())
+        m_view->selectionModel()->clearSelection();
+    else
+        m_view->selectionModel()->select(rows.first(), QItemSelectionModel::ClearAndSelect);
 }
 
 bool ListKeyboardSelection::eventFilter(QObject* watched, QEvent* event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QVariant>
 
 #include <functional>
 
@@ -15,7 +16,9 @@ class QAbstractItemView;
 //
 // A list gets these keys by making one with its view (it becomes the view's child) and telling
 // it about its rows; to mark the row a held key rests on, the list's delegate reads pendingRow()
-// (the view's viewport is updated whenever that row changes).
+// (the view's viewport is updated whenever that row changes). A list that marks its open row by
+// the view's selection names its items by a role, and the item it opens (setOpenItem) keeps its
+// row selected, also in new rows.
 class ListKeyboardSelection : public QObject
 {
     Q_OBJECT
@@ -24,21 +27,28 @@ public:
     struct Rows
     {
         std::function<int()> count;
-        // The row takes a selection (a click on it selects it).
+        // The row takes a selection (a click on it selects it). Optional: every row does.
         std::function<bool(int row)> selectable;
-        // The row selected now; -1 for none.
+        // The row selected now; -1 for none. Optional: the view's selected row.
         std::function<int()> selected;
         // What a click on the row does. Called for the row already selected only by Return.
         std::function<void(int row)> open;
         // Optional. With no row selected because rows came in where the selected one stood: the
         // first of them, which Down opens (Up the row above it); -1 otherwise.
         std::function<int()> resumeAt;
+        // Optional. The model's role whose value names a row's item, for setOpenItem().
+        int openItemRole = -1;
     };
 
     ListKeyboardSelection(QAbstractItemView* view, Rows rows);
 
     // The row a held key rests on and has not opened yet; -1 when none.
     int pendingRow() const { return m_pending; }
+    // The item open (rows.openItemRole's value; none when empty): its row is the view's selected
+    // row while it is listed, and is found again in new rows (a model reset).
+    void setOpenItem(const QVariant& item);
+    // The row's item is open, and the row selected.
+    void setOpenRow(int row);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -50,10 +60,13 @@ private:
     // last row when the list ends before.
     int rowAPageAway(int from, int step) const;
     void setPending(int row);
+    // Selects the open item's row, or no row when it is not listed.
+    void markOpenItem();
     void openPending();
     void open(int row);
 
     QAbstractItemView* m_view;
     Rows m_rows;
     int m_pending = -1;
+    QVariant m_openItem;
 };

@@ -193,7 +193,6 @@ void SearchNewsViewController::windowDidLoad()
     };
     ListKeyboardSelection::Rows rows;
     rows.count = [this] { return m_presenter.resultModel()->rowCount(); };
-    rows.selectable = [](int) { return true; };
     rows.selected = [this, moreRowReached] {
         if (m_moreRowByKeys >= 0)
             return moreRowReached() ? m_moreRowByKeys : -1;
