@@ -37,9 +37,10 @@ modefyPwdWD::modefyPwdWD(PasswordChange* change, QWidget* parent)
 
 void modefyPwdWD::showEvent(QShowEvent* event)
 {
-    // The profile window keeps this window: each opening of it is a new change, with nothing of
-    // the last one (its result, what was typed before an Escape) and the typing in the old
-    // password. The system showing a minimised window again is no new opening.
+    // The profile window keeps this window: each opening of it starts clean, with nothing of the
+    // last one (its result, what was typed before an Escape) and the typing in the old password;
+    // a change still on its way, sent from here or from a profile window before, is told. The
+    // system showing a minimised window again is no new opening.
     if (!event->spontaneous()) {
         for (QLineEdit* field : {m_old, m_new, m_repeated})
             field->clear();
