@@ -304,17 +304,20 @@ std::optional<StoreFiles::Kept> StoreFiles::copyReadable(const QString& path)
         // closed without the checkpoint that would write into it.
         const Connection from = open(path, SQLITE_OPEN_READWRITE);
         const Connection to = open(copyPath, SQLITE_OPEN_READWRITE);
-        if (from && to) {
+        if (from) {
             sqlite3_busy_timeout(from.get(), 2000);
             sqlite3_db_config(from.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
             // A file cut short is read as far as it goes, instead of being refused whole.
             exec(from.get(), "PRAGMA writable_schema=ON");
-            // The copy is only used once whole: it needs no journal, and goes to the disk once.
-            if (exec(to.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN") && exec(from.get(), "BEGIN")) {
-                copied = copyTables(from.get(), to.get());
-                if (copied && copied->written)
-                    copied->written = exec(to.get(), "COMMIT");
-            }
+        }
+        // The copy is only used once whole: it needs no journal, and goes to the disk once. A
+        // copy its folder refuses to make is refused as a copy the disk refuses to hold.
+        if (!to || !exec(to.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN")) {
+            copied = TablesCopy{.written = false};
+        } else if (from && exec(from.get(), "BEGIN")) {
+            copied = copyTables(from.get(), to.get());
+            if (copied && copied->written)
+                copied->written = exec(to.get(), "COMMIT");
         }
     }
     // What was kept is told once the copy is on the disk.

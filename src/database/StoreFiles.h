@@ -29,8 +29,8 @@ QString copyPath(const QString& path);
 // defaults; when the favourites table is not kept whole, the favourites sync rows say that no
 // version of the favourites is held. Indexes are made anew from the rows; a row whose key repeats
 // an earlier row's counts as lost. The copy is on the disk when this returns; nothing when it
-// could not be written whole, or another connection kept the file from being read (it is removed
-// then).
+// could not be made or written whole, or another connection kept the file from being read (it is
+// removed then).
 std::optional<Kept> copyReadable(const QString& path);
 
 }  // namespace StoreFiles

@@ -423,28 +423,41 @@ TEST_F(DamagedStoreTest, FavouritesNotKeptWholeLeaveTheirSyncRowAtNoVersion)
     }
 }
 
-// A salvage cut off midway (by the file size limit, as by a kill) or whose copy the disk refuses,
-// logging no tables kept, leaves nothing taken as good: the next start salvages the file again.
+// A salvage cut off midway (by the file size limit, as by a kill) or whose copy the disk or its
+// folder refuses, logging no tables kept, leaves nothing taken as good: the next start salvages the
+// file again. A refused copy is logged.
 TEST_F(DamagedStoreTest, ASalvageCutOffMidwayIsDoneWholeAtTheNextStart)
 {
-    for (const bool killed : {true, false}) {
-        SCOPED_TRACE(killed ? "killed" : "its copy refused");
+    for (const char* cut : {"killed", "its copy refused by the disk", "its copy refused by its folder"}) {
+        SCOPED_TRACE(cut);
+        const bool killed = QByteArray(cut) == "killed", byFolder = QByteArray(cut).endsWith("folder");
         startOver();
         fillStore(2000);
         loseIndexEntry();
         asTheNextRunFindsIt();
+        const QString documents = StorageRoot::documentsPath();
+        if (byFolder) {
+            // The log and its index are there (another connection keeps them): the file opens for
+            // writing, and only a new file is refused.
+            for (const char* side : {"-wal", "-shm"})
+                ASSERT_TRUE(QFile(databasePath() + QLatin1String(side)).open(QIODevice::WriteOnly));
+            ASSERT_TRUE(QFile::setPermissions(documents, QFile::ReadOwner | QFile::ExeOwner));
+        }
         const pid_t child = fork();
         if (child == 0) {
             const rlimit size{64 * 1024, 64 * 1024}, none{0, 0};
             setrlimit(RLIMIT_FSIZE, &size);
             setrlimit(RLIMIT_CORE, &none);
             signal(SIGXFSZ, killed ? SIG_DFL : SIG_IGN);
+            WithoutRootFileAccess asAReader;
             LogCapture log;
             DatabaseOperate::Lease()->getLastUpdateTime(1);
-            _exit(log.lines().filter(QStringLiteral("Kept ")).size());
+            _exit(2 * log.lines().filter(QStringLiteral("Kept ")).size()
+                  + log.lines().filter(QStringLiteral("The copy of the damaged database could not be written")).isEmpty());
         }
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(QFile::setPermissions(documents, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         EXPECT_TRUE(killed ? WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ : status == 0) << status;
 
         EXPECT_GT(shownChannels(), 0);
