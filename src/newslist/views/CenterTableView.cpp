@@ -2,6 +2,7 @@
 
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
+#include "newslist/NewsListLinks.h"
 #include "newslist/views/ApplicationCache.h"
 #include "newslist/views/CenterTableCell.h"
 #include "newslist/views/SlideView.h"
@@ -252,7 +253,12 @@ void CenterTableView::setControls()
     rows.selected = [this] { return int(m_model->selectedRow()); };
     rows.open = [this](int row) { m_model->openRow(row); };
     rows.resumeAt = [this] { return int(m_model->resumeRow()); };
+    // The mark follows the article the pane shows, wherever it was chosen, also in new rows.
+    rows.openItemRole = CenterTableModel::GuidRole;
+    rows.mark = [this](int row) { m_model->markRow(row); };
     m_keyboard = new ListKeyboardSelection(this, std::move(rows));
+    if (const auto pane = ArticlePaneLink::instance())
+        pane->followShownArticles(this, [keys = m_keyboard](const QString& newsId) { keys->setOpenItem(newsId); });
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         if (value > 0 && value >= verticalScrollBar()->maximum())
