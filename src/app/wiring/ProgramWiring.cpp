@@ -216,6 +216,10 @@ public:
     {
         withRightPane([productId, byClick](RightViewController& pane) { pane.showDealByClick(productId, byClick); });
     }
+    void followShownArticles(QObject* list, std::function<void(const QString& newsId)> shown) override
+    {
+        followThePane(list, shown, [shown](const QString&) { shown(QString()); });
+    }
 };
 
 // A notification's article or deal opens in the detail pane, also one that launched the program
