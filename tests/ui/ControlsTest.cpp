@@ -10,6 +10,7 @@
 #include "ui/layout/LayoutConstraint.h"
 
 #include "ScopeGuard.h"
+#include "TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -131,6 +132,31 @@ TEST(CustomButtonTest, TargetAndActionReplaceEachOtherAndDieWithTheTarget)
     button.click();
     EXPECT_EQ(first, 1) << "a gone target gets nothing";
     EXPECT_EQ(button.target(), nullptr);
+}
+
+// A button holding the keys shows it, by day and by night: the image buttons of the bars as the
+// titled tabs, whose style sheet would otherwise decide.
+TEST(CustomButtonTest, TheButtonWithTheKeysShowsAFocusMarkByDayAndByNight)
+{
+    const auto restoreTheme = restoreOnScopeExit(gThemeMode);
+    QWidget window;
+    auto* image = CustomButton::initWithImagePosition(CustomButton::NSImageOnly, QStringLiteral("reloadButton"), false, 1, &window);
+    auto* tab = CustomButton::initWithAttributedTitle(QStringLiteral("最新"), &window);
+    tab->setStyleSheet(QStringLiteral("QPushButton { border: none; color: black; background: transparent; }"));
+    tab->move(60, 0);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return window.isActiveWindow(); }));
+    for (const int theme : {1, 2}) {
+        gThemeMode = theme;
+        for (CustomButton* button : {image, tab}) {
+            window.setFocus();
+            const QImage without = button->grab().toImage();
+            button->setFocus(Qt::TabFocusReason);
+            ASSERT_TRUE(button->hasFocus());
+            EXPECT_NE(button->grab().toImage(), without) << "theme " << theme << " " << button->text().toStdString();
+        }
+    }
 }
 
 TEST(UILabelTest, StaticTextWithoutFrameOrBackground)
