@@ -8,6 +8,7 @@
 #include "ui/controls/LightPalette.h"
 #include "ui/controls/ListKeyboardSelection.h"
 #include "ui/controls/UILabel.h"
+#include "ui/controls/WindowKeys.h"
 #include "ui/hud/DJActivityIndicator.h"
 #include "ui/layout/MASAdditions.h"
 
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
-#include <QShortcut>
 #include <QStackedWidget>
 #include <QTabBar>
 
@@ -230,9 +230,7 @@ void SearchNewsViewController::windowDidLoad()
     m_logoView->resize(94, 94);
     m_logoView->hide();
 
-    auto* close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), window);
-    close->setContext(Qt::WindowShortcut);
-    connect(close, &QShortcut::activated, window, &QWidget::close);
+    closeOnWindowKeys(window);
 
     connect(m_searchHistoryTV->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { selectionChanged(m_searchHistoryTV); });
