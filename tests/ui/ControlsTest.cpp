@@ -134,28 +134,21 @@ TEST(CustomButtonTest, TargetAndActionReplaceEachOtherAndDieWithTheTarget)
     EXPECT_EQ(button.target(), nullptr);
 }
 
-// A button holding the keys shows it, by day and by night: the image buttons of the bars as the
-// titled tabs, whose style sheet would otherwise decide.
+// A button holding the keys shows it, by day and by night (image buttons drew nothing).
 TEST(CustomButtonTest, TheButtonWithTheKeysShowsAFocusMarkByDayAndByNight)
 {
     const auto restoreTheme = restoreOnScopeExit(gThemeMode);
     QWidget window;
-    auto* image = CustomButton::initWithImagePosition(CustomButton::NSImageOnly, QStringLiteral("reloadButton"), false, 1, &window);
-    auto* tab = CustomButton::initWithAttributedTitle(QStringLiteral("最新"), &window);
-    tab->setStyleSheet(QStringLiteral("QPushButton { border: none; color: black; background: transparent; }"));
-    tab->move(60, 0);
+    auto* button = CustomButton::initWithImagePosition(CustomButton::NSImageOnly, QStringLiteral("reloadButton"), false, 1, &window);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(waitUntil([&] { return window.isActiveWindow(); }));
     for (const int theme : {1, 2}) {
         gThemeMode = theme;
-        for (CustomButton* button : {image, tab}) {
-            window.setFocus();
-            const QImage without = button->grab().toImage();
-            button->setFocus(Qt::TabFocusReason);
-            ASSERT_TRUE(button->hasFocus());
-            EXPECT_NE(button->grab().toImage(), without) << "theme " << theme << " " << button->text().toStdString();
-        }
+        window.setFocus();
+        const QImage without = button->grab().toImage();
+        button->setFocus(Qt::TabFocusReason);
+        EXPECT_NE(button->grab().toImage(), without) << "theme " << theme;
     }
 }
 
