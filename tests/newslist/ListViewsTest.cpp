@@ -169,6 +169,14 @@ TEST_F(ListViewsTest, TheColumnLaysOutTabsAndSwitchesLists)
     column.searchNews();
     column.searchNews();
     EXPECT_EQ(column.findChildren<SearchNewsViewController*>().size(), 1);
+
+    // A tab that the keys reach (here the last, as Shift+Tab from below reaches it) scrolls into view.
+    column.show();
+    column.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&column));
+    QWidget* strip = column.scrollViewNews()->viewport();
+    column.tabButtons().last()->setFocus(Qt::BacktabFocusReason);
+    EXPECT_TRUE(strip->rect().contains(QRect(column.tabButtons().last()->mapTo(strip, QPoint()), column.tabButtons().last()->size())));
 }
 
 // With the deals view on show the refresh button asks for the deals category on show, not the

@@ -27,11 +27,18 @@ int tagOf(const QWidget* widget)
 }
 
 // The tab strip scrolls only sideways: a plain (vertical) wheel moves it too, not just a
-// horizontal wheel or Alt with the wheel.
+// horizontal wheel or Alt with the wheel. A tab that the keys reach scrolls into view, whichever
+// way they came (Tab from the bar above, Shift+Tab from the edit button after the strip).
 class ChannelTabStrip : public QScrollArea
 {
 public:
-    using QScrollArea::QScrollArea;
+    explicit ChannelTabStrip(QWidget* parent) : QScrollArea(parent)
+    {
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            if (now && widget() && widget()->isAncestorOf(now))
+                ensureWidgetVisible(now, 15, 0);
+        });
+    }
 
 protected:
     void wheelEvent(QWheelEvent* event) override

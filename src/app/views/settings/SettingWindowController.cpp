@@ -1,6 +1,7 @@
 #include "app/views/settings/SettingWindowController.h"
 
 #include "app/views/settings/SettingPages.h"
+#include "ui/controls/WindowKeys.h"
 #include "ui/layout/MASAdditions.h"
 
 #include <QAction>
@@ -40,9 +41,7 @@ SettingWindowController::SettingWindowController(std::shared_ptr<SettingsModel> 
         QAction* action = m_toolBar->addAction(QString::fromUtf8(item.title));
         connect(action, &QAction::triggered, this, item.action);
     }
-    auto* close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
-    close->setContext(Qt::WindowShortcut);
-    connect(close, &QShortcut::activated, this, &QWidget::close);
+    closeOnWindowKeys(this);
     m_contentView = new QWidget(this);
     m_contentView->setObjectName(QStringLiteral("contentView"));
     setCentralWidget(m_contentView);
@@ -146,6 +145,9 @@ void SettingWindowController::showEvent(QShowEvent* event)
         }
     }
     m_placed = true;
+    // The keys stand on the first box from the opening on: the style marks it as it marks a box
+    // reached by Tab, not only once the reader has pressed Tab.
+    setAttribute(Qt::WA_KeyboardFocusChange);
     QMainWindow::showEvent(event);
 }
 
