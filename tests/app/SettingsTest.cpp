@@ -409,6 +409,11 @@ TEST_F(SettingsPageTest, FirstOpeningPutsTheWholeFrameOnTheScreenAndCtrlWClosesI
     EXPECT_LE(offCentre.manhattanLength(), 4) << offCentre.x() << "," << offCentre.y();
     QTest::keyClick(window.windowHandle(), Qt::Key_W, Qt::ControlModifier);
     EXPECT_TRUE(waitUntil([&] { return !window.isVisible(); })) << "Ctrl+W left the window open";
+    // Opened again, the keys are in the page's first field, not where they were left.
+    window.CommonSetting()->updateCountTip()->setFocus();
+    window.show();
+    QCheckBox* first = window.CommonSetting()->changeFont();
+    EXPECT_EQ(window.focusWidget(), first->isEnabled() ? first : static_cast<QWidget*>(window.CommonSetting()->clearMemory()));
 }
 
 // A right click on the toolbar shows no menu (the platform's offered one item that hid the
