@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -247,6 +248,14 @@ TEST_F(ListViewsTest, AClickOnATabOrOnRefreshLeavesTheKeysInTheList)
     ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && pane->shown.last() == "70"; }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     EXPECT_EQ(pane->shown.last(), QStringLiteral("69")) << "back in the news the keys were outside the list";
+    // From a view beside the lists (the article), a tab leaves the keys in its list as well.
+    QLineEdit article(&column);
+    article.show();
+    article.setFocus();
+    QTest::mouseClick(column.tabButtons().first(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && pane->shown.last() == "30"; }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("29"));
 }
 
 // PageDown and PageUp open the row a view's height away as Down opens the next, and held, PageDown

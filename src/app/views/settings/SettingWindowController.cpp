@@ -1,6 +1,7 @@
 #include "app/views/settings/SettingWindowController.h"
 
 #include "app/views/settings/SettingPages.h"
+#include "ui/controls/KeysHandOver.h"
 #include "ui/controls/WindowKeys.h"
 #include "ui/layout/MASAdditions.h"
 
@@ -9,6 +10,7 @@
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QToolBar>
 
 #include <algorithm>
@@ -45,6 +47,8 @@ SettingWindowController::SettingWindowController(std::shared_ptr<SettingsModel> 
     m_contentView = new QWidget(this);
     m_contentView->setObjectName(QStringLiteral("contentView"));
     setCentralWidget(m_contentView);
+    // Keys of a page put aside go to the first field of the page chosen.
+    KeysHandOver::addArea(m_contentView);
     windowDidLoad();
 }
 
@@ -148,6 +152,10 @@ void SettingWindowController::showEvent(QShowEvent* event)
     // The keys stand on the first box from the opening on: the style marks it as it marks a box
     // reached by Tab, not only once the reader has pressed Tab.
     setAttribute(Qt::WA_KeyboardFocusChange);
+    // Each opening has the keys in the first field of its page, wherever they were left; the
+    // system showing a minimised window again is no new opening.
+    if (!event->spontaneous() && m_currentVC)
+        KeysHandOver::clickKeysOf(m_currentVC)->setFocus(Qt::OtherFocusReason);
     QMainWindow::showEvent(event);
 }
 

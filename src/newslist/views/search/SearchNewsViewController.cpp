@@ -5,6 +5,7 @@
 #include "newslist/views/search/SearchResultCell.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/controls/KeysHandOver.h"
 #include "ui/controls/LightPalette.h"
 #include "ui/controls/ListKeyboardSelection.h"
 #include "ui/controls/UILabel.h"
@@ -218,6 +219,8 @@ void SearchNewsViewController::windowDidLoad()
     };
     new ListKeyboardSelection(m_searchResultTV, std::move(rows));
     m_scrollV->hide();
+    // Keys of a list that goes (results of the other kind on their way) go back to the keyword.
+    KeysHandOver::addArea(window, [this] { return m_searchBar; });
 
     m_tiShiLabel = new UILabel(window);
     m_tiShiLabel->setObjectName(QStringLiteral("tiShiLabel"));
