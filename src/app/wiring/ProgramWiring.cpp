@@ -218,7 +218,7 @@ public:
     }
     void followShownArticles(QObject* list, std::function<void(const QString& newsId)> shown) override
     {
-        followThePane(list, shown, [shown](const QString&) { shown(QString()); });
+        ::followShownArticles(list, std::move(shown));
     }
 };
 
