@@ -1,5 +1,6 @@
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/DDErrorView.h"
+#include "ui/controls/KeysHandOver.h"
 #include "ui/controls/PSSizes.h"
 #include "ui/controls/TrackingArea.h"
 #include "ui/controls/UILabel.h"
@@ -14,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLineEdit>
 
 #include <gtest/gtest.h>
 
@@ -150,6 +152,21 @@ TEST(CustomButtonTest, TheButtonWithTheKeysShowsAFocusMarkByDayAndByNight)
         button->setFocus(Qt::TabFocusReason);
         EXPECT_NE(button->grab().toImage(), without) << "theme " << theme;
     }
+}
+
+// A click's keys go to the first field the reader reaches by Tab, not the first one made; a
+// field hidden or disabled is passed over.
+TEST(KeysHandOverTest, AClickGivesTheKeysToTheFirstFieldInTabOrder)
+{
+    QWidget page;
+    auto* hidden = new QLineEdit(&page);
+    auto* madeEarlier = new QLineEdit(&page);
+    auto* reachedFirst = new QLineEdit(&page);
+    QWidget::setTabOrder(hidden, reachedFirst);
+    hidden->hide();
+    EXPECT_EQ(KeysHandOver::clickKeysOf(&page), reachedFirst);
+    reachedFirst->setEnabled(false);
+    EXPECT_EQ(KeysHandOver::clickKeysOf(&page), madeEarlier);
 }
 
 TEST(UILabelTest, StaticTextWithoutFrameOrBackground)
