@@ -3,9 +3,11 @@
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
 #include "account/views/modefyPwdWD.h"
+#include "ui/controls/WindowKeys.h"
 
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 UserInfoWD::UserInfoWD(PasswordChange* change, QWidget* parent)
@@ -30,7 +32,25 @@ UserInfoWD::UserInfoWD(PasswordChange* change, QWidget* parent)
         AccountRequests::logOut(true);
         close();
     });
+    buttonsTakeKeysFromTabOnly(this);
     reload();
+}
+
+void UserInfoWD::showEvent(QShowEvent* event)
+{
+    // A window of buttons alone: its first button holds the keys from the opening on, and shows
+    // it as a button reached by Tab does, not only once the reader has pressed Tab. The system
+    // showing a minimised window again is no new opening.
+    if (!event->spontaneous()) {
+        setAttribute(Qt::WA_KeyboardFocusChange);
+        for (QPushButton* first : {m_modefyPwdBtn, m_logOut}) {
+            if (first->isEnabled()) {
+                first->setFocus(Qt::TabFocusReason);
+                break;
+            }
+        }
+    }
+    QDialog::showEvent(event);
 }
 
 void UserInfoWD::reload()

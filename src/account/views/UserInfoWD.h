@@ -26,6 +26,9 @@ public:
     modefyPwdWD* modefyPwd() const { return m_modefyPwd; }
     QString profileText() const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     PasswordChange* m_change;
     QLabel* m_profile;

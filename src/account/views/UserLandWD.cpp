@@ -1,6 +1,7 @@
 #include "account/views/UserLandWD.h"
 
 #include "database/SettingsDatabaseOperate.h"
+#include "ui/controls/WindowKeys.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -27,6 +28,7 @@ UserLandWD::UserLandWD(QWidget* parent)
     layout->addWidget(m_status);
     layout->addWidget(m_login);
 
+    buttonsTakeKeysFromTabOnly(this);
     fillFromStore();
 
     connect(m_login, &QPushButton::clicked, this, [this] {

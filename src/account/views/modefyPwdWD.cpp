@@ -1,5 +1,7 @@
 #include "account/views/modefyPwdWD.h"
 
+#include "ui/controls/WindowKeys.h"
+
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +31,7 @@ modefyPwdWD::modefyPwdWD(PasswordChange* change, QWidget* parent)
     layout->addLayout(form);
     layout->addWidget(m_status);
     layout->addWidget(m_ok);
+    buttonsTakeKeysFromTabOnly(this);
     connect(m_ok, &QPushButton::clicked, this, [this] {
         setOnItsWay(true);
         m_change->change(m_old->text(), m_new->text(), m_repeated->text());

@@ -1,5 +1,7 @@
 #include "comments/views/WriteCommentWD.h"
 
+#include "ui/controls/WindowKeys.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -37,6 +39,7 @@ WriteCommentWD::WriteCommentWD(QWidget* parent)
     row->addWidget(m_send);
     layout->addLayout(row);
     connect(m_send, &QPushButton::clicked, this, &WriteCommentWD::send);
+    buttonsTakeKeysFromTabOnly(this);
     // Return and Tab belong to the text: the box's usual shortcut posts from the keyboard.
     auto* post = new QShortcut(this);
     post->setKeys({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});

@@ -1,6 +1,7 @@
 #include "ui/controls/WindowKeys.h"
 
 #include <QKeySequence>
+#include <QPushButton>
 #include <QShortcut>
 #include <QWidget>
 
@@ -11,4 +12,10 @@ void closeOnWindowKeys(QWidget* window)
         shortcut->setContext(Qt::WindowShortcut);
         QObject::connect(shortcut, &QShortcut::activated, window, &QWidget::close);
     }
+}
+
+void buttonsTakeKeysFromTabOnly(QWidget* window)
+{
+    for (QPushButton* button : window->findChildren<QPushButton*>())
+        button->setFocusPolicy(Qt::TabFocus);
 }

@@ -6,3 +6,8 @@ class QWidget;
 // Ctrl+W as in every window, and Escape as in the dialogs. An alert standing over the window
 // takes Escape for itself.
 void closeOnWindowKeys(QWidget* window);
+
+// The window's push buttons take the keys from Tab only, as the program's other buttons do: a
+// click on one (发表, 登录) leaves them in the field the reader was typing in, which shows where
+// they are, instead of on a button that a dialog draws alike with and without them.
+void buttonsTakeKeysFromTabOnly(QWidget* window);
