@@ -127,12 +127,13 @@ std::optional<int64_t> readablePast(sqlite3_stmt* rows, int64_t after, bool& hel
     return held ? std::nullopt : std::optional(readable);
 }
 
-// Writes the row read into the copy: how many rows the write changed (none when it passed over a
-// row that breaks a constraint of its table), or nothing when the copy refused it.
-std::optional<int> copyRow(sqlite3_stmt* row, sqlite3_stmt* insert, int columns)
+// Writes the row read into the copy, its columns in the order of the write's values: how many
+// rows the write changed (none when it passed over a row that breaks a constraint of its table),
+// or nothing when the copy refused it.
+std::optional<int> copyRow(sqlite3_stmt* row, sqlite3_stmt* insert)
 {
-    for (int column = 1; column <= columns; ++column)
-        sqlite3_bind_value(insert, column, sqlite3_column_value(row, column));
+    for (int value = 1; value <= sqlite3_bind_parameter_count(insert); ++value)
+        sqlite3_bind_value(insert, value, sqlite3_column_value(row, value - 1));
     const std::optional<int> changed =
         sqlite3_step(insert) == SQLITE_DONE ? std::optional(sqlite3_changes(sqlite3_db_handle(insert))) : std::nullopt;
     sqlite3_reset(insert);
@@ -147,9 +148,10 @@ struct TableCopy
     bool held = false;     // another connection kept a read from the file
 };
 
-// Copies one table's rows in rowid order, passing over what cannot be read. The table is made in
-// the copy with its first row read, or, when it is empty, once it was read to its end; a table
-// that cannot be made there (its statement is of no use) is lost.
+// Copies one table's rows as its pages give them, each under its own rowid, passing over what
+// cannot be read. The table is made in the copy with its first row read, or, when it is empty,
+// once it was read to its end; a table that cannot be made there (its statement is of no use) is
+// lost.
 TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QString& create)
 {
     TableCopy copy;
@@ -160,12 +162,16 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
         copy.held = isHeld(sqlite3_errcode(from));
         return copy;
     }
-    const int columns = sqlite3_column_count(rows.get()) - 1;
+    const int columns = sqlite3_column_count(rows.get());
+    QStringList names{QStringLiteral("rowid")};
+    for (int column = 1; column < columns; ++column)
+        names.append(quotedName(QString::fromUtf8(sqlite3_column_name(rows.get(), column))));
     Statement insert(nullptr, &sqlite3_finalize);
     bool tried = false;
     const auto make = [&] {
         if (!tried && exec(to, create.toUtf8())) {
-            insert = prepare(to, QStringLiteral("INSERT OR IGNORE INTO %1 VALUES %2").arg(table, StoreStatements::parameterList(columns)));
+            insert = prepare(to, QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES %3")
+                                     .arg(table, names.join(QLatin1Char(',')), StoreStatements::parameterList(columns)));
             if (!insert)
                 exec(to, "DROP TABLE " + table.toUtf8());
         }
@@ -174,37 +180,35 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
         copy.whole = copy.whole && copy.made;
         return copy.made;
     };
-    int64_t after = std::numeric_limits<int64_t>::min();  // the last row copied
-    int64_t resumed = after;  // where reading last went on past a stretch that cannot be read
-    for (int rc = seek(rows.get(), after);;) {
+    // Past a stretch that cannot be read, reading goes on past the furthest row read and past
+    // where it last went on: a stale copy of an earlier page before the stretch does not send it
+    // round the same rows again, and each stretch met moves it on, so the copy ends. (Stepping
+    // from page to page ends by itself: SQLite refuses a path deeper than a table can be, as a
+    // page standing over one of its own ancestors makes.)
+    int64_t furthest = std::numeric_limits<int64_t>::min();
+    int64_t resumed = furthest;
+    for (int rc = seek(rows.get(), furthest);;) {
         for (; rc == SQLITE_ROW; rc = sqlite3_step(rows.get())) {
-            // A page standing where another belongs (a stale copy of an earlier one) gives rows
-            // behind those read: they are passed over, so that reading only moves on and ends,
-            // and the rows of the page it stands on are lost.
-            const int64_t rowid = sqlite3_column_int64(rows.get(), 0);
-            if (rowid <= after) {
-                copy.whole = false;
-                continue;
-            }
             if (!make())
                 return copy;
-            const std::optional<int> changed = copyRow(rows.get(), insert.get(), columns);
+            // A stale page gives rows behind those read: they are copied too, under their rowids,
+            // so that its own rows and those of its place are kept.
+            const std::optional<int> changed = copyRow(rows.get(), insert.get());
             if (!changed) {
                 copy.written = false;
                 return copy;
             }
-            // A row repeating the key of one copied before it (an index that no longer held it
-            // off, a stale page under other rowids) is passed over: it is lost.
+            // A row repeating the rowid or key of one copied before it (read twice through a
+            // stale page, or past an index that no longer held it off) is passed over: it is lost.
             copy.whole = copy.whole && *changed > 0;
-            after = rowid;
+            furthest = std::max<int64_t>(furthest, sqlite3_column_int64(rows.get(), 0));
         }
         if (rc == SQLITE_DONE)
             break;
         copy.whole = false;
         copy.held = isHeld(rc);
-        // Past the last point of going on too, so that each stretch met moves reading on.
         const std::optional<int64_t> past =
-            copy.held ? std::nullopt : readablePast(rows.get(), std::max(after, resumed), copy.held);
+            copy.held ? std::nullopt : readablePast(rows.get(), std::max(furthest, resumed), copy.held);
         if (!past)
             break;
         resumed = *past;
@@ -220,7 +224,7 @@ TableCopy copyTable(sqlite3* from, sqlite3* to, const QString& name, const QStri
 // are passed over. False when the copy refused a write; held when another connection kept the read.
 bool copyCounters(sqlite3* from, sqlite3* to, const QStringList& copied, bool& held)
 {
-    const Statement counters = prepare(from, QStringLiteral("SELECT rowid, name, seq FROM sqlite_sequence"));
+    const Statement counters = prepare(from, QStringLiteral("SELECT name, seq FROM sqlite_sequence"));
     held = !counters && isHeld(sqlite3_errcode(from));
     // The counters have no key: the one the copy made with its rows is raised, a missing one added.
     const Statement raise = prepare(to, QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?2) WHERE name = ?1"));
@@ -228,8 +232,8 @@ bool copyCounters(sqlite3* from, sqlite3* to, const QStringList& copied, bool& h
                                                      "WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = ?1)"));
     int rc = SQLITE_DONE;
     while (counters && raise && add && (rc = sqlite3_step(counters.get())) == SQLITE_ROW) {
-        if (copied.contains(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(counters.get(), 1))))
-            && !(copyRow(counters.get(), raise.get(), 2) && copyRow(counters.get(), add.get(), 2)))
+        if (copied.contains(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(counters.get(), 0))))
+            && !(copyRow(counters.get(), raise.get()) && copyRow(counters.get(), add.get())))
             return false;
     }
     held = held || isHeld(rc);
@@ -304,17 +308,20 @@ std::optional<StoreFiles::Kept> StoreFiles::copyReadable(const QString& path)
         // closed without the checkpoint that would write into it.
         const Connection from = open(path, SQLITE_OPEN_READWRITE);
         const Connection to = open(copyPath, SQLITE_OPEN_READWRITE);
-        if (from && to) {
+        if (from) {
             sqlite3_busy_timeout(from.get(), 2000);
             sqlite3_db_config(from.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
             // A file cut short is read as far as it goes, instead of being refused whole.
             exec(from.get(), "PRAGMA writable_schema=ON");
-            // The copy is only used once whole: it needs no journal, and goes to the disk once.
-            if (exec(to.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN") && exec(from.get(), "BEGIN")) {
-                copied = copyTables(from.get(), to.get());
-                if (copied && copied->written)
-                    copied->written = exec(to.get(), "COMMIT");
-            }
+        }
+        // The copy is only used once whole: it needs no journal, and goes to the disk once. A
+        // copy its folder refuses to make is refused as a copy the disk refuses to hold.
+        if (!to || !exec(to.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN")) {
+            copied = TablesCopy{.written = false};
+        } else if (from && exec(from.get(), "BEGIN")) {
+            copied = copyTables(from.get(), to.get());
+            if (copied && copied->written)
+                copied->written = exec(to.get(), "COMMIT");
         }
     }
     // What was kept is told once the copy is on the disk.

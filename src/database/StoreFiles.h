@@ -24,13 +24,13 @@ enum class Kept { Nothing, Part, All };
 QString copyPath(const QString& path);
 
 // Builds copyPath(path) from the damaged file at path, which is only read: every table row by
-// row in rowid order, in one read of the file, passing over the stretches that cannot be read. A
-// table of which nothing could be read is left out, so that its store makes it again with its
-// defaults; when the favourites table is not kept whole, the favourites sync rows say that no
-// version of the favourites is held. Indexes are made anew from the rows; a row whose key repeats
-// an earlier row's counts as lost. The copy is on the disk when this returns; nothing when it
-// could not be written whole, or another connection kept the file from being read (it is removed
-// then).
+// row as its pages give them, each under its own rowid, in one read of the file, passing over the
+// stretches that cannot be read. A table of which nothing could be read is left out, so that its
+// store makes it again with its defaults; when the favourites table is not kept whole, the
+// favourites sync rows say that no version of the favourites is held. Indexes are made anew from
+// the rows; a row whose rowid or key repeats an earlier row's counts as lost. The copy is on the
+// disk when this returns; nothing when it could not be made or written whole, or another
+// connection kept the file from being read (it is removed then).
 std::optional<Kept> copyReadable(const QString& path);
 
 }  // namespace StoreFiles

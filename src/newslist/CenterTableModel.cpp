@@ -85,6 +85,11 @@ QVariant CenterTableModel::data(const QModelIndex& index, int role) const
         return row.headerTitle;
     case LastPinnedRole:
         return row.lastPinned;
+    case GuidRole:
+        if (row.kind == NewsListRow::Item)
+            if (const FeedPtr feed = feedOf(m_newsListArray.at(row.index)))
+                return feed->guid;
+        return {};
     default:
         return {};
     }
@@ -157,8 +162,8 @@ void CenterTableModel::showByClick(bool byClick)
         loadData(false);
         return;
     }
-    // The first item takes the place of the one open until now, whose mark goes with it.
-    unselectLastRow();
+    // The first item is reopened once the list is in; until then the open item keeps its mark,
+    // also when the refresh fails.
     m_lastSelectIndex = 0;
     m_pickedEntry.reset();
     const int64_t type = CommonFunction::getWebFileLastUpdateTimeTypeByListType(m_channel.iListID);
@@ -216,15 +221,21 @@ qsizetype CenterTableModel::selectedRow() const
     case TableSelection::Item:
         break;
     }
-    // The remembered item's row counts as selected only while it is marked so: a row the reader
-    // sees unmarked opens its item.
-    if (m_lastSelectIndex < 0 || m_lastSelectIndex >= m_newsListArray.size())
-        return -1;
-    const NewsListEntry& entry = m_newsListArray.at(m_lastSelectIndex);
-    const FeedPtr feed = feedOf(entry);
-    const NSListADInfoPtr ad = adOf(entry);
-    const bool marked = feed ? feed->isSelected : ad && ad->isSelected;
-    return marked ? rowOfEntry(m_lastSelectIndex) : -1;
+    // The row the reader sees marked: a row seen unmarked opens its item.
+    const qsizetype marked = markedEntry();
+    return marked >= 0 ? rowOfEntry(marked) : -1;
+}
+
+qsizetype CenterTableModel::markedEntry() const
+{
+    for (qsizetype i = 0; i < m_newsListArray.size(); ++i) {
+        const NewsListEntry& entry = m_newsListArray.at(i);
+        const FeedPtr feed = feedOf(entry);
+        const NSListADInfoPtr ad = adOf(entry);
+        if (feed ? feed->isSelected : ad && ad->isSelected)
+            return i;
+    }
+    return -1;
 }
 
 qsizetype CenterTableModel::resumeRow() const
@@ -275,15 +286,27 @@ void CenterTableModel::tableViewSelectionDidChange(qsizetype row)
     }
 }
 
-void CenterTableModel::unselectLastRow()
+void CenterTableModel::unmarkEntries()
 {
-    if (m_lastSelectIndex < 0 || m_lastSelectIndex >= m_newsListArray.size())
+    // The mark may stand elsewhere than the remembered index: on the article the pane went to.
+    for (const NewsListEntry& entry : std::as_const(m_newsListArray)) {
+        if (const FeedPtr feed = feedOf(entry))
+            feed->isSelected = false;
+        else if (const NSListADInfoPtr ad = adOf(entry))
+            ad->isSelected = false;
+    }
+}
+
+void CenterTableModel::markRow(qsizetype row)
+{
+    const NewsListRow layout = row >= 0 && row < rowCount() ? rowAt(row) : NewsListRow{};
+    const FeedPtr feed = layout.kind == NewsListRow::Item ? feedOf(m_newsListArray.at(layout.index)) : nullptr;
+    if (feed ? feed->isSelected : markedEntry() < 0)
         return;
-    const NewsListEntry& previous = m_newsListArray.at(m_lastSelectIndex);
-    if (const FeedPtr old = feedOf(previous))
-        old->isSelected = false;
-    else if (const NSListADInfoPtr ad = adOf(previous))
-        ad->isSelected = false;
+    unmarkEntries();
+    if (feed)
+        feed->isSelected = true;
+    reloadTable();
 }
 
 void CenterTableModel::selectCellRow(qsizetype row, qsizetype index)
@@ -294,7 +317,7 @@ void CenterTableModel::selectCellRow(qsizetype row, qsizetype index)
     const FeedPtr feed = feedOf(m_newsListArray.at(index));
     if (!feed)
         return;
-    unselectLastRow();
+    unmarkEntries();
     feed->isSelected = true;
     if (const auto pane = ArticlePaneLink::instance()) {
         pane->emptyRecordNewsAndHot();
@@ -314,7 +337,7 @@ void CenterTableModel::ADselectCellRow(qsizetype row, qsizetype index)
         selectCellRow(row, index);
         return;
     }
-    unselectLastRow();
+    unmarkEntries();
     ad->isSelected = true;
     adClicked(ad);
     m_lastSelectIndex = index;

@@ -35,6 +35,7 @@ public:
         ItemIndexRole,                   // index into newsListArray, -1 for other rows
         HeaderTitleRole,
         LastPinnedRole,
+        GuidRole,  // the news id of an item row's Feed; none for other rows
     };
 
     // Slide outcome of one refresh.
@@ -87,6 +88,9 @@ public:
     void selectCellRow(qsizetype row, qsizetype index);
     void ADselectCellRow(qsizetype row, qsizetype index);
     void showLastSelectIndex();
+    // Marks the row of the article the pane shows, or no row (-1) when it shows none of this
+    // list's items; what a refresh or a tab reopens stays the list's own.
+    void markRow(qsizetype row);
 
     // ---- List ads (channel 101) ----
     // Late ads: places the slots' ads into a shown list that has none in their ranges.
@@ -176,8 +180,10 @@ private:
     void reloadTable();
     // The row that shows entry at of an ordinary list: one further down under the slide strip.
     int modelRow(qsizetype at) const { return int(at + (hasSlideRow() ? 1 : 0)); }
-    // The item or ad of the row selected last is no longer marked selected.
-    void unselectLastRow();
+    // No item or ad is marked selected any more.
+    void unmarkEntries();
+    // The entry marked selected, -1 for none.
+    qsizetype markedEntry() const;
     // The table row that shows entry at (-1 when none does).
     qsizetype rowOfEntry(qsizetype at) const;
     // The entry the reader picked keeps its place in a list that replaces the rows.

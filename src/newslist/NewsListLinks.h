@@ -4,9 +4,11 @@
 #include "newslist/NewsListEntry.h"
 #include "platform/Installed.h"
 
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 
 // What the news lists need of the program around them. Each seam is installed once by the
@@ -23,6 +25,10 @@ public:
     virtual void emptyRecordNewsAndHot() = 0;
     // Opens a deal page by product id text.
     virtual void showDealByClick(const QString& productId, bool byClick) = 0;
+    // From now on, while the list lives, tells it the news id of every article the pane shows,
+    // wherever it came from (a list, the search window, a link, back), and an empty id when the
+    // pane shows a deal.
+    virtual void followShownArticles(QObject* list, std::function<void(const QString& newsId)> shown) = 0;
 
     static std::shared_ptr<ArticlePaneLink> instance() { return installed(); }
 };

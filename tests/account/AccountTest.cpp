@@ -11,6 +11,7 @@
 #include "Library/FMDB/FMDatabase.h"
 #include "database/SessionAccount.h"
 #include "database/StoreConnection.h"
+#include "HeldReply.h"
 #include "ScopeGuard.h"
 #include "URLCacheScope.h"
 #include "foundation/CommonFunction.h"
@@ -55,12 +56,14 @@ public:
         ++cancels;
     }
     void reloadAvatar() override { ++avatars; }
+    void showMessage(const QString& message) override { messages.append(message); }
     void downloadUserRemindCount(const QString& userId) override { commentPolls.append(userId); }
     void downloadUserForumRemindCount(const QString& userId) override { forumPolls.append(userId); }
 
     NSMyUserInfoPtr current;
     QStringList commentPolls;
     QStringList forumPolls;
+    QStringList messages;
     QList<bool> sets;
     int cancels = 0;
     int avatars = 0;
@@ -124,6 +127,8 @@ protected:
     LoopbackHttpServer m_server;
     std::shared_ptr<RecordingAccountShell> m_shell = std::make_shared<RecordingAccountShell>();
     LoginFlagGuard m_flag;
+    // Shared by the profile windows of a test, as the program's windows share theirs.
+    PasswordChange m_passwordChange;
 };
 
 TEST_F(AccountFlows, TheAutomaticLoginSendsTheCredentialHashAndRenewsTheProfile)
@@ -284,7 +289,7 @@ TEST_F(AccountFlows, LogOutRemovesTheEightGoldCoinKeys)
         defaults.setString(QStringLiteral("1"), key);
     defaults.setString(QStringLiteral("kept"), QStringLiteral("readercoins_newsTip"));
 
-    UserInfoWD window;
+    UserInfoWD window(&m_passwordChange);
     window.show();
     EXPECT_TRUE(window.profileText().contains(QStringLiteral("读者")));
     window.logOutButton()->click();
@@ -379,6 +384,22 @@ protected:
         window->repeatedPasswordField()->setText(QStringLiteral("new"));
         window->okButton()->click();
         return window;
+    }
+
+    // A change sent from a profile window and left with an Escape, its answer held, and the next
+    // profile window made in that one's place, as the next avatar click does; shown.
+    std::unique_ptr<UserInfoWD> changeFromAReplacedWindow(const HeldReply& held, const QByteArray& answer)
+    {
+        rememberAccount(QStringLiteral("reader"), QStringLiteral("old"), true, true, QStringLiteral("5"));
+        m_shell->current = CommonFunction::parseXML(userReply(5));
+        m_server.route("POST", QStringLiteral("/api/user.asmx/MP"), held.handler(LoopbackReply::text(200, answer, "text/xml")));
+        serve(LoopbackReply::text(200, userReply(5), "text/xml"));
+        auto profile = std::make_unique<UserInfoWD>(&m_passwordChange);
+        profile->show();
+        changePassword(*profile)->reject();
+        profile = std::make_unique<UserInfoWD>(&m_passwordChange);
+        profile->show();
+        return profile;
     }
 
     // Runs one change to its outcome.
@@ -514,7 +535,7 @@ TEST_F(PasswordChangeFlow, TheProfileWindowOpensTheChangeWindowAndShowsWhoIsLogg
     // The re-login is refused: the new password is not the service's yet.
     serve(LoopbackReply::text(200, userReply(99999), "text/xml"));
 
-    UserInfoWD profile;
+    UserInfoWD profile(&m_passwordChange);
     profile.show();
     ASSERT_TRUE(profile.modefyPwdButton()->isEnabled());
     profile.modefyPwdButton()->click();
@@ -557,7 +578,7 @@ TEST_F(PasswordChangeFlow, AnAcceptedChangesResultShowsOverTheProfileWindowAsThe
         // A toast asked for while the HUD shows is dropped: the last case's must be gone.
         ASSERT_TRUE(waitUntil([&] { return !hud->displaying(); })) << c.name;
 
-        UserInfoWD profile;
+        UserInfoWD profile(&m_passwordChange);
         profile.show();
         const QSize profileSize = profile.size();
         modefyPwdWD* window = changePassword(profile);
@@ -592,6 +613,46 @@ TEST_F(PasswordChangeFlow, AnAcceptedChangesResultShowsOverTheProfileWindowAsThe
     }
 }
 
+// The change is the program's, not the window's: its answer is told over the profile window shown
+// by then, else over the main window, and the new password is kept.
+TEST_F(PasswordChangeFlow, AChangeOutlivesItsProfileWindowAndItsAnswerIsToldWhereTheReaderIs)
+{
+    DJProgressHUD* hud = DJProgressHUD::instance();
+    const QString changed = PasswordChange::message(PasswordChange::Outcome::Changed);
+    for (const bool profileShown : {true, false}) {
+        ASSERT_TRUE(waitUntil([&] { return !hud->displaying(); }));
+        HeldReply held;
+        const auto profile = changeFromAReplacedWindow(held, "<string>true</string>");
+        profile->setVisible(profileShown);
+        held.release();
+        ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress; })) << profileShown;
+        EXPECT_EQ(current()->UserPassWord, QStringLiteral("new")) << profileShown;
+        EXPECT_EQ(m_shell->messages, profileShown ? QStringList() : QStringList{changed}) << profileShown;
+        const QWidget* toastOver = hud->displaying() ? hud->parentView()->parentWidget() : nullptr;
+        EXPECT_EQ(toastOver, profileShown ? profile.get() : nullptr);
+        EXPECT_EQ(hud->displaying() ? hud->label()->text() : QString(), profileShown ? changed : QString());
+    }
+}
+
+// A change window opened while a change is on its way says so and takes no other; the answer it
+// then shows is that change's.
+TEST_F(PasswordChangeFlow, AChangeWindowShownWhileAChangeIsOnItsWayTellsOnlyThatChangesAnswer)
+{
+    HeldReply held;
+    const auto profile = changeFromAReplacedWindow(held, "<string>false</string>");
+    profile->modefyPwdButton()->click();
+    modefyPwdWD* window = profile->modefyPwd();
+    EXPECT_EQ(window->statusText(), QStringLiteral("正在修改密码…"));
+    EXPECT_FALSE(window->okButton()->isEnabled());
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QApplication::sendEvent(window->newPasswordField(), &typed);
+    EXPECT_EQ(window->newPasswordField()->text(), QString()) << "another change typed while one is on its way";
+    held.release();
+    ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress; }));
+    EXPECT_EQ(window->statusText(), PasswordChange::message(PasswordChange::Outcome::Refused));
+    EXPECT_TRUE(window->okButton()->isEnabled() && !window->newPasswordField()->isReadOnly());
+}
+
 // The result's toast taken away early (another dismissal), a toast shown after it outlives the
 // result's second.
 TEST_F(PasswordChangeFlow, AResultsToastLeavesALaterToastShowing)
@@ -603,7 +664,7 @@ TEST_F(PasswordChangeFlow, AResultsToastLeavesALaterToastShowing)
     DJProgressHUD* hud = DJProgressHUD::instance();
     ASSERT_TRUE(waitUntil([&] { return !hud->displaying(); }));
 
-    UserInfoWD profile;
+    UserInfoWD profile(&m_passwordChange);
     profile.show();
     modefyPwdWD* window = changePassword(profile);
     ASSERT_TRUE(window);

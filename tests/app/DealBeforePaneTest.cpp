@@ -16,6 +16,7 @@
 #include "deals/HotProductListModel.h"
 #include "deals/views/HotProductScrollView.h"
 #include "deals/views/HotProductWebView.h"
+#include "newslist/views/CenterTableView.h"
 #include "newslist/views/ChannelListView.h"
 #include "newslist/views/SlideView.h"
 
@@ -234,11 +235,18 @@ TEST_F(DealBeforePaneTest, TheHotCommentListMarksOnlyTheArticleThePaneShows)
     auto* hot = column->findChild<HotCommntTableViewController*>();
     hot->model()->setComments({std::make_shared<CommentFeed>(CommentFeed{.newsId = 101, .commentId = 1}),
                                std::make_shared<CommentFeed>(CommentFeed{.newsId = 102, .commentId = 2})});
+    channel.iListID = 103;
+    auto* news = new CenterTableView(channel, panes->center);
+    news->tableModel()->setListEntries({std::make_shared<Feed>(Feed{.guid = QStringLiteral("30")}),
+                                        std::make_shared<Feed>(Feed{.guid = QStringLiteral("29")})});
     RightViewController* pane = madePane();
     for (const bool deal : {false, true}) {
+        news->tableModel()->tableViewSelectionDidChange(1);
         QTest::keyClick(hot->listView(), Qt::Key_End);
         deal ? pane->showDealByClick(QStringLiteral("51001"), true) : pane->show(std::make_shared<Feed>(Feed{.guid = QStringLiteral("777")}));
         QTest::keyClick(hot->listView(), Qt::Key_Down);
         EXPECT_EQ(pane->feed()->guid, QStringLiteral("101")) << (deal ? "a deal" : "an article") << " opened";
+        QTest::keyClick(news, Qt::Key_Down);
+        EXPECT_EQ(pane->feed()->guid, QStringLiteral("30")) << "the news list kept its mark after " << (deal ? "a deal" : "an article");
     }
 }

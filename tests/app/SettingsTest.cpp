@@ -395,7 +395,7 @@ TEST_F(SettingsPageTest, PagesFitTheWindowAndTheTopLeftCornerStays)
 
 // The window system places a window by its frame: the first opening puts the whole frame, title
 // bar and all, on the screen's available area, in its middle; Ctrl+W closes the window as it
-// closes the others.
+// closes the others, and so does Escape. The control holding the keys at the opening is marked.
 TEST_F(SettingsPageTest, FirstOpeningPutsTheWholeFrameOnTheScreenAndCtrlWClosesIt)
 {
     SettingWindowController window(model);
@@ -407,8 +407,22 @@ TEST_F(SettingsPageTest, FirstOpeningPutsTheWholeFrameOnTheScreenAndCtrlWClosesI
         << available.y() << " " << available.width() << "x" << available.height();
     const QPoint offCentre = window.frameGeometry().center() - available.center();
     EXPECT_LE(offCentre.manhattanLength(), 4) << offCentre.x() << "," << offCentre.y();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QWidget* keys = window.focusWidget();
+    ASSERT_TRUE(keys);
+    const QImage marked = keys->grab().toImage();
+    keys->clearFocus();
+    EXPECT_NE(keys->grab().toImage(), marked) << "the keys stand on a control without a mark";
     QTest::keyClick(window.windowHandle(), Qt::Key_W, Qt::ControlModifier);
     EXPECT_TRUE(waitUntil([&] { return !window.isVisible(); })) << "Ctrl+W left the window open";
+    // Opened again, the keys are in the page's first field, not where they were left.
+    window.CommonSetting()->updateCountTip()->setFocus();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QCheckBox* first = window.CommonSetting()->changeFont();
+    EXPECT_EQ(window.focusWidget(), first->isEnabled() ? first : static_cast<QWidget*>(window.CommonSetting()->clearMemory()));
+    QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([&] { return !window.isVisible(); })) << "Escape left the window open";
 }
 
 // A right click on the toolbar shows no menu (the platform's offered one item that hid the

@@ -16,7 +16,9 @@
 #include "ui/hud/DJActivityIndicator.h"
 #include "ui/hud/DJProgressHUD.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QPushButton>
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -78,11 +80,19 @@ TEST_F(RightViewControllerTest, AnArticlePageWithItsBlocks)
 
     // A related row opens its article in the pane, one history entry more, back shown.
     // An item known only by its id has no date: it opens the feed document.
+    // The keys in the page stay with the page that replaces it, not with the window's next control.
+    QPushButton nextControl(view.get());
+    nextControl.show();
+    ASSERT_TRUE(waitUntil([&] { return view->isActiveWindow(); }));
+    view->webView()->setFocus(Qt::MouseFocusReason);  // as a click in the text does
+    const auto keysInPage = [&] { return view->webView()->isAncestorOf(QApplication::focusWidget()); };
+    ASSERT_TRUE(keysInPage());
     routeArticle(QStringLiteral("相关文章"), QStringLiteral("<p>r</p>"), QStringLiteral("/rss/654321.xml"), QStringLiteral("654321"));
     runScript(*view, QStringLiteral("document.querySelector('#related li').click()"));
     ASSERT_TRUE(waitUntil([&] { return historySize() == 2; }));
     EXPECT_TRUE(view->toolBar()->backBtn->isVisible());
     ASSERT_TRUE(waitUntil([&] { return view->pane()->bSucLoad() && text(QStringLiteral("h1")) == QStringLiteral("相关文章"); }, 30000));
+    EXPECT_TRUE(keysInPage()) << "the keys are on " << QApplication::focusWidget();
 }
 
 TEST_F(RightViewControllerTest, InPageLinksOpenInThePaneAndOthersGoToTheBrowser)

@@ -185,9 +185,12 @@ TEST_F(WriteCommentDrafts, ReopenedDuringThePostTheWindowKeepsItsTextAndASecondS
 {
     open();
     sendAndWaitForThePost(QStringLiteral("好文"));
+    m_window.sendButton()->setFocus();  // where a click on 发表 leaves the keys
     m_window.close();
     open();
     EXPECT_EQ(typed(), QStringLiteral("好文"));
+    EXPECT_EQ(m_window.focusWidget(), m_window.textBox()) << "the reopened window does not take typing";
+    EXPECT_TRUE(m_window.textBox()->textCursor().atEnd());
     EXPECT_EQ(m_window.statusText(), QStringLiteral("正在发表，请稍候"));
 
     m_window.textBox()->setPlainText(QStringLiteral("另一条"));

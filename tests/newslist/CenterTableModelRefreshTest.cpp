@@ -289,12 +289,14 @@ TEST_F(RefreshTest, AnEmptyReplyKeepsTheRowsAndSaysSo)
     ModelProbe probe(model);
     model.showByClick(true);
     ASSERT_TRUE(waitUntil([&] { return idle(model) && model.rowCount() == 4; }));
+    model.tableViewSelectionDidChange(2);
     server.route("GET", kList, xmlReply("<rss><channel/></rss>", "LM2"));
     Clock::advance(181 * 1000);
     model.showByClick(false);
     ASSERT_TRUE(waitUntil([&] { return idle(model) && probe.toasts.size() >= 2; }));
     EXPECT_EQ(probe.toasts, (QStringList{QStringLiteral("新闻加载失败，请查看网络设置"), QStringLiteral("更新列表失败")}));
     EXPECT_EQ(model.rowCount(), 4);
+    EXPECT_EQ(model.selectedRow(), 2) << "the open item lost its mark";
     EXPECT_FALSE(probe.errorView) << "the rows from the network went behind the error view";
 }
 

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 #include <tuple>
 
@@ -176,6 +178,36 @@ TEST_F(ListSelectionTest, AChannelShownAgainMarksOnlyItsFirstItem)
         tapKey(view, Qt::Key_Down);
         EXPECT_EQ(pane->shown, QStringList{QStringLiteral("999")}) << (byTab ? "tab" : "refresh");
     }
+    // A refresh that fails leaves the open item marked, the keys going on from it; Home on the
+    // first row does not open it again.
+    clickRow(view, 3);
+    server.route("GET", kPhone, LoopbackReply::text(502, "bad gateway"));
+    Clock::advance(181 * 1000);
+    view.showByClick(false);
+    ASSERT_TRUE(waitUntil([&] { return idle(model); }));
+    server.clearRequests();
+    pane->shown.clear();
+    for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Home, Qt::Key_Home})
+        tapKey(view, key);
+    EXPECT_EQ(pane->shown, (QStringList{QStringLiteral("998"), QStringLiteral("997"), QStringLiteral("1000")}));
+    EXPECT_EQ(server.requestCount(), 0) << sent().join(u' ').toStdString();
+}
+
+// In 最新 the first bottom is passed over; a wheel turned down at the bottom pages on.
+TEST_F(ListSelectionTest, TheWheelAtTheBottomOfTheFirstChannelPagesOn)
+{
+    CenterTableView view(channel(101, kPhone, QString(), kPhoneMore));
+    showPhoneList(view, 12);
+    QScrollBar* bar = view.verticalScrollBar();
+    ASSERT_TRUE(waitUntil([&] { return bar->maximum() > 0; })) << "waited for the rows' layout";
+    bar->setValue(bar->maximum());
+    ASSERT_TRUE(drainMainQueue());
+    ASSERT_EQ(server.requestCount(), 0);
+    const QPoint at = view.viewport()->rect().center();
+    QWheelEvent wheel(at, view.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &wheel);
+    EXPECT_TRUE(waitUntil([&] { return server.requestCount() == 1; })) << "the wheel at the bottom asked for no page";
 }
 
 // The keys read on through the pages: once a page has come in where the "加载更多" row stood,

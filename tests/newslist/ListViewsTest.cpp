@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -169,6 +170,14 @@ TEST_F(ListViewsTest, TheColumnLaysOutTabsAndSwitchesLists)
     column.searchNews();
     column.searchNews();
     EXPECT_EQ(column.findChildren<SearchNewsViewController*>().size(), 1);
+
+    // A tab that the keys reach (here the last, as Shift+Tab from below reaches it) scrolls into view.
+    column.show();
+    column.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&column));
+    QWidget* strip = column.scrollViewNews()->viewport();
+    column.tabButtons().last()->setFocus(Qt::BacktabFocusReason);
+    EXPECT_TRUE(strip->rect().contains(QRect(column.tabButtons().last()->mapTo(strip, QPoint()), column.tabButtons().last()->size())));
 }
 
 // With the deals view on show the refresh button asks for the deals category on show, not the
@@ -239,6 +248,14 @@ TEST_F(ListViewsTest, AClickOnATabOrOnRefreshLeavesTheKeysInTheList)
     ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && pane->shown.last() == "70"; }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     EXPECT_EQ(pane->shown.last(), QStringLiteral("69")) << "back in the news the keys were outside the list";
+    // From a view beside the lists (the article), a tab leaves the keys in its list as well.
+    QLineEdit article(&column);
+    article.show();
+    article.setFocus();
+    QTest::mouseClick(column.tabButtons().first(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && pane->shown.last() == "30"; }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("29"));
 }
 
 // PageDown and PageUp open the row a view's height away as Down opens the next, and held, PageDown

@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -86,15 +87,37 @@ inline LoopbackReply xmlReply(const QByteArray& body, const QByteArray& lastModi
     return reply;
 }
 
+// Tells the lists that follow it what it shows, as the program's pane does.
 class FakeArticlePane : public ArticlePaneLink
 {
 public:
     QStringList shown;      // guids, in order
     QStringList deals;      // product ids
     int emptied = 0;
-    void show(const FeedPtr& feed) override { shown.append(feed ? feed->guid : QString()); }
+    void show(const FeedPtr& feed) override
+    {
+        shown.append(feed ? feed->guid : QString());
+        tellFollowers(shown.last());
+    }
     void emptyRecordNewsAndHot() override { ++emptied; }
-    void showDealByClick(const QString& productId, bool) override { deals.append(productId); }
+    void showDealByClick(const QString& productId, bool) override
+    {
+        deals.append(productId);
+        tellFollowers(QString());
+    }
+    void followShownArticles(QObject* list, std::function<void(const QString&)> tell) override
+    {
+        followers.append({list, std::move(tell)});
+    }
+
+private:
+    void tellFollowers(const QString& newsId)
+    {
+        for (const auto& [list, tell] : std::as_const(followers))
+            if (list)
+                tell(newsId);
+    }
+    QList<std::pair<QPointer<QObject>, std::function<void(const QString&)>>> followers;
 };
 
 class FakePushFlag : public PushNewsFlag

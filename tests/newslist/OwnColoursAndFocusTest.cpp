@@ -97,23 +97,26 @@ TEST_F(OwnColoursTest, EachOpeningOfTheSearchWindowPutsTheFocusInTheKeywordField
     EXPECT_TRUE(waitUntil([&] { return controller->searchBar()->hasFocus(); })) << "typed text would go nowhere";
 }
 
-// The results take the news list's keys: Up, Down and End open the result they reach as a click
-// does (End and Down the more button's row, which asks for more, as Return on it does again after
-// a failed page), and Return opens the selected result again.
+// The results take the news list's keys: Down in the keyword field moves into them and opens the
+// first, Up, Down and End open the result they reach as a click does (End and Down the more
+// button's row, which asks for more, as Return on it does again after a failed page), and Return
+// opens the selected result again. Tab reaches them too.
 TEST_F(OwnColoursTest, TheSearchResultsTakeTheNewsListsKeys)
 {
     QWidget column;
     SearchNewsViewController* controller =
         searchWithResults(&column, {QStringLiteral("105"), QStringLiteral("104"), QStringLiteral("103")});
     ASSERT_TRUE(controller->MoreBtn());
-    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_Up, Qt::Key_Return, Qt::Key_Down})
+    QTest::keyClick(controller->searchBar(), Qt::Key_Down);
+    EXPECT_EQ(controller->window()->focusWidget(), controller->searchResultTV()) << "the keys stayed in the keyword field";
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_Up, Qt::Key_Return, Qt::Key_Down})
         QTest::keyClick(controller->searchResultTV(), key);
     QStringList opened;
     for (const FeedPtr& feed : pane->shown)
         opened.append(feed->guid);
     EXPECT_EQ(opened, (QStringList{QStringLiteral("105"), QStringLiteral("104"), QStringLiteral("105"), QStringLiteral("103"),
                                    QStringLiteral("103")}));
-    EXPECT_EQ(controller->searchResultTV()->focusPolicy(), Qt::ClickFocus) << "a click gives the results the keys";
+    EXPECT_EQ(controller->searchResultTV()->focusPolicy(), Qt::StrongFocus) << "a click or Tab gives the results the keys";
     ASSERT_TRUE(waitUntil([&] { return !controller->presenter()->requestInFlight(); }));
     server.route("GET", QStringLiteral("/xml/search/fa4beb691647450f_103.xml"),
                  xml(searchPage({searchItem(QStringLiteral("102"), QStringLiteral("标题"))})));

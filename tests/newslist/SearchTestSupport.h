@@ -28,6 +28,7 @@ public:
     QList<bool> dealsByClick;
     void show(const FeedPtr& feed) override { shown.append(feed); }
     void emptyRecordNewsAndHot() override {}
+    void followShownArticles(QObject*, std::function<void(const QString&)>) override {}
     void showDealByClick(const QString& productId, bool byClick) override
     {
         deals.append(productId);

@@ -409,6 +409,10 @@ TEST_F(SearchWindowTest, ItsOwnClosingEmptiesTheWindowAndLateRepliesFindNobody)
     spin(100);  // room for rows that must not come
     EXPECT_EQ(resultRows(), 0);
     EXPECT_FALSE(controller->searchResultTV()->isVisibleTo(controller->window()));
+    ASSERT_EQ(openSearchWindow(column), controller);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller->window()));
+    QTest::keyClick(controller->searchBar(), Qt::Key_Escape);
+    EXPECT_FALSE(controller->window()->isVisible()) << "Escape left the window open";
 }
 
 // Every window of the program that closes empties the search window (the login window, a

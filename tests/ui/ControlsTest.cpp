@@ -10,6 +10,7 @@
 #include "ui/layout/LayoutConstraint.h"
 
 #include "ScopeGuard.h"
+#include "TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -131,6 +132,24 @@ TEST(CustomButtonTest, TargetAndActionReplaceEachOtherAndDieWithTheTarget)
     button.click();
     EXPECT_EQ(first, 1) << "a gone target gets nothing";
     EXPECT_EQ(button.target(), nullptr);
+}
+
+// A button holding the keys shows it, by day and by night (image buttons drew nothing).
+TEST(CustomButtonTest, TheButtonWithTheKeysShowsAFocusMarkByDayAndByNight)
+{
+    const auto restoreTheme = restoreOnScopeExit(gThemeMode);
+    QWidget window;
+    auto* button = CustomButton::initWithImagePosition(CustomButton::NSImageOnly, QStringLiteral("reloadButton"), false, 1, &window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return window.isActiveWindow(); }));
+    for (const int theme : {1, 2}) {
+        gThemeMode = theme;
+        window.setFocus();
+        const QImage without = button->grab().toImage();
+        button->setFocus(Qt::TabFocusReason);
+        EXPECT_NE(button->grab().toImage(), without) << "theme " << theme;
+    }
 }
 
 TEST(UILabelTest, StaticTextWithoutFrameOrBackground)

@@ -3,13 +3,17 @@
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
 #include "account/views/modefyPwdWD.h"
+#include "platform/Dispatch.h"
+#include "ui/hud/DJProgressHUD.h"
 
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-UserInfoWD::UserInfoWD(QWidget* parent)
-    : QDialog(parent), m_profile(new QLabel(this)), m_modefyPwdBtn(new QPushButton(QStringLiteral("修改密码"), this)),
+UserInfoWD::UserInfoWD(PasswordChange* change, QWidget* parent)
+    : QDialog(parent), m_change(change), m_profile(new QLabel(this)),
+      m_modefyPwdBtn(new QPushButton(QStringLiteral("修改密码"), this)),
       m_logOut(new QPushButton(QStringLiteral("退出登录"), this))
 {
     setWindowTitle(QStringLiteral("个人信息"));
@@ -19,11 +23,8 @@ UserInfoWD::UserInfoWD(QWidget* parent)
     layout->addWidget(m_modefyPwdBtn);
     layout->addWidget(m_logOut);
     connect(m_modefyPwdBtn, &QPushButton::clicked, this, [this] {
-        if (m_modefyPwd == nullptr) {
-            m_modefyPwd = new modefyPwdWD(this);
-            // After a change the profile is the re-login's, or nobody's.
-            connect(m_modefyPwd, &QDialog::finished, this, &UserInfoWD::reload);
-        }
+        if (m_modefyPwd == nullptr)
+            m_modefyPwd = new modefyPwdWD(m_change, this);
         m_modefyPwd->show();
         m_modefyPwd->raise();
         m_modefyPwd->activateWindow();
@@ -32,7 +33,22 @@ UserInfoWD::UserInfoWD(QWidget* parent)
         AccountRequests::logOut(true);
         close();
     });
+    connect(m_change, &PasswordChange::finished, this, &UserInfoWD::changeEnded);
     reload();
+}
+
+void UserInfoWD::changeEnded(PasswordChange::Outcome outcome)
+{
+    // After a change the profile is the re-login's, or nobody's.
+    reload();
+    if (m_modefyPwd != nullptr && m_modefyPwd->isVisible() && m_modefyPwd->answered(outcome))
+        return;
+    const QString message = PasswordChange::message(outcome);
+    if (isVisible()) {
+        showResult(message, this);
+    } else if (const auto shell = AccountShell::installed()) {
+        shell->showMessage(message);
+    }
 }
 
 void UserInfoWD::reload()
@@ -55,4 +71,25 @@ void UserInfoWD::reload()
 QString UserInfoWD::profileText() const
 {
     return m_profile->text();
+}
+
+void UserInfoWD::showResult(const QString& message, QWidget* over)
+{
+    // The toast gets a window of its own, as large as the toast and centred over the window left
+    // on screen: that window may be narrower than the toast, and keeps its size.
+    auto* host = new QWidget(over, Qt::ToolTip | Qt::FramelessWindowHint);
+    host->setObjectName(QStringLiteral("passwordResultToast"));
+    host->setAttribute(Qt::WA_TranslucentBackground);
+    host->setAttribute(Qt::WA_ShowWithoutActivating);
+    const QSize size = DJProgressHUD::messageSize(message);
+    host->setGeometry(QRect(over->mapToGlobal(over->rect().center()) - QPoint(size.width() / 2, size.height() / 2), size));
+    host->show();
+    DJProgressHUD::showMessage(message, host);
+    // The HUD's parts go with the window, and with them this toast; another toast, shown after
+    // this one went some other way, stays.
+    QPointer<QWidget> shown(host);
+    dispatch::after(kResultMs, [shown] {
+        if (shown)
+            shown->deleteLater();
+    });
 }

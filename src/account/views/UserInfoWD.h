@@ -1,5 +1,7 @@
 #pragma once
 
+#include "account/PasswordChange.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -7,11 +9,14 @@ class QPushButton;
 class modefyPwdWD;
 
 // The profile window: the logged-in user's names, level and coins, "修改密码" and "退出登录".
+// The password change is not the window's: a profile window made while a change is on its way
+// shows it on its way, and tells its answer.
 class UserInfoWD : public QDialog
 {
     Q_OBJECT
 public:
-    explicit UserInfoWD(QWidget* parent = nullptr);
+    // The change every profile window shares; it outlives them.
+    explicit UserInfoWD(PasswordChange* change, QWidget* parent = nullptr);
 
     // Fills the labels from the logged-in profile.
     void reload();
@@ -22,6 +27,15 @@ public:
     QString profileText() const;
 
 private:
+    // The answer goes where the reader is: the change window on show, else this window, else the
+    // main window.
+    void changeEnded(PasswordChange::Outcome outcome);
+    // The result as a toast centred over the window given, for a second.
+    static void showResult(const QString& message, QWidget* over);
+
+    static constexpr int kResultMs = 1000;
+
+    PasswordChange* m_change;
     QLabel* m_profile;
     QPushButton* m_modefyPwdBtn;
     QPushButton* m_logOut;

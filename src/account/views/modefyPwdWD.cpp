@@ -1,18 +1,20 @@
 #include "account/views/modefyPwdWD.h"
 
-#include "platform/Dispatch.h"
-#include "ui/hud/DJProgressHUD.h"
-
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-modefyPwdWD::modefyPwdWD(QWidget* parent)
-    : QDialog(parent), m_change(new PasswordChange(this)), m_old(new QLineEdit(this)), m_new(new QLineEdit(this)),
+namespace {
+
+const auto kOnItsWay = QStringLiteral("正在修改密码…");
+
+}  // namespace
+
+modefyPwdWD::modefyPwdWD(PasswordChange* change, QWidget* parent)
+    : QDialog(parent), m_change(change), m_old(new QLineEdit(this)), m_new(new QLineEdit(this)),
       m_repeated(new QLineEdit(this)), m_ok(new QPushButton(QStringLiteral("确定"), this)), m_status(new QLabel(this))
 {
     setWindowTitle(QStringLiteral("修改密码"));
@@ -28,22 +30,22 @@ modefyPwdWD::modefyPwdWD(QWidget* parent)
     layout->addWidget(m_status);
     layout->addWidget(m_ok);
     connect(m_ok, &QPushButton::clicked, this, [this] {
-        m_status->clear();
-        m_ok->setEnabled(false);
+        setOnItsWay(true);
         m_change->change(m_old->text(), m_new->text(), m_repeated->text());
     });
-    connect(m_change, &PasswordChange::finished, this, &modefyPwdWD::finished);
 }
 
 void modefyPwdWD::showEvent(QShowEvent* event)
 {
-    // The profile window keeps this window: each opening of it is a new change, with nothing of
-    // the last one (its result, what was typed before an Escape) and the typing in the old
-    // password. The system showing a minimised window again is no new opening.
+    // The profile window keeps this window: each opening of it starts clean, with nothing of the
+    // last one (its result, what was typed before an Escape) and the typing in the old password;
+    // a change still on its way, sent from here or from a profile window before, is told. The
+    // system showing a minimised window again is no new opening.
     if (!event->spontaneous()) {
         for (QLineEdit* field : {m_old, m_new, m_repeated})
             field->clear();
         m_status->clear();
+        setOnItsWay(m_change->isRunning());
         m_old->setFocus();
     }
     QDialog::showEvent(event);
@@ -54,39 +56,23 @@ QString modefyPwdWD::statusText() const
     return m_status->text();
 }
 
-void modefyPwdWD::finished(PasswordChange::Outcome outcome)
+void modefyPwdWD::setOnItsWay(bool onItsWay)
 {
-    m_ok->setEnabled(true);
-    const QString message = PasswordChange::message(outcome);
-    m_status->setText(message);
-    if (outcome == PasswordChange::Outcome::Changed || outcome == PasswordChange::Outcome::ChangedLoggedOut) {
-        // The window closes now; the result shows over the profile window that opened it, where
-        // the reader is left looking. Without it a re-login that failed would only turn the
-        // profile to "未登录", with no word why.
-        QWidget* stays = parentWidget() ? parentWidget()->window() : nullptr;
-        accept();
-        if (stays != nullptr)
-            showResult(message, stays);
-    }
+    for (QLineEdit* field : {m_old, m_new, m_repeated})
+        field->setReadOnly(onItsWay);
+    m_ok->setEnabled(!onItsWay);
+    if (onItsWay)
+        m_status->setText(kOnItsWay);
 }
 
-void modefyPwdWD::showResult(const QString& message, QWidget* over)
+bool modefyPwdWD::answered(PasswordChange::Outcome outcome)
 {
-    // The toast gets a window of its own, as large as the toast and centred over the window left
-    // on screen: that window may be narrower than the toast, and keeps its size.
-    auto* host = new QWidget(over, Qt::ToolTip | Qt::FramelessWindowHint);
-    host->setObjectName(QStringLiteral("passwordResultToast"));
-    host->setAttribute(Qt::WA_TranslucentBackground);
-    host->setAttribute(Qt::WA_ShowWithoutActivating);
-    const QSize size = DJProgressHUD::messageSize(message);
-    host->setGeometry(QRect(over->mapToGlobal(over->rect().center()) - QPoint(size.width() / 2, size.height() / 2), size));
-    host->show();
-    DJProgressHUD::showMessage(message, host);
-    // The HUD's parts go with the window, and with them this toast; another toast, shown after
-    // this one went some other way, stays.
-    QPointer<QWidget> shown(host);
-    dispatch::after(kResultMs, [shown] {
-        if (shown)
-            shown->deleteLater();
-    });
+    setOnItsWay(false);
+    m_status->setText(PasswordChange::message(outcome));
+    if (outcome != PasswordChange::Outcome::Changed && outcome != PasswordChange::Outcome::ChangedLoggedOut)
+        return true;
+    // The window closes now, and the result shows where the reader is left looking. Without it a
+    // re-login that failed would only turn the profile to "未登录", with no word why.
+    accept();
+    return false;
 }

@@ -9,12 +9,14 @@ class QLineEdit;
 class QPushButton;
 
 // The password-change window of the profile window: the old password, the new one twice, and
-// "确定". The change and the re-login after it are the PasswordChange's.
+// "确定". The change and the re-login after it are the PasswordChange's, which outlives the
+// window: a window shown while a change is on its way says so and takes no other until it ends.
 class modefyPwdWD : public QDialog
 {
     Q_OBJECT
 public:
-    explicit modefyPwdWD(QWidget* parent = nullptr);
+    // The change is not the window's: it is the one every profile window shares.
+    explicit modefyPwdWD(PasswordChange* change, QWidget* parent = nullptr);
 
     QLineEdit* oldPasswordField() const { return m_old; }
     QLineEdit* newPasswordField() const { return m_new; }
@@ -23,15 +25,17 @@ public:
     QString statusText() const;
     PasswordChange* passwordChange() const { return m_change; }
 
+    // Tells the outcome of the change under the fields. True when the window stays open with it;
+    // false when it closed, the change having been taken: then the one who asked tells it.
+    bool answered(PasswordChange::Outcome outcome);
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void finished(PasswordChange::Outcome outcome);
-    // The result as a toast centred over the window given, for a second.
-    static void showResult(const QString& message, QWidget* over);
-
-    static constexpr int kResultMs = 1000;
+    // The fields take no typing and "确定" is greyed while a change is on its way, so that its
+    // answer is never read as that of what the fields hold.
+    void setOnItsWay(bool onItsWay);
 
     PasswordChange* m_change;
     QLineEdit* m_old;

@@ -24,19 +24,6 @@ void fill(QWidget* holder, QWidget* view)
     layout->addWidget(view);
 }
 
-// Once the detail pane exists, the list hears what it shows: an article (its news id) or a deal
-// (its product id), to keep its mark on that item only.
-void followThePane(QWidget* list, std::function<void(const QString& newsId)> article,
-                   std::function<void(const QString& productId)> deal)
-{
-    withRightPane([list = QPointer<QWidget>(list), article, deal](RightViewController& pane) {
-        if (!list)
-            return;
-        QObject::connect(pane.pane(), &ArticlePane::articleShown, list, article);
-        QObject::connect(&pane, &RightViewController::dealShown, list, deal);
-    });
-}
-
 // The deals view as the list column's deals column; a chosen deal opens in the detail pane. The
 // column parents and owns this widget, and the view with it.
 class DealsColumn : public QWidget, public DealsColumnView

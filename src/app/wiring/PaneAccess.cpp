@@ -4,7 +4,10 @@
 #include "app/views/MainSplitViewController.h"
 #include "app/views/MainViewController.h"
 #include "app/views/MainWindowController.h"
+#include "article/ArticlePane.h"
 #include "article/views/RightViewController.h"
+
+#include <QPointer>
 
 void withRightPane(std::function<void(RightViewController&)> work)
 {
@@ -25,5 +28,16 @@ void withRightPane(std::function<void(RightViewController&)> work)
             if (pane != nullptr)
                 work(*pane);
         });
+    });
+}
+
+void followThePane(QObject* list, std::function<void(const QString& newsId)> article,
+                   std::function<void(const QString& productId)> deal)
+{
+    withRightPane([list = QPointer<QObject>(list), article, deal](RightViewController& pane) {
+        if (!list)
+            return;
+        QObject::connect(pane.pane(), &ArticlePane::articleShown, list, article);
+        QObject::connect(&pane, &RightViewController::dealShown, list, deal);
     });
 }

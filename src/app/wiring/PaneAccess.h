@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QString>
+
 #include <functional>
+
+class QObject;
 
 class RightViewController;
 
@@ -10,3 +14,8 @@ class RightViewController;
 // (MainSplitViewController::RightViewController). Then it runs with the pane. Dropped when the
 // program has no delegate or no window.
 void withRightPane(std::function<void(RightViewController&)> work);
+
+// Once the detail pane exists, the list hears what it shows: an article (its news id) or a deal
+// (its product id), to keep its mark on that item only. Heard while the list lives.
+void followThePane(QObject* list, std::function<void(const QString& newsId)> article,
+                   std::function<void(const QString& productId)> deal);

@@ -41,6 +41,7 @@
 #include "ui/alert/AlertSheet.h"
 #include "ui/appearance/PortalAppearanceSource.h"
 #include "ui/appearance/WAYTheDarkSide.h"
+#include "ui/hud/DJProgressHUD.h"
 #include "remoteconfig/NSADInfoManager.h"
 
 #include <QApplication>
@@ -113,8 +114,24 @@ private:
 class ProgramAccountWindows : public AccountWindowFactory
 {
 public:
-    std::unique_ptr<AccountWindow> makeUserInfoWD() override { return std::make_unique<DialogWindow>(new UserInfoWD); }
+    std::unique_ptr<AccountWindow> makeUserInfoWD() override
+    {
+        return std::make_unique<DialogWindow>(new UserInfoWD(passwordChange()));
+    }
     std::unique_ptr<AccountWindow> makeUserLandWD() override { return std::make_unique<DialogWindow>(new UserLandWD); }
+
+private:
+    // Each avatar click makes a new profile window in place of the last: a change sent from one
+    // is seen through by all that follow. It goes with the main window, while the program's
+    // network still runs.
+    PasswordChange* passwordChange()
+    {
+        if (!m_passwordChange)
+            m_passwordChange = new PasswordChange(mainWindow());
+        return m_passwordChange;
+    }
+
+    QPointer<PasswordChange> m_passwordChange;
 };
 
 class DelegateAccountShell : public AccountShell
@@ -139,6 +156,11 @@ public:
         AppDelegate* delegate = AppDelegate::shared();
         if (MainWindowHost* window = delegate != nullptr ? delegate->MainWindowController() : nullptr)
             window->GetUserAvatar();
+    }
+    void showMessage(const QString& message) override
+    {
+        if (MainWindowController* window = mainWindow())
+            DJProgressHUD::showToast(message, window);
     }
     void downloadUserRemindCount(const QString& userId) override { m_reminders->downloadUserRemindCount(userId); }
     void downloadUserForumRemindCount(const QString& userId) override
@@ -193,6 +215,10 @@ public:
     void showDealByClick(const QString& productId, bool byClick) override
     {
         withRightPane([productId, byClick](RightViewController& pane) { pane.showDealByClick(productId, byClick); });
+    }
+    void followShownArticles(QObject* list, std::function<void(const QString& newsId)> shown) override
+    {
+        followThePane(list, shown, [shown](const QString&) { shown(QString()); });
     }
 };
 

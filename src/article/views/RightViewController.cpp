@@ -18,6 +18,7 @@
 #include "platform/UrlOpener.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/DDErrorView.h"
+#include "ui/controls/KeysHandOver.h"
 #include "ui/hud/DJActivityIndicator.h"
 #include "ui/hud/DJProgressHUD.h"
 #include "ui/layout/LayoutConstraint.h"
@@ -143,6 +144,10 @@ void RightViewController::viewDidLoad()
         make.height().equalTo(20);
     });
 
+    // Keys of a page put aside (the article while the next one loads, the comment page, the deal
+    // page, the error view) go to the page on show in its place.
+    KeysHandOver::addArea(this, [this] { return pageTakingKeys(); });
+
     if (CommonFunction::isEICapitanLater()) {
         NotificationCenter::defaultCenter().addObserver(this, QStringLiteral("fontChanged"), nullptr,
                                                         [this](const Notification&) { fontChanged(); });
@@ -173,6 +178,18 @@ void RightViewController::keepOverlaysOnTop()
 bool RightViewController::isOverlay(const QObject* widget) const
 {
     return widget == m_logoView || widget == m_tipsView;
+}
+
+QWidget* RightViewController::pageTakingKeys() const
+{
+    if (m_errorView && m_errorView->isVisible())
+        return m_errorView->reloadButton();
+    for (QWidget* page : {m_commentView ? m_commentView->widget() : nullptr,
+                          m_hotProductView ? m_hotProductView->widget() : nullptr, static_cast<QWidget*>(m_webView)}) {
+        if (page && page->isVisible())
+            return page;
+    }
+    return nullptr;
 }
 
 void RightViewController::resizeEvent(QResizeEvent* event)

@@ -106,6 +106,9 @@ private:
     // The spinner, then the tips, over every other child of the pane.
     void keepOverlaysOnTop();
     bool isOverlay(const QObject* widget) const;
+    // The page on show that takes the pane's keys: the error view's reload button over the page,
+    // else the comment, deal or article page; none while the next page loads.
+    QWidget* pageTakingKeys() const;
     ArticleDealPage* dealPage();
     // Every deal the deal page shows comes through here.
     void loadDeal(ArticleDealPage& deal, const QString& productId, bool byClick);

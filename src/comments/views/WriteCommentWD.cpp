@@ -57,7 +57,6 @@ void WriteCommentWD::show(const QString& newsId, const QString& parentCommentId,
         if (const QString draft = m_text->toPlainText(); !draft.trimmed().isEmpty())
             m_drafts.insert(m_target, draft);
         m_text->setPlainText(m_drafts.take(target));
-        m_text->moveCursor(QTextCursor::End);
         m_target = target;
     }
     m_writer->show(newsId, parentCommentId, floorId, currentCommentId, userName);
@@ -69,6 +68,10 @@ void WriteCommentWD::show(const QString& newsId, const QString& parentCommentId,
     QDialog::show();
     raise();
     activateWindow();
+    // Each opening takes typing at the end of the text, wherever the keys were left (on 发表
+    // after a post sent with it).
+    m_text->setFocus(Qt::OtherFocusReason);
+    m_text->moveCursor(QTextCursor::End);
 }
 
 QString WriteCommentWD::statusText() const

@@ -21,7 +21,8 @@ public:
 
     using QDialog::show;
     // Prepares the window for a comment on the article ("0", "0", "0", "": a top-level comment)
-    // and shows it in front, modal for the whole program, with the text kept for that comment.
+    // and shows it in front, modal for the whole program, with the text kept for that comment and
+    // the keys at its end.
     void show(const QString& newsId, const QString& parentCommentId, const QString& floorId,
               const QString& currentCommentId, const QString& userName);
 

@@ -2,6 +2,7 @@
 
 #include "foundation/CommonFunction.h"
 #include "foundation/GlobalValues.h"
+#include "newslist/NewsListLinks.h"
 #include "newslist/views/ApplicationCache.h"
 #include "newslist/views/CenterTableCell.h"
 #include "newslist/views/SlideView.h"
@@ -16,6 +17,7 @@
 #include <QCache>
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QHash>
 #include <QPainter>
 #include <QScreen>
@@ -252,10 +254,15 @@ void CenterTableView::setControls()
     rows.selected = [this] { return int(m_model->selectedRow()); };
     rows.open = [this](int row) { m_model->openRow(row); };
     rows.resumeAt = [this] { return int(m_model->resumeRow()); };
+    // The mark follows the article the pane shows, wherever it was chosen, also in new rows.
+    rows.openItemRole = CenterTableModel::GuidRole;
+    rows.mark = [this](int row) { m_model->markRow(row); };
     m_keyboard = new ListKeyboardSelection(this, std::move(rows));
+    if (const auto pane = ArticlePaneLink::instance())
+        pane->followShownArticles(this, [keys = m_keyboard](const QString& newsId) { keys->setOpenItem(newsId); });
 
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
-        if (value > 0 && value >= verticalScrollBar()->maximum())
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (atBottom())
             m_model->myBoundsChangeNotificationHandler();
     });
     // Rendered rows are kept across resets: their keys name the item and its state.
@@ -306,6 +313,22 @@ void CenterTableView::mousePressEvent(QMouseEvent* event)
         m_model->clickRow(index.isValid() ? index.row() : -1);
     }
     QListView::mousePressEvent(event);
+}
+
+bool CenterTableView::atBottom() const
+{
+    const QScrollBar* bar = verticalScrollBar();
+    return bar->value() > 0 && bar->value() >= bar->maximum();
+}
+
+void CenterTableView::wheelEvent(QWheelEvent* event)
+{
+    // At the bottom the wheel moves nothing, so the bar tells nothing: a turn down there is a
+    // further bottom event, or a reader whose first one was passed over would wait for ever.
+    const bool further = atBottom() && event->angleDelta().y() < 0;
+    QListView::wheelEvent(event);
+    if (further)
+        m_model->myBoundsChangeNotificationHandler();
 }
 
 void CenterTableView::paintEvent(QPaintEvent* event)

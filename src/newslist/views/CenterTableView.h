@@ -76,9 +76,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     // The table selects on the press of the button, below the rows too.
     void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void setControls();
+    // The list has been scrolled to its end.
+    bool atBottom() const;
     void replaceStrip();
     void didFinishLoadDataWithDescribe(const QString& text);
     void showOfflineNote(const QString& text);

@@ -9,6 +9,7 @@
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/ImageNamed.h"
+#include "ui/controls/KeysHandOver.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -27,11 +28,18 @@ int tagOf(const QWidget* widget)
 }
 
 // The tab strip scrolls only sideways: a plain (vertical) wheel moves it too, not just a
-// horizontal wheel or Alt with the wheel.
+// horizontal wheel or Alt with the wheel. A tab that the keys reach scrolls into view, whichever
+// way they came (Tab from the bar above, Shift+Tab from the edit button after the strip).
 class ChannelTabStrip : public QScrollArea
 {
 public:
-    using QScrollArea::QScrollArea;
+    explicit ChannelTabStrip(QWidget* parent) : QScrollArea(parent)
+    {
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            if (now && widget() && widget()->isAncestorOf(now))
+                ensureWidgetVisible(now, 15, 0);
+        });
+    }
 
 protected:
     void wheelEvent(QWheelEvent* event) override
@@ -43,17 +51,6 @@ protected:
         QScrollArea::wheelEvent(event);
     }
 };
-
-// Where a list takes its keys: the list, or the first view inside it that a click would focus.
-QWidget* keysOf(QWidget* list)
-{
-    if (list->focusPolicy() & Qt::ClickFocus)
-        return list;
-    const QList<QWidget*> inside = list->findChildren<QWidget*>();
-    const auto taker =
-        std::find_if(inside.cbegin(), inside.cend(), [](QWidget* view) { return view->focusPolicy() & Qt::ClickFocus; });
-    return taker == inside.cend() ? list : *taker;
-}
 
 }  // namespace
 
@@ -71,6 +68,13 @@ CenterViewController::CenterViewController(QWidget* parent) : QWidget(parent)
     m_centerScrollV = new QStackedWidget(this);
     m_editColumnBtn = CustomButton::initWithImagePosition(CustomButton::NSImageOnly, QStringLiteral("editColumn"), false, 1, this);
     m_editColumnBtn->addTarget(this, std::function<void()>([this] { editNews(m_editColumnBtn); }));
+    // Keys of a view put aside in the column (a list behind another, a reload button that went)
+    // go to the list on show.
+    KeysHandOver::addArea(this, [this]() -> QWidget* {
+        QWidget* deals = dealsView();
+        QWidget* list = deals && !deals->isHidden() ? deals : m_centerScrollV->currentWidget();
+        return list ? KeysHandOver::clickKeysOf(list) : nullptr;
+    });
     viewDidLoad();
 }
 
@@ -289,12 +293,7 @@ void CenterViewController::itemBtnClick(QPushButton* button)
 void CenterViewController::tabBarBtnSelected(int32_t listId, bool byClick)
 {
     Q_UNUSED(byClick);
-    // Keys that were in the list on show go on in the chosen one. A window that has given its
-    // keys to nobody yet (the column's first list, before the window's first showing), or left
-    // them waiting for lists still to come, gives them to this list, instead of to its first button.
-    const QWidget* waiting = window()->focusWidget();
-    const bool keysInList =
-        m_centerScrollV->isAncestorOf(QApplication::focusWidget()) || !waiting || waiting == m_centerScrollV;
+    const bool takesKeys = chosenListTakesKeys();
     for (ChannelListView* list : std::as_const(m_tableVCArray)) {
         QWidget* widget = list->listWidget();
         list->setOnShow(list->newslistData().iListID == listId);
@@ -307,8 +306,8 @@ void CenterViewController::tabBarBtnSelected(int32_t listId, bool byClick)
         m_centerScrollV->setCurrentWidget(widget);
         widget->setGeometry(m_centerScrollV->contentsRect());
         widget->show();
-        if (keysInList)
-            keysOf(widget)->setFocus(Qt::OtherFocusReason);
+        if (takesKeys)
+            KeysHandOver::clickKeysOf(widget)->setFocus(Qt::OtherFocusReason);
         if (list->isHotCommentList()) {
             m_currentHotTableV = list;
             m_currentTableV = nullptr;
@@ -348,17 +347,16 @@ QWidget* CenterViewController::dealsView() const
     return m_scrollViewZQ ? m_scrollViewZQ->dealsWidget() : nullptr;
 }
 
-bool CenterViewController::keysInLists() const
+bool CenterViewController::chosenListTakesKeys() const
 {
-    const QWidget* focus = QApplication::focusWidget();
-    const QWidget* deals = dealsView();
-    return m_centerScrollV->isAncestorOf(focus) || (deals && deals->isAncestorOf(focus));
+    const QWidget* keys = window()->focusWidget();
+    const bool onOwnControls =
+        keys && (m_topBar->isAncestorOf(keys) || m_scrollViewNews->isAncestorOf(keys) || keys == m_editColumnBtn);
+    return !onOwnControls;
 }
 
 void CenterViewController::showNEWS()
 {
-    // Keys in the deals list go on in the news list, as after a click on a tab.
-    const bool keysInList = keysInLists();
     QPushButton* chosen = nullptr;
     for (CustomButton* tab : std::as_const(_itemBtnArrayM)) {
         if (tagOf(tab) == m_lastSelectIndex)
@@ -370,9 +368,6 @@ void CenterViewController::showNEWS()
     itemBtnClick(chosen);
     m_scrollViewNews->show();
     m_centerScrollV->show();
-    // Before the deals go: hidden with the keys, they would pass them on to the next view in the window.
-    if (QWidget* list = m_centerScrollV->currentWidget(); keysInList && list)
-        keysOf(list)->setFocus(Qt::OtherFocusReason);
     if (QWidget* deals = dealsView())
         deals->hide();
     m_editColumnBtn->show();
@@ -385,7 +380,7 @@ void CenterViewController::showZQ()
             m_scrollViewZQ = maker(this);
         setLayout();
     }
-    const bool keysInList = keysInLists();
+    const bool takesKeys = chosenListTakesKeys();
     // Behind the deals view no news list is on show: a late one must not take the pane.
     for (ChannelListView* list : std::as_const(m_tableVCArray))
         list->setOnShow(false);
@@ -394,8 +389,8 @@ void CenterViewController::showZQ()
     m_scrollViewNews->hide();
     if (QWidget* deals = dealsView()) {
         deals->show();
-        if (keysInList)
-            keysOf(deals)->setFocus(Qt::OtherFocusReason);
+        if (takesKeys)
+            KeysHandOver::clickKeysOf(deals)->setFocus(Qt::OtherFocusReason);
     }
     m_centerScrollV->hide();
     m_editColumnBtn->hide();

@@ -73,8 +73,10 @@ private:
     void setLayout();
     ChannelListView* makeListView(const NewsListData& channel);
     void styleTab(QPushButton* tab, bool on, bool hovered = false);
-    // The keys are in the list on show, news or deals.
-    bool keysInLists() const;
+    // A list the reader chooses (a tab, the left bar's news or deals) takes the keys, from the list
+    // before it as from the article beside, unless they are on one of the column's own controls,
+    // reached by Tab, where the reader goes on choosing.
+    bool chosenListTakesKeys() const;
 
     QPushButton* m_coinBtn = nullptr;
     QLabel* m_tidwenLogo = nullptr;

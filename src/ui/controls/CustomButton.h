@@ -9,7 +9,8 @@
 
 // A plain push button with the four looks the program uses and one-call wiring.
 //   not bordered = flat; button type 2 (toggle) = checkable; images come from ":/images/<name>.png".
-//   It takes the focus from Tab only, never from a click.
+//   It takes the focus from Tab only, never from a click, and while it holds the keys it shows the
+//   program's focus mark (in place of the style's, which some looks draw and others do not).
 class CustomButton : public QPushButton
 {
     Q_OBJECT
@@ -62,6 +63,9 @@ public:
     bool hasImage() const { return !icon().isNull(); }
 
     QObject* target() const { return m_target; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     int m_bezelStyle = 0;

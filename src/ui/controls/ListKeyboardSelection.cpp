@@ -44,9 +44,8 @@ void ListKeyboardSelection::setOpenItem(const QVariant& item)
 
 void ListKeyboardSelection::setOpenRow(int row)
 {
-    const QModelIndex index = m_view->model()->index(row, 0);
-    m_openItem = index.data(m_rows.openItemRole);
-    m_view->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+    m_openItem = m_view->model()->index(row, 0).data(m_rows.openItemRole);
+    mark(row);
 }
 
 void ListKeyboardSelection::markOpenItem()
@@ -57,11 +56,20 @@ void ListKeyboardSelection::markOpenItem()
         m_openItem.toString().isEmpty()
             ? QModelIndexList()
             : model->match(model->index(0, 0), m_rows.openItemRole, m_openItem, 1, Qt::MatchExactly);
+    mark(rows.isEmpty() ? -1 : rows.first().row());
+}
+
+void ListKeyboardSelection::mark(int row)
+{
+    if (m_rows.mark) {
+        m_rows.mark(row);
+        return;
+    }
     // Selected without becoming current: the list stays where the reader scrolled it.
-    if (rows.isEmpty())
+    if (row < 0)
         m_view->selectionModel()->clearSelection();
     else
-        m_view->selectionModel()->select(rows.first(), QItemSelectionModel::ClearAndSelect);
+        m_view->selectionModel()->select(m_view->model()->index(row, 0), QItemSelectionModel::ClearAndSelect);
 }
 
 bool ListKeyboardSelection::eventFilter(QObject* watched, QEvent* event)
@@ -97,7 +105,8 @@ bool ListKeyboardSelection::eventFilter(QObject* watched, QEvent* event)
     }
     const int from = m_pending >= 0 ? m_pending : m_rows.selected();
     const int row = target(key->key(), from);
-    if (row < 0)
+    // Home or End where the list already stands: the open item is not loaded again.
+    if (row < 0 || row == from)
         return true;
     if (key->isAutoRepeat()) {
         setPending(row);

@@ -10,7 +10,8 @@ class QAbstractItemView;
 // Moves a list's selection from the keyboard as the mouse moves it. Up and Down go to the next
 // row that takes a selection, PageUp and PageDown to the one a view's height of rows away, Home
 // and End to the first and the last such row, and each row reached opens as a click on it does;
-// rows that take none (headers, empty rows) are passed over. Return opens the selected row again.
+// rows that take none (headers, empty rows) are passed over. Return opens the selected row again;
+// no other key does (Home on the first row opens nothing).
 // A held key only marks the rows it passes and opens the one it rests on when the key comes up
 // (or the list loses the focus), so holding Down does not open every article on the way.
 //
@@ -18,7 +19,7 @@ class QAbstractItemView;
 // it about its rows; to mark the row a held key rests on, the list's delegate reads pendingRow()
 // (the view's viewport is updated whenever that row changes). A list that marks its open row by
 // the view's selection names its items by a role, and the item it opens (setOpenItem) keeps its
-// row selected, also in new rows.
+// row selected, also in new rows; a list that draws its mark itself is told the row to mark.
 class ListKeyboardSelection : public QObject
 {
     Q_OBJECT
@@ -38,6 +39,8 @@ public:
         std::function<int()> resumeAt;
         // Optional. The model's role whose value names a row's item, for setOpenItem().
         int openItemRole = -1;
+        // Optional. Marks the open item's row (-1: no row), in place of selecting it in the view.
+        std::function<void(int row)> mark;
     };
 
     ListKeyboardSelection(QAbstractItemView* view, Rows rows);
@@ -62,6 +65,7 @@ private:
     void setPending(int row);
     // Selects the open item's row, or no row when it is not listed.
     void markOpenItem();
+    void mark(int row);
     void openPending();
     void open(int row);
 

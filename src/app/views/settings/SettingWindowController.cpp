@@ -1,6 +1,8 @@
 #include "app/views/settings/SettingWindowController.h"
 
 #include "app/views/settings/SettingPages.h"
+#include "ui/controls/KeysHandOver.h"
+#include "ui/controls/WindowKeys.h"
 #include "ui/layout/MASAdditions.h"
 
 #include <QAction>
@@ -8,6 +10,7 @@
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QToolBar>
 
 #include <algorithm>
@@ -40,12 +43,12 @@ SettingWindowController::SettingWindowController(std::shared_ptr<SettingsModel> 
         QAction* action = m_toolBar->addAction(QString::fromUtf8(item.title));
         connect(action, &QAction::triggered, this, item.action);
     }
-    auto* close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
-    close->setContext(Qt::WindowShortcut);
-    connect(close, &QShortcut::activated, this, &QWidget::close);
+    closeOnWindowKeys(this);
     m_contentView = new QWidget(this);
     m_contentView->setObjectName(QStringLiteral("contentView"));
     setCentralWidget(m_contentView);
+    // Keys of a page put aside go to the first field of the page chosen.
+    KeysHandOver::addArea(m_contentView);
     windowDidLoad();
 }
 
@@ -146,6 +149,13 @@ void SettingWindowController::showEvent(QShowEvent* event)
         }
     }
     m_placed = true;
+    // The keys stand on the first box from the opening on: the style marks it as it marks a box
+    // reached by Tab, not only once the reader has pressed Tab.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    // Each opening has the keys in the first field of its page, wherever they were left; the
+    // system showing a minimised window again is no new opening.
+    if (!event->spontaneous() && m_currentVC)
+        KeysHandOver::clickKeysOf(m_currentVC)->setFocus(Qt::OtherFocusReason);
     QMainWindow::showEvent(event);
 }
 

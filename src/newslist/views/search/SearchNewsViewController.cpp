@@ -5,9 +5,11 @@
 #include "newslist/views/search/SearchResultCell.h"
 #include "platform/NotificationCenter.h"
 #include "ui/controls/CustomButton.h"
+#include "ui/controls/KeysHandOver.h"
 #include "ui/controls/LightPalette.h"
 #include "ui/controls/ListKeyboardSelection.h"
 #include "ui/controls/UILabel.h"
+#include "ui/controls/WindowKeys.h"
 #include "ui/hud/DJActivityIndicator.h"
 #include "ui/layout/MASAdditions.h"
 
@@ -19,7 +21,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
-#include <QShortcut>
 #include <QStackedWidget>
 #include <QTabBar>
 
@@ -182,11 +183,12 @@ void SearchNewsViewController::windowDidLoad()
     m_searchResultTV->setItemDelegate(new SearchResultDelegate(m_searchResultTV));
     m_searchHistoryTV->setItemDelegate(new SearchHistoryDelegate(m_searchHistoryTV));
     m_searchResultTV->setUniformItemSizes(true);
-    // The results take the news list's keys once clicked: Up, Down, PageUp, PageDown, Home and
-    // End open the result they reach as a click does, Return opens it again. The more button's
-    // row is reached as the news list's "加载更多" row: reaching it asks for more, as Return on it
-    // does, and once the further results stand where it stood the keys go on from the first.
-    m_searchResultTV->setFocusPolicy(Qt::ClickFocus);
+    // The results take the news list's keys once they have them (a click, Tab, or Down from the
+    // keyword field): Up, Down, PageUp, PageDown, Home and End open the result they reach as a
+    // click does, Return opens it again. The more button's row is reached as the news list's
+    // "加载更多" row: reaching it asks for more, as Return on it does, and once the further
+    // results stand where it stood the keys go on from the first.
+    m_searchResultTV->setFocusPolicy(Qt::StrongFocus);
     const auto moreRowReached = [this] {
         const SearchResultModel* model = m_presenter.resultModel();
         return m_moreRowByKeys >= 0 && model->index(m_moreRowByKeys).data(SearchResultModel::MoreRowRole).toBool();
@@ -217,6 +219,8 @@ void SearchNewsViewController::windowDidLoad()
     };
     new ListKeyboardSelection(m_searchResultTV, std::move(rows));
     m_scrollV->hide();
+    // Keys of a list that goes (results of the other kind on their way) go back to the keyword.
+    KeysHandOver::addArea(window, [this] { return m_searchBar; });
 
     m_tiShiLabel = new UILabel(window);
     m_tiShiLabel->setObjectName(QStringLiteral("tiShiLabel"));
@@ -229,9 +233,7 @@ void SearchNewsViewController::windowDidLoad()
     m_logoView->resize(94, 94);
     m_logoView->hide();
 
-    auto* close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), window);
-    close->setContext(Qt::WindowShortcut);
-    connect(close, &QShortcut::activated, window, &QWidget::close);
+    closeOnWindowKeys(window);
 
     connect(m_searchHistoryTV->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { selectionChanged(m_searchHistoryTV); });
@@ -374,6 +376,8 @@ void SearchNewsViewController::rebuildHistoryRows()
 
 bool SearchNewsViewController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_searchBar && event->type() == QEvent::KeyPress && keysIntoResults(static_cast<QKeyEvent*>(event)))
+        return true;
     // A window closes when its close is accepted or a dialog is done; both hide it. A window the
     // system minimises hides too, but on its own (spontaneously), and stays open.
     if (event->type() == QEvent::Hide && !event->spontaneous() && watched->isWidgetType() &&
@@ -382,6 +386,21 @@ bool SearchNewsViewController::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     return QObject::eventFilter(watched, event);
+}
+
+bool SearchNewsViewController::keysIntoResults(QKeyEvent* key)
+{
+    // Down, or a page down, in the keyword field reads on in the results shown below it: the keys
+    // go to the list, which takes this key as its own (with none open yet, the first result opens
+    // as a click on it does).
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || (key->key() != Qt::Key_Down && key->key() != Qt::Key_PageDown))
+        return false;
+    if (!m_searchResultTV->isVisible() || m_presenter.resultCount() == 0)
+        return false;
+    m_searchResultTV->setFocus(Qt::OtherFocusReason);
+    QKeyEvent forwarded(key->type(), key->key(), key->modifiers(), key->text(), key->isAutoRepeat(), key->count());
+    QCoreApplication::sendEvent(m_searchResultTV, &forwarded);
+    return true;
 }
 
 void SearchNewsViewController::keywordEditingFinished()

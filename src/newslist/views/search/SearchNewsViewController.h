@@ -10,6 +10,7 @@
 #include <QWidget>
 
 class DJActivityIndicator;
+class QKeyEvent;
 class QLineEdit;
 class QListView;
 class QStackedWidget;
@@ -71,6 +72,8 @@ private:
     void rebuildMoreButton();
     void rebuildHistoryRows();
     void keywordEditingFinished();
+    // True when the key, pressed in the keyword field, went on to the results.
+    bool keysIntoResults(QKeyEvent* key);
     void selectionChanged(QListView* table);
     // Any window of the program is closing (this one included).
     void windowWillClose(QWidget* closing);
