@@ -173,12 +173,6 @@ void clickInPage(const RightViewController* pane, const QString& selector)
     click(pane->webView()->focusProxy(), QPoint(qRound(at.at(0).toDouble() * zoom), qRound(at.at(1).toDouble() * zoom)));
 }
 
-template <typename Window>
-Window* activeWindow()
-{
-    return qobject_cast<Window*>(QApplication::activeWindow());
-}
-
 }  // namespace
 
 TEST_F(Road, TheKeysStayWhereTheReaderSeesThemAllAlongTheRoad)
@@ -204,15 +198,20 @@ TEST_F(Road, TheKeysStayWhereTheReaderSeesThemAllAlongTheRoad)
     QWidget* page = pane->webView();
     const auto list = [column] { return column->currentTableV(); };
     const auto comments = [pane] { return static_cast<QWidget*>(pane->findChild<CommontView*>()); };
-    // And when the active window closes, the window manager activates the one active before it.
-    QList<QPointer<QWindow>> used;
+    // And when the active window closes, the window manager activates the one active before it
+    // (the main window stays at the bottom of that pile).
+    QList<QPointer<QWindow>> used{mainWindow()->windowHandle()};
     const QObject watch;
     QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &watch, [&](QWindow* window) { used.append(window); });
     const auto seen = [&](const QString& step, const QList<QWidget*>& places, bool orMarkedControl = false) {
-        while (!used.isEmpty() && !(QGuiApplication::focusWindow() && QGuiApplication::focusWindow()->isVisible())) {
-            if (const QPointer<QWindow> last = used.takeLast(); last && last->isVisible())
-                last->requestActivate();
-            waitUntil([] { return QGuiApplication::focusWindow() != nullptr; }, 1000);
+        while (!(QGuiApplication::focusWindow() && QGuiApplication::focusWindow()->isVisible())) {
+            const QPointer<QWindow> next = used.size() > 1 ? used.takeLast() : used.first();
+            if (next && next->isVisible()) {
+                next->requestActivate();
+                waitUntil([&] { return QGuiApplication::focusWindow() == next; }, 5000);
+            }
+            if (used.size() == 1 && next == used.first())
+                break;
         }
         expectKeysSeen(step, places, orMarkedControl);
     };
@@ -298,12 +297,12 @@ TEST_F(Road, TheKeysStayWhereTheReaderSeesThemAllAlongTheRoad)
     seen(QStringLiteral("评论"), {comments(), list()});
     click(pane->toolBar()->writeCommentBtn);
     WriteCommentWD* writer = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (writer = activeWindow<WriteCommentWD>()) != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return (writer = qobject_cast<WriteCommentWD*>(QApplication::activeWindow())) != nullptr; }));
     seen(QStringLiteral("写评论"), {writer->textBox()});
     type(QStringLiteral("路过看看 %1").arg(lastSeq(service())));
     click(writer->sendButton());
     UserLandWD* login = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (login = activeWindow<UserLandWD>()) != nullptr; }, 30000));
+    ASSERT_TRUE(waitUntil([&] { return (login = qobject_cast<UserLandWD*>(QApplication::activeWindow())) != nullptr; }, 30000));
     seen(QStringLiteral("发表 before a login"), {login->accountField(), login->passwordField()});
     type(QStringLiteral("tidwen_demo"));
     press(Qt::Key_Tab);
@@ -315,17 +314,17 @@ TEST_F(Road, TheKeysStayWhereTheReaderSeesThemAllAlongTheRoad)
     ASSERT_TRUE(waitUntil([&] { return !writer->isVisible(); }, 30000)) << qPrintable(writer->statusText());
     seen(QStringLiteral("发表 after the login"), {comments(), list()});
     click(pane->toolBar()->writeCommentBtn);
-    ASSERT_TRUE(waitUntil([&] { return activeWindow<WriteCommentWD>() == writer; }));
+    ASSERT_TRUE(waitUntil([&] { return qobject_cast<WriteCommentWD*>(QApplication::activeWindow()) == writer; }));
     seen(QStringLiteral("写评论 after a post"), {writer->textBox()});
     closeWithEscape(QStringLiteral("Escape in the write-comment window"), writer);
 
     // The profile window, its password window, the login window after logging out.
     click(leftBar->HeadBtn());
     UserInfoWD* profile = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (profile = activeWindow<UserInfoWD>()) != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return (profile = qobject_cast<UserInfoWD*>(QApplication::activeWindow())) != nullptr; }));
     seen(QStringLiteral("the avatar while logged in"), {}, true);
     click(profile->modefyPwdButton());
-    ASSERT_TRUE(waitUntil([&] { return activeWindow<modefyPwdWD>() != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return qobject_cast<modefyPwdWD*>(QApplication::activeWindow()) != nullptr; }));
     seen(QStringLiteral("修改密码"), {profile->modefyPwd()->oldPasswordField()});
     press(Qt::Key_Escape);
     EXPECT_TRUE(waitUntil([&] { return !profile->modefyPwd()->isVisible(); })) << "the password window stays open";
@@ -334,7 +333,7 @@ TEST_F(Road, TheKeysStayWhereTheReaderSeesThemAllAlongTheRoad)
     ASSERT_TRUE(waitUntil([&] { return !profile->isVisible(); }));
     seen(QStringLiteral("退出登录"), {list(), page, comments()});
     click(leftBar->HeadBtn());
-    ASSERT_TRUE(waitUntil([&] { return (login = activeWindow<UserLandWD>()) != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return (login = qobject_cast<UserLandWD*>(QApplication::activeWindow())) != nullptr; }));
     seen(QStringLiteral("the avatar while logged out"), {login->accountField(), login->passwordField()});
     closeWithEscape(QStringLiteral("Escape in the login window"), login);
 
