@@ -23,9 +23,9 @@ inline constexpr auto kPasswords = "strPwd";
 // password (remembered only when the old one was), the avatar is shown again, and a re-login with
 // the new password follows (as the login window's: the user-information file, the profile, the
 // avatar and the comment-reply poll while reply reminders are on). The change and its re-login
-// hold the login flag, so neither starts while another login runs. The windows that send it and
-// tell its answer come and go: the change is kept by their maker, and gives up only when that
-// ends.
+// hold the login flag, so neither starts while another login runs. The windows that send it come
+// and go: the change is kept by their maker (ProfileWindows), which tells its answer, and gives up
+// only when that ends.
 class PasswordChange : public QObject
 {
     Q_OBJECT

@@ -114,9 +114,12 @@ void CenterTableModel::reloadTable()
 
 void CenterTableModel::setListEntries(NewsListEntries entries)
 {
+    const qsizetype open = markedEntry();
+    const NewsListEntry opened = open >= 0 ? m_newsListArray.at(open) : NewsListEntry();
     beginResetModel();
     m_newsListArray = std::move(entries);
-    followPick();
+    if (m_picked)
+        followPick(opened);
     endResetModel();
     // A page on its way for the list replaced would be appended after a gap: whether it would come,
     // fail or time out, it is given up, and the new list's bottom pages on as if it had never been
@@ -128,17 +131,16 @@ void CenterTableModel::setListEntries(NewsListEntries entries)
     }
 }
 
-void CenterTableModel::followPick()
+void CenterTableModel::followPick(const NewsListEntry& opened)
 {
-    if (!m_pickedEntry)
-        return;
-    const FeedPtr pickedFeed = feedOf(*m_pickedEntry);
-    const NSListADInfoPtr pickedAd = adOf(*m_pickedEntry);
-    // Nothing is reopened when the pick has left the list: the pane keeps it.
+    const FeedPtr openedFeed = feedOf(opened);
+    const NSListADInfoPtr openedAd = adOf(opened);
+    // Nothing is reopened when the open item has left the list, or the pane went elsewhere: the
+    // pane keeps what it shows.
     m_lastSelectIndex = -1;
-    for (qsizetype i = 0; i < m_newsListArray.size(); ++i) {
+    for (qsizetype i = 0; i < m_newsListArray.size() && (openedFeed || openedAd); ++i) {
         const FeedPtr feed = feedOf(m_newsListArray.at(i));
-        const bool same = pickedFeed ? feed && feed->guid == pickedFeed->guid : adOf(m_newsListArray.at(i)) == pickedAd;
+        const bool same = openedFeed ? feed && feed->guid == openedFeed->guid : adOf(m_newsListArray.at(i)) == openedAd;
         if (same) {
             m_lastSelectIndex = i;
             return;
@@ -165,7 +167,7 @@ void CenterTableModel::showByClick(bool byClick)
     // The first item is reopened once the list is in; until then the open item keeps its mark,
     // also when the refresh fails.
     m_lastSelectIndex = 0;
-    m_pickedEntry.reset();
+    m_picked = false;
     const int64_t type = CommonFunction::getWebFileLastUpdateTimeTypeByListType(m_channel.iListID);
     if (CommonFunction::needReloadWebFile(type)) {
         loadData(false);
@@ -185,15 +187,12 @@ void CenterTableModel::clickRow(qsizetype row)
         row = -1;
     if (row >= 0 && !(flags(index(int(row))) & Qt::ItemIsSelectable))
         return;
-    // "加载更多" asks for its page at every click, also when a failed page left it selected.
-    if (row == selectedRow() && (row < 0 || rowAt(row).kind != NewsListRow::LoadMore))
+    const bool loadMoreRow = row >= 0 && rowAt(row).kind == NewsListRow::LoadMore;
+    // "加载更多", and the space below the rows, ask for their page at every click whenever none is
+    // on its way, also when a failed page left the row selected.
+    if (row >= 0 && row == selectedRow() && !loadMoreRow)
         return;
-    if (row < 0)
-        m_tableSelection = TableSelection::None;
-    else if (rowAt(row).kind == NewsListRow::LoadMore) {
-        m_tableSelection = TableSelection::LoadMore;
-        m_loadMoreSelectedRow = row;
-    }
+    m_loadMoreSelectedRow = loadMoreRow ? row : -1;
     tableViewSelectionDidChange(row);
 }
 
@@ -208,18 +207,13 @@ void CenterTableModel::openRow(qsizetype row)
 
 qsizetype CenterTableModel::selectedRow() const
 {
-    switch (m_tableSelection) {
-    case TableSelection::LoadMore:
+    if (m_loadMoreSelectedRow >= 0) {
         // The table keeps the row number when rows come in under it: once a page has pushed the
         // "加载更多" row down, the kept row shows an item the reader has not opened (an unmarked
         // row, as below) or lies past the end, and the "加载更多" row is another row.
         return m_loadMoreSelectedRow == NewsListRows::loadMoreRowOf(m_newsListArray, m_channel.iLoadType, hasSlideRow())
                    ? m_loadMoreSelectedRow
                    : -1;
-    case TableSelection::None:
-        return -1;
-    case TableSelection::Item:
-        break;
     }
     // The row the reader sees marked: a row seen unmarked opens its item.
     const qsizetype marked = markedEntry();
@@ -240,7 +234,7 @@ qsizetype CenterTableModel::markedEntry() const
 
 qsizetype CenterTableModel::resumeRow() const
 {
-    if (m_tableSelection != TableSelection::LoadMore || selectedRow() >= 0 || m_loadMoreSelectedRow >= rowCount())
+    if (m_loadMoreSelectedRow < 0 || selectedRow() >= 0 || m_loadMoreSelectedRow >= rowCount())
         return -1;
     return m_loadMoreSelectedRow;
 }
@@ -252,12 +246,8 @@ qsizetype CenterTableModel::rowOfEntry(qsizetype at) const
 
 void CenterTableModel::tableViewSelectionDidChange(qsizetype row)
 {
-    // What the reader chose stays chosen when a refresh replaces the rows under it.
-    const auto remember = [this](qsizetype index) {
-        if (index >= 0 && index < m_newsListArray.size() && m_lastSelectIndex == index)
-            m_pickedEntry = m_newsListArray.at(index);
-    };
     const qsizetype n = m_newsListArray.size();
+    qsizetype chosen = -1;
     if (m_channel.iLoadType == 1) {
         if (!m_channel.SlideUrl.isEmpty() && !m_slideDataArray.isEmpty()) {
             if (row == 0)
@@ -266,24 +256,26 @@ void CenterTableModel::tableViewSelectionDidChange(qsizetype row)
                 loadMore();
                 return;
             }
-            ADselectCellRow(row - 1, row - 1);
-            remember(row - 1);
-            return;
-        }
-        // No selection reads as past the end.
-        if (row >= 0 && row < n) {
-            selectCellRow(row, row);
-            remember(row);
+            chosen = row - 1;
+            ADselectCellRow(chosen, chosen);
+        } else if (row >= 0 && row < n) {
+            // No selection reads as past the end.
+            chosen = row;
+            selectCellRow(row, chosen);
         } else {
             loadMore();
+            return;
         }
-        return;
+    } else {
+        const NewsListRow layout = rowAt(row);
+        if (layout.kind != NewsListRow::Item)
+            return;
+        chosen = layout.index;
+        selectCellRow(row, chosen);
     }
-    const NewsListRow layout = rowAt(row);
-    if (layout.kind == NewsListRow::Item) {
-        selectCellRow(row, layout.index);
-        remember(layout.index);
-    }
+    // What the reader chose stays chosen when a refresh replaces the rows under it.
+    if (m_lastSelectIndex == chosen)
+        m_picked = true;
 }
 
 void CenterTableModel::unmarkEntries()
@@ -300,7 +292,13 @@ void CenterTableModel::unmarkEntries()
 void CenterTableModel::markRow(qsizetype row)
 {
     const NewsListRow layout = row >= 0 && row < rowCount() ? rowAt(row) : NewsListRow{};
-    const FeedPtr feed = layout.kind == NewsListRow::Item ? feedOf(m_newsListArray.at(layout.index)) : nullptr;
+    FeedPtr feed = layout.kind == NewsListRow::Item ? feedOf(m_newsListArray.at(layout.index)) : nullptr;
+    // An article listed twice: the row the list opened it from is the one marked.
+    const FeedPtr opened = m_lastSelectIndex >= 0 && m_lastSelectIndex < m_newsListArray.size()
+                               ? feedOf(m_newsListArray.at(m_lastSelectIndex))
+                               : nullptr;
+    if (feed && opened && opened->guid == feed->guid)
+        feed = opened;
     if (feed ? feed->isSelected : markedEntry() < 0)
         return;
     unmarkEntries();
@@ -317,14 +315,14 @@ void CenterTableModel::selectCellRow(qsizetype row, qsizetype index)
     const FeedPtr feed = feedOf(m_newsListArray.at(index));
     if (!feed)
         return;
-    unmarkEntries();
-    feed->isSelected = true;
+    // The row is marked when the pane shows its article (markRow), as when another list or a link
+    // puts one of this list's articles there; the index is taken first, for the mark to find it.
+    m_lastSelectIndex = index;
+    m_loadMoreSelectedRow = -1;
     if (const auto pane = ArticlePaneLink::instance()) {
         pane->emptyRecordNewsAndHot();
         pane->show(feed);
     }
-    m_lastSelectIndex = index;
-    m_tableSelection = TableSelection::Item;
     reloadTable();
 }
 
@@ -337,11 +335,12 @@ void CenterTableModel::ADselectCellRow(qsizetype row, qsizetype index)
         selectCellRow(row, index);
         return;
     }
+    // The pane shows no ad: the list marks the ad itself.
     unmarkEntries();
     ad->isSelected = true;
     adClicked(ad);
     m_lastSelectIndex = index;
-    m_tableSelection = TableSelection::Item;
+    m_loadMoreSelectedRow = -1;
     reloadTable();
 }
 

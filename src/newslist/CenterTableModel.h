@@ -71,15 +71,15 @@ public:
     bool onShow() const { return m_onShow; }
 
     // ---- Selection ----
-    // The reader pressed on a row (-1: below the rows). The table's selection changes as a table
-    // selects: rows that take no selection keep it where it was, and the row already selected
-    // changes nothing; only a change reaches tableViewSelectionDidChange. The "加载更多" row is
-    // the exception: a click on it asks for its page whenever none is on its way.
+    // The reader pressed on a row (-1: below the rows). Rows that take no selection and the row
+    // already selected change nothing; any other reaches tableViewSelectionDidChange, which opens
+    // its item (the row is marked once the pane shows it, markRow). "加载更多" and the space below
+    // the rows ask for their page at every click whenever none is on its way.
     void clickRow(qsizetype row);
     // A row reached from the keyboard: opens as a click on it does, and the row already selected
     // opens its item again (Return).
     void openRow(qsizetype row);
-    // The table's selected row, -1 for none.
+    // The row selected: the "加载更多" row the reader chose, else the marked row; -1 for none.
     qsizetype selectedRow() const;
     // Where the keys go on when a page has come in in place of the selected "加载更多" row: its
     // first row; -1 otherwise.
@@ -89,7 +89,7 @@ public:
     void ADselectCellRow(qsizetype row, qsizetype index);
     void showLastSelectIndex();
     // Marks the row of the article the pane shows, or no row (-1) when it shows none of this
-    // list's items; what a refresh or a tab reopens stays the list's own.
+    // list's items: the only mark of an article. What a refresh or a tab reopens stays the list's own.
     void markRow(qsizetype row);
 
     // ---- List ads (channel 101) ----
@@ -186,8 +186,8 @@ private:
     qsizetype markedEntry() const;
     // The table row that shows entry at (-1 when none does).
     qsizetype rowOfEntry(qsizetype at) const;
-    // The entry the reader picked keeps its place in a list that replaces the rows.
-    void followPick();
+    // The open entry (opened, from the rows replaced) keeps its place in the list that replaced them.
+    void followPick(const NewsListEntry& opened);
     // Gives up the refresh in flight: its requests are cancelled, and a reply already on its way
     // finds another refresh running and changes nothing.
     void cancelRefresh();
@@ -237,14 +237,11 @@ private:
     bool m_bLoadDataForClick = false;
     NewsListEntries m_newsListArray;
     bool m_onShow = true;
-    // What the table has selected: an item row (the entry at m_lastSelectIndex), the "加载更多"
-    // row (at m_loadMoreSelectedRow), or nothing.
-    enum class TableSelection { Item, LoadMore, None };
-    TableSelection m_tableSelection = TableSelection::Item;
+    // The "加载更多" row the reader selected (-1: none); otherwise the marked row is the selected one.
     qsizetype m_loadMoreSelectedRow = -1;
-    // The entry the reader chose since the channel was last shown; none while the remembered
-    // index stands for "the first item".
-    std::optional<NewsListEntry> m_pickedEntry;
+    // The reader chose an entry since the channel was last shown: a list replacing the rows then
+    // reopens the open entry where it now stands, not whatever sits at the remembered index.
+    bool m_picked = false;
 
     // Numbers the refreshes: each loadData and each giving up takes the next one.
     Attempts m_refresh;

@@ -5,6 +5,7 @@
 #include "account/AutoLandOperation.h"
 #include "account/PasswordChange.h"
 #include "account/UserLogin.h"
+#include "account/views/ProfileWindows.h"
 #include "account/views/UserInfoWD.h"
 #include "account/views/UserLandWD.h"
 #include "account/views/modefyPwdWD.h"
@@ -127,8 +128,8 @@ protected:
     LoopbackHttpServer m_server;
     std::shared_ptr<RecordingAccountShell> m_shell = std::make_shared<RecordingAccountShell>();
     LoginFlagGuard m_flag;
-    // Shared by the profile windows of a test, as the program's windows share theirs.
-    PasswordChange m_passwordChange;
+    // The profile windows of a test and their change, as the program's.
+    ProfileWindows m_profiles{nullptr};
 };
 
 TEST_F(AccountFlows, TheAutomaticLoginSendsTheCredentialHashAndRenewsTheProfile)
@@ -289,17 +290,17 @@ TEST_F(AccountFlows, LogOutRemovesTheEightGoldCoinKeys)
         defaults.setString(QStringLiteral("1"), key);
     defaults.setString(QStringLiteral("kept"), QStringLiteral("readercoins_newsTip"));
 
-    UserInfoWD window(&m_passwordChange);
-    window.show();
-    EXPECT_TRUE(window.profileText().contains(QStringLiteral("读者")));
-    window.logOutButton()->click();
+    const auto window = m_profiles.make();
+    window->show();
+    EXPECT_TRUE(window->profileText().contains(QStringLiteral("读者")));
+    window->logOutButton()->click();
 
     for (const QString& key : keys)
         EXPECT_FALSE(defaults.objectForKey(key).isValid()) << key.toStdString();
     EXPECT_EQ(defaults.stringForKey(QStringLiteral("readercoins_newsTip")), QStringLiteral("kept"));
     EXPECT_EQ(m_shell->cancels, 1);
     EXPECT_EQ(m_shell->avatars, 1);
-    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(window->isVisible());
 
     // The account is forgotten: its remembered row goes, other accounts' rows stay, and the login
     // window opens with empty fields.
@@ -394,10 +395,10 @@ protected:
         m_shell->current = CommonFunction::parseXML(userReply(5));
         m_server.route("POST", QStringLiteral("/api/user.asmx/MP"), held.handler(LoopbackReply::text(200, answer, "text/xml")));
         serve(LoopbackReply::text(200, userReply(5), "text/xml"));
-        auto profile = std::make_unique<UserInfoWD>(&m_passwordChange);
+        auto profile = m_profiles.make();
         profile->show();
         changePassword(*profile)->reject();
-        profile = std::make_unique<UserInfoWD>(&m_passwordChange);
+        profile = m_profiles.make();
         profile->show();
         return profile;
     }
@@ -535,14 +536,14 @@ TEST_F(PasswordChangeFlow, TheProfileWindowOpensTheChangeWindowAndShowsWhoIsLogg
     // The re-login is refused: the new password is not the service's yet.
     serve(LoopbackReply::text(200, userReply(99999), "text/xml"));
 
-    UserInfoWD profile(&m_passwordChange);
-    profile.show();
-    ASSERT_TRUE(profile.modefyPwdButton()->isEnabled());
-    profile.modefyPwdButton()->click();
-    modefyPwdWD* window = profile.modefyPwd();
+    const auto profile = m_profiles.make();
+    profile->show();
+    ASSERT_TRUE(profile->modefyPwdButton()->isEnabled());
+    profile->modefyPwdButton()->click();
+    modefyPwdWD* window = profile->modefyPwd();
     ASSERT_TRUE(window && window->isVisible());
-    profile.modefyPwdButton()->click();
-    EXPECT_EQ(profile.modefyPwd(), window) << "a second change window";
+    profile->modefyPwdButton()->click();
+    EXPECT_EQ(profile->modefyPwd(), window) << "a second change window";
     window->oldPasswordField()->setText(QStringLiteral("old"));
     window->newPasswordField()->setText(QStringLiteral("new"));
     window->repeatedPasswordField()->setText(QStringLiteral("new"));
@@ -550,8 +551,8 @@ TEST_F(PasswordChangeFlow, TheProfileWindowOpensTheChangeWindowAndShowsWhoIsLogg
     ASSERT_TRUE(waitUntil([&] { return !window->isVisible(); })) << qPrintable(window->statusText());
     EXPECT_EQ(window->statusText(), PasswordChange::message(PasswordChange::Outcome::ChangedLoggedOut));
     EXPECT_FALSE(current()->bHaveLand);
-    EXPECT_EQ(profile.profileText(), QStringLiteral("未登录"));
-    EXPECT_FALSE(profile.modefyPwdButton()->isEnabled());
+    EXPECT_EQ(profile->profileText(), QStringLiteral("未登录"));
+    EXPECT_FALSE(profile->modefyPwdButton()->isEnabled());
 }
 
 // The change window closes as the change succeeds: its result is a toast over the profile window
@@ -578,10 +579,10 @@ TEST_F(PasswordChangeFlow, AnAcceptedChangesResultShowsOverTheProfileWindowAsThe
         // A toast asked for while the HUD shows is dropped: the last case's must be gone.
         ASSERT_TRUE(waitUntil([&] { return !hud->displaying(); })) << c.name;
 
-        UserInfoWD profile(&m_passwordChange);
-        profile.show();
-        const QSize profileSize = profile.size();
-        modefyPwdWD* window = changePassword(profile);
+        const auto profile = m_profiles.make();
+        profile->show();
+        const QSize profileSize = profile->size();
+        modefyPwdWD* window = changePassword(*profile);
         ASSERT_TRUE(window) << c.name;
         ASSERT_TRUE(waitUntil([&] { return !window->isVisible(); })) << c.name;
 
@@ -594,15 +595,15 @@ TEST_F(PasswordChangeFlow, AnAcceptedChangesResultShowsOverTheProfileWindowAsThe
         ASSERT_TRUE(host) << c.name;
         EXPECT_TRUE(host->isVisible()) << c.name;
         EXPECT_GE(host->width(), hud->pSize().width()) << c.name << ": the toast is wider than what it covers";
-        const QPoint middle = profile.mapToGlobal(profile.rect().center());
+        const QPoint middle = profile->mapToGlobal(profile->rect().center());
         const QPoint toastMiddle = host->mapToGlobal(host->rect().center());
         EXPECT_LE((toastMiddle - middle).manhattanLength(), 2) << c.name << ": the toast is not over the profile window";
-        EXPECT_EQ(profile.size(), profileSize) << c.name;
+        EXPECT_EQ(profile->size(), profileSize) << c.name;
         // The toast goes, as every toast does, a second later.
         EXPECT_TRUE(waitUntil([&] { return !hud->displaying(); })) << c.name;
         // Opened again after the change and after an Escape: empty, the typing in the old password.
         for (int again = 0; again < 2 && c.outcome == PasswordChange::Outcome::Changed; ++again) {
-            profile.modefyPwdButton()->click();
+            profile->modefyPwdButton()->click();
             EXPECT_EQ(window->statusText() + window->newPasswordField()->text(), QString()) << again;
             EXPECT_EQ(window->focusWidget(), window->oldPasswordField()) << again;
             window->newPasswordField()->setText(QStringLiteral("typed"));
@@ -614,23 +615,29 @@ TEST_F(PasswordChangeFlow, AnAcceptedChangesResultShowsOverTheProfileWindowAsThe
 }
 
 // The change is the program's, not the window's: its answer is told over the profile window shown
-// by then, else over the main window, and the new password is kept.
+// by then, else over the main window (also when no profile window is left), and the new password
+// is kept.
 TEST_F(PasswordChangeFlow, AChangeOutlivesItsProfileWindowAndItsAnswerIsToldWhereTheReaderIs)
 {
     DJProgressHUD* hud = DJProgressHUD::instance();
     const QString changed = PasswordChange::message(PasswordChange::Outcome::Changed);
-    for (const bool profileShown : {true, false}) {
+    enum class Profile { Shown, Hidden, Gone };
+    for (const Profile left : {Profile::Shown, Profile::Hidden, Profile::Gone}) {
+        const int c = static_cast<int>(left);
+        m_shell->messages.clear();
         ASSERT_TRUE(waitUntil([&] { return !hud->displaying(); }));
         HeldReply held;
-        const auto profile = changeFromAReplacedWindow(held, "<string>true</string>");
-        profile->setVisible(profileShown);
+        auto profile = changeFromAReplacedWindow(held, "<string>true</string>");
+        profile->setVisible(left == Profile::Shown);
+        if (left == Profile::Gone)
+            profile.reset();
         held.release();
-        ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress; })) << profileShown;
-        EXPECT_EQ(current()->UserPassWord, QStringLiteral("new")) << profileShown;
-        EXPECT_EQ(m_shell->messages, profileShown ? QStringList() : QStringList{changed}) << profileShown;
+        ASSERT_TRUE(waitUntil([] { return !gbLoginInProgress; })) << c;
+        EXPECT_EQ(current()->UserPassWord, QStringLiteral("new")) << c;
+        EXPECT_EQ(m_shell->messages, left == Profile::Shown ? QStringList() : QStringList{changed}) << c;
         const QWidget* toastOver = hud->displaying() ? hud->parentView()->parentWidget() : nullptr;
-        EXPECT_EQ(toastOver, profileShown ? profile.get() : nullptr);
-        EXPECT_EQ(hud->displaying() ? hud->label()->text() : QString(), profileShown ? changed : QString());
+        EXPECT_EQ(toastOver, left == Profile::Shown ? profile.get() : nullptr) << c;
+        EXPECT_EQ(hud->displaying() ? hud->label()->text() : QString(), left == Profile::Shown ? changed : QString()) << c;
     }
 }
 
@@ -664,9 +671,9 @@ TEST_F(PasswordChangeFlow, AResultsToastLeavesALaterToastShowing)
     DJProgressHUD* hud = DJProgressHUD::instance();
     ASSERT_TRUE(waitUntil([&] { return !hud->displaying(); }));
 
-    UserInfoWD profile(&m_passwordChange);
-    profile.show();
-    modefyPwdWD* window = changePassword(profile);
+    const auto profile = m_profiles.make();
+    profile->show();
+    modefyPwdWD* window = changePassword(*profile);
     ASSERT_TRUE(window);
     ASSERT_TRUE(waitUntil([&] { return !window->isVisible() && hud->displaying(); }));
     const QPointer<QWidget> result = hud->parentView();

@@ -1,6 +1,7 @@
 #include "HeldReply.h"
 #include "ModelProbe.h"
 #include "NewsListTestSupport.h"
+#include "newslist/views/CenterTableView.h"
 
 #include <QRegularExpression>
 #include <QSize>
@@ -187,7 +188,9 @@ TEST_F(SelectionTest, RowsOpenTheirItemsAndATabSwitchReopensTheFirst)
     const QString slides = QStringLiteral("/xml/slide/slide.xml");
     server.route("GET", news, xmlReply(newsFeed(descendingItems(5, 50)), "N"));
     server.route("GET", slides, xmlReply(slideFeed(2), "S"));
-    CenterTableModel model(channel(101, news, slides));
+    // The list's view marks what the pane shows.
+    CenterTableView view(channel(101, news, slides));
+    CenterTableModel& model = *view.tableModel();
     model.showByClick(true);
     ASSERT_TRUE(waitUntil([&] { return idle(model) && model.rowCount() == 7; }));
     pane->shown.clear();

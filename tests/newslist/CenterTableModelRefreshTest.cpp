@@ -1,5 +1,6 @@
 #include "ModelProbe.h"
 #include "NewsListTestSupport.h"
+#include "newslist/views/CenterTableView.h"
 #include "newslist/ChannelState.h"
 #include "newslist/ListCacheFile.h"
 #include "ScopeGuard.h"
@@ -285,7 +286,8 @@ TEST_F(RefreshTest, AListWithoutUnpinnedItemsKeepsTheStoredHighestId)
 TEST_F(RefreshTest, AnEmptyReplyKeepsTheRowsAndSaysSo)
 {
     serve(newsFeed(descendingItems(3, 30)), "LM1", QByteArray(), QByteArray());
-    CenterTableModel model(channel(103, QStringLiteral("/xml/newslist/news.xml")));
+    CenterTableView view(channel(103, QStringLiteral("/xml/newslist/news.xml")));
+    CenterTableModel& model = *view.tableModel();
     ModelProbe probe(model);
     model.showByClick(true);
     ASSERT_TRUE(waitUntil([&] { return idle(model) && model.rowCount() == 4; }));

@@ -85,8 +85,8 @@ protected:
     }
 };
 
-// The list acts on a change of the table's selection: a click on the row already selected
-// changes none, and a click below the rows leaves none selected, which pages further items in.
+// A click on the row already selected opens nothing again; a click below the rows pages further
+// items in and leaves the open row marked.
 TEST_F(ListSelectionTest, TheSelectedRowOpensNothingAgainAndTheSpaceBelowTheRowsPagesOn)
 {
     CenterTableView view(channel(103, kPhone, QString(), kPhoneMore));
@@ -107,6 +107,21 @@ TEST_F(ListSelectionTest, TheSelectedRowOpensNothingAgainAndTheSpaceBelowTheRows
     ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; })) << "no next page was asked for";
     EXPECT_TRUE(sent().value(0).startsWith(QStringLiteral("GET ") + kPhoneMore)) << sent().value(0).toStdString();
     EXPECT_EQ(pane->shown.size(), 2);
+    // The open row stays marked, and the keys go on from it.
+    CenterTableModel& model = *view.tableModel();
+    ASSERT_TRUE(waitUntil([&] { return !model.isLoadMore(); }));
+    tapKey(view, Qt::Key_Down);
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("999"));
+
+    // An article listed twice: the row clicked is the one marked, and opens nothing again.
+    NewsListEntries twice = model.newsListArray();
+    twice.append(std::make_shared<Feed>(Feed{.guid = QStringLiteral("999")}));
+    model.setListEntries(twice);
+    pane->shown.clear();
+    clickRow(view, 4);
+    clickRow(view, 4);
+    EXPECT_EQ(pane->shown, QStringList{QStringLiteral("999")});
+    EXPECT_EQ(model.selectedRow(), 4);
 }
 
 // The keys move the selection as clicks do: Down and Up open the next and the previous item,
@@ -260,7 +275,8 @@ TEST_F(ListSelectionTest, RankingHeadersAndEmptyRowsKeepTheSelection)
 TEST_F(ListSelectionTest, APickDuringARefreshStaysTheSameItem)
 {
     server.route("GET", kPhone, xmlReply(newsFeed(descendingItems(6, 50)), "P1"));
-    CenterTableModel model(channel(103, kPhone));
+    CenterTableView view(channel(103, kPhone));
+    CenterTableModel& model = *view.tableModel();
     model.showByClick(true);
     ASSERT_TRUE(waitUntil([&] { return idle(model) && model.rowCount() == 7; }));
 

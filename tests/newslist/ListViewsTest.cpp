@@ -256,6 +256,18 @@ TEST_F(ListViewsTest, AClickOnATabOrOnRefreshLeavesTheKeysInTheList)
     ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && pane->shown.last() == "30"; }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     EXPECT_EQ(pane->shown.last(), QStringLiteral("29"));
+    // A tab the program chooses by itself takes nothing from the article.
+    article.setFocus();
+    column.itemBtnClick(static_cast<QPushButton*>(phone), false);
+    EXPECT_EQ(QApplication::focusWidget(), &article);
+    // A rebuilt strip hands the keys on its old tab, reached by Tab, to the list.
+    column.tabButtons().first()->setFocus(Qt::TabFocusReason);
+    QList<NewsListDataPtr> channels;
+    DatabaseOperate::Lease()->NewsList_getCurrentDisplayNewsList(channels);
+    column.updateColumn(channels);
+    ASSERT_TRUE(waitUntil([&] { return idle(*column.currentTableV()->tableModel()) && pane->shown.last() == "70"; }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(pane->shown.last(), QStringLiteral("69")) << "the keys went nowhere with the old tab";
 }
 
 // PageDown and PageUp open the row a view's height away as Down opens the next, and held, PageDown

@@ -1,6 +1,7 @@
 // The channel editor and the search window keep their own light look on a dark desktop, and the
 // search window opens ready for a keyword.
 
+#include "HeldReply.h"
 #include "PendingLayout.h"
 #include "ScreenshotCompare.h"
 #include "SearchTestSupport.h"
@@ -107,6 +108,20 @@ TEST_F(OwnColoursTest, TheSearchResultsTakeTheNewsListsKeys)
     SearchNewsViewController* controller =
         searchWithResults(&column, {QStringLiteral("105"), QStringLiteral("104"), QStringLiteral("103")});
     ASSERT_TRUE(controller->MoreBtn());
+    {
+        // While a search is on its way, the results shown are the last one's: Down stays.
+        HeldReply held;
+        server.route("GET", QStringLiteral("/xml/search/fa4beb691647450f.xml"),
+                     held.handler(xml(searchPage({searchItem(QStringLiteral("105"), QStringLiteral("标题105")),
+                                                  searchItem(QStringLiteral("104"), QStringLiteral("标题104")),
+                                                  searchItem(QStringLiteral("103"), QStringLiteral("标题103"))}))));
+        QTest::keyClick(controller->searchBar(), Qt::Key_Return);
+        ASSERT_TRUE(controller->presenter()->requestInFlight());
+        QTest::keyClick(controller->searchBar(), Qt::Key_Down);
+        EXPECT_EQ(controller->window()->focusWidget(), controller->searchBar()) << "Down went into the last search's results";
+        EXPECT_TRUE(pane->shown.isEmpty());
+    }
+    ASSERT_TRUE(waitUntil([&] { return !controller->presenter()->requestInFlight() && controller->MoreBtn(); }));
     QTest::keyClick(controller->searchBar(), Qt::Key_Down);
     EXPECT_EQ(controller->window()->focusWidget(), controller->searchResultTV()) << "the keys stayed in the keyword field";
     for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_Up, Qt::Key_Return, Qt::Key_Down})

@@ -1,5 +1,6 @@
 #include "ui/controls/CustomButton.h"
 #include "ui/controls/DDErrorView.h"
+#include "ui/controls/KeysHandOver.h"
 #include "ui/controls/PSSizes.h"
 #include "ui/controls/TrackingArea.h"
 #include "ui/controls/UILabel.h"
@@ -14,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLineEdit>
 
 #include <gtest/gtest.h>
 
@@ -150,6 +152,18 @@ TEST(CustomButtonTest, TheButtonWithTheKeysShowsAFocusMarkByDayAndByNight)
         button->setFocus(Qt::TabFocusReason);
         EXPECT_NE(button->grab().toImage(), without) << "theme " << theme;
     }
+}
+
+// A click's keys go to the first field on show that the reader reaches by Tab, not the first made.
+TEST(KeysHandOverTest, AClickGivesTheKeysToTheFirstFieldInTabOrder)
+{
+    QWidget page;
+    auto* hidden = new QLineEdit(&page);
+    new QLineEdit(&page);  // made before the field the reader reaches first
+    auto* reachedFirst = new QLineEdit(&page);
+    QWidget::setTabOrder(hidden, reachedFirst);
+    hidden->hide();
+    EXPECT_EQ(KeysHandOver::clickKeysOf(&page), reachedFirst);
 }
 
 TEST(UILabelTest, StaticTextWithoutFrameOrBackground)

@@ -3,11 +3,8 @@
 #include "account/AccountRequests.h"
 #include "account/AccountShell.h"
 #include "account/views/modefyPwdWD.h"
-#include "platform/Dispatch.h"
-#include "ui/hud/DJProgressHUD.h"
 
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -33,22 +30,7 @@ UserInfoWD::UserInfoWD(PasswordChange* change, QWidget* parent)
         AccountRequests::logOut(true);
         close();
     });
-    connect(m_change, &PasswordChange::finished, this, &UserInfoWD::changeEnded);
     reload();
-}
-
-void UserInfoWD::changeEnded(PasswordChange::Outcome outcome)
-{
-    // After a change the profile is the re-login's, or nobody's.
-    reload();
-    if (m_modefyPwd != nullptr && m_modefyPwd->isVisible() && m_modefyPwd->answered(outcome))
-        return;
-    const QString message = PasswordChange::message(outcome);
-    if (isVisible()) {
-        showResult(message, this);
-    } else if (const auto shell = AccountShell::installed()) {
-        shell->showMessage(message);
-    }
 }
 
 void UserInfoWD::reload()
@@ -71,25 +53,4 @@ void UserInfoWD::reload()
 QString UserInfoWD::profileText() const
 {
     return m_profile->text();
-}
-
-void UserInfoWD::showResult(const QString& message, QWidget* over)
-{
-    // The toast gets a window of its own, as large as the toast and centred over the window left
-    // on screen: that window may be narrower than the toast, and keeps its size.
-    auto* host = new QWidget(over, Qt::ToolTip | Qt::FramelessWindowHint);
-    host->setObjectName(QStringLiteral("passwordResultToast"));
-    host->setAttribute(Qt::WA_TranslucentBackground);
-    host->setAttribute(Qt::WA_ShowWithoutActivating);
-    const QSize size = DJProgressHUD::messageSize(message);
-    host->setGeometry(QRect(over->mapToGlobal(over->rect().center()) - QPoint(size.width() / 2, size.height() / 2), size));
-    host->show();
-    DJProgressHUD::showMessage(message, host);
-    // The HUD's parts go with the window, and with them this toast; another toast, shown after
-    // this one went some other way, stays.
-    QPointer<QWidget> shown(host);
-    dispatch::after(kResultMs, [shown] {
-        if (shown)
-            shown->deleteLater();
-    });
 }

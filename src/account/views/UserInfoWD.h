@@ -9,8 +9,8 @@ class QPushButton;
 class modefyPwdWD;
 
 // The profile window: the logged-in user's names, level and coins, "修改密码" and "退出登录".
-// The password change is not the window's: a profile window made while a change is on its way
-// shows it on its way, and tells its answer.
+// The password change is not the window's (ProfileWindows keeps it and tells its answer): a
+// profile window made while a change is on its way shows it on its way.
 class UserInfoWD : public QDialog
 {
     Q_OBJECT
@@ -27,14 +27,6 @@ public:
     QString profileText() const;
 
 private:
-    // The answer goes where the reader is: the change window on show, else this window, else the
-    // main window.
-    void changeEnded(PasswordChange::Outcome outcome);
-    // The result as a toast centred over the window given, for a second.
-    static void showResult(const QString& message, QWidget* over);
-
-    static constexpr int kResultMs = 1000;
-
     PasswordChange* m_change;
     QLabel* m_profile;
     QPushButton* m_modefyPwdBtn;

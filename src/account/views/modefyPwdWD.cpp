@@ -65,14 +65,10 @@ void modefyPwdWD::setOnItsWay(bool onItsWay)
         m_status->setText(kOnItsWay);
 }
 
-bool modefyPwdWD::answered(PasswordChange::Outcome outcome)
+void modefyPwdWD::showAnswer(PasswordChange::Outcome outcome)
 {
     setOnItsWay(false);
     m_status->setText(PasswordChange::message(outcome));
-    if (outcome != PasswordChange::Outcome::Changed && outcome != PasswordChange::Outcome::ChangedLoggedOut)
-        return true;
-    // The window closes now, and the result shows where the reader is left looking. Without it a
-    // re-login that failed would only turn the profile to "未登录", with no word why.
-    accept();
-    return false;
+    if (outcome == PasswordChange::Outcome::Changed || outcome == PasswordChange::Outcome::ChangedLoggedOut)
+        accept();
 }

@@ -25,9 +25,9 @@ public:
     QString statusText() const;
     PasswordChange* passwordChange() const { return m_change; }
 
-    // Tells the outcome of the change under the fields. True when the window stays open with it;
-    // false when it closed, the change having been taken: then the one who asked tells it.
-    bool answered(PasswordChange::Outcome outcome);
+    // Shows the outcome of the change under the fields, and closes the window when the change was
+    // taken: the one who asked then tells it where the reader is left looking.
+    void showAnswer(PasswordChange::Outcome outcome);
 
 protected:
     void showEvent(QShowEvent* event) override;

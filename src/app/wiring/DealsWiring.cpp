@@ -79,9 +79,7 @@ public:
                     pane->emptyRecordNewsAndHot();
                     pane->show(feed);
                 });
-        followThePane(
-            m_view, [view = m_view](const QString& newsId) { view->articleShown(newsId); },
-            [view = m_view](const QString&) { view->articleShown(QString()); });
+        followShownArticles(m_view, [view = m_view](const QString& newsId) { view->articleShown(newsId); });
     }
     QWidget* listWidget() override { return this; }
     const NewsListData& newslistData() const override { return *m_view->newslistData(); }

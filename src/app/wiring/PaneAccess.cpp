@@ -41,3 +41,8 @@ void followThePane(QObject* list, std::function<void(const QString& newsId)> art
         QObject::connect(&pane, &RightViewController::dealShown, list, deal);
     });
 }
+
+void followShownArticles(QObject* list, std::function<void(const QString& newsId)> article)
+{
+    followThePane(list, article, [article](const QString&) { article(QString()); });
+}

@@ -19,3 +19,6 @@ void withRightPane(std::function<void(RightViewController&)> work);
 // (its product id), to keep its mark on that item only. Heard while the list lives.
 void followThePane(QObject* list, std::function<void(const QString& newsId)> article,
                    std::function<void(const QString& productId)> deal);
+
+// The same for a list of articles only: a deal shown in the pane is no article (an empty id).
+void followShownArticles(QObject* list, std::function<void(const QString& newsId)> article);

@@ -2,6 +2,7 @@
 
 #include "account/AccountShell.h"
 #include "account/AutoLandOperation.h"
+#include "account/views/ProfileWindows.h"
 #include "account/views/UserInfoWD.h"
 #include "account/views/UserLandWD.h"
 #include "app/AppDelegate.h"
@@ -114,24 +115,17 @@ private:
 class ProgramAccountWindows : public AccountWindowFactory
 {
 public:
+    explicit ProgramAccountWindows(ProfileWindows* profiles) : m_profiles(profiles) {}
     std::unique_ptr<AccountWindow> makeUserInfoWD() override
     {
-        return std::make_unique<DialogWindow>(new UserInfoWD(passwordChange()));
+        if (!m_profiles)
+            return nullptr;
+        return std::make_unique<DialogWindow>(m_profiles->make().release());
     }
     std::unique_ptr<AccountWindow> makeUserLandWD() override { return std::make_unique<DialogWindow>(new UserLandWD); }
 
 private:
-    // Each avatar click makes a new profile window in place of the last: a change sent from one
-    // is seen through by all that follow. It goes with the main window, while the program's
-    // network still runs.
-    PasswordChange* passwordChange()
-    {
-        if (!m_passwordChange)
-            m_passwordChange = new PasswordChange(mainWindow());
-        return m_passwordChange;
-    }
-
-    QPointer<PasswordChange> m_passwordChange;
+    QPointer<ProfileWindows> m_profiles;
 };
 
 class DelegateAccountShell : public AccountShell
@@ -218,7 +212,7 @@ public:
     }
     void followShownArticles(QObject* list, std::function<void(const QString& newsId)> shown) override
     {
-        followThePane(list, shown, [shown](const QString&) { shown(QString()); });
+        ::followShownArticles(list, std::move(shown));
     }
 };
 
@@ -411,7 +405,8 @@ void installProgramWiring(AppDelegate& delegate)
     UrlOpener::install(std::make_shared<DesktopUrlOpener>());
 
     PaneFactory::install(std::make_shared<ProgramPanes>());
-    AccountWindowFactory::install(std::make_shared<ProgramAccountWindows>());
+    // A password change goes with the delegate, before the program's network ends.
+    AccountWindowFactory::install(std::make_shared<ProgramAccountWindows>(new ProfileWindows(&delegate)));
     // One set of reply polls for the logins and the settings pages; a reminder they mark or find
     // shows the dot.
     const auto reminders = std::make_shared<ReplyReminders>(&currentLandUser, &decideReminderDot);

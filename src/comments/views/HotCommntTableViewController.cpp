@@ -92,18 +92,24 @@ void HotCommntTableViewController::openRow(int row)
     if (!index.isValid())
         return;
     m_keys->setOpenRow(row);
-    m_openedArticle = QString::number(index.data(HotCommentListModel::NewsIdRole).toLongLong());
     m_model->markRead(row);
-    emit hotCommentChosen(m_openedArticle, index.data(HotCommentListModel::NewsTitleRole).toString());
+    emit hotCommentChosen(articleOf(index), index.data(HotCommentListModel::NewsTitleRole).toString());
+}
+
+QString HotCommntTableViewController::articleOf(const QModelIndex& index)
+{
+    return QString::number(index.data(HotCommentListModel::NewsIdRole).toLongLong());
 }
 
 void HotCommntTableViewController::articleShown(const QString& newsId)
 {
-    if (m_openedArticle.isEmpty() || newsId == m_openedArticle)
+    // The open comment's row is the selected one: its article may stay on show.
+    const QModelIndexList open = m_list->selectionModel()->selectedIndexes();
+    if (!open.isEmpty() && articleOf(open.first()) == newsId)
         return;
-    // Another list, a link or the back button put another article there: the keys go on from the top.
+    // Another list, a link or the back button put another article there (or the open comment is
+    // no longer listed to tell): the keys go on from the top.
     m_keys->setOpenItem({});
-    m_openedArticle.clear();
 }
 
 void HotCommntTableViewController::showByClick(bool byClick)

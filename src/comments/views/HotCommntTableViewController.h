@@ -44,12 +44,12 @@ private:
     void loadFinished(bool ok);
     // A click or a key reached the row.
     void openRow(int row);
+    // The news id of the article the row's comment belongs to.
+    static QString articleOf(const QModelIndex& index);
 
     HotCommentListModel* m_model;
     QListView* m_list;
     LoadStateOverlay* m_loadState;
     // The keys, which also keep the open comment's row selected: marked and where they go on from.
     ListKeyboardSelection* m_keys;
-    // The article the open comment opened; empty while none is open.
-    QString m_openedArticle;
 };

@@ -68,13 +68,9 @@ CenterViewController::CenterViewController(QWidget* parent) : QWidget(parent)
     m_centerScrollV = new QStackedWidget(this);
     m_editColumnBtn = CustomButton::initWithImagePosition(CustomButton::NSImageOnly, QStringLiteral("editColumn"), false, 1, this);
     m_editColumnBtn->addTarget(this, std::function<void()>([this] { editNews(m_editColumnBtn); }));
-    // Keys of a view put aside in the column (a list behind another, a reload button that went)
-    // go to the list on show.
-    KeysHandOver::addArea(this, [this]() -> QWidget* {
-        QWidget* deals = dealsView();
-        QWidget* list = deals && !deals->isHidden() ? deals : m_centerScrollV->currentWidget();
-        return list ? KeysHandOver::clickKeysOf(list) : nullptr;
-    });
+    // Keys on a view put aside in the column (the list before, a tab of a rebuilt strip) go to the
+    // list on show, whoever put the view aside.
+    KeysHandOver::addArea(this, [this] { return listTakingKeys(); });
     viewDidLoad();
 }
 
@@ -94,8 +90,8 @@ void CenterViewController::viewDidLoad()
 {
     QList<NewsListDataPtr> shown;
     if (!readShownChannels(shown)) {
-        // The keys wait where the lists will come, not on the first button of the window.
-        m_centerScrollV->setFocus(Qt::OtherFocusReason);
+        // The keys wait in the column, where the lists will come, not on the first button of the window.
+        setFocus(Qt::OtherFocusReason);
         readChannelsAgain();
     }
     _selectedNewsArr = shown;
@@ -106,7 +102,7 @@ void CenterViewController::viewDidLoad()
     setControls();
     setLayout();
     if (!_itemBtnArrayM.isEmpty())
-        itemBtnClick(_itemBtnArrayM.first());
+        itemBtnClick(_itemBtnArrayM.first(), false);
     auto& center = NotificationCenter::defaultCenter();
     center.addObserver(this, QStringLiteral("ZQ"), nullptr, [this](const Notification&) { showZQ(); });
     center.addObserver(this, QStringLiteral("NEWS"), nullptr, [this](const Notification&) { showNEWS(); });
@@ -124,7 +120,7 @@ void CenterViewController::readChannelsAgain()
         _selectedNewsArr = shown;
         updateColumn(shown);
         if (!_itemBtnArrayM.isEmpty() && !m_scrollViewNews->isHidden())
-            itemBtnClick(_itemBtnArrayM.first());
+            itemBtnClick(_itemBtnArrayM.first(), false);
         return true;
     });
 }
@@ -215,6 +211,8 @@ void CenterViewController::createNewsItemNewsListArray(const QList<NewsListDataP
 {
     for (CustomButton* old : std::as_const(_itemBtnArrayM)) {
         m_hoverArray.removeAll(QPointer<QWidget>(old));
+        // Hidden first, so that keys on it reach the list rather than the next view of the Tab chain.
+        old->hide();
         old->deleteLater();
     }
     _itemBtnArrayM.clear();
@@ -273,11 +271,11 @@ void CenterViewController::updateColumn(const QList<NewsListDataPtr>& channels)
     createNewsItemNewsListArray(channels);
 }
 
-void CenterViewController::itemBtnClick(QPushButton* button)
+void CenterViewController::itemBtnClick(QPushButton* button, bool byClick)
 {
     if (!button)
         return;
-    tabBarBtnSelected(tagOf(button) - 10, true);
+    tabBarBtnSelected(tagOf(button) - 10, byClick);
     for (CustomButton* tab : std::as_const(_itemBtnArrayM)) {
         if (tab->isChecked()) {
             tab->setChecked(false);
@@ -292,8 +290,7 @@ void CenterViewController::itemBtnClick(QPushButton* button)
 
 void CenterViewController::tabBarBtnSelected(int32_t listId, bool byClick)
 {
-    Q_UNUSED(byClick);
-    const bool takesKeys = chosenListTakesKeys();
+    const bool takesKeys = shownListTakesKeys(byClick);
     for (ChannelListView* list : std::as_const(m_tableVCArray)) {
         QWidget* widget = list->listWidget();
         list->setOnShow(list->newslistData().iListID == listId);
@@ -347,9 +344,18 @@ QWidget* CenterViewController::dealsView() const
     return m_scrollViewZQ ? m_scrollViewZQ->dealsWidget() : nullptr;
 }
 
-bool CenterViewController::chosenListTakesKeys() const
+QWidget* CenterViewController::listTakingKeys() const
+{
+    QWidget* deals = dealsView();
+    QWidget* list = deals && !deals->isHidden() ? deals : m_centerScrollV->currentWidget();
+    return list ? KeysHandOver::clickKeysOf(list) : nullptr;
+}
+
+bool CenterViewController::shownListTakesKeys(bool byClick) const
 {
     const QWidget* keys = window()->focusWidget();
+    if (!byClick)
+        return !keys || keys == this;
     const bool onOwnControls =
         keys && (m_topBar->isAncestorOf(keys) || m_scrollViewNews->isAncestorOf(keys) || keys == m_editColumnBtn);
     return !onOwnControls;
@@ -380,7 +386,7 @@ void CenterViewController::showZQ()
             m_scrollViewZQ = maker(this);
         setLayout();
     }
-    const bool takesKeys = chosenListTakesKeys();
+    const bool takesKeys = shownListTakesKeys(true);
     // Behind the deals view no news list is on show: a late one must not take the pane.
     for (ChannelListView* list : std::as_const(m_tableVCArray))
         list->setOnShow(false);

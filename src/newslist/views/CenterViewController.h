@@ -34,7 +34,9 @@ public:
 
     void createNewsItemNewsListArray(const QList<NewsListDataPtr>& channels);
     void updateColumn(const QList<NewsListDataPtr>& channels);
-    void itemBtnClick(QPushButton* button);
+    // byClick: the reader chose the tab (a click, the left bar's news); the program's own choice
+    // passes false and so takes no keys from the article.
+    void itemBtnClick(QPushButton* button, bool byClick = true);
     void tabBarBtnSelected(int32_t listId, bool byClick);
     void refreshNews();
     void searchNews();
@@ -73,10 +75,16 @@ private:
     void setLayout();
     ChannelListView* makeListView(const NewsListData& channel);
     void styleTab(QPushButton* tab, bool on, bool hovered = false);
-    // A list the reader chooses (a tab, the left bar's news or deals) takes the keys, from the list
-    // before it as from the article beside, unless they are on one of the column's own controls,
-    // reached by Tab, where the reader goes on choosing.
-    bool chosenListTakesKeys() const;
+    // The column's one rule for its keys. They go to the list (or deals view) on show in two
+    // cases only: a view put aside inside the column while it holds them (the list before, a tab
+    // of a rebuilt strip) hands them to listTakingKeys through the column's KeysHandOver area; a
+    // list shown takes them when shownListTakesKeys says so, asked before anything is hidden.
+    // A list the reader chose takes them from wherever they are (the article beside too) but from
+    // the column's own controls reached by Tab, where the reader goes on choosing; a list the
+    // program chose by itself takes them only when they wait in the column or are nowhere yet,
+    // never from the article.
+    QWidget* listTakingKeys() const;
+    bool shownListTakesKeys(bool byClick) const;
 
     QPushButton* m_coinBtn = nullptr;
     QLabel* m_tidwenLogo = nullptr;

@@ -1,5 +1,7 @@
 #include "ui/controls/KeysHandOver.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QEvent>
 #include <QList>
@@ -57,8 +59,9 @@ private:
     using QObject::QObject;
 
     // The innermost area around the view (and not the view itself), none when it is in no area.
-    const Area* areaAround(const QWidget* view) const
+    const Area* areaAround(const QWidget* view)
     {
+        m_areas.removeIf([](const Area& known) { return !known.view; });
         const Area* found = nullptr;
         for (const Area& area : m_areas) {
             if (area.view && area.view != view && area.view->isAncestorOf(view)
@@ -75,7 +78,7 @@ private:
     }
 
     // Qt sends the hide first and moves the keys after it; taken here, they never reach the Tab
-    // chain. A window that is not active keeps them for when it is again.
+    // chain. Nothing is done while the window itself is hidden: what it shows again is what it had.
     void hidden(QWidget* view)
     {
         if (view->isWindow() || !view->window()->isVisible())
@@ -96,8 +99,14 @@ private:
 
     void shown(QWidget* view)
     {
+        // Every view of the program that shows passes here: first whether an area holds keys at all.
+        const QWidget* keys = view->window()->focusWidget();
+        const bool areaHoldsKeys =
+            keys && std::any_of(m_areas.cbegin(), m_areas.cend(), [keys](const Area& area) { return area.view == keys; });
+        if (!areaHoldsKeys)
+            return;
         const Area* area = areaAround(view);
-        if (!area || area->view->window()->focusWidget() != area->view || m_waiting.contains(area->view))
+        if (!area || area->view != keys || m_waiting.contains(area->view))
             return;
         // Once the view that shows has its place and the rest of what showed it is done (an error
         // view shown over the page that just came back).
@@ -136,9 +145,10 @@ QWidget* clickKeysOf(QWidget* view)
 {
     if (view->focusPolicy() & Qt::ClickFocus)
         return view;
-    const QList<QWidget*> inside = view->findChildren<QWidget*>();
-    for (QWidget* candidate : inside) {
-        if ((candidate->focusPolicy() & Qt::ClickFocus) && candidate->isEnabled() && candidate->isVisibleTo(view))
+    // In Tab order, as the reader would reach them, not in the order they were made.
+    for (QWidget* candidate = view->nextInFocusChain(); candidate != view; candidate = candidate->nextInFocusChain()) {
+        if (view->isAncestorOf(candidate) && (candidate->focusPolicy() & Qt::ClickFocus) && candidate->isEnabled()
+            && candidate->isVisibleTo(view))
             return candidate;
     }
     return view;

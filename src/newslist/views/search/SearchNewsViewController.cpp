@@ -26,23 +26,6 @@
 
 #include <algorithm>
 
-// The window itself; its closing reaches the controller as every window's does.
-class SearchWindow : public QWidget
-{
-public:
-    explicit SearchWindow(QWidget* parent) : QWidget(parent, Qt::Window) {}
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (event->matches(QKeySequence::Close) || (event->modifiers() & Qt::ControlModifier && event->key() == Qt::Key_W)) {
-            close();
-            return;
-        }
-        event->ignore();
-    }
-};
-
 namespace {
 
 // A window of the program in the sense of its closing: a top-level window or dialog. Tooltips,
@@ -99,7 +82,7 @@ SearchNewsViewController::SearchNewsViewController(QObject* parent) : QObject(pa
     setObjectName(QStringLiteral("SearchNewsViewController"));
     // A window of its own, owned by this controller (not by the column's widget tree), so it goes
     // with the controller whatever the order in which the column's children are destroyed.
-    m_window = new SearchWindow(nullptr);
+    m_window = new QWidget(nullptr, Qt::Window);
     windowDidLoad();
     // Every window of the program that closes empties this one: the filter sees them all,
     // wherever they are made.
