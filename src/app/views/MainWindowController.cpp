@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QWindow>
 #include <QOpenGLWidget>
+#include <QPointer>
 
 MainWindowController::MainWindowController(QWidget* parent) : QWidget(parent)
 {
@@ -86,6 +87,10 @@ void MainWindowController::resizeEvent(QResizeEvent* event)
 
 void MainWindowController::scrollContent()
 {
+    // Qt takes the keys from a view moved to another parent. The content moves when the window is
+    // first shown on a small screen, before it is active: the first list, which holds them by then,
+    // would lose them and the window's activation would give them to its first Tab stop.
+    const QPointer<QWidget> keys = focusWidget();
     m_scroller = new QScrollArea(this);
     m_scroller->setObjectName(QStringLiteral("contentScroller"));
     m_scroller->setFrameShape(QFrame::NoFrame);
@@ -93,6 +98,8 @@ void MainWindowController::scrollContent()
     m_scroller->setWidgetResizable(true);
     m_scroller->setWidget(m_mainVC);
     m_scroller->show();
+    if (keys)
+        keys->setFocus(Qt::OtherFocusReason);
 }
 
 QSize MainWindowController::panesMinimumSize(int dividerWidth)
