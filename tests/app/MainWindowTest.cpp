@@ -172,12 +172,15 @@ TEST_F(MainWindowTest, NeverSmallerThanItsPanesAndTheToolbarsLastButtonStaysReac
 {
     struct ArticlePanes : PaneFactory
     {
-        QWidget* makeCenterViewController(QWidget* parent) override { return new QWidget(parent); }
+        // A first list that takes the keys while the window is made, as the real one does.
+        QWidget* makeCenterViewController(QWidget* parent) override { auto* list = new QListView(parent); list->setFocus(); return list; }
         QWidget* makeRightViewController(QWidget* parent) override { return new RightViewController(parent); }
     };
     PaneFactory::install(std::make_shared<ArticlePanes>());
     MainWindowController window;
     window.show();
+    EXPECT_EQ(window.focusWidget(), window.MainVC()->MainSplitVC()->CenterViewController())
+        << "the keys stayed behind the content moved into its scroller";
     auto* pane = qobject_cast<RightViewController*>(window.MainVC()->MainSplitVC()->RightViewController());
     ASSERT_NE(pane, nullptr);
     const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
