@@ -7,6 +7,7 @@
 
 #include "ScopeGuard.h"
 #include "TestEnvironment.h"
+#include "WebClick.h"
 #include "account/AccountRequests.h"
 #include "account/views/UserInfoWD.h"
 #include "account/views/UserLandWD.h"
@@ -127,6 +128,24 @@ void click(QWidget* widget, QPoint at = QPoint())
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at.isNull() ? widget->rect().center() : at);
 }
 
+template <class Window>
+bool active(Window*& window)
+{
+    return (window = qobject_cast<Window*>(QApplication::activeWindow())) != nullptr;
+}
+
+// One step of the walk: what the reader does, what the program shows after it, where the keys belong then.
+enum Flags { StopIfMissed = 0, GoOnIfMissed = 1, OrMarkedControl = 2 };
+struct Step
+{
+    const char* name;
+    std::function<void()> act;
+    std::function<bool()> outcome;
+    std::function<QList<QWidget*>()> places;  // none: any control that is seen and shows the keys
+    int flags = StopIfMissed;
+    int timeoutMs = 30000;
+};
+
 void clickEntry(CenterTableView* list, qsizetype entry)
 {
     const QModelIndex index = list->model()->index(rowOfEntry(list, entry), 0);
@@ -142,11 +161,10 @@ QString shownGuid(const RightViewController* pane)
 bool showsEntry(const RightViewController* pane, CenterTableView* list, qsizetype entry)
 {
     const NewsListEntries& entries = list->tableModel()->newsListArray();
-    const FeedPtr feed = entry < entries.size() ? feedOf(entries.at(entry)) : nullptr;
-    return feed && feed->guid == shownGuid(pane);
+    return entry < entries.size() && feedOf(entries.at(entry)) && feedOf(entries.at(entry))->guid == shownGuid(pane);
 }
 
-QVariant inPage(const RightViewController* pane, const QString& script)
+QVariant inPageScript(const RightViewController* pane, const QString& script)
 {
     return runScript(pane->webView()->page(), script);
 }
@@ -155,22 +173,16 @@ QVariant inPage(const RightViewController* pane, const QString& script)
 bool pageIn(const RightViewController* pane)
 {
     return pane->feed() && pane->webView()->isVisible() &&
-           inPage(pane, QStringLiteral("(document.querySelector('h1')||{}).innerText")).toString() == pane->feed()->title &&
-           inPage(pane, QStringLiteral("document.querySelectorAll('#related li').length")).toInt() > 0;
+           inPageScript(pane, QStringLiteral("(document.querySelector('h1')||{}).innerText")).toString() == pane->feed()->title &&
+           inPageScript(pane, QStringLiteral("document.querySelectorAll('#related li').length")).toInt() > 0;
 }
 
-// A click on the middle of the first element of the page that matches the selector.
 void clickInPage(const RightViewController* pane, const QString& selector)
 {
     ASSERT_TRUE(waitUntil([&] { return pageIn(pane); }, 60000)) << "waited for the article page";
-    const QVariantList at = inPage(pane, QStringLiteral("(function(){var e=document.querySelector('%1');if(!e)return null;"
-                                                        "e.scrollIntoView({block:'center'});var r=e.getBoundingClientRect();"
-                                                        "return [r.left+r.width/2,r.top+r.height/2];})()")
-                                             .arg(selector))
-                                .toList();
-    ASSERT_EQ(at.size(), 2) << "no " << qPrintable(selector) << " in the page";
-    const qreal zoom = pane->webView()->page()->zoomFactor();
-    click(pane->webView()->focusProxy(), QPoint(qRound(at.at(0).toDouble() * zoom), qRound(at.at(1).toDouble() * zoom)));
+    const std::optional<QPointF> at = elementCentre(pane->webView(), selector);
+    ASSERT_TRUE(at) << "no " << qPrintable(selector) << " in the page";
+    click(pane->webView()->focusProxy(), (*at * pane->webView()->page()->zoomFactor()).toPoint());
 }
 
 }  // namespace
@@ -192,18 +204,15 @@ TEST_F(Road, TheKeysStayWhereTheReaderSeesThemAllAlongTheRoad)
         }
         AccountRequests::logOut();
     });
-    CustomButton* searchButton = nullptr;
-    for (CustomButton* button : column->findChildren<CustomButton*>())
-        searchButton = button->imageName() == QStringLiteral("TOPSearch") ? button : searchButton;
     QWidget* page = pane->webView();
     const auto list = [column] { return column->currentTableV(); };
     const auto comments = [pane] { return static_cast<QWidget*>(pane->findChild<CommontView*>()); };
-    // And when the active window closes, the window manager activates the one active before it
-    // (the main window stays at the bottom of that pile).
+    // When the active window closes, the window manager activates the one active before it (the
+    // main window stays at the bottom of that pile).
     QList<QPointer<QWindow>> used{mainWindow()->windowHandle()};
     const QObject watch;
     QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &watch, [&](QWindow* window) { used.append(window); });
-    const auto seen = [&](const QString& step, const QList<QWidget*>& places, bool orMarkedControl = false) {
+    const auto seen = [&](const QString& step, const QList<QWidget*>& places, bool orMarkedControl) {
         while (!(QGuiApplication::focusWindow() && QGuiApplication::focusWindow()->isVisible())) {
             const QPointer<QWindow> next = used.size() > 1 ? used.takeLast() : used.first();
             if (next && next->isVisible()) {
@@ -215,146 +224,122 @@ TEST_F(Road, TheKeysStayWhereTheReaderSeesThemAllAlongTheRoad)
         }
         expectKeysSeen(step, places, orMarkedControl);
     };
-    const auto downOpens = [&](const QString& step, qsizetype entry) {
-        press(Qt::Key_Down);
-        EXPECT_TRUE(waitUntil([&] { return showsEntry(pane, list(), entry); })) << step.toStdString() << " opened " << shownGuid(pane).toStdString();
-        seen(step, {list()});
+    const auto walk = [&](const std::vector<Step>& steps) {
+        for (const Step& step : steps) {
+            const qint64 before = lastSeq(service());
+            if (step.act)
+                step.act();
+            if (!waitUntil(step.outcome, step.timeoutMs)) {
+                ADD_FAILURE() << step.name << ": what the step brings did not come; the pane shows " << qPrintable(shownGuid(pane))
+                              << ", after the requests\n" << qPrintable(describeRequests(service(), before));
+                if (!(step.flags & GoOnIfMissed))
+                    return false;
+            }
+            seen(QString::fromUtf8(step.name), step.places ? step.places() : QList<QWidget*>(), step.flags & OrMarkedControl);
+        }
+        return true;
     };
-    const auto clickInText = [&](const QString& step) {
-        clickInPage(pane, QStringLiteral("h1"));
-        seen(step, {page});
-    };
-    const auto closeWithEscape = [&](const QString& step, QWidget* window) {
-        press(Qt::Key_Escape);
-        EXPECT_TRUE(waitUntil([&] { return !window->isVisible(); })) << step.toStdString() << ": the window stays open";
-        seen(step, {list(), page, comments()});
-    };
+    const auto key = [](Qt::Key key) { return [key] { press(key); }; };
+    const auto opened = [&](qsizetype entry) { return [&, entry] { return showsEntry(pane, list(), entry); }; };
+    const auto always = [] { return true; };
+    const auto inList = [&] { return QList<QWidget*>{list()}; };
+    const auto inPage = [&] { return QList<QWidget*>{page}; };
+    const auto behind = [&] { return QList<QWidget*>{list(), page, comments()}; };
+    const auto clickInText = [&] { clickInPage(pane, QStringLiteral("h1")); };
+    const auto onChannel = [&](int64_t id, bool is) { return [&, id, is] { return list() && (list() == channelList(id)) == is && showsEntry(pane, list(), 0); }; };
 
-    // The first list, its second row, a click in the article, another channel's tab.
     ASSERT_TRUE(QTest::qWaitForWindowActive(mainWindow()));
-    ASSERT_TRUE(waitUntil([&] { return list() == channelList(101) && showsEntry(pane, list(), 0); }, 30000));
-    seen(QStringLiteral("start"), {list()});
-    downOpens(QStringLiteral("Down"), 1);
-    clickInText(QStringLiteral("a click in the article's text"));
-    click(column->tabButtons().value(1));
-    ASSERT_TRUE(waitUntil([&] { return list() && list() != channelList(101) && showsEntry(pane, list(), 0); }, 30000));
-    seen(QStringLiteral("a click on the second channel's tab"), {list()});
-    downOpens(QStringLiteral("Down in the second channel"), 1);
-
-    // A related article opened from the page keeps the keys in the page.
-    clickInText(QStringLiteral("a click in the article's text before a related link"));
-    const QString related = inPage(pane, QStringLiteral("document.querySelector('#related li').getAttribute('onclick')"))
-                                .toString()
-                                .remove(QRegularExpression(QStringLiteral("[^0-9]")));
-    ASSERT_FALSE(related.isEmpty());
-    clickInPage(pane, QStringLiteral("#related li a"));
-    ASSERT_TRUE(waitUntil([&] { return shownGuid(pane) == related && pageIn(pane); }, 60000)) << "the link opened " << qPrintable(shownGuid(pane));
-    seen(QStringLiteral("a click on a 相关文章 link"), {page});
-    press(Qt::Key_Down);
-    ASSERT_TRUE(drainMainQueue());
-    EXPECT_EQ(shownGuid(pane), related) << "Down in the related article opened a list row";
-    seen(QStringLiteral("Down in the related article"), {page});
+    QString related;
+    ASSERT_TRUE(walk({
+        {"start", nullptr, onChannel(101, true), inList},
+        {"Down", key(Qt::Key_Down), opened(1), inList, GoOnIfMissed},
+        {"a click in the article's text", clickInText, always, inPage},
+        {"a click on the second channel's tab", [&] { click(column->tabButtons().value(1)); }, onChannel(101, false), inList},
+        {"Down in the second channel", key(Qt::Key_Down), opened(1), inList, GoOnIfMissed},
+        // A related article opened from the page keeps the keys in the page, also after a Down.
+        {"a click in the article's text before a related link", clickInText, always, inPage},
+        {"a click on a 相关文章 link", [&] {
+             related = inPageScript(pane, QStringLiteral("document.querySelector('#related li').getAttribute('onclick')")).toString().remove(QRegularExpression(QStringLiteral("[^0-9]")));
+             clickInPage(pane, QStringLiteral("#related li a"));
+         }, [&] { return !related.isEmpty() && shownGuid(pane) == related && pageIn(pane); }, inPage, StopIfMissed, 60000},
+        {"Down in the related article", key(Qt::Key_Down), [&] { return drainMainQueue() && shownGuid(pane) == related; }, inPage, GoOnIfMissed},
+        {"a click on row 3", [&] { clickEntry(list(), 2); }, always, inList},
+    }));
 
     // Every Tab stop from the list round to it again; inside the page the engine moves the keys.
-    clickEntry(list(), 2);
-    seen(QStringLiteral("a click on row 3"), {list()});
     for (int stop = 1; stop <= 150 && (stop == 1 || !holds(list(), QApplication::focusWidget())); ++stop) {
         press(Qt::Key_Tab);
         if (holds(page, QApplication::focusWidget()))
-            inPage(pane, QStringLiteral("0"));  // the engine has handled the Tab, and passed the keys on at the page's end
+            inPageScript(pane, QStringLiteral("0"));  // the engine has handled the Tab, and passed the keys on at the page's end
         seen(QStringLiteral("Tab stop %1").arg(stop), {list(), page}, true);
     }
 
-    // The deals and back to the news.
-    clickInText(QStringLiteral("a click in the article's text before the deals"));
-    click(leftBar->hotProductItem());
-    auto* deals = column->findChild<HotProductScrollView*>();
-    ASSERT_TRUE(deals && waitUntil([&] { return deals->isVisible() && deals->listView()->model()->rowCount() > 0; }, 30000));
-    seen(QStringLiteral("the deals icon"), {deals->listView(), page});
-    click(leftBar->newsItem());
-    seen(QStringLiteral("the news icon"), {list()});
-
-    // The search window: a word, Return, Down to the first result, Escape.
-    click(searchButton);
-    auto* search = column->findChild<SearchNewsViewController*>();
-    ASSERT_TRUE(search && waitUntil([&] { return search->window()->isVisible(); }));
-    seen(QStringLiteral("搜索"), {search->searchBar()});
-    type(QStringLiteral("手机"));
-    press(Qt::Key_Return);
-    QListView* results = search->searchResultTV();
-    ASSERT_TRUE(waitUntil([&] { return results->isVisible() && results->model()->rowCount() > 1; }, 30000));
-    seen(QStringLiteral("a word and Return in the search field"), {search->searchBar()});
-    press(Qt::Key_Down);
-    const QString first = results->model()->index(0, 0).data().toString();
-    EXPECT_TRUE(waitUntil([&] { return pane->feed() && pane->feed()->title == first; })) << "Down did not open the first result";
-    seen(QStringLiteral("Down in the search field"), {results});
-    closeWithEscape(QStringLiteral("Escape in the search window"), search->window());
-
-    // The comment page, the write-comment window with a login on the way, a post, the window again.
-    clickInText(QStringLiteral("a click in the article's text before 评论"));
-    click(pane->toolBar()->commentBtn);
-    ASSERT_TRUE(waitUntil([&] { return comments() && comments()->isVisible(); }, 30000));
-    seen(QStringLiteral("评论"), {comments(), list()});
-    click(pane->toolBar()->writeCommentBtn);
+    HotProductScrollView* deals = nullptr;
+    SearchNewsViewController* search = nullptr;
+    const auto results = [&] { return search->searchResultTV(); };
     WriteCommentWD* writer = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (writer = qobject_cast<WriteCommentWD*>(QApplication::activeWindow())) != nullptr; }));
-    seen(QStringLiteral("写评论"), {writer->textBox()});
-    type(QStringLiteral("路过看看 %1").arg(lastSeq(service())));
-    click(writer->sendButton());
     UserLandWD* login = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (login = qobject_cast<UserLandWD*>(QApplication::activeWindow())) != nullptr; }, 30000));
-    seen(QStringLiteral("发表 before a login"), {login->accountField(), login->passwordField()});
-    type(QStringLiteral("tidwen_demo"));
-    press(Qt::Key_Tab);
-    type(QStringLiteral("demo2026"));
-    click(login->loginButton());
-    ASSERT_TRUE(waitUntil([&] { return !login->isVisible(); }, 30000)) << qPrintable(login->statusText());
-    seen(QStringLiteral("登录 from the write-comment window"), {writer->textBox()}, true);
-    click(writer->sendButton());
-    ASSERT_TRUE(waitUntil([&] { return !writer->isVisible(); }, 30000)) << qPrintable(writer->statusText());
-    seen(QStringLiteral("发表 after the login"), {comments(), list()});
-    click(pane->toolBar()->writeCommentBtn);
-    ASSERT_TRUE(waitUntil([&] { return qobject_cast<WriteCommentWD*>(QApplication::activeWindow()) == writer; }));
-    seen(QStringLiteral("写评论 after a post"), {writer->textBox()});
-    closeWithEscape(QStringLiteral("Escape in the write-comment window"), writer);
-
-    // The profile window, its password window, the login window after logging out.
-    click(leftBar->HeadBtn());
     UserInfoWD* profile = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (profile = qobject_cast<UserInfoWD*>(QApplication::activeWindow())) != nullptr; }));
-    seen(QStringLiteral("the avatar while logged in"), {}, true);
-    click(profile->modefyPwdButton());
-    ASSERT_TRUE(waitUntil([&] { return qobject_cast<modefyPwdWD*>(QApplication::activeWindow()) != nullptr; }));
-    seen(QStringLiteral("修改密码"), {profile->modefyPwd()->oldPasswordField()});
-    press(Qt::Key_Escape);
-    EXPECT_TRUE(waitUntil([&] { return !profile->modefyPwd()->isVisible(); })) << "the password window stays open";
-    seen(QStringLiteral("Escape in the password window"), {}, true);
-    click(profile->logOutButton());
-    ASSERT_TRUE(waitUntil([&] { return !profile->isVisible(); }));
-    seen(QStringLiteral("退出登录"), {list(), page, comments()});
-    click(leftBar->HeadBtn());
-    ASSERT_TRUE(waitUntil([&] { return (login = qobject_cast<UserLandWD*>(QApplication::activeWindow())) != nullptr; }));
-    seen(QStringLiteral("the avatar while logged out"), {login->accountField(), login->passwordField()});
-    closeWithEscape(QStringLiteral("Escape in the login window"), login);
-
-    // A failed refresh leaves the open row where it was for the keys.
-    click(column->tabButtons().value(0));
-    ASSERT_TRUE(waitUntil([&] { return list() == channelList(101) && showsEntry(pane, list(), 0); }, 30000));
-    seen(QStringLiteral("a click on the 最新 tab"), {list()});
-    clickEntry(list(), 2);
-    EXPECT_TRUE(waitUntil([&] { return showsEntry(pane, list(), 2); }));
-    seen(QStringLiteral("a click on row 3 before a refresh"), {list()});
-    ASSERT_TRUE(service().addFault(QStringLiteral("* api.tidwen.example /xml/newslist/news.xml 0 status:502")));
-    Clock::advance(181 * 1000);
-    const qint64 before = lastSeq(service());
-    click(column->refreshButton());
-    ASSERT_TRUE(waitUntil([&] {
-        const QList<Request> served = requests(service(), before);
-        return !list()->tableModel()->isLoading() &&
-               std::any_of(served.cbegin(), served.cend(), [](const Request& r) { return r.status == 502; });
-    }, 30000)) << qPrintable(describeRequests(service(), before));
-    seen(QStringLiteral("a failed 刷新"), {list()});
-    downOpens(QStringLiteral("Down after the failed 刷新"), 3);
+    modefyPwdWD* password = nullptr;
+    qint64 beforeRefresh = 0;
+    ASSERT_TRUE(walk({
+        {"a click in the article's text before the deals", clickInText, always, inPage},
+        {"the deals icon", [&] { click(leftBar->hotProductItem()); },
+         [&] { return (deals = column->findChild<HotProductScrollView*>()) && deals->isVisible() && deals->listView()->model()->rowCount() > 0; },
+         [&] { return QList<QWidget*>{deals->listView(), page}; }},
+        {"the news icon", [&] { click(leftBar->newsItem()); }, always, inList},
+        // The search window: a word, Return, Down to the first result, Escape.
+        {"搜索", [&] {
+             for (CustomButton* button : column->findChildren<CustomButton*>()) {
+                 if (button->imageName() == QStringLiteral("TOPSearch"))
+                     click(button);
+             }
+         }, [&] { return (search = column->findChild<SearchNewsViewController*>()) && search->window()->isVisible(); },
+         [&] { return QList<QWidget*>{search->searchBar()}; }},
+        {"a word and Return in the search field", [&] { type(QStringLiteral("手机")), press(Qt::Key_Return); },
+         [&] { return results()->isVisible() && results()->model()->rowCount() > 1; }, [&] { return QList<QWidget*>{search->searchBar()}; }},
+        {"Down in the search field", key(Qt::Key_Down),
+         [&] { return pane->feed() && pane->feed()->title == results()->model()->index(0, 0).data().toString(); },
+         [&] { return QList<QWidget*>{results()}; }, GoOnIfMissed},
+        {"Escape in the search window", key(Qt::Key_Escape), [&] { return !search->window()->isVisible(); }, behind, GoOnIfMissed},
+        // The comment page, the write-comment window with a login on the way, a post, the window again.
+        {"a click in the article's text before 评论", clickInText, always, inPage},
+        {"评论", [&] { click(pane->toolBar()->commentBtn); }, [&] { return comments() && comments()->isVisible(); },
+         [&] { return QList<QWidget*>{comments(), list()}; }},
+        {"写评论", [&] { click(pane->toolBar()->writeCommentBtn); }, [&] { return active(writer); }, [&] { return QList<QWidget*>{writer->textBox()}; }},
+        {"发表 before a login", [&] { type(QStringLiteral("路过看看 %1").arg(lastSeq(service()))), click(writer->sendButton()); },
+         [&] { return active(login); }, [&] { return QList<QWidget*>{login->accountField(), login->passwordField()}; }},
+        {"登录 from the write-comment window", [&] {
+             type(QStringLiteral("tidwen_demo")), press(Qt::Key_Tab), type(QStringLiteral("demo2026")), click(login->loginButton());
+         }, [&] { return !login->isVisible(); }, [&] { return QList<QWidget*>{writer->textBox()}; }, OrMarkedControl},
+        {"发表 after the login", [&] { click(writer->sendButton()); }, [&] { return !writer->isVisible(); },
+         [&] { return QList<QWidget*>{comments(), list()}; }},
+        {"写评论 after a post", [&] { click(pane->toolBar()->writeCommentBtn); },
+         [&] { return QApplication::activeWindow() == writer; }, [&] { return QList<QWidget*>{writer->textBox()}; }},
+        {"Escape in the write-comment window", key(Qt::Key_Escape), [&] { return !writer->isVisible(); }, behind, GoOnIfMissed},
+        // The profile window, its password window, the login window after logging out.
+        {"the avatar while logged in", [&] { click(leftBar->HeadBtn()); }, [&] { return active(profile); }, nullptr, OrMarkedControl},
+        {"修改密码", [&] { click(profile->modefyPwdButton()); }, [&] { return active(password); },
+         [&] { return QList<QWidget*>{password->oldPasswordField()}; }},
+        {"Escape in the password window", key(Qt::Key_Escape), [&] { return !password->isVisible(); }, nullptr, GoOnIfMissed | OrMarkedControl},
+        {"退出登录", [&] { click(profile->logOutButton()); }, [&] { return !profile->isVisible(); }, behind},
+        {"the avatar while logged out", [&] { click(leftBar->HeadBtn()); }, [&] { return active(login); },
+         [&] { return QList<QWidget*>{login->accountField(), login->passwordField()}; }},
+        {"Escape in the login window", key(Qt::Key_Escape), [&] { return !login->isVisible(); }, behind, GoOnIfMissed},
+        // A failed refresh leaves the open row where it was for the keys.
+        {"a click on the 最新 tab", [&] { click(column->tabButtons().value(0)); }, onChannel(101, true), inList},
+        {"a click on row 3 before a refresh", [&] { clickEntry(list(), 2); }, opened(2), inList, GoOnIfMissed},
+        {"a failed 刷新", [&] {
+             ASSERT_TRUE(service().addFault(QStringLiteral("* api.tidwen.example /xml/newslist/news.xml 0 status:502")));
+             Clock::advance(181 * 1000);
+             beforeRefresh = lastSeq(service());
+             click(column->refreshButton());
+         }, [&] {
+             const QList<Request> served = requests(service(), beforeRefresh);
+             return !list()->tableModel()->isLoading() && std::any_of(served.cbegin(), served.cend(), [](const Request& r) { return r.status == 502; });
+         }, inList},
+        {"Down after the failed 刷新", key(Qt::Key_Down), opened(3), inList, GoOnIfMissed},
+    }));
 }
 
 }  // namespace road
