@@ -7,7 +7,6 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QVBoxLayout>
 
 UserInfoWD::UserInfoWD(PasswordChange* change, QWidget* parent)
@@ -38,18 +37,8 @@ UserInfoWD::UserInfoWD(PasswordChange* change, QWidget* parent)
 
 void UserInfoWD::showEvent(QShowEvent* event)
 {
-    // A window of buttons alone: its first button holds the keys from the opening on, and shows
-    // it as a button reached by Tab does, not only once the reader has pressed Tab. The system
-    // showing a minimised window again is no new opening.
-    if (!event->spontaneous()) {
-        setAttribute(Qt::WA_KeyboardFocusChange);
-        for (QPushButton* first : {m_modefyPwdBtn, m_logOut}) {
-            if (first->isEnabled()) {
-                first->setFocus(Qt::TabFocusReason);
-                break;
-            }
-        }
-    }
+    // A window of buttons alone: its first that works holds the keys, marked, from each opening on.
+    openWithKeysOn(this, event, m_modefyPwdBtn->isEnabled() ? m_modefyPwdBtn : m_logOut->isEnabled() ? m_logOut : nullptr);
     QDialog::showEvent(event);
 }
 

@@ -3,6 +3,7 @@
 #include <QKeySequence>
 #include <QPushButton>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QWidget>
 
 void closeOnWindowKeys(QWidget* window)
@@ -18,4 +19,13 @@ void buttonsTakeKeysFromTabOnly(QWidget* window)
 {
     for (QPushButton* button : window->findChildren<QPushButton*>())
         button->setFocusPolicy(Qt::TabFocus);
+}
+
+void openWithKeysOn(QWidget* window, const QShowEvent* event, QWidget* first)
+{
+    if (event->spontaneous())
+        return;
+    window->setAttribute(Qt::WA_KeyboardFocusChange);
+    if (first)
+        first->setFocus(Qt::OtherFocusReason);
 }

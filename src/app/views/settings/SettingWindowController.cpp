@@ -149,13 +149,8 @@ void SettingWindowController::showEvent(QShowEvent* event)
         }
     }
     m_placed = true;
-    // The keys stand on the first box from the opening on: the style marks it as it marks a box
-    // reached by Tab, not only once the reader has pressed Tab.
-    setAttribute(Qt::WA_KeyboardFocusChange);
-    // Each opening has the keys in the first field of its page, wherever they were left; the
-    // system showing a minimised window again is no new opening.
-    if (!event->spontaneous() && m_currentVC)
-        KeysHandOver::clickKeysOf(m_currentVC)->setFocus(Qt::OtherFocusReason);
+    // The keys stand on the first field of the page, marked, from each opening on.
+    openWithKeysOn(this, event, m_currentVC ? KeysHandOver::clickKeysOf(m_currentVC) : nullptr);
     QMainWindow::showEvent(event);
 }
 
