@@ -98,7 +98,6 @@ void expectKeysSeen(const QString& step, const QList<QWidget*>& places, bool orM
         ADD_FAILURE() << qPrintable(step) << ": " << qPrintable(where) << " holds the keys and shows no focus mark";
 }
 
-// A key as the window system delivers it, to the window that has the keys.
 void press(Qt::Key key)
 {
     if (QWindow* window = QGuiApplication::focusWindow())
@@ -134,7 +133,6 @@ bool active(Window*& window)
     return (window = qobject_cast<Window*>(QApplication::activeWindow())) != nullptr;
 }
 
-// One step of the walk: what the reader does, what the program shows after it, where the keys belong then.
 enum Flags { StopIfMissed = 0, GoOnIfMissed = 1, OrMarkedControl = 2 };
 struct Step
 {
@@ -153,28 +151,17 @@ void clickEntry(CenterTableView* list, qsizetype entry)
     click(list->viewport(), list->visualRect(index).center());
 }
 
-QString shownGuid(const RightViewController* pane)
-{
-    return pane->feed() ? pane->feed()->guid : QString();
-}
-
 bool showsEntry(const RightViewController* pane, CenterTableView* list, qsizetype entry)
 {
     const NewsListEntries& entries = list->tableModel()->newsListArray();
     return entry < entries.size() && feedOf(entries.at(entry)) && feedOf(entries.at(entry))->guid == shownGuid(pane);
 }
 
-QVariant inPageScript(const RightViewController* pane, const QString& script)
-{
-    return runScript(pane->webView()->page(), script);
-}
-
-// The article page of the pane's item is in, with its related news.
 bool pageIn(const RightViewController* pane)
 {
     return pane->feed() && pane->webView()->isVisible() &&
-           inPageScript(pane, QStringLiteral("(document.querySelector('h1')||{}).innerText")).toString() == pane->feed()->title &&
-           inPageScript(pane, QStringLiteral("document.querySelectorAll('#related li').length")).toInt() > 0;
+           articleScript(pane, QStringLiteral("(document.querySelector('h1')||{}).innerText")).toString() == pane->feed()->title &&
+           articleScript(pane, QStringLiteral("document.querySelectorAll('#related li').length")).toInt() > 0;
 }
 
 void clickInPage(const RightViewController* pane, const QString& selector)
@@ -259,7 +246,7 @@ TEST_F(Road, TheKeysStayWhereTheReaderSeesThemAllAlongTheRoad)
         // A related article opened from the page keeps the keys in the page, also after a Down.
         {"a click in the article's text before a related link", clickInText, always, inPage},
         {"a click on a 相关文章 link", [&] {
-             related = inPageScript(pane, QStringLiteral("document.querySelector('#related li').getAttribute('onclick')")).toString().remove(QRegularExpression(QStringLiteral("[^0-9]")));
+             related = articleScript(pane, QStringLiteral("document.querySelector('#related li').getAttribute('onclick')")).toString().remove(QRegularExpression(QStringLiteral("[^0-9]")));
              clickInPage(pane, QStringLiteral("#related li a"));
          }, [&] { return !related.isEmpty() && shownGuid(pane) == related && pageIn(pane); }, inPage, StopIfMissed, 60000},
         {"Down in the related article", key(Qt::Key_Down), [&] { return drainMainQueue() && shownGuid(pane) == related; }, inPage, GoOnIfMissed},
@@ -270,7 +257,7 @@ TEST_F(Road, TheKeysStayWhereTheReaderSeesThemAllAlongTheRoad)
     for (int stop = 1; stop <= 150 && (stop == 1 || !holds(list(), QApplication::focusWidget())); ++stop) {
         press(Qt::Key_Tab);
         if (holds(page, QApplication::focusWidget()))
-            inPageScript(pane, QStringLiteral("0"));  // the engine has handled the Tab, and passed the keys on at the page's end
+            articleScript(pane, QStringLiteral("0"));  // the engine has handled the Tab, and passed the keys on at the page's end
         seen(QStringLiteral("Tab stop %1").arg(stop), {list(), page}, true);
     }
 
@@ -288,7 +275,6 @@ TEST_F(Road, TheKeysStayWhereTheReaderSeesThemAllAlongTheRoad)
          [&] { return (deals = column->findChild<HotProductScrollView*>()) && deals->isVisible() && deals->listView()->model()->rowCount() > 0; },
          [&] { return QList<QWidget*>{deals->listView(), page}; }},
         {"the news icon", [&] { click(leftBar->newsItem()); }, always, inList},
-        // The search window: a word, Return, Down to the first result, Escape.
         {"搜索", [&] {
              for (CustomButton* button : column->findChildren<CustomButton*>()) {
                  if (button->imageName() == QStringLiteral("TOPSearch"))
@@ -302,7 +288,6 @@ TEST_F(Road, TheKeysStayWhereTheReaderSeesThemAllAlongTheRoad)
          [&] { return pane->feed() && pane->feed()->title == results()->model()->index(0, 0).data().toString(); },
          [&] { return QList<QWidget*>{results()}; }, GoOnIfMissed},
         {"Escape in the search window", key(Qt::Key_Escape), [&] { return !search->window()->isVisible(); }, behind, GoOnIfMissed},
-        // The comment page, the write-comment window with a login on the way, a post, the window again.
         {"a click in the article's text before 评论", clickInText, always, inPage},
         {"评论", [&] { click(pane->toolBar()->commentBtn); }, [&] { return comments() && comments()->isVisible(); },
          [&] { return QList<QWidget*>{comments(), list()}; }},
@@ -317,7 +302,6 @@ TEST_F(Road, TheKeysStayWhereTheReaderSeesThemAllAlongTheRoad)
         {"写评论 after a post", [&] { click(pane->toolBar()->writeCommentBtn); },
          [&] { return QApplication::activeWindow() == writer; }, [&] { return QList<QWidget*>{writer->textBox()}; }},
         {"Escape in the write-comment window", key(Qt::Key_Escape), [&] { return !writer->isVisible(); }, behind, GoOnIfMissed},
-        // The profile window, its password window, the login window after logging out.
         {"the avatar while logged in", [&] { click(leftBar->HeadBtn()); }, [&] { return active(profile); }, nullptr, OrMarkedControl},
         {"修改密码", [&] { click(profile->modefyPwdButton()); }, [&] { return active(password); },
          [&] { return QList<QWidget*>{password->oldPasswordField()}; }},

@@ -40,11 +40,6 @@ QPushButton* tabOf(CenterViewController* column, int64_t listId)
     return nullptr;
 }
 
-QString shownGuid(RightViewController* pane)
-{
-    return pane->feed() ? pane->feed()->guid : QString();
-}
-
 QString guidAt(CenterTableView* list, qsizetype entry)
 {
     const NewsListEntries& entries = list->tableModel()->newsListArray();

@@ -1,6 +1,8 @@
 #include "RoadSupport.h"
 
 #include "TestEnvironment.h"
+#include "article/views/ArticleWebPage.h"
+#include "article/views/RightViewController.h"
 #include "ui/hud/DJProgressHUD.h"
 
 #include <QApplication>
@@ -145,6 +147,17 @@ QVariant runScript(QWebEnginePage* page, const QString& script, int timeoutMs)
     if (!waitUntil([&] { return outcome->done; }, timeoutMs))
         return {};
     return outcome->value;
+}
+
+QVariant articleScript(const RightViewController* pane, const QString& script)
+{
+    QWebEnginePage* page = pane && pane->webView() ? pane->webView()->page() : nullptr;
+    return page ? runScript(page, script) : QVariant();
+}
+
+QString shownGuid(const RightViewController* pane)
+{
+    return pane->feed() ? pane->feed()->guid : QString();
 }
 
 QString artifactsFolder()

@@ -18,6 +18,7 @@ class QLineEdit;
 class QTimer;
 class QWebEnginePage;
 class QWidget;
+class RightViewController;
 
 namespace road {
 
@@ -80,6 +81,10 @@ private:
 
 // Runs the script in the page's main world and waits for its result; invalid on timeout.
 QVariant runScript(QWebEnginePage* page, const QString& script, int timeoutMs = 30000);
+// The same in the detail pane's article page; invalid also when the pane has no page.
+QVariant articleScript(const RightViewController* pane, const QString& script);
+// The guid of the item the detail pane shows; "" while it shows none.
+QString shownGuid(const RightViewController* pane);
 
 // Where screenshots go: $TIDWEN_TEST_ARTIFACTS, else "artifacts" beside the build's tests folder.
 QString artifactsFolder();

@@ -51,26 +51,15 @@ QString escaped(const QString& text)
     return QRegularExpression::escape(text);
 }
 
-QWebEnginePage* articlePage(RightViewController* pane)
-{
-    return pane && pane->webView() ? pane->webView()->page() : nullptr;
-}
-
-QString pageText(RightViewController* pane, const QString& script)
-{
-    QWebEnginePage* page = articlePage(pane);
-    return page ? runScript(page, script).toString() : QString();
-}
-
 QString heading(RightViewController* pane)
 {
-    return pageText(pane, QStringLiteral("(function(){var h=document.querySelector('h1');return h?h.innerText:'';})()"));
+    return articleScript(pane, QStringLiteral("(function(){var h=document.querySelector('h1');return h?h.innerText:'';})()")).toString();
 }
 
 int countIn(RightViewController* pane, const QString& selector)
 {
-    QWebEnginePage* page = articlePage(pane);
-    return page ? runScript(page, QStringLiteral("document.querySelectorAll('%1').length").arg(selector)).toInt() : -1;
+    const QVariant count = articleScript(pane, QStringLiteral("document.querySelectorAll('%1').length").arg(selector));
+    return count.isValid() ? count.toInt() : -1;
 }
 
 // Waits until the page shows the article with that title and its side blocks are filled.
@@ -216,10 +205,10 @@ TEST_F(Road, ClickOnRowTwoOpensItsArticleWithEveryBlock)
     figure("click to a filled article page from the network", double(clock.elapsed()), "ms", 1500);
 
     EXPECT_EQ(countIn(pane, QStringLiteral("#related li")), 3);
-    EXPECT_TRUE(pageText(pane, QStringLiteral("document.getElementById('douzaimai').innerText")).contains(QStringLiteral("大家都在买")));
+    EXPECT_TRUE(articleScript(pane, QStringLiteral("document.getElementById('douzaimai').innerText")).toString().contains(QStringLiteral("大家都在买")));
     EXPECT_EQ(countIn(pane, QStringLiteral("#douzaimai li")), 3);
     EXPECT_TRUE(waitUntil([&] {
-        return pageText(pane, QStringLiteral("document.getElementById('newshotcomment').innerText")).contains(QStringLiteral("最热评论"));
+        return articleScript(pane, QStringLiteral("document.getElementById('newshotcomment').innerText")).toString().contains(QStringLiteral("最热评论"));
     }, 30000));
 
     // Every picture of the article is fetched once.
@@ -470,8 +459,8 @@ TEST_F(Road, FontSizePlusEnlargesThePageText)
     ASSERT_TRUE(waitForFilledPage(pane, first.title));
     // The size of the article text, or "" while a page is being replaced and has no text yet.
     const auto computedSize = [&] {
-        return pageText(pane, QStringLiteral("(function(){var c=document.getElementById('content');"
-                                             "return c?getComputedStyle(c).fontSize:'';})()"));
+        return articleScript(pane, QStringLiteral("(function(){var c=document.getElementById('content');"
+                                                  "return c?getComputedStyle(c).fontSize:'';})()")).toString();
     };
     QString before;
     ASSERT_TRUE(waitUntil([&] { return !(before = computedSize()).isEmpty(); })) << "the article text's size";
@@ -517,7 +506,7 @@ TEST_F(Road, PageFiguresAgainstABareWebViewAndMemoryOverManyOpens)
     ASSERT_TRUE(list && pane);
 
     // The floor: the page's own HTML set into a bare web view.
-    const QString html = pageText(pane, QStringLiteral("document.documentElement.outerHTML"));
+    const QString html = articleScript(pane, QStringLiteral("document.documentElement.outerHTML")).toString();
     ASSERT_FALSE(html.isEmpty());
     {
         QWebEngineView bare;
